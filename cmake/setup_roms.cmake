@@ -1,0 +1,15 @@
+# Fills the roms folder beside the programs: the user's own images from the source tree's roms/
+# folder when there are any, otherwise the free OpenSE BASIC ROM as "48k.rom".
+file(MAKE_DIRECTORY ${DST})
+file(GLOB user_roms ${SRC}/*.rom ${SRC}/*.ROM)
+if(user_roms)
+  foreach(rom ${user_roms})
+    get_filename_component(name ${rom} NAME)
+    string(TOLOWER ${name} lname)
+    file(COPY_FILE ${rom} ${DST}/${lname} ONLY_IF_DIFFERENT)
+  endforeach()
+elseif(EXISTS /usr/share/spectrum-roms/opense.rom)
+  file(COPY_FILE /usr/share/spectrum-roms/opense.rom ${DST}/48k.rom ONLY_IF_DIFFERENT)
+else()
+  message(WARNING "No ROM images: install the opense-basic package or put ROMs into roms/")
+endif()

@@ -1,0 +1,129 @@
+#pragma once
+// MachineState: the emulated machine and its run state, one per Emulator. It is also the bus the
+// Z80 core runs against (see cpu/bus.h): the memory cycles are inline members defined in
+// machine/memory_access.h, the port cycles in machine/ports.cpp.
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "cpu/bus.h"
+#include "cpu/cpu_state.h"
+#include "machine/input_state.h"
+#include "machine/model.h"
+#include "machine/port_state.h"
+#include "shell/settings.h"
+#include "sound/sound_state.h"
+#include "tape/tape_state.h"
+#include "video/video_state.h"
+
+namespace orvo {
+
+class Emulator;
+
+constexpr uint32_t kContentionTableSize = 71000;  // longest frame plus the longest instruction
+constexpr uint32_t kRamBlockSize = 131072;        // eight 16 KB banks
+
+struct MachineState {
+  MachineState();
+  MachineState(const MachineState&) = delete;
+  MachineState& operator=(const MachineState&) = delete;
+
+  Emulator* emulator = nullptr;  // owner, for the rare calls that need the host (traps, messages)
+
+  // ---- CPU and frame timing ----
+  CpuState cpu;
+  uint32_t FrameTState = 0;
+  uint32_t InstructionStartTState = 0;
+  uint32_t InstructionTStates = 0;
+  uint8_t InterruptArmed = 0;
+  uint32_t SpeechClocks[2] = {0, 0};
+  uint32_t TrapFlags = 0;
+
+  // ---- run state ----
+  uint32_t FrameLength = 69888;
+  uint32_t Paused = 0;
+  uint8_t FocusPaused = 0;
+  uint32_t FullSpeed = 0;
+  uint32_t TapePlaying = 0;
+  uint32_t NmiRequest = 0;
+  uint32_t FlashCountdown = 0;
+  uint32_t FrameSkipCountdown = 1;
+  uint32_t FramesThisSecond = 0;
+  int32_t DiskFastCountdown = 0;
+  uint64_t FrameCount = 0;  // frames completed since start-up (orvo-run reports it)
+
+  // ---- live settings ----
+  Settings settings;
+
+  // ---- model (copied from the model table by SetUpMachine) ----
+  uint8_t MachineModel = 1;
+  ModelSpec spec{};
+  std::string ModelName;
+  uint32_t ContentionBase = 0;
+  std::array<uint32_t, 312> LineStartTable{};
+  uint16_t KeyWaitAddress = 0x10B0;
+  uint8_t Issue3Keyboard = 1;
+  uint8_t IssueMask = 0x10;
+  std::vector<uint8_t> MemoryContentionTable;  // kContentionTableSize entries
+  std::vector<uint8_t> IoContentionTable;      // kContentionTableSize entries
+
+  // ---- memory ----
+  std::vector<uint8_t> RamBlock;      // kRamBlockSize bytes
+  std::vector<uint8_t> RomBuffer48;   // 16384 bytes
+  std::vector<uint8_t> RomBuffer128;  // 32768 or 65536 bytes
+  std::vector<uint8_t> EmptyPage16K;  // 8192 bytes of 0xFF (16K model; 65536 with a cartridge)
+  uint8_t* PageTable[8] = {};         // one host pointer per 8 KB of the Z80 address space
+  uint8_t Last7FFD = 0;
+  uint8_t Last1FFD = 0;
+  uint8_t RomLowBit = 0;              // +2A/+3: bit 4 of the last 0x7FFD value
+  uint8_t RomNumber = 0;
+  uint8_t BankAt4000 = 5, BankAt8000 = 2, BankAtC000 = 0;
+  uint8_t ScreenBank = 5;
+  uint8_t* ScreenPointer = nullptr;   // start of the screen bank in RamBlock
+  uint8_t PagingLock = 0;
+  uint8_t SpecialMode = 0;
+  uint8_t topSlotContended = 0;
+  uint8_t romWriteProtect = 1;
+  std::string RomDisplayName;         // "48k.ROM", ... of the last ROM loaded
+  uint8_t FloatingLatch = 0xFF;       // +2A/+3: last byte of a contended access, bit 0 set
+
+  // ---- subsystems ----
+  PortState ports;
+  InputState input;
+  VideoState video;
+  SoundState sound;
+  TapeState tape;
+
+  // ---- bus interface for the Z80 core (cpu/bus.h) ----
+  inline uint8_t FetchOpcode(uint16_t address);
+  inline uint8_t ReadByte(uint16_t address);
+  inline void WriteByte(uint16_t address, uint8_t value);
+  inline void InternalCycles(uint16_t address, uint32_t n);
+  uint8_t ReadPort(uint16_t port);
+  void WritePort(uint16_t port, uint8_t value);
+  uint32_t InterruptLength() const { return spec.interruptLength; }
+  uint8_t InterruptDataBus();
+  bool IsCmos() const { return settings.Z80IsCmos != 0; }
+  void OnIRegisterWrite();
+  void OnNmiAccepted();
+  void OnTapeStartTrap();
+  bool OnTapeLoadTrap();
+  void OnIf1PageIn();
+  bool If1Paged() const;
+  void OnIf1PageOut();
+  void OnIf1MicrodriveTrap(int which);
+  void OnUSpeechToggle();
+  bool DiskFastTrapModel() const;
+
+  // Data-side helpers (no timing): what the debugger, snapshots and tests use.
+  uint8_t Peek(uint16_t address) const { return PageTable[address >> 13][address & 0x1FFF]; }
+  bool IsContended(uint16_t address) const {
+    const uint32_t top = address >> 14;
+    return top == 1 || (top == 3 && topSlotContended);
+  }
+};
+
+}  // namespace orvo
+
+#include "machine/memory_access.h"

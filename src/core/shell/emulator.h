@@ -1,0 +1,49 @@
+#pragma once
+// The Emulator owns one machine with its settings and each subsystem's record. There are no
+// mutable globals: any number of emulators can run side by side.
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "machine/machine_state.h"
+#include "shell/host.h"
+#include "shell/menu_state.h"
+#include "shell/settings.h"
+
+namespace orvo {
+
+// Folders: each has a configured value (as read from orvo.ini) and a current value.
+struct Folders {
+  std::string ProgramFolder;   // folder of the running program, no trailing separator
+  std::string RomsFolder;      // ProgramFolder + "/roms/"
+  std::string LibsFolder;      // ProgramFolder + "/libs/"
+  std::string ConfigFolder;    // $XDG_CONFIG_HOME/Orvo
+  std::string ConfiguredRomDir, CurrentRomDir;
+  std::string ConfiguredSnapDir, CurrentSnapDir;
+  std::string ConfiguredTapeDir, CurrentTapeDir;
+  std::string ConfiguredDownloadDir, CurrentDownloadDir;
+};
+
+class Emulator {
+ private:
+  std::unique_ptr<MachineState> machine_;  // declared first: `m` refers into it
+
+ public:
+  explicit Emulator(Host& host);
+  ~Emulator();
+  Emulator(const Emulator&) = delete;
+  Emulator& operator=(const Emulator&) = delete;
+
+  Host& host;
+  MachineState& m;             // the machine (heap-allocated: it is large)
+  Settings PendingSettings;    // what SaveConfig writes and the option pages edit
+  Settings LoadedSettings;     // LoadConfig's staging copy
+  Folders folders;
+  MenuStates menu;
+
+  void ShowMessage(CaptionId caption, MessageId message, std::string_view detail = {}) {
+    host.ShowMessage(caption, message, detail);
+  }
+};
+
+}  // namespace orvo

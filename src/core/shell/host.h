@@ -1,0 +1,38 @@
+#pragma once
+// The seams between the core and whatever presents it: the Qt window, orvo-run and tests.
+#include <cstdint>
+#include <string_view>
+
+#include "shell/messages.h"
+
+namespace orvo {
+
+class AudioDevice;      // sound/ (the output ring's device side)
+class GameControllers;  // machine/ (joystick polling)
+
+class Clock {
+ public:
+  virtual ~Clock() = default;
+  virtual uint64_t NowNanoseconds() = 0;       // monotonic
+  virtual void SleepMilliseconds(uint32_t ms) = 0;  // 0 yields
+};
+
+// steady_clock and sleep_for.
+class SystemClock final : public Clock {
+ public:
+  uint64_t NowNanoseconds() override;
+  void SleepMilliseconds(uint32_t ms) override;
+};
+
+class Host {
+ public:
+  virtual ~Host() = default;
+  // Shows message `message` under caption `caption`; `detail` is the ROM file name of message 2.
+  virtual void ShowMessage(CaptionId caption, MessageId message, std::string_view detail = {}) = 0;
+  virtual bool AskYesNo(std::string_view caption, std::string_view text) = 0;
+  virtual Clock& GetClock() = 0;
+  virtual AudioDevice* Audio() { return nullptr; }
+  virtual GameControllers* Controllers() { return nullptr; }
+};
+
+}  // namespace orvo

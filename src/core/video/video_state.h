@@ -1,0 +1,9 @@
+#pragma once
+#include <cstdint>
+
+namespace orvo {
+
+// Filled in by its subsystem.
+struct VideoState {};
+
+}  // namespace orvo

@@ -1,0 +1,28 @@
+#pragma once
+// Where tests find their data: the public suites and ROM images in ../shared (ORVO_SHARED, or
+// ORVO_TEST_ROMS for the ROM folder alone) and the project's own fixtures in tests/data.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace orvo::test {
+
+std::filesystem::path SharedDir();         // ../shared
+std::filesystem::path RomDir();            // ORVO_TEST_ROMS or ../shared/roms
+std::filesystem::path DataDir();           // tests/data
+std::filesystem::path BuildDir();          // the build tree (programs, roms/, libs/)
+std::filesystem::path SharedFile(const std::string& relative);  // SharedDir() / relative
+std::vector<uint8_t> ReadWholeFile(const std::filesystem::path& path);
+
+}  // namespace orvo::test
+
+// Skips the current test with a message naming the file when it is absent.
+#define ORVO_REQUIRE_FILE(path)                                                    \
+  do {                                                                             \
+    const std::filesystem::path orvo_required_ = (path);                           \
+    if (!std::filesystem::exists(orvo_required_))                                  \
+      GTEST_SKIP() << "missing test file: " << orvo_required_.string();            \
+  } while (0)
