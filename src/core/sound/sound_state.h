@@ -1,9 +1,13 @@
 #pragma once
 #include <cstdint>
 
+#include "sound/ay_chip.h"
+
 namespace orvo {
 
-// Filled in by its subsystem.
-struct SoundState {};
+// Sound generation state of one machine.
+struct SoundState {
+  AyChip ay;
+};
 
 }  // namespace orvo
