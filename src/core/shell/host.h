@@ -31,6 +31,8 @@ class Host {
   virtual void ShowMessage(CaptionId caption, MessageId message, std::string_view detail = {}) = 0;
   virtual bool AskYesNo(std::string_view caption, std::string_view text) = 0;
   virtual Clock& GetClock() = 0;
+  // A finished picture (352 x 296 pixels, 0x00RRGGBB) is ready to show; called by the frame end.
+  virtual void PresentFrame(const uint32_t* /*pixels*/) {}
   virtual AudioDevice* Audio() { return nullptr; }
   virtual GameControllers* Controllers() { return nullptr; }
 };
