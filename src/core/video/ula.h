@@ -9,5 +9,7 @@ struct MachineState;
 void BuildDisplayTables(MachineState& m);
 void RenderDisplayUpTo(MachineState& m, uint32_t tstate);
 void RenderBorderUpTo(MachineState& m, uint32_t tstate);
+// The 352 x 296 picture (0x00RRGGBB), for presenting and screenshots.
+const uint32_t* ScreenPixels(const MachineState& m);
 
 }  // namespace orvo
