@@ -51,6 +51,7 @@ struct MachineState {
   uint32_t FrameSkipCountdown = 1;
   uint32_t FramesThisSecond = 0;
   int32_t DiskFastCountdown = 0;
+  uint64_t LastFrameTimeNs = 0;  // clock reading at the end of the last throttled frame
   uint64_t FrameCount = 0;  // frames completed since start-up (orvo-run reports it)
 
   // ---- live settings ----

@@ -40,6 +40,7 @@ class Emulator {
   Settings LoadedSettings;     // LoadConfig's staging copy
   Folders folders;
   MenuStates menu;
+  bool NoThrottle = false;     // headless runs: never wait for wall-clock time
 
   void ShowMessage(CaptionId caption, MessageId message, std::string_view detail = {}) {
     host.ShowMessage(caption, message, detail);

@@ -7,5 +7,6 @@ namespace orvo {
 void BuildDisplayTables(MachineState&) {}
 void RenderDisplayUpTo(MachineState&, uint32_t) {}
 void RenderBorderUpTo(MachineState&, uint32_t) {}
+void ResetRenderPositions(MachineState&, uint32_t) {}
 const uint32_t* ScreenPixels(const MachineState&) { return nullptr; }
 }  // namespace orvo
