@@ -9,6 +9,7 @@
 #include "shell/host.h"
 #include "shell/menu_state.h"
 #include "shell/settings.h"
+#include "snapshot/file_state.h"
 
 namespace orvo {
 
@@ -40,6 +41,7 @@ class Emulator {
   Settings LoadedSettings;     // LoadConfig's staging copy
   Folders folders;
   MenuStates menu;
+  FileState files;             // the file dispatch's names and loaded bytes (snapshot/)
   bool NoThrottle = false;     // headless runs: never wait for wall-clock time
 
   void ShowMessage(CaptionId caption, MessageId message, std::string_view detail = {}) {
