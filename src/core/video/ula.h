@@ -6,13 +6,30 @@ namespace orvo {
 
 struct MachineState;
 
+// Builds FetchKind, FetchIndex and the byte-offset tables for the current model's geometry,
+// reloads the default ULAplus palette and marks the whole picture for redrawing.
 void BuildDisplayTables(MachineState& m);
+// Draws the display bytes the ULA fetches from DisplayDrawnTo up to `tstate` (the current
+// FrameTState), with the screen memory as it is now.
 void RenderDisplayUpTo(MachineState& m, uint32_t tstate);
+// Draws the border positions the beam passes from BorderDrawnTo up to `tstate` in the current
+// border colour.
 void RenderBorderUpTo(MachineState& m, uint32_t tstate);
-// Both catch-up positions (DisplayDrawnTo, BorderDrawnTo) := tstate; the frame end calls it
-// after wrapping FrameTState.
-void ResetRenderPositions(MachineState& m, uint32_t tstate);
 // The 352 x 296 picture (0x00RRGGBB), for presenting and screenshots.
 const uint32_t* ScreenPixels(const MachineState& m);
+// Forgets what the picture shows, so that every display byte and border run is drawn again
+// (after something other than the renderers has drawn into the picture).
+void InvalidatePicture(MachineState& m);
+
+// ULA snow. UpdateUlaSnow re-evaluates whether snow is armed (after LD I,A and after every
+// 0x7FFD paging write). UlaSnowFetch is called by an opcode fetch while snow is armed, with
+// FrameTState at the end of the fetch's four T-states.
+void UpdateUlaSnow(MachineState& m);
+void UlaSnowFetch(MachineState& m);
+
+// The floating bus: the byte the ULA is fetching at the current FrameTState (48K and 128K
+// groups), and the +2A/+3 port 0x0FFD value.
+uint8_t FloatingBusValue(const MachineState& m);
+uint8_t FloatingBusPlus3(MachineState& m);
 
 }  // namespace orvo
