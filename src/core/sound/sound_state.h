@@ -1,13 +1,74 @@
 #pragma once
+// Sound generation and output state of one machine.
 #include <cstdint>
+#include <vector>
 
+#include "sound/audio_device.h"
 #include "sound/ay_chip.h"
 
 namespace orvo {
 
-// Sound generation state of one machine.
+class Clock;
+struct MachineState;
+
+// One delay line of the Echo and Reverb effects. Reads and writes each advance their own
+// position, back to 0 after the last entry.
+struct EchoLine {
+  static constexpr uint16_t kLength = 6144;
+  uint16_t samples[kLength] = {};
+  uint16_t writePosition = 0;
+  uint16_t readPosition = 0;
+
+  void Write(uint16_t value) {
+    samples[writePosition] = value;
+    writePosition = writePosition + 1 == kLength ? 0 : writePosition + 1;
+  }
+  uint16_t Read() {
+    const uint16_t value = samples[readPosition];
+    readPosition = readPosition + 1 == kLength ? 0 : readPosition + 1;
+    return value;
+  }
+};
+
+constexpr uint32_t kSoundStagingSize = 256 * 1024;
+constexpr uint32_t kSoundSegments = 8;
+constexpr uint32_t kAyPeriod = 16;  // T-states per AY tick on every model
+
 struct SoundState {
+  SoundState();
+
   AyChip ay;
+  // T-state accumulators: one output sample every SampleStep T-states, one AY tick every 16.
+  uint32_t AyAccumulator = 0;
+  uint32_t AyPeriod = kAyPeriod;
+  uint32_t SampleAccumulator = 0;
+  uint32_t SampleStep = 79;  // 48K, 100 %, 44100 Hz until the output is set up
+  uint16_t AyVolumeTable[16] = {};
+
+  // Levels of the other sources (the beeper's is PortState::BeeperLevel).
+  int16_t SpecDrumLevel = 0;  // the SpecDrum DAC
+  uint32_t SpeechLevel = 0;   // the speech units' output; only the low 16 bits are mixed
+  // The speech units advance one output sample at a time; they install these when fitted.
+  void (*CurrahSpeechStep)(MachineState&) = nullptr;
+  void (*OratorSpeechStep)(MachineState&) = nullptr;
+
+  EchoLine EchoLeft, EchoRight;
+
+  // One frame of samples in the output format, handed to the device when full.
+  std::vector<uint8_t> SoundStaging;
+  uint32_t StagingPosition = 0;
+
+  // ---- output ----
+  WaveFormat format;
+  uint32_t FrameBytes = 3536;     // bytes of one frame of audio; the ring holds 8 of them
+  uint8_t SoundSegment = 0;       // the ring segment written last
+  AudioDevice* Device = nullptr;  // the open device, or null
+  bool PrimaryBuffer = false;
+  bool SecondaryBuffer = false;       // the ring exists
+  Clock* PacingClock = nullptr;       // the host's clock, for the pacing wait
+  SoundFrameSink* Capture = nullptr;  // when set, frames go here instead of the ring, unpaced
+  // Run on every pass of the pacing wait (the AMX mouse's queued frames while it is captured).
+  void (*PacingHook)(MachineState&) = nullptr;
 };
 
 }  // namespace orvo

@@ -1,0 +1,156 @@
+#include "sound/sound.h"
+
+#include "sound/sound_output.h"
+
+namespace orvo {
+
+SoundState::SoundState() : SoundStaging(kSoundStagingSize, 0) {
+  BuildAyVolumeTable(*this);
+}
+
+void BeeperPortWrite(MachineState& m, uint8_t value) {
+  uint32_t level = (value & 0x10) ? 8192 : 0;
+  if ((value & 0x08) && !IsPlus2AFamily(m.MachineModel)) level <<= 1;
+  m.ports.BeeperLevel = level;
+}
+
+void SpecDrumWrite(MachineState& m, uint8_t value) {
+  m.sound.SpecDrumLevel = static_cast<int16_t>(value * 128 - 16384);
+}
+
+void AyFullerSelect(MachineState& m, uint8_t value) {
+  m.sound.ay.SelectFuller(value);
+  m.settings.Ay48k = 1;  // stays on, and is saved with the configuration
+}
+
+void BuildAyVolumeTable(SoundState& s) {
+  // base x 0.9765625 is base x 1000 / 1024, exact in integers.
+  for (int i = 0; i < 16; ++i)
+    s.AyVolumeTable[i] = static_cast<uint16_t>(kAyVolumeBase[i] * 1000 / 1024);
+}
+
+void UpdateChannelLevels(MachineState& m) {
+  AyChip& ay = m.sound.ay;
+  if (AyGated(m)) {
+    ay.ChannelLevel[0] = ay.ChannelLevel[1] = ay.ChannelLevel[2] = 0;
+    return;
+  }
+  ay.UpdateChannelLevels(m.sound.AyVolumeTable);
+}
+
+namespace {
+
+inline uint32_t Saturate16(int32_t v) {
+  if (v < 0) return 0;
+  if (v > 65535) return 65535;
+  return static_cast<uint32_t>(v);
+}
+
+}  // namespace
+
+uint16_t MixSample(MachineState& m) {
+  SoundState& s = m.sound;
+  const Settings& cfg = m.settings;
+
+  // While the tape plays, a high EAR level sounds through the speaker until the next port 0xFE
+  // write sets the level again.
+  if (m.TapePlaying && m.tape.EarBit == 0x40) m.ports.BeeperLevel = 4096;
+
+  int32_t a = s.ay.ChannelLevel[0];
+  int32_t b = s.ay.ChannelLevel[1];
+  int32_t c = s.ay.ChannelLevel[2];
+  if (cfg.SpecDrum) {
+    // The DAC is signed about its centre: it pulls the sum down as well as up.
+    a += s.SpecDrumLevel;
+    b += s.SpecDrumLevel;
+    c += s.SpecDrumLevel;
+    s.ay.ChannelLevel[0] = static_cast<uint16_t>(a);
+    s.ay.ChannelLevel[1] = static_cast<uint16_t>(b);
+    s.ay.ChannelLevel[2] = static_cast<uint16_t>(c);
+  }
+  if (cfg.USpeech || cfg.FullerOrator) {
+    if (cfg.USpeech && s.CurrahSpeechStep) s.CurrahSpeechStep(m);
+    if (cfg.FullerOrator && s.OratorSpeechStep) s.OratorSpeechStep(m);
+    a = b = c = static_cast<int16_t>(s.SpeechLevel & 0xFFFF);
+  }
+
+  const int32_t beeper = static_cast<int32_t>(m.ports.BeeperLevel);
+  int32_t left, right;
+  switch (cfg.Output) {
+    case 0:  // Mono
+      left = right = beeper + a + b + c;
+      break;
+    case 2:  // ACB Stereo
+      left = a + c + beeper;
+      right = b + c + beeper;
+      break;
+    default:  // ABC Stereo
+      left = a + b + beeper;
+      right = b + c + beeper;
+      break;
+  }
+
+  // Sums that leave the 16-bit range clip at its ends instead of wrapping round.
+  const uint32_t l = Saturate16(left);
+  const uint32_t r = Saturate16(right);
+  switch (cfg.Effect) {
+    case 1: {  // Echo
+      s.EchoLeft.Write(static_cast<uint16_t>(l));
+      const uint32_t dl = s.EchoLeft.Read();
+      s.EchoRight.Write(static_cast<uint16_t>(r));
+      const uint32_t dr = s.EchoRight.Read();
+      return static_cast<uint16_t>(
+          Saturate16(static_cast<int32_t>((dr >> 2) + (l >> 1) + (dl >> 2) + (r >> 1))));
+    }
+    case 2: {  // Reverb
+      const uint32_t dl = s.EchoLeft.Read();
+      const uint32_t dr = s.EchoRight.Read();
+      const uint32_t nl = (dl >> 1) + (l >> 1);
+      const uint32_t nr = (dr >> 1) + (r >> 1);
+      s.EchoLeft.Write(static_cast<uint16_t>(nl));
+      s.EchoRight.Write(static_cast<uint16_t>(nr));
+      return static_cast<uint16_t>(Saturate16(static_cast<int32_t>(nl + nr)));
+    }
+    default: return static_cast<uint16_t>(Saturate16(static_cast<int32_t>(l + r)));
+  }
+}
+
+void GenerateSample(MachineState& m) {
+  SoundState& s = m.sound;
+  s.SampleAccumulator -= s.SampleStep;
+  UpdateChannelLevels(m);
+  const uint32_t sample = MixSample(m);
+
+  // Volume 0-30 is silence, 40-70 unity, 80-100 double (clipped at full scale).
+  const uint32_t gain = static_cast<uint32_t>(m.settings.SoundVolume) / 40;
+  uint32_t v = sample * gain;
+  if (v > 65535) v = 65535;
+
+  uint8_t* out = s.SoundStaging.data() + s.StagingPosition;
+  const bool stereo = m.settings.Output != 0;
+  if (m.settings.SoundBits == 16) {
+    const uint8_t lo = static_cast<uint8_t>(v);
+    const uint8_t hi = static_cast<uint8_t>(v >> 8);
+    out[0] = lo;
+    out[1] = hi;
+    if (stereo) {
+      out[2] = lo;
+      out[3] = hi;
+      s.StagingPosition += 4;
+    } else {
+      s.StagingPosition += 2;
+    }
+  } else {
+    const uint8_t byte = static_cast<uint8_t>(v >> 8);
+    out[0] = byte;
+    if (stereo) {
+      out[1] = byte;
+      s.StagingPosition += 2;
+    } else {
+      s.StagingPosition += 1;
+    }
+  }
+  if (s.StagingPosition >= s.FrameBytes) SubmitSoundFrame(m);
+}
+
+}  // namespace orvo

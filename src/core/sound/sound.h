@@ -1,0 +1,78 @@
+#pragma once
+// Beeper, AY, SpecDrum and speech mixed into one output sample at a time, clocked by emulated
+// T-states. The frame loop calls SoundInstructionStep after every instruction and SoundFrameEnd
+// at every frame end; the port decoder calls the device entries below.
+#include <cstdint>
+
+#include "machine/machine_state.h"
+
+namespace orvo {
+
+// ---- port side ----
+
+// Port 0xFE write: EAR (bit 4) drives the speaker; on the 16K to +2 the MIC bit (3) doubles it,
+// the +2A and +3 ignore MIC.
+void BeeperPortWrite(MachineState& m, uint8_t value);
+// SpecDrum DAC write (port low byte 0xDF while `SpecDrum` is on): 0x80 is the centre.
+void SpecDrumWrite(MachineState& m, uint8_t value);
+// AY register select, data write and data read (the 0xFFFD and 0xBFFD decodes).
+inline void AySelect(MachineState& m, uint8_t value) {
+  m.sound.ay.Select(value);
+}
+inline void AyWriteData(MachineState& m, uint8_t value) {
+  m.sound.ay.WriteData(value);
+}
+inline uint8_t AyReadData(MachineState& m) {
+  return m.sound.ay.ReadData();
+}
+// Fuller Box register select (port low byte 0x3F on the 16K, 48K and Custom): the whole byte is
+// stored and the chip is switched on for the 48K models for good.
+void AyFullerSelect(MachineState& m, uint8_t value);
+
+// ---- generation ----
+
+// The 16K and 48K have no AY unless `AY48K` is on; the Custom model is not gated.
+inline bool AyGated(const MachineState& m) {
+  return m.settings.Ay48k == 0 && (m.MachineModel == kModel16K || m.MachineModel == kModel48K);
+}
+
+// Builds AyVolumeTable: the chip's measured levels scaled by 1000/1024.
+void BuildAyVolumeTable(SoundState& s);
+
+// One AY tick (16 T-states).
+inline void AyTick(MachineState& m) {
+  SoundState& s = m.sound;
+  s.AyAccumulator -= kAyPeriod;
+  if (AyGated(m)) {
+    s.ay.ChannelLevel[0] = s.ay.ChannelLevel[1] = s.ay.ChannelLevel[2] = 0;
+    return;
+  }
+  s.ay.Clock();
+}
+
+// The AY channel levels for the next sample (all 0 while the chip is gated off).
+void UpdateChannelLevels(MachineState& m);
+// The mixed 16-bit sample: beeper, AY channels by the `Output` setting, SpecDrum, speech and the
+// `Effect`. Saturates at 0 and 65535 rather than wrapping.
+uint16_t MixSample(MachineState& m);
+// Produces one output sample into SoundStaging and hands a full frame to the output.
+void GenerateSample(MachineState& m);
+
+// Per instruction, after the instruction ran: feeds InstructionTStates to the two accumulators
+// while `Sound` is on and full speed is off; at most one sample per instruction.
+inline void SoundInstructionStep(MachineState& m) {
+  if (m.settings.Sound == 0 || m.FullSpeed != 0) return;
+  SoundState& s = m.sound;
+  const uint32_t t = m.InstructionTStates;
+  s.SampleAccumulator += t;
+  s.AyAccumulator += t;
+  if (s.SampleAccumulator > s.SampleStep) GenerateSample(m);
+  while (s.AyAccumulator > kAyPeriod) AyTick(m);
+}
+
+// Frame end: a value left in the AY's slot 16 halves.
+inline void SoundFrameEnd(MachineState& m) {
+  m.sound.ay.HalveSlot16();
+}
+
+}  // namespace orvo

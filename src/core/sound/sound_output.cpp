@@ -1,0 +1,221 @@
+#include "sound/sound_output.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "shell/emulator.h"
+#include "sound/sound.h"
+
+namespace orvo {
+
+namespace {
+
+constexpr uint32_t kMinSampleRate = 11025;
+// A capture has no device to ask for its highest rate.
+constexpr uint32_t kCaptureMaxSampleRate = 192000;
+// Messages of the device set-up, shown under caption 7 as the sound device's errors always were.
+constexpr MessageId kMsgInitFailed = 100;
+constexpr MessageId kMsgNoDevice = 101;
+constexpr MessageId kMsgNoPriority = 102;
+constexpr MessageId kMsgNoPrimary = 103;
+constexpr MessageId kMsgNoRing = 104;
+constexpr MessageId kMsgNoPlay = 105;
+constexpr uint32_t kPacingLimitMs = 1000;
+constexpr int kLostRingRetries = 8;
+
+// The first step of every sound initialisation.
+void ResetSoundGenerators(SoundState& s) {
+  BuildAyVolumeTable(s);
+  s.ay.Reset();
+}
+
+// With `Sound` on, sampling starts afresh.
+void RestartSampling(SoundState& s) {
+  s.SampleAccumulator = 0;
+  s.AyAccumulator = 0;
+  // Only the write positions restart; the read positions keep the distance they had.
+  s.EchoLeft.writePosition = 0;
+  s.EchoRight.writePosition = 0;
+}
+
+void CorrectFrequency(Settings& cfg, uint32_t maxRate) {
+  if (cfg.Freq < static_cast<int32_t>(kMinSampleRate)) cfg.Freq = kMinSampleRate;
+  if (cfg.Freq > static_cast<int32_t>(maxRate)) cfg.Freq = static_cast<int32_t>(maxRate);
+}
+
+uint32_t NowMs(Clock& clock) {
+  return static_cast<uint32_t>(clock.NowNanoseconds() / 1000000u);
+}
+
+int FailInit(Emulator& emu, MessageId message) {
+  CloseSound(emu.m);
+  emu.ShowMessage(CaptionId::PokeMemory, message);
+  return 1;
+}
+
+}  // namespace
+
+void ComputeSoundFormat(MachineState& m) {
+  SoundState& s = m.sound;
+  const Settings& cfg = m.settings;
+  const uint16_t bits = cfg.SoundBits == 16 ? 16 : 8;
+  const uint16_t channels = cfg.Output != 0 ? 2 : 1;
+  const uint32_t freq = static_cast<uint32_t>(std::max<int32_t>(cfg.Freq, 1));
+  s.format.channels = channels;
+  s.format.samplesPerSecond = freq;
+  s.format.bitsPerSample = bits;
+  s.format.blockAlign = static_cast<uint16_t>(bits * channels / 8);
+  s.format.averageBytesPerSecond = s.format.blockAlign * freq;
+
+  const float speed = cfg.EmulationSpeed * 0.01f;
+  const float tpf = static_cast<float>(m.spec.tstatesPerFrame);
+  const float step = speed * 50.0f * tpf / static_cast<float>(freq);
+  // A step below one T-state (a tiny speed at a high rate) would divide by zero below.
+  s.SampleStep = step >= 1.0f ? static_cast<uint32_t>(step) : 1u;
+  s.AyPeriod = kAyPeriod;
+  const float samples = tpf * speed / static_cast<float>(s.SampleStep);
+  const uint32_t maxSamples = (kSoundStagingSize - 4) / s.format.blockAlign;
+  uint32_t samplesPerFrame =
+      samples >= 1.0f ? static_cast<uint32_t>(std::min<float>(samples, maxSamples)) : 1u;
+  s.FrameBytes = samplesPerFrame * s.format.blockAlign;
+}
+
+int InitSound(Emulator& emu) {
+  MachineState& m = emu.m;
+  SoundState& s = m.sound;
+  Settings& cfg = m.settings;
+  s.Capture = nullptr;
+  ResetSoundGenerators(s);
+
+  AudioDevice* device = emu.host.Audio();
+  if (device == nullptr || !device->Open()) {
+    emu.ShowMessage(CaptionId::PokeMemory, kMsgNoDevice);
+    return 1;
+  }
+  s.Device = device;
+  s.PacingClock = &emu.host.GetClock();
+  if (!device->SetPriority()) return FailInit(emu, kMsgNoPriority);
+  if (!device->CreatePrimary()) return FailInit(emu, kMsgNoPrimary);
+  s.PrimaryBuffer = true;
+  if (cfg.Sound == 0) return 0;
+
+  RestartSampling(s);
+  CorrectFrequency(cfg, device->MaxSampleRate());
+  if (cfg.SoundBits == 16 && !device->Supports16Bit()) cfg.SoundBits = 8;
+
+  ComputeSoundFormat(m);
+  device->SetPrimaryFormat(s.format);
+  if (!device->CreateRing(s.format, kSoundSegments * s.FrameBytes))
+    return FailInit(emu, kMsgNoRing);
+  s.SecondaryBuffer = true;
+  ClearSoundBuffer(m);
+  if (!device->Play()) return FailInit(emu, kMsgNoPlay);
+  return 0;
+}
+
+void StartSound(Emulator& emu) {
+  if (InitSound(emu) != 0) emu.ShowMessage(CaptionId::Error, kMsgInitFailed);
+}
+
+void InitSoundCapture(Emulator& emu, SoundFrameSink& sink) {
+  MachineState& m = emu.m;
+  SoundState& s = m.sound;
+  CloseSound(m);
+  ResetSoundGenerators(s);
+  RestartSampling(s);
+  CorrectFrequency(m.settings, kCaptureMaxSampleRate);
+  ComputeSoundFormat(m);
+  s.Capture = &sink;
+  s.SoundSegment = 2;
+  s.StagingPosition = 0;
+  s.SampleAccumulator = 0;
+  s.AyAccumulator = 0;
+}
+
+void ClearSoundBuffer(MachineState& m) {
+  SoundState& s = m.sound;
+  if (!s.SecondaryBuffer) return;
+  s.Device->ClearRing(0);  // a ring that cannot be locked keeps its old contents
+  s.SoundSegment = 2;
+  s.StagingPosition = 0;
+  s.SampleAccumulator = 0;
+  s.AyAccumulator = 0;
+}
+
+void PauseSound(MachineState& m, int stop) {
+  SoundState& s = m.sound;
+  ClearSoundBuffer(m);
+  if (!s.SecondaryBuffer) return;
+  if (stop) {
+    s.Device->Stop();
+  } else {
+    s.Device->Restore();
+    s.Device->Play();
+  }
+}
+
+void CloseSound(MachineState& m) {
+  SoundState& s = m.sound;
+  ClearSoundBuffer(m);
+  s.SoundSegment = 0;
+  s.StagingPosition = 0;
+  m.ports.BeeperLevel = 0;
+  s.Capture = nullptr;
+  if (s.Device != nullptr) {
+    if (s.SecondaryBuffer) s.Device->Stop();
+    s.Device->Close();
+  }
+  s.SecondaryBuffer = false;
+  s.PrimaryBuffer = false;
+  s.Device = nullptr;
+}
+
+void SubmitSoundFrame(MachineState& m) {
+  SoundState& s = m.sound;
+  s.ay.ChannelLevel[0] = s.ay.ChannelLevel[1] = s.ay.ChannelLevel[2] = 0;
+
+  if (s.Capture != nullptr) {
+    s.Capture->TakeFrame(s.SoundStaging.data(), s.FrameBytes);
+    s.StagingPosition = 0;
+    s.SpecDrumLevel = 4096;
+    return;
+  }
+  if (!s.SecondaryBuffer) {
+    s.StagingPosition = 0;
+    return;
+  }
+
+  AudioDevice& device = *s.Device;
+  s.SoundSegment = static_cast<uint8_t>((s.SoundSegment + 1) % kSoundSegments);
+  const uint32_t start = s.PacingClock ? NowMs(*s.PacingClock) : 0;
+
+  // Copy the frame into its segment. A lost ring is restored and written again; any other
+  // failure drops the frame.
+  s.StagingPosition = 0;
+  const uint32_t offset = s.SoundSegment * s.FrameBytes;
+  for (int attempt = 0; attempt < kLostRingRetries; ++attempt) {
+    if (device.WriteRing(offset, s.SoundStaging.data(), s.FrameBytes) != RingWriteResult::kLost) {
+      break;
+    }
+    device.Restore();
+  }
+
+  // Wait for the device to reach the segment before this one, never longer than a second.
+  if (s.PacingClock != nullptr) {
+    const uint32_t prev = (s.SoundSegment + kSoundSegments - 1) % kSoundSegments;
+    for (;;) {
+      if (s.PacingHook) s.PacingHook(m);
+      const uint32_t k = device.WritePosition() / s.FrameBytes;
+      if (k == prev || (s.SoundSegment == 0 && k == 0)) break;
+      if (NowMs(*s.PacingClock) - start >= kPacingLimitMs) break;
+      s.PacingClock->SleepMilliseconds(1);
+    }
+  }
+  s.SpecDrumLevel = 4096;
+}
+
+bool SoundPacesEmulation(const MachineState& m) {
+  return m.settings.Sound != 0 && (m.sound.SecondaryBuffer || m.sound.Capture != nullptr);
+}
+
+}  // namespace orvo

@@ -1,0 +1,39 @@
+#pragma once
+// The sound output: a looping ring of eight frame-sized segments on the host's AudioDevice. Each
+// full frame of samples is copied into the next segment, and the emulation then waits for the
+// device to reach the segment before it, so with `Sound` on the audio clock paces the emulation.
+#include <cstdint>
+
+namespace orvo {
+
+class Emulator;
+class SoundFrameSink;
+struct MachineState;
+
+// Builds the volume table, resets the AY and opens the host's device with the ring. Returns 0 on
+// success, 1 after showing one of messages 101-105 (the device is then absent). With `Sound` off
+// it stops after opening the device, without a ring. Corrects `Freq` (11025 up to the device's
+// highest rate) and `Soundbits` (8 when the device has no 16-bit output) in the live settings.
+int InitSound(Emulator& emu);
+// Start-up: InitSound, and on failure message 100 under "Orvo Error"; the program runs on.
+void StartSound(Emulator& emu);
+// Like InitSound, but every frame goes to `sink` as it is finished instead of to a device, with
+// no pacing (the headless runner's WAV output). Always succeeds.
+void InitSoundCapture(Emulator& emu, SoundFrameSink& sink);
+// Stops and releases the ring and the device; BeeperLevel goes to 0.
+void CloseSound(MachineState& m);
+// 1 stops the ring, 0 clears it and starts it again from its beginning.
+void PauseSound(MachineState& m, int stop);
+// Silences the whole ring and starts the next frame afresh (segment 3 is written next).
+void ClearSoundBuffer(MachineState& m);
+// Hands SoundStaging's frame to the ring (or the capture sink) and waits for the device.
+void SubmitSoundFrame(MachineState& m);
+
+// SampleStep, the wave format and FrameBytes from the live settings and the model's frame
+// length: SampleStep = speed x 50 x T-states per frame / Freq in single precision.
+void ComputeSoundFormat(MachineState& m);
+// True while the sound output holds the emulation to the audio clock: `Sound` is on and a ring
+// is playing or a capture takes the frames. Otherwise the frame loop throttles by itself.
+bool SoundPacesEmulation(const MachineState& m);
+
+}  // namespace orvo
