@@ -1,5 +1,8 @@
 #include "machine/machine_state.h"
 
+#include "machine/memory.h"
+#include "video/ula.h"
+
 namespace orvo {
 
 MachineState::MachineState()
@@ -8,25 +11,40 @@ MachineState::MachineState()
       RamBlock(kRamBlockSize, 0),
       RomBuffer48(16384, 0xFF),
       RomBuffer128(65536, 0xFF),
-      EmptyPage16K(8192, 0xFF) {
+      EmptyPage16K(8192, 0xFF),
+      WriteSink(8192, 0) {
   spec = ModelTable[kModel48K];
+  ModelName = spec.modelName;
+  // A 48K memory map until SetUpMachine makes the configured model current.
   for (int page = 0; page < 8; ++page) {
-    PageTable[page] = page < 2 ? RomBuffer48.data() + page * 0x2000 : RamBlock.data() + page * 0x2000;
+    PageTable[page] =
+        page < 2 ? RomBuffer48.data() + page * 0x2000 : RamBlock.data() + page * 0x2000;
   }
   ScreenPointer = RamBlock.data() + 0x4000;
+  UpdateWritePages(*this);
 }
 
 // Hooks of devices that later subsystems bring; each is reached only behind its own flag.
-uint8_t MachineState::InterruptDataBus() { return 0xFF; }
-void MachineState::OnIRegisterWrite() {}
+uint8_t MachineState::InterruptDataBus() {
+  return 0xFF;
+}
+// LD I,A may point the refresh address at contended memory, or away from it.
+void MachineState::OnIRegisterWrite() {
+  UpdateUlaSnow(*this);
+}
 void MachineState::OnNmiAccepted() {}
-void MachineState::OnTapeStartTrap() {}
-bool MachineState::OnTapeLoadTrap() { return false; }
 void MachineState::OnIf1PageIn() {}
-bool MachineState::If1Paged() const { return false; }
+bool MachineState::If1Paged() const {
+  return If1PagedIn != 0;
+}
 void MachineState::OnIf1PageOut() {}
 void MachineState::OnIf1MicrodriveTrap(int) {}
-void MachineState::OnUSpeechToggle() {}
+// The µSpeech pages its ROM in and out on every fetch from 0x0038 (and on port 0x39 writes).
+void MachineState::OnUSpeechToggle() {
+  CurrahPaged ^= 1;
+}
+void MachineState::OnUSpeechWrite(uint16_t, uint8_t) {}
+void MachineState::OnDiskMotor(bool) {}
 bool MachineState::DiskFastTrapModel() const {
   return MachineModel == kModelPlus3 && settings.DiskFastLoad != 0;
 }

@@ -52,7 +52,7 @@ struct MachineState {
   uint32_t FramesThisSecond = 0;
   int32_t DiskFastCountdown = 0;
   uint64_t LastFrameTimeNs = 0;  // clock reading at the end of the last throttled frame
-  uint64_t FrameCount = 0;  // frames completed since start-up (orvo-run reports it)
+  uint64_t FrameCount = 0;       // frames completed since start-up (orvo-run reports it)
 
   // ---- live settings ----
   Settings settings;
@@ -70,24 +70,48 @@ struct MachineState {
   std::vector<uint8_t> IoContentionTable;      // kContentionTableSize entries
 
   // ---- memory ----
+  // The buffers are allocated once at their largest size and never move, so PageTable entries
+  // stay valid across ROM loads and model changes.
   std::vector<uint8_t> RamBlock;      // kRamBlockSize bytes
   std::vector<uint8_t> RomBuffer48;   // 16384 bytes
-  std::vector<uint8_t> RomBuffer128;  // 32768 or 65536 bytes
+  std::vector<uint8_t> RomBuffer128;  // 65536 bytes: ROM r at r x 16384 (the 128K and +2 use 0-1)
   std::vector<uint8_t> EmptyPage16K;  // 8192 bytes of 0xFF (16K model; 65536 with a cartridge)
   uint8_t* PageTable[8] = {};         // one host pointer per 8 KB of the Z80 address space
+  // Where WriteByte stores for each 8 KB page: the page itself, or WriteSink for a page whose
+  // writes are discarded (protected ROM, the 16K's missing upper memory). Rebuilt by
+  // UpdateWritePages (machine/memory.h), which anything that changes PageTable, romWriteProtect
+  // or the Multiface flags directly must call.
+  uint8_t* WritePages[8] = {};
+  std::vector<uint8_t> WriteSink;  // 8192 bytes nobody reads
   uint8_t Last7FFD = 0;
   uint8_t Last1FFD = 0;
-  uint8_t RomLowBit = 0;              // +2A/+3: bit 4 of the last 0x7FFD value
+  uint8_t RomLowBit = 0;  // +2A/+3: bit 4 of the last 0x7FFD value
   uint8_t RomNumber = 0;
   uint8_t BankAt4000 = 5, BankAt8000 = 2, BankAtC000 = 0;
   uint8_t ScreenBank = 5;
-  uint8_t* ScreenPointer = nullptr;   // start of the screen bank in RamBlock
+  uint8_t* ScreenPointer = nullptr;  // start of the screen bank in RamBlock
   uint8_t PagingLock = 0;
   uint8_t SpecialMode = 0;
   uint8_t topSlotContended = 0;
   uint8_t romWriteProtect = 1;
-  std::string RomDisplayName;         // "48k.ROM", ... of the last ROM loaded
-  uint8_t FloatingLatch = 0xFF;       // +2A/+3: last byte of a contended access, bit 0 set
+  std::string RomDisplayName;    // "48k.ROM", ... of the last ROM loaded
+  uint8_t FloatingLatch = 0xFF;  // +2A/+3: last byte of a contended access, bit 0 set
+  uint32_t FetchCount = 0;       // opcode fetches; RZX playback and recording reset and read it
+
+  // ---- add-ons that change the memory map (their own subsystems drive them) ----
+  uint8_t If1PagedIn = 0;               // the Interface 1 ROM is at 0x0000
+  uint8_t MultifacePaged = 0;           // the Multiface ROM and RAM are at 0x0000-0x3FFF
+  uint8_t MultifaceVisible = 0;         // its RAM at 0x2000-0x3FFF accepts writes while paged
+  std::vector<uint8_t> MultifaceImage;  // 16384: 8 KB ROM then 8 KB RAM (empty: no ROM loaded)
+  uint8_t CartridgeInserted = 0;        // an Interface II cartridge replaces the whole memory map
+  std::vector<uint8_t> CartridgeImage;  // 16384 bytes
+  uint8_t CurrahPaged = 0;              // the µSpeech ROM overlays 0x0000-0x07FF (with uSpeech on)
+  uint8_t CurrahBusy = 0;               // an allophone is playing; read at 0x1000 while paged
+  std::vector<uint8_t> CurrahRom;       // 2048 bytes (empty: no ROM loaded)
+  uint8_t DiskLampDrawn = 0;            // +3: the status bar shows the disk lamp
+  // Memory map tool: while tracking, every read and write at 0x4000 and above is noted by address.
+  uint8_t MemoryTracking = 0;
+  std::vector<uint8_t> ReadMap, WriteMap;  // 65536 each while tracking
 
   // ---- subsystems ----
   PortState ports;
@@ -115,6 +139,8 @@ struct MachineState {
   void OnIf1PageOut();
   void OnIf1MicrodriveTrap(int which);
   void OnUSpeechToggle();
+  void OnUSpeechWrite(uint16_t address, uint8_t value);  // a write below 0x4000 with uSpeech on
+  void OnDiskMotor(bool on);                             // +3: bit 3 of a 0x1FFD write
   bool DiskFastTrapModel() const;
 
   // Data-side helpers (no timing): what the debugger, snapshots and tests use.
@@ -123,6 +149,19 @@ struct MachineState {
     const uint32_t top = address >> 14;
     return top == 1 || (top == 3 && topSlotContended);
   }
+
+ private:
+  // Delay of a contended access beginning at FrameTState (0 beyond the tables).
+  uint32_t MemoryDelay() const {
+    return FrameTState < kContentionTableSize ? MemoryContentionTable[FrameTState] : 0;
+  }
+  uint32_t IoDelay() const {
+    return FrameTState < kContentionTableSize ? IoContentionTable[FrameTState] : 0;
+  }
+  // The slow sides of the memory cycles, reached only behind their flags (machine/memory.cpp).
+  uint8_t CurrahOverlayRead(uint16_t address, uint8_t value) const;
+  void TrackRead(uint16_t address, uint8_t value);
+  void TrackWrite(uint16_t address, uint8_t value);
 };
 
 }  // namespace orvo

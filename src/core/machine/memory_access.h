@@ -1,45 +1,71 @@
 #pragma once
 // The memory cycles of the Z80 as the Spectrum sees them: contention, T-states, then the access
 // through the page table. Included at the end of machine_state.h; inline because the core calls
-// them for every access.
+// them for every access, so each is a page lookup, a contention test and at most one table read,
+// with the rarely used add-ons behind a single flag test each.
+#include <cstdint>
+
 #include "video/ula.h"
 
 namespace orvo {
 
+// An access is contended when it falls in 0x4000-0x7FFF, or in 0xC000-0xFFFF with a contended
+// bank paged there, and the "Contention" option is "ZX Spectrum". The ULA then holds the CPU for
+// the table's delay at the T-state the access begins.
+
 inline uint8_t MachineState::FetchOpcode(uint16_t address) {
-  if (settings.Contention && IsContended(address)) FrameTState += MemoryContentionTable[FrameTState];
+  if (IsContended(address) && settings.Contention) FrameTState += MemoryDelay();
   FrameTState += 4;
-  return Peek(address);
+  ++FetchCount;
+  uint8_t value = Peek(address);
+  if (CurrahPaged) [[unlikely]]
+    value = CurrahOverlayRead(address, value);
+  // With the I register pointing at contended memory the refresh cycle of the fetch disturbs
+  // the ULA's own fetch.
+  if (video.SnowArmed) [[unlikely]]
+    UlaSnowFetch(*this);
+  return value;
 }
 
 inline uint8_t MachineState::ReadByte(uint16_t address) {
-  const uint8_t value = Peek(address);
-  if (settings.Contention && IsContended(address)) {
-    FloatingLatch = value | 1;
-    FrameTState += MemoryContentionTable[FrameTState];
+  uint8_t value = Peek(address);
+  if (CurrahPaged) [[unlikely]]
+    value = CurrahOverlayRead(address, value);
+  if (IsContended(address) && settings.Contention) {
+    FloatingLatch = value | 1;  // the +2A/+3 floating bus keeps the byte
+    FrameTState += MemoryDelay();
   }
   FrameTState += 3;
+  if (MemoryTracking) [[unlikely]]
+    TrackRead(address, value);
   return value;
 }
 
 inline void MachineState::WriteByte(uint16_t address, uint8_t value) {
-  uint8_t* target = PageTable[address >> 13] + (address & 0x1FFF);
-  if (settings.Contention && IsContended(address)) {
-    FloatingLatch = *target | 1;
-    FrameTState += MemoryContentionTable[FrameTState];
+  if (address < 0x4000 && settings.USpeech) [[unlikely]] {
+    // The µSpeech decodes writes to its registers below 0x4000; memory is not written.
+    FrameTState += 3;
+    OnUSpeechWrite(address, value);
+    return;
+  }
+  uint8_t* const target = WritePages[address >> 13] + (address & 0x1FFF);
+  if (IsContended(address) && settings.Contention) {
+    FloatingLatch = Peek(address) | 1;  // the byte that was there, for the +2A/+3 floating bus
+    FrameTState += MemoryDelay();
   }
   FrameTState += 3;
-  if (address < 0x4000 && romWriteProtect) return;
-  if (MachineModel == kModel16K && address >= 0x8000) return;
   // A store into the displayed screen must not show before the beam has passed this point.
-  if (static_cast<size_t>(target - ScreenPointer) < 6912) RenderDisplayUpTo(*this, FrameTState);
-  *target = value;
+  if (reinterpret_cast<uintptr_t>(target) - reinterpret_cast<uintptr_t>(ScreenPointer) < 6912)
+    RenderDisplayUpTo(*this, FrameTState);
+  *target = value;  // a protected ROM page or the 16K's missing memory stores into WriteSink
+  if (MemoryTracking) [[unlikely]]
+    TrackWrite(address, value);
 }
 
 inline void MachineState::InternalCycles(uint16_t address, uint32_t n) {
-  if (settings.Contention && IsContended(address)) {
+  if (IsContended(address) && settings.Contention) {
     while (n--) {
-      FrameTState += IoContentionTable[FrameTState];
+      FrameTState += IoDelay();
       FrameTState += 1;
     }
   } else {

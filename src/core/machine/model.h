@@ -13,30 +13,63 @@ enum Model : uint8_t {
   kModelPlus3 = 5,
   kModelCustom = 6,
 };
+constexpr int kModelCount = 7;
 
+// One row of the model table: the frame geometry and start values of one model.
 struct ModelSpec {
-  uint32_t firstDisplayTState;
-  uint32_t tstatesPerFrame;
+  uint32_t firstDisplayTState;  // first display fetch; origin of the contention tables
+  uint32_t tstatesPerFrame;     // FrameLength
   uint32_t tstatesPerLine;
-  uint32_t firstVisibleLine;
-  uint32_t firstDisplayLine;
-  uint32_t displayLeftOffset;
+  uint32_t firstVisibleLine;   // scan line drawn as the top row of the picture
+  uint32_t firstDisplayLine;   // scan line of display row 0
+  uint32_t displayLeftOffset;  // picture column of the first display pixel
   uint32_t borderLeftWidth;
-  uint32_t retraceWidth;
-  uint32_t interruptLength;
-  uint32_t ramTop;
-  uint32_t topSlotContended;
-  uint32_t romWriteProtect;
-  uint32_t cpuClockHz;
-  const char* modelName;
+  uint32_t retraceWidth;      // pixels of horizontal retrace per line
+  uint32_t interruptLength;   // T-states the INT line stays active from the frame start
+  uint32_t ramTop;            // highest RAM address
+  uint32_t topSlotContended;  // start value of the live flag
+  uint32_t romWriteProtect;   // start value of the live flag
+  uint32_t cpuClockHz;        // nominal Z80 clock
+  const char* modelName;      // status bar text, with its leading blank
 };
 
-extern const ModelSpec ModelTable[7];
+extern const ModelSpec ModelTable[kModelCount];
 
-inline bool Is128KFamily(uint8_t model) { return model >= kModel128K && model <= kModelPlus3; }
-inline bool IsPlus2AFamily(uint8_t model) { return model == kModelPlus2A || model == kModelPlus3; }
+// The ROM image each model loads from the ROM folder ("48k.rom", ...); the Custom model loads the
+// file named by its setting instead and reports nullptr here.
+const char* RomFileName(uint8_t model);
+// Bytes the model's ROM file must hold (Custom: 16384, or 32768 which is also accepted).
+uint32_t RomFileSize(uint8_t model);
+// Bytes of the ROM buffer the model maps from: 16384 for 16K, 48K and Custom, 32768 for 128K and
+// +2, 65536 for +2A and +3.
+uint32_t RomBufferSize(uint8_t model);
+// The ROM names the options sheet and the configuration show for models 0 to 5.
+extern const char* const RomDisplayNames[6];
+
+// Extra T-states of a contended access by (column mod 8) in the display window.
+extern const uint8_t ContentionPattern48[8];     // 16K, 48K, 128K, +2, Custom
+extern const uint8_t ContentionPatternPlus3[8];  // +2A, +3
+
+// ROM address of the keyboard wait loop, where typed-in text is delivered (models 0 to 5).
+uint16_t KeyWaitAddressFor(uint8_t model);
+
+// Names of the SZX machine identifiers 0 to 16, for the snapshot analyser's report. These are
+// file identifiers, not emulated models.
+constexpr int kSzxMachineNameCount = 17;
+extern const char* const SzxMachineNames[kSzxMachineNameCount];
+
+inline bool Is128KFamily(uint8_t model) {
+  return model >= kModel128K && model <= kModelPlus3;
+}
+inline bool IsPlus2AFamily(uint8_t model) {
+  return model == kModelPlus2A || model == kModelPlus3;
+}
 inline bool Is48KGroup(uint8_t model) {
   return model == kModel16K || model == kModel48K || model == kModelCustom;
+}
+// Models whose contention moves one T-state later with "Late Timing".
+inline bool HonoursLateTiming(uint8_t model) {
+  return model <= kModelPlus2;
 }
 
 }  // namespace orvo

@@ -1,0 +1,310 @@
+// Making a model current (its ROMs, constants, contention tables, menu states and memory map) and
+// resetting it.
+#include "machine/setup.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <system_error>
+
+#include "machine/memory.h"
+#include "shell/emulator.h"
+#include "sound/sound_output.h"
+#include "video/ula.h"
+
+namespace orvo {
+
+namespace {
+
+// Menu commands whose state follows the model.
+constexpr int kCmdInsertDiskA = 102, kCmdInsertDiskB = 103, kCmdEjectDiskA = 104,
+              kCmdEjectDiskB = 105, kCmdMicrodrives = 108, kCmdIf2Insert = 109, kCmdIf2Remove = 110,
+              kCmdViewMicrodrive = 177;
+constexpr int kCmdRzxPlay = 117, kCmdRzxStop = 118, kCmdRzxInfo = 119, kCmdRzxLogging = 126,
+              kCmdRzxRecord = 200, kCmdRzxStopRecording = 201, kCmdRzxContinue = 202,
+              kCmdRzxFinalise = 203;
+
+void SetRzxMenuIdle(MenuStates& menu) {
+  menu.Enable(kCmdRzxPlay, true);
+  menu.Enable(kCmdRzxRecord, true);
+  for (int id : {kCmdRzxStop, kCmdRzxInfo, kCmdRzxLogging, kCmdRzxStopRecording, kCmdRzxContinue,
+                 kCmdRzxFinalise})
+    menu.Enable(id, false);
+}
+
+void EnableDiskCommands(MenuStates& menu, bool insert, bool eject) {
+  menu.Enable(kCmdInsertDiskA, insert);
+  menu.Enable(kCmdInsertDiskB, insert);
+  menu.Enable(kCmdEjectDiskA, eject);
+  menu.Enable(kCmdEjectDiskB, eject);
+}
+
+void EnableCartridgeCommands(MenuStates& menu, bool enabled) {
+  menu.Enable(kCmdIf2Insert, enabled);
+  menu.Enable(kCmdIf2Remove, enabled);
+}
+
+// The per-model constants and the menu items that depend on the model's hardware.
+void SetModelConstants(Emulator& emu) {
+  MachineState& m = emu.m;
+  MenuStates& menu = emu.menu;
+  const uint8_t model = m.MachineModel;
+  if (model != kModelCustom) m.KeyWaitAddress = KeyWaitAddressFor(model);
+
+  switch (model) {
+    case kModel16K:
+      m.Issue3Keyboard = 0;  // the 16K was only ever an issue 2 board
+      m.IssueMask = 0x18;
+      break;
+    case kModel48K: m.IssueMask = m.Issue3Keyboard ? 0x10 : 0x18; break;
+    case kModel128K:
+    case kModelPlus2:
+      m.Issue3Keyboard = 1;
+      m.PagingLock = 0;
+      m.Last7FFD = 0;
+      break;
+    case kModelPlus2A:
+    case kModelPlus3:
+      m.Issue3Keyboard = 1;
+      m.PagingLock = 0;
+      m.Last7FFD = 0;
+      m.Last1FFD = 0;
+      m.RomLowBit = 0;
+      m.SpecialMode = 0;
+      m.settings.UlaSnow = 0;  // the gate array of these models shows no snow
+      break;
+    default: break;
+  }
+  if (model != kModelCustom) m.DiskLampDrawn = 0;
+
+  const bool interface1 = emu.m.settings.Interface1 != 0;
+  switch (model) {
+    case kModel16K:
+    case kModel48K:
+    case kModel128K:
+      if (interface1) {
+        menu.Enable(kCmdMicrodrives, true);
+      } else {
+        menu.Enable(kCmdMicrodrives, false);
+        menu.Enable(kCmdViewMicrodrive, false);
+      }
+      EnableDiskCommands(menu, false, false);
+      EnableCartridgeCommands(menu, true);
+      break;
+    case kModelPlus2:
+      menu.Enable(kCmdMicrodrives, false);
+      menu.Enable(kCmdViewMicrodrive, false);
+      EnableDiskCommands(menu, false, false);
+      EnableCartridgeCommands(menu, true);
+      break;
+    case kModelPlus2A:
+      menu.Enable(kCmdMicrodrives, false);
+      menu.Enable(kCmdViewMicrodrive, false);
+      EnableDiskCommands(menu, false, false);
+      EnableCartridgeCommands(menu, false);
+      break;
+    case kModelPlus3:
+      menu.Enable(kCmdMicrodrives, false);
+      menu.Enable(kCmdViewMicrodrive, false);
+      EnableDiskCommands(menu, true, true);
+      EnableCartridgeCommands(menu, false);
+      break;
+    default:  // Custom: "Insert Disk" keeps its state
+      menu.Enable(kCmdMicrodrives, false);
+      menu.Enable(kCmdViewMicrodrive, false);
+      menu.Enable(kCmdEjectDiskA, false);
+      menu.Enable(kCmdEjectDiskB, false);
+      EnableCartridgeCommands(menu, false);
+      break;
+  }
+}
+
+// Call points of devices that reset with the machine; each becomes the device's own reset when
+// its subsystem exists.
+void ResetDiskController(Emulator&) {}
+void CancelTyping(Emulator&) {}
+void StopRzxPlayback(Emulator&) {}
+void SetUpDiskDrive(Emulator&) {}
+
+}  // namespace
+
+int LoadRoms(Emulator& emu) {
+  MachineState& m = emu.m;
+  const uint8_t model = m.MachineModel;
+  // Both buffers start over as unprogrammed ROM (0xFF); a failed load leaves them so.
+  std::fill(m.RomBuffer48.begin(), m.RomBuffer48.end(), 0xFF);
+  std::fill(m.RomBuffer128.begin(), m.RomBuffer128.end(), 0xFF);
+
+  std::filesystem::path path;
+  if (model == kModelCustom) {
+    path = m.settings.CustomRomPath;
+  } else {
+    path = std::filesystem::path(emu.folders.CurrentRomDir) / RomFileName(model);
+  }
+
+  std::error_code ec;
+  const bool regular = !path.empty() && std::filesystem::is_regular_file(path, ec);
+  std::ifstream in;
+  if (regular) in.open(path, std::ios::binary);
+  if (!regular || !in) {
+    emu.ShowMessage(CaptionId::Error, kMsgRomMissing, path.string());
+    return 1;
+  }
+
+  const uintmax_t length = std::filesystem::file_size(path, ec);
+  const bool lengthOk = !ec && (model == kModelCustom ? (length == 16384 || length == 32768)
+                                                      : length == RomFileSize(model));
+  if (!lengthOk) {
+    emu.ShowMessage(CaptionId::Error, kMsgRomLength);
+    return 1;
+  }
+
+  // The Custom model maps a single 16 KB ROM: of a 32 KB file only the first half is used.
+  std::vector<uint8_t>& buffer = Is48KGroup(model) ? m.RomBuffer48 : m.RomBuffer128;
+  const std::streamsize wanted = static_cast<std::streamsize>(RomBufferSize(model));
+  in.read(reinterpret_cast<char*>(buffer.data()), wanted);
+  if (in.gcount() != wanted) {
+    // The file shrank or could not be read after it was measured.
+    std::fill(buffer.begin(), buffer.end(), 0xFF);
+    emu.ShowMessage(CaptionId::Error, kMsgRomLength);
+    return 1;
+  }
+  m.RomDisplayName =
+      model == kModelCustom ? path.filename().string() : std::string(RomDisplayNames[model]);
+  return 0;
+}
+
+void BuildContentionTables(MachineState& m) {
+  const ModelSpec& spec = m.spec;
+  const uint8_t model = m.MachineModel;
+  const int32_t line = static_cast<int32_t>(spec.tstatesPerLine);
+  // The T-state 24 lines and 16 T-states before the first display fetch: contention rows and
+  // columns are counted from here.
+  uint32_t base = spec.firstDisplayTState - 24 * spec.tstatesPerLine - 16;
+  if (HonoursLateTiming(model) && m.settings.LateTiming) base += 1;
+  m.ContentionBase = base;
+
+  for (uint32_t k = 0; k < m.LineStartTable.size(); ++k)
+    m.LineStartTable[k] = base + (k + 1) * spec.tstatesPerLine;
+
+  const bool plus3 = IsPlus2AFamily(model);
+  const uint8_t* pattern = plus3 ? ContentionPatternPlus3 : ContentionPattern48;
+  const int32_t windowStart = plus3 ? 20 : 23;
+  const int32_t windowEnd = windowStart + 128;
+  std::fill(m.MemoryContentionTable.begin(), m.MemoryContentionTable.end(), 0);
+  std::fill(m.IoContentionTable.begin(), m.IoContentionTable.end(), 0);
+  const uint32_t frame = std::min<uint32_t>(spec.tstatesPerFrame, kContentionTableSize);
+  for (uint32_t t = 0; t < frame; ++t) {
+    const int32_t v = static_cast<int32_t>(t) - static_cast<int32_t>(base);
+    const int32_t row = v / line;
+    const int32_t col = (v + 8) % line;
+    if (row < 24 || row > 215 || col < windowStart || col >= windowEnd) continue;
+    const uint8_t delay = pattern[col % 8];
+    m.MemoryContentionTable[t] = delay;
+    // The +2A/+3 gate array does not contend I/O or internal cycles.
+    if (!plus3) m.IoContentionTable[t] = delay;
+  }
+}
+
+void UpdateMachineTraps(MachineState& m) {
+  if (m.MachineModel == kModelPlus3 && m.settings.DiskFastLoad) {
+    m.TrapFlags |= kTrapPlus3Disk;
+  } else {
+    m.TrapFlags &= ~static_cast<uint32_t>(kTrapPlus3Disk);
+  }
+}
+
+void SetUpMachine(Emulator& emu) {
+  MachineState& m = emu.m;
+  // Only a corrupt configuration or snapshot names a model beyond the table; run a 48K then.
+  if (m.MachineModel >= kModelCount) m.MachineModel = kModel48K;
+
+  LoadRoms(emu);  // a failure has been reported; the machine runs on with a blank ROM
+
+  m.spec = ModelTable[m.MachineModel];
+  m.ModelName = m.spec.modelName;
+  m.FrameLength = m.spec.tstatesPerFrame;
+  m.topSlotContended = static_cast<uint8_t>(m.spec.topSlotContended);
+  m.romWriteProtect = static_cast<uint8_t>(m.spec.romWriteProtect);
+
+  SetRzxMenuIdle(emu.menu);
+  SetModelConstants(emu);
+  BuildContentionTables(m);
+  UpdateMachineTraps(m);
+
+  if (m.MachineModel == kModelPlus3) SetUpDiskDrive(emu);
+  ClearSoundBuffer(m);
+  BuildDisplayTables(m);
+  ResetMemoryMap(m);
+}
+
+void ResetMachine(Emulator& emu, bool hard) {
+  MachineState& m = emu.m;
+  if (hard) {
+    // The CPU's flag tables are built once, at compile time; the display tables and the memory
+    // map are rebuilt, which clears all RAM.
+    BuildDisplayTables(m);
+    ResetMemoryMap(m);
+  }
+
+  // The Z80's /RESET: everything 0 except HL.
+  m.cpu = CpuState{};
+  m.cpu.HL.w = 0xFFFF;
+  m.InterruptArmed = 0;
+  UpdateUlaSnow(m);  // I is 0 again
+
+  m.FrameTState = 0;
+  m.InstructionStartTState = 0;
+  m.video.DisplayDrawnTo = 0;
+  m.video.BorderDrawnTo = 0;
+  m.sound.SampleAccumulator = 0;
+  m.ports.BorderColour = 7;
+  m.ports.EarFeedback = 0;
+  m.ports.UlaPlusPaletteMode = 0;
+  m.FrameSkipCountdown = static_cast<uint32_t>(std::max<int32_t>(1, m.settings.Frameskip));
+  m.If1PagedIn = 0;
+
+  if (Is128KFamily(m.MachineModel)) {
+    // The paging registers clear on reset: ROM 0, banks 5, 2 and 0, screen in bank 5. On the
+    // +2A/+3 that includes 0x1FFD, so the machine restarts from ROM 0 whatever ROM it was in.
+    if (IsPlus2AFamily(m.MachineModel)) {
+      m.Last1FFD = 0;
+      m.RomLowBit = 0;
+    }
+    m.SpecialMode = 0;
+    m.PagingLock = 0;
+    m.topSlotContended = 0;
+    if (!m.CartridgeInserted) {
+      m.RomNumber = 0;
+      m.PageTable[0] = m.RomBuffer128.data();
+      m.PageTable[1] = m.RomBuffer128.data() + 0x2000;
+      m.BankAt4000 = 5;
+      m.PageTable[2] = m.RamBlock.data() + 5 * 16384;
+      m.PageTable[3] = m.PageTable[2] + 0x2000;
+      m.BankAt8000 = 2;
+      m.PageTable[4] = m.RamBlock.data() + 2 * 16384;
+      m.PageTable[5] = m.PageTable[4] + 0x2000;
+    }
+    Write7FFD128(m, 0);  // bank 0 at 0xC000, screen bank 5
+  }
+
+  // The machine comes up with a noisy screen until the ROM clears it.
+  std::minstd_rand noise(std::random_device{}());
+  uint8_t* const screen = m.PageTable[2];
+  for (int i = 0; i < 6912; ++i) screen[i] = static_cast<uint8_t>(noise() % 127);
+
+  m.romWriteProtect = 1;
+  if (m.MultifacePaged) {
+    m.MultifacePaged = 0;
+    RemapRomSlot(m);
+  }
+  UpdateWritePages(m);
+
+  CancelTyping(emu);
+  StopRzxPlayback(emu);
+  ResetDiskController(emu);
+  m.FullSpeed = 0;
+}
+
+}  // namespace orvo
