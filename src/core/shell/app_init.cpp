@@ -1,0 +1,100 @@
+#include "shell/app_init.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <system_error>
+
+#include "machine/setup.h"
+#include "shell/emulator.h"
+
+namespace orvo {
+
+namespace {
+
+std::string WithoutTrailingSlashes(std::string_view path) {
+  std::string out(path);
+  while (out.size() > 1 && out.back() == '/') out.pop_back();
+  return out;
+}
+
+}  // namespace
+
+std::string ExecutableFolder() {
+  std::error_code ec;
+  const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+  if (ec || exe.empty()) return {};
+  return FolderOfPath(exe.string());
+}
+
+std::string DefaultConfigFolder() {
+  // XDG: a relative XDG_CONFIG_HOME is invalid and must be ignored.
+  const char* xdg = std::getenv("XDG_CONFIG_HOME");
+  if (xdg != nullptr && xdg[0] == '/') return WithoutTrailingSlashes(xdg) + "/Orvo";
+  const char* home = std::getenv("HOME");
+  if (home != nullptr && home[0] != '\0') return WithoutTrailingSlashes(home) + "/.config/Orvo";
+  return {};
+}
+
+std::string FolderOfPath(std::string_view path) {
+  const size_t slash = path.rfind('/');
+  if (slash == std::string_view::npos) return ".";
+  if (slash == 0) return "/";
+  return std::string(path.substr(0, slash));
+}
+
+bool SetUpFolders(Emulator& emu, std::string_view programFolder, std::string_view configFolder) {
+  Folders& f = emu.folders;
+  f.ProgramFolder = WithoutTrailingSlashes(programFolder.empty() ? "." : programFolder);
+  const std::string base = f.ProgramFolder == "/" ? std::string() : f.ProgramFolder;
+  f.RomsFolder = base + "/roms/";
+  f.LibsFolder = base + "/libs/";
+  f.CurrentRomDir = f.RomsFolder;
+  f.ConfigFolder = WithoutTrailingSlashes(configFolder);
+  if (f.ConfigFolder.empty()) return false;
+  std::error_code ec;
+  std::filesystem::create_directories(f.ConfigFolder, ec);
+  return !ec && std::filesystem::is_directory(f.ConfigFolder, ec);
+}
+
+void ResetRunState(Emulator& emu) {
+  MachineState& m = emu.m;
+  m.FrameTState = 0;
+  m.Paused = 0;
+  m.FullSpeed = 0;
+  m.FramesThisSecond = 0;
+  m.TapePlaying = 0;
+  m.FocusPaused = 0;
+  m.NmiRequest = 0;
+  m.FrameSkipCountdown = 1;
+  m.LastFrameTimeNs = 0;
+  m.cpu.Q = 0;
+}
+
+void InitApplication(Emulator& emu) {
+  ResetRunState(emu);
+  // The settings start at their defaults; the configuration file replaces them once it is read.
+  SetUpMachine(emu);
+  ResetMachine(emu, true);
+}
+
+std::string RemoveQuotes(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    if (c != '"') out.push_back(c);
+  }
+  return out;
+}
+
+std::string CommandLinePath(int argc, const char* const* argv) {
+  std::string joined;
+  for (int i = 1; i < argc; ++i) {
+    if (i > 1) joined.push_back(' ');
+    joined += argv[i];
+  }
+  return RemoveQuotes(joined);
+}
+
+}  // namespace orvo
