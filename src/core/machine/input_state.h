@@ -52,7 +52,6 @@ struct InputState {
   uint8_t AmxX = 0, AmxY = 0;                  // accumulators
   uint8_t AmxLastX = 0, AmxLastY = 0;          // last reported
   uint8_t AmxControlA = 0xFF, AmxControlB = 0xFF;
-  uint8_t AmxButtonByte = 0xFF;
   uint8_t AmxPendingVector = 0xFF;             // vector of the step being run
   std::vector<AmxStep> AmxQueue;
   uint8_t AmxCurrentDirection = 0;             // direction byte of the step being run

@@ -1,0 +1,26 @@
+#pragma once
+// Typing text into the machine ("Load BASIC Text File", paste): one character at a time, handed to
+// the ROM's keyboard routine at the moment it waits for a key.
+#include <cstdint>
+#include <span>
+#include <string>
+
+namespace orvo {
+
+class Emulator;
+struct MachineState;
+
+// Starts typing `text` (line ends CR LF, CR or LF), followed by an ENTER; turns full speed on.
+void StartTyping(MachineState& m, std::span<const uint8_t> text);
+// Reads `path` whole and types it in. Returns false, typing nothing, when it cannot be read.
+bool StartTypingFile(MachineState& m, const std::string& path);
+// Stops typing and forgets the rest of the text (a reset, or the text used up).
+void CancelTyping(MachineState& m);
+
+bool TypingActive(const MachineState& m);
+// Called by the instruction step while TypingActive and the PC equals KeyWaitAddress: hands the
+// next character to the ROM every "Spool Speed" + 1 visits.
+void TypingStep(MachineState& m);
+void TypingStep(Emulator& emu);
+
+}  // namespace orvo
