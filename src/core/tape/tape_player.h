@@ -1,0 +1,56 @@
+#pragma once
+// The tape player: plays the current block of the deck into the EAR input, timed in T-states,
+// with the ROM loader's start point and trap, automatic start and stop, and tape wobble.
+#include <cstdint>
+
+#include "machine/machine_state.h"
+#include "tape/tape_state.h"
+
+namespace orvo {
+
+// Makes `block` the current block and loads its parameters into the player; a null block is the
+// end of the tape, which stops it. Returns the block.
+TapeBlock* EnterTapeBlock(MachineState& m, TapeBlock* block);
+
+// Plays the pulses that end within the T-states that have passed (the rest of the work of
+// RunTape, out of line).
+void RunTapePulses(MachineState& m);
+
+// Advances the player by `tstates` (the last instruction's T-states). Called after every
+// instruction while m.TapePlaying; the usual call ends at the first comparison.
+inline void RunTape(MachineState& m, uint32_t tstates) {
+  TapeState& t = m.tape;
+  t.Elapsed += tstates;
+  if (t.Elapsed < t.Pulse) return;
+  RunTapePulses(m);
+}
+
+// Start (refused while "Tape Traps" is on or the deck has nothing to play), stop, and the play
+// command that toggles between them.
+void StartTape(MachineState& m);
+void StopTape(MachineState& m);
+void ToggleTape(MachineState& m);
+
+// The ROM loader trap (RET NZ at 0x056B): with "Tape Traps" on, copies a standard block that
+// answers the ROM's request straight into memory. Returns true when it did, with the CPU set to
+// continue at the end of LD-BYTES.
+bool TapeTrap(MachineState& m);
+
+// Watches the ULA port reads of a loader (called by the port decoder at every read of an even
+// port) and, with "Autoload" on, starts and stops the tape to match.
+void TapeAutoStartStop(MachineState& m);
+// Keeps the time of the last ULA read measured across a frame end.
+void AgeTapeReadTime(MachineState& m, uint32_t frameLength);
+// The auto-start detector's state after a tape boot snapshot was loaded.
+void ResetTapeAutoStart(MachineState& m);
+
+// Sets or clears the tape bit of m.TrapFlags: the ROM loader hooks run while a tape is in the
+// deck.
+void UpdateTapeTrapFlag(MachineState& m);
+
+// The tape has played to its end (it is stopped and has no current block).
+inline bool TapeAtEnd(const MachineState& m) {
+  return m.tape.image && !m.tape.image->current && !m.TapePlaying;
+}
+
+}  // namespace orvo
