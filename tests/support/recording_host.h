@@ -41,10 +41,16 @@ class RecordingHost final : public Host {
     return a;
   }
   Clock& GetClock() override { return clock; }
+  void SetUpDisplay() override { ++displaySetUps; }
+  void ShowPlainMessage(std::string_view caption, std::string_view text) override {
+    plainMessages.emplace_back(std::string(caption) + "|" + std::string(text));
+  }
 
   std::vector<ShownMessage> messages;
   std::vector<std::string> questions;
   std::deque<bool> answers;
+  std::vector<std::string> plainMessages;  // "caption|text"
+  int displaySetUps = 0;
   FakeClock clock;
 };
 

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "machine/machine_state.h"
+#include "shell/config.h"
 #include "shell/host.h"
 #include "shell/menu_state.h"
 #include "shell/settings.h"
@@ -38,8 +39,9 @@ class Emulator {
   Host& host;
   MachineState& m;             // the machine (heap-allocated: it is large)
   Settings PendingSettings;    // what SaveConfig writes and the option pages edit
-  Settings LoadedSettings;     // LoadConfig's staging copy
+  Settings LoadedSettings = ZeroSettings();  // LoadConfig's staging copy, zero until a load
   Folders folders;
+  ConfigState config;          // window placements and the options sheet's working state
   MenuStates menu;
   FileState files;             // the file dispatch's names and loaded bytes (snapshot/)
   bool NoThrottle = false;     // headless runs: never wait for wall-clock time

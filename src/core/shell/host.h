@@ -33,6 +33,10 @@ class Host {
   virtual Clock& GetClock() = 0;
   // A finished picture (352 x 296 pixels, 0x00RRGGBB) is ready to show; called by the frame end.
   virtual void PresentFrame(const uint32_t* /*pixels*/) {}
+  // Settings that shape the picture changed (size, method, palette): set the display up again.
+  virtual void SetUpDisplay() {}
+  // A plain message box with its own caption and text, outside the message table.
+  virtual void ShowPlainMessage(std::string_view /*caption*/, std::string_view /*text*/) {}
   virtual AudioDevice* Audio() { return nullptr; }
   virtual GameControllers* Controllers() { return nullptr; }
 };

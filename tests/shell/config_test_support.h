@@ -1,0 +1,78 @@
+#pragma once
+// A temporary program folder (with roms/ pointing at the test ROMs) and configuration folder for
+// the orvo.ini tests.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "shell/config.h"
+#include "shell/emulator.h"
+#include "support/recording_host.h"
+#include "support/test_paths.h"
+
+namespace orvo::test {
+
+class ConfigFixture : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    static std::atomic<int> counter{0};
+    root_ = std::filesystem::temp_directory_path() /
+            ("orvo-config-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
+    std::filesystem::remove_all(root_);
+    std::filesystem::create_directories(root_ / "config");
+    std::error_code ec;
+    std::filesystem::create_directory_symlink(RomDir(), root_ / "roms", ec);
+    PrepareFolders(emu);
+  }
+  void TearDown() override {
+    std::error_code ec;
+    std::filesystem::remove_all(root_, ec);
+  }
+
+  // The folders start-up would give an emulator living in the temporary program folder.
+  void PrepareFolders(Emulator& e) const {
+    Folders& f = e.folders;
+    f.ProgramFolder = root_.string();
+    f.RomsFolder = f.ProgramFolder + "/roms/";
+    f.LibsFolder = f.ProgramFolder + "/libs/";
+    f.ConfigFolder = (root_ / "config").string();
+    f.CurrentRomDir = f.RomsFolder;
+  }
+
+  std::string IniPath() const { return (root_ / "config" / "orvo.ini").string(); }
+  std::string ProgramFolder() const { return root_.string(); }
+  std::string RomFolder() const { return root_.string() + "/roms/"; }
+
+  std::string ReadIni() const {
+    std::ifstream in(IniPath(), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  // Writes orvo.ini; "\n" line ends become CR LF unless `lf` is set.
+  void WriteIni(const std::string& text, bool lf = false) const {
+    std::string out;
+    for (char c : text) {
+      if (c == '\n' && !lf) out.push_back('\r');
+      out.push_back(c);
+    }
+    std::ofstream(IniPath(), std::ios::binary) << out;
+  }
+
+  // Messages shown under the "Orvo Options" caption (ROM messages depend on the ROMs present).
+  std::vector<MessageId> OptionsMessages(const RecordingHost& h) const {
+    std::vector<MessageId> ids;
+    for (const ShownMessage& msg : h.messages)
+      if (msg.caption == CaptionId::Options) ids.push_back(msg.message);
+    return ids;
+  }
+
+  std::filesystem::path root_;
+  RecordingHost host;
+  Emulator emu{host};
+};
+
+}  // namespace orvo::test
