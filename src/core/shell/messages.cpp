@@ -133,6 +133,7 @@ constexpr MessageEntry kMessages[] = {
     {140, "POKE FIND: Address needs to be within 23296-65535"},
     {141, "POKE FIND: Value needs to be within 0-255"},
     {145, "No RZX File loaded"},
+    {148, "Snapshot Error: Cannot save snapshot file"},  // a snapshot save that failed
     {150, "Snapshot Error:  SEM Signature length incorrect"},
     {151, "Snapshot Error:  SEM Signature incorrect"},
     {152, "Snapshot Error:  ZXS Signature RIFF incorrect"},
