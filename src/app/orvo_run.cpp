@@ -1,7 +1,196 @@
-// orvo-run: the headless runner (grows with the machine).
+// orvo-run: runs a Spectrum without a window. Sets up the chosen model, runs frames, and reports
+// what a user would look at: the machine state, the screen, the sound, saved files.
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <string_view>
+#include <vector>
 
-int main() {
-  std::puts("orvo-run");
-  return 0;
+#include "machine/setup.h"
+#include "shell/emulator.h"
+#include "shell/frame_loop.h"
+#include "shell/messages.h"
+
+namespace {
+
+using namespace orvo;
+
+constexpr int kExitOk = 0;
+constexpr int kExitFailure = 1;  // a ROM or file could not be loaded, or an output not written
+constexpr int kExitUsage = 2;    // bad command line
+
+const char kHelp[] =
+    "Usage: orvo-run [options]\n"
+    "Runs a ZX Spectrum without a window.\n"
+    "\n"
+    "Machine:\n"
+    "  --model M          16, 48, 128, plus2, plus2a, plus3 or custom (default 48)\n"
+    "  --rom-dir DIR      folder holding 48k.rom, 128k.rom, plus2.rom, plus3.rom\n"
+    "                     (default: the roms folder beside orvo-run)\n"
+    "  --custom-rom FILE  the ROM of the custom model (16384 or 32768 bytes)\n"
+    "Running:\n"
+    "  --frames N         run N frames (default 0: set up only)\n"
+    "  --realtime         run at the real machine's speed (default: as fast as possible)\n"
+    "  --print-state      print registers, FrameTState and the frame count as JSON at the end\n"
+    "  --help             this text\n"
+    "\n"
+    "Exit codes: 0 success; 1 a ROM, file or output failed (the message is on standard error);\n"
+    "2 bad command line.\n";
+
+// Messages go to standard error; the runner remembers that one was shown.
+class HeadlessHost final : public Host {
+ public:
+  void ShowMessage(CaptionId caption, MessageId message, std::string_view detail) override {
+    std::fprintf(stderr, "%s: %s\n", CaptionText(caption), FormatMessage(message, detail).c_str());
+    ++messagesShown;
+    lastMessage = message;
+  }
+  bool AskYesNo(std::string_view, std::string_view) override { return true; }
+  Clock& GetClock() override { return clock; }
+
+  SystemClock clock;
+  int messagesShown = 0;
+  int lastMessage = -1;
+};
+
+struct RunOptions {
+  int model = kModel48K;
+  std::string romDir;
+  std::string customRom;
+  long frames = 0;
+  bool realtime = false;
+  bool printState = false;
+};
+
+bool ParseModel(std::string_view text, int* model) {
+  static const struct {
+    const char* name;
+    int model;
+  } kNames[] = {{"16", kModel16K},       {"48", kModel48K},         {"128", kModel128K},
+                {"plus2", kModelPlus2},  {"plus2a", kModelPlus2A},  {"plus3", kModelPlus3},
+                {"custom", kModelCustom}};
+  for (const auto& n : kNames) {
+    if (text == n.name) {
+      *model = n.model;
+      return true;
+    }
+  }
+  return false;
+}
+
+bool ParseLong(const char* text, long* value) {
+  char* end = nullptr;
+  const long v = std::strtol(text, &end, 10);
+  if (end == text || *end != '\0' || v < 0) return false;
+  *value = v;
+  return true;
+}
+
+std::string ProgramFolder(const char* argv0) {
+  std::error_code ec;
+  std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+  if (ec) exe = std::filesystem::absolute(argv0);
+  return exe.parent_path().string();
+}
+
+std::string RomPath(const Emulator& emu) {
+  const MachineState& m = emu.m;
+  if (m.MachineModel == kModelCustom) return m.settings.CustomRomPath;
+  static const char* kFiles[] = {"48k.rom", "48k.rom", "128k.rom", "plus2.rom", "plus3.rom", "plus3.rom"};
+  return emu.folders.CurrentRomDir + kFiles[m.MachineModel];
+}
+
+void PrintState(const Emulator& emu) {
+  const MachineState& m = emu.m;
+  const CpuState& c = m.cpu;
+  std::printf(
+      "{\"model\":\"%s\",\"af\":%u,\"bc\":%u,\"de\":%u,\"hl\":%u,\"af_\":%u,\"bc_\":%u,\"de_\":%u,"
+      "\"hl_\":%u,\"ix\":%u,\"iy\":%u,\"sp\":%u,\"pc\":%u,\"i\":%u,\"r\":%u,\"memptr\":%u,"
+      "\"iff1\":%u,\"iff2\":%u,\"im\":%u,\"halted\":%u,\"frame_tstate\":%u,\"frames\":%llu}\n",
+      m.ModelName.c_str() + (m.ModelName.empty() ? 0 : 1), c.AF.w, c.BC.w, c.DE.w, c.HL.w, c.AF_.w,
+      c.BC_.w, c.DE_.w, c.HL_.w, c.IX.w, c.IY.w, c.SP, c.PC, c.IR.b.h,
+      (c.IR.b.l & 0x7F) | (c.R7 & 0x80), c.MEMPTR, c.IFF1, c.IFF2, c.IM, c.Halted, m.FrameTState,
+      static_cast<unsigned long long>(m.FrameCount));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  RunOptions opt;
+  std::vector<std::string> args(argv + 1, argv + argc);
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    auto next = [&](const char* what) -> const char* {
+      if (i + 1 >= args.size()) {
+        std::fprintf(stderr, "orvo-run: %s needs %s\n", a.c_str(), what);
+        std::exit(kExitUsage);
+      }
+      return args[++i].c_str();
+    };
+    if (a == "--help" || a == "-h") {
+      std::fputs(kHelp, stdout);
+      return kExitOk;
+    } else if (a == "--model") {
+      const char* v = next("a model");
+      if (!ParseModel(v, &opt.model)) {
+        std::fprintf(stderr, "orvo-run: unknown model '%s' (16, 48, 128, plus2, plus2a, plus3, custom)\n", v);
+        return kExitUsage;
+      }
+    } else if (a == "--rom-dir") {
+      opt.romDir = next("a folder");
+    } else if (a == "--custom-rom") {
+      opt.customRom = next("a file");
+      opt.model = kModelCustom;
+    } else if (a == "--frames") {
+      if (!ParseLong(next("a number"), &opt.frames)) {
+        std::fprintf(stderr, "orvo-run: --frames needs a whole number\n");
+        return kExitUsage;
+      }
+    } else if (a == "--realtime") {
+      opt.realtime = true;
+    } else if (a == "--print-state") {
+      opt.printState = true;
+    } else {
+      std::fprintf(stderr, "orvo-run: unknown option '%s' (see --help)\n", a.c_str());
+      return kExitUsage;
+    }
+  }
+  if (opt.model == kModelCustom && opt.customRom.empty()) {
+    std::fprintf(stderr, "orvo-run: the custom model needs --custom-rom FILE\n");
+    return kExitUsage;
+  }
+
+  HeadlessHost host;
+  auto emu = std::make_unique<Emulator>(host);
+  MachineState& m = emu->m;
+  const std::string programFolder = ProgramFolder(argv[0]);
+  emu->folders.ProgramFolder = programFolder;
+  emu->folders.RomsFolder = programFolder + "/roms/";
+  emu->folders.LibsFolder = programFolder + "/libs/";
+  std::string romDir = opt.romDir.empty() ? emu->folders.RomsFolder : opt.romDir;
+  if (!romDir.empty() && romDir.back() != '/') romDir += '/';
+  emu->folders.ConfiguredRomDir = emu->folders.CurrentRomDir = romDir;
+  m.settings.ModelType = opt.model;
+  m.settings.CustomRom = opt.model == kModelCustom;
+  m.settings.CustomRomPath = opt.customRom;
+  m.settings.Sound = 0;
+  m.MachineModel = static_cast<uint8_t>(opt.model);
+  emu->NoThrottle = !opt.realtime;
+
+  SetUpMachine(*emu);
+  if (host.messagesShown > 0) return kExitFailure;
+  ResetMachine(*emu, true);
+
+  const std::string romPath = RomPath(*emu);
+  std::error_code ec;
+  const auto romSize = std::filesystem::file_size(romPath, ec);
+  std::printf("Model: %s\nROM: %s (%llu bytes)\n", m.ModelName.c_str() + (m.ModelName.empty() ? 0 : 1),
+              romPath.c_str(), static_cast<unsigned long long>(ec ? 0 : romSize));
+
+  for (long f = 0; f < opt.frames; ++f) RunFrame(*emu);
+
+  if (opt.printState) PrintState(*emu);
+  return host.messagesShown > 0 ? kExitFailure : kExitOk;
 }

@@ -1,0 +1,77 @@
+#include "shell/frame_loop.h"
+
+#include "cpu/z80.h"
+#include "shell/emulator.h"
+#include "video/ula.h"
+
+namespace orvo {
+
+// One instruction, then the per-instruction hooks in their fixed order. Each hook sits behind a
+// plain flag so an idle machine pays only the tests.
+void StepInstruction(Emulator& emu) {
+  MachineState& m = emu.m;
+  ExecuteZ80(m);
+  if (m.NmiRequest) AcceptNmi(m);
+}
+
+void RunFrame(Emulator& emu) {
+  MachineState& m = emu.m;
+  if (m.Paused || m.FocusPaused) {
+    emu.host.GetClock().SleepMilliseconds(1);
+    return;
+  }
+
+  const uint32_t frameLength = m.FrameLength;
+  while (m.FrameTState < frameLength) StepInstruction(emu);
+
+  // End of frame.
+  m.InterruptArmed = 1;
+  if (m.FlashCountdown == 0) {
+    m.FlashCountdown = 32;
+  } else {
+    --m.FlashCountdown;
+  }
+  if (--m.FrameSkipCountdown == 0) {
+    m.FrameSkipCountdown = m.settings.Frameskip < 1 ? 1 : static_cast<uint32_t>(m.settings.Frameskip);
+    RenderBorderUpTo(m, frameLength);
+    RenderDisplayUpTo(m, frameLength);
+    if (const uint32_t* pixels = ScreenPixels(m)) emu.host.PresentFrame(pixels);
+  }
+  ++m.FramesThisSecond;
+  ++m.FrameCount;
+  m.sound.ay.regs[16] >>= 1;
+  if (m.settings.DiskFastLoad && m.MachineModel == kModelPlus3 && m.DiskFastCountdown != 0) {
+    if (--m.DiskFastCountdown == 0) m.FullSpeed = 0;
+  }
+  m.FrameTState -= frameLength;
+  m.video.DisplayDrawnTo = m.video.BorderDrawnTo = m.FrameTState;
+
+  if (m.settings.Sound || m.FullSpeed || emu.NoThrottle) return;
+  ThrottleFrame(emu);
+}
+
+void ThrottleFrame(Emulator& emu) {
+  MachineState& m = emu.m;
+  Clock& clock = emu.host.GetClock();
+  constexpr uint64_t kFramePeriodNs = 20000000;  // 0.02 s
+  uint64_t now = clock.NowNanoseconds();
+  if (m.LastFrameTimeNs == 0 || now - m.LastFrameTimeNs >= kFramePeriodNs) {
+    // Late or exactly on time: no lateness is carried forward.
+    m.LastFrameTimeNs = now;
+    return;
+  }
+  for (;;) {
+    const uint64_t elapsed = now - m.LastFrameTimeNs;
+    if (elapsed >= kFramePeriodNs) break;
+    const uint64_t remaining = kFramePeriodNs - elapsed;
+    if (remaining > 15000000) {
+      clock.SleepMilliseconds(1);
+    } else if (remaining > 1000000) {
+      clock.SleepMilliseconds(0);
+    }
+    now = clock.NowNanoseconds();
+  }
+  m.LastFrameTimeNs = now;
+}
+
+}  // namespace orvo
