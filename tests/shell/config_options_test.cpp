@@ -1,0 +1,245 @@
+// The options sheet's page rules and its OK, on the core side: what each choice does to the
+// pending copy, and what OK and Cancel do to the live machine.
+#include <gtest/gtest.h>
+
+#include "machine/model.h"
+#include "shell/config.h"
+#include "shell/config_test_support.h"
+#include "shell/emulator.h"
+
+namespace orvo {
+namespace {
+
+class ConfigOptions : public test::ConfigFixture {
+ protected:
+  void SetUp() override {
+    ConfigFixture::SetUp();
+    ResetConfig(emu);  // a 48K with defaults
+    host.messages.clear();
+  }
+  // Puts a model in place as a snapshot would: the machine's model only.
+  void SwitchModel(int model) {
+    emu.m.MachineModel = static_cast<uint8_t>(model);
+    emu.m.settings.ModelType = model;
+  }
+};
+
+TEST_F(ConfigOptions, ChoosingAModelClearsCustomAndThe128KForcesIssue3) {
+  BeginOptions(emu);
+  emu.PendingSettings.KeyboardIssue = 0;
+  emu.PendingSettings.CustomRom = 1;
+  OptionsChooseModel(emu, kModelPlus2);
+  EXPECT_EQ(emu.PendingSettings.ModelType, kModelPlus2);
+  EXPECT_EQ(emu.PendingSettings.CustomRom, 0);
+  EXPECT_EQ(emu.PendingSettings.KeyboardIssue, 0);  // only the 128K button sets issue 3
+  EXPECT_TRUE(emu.config.HardwareChanged);
+  OptionsChooseModel(emu, kModel128K);
+  EXPECT_EQ(emu.PendingSettings.KeyboardIssue, 1);
+  EXPECT_EQ(emu.config.PendingRomFileName, "128k.ROM");
+}
+
+TEST_F(ConfigOptions, CustomRomFileChoosesTheCustomModel) {
+  BeginOptions(emu);
+  OptionsChooseCustomRom(emu, "/some/where/my.rom");
+  EXPECT_EQ(emu.PendingSettings.ModelType, kModelCustom);
+  EXPECT_EQ(emu.PendingSettings.CustomRom, 1);
+  EXPECT_EQ(emu.PendingSettings.CustomRomPath, "/some/where/my.rom");
+  EXPECT_EQ(emu.config.PendingRomFileName, "my.rom");
+  EXPECT_TRUE(emu.config.HardwareChanged);
+  EXPECT_EQ(emu.config.RomFileName, "48k.ROM");  // nothing live until OK
+}
+
+TEST_F(ConfigOptions, MultifaceAndFullerAyExcludeEachOther) {
+  BeginOptions(emu);
+  OptionsSetFullerAy(emu, true);
+  EXPECT_EQ(emu.PendingSettings.FullerAy, 1);
+  OptionsSetMultiface(emu, true);
+  EXPECT_EQ(emu.PendingSettings.Multiface, 1);
+  EXPECT_EQ(emu.PendingSettings.FullerAy, 0);
+  OptionsSetFullerAy(emu, true);
+  EXPECT_EQ(emu.PendingSettings.FullerAy, 1);
+  EXPECT_EQ(emu.PendingSettings.Multiface, 0);
+  // Switching one off leaves the other as it is.
+  OptionsSetFullerAy(emu, false);
+  EXPECT_EQ(emu.PendingSettings.Multiface, 0);
+  EXPECT_TRUE(emu.config.HardwareChanged);
+}
+
+TEST_F(ConfigOptions, AddOnsFollowTheLiveModel) {
+  SwitchModel(kModel128K);
+  BeginOptions(emu);
+  EXPECT_FALSE(OptionsFullerAyAllowed(emu));
+  OptionsSetFullerAy(emu, true);
+  EXPECT_EQ(emu.PendingSettings.FullerAy, 0);
+  EXPECT_TRUE(OptionsInterface1Allowed(emu));
+  EXPECT_FALSE(OptionsKeyboardIssueEnabled(emu));
+
+  SwitchModel(kModelPlus2A);
+  BeginOptions(emu);
+  EXPECT_FALSE(OptionsInterface1Allowed(emu));
+  OptionsSetInterface1(emu, true);
+  EXPECT_EQ(emu.PendingSettings.Interface1, 0);
+
+  SwitchModel(kModel16K);
+  BeginOptions(emu);
+  EXPECT_TRUE(OptionsFullerAyAllowed(emu));
+  EXPECT_FALSE(OptionsKeyboardIssueEnabled(emu));
+  OptionsSetInterface1(emu, true);
+  EXPECT_EQ(emu.PendingSettings.Interface1, 1);
+}
+
+TEST_F(ConfigOptions, OnlyZ80CmosIsNotAHardwareChange) {
+  BeginOptions(emu);
+  OptionsSetPeripheral(emu, &Settings::Z80IsCmos, true);
+  EXPECT_EQ(emu.PendingSettings.Z80IsCmos, 1);
+  EXPECT_FALSE(emu.config.HardwareChanged);
+  OptionsSetPeripheral(emu, &Settings::USpeech, true);
+  EXPECT_TRUE(emu.config.HardwareChanged);
+  BeginOptions(emu);
+  OptionsSetLateTiming(emu, true);
+  EXPECT_TRUE(emu.config.HardwareChanged);
+  BeginOptions(emu);
+  OptionsSetContention(emu, false);
+  EXPECT_TRUE(emu.config.HardwareChanged);
+}
+
+TEST_F(ConfigOptions, KeystickAndJoystickExcludeEachOther) {
+  BeginOptions(emu);
+  emu.m.input.JoystickActive = 1;
+  OptionsSetJoystickType(emu, 1);
+  OptionsSetKeystickType(emu, 3);
+  EXPECT_EQ(emu.PendingSettings.JoystickType, 0);
+  EXPECT_EQ(emu.m.input.KeystickActive, 1);  // at once, not on OK
+  EXPECT_EQ(emu.m.input.JoystickActive, 0);
+  OptionsSetJoystickType(emu, 2);
+  EXPECT_EQ(emu.PendingSettings.KeystickType, 0);
+  OptionsSetKeystickType(emu, 0);
+  EXPECT_EQ(emu.PendingSettings.JoystickType, 2);
+}
+
+TEST_F(ConfigOptions, FolderRows) {
+  BeginOptions(emu);
+  EXPECT_EQ(*OptionsPendingFolder(emu, 2), ProgramFolder() + "/tapes/");
+  OptionsSetFolderFromPicker(emu, 0, "/media/roms");
+  EXPECT_EQ(emu.config.PendingRomDir, "/media/roms/");
+  OptionsSetFolderFromText(emu, 3, std::string(100, 'd'));
+  EXPECT_EQ(emu.config.PendingDownloadDir, std::string(80, 'd'));
+  EXPECT_EQ(OptionsPendingFolder(emu, 4), nullptr);
+  EXPECT_EQ(FolderFieldText("/home/me/games/last.z80"), "/home/me/games/");
+  EXPECT_EQ(FolderFieldText("/home/me/roms/"), "/home/me/roms/");
+  // Nothing live before OK.
+  EXPECT_EQ(emu.folders.CurrentRomDir, RomFolder());
+  OptionsOk(emu);
+  EXPECT_EQ(emu.folders.ConfiguredRomDir, "/media/roms/");
+  EXPECT_EQ(emu.folders.CurrentRomDir, "/media/roms/");
+  EXPECT_EQ(emu.folders.CurrentDownloadDir, std::string(80, 'd'));
+}
+
+TEST_F(ConfigOptions, CancelChangesNothingLive) {
+  emu.m.RamBlock[0x8000] = 0x5A;
+  const std::string fileBefore = ReadIni();
+  BeginOptions(emu);
+  OptionsChooseModel(emu, kModelPlus3);
+  OptionsSetMultiface(emu, true);
+  OptionsSetKeystickType(emu, 0);
+  OptionsSetFolderFromPicker(emu, 1, "/elsewhere");
+  emu.PendingSettings.Frameskip = 5;
+  emu.PendingSettings.Sound = 0;
+  // Cancel: the sheet closes without OK.
+  EXPECT_EQ(emu.m.MachineModel, kModel48K);
+  EXPECT_EQ(emu.m.settings.Multiface, 0);
+  EXPECT_EQ(emu.m.settings.Frameskip, 1);
+  EXPECT_EQ(emu.m.settings.Sound, 1);
+  EXPECT_EQ(emu.folders.CurrentSnapDir, ProgramFolder() + "/snapshots/");
+  EXPECT_EQ(emu.folders.ConfiguredSnapDir, ProgramFolder() + "/snapshots/");
+  EXPECT_EQ(emu.m.RamBlock[0x8000], 0x5A);
+  EXPECT_EQ(ReadIni(), fileBefore);
+}
+
+TEST_F(ConfigOptions, OkWithAHardwareChangeSetsUpAndResetsTheMachine) {
+  emu.m.RamBlock[0x8000] = 0x5A;
+  emu.m.cpu.PC = 0x1234;
+  BeginOptions(emu);
+  OptionsChooseModel(emu, kModel128K);
+  OptionsOk(emu);
+  EXPECT_EQ(emu.m.MachineModel, kModel128K);
+  EXPECT_EQ(emu.m.FrameLength, 70908u);
+  EXPECT_EQ(emu.m.cpu.PC, 0);
+  EXPECT_EQ(emu.m.RamBlock[0x8000], 0);  // a hard reset clears RAM
+  EXPECT_EQ(emu.m.IssueMask, 0x10);
+  EXPECT_EQ(emu.config.RomFileName, "128k.ROM");
+  EXPECT_FALSE(emu.config.HardwareChanged);
+}
+
+TEST_F(ConfigOptions, OkWithoutAHardwareChangeKeepsTheMachineRunning) {
+  emu.m.RamBlock[0x8000] = 0x5A;
+  emu.m.cpu.PC = 0x1234;
+  emu.m.FocusPaused = 1;
+  BeginOptions(emu);
+  emu.PendingSettings.Frameskip = 4;
+  emu.PendingSettings.Rewind = 1;
+  emu.PendingSettings.MouseType = 2;
+  OptionsSetPeripheral(emu, &Settings::Z80IsCmos, true);
+  const int displaySetUps = host.displaySetUps;
+  OptionsOk(emu);
+  EXPECT_EQ(emu.m.cpu.PC, 0x1234);
+  EXPECT_EQ(emu.m.RamBlock[0x8000], 0x5A);
+  EXPECT_EQ(emu.m.settings.Frameskip, 4);
+  EXPECT_EQ(emu.m.settings.Z80IsCmos, 1);
+  EXPECT_EQ(emu.m.FocusPaused, 0);
+  EXPECT_TRUE(emu.config.RewindTimerRunning);
+  EXPECT_EQ(emu.config.RewindHistoryClears, 1u);
+  EXPECT_EQ(emu.m.input.MouseWanted, 1);
+  EXPECT_GT(host.displaySetUps, displaySetUps);
+
+  BeginOptions(emu);
+  emu.PendingSettings.Rewind = 0;
+  OptionsOk(emu);
+  EXPECT_FALSE(emu.config.RewindTimerRunning);
+  EXPECT_EQ(emu.config.RewindHistoryClears, 1u);
+}
+
+TEST_F(ConfigOptions, OkTurnsCrcByteTwoInto255OnThePlus3Only) {
+  BeginOptions(emu);
+  emu.PendingSettings.CrcByte = 2;
+  OptionsOk(emu);
+  EXPECT_EQ(emu.m.settings.CrcByte, 2);
+  BeginOptions(emu);
+  OptionsChooseModel(emu, kModelPlus3);
+  OptionsOk(emu);
+  EXPECT_EQ(emu.m.settings.CrcByte, 255);
+  SaveConfig(emu);
+  EXPECT_NE(ReadIni().find("CRC byte=255\r\n"), std::string::npos);
+}
+
+TEST_F(ConfigOptions, OkFollowsInterface1WithTheMicrodrivesItem) {
+  BeginOptions(emu);
+  OptionsSetInterface1(emu, true);
+  OptionsOk(emu);
+  EXPECT_TRUE(emu.menu.IsEnabled(108));
+  BeginOptions(emu);
+  OptionsSetInterface1(emu, false);
+  OptionsOk(emu);
+  EXPECT_FALSE(emu.menu.IsEnabled(108));
+}
+
+TEST_F(ConfigOptions, CaptureTakesTheModelASnapshotSwitchedTo) {
+  SwitchModel(kModelPlus2A);
+  emu.m.settings.ModelType = kModel48K;  // the settings still name the old model
+  BeginOptions(emu);
+  EXPECT_EQ(emu.PendingSettings.ModelType, kModelPlus2A);
+  // OK without touching the model must not switch the machine's model under it.
+  OptionsOk(emu);
+  EXPECT_EQ(emu.m.MachineModel, kModelPlus2A);
+}
+
+TEST_F(ConfigOptions, PlacementsAreStoredAndSaved) {
+  SetWindowPlacement(emu, Placement::Debugger, {-120, 45});
+  EXPECT_EQ(GetWindowPlacement(emu, Placement::Debugger), (WindowPosition{-120, 45}));
+  SaveConfig(emu);
+  const std::string ini = ReadIni();
+  EXPECT_NE(ini.find("Debugger=-120\r\nDebugger=45\r\n"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace orvo
