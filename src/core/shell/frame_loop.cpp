@@ -2,6 +2,8 @@
 
 #include "cpu/z80.h"
 #include "shell/emulator.h"
+#include "sound/sound.h"
+#include "sound/sound_output.h"
 #include "video/ula.h"
 
 namespace orvo {
@@ -12,6 +14,7 @@ void StepInstruction(Emulator& emu) {
   MachineState& m = emu.m;
   ExecuteZ80(m);
   if (m.NmiRequest) AcceptNmi(m);
+  SoundInstructionStep(m);  // sound sampling: its own flag test inside
 }
 
 void RunFrame(Emulator& emu) {
@@ -39,14 +42,16 @@ void RunFrame(Emulator& emu) {
   }
   ++m.FramesThisSecond;
   ++m.FrameCount;
-  m.sound.ay.regs[16] >>= 1;
+  SoundFrameEnd(m);  // slot 16 of the AY halves
   if (m.settings.DiskFastLoad && m.MachineModel == kModelPlus3 && m.DiskFastCountdown != 0) {
     if (--m.DiskFastCountdown == 0) m.FullSpeed = 0;
   }
   m.FrameTState -= frameLength;
   m.video.DisplayDrawnTo = m.video.BorderDrawnTo = m.FrameTState;
 
-  if (m.settings.Sound || m.FullSpeed || emu.NoThrottle) return;
+  // The sound output paces the emulation while it plays; without a device the frame loop keeps
+  // time itself even with `Sound` on.
+  if (SoundPacesEmulation(m) || m.FullSpeed || emu.NoThrottle) return;
   ThrottleFrame(emu);
 }
 
