@@ -20,9 +20,9 @@ std::vector<uint8_t> ReadWholeFile(const std::filesystem::path& path);
 }  // namespace orvo::test
 
 // Skips the current test with a message naming the file when it is absent.
-#define ORVO_REQUIRE_FILE(path)                                                    \
+#define ORVO_REQUIRE_FILE(file_path)                                               \
   do {                                                                             \
-    const std::filesystem::path orvo_required_ = (path);                           \
+    const std::filesystem::path orvo_required_ = (file_path);                      \
     if (!std::filesystem::exists(orvo_required_))                                  \
       GTEST_SKIP() << "missing test file: " << orvo_required_.string();            \
   } while (0)
