@@ -45,16 +45,16 @@ struct InputState {
   // Mouse.
   uint8_t MouseWanted = 0;
   uint8_t MouseCaptured = 0;
-  uint8_t KempstonX = 0;      // wrapping position counters
+  uint8_t KempstonX = 0;  // wrapping position counters
   uint8_t KempstonY = 0;
-  uint8_t MouseButtons = 0;   // 0 none, 1 left, 2 right (the last pressed; a release clears)
+  uint8_t MouseButtons = 0;       // 0 none, 1 left, 2 right (the last pressed; a release clears)
   uint8_t MousePressPending = 0;  // a press not yet read through the Kempston button port
-  uint8_t AmxX = 0, AmxY = 0;                  // accumulators
-  uint8_t AmxLastX = 0, AmxLastY = 0;          // last reported
+  uint8_t AmxX = 0, AmxY = 0;     // accumulators
+  uint8_t AmxLastX = 0, AmxLastY = 0;  // last reported
   uint8_t AmxControlA = 0xFF, AmxControlB = 0xFF;
-  uint8_t AmxPendingVector = 0xFF;             // vector of the step being run
+  uint8_t AmxPendingVector = 0xFF;  // vector of the step being run
   std::vector<AmxStep> AmxQueue;
-  uint8_t AmxCurrentDirection = 0;             // direction byte of the step being run
+  uint8_t AmxCurrentDirection = 0;  // direction byte of the step being run
 
   // Text being typed in ("Load BASIC Text File", paste).
   std::vector<uint8_t> TypingText;

@@ -49,7 +49,9 @@ constexpr SpectrumKey kLetterKeys[26] = {
     {1, 1}, {2, 4}, {5, 3}, {0, 4}, {2, 1}, {0, 2}, {5, 4}, {0, 1},          // S-Z
 };
 
-SpectrumKey Letter(char c) { return kLetterKeys[std::toupper(static_cast<unsigned char>(c)) - 'A']; }
+SpectrumKey Letter(char c) {
+  return kLetterKeys[std::toupper(static_cast<unsigned char>(c)) - 'A'];
+}
 
 void Press(MachineState& m, SpectrumKey k) {
   m.input.KeyRows[k.row] = static_cast<uint8_t>(m.input.KeyRows[k.row] & ~(1u << k.bit));
@@ -168,7 +170,8 @@ bool ParseSpectrumKeys(std::string_view text, std::vector<SpectrumKey>& keys) {
     if (plus == std::string_view::npos) plus = text.size();
     std::string name;
     for (char c : text.substr(start, plus - start)) {
-      if (c != ' ' && c != '_') name += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+      if (c != ' ' && c != '_')
+        name += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     }
     SpectrumKey key{};
     if (name.size() == 1 && SpectrumKeyFor(name[0], key)) {
@@ -189,10 +192,16 @@ bool ParseSpectrumKeys(std::string_view text, std::vector<SpectrumKey>& keys) {
   return !keys.empty();
 }
 
-void PressSpectrumKey(MachineState& m, SpectrumKey key) { Press(m, key); }
-void ReleaseSpectrumKey(MachineState& m, SpectrumKey key) { Release(m, key); }
+void PressSpectrumKey(MachineState& m, SpectrumKey key) {
+  Press(m, key);
+}
+void ReleaseSpectrumKey(MachineState& m, SpectrumKey key) {
+  Release(m, key);
+}
 
-void ReleaseAllKeys(MachineState& m) { m.input.KeyRows.fill(0xFF); }
+void ReleaseAllKeys(MachineState& m) {
+  m.input.KeyRows.fill(0xFF);
+}
 
 void KeyDown(MachineState& m, int vk, bool shiftDown) {
   m.input.HostKeysHeld |= KeystickDirection(vk);
@@ -428,7 +437,9 @@ void CaptureMouse(MachineState& m) {
   in.MousePressPending = 0;
 }
 
-void ReleaseMouse(MachineState& m) { m.input.MouseCaptured = 0; }
+void ReleaseMouse(MachineState& m) {
+  m.input.MouseCaptured = 0;
+}
 
 void MouseButton(MachineState& m, int button, bool down) {
   InputState& in = m.input;

@@ -278,8 +278,9 @@ uint8_t MachineState::ReadPort(uint16_t port) {
     }
   }
 
-  // Nothing answered: the floating bus. An even port is the ULA's, which always answers.
-  if (v == 0xFF && !even) {
+  // Nothing answered: the floating bus. (A ULA read is held by the ULA until the idle phase of
+  // its fetch, where the bus reads 0xFF anyway.)
+  if (v == 0xFF) {
     if (group == Group::k48) {
       if (!TapePlaying && !If1Paged() && !settings.SpecDrum /* [&& ZX Printer off] */) {
         v = FloatingBusValue(*this);

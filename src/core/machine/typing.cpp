@@ -12,9 +12,9 @@ namespace orvo {
 
 namespace {
 
-constexpr uint16_t kLastK = 0x5C08;   // LAST-K: the key the ROM reads next
-constexpr uint16_t kFlags = 0x5C3B;   // FLAGS; bit 5 says a new key is in LAST-K
-constexpr uint8_t kEndMarker = 128;   // closes the text after its final ENTER
+constexpr uint16_t kLastK = 0x5C08;  // LAST-K: the key the ROM reads next
+constexpr uint16_t kFlags = 0x5C3B;  // FLAGS; bit 5 says a new key is in LAST-K
+constexpr uint8_t kEndMarker = 128;  // closes the text after its final ENTER
 
 void Poke(MachineState& m, uint16_t address, uint8_t value) {
   m.PageTable[address >> 13][address & 0x1FFF] = value;
@@ -37,32 +37,72 @@ const std::vector<Keyword>& KeywordsFor(uint8_t c) {
   static const std::vector<Keyword> kLess = {{"<=", 0xC7}, {"<>", 0xC9}};
   static const std::vector<Keyword> kGreater = {{">=", 0xC8}};
   static const std::vector<Keyword> kRows[26] = {
-      {{"ATTR", 0xAB}, {"AT", 0xAC}, {"ASN", 0xB5}, {"ACS", 0xB6}, {"ATN", 0xB7}, {"ABS", 0xBD},
+      {{"ATTR", 0xAB},
+       {"AT", 0xAC},
+       {"ASN", 0xB5},
+       {"ACS", 0xB6},
+       {"ATN", 0xB7},
+       {"ABS", 0xBD},
        {"AND", 0xC6}},
       {{"BORDER", 0xE7}, {"BIN", 0xC4}, {"BEEP", 0xD7}, {"BRIGHT", 0xDC}},
-      {{"CONTINUE", 0xE8}, {"COPY", 0xFF}, {"CLS", 0xFB}, {"CLEAR", 0xFD}, {"COS", 0xB3},
-       {"CHR$", 0xC2}, {"CAT", 0xCF}, {"CLOSE #", 0xD4}, {"CIRCLE", 0xD8}},
+      {{"CONTINUE", 0xE8},
+       {"COPY", 0xFF},
+       {"CLS", 0xFB},
+       {"CLEAR", 0xFD},
+       {"COS", 0xB3},
+       {"CHR$", 0xC2},
+       {"CAT", 0xCF},
+       {"CLOSE #", 0xD4},
+       {"CIRCLE", 0xD8}},
       {{"DIM", 0xE9}, {"DRAW", 0xFC}, {"DEF FN", 0xCE}, {"DATA", 0xE4}},
       {{"EXP", 0xB9}, {"ERASE", 0xD2}},
       {{"FORMAT", 0xD0}, {"FOR", 0xEB}, {"FN", 0xA8}, {"FLASH", 0xDB}},
       {{"GO TO", 0xEC}, {"GO SUB", 0xED}, {"GOTO", 0xEC}, {"GOSUB", 0xED}},
       {},
-      {{"INPUT", 0xEE}, {"IF", 0xFA}, {"INKEY$", 0xA6}, {"INT", 0xBA}, {"INVERSE", 0xDD},
-       {"INK", 0xD9}, {"IN", 0xBF}},
+      {{"INPUT", 0xEE},
+       {"IF", 0xFA},
+       {"INKEY$", 0xA6},
+       {"INT", 0xBA},
+       {"INVERSE", 0xDD},
+       {"INK", 0xD9},
+       {"IN", 0xBF}},
       {},
       {},
-      {{"LET", 0xF1}, {"LOAD", 0xEF}, {"LIST", 0xF0}, {"LN", 0xB8}, {"LEN", 0xB1}, {"LINE", 0xCA},
-       {"LPRINT", 0xE0}, {"LLIST", 0xE1}},
+      {{"LET", 0xF1},
+       {"LOAD", 0xEF},
+       {"LIST", 0xF0},
+       {"LN", 0xB8},
+       {"LEN", 0xB1},
+       {"LINE", 0xCA},
+       {"LPRINT", 0xE0},
+       {"LLIST", 0xE1}},
       {{"MOVE", 0xD1}, {"MERGE", 0xD5}},
       {{"NEXT", 0xF3}, {"NEW", 0xE6}, {"NOT", 0xC3}},
       {{"OR", 0xC5}, {"OPEN #", 0xD3}, {"OVER", 0xDE}, {"OUT", 0xDF}},
-      {{"PRINT", 0xF5}, {"POKE", 0xF4}, {"PLOT", 0xF6}, {"PAUSE", 0xF2}, {"PI", 0xA7},
-       {"POINT", 0xA9}, {"PEEK", 0xBE}, {"PAPER", 0xDA}},
+      {{"PRINT", 0xF5},
+       {"POKE", 0xF4},
+       {"PLOT", 0xF6},
+       {"PAUSE", 0xF2},
+       {"PI", 0xA7},
+       {"POINT", 0xA9},
+       {"PEEK", 0xBE},
+       {"PAPER", 0xDA}},
       {},
-      {{"RUN", 0xF7}, {"RANDOMIZE", 0xF9}, {"RETURN", 0xFE}, {"REM ", 0xEA}, {"RND", 0xA5},
-       {"READ", 0xE3}, {"RESTORE", 0xE5}},
-      {{"SAVE", 0xF8}, {"SCREEN$", 0xAA}, {"SIN", 0xB2}, {"SQR", 0xBB}, {"SGN", 0xBC},
-       {"STR$", 0xC1}, {"STEP", 0xCD}, {"STOP", 0xE2}},
+      {{"RUN", 0xF7},
+       {"RANDOMIZE", 0xF9},
+       {"RETURN", 0xFE},
+       {"REM ", 0xEA},
+       {"RND", 0xA5},
+       {"READ", 0xE3},
+       {"RESTORE", 0xE5}},
+      {{"SAVE", 0xF8},
+       {"SCREEN$", 0xAA},
+       {"SIN", 0xB2},
+       {"SQR", 0xBB},
+       {"SGN", 0xBC},
+       {"STR$", 0xC1},
+       {"STEP", 0xCD},
+       {"STOP", 0xE2}},
       {{"TO", 0xCC}, {"TAB", 0xAD}, {"TAN", 0xB4}, {"THEN", 0xCB}},
       {{"USR", 0xC0}},
       {{"VAL$", 0xAE}, {"VAL", 0xB0}, {"VERIFY", 0xD6}},
@@ -177,7 +217,9 @@ void CancelTyping(MachineState& m) {
   in.TypingInString = in.TypingInRem = 0;
 }
 
-bool TypingActive(const MachineState& m) { return m.input.TypingActive != 0; }
+bool TypingActive(const MachineState& m) {
+  return m.input.TypingActive != 0;
+}
 
 void TypingStep(MachineState& m) {
   InputState& in = m.input;
@@ -196,6 +238,8 @@ void TypingStep(MachineState& m) {
   }
 }
 
-void TypingStep(Emulator& emu) { TypingStep(emu.m); }
+void TypingStep(Emulator& emu) {
+  TypingStep(emu.m);
+}
 
 }  // namespace orvo

@@ -35,7 +35,9 @@ VideoState::VideoState()
 
 namespace {
 
-uint32_t LateShift(const MachineState& m) { return m.settings.LateTiming ? 1u : 0u; }
+uint32_t LateShift(const MachineState& m) {
+  return m.settings.LateTiming ? 1u : 0u;
+}
 
 bool UlaPlusColours(const MachineState& m) {
   return m.settings.UlaPlus != 0 && m.ports.UlaPlusPaletteMode != 0;
@@ -168,7 +170,8 @@ void DrawRowCells(MachineState& m, const uint8_t* screen, uint32_t y, uint32_t c
 void DrawDisplayRange(MachineState& m, uint32_t from, uint32_t end) {
   const ModelSpec& s = m.spec;
   const uint32_t tpl = s.tstatesPerLine;
-  const uint32_t limit = std::min<uint32_t>((s.firstDisplayLine + 192) * tpl - 1, kDisplayTableSize);
+  const uint32_t limit =
+      std::min<uint32_t>((s.firstDisplayLine + 192) * tpl - 1, kDisplayTableSize);
   const uint32_t lo = std::max(from, s.firstDisplayTState);
   const uint32_t hi = std::min(end, limit);
   if (lo >= hi) return;
@@ -199,7 +202,8 @@ void DrawBorderRange(MachineState& m, uint32_t first, uint32_t last, uint32_t rg
   VideoState& v = m.video;
   const ModelSpec& s = m.spec;
   const uint32_t tpl = s.tstatesPerLine;
-  const uint32_t leftStart = 152 + s.retraceWidth / 2;  // first T-state of the next line's left border
+  const uint32_t leftStart =
+      152 + s.retraceWidth / 2;  // first T-state of the next line's left border
   const uint32_t leftShift = s.retraceWidth + s.borderLeftWidth + 256;
   const uint32_t fvl = s.firstVisibleLine;
   uint32_t line = first / tpl;
@@ -215,8 +219,8 @@ void DrawBorderRange(MachineState& m, uint32_t first, uint32_t last, uint32_t rg
       const uint32_t hi = std::min<uint32_t>(b, 151);
       if (lo <= hi) {
         const uint32_t hiBlock = hi & ~3u;
-        FillRun(v, line - fvl, s.borderLeftWidth + lo * 2, s.borderLeftWidth + hiBlock * 2 + 8,
-                rgb, lo == mainStart && hiBlock == 148, v.BorderMainShown[line - fvl]);
+        FillRun(v, line - fvl, s.borderLeftWidth + lo * 2, s.borderLeftWidth + hiBlock * 2 + 8, rgb,
+                lo == mainStart && hiBlock == 148, v.BorderMainShown[line - fvl]);
       }
     }
     // The left border of the next line, drawn after the retrace.
@@ -309,7 +313,9 @@ void RenderBorderUpTo(MachineState& m, uint32_t tstate) {
   DrawBorderRange(m, first, last, rgb);
 }
 
-const uint32_t* ScreenPixels(const MachineState& m) { return m.video.ScreenBuffer.data(); }
+const uint32_t* ScreenPixels(const MachineState& m) {
+  return m.video.ScreenBuffer.data();
+}
 
 void UpdateUlaSnow(MachineState& m) {
   const uint32_t top = m.cpu.IR.b.h >> 6;

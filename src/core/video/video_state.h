@@ -51,7 +51,7 @@ struct VideoState {
   // and border runs are not drawn again ----
   std::array<uint8_t, 6144> DrawnBitmap{};  // by byte index: the bytes last drawn there
   std::array<uint8_t, 6144> DrawnAttr{};
-  std::array<uint8_t, 6144> CellStale{};    // 1: must be drawn whatever the bytes
+  std::array<uint8_t, 6144> CellStale{};     // 1: must be drawn whatever the bytes
   std::array<uint8_t, 192> RowStaleCount{};  // cells of the row with CellStale set
   // Border: per picture row, the colour of its left part (columns 0-47, drawn at the end of the
   // previous scan line) and of the rest (drawn on its own scan line); kMixedBorder when not one

@@ -1,0 +1,52 @@
+#pragma once
+// A machine of a chosen model for the port and picture tests: set up from the shared ROM folder,
+// screen memory cleared, both renderers at the start of the frame.
+#include <cstdint>
+#include <cstring>
+
+#include "machine/machine_state.h"
+#include "machine/setup.h"
+#include "shell/emulator.h"
+#include "support/recording_host.h"
+#include "support/test_paths.h"
+#include "video/ula.h"
+
+namespace orvo::test {
+
+struct VideoMachine {
+  explicit VideoMachine(uint8_t model, bool lateTiming = false) {
+    emu.folders.CurrentRomDir = RomDir().string();
+    m.settings.LateTiming = lateTiming ? 1 : 0;
+    m.MachineModel = model;
+    SetUpMachine(emu);
+    std::memset(Screen(), 0, 6912);
+    m.FrameTState = 0;
+    m.video.DisplayDrawnTo = 0;
+    m.video.BorderDrawnTo = 0;
+    m.ports.BorderColour = 7;
+  }
+
+  uint8_t* Screen() { return m.ScreenPointer; }
+  // Bitmap byte of display row y, column c, and the attribute of that cell.
+  uint8_t& Bitmap(int y, int c) { return Screen()[m.video.BitmapRowOffset[y] + c]; }
+  uint8_t& Attr(int y, int c) { return Screen()[m.video.AttrRowOffset[y] + c]; }
+  uint32_t Pixel(int x, int row) const { return ScreenPixels(m)[row * 352 + x]; }
+  // Colour of palette entry i in the chosen palette.
+  uint32_t Colour(int i) const { return m.video.ColourTable[i]; }
+
+  // Finishes the frame as the frame loop does when it draws one, and starts the next.
+  void EndFrame() {
+    if (m.FrameTState < m.FrameLength) m.FrameTState = m.FrameLength;
+    RenderBorderUpTo(m, m.FrameTState);
+    RenderDisplayUpTo(m, m.FrameTState);
+    m.FrameTState -= m.FrameLength;
+    m.video.DisplayDrawnTo = m.FrameTState;
+    m.video.BorderDrawnTo = m.FrameTState;
+  }
+
+  RecordingHost host;
+  Emulator emu{host};
+  MachineState& m = emu.m;
+};
+
+}  // namespace orvo::test
