@@ -12,6 +12,7 @@
 #include "shell/emulator.h"
 #include "shell/frame_loop.h"
 #include "shell/messages.h"
+#include "sound/sound_run_options.h"
 
 namespace {
 
@@ -35,6 +36,7 @@ const char kHelp[] =
     "  --realtime         run at the real machine's speed (default: as fast as possible)\n"
     "  --print-state      print registers, FrameTState and the frame count as JSON at the end\n"
     "  --help             this text\n"
+    "%s"
     "\n"
     "Exit codes: 0 success; 1 a ROM, file or output failed (the message is on standard error);\n"
     "2 bad command line.\n";
@@ -62,6 +64,7 @@ struct RunOptions {
   long frames = 0;
   bool realtime = false;
   bool printState = false;
+  SoundRunOptions sound;
 };
 
 bool ParseModel(std::string_view text, int* model) {
@@ -130,7 +133,7 @@ int main(int argc, char** argv) {
       return args[++i].c_str();
     };
     if (a == "--help" || a == "-h") {
-      std::fputs(kHelp, stdout);
+      std::printf(kHelp, kSoundRunHelp);
       return kExitOk;
     } else if (a == "--model") {
       const char* v = next("a model");
@@ -152,6 +155,11 @@ int main(int argc, char** argv) {
       opt.realtime = true;
     } else if (a == "--print-state") {
       opt.printState = true;
+    } else if (std::string error; const int r = ParseSoundRunOption(args, i, opt.sound, &error)) {
+      if (r < 0) {
+        std::fprintf(stderr, "orvo-run: %s\n", error.c_str());
+        return kExitUsage;
+      }
     } else {
       std::fprintf(stderr, "orvo-run: unknown option '%s' (see --help)\n", a.c_str());
       return kExitUsage;
@@ -176,6 +184,8 @@ int main(int argc, char** argv) {
   m.settings.CustomRom = opt.model == kModelCustom;
   m.settings.CustomRomPath = opt.customRom;
   m.settings.Sound = 0;
+  WavRun wav(opt.sound);
+  wav.Configure(m.settings);
   m.MachineModel = static_cast<uint8_t>(opt.model);
   emu->NoThrottle = !opt.realtime;
 
@@ -189,7 +199,12 @@ int main(int argc, char** argv) {
   std::printf("Model: %s\nROM: %s (%llu bytes)\n", m.ModelName.c_str() + (m.ModelName.empty() ? 0 : 1),
               romPath.c_str(), static_cast<unsigned long long>(ec ? 0 : romSize));
 
+  wav.Start(*emu);
   for (long f = 0; f < opt.frames; ++f) RunFrame(*emu);
+  if (std::string error; !wav.Finish(*emu, &error)) {
+    std::fprintf(stderr, "orvo-run: %s\n", error.c_str());
+    return kExitFailure;
+  }
 
   if (opt.printState) PrintState(*emu);
   return host.messagesShown > 0 ? kExitFailure : kExitOk;

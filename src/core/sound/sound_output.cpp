@@ -215,7 +215,7 @@ void SubmitSoundFrame(MachineState& m) {
 }
 
 bool SoundPacesEmulation(const MachineState& m) {
-  return m.settings.Sound != 0 && (m.sound.SecondaryBuffer || m.sound.Capture != nullptr);
+  return m.settings.Sound != 0 && m.sound.SecondaryBuffer && m.sound.Capture == nullptr;
 }
 
 }  // namespace orvo

@@ -33,7 +33,7 @@ void SubmitSoundFrame(MachineState& m);
 // length: SampleStep = speed x 50 x T-states per frame / Freq in single precision.
 void ComputeSoundFormat(MachineState& m);
 // True while the sound output holds the emulation to the audio clock: `Sound` is on and a ring
-// is playing or a capture takes the frames. Otherwise the frame loop throttles by itself.
+// exists. Otherwise (no device, or a capture) the frame loop keeps time by itself.
 bool SoundPacesEmulation(const MachineState& m);
 
 }  // namespace orvo
