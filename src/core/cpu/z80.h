@@ -413,7 +413,7 @@ class Core {
   // ---- prefixed groups ----
   ORVO_Z80_INLINE void ExecuteCb();
   ORVO_Z80_INLINE void ExecuteEd();
-  ORVO_Z80_INLINE void ExecuteIndexed(RegPair& xy);
+  ORVO_Z80_INLINE void ExecuteIndexed(RegPair& xy, uint8_t prevQ);
   ORVO_Z80_INLINE void ExecuteIndexedCb(RegPair& xy);
   ORVO_Z80_INLINE uint16_t IndexAddress(const RegPair& xy);
 
@@ -814,7 +814,7 @@ ORVO_Z80_INLINE void Core<Bus>::Execute() {
         break;
       }
       case 0xDC: CallIf(ORVO_F & kFC); break;
-      case 0xDD: ExecuteIndexed(c.IX); break;
+      case 0xDD: ExecuteIndexed(c.IX, prevQ); break;
       case 0xDE: Sbc(Imm8()); break;
       case 0xDF: Rst(0x18); break;
       case 0xE0: RetIf(!(ORVO_F & kFPV)); break;
@@ -866,7 +866,7 @@ ORVO_Z80_INLINE void Core<Bus>::Execute() {
         c.EiDelay = 1;
         break;
       case 0xFC: CallIf(ORVO_F & kFS); break;
-      case 0xFD: ExecuteIndexed(c.IY); break;
+      case 0xFD: ExecuteIndexed(c.IY, prevQ); break;
       case 0xFE: Cp(Imm8()); break;
       case 0xFF: Rst(0x38); break;
     }
@@ -1188,6 +1188,7 @@ ORVO_Z80_INLINE void Core<Bus>::BlockIn(int dir, bool repeat) {
   if (repeat && ORVO_B) {
     Idle(ORVO_HL, 5);
     c.PC = static_cast<uint16_t>(c.PC - 2);
+    c.MEMPTR = static_cast<uint16_t>(c.PC + 1);
   }
   BlockIoFlags(v, k, repeat);
   ORVO_HL = static_cast<uint16_t>(ORVO_HL + dir);
@@ -1205,6 +1206,7 @@ ORVO_Z80_INLINE void Core<Bus>::BlockOut(int dir, bool repeat) {
   if (repeat && ORVO_B) {
     Idle(ORVO_BC, 5);
     c.PC = static_cast<uint16_t>(c.PC - 2);
+    c.MEMPTR = static_cast<uint16_t>(c.PC + 1);
   }
   BlockIoFlags(v, k, repeat);
 }
@@ -1224,7 +1226,7 @@ ORVO_Z80_INLINE uint16_t Core<Bus>::IndexAddress(const RegPair& xy) {
 }
 
 template <class Bus>
-ORVO_Z80_INLINE void Core<Bus>::ExecuteIndexed(RegPair& xy) {
+ORVO_Z80_INLINE void Core<Bus>::ExecuteIndexed(RegPair& xy, uint8_t prevQ) {
   const uint8_t op = Fetch();
   uint8_t& xh = xy.b.h;
   uint8_t& xl = xy.b.l;
@@ -1359,6 +1361,7 @@ ORVO_Z80_INLINE void Core<Bus>::ExecuteIndexed(RegPair& xy) {
       --ORVO_R;
       bus.FrameTState -= 4;
       c.PrefixPending = 1;
+      c.Q = prevQ;  // a lone prefix leaves Q as the instruction before it set it
       break;
   }
 #undef ORVO_XY_ALU

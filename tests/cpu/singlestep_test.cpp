@@ -1,0 +1,186 @@
+// SingleStepTests Z80 v1: 100 cases per opcode, 160,400 in all. Each case loads a register and
+// memory state, runs one instruction and compares every register (MEMPTR, Q, the EI shadow and the
+// LD A,I/R flag included), the memory, the port traffic and the T-state count.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cpu/json_reader.h"
+#include "cpu/z80.h"
+#include "cpu/z80_test_bus.h"
+#include "support/test_paths.h"
+
+namespace orvo::test {
+namespace {
+
+struct PortTraffic {
+  std::vector<std::pair<uint16_t, uint8_t>> reads;  // answered in order
+  size_t nextRead = 0;
+  std::vector<std::pair<uint16_t, uint8_t>> writes;  // what the CPU sent
+};
+
+uint8_t AnswerPort(FlatBus& bus, uint16_t) {
+  auto& t = *static_cast<PortTraffic*>(bus.user);
+  if (t.nextRead < t.reads.size()) return t.reads[t.nextRead++].second;
+  return 0xFF;
+}
+
+void RecordPort(FlatBus& bus, uint16_t port, uint8_t value) {
+  static_cast<PortTraffic*>(bus.user)->writes.push_back({port, value});
+}
+
+void LoadState(FlatBus& bus, const JsonValue& s) {
+  CpuState& c = bus.cpu;
+  c = CpuState{};
+  c.PC = static_cast<uint16_t>(s.Int("pc"));
+  c.SP = static_cast<uint16_t>(s.Int("sp"));
+  c.AF.b.h = static_cast<uint8_t>(s.Int("a"));
+  c.AF.b.l = static_cast<uint8_t>(s.Int("f"));
+  c.BC.b.h = static_cast<uint8_t>(s.Int("b"));
+  c.BC.b.l = static_cast<uint8_t>(s.Int("c"));
+  c.DE.b.h = static_cast<uint8_t>(s.Int("d"));
+  c.DE.b.l = static_cast<uint8_t>(s.Int("e"));
+  c.HL.b.h = static_cast<uint8_t>(s.Int("h"));
+  c.HL.b.l = static_cast<uint8_t>(s.Int("l"));
+  c.IR.b.h = static_cast<uint8_t>(s.Int("i"));
+  c.IR.b.l = static_cast<uint8_t>(s.Int("r"));
+  c.R7 = static_cast<uint8_t>(s.Int("r") & 0x80);
+  c.EiDelay = static_cast<uint8_t>(s.Int("ei"));
+  c.MEMPTR = static_cast<uint16_t>(s.Int("wz"));
+  c.IX.w = static_cast<uint16_t>(s.Int("ix"));
+  c.IY.w = static_cast<uint16_t>(s.Int("iy"));
+  c.AF_.w = static_cast<uint16_t>(s.Int("af_"));
+  c.BC_.w = static_cast<uint16_t>(s.Int("bc_"));
+  c.DE_.w = static_cast<uint16_t>(s.Int("de_"));
+  c.HL_.w = static_cast<uint16_t>(s.Int("hl_"));
+  c.IM = static_cast<uint8_t>(s.Int("im"));
+  c.LdAIR = static_cast<uint8_t>(s.Int("p"));
+  c.Q = static_cast<uint8_t>(s.Int("q"));
+  c.IFF1 = static_cast<uint8_t>(s.Int("iff1"));
+  c.IFF2 = static_cast<uint8_t>(s.Int("iff2"));
+}
+
+// Compares the core's state with `want`; returns a description of every difference.
+std::string CompareState(const FlatBus& bus, const JsonValue& want) {
+  const CpuState& c = bus.cpu;
+  const struct {
+    const char* key;
+    int64_t got;
+  } fields[] = {
+      {"pc", c.PC},      {"sp", c.SP},     {"a", c.AF.b.h},  {"f", c.AF.b.l},
+      {"b", c.BC.b.h},   {"c", c.BC.b.l},  {"d", c.DE.b.h},  {"e", c.DE.b.l},
+      {"h", c.HL.b.h},   {"l", c.HL.b.l},  {"i", c.IR.b.h},  {"r", (c.IR.b.l & 0x7F) | c.R7},
+      {"ei", c.EiDelay}, {"wz", c.MEMPTR}, {"ix", c.IX.w},   {"iy", c.IY.w},
+      {"af_", c.AF_.w},  {"bc_", c.BC_.w}, {"de_", c.DE_.w}, {"hl_", c.HL_.w},
+      {"im", c.IM},      {"p", c.LdAIR},   {"q", c.Q},       {"iff1", c.IFF1},
+      {"iff2", c.IFF2},
+  };
+  std::ostringstream out;
+  for (const auto& f : fields) {
+    if (want.Find(f.key) && want.Int(f.key) != f.got)
+      out << " " << f.key << "=" << f.got << " (want " << want.Int(f.key) << ")";
+  }
+  if (const JsonValue* ram = want.Find("ram")) {
+    for (const JsonValue& cell : ram->items) {
+      const auto address = static_cast<uint16_t>(cell.items[0].number);
+      const auto value = static_cast<uint8_t>(cell.items[1].number);
+      if (bus.mem[address] != value)
+        out << " ram[" << address << "]=" << int(bus.mem[address]) << " (want " << int(value)
+            << ")";
+    }
+  }
+  return out.str();
+}
+
+// Runs every case of one file; returns the number that passed and appends failures to `report`.
+int RunFile(const std::filesystem::path& file, int& cases, std::string& report, int& reported) {
+  std::string text;
+  if (!ReadGzipFile(file.string(), text)) {
+    report += "cannot read " + file.string() + "\n";
+    return 0;
+  }
+  JsonValue root;
+  std::string error;
+  if (!ParseJson(text, root, error)) {
+    report += file.string() + ": " + error + "\n";
+    return 0;
+  }
+  FlatBus bus;
+  PortTraffic ports;
+  bus.user = &ports;
+  bus.portIn = AnswerPort;
+  bus.portOut = RecordPort;
+  int passed = 0;
+  for (const JsonValue& test : root.items) {
+    ++cases;
+    const JsonValue* initial = test.Find("initial");
+    const JsonValue* final = test.Find("final");
+    const JsonValue* cycles = test.Find("cycles");
+    ports = PortTraffic{};
+    std::vector<std::pair<uint16_t, uint8_t>> expectedWrites;
+    if (const JsonValue* list = test.Find("ports")) {
+      for (const JsonValue& p : list->items) {
+        const auto port = static_cast<uint16_t>(p.items[0].number);
+        const auto value = static_cast<uint8_t>(p.items[1].number);
+        (p.items[2].text == "r" ? ports.reads : expectedWrites).push_back({port, value});
+      }
+    }
+    LoadState(bus, *initial);
+    for (const JsonValue& cell : initial->Find("ram")->items)
+      bus.mem[static_cast<uint16_t>(cell.items[0].number)] =
+          static_cast<uint8_t>(cell.items[1].number);
+    bus.FrameTState = 0;
+    bus.Step();
+
+    std::string diff = CompareState(bus, *final);
+    if (bus.FrameTState != cycles->items.size())
+      diff += " T=" + std::to_string(bus.FrameTState) + " (want " +
+              std::to_string(cycles->items.size()) + ")";
+    if (ports.writes != expectedWrites) diff += " port writes differ";
+    for (size_t k = 0; k < ports.reads.size(); ++k) {
+      if (k >= ports.nextRead) {
+        diff += " port read missing";
+        break;
+      }
+    }
+    // Clear the memory the case touched for the next one.
+    for (const JsonValue& cell : initial->Find("ram")->items)
+      bus.mem[static_cast<uint16_t>(cell.items[0].number)] = 0;
+    for (const JsonValue& cell : final->Find("ram")->items)
+      bus.mem[static_cast<uint16_t>(cell.items[0].number)] = 0;
+    if (std::any_of(bus.mem.begin(), bus.mem.end(), [](uint8_t b) { return b != 0; })) {
+      diff += " wrote outside the listed memory";
+      std::fill(bus.mem.begin(), bus.mem.end(), 0);
+    }
+    if (diff.empty()) {
+      ++passed;
+    } else if (reported++ < 400) {
+      report += test.Find("name")->text + ":" + diff + "\n";
+    }
+  }
+  return passed;
+}
+
+TEST(SingleStepTests, EveryCaseOfEveryOpcodeMatches) {
+  const std::filesystem::path path = SharedFile("testdata/cpu/singlestep");
+  ORVO_REQUIRE_FILE(path);
+  std::vector<std::filesystem::path> files;
+  for (const auto& entry : std::filesystem::directory_iterator(path)) {
+    if (entry.path().string().ends_with(".json.gz")) files.push_back(entry.path());
+  }
+  std::sort(files.begin(), files.end());
+  ASSERT_EQ(files.size(), 1604u);
+  int cases = 0, passed = 0, reported = 0;
+  std::string report;
+  for (const auto& file : files) passed += RunFile(file, cases, report, reported);
+  EXPECT_EQ(cases, 160400);
+  EXPECT_EQ(passed, cases) << report;
+}
+
+}  // namespace
+}  // namespace orvo::test
