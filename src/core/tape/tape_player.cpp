@@ -373,6 +373,11 @@ void StepReturn(MachineState& m) {
 // One step of the current block: the pulse in progress has ended; set up the next.
 void StepBlock(MachineState& m) {
   TapeState& t = m.tape;
+  if (t.Holding) {
+    t.Holding = false;
+    EnterTapeBlock(m, t.HoldNext);
+    return;
+  }
   TapeBlock* b = t.image->current;
   switch (b->id) {
     case kBlockStandard:
@@ -471,6 +476,17 @@ void Wobble(MachineState& m) {
 TapeBlock* EnterTapeBlock(MachineState& m, TapeBlock* block) {
   TapeState& t = m.tape;
   if (!t.image) return nullptr;
+  t.Holding = false;
+  const bool stops =
+      !block || (block->id == kBlockPause && block->p[0] == 0) ||
+      (block->id == kBlockStop48 && (m.MachineModel == kModel16K || m.MachineModel == kModel48K));
+  if (stops && m.TapePlaying && t.EarBit != t.InstantLevel) {
+    // The tape is about to stop at the instant of an edge: hold the new level for a moment first.
+    t.Holding = true;
+    t.HoldNext = block;
+    t.Pulse = kTStatesPerMillisecond;
+    return block;
+  }
   t.image->current = block;
   if (!block) {
     StopTape(m);
@@ -514,6 +530,7 @@ TapeBlock* EnterTapeBlock(MachineState& m, TapeBlock* block) {
     case kBlockPureTone:
       t.TonePulse = b.p[0];
       t.ToneCount = b.p[1];
+      if (t.ToneCount == 0) t.Pulse = 0;  // an empty tone takes no time
       break;
     case kBlockPulses:
       t.PulseList = b.pulses.data();
@@ -594,6 +611,7 @@ void RunTapePulses(MachineState& m) {
       }
     } else {
       t.IdleSteps = 0;
+      t.InstantLevel = t.EarBit;
     }
     t.Elapsed -= t.Pulse;
     StepBlock(m);
@@ -608,6 +626,7 @@ void StartTape(MachineState& m) {
   if (!m.TapePlaying) {
     m.TapePlaying = 1;
     t.EarBit = 0;
+    t.InstantLevel = 0;
     t.AutoCount = 0;
     t.Elapsed = 0;
     t.IdleSteps = 0;

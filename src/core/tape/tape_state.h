@@ -158,6 +158,11 @@ struct TapeState {
   uint32_t CallsLeft = 0, CallIndex = 0;
   TapeBlock* ReturnBlock = nullptr;
   uint32_t IdleSteps = 0;  // steps in a row that took no time (a safeguard against endless loops)
+  // A stop that comes at the instant of an edge waits one millisecond, so that the loader sees
+  // the edge that closes the last pulse before the EAR input falls quiet.
+  uint8_t InstantLevel = 0;  // the level before the current instant's steps
+  bool Holding = false;
+  TapeBlock* HoldNext = nullptr;  // the block to enter when the hold is over
 
   // ---- tape wobble ----
   uint32_t WobbleCounter = 0;
