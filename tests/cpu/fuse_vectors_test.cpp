@@ -249,7 +249,7 @@ TEST(FuseVectors, AllVectorsMatchRegistersMemoryTimingAndBusEvents) {
       uint16_t a = address;
       for (uint8_t b : bytes) bus.mem[a++] = b;
     }
-    std::vector<uint8_t> expectedMem = bus.mem;
+    std::vector<uint8_t> expectedMem(bus.mem.begin(), bus.mem.end());
     for (const auto& [address, bytes] : t.changes) {
       uint16_t a = address;
       for (uint8_t b : bytes) expectedMem[a++] = b;

@@ -6,6 +6,7 @@
 // log in the style of the published Fuse vectors (MR/MW/PR/PW with the T-state at which the data
 // moves, MC/PC probes at the T-state a 48K ULA would apply contention), splits I/O cycles into the
 // 48K patterns, and can apply a contention table to 0x4000-0x7FFF.
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -26,7 +27,7 @@ struct FlatBus {
   uint32_t TrapFlags = 0;
   uint32_t NmiRequest = 0;
 
-  std::vector<uint8_t> mem = std::vector<uint8_t>(65536, 0);
+  std::array<uint8_t, 65536> mem{};
   bool cmos = false;
   uint32_t interruptLength = 32;
   uint8_t dataBus = 0xFF;
