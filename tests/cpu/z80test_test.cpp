@@ -1,0 +1,119 @@
+// Patrik Rak's z80test 1.2a, run without a ROM: the code block of each tape at 0x8000, a RET at
+// 0x1601 (CHAN-OPEN) and at 0x0010 (PRINT-A, whose A the harness collects), IN A,(0xFE) answering
+// 0xBF as a 48K with no key pressed, and the run ending at the program's final RET. Every variant
+// must end with "all tests passed".
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "cpu/z80.h"
+#include "cpu/z80_test_bus.h"
+#include "support/test_paths.h"
+
+namespace orvo::test {
+namespace {
+
+// The data bytes (without flag and checksum) of every block of a TAP file, and the load address
+// from the CODE header that precedes each code block (0 when there is none).
+struct TapBlock {
+  uint8_t flag = 0;
+  std::vector<uint8_t> data;
+  uint16_t codeAddress = 0;
+};
+
+std::vector<TapBlock> ReadTapBlocks(const std::vector<uint8_t>& file) {
+  std::vector<TapBlock> blocks;
+  size_t pos = 0;
+  uint16_t pendingAddress = 0;
+  while (pos + 2 <= file.size()) {
+    const size_t length = file[pos] | file[pos + 1] << 8;
+    pos += 2;
+    if (length < 2 || pos + length > file.size()) break;
+    TapBlock block;
+    block.flag = file[pos];
+    block.data.assign(file.begin() + static_cast<long>(pos) + 1,
+                      file.begin() + static_cast<long>(pos + length) - 1);
+    pos += length;
+    if (block.flag == 0x00 && block.data.size() == 17) {
+      // A header: type 3 is CODE, with its start address at offset 13.
+      pendingAddress =
+          block.data[0] == 3 ? static_cast<uint16_t>(block.data[13] | block.data[14] << 8) : 0;
+    } else {
+      block.codeAddress = pendingAddress;
+      pendingAddress = 0;
+    }
+    blocks.push_back(std::move(block));
+  }
+  return blocks;
+}
+
+uint8_t SpectrumPorts(FlatBus&, uint16_t port) {
+  return (port & 1) ? 0xFF : 0xBF;
+}
+
+std::string RunZ80Test(const std::vector<uint8_t>& tap, uint64_t limit, bool& finished) {
+  auto bus = std::make_unique<FlatBus>();
+  for (const TapBlock& block : ReadTapBlocks(tap)) {
+    if (block.codeAddress == 0) continue;
+    for (size_t i = 0; i < block.data.size() && block.codeAddress + i < 0x10000; ++i)
+      bus->mem[block.codeAddress + i] = block.data[i];
+  }
+  bus->mem[0x1601] = 0xC9;
+  bus->mem[0x0010] = 0xC9;
+  bus->portIn = SpectrumPorts;
+  // The program is entered by a CALL from BASIC: its final RET returns to 0x0000.
+  bus->cpu.SP = 0x7FF0;
+  bus->cpu.IM = 1;
+  bus->cpu.IR.b.h = 0x3F;
+  bus->cpu.PC = 0x8000;
+  std::string text;
+  uint64_t tstates = 0;
+  finished = false;
+  while (tstates + bus->FrameTState < limit) {
+    const uint16_t pc = bus->cpu.PC;
+    if (pc <= 0x0010) [[unlikely]] {
+      if (pc == 0x0000) {
+        finished = true;
+        break;
+      }
+      if (pc == 0x0010) text.push_back(static_cast<char>(bus->cpu.AF.b.h));
+    }
+    ExecuteZ80(*bus);
+    if (bus->FrameTState >= (1u << 30)) {
+      tstates += bus->FrameTState;
+      bus->FrameTState = 0;
+    }
+  }
+  // The printing uses 13 for a new line.
+  for (char& ch : text) {
+    if (ch == 13) ch = '\n';
+  }
+  return text;
+}
+
+class Z80Test : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(Z80Test, ReportsAllTestsPassed) {
+  const std::filesystem::path path =
+      SharedFile(std::string("testdata/cpu/z80test/") + GetParam() + ".tap");
+  ORVO_REQUIRE_FILE(path);
+  bool finished = false;
+  const std::string text = RunZ80Test(ReadWholeFile(path), 5'000'000'000ull, finished);
+  EXPECT_TRUE(finished) << text;
+  EXPECT_NE(text.find("all tests passed"), std::string::npos) << text;
+  if (std::getenv("ORVO_SHOW_Z80TEST")) std::printf("%s\n", text.c_str());
+}
+
+INSTANTIATE_TEST_SUITE_P(Variants, Z80Test,
+                         ::testing::Values("z80full", "z80doc", "z80flags", "z80docflags", "z80ccf",
+                                           "z80memptr"),
+                         [](const ::testing::TestParamInfo<const char*>& info) {
+                           return std::string(info.param);
+                         });
+
+}  // namespace
+}  // namespace orvo::test
