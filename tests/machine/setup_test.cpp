@@ -9,6 +9,7 @@
 #include <set>
 
 #include "machine/memory.h"
+#include "machine/typing.h"
 #include "machine_fixture.h"
 
 namespace orvo {
@@ -291,6 +292,16 @@ TEST(ResetMachine, SoftKeepsBasicHardClearsRam) {
   bool cleared = true;
   for (uint32_t a = 0x5B00; a < 0x10000; ++a) cleared &= t.m.RamBlock[a] == 0;
   EXPECT_TRUE(cleared);
+}
+
+TEST(ResetMachine, CancelsTypingAndFullSpeed) {
+  TestMachine t(kModel48K);
+  const uint8_t text[] = {'R', 'U', 'N'};
+  StartTyping(t.m, text);
+  ASSERT_TRUE(TypingActive(t.m));
+  ResetMachine(t.emu, false);
+  EXPECT_FALSE(TypingActive(t.m));
+  EXPECT_EQ(t.m.FullSpeed, 0u);
 }
 
 TEST(ResetMachine, Model128KRestartsInRom0WithTheDefaultBanks) {

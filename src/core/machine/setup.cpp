@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "machine/memory.h"
+#include "machine/typing.h"
 #include "shell/emulator.h"
 #include "sound/sound_output.h"
 #include "video/ula.h"
@@ -123,7 +124,6 @@ void SetModelConstants(Emulator& emu) {
 // Call points of devices that reset with the machine; each becomes the device's own reset when
 // its subsystem exists.
 void ResetDiskController(Emulator&) {}
-void CancelTyping(Emulator&) {}
 void StopRzxPlayback(Emulator&) {}
 void SetUpDiskDrive(Emulator&) {}
 
@@ -301,7 +301,7 @@ void ResetMachine(Emulator& emu, bool hard) {
   }
   UpdateWritePages(m);
 
-  CancelTyping(emu);
+  CancelTyping(m);
   StopRzxPlayback(emu);
   ResetDiskController(emu);
   m.FullSpeed = 0;
