@@ -1,6 +1,7 @@
 #include "shell/frame_loop.h"
 
 #include "cpu/z80.h"
+#include "machine/typing.h"
 #include "shell/emulator.h"
 #include "sound/sound.h"
 #include "sound/sound_output.h"
@@ -14,6 +15,8 @@ namespace orvo {
 void StepInstruction(Emulator& emu) {
   MachineState& m = emu.m;
   ExecuteZ80(m);
+  // Typed-in text: the next character goes to the ROM while it waits for a key.
+  if (m.input.TypingActive && m.cpu.PC == m.KeyWaitAddress) TypingStep(m);
   if (m.NmiRequest) AcceptNmi(m);
   if (m.TapePlaying) RunTape(m, m.InstructionTStates);
   SoundInstructionStep(m);  // sound sampling: its own flag test inside
