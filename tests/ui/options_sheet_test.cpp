@@ -1,0 +1,322 @@
+// "Orvo Options": the pages, the rules between their controls, and what OK and Cancel do to the
+// live machine (offscreen platform, no main window needed).
+#include "ui/options_sheet.h"
+
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSlider>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <memory>
+
+#include "machine/model.h"
+#include "machine/setup.h"
+#include "shell/config.h"
+#include "shell/emulator.h"
+#include "support/recording_host.h"
+#include "support/test_paths.h"
+
+namespace orvo::ui {
+namespace {
+
+class OptionsSheetTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(dir_.isValid());
+    emu = std::make_unique<Emulator>(host);
+    Folders& f = emu->folders;
+    f.ProgramFolder = dir_.path().toStdString();
+    f.ConfigFolder = f.ProgramFolder;
+    f.ConfiguredRomDir = f.CurrentRomDir = orvo::test::RomDir().string() + "/";
+    f.ConfiguredTapeDir = f.CurrentTapeDir = "/tapes/";
+    SetUpMachine(*emu);
+    ResetMachine(*emu, true);
+    SetRomFileNameFromModel(*emu);
+    savedChooseFile_ = OptionsSheet::chooseFile;
+    savedChooseFolder_ = OptionsSheet::chooseFolder;
+  }
+  void TearDown() override {
+    sheet.reset();
+    OptionsSheet::chooseFile = savedChooseFile_;
+    OptionsSheet::chooseFolder = savedChooseFolder_;
+  }
+
+  void Open(const QStringList& controllers = {}) {
+    sheet = std::make_unique<OptionsSheet>(*emu, nullptr, controllers);
+    sheet->show();
+  }
+  template <typename T>
+  T* Find(const char* name) {
+    T* w = sheet->findChild<T*>(QString::fromLatin1(name));
+    EXPECT_NE(w, nullptr) << name;
+    return w;
+  }
+  void Click(const char* name) { Find<QAbstractButton>(name)->click(); }
+  void PressOk() { Find<QDialogButtonBox>("buttons")->button(QDialogButtonBox::Ok)->click(); }
+  void PressCancel() {
+    Find<QDialogButtonBox>("buttons")->button(QDialogButtonBox::Cancel)->click();
+  }
+
+  QTemporaryDir dir_;
+  orvo::test::RecordingHost host;
+  std::unique_ptr<Emulator> emu;
+  std::unique_ptr<OptionsSheet> sheet;
+
+ private:
+  decltype(OptionsSheet::chooseFile) savedChooseFile_;
+  decltype(OptionsSheet::chooseFolder) savedChooseFolder_;
+};
+
+TEST_F(OptionsSheetTest, TenPagesInOrderWithOkAndCancelOnly) {
+  Open();
+  EXPECT_EQ(sheet->windowTitle(), "Orvo Options");
+  const QStringList expected = {"Emulation", "Hardware",        "Display", "Sound",     "Input",
+                                "Debugger",  "Default Folders", "Tapes",   "Snapshots", "Disks"};
+  ASSERT_EQ(sheet->Tabs()->count(), expected.size());
+  for (int i = 0; i < expected.size(); ++i) EXPECT_EQ(sheet->Tabs()->tabText(i), expected[i]);
+  auto* buttons = Find<QDialogButtonBox>("buttons");
+  EXPECT_EQ(buttons->buttons().size(), 2);
+  EXPECT_EQ(buttons->button(QDialogButtonBox::Apply), nullptr);
+  // The display methods under their Linux names.
+  EXPECT_EQ(Find<QRadioButton>("drawMode0")->text(), "Software");
+  EXPECT_EQ(Find<QRadioButton>("drawMode1")->text(), "OpenGL");
+  EXPECT_EQ(Find<QRadioButton>("drawMode2")->text(), "OpenGL Shaders");
+  EXPECT_EQ(Find<QCheckBox>("uSpeech")->text(), QString::fromUtf8("Currah µSpeech"));
+}
+
+TEST_F(OptionsSheetTest, PagesShowTheLiveSettings) {
+  emu->m.settings.Contention = 0;
+  emu->m.settings.Freq = 22050;
+  emu->m.settings.SoundBits = 8;
+  emu->m.settings.SoundVolume = 70;
+  emu->m.settings.Z80Version = 2;
+  emu->m.settings.Colours = 3;
+  emu->m.settings.CrcByte = 255;
+  Open();
+  EXPECT_TRUE(Find<QRadioButton>("contention0")->isChecked());  // "No Contention"
+  EXPECT_EQ(Find<QRadioButton>("contention1")->text(), "ZX Spectrum");
+  EXPECT_TRUE(Find<QRadioButton>("model1")->isChecked());
+  EXPECT_EQ(Find<QLineEdit>("romFile")->text(), "48k.ROM");
+  EXPECT_EQ(Find<QComboBox>("frequency")->currentText(), "22050");
+  EXPECT_EQ(Find<QComboBox>("bitDepth")->currentText(), " 8");
+  EXPECT_EQ(Find<QSlider>("volume")->value(), 7);
+  EXPECT_EQ(Find<QComboBox>("colours")->currentText(), "Amber Screen");
+  EXPECT_TRUE(Find<QRadioButton>("z80Version1")->isChecked());
+  EXPECT_FALSE(Find<QCheckBox>("save1ffd")->isEnabled());
+  EXPECT_EQ(Find<QComboBox>("crcByte")->currentText(), "None");
+  EXPECT_EQ(Find<QLineEdit>("tapeFolder")->text(), "/tapes/");
+}
+
+TEST_F(OptionsSheetTest, Choosing128KSetsIssue3) {
+  emu->m.settings.KeyboardIssue = 0;
+  Open();
+  EXPECT_EQ(Find<QComboBox>("keyboardIssue")->currentText(), "Issue 2");
+  EXPECT_TRUE(Find<QComboBox>("keyboardIssue")->isEnabled());  // the live model is the 48K
+  Click("model2");
+  EXPECT_EQ(emu->PendingSettings.ModelType, kModel128K);
+  EXPECT_EQ(emu->PendingSettings.KeyboardIssue, 1);
+  EXPECT_EQ(Find<QComboBox>("keyboardIssue")->currentText(), "Issue 3");
+  EXPECT_EQ(Find<QLineEdit>("romFile")->text(), "128k.ROM");
+}
+
+TEST_F(OptionsSheetTest, MultifaceAndFullerAyExcludeEachOther) {
+  Open();
+  auto* multiface = Find<QCheckBox>("multiface");
+  auto* fuller = Find<QCheckBox>("fullerAy");
+  Click("fullerAy");
+  EXPECT_TRUE(fuller->isChecked());
+  Click("multiface");
+  EXPECT_TRUE(multiface->isChecked());
+  EXPECT_FALSE(fuller->isChecked());
+  EXPECT_EQ(emu->PendingSettings.FullerAy, 0);
+  Click("fullerAy");
+  EXPECT_FALSE(multiface->isChecked());
+  EXPECT_EQ(emu->PendingSettings.Multiface, 0);
+  EXPECT_EQ(emu->PendingSettings.FullerAy, 1);
+}
+
+TEST_F(OptionsSheetTest, AddOnsTheLiveModelCannotTakeAreForcedOff) {
+  emu->m.MachineModel = kModelPlus2A;
+  emu->m.settings.Interface1 = 1;
+  emu->m.settings.FullerAy = 1;
+  Open();
+  EXPECT_FALSE(Find<QCheckBox>("interface1")->isEnabled());
+  EXPECT_FALSE(Find<QCheckBox>("interface1")->isChecked());
+  EXPECT_FALSE(Find<QCheckBox>("fullerAy")->isEnabled());
+  EXPECT_FALSE(Find<QCheckBox>("fullerAy")->isChecked());
+  EXPECT_EQ(emu->PendingSettings.Interface1, 0);
+  EXPECT_FALSE(Find<QComboBox>("keyboardIssue")->isEnabled());
+}
+
+TEST_F(OptionsSheetTest, CancelChangesNothingLive) {
+  emu->m.RamBlock[0x8000] = 0x42;
+  Open();
+  Click("model5");
+  Click("multiface");
+  Click("tapeTraps");
+  Find<QSlider>("frameskip")->setValue(6);
+  Find<QComboBox>("output")->setCurrentIndex(0);
+  OptionsSheet::chooseFolder = [](QWidget*, const QString&, const QString&) {
+    return QStringLiteral("/new/roms");
+  };
+  Click("romFolderButton");
+  PressCancel();
+  EXPECT_EQ(sheet->result(), QDialog::Rejected);
+  EXPECT_EQ(emu->m.MachineModel, kModel48K);
+  EXPECT_EQ(emu->m.settings.Multiface, 0);
+  EXPECT_EQ(emu->m.settings.TapeTraps, 0);
+  EXPECT_EQ(emu->m.settings.Frameskip, 1);
+  EXPECT_EQ(emu->m.settings.Output, 1);
+  EXPECT_EQ(emu->folders.CurrentRomDir, orvo::test::RomDir().string() + "/");
+  EXPECT_EQ(emu->folders.ConfiguredRomDir, orvo::test::RomDir().string() + "/");
+  EXPECT_EQ(emu->m.RamBlock[0x8000], 0x42);
+}
+
+TEST_F(OptionsSheetTest, OkWithAHardwareChangeResetsTheMachine) {
+  emu->m.RamBlock[0x8000] = 0x42;
+  emu->m.cpu.PC = 0x4321;
+  Open();
+  Click("model2");
+  PressOk();
+  EXPECT_EQ(sheet->result(), QDialog::Accepted);
+  EXPECT_EQ(emu->m.MachineModel, kModel128K);
+  EXPECT_EQ(emu->m.FrameLength, 70908u);
+  EXPECT_EQ(emu->m.cpu.PC, 0);
+  EXPECT_EQ(emu->m.RamBlock[0x8000], 0);
+}
+
+TEST_F(OptionsSheetTest, OkWithoutAHardwareChangeAppliesSettingsOnly) {
+  emu->m.RamBlock[0x8000] = 0x42;
+  emu->m.cpu.PC = 0x4321;
+  Open();
+  Click("tapeTraps");
+  Click("z80IsCmos");
+  Find<QSlider>("emulationSpeed")->setValue(250);
+  EXPECT_EQ(Find<QLabel>("emulationSpeedLabel")->text(), "250%");
+  Find<QSlider>("rewindDelay")->setValue(3);
+  EXPECT_EQ(Find<QLabel>("rewindDelayLabel")->text(), "300ms");
+  Find<QSlider>("cpuSpeed")->setValue(2);
+  EXPECT_EQ(Find<QLabel>("cpuSpeedLabel")->text(), "14.0MHz");
+  Find<QSlider>("volume")->setValue(9);
+  Find<QComboBox>("frequency")->setCurrentIndex(0);
+  PressOk();
+  EXPECT_EQ(emu->m.cpu.PC, 0x4321);
+  EXPECT_EQ(emu->m.RamBlock[0x8000], 0x42);
+  EXPECT_EQ(emu->m.settings.TapeTraps, 1);
+  EXPECT_EQ(emu->m.settings.Z80IsCmos, 1);
+  EXPECT_EQ(emu->m.settings.EmulationSpeed, 250.0f);
+  EXPECT_EQ(emu->m.settings.RewindDelay, 3);
+  EXPECT_EQ(emu->m.settings.CpuSpeed, 2);
+  EXPECT_EQ(emu->m.settings.SoundVolume, 90);
+  EXPECT_EQ(emu->m.settings.Freq, 11025);
+}
+
+TEST_F(OptionsSheetTest, RomFileButtonChoosesTheCustomModel) {
+  QString seenTitle, seenDir, seenFilter;
+  const std::string rom = (orvo::test::RomDir() / "48.rom").string();
+  OptionsSheet::chooseFile = [&](QWidget*, const QString& title, const QString& dir,
+                                 const QString& filter) {
+    seenTitle = title;
+    seenDir = dir;
+    seenFilter = filter;
+    return QString::fromStdString(rom);
+  };
+  Open();
+  Click("romFileButton");
+  EXPECT_EQ(seenTitle, "Load ROM");
+  EXPECT_EQ(seenDir.toStdString(), emu->folders.CurrentRomDir);
+  EXPECT_TRUE(seenFilter.startsWith("Spectrum ROM Files (*.ROM"));
+  if (!QFileInfo::exists(QString::fromStdString(rom))) GTEST_SKIP() << "missing test file: " << rom;
+  EXPECT_EQ(Find<QLineEdit>("romFile")->text(), "48.rom");
+  for (int i = 0; i < 6; ++i)
+    EXPECT_FALSE(Find<QRadioButton>(("model" + std::to_string(i)).c_str())->isChecked());
+  PressOk();
+  EXPECT_EQ(emu->m.MachineModel, kModelCustom);
+  EXPECT_EQ(emu->m.settings.CustomRom, 1);
+  EXPECT_EQ(emu->m.settings.CustomRomPath, rom);
+  EXPECT_EQ(emu->config.RomFileName, "48.rom");
+}
+
+TEST_F(OptionsSheetTest, KeystickAndJoystickCombosExcludeEachOther) {
+  emu->m.settings.JoystickType = 1;
+  Open({"Pad One", "Pad Two"});
+  auto* keystick = Find<QComboBox>("keystickType");
+  auto* joystick = Find<QComboBox>("joystickType");
+  EXPECT_EQ(Find<QComboBox>("currentJoystick")->count(), 2);
+  EXPECT_TRUE(joystick->isEnabled());
+  keystick->setCurrentIndex(3);
+  EXPECT_EQ(joystick->currentText(), "None");
+  EXPECT_EQ(emu->PendingSettings.JoystickType, 0);
+  EXPECT_EQ(emu->m.input.KeystickActive, 1);
+  joystick->setCurrentIndex(4);
+  EXPECT_EQ(keystick->currentText(), "None");
+  EXPECT_EQ(emu->PendingSettings.KeystickType, 0);
+  EXPECT_EQ(joystick->currentText(), "Sinclair Interface 2 Port 1");
+}
+
+TEST_F(OptionsSheetTest, JoystickListIsDisabledWithoutControllers) {
+  Open();
+  EXPECT_FALSE(Find<QComboBox>("currentJoystick")->isEnabled());
+  EXPECT_FALSE(Find<QComboBox>("joystickType")->isEnabled());
+}
+
+TEST_F(OptionsSheetTest, DependentControlsFollowTheirChoice) {
+  Open();
+  auto* shader = Find<QComboBox>("shader");
+  EXPECT_FALSE(shader->isEnabled());
+  Click("drawMode2");
+  EXPECT_TRUE(shader->isEnabled());
+  Click("drawMode0");
+  EXPECT_FALSE(shader->isEnabled());
+  auto* save1ffd = Find<QCheckBox>("save1ffd");
+  EXPECT_TRUE(save1ffd->isEnabled());  // v3.xx by default
+  Click("z80Version0");
+  EXPECT_FALSE(save1ffd->isEnabled());
+  EXPECT_EQ(emu->PendingSettings.Z80Version, 1);
+}
+
+TEST_F(OptionsSheetTest, FolderRowsTakePickerAndTypedText) {
+  QString title;
+  OptionsSheet::chooseFolder = [&](QWidget*, const QString& t, const QString&) {
+    title = t;
+    return QStringLiteral("/media/games");
+  };
+  Open();
+  Click("snapFolderButton");
+  EXPECT_EQ(title, "Select a folder for snapshots");
+  EXPECT_EQ(Find<QLineEdit>("snapFolder")->text(), "/media/games/");
+  QTest::keyClicks(Find<QLineEdit>("downloadFolder"), "/x");
+  PressOk();
+  EXPECT_EQ(emu->folders.CurrentSnapDir, "/media/games/");
+  EXPECT_EQ(emu->folders.ConfiguredSnapDir, "/media/games/");
+  EXPECT_TRUE(emu->folders.CurrentDownloadDir.ends_with("/x"));
+}
+
+TEST_F(OptionsSheetTest, OkStoresTheMainWindowPosition) {
+  QWidget main;
+  main.move(123, 77);
+  main.show();
+  OptionsSheet options(*emu, &main);
+  const QPoint pos = main.pos();
+  options.accept();
+  EXPECT_EQ(GetWindowPlacement(*emu, Placement::MainWindow), (WindowPosition{pos.x(), pos.y()}));
+}
+
+TEST_F(OptionsSheetTest, DisableWindowPositioningActsAtOnce) {
+  Open();
+  Click("disableWindowPositioning");
+  EXPECT_TRUE(emu->config.DisableWindowPositioning);
+  PressCancel();
+  EXPECT_TRUE(emu->config.DisableWindowPositioning);
+}
+
+}  // namespace
+}  // namespace orvo::ui
