@@ -1,8 +1,12 @@
 // The memory map of each model and the 128K-family paging registers.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "machine/memory.h"
 #include "machine_fixture.h"
+#include "video/palette.h"
+#include "video/ula.h"
 
 namespace orvo {
 namespace {
@@ -119,6 +123,24 @@ TEST(Paging, Model128KBanksAtFixedSlotsStayPut) {
   Write7FFD128(t.m, 5);
   t.m.WriteByte(0xC010, 0x77);
   EXPECT_EQ(t.m.Peek(0x4010), 0x77);
+}
+
+TEST(Paging, ScreenBankSwitchMidFrameKeepsWhatWasDrawn) {
+  Paged t(kModel128K);
+  ApplyPalette(t.m);
+  ASSERT_NE(t.m.video.ColourTable[0], t.m.video.ColourTable[7]);
+  // Bank 5 all ink, bank 7 all paper, black ink on white paper in both.
+  std::fill(t.Bank(5), t.Bank(5) + 6144, 0xFF);
+  std::fill(t.Bank(7), t.Bank(7) + 6144, 0x00);
+  std::fill(t.Bank(5) + 6144, t.Bank(5) + 6912, 0x38);
+  std::fill(t.Bank(7) + 6144, t.Bank(7) + 6912, 0x38);
+  t.m.FrameTState = 14361 + 96 * 228;  // halfway down the display
+  Write7FFD128(t.m, 0x08);
+  t.m.FrameTState = t.m.FrameLength;
+  RenderDisplayUpTo(t.m, t.m.FrameTState);
+  const uint32_t* pixels = ScreenPixels(t.m);
+  EXPECT_EQ(pixels[48 * 352 + 48], t.m.video.ColourTable[0]);          // display row 0
+  EXPECT_EQ(pixels[(48 + 191) * 352 + 48], t.m.video.ColourTable[7]);  // display row 191
 }
 
 TEST(Paging, ResetMemoryMapAppliesTheLastValueAndItsLock) {

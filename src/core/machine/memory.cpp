@@ -42,6 +42,8 @@ void MapRom(MachineState& m, uint8_t rom) {
 }
 
 void SetScreenBank(MachineState& m, uint8_t bank) {
+  // The picture so far shows the old bank: draw it before the ULA turns to the new one.
+  if (bank != m.ScreenBank) RenderDisplayUpTo(m, m.FrameTState);
   m.ScreenBank = bank;
   m.ScreenPointer =
       PageTableFrozen(m) ? m.EmptyPage16K.data() : m.RamBlock.data() + bank * kBankSize;
