@@ -13,6 +13,10 @@
 #include "shell/frame_loop.h"
 #include "shell/messages.h"
 #include "sound/sound_run_options.h"
+#include "host/png_writer.h"
+#include "video/screen_text.h"
+#include "video/ula.h"
+#include "video/video_run_options.h"
 
 namespace {
 
@@ -36,6 +40,7 @@ const char kHelp[] =
     "  --realtime         run at the real machine's speed (default: as fast as possible)\n"
     "  --print-state      print registers, FrameTState and the frame count as JSON at the end\n"
     "  --help             this text\n"
+    "%s"
     "%s"
     "\n"
     "Exit codes: 0 success; 1 a ROM, file or output failed (the message is on standard error);\n"
@@ -65,6 +70,7 @@ struct RunOptions {
   bool realtime = false;
   bool printState = false;
   SoundRunOptions sound;
+  VideoRunOptions video;
 };
 
 bool ParseModel(std::string_view text, int* model) {
@@ -133,7 +139,7 @@ int main(int argc, char** argv) {
       return args[++i].c_str();
     };
     if (a == "--help" || a == "-h") {
-      std::printf(kHelp, kSoundRunHelp);
+      std::printf(kHelp, kSoundRunHelp, kVideoRunHelp);
       return kExitOk;
     } else if (a == "--model") {
       const char* v = next("a model");
@@ -157,6 +163,11 @@ int main(int argc, char** argv) {
       opt.printState = true;
     } else if (std::string error; const int r = ParseSoundRunOption(args, i, opt.sound, &error)) {
       if (r < 0) {
+        std::fprintf(stderr, "orvo-run: %s\n", error.c_str());
+        return kExitUsage;
+      }
+    } else if (const int v = ParseVideoRunOption(args, i, opt.video, &error)) {
+      if (v < 0) {
         std::fprintf(stderr, "orvo-run: %s\n", error.c_str());
         return kExitUsage;
       }
@@ -200,12 +211,27 @@ int main(int argc, char** argv) {
               romPath.c_str(), static_cast<unsigned long long>(ec ? 0 : romSize));
 
   wav.Start(*emu);
-  for (long f = 0; f < opt.frames; ++f) RunFrame(*emu);
+  VideoRun videoRun(opt.video);
+  if (std::string error; !videoRun.Start(*emu, &error)) {
+    std::fprintf(stderr, "orvo-run: %s\n", error.c_str());
+    return kExitFailure;
+  }
+  for (long f = 0; f < opt.frames; ++f) {
+    videoRun.BeforeFrame(*emu, f);
+    RunFrame(*emu);
+  }
   if (std::string error; !wav.Finish(*emu, &error)) {
     std::fprintf(stderr, "orvo-run: %s\n", error.c_str());
     return kExitFailure;
   }
 
+  if (videoRun.WantsScreenText()) std::fputs(ScreenText(m).c_str(), stdout);
+  if (!videoRun.ScreenshotPath().empty()) {
+    if (std::string error; !WritePng(videoRun.ScreenshotPath(), ScreenPixels(m), 352, 296, &error)) {
+      std::fprintf(stderr, "orvo-run: %s\n", error.c_str());
+      return kExitFailure;
+    }
+  }
   if (opt.printState) PrintState(*emu);
   return host.messagesShown > 0 ? kExitFailure : kExitOk;
 }
