@@ -13,6 +13,7 @@
 #include "shell/frame_loop.h"
 #include "shell/messages.h"
 #include "sound/sound_run_options.h"
+#include "tape/tape_run_options.h"
 #include "host/png_writer.h"
 #include "video/screen_text.h"
 #include "video/ula.h"
@@ -40,6 +41,7 @@ const char kHelp[] =
     "  --realtime         run at the real machine's speed (default: as fast as possible)\n"
     "  --print-state      print registers, FrameTState and the frame count as JSON at the end\n"
     "  --help             this text\n"
+    "%s"
     "%s"
     "%s"
     "\n"
@@ -70,6 +72,7 @@ struct RunOptions {
   bool realtime = false;
   bool printState = false;
   SoundRunOptions sound;
+  TapeRunOptions tape;
   VideoRunOptions video;
 };
 
@@ -139,7 +142,7 @@ int main(int argc, char** argv) {
       return args[++i].c_str();
     };
     if (a == "--help" || a == "-h") {
-      std::printf(kHelp, kSoundRunHelp, kVideoRunHelp);
+      std::printf(kHelp, kSoundRunHelp, kTapeRunHelp, kVideoRunHelp);
       return kExitOk;
     } else if (a == "--model") {
       const char* v = next("a model");
@@ -163,6 +166,11 @@ int main(int argc, char** argv) {
       opt.printState = true;
     } else if (std::string error; const int r = ParseSoundRunOption(args, i, opt.sound, &error)) {
       if (r < 0) {
+        std::fprintf(stderr, "orvo-run: %s\n", error.c_str());
+        return kExitUsage;
+      }
+    } else if (const int t = ParseTapeRunOption(args, i, opt.tape, &error)) {
+      if (t < 0) {
         std::fprintf(stderr, "orvo-run: %s\n", error.c_str());
         return kExitUsage;
       }
@@ -197,6 +205,8 @@ int main(int argc, char** argv) {
   m.settings.Sound = 0;
   WavRun wav(opt.sound);
   wav.Configure(m.settings);
+  TapeRun tapeRun(opt.tape);
+  tapeRun.Configure(m.settings);
   m.MachineModel = static_cast<uint8_t>(opt.model);
   emu->NoThrottle = !opt.realtime;
 
@@ -210,15 +220,19 @@ int main(int argc, char** argv) {
   std::printf("Model: %s\nROM: %s (%llu bytes)\n", m.ModelName.c_str() + (m.ModelName.empty() ? 0 : 1),
               romPath.c_str(), static_cast<unsigned long long>(ec ? 0 : romSize));
 
+  if (!tapeRun.Start(*emu)) return kExitFailure;
   wav.Start(*emu);
   VideoRun videoRun(opt.video);
   if (std::string error; !videoRun.Start(*emu, &error)) {
     std::fprintf(stderr, "orvo-run: %s\n", error.c_str());
     return kExitFailure;
   }
-  for (long f = 0; f < opt.frames; ++f) {
+  for (long f = 0; f < opt.frames && !tapeRun.Done(*emu); ++f) {
     videoRun.BeforeFrame(*emu, f);
     RunFrame(*emu);
+  }
+  if (const std::string tapeLine = tapeRun.Summary(*emu); !tapeLine.empty()) {
+    std::printf("%s\n", tapeLine.c_str());
   }
   if (std::string error; !wav.Finish(*emu, &error)) {
     std::fprintf(stderr, "orvo-run: %s\n", error.c_str());

@@ -3,6 +3,7 @@
 #include "shell/emulator.h"
 #include "snapshot/sna_format.h"
 #include "snapshot/z80_format.h"
+#include "tape/tape_deck.h"
 
 namespace orvo {
 
@@ -34,8 +35,12 @@ int LoadMediaKind(Emulator& emu, FileKind kind, std::span<const uint8_t> bytes,
     case FileKind::Sit: return NotSupportedYet(emu, kind);
     case FileKind::Zxs: return NotSupportedYet(emu, kind);
     // Tapes: eject the deck, parse the bytes into a new tape image, make its first block current.
-    case FileKind::Tzx: return NotSupportedYet(emu, kind);
-    case FileKind::Tap: return NotSupportedYet(emu, kind);
+    case FileKind::Tzx:
+    case FileKind::Tap:
+      return LoadTapeBytes(emu, bytes, kind == FileKind::Tzx ? TapeKind::Tzx : TapeKind::Tap,
+                           emu.files.CurrentFilePath) == 0
+                 ? kLoadedOk
+                 : kLoadRefused;
     case FileKind::Csw: return NotSupportedYet(emu, kind);
     // +3 disk image into drive A (the dispatch only comes here on the +3).
     case FileKind::Dsk: return NotSupportedYet(emu, kind);
@@ -46,7 +51,9 @@ int LoadMediaKind(Emulator& emu, FileKind kind, std::span<const uint8_t> bytes,
 bool MediaKindSupported(FileKind kind) {
   switch (kind) {
     case FileKind::Sna:
-    case FileKind::Z80: return true;
+    case FileKind::Z80:
+    case FileKind::Tzx:
+    case FileKind::Tap: return true;
     default: return false;
   }
 }

@@ -6,6 +6,7 @@
 #include <new>
 
 #include "shell/emulator.h"
+#include "snapshot/dispatch.h"
 #include "tape/tape_image.h"
 #include "tape/tape_player.h"
 
@@ -36,6 +37,8 @@ int InsertParsed(Emulator& emu, std::span<const uint8_t> bytes, TapeKind kind,
   m.tape.LoopCounter = 0;
   EnterTapeBlock(m, m.tape.image->first);
   UpdateTapeTrapFlag(m);
+  // With "Autoload" the machine has just been put at its tape loader: the detector starts afresh.
+  if (m.settings.Autoload) ResetTapeAutoStart(m);
   return status;
 }
 
@@ -103,6 +106,7 @@ int LoadTape(Emulator& emu, const std::string& path) {
   }
   std::vector<uint8_t> buffer;
   if (ReadTapeFile(emu, path, buffer) != 0) return 1;
+  if (emu.m.settings.Autoload) LoadTapeBootSnapshot(emu);
   return LoadTapeBytes(emu, buffer, kind, path);
 }
 

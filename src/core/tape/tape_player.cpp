@@ -704,6 +704,27 @@ void ResetTapeAutoStart(MachineState& m) {
   m.tape.AutoCount = 0;
 }
 
+bool TapeAtEnd(const MachineState& m) {
+  if (!m.tape.image || m.TapePlaying) return false;
+  const TapeBlock* b = m.tape.image->current;
+  if (!b) return true;
+  if (b != m.tape.image->last) return false;
+  switch (b->id) {
+    case kBlockStandard:
+    case kBlockTurbo:
+    case kBlockPureData:
+    case kBlockDirect:
+    case kBlockGeneralized:
+      return m.tape.State == kTapePauseState || m.tape.State == kTapeAfterData;
+    case kBlockPureTone:
+    case kBlockPulses:
+    case kBlockCsw:
+      return false;
+    default:
+      return true;
+  }
+}
+
 void UpdateTapeTrapFlag(MachineState& m) {
   if (m.tape.image) {
     m.TrapFlags |= kTrapTape;

@@ -48,9 +48,8 @@ void ResetTapeAutoStart(MachineState& m);
 // deck.
 void UpdateTapeTrapFlag(MachineState& m);
 
-// The tape has played to its end (it is stopped and has no current block).
-inline bool TapeAtEnd(const MachineState& m) {
-  return m.tape.image && !m.tape.image->current && !m.TapePlaying;
-}
+// The tape has played to its end and stopped: no block is left, or it stopped in the pause of
+// its last block or on a last pause or stop block (as "Autoload" stops it once the loader is done).
+bool TapeAtEnd(const MachineState& m);
 
 }  // namespace orvo

@@ -1,0 +1,120 @@
+#include "tape/tape_run_options.h"
+
+#include <cstdio>
+#include <filesystem>
+
+#include "shell/emulator.h"
+#include "snapshot/dispatch.h"
+#include "snapshot/snapshot_save.h"
+#include "snapshot/z80_format.h"
+#include "tape/tape_boot.h"
+#include "tape/tape_deck.h"
+#include "tape/tape_player.h"
+
+namespace orvo {
+
+const char kTapeRunHelp[] =
+    "Tape:\n"
+    "  --tape FILE        insert a TAP or TZX tape\n"
+    "  --autoload         boot to the tape loader (boot snapshot from libs/, else by typing) and\n"
+    "                     let the deck start and stop itself\n"
+    "  --fastload         run flat out while the tape plays\n"
+    "  --traps            load standard blocks through the ROM loader trap\n"
+    "  --wobble           jitter the tape's pulse lengths\n"
+    "  --until-tape-end   end the run when the tape has played to its end (within --frames)\n"
+    "  --make-tape-boot FILE  boot the model to its tape loader and save a version 3 Z80 there\n";
+
+int ParseTapeRunOption(const std::vector<std::string>& args, size_t& i, TapeRunOptions& options,
+                       std::string* error) {
+  const std::string& a = args[i];
+  if (a == "--autoload") {
+    options.autoload = true;
+  } else if (a == "--fastload") {
+    options.fastload = true;
+  } else if (a == "--traps") {
+    options.traps = true;
+  } else if (a == "--wobble") {
+    options.wobble = true;
+  } else if (a == "--until-tape-end") {
+    options.untilTapeEnd = true;
+  } else if (a == "--tape" || a == "--make-tape-boot") {
+    if (i + 1 >= args.size() || args[i + 1].empty()) {
+      *error = a + " needs a file name";
+      return -1;
+    }
+    (a == "--tape" ? options.tapePath : options.bootSnapshotPath) = args[++i];
+  } else {
+    return 0;
+  }
+  return 1;
+}
+
+void TapeRun::Configure(Settings& settings) const {
+  if (options_.autoload) settings.Autoload = 1;
+  if (options_.fastload) settings.Fastload = 1;
+  if (options_.traps) settings.TapeTraps = 1;
+  if (options_.wobble) settings.TapeWobble = 1;
+}
+
+bool TapeRun::Start(Emulator& emu) {
+  MachineState& m = emu.m;
+  if (!options_.bootSnapshotPath.empty()) {
+    if (!BootToTapeLoader(emu)) {
+      std::fprintf(stderr, "orvo-run: the ROM did not reach its tape loader\n");
+      return false;
+    }
+    const std::vector<uint8_t> z80 = BuildZ80(m, 3, IsPlus2AFamily(m.MachineModel));
+    if (!WriteFileReplacing(options_.bootSnapshotPath, z80)) {
+      std::fprintf(stderr, "orvo-run: cannot write %s\n", options_.bootSnapshotPath.c_str());
+      return false;
+    }
+    std::printf("Tape boot snapshot: %s\n", options_.bootSnapshotPath.c_str());
+  }
+  if (options_.tapePath.empty()) return true;
+
+  if (options_.autoload) {
+    const std::string boot = emu.folders.LibsFolder + TapeBootSnapshotName(m.MachineModel);
+    std::error_code ec;
+    if (std::filesystem::exists(boot, ec)) {
+      if (LoadTapeBootSnapshot(emu) != 0) return false;
+    } else if (!BootToTapeLoader(emu)) {
+      std::fprintf(stderr, "orvo-run: the ROM did not reach its tape loader\n");
+      return false;
+    }
+    ResetTapeAutoStart(m);
+  }
+  const TapeKind kind = TapeKindOf(options_.tapePath);
+  std::vector<uint8_t> bytes;
+  if (kind == TapeKind::None) {
+    emu.ShowMessage(CaptionId::Options, 22);
+    return false;
+  }
+  if (ReadTapeFile(emu, options_.tapePath, bytes) != 0) return false;
+  const int status = LoadTapeBytes(emu, bytes, kind, options_.tapePath);
+  if (!m.tape.image) return false;
+  std::printf("Tape: %s (%zu blocks%s)\n", options_.tapePath.c_str(),
+              m.tape.image->blocks.size(), status == 0 ? "" : ", parse stopped early");
+  return true;
+}
+
+bool TapeRun::Done(const Emulator& emu) const {
+  return options_.untilTapeEnd && TapeAtEnd(emu.m);
+}
+
+std::string TapeRun::Summary(const Emulator& emu) const {
+  const MachineState& m = emu.m;
+  if (!m.tape.image) return {};
+  char line[160];
+  if (TapeAtEnd(m)) {
+    std::snprintf(line, sizeof line, "Tape: at its end after %llu frames",
+                  static_cast<unsigned long long>(m.FrameCount));
+  } else {
+    const TapeBlock* b = m.tape.image->current;
+    std::snprintf(line, sizeof line, "Tape: %s at block %u of %zu after %llu frames",
+                  m.TapePlaying ? "playing" : "stopped", b ? b->index : 0u,
+                  m.tape.image->blocks.size(), static_cast<unsigned long long>(m.FrameCount));
+  }
+  return line;
+}
+
+}  // namespace orvo

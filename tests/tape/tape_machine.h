@@ -1,0 +1,83 @@
+#pragma once
+// A whole machine for loading tapes: set up from the shared ROM folder, booted to its tape
+// loader, with the deck driven the way orvo-run drives it.
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "machine/setup.h"
+#include "screen_text.h"
+#include "shell/emulator.h"
+#include "shell/frame_loop.h"
+#include "support/recording_host.h"
+#include "support/test_paths.h"
+#include "tape/tape_boot.h"
+#include "tape/tape_deck.h"
+#include "tape/tape_player.h"
+
+namespace orvo::test {
+
+inline const char* RomFileOf(uint8_t model) {
+  switch (model) {
+    case kModel128K: return "128k.rom";
+    case kModelPlus2: return "plus2.rom";
+    case kModelPlus2A:
+    case kModelPlus3: return "plus3.rom";
+    default: return "48k.rom";
+  }
+}
+
+struct TapeMachine {
+  explicit TapeMachine(uint8_t model = kModel48K) {
+    emu.folders.CurrentRomDir = emu.folders.ConfiguredRomDir = RomDir().string() + "/";
+    emu.NoThrottle = true;
+    m.settings.Sound = 0;
+    m.settings.ModelType = model;
+    m.MachineModel = model;
+    SetUpMachine(emu);
+    ResetMachine(emu, true);
+    font = CharacterSet(ReadWholeFile(RomDir() / "48k.rom"));
+  }
+
+  static bool RomPresent(uint8_t model) {
+    return std::filesystem::exists(RomDir() / RomFileOf(model)) &&
+           std::filesystem::exists(RomDir() / "48k.rom");
+  }
+
+  // Inserts a tape file (after booting to the loader).
+  bool Insert(const std::filesystem::path& path) {
+    return LoadTape(emu, path.string()) == 0 && m.tape.image != nullptr;
+  }
+
+  void RunFrames(uint32_t n) {
+    for (uint32_t k = 0; k < n; ++k) RunFrame(emu);
+  }
+
+  // Runs until the tape is at its end (or `limit` frames). True when it got there.
+  bool RunUntilTapeEnd(uint32_t limit) {
+    for (uint32_t k = 0; k < limit; ++k) {
+      if (TapeAtEnd(m)) return true;
+      RunFrame(emu);
+    }
+    return TapeAtEnd(m);
+  }
+
+  // Runs frames until the screen shows `text` (or `limit` frames).
+  bool RunUntilScreenShows(const std::string& text, uint32_t limit) {
+    for (uint32_t k = 0; k < limit; k += 10) {
+      if (Screen().find(text) != std::string::npos) return true;
+      RunFrames(10);
+    }
+    return Screen().find(text) != std::string::npos;
+  }
+
+  std::string Screen() const { return ScreenText(m, font); }
+
+  RecordingHost host;
+  Emulator emu{host};
+  MachineState& m = emu.m;
+  std::vector<uint8_t> font;
+};
+
+}  // namespace orvo::test
