@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "machine/setup.h"
-#include "screen_text.h"
 #include "shell/emulator.h"
 #include "shell/frame_loop.h"
 #include "support/recording_host.h"
@@ -15,6 +14,7 @@
 #include "tape/tape_boot.h"
 #include "tape/tape_deck.h"
 #include "tape/tape_player.h"
+#include "video/screen_text.h"
 
 namespace orvo::test {
 
@@ -37,7 +37,6 @@ struct TapeMachine {
     m.MachineModel = model;
     SetUpMachine(emu);
     ResetMachine(emu, true);
-    font = CharacterSet(ReadWholeFile(RomDir() / "48k.rom"));
   }
 
   static bool RomPresent(uint8_t model) {
@@ -72,12 +71,11 @@ struct TapeMachine {
     return Screen().find(text) != std::string::npos;
   }
 
-  std::string Screen() const { return ScreenText(m, font); }
+  std::string Screen() const { return ScreenText(m); }
 
   RecordingHost host;
   Emulator emu{host};
   MachineState& m = emu.m;
-  std::vector<uint8_t> font;
 };
 
 }  // namespace orvo::test
