@@ -1,0 +1,152 @@
+#include <gtest/gtest.h>
+
+#include "machine/setup.h"
+#include "shell/emulator.h"
+#include "shell/frame_loop.h"
+#include "support/recording_host.h"
+#include "support/test_paths.h"
+
+namespace orvo {
+namespace {
+
+// A clock that moves only by sleeps and by 50 microseconds per reading, like a fast real one.
+class TickingClock final : public Clock {
+ public:
+  uint64_t NowNanoseconds() override { return now_ns += 50000; }
+  void SleepMilliseconds(uint32_t ms) override { now_ns += (ms == 0 ? 100000u : ms * 1000000u); }
+  uint64_t now_ns = 1000000000u;
+};
+
+// Counts presented pictures and keeps a ticking clock.
+class FrameHost final : public Host {
+ public:
+  void ShowMessage(CaptionId, MessageId, std::string_view) override { ++messages; }
+  bool AskYesNo(std::string_view, std::string_view) override { return true; }
+  Clock& GetClock() override { return clock; }
+  void PresentFrame(const uint32_t*) override { ++presented; }
+
+  TickingClock clock;
+  int messages = 0;
+  int presented = 0;
+};
+
+class FrameLoopTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ORVO_REQUIRE_FILE(test::RomDir() / "48k.rom");
+    emu = std::make_unique<Emulator>(host);
+    emu->folders.CurrentRomDir = (test::RomDir() / "").string();
+    emu->m.MachineModel = kModel48K;
+    emu->m.settings.Sound = 0;
+    SetUpMachine(*emu);
+    ResetMachine(*emu, true);
+    ASSERT_EQ(host.messages, 0);
+  }
+
+  // Puts `code` at 0x8000 (uncontended) and starts the CPU there with interrupts off.
+  void RunFromRam(std::initializer_list<uint8_t> code) {
+    uint16_t a = 0x8000;
+    for (uint8_t b : code) emu->m.PageTable[a >> 13][a & 0x1FFF] = b, ++a;
+    emu->m.cpu.PC = 0x8000;
+    emu->m.cpu.IFF1 = emu->m.cpu.IFF2 = 0;
+    emu->m.FrameTState = 0;
+  }
+
+  FrameHost host;
+  std::unique_ptr<Emulator> emu;
+};
+
+TEST_F(FrameLoopTest, InstructionCrossingTheFrameEndCarriesItsExcess) {
+  RunFromRam({0xC3, 0x00, 0x80});  // JP 0x8000: 10 T-states, ends at 69890
+  emu->NoThrottle = true;
+  RunFrame(*emu);
+  EXPECT_EQ(emu->m.FrameTState, 2u);
+  EXPECT_EQ(emu->m.InterruptArmed, 1);
+  RunFrame(*emu);  // 2 + 10k crosses 69888 at 69892
+  EXPECT_EQ(emu->m.FrameTState, 4u);
+  EXPECT_EQ(emu->m.FrameCount, 2u);
+}
+
+TEST_F(FrameLoopTest, ThrottleHoldsFiftyFramesToOneSecondAndDoesNotMakeUpLateness) {
+  RunFromRam({0x18, 0xFE});  // JR $
+  const uint64_t start = host.clock.now_ns;
+  RunFrame(*emu);  // the first throttled frame only takes the time
+  for (int i = 0; i < 50; ++i) RunFrame(*emu);
+  const double seconds = static_cast<double>(host.clock.now_ns - start) / 1e9;
+  EXPECT_NEAR(seconds, 1.0, 0.005);
+
+  // A frame that took 45 ms is not made up by the next ones: each still waits its full 20 ms.
+  host.clock.now_ns += 45000000;
+  RunFrame(*emu);
+  const uint64_t before = host.clock.now_ns;
+  RunFrame(*emu);
+  EXPECT_GE(host.clock.now_ns - before, 19000000u);
+}
+
+TEST_F(FrameLoopTest, SoundOrFullSpeedRunsUnthrottled) {
+  RunFromRam({0x18, 0xFE});
+  emu->m.FullSpeed = 1;
+  const uint64_t start = host.clock.now_ns;
+  for (int i = 0; i < 10; ++i) RunFrame(*emu);
+  EXPECT_LT(host.clock.now_ns - start, 1000000u);  // no waiting, only the clock readings
+}
+
+TEST_F(FrameLoopTest, FrameskipPresentsEveryThirdFrameButCountsAll) {
+  RunFromRam({0x18, 0xFE});
+  emu->NoThrottle = true;
+  emu->m.settings.Frameskip = 3;
+  emu->m.FrameSkipCountdown = 1;
+  for (int i = 0; i < 9; ++i) RunFrame(*emu);
+  EXPECT_EQ(host.presented, 3);
+  EXPECT_EQ(emu->m.FramesThisSecond, 9u);
+}
+
+TEST_F(FrameLoopTest, PausedFrameSleepsAndRunsNothing) {
+  RunFromRam({0x18, 0xFE});
+  emu->m.Paused = 1;
+  const uint64_t start = host.clock.now_ns;
+  RunFrame(*emu);
+  EXPECT_EQ(emu->m.FrameTState, 0u);
+  EXPECT_EQ(emu->m.cpu.PC, 0x8000);
+  EXPECT_EQ(host.clock.now_ns - start, 1000000u);  // exactly one 1 ms sleep
+  emu->m.Paused = 0;
+  emu->m.FocusPaused = 1;
+  RunFrame(*emu);
+  EXPECT_EQ(emu->m.FrameCount, 0u);
+}
+
+TEST_F(FrameLoopTest, FlashCountdownRunsThirtyThreeFramePhases) {
+  RunFromRam({0x18, 0xFE});
+  emu->NoThrottle = true;
+  emu->m.FlashCountdown = 0;
+  RunFrame(*emu);
+  EXPECT_EQ(emu->m.FlashCountdown, 32u);
+  for (int i = 0; i < 32; ++i) RunFrame(*emu);
+  EXPECT_EQ(emu->m.FlashCountdown, 0u);
+  RunFrame(*emu);
+  EXPECT_EQ(emu->m.FlashCountdown, 32u);
+}
+
+TEST_F(FrameLoopTest, NmiRequestIsTakenAfterTheInstruction) {
+  RunFromRam({0x00, 0x00, 0x18, 0xFE});  // NOP NOP JR $
+  emu->m.cpu.SP = 0x9000;
+  emu->m.NmiRequest = 1;
+  StepInstruction(*emu);
+  EXPECT_EQ(emu->m.NmiRequest, 0u);
+  EXPECT_EQ(emu->m.cpu.PC, 0x0066);
+  EXPECT_EQ(emu->m.Peek(0x8FFE), 0x01);  // return address 0x8001 pushed
+  EXPECT_EQ(emu->m.Peek(0x8FFF), 0x80);
+}
+
+TEST_F(FrameLoopTest, BootsTheRomToTheKeyboardWait) {
+  emu->NoThrottle = true;
+  for (int i = 0; i < 150; ++i) RunFrame(*emu);
+  // The 48K ROM idles in its key-wait loop with interrupts on, IM 1.
+  EXPECT_EQ(emu->m.cpu.IM, 1);
+  EXPECT_EQ(emu->m.cpu.IFF1, 1);
+  EXPECT_LT(emu->m.cpu.PC, 0x4000);
+  EXPECT_EQ(emu->m.cpu.IY.w, 0x5C3A);  // the system variables' base
+}
+
+}  // namespace
+}  // namespace orvo
