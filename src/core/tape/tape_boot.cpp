@@ -3,6 +3,7 @@
 // LOAD "" on the 48K (J gives LOAD in keyword mode, SYMBOL SHIFT + P the quotes).
 #include "tape/tape_boot.h"
 
+#include <string>
 #include <vector>
 
 #include "machine/keyboard.h"
@@ -43,35 +44,51 @@ bool PressKeys(Emulator& emu, const std::vector<SpectrumKey>& keys, uint32_t& us
   return entered || RunFrames(emu, 6, used);
 }
 
+constexpr uint8_t kLoadToken = 0xEF;
+
+SpectrumKey Key(char c) {
+  SpectrumKey k{};
+  SpectrumKeyFor(c, k);
+  return k;
+}
+
 }  // namespace
 
 bool AtTapeLoaderEntry(const MachineState& m) {
-  return m.cpu.PC == 0x0556 && m.Peek(0x0556) == 0x14 && m.Peek(0x0557) == 0x08 &&
-         m.Peek(0x0558) == 0x15 && m.Peek(0x0559) == 0xF3;
+  // The routine begins at 0x0556 in every 48K BASIC; the CP A and RET NZ the tape hooks watch
+  // are at 0x056A and 0x056B.
+  return m.cpu.PC == 0x0556 && m.Peek(0x056A) == 0xBF && m.Peek(0x056B) == 0xC0;
 }
 
 bool BootToTapeLoader(Emulator& emu, uint32_t frameLimit) {
   MachineState& m = emu.m;
   ReleaseAllKeys(m);
   uint32_t used = 0;
-  // The ROM is ready once it sits in its wait-for-a-key loop.
+  // The ROM is ready once it sits in its wait-for-a-key loop (a ROM whose loop is elsewhere is
+  // given the few seconds any of them needs to start).
+  constexpr uint32_t kStartFrames = 300;
   bool ready = false;
-  while (!ready && used < frameLimit) {
+  while (!ready && used < kStartFrames && used < frameLimit) {
     ready = RunFrameUntil(emu, [&] { return m.cpu.PC == m.KeyWaitAddress; });
     ++used;
   }
-  if (!ready) return false;
   RunFrames(emu, 10, used);
 
   bool entered = false;
   if (Is128KFamily(m.MachineModel)) {
     entered = PressKeys(emu, {kKeyEnter}, used);  // the menu opens on its loader entry
   } else {
-    SpectrumKey j{}, p{};
-    SpectrumKeyFor('J', j);
-    SpectrumKeyFor('P', p);
-    entered = PressKeys(emu, {j}, used) || PressKeys(emu, {kKeySymbolShift, p}, used) ||
-              PressKeys(emu, {kKeySymbolShift, p}, used) || PressKeys(emu, {kKeyEnter}, used);
+    entered = PressKeys(emu, {Key('J')}, used);
+    // A BASIC without keyword entry shows the letter instead of the LOAD token at the start of
+    // the edit line (E_LINE): rub it out and spell the keyword.
+    const uint16_t eLine = static_cast<uint16_t>(m.Peek(23641) | (m.Peek(23642) << 8));
+    if (!entered && m.Peek(eLine) != kLoadToken) {
+      entered = PressKeys(emu, {kKeyCapsShift, Key('0')}, used);
+      for (char c : std::string("LOAD")) entered = entered || PressKeys(emu, {Key(c)}, used);
+    }
+    entered = entered || PressKeys(emu, {kKeySymbolShift, Key('P')}, used) ||
+              PressKeys(emu, {kKeySymbolShift, Key('P')}, used) ||
+              PressKeys(emu, {kKeyEnter}, used);
   }
   while (!entered && used < frameLimit) {
     entered = RunFrameUntil(emu, [&] { return AtTapeLoaderEntry(m); });

@@ -10,7 +10,7 @@ class Emulator;
 struct MachineState;
 
 // True when the CPU stands at the first instruction of the ROM's LD-BYTES routine (0x0556 in
-// whichever ROM holds the 48K BASIC: INC D; EX AF,AF'; DEC D; DI).
+// whichever ROM holds the 48K BASIC).
 bool AtTapeLoaderEntry(const MachineState& m);
 
 // From a reset: waits for the ROM to be ready for a key, then chooses the model's tape loader
