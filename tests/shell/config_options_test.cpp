@@ -6,6 +6,8 @@
 #include "shell/config.h"
 #include "shell/config_test_support.h"
 #include "shell/emulator.h"
+#include "sound/audio_device.h"
+#include "sound/sound_output.h"
 
 namespace orvo {
 namespace {
@@ -239,6 +241,78 @@ TEST_F(ConfigOptions, PlacementsAreStoredAndSaved) {
   SaveConfig(emu);
   const std::string ini = ReadIni();
   EXPECT_NE(ini.find("Debugger=-120\r\nDebugger=45\r\n"), std::string::npos);
+}
+
+// ---- what OK sets going in other subsystems ----
+
+// A sound device that only notes what it is asked.
+class NotingDevice final : public AudioDevice {
+ public:
+  bool Open() override {
+    ++opens;
+    return true;
+  }
+  uint32_t MaxSampleRate() override { return 48000; }
+  bool Supports16Bit() override { return true; }
+  bool CreateRing(const WaveFormat& format, uint32_t) override {
+    ringRate = format.samplesPerSecond;
+    ringBits = format.bitsPerSample;
+    return true;
+  }
+  bool ClearRing(uint8_t) override { return true; }
+  RingWriteResult WriteRing(uint32_t, const uint8_t*, uint32_t) override {
+    return RingWriteResult::kOk;
+  }
+  bool Play() override { return true; }
+  void Stop() override {}
+  uint32_t WritePosition() override { return 0; }
+  void Close() override { ++closes; }
+  int opens = 0, closes = 0;
+  uint32_t ringRate = 0;
+  uint16_t ringBits = 0;
+};
+
+class SoundHost final : public Host {
+ public:
+  void ShowMessage(CaptionId, MessageId message, std::string_view) override {
+    messages.push_back(message);
+  }
+  bool AskYesNo(std::string_view, std::string_view) override { return true; }
+  Clock& GetClock() override { return clock; }
+  AudioDevice* Audio() override { return &device; }
+  NotingDevice device;
+  test::FakeClock clock;
+  std::vector<MessageId> messages;
+};
+
+TEST_F(ConfigOptions, OkReopensTheSoundOutputWithTheNewFormat) {
+  SoundHost soundHost;
+  Emulator e(soundHost);
+  PrepareFolders(e);
+  ResetConfig(e);
+  ASSERT_EQ(InitSound(e), 0);
+  EXPECT_EQ(soundHost.device.ringRate, 44100u);
+  BeginOptions(e);
+  e.PendingSettings.Freq = 22050;
+  e.PendingSettings.SoundBits = 8;
+  OptionsOk(e);
+  EXPECT_EQ(soundHost.device.closes, 1);
+  EXPECT_EQ(soundHost.device.opens, 2);
+  EXPECT_EQ(soundHost.device.ringRate, 22050u);
+  EXPECT_EQ(soundHost.device.ringBits, 8);
+}
+
+TEST_F(ConfigOptions, PaletteAndRecreatedKeyboardFollowTheSettings) {
+  emu.m.input.KeyRows[3] = 0xFE;
+  emu.m.input.CapsLatched = 1;
+  BeginOptions(emu);
+  emu.PendingSettings.Colours = 2;  // "Green Screen"
+  emu.PendingSettings.RecreatedSpectrum = 1;
+  OptionsOk(emu);
+  EXPECT_EQ(emu.m.video.ColourTable[15], 0x00FF00u);
+  EXPECT_EQ(emu.m.video.ColourTable[7], 0x00B500u);
+  EXPECT_EQ(emu.m.input.KeyRows[3], 0xFF);
+  EXPECT_EQ(emu.m.input.CapsLatched, 0);
 }
 
 }  // namespace

@@ -14,9 +14,12 @@
 #include <limits>
 #include <span>
 
+#include "machine/keyboard.h"
 #include "machine/model.h"
 #include "machine/setup.h"
 #include "shell/emulator.h"
+#include "sound/sound_output.h"
+#include "video/palette.h"
 
 namespace orvo {
 
@@ -374,9 +377,18 @@ void SetCurrentFoldersFromConfigured(Folders& f) {
   f.CurrentDownloadDir = f.ConfiguredDownloadDir;
 }
 
-// The display picks up the new size, method and palette.
+// The display picks up the new palette, size and method.
 void SetUpDisplay(Emulator& emu) {
+  ApplyPalette(emu.m);
   emu.host.SetUpDisplay();
+}
+
+// The Recreated Spectrum keyboard sends characters, not key states: its protocol starts from a
+// released matrix with neither shift latched.
+void SwitchToRecreatedKeyboard(MachineState& m) {
+  ReleaseAllKeys(m);
+  m.input.CapsLatched = 0;
+  m.input.SymbolLatched = 0;
 }
 
 // Joystick and keystick: the keystick wins when both are chosen.
@@ -603,6 +615,7 @@ void ApplyLoadedSettings(Emulator& emu) {
   m.settings.CustomRomPath = customRomPath;
   ApplyModel(m);
   ApplyKeyboardIssue(m);
+  if (m.settings.RecreatedSpectrum != 0) SwitchToRecreatedKeyboard(m);
   ApplyStickModes(m);
   SetCurrentFoldersFromConfigured(emu.folders);
   if (m.settings.DrawSize == 4) m.settings.DrawSize = 1;  // full screen is not restored
@@ -762,6 +775,9 @@ void OptionsOk(Emulator& emu) {
     c.RewindTimerRunning = false;
   }
   if (m.settings.MouseType != 0) m.input.MouseWanted = 1;
+  // The sound output opens again with the new rate, depth and volume.
+  CloseSound(m);
+  InitSound(emu);
   m.FocusPaused = 0;
   if (c.HardwareChanged) {
     SetUpMachine(emu);
@@ -769,6 +785,7 @@ void OptionsOk(Emulator& emu) {
     ResetMachine(emu, true);
   }
   SetUpDisplay(emu);
+  if (m.settings.RecreatedSpectrum != 0) SwitchToRecreatedKeyboard(m);
   c.HardwareChanged = false;
 }
 
