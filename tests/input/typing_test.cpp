@@ -104,7 +104,7 @@ TEST(Typing, OneCharacterEverySpoolSpeedPlusOneVisits) {
     TypingStep(t.m);
     if (t.m.Peek(kFlags) & 0x20) deliveredAt.push_back(visit);
   }
-  // The counter starts at 2: A, B, C and ENTER every 8 visits; the 40th finds the end.
+  // The counter starts at 2: A, B, C and ENTER every 8 visits; the last one ends typing.
   EXPECT_EQ(deliveredAt, (std::vector<int>{8, 16, 24, 32}));
   EXPECT_FALSE(TypingActive(t.m));
   EXPECT_EQ(t.m.FullSpeed, 0u);

@@ -154,6 +154,8 @@ void Deliver48(MachineState& m) {
     if (c == '"' && !in.TypingInRem) in.TypingInString ^= 1;
     if (c == 13) in.TypingInString = in.TypingInRem = 0;
     HandOver(m, c);
+    // The last character is on its way: typing is over.
+    if (TextUsedUp(in)) CancelTyping(m);
     return;
   }
 }
@@ -169,6 +171,7 @@ void DeliverOther(MachineState& m) {
   if (c == 13 && in.TypingPos < in.TypingText.size() && in.TypingText[in.TypingPos] == 10) {
     ++in.TypingPos;
   }
+  if (TextUsedUp(in)) CancelTyping(m);
 }
 
 }  // namespace

@@ -1,0 +1,157 @@
+// Whole machines: every model boots its ROM to its start-up screen, read back as text through
+// the ROM's character set, and a BASIC program typed in runs.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "machine/keyboard.h"
+#include "machine/setup.h"
+#include "machine/typing.h"
+#include "shell/emulator.h"
+#include "shell/frame_loop.h"
+#include "support/recording_host.h"
+#include "support/test_paths.h"
+#include "video/screen_text.h"
+
+namespace orvo::test {
+namespace {
+
+struct BootedMachine {
+  BootedMachine(uint8_t model, const std::filesystem::path& romDir) {
+    emu.folders.CurrentRomDir = romDir.string() + "/";
+    emu.NoThrottle = true;
+    m.settings.Sound = 0;
+    m.MachineModel = model;
+    SetUpMachine(emu);
+    ResetMachine(emu, true);
+  }
+  void Run(int frames) {
+    for (int i = 0; i < frames; ++i) RunFrame(emu);
+  }
+  void Hold(SpectrumKey a, int frames) {
+    PressSpectrumKey(m, a);
+    Run(frames);
+    ReleaseSpectrumKey(m, a);
+  }
+  void Hold(SpectrumKey a, SpectrumKey b, int frames) {
+    PressSpectrumKey(m, a);
+    Hold(b, frames);
+    ReleaseSpectrumKey(m, a);
+  }
+  void Type(const std::string& text) {
+    StartTyping(m, std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
+    for (int i = 0; i < 2000 && TypingActive(m); ++i) RunFrame(emu);
+    ASSERT_FALSE(TypingActive(m)) << "the ROM never took all of the text";
+  }
+  std::string Line(int row) {
+    std::string line = ScreenText(m).substr(0, std::string::npos);
+    size_t start = 0;
+    for (int r = 0; r < row; ++r) start = line.find('\n', start) + 1;
+    line = line.substr(start, line.find('\n', start) - start);
+    return line.substr(0, line.find_last_not_of(' ') + 1);
+  }
+
+  RecordingHost host;
+  Emulator emu{host};
+  MachineState& m = emu.m;
+};
+
+constexpr const char* kCopyright48 = "\xC2\xA9 1982 Sinclair Research Ltd";
+
+TEST(Boot, SixteenAnd48KShowTheCopyrightLine) {
+  for (uint8_t model : {kModel16K, kModel48K}) {
+    ORVO_REQUIRE_FILE(RomDir() / "48k.rom");
+    BootedMachine b(model, RomDir());
+    b.Run(150);
+    EXPECT_TRUE(b.host.messages.empty());
+    EXPECT_EQ(b.Line(23), kCopyright48) << "model " << int(model);
+    for (int row = 0; row < 23; ++row) EXPECT_EQ(b.Line(row), "") << row;
+  }
+}
+
+TEST(Boot, The128KAndPlus2ShowTheirMenus) {
+  for (uint8_t model : {kModel128K, kModelPlus2}) {
+    const char* rom = model == kModel128K ? "128k.rom" : "plus2.rom";
+    ORVO_REQUIRE_FILE(RomDir() / rom);
+    BootedMachine b(model, RomDir());
+    b.Run(150);
+    EXPECT_EQ(b.Line(7).substr(7, 3), "128") << rom;
+    EXPECT_EQ(b.Line(8).substr(8, 11), "Tape Loader") << rom;  // highlighted: inverse
+    EXPECT_EQ(b.Line(9).substr(8, 9), "128 BASIC") << rom;
+    EXPECT_EQ(b.Line(10).substr(8, 10), "Calculator") << rom;
+    EXPECT_EQ(b.Line(11).substr(8, 8), "48 BASIC") << rom;
+  }
+  BootedMachine b128(kModel128K, RomDir());
+  b128.Run(150);
+  EXPECT_EQ(b128.Line(23), "\xC2\xA9 1986 Sinclair Research Ltd");
+}
+
+TEST(Boot, ThePlus2AAndPlus3ShowTheirMenu) {
+  ORVO_REQUIRE_FILE(RomDir() / "plus3.rom");
+  for (uint8_t model : {kModelPlus2A, kModelPlus3}) {
+    BootedMachine b(model, RomDir());
+    b.Run(150);
+    EXPECT_EQ(b.Line(7).substr(7, 3), "128") << int(model);
+    EXPECT_EQ(b.Line(8).substr(8, 6), "Loader") << int(model);
+    EXPECT_EQ(b.Line(9).substr(8, 8), "+3 BASIC") << int(model);
+    EXPECT_EQ(b.Line(11).substr(8, 8), "48 BASIC") << int(model);
+    EXPECT_EQ(b.Line(22),
+              "\xC2\xA9"
+              "1982, 1986, 1987 Amstrad Plc.")
+        << int(model);
+  }
+}
+
+TEST(Boot, The48KWithTheFreeReplacementRom) {
+  ORVO_REQUIRE_FILE(RomDir() / "opense.rom");
+  // A ROM folder whose 48k.rom is OpenSE BASIC.
+  const auto dir = std::filesystem::temp_directory_path() / "orvo-video-opense";
+  std::filesystem::create_directories(dir);
+  std::filesystem::remove(dir / "48k.rom");
+  std::filesystem::create_symlink(RomDir() / "opense.rom", dir / "48k.rom");
+  BootedMachine b(kModel48K, dir);
+  b.Run(150);
+  EXPECT_TRUE(b.host.messages.empty());
+  EXPECT_EQ(b.Line(23), " \xC2\xA9 1981 Nine Tiles Networks Ltd");
+  std::filesystem::remove_all(dir);
+}
+
+TEST(Boot, TypedProgramRunsOn48K) {
+  ORVO_REQUIRE_FILE(RomDir() / "48k.rom");
+  BootedMachine b(kModel48K, RomDir());
+  b.Run(100);
+  b.Type("10 PRINT 6*7\n20 PRINT \"HI\";: PRINT AT 5,3;\"X<>Y\"\nRUN");
+  b.Run(20);
+  EXPECT_EQ(b.Line(0), "42");
+  EXPECT_EQ(b.Line(1), "HI");
+  EXPECT_EQ(b.Line(5), "   X<>Y");
+  EXPECT_EQ(b.Line(23), "0 OK, 20:2");
+  // ENTER after the report lists the program with the keywords the tokeniser produced.
+  b.Hold(kKeyEnter, 3);
+  b.Run(30);
+  EXPECT_EQ(b.Line(0), "  10 PRINT 6*7");
+  EXPECT_EQ(b.Line(1), "  20>PRINT \"HI\";: PRINT AT 5,3;\"");
+  EXPECT_EQ(b.Line(2), "X<>Y\"");
+}
+
+TEST(Boot, TypedProgramRunsIn128KBasic) {
+  for (uint8_t model : {kModel128K, kModelPlus3}) {
+    const char* rom = model == kModel128K ? "128k.rom" : "plus3.rom";
+    ORVO_REQUIRE_FILE(RomDir() / rom);
+    BootedMachine b(model, RomDir());
+    b.Run(100);
+    // Down to the second entry of the menu, then ENTER.
+    b.Hold(kKeyCapsShift, {4, 4}, 3);
+    b.Run(10);
+    b.Hold(kKeyEnter, 3);
+    b.Run(40);
+    b.Type("10 PRINT 6*7\r\nRUN");
+    b.Run(30);
+    EXPECT_EQ(b.Line(0), "42") << rom;
+    EXPECT_EQ(b.Line(23).substr(0, 9), "0 OK, 10:") << rom;
+  }
+}
+
+}  // namespace
+}  // namespace orvo::test
