@@ -210,6 +210,13 @@ void AyChip::Clock() {
   }
 }
 
+void AyChip::RunTicks(uint32_t& accumulator) {
+  while (accumulator > 16) {
+    accumulator -= 16;
+    Clock();
+  }
+}
+
 void AyChip::UpdateChannelLevels(const uint16_t* volumeTable) {
   const uint8_t mixer = regs[kAyMixer];
   for (int c = 0; c < 3; ++c) {

@@ -88,6 +88,8 @@ struct AyChip {
   // One AY tick (16 T-states) of the envelope, noise and tone generators; the 48K gating is the
   // caller's (AyTick in sound/sound.h).
   void Clock();
+  // Runs ticks while more than one tick's T-states (16) are in `accumulator`, taking 16 each.
+  void RunTicks(uint32_t& accumulator);
   // The three channel levels from the generator outputs, the mixer and the volume registers.
   void UpdateChannelLevels(const uint16_t* volumeTable);
 

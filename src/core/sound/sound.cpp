@@ -29,6 +29,16 @@ void BuildAyVolumeTable(SoundState& s) {
     s.AyVolumeTable[i] = static_cast<uint16_t>(kAyVolumeBase[i] * 1000 / 1024);
 }
 
+void RunAyTicks(MachineState& m) {
+  SoundState& s = m.sound;
+  if (AyGated(m)) {
+    s.AyAccumulator = ((s.AyAccumulator - 1) & (kAyPeriod - 1)) + 1;  // what the ticks leave
+    s.ay.ChannelLevel[0] = s.ay.ChannelLevel[1] = s.ay.ChannelLevel[2] = 0;
+    return;
+  }
+  s.ay.RunTicks(s.AyAccumulator);
+}
+
 void UpdateChannelLevels(MachineState& m) {
   AyChip& ay = m.sound.ay;
   if (AyGated(m)) {

@@ -50,6 +50,9 @@ inline void AyTick(MachineState& m) {
   s.ay.Clock();
 }
 
+// AyTick as often as AyAccumulator holds more than one tick, with the gate tested once.
+void RunAyTicks(MachineState& m);
+
 // The AY channel levels for the next sample (all 0 while the chip is gated off).
 void UpdateChannelLevels(MachineState& m);
 // The mixed 16-bit sample: beeper, AY channels by the `Output` setting, SpecDrum, speech and the
@@ -67,7 +70,7 @@ inline void SoundInstructionStep(MachineState& m) {
   s.SampleAccumulator += t;
   s.AyAccumulator += t;
   if (s.SampleAccumulator > s.SampleStep) GenerateSample(m);
-  while (s.AyAccumulator > kAyPeriod) AyTick(m);
+  if (s.AyAccumulator > kAyPeriod) RunAyTicks(m);
 }
 
 // Frame end: a value left in the AY's slot 16 halves.
