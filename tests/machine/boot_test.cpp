@@ -3,7 +3,6 @@
 
 #include <string>
 
-#include "machine/memory.h"
 #include "machine_fixture.h"
 #include "shell/frame_loop.h"
 
@@ -56,26 +55,6 @@ const Boot kBoots[] = {{kModel16K, "48k.rom"},      {kModel48K, "48k.rom"},
                        {kModelPlus2A, "plus3.rom"}, {kModelPlus3, "plus3.rom"}};
 
 INSTANTIATE_TEST_SUITE_P(Models, Booting, testing::ValuesIn(kBoots), BootName);
-
-// A soft reset of a 128K with its paging locked on ROM 1 comes back to the menu: the paging
-// registers and the lock clear.
-TEST(Booting, SoftResetOfABusy128KBootsAgain) {
-  ORVO_REQUIRE_FILE(test::RomDir() / "128k.rom");
-  TestMachine t(kModel128K);
-  ASSERT_TRUE(BootsToKeyWait(t));
-  Write7FFD128(t.m, 0x3F);  // ROM 1, bank 7, screen 7, locked
-  t.m.cpu.PC = 0;
-  ResetMachine(t.emu, false);
-  bool reached = false;
-  for (int frame = 0; frame < 400 && !reached; ++frame) {
-    while (t.m.FrameTState < t.m.FrameLength && !reached) {
-      StepInstruction(t.emu);
-      reached = frame > 50 && t.m.cpu.PC == t.m.KeyWaitAddress;
-    }
-    if (!reached) RunFrame(t.emu);
-  }
-  EXPECT_TRUE(reached);
-}
 
 }  // namespace
 }  // namespace orvo

