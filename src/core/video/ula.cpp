@@ -111,6 +111,15 @@ void RefreshColours(MachineState& m) {
   }
 }
 
+// Compares n bytes; the whole-row case (32 bytes) without a library call.
+inline bool SameBytes(const uint8_t* a, const uint8_t* b, uint32_t n) {
+  if (n != 32) return std::memcmp(a, b, n) == 0;
+  uint64_t x[4], y[4];
+  std::memcpy(x, a, 32);
+  std::memcpy(y, b, 32);
+  return ((x[0] ^ y[0]) | (x[1] ^ y[1]) | (x[2] ^ y[2]) | (x[3] ^ y[3])) == 0;
+}
+
 inline void DrawCell(MachineState& m, uint32_t i, uint8_t bitmap, uint8_t attr) {
   VideoState& v = m.video;
   uint32_t* dst = v.ScreenBuffer.data() + static_cast<size_t>(v.PixelY[i]) * v.ScreenStride +
@@ -135,8 +144,8 @@ void DrawRowCells(MachineState& m, const uint8_t* screen, uint32_t y, uint32_t c
   const bool snow = m.settings.UlaSnow != 0 && v.SnowActive != 0;
   if (!snow) {
     if (v.RowStaleCount[y] == 0 &&
-        std::memcmp(bitmaps + c0, v.DrawnBitmap.data() + first + c0, c1 - c0) == 0 &&
-        std::memcmp(attrs + c0, v.DrawnAttr.data() + first + c0, c1 - c0) == 0) {
+        SameBytes(bitmaps + c0, v.DrawnBitmap.data() + first + c0, c1 - c0) &&
+        SameBytes(attrs + c0, v.DrawnAttr.data() + first + c0, c1 - c0)) {
       return;
     }
     for (uint32_t c = c0; c < c1; ++c) {
@@ -200,12 +209,17 @@ void FillRun(VideoState& v, uint32_t row, uint32_t x0, uint32_t x1, uint32_t rgb
 // Draws the border blocks of frame T-states [first, last] in colour rgb.
 void DrawBorderRange(MachineState& m, uint32_t first, uint32_t last, uint32_t rgb) {
   VideoState& v = m.video;
+  if (v.BorderAllShown == rgb) return;  // the whole border already has this colour
   const ModelSpec& s = m.spec;
   const uint32_t tpl = s.tstatesPerLine;
-  const uint32_t leftStart =
-      152 + s.retraceWidth / 2;  // first T-state of the next line's left border
+  // The first T-state of the next line's left border, after the retrace.
+  const uint32_t leftStart = 152 + s.retraceWidth / 2;
   const uint32_t leftShift = s.retraceWidth + s.borderLeftWidth + 256;
   const uint32_t fvl = s.firstVisibleLine;
+  // A range from the first visible border block to the last paints the whole border.
+  const bool whole = fvl >= 1 && first <= (fvl - 1) * tpl + leftStart &&
+                     last >= (fvl + kScreenHeight - 1) * tpl + 151;
+  v.BorderAllShown = whole ? rgb : kMixedBorder;
   uint32_t line = first / tpl;
   for (uint32_t lineStart = line * tpl; lineStart <= last; ++line, lineStart += tpl) {
     const uint32_t a = first > lineStart ? first - lineStart : 0;
@@ -277,6 +291,7 @@ void InvalidatePicture(MachineState& m) {
   v.RowStaleCount.fill(32);
   v.BorderLeftShown.fill(kMixedBorder);
   v.BorderMainShown.fill(kMixedBorder);
+  v.BorderAllShown = kMixedBorder;
 }
 
 void RenderDisplayUpTo(MachineState& m, uint32_t tstate) {

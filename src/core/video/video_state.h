@@ -58,6 +58,8 @@ struct VideoState {
   // colour throughout.
   std::array<uint32_t, kScreenHeight> BorderLeftShown{};
   std::array<uint32_t, kScreenHeight> BorderMainShown{};
+  // The colour of the whole border when every row shows that one colour, else kMixedBorder.
+  uint32_t BorderAllShown = 0xFFFFFFFFu;
   // The colours the display cells were drawn with; a change makes every cell stale.
   std::array<uint32_t, 16> DrawnColourTable{};
   std::array<uint32_t, 64> DrawnUlaPlusPalette{};

@@ -1,0 +1,148 @@
+// The ULA renderer's cost: the picture catch-up alone (an unchanged frame, a frame in which every
+// screen byte changed, a frame with a border change on every scan line, multicolour catch-ups at
+// every screen write), and a whole 48K machine running a program that writes the screen and the
+// border all the time. Prints microseconds per frame and "x real time" (one 48K frame is 20 ms).
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "machine/setup.h"
+#include "shell/emulator.h"
+#include "shell/frame_loop.h"
+#include "video/ula.h"
+
+namespace {
+
+using namespace orvo;
+
+class BenchHost final : public Host {
+ public:
+  void ShowMessage(CaptionId, MessageId message, std::string_view detail) override {
+    std::fprintf(stderr, "%s\n", FormatMessage(message, detail).c_str());
+    failed = true;
+  }
+  bool AskYesNo(std::string_view, std::string_view) override { return true; }
+  Clock& GetClock() override { return clock; }
+  SystemClock clock;
+  bool failed = false;
+};
+
+using BenchClock = std::chrono::steady_clock;
+
+double Seconds(BenchClock::time_point t0) {
+  return std::chrono::duration<double>(BenchClock::now() - t0).count();
+}
+
+void Report(const char* what, int frames, double seconds) {
+  const double perFrame = seconds / frames;
+  std::printf("%-46s %9.2f us/frame  %9.1fx real time\n", what, perFrame * 1e6, 0.02 / perFrame);
+}
+
+void EndFrame(MachineState& m) {
+  RenderBorderUpTo(m, m.FrameLength);
+  RenderDisplayUpTo(m, m.FrameLength);
+  m.video.DisplayDrawnTo = m.video.BorderDrawnTo = 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string shared = std::string(ORVO_SOURCE_DIR) + "/../shared";
+  if (const char* env = std::getenv("ORVO_SHARED")) shared = env;
+  int frames = 2000;
+  int only = 0;  // 0: every measurement; n: the n-th alone
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--help") == 0) {
+      std::printf(
+          "Usage: %s [--frames N] [--only K]\nMeasures the ULA renderer (ROMs from "
+          "$ORVO_SHARED/roms); --only runs the K-th measurement (1-6) alone.\n",
+          argv[0]);
+      return 0;
+    }
+    if (std::strcmp(argv[i], "--frames") == 0 && i + 1 < argc) frames = std::atoi(argv[++i]);
+    if (std::strcmp(argv[i], "--only") == 0 && i + 1 < argc) only = std::atoi(argv[++i]);
+  }
+  auto wanted = [only](int k) { return only == 0 || only == k; };
+
+  BenchHost host;
+  Emulator emu(host);
+  emu.NoThrottle = true;
+  emu.folders.CurrentRomDir = emu.folders.ConfiguredRomDir = shared + "/roms/";
+  MachineState& m = emu.m;
+  m.settings.Sound = 0;
+  m.MachineModel = kModel48K;
+  SetUpMachine(emu);
+  if (host.failed) return 1;
+  ResetMachine(emu, true);
+  uint8_t* screen = m.PageTable[2];
+
+  // ---- the renderer alone ----
+  EndFrame(m);
+  if (wanted(1)) {
+    const auto t0 = BenchClock::now();
+    for (int f = 0; f < frames; ++f) EndFrame(m);
+    Report("renderer, unchanged frame:", frames, Seconds(t0));
+  }
+  if (wanted(2)) {
+    const auto t0 = BenchClock::now();
+    for (int f = 0; f < frames; ++f) {
+      for (int i = 0; i < 6912; ++i) ++screen[i];
+      EndFrame(m);
+    }
+    Report("renderer, every screen byte changed:", frames, Seconds(t0));
+  }
+  if (wanted(3)) {
+    const auto t0 = BenchClock::now();
+    for (int f = 0; f < frames; ++f) {
+      for (uint32_t line = 0; line < 312; ++line) {
+        m.FrameTState = line * 224 + 60;
+        m.WritePort(0x00FE, static_cast<uint8_t>((line + f) & 7));
+      }
+      m.FrameTState = 0;
+      EndFrame(m);
+    }
+    Report("renderer, border change on every line:", frames, Seconds(t0));
+  }
+  if (wanted(4)) {
+    const auto t0 = BenchClock::now();
+    for (int f = 0; f < frames; ++f) {
+      // A write to the screen every 32 T-states through the frame, each with its catch-up.
+      for (uint32_t t = 0; t < 69888; t += 32) {
+        m.FrameTState = t;
+        m.WriteByte(static_cast<uint16_t>(0x4000 + (t / 32) % 6912), static_cast<uint8_t>(t + f));
+      }
+      m.FrameTState = 0;
+      EndFrame(m);
+    }
+    Report("renderer, 2184 screen writes per frame:", frames, Seconds(t0));
+  }
+
+  // ---- the whole machine with a program that keeps the ULA busy ----
+  // loop: LD HL,0x4000 / LD BC,0x1B00
+  // fill: INC (HL) / INC HL / LD A,L / OUT (0xFE),A / DEC BC / LD A,B / OR C / JR NZ,fill
+  //       JR loop
+  const uint8_t program[] = {0x21, 0x00, 0x40, 0x01, 0x00, 0x1B, 0x34, 0x23, 0x7D,
+                             0xD3, 0xFE, 0x0B, 0x78, 0xB1, 0x20, 0xF6, 0x18, 0xEE};
+  if (wanted(5)) {
+    ResetMachine(emu, true);
+    for (int f = 0; f < 150; ++f) RunFrame(emu);  // boot to the prompt
+    for (size_t i = 0; i < sizeof program; ++i) {
+      m.PageTable[(0x8000 + i) >> 13][(0x8000 + i) & 0x1FFF] = program[i];
+    }
+    m.cpu.PC = 0x8000;
+    m.cpu.SP = 0x7FF0;
+    const auto t0 = BenchClock::now();
+    for (int f = 0; f < frames; ++f) RunFrame(emu);
+    Report("48K machine, screen and border writes:", frames, Seconds(t0));
+  }
+  if (wanted(6)) {
+    ResetMachine(emu, true);
+    for (int f = 0; f < 150; ++f) RunFrame(emu);
+    const auto t0 = BenchClock::now();
+    for (int f = 0; f < frames; ++f) RunFrame(emu);
+    Report("48K machine, idle BASIC prompt:", frames, Seconds(t0));
+  }
+  return 0;
+}
