@@ -41,8 +41,11 @@ TEST_P(Booting, ReachesTheKeyboardWait) {
   EXPECT_TRUE(BootsToKeyWait(t)) << "PC " << std::hex << t.m.cpu.PC;
   // The 48K ROM's RAM test leaves the top of memory in P-RAMT.
   const uint16_t pRamt = static_cast<uint16_t>(t.m.Peek(0x5CB4) | t.m.Peek(0x5CB5) << 8);
-  if (boot.model == kModel16K) EXPECT_EQ(pRamt, 0x7FFF);
-  if (boot.model == kModel48K) EXPECT_EQ(pRamt, 0xFFFF);
+  if (boot.model == kModel16K) {
+    EXPECT_EQ(pRamt, 0x7FFF);
+  } else if (boot.model == kModel48K) {
+    EXPECT_EQ(pRamt, 0xFFFF);
+  }
 }
 
 std::string BootName(const testing::TestParamInfo<Boot>& info) {
