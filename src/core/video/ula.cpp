@@ -111,6 +111,16 @@ void RefreshColours(MachineState& m) {
   }
 }
 
+// For each bitmap byte, all ones where a pixel is set, bit 7 first.
+constexpr std::array<std::array<uint32_t, 8>, 256> MakePixelMasks() {
+  std::array<std::array<uint32_t, 8>, 256> masks{};
+  for (uint32_t b = 0; b < 256; ++b) {
+    for (uint32_t k = 0; k < 8; ++k) masks[b][k] = (b & (0x80u >> k)) ? 0xFFFFFFFFu : 0;
+  }
+  return masks;
+}
+constexpr std::array<std::array<uint32_t, 8>, 256> kPixelMasks = MakePixelMasks();
+
 // Compares n bytes; the whole-row case (32 bytes) without a library call.
 inline bool SameBytes(const uint8_t* a, const uint8_t* b, uint32_t n) {
   if (n != 32) return std::memcmp(a, b, n) == 0;
@@ -124,9 +134,12 @@ inline void DrawCell(MachineState& m, uint32_t i, uint8_t bitmap, uint8_t attr) 
   VideoState& v = m.video;
   uint32_t* dst = v.ScreenBuffer.data() + static_cast<size_t>(v.PixelY[i]) * v.ScreenStride +
                   v.PixelX[i] + m.spec.displayLeftOffset;
-  const uint32_t ink = v.InkFor[attr];
   const uint32_t paper = v.PaperFor[attr];
-  for (int k = 0; k < 8; ++k) dst[k] = (bitmap & (0x80 >> k)) ? ink : paper;
+  const uint32_t diff = v.InkFor[attr] ^ paper;
+  const std::array<uint32_t, 8>& mask = kPixelMasks[bitmap];
+  uint32_t pixels[8];
+  for (int k = 0; k < 8; ++k) pixels[k] = paper ^ (diff & mask[k]);
+  std::memcpy(dst, pixels, sizeof pixels);
   v.DrawnBitmap[i] = bitmap;
   v.DrawnAttr[i] = attr;
   if (v.CellStale[i]) {
