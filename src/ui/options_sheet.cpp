@@ -167,6 +167,7 @@ OptionsSheet::OptionsSheet(Emulator& emu, QWidget* parent, const QStringList& co
 
   tabs_ = new QTabWidget(this);
   tabs_->setObjectName(QStringLiteral("optionPages"));
+  tabs_->setUsesScrollButtons(false);  // all ten tabs in view
   tabs_->addTab(EmulationPage(), QStringLiteral("Emulation"));
   tabs_->addTab(HardwarePage(), QStringLiteral("Hardware"));
   tabs_->addTab(DisplayPage(), QStringLiteral("Display"));
