@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <set>
 
 #include "machine/machine_state.h"
 #include "sound/sound.h"
@@ -72,12 +73,19 @@ TEST(SoundAyGate, The48KHasNoAyUntilAY48KIsOn) {
     m->sound.ay.ToneOutput[0] = 1;
     UpdateChannelLevels(*m);
     EXPECT_EQ(m->sound.ay.ChannelLevel[0], 0) << "model " << int(model);
-    m->sound.AyAccumulator = 17;
+    m->sound.ay.AyAccumulator = 17;
     AyTick(*m);
-    EXPECT_EQ(m->sound.AyAccumulator, 1u);
+    EXPECT_EQ(m->sound.ay.AyAccumulator, 1u);
     m->sound.ay.ToneCounter[1] = 5;
-    m->sound.AyAccumulator = 17;
+    m->sound.ay.AyAccumulator = 17;
     AyTick(*m);  // the generators do not advance
+    EXPECT_EQ(m->sound.ay.ToneCounter[1], 5);
+    // Nor do ticks that fall due while the chip is absent.
+    m->InstructionTStates = 100;
+    m->sound.SampleAccumulator = m->sound.SampleStep;
+    SoundInstructionStep(*m);
+    m->sound.SampleAccumulator = m->sound.SampleStep;
+    SoundInstructionStep(*m);
     EXPECT_EQ(m->sound.ay.ToneCounter[1], 5);
 
     // One write to the Fuller Box's register port switches the chip on.
@@ -236,11 +244,11 @@ TEST(SoundStep, AccumulatesOnlyWithSoundOnAndFullSpeedOff) {
   m->settings.Sound = 1;
   m->FullSpeed = 1;
   SoundInstructionStep(*m);
-  EXPECT_EQ(m->sound.AyAccumulator, 0u);
+  EXPECT_EQ(m->sound.ay.AyAccumulator, 0u);
   m->FullSpeed = 0;
   SoundInstructionStep(*m);
   EXPECT_EQ(m->sound.SampleAccumulator, 11u);
-  EXPECT_EQ(m->sound.AyAccumulator, 11u);
+  EXPECT_EQ(m->sound.ay.AyAccumulator, 11u);
 }
 
 TEST(SoundStep, AtMostOneSamplePerInstructionAndAyTicksEvery16) {
@@ -251,15 +259,79 @@ TEST(SoundStep, AtMostOneSamplePerInstructionAndAyTicksEvery16) {
   SoundInstructionStep(*m);
   EXPECT_EQ(m->sound.StagingPosition, 4u);
   EXPECT_EQ(m->sound.SampleAccumulator, 40u);
-  // 50 T-states: ticks while the accumulator is above 16 leave 2 over.
-  EXPECT_EQ(m->sound.AyAccumulator, 2u);
+  // The sample was taken before this instruction's ticks; they are due now: 50 T-states make
+  // ticks while above 16, leaving 2.
+  EXPECT_EQ(m->sound.ay.ToneCounter[0], 0);
+  m->sound.ay.CatchUp();
+  EXPECT_EQ(m->sound.ay.AyAccumulator, 2u);
   EXPECT_EQ(m->sound.ay.ToneCounter[0], 3);
   // Exactly 16 is not yet a tick.
-  m->sound.AyAccumulator = 0;
+  m->sound.ay.AyAccumulator = 0;
   m->InstructionTStates = 16;
   SoundInstructionStep(*m);
-  EXPECT_EQ(m->sound.AyAccumulator, 16u);
+  m->sound.ay.CatchUp();
+  EXPECT_EQ(m->sound.ay.AyAccumulator, 16u);
   EXPECT_EQ(m->sound.ay.ToneCounter[0], 3);
+}
+
+// The sampling as first written down: every instruction's AY ticks run right after it.
+struct ReferenceSampler {
+  static void Step(MachineState& m) {
+    SoundState& s = m.sound;
+    const uint32_t t = m.InstructionTStates;
+    s.SampleAccumulator += t;
+    s.ay.AyAccumulator += t;
+    if (s.SampleAccumulator > s.SampleStep) GenerateSample(m);
+    while (s.ay.AyAccumulator > kAyPeriod) AyTick(m);
+  }
+};
+
+TEST(SoundStep, CatchingUpGivesTheSamplesOfTickingEveryInstruction) {
+  // Two machines run the same instructions and register writes; one ticks the AY after every
+  // instruction, the other only when a sample or a write needs it.
+  for (uint8_t model : {kModel128K, kModel48K}) {
+    auto eager = Machine(model), lazy = Machine(model);
+    for (auto* m : {eager.get(), lazy.get()}) {
+      m->sound.SampleStep = 23;
+      m->sound.FrameBytes = kSoundStagingSize - 8;
+      m->settings.Output = 2;
+    }
+    uint32_t seed = 12345;
+    auto rnd = [&seed](uint32_t n) {
+      seed = seed * 1103515245u + 12345u;
+      return (seed >> 16) % n;
+    };
+    const uint8_t lengths[] = {4, 4, 4, 7, 8, 10, 11, 12, 13, 15, 17, 19, 21, 23};
+    for (int i = 0; i < 60000; ++i) {
+      if (rnd(40) == 0) {
+        // A write as a tune would make it: short periods, noise, envelopes, mixer changes.
+        const uint8_t reg = static_cast<uint8_t>(rnd(14));
+        uint8_t value = static_cast<uint8_t>(rnd(256));
+        if (reg == kAyEnvelopeCoarse) value &= 1;
+        if (reg == kAyToneCoarseA || reg == kAyToneCoarseB || reg == kAyToneCoarseC) value &= 0;
+        for (auto* m : {eager.get(), lazy.get()}) {
+          AySelect(*m, reg);
+          AyWriteData(*m, value);
+        }
+      }
+      const uint32_t t = lengths[rnd(sizeof lengths)];
+      eager->InstructionTStates = lazy->InstructionTStates = t;
+      ReferenceSampler::Step(*eager);
+      SoundInstructionStep(*lazy);
+    }
+    ASSERT_EQ(eager->sound.StagingPosition, lazy->sound.StagingPosition);
+    ASSERT_GT(eager->sound.StagingPosition, 40000u);
+    const auto& a = eager->sound.SoundStaging;
+    const auto& b = lazy->sound.SoundStaging;
+    size_t differ = 0;
+    for (size_t i = 0; i < eager->sound.StagingPosition; ++i) differ += a[i] != b[i];
+    EXPECT_EQ(differ, 0u) << "model " << int(model);
+    if (model == kModel128K) {
+      // The AY really played: many distinct levels.
+      std::set<int> levels(a.begin(), a.begin() + eager->sound.StagingPosition);
+      EXPECT_GT(levels.size(), 20u);
+    }
+  }
 }
 
 TEST(SoundFrame, FrameEndHalvesSlot16) {

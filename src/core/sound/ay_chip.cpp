@@ -1,5 +1,7 @@
 #include "sound/ay_chip.h"
 
+#include <cstdint>
+
 namespace orvo {
 
 const char* const kAyRegisterLabels[16] = {
@@ -27,6 +29,7 @@ const uint16_t kAyVolumeBase[16] = {0,   54,   79,   111,  167,  255,  351,  559
                                     671, 1071, 1471, 1839, 2327, 2879, 3455, 4095};
 
 void AyChip::WriteData(uint8_t value) {
+  CatchUp();  // the ticks so far ran with the old value
   const uint8_t reg = FoldSelected();
   if (reg == kAySlot16) {
     regs[kAySlot16] = value;
@@ -210,24 +213,70 @@ void AyChip::Clock() {
   }
 }
 
-void AyChip::RunTicks(uint32_t& accumulator) {
-  while (accumulator > 16) {
-    accumulator -= 16;
-    Clock();
+void AyChip::Advance(uint32_t ticks) {
+  if (ticks == 0) return;
+
+  // Envelope: counted on the ticks that set the divider to 1.
+  const uint32_t envelopeTicks = EnvelopeDivider ? ticks / 2 : (ticks + 1) / 2;
+  EnvelopeDivider ^= ticks & 1;
+  if ((regs[kAyVolumeA] | regs[kAyVolumeB] | regs[kAyVolumeC]) & 0x10) {
+    const uint16_t period = EnvelopePeriod();
+    for (uint32_t i = 0; i < envelopeTicks; ++i) {
+      if (++EnvelopeCounter >= period) {
+        EnvelopeCounter = 0;
+        StepEnvelope();
+      }
+    }
+  } else {
+    EnvelopeCounter = static_cast<uint16_t>(EnvelopeCounter + envelopeTicks);
+  }
+
+  // Noise.
+  if ((regs[kAyMixer] & 0x38) != 0x38) {
+    for (uint32_t i = 0; i < ticks; ++i) {
+      if (++NoiseCounter >= NoisePeriod) {
+        NoiseCounter = 0;
+        NoisePeriod = regs[kAyNoisePeriod] & 31;
+        if (NoisePeriod == 0) NoisePeriod = 1;
+        const uint32_t feedback = (NoiseHigh ^ (NoiseLow >> 15) ^ (NoiseLow >> 13)) & 1;
+        NoiseOutput = NoiseLow & 1;
+        NoiseLow = (NoiseLow >> 1) | (feedback << 31);
+        NoiseHigh >>= 1;
+      }
+    }
+  }
+
+  // Tone: the output flips on the tick its counter reaches the period, then every period ticks.
+  for (int c = 0; c < 3; ++c) {
+    const uint32_t period = TonePeriod(c);
+    const uint32_t count = ToneCounter[c];
+    uint32_t first;  // the tick of the next flip
+    if (period < 5) {
+      first = UINT32_MAX;
+    } else if (count == 0xFFFF) {
+      first = period + 1;  // the counter wraps to 0 first
+    } else {
+      first = count + 1 >= period ? 1 : period - count;
+    }
+    if (ticks < first) {
+      ToneCounter[c] = static_cast<uint16_t>(count + ticks);
+      continue;
+    }
+    const uint32_t flips = 1 + (ticks - first) / period;
+    ToneCounter[c] = static_cast<uint16_t>(ticks - first - (flips - 1) * period);
+    ToneOutput[c] ^= flips & 1;
   }
 }
 
 void AyChip::UpdateChannelLevels(const uint16_t* volumeTable) {
-  const uint8_t mixer = regs[kAyMixer];
+  const uint32_t mixer = regs[kAyMixer];
   for (int c = 0; c < 3; ++c) {
-    const uint8_t toneOff = (mixer >> c) & 1;
-    const uint8_t noiseOff = (mixer >> (c + 3)) & 1;
-    if ((ToneOutput[c] | toneOff) & (NoiseOutput | noiseOff)) {
-      const uint8_t volume = regs[kAyVolumeA + c];
-      ChannelLevel[c] = volumeTable[(volume & 0x10) ? EnvelopeLevel : (volume & 15)];
-    } else {
-      ChannelLevel[c] = 0;
-    }
+    const uint32_t toneOff = (mixer >> c) & 1;
+    const uint32_t noiseOff = (mixer >> (c + 3)) & 1;
+    const uint32_t sounds = (ToneOutput[c] | toneOff) & (NoiseOutput | noiseOff) & 1;
+    const uint32_t volume = regs[kAyVolumeA + c];
+    const uint32_t index = (volume & 0x10) ? EnvelopeLevel : (volume & 15);
+    ChannelLevel[c] = static_cast<uint16_t>(volumeTable[index] & (0u - sounds));
   }
 }
 

@@ -1,6 +1,11 @@
 #pragma once
 // The AY-3-8912: register file, tone, noise and envelope generators. The chip is clocked by
 // emulated T-states: one AY tick is 16 T-states on every model.
+//
+// The instruction loop only adds each instruction's T-states to AyAccumulator; the ticks they
+// amount to are run in one go when something looks at or changes the generators: before every
+// output sample and before every register write. The outputs are the same as ticking after every
+// instruction, at a fraction of the cost.
 #include <cstdint>
 
 namespace orvo {
@@ -61,6 +66,8 @@ struct AyChip {
   uint32_t NoiseLow = 0;                 // the 64-bit noise shift register, low word
   uint32_t NoiseHigh = 1;                // and high word
   uint8_t AySelectedRegister = 0;        // 0..16; the Fuller Box may store any byte here
+  uint32_t AyAccumulator = 0;  // T-states fed in; each 16 beyond the last 16 is a tick still due
+  uint8_t GateClosed = 0;      // the chip is absent (16K/48K without AY48K): due ticks are dropped
 
   // Register-select port (0xFFFD decode): numbers above 15 select slot 16.
   void Select(uint8_t value) { AySelectedRegister = value > 15 ? 16 : (value & 15); }
@@ -88,8 +95,17 @@ struct AyChip {
   // One AY tick (16 T-states) of the envelope, noise and tone generators; the 48K gating is the
   // caller's (AyTick in sound/sound.h).
   void Clock();
-  // Runs ticks while more than one tick's T-states (16) are in `accumulator`, taking 16 each.
-  void RunTicks(uint32_t& accumulator);
+  // `ticks` ticks at once: the same as calling Clock() that many times.
+  void Advance(uint32_t ticks);
+  // Runs the ticks still due: one per 16 T-states while AyAccumulator, less `pending` T-states
+  // that belong to an instruction not yet accounted for, is above 16.
+  void CatchUp(uint32_t pending = 0) {
+    const uint32_t fed = AyAccumulator - pending;
+    if (fed <= 16) return;
+    const uint32_t ticks = (fed - 1) >> 4;
+    AyAccumulator -= ticks << 4;
+    if (!GateClosed) Advance(ticks);
+  }
   // The three channel levels from the generator outputs, the mixer and the volume registers.
   void UpdateChannelLevels(const uint16_t* volumeTable);
 

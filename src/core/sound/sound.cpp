@@ -19,8 +19,12 @@ void SpecDrumWrite(MachineState& m, uint8_t value) {
 }
 
 void AyFullerSelect(MachineState& m, uint8_t value) {
-  m.sound.ay.SelectFuller(value);
+  AyChip& ay = m.sound.ay;
+  ay.GateClosed = AyGated(m);
+  ay.CatchUp();  // ticks due from before the chip was switched on are dropped
+  ay.SelectFuller(value);
   m.settings.Ay48k = 1;  // stays on, and is saved with the configuration
+  ay.GateClosed = 0;
 }
 
 void BuildAyVolumeTable(SoundState& s) {
@@ -29,14 +33,11 @@ void BuildAyVolumeTable(SoundState& s) {
     s.AyVolumeTable[i] = static_cast<uint16_t>(kAyVolumeBase[i] * 1000 / 1024);
 }
 
-void RunAyTicks(MachineState& m) {
-  SoundState& s = m.sound;
-  if (AyGated(m)) {
-    s.AyAccumulator = ((s.AyAccumulator - 1) & (kAyPeriod - 1)) + 1;  // what the ticks leave
-    s.ay.ChannelLevel[0] = s.ay.ChannelLevel[1] = s.ay.ChannelLevel[2] = 0;
-    return;
-  }
-  s.ay.RunTicks(s.AyAccumulator);
+void GenerateSampleAfter(MachineState& m, uint32_t tstates) {
+  AyChip& ay = m.sound.ay;
+  ay.GateClosed = AyGated(m);
+  ay.CatchUp(tstates);
+  GenerateSample(m);
 }
 
 void UpdateChannelLevels(MachineState& m) {

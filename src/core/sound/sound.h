@@ -39,19 +39,16 @@ inline bool AyGated(const MachineState& m) {
 // Builds AyVolumeTable: the chip's measured levels scaled by 1000/1024.
 void BuildAyVolumeTable(SoundState& s);
 
-// One AY tick (16 T-states).
+// One AY tick (16 T-states) taken from the accumulator.
 inline void AyTick(MachineState& m) {
   SoundState& s = m.sound;
-  s.AyAccumulator -= kAyPeriod;
+  s.ay.AyAccumulator -= kAyPeriod;
   if (AyGated(m)) {
     s.ay.ChannelLevel[0] = s.ay.ChannelLevel[1] = s.ay.ChannelLevel[2] = 0;
     return;
   }
   s.ay.Clock();
 }
-
-// AyTick as often as AyAccumulator holds more than one tick, with the gate tested once.
-void RunAyTicks(MachineState& m);
 
 // The AY channel levels for the next sample (all 0 while the chip is gated off).
 void UpdateChannelLevels(MachineState& m);
@@ -61,16 +58,20 @@ uint16_t MixSample(MachineState& m);
 // Produces one output sample into SoundStaging and hands a full frame to the output.
 void GenerateSample(MachineState& m);
 
+// A sample due after an instruction of `tstates` T-states: the AY ticks of the instructions
+// before it are run first, then GenerateSample.
+void GenerateSampleAfter(MachineState& m, uint32_t tstates);
+
 // Per instruction, after the instruction ran: feeds InstructionTStates to the two accumulators
-// while `Sound` is on and full speed is off; at most one sample per instruction.
+// while `Sound` is on and full speed is off; at most one sample per instruction. The AY ticks
+// are run when the next sample or register write needs them (see sound/ay_chip.h).
 inline void SoundInstructionStep(MachineState& m) {
   if (m.settings.Sound == 0 || m.FullSpeed != 0) return;
   SoundState& s = m.sound;
   const uint32_t t = m.InstructionTStates;
   s.SampleAccumulator += t;
-  s.AyAccumulator += t;
-  if (s.SampleAccumulator > s.SampleStep) GenerateSample(m);
-  if (s.AyAccumulator > kAyPeriod) RunAyTicks(m);
+  s.ay.AyAccumulator += t;
+  if (s.SampleAccumulator > s.SampleStep) GenerateSampleAfter(m, t);
 }
 
 // Frame end: a value left in the AY's slot 16 halves.

@@ -32,7 +32,7 @@ void ResetSoundGenerators(SoundState& s) {
 // With `Sound` on, sampling starts afresh.
 void RestartSampling(SoundState& s) {
   s.SampleAccumulator = 0;
-  s.AyAccumulator = 0;
+  s.ay.AyAccumulator = 0;
   // Only the write positions restart; the read positions keep the distance they had.
   s.EchoLeft.writePosition = 0;
   s.EchoRight.writePosition = 0;
@@ -129,7 +129,7 @@ void InitSoundCapture(Emulator& emu, SoundFrameSink& sink) {
   s.SoundSegment = 2;
   s.StagingPosition = 0;
   s.SampleAccumulator = 0;
-  s.AyAccumulator = 0;
+  s.ay.AyAccumulator = 0;
 }
 
 void ClearSoundBuffer(MachineState& m) {
@@ -139,7 +139,7 @@ void ClearSoundBuffer(MachineState& m) {
   s.SoundSegment = 2;
   s.StagingPosition = 0;
   s.SampleAccumulator = 0;
-  s.AyAccumulator = 0;
+  s.ay.AyAccumulator = 0;
 }
 
 void PauseSound(MachineState& m, int stop) {

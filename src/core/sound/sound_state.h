@@ -38,8 +38,8 @@ struct SoundState {
   SoundState();
 
   AyChip ay;
-  // T-state accumulators: one output sample every SampleStep T-states, one AY tick every 16.
-  uint32_t AyAccumulator = 0;
+  // T-state accumulators: one output sample every SampleStep T-states, and one AY tick every 16
+  // (AyChip::AyAccumulator).
   uint32_t AyPeriod = kAyPeriod;
   uint32_t SampleAccumulator = 0;
   uint32_t SampleStep = 79;  // 48K, 100 %, 44100 Hz until the output is set up
