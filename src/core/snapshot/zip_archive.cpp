@@ -75,8 +75,11 @@ MessageId ZipArchive::ReadEntry(int64_t index, std::vector<uint8_t>& out) const 
     if (got <= 0) break;
     done += static_cast<zip_uint64_t>(got);
   }
-  // Fewer bytes than the directory promised, or a checksum failure, is a damaged archive.
-  const bool failed = done != st.size || zip_fclose(file) != 0;
+  // Reading on to the end makes libzip check the entry's CRC. Fewer or more bytes than the
+  // directory promised, or a checksum failure, is a damaged archive.
+  uint8_t extra = 0;
+  const bool atEnd = done == st.size && zip_fread(file, &extra, 1) == 0;
+  const bool failed = (zip_fclose(file) != 0) || !atEnd;
   if (failed) return kMsgReadError;
   out = std::move(bytes);
   return 0;
