@@ -12,6 +12,11 @@
 #include "shell/emulator.h"
 #include "shell/frame_loop.h"
 #include "shell/messages.h"
+#include "snapshot/dispatch.h"
+#include "snapshot/extension_table.h"
+#include "snapshot/media_loaders.h"
+#include "snapshot/snapshot_save.h"
+#include "snapshot/zip_archive.h"
 #include "sound/sound_run_options.h"
 #include "tape/tape_run_options.h"
 #include "host/png_writer.h"
@@ -41,6 +46,12 @@ const char kHelp[] =
     "  --realtime         run at the real machine's speed (default: as fast as possible)\n"
     "  --print-state      print registers, FrameTState and the frame count as JSON at the end\n"
     "  --help             this text\n"
+    "Files:\n"
+    "  --load FILE        open FILE as the command line would (snapshot, tape, ...); a ZIP\n"
+    "                     archive loads its first entry of a kind Orvo opens\n"
+    "  --zip-entry NAME   with a ZIP archive: load the entry NAME instead\n"
+    "  --save FILE        at the end of the run save a snapshot, the format by FILE's\n"
+    "                     extension (.z80 as \"z80 version\" chooses, .sna)\n"
     "%s"
     "%s"
     "%s"
@@ -71,6 +82,9 @@ struct RunOptions {
   long frames = 0;
   bool realtime = false;
   bool printState = false;
+  std::string loadPath;  // --load
+  std::string zipEntry;  // --zip-entry
+  std::string savePath;  // --save
   SoundRunOptions sound;
   TapeRunOptions tape;
   VideoRunOptions video;
@@ -127,6 +141,38 @@ void PrintState(const Emulator& emu) {
       static_cast<unsigned long long>(m.FrameCount));
 }
 
+// --load: the file dispatch, as for a file named on the command line. A ZIP archive loads the
+// entry `zipEntry`, or its first entry of a kind the ZIP path opens.
+bool LoadRunFile(Emulator& emu, const std::string& path, const std::string& zipEntry) {
+  const FileKind kind = MatchExtension(path);
+  if (kind == FileKind::Zip) {
+    if (LoadZipArchiveEntry(emu, path, zipEntry) != 0) return false;
+  } else if (kind == FileKind::None) {
+    std::fprintf(stderr, "orvo-run: %s: not a kind of file Orvo opens\n", path.c_str());
+    return false;
+  } else if (OpenCommandLineFile(emu, path) != 0) {
+    return false;
+  }
+  if (emu.files.LastLoadStatus == kLoadNotSupported) {
+    std::fprintf(stderr, "orvo-run: %s: this kind of file cannot be loaded yet\n", path.c_str());
+  }
+  if (emu.files.LastLoadStatus != kLoadedOk) return false;
+  std::printf("Loaded: %s (%s)\n", emu.files.CurrentFileTitle.c_str(),
+              emu.files.FileTypeLabel.c_str());
+  return true;
+}
+
+// --save: the snapshot writer chosen by the file's extension.
+bool SaveRunFile(Emulator& emu, const std::string& path) {
+  const int saved = SaveSnapshot(emu, path);
+  if (saved == kSaveNoWriter) {
+    std::fprintf(stderr, "orvo-run: %s: this snapshot format cannot be written yet\n", path.c_str());
+  }
+  if (saved != kSaved) return false;
+  std::printf("Saved: %s\n", path.c_str());
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -162,6 +208,12 @@ int main(int argc, char** argv) {
       }
     } else if (a == "--realtime") {
       opt.realtime = true;
+    } else if (a == "--load") {
+      opt.loadPath = next("a file");
+    } else if (a == "--zip-entry") {
+      opt.zipEntry = next("an entry name");
+    } else if (a == "--save") {
+      opt.savePath = next("a file");
     } else if (a == "--print-state") {
       opt.printState = true;
     } else if (std::string error; const int r = ParseSoundRunOption(args, i, opt.sound, &error)) {
@@ -183,6 +235,10 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "orvo-run: unknown option '%s' (see --help)\n", a.c_str());
       return kExitUsage;
     }
+  }
+  if (!opt.zipEntry.empty() && MatchExtension(opt.loadPath) != FileKind::Zip) {
+    std::fprintf(stderr, "orvo-run: --zip-entry needs --load with a ZIP archive\n");
+    return kExitUsage;
   }
   if (opt.model == kModelCustom && opt.customRom.empty()) {
     std::fprintf(stderr, "orvo-run: the custom model needs --custom-rom FILE\n");
@@ -213,6 +269,7 @@ int main(int argc, char** argv) {
   SetUpMachine(*emu);
   if (host.messagesShown > 0) return kExitFailure;
   ResetMachine(*emu, true);
+  if (!opt.loadPath.empty() && !LoadRunFile(*emu, opt.loadPath, opt.zipEntry)) return kExitFailure;
 
   const std::string romPath = RomPath(*emu);
   std::error_code ec;
@@ -246,6 +303,7 @@ int main(int argc, char** argv) {
       return kExitFailure;
     }
   }
+  if (!opt.savePath.empty() && !SaveRunFile(*emu, opt.savePath)) return kExitFailure;
   if (opt.printState) PrintState(*emu);
   return host.messagesShown > 0 ? kExitFailure : kExitOk;
 }
