@@ -166,7 +166,8 @@ bool LoadRunFile(Emulator& emu, const std::string& path, const std::string& zipE
 bool SaveRunFile(Emulator& emu, const std::string& path) {
   const int saved = SaveSnapshot(emu, path);
   if (saved == kSaveNoWriter) {
-    std::fprintf(stderr, "orvo-run: %s: this snapshot format cannot be written yet\n", path.c_str());
+    std::fprintf(stderr, "orvo-run: %s: this snapshot format cannot be written yet\n",
+                 path.c_str());
   }
   if (saved != kSaved) return false;
   std::printf("Saved: %s\n", path.c_str());
