@@ -357,6 +357,8 @@ TEST(AyAdvance, ManyTicksAtOnceMatchTickingOneByOne) {
     }
     one.EnvelopeCounter = rnd(5) == 0 ? 0xFFFF : static_cast<uint16_t>(rnd(300));
     one.EnvelopeDivider = static_cast<uint8_t>(rnd(2));
+    one.NoisePeriod = static_cast<uint8_t>(rnd(32));
+    one.NoiseCounter = rnd(6) == 0 ? 0xFF : static_cast<uint8_t>(rnd(one.NoisePeriod + 1));
     AyChip batch = one;
     for (int step = 0; step < 6; ++step) {
       const uint32_t ticks = rnd(5) == 0 ? rnd(400) : rnd(12);

@@ -213,6 +213,31 @@ void AyChip::Clock() {
   }
 }
 
+namespace {
+
+// The tick on which a counter at `count` that adds 1 per tick (wrapping at `wrap`) first
+// reaches `period` (at least 1).
+inline uint32_t FirstReach(uint32_t count, uint32_t period, uint32_t wrap) {
+  if (count == wrap) return period + 1;  // it wraps to 0 first
+  return count + 1 >= period ? 1 : period - count;
+}
+
+// Counts `ticks` ticks on a counter that restarts at 0 each time it reaches `period` (at least
+// 1): returns how often it did, and leaves the counter where the ticks end.
+template <typename Counter>
+inline uint32_t CountTicks(Counter& counter, uint32_t period, uint32_t ticks, uint32_t wrap) {
+  const uint32_t first = FirstReach(counter, period, wrap);
+  if (ticks < first) {
+    counter = static_cast<Counter>(counter + ticks);
+    return 0;
+  }
+  const uint32_t times = 1 + (ticks - first) / period;
+  counter = static_cast<Counter>(ticks - first - (times - 1) * period);
+  return times;
+}
+
+}  // namespace
+
 void AyChip::Advance(uint32_t ticks) {
   if (ticks == 0) return;
 
@@ -220,51 +245,49 @@ void AyChip::Advance(uint32_t ticks) {
   const uint32_t envelopeTicks = EnvelopeDivider ? ticks / 2 : (ticks + 1) / 2;
   EnvelopeDivider ^= ticks & 1;
   if ((regs[kAyVolumeA] | regs[kAyVolumeB] | regs[kAyVolumeC]) & 0x10) {
-    const uint16_t period = EnvelopePeriod();
-    for (uint32_t i = 0; i < envelopeTicks; ++i) {
-      if (++EnvelopeCounter >= period) {
-        EnvelopeCounter = 0;
-        StepEnvelope();
-      }
+    const uint32_t period = EnvelopePeriod();
+    uint32_t steps;
+    if (period == 0) {  // every count reaches it
+      steps = envelopeTicks;
+      if (steps) EnvelopeCounter = 0;
+    } else {
+      steps = CountTicks(EnvelopeCounter, period, envelopeTicks, 0xFFFF);
     }
+    while (steps--) StepEnvelope();
   } else {
     EnvelopeCounter = static_cast<uint16_t>(EnvelopeCounter + envelopeTicks);
   }
 
-  // Noise.
+  // Noise: the first step comes at the latched period, the rest at register 6's.
   if ((regs[kAyMixer] & 0x38) != 0x38) {
-    for (uint32_t i = 0; i < ticks; ++i) {
-      if (++NoiseCounter >= NoisePeriod) {
-        NoiseCounter = 0;
-        NoisePeriod = regs[kAyNoisePeriod] & 31;
-        if (NoisePeriod == 0) NoisePeriod = 1;
-        const uint32_t feedback = (NoiseHigh ^ (NoiseLow >> 15) ^ (NoiseLow >> 13)) & 1;
-        NoiseOutput = NoiseLow & 1;
-        NoiseLow = (NoiseLow >> 1) | (feedback << 31);
-        NoiseHigh >>= 1;
+    const uint32_t first = NoisePeriod == 0 ? 1 : FirstReach(NoiseCounter, NoisePeriod, 0xFF);
+    if (ticks < first) {
+      NoiseCounter = static_cast<uint8_t>(NoiseCounter + ticks);
+    } else {
+      NoisePeriod = regs[kAyNoisePeriod] & 31;
+      if (NoisePeriod == 0) NoisePeriod = 1;
+      const uint32_t shifts = 1 + (ticks - first) / NoisePeriod;
+      NoiseCounter = static_cast<uint8_t>(ticks - first - (shifts - 1) * NoisePeriod);
+      uint32_t low = NoiseLow, high = NoiseHigh;
+      for (uint32_t i = 0; i < shifts; ++i) {
+        const uint32_t feedback = (high ^ (low >> 15) ^ (low >> 13)) & 1;
+        NoiseOutput = low & 1;
+        low = (low >> 1) | (feedback << 31);
+        high >>= 1;
       }
+      NoiseLow = low;
+      NoiseHigh = high;
     }
   }
 
-  // Tone: the output flips on the tick its counter reaches the period, then every period ticks.
+  // Tone: periods 0 to 4 only count.
   for (int c = 0; c < 3; ++c) {
     const uint32_t period = TonePeriod(c);
-    const uint32_t count = ToneCounter[c];
-    uint32_t first;  // the tick of the next flip
     if (period < 5) {
-      first = UINT32_MAX;
-    } else if (count == 0xFFFF) {
-      first = period + 1;  // the counter wraps to 0 first
+      ToneCounter[c] = static_cast<uint16_t>(ToneCounter[c] + ticks);
     } else {
-      first = count + 1 >= period ? 1 : period - count;
+      ToneOutput[c] ^= CountTicks(ToneCounter[c], period, ticks, 0xFFFF) & 1;
     }
-    if (ticks < first) {
-      ToneCounter[c] = static_cast<uint16_t>(count + ticks);
-      continue;
-    }
-    const uint32_t flips = 1 + (ticks - first) / period;
-    ToneCounter[c] = static_cast<uint16_t>(ticks - first - (flips - 1) * period);
-    ToneOutput[c] ^= flips & 1;
   }
 }
 
