@@ -62,7 +62,10 @@ void RunFrame(Emulator& emu) {
     m.FrameSkipCountdown = m.settings.Frameskip < 1 ? 1 : static_cast<uint32_t>(m.settings.Frameskip);
     RenderBorderUpTo(m, frameLength);
     RenderDisplayUpTo(m, frameLength);
-    if (const uint32_t* pixels = ScreenPixels(m)) emu.host.PresentFrame(pixels);
+    // While text is typed in the picture is drawn but not shown.
+    if (const uint32_t* pixels = ScreenPixels(m); pixels && !m.input.TypingActive) {
+      emu.host.PresentFrame(pixels);
+    }
   }
   ++m.FramesThisSecond;
   ++m.FrameCount;
