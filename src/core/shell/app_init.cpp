@@ -6,7 +6,9 @@
 #include <filesystem>
 #include <system_error>
 
+#include "machine/keyboard.h"
 #include "machine/setup.h"
+#include "shell/config.h"
 #include "shell/emulator.h"
 
 namespace orvo {
@@ -70,13 +72,19 @@ void ResetRunState(Emulator& emu) {
   m.FrameSkipCountdown = 1;
   m.LastFrameTimeNs = 0;
   m.cpu.Q = 0;
+  ReleaseAllKeys(m);
 }
 
-void InitApplication(Emulator& emu) {
+void InitApplication(Emulator& emu, bool loadConfig) {
   ResetRunState(emu);
-  // The settings start at their defaults; the configuration file replaces them once it is read.
-  SetUpMachine(emu);
-  ResetMachine(emu, true);
+  if (loadConfig) {
+    // Whether the file is read or replaced by defaults, this sets the chosen model up and
+    // hard-resets it.
+    LoadConfig(emu);
+  } else {
+    SetUpMachine(emu);
+    ResetMachine(emu, true);
+  }
 }
 
 std::string RemoveQuotes(std::string_view text) {

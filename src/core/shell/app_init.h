@@ -27,12 +27,14 @@ bool SetUpFolders(Emulator& emu, std::string_view programFolder, std::string_vie
 
 // The counters and flags of the frame loop at start-up: FrameTState, Paused, FullSpeed,
 // FramesThisSecond, TapePlaying, FocusPaused, NmiRequest 0; FrameSkipCountdown 1; the throttle's
-// last frame time forgotten; the core's Q flag cleared.
+// last frame time forgotten; the core's Q flag cleared; every key of the matrix released.
 void ResetRunState(Emulator& emu);
 
-// The core part of start-up, after the folders: run state, the configuration (or the defaults
-// while none can be read), the model's set-up and a hard reset.
-void InitApplication(Emulator& emu);
+// The core part of start-up, after the folders: run state, then orvo.ini from the ConfigFolder
+// (LoadConfig: defaults and a new file when it is missing or corrupt), which sets the chosen
+// model up and hard-resets it. Without `loadConfig` the live settings are kept as they are and
+// the model is set up and hard-reset directly (the headless runner, tests).
+void InitApplication(Emulator& emu, bool loadConfig = true);
 
 // The command line as one path: the arguments joined with single blanks and every double-quote
 // character removed ("" when there are none).

@@ -1,15 +1,27 @@
 #include "shell/window_commands.h"
 
+#include "shell/config.h"
 #include "shell/emulator.h"
+#include "sound/sound_output.h"
 
 namespace orvo {
 
+bool SoundShouldPlay(const MachineState& m) {
+  return !m.Paused && !m.FocusPaused && !m.FullSpeed;
+}
+
 void TogglePause(Emulator& emu) {
-  emu.m.Paused = emu.m.Paused ? 0 : 1;
+  MachineState& m = emu.m;
+  m.Paused = m.Paused ? 0 : 1;
+  // The ring stops while paused; resuming starts it afresh (unless full speed keeps it off).
+  PauseSound(m, SoundShouldPlay(m) ? 0 : 1);
 }
 
 void ToggleFullSpeed(Emulator& emu) {
-  emu.m.FullSpeed = emu.m.FullSpeed ? 0 : 1;
+  MachineState& m = emu.m;
+  m.FullSpeed = m.FullSpeed ? 0 : 1;
+  PauseSound(m, SoundShouldPlay(m) ? 0 : 1);
+  m.sound.SampleAccumulator = 0;
 }
 
 void GenerateNmi(Emulator& emu) {
@@ -39,8 +51,10 @@ void ToggleVsync(Emulator& emu) {
 bool ConfirmQuit(Emulator& emu) {
   MachineState& m = emu.m;
   m.Paused = 1;
+  PauseSound(m, 1);
   if (m.settings.ExitMsg && !emu.host.AskYesNo("Exit", "Are you sure you want to quit Orvo?")) {
     m.Paused = 0;
+    if (SoundShouldPlay(m)) PauseSound(m, 0);
     return false;
   }
   return true;
@@ -48,6 +62,8 @@ bool ConfirmQuit(Emulator& emu) {
 
 void ShutDown(Emulator& emu) {
   emu.m.Paused = 1;
+  SaveConfig(emu);
+  CloseSound(emu.m);
 }
 
 MessageId HelpQuotation(uint32_t seed) {

@@ -9,6 +9,7 @@
 namespace orvo {
 
 class Emulator;
+struct MachineState;
 
 namespace cmd {
 // File
@@ -43,9 +44,12 @@ constexpr int kPaste = 169, kFullSpeed = 208, kRewind = 209, kMouse = 210, kMous
               kPause = 212, kInstantSave = 213;
 }  // namespace cmd
 
-// Esc: toggles Paused.
+// Whether the sound ring should play: not paused, not pause-on-focus-loss, not at full speed.
+bool SoundShouldPlay(const MachineState& m);
+
+// Esc: toggles Paused; the sound ring stops while paused.
 void TogglePause(Emulator& emu);
-// F2: toggles FullSpeed.
+// F2: toggles FullSpeed; the sound ring stops while it is on and the sampling restarts.
 void ToggleFullSpeed(Emulator& emu);
 // F3: raises the NMI request; the frame loop accepts it after the current instruction.
 void GenerateNmi(Emulator& emu);
@@ -62,7 +66,7 @@ void ToggleVsync(Emulator& emu);
 // Orvo?" under "Exit". Returns false (and resumes) on any answer but Yes.
 bool ConfirmQuit(Emulator& emu);
 // The second half, after the window has stored its position: saves the configuration and
-// releases what the machine holds.
+// closes the sound output.
 void ShutDown(Emulator& emu);
 
 // "Help": message 160 + n, n from the seed modulo 20.

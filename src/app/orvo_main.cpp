@@ -1,0 +1,29 @@
+// orvo: the emulator in its window.
+#include <QApplication>
+#include <string>
+
+#include "shell/app_init.h"
+#include "shell/emulator.h"
+#include "ui/main_window.h"
+#include "ui/qt_host.h"
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);  // takes Qt's own options out of argv
+  QApplication::setApplicationName(QStringLiteral("Orvo"));
+
+  orvo::ui::QtHost host;
+  orvo::Emulator emu(host);
+
+  std::string programFolder = orvo::ExecutableFolder();
+  if (programFolder.empty()) programFolder = QCoreApplication::applicationDirPath().toStdString();
+  orvo::SetUpFolders(emu, programFolder, orvo::DefaultConfigFolder());
+  orvo::InitApplication(emu);
+
+  orvo::ui::MainWindow window(emu, host);
+  window.ShowInitially();
+
+  const std::string path = orvo::CommandLinePath(argc, argv);
+  if (!path.empty()) window.OpenCommandLineFile(path);
+
+  return window.RunMainLoop();
+}

@@ -1,0 +1,522 @@
+#include "ui/main_window.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QResizeEvent>
+#include <QScreen>
+#include <QUrl>
+#include <algorithm>
+#include <span>
+
+#include "machine/keyboard.h"
+#include "machine/setup.h"
+#include "machine/typing.h"
+#include "shell/config.h"
+#include "shell/emulator.h"
+#include "shell/frame_loop.h"
+#include "shell/window_commands.h"
+#include "snapshot/dispatch.h"
+#include "sound/sound_output.h"
+#include "ui/command_table.h"
+#include "ui/key_translation.h"
+#include "ui/picture_view.h"
+#include "ui/qt_host.h"
+#include "video/palette.h"
+
+namespace orvo::ui {
+
+QString VersionText() {
+  return QStringLiteral("%1.%2").arg(QStringLiteral(ORVO_VERSION_MAJOR_TEXT),
+                                     QStringLiteral(ORVO_VERSION_MINOR_TEXT));
+}
+
+QString WindowTitle() {
+  return QStringLiteral("Orvo v") + VersionText();
+}
+
+QSize ClientSizeFor(int drawSize) {
+  const int s = drawSize >= 1 && drawSize <= 3 ? drawSize : 1;
+  return {kPictureWidth * s + 10, kPictureHeight * s + 10};
+}
+
+// ---- status bar ----
+
+StatusBarWidget::StatusBarWidget(QWidget* parent) : QStatusBar(parent) {
+  setSizeGripEnabled(false);
+  for (int i = 0; i < kStatusParts; ++i) {
+    auto* label = new QLabel(this);
+    label->setObjectName(QStringLiteral("statusPart%1").arg(i));
+    label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    label->setTextFormat(Qt::PlainText);
+    label->setMinimumWidth(0);
+    parts_[static_cast<size_t>(i)] = label;
+  }
+  setFixedHeight(sizeHint().height());
+}
+
+QSize StatusBarWidget::sizeHint() const {
+  return {0, fontMetrics().height() + 8};
+}
+
+QSize StatusBarWidget::minimumSizeHint() const {
+  return {0, sizeHint().height()};
+}
+
+void StatusBarWidget::resizeEvent(QResizeEvent* event) {
+  QStatusBar::resizeEvent(event);
+  int left = 0;
+  for (int i = 0; i < kStatusParts; ++i) {
+    const int right = kStatusPartEdges[static_cast<size_t>(i)];
+    parts_[static_cast<size_t>(i)]->setGeometry(left, 1, right - left - 2, height() - 2);
+    left = right;
+  }
+}
+
+// ---- modal scope ----
+
+ModalScope::ModalScope(MainWindow* window) : window_(window) {
+  if (window_ == nullptr) return;
+  MachineState& m = window_->Emu().m;
+  wasPaused_ = m.Paused;
+  m.Paused = 1;
+  PauseSound(m, 1);
+}
+
+ModalScope::~ModalScope() {
+  if (window_ == nullptr) return;
+  MachineState& m = window_->Emu().m;
+  m.Paused = wasPaused_;
+  if (SoundShouldPlay(m)) PauseSound(m, 0);
+}
+
+// ---- the window ----
+
+MainWindow::MainWindow(Emulator& emu, QtHost& host) : emu_(emu), host_(host) {
+  setObjectName(QStringLiteral("OrvoMainWindow"));
+  setWindowTitle(WindowTitle());
+  setAttribute(Qt::WA_QuitOnClose, false);
+  setAcceptDrops(true);
+  setFocusPolicy(Qt::StrongFocus);
+  usePhysicalKeys_ = PlatformHasEvdevScanCodes();
+
+  client_ = new QWidget(this);
+  client_->setObjectName(QStringLiteral("clientArea"));
+  client_->setAutoFillBackground(true);
+  client_->setFocusPolicy(Qt::NoFocus);
+  client_->installEventFilter(this);
+  setCentralWidget(client_);
+
+  status_ = new StatusBarWidget(this);
+  setStatusBar(status_);
+  for (int i = 0; i < kStatusParts; ++i) {
+    SetStatusPart(i, QString::fromStdString(statusData_.parts[static_cast<size_t>(i)]));
+  }
+
+  BuildMenus();
+  host_.SetWindow(this);
+  UpdateViewChecks(emu_);
+  SetUpDisplay();
+  RefreshMenuStates();
+}
+
+MainWindow::~MainWindow() {
+  if (host_.Window() == this) host_.SetWindow(nullptr);
+}
+
+void MainWindow::BuildMenus() {
+  for (const char* title : MenuTitles()) {
+    QMenu* menu = menuBar()->addMenu(QString::fromLatin1(title));
+    menu->setObjectName(QString::fromLatin1(title));
+    menus_[QString::fromLatin1(title)] = menu;
+    // The sound stops while a menu is open and starts again when it closes.
+    connect(menu, &QMenu::aboutToShow, this, [this] { PauseSound(emu_.m, 1); });
+    connect(menu, &QMenu::aboutToHide, this, [this] {
+      if (SoundShouldPlay(emu_.m)) PauseSound(emu_.m, 0);
+    });
+  }
+  std::map<QString, QMenu*> submenus;
+  for (const CommandRow& row : CommandTable()) {
+    auto* action = new QAction(QString::fromLatin1(row.text), this);
+    action->setObjectName(QStringLiteral("command%1").arg(row.id));
+    action->setData(row.id);
+    action->setCheckable(row.checkable);
+    if (row.shortcut != nullptr) {
+      action->setShortcut(QKeySequence(QString::fromLatin1(row.shortcut)));
+      // Keys work like the accelerator table: whether or not the menu bar is shown.
+      action->setShortcutContext(Qt::WindowShortcut);
+    }
+    action->setEnabled(row.handler != nullptr);
+    const int id = row.id;
+    connect(action, &QAction::triggered, this, [this, id] { DispatchCommand(id); });
+    addAction(action);  // the window owns the key, so it works in full screen too
+    actions_[id] = action;
+    if (row.menu == nullptr) continue;
+    QMenu* menu = menus_.at(QString::fromLatin1(row.menu));
+    if (row.submenu != nullptr) {
+      const QString key = QString::fromLatin1(row.menu) + '/' + QString::fromLatin1(row.submenu);
+      QMenu*& sub = submenus[key];
+      if (sub == nullptr) {
+        if (row.separatorBefore) menu->addSeparator();
+        sub = menu->addMenu(QString::fromLatin1(row.submenu));
+      }
+      sub->addAction(action);
+      continue;
+    }
+    if (row.separatorBefore) menu->addSeparator();
+    menu->addAction(action);
+  }
+}
+
+QAction* MainWindow::Action(int id) const {
+  auto it = actions_.find(id);
+  return it == actions_.end() ? nullptr : it->second;
+}
+
+QMenu* MainWindow::Menu(const QString& title) const {
+  auto it = menus_.find(title);
+  return it == menus_.end() ? nullptr : it->second;
+}
+
+void MainWindow::RefreshMenuStates() {
+  for (auto& [id, action] : actions_) {
+    const CommandRow* row = FindCommand(id);
+    const bool available = row != nullptr && row->handler != nullptr;
+    action->setEnabled(available && emu_.menu.IsEnabled(id));
+    if (action->isCheckable()) action->setChecked(emu_.menu.IsChecked(id));
+  }
+}
+
+void MainWindow::DispatchCommand(int id) {
+  const CommandRow* row = FindCommand(id);
+  if (row == nullptr || row->handler == nullptr || !emu_.menu.IsEnabled(id)) {
+    RefreshMenuStates();
+    return;
+  }
+  row->handler(*this);
+  RefreshMenuStates();
+}
+
+// ---- display ----
+
+bool MainWindow::IsFullScreen() const {
+  return emu_.m.settings.DrawSize == 4;
+}
+
+void MainWindow::SetUpDisplay() {
+  ApplyPalette(emu_.m);
+  const int mode = emu_.m.settings.DrawMode;
+  const int vsync = emu_.m.settings.Vsync ? 1 : 0;
+  // Only the OpenGL view depends on Vsync (its swap interval is fixed when it is made).
+  const bool wantGl = mode != 0 && PlatformSupportsOpenGl();
+  const bool needNew =
+      view_ == nullptr || view_->IsOpenGl() != wantGl || (wantGl && viewVsync_ != vsync);
+  if (needNew) {
+    QImage last;
+    if (view_ != nullptr) {
+      last = view_->Picture();
+      delete view_->Widget();
+      view_ = nullptr;
+    }
+    view_ = MakePictureView(client_, mode, vsync != 0);
+    view_->Widget()->setObjectName(QStringLiteral("picture"));
+    if (!last.isNull()) view_->SetPicture(reinterpret_cast<const uint32_t*>(last.constBits()));
+    view_->Widget()->show();
+    viewMode_ = mode;
+    viewVsync_ = vsync;
+  }
+  ApplyWindowGeometry();
+  view_->Widget()->update();
+}
+
+void MainWindow::ApplyWindowGeometry() {
+  const int size = emu_.m.settings.DrawSize;
+  if (size == 4) {
+    menuBar()->hide();
+    status_->hide();
+    setMinimumSize(0, 0);
+    setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    client_->setMinimumSize(0, 0);
+    client_->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    if (QScreen* screen = this->screen()) setGeometry(screen->geometry());
+    if (shownOnce_) showFullScreen();
+    view_->Widget()->setGeometry(client_->rect());
+    return;
+  }
+  const QSize client = ClientSizeFor(size);
+  client_->setFixedSize(client);
+  view_->Widget()->setGeometry(5, 5, kPictureWidth * size, kPictureHeight * size);
+  int menuHeight = 0;
+  if (!menuBar()->isHidden()) {
+    menuHeight = menuBar()->heightForWidth(client.width());
+    if (menuHeight <= 0) menuHeight = menuBar()->sizeHint().height();
+  }
+  const int statusHeight = status_->isHidden() ? 0 : status_->sizeHint().height();
+  setFixedSize(client.width(), menuHeight + client.height() + statusHeight);
+}
+
+void MainWindow::Present(const uint32_t* pixels) {
+  if (view_ != nullptr) view_->SetPicture(pixels);
+}
+
+void MainWindow::ShowInitially() {
+  // Where the window was when the program last quit, kept on the screen.
+  const WindowPosition stored = GetWindowPlacement(emu_, Placement::MainWindow);
+  QPoint position(stored.left, stored.top);
+  if (QScreen* screen = this->screen()) {
+    const QRect avail = screen->availableGeometry();
+    position.setX(
+        std::clamp(position.x(), avail.left(), std::max(avail.left(), avail.right() - width())));
+    position.setY(
+        std::clamp(position.y(), avail.top(), std::max(avail.top(), avail.bottom() - height())));
+  }
+  move(position);
+  if (IsFullScreen()) {
+    showFullScreen();
+  } else {
+    show();
+  }
+  shownOnce_ = true;
+  ApplyWindowGeometry();
+  activateWindow();
+  setFocus();
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == client_ && event->type() == QEvent::Resize && view_ != nullptr && IsFullScreen()) {
+    view_->Widget()->setGeometry(client_->rect());
+  }
+  return QMainWindow::eventFilter(watched, event);
+}
+
+void MainWindow::ChooseDrawSize(int size) {
+  if (IsFullScreen()) ToggleFullScreen();
+  SetDrawSize(emu_, size);
+  SetUpDisplay();
+}
+
+void MainWindow::ToggleFullScreen() {
+  Settings& s = emu_.m.settings;
+  if (!IsFullScreen()) {
+    windowedDrawSize_ = s.DrawSize;
+    windowedPosition_ = pos();
+    s.DrawSize = 4;
+    client_->setCursor(Qt::BlankCursor);
+    SetUpDisplay();
+    UpdateViewChecks(emu_);
+    return;
+  }
+  s.DrawSize = windowedDrawSize_ >= 1 && windowedDrawSize_ <= 3 ? windowedDrawSize_ : 1;
+  menuBar()->show();
+  status_->show();
+  showNormal();
+  client_->unsetCursor();
+  UpdateViewChecks(emu_);
+  SetUpDisplay();
+  move(windowedPosition_);
+}
+
+void MainWindow::ToggleVsync() {
+  orvo::ToggleVsync(emu_);
+  SetUpDisplay();
+}
+
+// ---- status bar ----
+
+void MainWindow::SetStatusPart(int part, const QString& text) {
+  if (part < 0 || part >= kStatusParts) return;
+  statusData_.parts[static_cast<size_t>(part)] = text.toStdString();
+  status_->Part(part)->setText(text);
+}
+
+void MainWindow::RefreshStatusBar() {
+  for (int i = 0; i < kStatusParts; ++i) {
+    status_->Part(i)->setText(QString::fromStdString(statusData_.parts[static_cast<size_t>(i)]));
+  }
+}
+
+// ---- main loop ----
+
+bool MainWindow::RunPass() {
+  QCoreApplication::processEvents(QEventLoop::AllEvents);
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  if (quitting_) return false;
+  RunFrame(emu_);
+  if (UpdateStatusBar(emu_, statusData_)) RefreshStatusBar();
+  return !quitting_;
+}
+
+int MainWindow::RunMainLoop() {
+  while (RunPass()) {
+  }
+  return 0;
+}
+
+bool MainWindow::QuitProgram() {
+  if (quitting_) return true;
+  if (!ConfirmQuit(emu_)) return false;
+  if (!IsFullScreen()) {
+    SetWindowPlacement(emu_, Placement::MainWindow, {x(), y()});
+  } else {
+    SetWindowPlacement(emu_, Placement::MainWindow, {windowedPosition_.x(), windowedPosition_.y()});
+  }
+  ShutDown(emu_);
+  quitting_ = true;
+  hide();
+  return true;
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+  if (quitting_ || QuitProgram()) {
+    event->accept();
+  } else {
+    event->ignore();
+  }
+}
+
+// ---- files ----
+
+void MainWindow::OpenCommandLineFile(const std::string& path) {
+  orvo::OpenCommandLineFile(emu_, path);
+  RefreshMenuStates();
+}
+
+void MainWindow::OpenDroppedFile(const QString& path) {
+  if (QFileInfo(path).isDir()) return;  // folders are not files to load
+  LoadFile(emu_, path.toStdString());
+  emu_.m.Paused = 0;
+  if (SoundShouldPlay(emu_.m)) PauseSound(emu_.m, 0);
+  RefreshMenuStates();
+}
+
+void MainWindow::TypeText(const QString& text, int spoolSpeed) {
+  if (text.isEmpty()) return;
+  const QByteArray bytes = text.toLatin1();
+  if (spoolSpeed > 0) emu_.m.settings.SpoolSpeed = spoolSpeed;
+  StartTyping(emu_.m, std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(bytes.constData()),
+                                               static_cast<size_t>(bytes.size())));
+}
+
+// ---- keys ----
+
+bool MainWindow::focusNextPrevChild(bool) {
+  return false;
+}  // Tab is a key like any other
+
+void MainWindow::keyPressEvent(QKeyEvent* event) {
+  ForwardKey(event, true);
+}
+
+void MainWindow::keyReleaseEvent(QKeyEvent* event) {
+  // Held keys repeat their presses only; a repeated release would let go of the key between.
+  if (event->isAutoRepeat()) return;
+  ForwardKey(event, false);
+}
+
+void MainWindow::ForwardKey(QKeyEvent* event, bool down) {
+  const int vk = VirtualKeyFor(*event, usePhysicalKeys_);
+  // The Shift key's own event carries the state before it; every other key the current one.
+  const bool shift =
+      event->key() == Qt::Key_Shift ? down : event->modifiers().testFlag(Qt::ShiftModifier);
+  MachineState& m = emu_.m;
+  m.input.WindowForeground = 1;
+  if (down) {
+    lastKeyDown_ = vk;
+    if (vk != 0) KeyDown(m, vk, shift);
+    // A Recreated Spectrum keyboard speaks in characters, one per press and one per release.
+    if (m.settings.RecreatedSpectrum) {
+      for (QChar c : event->text()) {
+        if (c.unicode() < 0x80) RecreatedChar(m, static_cast<uint8_t>(c.unicode()));
+      }
+    }
+  } else {
+    lastKeyUp_ = vk;
+    if (vk != 0) KeyUp(m, vk, shift);
+  }
+  event->accept();
+}
+
+// ---- focus ----
+
+void MainWindow::changeEvent(QEvent* event) {
+  if (event->type() == QEvent::ActivationChange) {
+    if (isActiveWindow()) {
+      FocusGained();
+    } else {
+      FocusLost();
+    }
+  }
+  QMainWindow::changeEvent(event);
+}
+
+void MainWindow::FocusGained() {
+  MachineState& m = emu_.m;
+  m.input.WindowForeground = 1;
+  m.FocusPaused = 0;
+  if (SoundShouldPlay(m)) PauseSound(m, 0);
+}
+
+void MainWindow::FocusLost() {
+  MachineState& m = emu_.m;
+  m.input.WindowForeground = 0;
+  // Keys held when the focus went elsewhere would never see their release.
+  ReleaseAllKeys(m);
+  if (m.settings.Focus && !quitting_) {
+    m.FocusPaused = 1;
+    PauseSound(m, 1);
+  }
+}
+
+// ---- drops ----
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
+  const QMimeData* data = event->mimeData();
+  if (data->hasUrls() || data->hasText()) {
+    setFocus();
+    event->acceptProposedAction();
+  } else {
+    event->ignore();
+  }
+}
+
+void MainWindow::dragMoveEvent(QDragMoveEvent* event) {
+  const QMimeData* data = event->mimeData();
+  if (data->hasUrls() || data->hasText()) {
+    event->acceptProposedAction();
+  } else {
+    event->ignore();
+  }
+}
+
+void MainWindow::dropEvent(QDropEvent* event) {
+  if (HandleDrop(*event->mimeData())) {
+    event->acceptProposedAction();
+  } else {
+    event->ignore();
+  }
+}
+
+bool MainWindow::HandleDrop(const QMimeData& data) {
+  if (data.hasUrls()) {
+    // Only the first file of a drop is loaded.
+    const QList<QUrl> urls = data.urls();
+    if (!urls.isEmpty() && urls.first().isLocalFile()) {
+      OpenDroppedFile(urls.first().toLocalFile());
+      return true;
+    }
+  }
+  if (data.hasText()) {
+    TypeText(data.text(), 0);
+    return true;
+  }
+  return false;
+}
+
+}  // namespace orvo::ui

@@ -1,0 +1,168 @@
+#pragma once
+// The main window: the picture at (5, 5) of the client area scaled by DrawSize, the menu bar and
+// accelerators of the command table, the four-part status bar, keys, focus, drops and the main
+// loop that alternates one event pass with one emulated frame.
+#include <QLabel>
+#include <QMainWindow>
+#include <QPoint>
+#include <QStatusBar>
+#include <array>
+#include <map>
+#include <string>
+
+#include "shell/status_bar.h"
+
+class QAction;
+class QMenu;
+class QMimeData;
+
+namespace orvo {
+class Emulator;
+}
+
+namespace orvo::ui {
+
+class PictureView;
+class QtHost;
+
+// "Orvo v" + major.minor.
+QString WindowTitle();
+QString VersionText();
+
+// The client area for a DrawSize (4, full screen, counts as 1 here): 352 x size + 10 by
+// 296 x size + 10, without the menu bar and the status bar.
+QSize ClientSizeFor(int drawSize);
+
+// The status bar's four parts at fixed right edges (130, 282, 364, 1040); parts beyond the
+// window's width are cut off, as the window does not grow for them.
+class StatusBarWidget final : public QStatusBar {
+  Q_OBJECT
+ public:
+  explicit StatusBarWidget(QWidget* parent);
+  QLabel* Part(int index) const { return parts_[static_cast<size_t>(index)]; }
+  QSize sizeHint() const override;
+  QSize minimumSizeHint() const override;
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  std::array<QLabel*, kStatusParts> parts_{};
+};
+
+class MainWindow final : public QMainWindow {
+  Q_OBJECT
+ public:
+  MainWindow(Emulator& emu, QtHost& host);
+  ~MainWindow() override;
+
+  Emulator& Emu() { return emu_; }
+  QtHost& Host() { return host_; }
+
+  // ---- display ----
+  // Makes the picture view for DrawMode (before the window is first shown, so an OpenGL view does
+  // not recreate the native window), sizes the window for DrawSize and shows the picture again.
+  void SetUpDisplay();
+  // A finished frame from the core.
+  void Present(const uint32_t* pixels);
+  PictureView* View() const { return view_; }
+  QWidget* ClientArea() const { return client_; }
+  // Places the window at its stored position (or centred on the screen) and shows it.
+  void ShowInitially();
+
+  // The file named on the command line, handed to the file dispatch.
+  void OpenCommandLineFile(const std::string& path);
+  // A file dropped on the window (folders are ignored); clears Paused.
+  void OpenDroppedFile(const QString& path);
+  // What a drop brings: the first of its files is loaded, or else its text typed in. False when
+  // it holds neither.
+  bool HandleDrop(const QMimeData& data);
+  // Types `text` into the machine, then ENTER (paste, dropped text). A `spoolSpeed` above 0
+  // becomes the "Spool Speed" setting first.
+  void TypeText(const QString& text, int spoolSpeed);
+
+  // ---- View menu ----
+  void ChooseDrawSize(int size);  // 1, 2, 3: windowed at that size
+  void ToggleFullScreen();
+  void ToggleVsync();
+  bool IsFullScreen() const;
+
+  // ---- status bar ----
+  StatusBarWidget* Status() const { return status_; }
+  void SetStatusPart(int part, const QString& text);
+  StatusBar& StatusData() { return statusData_; }
+  // Shows the texts the core keeps.
+  void RefreshStatusBar();
+
+  // ---- commands ----
+  void DispatchCommand(int id);
+  QAction* Action(int id) const;
+  QMenu* Menu(const QString& title) const;
+  // Menu enabled and checked states from the core's menu states.
+  void RefreshMenuStates();
+
+  // ---- main loop ----
+  // One pass: the waiting events, one frame, the status bar. False once the program is quitting.
+  bool RunPass();
+  int RunMainLoop();
+  // QuitProgram: asks (with "Exit Msg" on), saves and ends the loop. True when quitting.
+  bool QuitProgram();
+  bool Quitting() const { return quitting_; }
+
+  // The last virtual key forwarded down and up (for diagnostics and tests).
+  int LastKeyDown() const { return lastKeyDown_; }
+  int LastKeyUp() const { return lastKeyUp_; }
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
+  void keyReleaseEvent(QKeyEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  void changeEvent(QEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dragMoveEvent(QDragMoveEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+  bool focusNextPrevChild(bool next) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void BuildMenus();
+  void ForwardKey(QKeyEvent* event, bool down);
+  void FocusGained();
+  void FocusLost();
+  void ApplyWindowGeometry();
+
+  Emulator& emu_;
+  QtHost& host_;
+  QWidget* client_ = nullptr;
+  PictureView* view_ = nullptr;
+  int viewMode_ = -1;  // DrawMode the view was made for
+  int viewVsync_ = -1;
+  StatusBarWidget* status_ = nullptr;
+  StatusBar statusData_;
+  std::map<int, QAction*> actions_;
+  std::map<QString, QMenu*> menus_;
+  bool quitting_ = false;
+  bool usePhysicalKeys_ = false;
+  int lastKeyDown_ = 0;
+  int lastKeyUp_ = 0;
+  // Full screen remembers the windowed size and position to go back to.
+  int windowedDrawSize_ = 1;
+  QPoint windowedPosition_;
+  bool shownOnce_ = false;
+};
+
+// Pauses the emulation (and the sound) while a modal dialog is open; restores the previous state
+// when it closes.
+class ModalScope {
+ public:
+  explicit ModalScope(MainWindow* window);
+  ~ModalScope();
+  ModalScope(const ModalScope&) = delete;
+  ModalScope& operator=(const ModalScope&) = delete;
+
+ private:
+  MainWindow* window_;
+  uint32_t wasPaused_ = 0;
+};
+
+}  // namespace orvo::ui

@@ -1,0 +1,477 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QClipboard>
+#include <QDialog>
+#include <QDir>
+#include <QDropEvent>
+#include <QFile>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTest>
+#include <QTimer>
+#include <QUrl>
+#include <filesystem>
+#include <fstream>
+#include <set>
+
+#include "machine/typing.h"
+#include "shell/window_commands.h"
+#include "ui/about_dialog.h"
+#include "ui/picture_view.h"
+#include "window_test_support.h"
+
+namespace orvo::ui::test {
+namespace {
+
+// ---- geometry ----
+
+class WindowSizeTest : public WindowTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(WindowSizeTest, ClientAreaAndPictureFollowDrawSize) {
+  const int size = GetParam();
+  emu->m.settings.DrawSize = size;
+  OpenWindow();
+  const QSize client(352 * size + 10, 296 * size + 10);
+  EXPECT_EQ(window->ClientArea()->size(), client);
+  EXPECT_EQ(window->View()->Widget()->geometry(), QRect(5, 5, 352 * size, 296 * size));
+  // The window is exactly menu bar + client area + status bar tall.
+  EXPECT_EQ(window->width(), client.width());
+  EXPECT_EQ(window->height(),
+            window->menuBar()->height() + client.height() + window->Status()->height());
+  EXPECT_EQ(window->ClientArea()->y(), window->menuBar()->height());
+  EXPECT_TRUE(window->Status()->isVisible());
+  EXPECT_EQ(window->windowTitle(), QStringLiteral("Orvo v0.1"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, WindowSizeTest, ::testing::Values(1, 2, 3));
+
+TEST_F(WindowTest, StatusBarPartsEndAtTheirEdges) {
+  OpenWindow();
+  const int edges[] = {130, 282, 364, 1040};
+  int left = 0;
+  for (int i = 0; i < 4; ++i) {
+    const QRect r = window->Status()->Part(i)->geometry();
+    EXPECT_EQ(r.left(), left) << i;
+    EXPECT_LE(r.right(), edges[i]) << i;
+    left = edges[i];
+  }
+  EXPECT_EQ(window->Status()->Part(0)->text(), QStringLiteral(" "));
+  EXPECT_EQ(window->Status()->Part(1)->text(), QStringLiteral(" Frames Per Second: "));
+  EXPECT_EQ(window->Status()->Part(2)->text(), QStringLiteral(" Speed: "));
+}
+
+// ---- menus ----
+
+TEST_F(WindowTest, MenuBarHasTheMenusInOrder) {
+  OpenWindow();
+  QStringList titles;
+  for (QAction* a : window->menuBar()->actions()) titles << a->text();
+  EXPECT_EQ(titles,
+            QStringList({"File", "Emulation", "Tape", "View", "Tools", "RZX", "Debug", "Help"}));
+  ASSERT_NE(window->Action(cmd::kGenerateNmi), nullptr);
+  EXPECT_EQ(window->Action(cmd::kGenerateNmi)->shortcut(), QKeySequence(Qt::Key_F3));
+  EXPECT_EQ(window->Action(cmd::kFullscreen)->shortcut(), QKeySequence(Qt::Key_F4));
+  EXPECT_EQ(window->Action(cmd::kRzxGoToBookmark)->shortcut(),
+            QKeySequence(Qt::CTRL | Qt::Key_Delete));
+  // A disk drive's two commands sit in a submenu.
+  QMenu* file = window->Menu("File");
+  ASSERT_NE(file, nullptr);
+  bool foundInsertDisk = false;
+  for (QAction* a : file->actions()) {
+    if (a->menu() != nullptr && a->text() == "Insert Disk") {
+      foundInsertDisk = true;
+      ASSERT_EQ(a->menu()->actions().size(), 2);
+      EXPECT_EQ(a->menu()->actions()[0]->text(), "Drive A:");
+    }
+  }
+  EXPECT_TRUE(foundInsertDisk);
+}
+
+TEST_F(WindowTest, ViewSizesDispatchAndKeepOneCheckMark) {
+  OpenWindow();
+  EXPECT_TRUE(window->Action(cmd::kView100)->isChecked());
+  window->Action(cmd::kView200)->trigger();
+  EXPECT_EQ(emu->m.settings.DrawSize, 2);
+  EXPECT_EQ(window->ClientArea()->size(), QSize(714, 602));
+  EXPECT_EQ(window->View()->Widget()->geometry(), QRect(5, 5, 704, 592));
+  EXPECT_FALSE(window->Action(cmd::kView100)->isChecked());
+  EXPECT_TRUE(window->Action(cmd::kView200)->isChecked());
+  window->Action(cmd::kView300)->trigger();
+  EXPECT_EQ(emu->m.settings.DrawSize, 3);
+  EXPECT_FALSE(window->Action(cmd::kView200)->isChecked());
+  EXPECT_TRUE(window->Action(cmd::kView300)->isChecked());
+  window->DispatchCommand(cmd::kView100);
+  EXPECT_EQ(window->ClientArea()->size(), QSize(362, 306));
+  EXPECT_TRUE(window->Action(cmd::kView100)->isChecked());
+  EXPECT_FALSE(window->Action(cmd::kView300)->isChecked());
+}
+
+TEST_F(WindowTest, FullScreenTogglesWithF4AndComesBackToTheSameSize) {
+  emu->m.settings.DrawSize = 3;
+  OpenWindow();
+  QTest::keyClick(window.get(), Qt::Key_F4);
+  EXPECT_EQ(emu->m.settings.DrawSize, 4);
+  EXPECT_TRUE(window->menuBar()->isHidden());
+  ProcessEvents();
+  EXPECT_EQ(window->View()->Widget()->geometry(), window->ClientArea()->rect());
+  // F4 still works with the menu bar gone.
+  QTest::keyClick(window.get(), Qt::Key_F4);
+  ProcessEvents();
+  EXPECT_EQ(emu->m.settings.DrawSize, 3);
+  EXPECT_FALSE(window->menuBar()->isHidden());
+  EXPECT_EQ(window->ClientArea()->size(), QSize(352 * 3 + 10, 296 * 3 + 10));
+  // The check mark follows the size that came back, not the 200% item.
+  EXPECT_TRUE(window->Action(cmd::kView300)->isChecked());
+  EXPECT_FALSE(window->Action(cmd::kView200)->isChecked());
+  EXPECT_FALSE(window->Action(cmd::kFullscreen)->isChecked());
+}
+
+TEST_F(WindowTest, VsyncTogglesItsSettingAndCheckMark) {
+  OpenWindow();
+  window->Action(cmd::kVsync)->trigger();
+  EXPECT_EQ(emu->m.settings.Vsync, 1);
+  EXPECT_TRUE(window->Action(cmd::kVsync)->isChecked());
+  window->Action(cmd::kVsync)->trigger();
+  EXPECT_EQ(emu->m.settings.Vsync, 0);
+  EXPECT_FALSE(window->Action(cmd::kVsync)->isChecked());
+}
+
+TEST_F(WindowTest, CommandsOfAbsentSubsystemsAreGreyed) {
+  OpenWindow();
+  EXPECT_TRUE(window->Action(cmd::kQuit)->isEnabled());
+  EXPECT_TRUE(window->Action(cmd::kHardReset)->isEnabled());
+  // Interface 1 is off in the default settings: its command is greyed by the core's states.
+  EXPECT_FALSE(window->Action(cmd::kMicrodrives)->isEnabled());
+  window->DispatchCommand(cmd::kMicrodrives);  // does nothing, and does not crash
+}
+
+// ---- keys ----
+
+TEST_F(WindowTest, EscPausesAndResumes) {
+  OpenWindow();
+  ASSERT_EQ(emu->m.Paused, 0u);
+  QTest::keyClick(window.get(), Qt::Key_Escape);
+  EXPECT_EQ(emu->m.Paused, 1u);
+  const uint64_t frames = emu->m.FrameCount;
+  for (int i = 0; i < 5; ++i) window->RunPass();
+  EXPECT_EQ(emu->m.FrameCount, frames);  // no emulation while paused
+  QTest::keyClick(window.get(), Qt::Key_Escape);
+  EXPECT_EQ(emu->m.Paused, 0u);
+  window->RunPass();
+  EXPECT_EQ(emu->m.FrameCount, frames + 1);
+}
+
+TEST_F(WindowTest, F2TogglesFullSpeedAndF3RaisesTheNmi) {
+  OpenWindow();
+  QTest::keyClick(window.get(), Qt::Key_F2);
+  EXPECT_EQ(emu->m.FullSpeed, 1u);
+  QTest::keyClick(window.get(), Qt::Key_F2);
+  EXPECT_EQ(emu->m.FullSpeed, 0u);
+  QTest::keyClick(window.get(), Qt::Key_F3);
+  EXPECT_EQ(emu->m.NmiRequest, 1u);
+}
+
+TEST_F(WindowTest, KeysReachTheKeyboardMatrix) {
+  OpenWindow();
+  auto& rows = emu->m.input.KeyRows;
+  // Shift with 2 is CAPS SHIFT + 2 (CAPS LOCK), not the @ sign.
+  QTest::keyPress(window.get(), Qt::Key_Shift);
+  QTest::keyPress(window.get(), Qt::Key_2, Qt::ShiftModifier);
+  EXPECT_EQ(rows[0] & 0x01, 0);  // CAPS SHIFT
+  EXPECT_EQ(rows[3] & 0x02, 0);  // 2
+  EXPECT_EQ(rows[7], 0xFF);      // no SYMBOL SHIFT
+  QTest::keyRelease(window.get(), Qt::Key_2, Qt::ShiftModifier);
+  QTest::keyRelease(window.get(), Qt::Key_Shift, Qt::ShiftModifier);
+  for (int i = 0; i < 8; ++i) EXPECT_EQ(rows[static_cast<size_t>(i)], 0xFF) << i;
+
+  // ; is SYMBOL SHIFT + O; the key up lets both go.
+  QTest::keyPress(window.get(), Qt::Key_Semicolon, Qt::NoModifier);
+  EXPECT_EQ(rows[7] & 0x02, 0);
+  EXPECT_EQ(rows[5] & 0x02, 0);
+  QTest::keyRelease(window.get(), Qt::Key_Semicolon, Qt::NoModifier);
+  EXPECT_EQ(rows[7], 0xFF);
+  EXPECT_EQ(rows[5], 0xFF);
+
+  // Shift with the ' @ key gives SYMBOL SHIFT + 2.
+  QTest::keyPress(window.get(), Qt::Key_Shift);
+  QTest::keyPress(window.get(), Qt::Key_At, Qt::ShiftModifier);
+  EXPECT_EQ(rows[7] & 0x02, 0);
+  EXPECT_EQ(rows[3] & 0x02, 0);
+  EXPECT_EQ(rows[0] & 0x01, 0x01);  // CAPS SHIFT let go for the symbol
+  QTest::keyRelease(window.get(), Qt::Key_At, Qt::ShiftModifier);
+  QTest::keyRelease(window.get(), Qt::Key_Shift, Qt::ShiftModifier);
+
+  // Letters, Enter and the cursor keys.
+  QTest::keyPress(window.get(), Qt::Key_H);
+  QTest::keyPress(window.get(), Qt::Key_Return);
+  EXPECT_EQ(rows[6] & 0x11, 0);  // H and ENTER
+  QTest::keyRelease(window.get(), Qt::Key_H);
+  EXPECT_EQ(rows[6] & 0x11, 0x10);
+  QTest::keyRelease(window.get(), Qt::Key_Return);
+  QTest::keyPress(window.get(), Qt::Key_Left);
+  EXPECT_EQ(rows[0] & 0x01, 0);
+  EXPECT_EQ(rows[3] & 0x10, 0);  // 5
+  QTest::keyRelease(window.get(), Qt::Key_Left);
+  for (int i = 0; i < 8; ++i) EXPECT_EQ(rows[static_cast<size_t>(i)], 0xFF) << i;
+}
+
+TEST_F(WindowTest, HeldKeyRepeatsDoNotReleaseIt) {
+  OpenWindow();
+  QKeyEvent press(QEvent::KeyPress, Qt::Key_Q, Qt::NoModifier, "q");
+  QApplication::sendEvent(window.get(), &press);
+  QKeyEvent repeatUp(QEvent::KeyRelease, Qt::Key_Q, Qt::NoModifier, "q", true);
+  QApplication::sendEvent(window.get(), &repeatUp);
+  EXPECT_EQ(emu->m.input.KeyRows[2] & 0x01, 0);
+  QKeyEvent up(QEvent::KeyRelease, Qt::Key_Q, Qt::NoModifier, "q");
+  QApplication::sendEvent(window.get(), &up);
+  EXPECT_EQ(emu->m.input.KeyRows[2], 0xFF);
+}
+
+TEST_F(WindowTest, LosingTheFocusReleasesKeysAndPausesWithTheFocusOption) {
+  emu->m.settings.Focus = 1;
+  OpenWindow();
+  QTest::keyPress(window.get(), Qt::Key_A);
+  ASSERT_EQ(emu->m.input.KeyRows[1] & 0x01, 0);
+  QWidget other;
+  other.show();
+  QApplication::setActiveWindow(&other);
+  other.activateWindow();
+  ProcessEvents();
+  if (window->isActiveWindow()) GTEST_SKIP() << "the platform kept the focus";
+  EXPECT_EQ(emu->m.input.KeyRows[1], 0xFF);
+  EXPECT_EQ(emu->m.FocusPaused, 1);
+  QApplication::setActiveWindow(window.get());
+  window->activateWindow();
+  ProcessEvents();
+  EXPECT_EQ(emu->m.FocusPaused, 0);
+}
+
+// ---- messages, quitting, help, about ----
+
+TEST_F(WindowTest, MessageBoxShowsCaptionAndTextThenReady) {
+  OpenWindow();
+  host.messageSink = nullptr;
+  QString title, text;
+  uint32_t pausedInside = 0;
+  QTimer::singleShot(0, [&] {
+    QWidget* modal = QApplication::activeModalWidget();
+    ASSERT_NE(modal, nullptr);
+    title = modal->windowTitle();
+    if (auto* label = modal->findChild<QLabel*>("messageText")) text = label->text();
+    pausedInside = emu->m.Paused;
+    static_cast<QDialog*>(modal)->accept();
+  });
+  emu->ShowMessage(CaptionId::File, 8);
+  EXPECT_EQ(title, QStringLiteral("Orvo File"));
+  EXPECT_EQ(text, QString::fromStdString(FormatMessage(8)));
+  EXPECT_EQ(pausedInside, 1u);
+  EXPECT_EQ(emu->m.Paused, 0u);
+  EXPECT_EQ(window->Status()->Part(0)->text(), QStringLiteral(" Ready          "));
+}
+
+TEST_F(WindowTest, QuitAsksAndNoKeepsRunning) {
+  emu->m.settings.ExitMsg = 1;
+  OpenWindow();
+  answer = false;
+  window->DispatchCommand(cmd::kQuit);
+  ASSERT_EQ(questions.size(), 1u);
+  EXPECT_EQ(questions[0], "Exit|Are you sure you want to quit Orvo?");
+  EXPECT_FALSE(window->Quitting());
+  EXPECT_EQ(emu->m.Paused, 0u);
+  EXPECT_TRUE(window->RunPass());
+
+  // Closing the window is the same question; Yes quits and writes the configuration.
+  answer = true;
+  window->close();
+  EXPECT_EQ(questions.size(), 2u);
+  EXPECT_TRUE(window->Quitting());
+  EXPECT_FALSE(window->RunPass());
+  EXPECT_TRUE(std::filesystem::exists(ConfigDir() + "/orvo.ini"));
+}
+
+TEST_F(WindowTest, QuitWithoutTheExitQuestion) {
+  emu->m.settings.ExitMsg = 0;
+  OpenWindow();
+  window->DispatchCommand(cmd::kQuit);
+  EXPECT_TRUE(questions.empty());
+  EXPECT_TRUE(window->Quitting());
+}
+
+TEST_F(WindowTest, HelpShowsOneOfTheTwentyQuotations) {
+  OpenWindow();
+  std::set<std::string> quotations;
+  for (int id = 160; id < 180; ++id) quotations.insert(MessageText(static_cast<MessageId>(id)));
+  for (int i = 0; i < 5; ++i) window->DispatchCommand(cmd::kHelp);
+  ASSERT_EQ(messages.size(), 5u);
+  for (const auto& m : messages) {
+    EXPECT_EQ(m.caption, "Help");
+    EXPECT_FALSE(m.text.empty());
+    EXPECT_TRUE(quotations.count(m.text)) << m.text;
+  }
+}
+
+TEST_F(WindowTest, AboutBoxLayout) {
+  OpenWindow();
+  AboutDialog box(window.get());
+  box.show();
+  ProcessEvents();
+  EXPECT_EQ(box.windowTitle(), QStringLiteral("Orvo v0.1"));
+  EXPECT_EQ(box.size(), QSize(350, 198));
+  EXPECT_TRUE(box.Text()->text().startsWith(QStringLiteral("Version 0.1\n")));
+  const QRect ok = box.OkButton()->geometry();
+  EXPECT_EQ(box.height() - ok.bottom() - 1, 5);
+  EXPECT_LE(std::abs(ok.center().x() - box.width() / 2), 1);
+  EXPECT_GT(box.Text()->geometry().center().x(), box.width() / 2);  // lower right
+  EXPECT_LT(box.Text()->geometry().bottom(), ok.top());
+  EXPECT_TRUE(box.Text()->font().bold());
+}
+
+// ---- running ----
+
+TEST_F(WindowTest, StatusBarAfterASecondOfRunning) {
+  ORVO_REQUIRE_FILE(orvo::test::RomDir() / "48k.rom");
+  OpenWindow();
+  const uint32_t before = window->StatusData().refreshes;
+  ASSERT_TRUE(RunPassesUntil([&] { return window->StatusData().refreshes > before + 1; }, 5000));
+  // The second refresh counts a whole second of frames at 50 a second.
+  const QString fps = window->Status()->Part(1)->text();
+  const QString speed = window->Status()->Part(2)->text();
+  EXPECT_EQ(window->Status()->Part(0)->text(), QStringLiteral(" ZX Spectrum 48K/48K+"));
+  QRegularExpressionMatch m = QRegularExpression("^ Frames Per Second: (\\d+) $").match(fps);
+  ASSERT_TRUE(m.hasMatch()) << fps.toStdString();
+  const int frames = m.captured(1).toInt();
+  EXPECT_GE(frames, 45);
+  EXPECT_LE(frames, 51);
+  EXPECT_EQ(speed, QStringLiteral(" Speed: %1%").arg(frames * 2));
+  EXPECT_EQ(window->Status()->Part(3)->text(), QString());
+}
+
+TEST_F(WindowTest, PastedTextIsTypedIn) {
+  ORVO_REQUIRE_FILE(orvo::test::RomDir() / "48k.rom");
+  OpenWindow();
+  emu->m.FullSpeed = 1;
+  RunFrames(150);  // the ROM's start-up
+  QGuiApplication::clipboard()->setText(QStringLiteral("10 PRINT 42"));
+  QTest::keyClick(window.get(), Qt::Key_F12);
+  ASSERT_TRUE(TypingActive(emu->m));
+  EXPECT_EQ(emu->m.settings.SpoolSpeed, 4);
+  ASSERT_TRUE(RunPassesUntil([&] { return !TypingActive(emu->m); }, 20000));
+  RunFrames(10);
+  // The line is in the program area: line number 10, then the PRINT token.
+  const uint16_t prog = static_cast<uint16_t>(emu->m.Peek(23635) | emu->m.Peek(23636) << 8);
+  EXPECT_EQ(emu->m.Peek(prog), 0);
+  EXPECT_EQ(emu->m.Peek(static_cast<uint16_t>(prog + 1)), 10);
+  EXPECT_EQ(emu->m.Peek(static_cast<uint16_t>(prog + 4)), 0xF5);
+  EXPECT_EQ(emu->m.Peek(static_cast<uint16_t>(prog + 5)), '4');
+  EXPECT_EQ(emu->m.Peek(static_cast<uint16_t>(prog + 6)), '2');
+}
+
+TEST_F(WindowTest, DroppedTextIsTypedAndDroppedFoldersIgnored) {
+  OpenWindow();
+  QMimeData folder;
+  folder.setUrls({QUrl::fromLocalFile(QString::fromStdString(ConfigDir()))});
+  EXPECT_TRUE(window->HandleDrop(folder));
+  EXPECT_TRUE(messages.empty());
+  EXPECT_FALSE(TypingActive(emu->m));
+
+  QMimeData text;
+  text.setText(QStringLiteral("PRINT 1"));
+  EXPECT_TRUE(window->HandleDrop(text));
+  EXPECT_TRUE(TypingActive(emu->m));
+  EXPECT_EQ(emu->m.FullSpeed, 1u);
+}
+
+TEST_F(WindowTest, DroppedFileIsLoadedAndClearsPause) {
+  OpenWindow();
+  emu->m.Paused = 1;
+  const std::string path = ConfigDir() + "/notes.xyz";
+  std::ofstream(path) << "not a Spectrum file";
+  QMimeData data;
+  data.setUrls({QUrl::fromLocalFile(QString::fromStdString(path)),
+                QUrl::fromLocalFile(QString::fromStdString(ConfigDir() + "/second.sna"))});
+  EXPECT_TRUE(window->HandleDrop(data));
+  EXPECT_EQ(emu->files.CurrentFilePath, path);
+  EXPECT_EQ(emu->m.Paused, 0u);
+  // An unknown extension is ignored silently; the second file is never looked at.
+  EXPECT_TRUE(messages.empty());
+}
+
+// ---- the picture ----
+
+std::vector<uint32_t> TestPicture() {
+  std::vector<uint32_t> pixels(352 * 296);
+  for (int y = 0; y < 296; ++y) {
+    for (int x = 0; x < 352; ++x) {
+      pixels[static_cast<size_t>(y * 352 + x)] = static_cast<uint32_t>((x * 7) & 0xFF) << 16 |
+                                                 static_cast<uint32_t>((y * 5) & 0xFF) << 8 |
+                                                 static_cast<uint32_t>(((x ^ y) * 3) & 0xFF);
+    }
+  }
+  return pixels;
+}
+
+TEST_F(WindowTest, SoftwarePictureIsScaledByWholePixels) {
+  emu->m.settings.DrawSize = 2;
+  emu->m.settings.DrawMode = 0;
+  OpenWindow();
+  const auto pixels = TestPicture();
+  window->Present(pixels.data());
+  ProcessEvents();
+  const QImage shown = window->View()->Grab();
+  ASSERT_EQ(shown.size(), QSize(704, 592));
+  for (int y = 0; y < 296; y += 7) {
+    for (int x = 0; x < 352; x += 5) {
+      const uint32_t want = pixels[static_cast<size_t>(y * 352 + x)] | 0xFF000000u;
+      for (int dy = 0; dy < 2; ++dy) {
+        for (int dx = 0; dx < 2; ++dx) {
+          ASSERT_EQ(shown.pixel(2 * x + dx, 2 * y + dy), want) << x << "," << y;
+        }
+      }
+    }
+  }
+}
+
+TEST_F(WindowTest, OpenGlPictureMatchesTheSoftwarePicture) {
+  if (QGuiApplication::platformName() != QLatin1String("xcb")) {
+    GTEST_SKIP() << "OpenGL is tested on the xcb platform only (now "
+                 << QGuiApplication::platformName().toStdString() << ")";
+  }
+  if (!PlatformSupportsOpenGl()) GTEST_SKIP() << "no OpenGL context on this display";
+  emu->m.settings.DrawSize = 2;
+  emu->m.settings.DrawMode = 1;
+  OpenWindow();
+  ASSERT_TRUE(window->View()->IsOpenGl());
+  const auto pixels = TestPicture();
+  window->Present(pixels.data());
+  ProcessEvents();
+  const QImage gl = window->View()->Grab();
+  ASSERT_EQ(gl.size(), QSize(704, 592));
+
+  SoftwarePictureView software(nullptr);
+  software.resize(704, 592);
+  software.SetPicture(pixels.data());
+  const QImage soft = software.Grab();
+  ASSERT_EQ(soft.size(), gl.size());
+  int differing = 0;
+  for (int y = 0; y < gl.height(); ++y) {
+    for (int x = 0; x < gl.width(); ++x) {
+      if (gl.pixel(x, y) != soft.pixel(x, y)) ++differing;
+    }
+  }
+  EXPECT_EQ(differing, 0);
+
+  // Vsync makes a new view with the other swap interval; the picture stays.
+  window->DispatchCommand(cmd::kVsync);
+  ASSERT_TRUE(window->View()->IsOpenGl());
+  EXPECT_TRUE(static_cast<GlPictureView*>(window->View())->Vsync());
+  ProcessEvents();
+  EXPECT_EQ(window->View()->Grab(), gl);
+}
+
+}  // namespace
+}  // namespace orvo::ui::test

@@ -1,0 +1,39 @@
+// The Qt application every test of this program runs in. It is made in the environment's set-up,
+// never at static initialisation, so listing the tests needs no display. Without an explicit
+// QT_QPA_PLATFORM the tests run on the platform CTest names in QT_QPA_PLATFORM_DEFAULT
+// (offscreen unless told otherwise).
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <cstdlib>
+
+namespace {
+
+class QtEnvironment final : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    if (QCoreApplication::instance() != nullptr) return;
+    const char* platform = std::getenv("QT_QPA_PLATFORM");
+    if (platform == nullptr || *platform == '\0') {
+      const char* fallback = std::getenv("QT_QPA_PLATFORM_DEFAULT");
+      setenv("QT_QPA_PLATFORM", fallback != nullptr && *fallback ? fallback : "offscreen", 1);
+    }
+    if (std::getenv("SDL_AUDIODRIVER") == nullptr) setenv("SDL_AUDIODRIVER", "dummy", 1);
+    static int argc = 1;
+    static char name[] = "orvo_tests_ui";
+    static char* argv[] = {name, nullptr};
+    app_ = new QApplication(argc, argv);
+  }
+  void TearDown() override {
+    delete app_;
+    app_ = nullptr;
+  }
+
+ private:
+  QApplication* app_ = nullptr;
+};
+
+const ::testing::Environment* const kQtEnvironment =
+    ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+
+}  // namespace
