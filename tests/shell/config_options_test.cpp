@@ -26,20 +26,6 @@ class ConfigOptions : public test::ConfigFixture {
   }
 };
 
-TEST_F(ConfigOptions, ChoosingAModelClearsCustomAndThe128KForcesIssue3) {
-  BeginOptions(emu);
-  emu.PendingSettings.KeyboardIssue = 0;
-  emu.PendingSettings.CustomRom = 1;
-  OptionsChooseModel(emu, kModelPlus2);
-  EXPECT_EQ(emu.PendingSettings.ModelType, kModelPlus2);
-  EXPECT_EQ(emu.PendingSettings.CustomRom, 0);
-  EXPECT_EQ(emu.PendingSettings.KeyboardIssue, 0);  // only the 128K button sets issue 3
-  EXPECT_TRUE(emu.config.HardwareChanged);
-  OptionsChooseModel(emu, kModel128K);
-  EXPECT_EQ(emu.PendingSettings.KeyboardIssue, 1);
-  EXPECT_EQ(emu.config.PendingRomFileName, "128k.ROM");
-}
-
 TEST_F(ConfigOptions, CustomRomFileChoosesTheCustomModel) {
   BeginOptions(emu);
   OptionsChooseCustomRom(emu, "/some/where/my.rom");
@@ -49,22 +35,6 @@ TEST_F(ConfigOptions, CustomRomFileChoosesTheCustomModel) {
   EXPECT_EQ(emu.config.PendingRomFileName, "my.rom");
   EXPECT_TRUE(emu.config.HardwareChanged);
   EXPECT_EQ(emu.config.RomFileName, "48k.ROM");  // nothing live until OK
-}
-
-TEST_F(ConfigOptions, MultifaceAndFullerAyExcludeEachOther) {
-  BeginOptions(emu);
-  OptionsSetFullerAy(emu, true);
-  EXPECT_EQ(emu.PendingSettings.FullerAy, 1);
-  OptionsSetMultiface(emu, true);
-  EXPECT_EQ(emu.PendingSettings.Multiface, 1);
-  EXPECT_EQ(emu.PendingSettings.FullerAy, 0);
-  OptionsSetFullerAy(emu, true);
-  EXPECT_EQ(emu.PendingSettings.FullerAy, 1);
-  EXPECT_EQ(emu.PendingSettings.Multiface, 0);
-  // Switching one off leaves the other as it is.
-  OptionsSetFullerAy(emu, false);
-  EXPECT_EQ(emu.PendingSettings.Multiface, 0);
-  EXPECT_TRUE(emu.config.HardwareChanged);
 }
 
 TEST_F(ConfigOptions, AddOnsFollowTheLiveModel) {
@@ -105,20 +75,6 @@ TEST_F(ConfigOptions, OnlyZ80CmosIsNotAHardwareChange) {
   EXPECT_TRUE(emu.config.HardwareChanged);
 }
 
-TEST_F(ConfigOptions, KeystickAndJoystickExcludeEachOther) {
-  BeginOptions(emu);
-  emu.m.input.JoystickActive = 1;
-  OptionsSetJoystickType(emu, 1);
-  OptionsSetKeystickType(emu, 3);
-  EXPECT_EQ(emu.PendingSettings.JoystickType, 0);
-  EXPECT_EQ(emu.m.input.KeystickActive, 1);  // at once, not on OK
-  EXPECT_EQ(emu.m.input.JoystickActive, 0);
-  OptionsSetJoystickType(emu, 2);
-  EXPECT_EQ(emu.PendingSettings.KeystickType, 0);
-  OptionsSetKeystickType(emu, 0);
-  EXPECT_EQ(emu.PendingSettings.JoystickType, 2);
-}
-
 TEST_F(ConfigOptions, FolderRows) {
   BeginOptions(emu);
   EXPECT_EQ(*OptionsPendingFolder(emu, 2), ProgramFolder() + "/tapes/");
@@ -135,42 +91,6 @@ TEST_F(ConfigOptions, FolderRows) {
   EXPECT_EQ(emu.folders.ConfiguredRomDir, "/media/roms/");
   EXPECT_EQ(emu.folders.CurrentRomDir, "/media/roms/");
   EXPECT_EQ(emu.folders.CurrentDownloadDir, std::string(80, 'd'));
-}
-
-TEST_F(ConfigOptions, CancelChangesNothingLive) {
-  emu.m.RamBlock[0x8000] = 0x5A;
-  const std::string fileBefore = ReadIni();
-  BeginOptions(emu);
-  OptionsChooseModel(emu, kModelPlus3);
-  OptionsSetMultiface(emu, true);
-  OptionsSetKeystickType(emu, 0);
-  OptionsSetFolderFromPicker(emu, 1, "/elsewhere");
-  emu.PendingSettings.Frameskip = 5;
-  emu.PendingSettings.Sound = 0;
-  // Cancel: the sheet closes without OK.
-  EXPECT_EQ(emu.m.MachineModel, kModel48K);
-  EXPECT_EQ(emu.m.settings.Multiface, 0);
-  EXPECT_EQ(emu.m.settings.Frameskip, 1);
-  EXPECT_EQ(emu.m.settings.Sound, 1);
-  EXPECT_EQ(emu.folders.CurrentSnapDir, ProgramFolder() + "/snapshots/");
-  EXPECT_EQ(emu.folders.ConfiguredSnapDir, ProgramFolder() + "/snapshots/");
-  EXPECT_EQ(emu.m.RamBlock[0x8000], 0x5A);
-  EXPECT_EQ(ReadIni(), fileBefore);
-}
-
-TEST_F(ConfigOptions, OkWithAHardwareChangeSetsUpAndResetsTheMachine) {
-  emu.m.RamBlock[0x8000] = 0x5A;
-  emu.m.cpu.PC = 0x1234;
-  BeginOptions(emu);
-  OptionsChooseModel(emu, kModel128K);
-  OptionsOk(emu);
-  EXPECT_EQ(emu.m.MachineModel, kModel128K);
-  EXPECT_EQ(emu.m.FrameLength, 70908u);
-  EXPECT_EQ(emu.m.cpu.PC, 0);
-  EXPECT_EQ(emu.m.RamBlock[0x8000], 0);  // a hard reset clears RAM
-  EXPECT_EQ(emu.m.IssueMask, 0x10);
-  EXPECT_EQ(emu.config.RomFileName, "128k.ROM");
-  EXPECT_FALSE(emu.config.HardwareChanged);
 }
 
 TEST_F(ConfigOptions, OkWithoutAHardwareChangeKeepsTheMachineRunning) {
