@@ -6,9 +6,11 @@
 #include <numeric>
 #include <string>
 
+#include "shell/frame_loop.h"
 #include "snapshot/sna_format.h"
 #include "snapshot/z80_format.h"
 #include "snapshot_fixture.h"
+#include "video/screen_text.h"
 
 namespace orvo::test {
 namespace {
@@ -94,6 +96,66 @@ INSTANTIATE_TEST_SUITE_P(Media, MediaSnapshot, ::testing::ValuesIn(kFiles), [](c
   }
   return name;
 });
+
+// What a loaded snapshot shows after running for a second: a line of text on the screen, the ROM's
+// tape loader waiting for edges, or a picture that moves.
+struct AfterRun {
+  const char* text;   // a piece of the screen text, or null
+  bool inTapeLoader;  // PC inside the ROM's LD-BYTES
+  bool moves;         // the screen differs from the loaded one
+};
+
+AfterRun ExpectedAfterRun(const std::string& file) {
+  static const std::pair<const char*, AfterRun> kRuns[] = {
+      {"test_48k.sna", {"10 PRINT \"Hello Spectron\"", false, false}},
+      {"test_v3_48k.z80", {"10 PRINT \"Hello Spectron\"", false, false}},
+      {"zesarux_p16k_v3.z80", {"1>REM", false, false}},
+      {"zesarux_p48k_v3.z80", {"1>REM", false, false}},
+      {"zesarux_pplus2a40_v3.z80", {"+3 BASIC", false, false}},
+      {"zesarux_p128_128k.sna", {"1 REM", false, false}},
+      {"newbench_v2_48k.z80", {"Program: newbench", false, false}},
+      {"aytest_0.2_128k.sna", {"Please, choose device", false, false}},
+      {"zxsp_zx128_v3_128k.z80", {"Tape Loader", true, false}},
+      {"zxsp_plus2_v3.z80", {"Insert tape and press PLAY", true, false}},
+      {"zxsp_plus2a_v3.z80", {"Insert tape and press PLAY", true, false}},
+      {"zxsp_plus3_v3.z80", {"Loader", false, false}},
+      {"zxsp_48k_issue3_v3.z80", {nullptr, true, false}},
+      {"manic_miner_v1_48k.z80", {nullptr, false, true}},
+      {"aquaplane_v2_48k.z80", {nullptr, false, true}},
+  };
+  for (const auto& [name, after] : kRuns) {
+    if (file == name) return after;
+  }
+  return {nullptr, false, false};
+}
+
+TEST_P(MediaSnapshot, RunsAfterLoading) {
+  const Expected& e = GetParam();
+  ORVO_REQUIRE_ROMS();
+  const auto path = SnapshotFile(e.file);
+  ORVO_REQUIRE_FILE(path);
+  SnapshotMachine t;
+  t.emu.NoThrottle = true;
+  t.m.settings.Sound = 0;
+  ASSERT_EQ(Load(t.emu, e.file, ReadWholeFile(path)), 0);
+  const std::vector<uint8_t> loaded(t.m.ScreenPointer, t.m.ScreenPointer + 6912);
+  const uint64_t frames = t.m.FrameCount;
+  for (int frame = 0; frame < 50; ++frame) RunFrame(t.emu);
+  EXPECT_EQ(t.m.FrameCount, frames + 50);
+  EXPECT_TRUE(t.host.messages.empty());
+  EXPECT_EQ(t.m.MachineModel, e.model);
+  const AfterRun after = ExpectedAfterRun(e.file);
+  if (after.text != nullptr) {
+    EXPECT_NE(ScreenText(t.m).find(after.text), std::string::npos) << ScreenText(t.m);
+  }
+  if (after.inTapeLoader) {
+    EXPECT_GE(t.m.cpu.PC, 0x0556);
+    EXPECT_LT(t.m.cpu.PC, 0x0605);
+  }
+  if (after.moves) {
+    EXPECT_FALSE(std::equal(loaded.begin(), loaded.end(), t.m.ScreenPointer));
+  }
+}
 
 // SNA files hold RAM plainly: the loaded banks must be the file's bytes.
 TEST(SnapshotFiles, Sna128KBanksComeFromTheirPlaces) {
