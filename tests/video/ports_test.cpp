@@ -343,18 +343,6 @@ TEST(UlaPlusPorts, ModeAndPaletteGroups) {
   EXPECT_EQ(off.m.ports.UlaPlusPaletteMode, 0);
 }
 
-TEST(UlaPlusPorts, RgbTableExpandsGrb332) {
-  EXPECT_EQ(ULAplusRgbTable[0x00], 0x000000u);
-  EXPECT_EQ(ULAplusRgbTable[0xFF], 0xFFFFFFu);
-  EXPECT_EQ(ULAplusRgbTable[0xE0], 0x00FF00u);  // green 7
-  EXPECT_EQ(ULAplusRgbTable[0x1C], 0xFF0000u);  // red 7
-  EXPECT_EQ(ULAplusRgbTable[0x01], 0x00006Du);  // blue 01 becomes 011
-  EXPECT_EQ(ULAplusRgbTable[0x02], 0x0000B6u);  // blue 10 becomes 101
-  EXPECT_EQ(ULAplusRgbTable[0x03], 0x0000FFu);
-}
-
-// ---- joysticks and mice ----
-
 TEST(InputPorts, KempstonKeystick) {
   VideoMachine vm(kModel48K);
   vm.m.settings.KeystickType = 1;

@@ -318,39 +318,15 @@ TEST(UlaPicture, SnowReplacesTheFetchedBytesByTheRefreshAddress) {
   EXPECT_FALSE(vm.m.video.SnowArmed);
 }
 
-TEST(Palettes, TablesAndApplyPalette) {
-  EXPECT_EQ(Palettes[0][3], 0xCA00A0u);  // the default magenta leans red
-  EXPECT_EQ(Palettes[2][15], 0x00FF00u);
-  EXPECT_EQ(Palettes[2][7], 0x00B500u);
-  EXPECT_STREQ(PaletteNames[5], "Tarrow Colours");
+TEST(Palettes, ApplyPaletteFollowsTheSetting) {
   MachineState m;
-  m.settings.Colours = 4;
+  m.settings.Colours = 2;  // Green Screen: bright white 00FF00, white 00B500
   ApplyPalette(m);
-  EXPECT_EQ(m.video.ColourTable[0], 0x060800u);
-  m.settings.Colours = 9;  // out of range: the default
+  EXPECT_EQ(m.video.ColourTable[15], 0x00FF00u);
+  EXPECT_EQ(m.video.ColourTable[7], 0x00B500u);
+  m.settings.Colours = 9;  // out of range: the default, whose magenta leans red
   ApplyPalette(m);
   EXPECT_EQ(m.video.ColourTable[3], 0xCA00A0u);
-}
-
-TEST(DisplayTables, FetchKindAndIndexPerModel) {
-  VideoMachine v48(kModel48K);
-  const auto& k = v48.m.video.FetchKind;
-  const auto& idx = v48.m.video.FetchIndex;
-  EXPECT_EQ(k[14335], kFetchBorder);
-  EXPECT_EQ(k[14336], kFetchDisplay);
-  EXPECT_EQ(idx[14336 + 127], 31);
-  EXPECT_EQ(k[14336 + 128], kFetchBorder);
-  EXPECT_EQ(k[14336 + 152], kFetchRetrace);
-  EXPECT_EQ(k[14336 + 199], kFetchRetrace);
-  EXPECT_EQ(k[14336 + 200], kFetchBorder);
-  EXPECT_EQ(idx[14336 + 224 * 191 + 4], 191 * 32 + 1);
-  EXPECT_EQ(k[14336 + 224 * 192], kFetchBorder);
-
-  VideoMachine v3(kModelPlus3);
-  EXPECT_EQ(v3.m.video.FetchKind[14364], kFetchBorder);
-  EXPECT_EQ(v3.m.video.FetchKind[14365], kFetchDisplay);
-  EXPECT_EQ(v3.m.video.FetchKind[14364 + 152 + 51], kFetchRetrace);
-  EXPECT_EQ(v3.m.video.FetchKind[14364 + 152 + 52], kFetchBorder);
 }
 
 }  // namespace
