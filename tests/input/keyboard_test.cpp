@@ -8,10 +8,6 @@
 namespace orvo::test {
 namespace {
 
-bool Down(const MachineState& m, SpectrumKey k) {
-  return !(m.input.KeyRows[k.row] & (1 << k.bit));
-}
-
 SpectrumKey Key(char c) {
   SpectrumKey k{};
   EXPECT_TRUE(SpectrumKeyFor(c, k)) << c;
