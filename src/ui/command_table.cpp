@@ -15,6 +15,7 @@
 #include "shell/window_commands.h"
 #include "ui/about_dialog.h"
 #include "ui/main_window.h"
+#include "ui/options_sheet.h"
 #include "ui/qt_host.h"
 
 namespace orvo::ui {
@@ -77,6 +78,15 @@ void LoadBasicText(MainWindow& w) {
   if (!StartTypingFile(w.Emu().m, path.toStdString())) {
     w.Emu().ShowMessage(CaptionId::File, 8);  // "File Not Found"
   }
+}
+
+void Options(MainWindow& w) {
+  {
+    ModalScope paused(&w);
+    ShowOptionsSheet(&w, w.Emu());
+  }
+  UpdateViewChecks(w.Emu());
+  w.SetUpDisplay();
 }
 
 // Tools: the configuration file. The emulation stands still while it is read or written.
@@ -149,7 +159,7 @@ const CommandRow kRows[] = {
     {cmd::kFullscreen, "View", nullptr, "Fullscreen", "F4", FullScreen, true, true},
     {cmd::kVsync, "View", nullptr, "VSync On", nullptr, Vsync, true, true},
     // Tools
-    {cmd::kOptions, "Tools", nullptr, "Options", nullptr, nullptr},
+    {cmd::kOptions, "Tools", nullptr, "Options", nullptr, Options},
     {cmd::kLoadConfig, "Tools", nullptr, "Load Configuration", nullptr, LoadConfiguration, false,
      true},
     {cmd::kSaveConfig, "Tools", nullptr, "Save Configuration", nullptr, SaveConfiguration},

@@ -274,6 +274,23 @@ TEST_F(WindowTest, MessageBoxShowsCaptionAndTextThenReady) {
   EXPECT_EQ(window->Status()->Part(0)->text(), QStringLiteral(" Ready          "));
 }
 
+TEST_F(WindowTest, OptionsOpenModallyWithTheEmulationPaused) {
+  OpenWindow();
+  QString title;
+  uint32_t pausedInside = 0;
+  QTimer::singleShot(0, [&] {
+    QWidget* modal = QApplication::activeModalWidget();
+    ASSERT_NE(modal, nullptr);
+    title = modal->windowTitle();
+    pausedInside = emu->m.Paused;
+    static_cast<QDialog*>(modal)->reject();
+  });
+  window->DispatchCommand(cmd::kOptions);
+  EXPECT_EQ(title, QStringLiteral("Orvo Options"));
+  EXPECT_EQ(pausedInside, 1u);
+  EXPECT_EQ(emu->m.Paused, 0u);
+}
+
 TEST_F(WindowTest, QuitAsksAndNoKeepsRunning) {
   emu->m.settings.ExitMsg = 1;
   OpenWindow();
