@@ -300,6 +300,19 @@ TEST_F(Dispatch, SaveDialogUsesTheTitleCutAtItsLastDot) {
   EXPECT_FALSE(fs::exists(Path("none")));
 }
 
+TEST_F(Dispatch, A48KSnaCannotKeepPcInRom) {
+  m().cpu.SP = 0x4001;  // PC would go to 0x3FFF and 0x4000
+  EXPECT_EQ(SaveSnapshot(emu(), Path("rom.sna")), kSaveFailed);
+  EXPECT_FALSE(fs::exists(Path("rom.sna")));
+  ASSERT_EQ(messages().size(), 1u);
+  EXPECT_EQ(messages()[0].message, 148);
+  m().cpu.SP = 0x4002;
+  EXPECT_EQ(SaveSnapshot(emu(), Path("ram.sna")), kSaved);
+  EXPECT_EQ(SaveSnapshot(emu(), Path("any.z80")), kSaved);  // the Z80 format keeps PC itself
+  m().cpu.SP = 0x0001;                                      // wraps: 0xFFFF and 0x0000
+  EXPECT_EQ(SaveSnapshot(emu(), Path("wrap.sna")), kSaveFailed);
+}
+
 TEST_F(Dispatch, AFailedSaveKeepsTheOldFileAndSaysSo) {
   Write("keep.sna", Bytes{1, 2, 3});
   // Writes stop after 1000 bytes: the snapshot cannot be written whole.

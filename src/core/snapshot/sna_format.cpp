@@ -123,6 +123,13 @@ int LoadSNA(Emulator& emu, std::span<const uint8_t> data) {
   return 0;
 }
 
+bool SnaCanHoldPc(const MachineState& m) {
+  if (Is128KFamily(m.MachineModel)) return true;
+  const uint16_t low = static_cast<uint16_t>(m.cpu.SP - 2);
+  const uint16_t high = static_cast<uint16_t>(m.cpu.SP - 1);
+  return low >= 0x4000 && high >= 0x4000;
+}
+
 std::vector<uint8_t> BuildSNA(const MachineState& m) {
   if (!Is128KFamily(m.MachineModel)) {
     std::vector<uint8_t> out(kSna48Size, 0);

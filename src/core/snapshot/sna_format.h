@@ -23,6 +23,10 @@ constexpr size_t kSna128LongSize = 147487;
 // the machine is then unchanged.
 int LoadSNA(Emulator& emu, std::span<const uint8_t> data);
 
+// False when the 48K form cannot hold the machine's PC: the two bytes under SP are ROM, where the
+// pushed PC cannot be kept.
+bool SnaCanHoldPc(const MachineState& m);
+
 // The whole SNA file for the current machine: the 48K form on the 16K, 48K and Custom models, the
 // 128K form on the 128K family. The running machine is not changed.
 std::vector<uint8_t> BuildSNA(const MachineState& m);

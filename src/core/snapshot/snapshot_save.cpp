@@ -83,7 +83,9 @@ bool BuildSnapshotFile(const Emulator& emu, FileKind kind, std::vector<uint8_t>&
 int SaveSnapshotKind(Emulator& emu, const std::string& path, FileKind kind) {
   std::vector<uint8_t> bytes;
   if (!BuildSnapshotFile(emu, kind, bytes)) return kSaveNoWriter;
-  if (!WriteFileReplacing(path, bytes)) {
+  // A 48K SNA whose stack lies in ROM would come back with a PC that was never stored.
+  const bool unfit = kind == FileKind::Sna && !SnaCanHoldPc(emu.m);
+  if (unfit || !WriteFileReplacing(path, bytes)) {
     emu.ShowMessage(CaptionId::File, kMsgCannotSave);
     return kSaveFailed;
   }
