@@ -1,0 +1,114 @@
+// Real tapes with custom loaders (Speedlock, Alkatraz, turbo blocks, direct recordings,
+// generalized data, flow control, 4003 glued blocks) load through the ROM with real pulses and
+// reach their games: the loader is left behind and the screen shows the game.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "machine/keyboard.h"
+#include "tape_machine.h"
+
+namespace orvo::test {
+namespace {
+
+struct GameTape {
+  const char* file;
+  uint8_t model;
+  uint32_t frameLimit;             // tape time plus margin
+  const char* screenText = nullptr;  // text the game shows in the ROM's character set
+};
+
+class GameLoad : public ::testing::TestWithParam<GameTape> {};
+
+// Counts the bitmap bytes that are not blank.
+int InkBytes(const MachineState& m) {
+  int n = 0;
+  for (int i = 0; i < 6144; ++i) n += m.ScreenPointer[i] != 0;
+  return n;
+}
+
+void LoadsToTheGame(const GameTape& g) {
+  if (!TapeMachine::RomPresent(g.model)) GTEST_SKIP() << "missing ROM for model " << int(g.model);
+  const auto file = SharedFile(std::string("testdata/media/tzx/") + g.file);
+  ORVO_REQUIRE_FILE(file);
+  TapeMachine tm(g.model);
+  ASSERT_TRUE(BootToTapeLoader(tm.emu));
+  ASSERT_TRUE(tm.Insert(file));
+  ASSERT_TRUE(tm.host.messages.empty());
+
+  // Play until the deck stops (at its end, or at a block that stops it) and stays stopped: the
+  // ROM's CP A at 0x056A started it and nothing but the tape itself stops it.
+  uint32_t frame = 0, stoppedFor = 0;
+  for (; frame < g.frameLimit && stoppedFor < 100; ++frame) {
+    RunFrame(tm.emu);
+    stoppedFor = tm.m.TapePlaying ? 0 : stoppedFor + 1;
+  }
+  ASSERT_EQ(stoppedFor, 100u) << "the tape was still playing after " << frame << " frames";
+
+  // The game is running: it is out of the ROM's tape routines and its screen moves, by itself or
+  // when keys are pressed (a loader waiting for more tape shows a still screen).
+  tm.RunFrames(300);
+  EXPECT_GT(InkBytes(tm.m), 100) << "the screen is empty";
+  if (g.screenText) {
+    EXPECT_TRUE(tm.RunUntilScreenShows(g.screenText, 3000)) << tm.Screen();
+  }
+  const std::vector<uint8_t> still(tm.m.ScreenPointer, tm.m.ScreenPointer + 6912);
+  bool moved = false;
+  int inRomLoader = 0;
+  // Some title screens play a tune before they listen to the keyboard: keep trying for a minute.
+  for (int round = 0; round < 10 && !moved; ++round) {
+    for (const char* keys : {"", "SPACE", "ENTER", "1", "0", "5", "6", "S"}) {
+      std::vector<SpectrumKey> press;
+      ParseSpectrumKeys(keys, press);
+      for (SpectrumKey k : press) PressSpectrumKey(tm.m, k);
+      for (int f = 0; f < 40; ++f) {
+        if (f == 6) {
+          for (SpectrumKey k : press) ReleaseSpectrumKey(tm.m, k);
+        }
+        tm.RunFrames(1);
+        const uint16_t pc = tm.m.cpu.PC;
+        if (pc >= 0x04C2 && pc < 0x0800) ++inRomLoader;  // SA-BYTES to LD-CONTRL
+      }
+      moved = !std::equal(still.begin(), still.end(), tm.m.ScreenPointer);
+      if (moved) break;
+    }
+  }
+  EXPECT_TRUE(moved) << "the screen stands still, keys or no keys";
+  EXPECT_LE(inRomLoader, 10) << "the CPU is still in the ROM's tape routines";
+  EXPECT_TRUE(tm.host.messages.empty());
+}
+
+TEST_P(GameLoad, ReachesTheGame) { LoadsToTheGame(GetParam()); }
+
+// The last block of this recording, a standard block read by the ROM, is missed: the game's own
+// loader decompresses for 15 frames after its last turbo byte and enters LD-BYTES (at 0x0562)
+// 10 frames into a 2500-pulse leader, and the ROM's one-second wait plus 256 leader pulses outlast
+// that leader by 1.3 frames. The recording leaves only 0.1 s between the turbo data and the
+// leader. Kept here, disabled, until the timing is understood.
+TEST(GameLoadKnownIssue, DISABLED_Penetrator) {
+  LoadsToTheGame(GameTape{"penetrator_4500baud_id15.tzx", kModel48K, 6000});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Tape, GameLoad,
+    ::testing::Values(GameTape{"zorro_speedlock1.tzx", kModel48K, 12000},
+                      GameTape{"super_scramble_alkatraz_glue.tzx", kModel48K, 24000},
+                      GameTape{"wizball_turbo.tzx", kModel48K, 16000},
+                      GameTape{"advanced_body_disposal_simulator_csscgc2010_id15.tzx", kModel48K,
+                               8000},
+                      GameTape{"bcs_quest_for_tires_gdb.tzx", kModel48K, 14000, "Enter the code from square"},
+                      GameTape{"basil_great_mouse_detective_gdb.tzx", kModel48K, 12000},
+                      GameTape{"dan_dare2_gdb.tzx", kModel48K, 15000},
+                      GameTape{"hollywood_poker_flowcontrol.tzx", kModel48K, 16000},
+                      GameTape{"atlantis_4003_blocks_glue.tzx", kModel48K, 40000},
+                      GameTape{"barbarian2_turbo.tzx", kModel128K, 36000, "PROGRAMMED BY"},
+                      GameTape{"where_time_stood_still_speedlock_128k.tzx", kModel128K, 34000}),
+    [](const auto& info) {
+      std::string name = info.param.file;
+      name = name.substr(0, name.find('.'));
+      return name;
+    });
+
+}  // namespace
+}  // namespace orvo::test
