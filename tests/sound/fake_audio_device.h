@@ -1,7 +1,6 @@
 #pragma once
-// A sound device for tests: records what the core does to it, fails on request, and plays its
-// ring at a rate tied to the test's fake clock.
-#include <cstdint>
+// A sound device for tests: records the calls, fails on request, and plays its ring at a rate
+// tied to the test's fake clock.
 #include <string>
 #include <vector>
 
@@ -12,87 +11,67 @@ namespace orvo::test {
 
 class FakeAudioDevice final : public AudioDevice {
  public:
-  explicit FakeAudioDevice(FakeClock* clock = nullptr) : clock_(clock) {}
+  explicit FakeAudioDevice(FakeClock* clock) : clock_(clock) {}
 
-  bool Open() override { return Log("open", failOpen); }
-  bool SetPriority() override { return Log("priority", failPriority); }
-  bool CreatePrimary() override { return Log("primary", failPrimary); }
-  void SetPrimaryFormat(const WaveFormat& f) override { primaryFormat = f; }
+  bool Open() override { return Call("open", fail == "open"); }
+  bool SetPriority() override { return Call("priority", fail == "priority"); }
+  bool CreatePrimary() override { return Call("primary", fail == "primary"); }
   uint32_t MaxSampleRate() override { return maxRate; }
   bool Supports16Bit() override { return has16Bit; }
   bool CreateRing(const WaveFormat& f, uint32_t bytes) override {
-    if (!Log("ring", failRing)) return false;
     format = f;
     ring.assign(bytes, 0xAA);
-    return true;
+    return Call("ring", fail == "ring");
   }
   bool ClearRing(uint8_t value) override {
-    calls.push_back("clear");
     ring.assign(ring.size(), value);
-    return true;
+    return Call("clear", false);
   }
   RingWriteResult WriteRing(uint32_t offset, const uint8_t* data, uint32_t bytes) override {
     writeOffsets.push_back(offset);
-    if (lostWrites > 0) {
-      --lostWrites;
-      return RingWriteResult::kLost;
-    }
+    if (lostWrites > 0 && lostWrites--) return RingWriteResult::kLost;
     for (uint32_t i = 0; i < bytes; ++i) ring[(offset + i) % ring.size()] = data[i];
     return RingWriteResult::kOk;
   }
-  void Restore() override { calls.push_back("restore"); }
+  void Restore() override { Call("restore", false); }
   bool Play() override {
-    if (!Log("play", failPlay)) return false;
-    playing = true;
-    playStartNs = clock_ ? clock_->now_ns : 0;
-    startPosition = 0;
-    return true;
+    playing = !Call("play", fail == "play") ? false : true;
+    startNs = clock_->now_ns;
+    return playing;
   }
   void Stop() override {
-    calls.push_back("stop");
-    if (playing && clock_) startPosition = WritePosition();
+    Call("stop", false);
     playing = false;
   }
-  // While playing, the position moves at `bytesPerMs` with the fake clock.
+  // While playing, the position moves `bytesPerMs` each fake millisecond from 0.
   uint32_t WritePosition() override {
-    ++positionReads;
-    if (ring.empty()) return 0;
-    uint64_t pos = startPosition;
-    if (playing && clock_) pos += (clock_->now_ns - playStartNs) / 1000000u * bytesPerMs;
-    return static_cast<uint32_t>(pos % ring.size());
+    if (!playing || ring.empty()) return 0;
+    return static_cast<uint32_t>((clock_->now_ns - startNs) / 1000000u * bytesPerMs % ring.size());
   }
-  void Close() override {
-    calls.push_back("close");
-    ring.clear();
-    playing = false;
-  }
+  void Close() override { Call("close", false); }
 
-  bool failOpen = false, failPriority = false, failPrimary = false, failRing = false,
-       failPlay = false;
+  std::string fail;  // the call that fails
   int lostWrites = 0;
-  uint32_t maxRate = 44100;
-  bool has16Bit = true;
-  uint32_t bytesPerMs = 0;
-  bool playing = false;
-  WaveFormat format, primaryFormat;
+  uint32_t maxRate = 44100, bytesPerMs = 0;
+  bool has16Bit = true, playing = false;
+  WaveFormat format;
   std::vector<uint8_t> ring;
   std::vector<uint32_t> writeOffsets;
   std::vector<std::string> calls;
-  int positionReads = 0;
 
  private:
-  bool Log(const char* what, bool fail) {
+  bool Call(const char* what, bool failing) {
     calls.push_back(what);
-    return !fail;
+    return !failing;
   }
   FakeClock* clock_;
-  uint64_t playStartNs = 0;
-  uint32_t startPosition = 0;
+  uint64_t startNs = 0;
 };
 
-// A RecordingHost that hands out a device.
+// A RecordingHost that hands out a fake device.
 class AudioHost final : public Host {
  public:
+  AudioHost() : device(&inner.clock) {}
   void ShowMessage(CaptionId caption, MessageId message, std::string_view detail) override {
     inner.ShowMessage(caption, message, detail);
   }
@@ -100,10 +79,11 @@ class AudioHost final : public Host {
     return inner.AskYesNo(caption, text);
   }
   Clock& GetClock() override { return inner.clock; }
-  AudioDevice* Audio() override { return device; }
+  AudioDevice* Audio() override { return present ? &device : nullptr; }
 
   RecordingHost inner;
-  AudioDevice* device = nullptr;
+  FakeAudioDevice device;
+  bool present = true;
 };
 
 }  // namespace orvo::test
