@@ -15,7 +15,7 @@ namespace {
 struct GameTape {
   const char* file;
   uint8_t model;
-  uint32_t frameLimit;             // tape time plus margin
+  uint32_t frameLimit;               // tape time plus margin
   const char* screenText = nullptr;  // text the game shows in the ROM's character set
 };
 
@@ -79,7 +79,9 @@ void LoadsToTheGame(const GameTape& g) {
   EXPECT_TRUE(tm.host.messages.empty());
 }
 
-TEST_P(GameLoad, ReachesTheGame) { LoadsToTheGame(GetParam()); }
+TEST_P(GameLoad, ReachesTheGame) {
+  LoadsToTheGame(GetParam());
+}
 
 // The last block of this recording, a standard block read by the ROM, is missed: the game's own
 // loader decompresses for 15 frames after its last turbo byte and enters LD-BYTES (at 0x0562)
@@ -92,18 +94,18 @@ TEST(GameLoadKnownIssue, DISABLED_Penetrator) {
 
 INSTANTIATE_TEST_SUITE_P(
     Tape, GameLoad,
-    ::testing::Values(GameTape{"zorro_speedlock1.tzx", kModel48K, 12000},
-                      GameTape{"super_scramble_alkatraz_glue.tzx", kModel48K, 24000},
-                      GameTape{"wizball_turbo.tzx", kModel48K, 16000},
-                      GameTape{"advanced_body_disposal_simulator_csscgc2010_id15.tzx", kModel48K,
-                               8000},
-                      GameTape{"bcs_quest_for_tires_gdb.tzx", kModel48K, 14000, "Enter the code from square"},
-                      GameTape{"basil_great_mouse_detective_gdb.tzx", kModel48K, 12000},
-                      GameTape{"dan_dare2_gdb.tzx", kModel48K, 15000},
-                      GameTape{"hollywood_poker_flowcontrol.tzx", kModel48K, 16000},
-                      GameTape{"atlantis_4003_blocks_glue.tzx", kModel48K, 40000},
-                      GameTape{"barbarian2_turbo.tzx", kModel128K, 36000, "PROGRAMMED BY"},
-                      GameTape{"where_time_stood_still_speedlock_128k.tzx", kModel128K, 34000}),
+    ::testing::Values(
+        GameTape{"zorro_speedlock1.tzx", kModel48K, 12000},
+        GameTape{"super_scramble_alkatraz_glue.tzx", kModel48K, 24000},
+        GameTape{"wizball_turbo.tzx", kModel48K, 16000},
+        GameTape{"advanced_body_disposal_simulator_csscgc2010_id15.tzx", kModel48K, 8000},
+        GameTape{"bcs_quest_for_tires_gdb.tzx", kModel48K, 14000, "Enter the code from square"},
+        GameTape{"basil_great_mouse_detective_gdb.tzx", kModel48K, 12000},
+        GameTape{"dan_dare2_gdb.tzx", kModel48K, 15000},
+        GameTape{"hollywood_poker_flowcontrol.tzx", kModel48K, 16000},
+        GameTape{"atlantis_4003_blocks_glue.tzx", kModel48K, 40000},
+        GameTape{"barbarian2_turbo.tzx", kModel128K, 36000, "PROGRAMMED BY"},
+        GameTape{"where_time_stood_still_speedlock_128k.tzx", kModel128K, 34000}),
     [](const auto& info) {
       std::string name = info.param.file;
       name = name.substr(0, name.find('.'));

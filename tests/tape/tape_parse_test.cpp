@@ -30,8 +30,8 @@ std::unique_ptr<Parsed> Tap(const std::vector<uint8_t>& bytes) {
 }
 
 std::vector<uint8_t> Header19() {
-  return RomBlock(0x00, {3, 'T', 'E', 'S', 'T', ' ', ' ', ' ', ' ', ' ', ' ', 0, 0x40, 0, 0x40, 0,
-                         0});
+  return RomBlock(0x00,
+                  {3, 'T', 'E', 'S', 'T', ' ', ' ', ' ', ' ', ' ', ' ', 0, 0x40, 0, 0x40, 0, 0});
 }
 
 TEST(TapParse, HeaderAndDataBlocksGetTheirPilotLengthsByFlag) {
@@ -111,8 +111,18 @@ TEST(TzxParse, DataBlockParameters) {
   TapeBytes f;
   f.TzxHeader();
   // Turbo: pilot 2000, syncs 600/700, bits 800/1600, 1234 pilot pulses, 9 used bits, pause 55.
-  f.U8(0x11).U16(2000).U16(600).U16(700).U16(800).U16(1600).U16(1234).U8(9).U16(55).U24(2)
-      .U8(0xAA).U8(0x55);
+  f.U8(0x11)
+      .U16(2000)
+      .U16(600)
+      .U16(700)
+      .U16(800)
+      .U16(1600)
+      .U16(1234)
+      .U8(9)
+      .U16(55)
+      .U24(2)
+      .U8(0xAA)
+      .U8(0x55);
   f.PureData(500, 1000, 3, 20, {0x80, 0x40});
   f.U8(0x15).U16(79).U16(7).U8(6).U24(1).U8(0xF0);
   auto p = Tzx(f.bytes);
@@ -153,7 +163,10 @@ TEST(TzxParse, TextsAndInformationBlocks) {
   f.U8(0x31).U8(5).U8(4).Text("A\rB!");
   f.U8(0x32).U16(1 + 2 + 5 + 2 + 3).U8(2).U8(0x00).U8(5).Text("Title").U8(0x02).U8(3).Text("Me\r");
   f.U8(0x33).U8(2).U8(0).U8(1).U8(2).U8(3).U8(4).U8(5);
-  f.U8(0x35).Text("POKEs").Raw(std::vector<uint8_t>(11, 0)).U32(0x00012345)
+  f.U8(0x35)
+      .Text("POKEs")
+      .Raw(std::vector<uint8_t>(11, 0))
+      .U32(0x00012345)
       .Raw(std::vector<uint8_t>(0x12345, 0x77));
   auto p = Tzx(f.bytes);
   ASSERT_EQ(p->status, kTapeParseOk);
@@ -197,11 +210,11 @@ TEST(TzxParse, FlowControlBlocks) {
 TEST(TzxParse, SkippedBlocksKeepTheNumbering) {
   TapeBytes f;
   f.TzxHeader();
-  f.U8(0x28).U16(5).U8(1).U16(1).U8(1).Text("X");  // select block
-  f.U8(0x5A).Text("XTape!").U8(0x1A).U8(1).U8(20);    // glue
-  f.U8(0x4B).U32(3).U8(1).U8(2).U8(3);                // an ID from a later revision
-  f.U8(0x18).U32(4).U32(0);                           // a CSW recording
-  f.U8(0x34).Raw(std::vector<uint8_t>(8, 0));         // emulation info
+  f.U8(0x28).U16(5).U8(1).U16(1).U8(1).Text("X");   // select block
+  f.U8(0x5A).Text("XTape!").U8(0x1A).U8(1).U8(20);  // glue
+  f.U8(0x4B).U32(3).U8(1).U8(2).U8(3);              // an ID from a later revision
+  f.U8(0x18).U32(4).U32(0);                         // a CSW recording
+  f.U8(0x34).Raw(std::vector<uint8_t>(8, 0));       // emulation info
   f.Level(true);
   f.Tone(1000, 3);
   auto p = Tzx(f.bytes);
@@ -225,9 +238,9 @@ TEST(TzxParse, TruncatedBlockIsDroppedWithItsKindsMessage) {
   EXPECT_EQ(p->tape.last->next, nullptr);
   ASSERT_EQ(p->host.messages.size(), 1u);
   EXPECT_EQ(p->host.messages[0].message, 27);
-  EXPECT_EQ(p->host.messages[0].text.find("Tape Error: Failed at ORVO_TURBO_BLOCK") !=
-                std::string::npos,
-            true);
+  EXPECT_EQ(
+      p->host.messages[0].text.find("Tape Error: Failed at ORVO_TURBO_BLOCK") != std::string::npos,
+      true);
 
   // An unknown block whose length runs off the end cannot be followed: status 1, no message.
   TapeBytes g;

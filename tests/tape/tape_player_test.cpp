@@ -12,8 +12,8 @@ namespace orvo::test {
 namespace {
 
 std::vector<uint8_t> Header19() {
-  return RomBlock(0x00, {3, 'T', 'E', 'S', 'T', ' ', ' ', ' ', ' ', ' ', ' ', 0, 0x40, 0, 0x40, 0,
-                         0});
+  return RomBlock(0x00,
+                  {3, 'T', 'E', 'S', 'T', ' ', ' ', ' ', ' ', ' ', ' ', 0, 0x40, 0, 0x40, 0, 0});
 }
 
 // The pulses a standard-timing block should make: pilot, syncs, two pulses per bit.
@@ -221,8 +221,8 @@ TEST(TapePlayer, GeneralizedDataMatchesTheStandardBlock) {
   ASSERT_EQ(standard.Insert(ReadWholeFile(standardFile)), kTapeParseOk);
   standard.PlayRecording();
   ASSERT_GT(standard.edges.size(), 8000u);
-  for (const char* name : {"test_pilot_zero.tzx", "test_pilot_zero_clean.tzx",
-                           "test_gdb_sym_v2.tzx"}) {
+  for (const char* name :
+       {"test_pilot_zero.tzx", "test_pilot_zero_clean.tzx", "test_gdb_sym_v2.tzx"}) {
     const auto file = SharedFile(std::string("testdata/media/tzx/gdb-edge-cases/") + name);
     ORVO_REQUIRE_FILE(file);
     TapeRig gdb;
@@ -265,9 +265,9 @@ TEST(TapePlayer, GeneralizedDataSymbolsAndLevelRules) {
   // The first pulse runs at the starting level; sym 0 again: edge; sym 1 forces high; data
   // sym 1: edge, edge; sym 2: no edge; sym 3: low; sym 0: edge. The last pulse ends with an edge,
   // held for 1 ms before the tape stops at its end.
-  const std::vector<std::pair<uint32_t, uint8_t>> expected = {
-      {500, 0}, {500, 0x40}, {300, 0x40}, {200, 0}, {200, 0x40},
-      {50, 0x40}, {70, 0}, {100, 0x40}, {3500, 0}};
+  const std::vector<std::pair<uint32_t, uint8_t>> expected = {{500, 0}, {500, 0x40}, {300, 0x40},
+                                                              {200, 0}, {200, 0x40}, {50, 0x40},
+                                                              {70, 0},  {100, 0x40}, {3500, 0}};
   EXPECT_EQ(pulses, expected);
   EXPECT_EQ(rig.m->tape.EarBit, 0) << "the tape stops low";
 }

@@ -50,8 +50,13 @@ class TapeBytes {
   }
   TapeBytes& PureData(uint32_t zero, uint32_t one, uint32_t bits, uint32_t pause,
                       const std::vector<uint8_t>& data) {
-    return U8(0x14).U16(zero).U16(one).U8(bits).U16(pause).U24(
-        static_cast<uint32_t>(data.size())).Raw(data);
+    return U8(0x14)
+        .U16(zero)
+        .U16(one)
+        .U8(bits)
+        .U16(pause)
+        .U24(static_cast<uint32_t>(data.size()))
+        .Raw(data);
   }
   TapeBytes& Pause(uint32_t ms) { return U8(0x20).U16(ms); }
   TapeBytes& Jump(int32_t offset) { return U8(0x23).U16(static_cast<uint16_t>(offset)); }
@@ -91,8 +96,8 @@ struct TapeRig {
   // Parses `bytes` as TZX (or TAP) into the deck and enters the first block.
   uint8_t Insert(const std::vector<uint8_t>& bytes, bool tzx = true) {
     m->tape.image = std::make_unique<TapeImage>();
-    const uint8_t status = tzx ? ParseTZX(host, *m->tape.image, bytes)
-                               : ParseTAP(host, *m->tape.image, bytes);
+    const uint8_t status =
+        tzx ? ParseTZX(host, *m->tape.image, bytes) : ParseTAP(host, *m->tape.image, bytes);
     EnterTapeBlock(*m, m->tape.image->first);
     UpdateTapeTrapFlag(*m);
     return status;

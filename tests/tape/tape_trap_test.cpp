@@ -6,8 +6,8 @@
 namespace orvo::test {
 namespace {
 
-const std::vector<uint8_t> kHeaderData = {3, 'B', 'Y', 'T', 'E', 'S', ' ', ' ', ' ',
-                                          ' ', ' ', 3, 0, 0, 0x80, 0, 0};
+const std::vector<uint8_t> kHeaderData = {3,   'B', 'Y', 'T', 'E', 'S',  ' ', ' ', ' ',
+                                          ' ', ' ', 3,   0,   0,   0x80, 0,   0};
 const std::vector<uint8_t> kCode = {0x11, 0x22, 0x33};
 
 struct TrapRig : TapeRig {
@@ -123,8 +123,19 @@ TEST(TapeTrap, BadChecksumLoadsTheBytesButFails) {
 TEST(TapeTrap, OtherBlocksFallBackToPlayingWhichTrapsRefuse) {
   TapeRig rig;
   TapeBytes f;
-  f.TzxHeader().Comment("info").U8(0x11).U16(2000).U16(600).U16(700).U16(800).U16(1600).U16(10)
-      .U8(8).U16(0).U24(19).Raw(RomBlock(0x00, kHeaderData));
+  f.TzxHeader()
+      .Comment("info")
+      .U8(0x11)
+      .U16(2000)
+      .U16(600)
+      .U16(700)
+      .U16(800)
+      .U16(1600)
+      .U16(10)
+      .U8(8)
+      .U16(0)
+      .U24(19)
+      .Raw(RomBlock(0x00, kHeaderData));
   rig.Insert(f.bytes);
   MachineState& m = *rig.m;
   m.settings.TapeTraps = 1;

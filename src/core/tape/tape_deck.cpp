@@ -26,8 +26,8 @@ int InsertParsed(Emulator& emu, std::span<const uint8_t> bytes, TapeKind kind,
   EjectTape(m);
   auto image = std::make_unique<TapeImage>();
   image->path = path;
-  const uint8_t status = kind == TapeKind::Tzx ? ParseTZX(emu.host, *image, bytes)
-                                               : ParseTAP(emu.host, *image, bytes);
+  const uint8_t status =
+      kind == TapeKind::Tzx ? ParseTZX(emu.host, *image, bytes) : ParseTAP(emu.host, *image, bytes);
   // A file that is not a tape at all (too short, wrong signature) leaves the deck empty.
   if (kind == TapeKind::Tzx && status != kTapeParseOk && image->bytes.empty()) return status;
   m.tape.image = std::move(image);
@@ -148,6 +148,8 @@ void RewindTapeCommand(Emulator& emu) {
   InsertParsed(emu, bytes, kind, path);
 }
 
-void StartStopTapeCommand(Emulator& emu) { ToggleTape(emu.m); }
+void StartStopTapeCommand(Emulator& emu) {
+  ToggleTape(emu.m);
+}
 
 }  // namespace orvo

@@ -121,14 +121,18 @@ class Cursor {
   size_t size_;
 };
 
-void ShowTapeMessage(Host& host, MessageId id) { host.ShowMessage(CaptionId::Options, id); }
+void ShowTapeMessage(Host& host, MessageId id) {
+  host.ShowMessage(CaptionId::Options, id);
+}
 
 // Pilot pulses of a standard block: a header (first byte below 0x80) gets the long leader.
 uint32_t StandardPilotCount(const uint8_t* data, uint32_t length) {
   return (length > 0 && data[0] < 0x80) ? kHeaderPilotPulses : kDataPilotPulses;
 }
 
-uint32_t ClampUsedBits(uint32_t bits) { return (bits == 0 || bits > 8) ? 8 : bits; }
+uint32_t ClampUsedBits(uint32_t bits) {
+  return (bits == 0 || bits > 8) ? 8 : bits;
+}
 
 // Starting pulse of a data block that begins in the data state: the length of bit 7 of the first
 // byte (0 for an empty block, which then ends at once).
@@ -193,7 +197,8 @@ bool ParseGeneralized(Cursor body, TapeBlock& b) {
 
   if (totp > 0) {
     if (!ReadAlphabet(body, g->pilot)) return false;
-    const uint64_t dataTable = totd > 0 ? (1 + 2 * static_cast<uint64_t>(npd)) * g->data.symbols : 0;
+    const uint64_t dataTable =
+        totd > 0 ? (1 + 2 * static_cast<uint64_t>(npd)) * g->data.symbols : 0;
     const uint64_t dataBytes = (static_cast<uint64_t>(totd) * g->bitsPerSymbol + 7) / 8;
     const uint64_t rest = dataTable + dataBytes;
     // As records: TOTP runs of three bytes each.
@@ -358,16 +363,14 @@ bool ParseTzxBlock(Cursor& c, TapeBlock& b) {
       b.pulse = kTStatesPerMillisecond;
       return true;
     case kBlockGroupStart:
-    case kBlockText:
-      return c.U8(len) && c.Text(len, b.text, true);
+    case kBlockText: return c.U8(len) && c.Text(len, b.text, true);
     case kBlockMessage:
       if (!c.U8(v) || !c.U8(len) || !c.Text(len, b.text, true)) return false;
       b.p[1] = v;  // display time in seconds
       return true;
     case kBlockGroupEnd:
     case kBlockLoopEnd:
-    case kBlockReturn:
-      return true;
+    case kBlockReturn: return true;
     case kBlockJump:
     case kBlockLoopStart:
       if (!c.U16(v)) return false;
@@ -386,8 +389,7 @@ bool ParseTzxBlock(Cursor& c, TapeBlock& b) {
     }
     case kBlockSelect:  // a menu of jumps for tape browsers; played as a plain step
       return c.U16(len) && c.Skip(len);
-    case kBlockStop48:
-      return c.U32(len) && c.Skip(len);
+    case kBlockStop48: return c.U32(len) && c.Skip(len);
     case kBlockSignalLevel: {
       Cursor body(nullptr, 0);
       if (!c.U32(len) || !c.Sub(len, body)) return false;
@@ -428,8 +430,7 @@ bool ParseTzxBlock(Cursor& c, TapeBlock& b) {
       b.length = len;
       b.p[1] = len;
       return true;
-    case kBlockGlue:
-      return c.Skip(9);
+    case kBlockGlue: return c.Skip(9);
     case 0x34:  // emulation information: eight bytes of settings the deck does not use
       return c.Skip(8);
     case 0x40: {  // a snapshot stored on the tape: type, 3-byte length

@@ -19,7 +19,9 @@ constexpr uint32_t kMaxIdleSteps = 1u << 20;
 // Empty symbols a generalized data block may skip in one step, for the same reason.
 constexpr uint32_t kMaxEmptySymbols = 1u << 20;
 
-void Toggle(TapeState& t) { t.EarBit ^= kEarHigh; }
+void Toggle(TapeState& t) {
+  t.EarBit ^= kEarHigh;
+}
 
 uint32_t BitPulse(const TapeState& t, uint8_t byte) {
   return (byte & t.BitMask) ? t.OnePulse : t.ZeroPulse;
@@ -171,9 +173,7 @@ void StepDirect(MachineState& m) {
         t.Pulse = t.PauseLeft * kTStatesPerMillisecond;
       }
       break;
-    default:
-      NextBlock(m);
-      break;
+    default: NextBlock(m); break;
   }
 }
 
@@ -362,7 +362,8 @@ void StepReturn(MachineState& m) {
   if (t.CallsLeft > 0) --t.CallsLeft;
   if (t.CallsLeft > 0 && t.CallIndex + 1 < ret->calls.size()) {
     ++t.CallIndex;
-    EnterTapeBlock(m, BlockAt(*t.image, static_cast<int64_t>(ret->index) + ret->calls[t.CallIndex]));
+    EnterTapeBlock(m,
+                   BlockAt(*t.image, static_cast<int64_t>(ret->index) + ret->calls[t.CallIndex]));
   } else {
     t.ReturnBlock = nullptr;
     t.CallsLeft = 0;
@@ -382,9 +383,7 @@ void StepBlock(MachineState& m) {
   switch (b->id) {
     case kBlockStandard:
     case kBlockTurbo:
-    case kBlockPureData:
-      StepDataBlock(m, b->id);
-      break;
+    case kBlockPureData: StepDataBlock(m, b->id); break;
     case kBlockPureTone:
       if (t.ToneCount == 0) {
         NextBlock(m);
@@ -409,27 +408,13 @@ void StepBlock(MachineState& m) {
         t.Pulse = t.PulseList[t.PulseCount++];
       }
       break;
-    case kBlockDirect:
-      StepDirect(m);
-      break;
-    case kBlockGeneralized:
-      StepGeneralized(m, *b);
-      break;
-    case kBlockJump:
-      StepJump(m, *b);
-      break;
-    case kBlockLoopStart:
-      StepLoopStart(m, *b);
-      break;
-    case kBlockLoopEnd:
-      StepLoopEnd(m);
-      break;
-    case kBlockCallSequence:
-      StepCall(m, *b);
-      break;
-    case kBlockReturn:
-      StepReturn(m);
-      break;
+    case kBlockDirect: StepDirect(m); break;
+    case kBlockGeneralized: StepGeneralized(m, *b); break;
+    case kBlockJump: StepJump(m, *b); break;
+    case kBlockLoopStart: StepLoopStart(m, *b); break;
+    case kBlockLoopEnd: StepLoopEnd(m); break;
+    case kBlockCallSequence: StepCall(m, *b); break;
+    case kBlockReturn: StepReturn(m); break;
     case kBlockSignalLevel:
       t.EarBit = b->p[0] ? kEarHigh : 0;
       NextBlock(m);
@@ -462,11 +447,11 @@ void Wobble(MachineState& m) {
   }
   if (t.Pulse == 0) return;  // an immediate step stays immediate
   constexpr double kDegree = 3.14159265358979323846 / 180.0;
-  const int32_t jitter = static_cast<int32_t>(NextRandom(t) % 100) +
-                         static_cast<int32_t>(std::ceil(
-                             std::sin(static_cast<double>(t.WobbleCounter / 27) * kDegree) *
-                             t.WobbleAmplitude)) -
-                         50;
+  const int32_t jitter =
+      static_cast<int32_t>(NextRandom(t) % 100) +
+      static_cast<int32_t>(std::ceil(std::sin(static_cast<double>(t.WobbleCounter / 27) * kDegree) *
+                                     t.WobbleAmplitude)) -
+      50;
   const int64_t wobbled = static_cast<int64_t>(t.Pulse) + jitter;
   if (wobbled > 0) t.Pulse = static_cast<uint32_t>(wobbled);
 }
@@ -579,19 +564,14 @@ TapeBlock* EnterTapeBlock(MachineState& m, TapeBlock* block) {
       t.Pulse = b.p[0] * kTStatesPerMillisecond;
       if (b.p[0] == 0 && m.TapePlaying) StopTape(m);
       break;
-    case kBlockJump:
-      t.JumpOffset = static_cast<int16_t>(b.p[0]);
-      break;
-    case kBlockLoopStart:
-      t.LoopCounter = b.p[0];
-      break;
+    case kBlockJump: t.JumpOffset = static_cast<int16_t>(b.p[0]); break;
+    case kBlockLoopStart: t.LoopCounter = b.p[0]; break;
     case kBlockStop48:
       if (m.TapePlaying && (m.MachineModel == kModel16K || m.MachineModel == kModel48K)) {
         StopTape(m);
       }
       break;
-    default:
-      break;
+    default: break;
   }
   return block;
 }
@@ -718,10 +698,8 @@ bool TapeAtEnd(const MachineState& m) {
       return m.tape.State == kTapePauseState || m.tape.State == kTapeAfterData;
     case kBlockPureTone:
     case kBlockPulses:
-    case kBlockCsw:
-      return false;
-    default:
-      return true;
+    case kBlockCsw: return false;
+    default: return true;
   }
 }
 
@@ -781,7 +759,7 @@ bool TapeTrap(MachineState& m) {
   }
 
   CpuState& c = m.cpu;
-  const uint8_t expectedFlag = c.AF_.b.h;  // LD-BYTES keeps the flag byte in A'
+  const uint8_t expectedFlag = c.AF_.b.h;     // LD-BYTES keeps the flag byte in A'
   const bool load = (c.AF_.b.l & 0x01) != 0;  // and LOAD (carry) or VERIFY in F'
   const uint32_t requested = c.DE.w;
 

@@ -92,8 +92,8 @@ bool TapeRun::Start(Emulator& emu) {
   if (ReadTapeFile(emu, options_.tapePath, bytes) != 0) return false;
   const int status = LoadTapeBytes(emu, bytes, kind, options_.tapePath);
   if (!m.tape.image) return false;
-  std::printf("Tape: %s (%zu blocks%s)\n", options_.tapePath.c_str(),
-              m.tape.image->blocks.size(), status == 0 ? "" : ", parse stopped early");
+  std::printf("Tape: %s (%zu blocks%s)\n", options_.tapePath.c_str(), m.tape.image->blocks.size(),
+              status == 0 ? "" : ", parse stopped early");
   return true;
 }
 

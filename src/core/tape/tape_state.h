@@ -120,7 +120,7 @@ struct TapeImage {
   TapeBlock* first = nullptr;
   TapeBlock* last = nullptr;
   TapeBlock* current = nullptr;
-  std::string path;     // full path of the file (empty when it came from memory)
+  std::string path;  // full path of the file (empty when it came from memory)
   bool isTzx = false;
 };
 
@@ -177,7 +177,7 @@ struct TapeState {
   // ---- fast loading ----
   int32_t SavedFrameskip = 0;  // the Frameskip setting while a fast load draws every 11th frame
   uint32_t SavedFullSpeed = 0;
-  bool FastLoading = false;    // StartTape switched to fast loading
+  bool FastLoading = false;  // StartTape switched to fast loading
 
   // ---- the tape browser's view (read by the UI) ----
   uint32_t Progress = 0;  // byte position of the current block

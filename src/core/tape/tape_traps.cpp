@@ -12,6 +12,8 @@ void MachineState::OnTapeStartTrap() {
 }
 
 // RET NZ at 0x056B: true when the trap loaded a block and the CPU goes on at the end of LD-BYTES.
-bool MachineState::OnTapeLoadTrap() { return TapeTrap(*this); }
+bool MachineState::OnTapeLoadTrap() {
+  return TapeTrap(*this);
+}
 
 }  // namespace orvo
