@@ -3,7 +3,6 @@
 // working together.
 #include <gtest/gtest.h>
 
-#include <initializer_list>
 #include <vector>
 
 #include "cpu/z80.h"
@@ -28,12 +27,6 @@ void RunCode(VideoMachine& vm, const std::vector<uint8_t>& code, uint32_t start)
   m.InterruptArmed = 0;
   m.FrameTState = start;
   while (m.cpu.PC >= kOrigin && m.cpu.PC < kOrigin + code.size()) ExecuteZ80(m);
-}
-
-std::vector<uint8_t> Code(std::initializer_list<std::vector<uint8_t>> parts) {
-  std::vector<uint8_t> code;
-  for (const auto& p : parts) code.insert(code.end(), p.begin(), p.end());
-  return code;
 }
 
 bool RowIs(const VideoMachine& vm, int row, int x0, int x1, uint32_t colour) {
