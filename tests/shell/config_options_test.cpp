@@ -90,7 +90,14 @@ TEST_F(ConfigOptions, FolderRows) {
   OptionsOk(emu);
   EXPECT_EQ(emu.folders.ConfiguredRomDir, "/media/roms/");
   EXPECT_EQ(emu.folders.CurrentRomDir, "/media/roms/");
-  EXPECT_EQ(emu.folders.CurrentDownloadDir, std::string(80, 'd'));
+  EXPECT_EQ(emu.folders.CurrentDownloadDir, std::string(80, 'd') + "/");
+  // Rows left alone keep their text, even the last opened file in the snapshot row.
+  emu.folders.CurrentSnapDir = "/games/last.z80";
+  BeginOptions(emu);
+  OptionsSetFolderFromText(emu, 2, "/typed/tapes/");
+  OptionsOk(emu);
+  EXPECT_EQ(emu.folders.CurrentSnapDir, "/games/last.z80");
+  EXPECT_EQ(emu.folders.CurrentTapeDir, "/typed/tapes/");
 }
 
 TEST_F(ConfigOptions, OkWithoutAHardwareChangeKeepsTheMachineRunning) {

@@ -297,7 +297,7 @@ TEST_F(OptionsSheetTest, FolderRowsTakePickerAndTypedText) {
   PressOk();
   EXPECT_EQ(emu->folders.CurrentSnapDir, "/media/games/");
   EXPECT_EQ(emu->folders.ConfiguredSnapDir, "/media/games/");
-  EXPECT_TRUE(emu->folders.CurrentDownloadDir.ends_with("/x"));
+  EXPECT_TRUE(emu->folders.CurrentDownloadDir.ends_with("/x/"));
 }
 
 TEST_F(OptionsSheetTest, OkStoresTheMainWindowPosition) {

@@ -590,6 +590,7 @@ void CapturePendingSettings(Emulator& emu) {
   c.PendingTapeDir = f.CurrentTapeDir;
   c.PendingDownloadDir = f.CurrentDownloadDir;
   c.PendingRomFileName = c.RomFileName;
+  c.PendingFolderTyped = {};
 }
 
 void ApplyPendingSettings(Emulator& emu) {
@@ -600,6 +601,13 @@ void ApplyPendingSettings(Emulator& emu) {
   ApplyKeyboardIssue(m);
   if (m.settings.JoystickType == 0) m.input.JoystickActive = 0;  // the game controller is let go
   Folders& f = emu.folders;
+  // A typed folder gets the separator that file names are joined on.
+  for (int row = 0; row < 4; ++row) {
+    std::string* folder = OptionsPendingFolder(emu, row);
+    if (c.PendingFolderTyped[static_cast<size_t>(row)] && !folder->empty() && folder->back() != '/')
+      folder->push_back('/');
+  }
+  c.PendingFolderTyped = {};
   f.ConfiguredRomDir = c.PendingRomDir;
   f.ConfiguredSnapDir = c.PendingSnapDir;
   f.ConfiguredTapeDir = c.PendingTapeDir;
@@ -748,12 +756,14 @@ void OptionsSetFolderFromPicker(Emulator& emu, int row, const std::string& folde
   // file name relies on it being there.
   *pending = folder;
   if (pending->back() != '/') pending->push_back('/');
+  emu.config.PendingFolderTyped[static_cast<size_t>(row)] = false;
 }
 
 void OptionsSetFolderFromText(Emulator& emu, int row, const std::string& text) {
   std::string* pending = OptionsPendingFolder(emu, row);
   if (pending == nullptr) return;
   *pending = text.substr(0, 80);
+  emu.config.PendingFolderTyped[static_cast<size_t>(row)] = true;
 }
 
 std::string FolderFieldText(const std::string& folder) {

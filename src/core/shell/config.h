@@ -95,6 +95,8 @@ struct ConfigState {
   bool HardwareChanged = false;
   std::string PendingRomDir, PendingSnapDir, PendingTapeDir, PendingDownloadDir;
   std::string PendingRomFileName;
+  // Folder rows whose text was typed (rows 0-3); OK gives them their trailing separator.
+  std::array<bool, 4> PendingFolderTyped{};
 
   // Display page's "Disable window positioning": a live display flag, not stored in the file.
   bool DisableWindowPositioning = false;
