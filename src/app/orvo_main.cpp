@@ -4,6 +4,7 @@
 
 #include "shell/app_init.h"
 #include "shell/emulator.h"
+#include "sound/sound_output.h"
 #include "ui/main_window.h"
 #include "ui/qt_host.h"
 
@@ -20,6 +21,8 @@ int main(int argc, char** argv) {
   orvo::InitApplication(emu);
 
   orvo::ui::MainWindow window(emu, host);
+  // Without a sound device the program runs on silently (message 100) and paces itself.
+  orvo::StartSound(emu);
   window.ShowInitially();
 
   const std::string path = orvo::CommandLinePath(argc, argv);

@@ -159,7 +159,14 @@ bool PlatformSupportsOpenGl() {
 }
 
 PictureView* MakePictureView(QWidget* parent, int drawMode, bool vsync) {
-  if (drawMode != 0 && PlatformSupportsOpenGl()) return new GlPictureView(parent, vsync);
+  if (drawMode != 0 && PlatformSupportsOpenGl()) {
+    // The window that shows an OpenGL widget swaps with the default format's interval; it takes
+    // it when its native window is made.
+    QSurfaceFormat format = QSurfaceFormat::defaultFormat();
+    format.setSwapInterval(vsync ? 1 : 0);
+    QSurfaceFormat::setDefaultFormat(format);
+    return new GlPictureView(parent, vsync);
+  }
   return new SoftwarePictureView(parent);
 }
 
