@@ -132,7 +132,7 @@ inline bool SameBytes(const uint8_t* a, const uint8_t* b, uint32_t n) {
 
 inline void DrawCell(MachineState& m, uint32_t i, uint8_t bitmap, uint8_t attr) {
   VideoState& v = m.video;
-  uint32_t* dst = v.ScreenBuffer.data() + static_cast<size_t>(v.PixelY[i]) * v.ScreenStride +
+  uint32_t* dst = v.ScreenBuffer.data() + static_cast<size_t>(v.PixelY[i]) * kScreenWidth +
                   v.PixelX[i] + m.spec.displayLeftOffset;
   const uint32_t paper = v.PaperFor[attr];
   const uint32_t diff = v.InkFor[attr] ^ paper;
@@ -214,7 +214,7 @@ void DrawDisplayRange(MachineState& m, uint32_t from, uint32_t end) {
 void FillRun(VideoState& v, uint32_t row, uint32_t x0, uint32_t x1, uint32_t rgb, bool whole,
              uint32_t& shown) {
   if (shown == rgb) return;  // every pixel of this part of the row already has the colour
-  uint32_t* dst = v.ScreenBuffer.data() + static_cast<size_t>(row) * v.ScreenStride;
+  uint32_t* dst = v.ScreenBuffer.data() + static_cast<size_t>(row) * kScreenWidth;
   std::fill(dst + x0, dst + x1, rgb);
   shown = whole ? rgb : kMixedBorder;
 }

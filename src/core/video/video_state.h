@@ -20,9 +20,9 @@ enum FetchKindValue : uint8_t {
 struct VideoState {
   VideoState();
 
-  // The 352 x 296 picture, 0x00RRGGBB, ScreenStride pixels per row.
+  // The 352 x 296 picture, 0x00RRGGBB, rows of 352 pixels. Whatever scaling the display needs
+  // is the presenter's own.
   std::vector<uint32_t> ScreenBuffer;
-  uint32_t ScreenStride = kScreenWidth;
   // The 16 colours of the chosen palette: 0-7 normal, 8-15 bright.
   std::array<uint32_t, 16> ColourTable{};
 
