@@ -406,6 +406,14 @@ TEST_F(ConfigFile, FileEndingBeforeEndIsCorruptAndNothingReadIsApplied) {
   EXPECT_EQ(emu.LoadedSettings.ModelType, 3);  // which stays staged
 }
 
+TEST_F(ConfigFile, NoConfigurationFolderMeansNoFile) {
+  emu.folders.ConfigFolder.clear();
+  EXPECT_EQ(LoadConfig(emu), 1);
+  // Defaults, and a save that fails instead of landing anywhere else.
+  EXPECT_EQ(OptionsMessages(host), std::vector<MessageId>{7});
+  EXPECT_EQ(emu.m.MachineModel, 1);
+}
+
 TEST_F(ConfigFile, UnreadableFileIsCorrupt) {
   std::filesystem::create_directory(IniPath());
   EXPECT_EQ(LoadConfig(emu), 1);

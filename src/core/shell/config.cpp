@@ -286,10 +286,12 @@ int32_t SpeedForFile(float speed) {
 enum class ReadResult { kOk, kMissing, kUnreadable };
 
 ReadResult ReadTextFile(const std::string& path, std::string& text) {
+  if (path.empty()) return ReadResult::kMissing;
   std::error_code ec;
   const fs::file_status status = fs::status(path, ec);
   if (status.type() == fs::file_type::not_found) return ReadResult::kMissing;
-  if (ec || status.type() == fs::file_type::directory) return ReadResult::kUnreadable;
+  // Only a regular file is read: a folder or a pipe in its place is as good as unreadable.
+  if (ec || status.type() != fs::file_type::regular) return ReadResult::kUnreadable;
   std::ifstream in(path, std::ios::binary);
   if (!in.is_open()) return ReadResult::kUnreadable;
   text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
@@ -316,6 +318,7 @@ void AppendNumber(std::string& out, std::string_view key, int32_t value) {
 // Writes `content` to a new file in the same folder and renames it over `path`, so the old file
 // survives any failure on the way.
 bool WriteFileReplacing(const std::string& path, std::string_view content) {
+  if (path.empty()) return false;
   static std::atomic<uint32_t> counter{0};
   const std::string temp = path + ".new-" + std::to_string(static_cast<long>(::getpid())) + "-" +
                            std::to_string(counter.fetch_add(1));
@@ -452,6 +455,8 @@ const char* RomFileNameForModel(int model) {
 }
 
 std::string ConfigFilePath(const Emulator& emu) {
+  // Without a configuration folder there is no file: never fall back to the file system's root.
+  if (emu.folders.ConfigFolder.empty()) return {};
   return emu.folders.ConfigFolder + "/orvo.ini";
 }
 
