@@ -1,0 +1,160 @@
+#include "shell/app_init.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <string>
+
+#include "shell/emulator.h"
+#include "support/recording_host.h"
+#include "support/test_paths.h"
+
+namespace orvo {
+namespace {
+
+// Sets an environment variable for one test and puts the old value back.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const char* value) : name_(name) {
+    if (const char* old = std::getenv(name)) old_ = old;
+    if (value != nullptr) {
+      setenv(name, value, 1);
+    } else {
+      unsetenv(name);
+    }
+  }
+  ~ScopedEnv() {
+    if (old_) {
+      setenv(name_, old_->c_str(), 1);
+    } else {
+      unsetenv(name_);
+    }
+  }
+
+ private:
+  const char* name_;
+  std::optional<std::string> old_;
+};
+
+std::filesystem::path FreshTempDir(const char* name) {
+  auto dir = std::filesystem::temp_directory_path() /
+             (std::string(name) + "-" + std::to_string(::getpid()));
+  std::filesystem::remove_all(dir);
+  return dir;
+}
+
+TEST(AppInit, ConfigFolderFollowsXdgThenHome) {
+  {
+    ScopedEnv xdg("XDG_CONFIG_HOME", "/tmp/xdg-here/");
+    ScopedEnv home("HOME", "/home/someone");
+    EXPECT_EQ(DefaultConfigFolder(), "/tmp/xdg-here/Orvo");
+  }
+  {
+    // A relative XDG_CONFIG_HOME is not valid and is ignored.
+    ScopedEnv xdg("XDG_CONFIG_HOME", "relative/config");
+    ScopedEnv home("HOME", "/home/someone");
+    EXPECT_EQ(DefaultConfigFolder(), "/home/someone/.config/Orvo");
+  }
+  {
+    ScopedEnv xdg("XDG_CONFIG_HOME", nullptr);
+    ScopedEnv home("HOME", nullptr);
+    EXPECT_EQ(DefaultConfigFolder(), "");
+  }
+}
+
+TEST(AppInit, FolderOfPath) {
+  EXPECT_EQ(FolderOfPath("/usr/local/bin/orvo"), "/usr/local/bin");
+  EXPECT_EQ(FolderOfPath("/orvo"), "/");
+  EXPECT_EQ(FolderOfPath("orvo"), ".");
+  EXPECT_FALSE(ExecutableFolder().empty());
+  EXPECT_TRUE(std::filesystem::is_directory(ExecutableFolder()));
+}
+
+TEST(AppInit, FoldersAreBuiltAndTheConfigFolderMade) {
+  test::RecordingHost host;
+  Emulator emu(host);
+  const auto config = FreshTempDir("orvo-config") / "deep" / "Orvo";
+  ASSERT_TRUE(SetUpFolders(emu, "/opt/orvo//", config.string() + "/"));
+  EXPECT_EQ(emu.folders.ProgramFolder, "/opt/orvo");
+  EXPECT_EQ(emu.folders.RomsFolder, "/opt/orvo/roms/");
+  EXPECT_EQ(emu.folders.LibsFolder, "/opt/orvo/libs/");
+  EXPECT_EQ(emu.folders.CurrentRomDir, "/opt/orvo/roms/");
+  EXPECT_EQ(emu.folders.ConfigFolder, config.string());
+  EXPECT_TRUE(std::filesystem::is_directory(config));
+  std::filesystem::remove_all(config.parent_path().parent_path());
+
+  // A program in the root folder does not get a doubled separator.
+  ASSERT_TRUE(SetUpFolders(emu, "/", config.string()));
+  EXPECT_EQ(emu.folders.RomsFolder, "/roms/");
+  std::filesystem::remove_all(config.parent_path().parent_path());
+}
+
+TEST(AppInit, AConfigFolderThatCannotBeMadeIsReported) {
+  test::RecordingHost host;
+  Emulator emu(host);
+  const auto base = FreshTempDir("orvo-blocked");
+  std::filesystem::create_directories(base);
+  // A file where the folder should be.
+  { std::ofstream(base / "Orvo") << "x"; }
+  EXPECT_FALSE(SetUpFolders(emu, "/opt/orvo", (base / "Orvo").string()));
+  EXPECT_FALSE(SetUpFolders(emu, "/opt/orvo", ""));
+  std::filesystem::remove_all(base);
+}
+
+TEST(AppInit, CommandLineIsOnePathWithoutQuotes) {
+  const char* none[] = {"orvo"};
+  EXPECT_EQ(CommandLinePath(1, none), "");
+  const char* quoted[] = {"orvo", "\"/home/me/My Games/jet set.tzx\""};
+  EXPECT_EQ(CommandLinePath(2, quoted), "/home/me/My Games/jet set.tzx");
+  // An unquoted path with blanks arrives in pieces and is joined again.
+  const char* pieces[] = {"orvo", "/home/me/My", "Games/jet", "set.tzx"};
+  EXPECT_EQ(CommandLinePath(4, pieces), "/home/me/My Games/jet set.tzx");
+  EXPECT_EQ(RemoveQuotes("\"a\"b\""), "ab");
+}
+
+TEST(AppInit, StartUpResetsTheRunStateAndBootsTheModel) {
+  ORVO_REQUIRE_FILE(test::RomDir() / "48k.rom");
+  test::RecordingHost host;
+  Emulator emu(host);
+  const auto config = FreshTempDir("orvo-init");
+  ASSERT_TRUE(SetUpFolders(emu, "/opt/orvo", config.string()));
+  emu.folders.CurrentRomDir = test::RomDir().string() + "/";
+  emu.m.Paused = 1;
+  emu.m.FullSpeed = 1;
+  emu.m.FramesThisSecond = 7;
+  emu.m.FrameSkipCountdown = 5;
+  emu.m.input.KeyRows[3] = 0xF0;
+  InitApplication(emu, false);
+  EXPECT_EQ(emu.m.Paused, 0u);
+  EXPECT_EQ(emu.m.FullSpeed, 0u);
+  EXPECT_EQ(emu.m.FramesThisSecond, 0u);
+  EXPECT_EQ(emu.m.FrameSkipCountdown, 1u);
+  EXPECT_EQ(emu.m.input.KeyRows[3], 0xFF);
+  EXPECT_TRUE(host.messages.empty());
+  // The 48K ROM is in place: its first instruction is DI.
+  EXPECT_EQ(emu.m.Peek(0), 0xF3);
+  EXPECT_EQ(emu.m.cpu.PC, 0);
+  std::filesystem::remove_all(config);
+}
+
+TEST(AppInit, FirstStartWritesADefaultConfiguration) {
+  ORVO_REQUIRE_FILE(test::RomDir() / "48k.rom");
+  test::RecordingHost host;
+  Emulator emu(host);
+  const auto config = FreshTempDir("orvo-first");
+  ASSERT_TRUE(SetUpFolders(emu, test::RomDir().parent_path().string(), config.string()));
+  InitApplication(emu);
+  // No file yet: the defaults are taken silently and written out.
+  EXPECT_TRUE(host.messages.empty());
+  EXPECT_TRUE(std::filesystem::exists(config / "orvo.ini"));
+  EXPECT_EQ(emu.m.MachineModel, 1);
+  EXPECT_EQ(emu.m.Peek(0), 0xF3);
+  std::filesystem::remove_all(config);
+}
+
+}  // namespace
+}  // namespace orvo

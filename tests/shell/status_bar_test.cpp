@@ -1,0 +1,122 @@
+#include "shell/status_bar.h"
+
+#include <gtest/gtest.h>
+
+#include "shell/emulator.h"
+#include "shell/window_commands.h"
+#include "support/recording_host.h"
+
+namespace orvo {
+namespace {
+
+constexpr uint64_t kMs = 1000000;
+
+class StatusBarTest : public ::testing::Test {
+ protected:
+  test::RecordingHost host;
+  Emulator emu{host};
+  StatusBar bar;
+};
+
+TEST_F(StatusBarTest, RefreshesOnceASecondWithTheFrameCount) {
+  EXPECT_FALSE(UpdateStatusBar(emu, bar));  // the first pass starts the second
+  emu.m.FramesThisSecond = 50;
+  host.clock.now_ns += 999 * kMs;
+  EXPECT_FALSE(UpdateStatusBar(emu, bar));  // 999 ms is not yet more than 999 ms
+  EXPECT_EQ(emu.m.FramesThisSecond, 50u);
+  host.clock.now_ns += 1 * kMs;
+  ASSERT_TRUE(UpdateStatusBar(emu, bar));
+  EXPECT_EQ(bar.parts[0], " ZX Spectrum 48K/48K+");
+  EXPECT_EQ(bar.parts[1], " Frames Per Second: 50 ");
+  EXPECT_EQ(bar.parts[2], " Speed: 100%");
+  EXPECT_EQ(bar.parts[3], "");
+  EXPECT_EQ(emu.m.FramesThisSecond, 0u);
+
+  emu.m.FramesThisSecond = 37;
+  host.clock.now_ns += 1500 * kMs;
+  ASSERT_TRUE(UpdateStatusBar(emu, bar));
+  EXPECT_EQ(bar.parts[1], " Frames Per Second: 37 ");
+  EXPECT_EQ(bar.parts[2], " Speed: 74%");
+}
+
+TEST_F(StatusBarTest, PausedKeepsTheTextsAndTheCount) {
+  UpdateStatusBar(emu, bar);
+  emu.m.FramesThisSecond = 12;
+  host.clock.now_ns += 1000 * kMs;
+  ASSERT_TRUE(UpdateStatusBar(emu, bar));
+  const auto before = bar.parts;
+  emu.m.Paused = 1;
+  emu.m.FramesThisSecond = 9;
+  host.clock.now_ns += 5000 * kMs;
+  EXPECT_FALSE(UpdateStatusBar(emu, bar));
+  EXPECT_EQ(bar.parts, before);
+  EXPECT_EQ(emu.m.FramesThisSecond, 9u);
+}
+
+TEST_F(StatusBarTest, AHiddenBarKeepsItsTextsButTheCountStartsAgain) {
+  UpdateStatusBar(emu, bar);
+  bar.shown = false;
+  const auto before = bar.parts;
+  emu.m.FramesThisSecond = 50;
+  host.clock.now_ns += 1000 * kMs;
+  EXPECT_TRUE(UpdateStatusBar(emu, bar));
+  EXPECT_EQ(bar.parts, before);
+  EXPECT_EQ(emu.m.FramesThisSecond, 0u);
+}
+
+TEST_F(StatusBarTest, PauseAndFullSpeedToggle) {
+  TogglePause(emu);
+  EXPECT_EQ(emu.m.Paused, 1u);
+  TogglePause(emu);
+  EXPECT_EQ(emu.m.Paused, 0u);
+  emu.m.sound.SampleAccumulator = 55;
+  ToggleFullSpeed(emu);
+  EXPECT_EQ(emu.m.FullSpeed, 1u);
+  EXPECT_EQ(emu.m.sound.SampleAccumulator, 0u);
+  EXPECT_FALSE(SoundShouldPlay(emu.m));
+  ToggleFullSpeed(emu);
+  EXPECT_TRUE(SoundShouldPlay(emu.m));
+  GenerateNmi(emu);
+  EXPECT_EQ(emu.m.NmiRequest, 1u);
+}
+
+TEST_F(StatusBarTest, ViewChecksFollowTheSize) {
+  SetDrawSize(emu, 3);
+  EXPECT_EQ(emu.m.settings.DrawSize, 3);
+  EXPECT_TRUE(emu.menu.IsChecked(cmd::kView300));
+  EXPECT_FALSE(emu.menu.IsChecked(cmd::kView100));
+  SetDrawSize(emu, 9);  // not a windowed size: 100%
+  EXPECT_EQ(emu.m.settings.DrawSize, 1);
+  EXPECT_TRUE(emu.menu.IsChecked(cmd::kView100));
+  EXPECT_FALSE(emu.menu.IsChecked(cmd::kView300));
+  ToggleVsync(emu);
+  EXPECT_EQ(emu.m.settings.Vsync, 1);
+  EXPECT_TRUE(emu.menu.IsChecked(cmd::kVsync));
+}
+
+TEST_F(StatusBarTest, QuitQuestion) {
+  emu.m.settings.ExitMsg = 1;
+  host.answers = {false};
+  EXPECT_FALSE(ConfirmQuit(emu));
+  ASSERT_EQ(host.questions.size(), 1u);
+  EXPECT_EQ(host.questions[0], "Exit|Are you sure you want to quit Orvo?");
+  EXPECT_EQ(emu.m.Paused, 0u);  // answering No resumes
+  host.answers = {true};
+  EXPECT_TRUE(ConfirmQuit(emu));
+  EXPECT_EQ(emu.m.Paused, 1u);
+  emu.m.settings.ExitMsg = 0;
+  emu.m.Paused = 0;
+  EXPECT_TRUE(ConfirmQuit(emu));
+  EXPECT_EQ(host.questions.size(), 2u);  // no question without "Exit Msg"
+}
+
+TEST_F(StatusBarTest, HelpQuotationsCoverTheTwentyEntries) {
+  EXPECT_EQ(HelpQuotation(0), 160);
+  EXPECT_EQ(HelpQuotation(19), 179);
+  EXPECT_EQ(HelpQuotation(20), 160);
+  EXPECT_EQ(HelpQuotation(4000000007u), 167);
+  for (uint32_t n = 0; n < 20; ++n) EXPECT_STRNE(MessageText(HelpQuotation(n)), "") << n;
+}
+
+}  // namespace
+}  // namespace orvo
