@@ -31,10 +31,6 @@ int InsertParsed(Emulator& emu, std::span<const uint8_t> bytes, TapeKind kind,
   // A file that is not a tape at all (too short, wrong signature) leaves the deck empty.
   if (kind == TapeKind::Tzx && status != kTapeParseOk && image->bytes.empty()) return status;
   m.tape.image = std::move(image);
-  m.tape.LoopStart = nullptr;
-  m.tape.ReturnBlock = nullptr;
-  m.tape.CallsLeft = 0;
-  m.tape.LoopCounter = 0;
   EnterTapeBlock(m, m.tape.image->first);
   UpdateTapeTrapFlag(m);
   // With "Autoload" the machine has just been put at its tape loader: the detector starts afresh.
@@ -111,13 +107,8 @@ int LoadTape(Emulator& emu, const std::string& path) {
 }
 
 void EjectTape(MachineState& m) {
-  StopTape(m);
+  ClearTapePlayer(m);
   m.tape.image.reset();
-  m.tape.EarBit = 0;
-  m.tape.LoopStart = nullptr;
-  m.tape.ReturnBlock = nullptr;
-  m.tape.Data = nullptr;
-  m.tape.PulseList = nullptr;
   UpdateTapeTrapFlag(m);
 }
 

@@ -684,6 +684,29 @@ void ResetTapeAutoStart(MachineState& m) {
   m.tape.AutoCount = 0;
 }
 
+void ClearTapePlayer(MachineState& m) {
+  StopTape(m);
+  TapeState& t = m.tape;
+  if (t.image) t.image->current = nullptr;
+  t.EarBit = 0;
+  t.Elapsed = t.Pulse = 0;
+  t.State = kTapePilot;
+  t.Data = nullptr;
+  t.DataLength = t.Position = t.PulseCount = 0;
+  t.PulseList = nullptr;
+  t.PulseListLength = 0;
+  t.LoopCounter = 0;
+  t.LoopStart = nullptr;
+  t.CallsLeft = t.CallIndex = 0;
+  t.ReturnBlock = nullptr;
+  t.Holding = false;
+  t.HoldNext = nullptr;
+  t.IdleSteps = 0;
+  t.InSymbol = false;
+  t.FirstPulse = true;
+  t.Progress = 0;
+}
+
 bool TapeAtEnd(const MachineState& m) {
   if (!m.tape.image || m.TapePlaying) return false;
   const TapeBlock* b = m.tape.image->current;

@@ -44,6 +44,10 @@ void AgeTapeReadTime(MachineState& m, uint32_t frameLength);
 // The auto-start detector's state after a tape boot snapshot was loaded.
 void ResetTapeAutoStart(MachineState& m);
 
+// Forgets everything the player holds about the tape in the deck (its position, loops, calls
+// and pointers into the blocks): before the tape is ejected or replaced.
+void ClearTapePlayer(MachineState& m);
+
 // Sets or clears the tape bit of m.TrapFlags: the ROM loader hooks run while a tape is in the
 // deck.
 void UpdateTapeTrapFlag(MachineState& m);
