@@ -231,8 +231,13 @@ inline uint32_t CountTicks(Counter& counter, uint32_t period, uint32_t ticks, ui
     counter = static_cast<Counter>(counter + ticks);
     return 0;
   }
-  const uint32_t times = 1 + (ticks - first) / period;
-  counter = static_cast<Counter>(ticks - first - (times - 1) * period);
+  const uint32_t rest = ticks - first;
+  if (rest < period) {  // the usual case, without a division
+    counter = static_cast<Counter>(rest);
+    return 1;
+  }
+  const uint32_t times = 1 + rest / period;
+  counter = static_cast<Counter>(rest - (times - 1) * period);
   return times;
 }
 
@@ -266,15 +271,17 @@ void AyChip::Advance(uint32_t ticks) {
     } else {
       NoisePeriod = regs[kAyNoisePeriod] & 31;
       if (NoisePeriod == 0) NoisePeriod = 1;
-      const uint32_t shifts = 1 + (ticks - first) / NoisePeriod;
-      NoiseCounter = static_cast<uint8_t>(ticks - first - (shifts - 1) * NoisePeriod);
+      uint32_t rest = ticks - first;
       uint32_t low = NoiseLow, high = NoiseHigh;
-      for (uint32_t i = 0; i < shifts; ++i) {
+      for (;;) {
         const uint32_t feedback = (high ^ (low >> 15) ^ (low >> 13)) & 1;
         NoiseOutput = low & 1;
         low = (low >> 1) | (feedback << 31);
         high >>= 1;
+        if (rest < NoisePeriod) break;
+        rest -= NoisePeriod;
       }
+      NoiseCounter = static_cast<uint8_t>(rest);
       NoiseLow = low;
       NoiseHigh = high;
     }
