@@ -101,20 +101,6 @@ TEST(SoundMix, OutputModesSaturationTapeAndSpecDrum) {
   EXPECT_EQ(MixSample(*t), 0);
 }
 
-TEST(SoundMix, EchoAndReverbThroughTheDelayLines) {
-  const uint32_t l = 1000 + 200 + 8192, r = 200 + 30 + 8192;  // ABC of (1000, 200, 30), beeper
-  auto e = Machine(kModel128K);
-  e->settings.Effect = 1;
-  // Both positions start at 0: the echo reads what it has just written.
-  EXPECT_EQ(Mix(*e, 1000, 200, 30, 8192), (r >> 2) + (l >> 1) + (l >> 2) + (r >> 1));
-
-  auto v = Machine(kModel128K);
-  v->settings.Effect = 2;
-  EXPECT_EQ(Mix(*v, 1000, 200, 30, 8192), (l >> 1) + (r >> 1));  // the lines start empty
-  for (int i = 1; i < EchoLine::kLength; ++i) Mix(*v, 0, 0, 0, 0);
-  EXPECT_EQ(Mix(*v, 0, 0, 0, 0), (l >> 2) + (r >> 2));  // fed back one line length later
-}
-
 // Generates one sample; returns the bytes it appended.
 std::vector<uint8_t> OneSample(MachineState& m) {
   m.sound.StagingPosition = 0;

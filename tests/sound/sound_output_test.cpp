@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 
 #include "shell/emulator.h"
@@ -101,6 +102,30 @@ TEST(SoundInit, FailuresShowTheirMessageThenMessage100) {
   EXPECT_EQ(InitSound(*off.emu), 0);
   EXPECT_EQ(off.device.calls, (std::vector<std::string>{"open", "priority", "primary"}));
   EXPECT_FALSE(SoundPacesEmulation(off.m));
+}
+
+TEST(SoundInit, EchoAndReverbDelayByTheWholeLine) {
+  // A click in the left channel (ABC: A only), then silence, sample by sample.
+  auto run = [](int effect) {
+    Rig rig;
+    rig.m.settings.Effect = effect;
+    rig.m.sound.EchoLeft.readPosition = 1234;  // wherever an earlier run left it
+    EXPECT_EQ(InitSound(*rig.emu), 0);
+    std::vector<uint16_t> out;
+    for (int i = 0; i <= EchoLine::kLength; ++i) {
+      rig.m.sound.ay.ChannelLevel[0] = i == 0 ? 4000 : 0;
+      out.push_back(MixSample(rig.m));
+    }
+    return out;
+  };
+  const auto echo = run(1);
+  EXPECT_EQ(echo[0], 4000 >> 1);                      // the dry half
+  EXPECT_EQ(echo[EchoLine::kLength - 1], 4000 >> 2);  // the echo, 6143 samples later
+  EXPECT_EQ(std::count(echo.begin(), echo.end(), 0), EchoLine::kLength - 1);
+  const auto reverb = run(2);
+  EXPECT_EQ(reverb[0], 4000 >> 1);
+  EXPECT_EQ(reverb[EchoLine::kLength], 4000 >> 2);  // fed back 6144 samples later
+  EXPECT_EQ(std::count(reverb.begin(), reverb.end(), 0), EchoLine::kLength - 1);
 }
 
 void SubmitFrame(MachineState& m, uint8_t value) {

@@ -30,12 +30,15 @@ void ResetSoundGenerators(SoundState& s) {
 }
 
 // With `Sound` on, sampling starts afresh.
-void RestartSampling(SoundState& s) {
+void RestartSampling(MachineState& m) {
+  SoundState& s = m.sound;
   s.SampleAccumulator = 0;
   s.ay.AyAccumulator = 0;
-  // Only the write positions restart; the read positions keep the distance they had.
-  s.EchoLeft.writePosition = 0;
-  s.EchoRight.writePosition = 0;
+  // The delay lines restart with the effect's delay, the whole line: Echo writes, then reads the
+  // oldest entry (6143 samples back); Reverb reads the entry written 6144 samples back before it
+  // writes over it.
+  s.EchoLeft.writePosition = s.EchoRight.writePosition = 0;
+  s.EchoLeft.readPosition = s.EchoRight.readPosition = m.settings.Effect == 1 ? 1 : 0;
 }
 
 void CorrectFrequency(Settings& cfg, uint32_t maxRate) {
@@ -99,7 +102,7 @@ int InitSound(Emulator& emu) {
   s.PrimaryBuffer = true;
   if (cfg.Sound == 0) return 0;
 
-  RestartSampling(s);
+  RestartSampling(m);
   CorrectFrequency(cfg, device->MaxSampleRate());
   if (cfg.SoundBits == 16 && !device->Supports16Bit()) cfg.SoundBits = 8;
 
@@ -122,7 +125,7 @@ void InitSoundCapture(Emulator& emu, SoundFrameSink& sink) {
   SoundState& s = m.sound;
   CloseSound(m);
   ResetSoundGenerators(s);
-  RestartSampling(s);
+  RestartSampling(m);
   CorrectFrequency(m.settings, kCaptureMaxSampleRate);
   ComputeSoundFormat(m);
   s.Capture = &sink;
