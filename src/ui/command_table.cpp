@@ -14,6 +14,7 @@
 #include "shell/emulator.h"
 #include "shell/window_commands.h"
 #include "ui/about_dialog.h"
+#include "ui/file_commands.h"
 #include "ui/main_window.h"
 #include "ui/options_sheet.h"
 #include "ui/qt_host.h"
@@ -127,9 +128,9 @@ void Pause(MainWindow& w) {
 
 const CommandRow kRows[] = {
     // File
-    {cmd::kLoadFile, "File", nullptr, "Load File", nullptr, nullptr},
-    {cmd::kLoadSnapshot, "File", nullptr, "Load Snapshot", nullptr, nullptr},
-    {cmd::kSaveSnapshot, "File", nullptr, "Save Snapshot", nullptr, nullptr},
+    {cmd::kLoadFile, "File", nullptr, "Load File", nullptr, LoadFileCommand},
+    {cmd::kLoadSnapshot, "File", nullptr, "Load Snapshot", nullptr, LoadSnapshotCommand},
+    {cmd::kSaveSnapshot, "File", nullptr, "Save Snapshot", nullptr, SaveSnapshotCommand},
     {cmd::kInsertDiskA, "File", "Insert Disk", "Drive A:", nullptr, nullptr, false, true},
     {cmd::kInsertDiskB, "File", "Insert Disk", "Drive B:", nullptr, nullptr},
     {cmd::kEjectDiskA, "File", "Eject Disk", "Drive A:", nullptr, nullptr},
@@ -147,11 +148,12 @@ const CommandRow kRows[] = {
     {cmd::kHardReset, "Emulation", nullptr, "Hard Reset", nullptr, HardReset},
     {cmd::kGenerateNmi, "Emulation", nullptr, "Generate NMI", "F3", Nmi, false, true},
     // Tape
-    {cmd::kLoadTape, "Tape", nullptr, "Load Tape", nullptr, nullptr},
-    {cmd::kEjectTape, "Tape", nullptr, "Eject Tape", nullptr, nullptr},
+    {cmd::kLoadTape, "Tape", nullptr, "Load Tape", nullptr, LoadTapeCommand},
+    {cmd::kEjectTape, "Tape", nullptr, "Eject Tape", nullptr, EjectTapeMenuCommand},
     {cmd::kBrowseTape, "Tape", nullptr, "Browse Tape", nullptr, nullptr},
-    {cmd::kRewindTape, "Tape", nullptr, "Rewind Tape", nullptr, nullptr},
-    {cmd::kStartStopTape, "Tape", nullptr, "Start/Stop Tape", "F11", nullptr, false, true},
+    {cmd::kRewindTape, "Tape", nullptr, "Rewind Tape", nullptr, RewindTapeMenuCommand},
+    {cmd::kStartStopTape, "Tape", nullptr, "Start/Stop Tape", "F11", StartStopTapeMenuCommand,
+     false, true},
     // View
     {cmd::kView100, "View", nullptr, "100%", nullptr, View100, true},
     {cmd::kView200, "View", nullptr, "200%", nullptr, View200, true},

@@ -26,6 +26,7 @@
 #include "snapshot/dispatch.h"
 #include "sound/sound_output.h"
 #include "ui/command_table.h"
+#include "ui/file_commands.h"
 #include "ui/key_translation.h"
 #include "ui/picture_view.h"
 #include "ui/qt_host.h"
@@ -385,12 +386,14 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 
 void MainWindow::OpenCommandLineFile(const std::string& path) {
   orvo::OpenCommandLineFile(emu_, path);
+  ShowZipPickerIfPending(*this);
   RefreshMenuStates();
 }
 
 void MainWindow::OpenDroppedFile(const QString& path) {
   if (QFileInfo(path).isDir()) return;  // folders are not files to load
   LoadFile(emu_, path.toStdString());
+  ShowZipPickerIfPending(*this);
   emu_.m.Paused = 0;
   if (SoundShouldPlay(emu_.m)) PauseSound(emu_.m, 0);
   RefreshMenuStates();

@@ -64,6 +64,42 @@ TEST_F(StatusBarTest, AHiddenBarKeepsItsTextsButTheCountStartsAgain) {
   EXPECT_EQ(emu.m.FramesThisSecond, 0u);
 }
 
+TEST_F(StatusBarTest, TheFourthPartNamesTheSnapshotAtTwoHundredPercent) {
+  UpdateStatusBar(emu, bar);
+  emu.files.StatusFileName = "manic.z80";
+  emu.files.SnapshotLoaded = 1;
+  emu.m.settings.DrawSize = 1;
+  host.clock.now_ns += 1000 * kMs;
+  ASSERT_TRUE(UpdateStatusBar(emu, bar));
+  EXPECT_EQ(bar.parts[3], "");
+  emu.m.settings.DrawSize = 2;
+  host.clock.now_ns += 1000 * kMs;
+  ASSERT_TRUE(UpdateStatusBar(emu, bar));
+  EXPECT_EQ(bar.parts[3], " Current Snap: manic.z80");
+}
+
+TEST_F(StatusBarTest, ACapturedMouseShowsItsPosition) {
+  UpdateStatusBar(emu, bar);
+  emu.files.SnapshotLoaded = 1;
+  emu.m.settings.DrawSize = 2;
+  emu.m.settings.MouseType = 2;  // Kempston
+  emu.m.input.MouseCaptured = 1;
+  emu.m.input.KempstonX = 7;
+  emu.m.input.KempstonY = 130;
+  bar.shown = false;  // shown or not
+  host.clock.now_ns += 1000 * kMs;
+  ASSERT_TRUE(UpdateStatusBar(emu, bar));
+  EXPECT_EQ(bar.parts[3], " Mouse X pos: - 007  Mouse_Y pos - 130 hooked = 1");
+  emu.m.settings.MouseType = 1;  // AMX
+  emu.m.input.AmxX = 5;
+  emu.m.input.AmxY = 6;
+  emu.m.input.AmxLastX = 4;
+  emu.m.input.AmxLastY = 200;
+  host.clock.now_ns += 1000 * kMs;
+  ASSERT_TRUE(UpdateStatusBar(emu, bar));
+  EXPECT_EQ(bar.parts[3], " X pos: - 5  Y pos - 006 OX pos - 004 OY pos - 200");
+}
+
 TEST_F(StatusBarTest, PauseAndFullSpeedToggle) {
   TogglePause(emu);
   EXPECT_EQ(emu.m.Paused, 1u);

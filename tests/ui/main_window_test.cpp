@@ -7,6 +7,7 @@
 #include <QDropEvent>
 #include <QFile>
 #include <QLabel>
+#include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
@@ -22,6 +23,7 @@
 #include "machine/typing.h"
 #include "shell/window_commands.h"
 #include "ui/about_dialog.h"
+#include "ui/file_commands.h"
 #include "ui/picture_view.h"
 #include "window_test_support.h"
 
@@ -416,6 +418,47 @@ TEST_F(WindowTest, DroppedFileIsLoadedAndClearsPause) {
   EXPECT_EQ(emu->m.Paused, 0u);
   // An unknown extension is ignored silently; the second file is never looked at.
   EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(WindowTest, DroppedArchiveOpensTheEntryPicker) {
+  const auto zip = orvo::test::SharedFile("testdata/media/zip/timingtest-0.2.zip");
+  ORVO_REQUIRE_FILE(zip);
+  OpenWindow();
+  QMimeData data;
+  data.setUrls({QUrl::fromLocalFile(QString::fromStdString(zip.string()))});
+  ASSERT_TRUE(window->HandleDrop(data));
+  ProcessEvents();
+  auto* picker = window->findChild<ZipPicker*>();
+  ASSERT_NE(picker, nullptr);
+  EXPECT_TRUE(picker->isVisible());
+  EXPECT_TRUE(picker->ArchiveOpen());
+  ASSERT_EQ(picker->List()->count(), 10);
+  // OK with nothing chosen leaves the picker open.
+  picker->accept();
+  EXPECT_TRUE(picker->isVisible());
+  const auto items = picker->List()->findItems("timingtest-0.2/timing.tap", Qt::MatchExactly);
+  ASSERT_EQ(items.size(), 1);
+  picker->List()->setCurrentItem(items.first());
+  picker->accept();
+  ProcessEvents();
+  EXPECT_TRUE(emu->m.tape.image != nullptr);
+  EXPECT_TRUE(messages.empty());
+  EXPECT_EQ(window->findChild<ZipPicker*>(), nullptr);  // closed and gone
+}
+
+TEST_F(WindowTest, DroppedSnapshotRunsAndIsNamedAtTwoHundredPercent) {
+  const auto snap = orvo::test::SharedFile("testdata/media/snapshots/manic_miner_v1_48k.z80");
+  ORVO_REQUIRE_FILE(snap);
+  emu->m.settings.DrawSize = 2;
+  OpenWindow();
+  QMimeData data;
+  data.setUrls({QUrl::fromLocalFile(QString::fromStdString(snap.string()))});
+  ASSERT_TRUE(window->HandleDrop(data));
+  EXPECT_TRUE(messages.empty());
+  const uint32_t before = window->StatusData().refreshes;
+  ASSERT_TRUE(RunPassesUntil([&] { return window->StatusData().refreshes > before; }, 5000));
+  EXPECT_EQ(window->Status()->Part(3)->text(),
+            QStringLiteral(" Current Snap: manic_miner_v1_48k.z80"));
 }
 
 // ---- the picture ----

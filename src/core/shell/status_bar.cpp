@@ -19,12 +19,32 @@ bool UpdateStatusBar(Emulator& emu, StatusBar& bar) {
 
   if (bar.shown) {
     char text[64];
-    bar.parts[0] = m.spec.modelName != nullptr ? m.spec.modelName : "";
+    bar.parts[0] = !m.ModelName.empty()          ? m.ModelName
+                   : m.spec.modelName != nullptr ? m.spec.modelName
+                                                 : "";
     std::snprintf(text, sizeof text, " Frames Per Second: %u ", m.FramesThisSecond);
     bar.parts[1] = text;
     std::snprintf(text, sizeof text, " Speed: %u%%", m.FramesThisSecond * 2);
     bar.parts[2] = text;
     bar.parts[3].clear();
+    // At 200% there is room for what is in the machine; a later line replaces an earlier one.
+    if (m.settings.DrawSize == 2 && !m.input.MouseCaptured) {
+      const std::string& name = emu.files.StatusFileName;
+      if (m.tape.image) bar.parts[3] = " Current Tape: " + name;
+      if (emu.files.SnapshotLoaded) bar.parts[3] = " Current Snap: " + name;
+    }
+  }
+  if (m.input.MouseCaptured) {
+    char text[96];
+    const InputState& in = m.input;
+    if (m.settings.MouseType == 2) {
+      std::snprintf(text, sizeof text, " Mouse X pos: - %03d  Mouse_Y pos - %03d hooked = %d",
+                    in.KempstonX, in.KempstonY, in.MouseCaptured);
+    } else {
+      std::snprintf(text, sizeof text, " X pos: - %d  Y pos - %03d OX pos - %03d OY pos - %03d",
+                    in.AmxX, in.AmxY, in.AmxLastX, in.AmxLastY);
+    }
+    bar.parts[3] = text;
   }
   m.FramesThisSecond = 0;
   bar.lastRefreshNs = now;

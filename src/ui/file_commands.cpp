@@ -1,0 +1,205 @@
+#include "ui/file_commands.h"
+
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
+#include <QListWidget>
+#include <QVBoxLayout>
+
+#include "shell/emulator.h"
+#include "snapshot/dispatch.h"
+#include "snapshot/snapshot_save.h"
+#include "snapshot/zip_archive.h"
+#include "tape/tape_deck.h"
+#include "ui/main_window.h"
+
+namespace orvo::ui {
+
+QStringList OpenFileFilters() {
+  return {
+      QStringLiteral("All supported filetypes (*.sna *.z80 *.szx *.snx *.sp *.sem *.snp *.sit "
+                     "*.zxs *.tzx *.tap *.csw *.zip)"),
+      QStringLiteral("SNA files (*.sna)"),
+      QStringLiteral("Z80 files (*.z80)"),
+      QStringLiteral("SZX files (*.szx)"),
+      QStringLiteral("SNX files (*.snx)"),
+      QStringLiteral("SP files (*.sp)"),
+      QStringLiteral("SEM files (*.sem)"),
+      QStringLiteral("SNP files (*.snp)"),
+      QStringLiteral("SIT files (*.sit)"),
+      QStringLiteral("ZXS files (*.zxs)"),
+      QStringLiteral("TZX files (*.tzx)"),
+      QStringLiteral("TAP files (*.tap)"),
+      QStringLiteral("CSW files (*.csw)"),
+      QStringLiteral("ZIP files (*.zip)"),
+      QStringLiteral("All files (*)"),
+  };
+}
+
+QStringList OpenSnapshotFilters() {
+  return {
+      QStringLiteral(
+          "All supported snapshots (*.sna *.z80 *.szx *.snx *.sp *.sem *.snp *.sit *.zxs)"),
+      QStringLiteral("SNA files (*.sna)"),
+      QStringLiteral("Z80 files (*.z80)"),
+      QStringLiteral("SZX files (*.szx)"),
+      QStringLiteral("SNX files (*.snx)"),
+      QStringLiteral("SP files (*.sp)"),
+      QStringLiteral("SEM files (*.sem)"),
+      QStringLiteral("SNP files (*.snp)"),
+      QStringLiteral("SIT files (*.sit)"),
+      QStringLiteral("ZXS files (*.zxs)"),
+      QStringLiteral("All files (*)"),
+  };
+}
+
+QStringList OpenTapeFilters() {
+  return {
+      QStringLiteral("All supported Spectrum tape files (*.tzx *.tap *.csw)"),
+      QStringLiteral("TZX files (*.tzx)"),
+      QStringLiteral("TAP files (*.tap)"),
+      QStringLiteral("CSW files (*.csw)"),
+      QStringLiteral("All files (*)"),
+  };
+}
+
+QString StartFolder(const std::string& remembered) {
+  if (remembered.empty()) return {};
+  const QFileInfo info(QString::fromStdString(remembered));
+  if (info.isDir()) return info.absoluteFilePath();
+  return info.absolutePath();
+}
+
+namespace {
+
+QString AskOpenPath(MainWindow& w, const QString& title, const std::string& remembered,
+                    const QStringList& filters) {
+  return QFileDialog::getOpenFileName(&w, title, StartFolder(remembered),
+                                      filters.join(QStringLiteral(";;")));
+}
+
+}  // namespace
+
+void LoadFileCommand(MainWindow& w) {
+  Emulator& emu = w.Emu();
+  QString path;
+  {
+    ModalScope paused(&w);
+    path =
+        AskOpenPath(w, QStringLiteral("Open file"), emu.folders.CurrentSnapDir, OpenFileFilters());
+  }
+  if (path.isEmpty()) return;
+  OpenFileCommand(emu, path.toStdString());
+  ShowZipPickerIfPending(w);
+}
+
+void LoadSnapshotCommand(MainWindow& w) {
+  Emulator& emu = w.Emu();
+  QString path;
+  {
+    ModalScope paused(&w);
+    path = AskOpenPath(w, QStringLiteral("Open snapshot"), emu.folders.CurrentSnapDir,
+                       OpenSnapshotFilters());
+  }
+  if (path.isEmpty()) return;
+  OpenSnapshotCommand(emu, path.toStdString());
+}
+
+void SaveSnapshotCommand(MainWindow& w) {
+  Emulator& emu = w.Emu();
+  ModalScope paused(&w);
+  const QStringList filters = OpenSnapshotFilters();
+  QString selected = filters.value(0);
+  QString start = StartFolder(emu.folders.CurrentSnapDir);
+  if (!emu.files.CurrentFileTitle.empty()) {
+    start = QDir(start).filePath(QString::fromStdString(emu.files.CurrentFileTitle));
+  }
+  const QString path = QFileDialog::getSaveFileName(&w, QStringLiteral("Save snapshot"), start,
+                                                    filters.join(QStringLiteral(";;")), &selected);
+  if (path.isEmpty()) return;
+  // The writer follows the chosen file type, numbered from 1 as the dialog lists them.
+  const int filter = static_cast<int>(filters.indexOf(selected)) + 1;
+  orvo::SaveSnapshotCommand(emu, path.toStdString(), filter);
+}
+
+void LoadTapeCommand(MainWindow& w) {
+  Emulator& emu = w.Emu();
+  QString path;
+  {
+    ModalScope paused(&w);
+    path = AskOpenPath(w, QStringLiteral("Open file"), emu.folders.ConfiguredTapeDir,
+                       OpenTapeFilters());
+  }
+  if (path.isEmpty()) return;
+  OpenTapeFile(emu, path.toStdString());
+}
+
+void EjectTapeMenuCommand(MainWindow& w) {
+  EjectTapeCommand(w.Emu());
+  w.Emu().m.Paused = 0;
+}
+
+void RewindTapeMenuCommand(MainWindow& w) {
+  RewindTapeCommand(w.Emu());
+}
+
+void StartStopTapeMenuCommand(MainWindow& w) {
+  StartStopTapeCommand(w.Emu());
+}
+
+void ShowZipPickerIfPending(MainWindow& w) {
+  Emulator& emu = w.Emu();
+  if (!emu.files.ZipPickerPending) return;
+  emu.files.ZipPickerPending = 0;
+  auto* picker = new ZipPicker(w, QString::fromStdString(emu.files.CurrentFilePath));
+  picker->setAttribute(Qt::WA_DeleteOnClose);
+  picker->show();
+}
+
+// ---- the ZIP entry picker ----
+
+ZipPicker::ZipPicker(MainWindow& window, const QString& path)
+    : QDialog(&window), window_(window), archive_(std::make_unique<ZipArchive>()) {
+  setObjectName(QStringLiteral("FILES_ZIPFILES"));
+  setWindowTitle(QStringLiteral("ZIP Archive"));
+  auto* layout = new QVBoxLayout(this);
+  path_ = new QLabel(path, this);
+  path_->setObjectName(QStringLiteral("zipPath"));
+  layout->addWidget(path_);
+  list_ = new QListWidget(this);
+  list_->setObjectName(QStringLiteral("zipEntries"));
+  layout->addWidget(list_);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+  connect(buttons, &QDialogButtonBox::accepted, this, &ZipPicker::accept);
+  connect(buttons, &QDialogButtonBox::rejected, this, &ZipPicker::reject);
+  layout->addWidget(buttons);
+  connect(list_, &QListWidget::itemDoubleClicked, this, [this] { accept(); });
+
+  if (archive_->Open(path.toStdString())) {
+    const int64_t count = archive_->EntryCount();
+    for (int64_t i = 0; i < count; ++i) {
+      auto* item = new QListWidgetItem(QString::fromStdString(archive_->EntryName(i)), list_);
+      item->setData(Qt::UserRole, QVariant::fromValue<qlonglong>(i));
+    }
+  }
+  list_->setFocus();
+}
+
+ZipPicker::~ZipPicker() = default;
+
+bool ZipPicker::ArchiveOpen() const {
+  return archive_->IsOpen();
+}
+
+void ZipPicker::accept() {
+  const QList<QListWidgetItem*> chosen = list_->selectedItems();
+  if (chosen.isEmpty() || !archive_->IsOpen()) return;  // nothing chosen: the picker stays
+  QListWidgetItem* item = chosen.first();
+  const int64_t index = item->data(Qt::UserRole).toLongLong();
+  LoadZipEntry(window_.Emu(), *archive_, index);
+  archive_->Close();
+  QDialog::accept();
+}
+
+}  // namespace orvo::ui
