@@ -503,6 +503,21 @@ TEST(Nmi, LeavesHaltAndKeepsIff2) {
   EXPECT_EQ(bus->nmisAccepted, 1u);
 }
 
+TEST(Nmi, WaitsForTheInstructionAfterALonePrefix) {
+  auto bus = MakeBus(0x8000, {0xDD, 0xDD, 0x21, 0x34, 0x12});
+  ExecuteZ80(*bus);  // the first DD: a no-operation with the prefix pending
+  bus->NmiRequest = 1;
+  AcceptNmi(*bus);
+  EXPECT_EQ(bus->NmiRequest, 1u);
+  EXPECT_EQ(bus->cpu.PC, 0x8001);
+  ExecuteZ80(*bus);  // DD 21 nn nn
+  AcceptNmi(*bus);
+  EXPECT_EQ(bus->NmiRequest, 0u);
+  EXPECT_EQ(bus->cpu.IX.w, 0x1234);
+  EXPECT_EQ(bus->cpu.PC, 0x0066);
+  EXPECT_EQ(StackWord(*bus, bus->cpu.SP), 0x8005);
+}
+
 // ---- PC traps ----
 
 TEST(Traps, Interface1PagesInOnTheFetchAndRerunsTheInstruction) {

@@ -1423,7 +1423,13 @@ ORVO_Z80_INLINE void Core<Bus>::AcceptInterrupt() {
 
 template <class Bus>
 ORVO_Z80_INLINE void Core<Bus>::AcceptNmi() {
-  if constexpr (requires { bus.NmiRequest; }) bus.NmiRequest = 0;
+  if constexpr (requires { bus.NmiRequest; }) {
+    // Between a lone index prefix and its instruction the NMI waits (the request stays set and
+    // is offered again after the next step): pushing the address after the prefix would make the
+    // instruction run unprefixed on return.
+    if (c.PrefixPending) return;
+    bus.NmiRequest = 0;
+  }
   c.IFF1 = 0;  // IFF2 keeps the state RETN restores
   LeaveHalt();
   Push(c.PC);
@@ -1458,9 +1464,10 @@ ORVO_Z80_FLATTEN inline void ExecuteZ80(Bus& bus) {
   z80_detail::Core<Bus>(bus).Execute();
 }
 
-// Accepts a non-maskable interrupt now, whatever IFF1, the EI shadow or a pending prefix say:
-// leaves HALT, pushes PC and continues at 0x0066 with IFF1 clear (IFF2 keeps the state for RETN).
-// Costs 7 T-states plus the contention of the two stack writes; MEMPTR is left alone.
+// Accepts a non-maskable interrupt whatever IFF1 and the EI shadow say: leaves HALT, pushes PC and
+// continues at 0x0066 with IFF1 clear (IFF2 keeps the state for RETN). Costs 7 T-states plus the
+// contention of the two stack writes; MEMPTR is left alone. Right after a lone DD/FD prefix the
+// request (`NmiRequest`) is left pending until the prefixed instruction has run.
 template <class Bus>
 inline void AcceptNmi(Bus& bus) {
   z80_detail::Core<Bus>(bus).AcceptNmi();
