@@ -1,7 +1,11 @@
 // Loading tapes through a real ROM: LOAD "" of a small program with the ROM trap, with real
 // pulses and with fast loading.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <cstdio>
+
+#include "snapshot/z80_format.h"
 #include "tape_machine.h"
 
 namespace orvo::test {
@@ -48,6 +52,134 @@ INSTANTIATE_TEST_SUITE_P(Tape, HelloWorldLoad,
                                            HelloCase{"pulses", false, false},
                                            HelloCase{"fastload", false, true}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace orvo::test
+
+namespace orvo::test {
+namespace {
+
+// The zasm block test tape: LOAD "" prints "Hello World!"; the deck then stops at the pause of
+// 0 ms that follows, and on a 48K played on, at the "stop the tape if in 48K mode" block.
+TEST(TapeLoad, ZasmBlockTapeStopsWhereItSays) {
+  if (!TapeMachine::RomPresent(kModel48K)) GTEST_SKIP() << "missing 48k.rom in " << RomDir();
+  const auto file = SharedFile("testdata/media/tzx/zasm_tzx_blocks.tzx");
+  ORVO_REQUIRE_FILE(file);
+  TapeMachine tm;
+  ASSERT_TRUE(BootToTapeLoader(tm.emu));
+  ASSERT_TRUE(tm.Insert(file));
+  ASSERT_TRUE(tm.RunUntilScreenShows("Hello World!", 3000)) << tm.Screen();
+  tm.RunFrames(100);
+  EXPECT_FALSE(tm.m.TapePlaying);
+  ASSERT_NE(tm.m.tape.image->current, nullptr);
+  EXPECT_EQ(tm.m.tape.image->current->id, 0x20);
+  EXPECT_EQ(tm.m.tape.image->current->p[0], 0u);
+
+  StartStopTapeCommand(tm.emu);  // F11: play on
+  for (int frame = 0; frame < 3000 && tm.m.TapePlaying; ++frame) tm.RunFrames(1);
+  EXPECT_FALSE(tm.m.TapePlaying);
+  ASSERT_NE(tm.m.tape.image->current, nullptr);
+  EXPECT_EQ(tm.m.tape.image->current->id, 0x2A);
+  EXPECT_TRUE(tm.host.messages.empty());
+}
+
+TEST(TapeLoad, SelectAndCustomInfoBlocksAreSteppedOver) {
+  if (!TapeMachine::RomPresent(kModel48K)) GTEST_SKIP() << "missing 48k.rom in " << RomDir();
+  const auto file = SharedFile("testdata/media/tzx/SYNTHETIC_select_0x28_custominfo_0x35.tzx");
+  ORVO_REQUIRE_FILE(file);
+  TapeMachine tm;
+  ASSERT_TRUE(BootToTapeLoader(tm.emu));
+  ASSERT_TRUE(tm.Insert(file));
+  EXPECT_TRUE(tm.RunUntilScreenShows("Hello World!", 3000)) << tm.Screen();
+}
+
+TEST(TapeLoad, CorruptedTapeIsRefusedAtItsBrokenBlock) {
+  const auto file = SharedFile("testdata/media/tzx/invalid/bc_quest_corrupted.tzx");
+  ORVO_REQUIRE_FILE(file);
+  TapeMachine tm;
+  EXPECT_NE(LoadTape(tm.emu, file.string()), 0);
+  ASSERT_EQ(tm.host.messages.size(), 1u);
+  EXPECT_EQ(tm.host.messages[0].text.find("Tape Error: Failed at ORVO_GENERALISED_DATA_BLOCK") !=
+                std::string::npos,
+            true)
+      << tm.host.messages[0].text;
+  // The blocks before the broken one stay in the deck.
+  ASSERT_NE(tm.m.tape.image, nullptr);
+  EXPECT_EQ(tm.m.tape.image->blocks.size(), 3u);
+
+  // A file that cannot be read leaves the deck as it was; the "Load Tape" command empties the
+  // deck before it opens anything.
+  const std::string missing = file.string() + ".missing.tzx";
+  EXPECT_NE(LoadTape(tm.emu, missing), 0);
+  EXPECT_EQ(tm.host.messages.back().message, 20);
+  ASSERT_NE(tm.m.tape.image, nullptr);
+  OpenTapeFile(tm.emu, missing);
+  EXPECT_EQ(tm.m.tape.image, nullptr);
+  EXPECT_NE(LoadTape(tm.emu, file.string() + ".txt"), 0);
+  EXPECT_EQ(tm.host.messages.back().message, 22);
+}
+
+TEST(TapeLoad, EjectAndRewindCommands) {
+  const auto file = SharedFile(kHelloTap);
+  ORVO_REQUIRE_FILE(file);
+  TapeMachine tm;
+  EjectTapeCommand(tm.emu);
+  ASSERT_EQ(tm.host.messages.size(), 1u);
+  EXPECT_EQ(tm.host.messages[0].message, 51);
+  EXPECT_EQ(tm.host.messages[0].caption, CaptionId::Error);
+  RewindTapeCommand(tm.emu);
+  EXPECT_EQ(tm.host.messages.size(), 2u);
+
+  ASSERT_EQ(LoadTape(tm.emu, file.string()), 0);
+  EnterTapeBlock(tm.m, tm.m.tape.image->last);
+  RewindTapeCommand(tm.emu);
+  ASSERT_NE(tm.m.tape.image, nullptr);
+  EXPECT_EQ(tm.m.tape.image->current, tm.m.tape.image->first);
+  EXPECT_EQ(tm.m.tape.image->blocks.size(), 4u);
+  EXPECT_NE(tm.m.TrapFlags & kTrapTape, 0u);
+  EjectTapeCommand(tm.emu);
+  EXPECT_EQ(tm.m.tape.image, nullptr);
+  EXPECT_EQ(tm.m.TrapFlags & kTrapTape, 0u);
+  EXPECT_EQ(tm.host.messages.size(), 2u);
+}
+
+// With "Autoload" on, inserting a tape loads the model's boot snapshot (the machine waiting in
+// the ROM loader) and the deck starts by itself as the loader polls the EAR bit, and stops when
+// the program is in.
+TEST(TapeLoad, AutoloadBootsFromTheSnapshotAndStartsAndStopsTheDeck) {
+  if (!TapeMachine::RomPresent(kModel48K)) GTEST_SKIP() << "missing 48k.rom in " << RomDir();
+  ORVO_REQUIRE_FILE(SharedFile(kHelloTap));
+  const std::filesystem::path libs =
+      std::filesystem::temp_directory_path() / ("orvo_tape_libs_" + std::to_string(::getpid()));
+  std::filesystem::create_directories(libs);
+  {
+    TapeMachine maker;
+    ASSERT_TRUE(BootToTapeLoader(maker.emu));
+    const std::vector<uint8_t> z80 = BuildZ80(maker.m, 3, false);
+    std::FILE* f = std::fopen((libs / "tape_48.z80").c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fwrite(z80.data(), 1, z80.size(), f);
+    std::fclose(f);
+  }
+  TapeMachine tm;
+  tm.emu.folders.LibsFolder = libs.string() + "/";
+  tm.m.settings.Autoload = 1;
+  ASSERT_EQ(LoadTape(tm.emu, SharedFile(kHelloTap).string()), 0);
+  EXPECT_TRUE(AtTapeLoaderEntry(tm.m)) << "the boot snapshot stands at LD-BYTES";
+  EXPECT_FALSE(tm.m.TapePlaying);
+  bool started = false;
+  for (int frame = 0; frame < 3000 && tm.Screen().find("Hello World!") == std::string::npos;
+       ++frame) {
+    RunFrame(tm.emu);
+    started = started || tm.m.TapePlaying;
+  }
+  EXPECT_TRUE(started);
+  EXPECT_NE(tm.Screen().find("Hello World!"), std::string::npos) << tm.Screen();
+  tm.RunFrames(50);
+  EXPECT_FALSE(tm.m.TapePlaying) << "the deck stops once the loader is done";
+  EXPECT_TRUE(tm.host.messages.empty());
+  std::filesystem::remove_all(libs);
+}
 
 }  // namespace
 }  // namespace orvo::test
