@@ -284,6 +284,25 @@ TEST_F(Dispatch, SaveByExtensionWritesAFileThatLoadsBack) {
   EXPECT_EQ(s.host.messages[0].message, 22);
 }
 
+TEST_F(Dispatch, Z80SavesFollowTheVersionSettings) {
+  struct Row {
+    int version, with1FFD;
+    uint16_t pcField, length;
+  };
+  m().cpu.PC = 0x8123;
+  for (const Row& r :
+       {Row{1, 0, 0x8123, 0}, Row{2, 1, 0, 23}, Row{3, 0, 0, 54}, Row{3, 1, 0, 55}}) {
+    m().settings.Z80Version = r.version;
+    m().settings.Save1FFD = r.with1FFD;
+    ASSERT_EQ(SaveSnapshot(emu(), Path("v.z80")), kSaved);
+    const Bytes f = ReadWholeFile(Path("v.z80"));
+    EXPECT_EQ(f[6] | f[7] << 8, r.pcField) << r.version;
+    if (r.length != 0) {
+      EXPECT_EQ(f[30] | f[31] << 8, r.length) << r.version;
+    }
+  }
+}
+
 TEST_F(Dispatch, SaveDialogUsesTheTitleCutAtItsLastDot) {
   std::string written;
   ASSERT_EQ(SaveSnapshotCommand(emu(), Path("game.v2.z80"), 2, &written), kSaved);

@@ -240,12 +240,10 @@ TEST(Z80Writer, HeaderFieldsByVersionAndModel) {
       pages.push_back(f[pos + 2]);
       pos += 3 + (f[pos] | f[pos + 1] << 8);
     }
-    if (r.model == kModel16K)
-      EXPECT_EQ(pages, (std::vector<int>{8}));
-    else if (r.model == kModel48K)
-      EXPECT_EQ(pages, (std::vector<int>{4, 5, 8}));
-    else
-      EXPECT_EQ(pages, (std::vector<int>{3, 4, 5, 6, 7, 8, 9, 10}));
+    std::vector<int> expected{3, 4, 5, 6, 7, 8, 9, 10};
+    if (r.model == kModel16K) expected = {8};
+    if (r.model == kModel48K) expected = {4, 5, 8};
+    EXPECT_EQ(pages, expected);
   }
 }
 

@@ -165,4 +165,9 @@ std::vector<uint8_t> BuildSNA(const MachineState& m) {
   return out;
 }
 
+int SaveSNA(const MachineState& m, std::vector<uint8_t>& out) {
+  out = BuildSNA(m);
+  return 0;
+}
+
 }  // namespace orvo

@@ -31,4 +31,7 @@ bool SnaCanHoldPc(const MachineState& m);
 // 128K form on the 128K family. The running machine is not changed.
 std::vector<uint8_t> BuildSNA(const MachineState& m);
 
+// The SNA writer of the Save snapshot command, into `out`. Returns 0.
+int SaveSNA(const MachineState& m, std::vector<uint8_t>& out);
+
 }  // namespace orvo

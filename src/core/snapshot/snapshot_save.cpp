@@ -72,10 +72,8 @@ bool WriteFileReplacing(const std::string& path, std::span<const uint8_t> bytes)
 
 bool BuildSnapshotFile(const Emulator& emu, FileKind kind, std::vector<uint8_t>& out) {
   switch (kind) {
-    case FileKind::Sna: out = BuildSNA(emu.m); return true;
-    case FileKind::Z80:
-      out = BuildZ80(emu.m, emu.m.settings.Z80Version, emu.m.settings.Save1FFD != 0);
-      return true;
+    case FileKind::Sna: return SaveSNA(emu.m, out) == 0;
+    case FileKind::Z80: return SaveZ80(emu.m, out) == 0;
     default: return false;  // SZX, SNX, SP and SEM come with their own units; SNP, SIT have none
   }
 }

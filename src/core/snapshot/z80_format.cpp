@@ -399,4 +399,9 @@ std::vector<uint8_t> BuildZ80(const MachineState& m, int version, bool with1FFD)
   return out;
 }
 
+int SaveZ80(const MachineState& m, std::vector<uint8_t>& out) {
+  out = BuildZ80(m, m.settings.Z80Version, m.settings.Save1FFD != 0);
+  return 0;
+}
+
 }  // namespace orvo

@@ -38,8 +38,12 @@ size_t CompressZ80Block(std::span<const uint8_t> src, std::vector<uint8_t>& out)
 // block's data do not fill its page, 18 for an additional-header length other than 23, 54 or 55.
 int LoadZ80(Emulator& emu, std::span<const uint8_t> data);
 
-// The whole Z80 file for the current machine, in the version that "z80 version" chooses (1, 2 or
-// 3; version 3 with the 0x1FFD byte when "1FFD byte" is on).
+// The whole Z80 file for the current machine in version 1, 2 or 3 (version 3 with the 0x1FFD
+// byte when `with1FFD`).
 std::vector<uint8_t> BuildZ80(const MachineState& m, int version, bool with1FFD);
+
+// The Z80 writer of the Save snapshot command: the version "z80 version" chooses, with the 0x1FFD
+// byte when "1FFD byte" is on, into `out`. Returns 0.
+int SaveZ80(const MachineState& m, std::vector<uint8_t>& out);
 
 }  // namespace orvo
