@@ -349,8 +349,12 @@ bool MainWindow::RunPass() {
   QCoreApplication::processEvents(QEventLoop::AllEvents);
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   if (quitting_) return false;
+  const uint64_t frames = emu_.m.FrameCount;
   RunFrame(emu_);
   if (UpdateStatusBar(emu_, statusData_)) RefreshStatusBar();
+  // The core keeps the menu states; a frame may have changed them (a tape that stopped, a
+  // recording that ended).
+  if (emu_.m.FrameCount != frames) RefreshMenuStates();
   return !quitting_;
 }
 

@@ -222,6 +222,21 @@ TEST_F(WindowTest, KeysReachTheKeyboardMatrix) {
   for (int i = 0; i < 8; ++i) EXPECT_EQ(rows[static_cast<size_t>(i)], 0xFF) << i;
 }
 
+TEST_F(WindowTest, RecreatedKeyboardSpeaksInCharacters) {
+  emu->m.settings.RecreatedSpectrum = 1;
+  OpenWindow();
+  auto& rows = emu->m.input.KeyRows;
+  // "!" latches SYMBOL SHIFT, "a" is the 1 key: SYMBOL SHIFT + 1.
+  QTest::keyClick(window.get(), Qt::Key_Exclam, Qt::ShiftModifier);
+  QTest::keyClick(window.get(), Qt::Key_A, Qt::NoModifier);
+  EXPECT_EQ(rows[7] & 0x02, 0);
+  EXPECT_EQ(rows[3] & 0x01, 0);
+  // "$" lets both go.
+  QTest::keyClick(window.get(), Qt::Key_Dollar, Qt::ShiftModifier);
+  EXPECT_EQ(rows[7], 0xFF);
+  EXPECT_EQ(rows[3], 0xFF);
+}
+
 TEST_F(WindowTest, HeldKeyRepeatsDoNotReleaseIt) {
   OpenWindow();
   QKeyEvent press(QEvent::KeyPress, Qt::Key_Q, Qt::NoModifier, "q");
@@ -444,6 +459,19 @@ TEST_F(WindowTest, DroppedArchiveOpensTheEntryPicker) {
   EXPECT_TRUE(emu->m.tape.image != nullptr);
   EXPECT_TRUE(messages.empty());
   EXPECT_EQ(window->findChild<ZipPicker*>(), nullptr);  // closed and gone
+}
+
+TEST_F(WindowTest, CommandLineFileIsOpened) {
+  const auto snap = orvo::test::SharedFile("testdata/media/snapshots/test_48k.sna");
+  ORVO_REQUIRE_FILE(snap);
+  OpenWindow();
+  // As a shell might pass it on: quoted.
+  std::string argument(1, '"');
+  argument.append(snap.string()).push_back('"');
+  window->OpenCommandLineFile(argument);
+  EXPECT_TRUE(messages.empty());
+  EXPECT_EQ(emu->files.CurrentFilePath, snap.string());
+  EXPECT_EQ(emu->files.SnapshotLoaded, 1);
 }
 
 TEST_F(WindowTest, DroppedSnapshotRunsAndIsNamedAtTwoHundredPercent) {
