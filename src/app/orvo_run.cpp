@@ -18,6 +18,7 @@
 #include "snapshot/snapshot_save.h"
 #include "snapshot/zip_archive.h"
 #include "sound/sound_run_options.h"
+#include "tape/tape_deck.h"
 #include "tape/tape_run_options.h"
 #include "host/png_writer.h"
 #include "video/screen_text.h"
@@ -262,6 +263,12 @@ int main(int argc, char** argv) {
   m.settings.Sound = 0;
   WavRun wav(opt.sound);
   wav.Configure(m.settings);
+  // A tape named by --load goes into the deck the way --tape puts it there.
+  if (!opt.loadPath.empty() && opt.tape.tapePath.empty() &&
+      TapeKindOf(opt.loadPath) != TapeKind::None) {
+    opt.tape.tapePath = opt.loadPath;
+    opt.loadPath.clear();
+  }
   TapeRun tapeRun(opt.tape);
   tapeRun.Configure(m.settings);
   m.MachineModel = static_cast<uint8_t>(opt.model);

@@ -73,9 +73,13 @@ bool TapeRun::Start(Emulator& emu) {
   if (options_.tapePath.empty()) return true;
 
   if (options_.autoload) {
+    // The boot snapshots in libs/ were made from the ROMs beside the program; with ROMs from
+    // elsewhere the machine is booted to its loader instead.
     const std::string boot = emu.folders.LibsFolder + TapeBootSnapshotName(m.MachineModel);
     std::error_code ec;
-    if (std::filesystem::exists(boot, ec)) {
+    const bool ownRoms =
+        std::filesystem::equivalent(emu.folders.CurrentRomDir, emu.folders.RomsFolder, ec);
+    if (ownRoms && std::filesystem::exists(boot, ec)) {
       if (LoadTapeBootSnapshot(emu) != 0) return false;
     } else if (!BootToTapeLoader(emu)) {
       std::fprintf(stderr, "orvo-run: the ROM did not reach its tape loader\n");
