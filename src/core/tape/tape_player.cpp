@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "shell/emulator.h"
+#include "sound/sound_output.h"
 #include "tape/tape_image.h"
 #include "video/ula.h"
 
@@ -617,6 +618,7 @@ void StartTape(MachineState& m) {
       t.SavedFrameskip = m.settings.Frameskip;
       m.FullSpeed = 1;
       m.settings.Frameskip = 11;
+      PauseSound(m, 1);
     }
   }
   RunTape(m, m.InstructionTStates);
@@ -632,6 +634,7 @@ void StopTape(MachineState& m) {
     t.FastLoading = false;
     m.FullSpeed = t.SavedFullSpeed;
     m.settings.Frameskip = t.SavedFrameskip;
+    PauseSound(m, 0);
   }
 }
 
