@@ -131,6 +131,7 @@ TEST(TapeLoad, EjectAndRewindCommands) {
   EXPECT_EQ(tm.host.messages.size(), 2u);
 
   ASSERT_EQ(LoadTape(tm.emu, file.string()), 0);
+  EXPECT_EQ(tm.emu.files.FileTypeLabel, "TAP File");
   EnterTapeBlock(tm.m, tm.m.tape.image->last);
   RewindTapeCommand(tm.emu);
   ASSERT_NE(tm.m.tape.image, nullptr);

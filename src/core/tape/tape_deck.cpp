@@ -103,7 +103,9 @@ int LoadTape(Emulator& emu, const std::string& path) {
   std::vector<uint8_t> buffer;
   if (ReadTapeFile(emu, path, buffer) != 0) return 1;
   if (emu.m.settings.Autoload) LoadTapeBootSnapshot(emu);
-  return LoadTapeBytes(emu, buffer, kind, path);
+  const int status = LoadTapeBytes(emu, buffer, kind, path);
+  if (status == 0) emu.files.FileTypeLabel = kind == TapeKind::Tzx ? "TZX File" : "TAP File";
+  return status;
 }
 
 void EjectTape(MachineState& m) {
