@@ -31,24 +31,6 @@ uint16_t StackWord(const FlatBus& bus, uint16_t address) {
   return static_cast<uint16_t>(bus.mem[address] | bus.mem[static_cast<uint16_t>(address + 1)] << 8);
 }
 
-// ---- tables ----
-
-TEST(FlagTables, MatchTheirDefinitions) {
-  EXPECT_EQ(SZ53PTable[0], 0x44);
-  EXPECT_EQ(SZ53Table[0x80], 0x80);
-  EXPECT_EQ(SZ53Table[0x28], 0x28);
-  EXPECT_EQ(SZ53Table[0x57], 0x00);
-  EXPECT_EQ(ParityTable[0x03], kPV);
-  EXPECT_EQ(ParityTable[0x07], 0);
-  EXPECT_EQ(SZ53PTable[0xFF], 0xAC);
-  for (int v = 0; v < 256; ++v) {
-    int bits = 0;
-    for (int b = 0; b < 8; ++b) bits += (v >> b) & 1;
-    ASSERT_EQ(ParityTable[v], (bits % 2) ? 0 : kPV) << v;
-    ASSERT_EQ(SZ53PTable[v], SZ53Table[v] | ParityTable[v]) << v;
-  }
-}
-
 // ---- prefixes and undefined opcodes ----
 
 TEST(Prefixes, ChainedIndexPrefixCostsOneFetchAndBlocksTheInterrupt) {
