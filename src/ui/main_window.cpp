@@ -138,10 +138,8 @@ void MainWindow::BuildMenus() {
     menu->setObjectName(QString::fromLatin1(title));
     menus_[QString::fromLatin1(title)] = menu;
     // The sound stops while a menu is open and starts again when it closes.
-    connect(menu, &QMenu::aboutToShow, this, [this] { PauseSound(emu_.m, 1); });
-    connect(menu, &QMenu::aboutToHide, this, [this] {
-      if (SoundShouldPlay(emu_.m)) PauseSound(emu_.m, 0);
-    });
+    connect(menu, &QMenu::aboutToShow, this, &MainWindow::MenuOpened);
+    connect(menu, &QMenu::aboutToHide, this, &MainWindow::MenuClosed);
   }
   std::map<QString, QMenu*> submenus;
   for (const CommandRow& row : CommandTable()) {
@@ -174,6 +172,23 @@ void MainWindow::BuildMenus() {
     if (row.separatorBefore) menu->addSeparator();
     menu->addAction(action);
   }
+}
+
+// The emulation and the sound stand still while a menu is open, as they would in a modal menu
+// loop; otherwise the sound pacing would wait on a stopped device.
+void MainWindow::MenuOpened() {
+  if (menusOpen_++ > 0) return;
+  MachineState& m = emu_.m;
+  pausedBeforeMenu_ = m.Paused;
+  m.Paused = 1;
+  PauseSound(m, 1);
+}
+
+void MainWindow::MenuClosed() {
+  if (menusOpen_ == 0 || --menusOpen_ > 0) return;
+  MachineState& m = emu_.m;
+  m.Paused = pausedBeforeMenu_;
+  if (SoundShouldPlay(m)) PauseSound(m, 0);
 }
 
 QAction* MainWindow::Action(int id) const {

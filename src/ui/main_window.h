@@ -126,6 +126,8 @@ class MainWindow final : public QMainWindow {
 
  private:
   void BuildMenus();
+  void MenuOpened();
+  void MenuClosed();
   void ForwardKey(QKeyEvent* event, bool down);
   void FocusGained();
   void FocusLost();
@@ -149,6 +151,8 @@ class MainWindow final : public QMainWindow {
   int windowedDrawSize_ = 1;
   QPoint windowedPosition_;
   bool shownOnce_ = false;
+  int menusOpen_ = 0;
+  uint32_t pausedBeforeMenu_ = 0;
 };
 
 // Pauses the emulation (and the sound) while a modal dialog is open; restores the previous state

@@ -143,6 +143,29 @@ TEST_F(WindowTest, VsyncTogglesItsSettingAndCheckMark) {
   EXPECT_FALSE(window->Action(cmd::kVsync)->isChecked());
 }
 
+TEST_F(WindowTest, AnOpenMenuHoldsTheEmulation) {
+  OpenWindow();
+  QMenu* view = window->Menu("View");
+  ASSERT_NE(view, nullptr);
+  view->popup(QPoint(10, 10));
+  ProcessEvents();
+  ASSERT_TRUE(view->isVisible());
+  EXPECT_EQ(emu->m.Paused, 1u);
+  const uint64_t frames = emu->m.FrameCount;
+  window->RunPass();
+  EXPECT_EQ(emu->m.FrameCount, frames);
+  view->hide();
+  ProcessEvents();
+  EXPECT_EQ(emu->m.Paused, 0u);
+  // Opened while paused with Esc, it leaves the pause in place.
+  emu->m.Paused = 1;
+  view->popup(QPoint(10, 10));
+  ProcessEvents();
+  view->hide();
+  ProcessEvents();
+  EXPECT_EQ(emu->m.Paused, 1u);
+}
+
 TEST_F(WindowTest, CommandsOfAbsentSubsystemsAreGreyed) {
   OpenWindow();
   EXPECT_TRUE(window->Action(cmd::kQuit)->isEnabled());
