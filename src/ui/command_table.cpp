@@ -116,6 +116,10 @@ void Paste(MainWindow& w) {
   w.TypeText(data->text(), 4);
 }
 
+void InstantSave(MainWindow& w) {
+  InstantSnapshotSave(w.Emu());
+}
+
 void FullSpeed(MainWindow& w) {
   ToggleFullSpeed(w.Emu());
 }
@@ -203,7 +207,7 @@ const CommandRow kRows[] = {
     {cmd::kAbout, "Help", nullptr, "About", nullptr, About},
     {cmd::kHelp, "Help", nullptr, "Help", nullptr, Help},
     // Keys without a menu item
-    {cmd::kInstantSave, nullptr, nullptr, "Instant Snapshot Save", "F1", nullptr},
+    {cmd::kInstantSave, nullptr, nullptr, "Instant Snapshot Save", "F1", InstantSave},
     {cmd::kFullSpeed, nullptr, nullptr, "Full Speed", "F2", FullSpeed},
     {cmd::kRewind, nullptr, nullptr, "Rewind", "F6", nullptr},
     {cmd::kMouse, nullptr, nullptr, "Mouse", "F7", nullptr},

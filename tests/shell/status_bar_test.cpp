@@ -1,6 +1,10 @@
 #include "shell/status_bar.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
 
 #include "shell/emulator.h"
 #include "shell/window_commands.h"
@@ -144,6 +148,34 @@ TEST_F(StatusBarTest, QuitQuestion) {
   emu.m.Paused = 0;
   EXPECT_TRUE(ConfirmQuit(emu));
   EXPECT_EQ(host.questions.size(), 2u);  // no question without "Exit Msg"
+}
+
+TEST_F(StatusBarTest, InstantSaveWritesTheLastFileOpened) {
+  const auto dir = std::filesystem::temp_directory_path() / ("orvo-f1-" + std::to_string(getpid()));
+  std::filesystem::create_directories(dir);
+  // Off: nothing at all.
+  emu.folders.CurrentSnapDir = (dir / "game.tap").string();
+  EXPECT_EQ(InstantSnapshotSave(emu), 1);
+  EXPECT_TRUE(host.messages.empty());
+  emu.m.settings.SnapshotSave = 1;
+  // A tape was the last file: not a snapshot extension.
+  EXPECT_EQ(InstantSnapshotSave(emu), 1);
+  ASSERT_EQ(host.messages.size(), 1u);
+  EXPECT_EQ(host.messages[0].message, 22);
+  EXPECT_EQ(host.messages[0].caption, CaptionId::Error);
+  // SIT has no writer and is left alone; mixed case is not in the table.
+  emu.folders.CurrentSnapDir = (dir / "game.sit").string();
+  EXPECT_EQ(InstantSnapshotSave(emu), 1);
+  EXPECT_FALSE(std::filesystem::exists(dir / "game.sit"));
+  emu.folders.CurrentSnapDir = (dir / "game.Sna").string();
+  EXPECT_EQ(InstantSnapshotSave(emu), 1);
+  EXPECT_EQ(host.messages.size(), 2u);
+  // An SNA is written in place.
+  emu.folders.CurrentSnapDir = (dir / "game.sna").string();
+  emu.m.cpu.SP = 0x8000;
+  EXPECT_EQ(InstantSnapshotSave(emu), 0);
+  EXPECT_EQ(std::filesystem::file_size(dir / "game.sna"), 49179u);
+  std::filesystem::remove_all(dir);
 }
 
 TEST_F(StatusBarTest, HelpQuotationsCoverTheTwentyEntries) {

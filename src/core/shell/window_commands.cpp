@@ -2,6 +2,8 @@
 
 #include "shell/config.h"
 #include "shell/emulator.h"
+#include "snapshot/extension_table.h"
+#include "snapshot/snapshot_save.h"
 #include "sound/sound_output.h"
 
 namespace orvo {
@@ -64,6 +66,19 @@ void ShutDown(Emulator& emu) {
   emu.m.Paused = 1;
   SaveConfig(emu);
   CloseSound(emu.m);
+}
+
+int InstantSnapshotSave(Emulator& emu) {
+  if (!emu.m.settings.SnapshotSave) return 1;
+  // The last file opened is overwritten with the machine as it stands now.
+  const std::string& path = emu.folders.CurrentSnapDir;
+  const FileKind kind = SaverKindForPath(path);
+  if (kind == FileKind::None) {
+    emu.ShowMessage(CaptionId::Error, 22);  // "Tape Error: unknown extension"
+    return 1;
+  }
+  if (kind == FileKind::Snp || kind == FileKind::Sit) return 1;  // kinds with no writer
+  return SaveSnapshotKind(emu, path, kind) == kSaved ? 0 : 1;
 }
 
 MessageId HelpQuotation(uint32_t seed) {
