@@ -62,6 +62,7 @@ TEST(Prefixes, IndexPrefixOnAPlainOpcodeIsAFourTStateNop) {
   EXPECT_EQ(nop->FrameTState, 8u);
   EXPECT_EQ(nop->cpu.IR.b.l, 2);
   EXPECT_EQ(nop->cpu.PC, 2);
+  EXPECT_EQ(nop->FetchCount, 2u);  // the undone fetch is not counted
 
   // FD before EX DE,HL: the prefix changes nothing, EX DE,HL still swaps DE and HL (not IY).
   auto ex = MakeBus(0, {0xFD, 0xEB});

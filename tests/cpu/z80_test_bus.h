@@ -26,6 +26,7 @@ struct FlatBus {
   uint32_t SpeechClocks[2] = {0, 0};
   uint32_t TrapFlags = 0;
   uint32_t NmiRequest = 0;
+  uint32_t FetchCount = 0;  // M1 cycles, as the RZX counter sees them
 
   std::array<uint8_t, 65536> mem{};
   bool cmos = false;
@@ -50,6 +51,7 @@ struct FlatBus {
 
   uint8_t FetchOpcode(uint16_t a) {
     FrameTState += 4;
+    ++FetchCount;
     return mem[a];
   }
   uint8_t ReadByte(uint16_t a) {
@@ -137,6 +139,7 @@ struct ProbeBus : FlatBus {
   uint8_t FetchOpcode(uint16_t a) {
     MemoryWait(a);
     FrameTState += 4;
+    ++FetchCount;
     Log("MR", a, mem[a]);
     return mem[a];
   }

@@ -1368,6 +1368,8 @@ ORVO_Z80_INLINE void Core<Bus>::ExecuteIndexed(RegPair& xy, uint8_t prevQ) {
       bus.FrameTState -= 4;
       c.PrefixPending = 1;
       c.Q = prevQ;  // a lone prefix leaves Q as the instruction before it set it
+      // The opcode fetch counter (RZX) counts M1 cycles; this one is made again by the next call.
+      if constexpr (requires { bus.FetchCount; }) --bus.FetchCount;
       break;
   }
 #undef ORVO_XY_ALU
