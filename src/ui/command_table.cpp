@@ -116,6 +116,14 @@ void Paste(MainWindow& w) {
   w.TypeText(data->text(), 4);
 }
 
+void Mouse(MainWindow& w) {
+  w.ToggleMouseCapture();
+}
+
+void MouseInfo(MainWindow& w) {
+  w.Host().ShowText("MOUSEINFO", w.MouseInfoText());
+}
+
 void InstantSave(MainWindow& w) {
   InstantSnapshotSave(w.Emu());
 }
@@ -210,8 +218,8 @@ const CommandRow kRows[] = {
     {cmd::kInstantSave, nullptr, nullptr, "Instant Snapshot Save", "F1", InstantSave},
     {cmd::kFullSpeed, nullptr, nullptr, "Full Speed", "F2", FullSpeed},
     {cmd::kRewind, nullptr, nullptr, "Rewind", "F6", nullptr},
-    {cmd::kMouse, nullptr, nullptr, "Mouse", "F7", nullptr},
-    {cmd::kMouseInfo, nullptr, nullptr, "Mouse Information", "F8", nullptr},
+    {cmd::kMouse, nullptr, nullptr, "Mouse", "F7", Mouse},
+    {cmd::kMouseInfo, nullptr, nullptr, "Mouse Information", "F8", MouseInfo},
     {cmd::kPaste, nullptr, nullptr, "Paste", "F12", Paste},
     {cmd::kPause, nullptr, nullptr, "Pause", "Esc", Pause},
 };

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QCursor>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
@@ -10,6 +11,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QMouseEvent>
 #include <QResizeEvent>
 #include <QScreen>
 #include <QUrl>
@@ -387,6 +389,7 @@ bool MainWindow::QuitProgram() {
   } else {
     SetWindowPlacement(emu_, Placement::MainWindow, {windowedPosition_.x(), windowedPosition_.y()});
   }
+  ReleaseHostMouse();
   ShutDown(emu_);
   quitting_ = true;
   hide();
@@ -465,6 +468,87 @@ void MainWindow::ForwardKey(QKeyEvent* event, bool down) {
   event->accept();
 }
 
+// ---- mouse ----
+
+bool MainWindow::MouseCaptured() const {
+  return emu_.m.input.MouseCaptured != 0;
+}
+
+void MainWindow::ToggleMouseCapture() {
+  if (!emu_.m.input.MouseWanted || MouseCaptured()) {
+    ReleaseHostMouse();
+  } else {
+    CaptureHostMouse();
+  }
+}
+
+QRect MainWindow::MouseRect() const {
+  const int s =
+      emu_.m.settings.DrawSize >= 1 && emu_.m.settings.DrawSize <= 3 ? emu_.m.settings.DrawSize : 1;
+  const QPoint origin = client_->mapToGlobal(QPoint(0, 0));
+  const QPoint topLeft(origin.x() + 48 * s + 5, origin.y() + 48 * s + 5);
+  return QRect(topLeft, QSize(256 * s, 192 * s));
+}
+
+void MainWindow::CaptureHostMouse() {
+  if (MouseCaptured()) return;
+  CaptureMouse(emu_.m);
+  pointerBeforeCapture_ = QCursor::pos();
+  setMouseTracking(true);
+  grabMouse(Qt::BlankCursor);
+  // The emulated mouse reads movements from the client centre (128, 128).
+  QCursor::setPos(client_->mapToGlobal(QPoint(128, 128)));
+}
+
+void MainWindow::ReleaseHostMouse() {
+  if (!MouseCaptured()) return;
+  ReleaseMouse(emu_.m);
+  releaseMouse();
+  setMouseTracking(false);
+  QCursor::setPos(pointerBeforeCapture_);
+}
+
+std::string MainWindow::MouseInfoText() const {
+  const QRect r = MouseRect();
+  const QPoint p = QCursor::pos();
+  const InputState& in = emu_.m.input;
+  char text[320];
+  std::snprintf(text, sizeof text,
+                "mouse_rect.left=%d\nmouse_rect.top=%d\nmouse_rect.right=%d\n"
+                "mouse_rect.bottom=%d\nmouse_pos.x=%d\nmouse_pos.y=%d\nkempston_mouse_x=%d\n"
+                "kempston_mouse_y=%d",
+                r.left(), r.top(), r.left() + r.width(), r.top() + r.height(), p.x(), p.y(),
+                in.KempstonX, in.KempstonY);
+  return text;
+}
+
+void MainWindow::mouseMoveEvent(QMouseEvent* event) {
+  if (!MouseCaptured()) {
+    QMainWindow::mouseMoveEvent(event);
+    return;
+  }
+  const QPoint p = client_->mapFrom(this, event->position().toPoint());
+  if (MouseMoved(emu_.m, p.x(), p.y())) QCursor::setPos(client_->mapToGlobal(QPoint(128, 128)));
+  event->accept();
+}
+
+void MainWindow::mousePressEvent(QMouseEvent* event) {
+  if (!MouseCaptured()) {
+    QMainWindow::mousePressEvent(event);
+    return;
+  }
+  if (event->button() == Qt::LeftButton) MouseButton(emu_.m, 1, true);
+  if (event->button() == Qt::RightButton) MouseButton(emu_.m, 2, true);
+  event->accept();
+}
+
+void MainWindow::mouseReleaseEvent(QMouseEvent* event) {
+  if (event->button() == Qt::LeftButton || event->button() == Qt::RightButton) {
+    MouseButton(emu_.m, 0, false);
+  }
+  QMainWindow::mouseReleaseEvent(event);
+}
+
 // ---- focus ----
 
 void MainWindow::changeEvent(QEvent* event) {
@@ -483,6 +567,7 @@ void MainWindow::FocusGained() {
   m.input.WindowForeground = 1;
   m.FocusPaused = 0;
   if (SoundShouldPlay(m)) PauseSound(m, 0);
+  if (m.input.MouseWanted && !quitting_) CaptureHostMouse();
 }
 
 void MainWindow::FocusLost() {
@@ -494,6 +579,7 @@ void MainWindow::FocusLost() {
     m.FocusPaused = 1;
     PauseSound(m, 1);
   }
+  ReleaseHostMouse();
 }
 
 // ---- drops ----

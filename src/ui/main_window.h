@@ -109,6 +109,17 @@ class MainWindow final : public QMainWindow {
   bool QuitProgram();
   bool Quitting() const { return quitting_; }
 
+  // ---- mouse ----
+  // F7: captures the pointer for the emulated mouse when one is chosen, or lets it go.
+  void ToggleMouseCapture();
+  void CaptureHostMouse();
+  void ReleaseHostMouse();
+  bool MouseCaptured() const;
+  // The pointer's confinement rectangle on the screen: the display area of the picture.
+  QRect MouseRect() const;
+  // F8's text: the confinement rectangle, the pointer and the Kempston counters.
+  std::string MouseInfoText() const;
+
   // The last virtual key forwarded down and up (for diagnostics and tests).
   int LastKeyDown() const { return lastKeyDown_; }
   int LastKeyUp() const { return lastKeyUp_; }
@@ -117,6 +128,9 @@ class MainWindow final : public QMainWindow {
   void keyPressEvent(QKeyEvent* event) override;
   void keyReleaseEvent(QKeyEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
   void changeEvent(QEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dragMoveEvent(QDragMoveEvent* event) override;
@@ -152,6 +166,7 @@ class MainWindow final : public QMainWindow {
   QPoint windowedPosition_;
   bool shownOnce_ = false;
   int menusOpen_ = 0;
+  QPoint pointerBeforeCapture_;
   uint32_t pausedBeforeMenu_ = 0;
 };
 

@@ -11,6 +11,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTest>
@@ -289,6 +290,46 @@ TEST_F(WindowTest, LosingTheFocusReleasesKeysAndPausesWithTheFocusOption) {
   window->activateWindow();
   ProcessEvents();
   EXPECT_EQ(emu->m.FocusPaused, 0);
+}
+
+TEST_F(WindowTest, CapturedMouseDrivesTheKempstonMouse) {
+  emu->m.settings.MouseType = 2;
+  OpenWindow();
+  // Without a mouse type chosen in the options, F7 captures nothing.
+  QTest::keyClick(window.get(), Qt::Key_F7);
+  EXPECT_FALSE(window->MouseCaptured());
+  emu->m.input.MouseWanted = 1;
+  QTest::keyClick(window.get(), Qt::Key_F7);
+  ASSERT_TRUE(window->MouseCaptured());
+  const QPoint client = window->ClientArea()->pos();
+  // 10 right and 5 down from the centre: X + 10, Y - 5.
+  QMouseEvent move(QEvent::MouseMove, QPointF(client + QPoint(138, 133)), QPointF(), Qt::NoButton,
+                   Qt::NoButton, Qt::NoModifier);
+  QApplication::sendEvent(window.get(), &move);
+  EXPECT_EQ(emu->m.input.KempstonX, 10);
+  EXPECT_EQ(emu->m.input.KempstonY, 251);
+  QMouseEvent press(QEvent::MouseButtonPress, QPointF(client + QPoint(128, 128)), QPointF(),
+                    Qt::RightButton, Qt::RightButton, Qt::NoModifier);
+  QApplication::sendEvent(window.get(), &press);
+  EXPECT_EQ(emu->m.input.MouseButtons, 2);
+  QMouseEvent release(QEvent::MouseButtonRelease, QPointF(client + QPoint(128, 128)), QPointF(),
+                      Qt::RightButton, Qt::NoButton, Qt::NoModifier);
+  QApplication::sendEvent(window.get(), &release);
+  EXPECT_EQ(emu->m.input.MouseButtons, 0);
+
+  QTest::keyClick(window.get(), Qt::Key_F8);
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].caption, "MOUSEINFO");
+  EXPECT_NE(messages[0].text.find("\nkempston_mouse_x=10\nkempston_mouse_y=251"), std::string::npos)
+      << messages[0].text;
+  const QRect r = window->MouseRect();
+  EXPECT_EQ(r.size(), QSize(256, 192));
+  EXPECT_EQ(r.topLeft(), window->ClientArea()->mapToGlobal(QPoint(53, 53)));
+
+  QTest::keyClick(window.get(), Qt::Key_F7);
+  EXPECT_FALSE(window->MouseCaptured());
+  QApplication::sendEvent(window.get(), &move);
+  EXPECT_EQ(emu->m.input.KempstonX, 10);  // a free pointer moves nothing
 }
 
 // ---- messages, quitting, help, about ----
