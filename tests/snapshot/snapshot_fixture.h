@@ -1,14 +1,12 @@
 #pragma once
-// A machine set up from the shared ROM folder for snapshot tests, with helpers to reach the
-// shared snapshot files and to compare two machines.
+// A machine set up from the shared ROM folder for the snapshot tests, and the comparison of two
+// machines after a save and a load.
 #include <gtest/gtest.h>
 
-#include <cstdint>
+#include <algorithm>
 #include <filesystem>
 #include <string>
-#include <vector>
 
-#include "machine/machine_state.h"
 #include "machine/setup.h"
 #include "shell/emulator.h"
 #include "snapshot/snapshot_common.h"
@@ -19,16 +17,6 @@ namespace orvo::test {
 
 inline std::filesystem::path SnapshotFile(const std::string& name) {
   return SharedFile("testdata/media/snapshots/" + name);
-}
-
-inline const char* RomFileOf(uint8_t model) {
-  switch (model) {
-    case kModel128K: return "128k.rom";
-    case kModelPlus2: return "plus2.rom";
-    case kModelPlus2A:
-    case kModelPlus3: return "plus3.rom";
-    default: return "48k.rom";
-  }
 }
 
 struct SnapshotMachine {
@@ -44,46 +32,50 @@ struct SnapshotMachine {
   MachineState& m = emu.m;
 };
 
-// Skips the test unless every ROM file the machines need is in the shared ROM folder.
 #define ORVO_REQUIRE_ROMS()                                                    \
   do {                                                                         \
     for (const char* rom_ : {"48k.rom", "128k.rom", "plus2.rom", "plus3.rom"}) \
       ORVO_REQUIRE_FILE(::orvo::test::RomDir() / rom_);                        \
   } while (0)
 
-// Everything a snapshot can carry, compared field by field.
-inline void ExpectSameMachine(const MachineState& a, const MachineState& b, bool paging = true) {
+// Where a page-table entry points: a RAM offset, or a ROM buffer offset tagged above it.
+inline int64_t PageWhere(const MachineState& m, int page) {
+  const uint8_t* p = m.PageTable[page];
+  for (const auto* v : {&m.RamBlock, &m.RomBuffer128, &m.RomBuffer48}) {
+    if (p >= v->data() && p < v->data() + v->size()) {
+      return (v == &m.RamBlock ? 0 : (v == &m.RomBuffer128 ? 0x100000 : 0x200000)) +
+             (p - v->data());
+    }
+  }
+  return -1;
+}
+
+// Everything a snapshot carries: registers, border, memory as the CPU sees it, and on the 128K
+// family every bank and the whole paging state.
+inline void ExpectSameMachine(const MachineState& a, const MachineState& b) {
+  const CpuState& x = a.cpu;
+  const CpuState& y = b.cpu;
   EXPECT_EQ(a.MachineModel, b.MachineModel);
-  EXPECT_EQ(a.cpu.AF.w, b.cpu.AF.w);
-  EXPECT_EQ(a.cpu.BC.w, b.cpu.BC.w);
-  EXPECT_EQ(a.cpu.DE.w, b.cpu.DE.w);
-  EXPECT_EQ(a.cpu.HL.w, b.cpu.HL.w);
-  EXPECT_EQ(a.cpu.AF_.w, b.cpu.AF_.w);
-  EXPECT_EQ(a.cpu.BC_.w, b.cpu.BC_.w);
-  EXPECT_EQ(a.cpu.DE_.w, b.cpu.DE_.w);
-  EXPECT_EQ(a.cpu.HL_.w, b.cpu.HL_.w);
-  EXPECT_EQ(a.cpu.IX.w, b.cpu.IX.w);
-  EXPECT_EQ(a.cpu.IY.w, b.cpu.IY.w);
-  EXPECT_EQ(a.cpu.SP, b.cpu.SP);
-  EXPECT_EQ(a.cpu.PC, b.cpu.PC);
-  EXPECT_EQ(a.cpu.IR.b.h, b.cpu.IR.b.h);
-  EXPECT_EQ(VisibleR(a.cpu), VisibleR(b.cpu));
-  EXPECT_EQ(a.cpu.IFF1, b.cpu.IFF1);
-  EXPECT_EQ(a.cpu.IM, b.cpu.IM);
+  const uint16_t ra[] = {x.AF.w, x.BC.w, x.DE.w, x.HL.w, x.AF_.w,  x.BC_.w,     x.DE_.w, x.HL_.w,
+                         x.IX.w, x.IY.w, x.SP,   x.PC,   x.IR.b.h, VisibleR(x), x.IFF1,  x.IM};
+  const uint16_t rb[] = {y.AF.w, y.BC.w, y.DE.w, y.HL.w, y.AF_.w,  y.BC_.w,     y.DE_.w, y.HL_.w,
+                         y.IX.w, y.IY.w, y.SP,   y.PC,   y.IR.b.h, VisibleR(y), y.IFF1,  y.IM};
+  for (size_t i = 0; i < std::size(ra); ++i) EXPECT_EQ(ra[i], rb[i]) << "register " << i;
   EXPECT_EQ(a.ports.BorderColour, b.ports.BorderColour);
   for (uint32_t addr = 0x4000; addr < 0x10000; ++addr) {
-    if (a.Peek(static_cast<uint16_t>(addr)) != b.Peek(static_cast<uint16_t>(addr))) {
+    const uint16_t at = static_cast<uint16_t>(addr);
+    if (a.Peek(at) != b.Peek(at)) {
       ADD_FAILURE() << "memory differs at " << std::hex << addr;
       break;
     }
   }
-  if (paging && Is128KFamily(a.MachineModel)) {
+  if (Is128KFamily(a.MachineModel)) {
     EXPECT_EQ(a.RamBlock, b.RamBlock);
-    EXPECT_EQ(a.Last7FFD, b.Last7FFD);
-    EXPECT_EQ(a.RomNumber, b.RomNumber);
-    EXPECT_EQ(a.BankAtC000, b.BankAtC000);
+    for (int page = 0; page < 8; ++page) EXPECT_EQ(PageWhere(a, page), PageWhere(b, page)) << page;
     EXPECT_EQ(a.ScreenBank, b.ScreenBank);
     EXPECT_EQ(a.PagingLock, b.PagingLock);
+    EXPECT_EQ(a.topSlotContended, b.topSlotContended);
+    EXPECT_EQ(a.romWriteProtect, b.romWriteProtect);
   }
 }
 
