@@ -116,6 +116,10 @@ void Paste(MainWindow& w) {
   w.TypeText(data->text(), 4);
 }
 
+void Rewind(MainWindow& w) {
+  w.RewindOneStep();
+}
+
 void Mouse(MainWindow& w) {
   w.ToggleMouseCapture();
 }
@@ -217,7 +221,7 @@ const CommandRow kRows[] = {
     // Keys without a menu item
     {cmd::kInstantSave, nullptr, nullptr, "Instant Snapshot Save", "F1", InstantSave},
     {cmd::kFullSpeed, nullptr, nullptr, "Full Speed", "F2", FullSpeed},
-    {cmd::kRewind, nullptr, nullptr, "Rewind", "F6", nullptr},
+    {cmd::kRewind, nullptr, nullptr, "Rewind", "F6", Rewind},
     {cmd::kMouse, nullptr, nullptr, "Mouse", "F7", Mouse},
     {cmd::kMouseInfo, nullptr, nullptr, "Mouse Information", "F8", MouseInfo},
     {cmd::kPaste, nullptr, nullptr, "Paste", "F12", Paste},

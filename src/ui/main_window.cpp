@@ -14,6 +14,7 @@
 #include <QMouseEvent>
 #include <QResizeEvent>
 #include <QScreen>
+#include <QTimer>
 #include <QUrl>
 #include <algorithm>
 #include <span>
@@ -124,6 +125,13 @@ MainWindow::MainWindow(Emulator& emu, QtHost& host) : emu_(emu), host_(host) {
   }
 
   BuildMenus();
+  rewind_ = std::make_unique<RewindHistory>();
+  rewindTimer_ = new QTimer(this);
+  rewindTimer_->setInterval(500);
+  connect(rewindTimer_, &QTimer::timeout, this, [this] {
+    if (emu_.m.settings.Rewind) StoreRewindRecord(emu_.m, *rewind_);
+  });
+  rewindClearsSeen_ = emu_.config.RewindHistoryClears;
   host_.SetWindow(this);
   UpdateViewChecks(emu_);
   SetUpDisplay();
@@ -219,7 +227,27 @@ void MainWindow::DispatchCommand(int id) {
     return;
   }
   row->handler(*this);
+  SyncRewindTimer();
   RefreshMenuStates();
+}
+
+// ---- rewind ----
+
+void MainWindow::SyncRewindTimer() {
+  if (emu_.config.RewindHistoryClears != rewindClearsSeen_) {
+    rewindClearsSeen_ = emu_.config.RewindHistoryClears;
+    ClearRewindHistory(*rewind_);
+  }
+  if (emu_.config.RewindTimerRunning && !rewindTimer_->isActive()) rewindTimer_->start();
+  if (!emu_.config.RewindTimerRunning && rewindTimer_->isActive()) rewindTimer_->stop();
+}
+
+bool MainWindow::RewindTimerActive() const {
+  return rewindTimer_->isActive();
+}
+
+void MainWindow::RewindOneStep() {
+  orvo::RewindOneStep(emu_, *rewind_);
 }
 
 // ---- display ----

@@ -8,11 +8,14 @@
 #include <QStatusBar>
 #include <array>
 #include <map>
+#include <memory>
 #include <string>
 
+#include "shell/rewind.h"
 #include "shell/status_bar.h"
 
 class QAction;
+class QTimer;
 class QMenu;
 class QMimeData;
 
@@ -109,6 +112,14 @@ class MainWindow final : public QMainWindow {
   bool QuitProgram();
   bool Quitting() const { return quitting_; }
 
+  // ---- rewind ----
+  // Timer 3 runs while the options asked for it (500 ms); a clear they asked for empties the
+  // history. Checked after every command.
+  void SyncRewindTimer();
+  bool RewindTimerActive() const;
+  RewindHistory& Rewind() { return *rewind_; }
+  void RewindOneStep();
+
   // ---- mouse ----
   // F7: captures the pointer for the emulated mouse when one is chosen, or lets it go.
   void ToggleMouseCapture();
@@ -166,6 +177,9 @@ class MainWindow final : public QMainWindow {
   QPoint windowedPosition_;
   bool shownOnce_ = false;
   int menusOpen_ = 0;
+  std::unique_ptr<RewindHistory> rewind_;
+  QTimer* rewindTimer_ = nullptr;
+  uint32_t rewindClearsSeen_ = 0;
   QPoint pointerBeforeCapture_;
   uint32_t pausedBeforeMenu_ = 0;
 };

@@ -332,6 +332,24 @@ TEST_F(WindowTest, CapturedMouseDrivesTheKempstonMouse) {
   EXPECT_EQ(emu->m.input.KempstonX, 10);  // a free pointer moves nothing
 }
 
+TEST_F(WindowTest, RewindTimerFollowsTheOptionsAndF6GoesBack) {
+  emu->m.settings.Rewind = 1;
+  OpenWindow();
+  EXPECT_FALSE(window->RewindTimerActive());  // a configuration load does not start it
+  emu->config.RewindTimerRunning = true;      // as the options sheet's OK leaves it
+  window->SyncRewindTimer();
+  ASSERT_TRUE(window->RewindTimerActive());
+  ASSERT_TRUE(RunPassesUntil([&] { return window->Rewind().RewindCount >= 3; }, 5000));
+  const uint16_t older = window->Rewind().records[window->Rewind().RewindCount - 1].PC;
+  QTest::keyClick(window.get(), Qt::Key_F6);
+  EXPECT_EQ(emu->m.cpu.PC, older);
+  emu->config.RewindTimerRunning = false;
+  ++emu->config.RewindHistoryClears;
+  window->SyncRewindTimer();
+  EXPECT_FALSE(window->RewindTimerActive());
+  EXPECT_EQ(window->Rewind().RewindCount, 0);
+}
+
 // ---- messages, quitting, help, about ----
 
 TEST_F(WindowTest, MessageBoxShowsCaptionAndTextThenReady) {
