@@ -191,20 +191,6 @@ TEST(TzxParse, TextsAndInformationBlocks) {
   EXPECT_EQ(custom.data[74564], 0x77);
 }
 
-TEST(TzxParse, FlowControlBlocks) {
-  TapeBytes f;
-  f.TzxHeader().Jump(-2).LoopStart(3).LoopEnd().Call({5, -1}).Return().Pause(0).Stop48();
-  auto p = Tzx(f.bytes);
-  ASSERT_EQ(p->status, kTapeParseOk);
-  ASSERT_EQ(p->tape.blocks.size(), 7u);
-  EXPECT_EQ(static_cast<int16_t>(p->tape.blocks[0]->p[0]), -2);
-  EXPECT_EQ(p->tape.blocks[1]->p[0], 3u);
-  ASSERT_EQ(p->tape.blocks[3]->calls.size(), 2u);
-  EXPECT_EQ(p->tape.blocks[3]->calls[1], -1);
-  EXPECT_EQ(p->tape.blocks[5]->p[0], 0u);
-  EXPECT_EQ(p->tape.blocks[6]->id, 0x2A);
-}
-
 // Blocks the deck does not play are stepped over by their lengths, and still count in the block
 // numbering that jumps refer to.
 TEST(TzxParse, SkippedBlocksKeepTheNumbering) {

@@ -5,7 +5,6 @@
 #include <algorithm>
 
 #include "support/test_paths.h"
-#include "tape/tape_deck.h"
 #include "tape_test_support.h"
 
 namespace orvo::test {
@@ -43,15 +42,6 @@ TEST(TapePlayer, StandardHeaderBlockThenItsPause) {
   EXPECT_EQ(rig.now - rig.edges.back(), 1000u * 3500u);
   EXPECT_TRUE(TapeAtEnd(*rig.m));
   EXPECT_EQ(rig.m->tape.EarBit, 0) << "a stopped tape leaves the EAR input low";
-}
-
-TEST(TapePlayer, DataBlockHasTheShortLeader) {
-  TapeRig rig;
-  TapeBytes f;
-  f.TapBlock(RomBlock(0xFF, {0x5A}));
-  rig.Insert(f.bytes, false);
-  rig.PlayRecording();
-  EXPECT_EQ(rig.Intervals(), StandardPulses(RomBlock(0xFF, {0x5A}), 3223));
 }
 
 TEST(TapePlayer, PureToneToggles3Times1000Apart) {
@@ -386,26 +376,6 @@ TEST(TapeWobble, NeverMakesAPulseZero) {
   }
   EXPECT_GT(steps, 20000u);
   EXPECT_GT(changed, steps / 2) << "wobble changes most pulses";
-}
-
-// ---- deck operations ----
-
-TEST(TapeDeck, KindByNameAndTrapFlag) {
-  EXPECT_EQ(TapeKindOf("game.tzx"), TapeKind::Tzx);
-  EXPECT_EQ(TapeKindOf("GAME.TAP"), TapeKind::Tap);
-  EXPECT_EQ(TapeKindOf("Game.Tap"), TapeKind::None);
-  EXPECT_EQ(TapeKindOf("ap"), TapeKind::None);
-  TapeRig rig;
-  EXPECT_EQ(rig.m->TrapFlags & kTrapTape, 0u);
-  TapeBytes f;
-  f.TzxHeader().Tone(100, 1);
-  rig.Insert(f.bytes);
-  EXPECT_NE(rig.m->TrapFlags & kTrapTape, 0u);
-  StartTape(*rig.m);
-  EjectTape(*rig.m);
-  EXPECT_EQ(rig.m->TrapFlags & kTrapTape, 0u);
-  EXPECT_FALSE(rig.m->TapePlaying);
-  EXPECT_EQ(rig.m->tape.image, nullptr);
 }
 
 }  // namespace
