@@ -66,14 +66,6 @@ TEST(AppInit, ConfigFolderFollowsXdgThenHome) {
   }
 }
 
-TEST(AppInit, FolderOfPath) {
-  EXPECT_EQ(FolderOfPath("/usr/local/bin/orvo"), "/usr/local/bin");
-  EXPECT_EQ(FolderOfPath("/orvo"), "/");
-  EXPECT_EQ(FolderOfPath("orvo"), ".");
-  EXPECT_FALSE(ExecutableFolder().empty());
-  EXPECT_TRUE(std::filesystem::is_directory(ExecutableFolder()));
-}
-
 TEST(AppInit, FoldersAreBuiltAndTheConfigFolderMade) {
   test::RecordingHost host;
   Emulator emu(host);

@@ -178,13 +178,5 @@ TEST_F(StatusBarTest, InstantSaveWritesTheLastFileOpened) {
   std::filesystem::remove_all(dir);
 }
 
-TEST_F(StatusBarTest, HelpQuotationsCoverTheTwentyEntries) {
-  EXPECT_EQ(HelpQuotation(0), 160);
-  EXPECT_EQ(HelpQuotation(19), 179);
-  EXPECT_EQ(HelpQuotation(20), 160);
-  EXPECT_EQ(HelpQuotation(4000000007u), 167);
-  for (uint32_t n = 0; n < 20; ++n) EXPECT_STRNE(MessageText(HelpQuotation(n)), "") << n;
-}
-
 }  // namespace
 }  // namespace orvo
