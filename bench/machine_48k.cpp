@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_support.h"
 #include "machine/setup.h"
 #include "shell/emulator.h"
 #include "shell/frame_loop.h"
@@ -18,17 +19,7 @@ namespace {
 
 using namespace orvo;
 
-class BenchHost final : public Host {
- public:
-  void ShowMessage(CaptionId, MessageId message, std::string_view detail) override {
-    std::fprintf(stderr, "%s\n", FormatMessage(message, detail).c_str());
-    failed = true;
-  }
-  bool AskYesNo(std::string_view, std::string_view) override { return true; }
-  Clock& GetClock() override { return clock; }
-  SystemClock clock;
-  bool failed = false;
-};
+using bench::BenchHost;
 
 std::vector<uint8_t> ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -71,8 +62,7 @@ void Report(const char* what, double tstatesPerSecond, double seconds) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string shared = std::string(ORVO_SOURCE_DIR) + "/../shared";
-  if (const char* env = std::getenv("ORVO_SHARED")) shared = env;
+  const std::string shared = bench::SharedDir();
   int frames = 3000;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--help") == 0) {
@@ -84,13 +74,7 @@ int main(int argc, char** argv) {
 
   BenchHost host;
   Emulator emu(host);
-  emu.NoThrottle = true;
-  emu.folders.CurrentRomDir = emu.folders.ConfiguredRomDir = shared + "/roms/";
-  emu.m.settings.Sound = 0;
-  emu.m.MachineModel = kModel48K;
-  SetUpMachine(emu);
-  if (host.failed) return 1;
-  ResetMachine(emu, true);
+  if (!bench::SetUpBenchMachine(emu, host, kModel48K)) return 1;
 
   double seconds = 0;
   Run(emu, 150, &seconds);  // boot to the prompt

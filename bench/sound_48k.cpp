@@ -11,6 +11,7 @@
 #include <cstring>
 #include <string>
 
+#include "bench/bench_support.h"
 #include "machine/setup.h"
 #include "shell/emulator.h"
 #include "shell/frame_loop.h"
@@ -21,17 +22,7 @@ namespace {
 
 using namespace orvo;
 
-class BenchHost final : public Host {
- public:
-  void ShowMessage(CaptionId, MessageId message, std::string_view detail) override {
-    std::fprintf(stderr, "%s\n", FormatMessage(message, detail).c_str());
-    failed = true;
-  }
-  bool AskYesNo(std::string_view, std::string_view) override { return true; }
-  Clock& GetClock() override { return clock; }
-  SystemClock clock;
-  bool failed = false;
-};
+using bench::BenchHost;
 
 class DiscardSink final : public SoundFrameSink {
  public:
@@ -50,8 +41,6 @@ double Run(Emulator& emu, int frames) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string shared = std::string(ORVO_SOURCE_DIR) + "/../shared";
-  if (const char* env = std::getenv("ORVO_SHARED")) shared = env;
   int frames = 3000;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--help") == 0) {
@@ -64,13 +53,7 @@ int main(int argc, char** argv) {
   BenchHost host;
   Emulator emu(host);
   MachineState& m = emu.m;
-  emu.NoThrottle = true;
-  emu.folders.CurrentRomDir = emu.folders.ConfiguredRomDir = shared + "/roms/";
-  m.settings.Sound = 0;
-  m.MachineModel = kModel48K;
-  SetUpMachine(emu);
-  if (host.failed) return 1;
-  ResetMachine(emu, true);
+  if (!bench::SetUpBenchMachine(emu, host, kModel48K)) return 1;
   Run(emu, 150);  // boot to the prompt
 
   // A program that keeps the CPU busy and the speaker moving: OUT (0xFE) in a tight loop.

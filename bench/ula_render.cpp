@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string>
 
+#include "bench/bench_support.h"
 #include "machine/setup.h"
 #include "shell/emulator.h"
 #include "shell/frame_loop.h"
@@ -17,17 +18,7 @@ namespace {
 
 using namespace orvo;
 
-class BenchHost final : public Host {
- public:
-  void ShowMessage(CaptionId, MessageId message, std::string_view detail) override {
-    std::fprintf(stderr, "%s\n", FormatMessage(message, detail).c_str());
-    failed = true;
-  }
-  bool AskYesNo(std::string_view, std::string_view) override { return true; }
-  Clock& GetClock() override { return clock; }
-  SystemClock clock;
-  bool failed = false;
-};
+using bench::BenchHost;
 
 using BenchClock = std::chrono::steady_clock;
 
@@ -49,8 +40,6 @@ void EndFrame(MachineState& m) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string shared = std::string(ORVO_SOURCE_DIR) + "/../shared";
-  if (const char* env = std::getenv("ORVO_SHARED")) shared = env;
   int frames = 2000;
   int only = 0;  // 0: every measurement; n: the n-th alone
   for (int i = 1; i < argc; ++i) {
@@ -68,14 +57,8 @@ int main(int argc, char** argv) {
 
   BenchHost host;
   Emulator emu(host);
-  emu.NoThrottle = true;
-  emu.folders.CurrentRomDir = emu.folders.ConfiguredRomDir = shared + "/roms/";
+  if (!bench::SetUpBenchMachine(emu, host, kModel48K)) return 1;
   MachineState& m = emu.m;
-  m.settings.Sound = 0;
-  m.MachineModel = kModel48K;
-  SetUpMachine(emu);
-  if (host.failed) return 1;
-  ResetMachine(emu, true);
   uint8_t* screen = m.PageTable[2];
 
   // ---- the renderer alone ----
