@@ -5,6 +5,7 @@
 #include <QOpenGLShaderProgram>
 #include <QPainter>
 #include <QSurfaceFormat>
+#include <QTimer>
 
 namespace orvo::ui {
 
@@ -21,7 +22,25 @@ void PictureView::SetPicture(const uint32_t* pixels) {
     for (int x = 0; x < kPictureWidth; ++x) row[x] = src[x] | 0xFF000000u;
   }
   dirty_ = true;
-  Widget()->update();
+  ScheduleRepaint();
+}
+
+void PictureView::ScheduleRepaint() {
+  // At full speed frames come far faster than any screen shows them: repaint at most once per
+  // kMinRepaintMs, the last picture winning.
+  if (repaintPending_) return;
+  const qint64 since = sinceRepaint_.isValid() ? sinceRepaint_.elapsed() : kMinRepaintMs;
+  if (since >= kMinRepaintMs) {
+    sinceRepaint_.start();
+    Widget()->update();
+    return;
+  }
+  repaintPending_ = true;
+  QTimer::singleShot(static_cast<int>(kMinRepaintMs - since), Widget(), [this] {
+    repaintPending_ = false;
+    sinceRepaint_.start();
+    Widget()->update();
+  });
 }
 
 // ---- software ----

@@ -1,6 +1,7 @@
 #pragma once
 // The two ways of showing the 352 x 296 picture: DrawMode 0 paints it with QPainter
 // (nearest-neighbour), DrawMode 1 draws it as an OpenGL texture. Both scale it to their own size.
+#include <QElapsedTimer>
 #include <QImage>
 #include <QOpenGLFunctions>
 #include <QOpenGLWidget>
@@ -29,8 +30,12 @@ class PictureView {
 
  protected:
   PictureView();
+  void ScheduleRepaint();
+  static constexpr qint64 kMinRepaintMs = 10;
   QImage picture_;  // Format_RGB32
   bool dirty_ = true;
+  bool repaintPending_ = false;
+  QElapsedTimer sinceRepaint_;
 };
 
 class SoftwarePictureView final : public QWidget, public PictureView {
