@@ -147,7 +147,7 @@ void MainWindow::BuildMenus() {
     QMenu* menu = menuBar()->addMenu(QString::fromLatin1(title));
     menu->setObjectName(QString::fromLatin1(title));
     menus_[QString::fromLatin1(title)] = menu;
-    // The sound stops while a menu is open and starts again when it closes.
+    // The emulation and the sound stand still while a menu is open.
     connect(menu, &QMenu::aboutToShow, this, &MainWindow::MenuOpened);
     connect(menu, &QMenu::aboutToHide, this, &MainWindow::MenuClosed);
   }
@@ -275,7 +275,6 @@ void MainWindow::SetUpDisplay() {
     view_->Widget()->setObjectName(QStringLiteral("picture"));
     if (!last.isNull()) view_->SetPicture(reinterpret_cast<const uint32_t*>(last.constBits()));
     view_->Widget()->show();
-    viewMode_ = mode;
     viewVsync_ = vsync;
   }
   ApplyWindowGeometry();

@@ -162,7 +162,6 @@ class MainWindow final : public QMainWindow {
   QtHost& host_;
   QWidget* client_ = nullptr;
   PictureView* view_ = nullptr;
-  int viewMode_ = -1;  // DrawMode the view was made for
   int viewVsync_ = -1;
   StatusBarWidget* status_ = nullptr;
   StatusBar statusData_;
