@@ -122,13 +122,23 @@ struct ProbeBus : FlatBus {
   std::vector<uint8_t> memoryContention;
   std::vector<uint8_t> ioContention;
 
+  // Memory and internal cycles at every address meet the tables (the port patterns keep the 48K
+  // decoding): puts the contention probes of code anywhere to the test.
+  bool contendAllMemory = false;
+
   static bool Contended(uint16_t a) { return (a & 0xC000) == 0x4000; }
+  bool MemoryContended(uint16_t a) const { return contendAllMemory || Contended(a); }
+  bool dropNextProbe = false;  // the next MC is the repeat of a fetch a lone prefix undid
   void Log(const char* type, uint16_t a, int data) {
+    if (dropNextProbe && type[0] == 'M' && type[1] == 'C') {
+      dropNextProbe = false;
+      return;
+    }
     if (logging) events.push_back({FrameTState, type, a, data});
   }
   void MemoryWait(uint16_t a) {
     Log("MC", a, -1);
-    if (Contended(a) && FrameTState < memoryContention.size())
+    if (MemoryContended(a) && FrameTState < memoryContention.size())
       FrameTState += memoryContention[FrameTState];
   }
   void IoWait(const char* type, uint16_t a) {
@@ -157,7 +167,9 @@ struct ProbeBus : FlatBus {
   }
   void InternalCycles(uint16_t a, uint32_t n) {
     while (n--) {
-      IoWait("MC", a);
+      Log("MC", a, -1);
+      if (MemoryContended(a) && FrameTState < ioContention.size())
+        FrameTState += ioContention[FrameTState];
       FrameTState += 1;
     }
   }
@@ -195,15 +207,17 @@ struct ProbeBus : FlatBus {
     if (portOut) portOut(*this, port, v);
     IoEnd(port);
   }
-  // As FlatBus::Step, dropping the events of a fetch that a lone prefix undid: the repeated fetch
-  // logs them again.
+  // As FlatBus::Step. A fetch that a lone prefix undid is made again by the next call: the log
+  // keeps the first one's probe (where its wait was charged) and the second one's read.
   void Step() {
     for (;;) {
       const size_t before = events.size();
       ExecuteZ80(*this);
       if (!cpu.PrefixPending) break;
-      // The undone fetch logged MC then MR; the same fetch is made again by the next call.
-      if (logging && events.size() >= before + 2) events.resize(events.size() - 2);
+      if (logging && events.size() >= before + 2) {
+        events.pop_back();
+        dropNextProbe = true;
+      }
     }
   }
 };
