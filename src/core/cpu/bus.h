@@ -14,6 +14,12 @@
 //   uint32_t SpeechClocks[2];             advanced by InstructionTStates after every call
 //   uint32_t TrapFlags;                   bit set of the kTrap* flags below (0: no traps)
 //
+//   Optional, used when present:
+//   uint32_t NmiRequest;                  AcceptNmi clears it, or leaves it set while a lone
+//                                         DD/FD prefix waits for its instruction
+//   uint32_t FetchCount;                  counted up by FetchOpcode; the core takes back the
+//                                         fetch a lone prefix undoes, so it counts M1 cycles
+//
 //   uint8_t  FetchOpcode(uint16_t a);     bus side of an M1 cycle: contention, 4 T-states,
 //                                         RZX fetch count, ULA snow; returns the byte at a
 //   uint8_t  ReadByte(uint16_t a);        contention + 3 T-states
