@@ -1466,6 +1466,18 @@ ORVO_Z80_FLATTEN inline void ExecuteZ80(Bus& bus) {
   z80_detail::Core<Bus>(bus).Execute();
 }
 
+// Runs ExecuteZ80 steps while the bus's FrameTState is below `limit`, calling `after()` after each
+// step; `after` returns false to stop early. One call runs many instructions, so the loop, the
+// core and `after` are compiled as one piece: no call and no register save per instruction.
+template <class Bus, class After>
+ORVO_Z80_FLATTEN inline void RunZ80Until(Bus& bus, uint32_t limit, After&& after) {
+  z80_detail::Core<Bus> core(bus);
+  while (bus.FrameTState < limit) {
+    core.Execute();
+    if (!after()) break;
+  }
+}
+
 // Accepts a non-maskable interrupt whatever IFF1 and the EI shadow say: leaves HALT, pushes PC and
 // continues at 0x0066 with IFF1 clear (IFF2 keeps the state for RETN). Costs 7 T-states plus the
 // contention of the two stack writes; MEMPTR is left alone. Right after a lone DD/FD prefix the

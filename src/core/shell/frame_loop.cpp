@@ -13,10 +13,8 @@ namespace orvo {
 // One instruction, then the per-instruction hooks in their fixed order. Each hook sits behind a
 // plain flag so an idle machine pays only the tests.
 namespace {
-// Inlined into the frame loop: the call around every instruction is measurable.
-[[gnu::always_inline]] inline void StepOne(Emulator& emu) {
-  MachineState& m = emu.m;
-  ExecuteZ80(m);
+// Inlined into the core's run loop: a call around every instruction is measurable.
+[[gnu::always_inline]] inline void AfterInstruction(MachineState& m) {
   // Typed-in text: the next character goes to the ROM while it waits for a key.
   if (m.input.TypingActive && m.cpu.PC == m.KeyWaitAddress) TypingStep(m);
   if (m.NmiRequest) AcceptNmi(m);
@@ -25,7 +23,10 @@ namespace {
 }
 }  // namespace
 
-void StepInstruction(Emulator& emu) { StepOne(emu); }
+void StepInstruction(Emulator& emu) {
+  ExecuteZ80(emu.m);
+  AfterInstruction(emu.m);
+}
 
 void RunFrame(Emulator& emu) {
   MachineState& m = emu.m;
@@ -43,8 +44,10 @@ void RunFrame(Emulator& emu) {
     constexpr uint32_t kFastLoadSliceFrames = 100;
     uint32_t wraps = 0;
     while (m.TapePlaying && m.settings.Fastload) {
-      ExecuteZ80(m);
-      RunTape(m, m.InstructionTStates);
+      RunZ80Until(m, frameLength + 1, [&m] {
+        RunTape(m, m.InstructionTStates);
+        return m.TapePlaying && m.settings.Fastload;
+      });
       if (m.FrameTState > frameLength) {
         m.FrameTState -= frameLength;
         AgeTapeReadTime(m, frameLength);
@@ -54,7 +57,10 @@ void RunFrame(Emulator& emu) {
     m.video.DisplayDrawnTo = m.video.BorderDrawnTo = m.FrameTState;
   }
 
-  while (m.FrameTState < frameLength) StepOne(emu);
+  RunZ80Until(m, frameLength, [&m] {
+    AfterInstruction(m);
+    return true;
+  });
 
   // End of frame.
   m.InterruptArmed = 1;
