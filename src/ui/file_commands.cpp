@@ -73,8 +73,10 @@ QString StartFolder(const std::string& remembered) {
 
 namespace {
 
-QString AskOpenPath(MainWindow& w, const QString& title, const std::string& remembered,
-                    const QStringList& filters) {
+// The Open dialog, with the emulation paused while it is up; empty when cancelled.
+QString AskOpenPathPaused(MainWindow& w, const QString& title, const std::string& remembered,
+                          const QStringList& filters) {
+  ModalScope paused(&w);
   return QFileDialog::getOpenFileName(&w, title, StartFolder(remembered),
                                       filters.join(QStringLiteral(";;")));
 }
@@ -83,12 +85,8 @@ QString AskOpenPath(MainWindow& w, const QString& title, const std::string& reme
 
 void LoadFileCommand(MainWindow& w) {
   Emulator& emu = w.Emu();
-  QString path;
-  {
-    ModalScope paused(&w);
-    path =
-        AskOpenPath(w, QStringLiteral("Open file"), emu.folders.CurrentSnapDir, OpenFileFilters());
-  }
+  const QString path = AskOpenPathPaused(w, QStringLiteral("Open file"),
+                                         emu.folders.CurrentSnapDir, OpenFileFilters());
   if (path.isEmpty()) return;
   OpenFileCommand(emu, path.toStdString());
   ShowZipPickerIfPending(w);
@@ -96,12 +94,8 @@ void LoadFileCommand(MainWindow& w) {
 
 void LoadSnapshotCommand(MainWindow& w) {
   Emulator& emu = w.Emu();
-  QString path;
-  {
-    ModalScope paused(&w);
-    path = AskOpenPath(w, QStringLiteral("Open snapshot"), emu.folders.CurrentSnapDir,
-                       OpenSnapshotFilters());
-  }
+  const QString path = AskOpenPathPaused(w, QStringLiteral("Open snapshot"),
+                                         emu.folders.CurrentSnapDir, OpenSnapshotFilters());
   if (path.isEmpty()) return;
   OpenSnapshotCommand(emu, path.toStdString());
 }
@@ -125,12 +119,8 @@ void SaveSnapshotCommand(MainWindow& w) {
 
 void LoadTapeCommand(MainWindow& w) {
   Emulator& emu = w.Emu();
-  QString path;
-  {
-    ModalScope paused(&w);
-    path = AskOpenPath(w, QStringLiteral("Open file"), emu.folders.ConfiguredTapeDir,
-                       OpenTapeFilters());
-  }
+  const QString path = AskOpenPathPaused(w, QStringLiteral("Open file"),
+                                         emu.folders.ConfiguredTapeDir, OpenTapeFilters());
   if (path.isEmpty()) return;
   OpenTapeFile(emu, path.toStdString());
 }

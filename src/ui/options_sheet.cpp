@@ -141,6 +141,21 @@ QVBoxLayout* PageLayout(QWidget* page) {
   return layout;
 }
 
+struct FlagRow {
+  const char* label;
+  const char* name;
+  int32_t Settings::*field;
+};
+
+// A page of check boxes, one per on/off setting, top to bottom.
+QWidget* FlagPage(Emulator& emu, std::initializer_list<FlagRow> rows) {
+  auto* page = new QWidget;
+  auto* layout = PageLayout(page);
+  for (const FlagRow& row : rows) layout->addWidget(FlagCheck(emu, row.label, row.name, row.field));
+  layout->addStretch(1);
+  return page;
+}
+
 const char* const kStickItems[] = {"None",
                                    "Kempston Joystick",
                                    "Fuller Box Joystick",
@@ -519,13 +534,9 @@ QWidget* OptionsSheet::InputPage(const QStringList& controllers) {
 // ---- Debugger ----
 
 QWidget* OptionsSheet::DebuggerPage() {
-  auto* page = new QWidget;
-  auto* layout = PageLayout(page);
-  layout->addWidget(FlagCheck(emu_, "Display Basic", "basic", &Settings::Basic));
-  layout->addWidget(FlagCheck(emu_, "ROM Labels", "disRom", &Settings::DisRom));
-  layout->addWidget(FlagCheck(emu_, "System Variables", "disSave", &Settings::DisSave));
-  layout->addStretch(1);
-  return page;
+  return FlagPage(emu_, {{"Display Basic", "basic", &Settings::Basic},
+                         {"ROM Labels", "disRom", &Settings::DisRom},
+                         {"System Variables", "disSave", &Settings::DisSave}});
 }
 
 // ---- Default Folders ----
@@ -568,15 +579,11 @@ QWidget* OptionsSheet::FoldersPage() {
 // ---- Tapes ----
 
 QWidget* OptionsSheet::TapesPage() {
-  auto* page = new QWidget;
-  auto* layout = PageLayout(page);
-  layout->addWidget(FlagCheck(emu_, "Tape Traps", "tapeTraps", &Settings::TapeTraps));
-  layout->addWidget(FlagCheck(emu_, "Tape Wobble", "tapeWobble", &Settings::TapeWobble));
-  layout->addWidget(FlagCheck(emu_, "Autoload", "autoload", &Settings::Autoload));
-  layout->addWidget(FlagCheck(emu_, "Fastload", "fastload", &Settings::Fastload));
-  layout->addWidget(FlagCheck(emu_, "Invert Tape Polarity", "polarity", &Settings::Polarity));
-  layout->addStretch(1);
-  return page;
+  return FlagPage(emu_, {{"Tape Traps", "tapeTraps", &Settings::TapeTraps},
+                         {"Tape Wobble", "tapeWobble", &Settings::TapeWobble},
+                         {"Autoload", "autoload", &Settings::Autoload},
+                         {"Fastload", "fastload", &Settings::Fastload},
+                         {"Invert Tape Polarity", "polarity", &Settings::Polarity}});
 }
 
 // ---- Snapshots ----

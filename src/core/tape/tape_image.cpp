@@ -181,6 +181,21 @@ bool ReadAlphabet(Cursor& c, GeneralizedData::Alphabet& a) {
 // run records; a few files count TOTP as the total of the runs' repetitions instead, which shows
 // as a block whose fields do not add up to its length: those are read run by run until the
 // repetitions reach TOTP.
+// A count (one byte, or two with `wideCount`) and that many 16-bit words, as the pulse-sequence and
+// call-sequence blocks hold them.
+template <class T>
+bool ReadWordList(Cursor& c, bool wideCount, std::vector<T>& out) {
+  uint32_t n;
+  if (!(wideCount ? c.U16(n) : c.U8(n)) || !c.Has(2 * static_cast<size_t>(n))) return false;
+  out.resize(n);
+  for (uint32_t k = 0; k < n; ++k) {
+    uint32_t v;
+    c.U16(v);
+    out[k] = static_cast<T>(v);
+  }
+  return true;
+}
+
 bool ParseGeneralized(Cursor body, TapeBlock& b) {
   uint32_t pause, totp, npp, asp, totd, npd, asd;
   if (!body.U16(pause) || !body.U32(totp) || !body.U8(npp) || !body.U8(asp) || !body.U32(totd) ||
@@ -304,13 +319,8 @@ bool ParseTzxBlock(Cursor& c, TapeBlock& b) {
       return true;
     }
     case kBlockPulses: {
-      uint32_t n;
-      if (!c.U8(n) || !c.Has(2 * static_cast<size_t>(n))) return false;
-      b.pulses.resize(n);
-      for (uint32_t k = 0; k < n; ++k) {
-        c.U16(v);
-        b.pulses[k] = static_cast<uint16_t>(v);
-      }
+      if (!ReadWordList(c, false, b.pulses)) return false;
+      const auto n = static_cast<uint32_t>(b.pulses.size());
       b.p[0] = n;
       b.p[2] = 1;
       b.state = kTapePilot;
@@ -376,17 +386,10 @@ bool ParseTzxBlock(Cursor& c, TapeBlock& b) {
       if (!c.U16(v)) return false;
       b.p[0] = v;
       return true;
-    case kBlockCallSequence: {
-      uint32_t n;
-      if (!c.U16(n) || !c.Has(2 * static_cast<size_t>(n))) return false;
-      b.calls.resize(n);
-      for (uint32_t k = 0; k < n; ++k) {
-        c.U16(v);
-        b.calls[k] = static_cast<int16_t>(v);
-      }
-      b.p[0] = n;
+    case kBlockCallSequence:
+      if (!ReadWordList(c, true, b.calls)) return false;
+      b.p[0] = static_cast<uint32_t>(b.calls.size());
       return true;
-    }
     case kBlockSelect:  // a menu of jumps for tape browsers; played as a plain step
       return c.U16(len) && c.Skip(len);
     case kBlockStop48: return c.U32(len) && c.Skip(len);
