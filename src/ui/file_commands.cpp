@@ -85,8 +85,8 @@ QString AskOpenPathPaused(MainWindow& w, const QString& title, const std::string
 
 void LoadFileCommand(MainWindow& w) {
   Emulator& emu = w.Emu();
-  const QString path = AskOpenPathPaused(w, QStringLiteral("Open file"),
-                                         emu.folders.CurrentSnapDir, OpenFileFilters());
+  const QString path = AskOpenPathPaused(w, QStringLiteral("Open file"), emu.folders.CurrentSnapDir,
+                                         OpenFileFilters());
   if (path.isEmpty()) return;
   OpenFileCommand(emu, path.toStdString());
   ShowZipPickerIfPending(w);
