@@ -19,17 +19,9 @@ namespace {
 // The file "Default Configuration" writes (tests/data/orvo_default.ini has "@" for the program
 // folder and LF line ends).
 std::string ExpectedDefaultIni(const std::string& programFolder, bool crlf = true) {
-  const std::vector<uint8_t> bytes = test::ReadWholeFile(test::DataDir() / "orvo_default.ini");
   std::string out;
-  for (uint8_t c : bytes) {
-    if (c == '@') {
-      out += programFolder;
-    } else if (c == '\n' && crlf) {
-      out += "\r\n";
-    } else {
-      out.push_back(static_cast<char>(c));
-    }
-  }
+  for (uint8_t c : test::ReadWholeFile(test::DataDir() / "orvo_default.ini"))
+    out += c == '@' ? programFolder : (c == '\n' && crlf ? "\r\n" : std::string(1, char(c)));
   return out;
 }
 
@@ -106,7 +98,13 @@ TEST_F(ConfigFile, SaveFailureReportsAndRestoresDefaultsWithoutWriting) {
   EXPECT_EQ(emu.m.settings.Frameskip, 1);
   EXPECT_EQ(emu.m.settings.TapeTraps, 0);
   EXPECT_FALSE(std::filesystem::exists(root_ / "no such folder"));
-  EXPECT_FALSE(std::filesystem::exists(IniPath()));
+  // Without a configuration folder there is no file, and the save fails instead of landing in
+  // the root folder.
+  emu.folders.ConfigFolder.clear();
+  EXPECT_EQ(LoadConfig(emu), 1);
+  EXPECT_EQ(OptionsMessages(host), (std::vector<MessageId>{7, 7}));
+  EXPECT_EQ(emu.m.MachineModel, 1);
+  EXPECT_FALSE(std::filesystem::exists("/orvo.ini"));
 }
 
 TEST_F(ConfigFile, WriteFailingMidwayKeepsThePreviousFile) {
@@ -125,10 +123,8 @@ TEST_F(ConfigFile, WriteFailingMidwayKeepsThePreviousFile) {
   std::signal(SIGXFSZ, oldHandler);
   EXPECT_EQ(OptionsMessages(host), std::vector<MessageId>{7});
   EXPECT_EQ(ReadIni(), before);
-  int files = 0;
-  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(root_ / "config"))
-    ++files;
-  EXPECT_EQ(files, 1);
+  const std::filesystem::directory_iterator files(root_ / "config");
+  EXPECT_EQ(std::distance(files, std::filesystem::directory_iterator()), 1);  // no leftovers
 }
 
 // ---- reading back ----
@@ -179,12 +175,40 @@ TEST_F(ConfigFile, WrittenFileReadsBackEverySettingFolderAndPlacement) {
   EXPECT_EQ(ReadIni(), written);
 }
 
-TEST_F(ConfigFile, LoadAcceptsLfLineEnds) {
+TEST_F(ConfigFile, EditedValuesLoadAndTakeEffect) {
   std::string text = Base();
   Set(text, "Sound Volume=", "70");
+  Set(text, "Emulation Speed=", "1000");  // used as it stands, beyond the slider's range
+  Set(text, "DrawSize=", "4");            // full screen is not where a start begins: 100%
+  Set(text, "Keyboard Issue=", "0");
+  Set(text, "Keystick Type=", "1");
+  Set(text, "Joystick Type=", "2");
+  Set(text, "Mouse Type=", "1");
+  // A folder is everything after the first "=", or the whole line without one.
+  Set(text, "Current ROM Dir=", "/roms=old/a=b/");
+  Replace(text, "Current_Snap Dir=" + ProgramFolder() + "/snapshots/", "no equals at all");
+  Set(text, "Current Tape Dir=", "");
+  emu.menu.Check(141, true);
+  emu.menu.Check(142, true);
   WriteIni(text, /*lf=*/true);
   ASSERT_EQ(LoadConfig(emu), 0);
-  EXPECT_EQ(emu.m.settings.SoundVolume, 70);
+  const Settings& s = emu.m.settings;
+  EXPECT_EQ(s.SoundVolume, 70);
+  EXPECT_EQ(s.EmulationSpeed, 1000.0f);
+  EXPECT_EQ(s.DrawSize, 1);
+  EXPECT_TRUE(emu.menu.IsChecked(140));
+  EXPECT_FALSE(emu.menu.IsChecked(141));
+  EXPECT_FALSE(emu.menu.IsChecked(142));
+  EXPECT_GE(host.displaySetUps, 1);
+  EXPECT_EQ(emu.m.input.KeystickActive, 1);  // the keystick wins when both are chosen
+  EXPECT_EQ(emu.m.input.JoystickActive, 0);
+  EXPECT_EQ(emu.m.input.MouseWanted, 1);
+  EXPECT_EQ(emu.m.IssueMask, 0x18);  // issue 2 on the 48K
+  EXPECT_EQ(emu.m.Issue3Keyboard, 0);
+  EXPECT_EQ(emu.folders.ConfiguredRomDir, "/roms=old/a=b/");
+  EXPECT_EQ(emu.folders.CurrentRomDir, "/roms=old/a=b/");
+  EXPECT_EQ(emu.folders.CurrentSnapDir, "no equals at all");
+  EXPECT_EQ(emu.folders.CurrentTapeDir, "");
   EXPECT_EQ(emu.folders.CurrentDownloadDir, ProgramFolder() + "/downloads/");
 }
 
@@ -215,78 +239,40 @@ TEST_F(ConfigFile, SectionsInAnotherOrderLoadTheSame) {
   EXPECT_EQ(other.folders.CurrentSnapDir, "/snaps/");
 }
 
-TEST_F(ConfigFile, MissingHardwareSectionOnFirstLoadSelectsThe16K) {
+TEST_F(ConfigFile, SectionsNotReadKeepTheLastLoadOrZeroOnTheFirst) {
   std::string text = Base();
-  Remove(text, "[Hardware]");
-  WriteIni(text);
-  ASSERT_EQ(LoadConfig(emu), 0);
-  EXPECT_EQ(emu.m.MachineModel, 0);
-  EXPECT_EQ(emu.m.settings.ModelType, 0);
-  EXPECT_EQ(emu.m.FrameLength, 69888u);
-  EXPECT_EQ(emu.config.RomFileName, "48k.ROM");
-  EXPECT_EQ(emu.m.IssueMask, 0x18);  // the 16K is an issue 2 board
-}
-
-TEST_F(ConfigFile, MissingSectionKeepsTheValuesOfTheLastLoad) {
-  std::string text = Base();
+  Set(text, "Contention=", "0");
   Set(text, "Model Type=", "2");
   Set(text, "SpecDrum=", "1");
+  std::string cut = text;
+  Remove(cut, "[Hardware]");
+  Replace(cut, "[Display]\n", "[Display] \n");  // ends the load like "[End]"
+  WriteIni(cut);
+  ASSERT_EQ(LoadConfig(emu), 0);
+  EXPECT_TRUE(OptionsMessages(host).empty());
+  EXPECT_EQ(emu.m.settings.Contention, 0);  // read before the header: applied
+  // Never read: zero. Model 0 is the 16K, an issue 2 board; no colours, no folders.
+  EXPECT_EQ(emu.m.MachineModel, 0);
+  EXPECT_EQ(emu.m.FrameLength, 69888u);
+  EXPECT_EQ(emu.config.RomFileName, "48k.ROM");
+  EXPECT_EQ(emu.m.IssueMask, 0x18);
+  EXPECT_EQ(emu.m.settings.Frameskip, 0);
+  EXPECT_EQ(emu.m.settings.Freq, 0);
+  EXPECT_EQ(emu.folders.ConfiguredSnapDir, "");
+  // Read before: the values of that load, not the live changes since.
   WriteIni(text);
   ASSERT_EQ(LoadConfig(emu), 0);
-  emu.m.settings.SpecDrum = 0;  // changed live since
-  Remove(text, "[Hardware]");
-  WriteIni(text);
+  emu.m.settings.SpecDrum = 0;
+  WriteIni(cut);
   ASSERT_EQ(LoadConfig(emu), 0);
   EXPECT_EQ(emu.m.MachineModel, 2);
   EXPECT_EQ(emu.m.settings.SpecDrum, 1);
 }
 
-TEST_F(ConfigFile, KeyNamesAreNotCheckedSoSwappedLinesSwapValues) {
-  std::string text = Base();
-  Replace(text, "Tape Traps=0\nTape Wobble=0\n", "Tape Wobble=0\nTape Traps=1\n");
-  Replace(text, "Rewind Delay=10\nCPU Speed=0\n", "CPU Speed=4\nRewind Delay=7\n");
-  WriteIni(text);
-  ASSERT_EQ(LoadConfig(emu), 0);
-  EXPECT_EQ(emu.m.settings.TapeTraps, 0);
-  EXPECT_EQ(emu.m.settings.TapeWobble, 1);
-  EXPECT_EQ(emu.m.settings.RewindDelay, 4);
-  EXPECT_EQ(emu.m.settings.CpuSpeed, 7);
-}
-
-TEST_F(ConfigFile, HeaderWithTrailingBlankEndsTheLoad) {
-  std::string text = Base();
-  Set(text, "Contention=", "0");
-  Set(text, "Emulation Speed=", "300");
-  Replace(text, "[Display]\n", "[Display] \n");
-  Set(text, "Colours=", "2");
-  WriteIni(text);
-  EXPECT_EQ(LoadConfig(emu), 0);
-  EXPECT_TRUE(OptionsMessages(host).empty());
-  // Read before the header: applied.
-  EXPECT_EQ(emu.m.settings.Contention, 0);
-  EXPECT_EQ(emu.m.settings.EmulationSpeed, 300.0f);
-  EXPECT_EQ(emu.m.MachineModel, 1);
-  // The header and everything after it: never read (zero on the first load).
-  EXPECT_EQ(emu.m.settings.Colours, 0);
-  EXPECT_EQ(emu.m.settings.Frameskip, 0);
-  EXPECT_EQ(emu.m.settings.Freq, 0);
-  EXPECT_EQ(emu.m.settings.Basic, 0);
-  EXPECT_EQ(emu.folders.ConfiguredSnapDir, "");
-}
-
-TEST_F(ConfigFile, EmulationSpeedIsUsedAsItStands) {
-  for (const char* value : {"250", "2", "1000"}) {
-    std::string text = Base();
-    Set(text, "Emulation Speed=", value);
-    WriteIni(text);
-    ASSERT_EQ(LoadConfig(emu), 0) << value;
-    EXPECT_EQ(emu.m.settings.EmulationSpeed, std::stof(value));
-  }
-}
-
 TEST_F(ConfigFile, ValueLinesParseLikeStreamExtraction) {
   std::string text = Base();
   // Blanks after "=", trailing junk, a line without "=", a line without a number, a minus sign.
+  // Key names are not read: each line is the next value in its section.
   Replace(text, Block(text, "[Emulation]"),
           "[Emulation]\nLate Timing=  1xyz\nContention=abc\nEmulation Speed=-1\nExit Msg\n5\n"
           "Rewind=0=9\nRewind Delay=+8\nCPU Speed=99999999999\n \n");
@@ -303,20 +289,6 @@ TEST_F(ConfigFile, ValueLinesParseLikeStreamExtraction) {
   EXPECT_EQ(s.CpuSpeed, 2147483647);
 }
 
-TEST_F(ConfigFile, DrawSizeFourComesBackAsOne) {
-  std::string text = Base();
-  Set(text, "DrawSize=", "4");
-  emu.menu.Check(141, true);
-  emu.menu.Check(142, true);
-  WriteIni(text);
-  ASSERT_EQ(LoadConfig(emu), 0);
-  EXPECT_EQ(emu.m.settings.DrawSize, 1);
-  EXPECT_TRUE(emu.menu.IsChecked(140));
-  EXPECT_FALSE(emu.menu.IsChecked(141));
-  EXPECT_FALSE(emu.menu.IsChecked(142));
-  EXPECT_GE(host.displaySetUps, 1);
-}
-
 TEST_F(ConfigFile, CustomModelKeepsTheRomFileNameAndJoinsItToTheRomFolder) {
   std::string custom = Base();
   Set(custom, "Model Type=", "6");
@@ -331,7 +303,6 @@ TEST_F(ConfigFile, CustomModelKeepsTheRomFileNameAndJoinsItToTheRomFolder) {
   // After a 48K load the name is "48k.ROM": the Custom model finds that file in the ROM folder.
   WriteIni(Base());
   ASSERT_EQ(LoadConfig(emu), 0);
-  EXPECT_EQ(emu.config.RomFileName, "48k.ROM");
   WriteIni(custom);
   ASSERT_EQ(LoadConfig(emu), 0);
   EXPECT_EQ(emu.m.MachineModel, 6);
@@ -339,87 +310,57 @@ TEST_F(ConfigFile, CustomModelKeepsTheRomFileNameAndJoinsItToTheRomFolder) {
   EXPECT_EQ(emu.m.settings.CustomRomPath, RomFolder() + "48k.ROM");
 }
 
-TEST_F(ConfigFile, FolderKeepsEverythingAfterTheFirstEquals) {
-  std::string text = Base();
-  Set(text, "Current ROM Dir=", "/roms=old/a=b/");
-  Replace(text, "Current_Snap Dir=" + ProgramFolder() + "/snapshots/", "no equals at all");
-  Set(text, "Current Tape Dir=", "");
-  WriteIni(text);
-  ASSERT_EQ(LoadConfig(emu), 0);
-  EXPECT_EQ(emu.folders.ConfiguredRomDir, "/roms=old/a=b/");
-  EXPECT_EQ(emu.folders.CurrentRomDir, "/roms=old/a=b/");
-  EXPECT_EQ(emu.folders.CurrentSnapDir, "no equals at all");
-  EXPECT_EQ(emu.folders.CurrentTapeDir, "");
-}
+// ---- files that cannot be used ----
 
-TEST_F(ConfigFile, LoadAppliesTheInputModesAndTheIssueMask) {
-  std::string text = Base();
-  Set(text, "Keyboard Issue=", "0");
-  Set(text, "Keystick Type=", "1");
-  Set(text, "Joystick Type=", "2");
-  Set(text, "Mouse Type=", "1");
-  WriteIni(text);
-  ASSERT_EQ(LoadConfig(emu), 0);
-  EXPECT_EQ(emu.m.input.KeystickActive, 1);  // the keystick wins when both are chosen
-  EXPECT_EQ(emu.m.input.JoystickActive, 0);
-  EXPECT_EQ(emu.m.input.MouseWanted, 1);
-  EXPECT_EQ(emu.m.IssueMask, 0x18);  // issue 2 on the 48K
-  EXPECT_EQ(emu.m.Issue3Keyboard, 0);
-}
-
-// ---- failures ----
-
-TEST_F(ConfigFile, MissingFileGivesDefaultsAndANewFileSilently) {
-  emu.m.settings.Frameskip = 5;
-  EXPECT_EQ(LoadConfig(emu), 1);
-  EXPECT_TRUE(OptionsMessages(host).empty());
-  EXPECT_TRUE(host.plainMessages.empty());
-  EXPECT_EQ(emu.m.settings.Frameskip, 1);
-  EXPECT_EQ(emu.m.MachineModel, 1);
-  EXPECT_EQ(emu.folders.CurrentTapeDir, ProgramFolder() + "/tapes/");
-  EXPECT_EQ(ReadIni(), ExpectedDefaultIni(ProgramFolder()));
-}
-
-TEST_F(ConfigFile, CorruptFileIsReportedAndReplacedByDefaults) {
-  WriteIni("");
-  EXPECT_EQ(LoadConfig(emu), 1);
-  EXPECT_EQ(OptionsMessages(host), std::vector<MessageId>{6});
-  host.messages.clear();
-  host.plainMessages.clear();
-  WriteIni("garbage\n[Emulation]\n");
-  emu.m.settings.Frameskip = 5;
-  EXPECT_EQ(LoadConfig(emu), 1);
-  ASSERT_EQ(OptionsMessages(host), std::vector<MessageId>{6});
-  EXPECT_EQ(host.messages.front().text, "06 - Configuration file corrupt");
-  EXPECT_EQ(host.plainMessages, std::vector<std::string>{"Orvo Error|Creating new config file"});
-  EXPECT_EQ(emu.m.settings.Frameskip, 1);
-  EXPECT_EQ(ReadIni(), ExpectedDefaultIni(ProgramFolder()));
-}
-
-TEST_F(ConfigFile, FileEndingBeforeEndIsCorruptAndNothingReadIsApplied) {
-  std::string text = Base();
-  Set(text, "Model Type=", "3");
-  WriteIni(text.substr(0, text.find("[Sound]")));
-  EXPECT_EQ(LoadConfig(emu), 1);
-  EXPECT_EQ(OptionsMessages(host), std::vector<MessageId>{6});
-  EXPECT_EQ(emu.m.MachineModel, 1);            // defaults, not the +2 that was read
-  EXPECT_EQ(emu.LoadedSettings.ModelType, 3);  // which stays staged
-}
-
-TEST_F(ConfigFile, NoConfigurationFolderMeansNoFile) {
-  emu.folders.ConfigFolder.clear();
-  EXPECT_EQ(LoadConfig(emu), 1);
-  // Defaults, and a save that fails instead of landing anywhere else.
-  EXPECT_EQ(OptionsMessages(host), std::vector<MessageId>{7});
-  EXPECT_EQ(emu.m.MachineModel, 1);
-}
-
-TEST_F(ConfigFile, UnreadableFileIsCorrupt) {
-  std::filesystem::create_directory(IniPath());
-  EXPECT_EQ(LoadConfig(emu), 1);
-  // Reported as corrupt, then the defaults cannot be written over a folder either.
-  EXPECT_EQ(OptionsMessages(host), (std::vector<MessageId>{6, 7}));
-  EXPECT_EQ(host.plainMessages.size(), 1u);
+TEST_F(ConfigFile, UnusableFilesGiveDefaultsAndANewFile) {
+  enum Kind { kMissing, kText, kFolder };
+  const std::string cut = [&] {
+    std::string text = Base();
+    Set(text, "Model Type=", "3");
+    return text.substr(0, text.find("[Sound]"));
+  }();
+  const struct {
+    const char* what;
+    Kind kind;
+    std::string text;
+    std::vector<MessageId> messages;  // a missing file is the first start: silent
+  } cases[] = {
+      {"missing", kMissing, "", {}},
+      {"empty", kText, "", {6}},
+      {"garbage", kText, "garbage\n[Emulation]\n", {6}},
+      {"ends before [End]", kText, cut, {6}},
+      // Unreadable, and the defaults cannot be written over a folder either.
+      {"a folder", kFolder, "", {6, 7}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::filesystem::remove_all(IniPath());
+    if (c.kind == kText) WriteIni(c.text);
+    if (c.kind == kFolder) std::filesystem::create_directory(IniPath());
+    test::RecordingHost h;
+    Emulator e(h);
+    PrepareFolders(e);
+    e.m.settings.Frameskip = 5;
+    EXPECT_EQ(LoadConfig(e), 1);
+    EXPECT_EQ(OptionsMessages(h), c.messages);
+    if (!c.messages.empty()) {
+      EXPECT_EQ(h.messages.front().text, "06 - Configuration file corrupt");
+      EXPECT_EQ(h.plainMessages, std::vector<std::string>{"Orvo Error|Creating new config file"});
+    } else {
+      EXPECT_TRUE(h.plainMessages.empty());
+    }
+    // Nothing read is applied: defaults throughout, the +2 read from the cut file only staged.
+    EXPECT_EQ(e.m.settings.Frameskip, 1);
+    EXPECT_EQ(e.m.MachineModel, 1);
+    EXPECT_EQ(e.folders.CurrentTapeDir, ProgramFolder() + "/tapes/");
+    if (c.text == cut) {
+      EXPECT_EQ(e.LoadedSettings.ModelType, 3);
+    }
+    if (c.kind != kFolder) {
+      EXPECT_EQ(ReadIni(), ExpectedDefaultIni(ProgramFolder()));
+    }
+  }
+  std::filesystem::remove_all(IniPath());
 }
 
 }  // namespace
