@@ -16,26 +16,17 @@
 namespace orvo {
 namespace {
 
-// Sets an environment variable for one test and puts the old value back.
+// Sets an environment variable (or unsets it, for null) for one test and puts the old one back.
 class ScopedEnv {
  public:
   ScopedEnv(const char* name, const char* value) : name_(name) {
     if (const char* old = std::getenv(name)) old_ = old;
-    if (value != nullptr) {
-      setenv(name, value, 1);
-    } else {
-      unsetenv(name);
-    }
+    Put(value);
   }
-  ~ScopedEnv() {
-    if (old_) {
-      setenv(name_, old_->c_str(), 1);
-    } else {
-      unsetenv(name_);
-    }
-  }
+  ~ScopedEnv() { Put(old_ ? old_->c_str() : nullptr); }
 
  private:
+  void Put(const char* value) { value ? setenv(name_, value, 1) : unsetenv(name_); }
   const char* name_;
   std::optional<std::string> old_;
 };
@@ -108,43 +99,30 @@ TEST(AppInit, CommandLineIsOnePathWithoutQuotes) {
   EXPECT_EQ(RemoveQuotes("\"a\"b\""), "ab");
 }
 
-TEST(AppInit, StartUpResetsTheRunStateAndBootsTheModel) {
-  ORVO_REQUIRE_FILE(test::RomDir() / "48k.rom");
-  test::RecordingHost host;
-  Emulator emu(host);
-  const auto config = FreshTempDir("orvo-init");
-  ASSERT_TRUE(SetUpFolders(emu, "/opt/orvo", config.string()));
-  emu.folders.CurrentRomDir = test::RomDir().string() + "/";
-  emu.m.Paused = 1;
-  emu.m.FullSpeed = 1;
-  emu.m.FramesThisSecond = 7;
-  emu.m.FrameSkipCountdown = 5;
-  emu.m.input.KeyRows[3] = 0xF0;
-  InitApplication(emu, false);
-  EXPECT_EQ(emu.m.Paused, 0u);
-  EXPECT_EQ(emu.m.FullSpeed, 0u);
-  EXPECT_EQ(emu.m.FramesThisSecond, 0u);
-  EXPECT_EQ(emu.m.FrameSkipCountdown, 1u);
-  EXPECT_EQ(emu.m.input.KeyRows[3], 0xFF);
-  EXPECT_TRUE(host.messages.empty());
-  // The 48K ROM is in place: its first instruction is DI.
-  EXPECT_EQ(emu.m.Peek(0), 0xF3);
-  EXPECT_EQ(emu.m.cpu.PC, 0);
-  std::filesystem::remove_all(config);
-}
-
-TEST(AppInit, FirstStartWritesADefaultConfiguration) {
+TEST(AppInit, FirstStartResetsTheRunStateWritesDefaultsAndBootsThe48K) {
   ORVO_REQUIRE_FILE(test::RomDir() / "48k.rom");
   test::RecordingHost host;
   Emulator emu(host);
   const auto config = FreshTempDir("orvo-first");
   ASSERT_TRUE(SetUpFolders(emu, test::RomDir().parent_path().string(), config.string()));
+  emu.m.Paused = 1;
+  emu.m.FullSpeed = 1;
+  emu.m.FramesThisSecond = 7;
+  emu.m.FrameSkipCountdown = 5;
+  emu.m.input.KeyRows[3] = 0xF0;
   InitApplication(emu);
+  EXPECT_EQ(emu.m.Paused, 0u);
+  EXPECT_EQ(emu.m.FullSpeed, 0u);
+  EXPECT_EQ(emu.m.FramesThisSecond, 0u);
+  EXPECT_EQ(emu.m.FrameSkipCountdown, 1u);
+  EXPECT_EQ(emu.m.input.KeyRows[3], 0xFF);
   // No file yet: the defaults are taken silently and written out.
   EXPECT_TRUE(host.messages.empty());
   EXPECT_TRUE(std::filesystem::exists(config / "orvo.ini"));
   EXPECT_EQ(emu.m.MachineModel, 1);
+  // The 48K ROM is in place: its first instruction is DI.
   EXPECT_EQ(emu.m.Peek(0), 0xF3);
+  EXPECT_EQ(emu.m.cpu.PC, 0);
   std::filesystem::remove_all(config);
 }
 

@@ -2,6 +2,8 @@
 // pending copy, and what OK and Cancel do to the live machine.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "machine/model.h"
 #include "shell/config.h"
 #include "shell/config_test_support.h"
@@ -26,7 +28,7 @@ class ConfigOptions : public test::ConfigFixture {
   }
 };
 
-TEST_F(ConfigOptions, CustomRomFileChoosesTheCustomModel) {
+TEST_F(ConfigOptions, HardwarePageRules) {
   BeginOptions(emu);
   OptionsChooseCustomRom(emu, "/some/where/my.rom");
   EXPECT_EQ(emu.PendingSettings.ModelType, kModelCustom);
@@ -35,6 +37,20 @@ TEST_F(ConfigOptions, CustomRomFileChoosesTheCustomModel) {
   EXPECT_EQ(emu.config.PendingRomFileName, "my.rom");
   EXPECT_TRUE(emu.config.HardwareChanged);
   EXPECT_EQ(emu.config.RomFileName, "48k.ROM");  // nothing live until OK
+
+  // Every hardware choice but the CMOS Z80 resets the machine on OK.
+  const std::function<void()> choices[] = {
+      [&] { OptionsSetPeripheral(emu, &Settings::USpeech, true); },
+      [&] { OptionsSetLateTiming(emu, true); }, [&] { OptionsSetContention(emu, false); },
+      [&] { OptionsSetMultiface(emu, true); }};
+  for (const auto& choose : choices) {
+    BeginOptions(emu);
+    OptionsSetPeripheral(emu, &Settings::Z80IsCmos, true);
+    EXPECT_EQ(emu.PendingSettings.Z80IsCmos, 1);
+    EXPECT_FALSE(emu.config.HardwareChanged);
+    choose();
+    EXPECT_TRUE(emu.config.HardwareChanged);
+  }
 }
 
 TEST_F(ConfigOptions, AddOnsFollowTheLiveModel) {
@@ -58,21 +74,6 @@ TEST_F(ConfigOptions, AddOnsFollowTheLiveModel) {
   EXPECT_FALSE(OptionsKeyboardIssueEnabled(emu));
   OptionsSetInterface1(emu, true);
   EXPECT_EQ(emu.PendingSettings.Interface1, 1);
-}
-
-TEST_F(ConfigOptions, OnlyZ80CmosIsNotAHardwareChange) {
-  BeginOptions(emu);
-  OptionsSetPeripheral(emu, &Settings::Z80IsCmos, true);
-  EXPECT_EQ(emu.PendingSettings.Z80IsCmos, 1);
-  EXPECT_FALSE(emu.config.HardwareChanged);
-  OptionsSetPeripheral(emu, &Settings::USpeech, true);
-  EXPECT_TRUE(emu.config.HardwareChanged);
-  BeginOptions(emu);
-  OptionsSetLateTiming(emu, true);
-  EXPECT_TRUE(emu.config.HardwareChanged);
-  BeginOptions(emu);
-  OptionsSetContention(emu, false);
-  EXPECT_TRUE(emu.config.HardwareChanged);
 }
 
 TEST_F(ConfigOptions, FolderRows) {
@@ -104,10 +105,14 @@ TEST_F(ConfigOptions, OkWithoutAHardwareChangeKeepsTheMachineRunning) {
   emu.m.RamBlock[0x8000] = 0x5A;
   emu.m.cpu.PC = 0x1234;
   emu.m.FocusPaused = 1;
+  emu.m.input.KeyRows[3] = 0xFE;
+  emu.m.input.CapsLatched = 1;
   BeginOptions(emu);
   emu.PendingSettings.Frameskip = 4;
   emu.PendingSettings.Rewind = 1;
   emu.PendingSettings.MouseType = 2;
+  emu.PendingSettings.Colours = 2;  // "Green Screen"
+  emu.PendingSettings.RecreatedSpectrum = 1;
   OptionsSetPeripheral(emu, &Settings::Z80IsCmos, true);
   const int displaySetUps = host.displaySetUps;
   OptionsOk(emu);
@@ -120,6 +125,11 @@ TEST_F(ConfigOptions, OkWithoutAHardwareChangeKeepsTheMachineRunning) {
   EXPECT_EQ(emu.config.RewindHistoryClears, 1u);
   EXPECT_EQ(emu.m.input.MouseWanted, 1);
   EXPECT_GT(host.displaySetUps, displaySetUps);
+  EXPECT_EQ(emu.m.video.ColourTable[15], 0x00FF00u);
+  EXPECT_EQ(emu.m.video.ColourTable[7], 0x00B500u);
+  // The recreated keyboard starts with every key up.
+  EXPECT_EQ(emu.m.input.KeyRows[3], 0xFF);
+  EXPECT_EQ(emu.m.input.CapsLatched, 0);
 
   BeginOptions(emu);
   emu.PendingSettings.Rewind = 0;
@@ -128,46 +138,31 @@ TEST_F(ConfigOptions, OkWithoutAHardwareChangeKeepsTheMachineRunning) {
   EXPECT_EQ(emu.config.RewindHistoryClears, 1u);
 }
 
-TEST_F(ConfigOptions, OkTurnsCrcByteTwoInto255OnThePlus3Only) {
+TEST_F(ConfigOptions, OkFollowsTheModelAndAddOns) {
+  // CRC byte 2 becomes 255 on the +3 only; Interface 1 brings the Microdrives item.
   BeginOptions(emu);
   emu.PendingSettings.CrcByte = 2;
-  OptionsOk(emu);
-  EXPECT_EQ(emu.m.settings.CrcByte, 2);
-  BeginOptions(emu);
-  OptionsChooseModel(emu, kModelPlus3);
-  OptionsOk(emu);
-  EXPECT_EQ(emu.m.settings.CrcByte, 255);
-  SaveConfig(emu);
-  EXPECT_NE(ReadIni().find("CRC byte=255\r\n"), std::string::npos);
-}
-
-TEST_F(ConfigOptions, OkFollowsInterface1WithTheMicrodrivesItem) {
-  BeginOptions(emu);
   OptionsSetInterface1(emu, true);
   OptionsOk(emu);
+  EXPECT_EQ(emu.m.settings.CrcByte, 2);
   EXPECT_TRUE(emu.menu.IsEnabled(108));
   BeginOptions(emu);
+  OptionsChooseModel(emu, kModelPlus3);
   OptionsSetInterface1(emu, false);
   OptionsOk(emu);
+  EXPECT_EQ(emu.m.settings.CrcByte, 255);
   EXPECT_FALSE(emu.menu.IsEnabled(108));
-}
+  SaveConfig(emu);
+  EXPECT_NE(ReadIni().find("CRC byte=255\r\n"), std::string::npos);
 
-TEST_F(ConfigOptions, CaptureTakesTheModelASnapshotSwitchedTo) {
+  // A snapshot switched the model under settings that still name the old one: OK without
+  // touching the model keeps the machine's model.
   SwitchModel(kModelPlus2A);
-  emu.m.settings.ModelType = kModel48K;  // the settings still name the old model
+  emu.m.settings.ModelType = kModel48K;
   BeginOptions(emu);
   EXPECT_EQ(emu.PendingSettings.ModelType, kModelPlus2A);
-  // OK without touching the model must not switch the machine's model under it.
   OptionsOk(emu);
   EXPECT_EQ(emu.m.MachineModel, kModelPlus2A);
-}
-
-TEST_F(ConfigOptions, PlacementsAreStoredAndSaved) {
-  SetWindowPlacement(emu, Placement::Debugger, {-120, 45});
-  EXPECT_EQ(GetWindowPlacement(emu, Placement::Debugger), (WindowPosition{-120, 45}));
-  SaveConfig(emu);
-  const std::string ini = ReadIni();
-  EXPECT_NE(ini.find("Debugger=-120\r\nDebugger=45\r\n"), std::string::npos);
 }
 
 // ---- what OK sets going in other subsystems ----
@@ -175,10 +170,7 @@ TEST_F(ConfigOptions, PlacementsAreStoredAndSaved) {
 // A sound device that only notes what it is asked.
 class NotingDevice final : public AudioDevice {
  public:
-  bool Open() override {
-    ++opens;
-    return true;
-  }
+  bool Open() override { return ++opens, true; }
   uint32_t MaxSampleRate() override { return 48000; }
   bool Supports16Bit() override { return true; }
   bool CreateRing(const WaveFormat& format, uint32_t) override {
@@ -227,19 +219,6 @@ TEST_F(ConfigOptions, OkReopensTheSoundOutputWithTheNewFormat) {
   EXPECT_EQ(soundHost.device.opens, 2);
   EXPECT_EQ(soundHost.device.ringRate, 22050u);
   EXPECT_EQ(soundHost.device.ringBits, 8);
-}
-
-TEST_F(ConfigOptions, PaletteAndRecreatedKeyboardFollowTheSettings) {
-  emu.m.input.KeyRows[3] = 0xFE;
-  emu.m.input.CapsLatched = 1;
-  BeginOptions(emu);
-  emu.PendingSettings.Colours = 2;  // "Green Screen"
-  emu.PendingSettings.RecreatedSpectrum = 1;
-  OptionsOk(emu);
-  EXPECT_EQ(emu.m.video.ColourTable[15], 0x00FF00u);
-  EXPECT_EQ(emu.m.video.ColourTable[7], 0x00B500u);
-  EXPECT_EQ(emu.m.input.KeyRows[3], 0xFF);
-  EXPECT_EQ(emu.m.input.CapsLatched, 0);
 }
 
 }  // namespace

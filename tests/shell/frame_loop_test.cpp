@@ -1,8 +1,9 @@
+#include "shell/frame_loop.h"
+
 #include <gtest/gtest.h>
 
 #include "machine/setup.h"
 #include "shell/emulator.h"
-#include "shell/frame_loop.h"
 #include "support/recording_host.h"
 #include "support/test_paths.h"
 
