@@ -3,9 +3,6 @@
 #include <QAction>
 #include <QClipboard>
 #include <QDialog>
-#include <QDir>
-#include <QDropEvent>
-#include <QFile>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
@@ -31,92 +28,46 @@
 namespace orvo::ui::test {
 namespace {
 
-// ---- geometry ----
+// ---- sizes and menus ----
 
-class WindowSizeTest : public WindowTest, public ::testing::WithParamInterface<int> {};
-
-TEST_P(WindowSizeTest, ClientAreaAndPictureFollowDrawSize) {
-  const int size = GetParam();
-  emu->m.settings.DrawSize = size;
+TEST_F(WindowTest, ViewSizesAndFullScreenKeepOneCheckMark) {
   OpenWindow();
-  const QSize client(352 * size + 10, 296 * size + 10);
-  EXPECT_EQ(window->ClientArea()->size(), client);
-  EXPECT_EQ(window->View()->Widget()->geometry(), QRect(5, 5, 352 * size, 296 * size));
-  // The window is exactly menu bar + client area + status bar tall.
-  EXPECT_EQ(window->width(), client.width());
-  EXPECT_EQ(window->height(),
-            window->menuBar()->height() + client.height() + window->Status()->height());
-  EXPECT_EQ(window->ClientArea()->y(), window->menuBar()->height());
-  EXPECT_TRUE(window->Status()->isVisible());
   EXPECT_EQ(window->windowTitle(), QStringLiteral("Orvo v0.1"));
-}
-
-INSTANTIATE_TEST_SUITE_P(Sizes, WindowSizeTest, ::testing::Values(1, 2, 3));
-
-// ---- menus ----
-
-TEST_F(WindowTest, MenuBarHasTheMenusInOrder) {
-  OpenWindow();
-  QStringList titles;
-  for (QAction* a : window->menuBar()->actions()) titles << a->text();
-  EXPECT_EQ(titles,
-            QStringList({"File", "Emulation", "Tape", "View", "Tools", "RZX", "Debug", "Help"}));
-  ASSERT_NE(window->Action(cmd::kGenerateNmi), nullptr);
-  EXPECT_EQ(window->Action(cmd::kGenerateNmi)->shortcut(), QKeySequence(Qt::Key_F3));
-  EXPECT_EQ(window->Action(cmd::kFullscreen)->shortcut(), QKeySequence(Qt::Key_F4));
-  EXPECT_EQ(window->Action(cmd::kRzxGoToBookmark)->shortcut(),
-            QKeySequence(Qt::CTRL | Qt::Key_Delete));
-  // A disk drive's two commands sit in a submenu.
-  QMenu* file = window->Menu("File");
-  ASSERT_NE(file, nullptr);
-  bool foundInsertDisk = false;
-  for (QAction* a : file->actions()) {
-    if (a->menu() != nullptr && a->text() == "Insert Disk") {
-      foundInsertDisk = true;
-      ASSERT_EQ(a->menu()->actions().size(), 2);
-      EXPECT_EQ(a->menu()->actions()[0]->text(), "Drive A:");
-    }
-  }
-  EXPECT_TRUE(foundInsertDisk);
-}
-
-TEST_F(WindowTest, ViewSizesDispatchAndKeepOneCheckMark) {
-  OpenWindow();
   EXPECT_TRUE(window->Action(cmd::kView100)->isChecked());
   window->Action(cmd::kView200)->trigger();
   EXPECT_EQ(emu->m.settings.DrawSize, 2);
   EXPECT_EQ(window->ClientArea()->size(), QSize(714, 602));
   EXPECT_EQ(window->View()->Widget()->geometry(), QRect(5, 5, 704, 592));
+  // The window is exactly menu bar + client area + status bar tall.
+  EXPECT_EQ(window->width(), 714);
+  EXPECT_EQ(window->height(), window->menuBar()->height() + 602 + window->Status()->height());
   EXPECT_FALSE(window->Action(cmd::kView100)->isChecked());
   EXPECT_TRUE(window->Action(cmd::kView200)->isChecked());
   window->Action(cmd::kView300)->trigger();
   EXPECT_EQ(emu->m.settings.DrawSize, 3);
-  EXPECT_FALSE(window->Action(cmd::kView200)->isChecked());
-  EXPECT_TRUE(window->Action(cmd::kView300)->isChecked());
-  window->DispatchCommand(cmd::kView100);
-  EXPECT_EQ(window->ClientArea()->size(), QSize(362, 306));
-  EXPECT_TRUE(window->Action(cmd::kView100)->isChecked());
-  EXPECT_FALSE(window->Action(cmd::kView300)->isChecked());
-}
 
-TEST_F(WindowTest, FullScreenTogglesWithF4AndComesBackToTheSameSize) {
-  emu->m.settings.DrawSize = 3;
-  OpenWindow();
   QTest::keyClick(window.get(), Qt::Key_F4);
   EXPECT_EQ(emu->m.settings.DrawSize, 4);
   EXPECT_TRUE(window->menuBar()->isHidden());
   ProcessEvents();
   EXPECT_EQ(window->View()->Widget()->geometry(), window->ClientArea()->rect());
-  // F4 still works with the menu bar gone.
+  // F4 still works with the menu bar gone, and comes back to the same size.
   QTest::keyClick(window.get(), Qt::Key_F4);
   ProcessEvents();
   EXPECT_EQ(emu->m.settings.DrawSize, 3);
   EXPECT_FALSE(window->menuBar()->isHidden());
-  EXPECT_EQ(window->ClientArea()->size(), QSize(352 * 3 + 10, 296 * 3 + 10));
-  // The check mark follows the size that came back, not the 200% item.
+  EXPECT_EQ(window->ClientArea()->size(), QSize(1066, 898));
   EXPECT_TRUE(window->Action(cmd::kView300)->isChecked());
   EXPECT_FALSE(window->Action(cmd::kView200)->isChecked());
   EXPECT_FALSE(window->Action(cmd::kFullscreen)->isChecked());
+
+  window->DispatchCommand(cmd::kView100);
+  EXPECT_EQ(window->ClientArea()->size(), QSize(362, 306));
+  EXPECT_TRUE(window->Action(cmd::kView100)->isChecked());
+  EXPECT_FALSE(window->Action(cmd::kView300)->isChecked());
+  // Interface 1 is off in the default settings: its command is greyed by the core's states.
+  EXPECT_FALSE(window->Action(cmd::kMicrodrives)->isEnabled());
+  EXPECT_TRUE(window->Action(cmd::kHardReset)->isEnabled());
 }
 
 TEST_F(WindowTest, AnOpenMenuHoldsTheEmulation) {
@@ -142,18 +93,9 @@ TEST_F(WindowTest, AnOpenMenuHoldsTheEmulation) {
   EXPECT_EQ(emu->m.Paused, 1u);
 }
 
-TEST_F(WindowTest, CommandsOfAbsentSubsystemsAreGreyed) {
-  OpenWindow();
-  EXPECT_TRUE(window->Action(cmd::kQuit)->isEnabled());
-  EXPECT_TRUE(window->Action(cmd::kHardReset)->isEnabled());
-  // Interface 1 is off in the default settings: its command is greyed by the core's states.
-  EXPECT_FALSE(window->Action(cmd::kMicrodrives)->isEnabled());
-  window->DispatchCommand(cmd::kMicrodrives);  // does nothing, and does not crash
-}
-
 // ---- keys ----
 
-TEST_F(WindowTest, EscPausesAndResumes) {
+TEST_F(WindowTest, EscPausesF2RunsAtFullSpeedF3RaisesTheNmi) {
   OpenWindow();
   ASSERT_EQ(emu->m.Paused, 0u);
   QTest::keyClick(window.get(), Qt::Key_Escape);
@@ -165,10 +107,6 @@ TEST_F(WindowTest, EscPausesAndResumes) {
   EXPECT_EQ(emu->m.Paused, 0u);
   window->RunPass();
   EXPECT_EQ(emu->m.FrameCount, frames + 1);
-}
-
-TEST_F(WindowTest, F2TogglesFullSpeedAndF3RaisesTheNmi) {
-  OpenWindow();
   QTest::keyClick(window.get(), Qt::Key_F2);
   EXPECT_EQ(emu->m.FullSpeed, 1u);
   QTest::keyClick(window.get(), Qt::Key_F2);
@@ -180,45 +118,36 @@ TEST_F(WindowTest, F2TogglesFullSpeedAndF3RaisesTheNmi) {
 TEST_F(WindowTest, KeysReachTheKeyboardMatrix) {
   OpenWindow();
   auto& rows = emu->m.input.KeyRows;
-  // Shift with 2 is CAPS SHIFT + 2 (CAPS LOCK), not the @ sign.
-  QTest::keyPress(window.get(), Qt::Key_Shift);
-  QTest::keyPress(window.get(), Qt::Key_2, Qt::ShiftModifier);
-  EXPECT_EQ(rows[0] & 0x01, 0);  // CAPS SHIFT
-  EXPECT_EQ(rows[3] & 0x02, 0);  // 2
-  EXPECT_EQ(rows[7], 0xFF);      // no SYMBOL SHIFT
-  QTest::keyRelease(window.get(), Qt::Key_2, Qt::ShiftModifier);
-  QTest::keyRelease(window.get(), Qt::Key_Shift, Qt::ShiftModifier);
-  for (int i = 0; i < 8; ++i) EXPECT_EQ(rows[static_cast<size_t>(i)], 0xFF) << i;
-
-  // ; is SYMBOL SHIFT + O; the key up lets both go.
-  QTest::keyPress(window.get(), Qt::Key_Semicolon, Qt::NoModifier);
-  EXPECT_EQ(rows[7] & 0x02, 0);
-  EXPECT_EQ(rows[5] & 0x02, 0);
-  QTest::keyRelease(window.get(), Qt::Key_Semicolon, Qt::NoModifier);
-  EXPECT_EQ(rows[7], 0xFF);
-  EXPECT_EQ(rows[5], 0xFF);
-
-  // Shift with the ' @ key gives SYMBOL SHIFT + 2.
-  QTest::keyPress(window.get(), Qt::Key_Shift);
-  QTest::keyPress(window.get(), Qt::Key_At, Qt::ShiftModifier);
-  EXPECT_EQ(rows[7] & 0x02, 0);
-  EXPECT_EQ(rows[3] & 0x02, 0);
-  EXPECT_EQ(rows[0] & 0x01, 0x01);  // CAPS SHIFT let go for the symbol
-  QTest::keyRelease(window.get(), Qt::Key_At, Qt::ShiftModifier);
-  QTest::keyRelease(window.get(), Qt::Key_Shift, Qt::ShiftModifier);
-
-  // Letters, Enter and the cursor keys.
-  QTest::keyPress(window.get(), Qt::Key_H);
-  QTest::keyPress(window.get(), Qt::Key_Return);
-  EXPECT_EQ(rows[6] & 0x11, 0);  // H and ENTER
-  QTest::keyRelease(window.get(), Qt::Key_H);
-  EXPECT_EQ(rows[6] & 0x11, 0x10);
-  QTest::keyRelease(window.get(), Qt::Key_Return);
-  QTest::keyPress(window.get(), Qt::Key_Left);
-  EXPECT_EQ(rows[0] & 0x01, 0);
-  EXPECT_EQ(rows[3] & 0x10, 0);  // 5
-  QTest::keyRelease(window.get(), Qt::Key_Left);
-  for (int i = 0; i < 8; ++i) EXPECT_EQ(rows[static_cast<size_t>(i)], 0xFF) << i;
+  struct Bits {
+    int row;
+    uint8_t mask;
+  };
+  const struct {
+    const char* what;
+    std::vector<Qt::Key> keys;  // pressed in order, with Shift held while Shift is down
+    std::vector<Bits> down, up;
+  } cases[] = {
+      // CAPS SHIFT + 2 (CAPS LOCK), not the @ sign.
+      {"Shift 2", {Qt::Key_Shift, Qt::Key_2}, {{0, 0x01}, {3, 0x02}}, {{7, 0xFF}}},
+      {"; is SYMBOL SHIFT + O", {Qt::Key_Semicolon}, {{7, 0x02}, {5, 0x02}}, {}},
+      // SYMBOL SHIFT + 2, with CAPS SHIFT let go for the symbol.
+      {"Shift @", {Qt::Key_Shift, Qt::Key_At}, {{7, 0x02}, {3, 0x02}}, {{0, 0x01}}},
+      {"H and Enter", {Qt::Key_H, Qt::Key_Return}, {{6, 0x11}}, {}},
+      {"cursor left is CAPS SHIFT + 5", {Qt::Key_Left}, {{0, 0x01}, {3, 0x10}}, {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Qt::KeyboardModifiers mods = Qt::NoModifier;
+    for (Qt::Key key : c.keys) {
+      QTest::keyPress(window.get(), key, mods);
+      if (key == Qt::Key_Shift) mods = Qt::ShiftModifier;
+    }
+    for (const Bits& b : c.down) EXPECT_EQ(rows[b.row] & b.mask, 0) << b.row;
+    for (const Bits& b : c.up) EXPECT_EQ(rows[b.row] & b.mask, b.mask) << b.row;
+    for (auto key = c.keys.rbegin(); key != c.keys.rend(); ++key)
+      QTest::keyRelease(window.get(), *key, mods);
+    for (int i = 0; i < 8; ++i) EXPECT_EQ(rows[static_cast<size_t>(i)], 0xFF) << i;
+  }
 }
 
 TEST_F(WindowTest, RecreatedKeyboardSpeaksInCharacters) {
@@ -325,44 +254,66 @@ TEST_F(WindowTest, RewindTimerFollowsTheOptionsAndF6GoesBack) {
   EXPECT_EQ(window->Rewind().RewindCount, 0);
 }
 
-// ---- messages, quitting, help, about ----
+// ---- dialogs and quitting ----
 
-TEST_F(WindowTest, MessageBoxShowsCaptionAndTextThenReady) {
+TEST_F(WindowTest, DialogsAreModalWithTheEmulationPaused) {
   OpenWindow();
-  host.messageSink = nullptr;
-  QString title, text;
-  uint32_t pausedInside = 0;
-  QTimer::singleShot(0, [&] {
-    QWidget* modal = QApplication::activeModalWidget();
-    ASSERT_NE(modal, nullptr);
-    title = modal->windowTitle();
-    if (auto* label = modal->findChild<QLabel*>("messageText")) text = label->text();
-    pausedInside = emu->m.Paused;
-    static_cast<QDialog*>(modal)->accept();
-  });
-  emu->ShowMessage(CaptionId::File, 8);
-  EXPECT_EQ(title, QStringLiteral("Orvo File"));
-  EXPECT_EQ(text, QString::fromStdString(FormatMessage(8)));
-  EXPECT_EQ(pausedInside, 1u);
-  EXPECT_EQ(emu->m.Paused, 0u);
+  // Help shows one of the twenty quotations.
+  std::set<std::string> quotations;
+  for (int id = 160; id < 180; ++id) quotations.insert(MessageText(static_cast<MessageId>(id)));
+  for (int i = 0; i < 3; ++i) window->DispatchCommand(cmd::kHelp);
+  ASSERT_EQ(messages.size(), 3u);
+  for (const auto& m : messages) {
+    EXPECT_EQ(m.caption, "Help");
+    EXPECT_TRUE(quotations.count(m.text)) << m.text;
+  }
+
+  host.messageSink = nullptr;  // real message boxes from here
+  struct Seen {
+    QString title, text;
+    uint32_t paused = 0;
+  };
+  // Runs `open`, noting the modal dialog it shows; `close` reads its text and closes it.
+  const auto withModal = [&](const std::function<void()>& open,
+                             const std::function<QString(QDialog*)>& close) {
+    Seen seen;
+    QTimer::singleShot(0, [&] {
+      auto* modal = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+      ASSERT_NE(modal, nullptr);
+      seen.title = modal->windowTitle();
+      seen.paused = emu->m.Paused;
+      seen.text = close(modal);
+    });
+    open();
+    EXPECT_EQ(emu->m.Paused, 0u) << seen.title.toStdString();
+    return seen;
+  };
+
+  Seen box = withModal([&] { emu->ShowMessage(CaptionId::File, 8); },
+                       [](QDialog* d) {
+                         const QString text = d->findChild<QLabel*>("messageText")->text();
+                         d->accept();
+                         return text;
+                       });
+  EXPECT_EQ(box.title, QStringLiteral("Orvo File"));
+  EXPECT_EQ(box.text, QString::fromStdString(FormatMessage(8)));
+  EXPECT_EQ(box.paused, 1u);
   EXPECT_EQ(window->Status()->Part(0)->text(), QStringLiteral(" Ready          "));
-}
 
-TEST_F(WindowTest, OptionsOpenModallyWithTheEmulationPaused) {
-  OpenWindow();
-  QString title;
-  uint32_t pausedInside = 0;
-  QTimer::singleShot(0, [&] {
-    QWidget* modal = QApplication::activeModalWidget();
-    ASSERT_NE(modal, nullptr);
-    title = modal->windowTitle();
-    pausedInside = emu->m.Paused;
-    static_cast<QDialog*>(modal)->reject();
-  });
-  window->DispatchCommand(cmd::kOptions);
-  EXPECT_EQ(title, QStringLiteral("Orvo Options"));
-  EXPECT_EQ(pausedInside, 1u);
-  EXPECT_EQ(emu->m.Paused, 0u);
+  Seen options = withModal([&] { window->DispatchCommand(cmd::kOptions); },
+                           [](QDialog* d) { return d->reject(), QString(); });
+  EXPECT_EQ(options.title, QStringLiteral("Orvo Options"));
+  EXPECT_EQ(options.paused, 1u);
+
+  Seen about = withModal([&] { window->DispatchCommand(cmd::kAbout); },
+                         [](QDialog* d) {
+                           auto* box = qobject_cast<AboutDialog*>(d);
+                           const QString text = box->Text()->text();
+                           box->OkButton()->click();
+                           return text;
+                         });
+  EXPECT_EQ(about.title, QStringLiteral("Orvo v0.1"));
+  EXPECT_TRUE(about.text.startsWith(QStringLiteral("Version 0.1\n"))) << about.text.toStdString();
 }
 
 TEST_F(WindowTest, QuitAsksAndNoKeepsRunning) {
@@ -383,34 +334,6 @@ TEST_F(WindowTest, QuitAsksAndNoKeepsRunning) {
   EXPECT_TRUE(window->Quitting());
   EXPECT_FALSE(window->RunPass());
   EXPECT_TRUE(std::filesystem::exists(ConfigDir() + "/orvo.ini"));
-}
-
-TEST_F(WindowTest, AboutBoxShowsTheVersion) {
-  OpenWindow();
-  QString title, text;
-  QTimer::singleShot(0, [&] {
-    auto* box = qobject_cast<AboutDialog*>(QApplication::activeModalWidget());
-    ASSERT_NE(box, nullptr);
-    title = box->windowTitle();
-    text = box->Text()->text();
-    box->OkButton()->click();
-  });
-  window->DispatchCommand(cmd::kAbout);
-  EXPECT_EQ(title, QStringLiteral("Orvo v0.1"));
-  EXPECT_TRUE(text.startsWith(QStringLiteral("Version 0.1\n"))) << text.toStdString();
-}
-
-TEST_F(WindowTest, HelpShowsOneOfTheTwentyQuotations) {
-  OpenWindow();
-  std::set<std::string> quotations;
-  for (int id = 160; id < 180; ++id) quotations.insert(MessageText(static_cast<MessageId>(id)));
-  for (int i = 0; i < 5; ++i) window->DispatchCommand(cmd::kHelp);
-  ASSERT_EQ(messages.size(), 5u);
-  for (const auto& m : messages) {
-    EXPECT_EQ(m.caption, "Help");
-    EXPECT_FALSE(m.text.empty());
-    EXPECT_TRUE(quotations.count(m.text)) << m.text;
-  }
 }
 
 // ---- running ----
@@ -453,13 +376,28 @@ TEST_F(WindowTest, PastedTextIsTypedIn) {
   EXPECT_EQ(emu->m.Peek(static_cast<uint16_t>(prog + 6)), '2');
 }
 
-TEST_F(WindowTest, DroppedTextIsTypedAndDroppedFoldersIgnored) {
+QMimeData* Urls(const std::vector<std::string>& paths) {
+  auto* data = new QMimeData;
+  QList<QUrl> urls;
+  for (const std::string& p : paths) urls << QUrl::fromLocalFile(QString::fromStdString(p));
+  data->setUrls(urls);
+  return data;
+}
+
+TEST_F(WindowTest, DropsTypeTextIgnoreFoldersAndOpenTheFirstFile) {
   OpenWindow();
-  QMimeData folder;
-  folder.setUrls({QUrl::fromLocalFile(QString::fromStdString(ConfigDir()))});
-  EXPECT_TRUE(window->HandleDrop(folder));
-  EXPECT_TRUE(messages.empty());
+  EXPECT_TRUE(window->HandleDrop(*std::unique_ptr<QMimeData>(Urls({ConfigDir()}))));
   EXPECT_FALSE(TypingActive(emu->m));
+
+  emu->m.Paused = 1;
+  const std::string path = ConfigDir() + "/notes.xyz";
+  std::ofstream(path) << "not a Spectrum file";
+  EXPECT_TRUE(
+      window->HandleDrop(*std::unique_ptr<QMimeData>(Urls({path, ConfigDir() + "/second.sna"}))));
+  EXPECT_EQ(emu->files.CurrentFilePath, path);
+  EXPECT_EQ(emu->m.Paused, 0u);
+  // An unknown extension is ignored silently; the second file is never looked at.
+  EXPECT_TRUE(messages.empty());
 
   QMimeData text;
   text.setText(QStringLiteral("PRINT 1"));
@@ -468,28 +406,11 @@ TEST_F(WindowTest, DroppedTextIsTypedAndDroppedFoldersIgnored) {
   EXPECT_EQ(emu->m.FullSpeed, 1u);
 }
 
-TEST_F(WindowTest, DroppedFileIsLoadedAndClearsPause) {
-  OpenWindow();
-  emu->m.Paused = 1;
-  const std::string path = ConfigDir() + "/notes.xyz";
-  std::ofstream(path) << "not a Spectrum file";
-  QMimeData data;
-  data.setUrls({QUrl::fromLocalFile(QString::fromStdString(path)),
-                QUrl::fromLocalFile(QString::fromStdString(ConfigDir() + "/second.sna"))});
-  EXPECT_TRUE(window->HandleDrop(data));
-  EXPECT_EQ(emu->files.CurrentFilePath, path);
-  EXPECT_EQ(emu->m.Paused, 0u);
-  // An unknown extension is ignored silently; the second file is never looked at.
-  EXPECT_TRUE(messages.empty());
-}
-
 TEST_F(WindowTest, DroppedArchiveOpensTheEntryPicker) {
   const auto zip = orvo::test::SharedFile("testdata/media/zip/timingtest-0.2.zip");
   ORVO_REQUIRE_FILE(zip);
   OpenWindow();
-  QMimeData data;
-  data.setUrls({QUrl::fromLocalFile(QString::fromStdString(zip.string()))});
-  ASSERT_TRUE(window->HandleDrop(data));
+  ASSERT_TRUE(window->HandleDrop(*std::unique_ptr<QMimeData>(Urls({zip.string()}))));
   ProcessEvents();
   auto* picker = window->findChild<ZipPicker*>();
   ASSERT_NE(picker, nullptr);
@@ -509,27 +430,18 @@ TEST_F(WindowTest, DroppedArchiveOpensTheEntryPicker) {
   EXPECT_EQ(window->findChild<ZipPicker*>(), nullptr);  // closed and gone
 }
 
-TEST_F(WindowTest, CommandLineFileIsOpened) {
-  const auto snap = orvo::test::SharedFile("testdata/media/snapshots/test_48k.sna");
-  ORVO_REQUIRE_FILE(snap);
-  OpenWindow();
-  // As a shell might pass it on: quoted.
-  std::string argument(1, '"');
-  argument.append(snap.string()).push_back('"');
-  window->OpenCommandLineFile(argument);
-  EXPECT_TRUE(messages.empty());
-  EXPECT_EQ(emu->files.CurrentFilePath, snap.string());
-  EXPECT_EQ(emu->files.SnapshotLoaded, 1);
-}
-
-TEST_F(WindowTest, DroppedSnapshotRunsAndIsNamedAtTwoHundredPercent) {
-  const auto snap = orvo::test::SharedFile("testdata/media/snapshots/manic_miner_v1_48k.z80");
-  ORVO_REQUIRE_FILE(snap);
+TEST_F(WindowTest, CommandLineAndDroppedSnapshotsRunAndAreNamedAtTwoHundredPercent) {
+  const auto first = orvo::test::SharedFile("testdata/media/snapshots/test_48k.sna");
+  const auto second = orvo::test::SharedFile("testdata/media/snapshots/manic_miner_v1_48k.z80");
+  ORVO_REQUIRE_FILE(first);
+  ORVO_REQUIRE_FILE(second);
   emu->m.settings.DrawSize = 2;
   OpenWindow();
-  QMimeData data;
-  data.setUrls({QUrl::fromLocalFile(QString::fromStdString(snap.string()))});
-  ASSERT_TRUE(window->HandleDrop(data));
+  // As a shell might pass it on: quoted.
+  window->OpenCommandLineFile('"' + first.string() + '"');
+  EXPECT_EQ(emu->files.CurrentFilePath, first.string());
+  EXPECT_EQ(emu->files.SnapshotLoaded, 1);
+  ASSERT_TRUE(window->HandleDrop(*std::unique_ptr<QMimeData>(Urls({second.string()}))));
   EXPECT_TRUE(messages.empty());
   const uint32_t before = window->StatusData().refreshes;
   ASSERT_TRUE(RunPassesUntil([&] { return window->StatusData().refreshes > before; }, 5000));
