@@ -9,55 +9,45 @@
 namespace orvo {
 namespace {
 
-using test::TestMachine;
-
 struct Boot {
   uint8_t model;
   const char* rom;
+  const char* name;
 };
 
 class Booting : public testing::TestWithParam<Boot> {};
 
-// Runs the machine from a hard reset until PC reaches the model's keyboard wait address.
-bool BootsToKeyWait(TestMachine& t) {
+TEST_P(Booting, ReachesTheKeyboardWait) {
+  ORVO_REQUIRE_FILE(test::RomDir() / GetParam().rom);
+  test::TestMachine t(GetParam().model);
+  ASSERT_TRUE(t.host.messages.empty());
   t.emu.NoThrottle = true;
   t.m.settings.Sound = 0;
   ResetMachine(t.emu, true);
-  for (int frame = 0; frame < 400; ++frame) {
-    while (t.m.FrameTState < t.m.FrameLength) {
+  bool reached = false;
+  for (int frame = 0; frame < 400 && !reached; ++frame) {
+    while (t.m.FrameTState < t.m.FrameLength && !reached) {
       StepInstruction(t.emu);
-      if (frame > 50 && t.m.cpu.PC == t.m.KeyWaitAddress) return true;
+      reached = frame > 50 && t.m.cpu.PC == t.m.KeyWaitAddress;
     }
-    RunFrame(t.emu);  // closes the frame (its remaining instructions are none)
+    if (!reached) RunFrame(t.emu);  // closes the frame (its remaining instructions are none)
   }
-  return false;
-}
-
-TEST_P(Booting, ReachesTheKeyboardWait) {
-  const Boot& boot = GetParam();
-  ORVO_REQUIRE_FILE(test::RomDir() / boot.rom);
-  TestMachine t(boot.model);
-  ASSERT_TRUE(t.host.messages.empty());
-  EXPECT_TRUE(BootsToKeyWait(t)) << "PC " << std::hex << t.m.cpu.PC;
+  EXPECT_TRUE(reached) << "PC " << std::hex << t.m.cpu.PC;
   // The 48K ROM's RAM test leaves the top of memory in P-RAMT.
   const uint16_t pRamt = static_cast<uint16_t>(t.m.Peek(0x5CB4) | t.m.Peek(0x5CB5) << 8);
-  if (boot.model == kModel16K) {
-    EXPECT_EQ(pRamt, 0x7FFF);
-  } else if (boot.model == kModel48K) {
-    EXPECT_EQ(pRamt, 0xFFFF);
+  if (GetParam().model <= kModel48K) {
+    EXPECT_EQ(pRamt, GetParam().model == kModel16K ? 0x7FFF : 0xFFFF);
   }
 }
 
-std::string BootName(const testing::TestParamInfo<Boot>& info) {
-  static const char* const kNames[] = {"M16K", "M48K", "M128K", "Plus2", "Plus2A", "Plus3"};
-  return kNames[info.param.model];
-}
-
-const Boot kBoots[] = {{kModel16K, "48k.rom"},      {kModel48K, "48k.rom"},
-                       {kModel128K, "128k.rom"},    {kModelPlus2, "plus2.rom"},
-                       {kModelPlus2A, "plus3.rom"}, {kModelPlus3, "plus3.rom"}};
-
-INSTANTIATE_TEST_SUITE_P(Models, Booting, testing::ValuesIn(kBoots), BootName);
+INSTANTIATE_TEST_SUITE_P(Models, Booting,
+                         testing::Values(Boot{kModel16K, "48k.rom", "M16K"},
+                                         Boot{kModel48K, "48k.rom", "M48K"},
+                                         Boot{kModel128K, "128k.rom", "M128K"},
+                                         Boot{kModelPlus2, "plus2.rom", "Plus2"},
+                                         Boot{kModelPlus2A, "plus3.rom", "Plus2A"},
+                                         Boot{kModelPlus3, "plus3.rom", "Plus3"}),
+                         [](const testing::TestParamInfo<Boot>& info) { return info.param.name; });
 
 }  // namespace
 }  // namespace orvo

@@ -9,88 +9,55 @@ namespace {
 
 using test::TestMachine;
 
-struct Timing {
-  uint8_t model;
-  bool late;
-  uint32_t first;   // first delayed T-state
-  uint32_t stride;  // T-states from one display line to the next
-  uint8_t pattern[8];
-  bool ioContended;
-};
-
-// What the ULA's display fetch does to the CPU, written out per model from the delays a real
-// machine shows: 128 delayed T-states on each of 192 lines, repeating an 8-T-state pattern.
-const Timing kTimings[] = {
-    {kModel16K, false, 14335, 224, {6, 5, 4, 3, 2, 1, 0, 0}, true},
-    {kModel48K, false, 14335, 224, {6, 5, 4, 3, 2, 1, 0, 0}, true},
-    {kModel48K, true, 14336, 224, {6, 5, 4, 3, 2, 1, 0, 0}, true},
-    {kModel16K, true, 14336, 224, {6, 5, 4, 3, 2, 1, 0, 0}, true},
-    {kModelCustom, false, 14335, 224, {6, 5, 4, 3, 2, 1, 0, 0}, true},
-    {kModelCustom, true, 14335, 224, {6, 5, 4, 3, 2, 1, 0, 0}, true},  // ignores Late Timing
-    {kModel128K, false, 14361, 228, {6, 5, 4, 3, 2, 1, 0, 0}, true},
-    {kModel128K, true, 14362, 228, {6, 5, 4, 3, 2, 1, 0, 0}, true},
-    {kModelPlus2, false, 14361, 228, {6, 5, 4, 3, 2, 1, 0, 0}, true},
-    {kModelPlus2, true, 14362, 228, {6, 5, 4, 3, 2, 1, 0, 0}, true},
-    {kModelPlus2A, false, 14361, 228, {1, 0, 7, 6, 5, 4, 3, 2}, false},
-    {kModelPlus2A, true, 14361, 228, {1, 0, 7, 6, 5, 4, 3, 2}, false},  // ignores Late Timing
-    {kModelPlus3, false, 14361, 228, {1, 0, 7, 6, 5, 4, 3, 2}, false},
-    {kModelPlus3, true, 14361, 228, {1, 0, 7, 6, 5, 4, 3, 2}, false},
-};
-
-uint8_t ExpectedDelay(const Timing& timing, uint32_t t) {
-  if (t < timing.first) return 0;
-  const uint32_t d = t - timing.first;
-  const uint32_t line = d / timing.stride, column = d % timing.stride;
-  return line < 192 && column < 128 ? timing.pattern[column % 8] : 0;
+// What the ULA's display fetch does to the CPU, from the delays a real machine shows: 128 delayed
+// T-states on each of 192 lines, repeating an 8-T-state pattern (6,5,4,3,2,1,0,0, or 1,0,7,...,2
+// on the +2A/+3, whose I/O is never contended).
+uint8_t ExpectedDelay(bool gateArray, uint32_t stride, uint32_t first, uint32_t t) {
+  static const uint8_t kUla[8] = {6, 5, 4, 3, 2, 1, 0, 0}, kGateArray[8] = {1, 0, 7, 6, 5, 4, 3, 2};
+  if (t < first) return 0;
+  const uint32_t line = (t - first) / stride, column = (t - first) % stride;
+  if (line >= 192 || column >= 128) return 0;
+  return gateArray ? kGateArray[column % 8] : kUla[column % 8];
 }
 
-TEST(Contention, TablesForEveryModelWithAndWithoutLateTiming) {
-  for (const Timing& timing : kTimings) {
-    TestMachine t(timing.model, timing.late);
-    SCOPED_TRACE(testing::Message() << "model " << int(timing.model) << " late " << timing.late);
+TEST(Contention, TablesAndLineStartsFollowTheModelAcrossSwitches) {
+  const struct {
+    uint8_t model;
+    bool late;
+    uint32_t line, first, base;  // T-states per line; first delayed T-state; line 0's start
+    bool gateArray;              // the +2A/+3 pattern, and no I/O contention
+  } cases[] = {
+      {kModel16K, false, 224, 14335, 8944, false},   {kModel16K, true, 224, 14336, 8945, false},
+      {kModel48K, false, 224, 14335, 8944, false},   {kModel48K, true, 224, 14336, 8945, false},
+      {kModelCustom, true, 224, 14335, 8944, false},  // ignores Late Timing
+      {kModel128K, false, 228, 14361, 8874, false},  {kModel128K, true, 228, 14362, 8875, false},
+      {kModelPlus2, false, 228, 14361, 8874, false}, {kModelPlus2, true, 228, 14362, 8875, false},
+      {kModelPlus2A, true, 228, 14361, 8877, true},  // ignores Late Timing
+      {kModelPlus3, false, 228, 14361, 8877, true},  {kModel128K, false, 228, 14361, 8874, false},
+  };
+  TestMachine t(kModel48K);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << "model " << int(c.model) << " late " << c.late);
+    t.m.MachineModel = c.model;
+    t.m.settings.LateTiming = c.late;
+    SetUpMachine(t.emu);
+    EXPECT_EQ(t.m.FrameLength, c.line == 224 ? 69888u : 70908u);
+    EXPECT_EQ(t.m.ContentionBase, c.base);
+    EXPECT_EQ(t.m.LineStartTable[0], c.base + c.line);
+    EXPECT_EQ(t.m.LineStartTable[311] - t.m.LineStartTable[310], c.line);
     ASSERT_EQ(t.m.MemoryContentionTable.size(), kContentionTableSize);
     int mismatches = 0;
     for (uint32_t ts = 0; ts < kContentionTableSize && mismatches < 5; ++ts) {
-      const uint8_t want = ExpectedDelay(timing, ts);
-      if (t.m.MemoryContentionTable[ts] != want) {
-        ADD_FAILURE() << "memory table at " << ts << ": " << int(t.m.MemoryContentionTable[ts])
-                      << " want " << int(want);
-        ++mismatches;
-      }
-      const uint8_t wantIo = timing.ioContended ? want : 0;
-      if (t.m.IoContentionTable[ts] != wantIo) {
-        ADD_FAILURE() << "I/O table at " << ts << ": " << int(t.m.IoContentionTable[ts]) << " want "
+      const uint8_t want = ExpectedDelay(c.gateArray, c.line, c.first, ts);
+      const uint8_t wantIo = c.gateArray ? 0 : want;
+      if (t.m.MemoryContentionTable[ts] != want || t.m.IoContentionTable[ts] != wantIo) {
+        ADD_FAILURE() << "at " << ts << ": memory " << int(t.m.MemoryContentionTable[ts]) << " I/O "
+                      << int(t.m.IoContentionTable[ts]) << ", want " << int(want) << " and "
                       << int(wantIo);
         ++mismatches;
       }
     }
   }
-}
-
-TEST(Contention, BaseAndLineStartsFollowTheModelAcrossSwitches) {
-  struct Case {
-    uint8_t model;
-    bool late;
-    uint32_t base;
-  };
-  TestMachine t(kModel128K);
-  for (const Case& c : {Case{kModel128K, false, 8874}, Case{kModelCustom, true, 8944},
-                        Case{kModel48K, true, 8945}, Case{kModelPlus3, true, 8877},
-                        Case{kModelPlus2, true, 8875}, Case{kModel128K, false, 8874}}) {
-    t.m.MachineModel = c.model;
-    t.m.settings.LateTiming = c.late;
-    SetUpMachine(t.emu);
-    const uint32_t line = t.m.spec.tstatesPerLine;
-    EXPECT_EQ(t.m.ContentionBase, c.base) << int(c.model);
-    EXPECT_EQ(t.m.LineStartTable[0], c.base + line) << int(c.model);
-    EXPECT_EQ(t.m.LineStartTable[311] - t.m.LineStartTable[310], line) << int(c.model);
-    EXPECT_EQ(t.m.FrameLength, line == 224 ? 69888u : 70908u);
-  }
-  // Display row 0's left border begins 16 T-states before the first display fetch.
-  t.m.MachineModel = kModel48K;
-  t.m.settings.LateTiming = 0;
-  SetUpMachine(t.emu);
-  EXPECT_EQ(t.m.LineStartTable[23], 14336u - 16);
 }
 
 TEST(MemoryCycles, WaitsOnlyInContendedMemoryAtEachAccessStart) {
@@ -134,14 +101,12 @@ TEST(MemoryCycles, WaitsOnlyInContendedMemoryAtEachAccessStart) {
 TEST(MemoryCycles, TopSlotContendedWithOddBanksOn128KAndBanks4To7OnPlus3) {
   TestMachine t(kModel128K);
   ResetMachine(t.emu, true);
-  Write7FFD128(t.m, 0x01);
-  t.m.FrameTState = 14361;
-  t.m.ReadByte(0xC000);
-  EXPECT_EQ(t.m.FrameTState, 14361u + 6 + 3);
-  Write7FFD128(t.m, 0x02);
-  t.m.FrameTState = 14361;
-  t.m.ReadByte(0xC000);
-  EXPECT_EQ(t.m.FrameTState, 14361u + 3);
+  for (const auto& [value, wait] : {std::pair<uint8_t, uint32_t>{0x01, 6}, {0x02, 0}}) {
+    Write7FFD128(t.m, value);
+    t.m.FrameTState = 14361;
+    t.m.ReadByte(0xC000);
+    EXPECT_EQ(t.m.FrameTState, 14361u + wait + 3) << int(value);
+  }
 
   TestMachine p(kModelPlus3);
   ResetMachine(p.emu, true);

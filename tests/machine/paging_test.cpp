@@ -19,7 +19,7 @@ struct Paged : TestMachine {
     ResetMachine(emu, true);
     MarkRoms();
   }
-  uint8_t RomAtZero() const { return m.Peek(0x0000); }
+  uint8_t Rom() const { return m.Peek(0x0000); }
   // Which RAM bank the 16 KB slot holding `address` shows (-1: none), checking that both of its
   // 8 KB pages read and write the same bank.
   int BankAt(uint16_t address) const {
@@ -32,74 +32,66 @@ struct Paged : TestMachine {
     }
     return -1;
   }
+  std::vector<int> Banks() const {
+    return {BankAt(0), BankAt(0x4000), BankAt(0x8000), BankAt(0xC000)};
+  }
 };
 
-TEST(Paging, Model48KRomIsProtectedAndRamLinear) {
+TEST(Paging, SmallModelsHaveProtectedRomAndLinearRam) {
   Paged t(kModel48K);
   t.m.WriteByte(0x0000, 0x12);
   t.m.WriteByte(0x3FFF, 0x12);
-  EXPECT_EQ(t.m.Peek(0x0000), 0xA0);
   EXPECT_EQ(t.m.Peek(0x3FFF), 0xA0);
   for (uint32_t a = 0x4000; a < 0x10000; a += 0x1000) {
     t.m.WriteByte(static_cast<uint16_t>(a), static_cast<uint8_t>(a >> 12));
     EXPECT_EQ(t.m.RamBlock[a], a >> 12) << std::hex << a;
   }
-  EXPECT_EQ(t.m.ScreenPointer[0], 0x04);  // the screen the ULA shows changed at once
-  // The 128K paging port means nothing to a 48K.
-  Write7FFD128(t.m, 0x17);
+  Write7FFD128(t.m, 0x17);  // means nothing to a 48K
   EXPECT_EQ(t.m.Peek(0xC000), 0x0C);
-  EXPECT_EQ(t.m.Peek(0x0000), 0xA0);
-}
+  EXPECT_EQ(t.Rom(), 0xA0);
 
-TEST(Paging, Model16KHasNoUpperMemory) {
-  Paged t(kModel16K);
-  for (uint32_t a = 0x8000; a < 0x10000; a += 0x0800) EXPECT_EQ(t.m.Peek(uint16_t(a)), 0xFF);
-  t.m.WriteByte(0x8000, 0x00);
-  t.m.WriteByte(0xFFFF, 0x00);
-  EXPECT_EQ(t.m.ReadByte(0x8000), 0xFF);
-  EXPECT_EQ(t.m.ReadByte(0xFFFF), 0xFF);
-  EXPECT_EQ(t.m.ReadByte(0xA123), 0xFF);  // all four upper pages share one 0xFF page
-  t.m.WriteByte(0x7FFF, 0x34);
-  EXPECT_EQ(t.m.ReadByte(0x7FFF), 0x34);
-  EXPECT_EQ(t.m.RamBlock[0x8000], 0);
+  // The 16K: all four upper pages share one page of 0xFF that writes do not reach.
+  Paged s(kModel16K);
+  for (uint16_t a : {0x8000, 0xA123, 0xFFFF}) {
+    s.m.WriteByte(a, 0x00);
+    EXPECT_EQ(s.m.ReadByte(a), 0xFF) << a;
+  }
+  s.m.WriteByte(0x7FFF, 0x34);
+  EXPECT_EQ(s.m.ReadByte(0x7FFF), 0x34);
+  EXPECT_EQ(s.m.RamBlock[0x8000], 0);
 }
 
 TEST(Paging, Model128KSequenceAndLock) {
   Paged t(kModel128K);
-  EXPECT_EQ(t.RomAtZero(), 0xA0);
-  EXPECT_EQ(t.BankAt(0x4000), 5);
-  EXPECT_EQ(t.BankAt(0x8000), 2);
-  EXPECT_EQ(t.BankAt(0xC000), 0);
-
+  EXPECT_EQ(t.Banks(), (std::vector<int>{-1, 5, 2, 0}));
   Write7FFD128(t.m, 0x17);
   EXPECT_EQ(t.BankAt(0xC000), 7);
-  EXPECT_EQ(t.m.BankAtC000, 7);
-  EXPECT_EQ(t.RomAtZero(), 0xA1);
+  EXPECT_EQ(t.Rom(), 0xA1);
   EXPECT_EQ(t.m.ScreenBank, 5);
   EXPECT_TRUE(t.m.topSlotContended);
-  EXPECT_FALSE(t.m.PagingLock);
 
   // The lock bit's own write takes effect before it locks.
   Write7FFD128(t.m, 0x28);
   EXPECT_TRUE(t.m.PagingLock);
-  EXPECT_EQ(t.m.ScreenBank, 7);
   EXPECT_EQ(t.m.ScreenPointer, t.Bank(7));
   EXPECT_EQ(t.BankAt(0xC000), 0);
-  EXPECT_EQ(t.RomAtZero(), 0xA0);
+  EXPECT_EQ(t.Rom(), 0xA0);
   EXPECT_FALSE(t.m.topSlotContended);
-
   Write7FFD128(t.m, 0x13);
   EXPECT_EQ(t.BankAt(0xC000), 0);
   EXPECT_EQ(t.m.Last7FFD, 0x28);
-  EXPECT_EQ(t.RomAtZero(), 0xA0);
 
-  // Only a reset unlocks.
+  // Only a reset unlocks; a soft one keeps the banks' contents.
+  t.Bank(3)[100] = 0x33;
   ResetMachine(t.emu, false);
   EXPECT_FALSE(t.m.PagingLock);
   EXPECT_EQ(t.m.ScreenBank, 5);
+  EXPECT_EQ(t.Banks(), (std::vector<int>{-1, 5, 2, 0}));
+  EXPECT_EQ(t.Rom(), 0xA0);
   Write7FFD128(t.m, 0x13);
   EXPECT_EQ(t.BankAt(0xC000), 3);
-  EXPECT_EQ(t.RomAtZero(), 0xA1);
+  EXPECT_EQ(t.Bank(3)[100], 0x33);
+  EXPECT_EQ(t.Rom(), 0xA1);
 }
 
 TEST(Paging, ScreenBankSwitchMidFrameKeepsWhatWasDrawn) {
@@ -126,81 +118,62 @@ TEST(Paging, ResetMemoryMapAppliesTheLastValueAndItsLock) {
   t.m.PagingLock = 0;
   ResetMemoryMap(t.m);
   EXPECT_TRUE(t.m.PagingLock);
-  EXPECT_EQ(t.m.BankAtC000, 7);
   EXPECT_EQ(t.m.PageTable[6], t.Bank(7));
   EXPECT_EQ(t.m.ScreenBank, 5);  // the locked write did not reach the screen bit
   EXPECT_EQ(t.m.PageTable[0], t.m.RomBuffer128.data());
 }
 
 TEST(Paging, Plus2ASpecialModes) {
-  struct Mode {
+  const struct {
     uint8_t value;
-    int banks[4];
+    std::vector<int> banks;
     bool topContended;
-  };
-  const Mode modes[] = {{0x01, {0, 1, 2, 3}, false},
-                        {0x03, {4, 5, 6, 7}, true},
-                        {0x05, {4, 5, 6, 3}, false},
-                        {0x07, {4, 7, 6, 3}, false}};
-  for (const Mode& mode : modes) {
+  } modes[] = {{0x01, {0, 1, 2, 3}, false},
+               {0x03, {4, 5, 6, 7}, true},
+               {0x05, {4, 5, 6, 3}, false},
+               {0x07, {4, 7, 6, 3}, false}};
+  for (const auto& mode : modes) {
+    SCOPED_TRACE(int(mode.value));
     Paged t(kModelPlus2A);
     Write1FFD(t.m, mode.value);
     EXPECT_TRUE(t.m.SpecialMode);
-    EXPECT_FALSE(t.m.romWriteProtect);
-    for (int slot = 0; slot < 4; ++slot)
-      EXPECT_EQ(t.BankAt(static_cast<uint16_t>(slot * 0x4000)), mode.banks[slot])
-          << "1FFD " << int(mode.value) << " slot " << slot;
+    EXPECT_EQ(t.Banks(), mode.banks);
     EXPECT_EQ(t.m.topSlotContended, mode.topContended);
-    // RAM at 0x0000 is writable.
-    t.m.WriteByte(0x0000, 0x99);
+    t.m.WriteByte(0x0000, 0x99);  // RAM at 0x0000 is writable
     EXPECT_EQ(t.Bank(mode.banks[0])[0], 0x99);
   }
 }
 
 TEST(Paging, Plus2ARomSelectionAndLeavingSpecialMode) {
   Paged t(kModelPlus2A);
-  Write1FFD(t.m, 0x04);
-  Write7FFDPlus3(t.m, 0x10);
-  EXPECT_EQ(t.RomAtZero(), 0xA3);
-  Write7FFDPlus3(t.m, 0x00);
-  EXPECT_EQ(t.RomAtZero(), 0xA2);
-  Write1FFD(t.m, 0x00);
-  EXPECT_EQ(t.RomAtZero(), 0xA0);
+  for (const auto& [p1ffd, p7ffd, rom] : {std::tuple<uint8_t, uint8_t, int>{0x04, 0x10, 0xA3},
+                                          {0x04, 0x00, 0xA2},
+                                          {0x00, 0x10, 0xA1},
+                                          {0x00, 0x00, 0xA0}}) {
+    Write1FFD(t.m, p1ffd);
+    Write7FFDPlus3(t.m, p7ffd);
+    EXPECT_EQ(t.Rom(), rom);
+  }
 
-  Write7FFDPlus3(t.m, 0x16);  // bank 6, ROM low bit 1
-  Write1FFD(t.m, 0x07);
-  EXPECT_EQ(t.BankAt(0x4000), 7);
-  Write1FFD(t.m, 0x00);
-  EXPECT_FALSE(t.m.SpecialMode);
-  EXPECT_EQ(t.BankAt(0x4000), 5);
-  EXPECT_EQ(t.BankAt(0x8000), 2);
-  EXPECT_EQ(t.BankAt(0xC000), 6);
-  EXPECT_TRUE(t.m.topSlotContended);
-  EXPECT_EQ(t.RomAtZero(), 0xA1);
-  EXPECT_TRUE(t.m.romWriteProtect);
-  t.m.WriteByte(0x0000, 0x55);
-  EXPECT_EQ(t.RomAtZero(), 0xA1);
-}
-
-TEST(Paging, Plus2A7FFDInSpecialModeMovesOnlyTheScreen) {
-  Paged t(kModelPlus2A);
-  Write1FFD(t.m, 0x03);  // banks 4, 5, 6, 7
-  Write7FFDPlus3(t.m, 0x0A);
-  EXPECT_EQ(t.BankAt(0x0000), 4);
+  // In a special mode 0x7FFD moves only the screen; on leaving, the bank and ROM come from the
+  // value written meanwhile.
+  Write1FFD(t.m, 0x03);
+  Write7FFDPlus3(t.m, 0x1E);  // bank 6, screen 7, ROM low bit 1
   EXPECT_EQ(t.BankAt(0xC000), 7);
   EXPECT_EQ(t.m.ScreenBank, 7);
-  EXPECT_TRUE(t.m.topSlotContended);  // bank 7 is still at 0xC000
-  // On leaving, the bank and ROM come from the value written meanwhile.
   Write1FFD(t.m, 0x00);
-  EXPECT_EQ(t.BankAt(0xC000), 2);
-  EXPECT_EQ(t.RomAtZero(), 0xA0);
+  EXPECT_FALSE(t.m.SpecialMode);
+  EXPECT_EQ(t.Banks(), (std::vector<int>{-1, 5, 2, 6}));
+  EXPECT_TRUE(t.m.topSlotContended);
+  EXPECT_EQ(t.Rom(), 0xA1);
+  t.m.WriteByte(0x0000, 0x55);
+  EXPECT_EQ(t.Rom(), 0xA1);
 }
 
 TEST(Paging, Plus2ALockCoversBothPorts) {
   Paged t(kModelPlus3);
   Write7FFDPlus3(t.m, 0x23);
   EXPECT_TRUE(t.m.PagingLock);
-  EXPECT_EQ(t.BankAt(0xC000), 3);
   Write1FFD(t.m, 0x01);
   EXPECT_FALSE(t.m.SpecialMode);
   EXPECT_EQ(t.m.Last1FFD, 0x00);
@@ -212,18 +185,34 @@ TEST(Paging, Plus2ALockCoversBothPorts) {
   EXPECT_FALSE(t.m.PagingLock);
 }
 
+TEST(Paging, Plus3ResetRestartsInRom0FromAnyPaging) {
+  Paged t(kModelPlus3);
+  // The +3's 48 BASIC runs in ROM 3; a reset must come back to the menu ROM.
+  Write1FFD(t.m, 0x04);
+  Write7FFDPlus3(t.m, 0x10);
+  ASSERT_EQ(t.Rom(), 0xA3);
+  ResetMachine(t.emu, false);
+  EXPECT_EQ(t.Rom(), 0xA0);
+  Write7FFDPlus3(t.m, 0x00);  // what the ROM does next must not bring ROM 2 in
+  EXPECT_EQ(t.Rom(), 0xA0);
+  // And from an all-RAM mode.
+  Write1FFD(t.m, 0x07);
+  ResetMachine(t.emu, false);
+  EXPECT_FALSE(t.m.SpecialMode);
+  EXPECT_TRUE(t.m.romWriteProtect);
+  EXPECT_EQ(t.Rom(), 0xA0);
+  EXPECT_EQ(t.Banks(), (std::vector<int>{-1, 5, 2, 0}));
+}
+
 TEST(Paging, CustomRomIsWritableUntilReset) {
   TestMachine t(kModelCustom);
   t.MarkRoms();
-  EXPECT_FALSE(t.m.romWriteProtect);
   t.m.WriteByte(0x0100, 0x3C);
   EXPECT_EQ(t.m.Peek(0x0100), 0x3C);
   ResetMachine(t.emu, false);
-  EXPECT_TRUE(t.m.romWriteProtect);
   t.m.WriteByte(0x0100, 0x00);
   EXPECT_EQ(t.m.Peek(0x0100), 0x3C);
-  // Still the 48K layout: RAM linear from 0x4000.
-  t.m.WriteByte(0xC000, 0x21);
+  t.m.WriteByte(0xC000, 0x21);  // still the 48K layout
   EXPECT_EQ(t.m.RamBlock[0xC000], 0x21);
 }
 
@@ -266,7 +255,6 @@ TEST(Paging, AddOns) {
   t.m.CartridgeImage.assign(16384, 0xC7);
   t.m.CartridgeInserted = 1;
   ResetMemoryMap(t.m);
-  EXPECT_EQ(t.m.Peek(0x0000), 0xC7);
   EXPECT_EQ(t.m.Peek(0x8000), 0xFF);
   t.m.WriteByte(0x8000, 0x22);
   t.m.WriteByte(0x0000, 0x22);
