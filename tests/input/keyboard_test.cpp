@@ -8,19 +8,15 @@
 namespace orvo::test {
 namespace {
 
-SpectrumKey Key(char c) {
-  SpectrumKey k{};
-  EXPECT_TRUE(SpectrumKeyFor(c, k)) << c;
-  return k;
-}
+constexpr int kShift = 16;
 
 // The keys held, as "CS 2" style text, for readable failures.
 std::string Held(const MachineState& m) {
+  static const char* const names[8][5] = {
+      {"CS", "Z", "X", "C", "V"},    {"A", "S", "D", "F", "G"},     {"Q", "W", "E", "R", "T"},
+      {"1", "2", "3", "4", "5"},     {"0", "9", "8", "7", "6"},     {"P", "O", "I", "U", "Y"},
+      {"ENTER", "L", "K", "J", "H"}, {"SPACE", "SS", "M", "N", "B"}};
   std::string s;
-  const char* names[8][5] = {{"CS", "Z", "X", "C", "V"},    {"A", "S", "D", "F", "G"},
-                             {"Q", "W", "E", "R", "T"},     {"1", "2", "3", "4", "5"},
-                             {"0", "9", "8", "7", "6"},     {"P", "O", "I", "U", "Y"},
-                             {"ENTER", "L", "K", "J", "H"}, {"SPACE", "SS", "M", "N", "B"}};
   for (int r = 0; r < 8; ++r) {
     for (int b = 0; b < 5; ++b) {
       if (!(m.input.KeyRows[r] & (1 << b))) s += std::string(s.empty() ? "" : " ") + names[r][b];
@@ -29,53 +25,33 @@ std::string Held(const MachineState& m) {
   return s;
 }
 
-TEST(Keyboard, ShiftedDigitIsCapsShiftNotTheSymbol) {
-  MachineState m;
-  KeyDown(m, 16, true);  // Shift
-  KeyDown(m, '2', true);
-  EXPECT_EQ(Held(m), "CS 2");
-  KeyUp(m, '2', true);
-  KeyUp(m, 16, false);
-  EXPECT_EQ(Held(m), "");
-  // The host's shifted ' key is @: SYMBOL SHIFT + 2, with CAPS SHIFT let go.
-  KeyDown(m, 16, true);
-  KeyDown(m, 192, true);
-  EXPECT_EQ(Held(m), "2 SS");
-  KeyUp(m, 192, true);
-  EXPECT_EQ(Held(m), "");
-  KeyDown(m, 192, false);
-  EXPECT_EQ(Held(m), "7 SS");
-}
-
-TEST(Keyboard, ShiftReleasesTheRestOfItsHalfRow) {
-  MachineState m;
-  KeyDown(m, 'Z', false);
-  KeyDown(m, 'A', false);
-  KeyDown(m, 16, true);
-  EXPECT_EQ(Held(m), "CS A");
-}
-
-TEST(Keyboard, PunctuationAndEditingKeys) {
-  MachineState m;
+TEST(Keyboard, HostKeysWithAndWithoutShift) {
   const struct {
     int vk;
     bool shift;
     const char* held;
   } cases[] = {
-      // Host punctuation is SYMBOL SHIFT with one key or, shifted, another; / ? is V or C.
-      {186, false, "O SS"}, {186, true, "Z SS"}, {188, true, "R SS"},  {189, true, "0 SS"},
-      {191, false, "V SS"}, {191, true, "C SS"}, {222, true, "3 SS"},  {8, false, "CS 0"},
-      {39, false, "CS 8"},  {40, false, "CS 6"}, {106, false, "SS B"}, {105, false, "9"},
+      {'2', true, "CS 2"},  // a shifted digit is CAPS SHIFT, not the host's symbol
+      {192, true, "2 SS"},  // the shifted ' key is @: SYMBOL SHIFT + 2, CAPS SHIFT let go
+      {192, false, "7 SS"}, {186, false, "O SS"}, {186, true, "Z SS"},  {191, true, "C SS"},
+      {8, false, "CS 0"},   {39, false, "CS 8"},  {106, false, "SS B"}, {105, false, "9"},
   };
+  MachineState m;
   for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.vk << (c.shift ? " shifted" : ""));
     ReleaseAllKeys(m);
-    if (c.shift) KeyDown(m, 16, true);
+    if (c.shift) KeyDown(m, kShift, true);
     KeyDown(m, c.vk, c.shift);
-    EXPECT_EQ(Held(m), c.held) << c.vk << (c.shift ? " shifted" : "");
+    EXPECT_EQ(Held(m), c.held);
     KeyUp(m, c.vk, c.shift);
-    if (c.shift) KeyUp(m, 16, false);
-    EXPECT_EQ(Held(m), "") << c.vk << " released";
+    if (c.shift) KeyUp(m, kShift, false);
+    EXPECT_EQ(Held(m), "");
   }
+  // Shift lets go of the rest of its half row.
+  KeyDown(m, 'Z', false);
+  KeyDown(m, 'A', false);
+  KeyDown(m, kShift, true);
+  EXPECT_EQ(Held(m), "CS A");
 }
 
 TEST(Keyboard, KeysOutsideTheWindowOrWhileTypingDoNothing) {
@@ -88,9 +64,7 @@ TEST(Keyboard, KeysOutsideTheWindowOrWhileTypingDoNothing) {
   KeyDown(m, 'A', false);
   EXPECT_EQ(Held(m), "");
   m.input.WindowForeground = 1;
-  KeyDown(m, 7, false);
-  KeyDown(m, 223, false);
-  KeyDown(m, 255, false);
+  for (int vk : {7, 223, 255}) KeyDown(m, vk, false);
   EXPECT_EQ(Held(m), "");
   // The keystick still sees its keys.
   m.input.TypingActive = 1;
@@ -103,26 +77,19 @@ TEST(Keyboard, RecreatedSpectrumProtocol) {
   m.settings.RecreatedSpectrum = 1;
   KeyDown(m, 'A', false);  // the normal mapping is off
   EXPECT_EQ(Held(m), "");
-  RecreatedChar(m, 'u');
-  EXPECT_EQ(Held(m), "Q");
-  RecreatedChar(m, 'v');  // Q's release character
-  EXPECT_EQ(Held(m), "");
-  RecreatedChar(m, '!');
-  RecreatedChar(m, 'a');
-  EXPECT_EQ(Held(m), "1 SS");
-  RecreatedChar(m, 'b');  // with SYMBOL SHIFT latched nothing is let go
-  EXPECT_EQ(Held(m), "1 SS");
-  RecreatedChar(m, '$');
-  EXPECT_EQ(Held(m), "");
-  RecreatedChar(m, '8');
-  RecreatedChar(m, '6');
-  EXPECT_EQ(Held(m), "CS ENTER");
-  RecreatedChar(m, '%');
-  EXPECT_EQ(Held(m), "CS SPACE");
-  RecreatedChar(m, '9');
-  EXPECT_EQ(Held(m), "");
-  // Off: characters are ignored.
-  m.settings.RecreatedSpectrum = 0;
+  const struct {
+    char ch;
+    const char* held;
+  } steps[] = {
+      {'u', "Q"},  {'v', ""},                     // Q and its release character
+      {'!', "SS"}, {'a', "1 SS"}, {'b', "1 SS"},  // with SYMBOL SHIFT latched nothing is let go
+      {'$', ""},   {'8', "CS"},   {'6', "CS ENTER"}, {'%', "CS SPACE"}, {'9', ""},
+  };
+  for (const auto& s : steps) {
+    RecreatedChar(m, s.ch);
+    EXPECT_EQ(Held(m), s.held) << s.ch;
+  }
+  m.settings.RecreatedSpectrum = 0;  // off: characters are ignored
   RecreatedChar(m, 'u');
   EXPECT_EQ(Held(m), "");
 }
@@ -130,16 +97,14 @@ TEST(Keyboard, RecreatedSpectrumProtocol) {
 TEST(Keyboard, KeyNames) {
   std::vector<SpectrumKey> keys;
   ASSERT_TRUE(ParseSpectrumKeys("SS+P", keys));
-  ASSERT_EQ(keys.size(), 2u);
-  EXPECT_EQ(keys[0], kKeySymbolShift);
-  EXPECT_EQ(keys[1], Key('P'));
+  SpectrumKey p{};
+  ASSERT_TRUE(SpectrumKeyFor('P', p));
+  EXPECT_EQ(keys, (std::vector<SpectrumKey>{kKeySymbolShift, p}));
   ASSERT_TRUE(ParseSpectrumKeys("enter", keys));
-  EXPECT_EQ(keys[0], kKeyEnter);
+  EXPECT_EQ(keys, (std::vector<SpectrumKey>{kKeyEnter}));
   ASSERT_TRUE(ParseSpectrumKeys("CAPS SHIFT+space+0", keys));
   EXPECT_EQ(keys.size(), 3u);
-  EXPECT_FALSE(ParseSpectrumKeys("", keys));
-  EXPECT_FALSE(ParseSpectrumKeys("SS+", keys));
-  EXPECT_FALSE(ParseSpectrumKeys("F1", keys));
+  for (const char* bad : {"", "SS+", "F1"}) EXPECT_FALSE(ParseSpectrumKeys(bad, keys)) << bad;
 }
 
 }  // namespace
