@@ -29,17 +29,6 @@ void RunCode(VideoMachine& vm, const std::vector<uint8_t>& code, uint32_t start)
   while (m.cpu.PC >= kOrigin && m.cpu.PC < kOrigin + code.size()) ExecuteZ80(m);
 }
 
-bool RowIs(const VideoMachine& vm, int row, int x0, int x1, uint32_t colour) {
-  for (int x = x0; x < x1; ++x) {
-    if (vm.Pixel(x, row) != colour) {
-      ADD_FAILURE() << "pixel (" << x << ", " << row << ") is " << std::hex << vm.Pixel(x, row)
-                    << ", expected " << colour;
-      return false;
-    }
-  }
-  return true;
-}
-
 TEST(BeamTiming, BorderStripesFromOutInstructions) {
   VideoMachine vm(kModel48K);
   // LD A,n (7 T-states) then OUT (0xFE),A (11; the ULA sees the byte 8 T-states in), three times,
@@ -48,12 +37,11 @@ TEST(BeamTiming, BorderStripesFromOutInstructions) {
   RunCode(vm, code, 4480);
   vm.EndFrame();
   // Changes at line positions 15, 33 and 51 land in the 8-pixel blocks of 12, 32 and 48.
-  const uint32_t white = Palettes[0][7], blue = Palettes[0][1], red = Palettes[0][2],
-                 magenta = Palettes[0][3];
-  EXPECT_TRUE(RowIs(vm, 3, 0, 352, white));
-  EXPECT_TRUE(RowIs(vm, 4, 0, 72, white));
-  EXPECT_TRUE(RowIs(vm, 4, 72, 112, blue));
-  EXPECT_TRUE(RowIs(vm, 4, 112, 144, red));
+  const uint32_t magenta = Palettes[0][3];
+  EXPECT_TRUE(RowIs(vm, 3, 0, 352, kWhite));
+  EXPECT_TRUE(RowIs(vm, 4, 0, 72, kWhite));
+  EXPECT_TRUE(RowIs(vm, 4, 72, 112, kBlue));
+  EXPECT_TRUE(RowIs(vm, 4, 112, 144, kRed));
   EXPECT_TRUE(RowIs(vm, 4, 144, 352, magenta));
   EXPECT_TRUE(RowIs(vm, 5, 0, 352, magenta));
 }
@@ -73,11 +61,11 @@ TEST(BeamTiming, AttributeRewrittenEveryScanLine) {
   vm.EndFrame();
   for (int line = 0; line < 8; ++line) {
     EXPECT_TRUE(RowIs(vm, 48 + line, 48, 56, Palettes[0][line])) << "pixel line " << line;
-    EXPECT_TRUE(RowIs(vm, 48 + line, 56, 64, Palettes[0][7])) << "pixel line " << line;
+    EXPECT_TRUE(RowIs(vm, 48 + line, 56, 64, kWhite)) << "pixel line " << line;
   }
   // The last value stays for the frames after.
   vm.EndFrame();
-  EXPECT_TRUE(RowIs(vm, 48, 48, 56, Palettes[0][7]));
+  EXPECT_TRUE(RowIs(vm, 48, 48, 56, kWhite));
 }
 
 TEST(BeamTiming, FloatingBusSeenByInA) {

@@ -2,6 +2,7 @@
 // the ROM's character set, and a BASIC program typed in runs.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <string>
 
@@ -45,7 +46,7 @@ struct BootedMachine {
     ASSERT_FALSE(TypingActive(m)) << "the ROM never took all of the text";
   }
   std::string Line(int row) {
-    std::string line = ScreenText(m).substr(0, std::string::npos);
+    std::string line = ScreenText(m);
     size_t start = 0;
     for (int r = 0; r < row; ++r) start = line.find('\n', start) + 1;
     line = line.substr(start, line.find('\n', start) - start);
@@ -58,6 +59,9 @@ struct BootedMachine {
 };
 
 constexpr const char* kCopyright48 = "\xC2\xA9 1982 Sinclair Research Ltd";
+constexpr const char* kAmstrad =
+    "\xC2\xA9"
+    "1982, 1986, 1987 Amstrad Plc.";
 
 TEST(Boot, SixteenAnd48KShowTheCopyrightLine) {
   for (uint8_t model : {kModel16K, kModel48K}) {
@@ -70,36 +74,32 @@ TEST(Boot, SixteenAnd48KShowTheCopyrightLine) {
   }
 }
 
-TEST(Boot, The128KAndPlus2ShowTheirMenus) {
-  for (uint8_t model : {kModel128K, kModelPlus2}) {
-    const char* rom = model == kModel128K ? "128k.rom" : "plus2.rom";
-    ORVO_REQUIRE_FILE(RomDir() / rom);
-    BootedMachine b(model, RomDir());
+TEST(Boot, The128KFamilyShowsItsMenus) {
+  const struct {
+    uint8_t model;
+    const char *rom, *loader, *basic;
+    int bottomRow;
+    const char* bottom;
+  } cases[] = {
+      {kModel128K, "128k.rom", "Tape Loader", "128 BASIC", 23,
+       "\xC2\xA9 1986 Sinclair Research Ltd"},
+      {kModelPlus2, "plus2.rom", "Tape Loader", "128 BASIC", 22,
+       "\xC2\xA9"
+       "1986, \xC2\xA9"
+       "1982 Amstrad Consumer"},
+      {kModelPlus2A, "plus3.rom", "Loader", "+3 BASIC", 22, kAmstrad},
+      {kModelPlus3, "plus3.rom", "Loader", "+3 BASIC", 22, kAmstrad},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::Message() << "model " << int(c.model));
+    ORVO_REQUIRE_FILE(RomDir() / c.rom);
+    BootedMachine b(c.model, RomDir());
     b.Run(150);
-    EXPECT_EQ(b.Line(7).substr(7, 3), "128") << rom;
-    EXPECT_EQ(b.Line(8).substr(8, 11), "Tape Loader") << rom;  // highlighted: inverse
-    EXPECT_EQ(b.Line(9).substr(8, 9), "128 BASIC") << rom;
-    EXPECT_EQ(b.Line(10).substr(8, 10), "Calculator") << rom;
-    EXPECT_EQ(b.Line(11).substr(8, 8), "48 BASIC") << rom;
-  }
-  BootedMachine b128(kModel128K, RomDir());
-  b128.Run(150);
-  EXPECT_EQ(b128.Line(23), "\xC2\xA9 1986 Sinclair Research Ltd");
-}
-
-TEST(Boot, ThePlus2AAndPlus3ShowTheirMenu) {
-  ORVO_REQUIRE_FILE(RomDir() / "plus3.rom");
-  for (uint8_t model : {kModelPlus2A, kModelPlus3}) {
-    BootedMachine b(model, RomDir());
-    b.Run(150);
-    EXPECT_EQ(b.Line(7).substr(7, 3), "128") << int(model);
-    EXPECT_EQ(b.Line(8).substr(8, 6), "Loader") << int(model);
-    EXPECT_EQ(b.Line(9).substr(8, 8), "+3 BASIC") << int(model);
-    EXPECT_EQ(b.Line(11).substr(8, 8), "48 BASIC") << int(model);
-    EXPECT_EQ(b.Line(22),
-              "\xC2\xA9"
-              "1982, 1986, 1987 Amstrad Plc.")
-        << int(model);
+    EXPECT_EQ(b.Line(7).substr(7, 3), "128");
+    EXPECT_EQ(b.Line(8).substr(8, std::strlen(c.loader)), c.loader);  // highlighted: inverse
+    EXPECT_EQ(b.Line(9).substr(8, std::strlen(c.basic)), c.basic);
+    EXPECT_EQ(b.Line(11).substr(8, 8), "48 BASIC");
+    EXPECT_EQ(b.Line(c.bottomRow), c.bottom);
   }
 }
 

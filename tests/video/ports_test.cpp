@@ -9,81 +9,47 @@
 namespace orvo::test {
 namespace {
 
-// ---- I/O cycle timing ----
-
-TEST(PortTiming, EvenPortWaitsInItsMiddleStepOn48K) {
-  VideoMachine vm(kModel48K);
-  // 1 T-state, then the table's 5 at 14336, then 3 more.
-  vm.m.FrameTState = 14335;
-  vm.m.WritePort(0x00FE, 7);
-  EXPECT_EQ(vm.m.FrameTState, 14335u + 1 + 5 + 3);
-  // Outside the display fetch the same OUT takes its plain 4 T-states.
-  vm.m.FrameTState = 1000;
-  vm.m.WritePort(0x00FE, 7);
-  EXPECT_EQ(vm.m.FrameTState, 1004u);
-}
-
-TEST(PortTiming, ContendedOddPortWaitsAtEachOfItsFourTStates) {
-  VideoMachine vm(kModel48K);
-  // Delays from 14335: 6 5 4 3 2 1 0 0, repeating.
-  vm.m.FrameTState = 14335;
-  vm.m.ReadPort(0x40FF);
-  // 14335 +6+1 = 14342; +C(14342)=0 +1 = 14343; +C(14343)=6 +1 = 14350; +C(14350)=0; +1.
-  EXPECT_EQ(vm.m.FrameTState, 14351u);
-  // An uncontended odd port never waits.
-  vm.m.FrameTState = 14335;
-  vm.m.ReadPort(0x80FF);
-  EXPECT_EQ(vm.m.FrameTState, 14339u);
-}
-
-TEST(PortTiming, ContendedEvenPortWaitsTwice) {
-  VideoMachine vm(kModel48K);
-  vm.m.FrameTState = 14335;
-  vm.m.ReadPort(0x40FE);
-  // C(14335)=6 +1 -> 14342; C(14342)=0 +2 -> 14344; +1.
-  EXPECT_EQ(vm.m.FrameTState, 14345u);
-}
-
-TEST(PortTiming, NoContentionKeepsTheUlaWait) {
-  VideoMachine vm(kModel48K);
-  vm.m.settings.Contention = 0;
-  vm.m.FrameTState = 14335;
-  vm.m.WritePort(0x40FE, 7);
-  EXPECT_EQ(vm.m.FrameTState, 14335u + 1 + 5 + 3);
-  vm.m.FrameTState = 14335;
-  vm.m.ReadPort(0x40FF);
-  EXPECT_EQ(vm.m.FrameTState, 14339u);
-}
-
-TEST(PortTiming, Plus3ChargesAFlatFourTStates) {
-  for (uint8_t model : {kModelPlus2A, kModelPlus3}) {
+TEST(PortTiming, IoCycleLengthsPerModelGroup) {
+  // Runs one access from `start`; checks where it ends and, when `border` is set, the T-state up
+  // to which the old border colour was drawn.
+  auto check = [](uint8_t model, bool contention, uint16_t port, bool write, uint32_t start,
+                  uint32_t end, uint32_t border) {
+    SCOPED_TRACE(::testing::Message() << "model " << int(model) << (write ? " OUT " : " IN ")
+                                      << std::hex << port << std::dec << " at " << start);
     VideoMachine vm(model);
-    for (uint16_t port : {0x00FE, 0x40FE, 0x40FF, 0x7FFD, 0xFFFD}) {
-      vm.m.FrameTState = 14361;
+    vm.m.settings.Contention = contention;
+    vm.m.FrameTState = start;
+    if (write) {
+      vm.m.WritePort(port, 2);
+    } else {
       vm.m.ReadPort(port);
-      EXPECT_EQ(vm.m.FrameTState, 14365u) << std::hex << port;
-      vm.m.FrameTState = 14361;
-      vm.m.WritePort(port, 0);
-      EXPECT_EQ(vm.m.FrameTState, 14365u) << std::hex << port;
+    }
+    EXPECT_EQ(vm.m.FrameTState, end);
+    if (border) {
+      EXPECT_EQ(vm.m.video.BorderDrawnTo, border);
+    }
+  };
+  // 48K delays from 14335: 6 5 4 3 2 1 0 0, repeating. An even port waits in its middle step
+  // (1, then 5 at 14336, then 3); the border change is seen after the first T-state.
+  check(kModel48K, true, 0x00FE, true, 14335, 14344, 14336);
+  check(kModel48K, true, 0x00FE, true, 1000, 1004, 0);
+  // A contended odd port waits at each of its four T-states: 6+1, 0+1, 6+1, 0+1.
+  check(kModel48K, true, 0x40FF, false, 14335, 14351, 0);
+  check(kModel48K, true, 0x80FF, false, 14335, 14339, 0);
+  // A contended even port waits twice: 6+1, 0+2, then 1.
+  check(kModel48K, true, 0x40FE, false, 14335, 14345, 0);
+  // Without contention the ULA's own wait stays.
+  check(kModel48K, false, 0x40FE, true, 14335, 14344, 0);
+  check(kModel48K, false, 0x40FF, false, 14335, 14339, 0);
+  // The 128K (delays from 14361) changes the border after the ULA's wait.
+  check(kModel128K, true, 0x00FE, true, 14361, 14370, 14369);
+  // The +2A/+3 charge a flat four T-states.
+  for (uint8_t model : {kModelPlus2A, kModelPlus3}) {
+    for (uint16_t port : {0x00FE, 0x40FE, 0x40FF, 0x7FFD, 0xFFFD}) {
+      for (bool write : {false, true}) check(model, true, port, write, 14361, 14365, 0);
     }
   }
 }
-
-TEST(PortTiming, BorderChangeIsSeenAfterTheFirstStepOn48KAndAfterTheUlaWaitOn128K) {
-  VideoMachine v48(kModel48K);
-  v48.m.FrameTState = 14335;
-  v48.m.WritePort(0x00FE, 2);
-  EXPECT_EQ(v48.m.video.BorderDrawnTo, 14336u);
-
-  VideoMachine v128(kModel128K);
-  // 128K delays from 14361: 6 5 4 3 2 1 0 0.
-  v128.m.FrameTState = 14361;
-  v128.m.WritePort(0x00FE, 2);
-  EXPECT_EQ(v128.m.video.BorderDrawnTo, 14361u + 1 + 5 + 2);
-  EXPECT_EQ(v128.m.FrameTState, 14361u + 1 + 5 + 2 + 1);
-}
-
-// ---- the ULA ----
 
 TEST(UlaPort, KeyboardHalfRowsAreSelectedByTheHighByte) {
   VideoMachine vm(kModel48K);
@@ -96,34 +62,25 @@ TEST(UlaPort, KeyboardHalfRowsAreSelectedByTheHighByte) {
   EXPECT_EQ(vm.m.ReadPort(0x7FFE), 0xBD);
   EXPECT_EQ(vm.m.ReadPort(0xF7FE), 0xAF);
   EXPECT_EQ(vm.m.ReadPort(0xFDFE), 0xBF);
-  // High byte 0: every half-row at once.
-  EXPECT_EQ(vm.m.ReadPort(0x00FE), 0xBE & 0xBD & 0xAF);
-  // Two rows selected by one read.
+  EXPECT_EQ(vm.m.ReadPort(0x00FE), 0xBE & 0xBD & 0xAF);  // every half-row at once
   EXPECT_EQ(vm.m.ReadPort(0x7EFE), 0xBE & 0xBD);
 }
 
-TEST(UlaPort, EarFeedbackFollowsTheBoardIssue) {
-  VideoMachine issue3(kModel48K);
-  issue3.m.IssueMask = 0x10;
-  issue3.m.WritePort(0x00FE, 0x08);  // MIC only
-  EXPECT_EQ(issue3.m.ReadPort(0xFEFE) & 0x40, 0);
-  issue3.m.WritePort(0x00FE, 0x10);  // EAR
-  EXPECT_EQ(issue3.m.ReadPort(0xFEFE) & 0x40, 0x40);
-
-  VideoMachine issue2(kModel48K);
-  issue2.m.IssueMask = 0x18;
-  issue2.m.WritePort(0x00FE, 0x08);
-  EXPECT_EQ(issue2.m.ReadPort(0xFEFE) & 0x40, 0x40);
-
-  // The 128K family answers bit 4 alone.
-  VideoMachine v128(kModel128K);
-  v128.m.WritePort(0x00FE, 0x08);
-  EXPECT_EQ(v128.m.ports.EarFeedback, 0);
-  v128.m.WritePort(0x00FE, 0x10);
-  EXPECT_EQ(v128.m.ports.EarFeedback, 0x40);
-}
-
-TEST(UlaPort, TheTapeDrivesBit6WhilePlaying) {
+TEST(UlaPort, Bit6FollowsTheBoardIssueAndTheTape) {
+  // (model, issue mask, value written) -> bit 6 of a ULA read
+  const struct {
+    uint8_t model, mask, out, bit6;
+  } cases[] = {{kModel48K, 0x10, 0x08, 0},
+               {kModel48K, 0x10, 0x10, 0x40},
+               {kModel48K, 0x18, 0x08, 0x40},
+               {kModel128K, 0x18, 0x08, 0},
+               {kModel128K, 0x18, 0x10, 0x40}};
+  for (const auto& c : cases) {
+    VideoMachine vm(c.model);
+    vm.m.IssueMask = c.mask;
+    vm.m.WritePort(0x00FE, c.out);
+    EXPECT_EQ(vm.m.ReadPort(0xFEFE) & 0x40, c.bit6) << int(c.model) << " " << int(c.out);
+  }
   VideoMachine vm(kModel48K);
   vm.m.WritePort(0x00FE, 0x00);
   vm.m.TapePlaying = 1;
@@ -138,23 +95,23 @@ TEST(UlaPort, TheTapeDrivesBit6WhilePlaying) {
   EXPECT_EQ(vm.m.ReadPort(0x7FFE), 0xBF);
 }
 
-TEST(UlaPort, WriteSetsBorderBeeperAndLastOut) {
-  VideoMachine v48(kModel48K);
-  v48.m.WritePort(0x00FE, 0x1D);  // EAR, MIC, border 5
-  EXPECT_EQ(v48.m.ports.BorderColour, 5);
-  EXPECT_EQ(v48.m.ports.LastUlaOut, 0x1D);
-  EXPECT_EQ(v48.m.ports.BeeperLevel, 16384u);
-  v48.m.WritePort(0x00FE, 0x10);
-  EXPECT_EQ(v48.m.ports.BeeperLevel, 8192u);
-  v48.m.WritePort(0x00FE, 0x08);
-  EXPECT_EQ(v48.m.ports.BeeperLevel, 0u);
-
-  VideoMachine plus3(kModelPlus3);
-  plus3.m.WritePort(0x00FE, 0x18);
-  EXPECT_EQ(plus3.m.ports.BeeperLevel, 8192u);
-}
-
-TEST(UlaPort, Plus3EarChangeEndsTheDiskFastLoadCountdown) {
+TEST(UlaPort, WriteSetsBorderBeeperAndEndsThePlus3DiskFastLoad) {
+  // (model, value) -> beeper level: EAR alone is half, EAR and MIC full except on the +2A/+3.
+  const struct {
+    uint8_t model, out;
+    uint32_t level;
+  } cases[] = {{kModel48K, 0x1D, 16384},
+               {kModel48K, 0x10, 8192},
+               {kModel48K, 0x08, 0},
+               {kModel128K, 0x18, 16384},
+               {kModelPlus3, 0x18, 8192}};
+  for (const auto& c : cases) {
+    VideoMachine vm(c.model);
+    vm.m.WritePort(0x00FE, c.out);
+    EXPECT_EQ(vm.m.ports.BeeperLevel, c.level) << int(c.model) << " " << int(c.out);
+    EXPECT_EQ(vm.m.ports.BorderColour, c.out & 7);
+    EXPECT_EQ(vm.m.ports.LastUlaOut, c.out);
+  }
   VideoMachine vm(kModelPlus3);
   vm.m.WritePort(0x00FE, 0x00);
   vm.m.DiskFastCountdown = 50;
@@ -166,43 +123,17 @@ TEST(UlaPort, Plus3EarChangeEndsTheDiskFastLoadCountdown) {
   EXPECT_EQ(vm.m.FullSpeed, 0u);
 }
 
-// ---- the floating bus ----
-
-TEST(FloatingBus, An48KReadsTheBytesTheUlaFetches) {
-  VideoMachine vm(kModel48K);
-  vm.Bitmap(0, 0) = 0x11;
-  vm.Attr(0, 0) = 0x22;
-  vm.Bitmap(0, 1) = 0x33;
-  vm.Attr(0, 1) = 0x44;
-  vm.Bitmap(1, 0) = 0x55;
-  // IN A,(0xFF) decodes 3 T-states after it starts: at 14338 the ULA has the first bitmap byte.
-  const uint8_t expected[] = {0x11, 0x22, 0x33, 0x44, 0xFF, 0xFF, 0xFF, 0xFF};
-  for (int i = 0; i < 8; ++i) {
-    vm.m.FrameTState = 14335 + i;
-    EXPECT_EQ(vm.m.ReadPort(0x00FF), expected[i]) << "T-state " << 14338 + i;
-  }
-  // The next display row starts 224 T-states later.
-  vm.m.FrameTState = 14335 + 224;
-  EXPECT_EQ(vm.m.ReadPort(0x00FF), 0x55);
-  // The border gives 0xFF.
-  vm.m.FrameTState = 1000;
-  EXPECT_EQ(vm.m.ReadPort(0x00FF), 0xFF);
-}
-
-TEST(FloatingBus, LateTimingMovesItOneTStateLater) {
-  VideoMachine vm(kModel48K, /*lateTiming=*/true);
-  vm.Bitmap(0, 0) = 0x11;
-  vm.m.FrameTState = 14335;
-  EXPECT_EQ(vm.m.ReadPort(0x00FF), 0xFF);
-  vm.m.FrameTState = 14336;
-  EXPECT_EQ(vm.m.ReadPort(0x00FF), 0x11);
-}
-
-TEST(FloatingBus, UlaReadsFallInTheIdlePhaseAndTheTapeSilencesIt) {
+// The fetch phases themselves are checked with IN instructions in the beam timing tests.
+TEST(FloatingBus, The48KReadsTheFetchedBytesOutsideUlaReadsAndTheTape) {
   VideoMachine vm(kModel48K);
   for (int c = 0; c < 32; ++c) vm.Bitmap(0, c) = vm.Attr(0, c) = 0x11;
-  vm.m.WritePort(0x00FE, 0x10);  // bit 6 of ULA reads set: no key gives 0xFF
+  vm.Bitmap(1, 0) = 0x55;
+  vm.m.FrameTState = 14335 + 224;  // the next display row, 224 T-states on
+  EXPECT_EQ(vm.m.ReadPort(0x00FF), 0x55);
+  vm.m.FrameTState = 1000;  // the border gives 0xFF
+  EXPECT_EQ(vm.m.ReadPort(0x00FF), 0xFF);
   // The ULA's wait moves every ULA read of the display period to an idle fetch phase.
+  vm.m.WritePort(0x00FE, 0x10);  // bit 6 of ULA reads set: no key gives 0xFF
   for (uint32_t start = 14330; start < 14350; ++start) {
     vm.m.FrameTState = start;
     EXPECT_EQ(vm.m.ReadPort(0xFEFE), 0xFF) << start;
@@ -210,22 +141,22 @@ TEST(FloatingBus, UlaReadsFallInTheIdlePhaseAndTheTapeSilencesIt) {
   vm.m.TapePlaying = 1;
   vm.m.FrameTState = 14335;
   EXPECT_EQ(vm.m.ReadPort(0x00FF), 0xFF);
+
+  VideoMachine late(kModel48K, /*lateTiming=*/true);
+  late.Bitmap(0, 0) = 0x11;
+  late.m.FrameTState = 14335;
+  EXPECT_EQ(late.m.ReadPort(0x00FF), 0xFF);
+  late.m.FrameTState = 14336;
+  EXPECT_EQ(late.m.ReadPort(0x00FF), 0x11);
 }
 
-TEST(FloatingBus, The128KReadsTheSelectedScreenBank) {
+TEST(FloatingBus, The128KReadsTheSelectedScreenAndPagesByItOnAPagingPortRead) {
   VideoMachine vm(kModel128K);
-  // Screen bank 7 selected, bank 0 at 0xC000.
-  vm.m.WritePort(0x7FFD, 0x08);
-  uint8_t* bank7 = vm.m.RamBlock.data() + 7 * 16384;
-  bank7[0] = 0x5A;
-  // The 128K's display row 0 starts at 14364; bitmap at phase 2 of the fetch.
-  vm.m.FrameTState = 14364 - 3;
+  vm.m.settings.Contention = 0;  // the paging port's high byte would otherwise move the read
+  vm.m.WritePort(0x7FFD, 0x08);  // screen bank 7, bank 0 at 0xC000
+  vm.m.RamBlock[7 * 16384] = 0x5A;
+  vm.m.FrameTState = 14364 - 3;  // display row 0 starts at 14364; bitmap at phase 2
   EXPECT_EQ(vm.m.ReadPort(0x00FF), 0x5A);
-}
-
-TEST(FloatingBus, The128KPagingPortPagesByTheFetchedByteOnARead) {
-  VideoMachine vm(kModel128K);
-  vm.m.settings.Contention = 0;  // the port's high byte would otherwise move the read
   vm.m.WritePort(0x7FFD, 0x00);
   vm.Bitmap(0, 0) = 0x03;  // bank 3, ROM 0, screen 5
   vm.m.FrameTState = 14364 - 3;
@@ -240,28 +171,22 @@ TEST(FloatingBus, Plus2AReturnsTheLastContendedByteInTheBorder) {
   vm.m.FrameTState = 1000;
   EXPECT_EQ(vm.m.ReadPort(0x0FFD), 0x81);
   EXPECT_EQ(vm.m.ports.Last0FFDRead, 0x81);
-  // During the fetch: the screen byte with bit 0 set.
-  vm.Bitmap(0, 0) = 0x40;
-  vm.m.FrameTState = 14367 - 3;  // phase 2 of column 0 on the +2A timing
+  vm.Bitmap(0, 0) = 0x40;  // during the fetch: the screen byte with bit 0 set
+  vm.m.FrameTState = 14367 - 3;
   EXPECT_EQ(vm.m.ReadPort(0x0FFD), 0x41);
-  // Locked paging: 0xFF.
-  vm.m.PagingLock = 1;
+  vm.m.PagingLock = 1;  // locked paging: 0xFF
   vm.m.FrameTState = 1000;
   EXPECT_EQ(vm.m.ReadPort(0x0FFD), 0xFF);
 }
-
-// ---- paging, AY ----
 
 TEST(PagingPorts, DecodedByAddressLines) {
   VideoMachine v128(kModel128K);
   v128.m.WritePort(0x7FFD, 0x07);
   EXPECT_EQ(v128.m.BankAtC000, 7);
-  // The 128K answers 0x1FFD as 0x7FFD.
-  v128.m.WritePort(0x1FFD, 0x04);
+  v128.m.WritePort(0x1FFD, 0x04);  // the 128K answers 0x1FFD as 0x7FFD
   EXPECT_EQ(v128.m.BankAtC000, 4);
   EXPECT_EQ(v128.m.Last1FFD, 0x04);
-  // 0xBFFD is the AY, not the paging register.
-  v128.m.WritePort(0xBFFD, 0x01);
+  v128.m.WritePort(0xBFFD, 0x01);  // the AY, not the paging register
   EXPECT_EQ(v128.m.BankAtC000, 4);
 
   VideoMachine plus2a(kModelPlus2A);
@@ -270,13 +195,12 @@ TEST(PagingPorts, DecodedByAddressLines) {
   plus2a.m.WritePort(0x7FFD, 0x03);
   EXPECT_EQ(plus2a.m.BankAtC000, 3);
 
-  // The 48K has no paging register.
-  VideoMachine v48(kModel48K);
+  VideoMachine v48(kModel48K);  // no paging register
   v48.m.WritePort(0x7FFD, 0x07);
   EXPECT_EQ(v48.m.Last7FFD, 0);
 }
 
-TEST(AyPorts, The48KAnswersOnlyOnceAFullerBoxPortWasRead) {
+TEST(AyPorts, The48KAnswersOnlyOnceAFullerBoxPortWasUsed) {
   VideoMachine vm(kModel48K);
   vm.m.settings.Ay48k = 0;
   vm.m.WritePort(0xFFFD, 7);
@@ -286,13 +210,10 @@ TEST(AyPorts, The48KAnswersOnlyOnceAFullerBoxPortWasRead) {
   EXPECT_EQ(vm.m.settings.Ay48k, 1);
   vm.m.WritePort(0xFFFD, 7);
   vm.m.WritePort(0xBFFD, 0x3F);
-  EXPECT_EQ(vm.m.sound.ay.regs[7], 0x3F);
   EXPECT_EQ(vm.m.ReadPort(0xFFFD), 0x3F);
   EXPECT_EQ(vm.m.ports.LastFFFDRead, 0x3F);
-}
-
-TEST(AyPorts, FullerBoxPortsSelectAndWrite) {
-  VideoMachine vm(kModel48K);
+  // With the Fuller Box on, its own ports select (switching the AY on) and write.
+  vm.m.settings.Ay48k = 0;
   vm.m.settings.FullerAy = 1;
   vm.m.WritePort(0x003F, 8);
   EXPECT_EQ(vm.m.ports.LastAySelect, 8);
@@ -300,7 +221,7 @@ TEST(AyPorts, FullerBoxPortsSelectAndWrite) {
   vm.m.WritePort(0x005F, 0x0C);
   EXPECT_EQ(vm.m.sound.ay.regs[8], 0x0C);
   EXPECT_EQ(vm.m.ReadPort(0x005F), 0x0C);
-  // On the 128K the Fuller ports decode further as the 128K's own AY ports.
+  // On the 128K they decode further as the 128K's own AY ports.
   VideoMachine v128(kModel128K);
   v128.m.settings.FullerAy = 1;
   v128.m.WritePort(0x003F, 9);
@@ -308,7 +229,7 @@ TEST(AyPorts, FullerBoxPortsSelectAndWrite) {
   EXPECT_EQ(v128.m.sound.ay.regs[9], 0x05);
 }
 
-TEST(AyPorts, SelectAbove15FoldsTo16AndOnly2AReads0xBFFD) {
+TEST(AyPorts, SelectAbove15FoldsTo16AndOnlyThe2AReads0xBFFD) {
   VideoMachine v128(kModel128K);
   v128.m.WritePort(0xFFFD, 0x23);
   EXPECT_EQ(v128.m.sound.ay.AySelectedRegister, 16);
@@ -323,29 +244,25 @@ TEST(AyPorts, SelectAbove15FoldsTo16AndOnly2AReads0xBFFD) {
   EXPECT_EQ(plus2a.m.ports.LastBFFDRead, 0x0A);
 }
 
-// ---- ULAplus ----
-
 TEST(UlaPlusPorts, ModeAndPaletteGroups) {
-  VideoMachine vm(kModel48K);
-  vm.m.settings.UlaPlus = 1;
-  vm.m.WritePort(0xBF3B, 0x40);
-  vm.m.WritePort(0xFF3B, 0x01);
-  EXPECT_EQ(vm.m.ports.UlaPlusPaletteMode, 1);
-  EXPECT_EQ(vm.m.ReadPort(0xFF3B), 1);
-  vm.m.WritePort(0xBF3B, 0x05);
-  vm.m.WritePort(0xFF3B, 0xE3);
-  EXPECT_EQ(vm.m.ports.UlaPlusPalette[5], ULAplusRgbTable[0xE3]);
-  EXPECT_EQ(vm.m.ReadPort(0xFF3B), 0x23);
-  // With the option off the ports are not there.
-  VideoMachine off(kModel48K);
-  off.m.WritePort(0xBF3B, 0x40);
-  off.m.WritePort(0xFF3B, 0x01);
-  EXPECT_EQ(off.m.ports.UlaPlusPaletteMode, 0);
+  for (bool on : {false, true}) {  // with the option off the ports are not there
+    VideoMachine vm(kModel48K);
+    vm.m.settings.UlaPlus = on;
+    vm.m.WritePort(0xBF3B, 0x40);
+    vm.m.WritePort(0xFF3B, 0x01);
+    EXPECT_EQ(vm.m.ports.UlaPlusPaletteMode, on ? 1 : 0);
+    if (!on) continue;
+    EXPECT_EQ(vm.m.ReadPort(0xFF3B), 1);
+    vm.m.WritePort(0xBF3B, 0x05);
+    vm.m.WritePort(0xFF3B, 0xE3);
+    EXPECT_EQ(vm.m.ports.UlaPlusPalette[5], ULAplusRgbTable[0xE3]);
+    EXPECT_EQ(vm.m.ReadPort(0xFF3B), 0x23);
+  }
 }
 
-TEST(InputPorts, KempstonKeystick) {
+TEST(InputPorts, KempstonFullerAndCursorSticks) {
   VideoMachine vm(kModel48K);
-  vm.m.settings.KeystickType = 1;
+  vm.m.settings.KeystickType = 1;  // Kempston from the keyboard
   vm.m.input.KeystickActive = 1;
   EXPECT_EQ(vm.m.ReadPort(0x001F), 0x00);
   KeyDown(vm.m, 37, false);  // Left
@@ -353,25 +270,20 @@ TEST(InputPorts, KempstonKeystick) {
   EXPECT_EQ(vm.m.ReadPort(0x001F), 0x12);
   KeyUp(vm.m, 37, false);
   EXPECT_EQ(vm.m.ReadPort(0x001F), 0x10);
-}
 
-TEST(InputPorts, FullerAndCursorFromTheGameController) {
-  VideoMachine vm(kModel48K);
-  vm.m.input.JoystickActive = 1;
-  vm.m.settings.JoystickType = 2;
-  SetJoystickState(vm.m, 0, -500, true);
-  EXPECT_EQ(vm.m.ReadPort(0x007F), 0x81);
-  // Interface II port 2, pushed right: key 2 (bit 1 of 0xF7FE) down.
-  vm.m.settings.JoystickType = 5;
-  SetJoystickState(vm.m, 700, 0, false);
-  EXPECT_EQ(vm.m.ReadPort(0xF7FE), 0xBD);
-  // Other high bytes, even those that include the row, are not changed.
-  EXPECT_EQ(vm.m.ReadPort(0x00FE), 0xBF);
-  // Cursor: left is 5 on 0xF7FE; up is 7 on 0xEFFE.
-  vm.m.settings.JoystickType = 3;
-  SetJoystickState(vm.m, -1, -1, false);
-  EXPECT_EQ(vm.m.ReadPort(0xF7FE), 0xAF);
-  EXPECT_EQ(vm.m.ReadPort(0xEFFE), 0xB7);
+  VideoMachine pad(kModel48K);  // from the game controller
+  pad.m.input.JoystickActive = 1;
+  pad.m.settings.JoystickType = 2;  // Fuller
+  SetJoystickState(pad.m, 0, -500, true);
+  EXPECT_EQ(pad.m.ReadPort(0x007F), 0x81);
+  pad.m.settings.JoystickType = 5;  // Interface II port 2, right: key 2 (bit 1 of 0xF7FE)
+  SetJoystickState(pad.m, 700, 0, false);
+  EXPECT_EQ(pad.m.ReadPort(0xF7FE), 0xBD);
+  EXPECT_EQ(pad.m.ReadPort(0x00FE), 0xBF) << "other high bytes, even with the row, are not changed";
+  pad.m.settings.JoystickType = 3;  // Cursor: left is 5 on 0xF7FE; up is 7 on 0xEFFE
+  SetJoystickState(pad.m, -1, -1, false);
+  EXPECT_EQ(pad.m.ReadPort(0xF7FE), 0xAF);
+  EXPECT_EQ(pad.m.ReadPort(0xEFFE), 0xB7);
 }
 
 TEST(InputPorts, KempstonMouse) {
@@ -384,13 +296,11 @@ TEST(InputPorts, KempstonMouse) {
   EXPECT_EQ(vm.m.ReadPort(0xFBDF), static_cast<uint8_t>(x0 + 10));
   EXPECT_EQ(vm.m.ReadPort(0xFFDF), static_cast<uint8_t>(y0 - 5));
   EXPECT_FALSE(MouseMoved(vm.m, 128, 128));
-  // A press is reported once.
-  EXPECT_EQ(vm.m.ReadPort(0xFADF), 0xFF);
+  EXPECT_EQ(vm.m.ReadPort(0xFADF), 0xFF);  // a press is reported once
   MouseButton(vm.m, 2, true);
   EXPECT_EQ(vm.m.ReadPort(0xFADF), 0xFE);
   EXPECT_EQ(vm.m.ReadPort(0xFADF), 0xFF);
-  // Not captured: no answer.
-  ReleaseMouse(vm.m);
+  ReleaseMouse(vm.m);  // not captured: no answer
   vm.m.FrameTState = 1000;
   EXPECT_EQ(vm.m.ReadPort(0xFBDF), 0xFF);
 }
@@ -413,8 +323,7 @@ TEST(InputPorts, AmxMouseButtonsAndSteps) {
   EXPECT_EQ(vm.m.input.AmxQueue[0].vector, 0x20);
   EXPECT_EQ(vm.m.input.AmxQueue[1].direction, 1);
   EXPECT_EQ(vm.m.input.AmxQueue[1].vector, 0x30);
-  // The 128K has no AMX interface.
-  VideoMachine v128(kModel128K);
+  VideoMachine v128(kModel128K);  // no AMX interface
   v128.m.settings.MouseType = 1;
   CaptureMouse(v128.m);
   MouseButton(v128.m, 1, true);

@@ -8,31 +8,19 @@
 namespace orvo::test {
 namespace {
 
-constexpr uint32_t kRed = 0xCA0000, kBlue = 0x0000CA, kWhite = 0xCACACA, kBlack = 0x000000;
-
-// Picture columns x0..x1-1 of `row` all have colour c.
-::testing::AssertionResult RowIs(const VideoMachine& vm, int row, int x0, int x1, uint32_t c) {
-  for (int x = x0; x < x1; ++x) {
-    if (vm.Pixel(x, row) != c) {
-      return ::testing::AssertionFailure() << "pixel (" << x << ", " << row << ") is " << std::hex
-                                           << vm.Pixel(x, row) << ", expected " << c;
-    }
-  }
-  return ::testing::AssertionSuccess();
-}
-
-TEST(UlaPicture, ScreenLayoutFollowsTheSpectrumAddressing) {
+TEST(UlaPicture, LayoutBrightAndBorder) {
   VideoMachine vm(kModel48K);
   uint8_t* s = vm.Screen();
-  s[0x0000] = 0xF0;       // row 0, column 0
-  s[0x0100] = 0x0F;       // row 1 (the next pixel line lives 256 bytes on)
-  s[0x0020] = 0xFF;       // row 8 (the next character row is 32 bytes on)
-  s[0x0800] = 0x80;       // row 64 (the middle third)
-  s[0x001F] = 0x01;       // row 0, column 31
-  s[0x1800] = 0x0A;       // attribute of character row 0, column 0: ink 2 on paper 1
-  s[0x1800 + 32] = 0x38;  // character row 1, column 0: ink 0 on paper 7
-  s[0x1800 + 31] = 0x38;
-  s[0x1800 + 8 * 32] = 0x38;
+  s[0x0000] = 0xF0;  // row 0, column 0
+  s[0x0100] = 0x0F;  // row 1: the next pixel line lives 256 bytes on
+  s[0x0020] = 0xFF;  // row 8: the next character row is 32 bytes on
+  s[0x0800] = 0x80;  // row 64: the middle third
+  s[0x001F] = 0x01;  // row 0, column 31
+  s[0x1800] = 0x0A;  // ink 2 on paper 1
+  s[0x1800 + 32] = s[0x1800 + 31] = s[0x1800 + 8 * 32] = 0x38;
+  s[0x1801] = 0x4A;  // bright: ink FF0000, paper 0000FF
+  s[0x0001] = 0xAA;
+  vm.m.WritePort(0x00FE, 4);  // green border from the start of the frame
   vm.EndFrame();
   EXPECT_TRUE(RowIs(vm, 48, 48, 52, kRed));
   EXPECT_TRUE(RowIs(vm, 48, 52, 56, kBlue));
@@ -43,16 +31,8 @@ TEST(UlaPicture, ScreenLayoutFollowsTheSpectrumAddressing) {
   EXPECT_TRUE(RowIs(vm, 48 + 64, 49, 56, kWhite));
   EXPECT_TRUE(RowIs(vm, 48, 296, 303, kWhite));
   EXPECT_TRUE(RowIs(vm, 48, 303, 304, kBlack));
-}
-
-TEST(UlaPicture, BrightAndBorder) {
-  VideoMachine vm(kModel48K);
-  vm.Attr(0, 0) = 0x4A;  // bright: ink FF0000, paper 0000FF
-  vm.Bitmap(0, 0) = 0xAA;
-  vm.m.WritePort(0x00FE, 4);  // green border from the start of the frame
-  vm.EndFrame();
-  EXPECT_EQ(vm.Pixel(48, 48), 0xFF0000u);
-  EXPECT_EQ(vm.Pixel(49, 48), 0x0000FFu);
+  EXPECT_EQ(vm.Pixel(56, 48), 0xFF0000u);
+  EXPECT_EQ(vm.Pixel(57, 48), 0x0000FFu);
   for (int row : {0, 47, 48, 239, 240, 295}) {
     EXPECT_TRUE(RowIs(vm, row, 0, 48, 0x00CA00)) << row;
     EXPECT_TRUE(RowIs(vm, row, 304, 352, 0x00CA00)) << row;
@@ -61,113 +41,83 @@ TEST(UlaPicture, BrightAndBorder) {
   EXPECT_TRUE(RowIs(vm, 295, 48, 304, 0x00CA00));
 }
 
-TEST(UlaPicture, AttributeWrittenJustBeforeItsFetchShowsAndJustAfterDoesNot) {
-  // The ULA fetches row 0, column 0 at T-states 14336-14339 on the 48K.
-  for (const auto& [start, showsNew] :
-       std::vector<std::pair<uint32_t, bool>>{{14330, true}, {14334, true}, {14335, false}}) {
-    VideoMachine vm(kModel48K);
-    vm.m.settings.Contention = 0;  // the write completes exactly 3 T-states after it starts
-    vm.Attr(0, 0) = 0x38;          // black on white
-    vm.m.FrameTState = start;
+TEST(UlaPicture, AttributeWriteAroundItsFetch) {
+  // The ULA fetches row 0, column 0 at T-states 14336-14339 on the 48K (one later with late
+  // timing); without contention a write completes 3 T-states after it starts.
+  const struct {
+    bool late;
+    uint32_t start;
+    bool showsNew;
+  } cases[] = {{false, 14330, true},
+               {false, 14334, true},
+               {false, 14335, false},
+               {true, 14335, true},
+               {true, 14336, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::Message() << "late " << c.late << ", write at " << c.start);
+    VideoMachine vm(kModel48K, c.late);
+    vm.m.settings.Contention = 0;
+    vm.Attr(0, 0) = 0x38;  // black on white
+    vm.m.FrameTState = c.start;
     vm.m.WriteByte(0x5800, 0x10);  // black on red
     vm.EndFrame();
-    EXPECT_EQ(vm.Pixel(48, 48), showsNew ? kRed : kWhite) << "write starting at " << start;
-    // The next frame shows it whatever the timing.
-    vm.EndFrame();
+    EXPECT_EQ(vm.Pixel(48, 48), c.showsNew ? kRed : kWhite);
+    vm.EndFrame();  // the next frame shows it whatever the timing
     EXPECT_EQ(vm.Pixel(48, 48), kRed);
   }
 }
 
-TEST(UlaPicture, LateTimingShowsTheFetchOneTStateLater) {
-  for (const auto& [start, showsNew] :
-       std::vector<std::pair<uint32_t, bool>>{{14335, true}, {14336, false}}) {
-    VideoMachine vm(kModel48K, /*lateTiming=*/true);
-    vm.m.settings.Contention = 0;
-    vm.Attr(0, 0) = 0x38;
-    vm.m.FrameTState = start;
-    vm.m.WriteByte(0x5800, 0x10);
+TEST(UlaPicture, BorderChangesLandOnEightPixelBoundaries) {
+  // Scan line 20 (picture row 4) starts at T-state 4480; an OUT starting at T is seen at T + 1;
+  // position 32 of the line is picture column 48 + 64. Late timing moves it 8 pixels left.
+  for (bool late : {false, true}) {
+    VideoMachine vm(kModel48K, late);
+    vm.m.WritePort(0x00FE, 1);
+    vm.m.FrameTState = 4480 + 31;
+    vm.m.WritePort(0x00FE, 2);
+    vm.m.FrameTState = 4480 + 63;
+    vm.m.WritePort(0x00FE, 1);
+    // A change during the retrace (T-states 152-199 of the line) shows nowhere.
+    vm.m.FrameTState = 4480 + 160;
+    vm.m.WritePort(0x00FE, 6);
+    vm.m.FrameTState = 4480 + 190;
+    vm.m.WritePort(0x00FE, 1);
     vm.EndFrame();
-    EXPECT_EQ(vm.Pixel(48, 48), showsNew ? kRed : kWhite) << "write starting at " << start;
+    const int shift = late ? 8 : 0;
+    EXPECT_TRUE(RowIs(vm, 4, 0, 112 - shift, kBlue)) << late;
+    EXPECT_TRUE(RowIs(vm, 4, 112 - shift, 176 - shift, kRed)) << late;
+    EXPECT_TRUE(RowIs(vm, 4, 176 - shift, 352, kBlue)) << late;
+    EXPECT_TRUE(RowIs(vm, 5, 0, 352, kBlue)) << late;
   }
 }
 
-TEST(UlaPicture, MulticolourChangesWithinAFrame) {
-  // Rewriting the attribute of one cell between its fetches on successive pixel lines gives
-  // each line its own colour.
+TEST(UlaPicture, ChangesAfterQuietFramesAreRedrawn) {
   VideoMachine vm(kModel48K);
-  vm.m.settings.Contention = 0;
   vm.Attr(0, 0) = 0x38;
-  for (int line = 0; line < 8; ++line) {
-    vm.m.FrameTState = 14336 + line * 224 - 20;
-    vm.m.WriteByte(0x5800, static_cast<uint8_t>(line << 3));
-  }
-  vm.EndFrame();
-  for (int line = 0; line < 8; ++line) {
-    EXPECT_EQ(vm.Pixel(48, 48 + line), Palettes[0][line]) << line;
-  }
-}
-
-TEST(UlaPicture, BorderStripesAtStableEightPixelPositions) {
-  VideoMachine vm(kModel48K);
-  // Scan line 20 (picture row 4) starts at T-state 4480; its left border was drawn at the end of
-  // line 19. An OUT starting at T is seen at T + 1; position 32 of the line is picture column
-  // 48 + 64.
   vm.m.WritePort(0x00FE, 1);
-  vm.m.FrameTState = 4480 + 31;
+  vm.EndFrame();
+  vm.EndFrame();
+  // A border change in the middle of the frame, then back.
   vm.m.WritePort(0x00FE, 2);
-  vm.m.FrameTState = 4480 + 63;
-  vm.m.WritePort(0x00FE, 1);
-  // A change during the retrace (T-states 152-199 of the line) shows nowhere on this row.
-  vm.m.FrameTState = 4480 + 160;
-  vm.m.WritePort(0x00FE, 6);
-  vm.m.FrameTState = 4480 + 190;
-  vm.m.WritePort(0x00FE, 1);
-  vm.EndFrame();
-  EXPECT_TRUE(RowIs(vm, 4, 0, 112, kBlue));
-  EXPECT_TRUE(RowIs(vm, 4, 112, 176, kRed));
-  EXPECT_TRUE(RowIs(vm, 4, 176, 352, kBlue));
-  EXPECT_TRUE(RowIs(vm, 5, 0, 352, kBlue));
-}
-
-TEST(UlaPicture, LateTimingMovesBorderChangesOneTStateEarlierInThePicture) {
-  VideoMachine vm(kModel48K, /*lateTiming=*/true);
-  vm.m.WritePort(0x00FE, 1);
-  vm.m.FrameTState = 4480 + 31;
-  vm.m.WritePort(0x00FE, 2);
-  vm.EndFrame();
-  EXPECT_TRUE(RowIs(vm, 4, 48, 104, kBlue));
-  EXPECT_TRUE(RowIs(vm, 4, 104, 352, kRed));
-}
-
-TEST(UlaPicture, BorderUnchangedForFramesThenChangedIsRedrawn) {
-  VideoMachine vm(kModel48K);
-  vm.m.WritePort(0x00FE, 1);
-  vm.EndFrame();
-  vm.EndFrame();
-  vm.m.WritePort(0x00FE, 2);
-  vm.m.FrameTState = 30000;  // the change happens in the middle of the frame
+  vm.m.FrameTState = 30000;
   vm.m.WritePort(0x00FE, 1);
   vm.EndFrame();
   EXPECT_TRUE(RowIs(vm, 0, 0, 352, kRed));
   EXPECT_TRUE(RowIs(vm, 295, 0, 352, kBlue));
-  vm.EndFrame();
-  EXPECT_TRUE(RowIs(vm, 0, 0, 352, kBlue));
-}
-
-TEST(UlaPicture, MemoryChangedBetweenFramesAndPaletteChangesAreRedrawn) {
-  VideoMachine vm(kModel48K);
-  vm.Attr(0, 0) = 0x38;
-  vm.EndFrame();
   EXPECT_EQ(vm.Pixel(48, 48), kWhite);
   vm.Bitmap(0, 0) = 0x80;  // stored without the write cycle (a snapshot load, say)
   vm.EndFrame();
+  EXPECT_TRUE(RowIs(vm, 0, 0, 352, kBlue));
   EXPECT_EQ(vm.Pixel(48, 48), kBlack);
   EXPECT_EQ(vm.Pixel(49, 48), kWhite);
   vm.m.settings.Colours = 2;  // Green Screen
   ApplyPalette(vm.m);
   vm.EndFrame();
   EXPECT_EQ(vm.Pixel(49, 48), 0x00B500u);
-  EXPECT_EQ(vm.Pixel(0, 0), 0x00B500u);
+  EXPECT_EQ(vm.Pixel(0, 0), 0x002100u);  // the blue border too
+  vm.m.settings.Colours = 9;             // out of range: the default, whose magenta leans red
+  ApplyPalette(vm.m);
+  EXPECT_EQ(vm.m.video.ColourTable[3], 0xCA00A0u);
 }
 
 TEST(UlaPicture, FlashSwapsInkAndPaperWhileTheCountdownIsAbove15) {
@@ -175,31 +125,25 @@ TEST(UlaPicture, FlashSwapsInkAndPaperWhileTheCountdownIsAbove15) {
   vm.Attr(0, 0) = 0xB8;  // FLASH, black on white
   vm.Attr(0, 1) = 0x38;
   vm.Bitmap(0, 0) = 0x0F;
-  vm.m.FlashCountdown = 15;
-  vm.EndFrame();
-  EXPECT_EQ(vm.Pixel(48, 48), kWhite);
-  EXPECT_EQ(vm.Pixel(52, 48), kBlack);
-  vm.m.FlashCountdown = 16;
-  vm.EndFrame();
-  EXPECT_EQ(vm.Pixel(48, 48), kBlack);
-  EXPECT_EQ(vm.Pixel(52, 48), kWhite);
-  EXPECT_EQ(vm.Pixel(56, 48), kWhite);  // no FLASH bit: unchanged
-  vm.m.FlashCountdown = 0;
-  vm.EndFrame();
-  EXPECT_EQ(vm.Pixel(48, 48), kWhite);
+  for (const auto& [countdown, swapped] : {std::pair{15, false}, {16, true}, {0, false}}) {
+    vm.m.FlashCountdown = countdown;
+    vm.EndFrame();
+    EXPECT_EQ(vm.Pixel(48, 48), swapped ? kBlack : kWhite) << countdown;
+    EXPECT_EQ(vm.Pixel(52, 48), swapped ? kWhite : kBlack) << countdown;
+    EXPECT_EQ(vm.Pixel(56, 48), kWhite) << "no FLASH bit";
+  }
 }
 
 TEST(UlaPicture, DisableAttributesModes) {
-  struct Case {
+  // Attribute 0x4A: bright red ink on bright blue paper; border red.
+  const struct {
     int setting;
     uint32_t ink, paper, border;
-  };
-  // Attribute 0x4A: bright red ink on bright blue paper; border red.
-  const Case cases[] = {
+  } cases[] = {
       {0, 0xFF0000, 0x0000FF, kRed}, {1, kBlack, kWhite, kRed},   {2, 0xFF0000, 0x0000FF, kWhite},
       {3, kBlack, kWhite, kWhite},   {4, 0xFF0000, kWhite, kRed}, {5, kBlack, 0x0000FF, kRed},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     VideoMachine vm(kModel48K);
     vm.m.settings.DisableAttributes = c.setting;
     vm.Attr(0, 0) = 0x4A;
@@ -209,24 +153,24 @@ TEST(UlaPicture, DisableAttributesModes) {
     EXPECT_EQ(vm.Pixel(48, 48), c.ink) << c.setting;
     EXPECT_EQ(vm.Pixel(49, 48), c.paper) << c.setting;
     EXPECT_EQ(vm.Pixel(0, 0), c.border) << c.setting;
-    // The machine's own border colour is left alone.
-    EXPECT_EQ(vm.m.ports.BorderColour, 2);
+    EXPECT_EQ(vm.m.ports.BorderColour, 2) << "the machine's own border colour is left alone";
   }
 }
 
-TEST(UlaPicture, UlaPlusPaletteMode) {
+TEST(UlaPicture, UlaPlusPalettes) {
   VideoMachine vm(kModel48K);
   vm.m.settings.UlaPlus = 1;
-  vm.m.WritePort(0xBF3B, 0x40);
-  vm.m.WritePort(0xFF3B, 0x01);
+  auto ulaPlus = [&vm](uint8_t reg, uint8_t value) {
+    vm.m.WritePort(0xBF3B, reg);
+    vm.m.WritePort(0xFF3B, value);
+  };
+  ulaPlus(0x40, 0x01);   // palette mode on
   vm.Attr(0, 0) = 0xC7;  // table 3: ink entry 55, paper entry 56
   vm.Bitmap(0, 0) = 0x80;
   vm.Attr(0, 1) = 0x80 | 0x38;  // FLASH has no effect; table 2 paper 7: entry 47
   vm.m.FlashCountdown = 20;
-  vm.m.WritePort(0xBF3B, 55);
-  vm.m.WritePort(0xFF3B, 0xE0);
-  vm.m.WritePort(0xBF3B, 56);
-  vm.m.WritePort(0xFF3B, 0x1C);
+  ulaPlus(55, 0xE0);
+  ulaPlus(56, 0x1C);
   vm.m.WritePort(0x00FE, 3);  // border: entry 8 + 3
   vm.m.FrameTState = 0;
   vm.m.video.BorderDrawnTo = vm.m.video.DisplayDrawnTo = 0;
@@ -235,17 +179,10 @@ TEST(UlaPicture, UlaPlusPaletteMode) {
   EXPECT_EQ(vm.Pixel(49, 48), 0xFF0000u);
   EXPECT_EQ(vm.Pixel(56, 48), DefaultUlaPlusPalette[47]);
   EXPECT_EQ(vm.Pixel(0, 0), DefaultUlaPlusPalette[11]);
-}
-
-TEST(UlaPicture, UlaPlusPaletteChangeMidFrameKeepsWhatTheBeamPassed) {
-  VideoMachine vm(kModel48K);
-  vm.m.settings.UlaPlus = 1;
-  vm.m.WritePort(0xBF3B, 0x40);
-  vm.m.WritePort(0xFF3B, 0x01);
-  for (int y = 0; y < 192; y += 8) vm.Attr(y, 0) = 0x00;  // paper: entry 8
-  vm.m.FrameTState = 14336 + 100 * 224;                   // in display row 100
-  vm.m.WritePort(0xBF3B, 8);
-  vm.m.WritePort(0xFF3B, 0x03);  // blue
+  // A palette change in display row 100 keeps what the beam has passed.
+  for (int y = 8; y < 192; y += 8) vm.Attr(y, 0) = 0x00;  // paper: entry 8
+  vm.m.FrameTState = 14336 + 100 * 224;
+  ulaPlus(8, 0x03);  // blue
   vm.EndFrame();
   EXPECT_EQ(vm.Pixel(48, 48 + 50), DefaultUlaPlusPalette[8]);
   EXPECT_EQ(vm.Pixel(48, 48 + 150), 0x0000FFu);
@@ -267,9 +204,8 @@ TEST(UlaPicture, NothingIsDrawnWhileATapeFastLoads) {
 
 TEST(UlaPicture, The128KShowsTheSelectedScreenBank) {
   VideoMachine vm(kModel128K);
-  uint8_t* bank7 = vm.m.RamBlock.data() + 7 * 16384;
-  bank7[6144] = 0x10;    // red paper in bank 7
-  vm.Attr(0, 0) = 0x08;  // blue paper in bank 5
+  vm.m.RamBlock[7 * 16384 + 6144] = 0x10;  // red paper in bank 7
+  vm.Attr(0, 0) = 0x08;                    // blue paper in bank 5
   vm.EndFrame();
   EXPECT_EQ(vm.Pixel(48, 48), kBlue);
   vm.m.WritePort(0x7FFD, 0x08);
@@ -305,8 +241,7 @@ TEST(UlaPicture, SnowReplacesTheFetchedBytesByTheRefreshAddress) {
   EXPECT_FALSE(vm.m.video.SnowActive);
   vm.EndFrame();
   EXPECT_TRUE(RowIs(vm, 48, 48, 56, kBlack));  // bitmap 0xFF, ink black
-  // Next frame, without snow, the true bytes.
-  vm.EndFrame();
+  vm.EndFrame();                               // next frame, without snow, the true bytes
   EXPECT_TRUE(RowIs(vm, 48, 48, 56, kWhite));
   // Snow needs contention and I pointing at contended memory.
   vm.m.cpu.IR.b.h = 0x80;
@@ -316,17 +251,6 @@ TEST(UlaPicture, SnowReplacesTheFetchedBytesByTheRefreshAddress) {
   vm.m.settings.Contention = 0;
   UpdateUlaSnow(vm.m);
   EXPECT_FALSE(vm.m.video.SnowArmed);
-}
-
-TEST(Palettes, ApplyPaletteFollowsTheSetting) {
-  MachineState m;
-  m.settings.Colours = 2;  // Green Screen: bright white 00FF00, white 00B500
-  ApplyPalette(m);
-  EXPECT_EQ(m.video.ColourTable[15], 0x00FF00u);
-  EXPECT_EQ(m.video.ColourTable[7], 0x00B500u);
-  m.settings.Colours = 9;  // out of range: the default, whose magenta leans red
-  ApplyPalette(m);
-  EXPECT_EQ(m.video.ColourTable[3], 0xCA00A0u);
 }
 
 }  // namespace

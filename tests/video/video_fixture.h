@@ -1,6 +1,8 @@
 #pragma once
 // A machine of a chosen model for the port and picture tests: set up from the shared ROM folder,
 // screen memory cleared, both renderers at the start of the frame.
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <cstring>
 
@@ -31,8 +33,6 @@ struct VideoMachine {
   uint8_t& Bitmap(int y, int c) { return Screen()[m.video.BitmapRowOffset[y] + c]; }
   uint8_t& Attr(int y, int c) { return Screen()[m.video.AttrRowOffset[y] + c]; }
   uint32_t Pixel(int x, int row) const { return ScreenPixels(m)[row * 352 + x]; }
-  // Colour of palette entry i in the chosen palette.
-  uint32_t Colour(int i) const { return m.video.ColourTable[i]; }
 
   // Finishes the frame as the frame loop does when it draws one, and starts the next.
   void EndFrame() {
@@ -48,5 +48,19 @@ struct VideoMachine {
   Emulator emu{host};
   MachineState& m = emu.m;
 };
+
+constexpr uint32_t kBlack = 0x000000, kBlue = 0x0000CA, kRed = 0xCA0000, kWhite = 0xCACACA;
+
+// Picture columns x0..x1-1 of `row` all have colour c.
+inline ::testing::AssertionResult RowIs(const VideoMachine& vm, int row, int x0, int x1,
+                                        uint32_t c) {
+  for (int x = x0; x < x1; ++x) {
+    if (vm.Pixel(x, row) != c) {
+      return ::testing::AssertionFailure() << "pixel (" << x << ", " << row << ") is " << std::hex
+                                           << vm.Pixel(x, row) << ", expected " << c;
+    }
+  }
+  return ::testing::AssertionSuccess();
+}
 
 }  // namespace orvo::test
