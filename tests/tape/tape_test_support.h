@@ -33,7 +33,7 @@ class TapeBytes {
     return *this;
   }
   // "ZXTape!" 0x1A and version 1.20.
-  TapeBytes& TzxHeader() { return Text("ZXTape!").U8(0x1A).U8(1).U8(20); }
+  TapeBytes& TzxHeader() { return Raw({'Z', 'X', 'T', 'a', 'p', 'e', '!', 0x1A, 1, 20}); }
   // A TAP block: length word, then the bytes.
   TapeBytes& TapBlock(const std::vector<uint8_t>& data) {
     return U16(static_cast<uint32_t>(data.size())).Raw(data);
@@ -58,6 +58,12 @@ class TapeBytes {
         .U24(static_cast<uint32_t>(data.size()))
         .Raw(data);
   }
+  TapeBytes& Turbo(uint32_t pilot, uint32_t sync1, uint32_t sync2, uint32_t zero, uint32_t one,
+                   uint32_t pilots, uint32_t bits, uint32_t pause,
+                   const std::vector<uint8_t>& data) {
+    U8(0x11).U16(pilot).U16(sync1).U16(sync2).U16(zero).U16(one).U16(pilots).U8(bits).U16(pause);
+    return U24(static_cast<uint32_t>(data.size())).Raw(data);
+  }
   TapeBytes& Pause(uint32_t ms) { return U8(0x20).U16(ms); }
   TapeBytes& Jump(int32_t offset) { return U8(0x23).U16(static_cast<uint16_t>(offset)); }
   TapeBytes& LoopStart(uint32_t n) { return U8(0x24).U16(n); }
@@ -77,6 +83,13 @@ class TapeBytes {
   std::vector<uint8_t> bytes;
 };
 
+// A TZX file of no blocks yet.
+inline TapeBytes Tzx() {
+  TapeBytes f;
+  f.TzxHeader();
+  return f;
+}
+
 // A standard ROM block: flag, data, checksum.
 inline std::vector<uint8_t> RomBlock(uint8_t flag, const std::vector<uint8_t>& data) {
   std::vector<uint8_t> out{flag};
@@ -87,6 +100,12 @@ inline std::vector<uint8_t> RomBlock(uint8_t flag, const std::vector<uint8_t>& d
   }
   out.push_back(sum);
   return out;
+}
+
+// A ROM header block for a program called TEST.
+inline std::vector<uint8_t> Header19() {
+  return RomBlock(0x00,
+                  {3, 'T', 'E', 'S', 'T', ' ', ' ', ' ', ' ', ' ', ' ', 0, 0x40, 0, 0x40, 0, 0});
 }
 
 // A machine with a tape parsed into its deck (not yet playing).
