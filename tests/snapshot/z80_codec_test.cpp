@@ -89,21 +89,18 @@ TEST(Z80Codec, RandomPagesSurviveARoundTripAndStopAtTheirEnd) {
 }
 
 TEST(FileKinds, OnlyTheLastCharactersCountCaseSensitively) {
-  EXPECT_EQ(MatchExtension("GAME.SNA"), FileKind::Sna);
-  EXPECT_EQ(MatchExtension("game.sna"), FileKind::Sna);
-  EXPECT_EQ(MatchExtension("Game.Sna"), FileKind::None);
-  EXPECT_EQ(MatchExtension("x.wsp"), FileKind::Sp);  // no dot is needed
-  EXPECT_EQ(MatchExtension("sna"), FileKind::Sna);
-  EXPECT_EQ(MatchExtension("p"), FileKind::None);  // shorter than every extension
-  EXPECT_EQ(MatchExtension("game.z80.bak"), FileKind::None);
-  EXPECT_EQ(MatchExtension("/a/b.ZIP"), FileKind::Zip);
+  const std::pair<const char*, FileKind> opened[] = {
+      {"GAME.SNA", FileKind::Sna}, {"game.sna", FileKind::Sna},      {"Game.Sna", FileKind::None},
+      {"x.wsp", FileKind::Sp},     {"sna", FileKind::Sna},           {"p", FileKind::None},
+      {"/a/b.ZIP", FileKind::Zip}, {"game.z80.bak", FileKind::None},
+  };
+  for (const auto& [name, kind] : opened) EXPECT_EQ(MatchExtension(name), kind) << name;
   // Saving compares the whole extension after the last dot, and only for kinds with a writer.
-  EXPECT_EQ(SaverKindForPath("/a/b.Z80"), FileKind::Z80);
-  EXPECT_EQ(SaverKindForPath("/a/b.sp"), FileKind::Sp);
-  EXPECT_EQ(SaverKindForPath("/a/b.wsp"), FileKind::None);
-  EXPECT_EQ(SaverKindForPath("/a/b.Sna"), FileKind::None);
-  EXPECT_EQ(SaverKindForPath("/a/b.zxs"), FileKind::None);
-  EXPECT_EQ(SaverKindForPath("/a.sna/b"), FileKind::None);
+  const std::pair<const char*, FileKind> saved[] = {
+      {"/a/b.Z80", FileKind::Z80},  {"/a/b.sp", FileKind::Sp},    {"/a/b.wsp", FileKind::None},
+      {"/a/b.Sna", FileKind::None}, {"/a/b.zxs", FileKind::None}, {"/a.sna/b", FileKind::None},
+  };
+  for (const auto& [name, kind] : saved) EXPECT_EQ(SaverKindForPath(name), kind) << name;
 }
 
 }  // namespace

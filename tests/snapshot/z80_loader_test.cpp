@@ -129,7 +129,7 @@ TEST(Z80Loader, Version1ImagesCompressedOrPlain) {
   EXPECT_EQ(LoadZ80(t.emu, plain), 1);
 }
 
-TEST(Z80Loader, DamagedFilesAreRefusedWithTheirMessages) {
+TEST(SnapshotLoaders, DamagedFilesAreRefusedAndChangeNothing) {
   ORVO_REQUIRE_ROMS();
   Bytes shortBlock = Z80Header(23, 0);
   AddBlock(shortBlock, 8, 8);
@@ -143,18 +143,39 @@ TEST(Z80Loader, DamagedFilesAreRefusedWithTheirMessages) {
   v1NoMarker[6] = 1;
   v1NoMarker[12] = 0x20;
   v1NoMarker.insert(v1NoMarker.end(), {0xED, 0xED, 255, 0});
-  const std::pair<Bytes, MessageId> rows[] = {
-      {{}, 12},         {Bytes(30, 0), 12}, {Z80Header(30, 0), 18}, {cutHeader, 12},
-      {shortBlock, 16}, {cutBlock, 12},     {v1NoMarker, 12},
+  Bytes longForm5(kSna128Size, 0);  // bank 5 paged needs the long form
+  longForm5[49181] = 5;
+  const struct {
+    Bytes file;
+    MessageId message;
+    bool sna;
+  } rows[] = {
+      {{}, 12, false},
+      {Bytes(30, 0), 12, false},
+      {Z80Header(30, 0), 18, false},
+      {cutHeader, 12, false},
+      {shortBlock, 16, false},
+      {cutBlock, 12, false},
+      {v1NoMarker, 12, false},
+      // SNA files come in three sizes only.
+      {{}, 12, true},
+      {Bytes(kSna48Size - 1), 12, true},
+      {Bytes(kSna48Size + 1), 12, true},
+      {Bytes(49183), 12, true},
+      {Bytes(kSna128LongSize + 1), 12, true},
+      {longForm5, 12, true},
   };
-  for (const auto& [file, message] : rows) {
+  for (const auto& r : rows) {
+    SCOPED_TRACE(testing::Message() << (r.sna ? "SNA of " : "Z80 of ") << r.file.size());
     SnapshotMachine t(kModelPlus2A);
     t.m.cpu.PC = 0x4321;
-    ASSERT_EQ(LoadZ80(t.emu, file), 1) << file.size();
+    t.m.RamBlock[0x8000] = 0x5A;
+    ASSERT_EQ(r.sna ? LoadSNA(t.emu, r.file) : LoadZ80(t.emu, r.file), 1);
     ASSERT_EQ(t.host.messages.size(), 1u);
-    EXPECT_EQ(t.host.messages[0].message, message) << file.size();
+    EXPECT_EQ(t.host.messages[0].message, r.message);
     EXPECT_EQ(t.m.MachineModel, kModelPlus2A);
     EXPECT_EQ(t.m.cpu.PC, 0x4321);
+    EXPECT_EQ(t.m.RamBlock[0x8000], 0x5A);
   }
 }
 
@@ -166,20 +187,6 @@ TEST(Z80Loader, Interface1PagingNeedsAnInterface1) {
   ASSERT_EQ(LoadZ80(t.emu, f), 0);
   EXPECT_FALSE(t.m.If1Paged());
   EXPECT_EQ(t.m.PageTable[0], t.m.RomBuffer48.data());
-}
-
-TEST(SnaLoader, OnlyTheThreeSizesLoad) {
-  ORVO_REQUIRE_ROMS();
-  Bytes longForm5(kSna128Size, 0);  // bank 5 paged needs the long form
-  longForm5[49181] = 5;
-  for (const Bytes& f : {Bytes{}, Bytes(kSna48Size - 1), Bytes(kSna48Size + 1), Bytes(49183),
-                         Bytes(kSna128LongSize + 1), longForm5}) {
-    SnapshotMachine t(kModelPlus3);
-    EXPECT_EQ(LoadSNA(t.emu, f), 1) << f.size();
-    ASSERT_EQ(t.host.messages.size(), 1u);
-    EXPECT_EQ(t.host.messages[0].message, 12);
-    EXPECT_EQ(t.m.MachineModel, kModelPlus3);
-  }
 }
 
 TEST(SnaLoader, The48KStackMayWrapAroundTheTop) {
