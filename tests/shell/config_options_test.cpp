@@ -54,26 +54,24 @@ TEST_F(ConfigOptions, HardwarePageRules) {
 }
 
 TEST_F(ConfigOptions, AddOnsFollowTheLiveModel) {
-  SwitchModel(kModel128K);
-  BeginOptions(emu);
-  EXPECT_FALSE(OptionsFullerAyAllowed(emu));
-  OptionsSetFullerAy(emu, true);
-  EXPECT_EQ(emu.PendingSettings.FullerAy, 0);
-  EXPECT_TRUE(OptionsInterface1Allowed(emu));
-  EXPECT_FALSE(OptionsKeyboardIssueEnabled(emu));
-
-  SwitchModel(kModelPlus2A);
-  BeginOptions(emu);
-  EXPECT_FALSE(OptionsInterface1Allowed(emu));
-  OptionsSetInterface1(emu, true);
-  EXPECT_EQ(emu.PendingSettings.Interface1, 0);
-
-  SwitchModel(kModel16K);
-  BeginOptions(emu);
-  EXPECT_TRUE(OptionsFullerAyAllowed(emu));
-  EXPECT_FALSE(OptionsKeyboardIssueEnabled(emu));
-  OptionsSetInterface1(emu, true);
-  EXPECT_EQ(emu.PendingSettings.Interface1, 1);
+  const struct {
+    int model;
+    bool interface1, fullerAy, keyboardIssue;
+  } rows[] = {
+      {kModel16K, true, true, false},      {kModel48K, true, true, true},
+      {kModel128K, true, false, false},    {kModelPlus2, true, false, false},
+      {kModelPlus2A, false, false, false}, {kModelPlus3, false, false, false},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.model);
+    SwitchModel(r.model);
+    BeginOptions(emu);
+    EXPECT_EQ(OptionsKeyboardIssueEnabled(emu), r.keyboardIssue);
+    OptionsSetInterface1(emu, true);
+    OptionsSetFullerAy(emu, true);
+    EXPECT_EQ(emu.PendingSettings.Interface1, r.interface1 ? 1 : 0);
+    EXPECT_EQ(emu.PendingSettings.FullerAy, r.fullerAy ? 1 : 0);
+  }
 }
 
 TEST_F(ConfigOptions, FolderRows) {
