@@ -355,24 +355,23 @@ TEST_F(WindowTest, PastedTextIsTypedIn) {
   EXPECT_EQ(emu->m.Peek(static_cast<uint16_t>(prog + 6)), '2');
 }
 
-QMimeData* Urls(const std::vector<std::string>& paths) {
-  auto* data = new QMimeData;
+std::unique_ptr<QMimeData> Urls(const std::vector<std::string>& paths) {
+  auto data = std::make_unique<QMimeData>();
   QList<QUrl> urls;
   for (const std::string& p : paths) urls << QUrl::fromLocalFile(QString::fromStdString(p));
   data->setUrls(urls);
   return data;
 }
 
-TEST_F(WindowTest, DropsTypeTextIgnoreFoldersAndOpenTheFirstFile) {
+TEST_F(WindowTest, DropsAndTheCommandLineOpenFilesAndTypeText) {
   OpenWindow();
-  EXPECT_TRUE(window->HandleDrop(*std::unique_ptr<QMimeData>(Urls({ConfigDir()}))));
+  EXPECT_TRUE(window->HandleDrop(*Urls({ConfigDir()})));
   EXPECT_FALSE(TypingActive(emu->m));
 
   emu->m.Paused = 1;
   const std::string path = ConfigDir() + "/notes.xyz";
   std::ofstream(path) << "not a Spectrum file";
-  EXPECT_TRUE(
-      window->HandleDrop(*std::unique_ptr<QMimeData>(Urls({path, ConfigDir() + "/second.sna"}))));
+  EXPECT_TRUE(window->HandleDrop(*Urls({path, ConfigDir() + "/second.sna"})));
   EXPECT_EQ(emu->files.CurrentFilePath, path);
   EXPECT_EQ(emu->m.Paused, 0u);
   // An unknown extension is ignored silently; the second file is never looked at.
@@ -383,13 +382,21 @@ TEST_F(WindowTest, DropsTypeTextIgnoreFoldersAndOpenTheFirstFile) {
   EXPECT_TRUE(window->HandleDrop(text));
   EXPECT_TRUE(TypingActive(emu->m));
   EXPECT_EQ(emu->m.FullSpeed, 1u);
+
+  // A file named on the command line may arrive quoted.
+  const std::string snap = ConfigDir() + "/game.sna";
+  std::ofstream(snap, std::ios::binary) << std::string(49179, '\0');
+  window->OpenCommandLineFile('"' + snap + '"');
+  EXPECT_TRUE(messages.empty());
+  EXPECT_EQ(emu->files.CurrentFilePath, snap);
+  EXPECT_EQ(emu->files.SnapshotLoaded, 1);
 }
 
 TEST_F(WindowTest, DroppedArchiveOpensTheEntryPicker) {
   const auto zip = orvo::test::SharedFile("testdata/media/zip/timingtest-0.2.zip");
   ORVO_REQUIRE_FILE(zip);
   OpenWindow();
-  ASSERT_TRUE(window->HandleDrop(*std::unique_ptr<QMimeData>(Urls({zip.string()}))));
+  ASSERT_TRUE(window->HandleDrop(*Urls({zip.string()})));
   ProcessEvents();
   auto* picker = window->findChild<ZipPicker*>();
   ASSERT_NE(picker, nullptr);
@@ -407,16 +414,6 @@ TEST_F(WindowTest, DroppedArchiveOpensTheEntryPicker) {
   EXPECT_TRUE(emu->m.tape.image != nullptr);
   EXPECT_TRUE(messages.empty());
   EXPECT_EQ(window->findChild<ZipPicker*>(), nullptr);  // closed and gone
-}
-
-TEST_F(WindowTest, CommandLineFileIsOpened) {
-  const auto snap = orvo::test::SharedFile("testdata/media/snapshots/test_48k.sna");
-  ORVO_REQUIRE_FILE(snap);
-  OpenWindow();
-  window->OpenCommandLineFile('"' + snap.string() + '"');  // quoted, as a shell may pass it on
-  EXPECT_TRUE(messages.empty());
-  EXPECT_EQ(emu->files.CurrentFilePath, snap.string());
-  EXPECT_EQ(emu->files.SnapshotLoaded, 1);
 }
 
 // ---- the picture ----
