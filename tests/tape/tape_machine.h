@@ -53,15 +53,6 @@ struct TapeMachine {
     for (uint32_t k = 0; k < n; ++k) RunFrame(emu);
   }
 
-  // Runs until the tape is at its end (or `limit` frames). True when it got there.
-  bool RunUntilTapeEnd(uint32_t limit) {
-    for (uint32_t k = 0; k < limit; ++k) {
-      if (TapeAtEnd(m)) return true;
-      RunFrame(emu);
-    }
-    return TapeAtEnd(m);
-  }
-
   // Runs frames until the screen shows `text` (or `limit` frames).
   bool RunUntilScreenShows(const std::string& text, uint32_t limit) {
     for (uint32_t k = 0; k < limit; k += 10) {

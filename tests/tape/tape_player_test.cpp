@@ -40,51 +40,67 @@ TEST(TapePlayer, TapHeaderAndDataBlocksWithTheirPilotsAndPauses) {
   EXPECT_EQ(rig.m->tape.EarBit, 0) << "a stopped tape leaves the EAR input low";
 }
 
-TEST(TapePlayer, PulseSequenceToneAndEmptyBlocks) {
-  TapeRig rig;
-  // Blocks with nothing in them make no edge and take no time.
-  rig.Insert(TapeBytes()
-                 .TzxHeader()
-                 .Tone(500, 0)
-                 .Pulses({})
-                 .Pulses({300, 200, 100})
-                 .PureData(10, 20, 8, 0, {})
-                 .Tone(1000, 3)
-                 .bytes);
-  rig.PlayRecording();
-  EXPECT_EQ(rig.Intervals(), (std::vector<uint64_t>{300, 200, 100, 1000, 1000, 1000}));
-  EXPECT_EQ(rig.levels, (std::vector<uint8_t>{0x40, 0, 0x40, 0, 0x40, 0}));
-  EXPECT_TRUE(TapeAtEnd(*rig.m));
+// Pulses of 100 for each 0 and 200 for each 1 in `bits`, two per bit.
+std::vector<uint64_t> Bits(const std::string& bits) {
+  std::vector<uint64_t> out;
+  for (char b : bits) out.insert(out.end(), 2, b == '1' ? 200 : 100);
+  return out;
 }
 
-TEST(TapePlayer, PureDataPlaysOnlyTheUsedBitsOfItsLastByte) {
-  // (used bits, byte) -> the bits played; 0 and 9 used bits play as 8.
+// The lengths between edges each tape plays (tones of distinct lengths mark which block played).
+// The tape is played, then played on once more after it stops.
+TEST(TapePlayer, BlocksPlayTheirPulsesAndFlowInOrder) {
   const struct {
-    uint32_t bits;
-    uint8_t byte;
-    const char* played;
-  } cases[] = {{3, 0b10111111, "101"}, {9, 0b10000001, "10000001"}, {0, 0b10000001, "10000001"}};
+    const char* what;
+    std::vector<uint8_t> bytes;
+    size_t firstPlay;  // edges before the first stop
+    std::vector<uint64_t> pulses;
+    uint64_t end = 0;  // T-states to the stop, when checked
+  } cases[] = {
+      // Blocks with nothing in them make no edge and take no time.
+      {"pulses, tone, empty blocks",
+       Tzx()
+           .Tone(500, 0)
+           .Pulses({})
+           .Pulses({300, 200, 100})
+           .PureData(1, 2, 8, 0, {})
+           .Tone(1000, 3)
+           .bytes,
+       6,
+       {300, 200, 100, 1000, 1000, 1000}},
+      // Only the used bits of the last byte play; 0 and 9 used bits play as 8.
+      {"3 used bits", Tzx().PureData(100, 200, 3, 0, {0xBF}).bytes, 6, Bits("101")},
+      {"9 used bits", Tzx().PureData(100, 200, 9, 0, {0x81}).bytes, 16, Bits("10000001")},
+      {"0 used bits", Tzx().PureData(100, 200, 0, 0, {0x81}).bytes, 16, Bits("10000001")},
+      // 3 pilot pulses, syncs, bits 7 and 6 of 0x40 (2 used bits), then a 2 ms pause whose first
+      // millisecond keeps the level.
+      {"turbo",
+       Tzx().Turbo(1000, 300, 400, 50, 90, 3, 2, 2, {0x40}).bytes,
+       10,
+       {1000, 1000, 1000, 300, 400, 50, 50, 90, 90, 3500},
+       3000 + 700 + 100 + 180 + 2 * 3500},
+      {"loop of three", ReadWholeFile(DataDir() / "loop3.tzx"), 5, {100, 200, 200, 200, 300}},
+      // 0 tone 100, 1 jump +4, 2 tone 200, 3 tone 300, 4 return, 5 call {-3, -2}, 6 tone 400.
+      {"calls", ReadWholeFile(DataDir() / "jump_call_return.tzx"), 5, {100, 200, 300, 300, 400}},
+      {"loop of 0 plays once", Tzx().LoopStart(0).Tone(100, 1).LoopEnd().bytes, 1, {100}},
+      {"jumps at each other end", Tzx().Jump(1).Jump(-1).bytes, 0, {}},
+      {"jump to itself goes on", Tzx().Jump(0).Tone(100, 1).bytes, 1, {100}},
+      {"jump past the last block", Tzx().Jump(50).Tone(100, 1).bytes, 0, {}},
+      // The stop comes after the new level was held for 1 ms.
+      {"pause of 0", Tzx().Tone(100, 1).Pause(0).Tone(200, 1).bytes, 1, {100, 3500 + 200}},
+  };
   for (const auto& c : cases) {
     TapeRig rig;
-    rig.Insert(Tzx().PureData(100, 200, c.bits, 0, {c.byte}).bytes);
+    ASSERT_EQ(rig.Insert(c.bytes), kTapeParseOk) << c.what;
     rig.PlayRecording();
-    std::vector<uint64_t> pulses;
-    for (const char* bit = c.played; *bit; ++bit)
-      pulses.insert(pulses.end(), 2, *bit == '1' ? 200 : 100);
-    EXPECT_EQ(rig.Intervals(), pulses) << c.bits << " used bits";
+    EXPECT_EQ(rig.edges.size(), c.firstPlay) << c.what;
+    rig.PlayRecording();
+    EXPECT_EQ(rig.Intervals(), c.pulses) << c.what;
+    EXPECT_FALSE(rig.m->TapePlaying) << c.what;
+    if (c.end) {
+      EXPECT_EQ(rig.now, c.end) << c.what;
+    }
   }
-}
-
-TEST(TapePlayer, TurboBlockUsesItsOwnTimingsAndLevelDropsInItsPause) {
-  TapeRig rig;
-  rig.Insert(Tzx().Turbo(1000, 300, 400, 50, 90, 3, 2, 2, {0x40}).bytes);
-  rig.PlayRecording();
-  // 3 pilot pulses, syncs, then bits 7 and 6 of 0x40 (2 used bits); 2 ms pause whose first
-  // millisecond keeps the level.
-  EXPECT_EQ(rig.Intervals(),
-            (std::vector<uint64_t>{1000, 1000, 1000, 300, 400, 50, 50, 90, 90, 3500}));
-  EXPECT_EQ(rig.levels.back(), 0);
-  EXPECT_EQ(rig.now, 1000u * 3 + 300 + 400 + 100 + 180 + 2 * 3500);
 }
 
 TEST(TapePlayer, DirectRecordingSetsTheLevelPerSample) {
@@ -125,36 +141,6 @@ TEST(TapePlayer, SignalLevelBlockAndStopIn48KMode) {
   rig128.PlayRecording();
   EXPECT_TRUE(TapeAtEnd(*rig128.m));
   EXPECT_EQ(rig128.levels, std::vector<uint8_t>{0});
-}
-
-TEST(TapePlayer, FlowControlAndPausesThatStop) {
-  // Tones of distinct lengths mark which block played. The tape is played, then played on once
-  // more after it stops.
-  const struct {
-    const char* what;
-    std::vector<uint8_t> bytes;
-    size_t firstPlay;  // tones heard before the first stop
-    std::vector<uint64_t> tones;
-  } cases[] = {
-      {"loop of three", ReadWholeFile(DataDir() / "loop3.tzx"), 5, {100, 200, 200, 200, 300}},
-      // 0 tone 100, 1 jump +4, 2 tone 200, 3 tone 300, 4 return, 5 call {-3, -2}, 6 tone 400.
-      {"calls", ReadWholeFile(DataDir() / "jump_call_return.tzx"), 5, {100, 200, 300, 300, 400}},
-      {"loop of 0 plays once", Tzx().LoopStart(0).Tone(100, 1).LoopEnd().bytes, 1, {100}},
-      {"jumps at each other end", Tzx().Jump(1).Jump(-1).bytes, 0, {}},
-      {"jump to itself goes on", Tzx().Jump(0).Tone(100, 1).bytes, 1, {100}},
-      {"jump past the last block", Tzx().Jump(50).Tone(100, 1).bytes, 0, {}},
-      // The stop comes after the new level was held for 1 ms.
-      {"pause of 0", Tzx().Tone(100, 1).Pause(0).Tone(200, 1).bytes, 1, {100, 3500 + 200}},
-  };
-  for (const auto& c : cases) {
-    TapeRig rig;
-    ASSERT_EQ(rig.Insert(c.bytes), kTapeParseOk) << c.what;
-    rig.PlayRecording();
-    EXPECT_EQ(rig.edges.size(), c.firstPlay) << c.what;
-    rig.PlayRecording();
-    EXPECT_EQ(rig.Intervals(), c.tones) << c.what;
-    EXPECT_FALSE(rig.m->TapePlaying) << c.what;
-  }
 }
 
 // The generalized data versions of a standard header play exactly the standard block's pulses.
@@ -274,15 +260,9 @@ TEST(TapeAutoStartStop, TenQuickCountingPollsStartAndThreeSlowOnesStop) {
   EXPECT_TRUE(m.TapePlaying);
   Poll(m, t += 2000, b);
   EXPECT_FALSE(m.TapePlaying);
-}
 
-TEST(TapeAutoStartStop, TimeIsMeasuredAcrossFrames) {
-  TapeRig rig;
-  rig.Insert(Tzx().Tone(1000000, 100).bytes);
-  MachineState& m = *rig.m;
-  m.settings.Autoload = 1;
+  // The time since the last read is measured across a frame end.
   ResetTapeAutoStart(m);
-  uint8_t b = 0;
   for (int k = 0; k < 10; ++k) Poll(m, 68900 + 100 * k, ++b);  // 68900 .. 69800
   AgeTapeReadTime(m, 69888);
   Poll(m, 200, ++b);  // 288 T-states after the last read, in the next frame
@@ -292,8 +272,7 @@ TEST(TapeAutoStartStop, TimeIsMeasuredAcrossFrames) {
 }
 
 TEST(TapeWobble, NeverMakesAPulseZero) {
-  TapeBytes f;
-  f.TzxHeader();
+  TapeBytes f = Tzx();
   for (int k = 0; k < 50; ++k) f.Pulses({1, 2, 10, 49, 50, 51, 74, 75, 3500});
   f.Tone(60, 20000);
   TapeRig rig;

@@ -28,10 +28,7 @@ class TapeBytes {
     bytes.insert(bytes.end(), v.begin(), v.end());
     return *this;
   }
-  TapeBytes& Text(const std::string& s) {
-    bytes.insert(bytes.end(), s.begin(), s.end());
-    return *this;
-  }
+  TapeBytes& Text(const std::string& s) { return Raw({s.begin(), s.end()}); }
   // "ZXTape!" 0x1A and version 1.20.
   TapeBytes& TzxHeader() { return Raw({'Z', 'X', 'T', 'a', 'p', 'e', '!', 0x1A, 1, 20}); }
   // A TAP block: length word, then the bytes.
@@ -39,8 +36,11 @@ class TapeBytes {
     return U16(static_cast<uint32_t>(data.size())).Raw(data);
   }
   // TZX blocks.
-  TapeBytes& Standard(const std::vector<uint8_t>& data, uint32_t pause = 1000) {
-    return U8(0x10).U16(pause).U16(static_cast<uint32_t>(data.size())).Raw(data);
+  TapeBytes& Turbo(uint32_t pilot, uint32_t sync1, uint32_t sync2, uint32_t zero, uint32_t one,
+                   uint32_t pilots, uint32_t bits, uint32_t pause,
+                   const std::vector<uint8_t>& data) {
+    U8(0x11).U16(pilot).U16(sync1).U16(sync2).U16(zero).U16(one).U16(pilots).U8(bits).U16(pause);
+    return U24(static_cast<uint32_t>(data.size())).Raw(data);
   }
   TapeBytes& Tone(uint32_t pulse, uint32_t count) { return U8(0x12).U16(pulse).U16(count); }
   TapeBytes& Pulses(std::initializer_list<uint32_t> pulses) {
@@ -50,30 +50,13 @@ class TapeBytes {
   }
   TapeBytes& PureData(uint32_t zero, uint32_t one, uint32_t bits, uint32_t pause,
                       const std::vector<uint8_t>& data) {
-    return U8(0x14)
-        .U16(zero)
-        .U16(one)
-        .U8(bits)
-        .U16(pause)
-        .U24(static_cast<uint32_t>(data.size()))
-        .Raw(data);
-  }
-  TapeBytes& Turbo(uint32_t pilot, uint32_t sync1, uint32_t sync2, uint32_t zero, uint32_t one,
-                   uint32_t pilots, uint32_t bits, uint32_t pause,
-                   const std::vector<uint8_t>& data) {
-    U8(0x11).U16(pilot).U16(sync1).U16(sync2).U16(zero).U16(one).U16(pilots).U8(bits).U16(pause);
+    U8(0x14).U16(zero).U16(one).U8(bits).U16(pause);
     return U24(static_cast<uint32_t>(data.size())).Raw(data);
   }
   TapeBytes& Pause(uint32_t ms) { return U8(0x20).U16(ms); }
   TapeBytes& Jump(int32_t offset) { return U8(0x23).U16(static_cast<uint16_t>(offset)); }
   TapeBytes& LoopStart(uint32_t n) { return U8(0x24).U16(n); }
   TapeBytes& LoopEnd() { return U8(0x25); }
-  TapeBytes& Call(std::initializer_list<int32_t> offsets) {
-    U8(0x26).U16(static_cast<uint32_t>(offsets.size()));
-    for (int32_t o : offsets) U16(static_cast<uint16_t>(o));
-    return *this;
-  }
-  TapeBytes& Return() { return U8(0x27); }
   TapeBytes& Stop48() { return U8(0x2A).U32(0); }
   TapeBytes& Level(bool high) { return U8(0x2B).U32(1).U8(high ? 1 : 0); }
   TapeBytes& Comment(const std::string& s) {
@@ -85,9 +68,7 @@ class TapeBytes {
 
 // A TZX file of no blocks yet.
 inline TapeBytes Tzx() {
-  TapeBytes f;
-  f.TzxHeader();
-  return f;
+  return TapeBytes().TzxHeader();
 }
 
 // A standard ROM block: flag, data, checksum.
@@ -110,8 +91,6 @@ inline std::vector<uint8_t> Header19() {
 
 // A machine with a tape parsed into its deck (not yet playing).
 struct TapeRig {
-  TapeRig() : m(std::make_unique<MachineState>()) {}
-
   // Parses `bytes` as TZX (or TAP) into the deck and enters the first block.
   uint8_t Insert(const std::vector<uint8_t>& bytes, bool tzx = true) {
     m->tape.image = std::make_unique<TapeImage>();
@@ -132,12 +111,12 @@ struct TapeRig {
     return d;
   }
 
-  // Starts the tape and plays it until it stops (or `limit` T-states pass), noting the time of
-  // every change of the EAR level.
-  void PlayRecording(uint64_t limit = 4000000000ull) {
+  // Starts the tape and plays it until it stops, noting the time of every change of the EAR
+  // level.
+  void PlayRecording() {
     StartTape(*m);
     uint8_t level = m->tape.EarBit;
-    while (m->TapePlaying && now < limit) {
+    while (m->TapePlaying) {
       Step();
       if (!m->TapePlaying) break;  // a stopped deck's level is not heard
       if (m->tape.EarBit != level) {
@@ -160,7 +139,7 @@ struct TapeRig {
   }
 
   RecordingHost host;
-  std::unique_ptr<MachineState> m;
+  std::unique_ptr<MachineState> m = std::make_unique<MachineState>();
   uint64_t now = 0;
   std::vector<uint64_t> edges;
   std::vector<uint8_t> levels;
