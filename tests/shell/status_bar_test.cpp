@@ -63,7 +63,7 @@ TEST_F(StatusBarTest, PausedKeepsTheCountAndAHiddenBarStartsItAgain) {
   EXPECT_EQ(emu.m.FramesThisSecond, 0u);
 }
 
-TEST_F(StatusBarTest, TheFourthPartNamesTheSnapshotAtTwoHundredPercent) {
+TEST_F(StatusBarTest, TheFourthPartNamesTheSnapshotAtTwoHundredPercentOrTheCapturedMouse) {
   UpdateStatusBar(emu, bar);
   emu.files.StatusFileName = "manic.z80";
   emu.files.SnapshotLoaded = 1;
@@ -75,12 +75,7 @@ TEST_F(StatusBarTest, TheFourthPartNamesTheSnapshotAtTwoHundredPercent) {
   host.clock.now_ns += 1000 * kMs;
   ASSERT_TRUE(UpdateStatusBar(emu, bar));
   EXPECT_EQ(bar.parts[3], " Current Snap: manic.z80");
-}
 
-TEST_F(StatusBarTest, ACapturedMouseShowsItsPosition) {
-  UpdateStatusBar(emu, bar);
-  emu.files.SnapshotLoaded = 1;
-  emu.m.settings.DrawSize = 2;
   emu.m.settings.MouseType = 2;  // Kempston
   emu.m.input.MouseCaptured = 1;
   emu.m.input.KempstonX = 7;
