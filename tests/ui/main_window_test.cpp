@@ -9,7 +9,6 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QMouseEvent>
-#include <QPushButton>
 #include <QRegularExpression>
 #include <QTest>
 #include <QTimer>

@@ -107,7 +107,7 @@ TEST_F(OptionsSheetTest, PagesShowTheLiveSettings) {
   EXPECT_EQ(Find<QLineEdit>("romFile")->text(), "128k.ROM");
 }
 
-TEST_F(OptionsSheetTest, AddOnsTheLiveModelCannotTakeAreForcedOff) {
+TEST_F(OptionsSheetTest, WhatTheMachineCannotTakeIsOff) {
   emu->m.MachineModel = kModelPlus2A;
   emu->m.settings.Interface1 = 1;
   emu->m.settings.FullerAy = 1;
@@ -118,6 +118,9 @@ TEST_F(OptionsSheetTest, AddOnsTheLiveModelCannotTakeAreForcedOff) {
   }
   EXPECT_EQ(emu->PendingSettings.Interface1, 0);
   EXPECT_FALSE(Find<QComboBox>("keyboardIssue")->isEnabled());
+  // Without controllers the joystick lists are off too.
+  EXPECT_FALSE(Find<QComboBox>("currentJoystick")->isEnabled());
+  EXPECT_FALSE(Find<QComboBox>("joystickType")->isEnabled());
 }
 
 TEST_F(OptionsSheetTest, ControlsThatExcludeOrEnableEachOther) {
@@ -158,12 +161,6 @@ TEST_F(OptionsSheetTest, ControlsThatExcludeOrEnableEachOther) {
   Click("z80Version0");
   EXPECT_FALSE(save1ffd->isEnabled());
   EXPECT_EQ(emu->PendingSettings.Z80Version, 1);
-}
-
-TEST_F(OptionsSheetTest, WithoutControllersTheJoystickListsAreOff) {
-  Open();
-  EXPECT_FALSE(Find<QComboBox>("currentJoystick")->isEnabled());
-  EXPECT_FALSE(Find<QComboBox>("joystickType")->isEnabled());
 }
 
 TEST_F(OptionsSheetTest, CancelChangesNothingLive) {
