@@ -1,7 +1,8 @@
 #pragma once
-// Runs a CP/M .COM program (the instruction exercisers) on a FlatBus: the program at 0x0100, a
-// BDOS entry at 0x0005 that prints for functions 2 (character in E) and 9 ('$'-terminated string
-// at DE), and the end of the run when the program jumps to 0x0000.
+// Bare-machine runs of whole test programs on a FlatBus: a loop that ends when the program returns
+// to 0x0000, and a CP/M .COM runner (the instruction exercisers) on top of it: the program at
+// 0x0100, a BDOS entry at 0x0005 that prints for functions 2 (character in E) and 9
+// ('$'-terminated string at DE).
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -12,9 +13,28 @@
 
 namespace orvo::test {
 
+// Runs `bus` until PC reaches 0x0000 (true) or `limit` T-states have passed (false), calling
+// `atPc(pc)` before each instruction at an address from 1 to `watchTop`.
+template <class AtPc>
+bool RunToZero(FlatBus& bus, uint64_t limit, uint16_t watchTop, AtPc atPc) {
+  uint64_t tstates = 0;
+  while (tstates + bus.FrameTState < limit) {
+    const uint16_t pc = bus.cpu.PC;
+    if (pc <= watchTop) [[unlikely]] {
+      if (pc == 0x0000) return true;
+      atPc(pc);
+    }
+    ExecuteZ80(bus);
+    if (bus.FrameTState >= (1u << 30)) {
+      tstates += bus.FrameTState;
+      bus.FrameTState = 0;
+    }
+  }
+  return false;
+}
+
 struct CpmRun {
   std::string output;
-  uint64_t tstates = 0;
   bool finished = false;  // reached 0x0000 before the T-state limit
 };
 
@@ -27,30 +47,16 @@ inline CpmRun RunCpmProgram(const std::vector<uint8_t>& program, uint64_t limit)
   bus->mem[0xF000] = 0xC9;                // RET
   bus->cpu.PC = 0x0100;
   bus->cpu.SP = 0xF000;
-  while (run.tstates + bus->FrameTState < limit) {
-    const uint16_t pc = bus->cpu.PC;
-    if (pc <= 0x0005) [[unlikely]] {
-      if (pc == 0x0000) {
-        run.finished = true;
-        break;
-      }
-      if (pc == 0x0005) {
-        const CpuState& c = bus->cpu;
-        if (c.BC.b.l == 2) {
-          run.output.push_back(static_cast<char>(c.DE.b.l));
-        } else if (c.BC.b.l == 9) {
-          for (uint16_t a = c.DE.w; bus->mem[a] != '$' && run.output.size() < (1u << 20); ++a)
-            run.output.push_back(static_cast<char>(bus->mem[a]));
-        }
-      }
+  run.finished = RunToZero(*bus, limit, 0x0005, [&](uint16_t pc) {
+    const CpuState& c = bus->cpu;
+    if (pc != 0x0005) return;
+    if (c.BC.b.l == 2) {
+      run.output.push_back(static_cast<char>(c.DE.b.l));
+    } else if (c.BC.b.l == 9) {
+      for (uint16_t a = c.DE.w; bus->mem[a] != '$' && run.output.size() < (1u << 20); ++a)
+        run.output.push_back(static_cast<char>(bus->mem[a]));
     }
-    ExecuteZ80(*bus);
-    if (bus->FrameTState >= (1u << 30)) {
-      run.tstates += bus->FrameTState;
-      bus->FrameTState = 0;
-    }
-  }
-  run.tstates += bus->FrameTState;
+  });
   return run;
 }
 

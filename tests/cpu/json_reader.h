@@ -1,6 +1,6 @@
 #pragma once
-// A small JSON reader for the test suites' data files: objects, arrays, numbers, strings, true,
-// false and null into a tree. Strict enough for well-formed files; a malformed file gives an
+// A small JSON reader for the test suites' data files: objects, arrays, numbers, strings (with
+// the \" \\ and \/ escapes only), true, false and null into a tree. A malformed file gives an
 // error text instead of a tree.
 #include <cstdint>
 #include <string>

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <sstream>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "cpu/json_reader.h"
@@ -34,57 +35,36 @@ void RecordPort(FlatBus& bus, uint16_t port, uint8_t value) {
   static_cast<PortTraffic*>(bus.user)->writes.push_back({port, value});
 }
 
+// Calls f(key, register) for every register a case records except R, whose bit 7 is kept apart.
+template <class F>
+void ForEachRegister(CpuState& c, F f) {
+  f("pc", c.PC), f("sp", c.SP), f("a", c.AF.b.h), f("f", c.AF.b.l), f("b", c.BC.b.h);
+  f("c", c.BC.b.l), f("d", c.DE.b.h), f("e", c.DE.b.l), f("h", c.HL.b.h), f("l", c.HL.b.l);
+  f("i", c.IR.b.h), f("ei", c.EiDelay), f("wz", c.MEMPTR), f("ix", c.IX.w), f("iy", c.IY.w);
+  f("af_", c.AF_.w), f("bc_", c.BC_.w), f("de_", c.DE_.w), f("hl_", c.HL_.w), f("im", c.IM);
+  f("p", c.LdAIR), f("q", c.Q), f("iff1", c.IFF1), f("iff2", c.IFF2);
+}
+
 void LoadState(FlatBus& bus, const JsonValue& s) {
   CpuState& c = bus.cpu;
   c = CpuState{};
-  c.PC = static_cast<uint16_t>(s.Int("pc"));
-  c.SP = static_cast<uint16_t>(s.Int("sp"));
-  c.AF.b.h = static_cast<uint8_t>(s.Int("a"));
-  c.AF.b.l = static_cast<uint8_t>(s.Int("f"));
-  c.BC.b.h = static_cast<uint8_t>(s.Int("b"));
-  c.BC.b.l = static_cast<uint8_t>(s.Int("c"));
-  c.DE.b.h = static_cast<uint8_t>(s.Int("d"));
-  c.DE.b.l = static_cast<uint8_t>(s.Int("e"));
-  c.HL.b.h = static_cast<uint8_t>(s.Int("h"));
-  c.HL.b.l = static_cast<uint8_t>(s.Int("l"));
-  c.IR.b.h = static_cast<uint8_t>(s.Int("i"));
+  ForEachRegister(c, [&](const char* key, auto& reg) {
+    reg = static_cast<std::remove_reference_t<decltype(reg)>>(s.Int(key));
+  });
   c.IR.b.l = static_cast<uint8_t>(s.Int("r"));
   c.R7 = static_cast<uint8_t>(s.Int("r") & 0x80);
-  c.EiDelay = static_cast<uint8_t>(s.Int("ei"));
-  c.MEMPTR = static_cast<uint16_t>(s.Int("wz"));
-  c.IX.w = static_cast<uint16_t>(s.Int("ix"));
-  c.IY.w = static_cast<uint16_t>(s.Int("iy"));
-  c.AF_.w = static_cast<uint16_t>(s.Int("af_"));
-  c.BC_.w = static_cast<uint16_t>(s.Int("bc_"));
-  c.DE_.w = static_cast<uint16_t>(s.Int("de_"));
-  c.HL_.w = static_cast<uint16_t>(s.Int("hl_"));
-  c.IM = static_cast<uint8_t>(s.Int("im"));
-  c.LdAIR = static_cast<uint8_t>(s.Int("p"));
-  c.Q = static_cast<uint8_t>(s.Int("q"));
-  c.IFF1 = static_cast<uint8_t>(s.Int("iff1"));
-  c.IFF2 = static_cast<uint8_t>(s.Int("iff2"));
 }
 
 // Compares the core's state with `want`; returns a description of every difference.
 std::string CompareState(const FlatBus& bus, const JsonValue& want) {
-  const CpuState& c = bus.cpu;
-  const struct {
-    const char* key;
-    int64_t got;
-  } fields[] = {
-      {"pc", c.PC},      {"sp", c.SP},     {"a", c.AF.b.h},  {"f", c.AF.b.l},
-      {"b", c.BC.b.h},   {"c", c.BC.b.l},  {"d", c.DE.b.h},  {"e", c.DE.b.l},
-      {"h", c.HL.b.h},   {"l", c.HL.b.l},  {"i", c.IR.b.h},  {"r", (c.IR.b.l & 0x7F) | c.R7},
-      {"ei", c.EiDelay}, {"wz", c.MEMPTR}, {"ix", c.IX.w},   {"iy", c.IY.w},
-      {"af_", c.AF_.w},  {"bc_", c.BC_.w}, {"de_", c.DE_.w}, {"hl_", c.HL_.w},
-      {"im", c.IM},      {"p", c.LdAIR},   {"q", c.Q},       {"iff1", c.IFF1},
-      {"iff2", c.IFF2},
-  };
+  CpuState c = bus.cpu;
   std::ostringstream out;
-  for (const auto& f : fields) {
-    if (want.Find(f.key) && want.Int(f.key) != f.got)
-      out << " " << f.key << "=" << f.got << " (want " << want.Int(f.key) << ")";
-  }
+  auto check = [&](const char* key, int64_t got) {
+    if (want.Find(key) && want.Int(key) != got)
+      out << " " << key << "=" << got << " (want " << want.Int(key) << ")";
+  };
+  ForEachRegister(c, [&](const char* key, auto& reg) { check(key, reg); });
+  check("r", (c.IR.b.l & 0x7F) | c.R7);
   if (const JsonValue* ram = want.Find("ram")) {
     for (const JsonValue& cell : ram->items) {
       const auto address = static_cast<uint16_t>(cell.items[0].number);
@@ -142,12 +122,7 @@ int RunFile(const std::filesystem::path& file, int& cases, std::string& report, 
       diff += " T=" + std::to_string(bus.FrameTState) + " (want " +
               std::to_string(cycles->items.size()) + ")";
     if (ports.writes != expectedWrites) diff += " port writes differ";
-    for (size_t k = 0; k < ports.reads.size(); ++k) {
-      if (k >= ports.nextRead) {
-        diff += " port read missing";
-        break;
-      }
-    }
+    if (ports.nextRead < ports.reads.size()) diff += " port read missing";
     // Clear the memory the case touched for the next one.
     for (const JsonValue& cell : initial->Find("ram")->items)
       bus.mem[static_cast<uint16_t>(cell.items[0].number)] = 0;

@@ -1,11 +1,9 @@
 // What the instruction suites leave out: the interrupt line and its window, the EI shadow, HALT,
 // IM 2, NMI, prefix chains against interrupts, undefined ED opcodes, the CMOS part's differences,
-// the PC traps, the bus counters, DAA against real hardware and the preliminary exerciser.
+// the PC traps, the bus counters and the preliminary exerciser.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -102,35 +100,6 @@ TEST(CpuKind, ScfAfterPopAndOutCZeroDifferOnCmos) {
     out->Step();
     EXPECT_EQ(sent, cmos ? 0xFF : 0x00);
   }
-}
-
-TEST(Registers, DaaMatchesTheTableCapturedOnHardware) {
-  const std::filesystem::path path = SharedFile("testdata/cpu/other/daatable/daaoutput.txt");
-  ORVO_REQUIRE_FILE(path);
-  const std::vector<uint8_t> bytes = ReadWholeFile(path);
-  std::istringstream in(std::string(bytes.begin(), bytes.end()));
-  std::string line;
-  int checked = 0;
-  while (std::getline(in, line)) {
-    char n0, c0, h0, n1, c1, h1;
-    int fn, fc, fh, rn, rc, rh;
-    unsigned a, r;
-    if (std::sscanf(line.c_str(), " %c %d %c %d %c %d %x %c %d %c %d %c %d %x", &n0, &fn, &c0, &fc,
-                    &h0, &fh, &a, &n1, &rn, &c1, &rc, &h1, &rh, &r) != 14 ||
-        n0 != 'N') {
-      continue;
-    }
-    auto bus = MakeBus(0, {0x27});
-    bus->cpu.AF.b.h = static_cast<uint8_t>(a);
-    bus->cpu.AF.b.l = static_cast<uint8_t>((fn ? 0x02 : 0) | (fc ? 0x01 : 0) | (fh ? 0x10 : 0));
-    bus->Step();
-    const uint8_t f = bus->cpu.AF.b.l;
-    ASSERT_EQ(bus->cpu.AF.b.h, r) << line;
-    ASSERT_EQ(((f >> 1) & 1) << 2 | (f & 1) << 1 | ((f >> 4) & 1), rn << 2 | rc << 1 | rh) << line;
-    ASSERT_EQ(f & kPV, ParityTable[r]) << line;
-    ++checked;
-  }
-  EXPECT_EQ(checked, 2048);
 }
 
 TEST(Exercisers, PreliminaryTestsComplete) {

@@ -10,8 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "cpu/z80.h"
-#include "cpu/z80_test_bus.h"
+#include "cpu/cpm_runner.h"
 #include "support/test_paths.h"
 
 namespace orvo::test {
@@ -71,27 +70,10 @@ std::string RunZ80Test(const std::vector<uint8_t>& tap, uint64_t limit, bool& fi
   bus->cpu.IR.b.h = 0x3F;
   bus->cpu.PC = 0x8000;
   std::string text;
-  uint64_t tstates = 0;
-  finished = false;
-  while (tstates + bus->FrameTState < limit) {
-    const uint16_t pc = bus->cpu.PC;
-    if (pc <= 0x0010) [[unlikely]] {
-      if (pc == 0x0000) {
-        finished = true;
-        break;
-      }
-      if (pc == 0x0010) text.push_back(static_cast<char>(bus->cpu.AF.b.h));
-    }
-    ExecuteZ80(*bus);
-    if (bus->FrameTState >= (1u << 30)) {
-      tstates += bus->FrameTState;
-      bus->FrameTState = 0;
-    }
-  }
-  // The printing uses 13 for a new line.
-  for (char& ch : text) {
-    if (ch == 13) ch = '\n';
-  }
+  finished = RunToZero(*bus, limit, 0x0010, [&](uint16_t pc) {
+    const char ch = static_cast<char>(bus->cpu.AF.b.h);
+    if (pc == 0x0010) text.push_back(ch == 13 ? '\n' : ch);  // 13 is the printing's new line
+  });
   return text;
 }
 
