@@ -1,4 +1,4 @@
-// ROM loading, machine set-up and reset.
+// ROM loading, machine set-up, reset and booting.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -11,6 +11,7 @@
 #include "machine/memory.h"
 #include "machine/typing.h"
 #include "machine_fixture.h"
+#include "shell/frame_loop.h"
 
 namespace orvo {
 namespace {
@@ -197,22 +198,46 @@ TEST(ResetMachine, SoftKeepsBasicHardClearsRam) {
   EXPECT_TRUE(cleared);
 }
 
-TEST(ResetMachine, TwoEmulatorsSideBySide) {
-  TestMachine a(kModel48K), b(kModelPlus3);
-  ResetMachine(a.emu, true);
-  ResetMachine(b.emu, true);
-  a.m.WriteByte(0x8000, 0x12);
-  Write1FFD(b.m, 0x01);
-  b.m.WriteByte(0x0000, 0x34);
-  EXPECT_EQ(a.m.Peek(0x8000), 0x12);
-  EXPECT_EQ(b.m.Peek(0x8000), 0x00);
-  EXPECT_NE(a.m.Peek(0x0000), 0x34);
-  EXPECT_FALSE(a.m.SpecialMode);
-  EXPECT_EQ(a.m.FrameLength, 69888u);
-  EXPECT_EQ(b.m.FrameLength, 70908u);
-  EXPECT_EQ(a.m.MemoryContentionTable[14335], 6);
-  EXPECT_EQ(b.m.MemoryContentionTable[14335], 0);
+// Each model boots its own ROM through the memory map to the keyboard wait of its editor.
+struct Boot {
+  uint8_t model;
+  const char* rom;
+  const char* name;
+};
+
+class Booting : public testing::TestWithParam<Boot> {};
+
+TEST_P(Booting, ReachesTheKeyboardWait) {
+  ORVO_REQUIRE_FILE(test::RomDir() / GetParam().rom);
+  test::TestMachine t(GetParam().model);
+  ASSERT_TRUE(t.host.messages.empty());
+  t.emu.NoThrottle = true;
+  t.m.settings.Sound = 0;
+  ResetMachine(t.emu, true);
+  bool reached = false;
+  for (int frame = 0; frame < 400 && !reached; ++frame) {
+    while (t.m.FrameTState < t.m.FrameLength && !reached) {
+      StepInstruction(t.emu);
+      reached = frame > 50 && t.m.cpu.PC == t.m.KeyWaitAddress;
+    }
+    if (!reached) RunFrame(t.emu);  // closes the frame (its remaining instructions are none)
+  }
+  EXPECT_TRUE(reached) << "PC " << std::hex << t.m.cpu.PC;
+  // The 48K ROM's RAM test leaves the top of memory in P-RAMT.
+  const uint16_t pRamt = static_cast<uint16_t>(t.m.Peek(0x5CB4) | t.m.Peek(0x5CB5) << 8);
+  if (GetParam().model <= kModel48K) {
+    EXPECT_EQ(pRamt, GetParam().model == kModel16K ? 0x7FFF : 0xFFFF);
+  }
 }
+
+INSTANTIATE_TEST_SUITE_P(Models, Booting,
+                         testing::Values(Boot{kModel16K, "48k.rom", "M16K"},
+                                         Boot{kModel48K, "48k.rom", "M48K"},
+                                         Boot{kModel128K, "128k.rom", "M128K"},
+                                         Boot{kModelPlus2, "plus2.rom", "Plus2"},
+                                         Boot{kModelPlus2A, "plus3.rom", "Plus2A"},
+                                         Boot{kModelPlus3, "plus3.rom", "Plus3"}),
+                         [](const testing::TestParamInfo<Boot>& info) { return info.param.name; });
 
 }  // namespace
 }  // namespace orvo
