@@ -51,7 +51,7 @@ TEST(PortTiming, IoCycleLengthsPerModelGroup) {
   }
 }
 
-TEST(UlaPort, KeyboardHalfRowsAreSelectedByTheHighByte) {
+TEST(UlaPort, ReadsKeyboardHalfRowsByTheHighByteAndTheTapeOnBit6) {
   VideoMachine vm(kModel48K);
   auto& rows = vm.m.input.KeyRows;
   rows[0] = 0xFE;  // CAPS SHIFT
@@ -64,24 +64,7 @@ TEST(UlaPort, KeyboardHalfRowsAreSelectedByTheHighByte) {
   EXPECT_EQ(vm.m.ReadPort(0xFDFE), 0xBF);
   EXPECT_EQ(vm.m.ReadPort(0x00FE), 0xBE & 0xBD & 0xAF);  // every half-row at once
   EXPECT_EQ(vm.m.ReadPort(0x7EFE), 0xBE & 0xBD);
-}
-
-TEST(UlaPort, Bit6FollowsTheBoardIssueAndTheTape) {
-  // (model, issue mask, value written) -> bit 6 of a ULA read
-  const struct {
-    uint8_t model, mask, out, bit6;
-  } cases[] = {{kModel48K, 0x10, 0x08, 0},
-               {kModel48K, 0x10, 0x10, 0x40},
-               {kModel48K, 0x18, 0x08, 0x40},
-               {kModel128K, 0x18, 0x08, 0},
-               {kModel128K, 0x18, 0x10, 0x40}};
-  for (const auto& c : cases) {
-    VideoMachine vm(c.model);
-    vm.m.IssueMask = c.mask;
-    vm.m.WritePort(0x00FE, c.out);
-    EXPECT_EQ(vm.m.ReadPort(0xFEFE) & 0x40, c.bit6) << int(c.model) << " " << int(c.out);
-  }
-  VideoMachine vm(kModel48K);
+  rows.fill(0xFF);
   vm.m.WritePort(0x00FE, 0x00);
   vm.m.TapePlaying = 1;
   vm.m.tape.EarBit = 0x40;
@@ -95,23 +78,28 @@ TEST(UlaPort, Bit6FollowsTheBoardIssueAndTheTape) {
   EXPECT_EQ(vm.m.ReadPort(0x7FFE), 0xBF);
 }
 
-TEST(UlaPort, WriteSetsBorderBeeperAndEndsThePlus3DiskFastLoad) {
-  // (model, value) -> beeper level: EAR alone is half, EAR and MIC full except on the +2A/+3.
+TEST(UlaPort, WriteSetsBorderBeeperAndEarFeedback) {
+  // (model, board issue mask, value) -> bit 6 of a ULA read and the beeper level. EAR alone is
+  // half the level, EAR and MIC the whole except on the +2A/+3; an issue 2 48K feeds MIC back
+  // too, the 128K family EAR alone.
   const struct {
-    uint8_t model, out;
+    uint8_t model, mask, out, bit6;
     uint32_t level;
-  } cases[] = {{kModel48K, 0x1D, 16384},
-               {kModel48K, 0x10, 8192},
-               {kModel48K, 0x08, 0},
-               {kModel128K, 0x18, 16384},
-               {kModelPlus3, 0x18, 8192}};
+  } cases[] = {{kModel48K, 0x10, 0x1D, 0x40, 16384}, {kModel48K, 0x10, 0x10, 0x40, 8192},
+               {kModel48K, 0x10, 0x08, 0, 0},        {kModel48K, 0x18, 0x08, 0x40, 0},
+               {kModel128K, 0x18, 0x08, 0, 0},       {kModel128K, 0x18, 0x18, 0x40, 16384},
+               {kModelPlus3, 0x18, 0x18, 0x40, 8192}};
   for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::Message() << "model " << int(c.model) << " out " << int(c.out));
     VideoMachine vm(c.model);
+    vm.m.IssueMask = c.mask;
     vm.m.WritePort(0x00FE, c.out);
-    EXPECT_EQ(vm.m.ports.BeeperLevel, c.level) << int(c.model) << " " << int(c.out);
+    EXPECT_EQ(vm.m.ReadPort(0xFEFE) & 0x40, c.bit6);
+    EXPECT_EQ(vm.m.ports.BeeperLevel, c.level);
     EXPECT_EQ(vm.m.ports.BorderColour, c.out & 7);
     EXPECT_EQ(vm.m.ports.LastUlaOut, c.out);
   }
+  // A +3 loader touching EAR ends the disk fast-load countdown.
   VideoMachine vm(kModelPlus3);
   vm.m.WritePort(0x00FE, 0x00);
   vm.m.DiskFastCountdown = 50;
@@ -200,8 +188,8 @@ TEST(PagingPorts, DecodedByAddressLines) {
   EXPECT_EQ(v48.m.Last7FFD, 0);
 }
 
-TEST(AyPorts, The48KAnswersOnlyOnceAFullerBoxPortWasUsed) {
-  VideoMachine vm(kModel48K);
+TEST(AyPorts, PerModelAndTheFullerBox) {
+  VideoMachine vm(kModel48K);  // no AY until a Fuller Box port is used
   vm.m.settings.Ay48k = 0;
   vm.m.WritePort(0xFFFD, 7);
   vm.m.WritePort(0xBFFD, 0x3F);
@@ -221,20 +209,12 @@ TEST(AyPorts, The48KAnswersOnlyOnceAFullerBoxPortWasUsed) {
   vm.m.WritePort(0x005F, 0x0C);
   EXPECT_EQ(vm.m.sound.ay.regs[8], 0x0C);
   EXPECT_EQ(vm.m.ReadPort(0x005F), 0x0C);
-  // On the 128K they decode further as the 128K's own AY ports.
+  // On the 128K they decode further as its own AY ports; only the +2A reads 0xBFFD.
   VideoMachine v128(kModel128K);
   v128.m.settings.FullerAy = 1;
   v128.m.WritePort(0x003F, 9);
   v128.m.WritePort(0x005F, 0x05);
   EXPECT_EQ(v128.m.sound.ay.regs[9], 0x05);
-}
-
-TEST(AyPorts, SelectAbove15FoldsTo16AndOnlyThe2AReads0xBFFD) {
-  VideoMachine v128(kModel128K);
-  v128.m.WritePort(0xFFFD, 0x23);
-  EXPECT_EQ(v128.m.sound.ay.AySelectedRegister, 16);
-  v128.m.WritePort(0xFFFD, 1);
-  v128.m.WritePort(0xBFFD, 0x0A);
   v128.m.FrameTState = 1000;
   EXPECT_EQ(v128.m.ReadPort(0xBFFD), 0xFF);  // unanswered: floating bus, border
   VideoMachine plus2a(kModelPlus2A);
@@ -242,22 +222,6 @@ TEST(AyPorts, SelectAbove15FoldsTo16AndOnlyThe2AReads0xBFFD) {
   plus2a.m.WritePort(0xBFFD, 0x0A);
   EXPECT_EQ(plus2a.m.ReadPort(0xBFFD), 0x0A);
   EXPECT_EQ(plus2a.m.ports.LastBFFDRead, 0x0A);
-}
-
-TEST(UlaPlusPorts, ModeAndPaletteGroups) {
-  for (bool on : {false, true}) {  // with the option off the ports are not there
-    VideoMachine vm(kModel48K);
-    vm.m.settings.UlaPlus = on;
-    vm.m.WritePort(0xBF3B, 0x40);
-    vm.m.WritePort(0xFF3B, 0x01);
-    EXPECT_EQ(vm.m.ports.UlaPlusPaletteMode, on ? 1 : 0);
-    if (!on) continue;
-    EXPECT_EQ(vm.m.ReadPort(0xFF3B), 1);
-    vm.m.WritePort(0xBF3B, 0x05);
-    vm.m.WritePort(0xFF3B, 0xE3);
-    EXPECT_EQ(vm.m.ports.UlaPlusPalette[5], ULAplusRgbTable[0xE3]);
-    EXPECT_EQ(vm.m.ReadPort(0xFF3B), 0x23);
-  }
 }
 
 TEST(InputPorts, KempstonFullerAndCursorSticks) {

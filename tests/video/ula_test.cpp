@@ -169,7 +169,9 @@ TEST(UlaPicture, UlaPlusPalettes) {
   vm.Bitmap(0, 0) = 0x80;
   vm.Attr(0, 1) = 0x80 | 0x38;  // FLASH has no effect; table 2 paper 7: entry 47
   vm.m.FlashCountdown = 20;
+  EXPECT_EQ(vm.m.ReadPort(0xFF3B), 1);
   ulaPlus(55, 0xE0);
+  EXPECT_EQ(vm.m.ReadPort(0xFF3B), 0x20) << "the data latch reads back its low 6 bits";
   ulaPlus(56, 0x1C);
   vm.m.WritePort(0x00FE, 3);  // border: entry 8 + 3
   vm.m.FrameTState = 0;
@@ -186,6 +188,11 @@ TEST(UlaPicture, UlaPlusPalettes) {
   vm.EndFrame();
   EXPECT_EQ(vm.Pixel(48, 48 + 50), DefaultUlaPlusPalette[8]);
   EXPECT_EQ(vm.Pixel(48, 48 + 150), 0x0000FFu);
+
+  VideoMachine off(kModel48K);  // with the option off the ports are not there
+  off.m.WritePort(0xBF3B, 0x40);
+  off.m.WritePort(0xFF3B, 0x01);
+  EXPECT_EQ(off.m.ports.UlaPlusPaletteMode, 0);
 }
 
 TEST(UlaPicture, NothingIsDrawnWhileATapeFastLoads) {
@@ -200,17 +207,6 @@ TEST(UlaPicture, NothingIsDrawnWhileATapeFastLoads) {
   EXPECT_EQ(vm.Pixel(0, 0), kBlue);
   EXPECT_EQ(vm.Pixel(48, 48), kBlack);
   EXPECT_EQ(vm.m.video.BorderDrawnTo, 0u);
-}
-
-TEST(UlaPicture, The128KShowsTheSelectedScreenBank) {
-  VideoMachine vm(kModel128K);
-  vm.m.RamBlock[7 * 16384 + 6144] = 0x10;  // red paper in bank 7
-  vm.Attr(0, 0) = 0x08;                    // blue paper in bank 5
-  vm.EndFrame();
-  EXPECT_EQ(vm.Pixel(48, 48), kBlue);
-  vm.m.WritePort(0x7FFD, 0x08);
-  vm.EndFrame();
-  EXPECT_EQ(vm.Pixel(48, 48), kRed);
 }
 
 TEST(UlaPicture, FirstDisplayByteOfThePlus3IsNotOverdrawnByTheBorder) {
