@@ -1,5 +1,6 @@
-// The mixer and the per-instruction sampling: beeper levels per model, AY gating, output modes,
-// saturation, effects, volume, the staging layout, and catching up with the AY.
+// The mixer and the per-instruction sampling: AY gating, output modes, saturation, the tape's
+// level, volume, the staging layout, and catching up with the AY. (The beeper levels per model
+// are set by the port decoder, and checked with it.)
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -20,30 +21,7 @@ std::unique_ptr<MachineState> Machine(uint8_t model = kModel48K) {
   return m;
 }
 
-TEST(SoundPorts, BeeperSpecDrumAndVolumeTable) {
-  // (model, value written to port 0xFE, level)
-  const struct {
-    uint8_t model, value;
-    uint32_t level;
-  } cases[] = {{kModel16K, 0x08, 0},        {kModelPlus3, 0x08, 0},     {kModel48K, 0x10, 8192},
-               {kModel16K, 0x18, 16384},    {kModel128K, 0x18, 16384},  {kModelPlus2, 0x18, 16384},
-               {kModelCustom, 0x1F, 16384}, {kModelPlus2A, 0x18, 8192}, {kModelPlus3, 0xFF, 8192}};
-  for (const auto& c : cases) {
-    auto m = Machine(c.model);
-    BeeperPortWrite(*m, c.value);
-    EXPECT_EQ(m->ports.BeeperLevel, c.level) << int(c.model) << " " << int(c.value);
-  }
-  auto m = Machine();
-  SpecDrumWrite(*m, 0x80);
-  EXPECT_EQ(m->sound.SpecDrumLevel, 0);
-  SpecDrumWrite(*m, 0x00);
-  EXPECT_EQ(m->sound.SpecDrumLevel, -16384);
-  EXPECT_EQ(m->sound.AyVolumeTable[1], 52);
-  EXPECT_EQ(m->sound.AyVolumeTable[9], 1045);
-  EXPECT_EQ(m->sound.AyVolumeTable[15], 3999);
-}
-
-TEST(SoundMix, The48KHasNoAyUntilTheFullerBoxSwitchesItOn) {
+TEST(SoundMix, The16KAnd48KHaveNoAyUntilItIsSwitchedOn) {
   for (uint8_t model : {kModel16K, kModel48K, kModelCustom, kModel128K}) {
     auto m = Machine(model);
     AySelect(*m, kAyMixer);
@@ -54,8 +32,7 @@ TEST(SoundMix, The48KHasNoAyUntilTheFullerBoxSwitchesItOn) {
     const bool absent = model == kModel16K || model == kModel48K;
     EXPECT_EQ(m->sound.ay.ChannelLevel[0], absent ? 0 : 3999) << int(model);
     if (!absent) continue;
-    AyFullerSelect(*m, kAyVolumeB);
-    EXPECT_EQ(m->settings.Ay48k, 1);
+    m->settings.Ay48k = 1;  // as a Fuller Box port access leaves it
     UpdateChannelLevels(*m);
     EXPECT_EQ(m->sound.ay.ChannelLevel[0], 3999);
   }
