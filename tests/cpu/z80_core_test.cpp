@@ -161,19 +161,6 @@ TEST(Interrupts, TheInstructionAfterEiAlwaysRunsAndDiEndsTheShadow) {
   EXPECT_EQ(di->cpu.PC, 0x8003);
 }
 
-TEST(Interrupts, RoutineThatReenablesInsideTheWindowIsEnteredAgain) {
-  auto bus = MakeBus(0x8000, {0x00});
-  bus->Load(0x0038, {0xFB, 0xC9});  // EI; RET
-  ArmIm1(*bus);
-  ExecuteZ80(*bus);  // accepted at 0 (13) + EI (4)
-  ExecuteZ80(*bus);  // RET at 17 (10): in the EI shadow
-  EXPECT_EQ(bus->cpu.PC, 0x8000);
-  EXPECT_EQ(bus->FrameTState, 27u);
-  ExecuteZ80(*bus);  // 27 < 32: entered again
-  EXPECT_EQ(bus->cpu.PC, 0x0039);
-  EXPECT_EQ(bus->cpu.SP, 0xFF00 - 2);
-}
-
 TEST(Interrupts, ModeTwoReadsTheVectorLowByteFirst) {
   ProbeBus bus;
   bus.cpu.PC = 0x8000;
@@ -207,28 +194,6 @@ TEST(Interrupts, InterruptedLdAIShowsParityClearOnNmos) {
     ExecuteZ80(*bus);
     EXPECT_EQ(bus->mem[bus->cpu.SP] & kPV, cmos ? kPV : 0) << "cmos " << cmos;
   }
-}
-
-TEST(Interrupts, LdirCanBeInterruptedBetweenItsIterations) {
-  auto bus = MakeBus(0x6000, {0xED, 0xB0});
-  bus->cpu.HL.w = 0x8000;
-  bus->cpu.DE.w = 0x9000;
-  bus->cpu.BC.w = 3;
-  bus->Load(0x8000, {0x11, 0x22, 0x33});
-  ExecuteZ80(*bus);
-  EXPECT_EQ(bus->cpu.PC, 0x6000);
-  ArmIm1(*bus);
-  ExecuteZ80(*bus);  // acceptance (13) and the NOP at 0x0038 (4)
-  EXPECT_EQ(bus->InstructionTStates, 17u);
-  EXPECT_EQ(StackTop(*bus), 0x6000);
-  EXPECT_EQ(bus->cpu.BC.w, 2);
-  bus->cpu.PC = 0x6000;  // return from the routine
-  bus->InterruptArmed = 0;
-  ExecuteZ80(*bus);
-  ExecuteZ80(*bus);
-  EXPECT_EQ(bus->InstructionTStates, 16u);
-  EXPECT_EQ(bus->cpu.PC, 0x6002);
-  EXPECT_EQ(bus->mem[0x9002], 0x33);
 }
 
 // ---- HALT and NMI ----

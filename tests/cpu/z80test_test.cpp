@@ -16,38 +16,22 @@
 namespace orvo::test {
 namespace {
 
-// The data bytes (without flag and checksum) of every block of a TAP file, and the load address
-// from the CODE header that precedes each code block (0 when there is none).
-struct TapBlock {
-  uint8_t flag = 0;
-  std::vector<uint8_t> data;
-  uint16_t codeAddress = 0;
-};
-
-std::vector<TapBlock> ReadTapBlocks(const std::vector<uint8_t>& file) {
-  std::vector<TapBlock> blocks;
-  size_t pos = 0;
-  uint16_t pendingAddress = 0;
-  while (pos + 2 <= file.size()) {
+// Loads every code block of a TAP file at the address of the CODE header before it.
+void LoadTapCode(const std::vector<uint8_t>& file, FlatBus& bus) {
+  int address = -1;
+  for (size_t pos = 0; pos + 2 <= file.size();) {
     const size_t length = file[pos] | file[pos + 1] << 8;
-    pos += 2;
-    if (length < 2 || pos + length > file.size()) break;
-    TapBlock block;
-    block.flag = file[pos];
-    block.data.assign(file.begin() + static_cast<long>(pos) + 1,
-                      file.begin() + static_cast<long>(pos + length) - 1);
-    pos += length;
-    if (block.flag == 0x00 && block.data.size() == 17) {
-      // A header: type 3 is CODE, with its start address at offset 13.
-      pendingAddress =
-          block.data[0] == 3 ? static_cast<uint16_t>(block.data[13] | block.data[14] << 8) : 0;
-    } else {
-      block.codeAddress = pendingAddress;
-      pendingAddress = 0;
+    const uint8_t* block = file.data() + pos + 2;  // flag, data, checksum
+    pos += 2 + length;
+    if (length < 2 || pos > file.size()) break;
+    if (block[0] == 0x00 && length == 19) {  // a header: type 3 is CODE, its address at 13
+      address = block[1] == 3 ? block[14] | block[15] << 8 : -1;
+    } else if (address >= 0) {
+      for (size_t i = 0; i + 2 < length && address + i < 0x10000; ++i)
+        bus.mem[address + i] = block[1 + i];
+      address = -1;
     }
-    blocks.push_back(std::move(block));
   }
-  return blocks;
 }
 
 uint8_t SpectrumPorts(FlatBus&, uint16_t port) {
@@ -56,11 +40,7 @@ uint8_t SpectrumPorts(FlatBus&, uint16_t port) {
 
 std::string RunZ80Test(const std::vector<uint8_t>& tap, uint64_t limit, bool& finished) {
   auto bus = std::make_unique<FlatBus>();
-  for (const TapBlock& block : ReadTapBlocks(tap)) {
-    if (block.codeAddress == 0) continue;
-    for (size_t i = 0; i < block.data.size() && block.codeAddress + i < 0x10000; ++i)
-      bus->mem[block.codeAddress + i] = block.data[i];
-  }
+  LoadTapCode(tap, *bus);
   bus->mem[0x1601] = 0xC9;
   bus->mem[0x0010] = 0xC9;
   bus->portIn = SpectrumPorts;
