@@ -71,12 +71,10 @@ TEST(SoundFormat, SampleStepFrameBytesAndCorrections) {
 }
 
 TEST(SoundInit, FailuresShowTheirMessageThenMessage100) {
-  for (auto [fail, message] : {std::pair{"open", 101},
-                               {"priority", 102},
-                               {"primary", 103},
-                               {"ring", 104},
-                               {"play", 105},
-                               {"no device", 101}}) {
+  const std::pair<const char*, int> failures[] = {{"open", 101},    {"priority", 102},
+                                                  {"primary", 103}, {"ring", 104},
+                                                  {"play", 105},    {"no device", 101}};
+  for (const auto& [fail, message] : failures) {
     Rig rig;
     rig.device.fail = fail;
     rig.host.present = std::string(fail) != "no device";
