@@ -231,7 +231,7 @@ TEST(Halt, StaysOnTheNextInstructionUntilTheInterrupt) {
   EXPECT_EQ(again->cpu.HaltNoAdvance, 1u);
 }
 
-TEST(Nmi, LeavesHaltAndKeepsIff2) {
+TEST(Nmi, LeavesHaltKeepsIff2AndWaitsForALonePrefix) {
   auto bus = MakeBus(0x8000, {0x76});
   bus->cpu.IFF1 = bus->cpu.IFF2 = 1;
   bus->cpu.MEMPTR = 0x4444;
@@ -250,20 +250,19 @@ TEST(Nmi, LeavesHaltAndKeepsIff2) {
   EXPECT_EQ(bus->FrameTState - before, 7u);
   EXPECT_EQ(bus->NmiRequest, 0u);
   EXPECT_EQ(bus->nmisAccepted, 1u);
-}
 
-TEST(Nmi, WaitsForTheInstructionAfterALonePrefix) {
-  auto bus = MakeBus(0x8000, {0xDD, 0xDD, 0x21, 0x34, 0x12});
-  ExecuteZ80(*bus);  // the first DD: a no-operation with the prefix pending
-  bus->NmiRequest = 1;
-  AcceptNmi(*bus);
-  EXPECT_EQ(bus->NmiRequest, 1u);
-  EXPECT_EQ(bus->cpu.PC, 0x8001);
-  ExecuteZ80(*bus);  // DD 21 nn nn
-  AcceptNmi(*bus);
-  EXPECT_EQ(bus->NmiRequest, 0u);
-  EXPECT_EQ(bus->cpu.IX.w, 0x1234);
-  EXPECT_EQ(StackTop(*bus), 0x8005);
+  // After a lone prefix the request waits for the instruction it leads into.
+  auto dd = MakeBus(0x8000, {0xDD, 0xDD, 0x21, 0x34, 0x12});
+  ExecuteZ80(*dd);  // the first DD: a no-operation with the prefix pending
+  dd->NmiRequest = 1;
+  AcceptNmi(*dd);
+  EXPECT_EQ(dd->NmiRequest, 1u);
+  EXPECT_EQ(dd->cpu.PC, 0x8001);
+  ExecuteZ80(*dd);  // DD 21 nn nn
+  AcceptNmi(*dd);
+  EXPECT_EQ(dd->NmiRequest, 0u);
+  EXPECT_EQ(dd->cpu.IX.w, 0x1234);
+  EXPECT_EQ(StackTop(*dd), 0x8005);
 }
 
 // ---- PC traps ----
@@ -327,16 +326,17 @@ TEST(Traps, TapeTrapsInTheRomLoader) {
 }
 
 TEST(Traps, Plus3DiskDelayLoopsAndTheSpeechUnit) {
-  auto dec = MakeBus(0x2144, {0x0B});  // DEC BC of the motor delay loop
-  dec->TrapFlags = kTrapPlus3Disk;
-  dec->diskFastModel = true;
-  dec->cpu.BC.w = 0x1234;
-  dec->cpu.AF.w = 0x5500;
-  ExecuteZ80(*dec);
-  EXPECT_EQ(dec->cpu.BC.w, 0);
-  EXPECT_EQ(dec->cpu.AF.b.h, 0);
-  EXPECT_EQ(dec->cpu.AF.b.l & 0x40, 0x40);
-  EXPECT_EQ(dec->cpu.PC, 0x2149);
+  for (bool fast : {true, false}) {      // only on a +3 with fast loading
+    auto dec = MakeBus(0x2144, {0x0B});  // DEC BC of the motor delay loop
+    dec->TrapFlags = kTrapPlus3Disk;
+    dec->diskFastModel = fast;
+    dec->cpu.BC.w = 0x1234;
+    dec->cpu.AF.w = 0x5500;
+    ExecuteZ80(*dec);
+    EXPECT_EQ(dec->cpu.BC.w, fast ? 0 : 0x1233);
+    EXPECT_EQ(dec->cpu.AF.w & 0xFF40, fast ? 0x0040 : 0x5500);
+    EXPECT_EQ(dec->cpu.PC, fast ? 0x2149 : 0x2145);
+  }
 
   auto ld = MakeBus(0x201B, {0x2E, 0x77});
   ld->TrapFlags = kTrapPlus3Disk;
@@ -345,13 +345,6 @@ TEST(Traps, Plus3DiskDelayLoopsAndTheSpeechUnit) {
   ExecuteZ80(*ld);
   EXPECT_EQ(ld->cpu.HL.w, 0);
   EXPECT_EQ(ld->cpu.PC, 0x2024);
-
-  auto other = MakeBus(0x2144, {0x0B});
-  other->TrapFlags = kTrapPlus3Disk;  // not a +3 with fast loading
-  other->cpu.BC.w = 0x1234;
-  ExecuteZ80(*other);
-  EXPECT_EQ(other->cpu.BC.w, 0x1233);
-  EXPECT_EQ(other->cpu.PC, 0x2145);
 
   auto speech = MakeBus(0x0038, {0xF5});  // PUSH AF at the interrupt entry
   speech->TrapFlags = kTrapUSpeech;
