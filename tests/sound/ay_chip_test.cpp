@@ -53,8 +53,6 @@ TEST(AyRegisters, MasksSlot16AndReadBack) {
   ay.ToneCounter[0] = 77;
   ay.Reset();
   EXPECT_EQ(ay.regs[kAyMixer], 0);
-  EXPECT_EQ(ay.regs[kAyPortA], 255);
-  EXPECT_EQ(ay.regs[kAySlot16], 255);
   EXPECT_EQ(ay.NoiseHigh, 1u);
   EXPECT_EQ(ay.ToneCounter[0], 77);
 }

@@ -199,12 +199,10 @@ TEST(AyPorts, PerModelAndTheFullerBox) {
   vm.m.WritePort(0xFFFD, 7);
   vm.m.WritePort(0xBFFD, 0x3F);
   EXPECT_EQ(vm.m.ReadPort(0xFFFD), 0x3F);
-  EXPECT_EQ(vm.m.ports.LastFFFDRead, 0x3F);
   // With the Fuller Box on, its own ports select (switching the AY on) and write.
   vm.m.settings.Ay48k = 0;
   vm.m.settings.FullerAy = 1;
   vm.m.WritePort(0x003F, 8);
-  EXPECT_EQ(vm.m.ports.LastAySelect, 8);
   EXPECT_EQ(vm.m.settings.Ay48k, 1);
   vm.m.WritePort(0x005F, 0x0C);
   EXPECT_EQ(vm.m.sound.ay.regs[8], 0x0C);
@@ -221,7 +219,6 @@ TEST(AyPorts, PerModelAndTheFullerBox) {
   plus2a.m.WritePort(0xFFFD, 1);
   plus2a.m.WritePort(0xBFFD, 0x0A);
   EXPECT_EQ(plus2a.m.ReadPort(0xBFFD), 0x0A);
-  EXPECT_EQ(plus2a.m.ports.LastBFFDRead, 0x0A);
 }
 
 TEST(InputPorts, KempstonFullerAndCursorSticks) {
