@@ -57,8 +57,7 @@ TEST(UlaPort, ReadsKeyboardHalfRowsByTheHighByteAndTheTapeOnBit6) {
   rows[0] = 0xFE;  // CAPS SHIFT
   rows[7] = 0xFD;  // SYMBOL SHIFT
   rows[3] = 0xEF;  // 5
-  vm.m.FrameTState = 100;
-  EXPECT_EQ(vm.m.ReadPort(0xFEFE), 0xBE);
+  EXPECT_EQ(vm.In(0xFEFE, 100), 0xBE);
   EXPECT_EQ(vm.m.ReadPort(0x7FFE), 0xBD);
   EXPECT_EQ(vm.m.ReadPort(0xF7FE), 0xAF);
   EXPECT_EQ(vm.m.ReadPort(0xFDFE), 0xBF);
@@ -116,26 +115,20 @@ TEST(FloatingBus, The48KReadsTheFetchedBytesOutsideUlaReadsAndTheTape) {
   VideoMachine vm(kModel48K);
   for (int c = 0; c < 32; ++c) vm.Bitmap(0, c) = vm.Attr(0, c) = 0x11;
   vm.Bitmap(1, 0) = 0x55;
-  vm.m.FrameTState = 14335 + 224;  // the next display row, 224 T-states on
-  EXPECT_EQ(vm.m.ReadPort(0x00FF), 0x55);
-  vm.m.FrameTState = 1000;  // the border gives 0xFF
-  EXPECT_EQ(vm.m.ReadPort(0x00FF), 0xFF);
+  EXPECT_EQ(vm.In(0x00FF, 14335 + 224), 0x55);  // the next display row, 224 T-states on
+  EXPECT_EQ(vm.In(0x00FF, 1000), 0xFF);         // the border gives 0xFF
   // The ULA's wait moves every ULA read of the display period to an idle fetch phase.
   vm.m.WritePort(0x00FE, 0x10);  // bit 6 of ULA reads set: no key gives 0xFF
   for (uint32_t start = 14330; start < 14350; ++start) {
-    vm.m.FrameTState = start;
-    EXPECT_EQ(vm.m.ReadPort(0xFEFE), 0xFF) << start;
+    EXPECT_EQ(vm.In(0xFEFE, start), 0xFF) << start;
   }
   vm.m.TapePlaying = 1;
-  vm.m.FrameTState = 14335;
-  EXPECT_EQ(vm.m.ReadPort(0x00FF), 0xFF);
+  EXPECT_EQ(vm.In(0x00FF, 14335), 0xFF);
 
   VideoMachine late(kModel48K, /*lateTiming=*/true);
   late.Bitmap(0, 0) = 0x11;
-  late.m.FrameTState = 14335;
-  EXPECT_EQ(late.m.ReadPort(0x00FF), 0xFF);
-  late.m.FrameTState = 14336;
-  EXPECT_EQ(late.m.ReadPort(0x00FF), 0x11);
+  EXPECT_EQ(late.In(0x00FF, 14335), 0xFF);
+  EXPECT_EQ(late.In(0x00FF, 14336), 0x11);
 }
 
 TEST(FloatingBus, The128KReadsTheSelectedScreenAndPagesByItOnAPagingPortRead) {
@@ -143,12 +136,10 @@ TEST(FloatingBus, The128KReadsTheSelectedScreenAndPagesByItOnAPagingPortRead) {
   vm.m.settings.Contention = 0;  // the paging port's high byte would otherwise move the read
   vm.m.WritePort(0x7FFD, 0x08);  // screen bank 7, bank 0 at 0xC000
   vm.m.RamBlock[7 * 16384] = 0x5A;
-  vm.m.FrameTState = 14364 - 3;  // display row 0 starts at 14364; bitmap at phase 2
-  EXPECT_EQ(vm.m.ReadPort(0x00FF), 0x5A);
+  EXPECT_EQ(vm.In(0x00FF, 14364 - 3), 0x5A);  // display row 0 starts at 14364; bitmap at phase 2
   vm.m.WritePort(0x7FFD, 0x00);
   vm.Bitmap(0, 0) = 0x03;  // bank 3, ROM 0, screen 5
-  vm.m.FrameTState = 14364 - 3;
-  EXPECT_EQ(vm.m.ReadPort(0x7FFD), 0x03);
+  EXPECT_EQ(vm.In(0x7FFD, 14364 - 3), 0x03);
   EXPECT_EQ(vm.m.Last7FFD, 0x03);
   EXPECT_EQ(vm.m.BankAtC000, 3);
 }
@@ -156,15 +147,12 @@ TEST(FloatingBus, The128KReadsTheSelectedScreenAndPagesByItOnAPagingPortRead) {
 TEST(FloatingBus, Plus2AReturnsTheLastContendedByteInTheBorder) {
   VideoMachine vm(kModelPlus2A);
   vm.m.FloatingLatch = 0x81;
-  vm.m.FrameTState = 1000;
-  EXPECT_EQ(vm.m.ReadPort(0x0FFD), 0x81);
+  EXPECT_EQ(vm.In(0x0FFD, 1000), 0x81);
   EXPECT_EQ(vm.m.ports.Last0FFDRead, 0x81);
   vm.Bitmap(0, 0) = 0x40;  // during the fetch: the screen byte with bit 0 set
-  vm.m.FrameTState = 14367 - 3;
-  EXPECT_EQ(vm.m.ReadPort(0x0FFD), 0x41);
+  EXPECT_EQ(vm.In(0x0FFD, 14367 - 3), 0x41);
   vm.m.PagingLock = 1;  // locked paging: 0xFF
-  vm.m.FrameTState = 1000;
-  EXPECT_EQ(vm.m.ReadPort(0x0FFD), 0xFF);
+  EXPECT_EQ(vm.In(0x0FFD, 1000), 0xFF);
 }
 
 TEST(PagingPorts, DecodedByAddressLines) {
@@ -213,8 +201,7 @@ TEST(AyPorts, PerModelAndTheFullerBox) {
   v128.m.WritePort(0x003F, 9);
   v128.m.WritePort(0x005F, 0x05);
   EXPECT_EQ(v128.m.sound.ay.regs[9], 0x05);
-  v128.m.FrameTState = 1000;
-  EXPECT_EQ(v128.m.ReadPort(0xBFFD), 0xFF);  // unanswered: floating bus, border
+  EXPECT_EQ(v128.In(0xBFFD, 1000), 0xFF);  // unanswered: floating bus, border
   VideoMachine plus2a(kModelPlus2A);
   plus2a.m.WritePort(0xFFFD, 1);
   plus2a.m.WritePort(0xBFFD, 0x0A);
@@ -262,8 +249,7 @@ TEST(InputPorts, KempstonMouse) {
   EXPECT_EQ(vm.m.ReadPort(0xFADF), 0xFE);
   EXPECT_EQ(vm.m.ReadPort(0xFADF), 0xFF);
   ReleaseMouse(vm.m);  // not captured: no answer
-  vm.m.FrameTState = 1000;
-  EXPECT_EQ(vm.m.ReadPort(0xFBDF), 0xFF);
+  EXPECT_EQ(vm.In(0xFBDF, 1000), 0xFF);
 }
 
 TEST(InputPorts, AmxMouseButtonsAndSteps) {
@@ -288,8 +274,7 @@ TEST(InputPorts, AmxMouseButtonsAndSteps) {
   v128.m.settings.MouseType = 1;
   CaptureMouse(v128.m);
   MouseButton(v128.m, 1, true);
-  v128.m.FrameTState = 1000;
-  EXPECT_EQ(v128.m.ReadPort(0x00DF), 0xFF);
+  EXPECT_EQ(v128.In(0x00DF, 1000), 0xFF);
 }
 
 }  // namespace

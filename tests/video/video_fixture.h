@@ -32,6 +32,11 @@ struct VideoMachine {
   // Bitmap byte of display row y, column c, and the attribute of that cell.
   uint8_t& Bitmap(int y, int c) { return Screen()[m.video.BitmapRowOffset[y] + c]; }
   uint8_t& Attr(int y, int c) { return Screen()[m.video.AttrRowOffset[y] + c]; }
+  // A port read that starts at frame T-state `at`.
+  uint8_t In(uint16_t port, uint32_t at) {
+    m.FrameTState = at;
+    return m.ReadPort(port);
+  }
   uint32_t Pixel(int x, int row) const { return ScreenPixels(m)[row * 352 + x]; }
 
   // Finishes the frame as the frame loop does when it draws one, and starts the next.
