@@ -74,7 +74,7 @@ TEST(SoundMix, OutputModesSaturationTapeAndSpecDrum) {
   EXPECT_EQ(MixSample(*t), 2 * 4096);
   t->tape.EarBit = 0;
   EXPECT_EQ(MixSample(*t), 2 * 4096);
-  BeeperPortWrite(*t, 0x00);
+  t->ports.BeeperLevel = 0;  // as a port 0xFE write with the EAR bit low leaves it
   EXPECT_EQ(MixSample(*t), 0);
 }
 

@@ -208,6 +208,24 @@ TEST(AyPorts, PerModelAndTheFullerBox) {
   EXPECT_EQ(plus2a.m.ReadPort(0xBFFD), 0x0A);
 }
 
+// The SpecDrum's DAC answers OUT to low byte 0xDF on every model while it is fitted; 0x80 is
+// silence.
+TEST(SpecDrumPort, WritesTheDacOnlyWhileFitted) {
+  for (uint8_t model : {kModel48K, kModel128K, kModelPlus3}) {
+    VideoMachine vm(model);
+    vm.m.sound.SpecDrumLevel = 1234;
+    vm.m.WritePort(0x00DF, 0x80);
+    EXPECT_EQ(vm.m.sound.SpecDrumLevel, 1234) << "not fitted, model " << int(model);
+    vm.m.settings.SpecDrum = 1;
+    vm.m.WritePort(0x00DF, 0x80);
+    EXPECT_EQ(vm.m.sound.SpecDrumLevel, 0) << int(model);
+    vm.m.WritePort(0x12DF, 0xFF);
+    EXPECT_EQ(vm.m.sound.SpecDrumLevel, 127 * 128) << int(model);
+    vm.m.WritePort(0x00DF, 0x00);
+    EXPECT_EQ(vm.m.sound.SpecDrumLevel, -16384) << int(model);
+  }
+}
+
 TEST(InputPorts, KempstonFullerAndCursorSticks) {
   VideoMachine vm(kModel48K);
   vm.m.settings.KeystickType = 1;  // Kempston from the keyboard

@@ -7,6 +7,7 @@
 #include "machine/keyboard.h"
 #include "machine/machine_state.h"
 #include "machine/memory.h"
+#include "sound/sound.h"
 #include "tape/tape_player.h"
 #include "video/palette.h"
 #include "video/ula.h"
@@ -321,8 +322,7 @@ void MachineState::WritePort(uint16_t port, uint8_t value) {
     case 0x3F:
       if (settings.FullerAy) {
         if (group == Group::k48) {
-          sound.ay.SelectFuller(value);
-          settings.Ay48k = 1;
+          AyFullerSelect(*this, value);
           ports.LastAySelect = value;
         } else {
           decoded = 0xFFFD;
@@ -348,7 +348,7 @@ void MachineState::WritePort(uint16_t port, uint8_t value) {
       // [Multiface: set its RAM write flag.]
       break;
     case 0xDF:
-      // [SpecDrum: sample level.]
+      if (settings.SpecDrum) SpecDrumWrite(*this, value);
       break;
     case 0xE7:
     case 0xEF:

@@ -8,12 +8,6 @@ SoundState::SoundState() : SoundStaging(kSoundStagingSize, 0) {
   BuildAyVolumeTable(*this);
 }
 
-void BeeperPortWrite(MachineState& m, uint8_t value) {
-  uint32_t level = (value & 0x10) ? 8192 : 0;
-  if ((value & 0x08) && !IsPlus2AFamily(m.MachineModel)) level <<= 1;
-  m.ports.BeeperLevel = level;
-}
-
 void SpecDrumWrite(MachineState& m, uint8_t value) {
   m.sound.SpecDrumLevel = static_cast<int16_t>(value * 128 - 16384);
 }

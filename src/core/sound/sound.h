@@ -10,9 +10,6 @@ namespace orvo {
 
 // ---- port side ----
 
-// Port 0xFE write: EAR (bit 4) drives the speaker; on the 16K to +2 the MIC bit (3) doubles it,
-// the +2A and +3 ignore MIC.
-void BeeperPortWrite(MachineState& m, uint8_t value);
 // SpecDrum DAC write (port low byte 0xDF while `SpecDrum` is on): 0x80 is the centre.
 void SpecDrumWrite(MachineState& m, uint8_t value);
 // AY register select, data write and data read (the 0xFFFD and 0xBFFD decodes).
