@@ -56,13 +56,14 @@ TEST(Typing, TokeniserOn48KAndPlainCharactersOnThe128K) {
       {kModel48K, "GO TO 10", Bytes({0xEC, '1', '0', 13})},
       {kModel48K, "INKEY$", Bytes({0xA6, 13})},
       {kModel48K, "INK 2", Bytes({0xD9, '2', 13})},
+      {kModel48K, "PRINT ATN 1;AT 0,0", Bytes({0xF5, 0xB7, '1', ';', 0xAC, '0', ',', '0', 13})},
+      {kModel48K, "LOAD \"\"CODE", Bytes({0xEF, '"', '"', 0xAF, 13})},
       // Comparisons of two characters, and one that is not.
       {kModel48K, "A<>B", Bytes({'A', 0xC9, 'B', 13})},
       {kModel48K, "X<=1", Bytes({'X', 0xC7, '1', 13})},
       {kModel48K, "X<1", Bytes({'X', '<', '1', 13})},
-      // A capital that starts no keyword is a variable name; CODE and lower case stay letters.
+      // A capital that starts no keyword is a variable name; lower case stays letters.
       {kModel48K, "LET A=BIN 1", Bytes({0xF1, 'A', '=', 0xC4, '1', 13})},
-      {kModel48K, "CODE", Bytes({'C', 'O', 'D', 'E', 13})},
       {kModel48K, "print", Bytes({'p', 'r', 'i', 'n', 't', 13})},
       // REM keeps the rest of the line as it is.
       {kModel48K, "REM GO TO  IT", Bytes({0xEA, 'G', 'O', ' ', 'T', 'O', ' ', ' ', 'I', 'T', 13})},

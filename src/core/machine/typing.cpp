@@ -38,10 +38,10 @@ const std::vector<Keyword>& KeywordsFor(uint8_t c) {
   static const std::vector<Keyword> kGreater = {{">=", 0xC8}};
   static const std::vector<Keyword> kRows[26] = {
       {{"ATTR", 0xAB},
+       {"ATN", 0xB7},
        {"AT", 0xAC},
        {"ASN", 0xB5},
        {"ACS", 0xB6},
-       {"ATN", 0xB7},
        {"ABS", 0xBD},
        {"AND", 0xC6}},
       {{"BORDER", 0xE7}, {"BIN", 0xC4}, {"BEEP", 0xD7}, {"BRIGHT", 0xDC}},
@@ -53,7 +53,8 @@ const std::vector<Keyword>& KeywordsFor(uint8_t c) {
        {"CHR$", 0xC2},
        {"CAT", 0xCF},
        {"CLOSE #", 0xD4},
-       {"CIRCLE", 0xD8}},
+       {"CIRCLE", 0xD8},
+       {"CODE", 0xAF}},
       {{"DIM", 0xE9}, {"DRAW", 0xFC}, {"DEF FN", 0xCE}, {"DATA", 0xE4}},
       {{"EXP", 0xB9}, {"ERASE", 0xD2}},
       {{"FORMAT", 0xD0}, {"FOR", 0xEB}, {"FN", 0xA8}, {"FLASH", 0xDB}},
