@@ -4,6 +4,7 @@
 
 #include <random>
 
+#include "cpu/z80.h"
 #include "machine/memory.h"
 #include "snapshot/sna_format.h"
 #include "snapshot/z80_format.h"
@@ -94,6 +95,8 @@ INSTANTIATE_TEST_SUITE_P(
         Case{kModel48K, 2, false, 0, 0, "z80v2_48k"},
         Case{kModel128K, 2, false, 0x3C, 0, "z80v2_128k_locked"},
         Case{kModelPlus2, 2, false, 0x16, 0, "z80v2_plus2"},
+        Case{kModelPlus2A, 2, false, 0x13, 0, "z80v2_plus2a"},
+        Case{kModelPlus3, 2, false, 0x0D, 0, "z80v2_plus3"},
         Case{kModel16K, 3, false, 0, 0, "z80v3_16k"}, Case{kModel48K, 3, false, 0, 0, "z80v3_48k"},
         Case{kModel128K, 3, false, 0x1F, 0, "z80v3_128k"},
         Case{kModelPlus2, 3, false, 0x0A, 0, "z80v3_plus2"},
@@ -134,6 +137,50 @@ TEST(Z80Writer, TheCustomModelSavesItsMemoryAsA48K) {
   SnapshotMachine b(kModel128K);
   ASSERT_EQ(LoadZ80(b.emu, BuildZ80(a.m, 3, false)), 0);
   EXPECT_EQ(b.m.MachineModel, kModel48K);
+  EXPECT_TRUE(std::equal(a.m.RamBlock.begin() + 0x4000, a.m.RamBlock.begin() + 0x10000,
+                         b.m.RamBlock.begin() + 0x4000));
+}
+
+// The formats have no halted flag: a CPU stopped on a HALT is saved pointing at it, so the loaded
+// program halts again and waits for its interrupt instead of running on at once.
+TEST(SnapshotWriters, AHaltedCpuHaltsAgainAfterLoading) {
+  ORVO_REQUIRE_ROMS();
+  for (int version : {0, 1, 2, 3}) {
+    for (uint8_t model : {kModel48K, kModel128K}) {
+      if (version == 1 && model != kModel48K) continue;
+      SCOPED_TRACE(testing::Message() << "version " << version << " model " << int(model));
+      SnapshotMachine a(model);
+      FillMachine(a.m, 9);
+      a.m.cpu.IFF1 = a.m.cpu.IFF2 = 0;
+      a.m.PageTable[0x9000 >> 13][0x9000 & 0x1FFF] = 0x76;  // HALT with interrupts off
+      a.m.cpu.PC = 0x9000;
+      ExecuteZ80(a.m);
+      ASSERT_TRUE(a.m.cpu.Halted);
+      const std::vector<uint8_t> file =
+          version == 0 ? BuildSNA(a.m) : BuildZ80(a.m, version, false);
+      EXPECT_EQ(a.m.cpu.PC, 0x9001);  // the running machine is left as it was
+      SnapshotMachine b(model);
+      ASSERT_EQ(version == 0 ? LoadSNA(b.emu, file) : LoadZ80(b.emu, file), 0);
+      EXPECT_EQ(b.m.cpu.PC, 0x9000);
+      ExecuteZ80(b.m);
+      EXPECT_TRUE(b.m.cpu.Halted);
+    }
+  }
+}
+
+// Version 1 tells itself from the later versions by a PC other than 0: a machine at 0 is saved
+// as version 3, which loads back.
+TEST(Z80Writer, Version1AtAddressZeroIsSavedAsVersion3) {
+  ORVO_REQUIRE_ROMS();
+  SnapshotMachine a(kModel48K);
+  FillMachine(a.m, 4);
+  a.m.cpu.PC = 0;
+  const std::vector<uint8_t> file = BuildZ80(a.m, 1, false);
+  EXPECT_EQ(file[6] | file[7] << 8, 0);
+  EXPECT_EQ(file[30], 54);
+  SnapshotMachine b(kModel48K);
+  ASSERT_EQ(LoadZ80(b.emu, file), 0);
+  EXPECT_EQ(b.m.cpu.PC, 0);
   EXPECT_TRUE(std::equal(a.m.RamBlock.begin() + 0x4000, a.m.RamBlock.begin() + 0x10000,
                          b.m.RamBlock.begin() + 0x4000));
 }

@@ -138,8 +138,8 @@ std::vector<uint8_t> BuildSNA(const MachineState& m) {
     // PC goes on the stack of the file's copy of RAM; the running machine keeps its own.
     const uint16_t sp = static_cast<uint16_t>(m.cpu.SP - 2);
     const uint16_t pushed[2] = {sp, static_cast<uint16_t>(sp + 1)};
-    const uint8_t bytes[2] = {static_cast<uint8_t>(m.cpu.PC & 0xFF),
-                              static_cast<uint8_t>(m.cpu.PC >> 8)};
+    const uint16_t pc = SnapshotPC(m);
+    const uint8_t bytes[2] = {static_cast<uint8_t>(pc & 0xFF), static_cast<uint8_t>(pc >> 8)};
     for (int k = 0; k < 2; ++k) {
       if (pushed[k] >= 0x4000) image[pushed[k] - 0x4000] = bytes[k];
     }
@@ -156,7 +156,7 @@ std::vector<uint8_t> BuildSNA(const MachineState& m) {
   std::memcpy(out.data() + kHeader, ram + 5 * kPage, kPage);
   std::memcpy(out.data() + kHeader + kPage, ram + 2 * kPage, kPage);
   std::memcpy(out.data() + kHeader + 2 * kPage, ram + paged * kPage, kPage);
-  WriteLe16(out, kPcOffset, m.cpu.PC);
+  WriteLe16(out, kPcOffset, SnapshotPC(m));
   out[k7FFDOffset] = m.Last7FFD;
   out[k7FFDOffset + 1] = 0;  // TR-DOS ROM not paged
   for (int n = 0; n < restCount; ++n) {

@@ -46,6 +46,15 @@ inline void ClearCpuRunState(CpuState& cpu) {
   cpu.LdAIR = 0;
 }
 
+// The PC a snapshot stores. A CPU halted by a HALT opcode has PC past it; the formats have no
+// halted flag, so the file points at the HALT and the program waits for its interrupt again.
+inline uint16_t SnapshotPC(const MachineState& m) {
+  const CpuState& cpu = m.cpu;
+  const uint16_t before = static_cast<uint16_t>(cpu.PC - 1);
+  if (cpu.Halted && cpu.HaltNoAdvance && m.Peek(before) == 0x76) return before;
+  return cpu.PC;
+}
+
 // R as LD A,R would read it: the low seven bits count, bit 7 is the one last loaded.
 inline uint8_t VisibleR(const CpuState& cpu) {
   return static_cast<uint8_t>((cpu.IR.b.l & 0x7F) | (cpu.R7 & 0x80));

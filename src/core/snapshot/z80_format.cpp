@@ -43,16 +43,22 @@ struct Z80Image {
   std::array<bool, 8> unitLoaded{};
 };
 
+// Header byte 12 (bit 7 of R, border, compression); old files write 255 for 1.
+uint8_t HeaderFlags(std::span<const uint8_t> h) {
+  return h[12] == 0xFF ? 1 : h[12];
+}
+
 // Hardware byte and length word to model (the modified-hardware bit is applied afterwards).
+// Version 2 numbers the 128K 3 or 4 (with Interface 1); both versions use 7 (and 8, written by
+// some programs) for the +3, 12 for the +2 and 13 for the +2A.
 uint8_t ModelFromHardware(uint16_t length, uint8_t hardware) {
-  if (length == 23) {
-    return (hardware >= 3 && hardware <= 6) ? kModel128K : kModel48K;
-  }
   switch (hardware) {
+    case 3: return length == 23 ? kModel128K : kModel48K;  // version 3: a 48K with an M.G.T.
     case 4:
     case 5:
     case 6: return kModel128K;
-    case 7: return kModelPlus3;
+    case 7:
+    case 8: return kModelPlus3;
     case 12: return kModelPlus2;
     case 13: return kModelPlus2A;
     default: return kModel48K;
@@ -111,7 +117,7 @@ MessageId ParseZ80(std::span<const uint8_t> data, Z80Image& img) {
     img.pc = headerPc;
     img.ram.assign(kRam48, 0);
     const auto body = data.subspan(kMainHeader);
-    if (data[12] & 0x20) {
+    if (HeaderFlags(data) & 0x20) {
       const Z80DecodeResult r = DecompressZ80Block(body, img.ram);
       // The image must be complete, or end with its end marker.
       if (r.produced != kRam48 && !r.endMarker) return kMsgLength;
@@ -151,7 +157,7 @@ void LoadRegisters(CpuState& cpu, std::span<const uint8_t> h, uint16_t pc) {
   cpu.SP = ReadLe16(h, 8);
   cpu.IR.b.h = h[10];
   cpu.IR.b.l = h[11];
-  cpu.R7 = (h[12] & 0x01) ? 0x80 : 0x00;
+  cpu.R7 = (HeaderFlags(h) & 0x01) ? 0x80 : 0x00;
   cpu.DE.w = ReadLe16(h, 13);
   cpu.BC_.w = ReadLe16(h, 15);
   cpu.DE_.w = ReadLe16(h, 17);
@@ -177,7 +183,7 @@ void ApplyZ80(Emulator& emu, std::span<const uint8_t> data, const Z80Image& img)
   SetUpMachine(emu);
 
   LoadRegisters(m.cpu, data, img.pc);
-  SetSnapshotBorder(m, (data[12] >> 1) & 7);
+  SetSnapshotBorder(m, (HeaderFlags(data) >> 1) & 7);
 
   if (img.version >= 2) {
     // Interface 1's ROM is only paged in where an Interface 1 is fitted.
@@ -301,13 +307,16 @@ int LoadZ80(Emulator& emu, std::span<const uint8_t> data) {
 std::vector<uint8_t> BuildZ80(const MachineState& m, int version, bool with1FFD) {
   if (version < 1 || version > 3) version = 3;
   const CpuState& cpu = m.cpu;
+  const uint16_t pc = SnapshotPC(m);
+  // Version 1 marks itself by a PC other than 0: a program at 0 is saved as version 3.
+  if (version == 1 && pc == 0) version = 3;
   // The largest header (version 3 with the 0x1FFD byte) is built first, then the part in use.
   std::array<uint8_t, 87> h{};
   h[0] = cpu.AF.b.h;
   h[1] = cpu.AF.b.l;
   PutLe16(&h[2], cpu.BC.w);
   PutLe16(&h[4], cpu.HL.w);
-  PutLe16(&h[6], version == 1 ? cpu.PC : 0);
+  PutLe16(&h[6], version == 1 ? pc : 0);
   PutLe16(&h[8], cpu.SP);
   h[10] = cpu.IR.b.h;
   h[11] = cpu.IR.b.l;
@@ -338,7 +347,7 @@ std::vector<uint8_t> BuildZ80(const MachineState& m, int version, bool with1FFD)
 
   const uint16_t length = version == 2 ? 23 : (with1FFD ? 55 : 54);
   PutLe16(&h[30], length);
-  PutLe16(&h[32], cpu.PC);
+  PutLe16(&h[32], pc);
   uint8_t hardware = 0;
   uint8_t flags = 3;  // R register and LDIR emulation, as every writer sets them
   switch (model) {
