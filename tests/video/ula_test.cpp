@@ -157,6 +157,18 @@ TEST(UlaPicture, DisableAttributesModes) {
   }
 }
 
+// Before a program loads its own, the ULAplus palette shows the Spectrum's colours: blue ink is
+// blue, red is red.
+TEST(UlaPicture, DefaultUlaPlusColoursAreTheSpectrumColours) {
+  auto channels = [](uint32_t rgb) {
+    return ((rgb >> 16) & 0xFF ? 4 : 0) | ((rgb >> 8) & 0xFF ? 2 : 0) | (rgb & 0xFF ? 1 : 0);
+  };
+  for (int i = 0; i < 8; ++i) {
+    EXPECT_EQ(channels(DefaultUlaPlusPalette[i]), channels(Palettes[0][i])) << "ink " << i;
+    EXPECT_EQ(channels(DefaultUlaPlusPalette[8 + i]), channels(Palettes[0][i])) << "paper " << i;
+  }
+}
+
 TEST(UlaPicture, UlaPlusPalettes) {
   VideoMachine vm(kModel48K);
   vm.m.settings.UlaPlus = 1;

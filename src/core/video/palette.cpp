@@ -52,7 +52,17 @@ constexpr std::array<uint32_t, 256> BuildUlaPlusRgb() {
 
 const std::array<uint32_t, 256> ULAplusRgbTable = BuildUlaPlusRgb();
 
-const std::array<uint32_t, 64> DefaultUlaPlusPalette = {
+namespace {
+
+// The default ULAplus colours below are written blue-green-red; pixels are red-green-blue.
+constexpr std::array<uint32_t, 64> FromBgr(std::array<uint32_t, 64> table) {
+  for (uint32_t& v : table) v = ((v & 0xFF) << 16) | (v & 0xFF00) | (v >> 16);
+  return table;
+}
+
+}  // namespace
+
+const std::array<uint32_t, 64> DefaultUlaPlusPalette = FromBgr({
     0x000000, 0xAA0000, 0x0000DB, 0xFF00DB, 0x00DB00, 0xFFDB00, 0x00DBDB, 0xFFDBDB,
     0x000000, 0xAA0000, 0x0000DB, 0xFF00DB, 0x00DB00, 0xFFDB00, 0x00DBDB, 0xFFDBDB,
     0x000000, 0xFF0000, 0x0000FF, 0xFF00FF, 0x00FF00, 0xFFFF00, 0x00FFFF, 0xFFFFFF,
@@ -61,7 +71,7 @@ const std::array<uint32_t, 64> DefaultUlaPlusPalette = {
     0xFFDBDB, 0x00DBDB, 0xFFDB00, 0x00DB00, 0xFF00DB, 0x0000DB, 0xAA0000, 0x000000,
     0xFFFFFF, 0x00FFFF, 0xFFFF00, 0x00FF00, 0xFF00FF, 0x0000FF, 0xFF0000, 0x000000,
     0xFFFFFF, 0x00FFFF, 0xFFFF00, 0x00FF00, 0xFF00FF, 0x0000FF, 0xFF0000, 0x000000,
-};
+});
 
 void ApplyPalette(MachineState& m) {
   int choice = m.settings.Colours;
