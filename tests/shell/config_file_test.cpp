@@ -13,6 +13,9 @@
 #include "shell/config.h"
 #include "shell/config_test_support.h"
 #include "shell/emulator.h"
+#include "shell/window_commands.h"
+#include "tape/tape_image.h"
+#include "tape/tape_player.h"
 
 namespace orvo {
 namespace {
@@ -66,6 +69,22 @@ TEST_F(ConfigFile, DefaultConfigurationWritesTheExactFile) {
   ResetConfig(emu);
   EXPECT_EQ(ReadIni(), ExpectedDefaultIni(ProgramFolder()));
   EXPECT_TRUE(OptionsMessages(host).empty());
+}
+
+// Quitting in the middle of a fast load saves the user's frame skip, not the load's.
+TEST_F(ConfigFile, QuittingDuringAFastLoadSavesTheUsersSettings) {
+  ResetConfig(emu);
+  emu.m.settings.Frameskip = 2;
+  emu.m.settings.Fastload = 1;
+  emu.m.tape.image = std::make_unique<TapeImage>();
+  const std::vector<uint8_t> tone = {'Z', 'X', 'T', 'a', 'p', 'e', '!', 0x1A, 1, 20,
+                                     0x12, 0xE8, 0x03, 0x10, 0x27};
+  ASSERT_EQ(ParseTZX(host, *emu.m.tape.image, tone), 0);
+  EnterTapeBlock(emu.m, emu.m.tape.image->first);
+  StartTape(emu.m);
+  ASSERT_EQ(emu.m.settings.Frameskip, 11) << "fast loading draws one frame in eleven";
+  ShutDown(emu);
+  EXPECT_NE(ReadIni().find("Frameskip=2"), std::string::npos);
 }
 
 TEST_F(ConfigFile, SaveFailureReportsAndRestoresDefaultsWithoutWriting) {

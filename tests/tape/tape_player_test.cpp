@@ -119,6 +119,22 @@ TEST(TapePlayer, DirectRecordingSetsTheLevelPerSample) {
   EXPECT_EQ(rig.now, 12u * 100);
 }
 
+// The pause after a direct recording lasts its milliseconds: the last sample's level for the
+// first one, then silence (low), then the next block.
+TEST(TapePlayer, DirectRecordingPauseLastsItsMilliseconds) {
+  TapeRig rig;
+  rig.Insert(Tzx().U8(0x15).U16(100).U16(10).U8(8).U24(1).U8(0x01).Tone(2000, 2).bytes);
+  rig.PlayRecording();
+  // Samples 0000000 then 1: up at 700, down 100 + 3500 later; the tone starts after the 10 ms
+  // and makes its first edge at the end of its first pulse.
+  ASSERT_GE(rig.edges.size(), 3u);
+  EXPECT_EQ(rig.edges[0], 700u);
+  EXPECT_EQ(rig.levels[0], 0x40);
+  EXPECT_EQ(rig.edges[1], 800u + 3500);
+  EXPECT_EQ(rig.levels[1], 0);
+  EXPECT_EQ(rig.edges[2], 800u + 10 * 3500 + 2000);
+}
+
 // (The zasm block tape checks the stop on a 48K.)
 TEST(TapePlayer, SignalLevelBlockAndStopIn48KModeOnA128K) {
   TapeRig rig;
@@ -250,6 +266,12 @@ TEST(TapeAutoStartStop, TenQuickCountingPollsStartAndThreeSlowOnesStop) {
   Poll(m, t += 2000, b);
   EXPECT_FALSE(m.TapePlaying);
 
+  // Loaders that count B down (DEC B, DJNZ) are polling too.
+  ResetTapeAutoStart(m);
+  StartTape(m);
+  for (int k = 0; k < 10; ++k) Poll(m, t += 60, --b);
+  EXPECT_TRUE(m.TapePlaying);
+
   // The time since the last read is measured across a frame end.
   ResetTapeAutoStart(m);
   for (int k = 0; k < 10; ++k) Poll(m, 68900 + 100 * k, ++b);  // 68900 .. 69800
@@ -280,6 +302,16 @@ TEST(TapeWobble, NeverMakesAPulseZero) {
   }
   EXPECT_GT(steps, 20000u);
   EXPECT_GT(changed, steps / 2) << "wobble changes most pulses";
+
+  // A direct recording's samples are left as recorded: 79 T-states could not take the jitter.
+  TapeRig direct;
+  direct.Insert(
+      Tzx().U8(0x15).U16(79).U16(0).U8(8).U24(64).Raw(std::vector<uint8_t>(64, 0x5A)).bytes);
+  direct.m->settings.TapeWobble = 1;
+  direct.PlayRecording();
+  for (uint64_t gap : direct.Intervals()) {
+    if (gap != 79 && gap != 158) ADD_FAILURE() << "a sample gap of " << gap;
+  }
 }
 
 }  // namespace

@@ -42,6 +42,9 @@ class TapeBytes {
     U8(0x11).U16(pilot).U16(sync1).U16(sync2).U16(zero).U16(one).U16(pilots).U8(bits).U16(pause);
     return U24(static_cast<uint32_t>(data.size())).Raw(data);
   }
+  TapeBytes& Standard(uint32_t pause, const std::vector<uint8_t>& data) {
+    return U8(0x10).U16(pause).U16(static_cast<uint32_t>(data.size())).Raw(data);
+  }
   TapeBytes& Tone(uint32_t pulse, uint32_t count) { return U8(0x12).U16(pulse).U16(count); }
   TapeBytes& Pulses(std::initializer_list<uint32_t> pulses) {
     U8(0x13).U8(static_cast<uint32_t>(pulses.size()));

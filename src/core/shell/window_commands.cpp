@@ -5,6 +5,7 @@
 #include "snapshot/extension_table.h"
 #include "snapshot/snapshot_save.h"
 #include "sound/sound_output.h"
+#include "tape/tape_player.h"
 
 namespace orvo {
 
@@ -64,6 +65,9 @@ bool ConfirmQuit(Emulator& emu) {
 
 void ShutDown(Emulator& emu) {
   emu.m.Paused = 1;
+  // A fast load in progress has the frame skip and full speed of its own: the saved settings
+  // are the user's.
+  StopTape(emu.m);
   SaveConfig(emu);
   CloseSound(emu.m);
 }

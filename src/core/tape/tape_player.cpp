@@ -160,13 +160,14 @@ void StepDirect(MachineState& m) {
       } else if (t.PauseLeft == 0) {
         NextBlock(m);
       } else {
+        // The last sample's level holds for a millisecond, then the pause is silent (low).
         t.State = kTapeAfterData;
-        t.Pulse = t.PauseLeft * kTStatesPerMillisecond;
+        t.Pulse = kTStatesPerMillisecond;
       }
       break;
     case kTapeAfterData:
       --t.PauseLeft;
-      t.EarBit = kEarHigh;
+      t.EarBit = 0;
       if (t.PauseLeft == 0) {
         NextBlock(m);
       } else {
@@ -597,13 +598,18 @@ void RunTapePulses(MachineState& m) {
     t.Elapsed -= t.Pulse;
     StepBlock(m);
     if (!t.image->current) break;
-    if (wobble) Wobble(m);
+    // A direct recording is already a sampled signal: jitter of this size would swamp its
+    // samples.
+    if (wobble && t.image->current->id != kBlockDirect) Wobble(m);
   }
 }
 
-void StartTape(MachineState& m) {
+namespace {
+
+// Starts the deck whatever the trap setting says.
+void StartPlaying(MachineState& m) {
   TapeState& t = m.tape;
-  if (!t.image || !t.image->current || m.settings.TapeTraps) return;
+  if (!t.image || !t.image->current) return;
   if (!m.TapePlaying) {
     m.TapePlaying = 1;
     t.EarBit = 0;
@@ -622,6 +628,13 @@ void StartTape(MachineState& m) {
     }
   }
   RunTape(m, m.InstructionTStates);
+}
+
+}  // namespace
+
+void StartTape(MachineState& m) {
+  if (m.settings.TapeTraps) return;  // the trap loads standard blocks itself
+  StartPlaying(m);
 }
 
 void StopTape(MachineState& m) {
@@ -660,9 +673,9 @@ void TapeAutoStartStop(MachineState& m) {
     return;
   }
   if (m.TapePlaying) {
-    // A loader polls the EAR bit in a tight loop that counts B up by one: anything else for
-    // three reads in a row means it has finished.
-    if (since > 1000 || (d != 0 && d != 1)) {
+    // A loader polls the EAR bit in a tight loop that counts B by one (the ROM counts up, many
+    // custom loaders count down): anything else for three reads in a row means it has finished.
+    if (since > 1000 || (d != 0 && d != 1 && d != 0xFF)) {
       if (++t.AutoCount > 2) StopTape(m);
     } else {
       t.AutoCount = 0;
@@ -743,9 +756,10 @@ namespace {
 
 // Blocks the trap stops at when it looks for the next block to load; the others (texts, groups,
 // loop starts, calls, selections) are passed over.
+// Pauses and stop marks carry nothing to load: the trap passes over them to the next block.
 bool TrapStopsAt(uint8_t id) {
   return (id >= kBlockStandard && id <= kBlockDirect) || id == kBlockGeneralized ||
-         id == kBlockPause || id == kBlockJump || id == kBlockLoopEnd || id == kBlockStop48;
+         id == kBlockJump || id == kBlockLoopEnd;
 }
 
 // A store through the write map (protected ROM and missing memory take nothing), without timing,
@@ -778,9 +792,10 @@ bool TapeTrap(MachineState& m) {
   const bool partPlayed =
       b == t.image->current && (t.State != b->state || t.PulseCount != 0 || t.Position != 0);
   if (b->id != kBlockStandard || partPlayed) {
+    // Turbo, direct-recording and flow-control blocks, and a block already under way, are
+    // played: the loader reads them as pulses, as it would without the trap.
     if (b != t.image->current) EnterTapeBlock(m, b);
-    StartTape(m);
-    if (m.TapePlaying) RunTape(m, m.InstructionTStates);
+    StartPlaying(m);
     return false;
   }
 
@@ -797,9 +812,10 @@ bool TapeTrap(MachineState& m) {
     return true;
   }
   if (b->length != requested + 2) {
+    // A block of another length than the header promised: played, so the ROM meets it as on a
+    // real machine (a loading error, or a loader that reads what it finds).
     EnterTapeBlock(m, b);
-    StartTape(m);
-    if (m.TapePlaying) RunTape(m, m.InstructionTStates);
+    StartPlaying(m);
     return false;
   }
 

@@ -115,7 +115,7 @@ std::string TapeRun::Summary(const Emulator& emu) const {
   } else {
     const TapeBlock* b = m.tape.image->current;
     std::snprintf(line, sizeof line, "Tape: %s at block %u of %zu after %llu frames",
-                  m.TapePlaying ? "playing" : "stopped", b ? b->index : 0u,
+                  m.TapePlaying ? "playing" : "stopped", b ? b->index + 1 : 0u,
                   m.tape.image->blocks.size(), static_cast<unsigned long long>(m.FrameCount));
   }
   return line;
