@@ -94,17 +94,21 @@ TEST(TapeParse, SkippedBlocksKeepTheNumbering) {
   // A custom info block longer than 64K.
   f.U8(0x35).Text("POKEs").Raw(std::vector<uint8_t>(11, 0)).U32(0x12345);
   f.Raw(std::vector<uint8_t>(0x12345, 0x77));
+  // Archive information whose second text claims more than the block holds: the block's length
+  // still steps over it.
+  f.U8(0x32).U16(1 + 2 + 5 + 2).U8(2).U8(0x00).U8(5).Text("Title").U8(0x02).U8(9);
   f.Level(true).Tone(1000, 3);
   auto p = ReadTzx(f.bytes);
   ASSERT_EQ(p->status, kTapeParseOk);
-  ASSERT_EQ(p->tape.blocks.size(), 13u);
+  ASSERT_EQ(p->tape.blocks.size(), 14u);
   EXPECT_EQ(p->tape.blocks[0]->text, "one\n\ntwo") << "CR LF keeps two line feeds";
   EXPECT_EQ(p->tape.blocks[10]->length, 0x12345u);
-  EXPECT_EQ(p->tape.blocks[11]->id, 0x2B);
-  EXPECT_EQ(p->tape.blocks[11]->p[0], 1u);
-  EXPECT_EQ(p->tape.blocks[12]->id, 0x12);
-  EXPECT_EQ(p->tape.blocks[12]->index, 12u);
-  EXPECT_EQ(p->tape.blocks[12]->p[1], 3u);
+  EXPECT_EQ(p->tape.blocks[11]->infos.size(), 1u);
+  EXPECT_EQ(p->tape.blocks[12]->id, 0x2B);
+  EXPECT_EQ(p->tape.blocks[12]->p[0], 1u);
+  EXPECT_EQ(p->tape.blocks[13]->id, 0x12);
+  EXPECT_EQ(p->tape.blocks[13]->index, 13u);
+  EXPECT_EQ(p->tape.blocks[13]->p[1], 3u);
 }
 
 TEST(TapeParse, GeneralizedDataTables) {

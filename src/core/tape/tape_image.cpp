@@ -401,16 +401,19 @@ bool ParseTzxBlock(Cursor& c, TapeBlock& b) {
     }
     case kBlockArchiveInfo: {
       Cursor body(nullptr, 0);
-      uint32_t n;
-      if (!c.U16(len) || !c.Sub(len, body) || !body.U8(n)) return false;
+      uint32_t n = 0;
+      if (!c.U16(len) || !c.Sub(len, body)) return false;
       b.p[0] = len;
+      // The block's own length steps over it: a damaged list of texts keeps what it could read
+      // and the tape goes on.
+      body.U8(n);
       for (uint32_t k = 0; k < n; ++k) {
         uint32_t textId, textLen;
         std::string text;
-        if (!body.U8(textId) || !body.U8(textLen) || !body.Text(textLen, text, false)) return false;
+        if (!body.U8(textId) || !body.U8(textLen) || !body.Text(textLen, text, false)) break;
         b.infos.emplace_back(static_cast<uint8_t>(textId), std::move(text));
       }
-      b.p[1] = n;
+      b.p[1] = static_cast<uint32_t>(b.infos.size());
       return true;
     }
     case kBlockHardware: {
