@@ -143,10 +143,12 @@ TEST(AyGenerators, PeriodsAndTheirZeroCases) {
         [&](AyChip& ay) { Write(ay, kAyNoisePeriod, period), Write(ay, kAyMixer, mixer); },
         [](const AyChip& ay) { return ay.NoiseLow; }, 64);
   };
-  EXPECT_EQ(noise(0, 0x00).size(), 64u);
+  // The noise steps at half the tone rate: every 2n ticks for a period of n.
+  EXPECT_EQ(noise(0, 0x00).size(), 32u);
   EXPECT_EQ(noise(1, 0x00), noise(0, 0x00));
-  EXPECT_EQ(noise(0x3F, 0x30), (std::vector<int>{1, 32, 63}));  // 5 bits; channel A listens
-  EXPECT_TRUE(noise(1, 0x38).empty());                          // nobody listens: it stands
+  EXPECT_EQ(noise(2, 0x00).size(), 16u);
+  EXPECT_EQ(noise(0x3F, 0x30), (std::vector<int>{1, 63}));  // 5 bits; channel A listens
+  EXPECT_TRUE(noise(1, 0x38).empty());                      // nobody listens: it stands
 }
 
 TEST(AyGenerators, ChannelLevelsFromMixerAndVolume) {
@@ -194,7 +196,7 @@ TEST(AyGenerators, ManyTicksAtOnceMatchTickingOneByOne) {
     one.EnvelopeCounter = rnd(5) == 0 ? 0xFFFF : static_cast<uint16_t>(rnd(300));
     one.EnvelopeDivider = static_cast<uint8_t>(rnd(2));
     one.NoisePeriod = static_cast<uint8_t>(rnd(32));
-    one.NoiseCounter = rnd(6) == 0 ? 0xFF : static_cast<uint8_t>(rnd(one.NoisePeriod + 1));
+    one.NoiseCounter = rnd(6) == 0 ? 0xFF : static_cast<uint8_t>(rnd(2 * one.NoisePeriod + 1));
     AyChip batch = one;
     // Everything the generators keep.
     auto state = [](const AyChip& ay) {

@@ -188,10 +188,11 @@ void AyChip::Clock() {
     }
   }
 
-  // Noise: clocked only while some channel listens to it.
+  // Noise: clocked only while some channel listens to it. It steps at half the tone rate: a
+  // period of n shifts it every 2n ticks, the clock / 16n of the chip's data sheet.
   if ((regs[kAyMixer] & 0x38) != 0x38) {
     ++NoiseCounter;
-    if (NoiseCounter >= NoisePeriod) {
+    if (NoiseCounter >= 2u * NoisePeriod) {
       NoiseCounter = 0;
       NoisePeriod = regs[kAyNoisePeriod] & 31;
       if (NoisePeriod == 0) NoisePeriod = 1;
@@ -265,12 +266,13 @@ void AyChip::Advance(uint32_t ticks) {
 
   // Noise: the first step comes at the latched period, the rest at register 6's.
   if ((regs[kAyMixer] & 0x38) != 0x38) {
-    const uint32_t first = NoisePeriod == 0 ? 1 : FirstReach(NoiseCounter, NoisePeriod, 0xFF);
+    const uint32_t first = NoisePeriod == 0 ? 1 : FirstReach(NoiseCounter, 2u * NoisePeriod, 0xFF);
     if (ticks < first) {
       NoiseCounter = static_cast<uint8_t>(NoiseCounter + ticks);
     } else {
       NoisePeriod = regs[kAyNoisePeriod] & 31;
       if (NoisePeriod == 0) NoisePeriod = 1;
+      const uint32_t span = 2u * NoisePeriod;
       uint32_t rest = ticks - first;
       uint32_t low = NoiseLow, high = NoiseHigh;
       for (;;) {
@@ -278,8 +280,8 @@ void AyChip::Advance(uint32_t ticks) {
         NoiseOutput = low & 1;
         low = (low >> 1) | (feedback << 31);
         high >>= 1;
-        if (rest < NoisePeriod) break;
-        rest -= NoisePeriod;
+        if (rest < span) break;
+        rest -= span;
       }
       NoiseCounter = static_cast<uint8_t>(rest);
       NoiseLow = low;
