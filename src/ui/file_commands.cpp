@@ -16,52 +16,37 @@
 
 namespace orvo::ui {
 
+namespace {
+
+// The dialog's filter list: every extension together under `allLabel`, then each on its own
+// ("SNA files (*.sna)"), then all files.
+QStringList Filters(const char* allLabel, std::initializer_list<const char*> extensions) {
+  QStringList patterns;
+  for (const char* ext : extensions) patterns << QStringLiteral("*.") + QLatin1String(ext);
+  QStringList list{QStringLiteral("%1 (%2)").arg(QLatin1String(allLabel), patterns.join(' '))};
+  for (const char* ext : extensions) {
+    list << QStringLiteral("%1 files (*.%2)")
+                .arg(QString::fromLatin1(ext).toUpper(), QLatin1String(ext));
+  }
+  list << QStringLiteral("All files (*)");
+  return list;
+}
+
+}  // namespace
+
 QStringList OpenFileFilters() {
-  return {
-      QStringLiteral("All supported filetypes (*.sna *.z80 *.szx *.snx *.sp *.sem *.snp *.sit "
-                     "*.zxs *.tzx *.tap *.csw *.zip)"),
-      QStringLiteral("SNA files (*.sna)"),
-      QStringLiteral("Z80 files (*.z80)"),
-      QStringLiteral("SZX files (*.szx)"),
-      QStringLiteral("SNX files (*.snx)"),
-      QStringLiteral("SP files (*.sp)"),
-      QStringLiteral("SEM files (*.sem)"),
-      QStringLiteral("SNP files (*.snp)"),
-      QStringLiteral("SIT files (*.sit)"),
-      QStringLiteral("ZXS files (*.zxs)"),
-      QStringLiteral("TZX files (*.tzx)"),
-      QStringLiteral("TAP files (*.tap)"),
-      QStringLiteral("CSW files (*.csw)"),
-      QStringLiteral("ZIP files (*.zip)"),
-      QStringLiteral("All files (*)"),
-  };
+  return Filters("All supported filetypes", {"sna", "z80", "szx", "snx", "sp", "sem", "snp", "sit",
+                                             "zxs", "tzx", "tap", "csw", "zip"});
 }
 
 QStringList OpenSnapshotFilters() {
-  return {
-      QStringLiteral(
-          "All supported snapshots (*.sna *.z80 *.szx *.snx *.sp *.sem *.snp *.sit *.zxs)"),
-      QStringLiteral("SNA files (*.sna)"),
-      QStringLiteral("Z80 files (*.z80)"),
-      QStringLiteral("SZX files (*.szx)"),
-      QStringLiteral("SNX files (*.snx)"),
-      QStringLiteral("SP files (*.sp)"),
-      QStringLiteral("SEM files (*.sem)"),
-      QStringLiteral("SNP files (*.snp)"),
-      QStringLiteral("SIT files (*.sit)"),
-      QStringLiteral("ZXS files (*.zxs)"),
-      QStringLiteral("All files (*)"),
-  };
+  // The Save dialog numbers the writers by this order.
+  return Filters("All supported snapshots",
+                 {"sna", "z80", "szx", "snx", "sp", "sem", "snp", "sit", "zxs"});
 }
 
 QStringList OpenTapeFilters() {
-  return {
-      QStringLiteral("All supported Spectrum tape files (*.tzx *.tap *.csw)"),
-      QStringLiteral("TZX files (*.tzx)"),
-      QStringLiteral("TAP files (*.tap)"),
-      QStringLiteral("CSW files (*.csw)"),
-      QStringLiteral("All files (*)"),
-  };
+  return Filters("All supported Spectrum tape files", {"tzx", "tap", "csw"});
 }
 
 QString StartFolder(const std::string& remembered) {

@@ -28,6 +28,24 @@ namespace {
 
 // ---- sizes and menus ----
 
+// The Save dialog picks the writer by the position of the chosen filter, and Qt matches the
+// patterns in parentheses: both must stay as the lists say.
+TEST(FileFilters, ListEveryKindInOrderWithItsPattern) {
+  const QStringList snapshots = OpenSnapshotFilters();
+  ASSERT_EQ(snapshots.size(), 11);
+  EXPECT_EQ(snapshots[0],
+            "All supported snapshots (*.sna *.z80 *.szx *.snx *.sp *.sem *.snp *.sit *.zxs)");
+  EXPECT_EQ(snapshots[1], "SNA files (*.sna)");
+  EXPECT_EQ(snapshots[2], "Z80 files (*.z80)");
+  EXPECT_EQ(snapshots[10], "All files (*)");
+  const QStringList tapes = OpenTapeFilters();
+  EXPECT_EQ(tapes, QStringList({"All supported Spectrum tape files (*.tzx *.tap *.csw)",
+                                "TZX files (*.tzx)", "TAP files (*.tap)", "CSW files (*.csw)",
+                                "All files (*)"}));
+  EXPECT_EQ(OpenFileFilters().size(), 15);
+  EXPECT_TRUE(OpenFileFilters()[0].endsWith("*.csw *.zip)"));
+}
+
 TEST_F(WindowTest, ViewSizesAndFullScreenKeepOneCheckMark) {
   OpenWindow();
   EXPECT_EQ(window->windowTitle(), QStringLiteral("Orvo v0.1"));
