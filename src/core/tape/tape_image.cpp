@@ -141,9 +141,20 @@ uint32_t FirstBitPulse(const uint8_t* data, uint32_t length, uint32_t zero, uint
   return (data[0] & 0x80) ? one : zero;
 }
 
-void SetStandardBlock(TapeBlock& b, const uint8_t* data, uint32_t length, uint32_t pause) {
+// The block's bytes (none for an empty block).
+void SetData(TapeBlock& b, const uint8_t* data, uint32_t length) {
   b.data = length ? data : nullptr;
   b.length = length;
+}
+
+// The block's parameters p[0], p[1], ... in order; the rest stay 0.
+void SetParams(TapeBlock& b, std::initializer_list<uint32_t> values) {
+  size_t i = 0;
+  for (uint32_t v : values) b.p[i++] = v;
+}
+
+void SetStandardBlock(TapeBlock& b, const uint8_t* data, uint32_t length, uint32_t pause) {
+  SetData(b, data, length);
   b.p[0] = 8;
   b.p[1] = kStandardPilotPulse;
   b.p[2] = StandardPilotCount(data, length);
@@ -259,17 +270,9 @@ bool ParseGeneralized(Cursor body, TapeBlock& b) {
     const uint64_t dataBytes = (static_cast<uint64_t>(totd) * g->bitsPerSymbol + 7) / 8;
     const uint8_t* p = nullptr;
     if (!body.Bytes(dataBytes, p)) return false;
-    b.data = dataBytes ? p : nullptr;
-    b.length = static_cast<uint32_t>(dataBytes);
+    SetData(b, p, static_cast<uint32_t>(dataBytes));
   }
-  b.p[0] = pause;
-  b.p[1] = totp;
-  b.p[2] = npp;
-  b.p[3] = asp;
-  b.p[4] = totd;
-  b.p[5] = npd;
-  b.p[6] = asd;
-  b.p[7] = g->bitsPerSymbol;
+  SetParams(b, {pause, totp, npp, asp, totd, npd, asd, g->bitsPerSymbol});
   b.state = totp > 0 ? kTapePilot : kTapeData;
   b.pulse = 0;
   b.gdb = std::move(g);
@@ -294,16 +297,8 @@ bool ParseTzxBlock(Cursor& c, TapeBlock& b) {
           !c.U16(count) || !c.U8(bits) || !c.U16(pause) || !c.U24(len) || !c.Bytes(len, p)) {
         return false;
       }
-      b.data = len ? p : nullptr;
-      b.length = len;
-      b.p[0] = ClampUsedBits(bits);
-      b.p[1] = pilot;
-      b.p[2] = count;
-      b.p[3] = s1;
-      b.p[4] = s2;
-      b.p[5] = zero;
-      b.p[6] = one;
-      b.p[7] = pause;
+      SetData(b, p, len);
+      SetParams(b, {ClampUsedBits(bits), pilot, count, s1, s2, zero, one, pause});
       b.state = kTapePilot;
       b.pulse = pilot;
       return true;
@@ -333,15 +328,9 @@ bool ParseTzxBlock(Cursor& c, TapeBlock& b) {
           !c.Bytes(len, p)) {
         return false;
       }
-      b.data = len ? p : nullptr;
-      b.length = len;
-      b.p[0] = ClampUsedBits(bits);
-      b.p[1] = zero;
-      b.p[2] = one;
-      b.p[4] = 2;
-      b.p[5] = 0x80;
-      b.p[6] = pause;
-      b.p[7] = LastByteEndMask(b.p[0]);
+      SetData(b, p, len);
+      const uint32_t used = ClampUsedBits(bits);
+      SetParams(b, {used, zero, one, 0, 2, 0x80, pause, LastByteEndMask(used)});
       b.state = kTapeData;
       b.pulse = FirstBitPulse(p, len, zero, one);
       return true;
@@ -351,12 +340,9 @@ bool ParseTzxBlock(Cursor& c, TapeBlock& b) {
       if (!c.U16(sample) || !c.U16(pause) || !c.U8(bits) || !c.U24(len) || !c.Bytes(len, p)) {
         return false;
       }
-      b.data = len ? p : nullptr;
-      b.length = len;
-      b.p[0] = ClampUsedBits(bits);
-      b.p[1] = pause;
-      b.p[2] = sample;
-      b.p[3] = LastByteEndMask(b.p[0]);
+      SetData(b, p, len);
+      const uint32_t used = ClampUsedBits(bits);
+      SetParams(b, {used, pause, sample, LastByteEndMask(used)});
       b.state = kTapeData;
       b.pulse = sample;
       return true;
@@ -432,8 +418,7 @@ bool ParseTzxBlock(Cursor& c, TapeBlock& b) {
     case kBlockCustomInfo:
       if (!c.Text(16, b.text, false) || !c.U32(len) || !c.Bytes(len, p)) return false;
       b.text.resize(std::strlen(b.text.c_str()));
-      b.data = len ? p : nullptr;
-      b.length = len;
+      SetData(b, p, len);
       b.p[1] = len;
       return true;
     case kBlockGlue: return c.Skip(9);
