@@ -66,7 +66,9 @@ int main(int argc, char** argv) {
   int frames = 3000;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--help") == 0) {
-      std::printf("Usage: %s [--frames N]\nMeasures a whole 48K machine (ROMs from $ORVO_SHARED/roms).\n", argv[0]);
+      std::printf(
+          "Usage: %s [--frames N]\nMeasures a whole 48K machine (ROMs from $ORVO_SHARED/roms).\n",
+          argv[0]);
       return 0;
     }
     if (std::strcmp(argv[i], "--frames") == 0 && i + 1 < argc) frames = std::atoi(argv[++i]);

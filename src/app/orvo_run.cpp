@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "host/png_writer.h"
 #include "machine/setup.h"
 #include "shell/emulator.h"
 #include "shell/frame_loop.h"
@@ -20,7 +21,6 @@
 #include "sound/sound_run_options.h"
 #include "tape/tape_deck.h"
 #include "tape/tape_run_options.h"
-#include "host/png_writer.h"
 #include "video/screen_text.h"
 #include "video/ula.h"
 #include "video/video_run_options.h"
@@ -95,8 +95,8 @@ bool ParseModel(std::string_view text, int* model) {
   static const struct {
     const char* name;
     int model;
-  } kNames[] = {{"16", kModel16K},       {"48", kModel48K},         {"128", kModel128K},
-                {"plus2", kModelPlus2},  {"plus2a", kModelPlus2A},  {"plus3", kModelPlus3},
+  } kNames[] = {{"16", kModel16K},       {"48", kModel48K},        {"128", kModel128K},
+                {"plus2", kModelPlus2},  {"plus2a", kModelPlus2A}, {"plus3", kModelPlus3},
                 {"custom", kModelCustom}};
   for (const auto& n : kNames) {
     if (text == n.name) {
@@ -125,7 +125,8 @@ std::string ProgramFolder(const char* argv0) {
 std::string RomPath(const Emulator& emu) {
   const MachineState& m = emu.m;
   if (m.MachineModel == kModelCustom) return m.settings.CustomRomPath;
-  static const char* kFiles[] = {"48k.rom", "48k.rom", "128k.rom", "plus2.rom", "plus3.rom", "plus3.rom"};
+  static const char* kFiles[] = {"48k.rom",   "48k.rom",   "128k.rom",
+                                 "plus2.rom", "plus3.rom", "plus3.rom"};
   return emu.folders.CurrentRomDir + kFiles[m.MachineModel];
 }
 
@@ -195,7 +196,9 @@ int main(int argc, char** argv) {
     } else if (a == "--model") {
       const char* v = next("a model");
       if (!ParseModel(v, &opt.model)) {
-        std::fprintf(stderr, "orvo-run: unknown model '%s' (16, 48, 128, plus2, plus2a, plus3, custom)\n", v);
+        std::fprintf(stderr,
+                     "orvo-run: unknown model '%s' (16, 48, 128, plus2, plus2a, plus3, custom)\n",
+                     v);
         return kExitUsage;
       }
     } else if (a == "--rom-dir") {
@@ -282,8 +285,9 @@ int main(int argc, char** argv) {
   const std::string romPath = RomPath(*emu);
   std::error_code ec;
   const auto romSize = std::filesystem::file_size(romPath, ec);
-  std::printf("Model: %s\nROM: %s (%llu bytes)\n", m.ModelName.c_str() + (m.ModelName.empty() ? 0 : 1),
-              romPath.c_str(), static_cast<unsigned long long>(ec ? 0 : romSize));
+  std::printf("Model: %s\nROM: %s (%llu bytes)\n",
+              m.ModelName.c_str() + (m.ModelName.empty() ? 0 : 1), romPath.c_str(),
+              static_cast<unsigned long long>(ec ? 0 : romSize));
 
   if (!tapeRun.Start(*emu)) return kExitFailure;
   wav.Start(*emu);
@@ -306,7 +310,8 @@ int main(int argc, char** argv) {
 
   if (videoRun.WantsScreenText()) std::fputs(ScreenText(m).c_str(), stdout);
   if (!videoRun.ScreenshotPath().empty()) {
-    if (std::string error; !WritePng(videoRun.ScreenshotPath(), ScreenPixels(m), 352, 296, &error)) {
+    if (std::string error;
+        !WritePng(videoRun.ScreenshotPath(), ScreenPixels(m), 352, 296, &error)) {
       std::fprintf(stderr, "orvo-run: %s\n", error.c_str());
       return kExitFailure;
     }

@@ -77,8 +77,8 @@ TEST_F(ConfigFile, QuittingDuringAFastLoadSavesTheUsersSettings) {
   emu.m.settings.Frameskip = 2;
   emu.m.settings.Fastload = 1;
   emu.m.tape.image = std::make_unique<TapeImage>();
-  const std::vector<uint8_t> tone = {'Z', 'X', 'T', 'a', 'p', 'e', '!', 0x1A, 1, 20,
-                                     0x12, 0xE8, 0x03, 0x10, 0x27};
+  const std::vector<uint8_t> tone = {'Z', 'X', 'T',  'a',  'p',  'e',  '!', 0x1A,
+                                     1,   20,  0x12, 0xE8, 0x03, 0x10, 0x27};
   ASSERT_EQ(ParseTZX(host, *emu.m.tape.image, tone), 0);
   EnterTapeBlock(emu.m, emu.m.tape.image->first);
   StartTape(emu.m);

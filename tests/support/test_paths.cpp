@@ -17,12 +17,18 @@ std::filesystem::path FromEnv(const char* name, const std::filesystem::path& fal
 std::filesystem::path SharedDir() {
   return FromEnv("ORVO_SHARED", std::filesystem::path(ORVO_SOURCE_DIR) / ".." / "shared");
 }
-std::filesystem::path RomDir() { return FromEnv("ORVO_TEST_ROMS", SharedDir() / "roms"); }
+std::filesystem::path RomDir() {
+  return FromEnv("ORVO_TEST_ROMS", SharedDir() / "roms");
+}
 std::filesystem::path DataDir() {
   return FromEnv("ORVO_TEST_DATA", std::filesystem::path(ORVO_SOURCE_DIR) / "tests" / "data");
 }
-std::filesystem::path BuildDir() { return FromEnv("ORVO_BUILD_DIR", ORVO_BINARY_DIR); }
-std::filesystem::path SharedFile(const std::string& relative) { return SharedDir() / relative; }
+std::filesystem::path BuildDir() {
+  return FromEnv("ORVO_BUILD_DIR", ORVO_BINARY_DIR);
+}
+std::filesystem::path SharedFile(const std::string& relative) {
+  return SharedDir() / relative;
+}
 
 std::vector<uint8_t> ReadWholeFile(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);

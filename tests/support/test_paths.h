@@ -10,19 +10,19 @@
 
 namespace orvo::test {
 
-std::filesystem::path SharedDir();         // ../shared
-std::filesystem::path RomDir();            // ORVO_TEST_ROMS or ../shared/roms
-std::filesystem::path DataDir();           // tests/data
-std::filesystem::path BuildDir();          // the build tree (programs, roms/, libs/)
+std::filesystem::path SharedDir();  // ../shared
+std::filesystem::path RomDir();     // ORVO_TEST_ROMS or ../shared/roms
+std::filesystem::path DataDir();    // tests/data
+std::filesystem::path BuildDir();   // the build tree (programs, roms/, libs/)
 std::filesystem::path SharedFile(const std::string& relative);  // SharedDir() / relative
 std::vector<uint8_t> ReadWholeFile(const std::filesystem::path& path);
 
 }  // namespace orvo::test
 
 // Skips the current test with a message naming the file when it is absent.
-#define ORVO_REQUIRE_FILE(file_path)                                               \
-  do {                                                                             \
-    const std::filesystem::path orvo_required_ = (file_path);                      \
-    if (!std::filesystem::exists(orvo_required_))                                  \
-      GTEST_SKIP() << "missing test file: " << orvo_required_.string();            \
+#define ORVO_REQUIRE_FILE(file_path)                                    \
+  do {                                                                  \
+    const std::filesystem::path orvo_required_ = (file_path);           \
+    if (!std::filesystem::exists(orvo_required_))                       \
+      GTEST_SKIP() << "missing test file: " << orvo_required_.string(); \
   } while (0)

@@ -36,12 +36,11 @@
 //   Trap hooks, called only when the matching TrapFlags bit is set:
 //   void     OnTapeStartTrap();           CP A at 0x056A
 //   bool     OnTapeLoadTrap();            RET NZ at 0x056B; true when a block was loaded
-//   void     OnIf1PageIn();               Interface 1 ROM in (LD HL,(nn) at 0x0008, INC HL at 0x1708)
-//   bool     If1Paged() const;
-//   void     OnIf1PageOut();              RET at 0x0700
-//   void     OnIf1MicrodriveTrap(int which);   LD A,(IX+d) at 0x1B61 (0) / 0x1BEA (1)
-//   void     OnUSpeechToggle();           PUSH AF at 0x0038
-//   bool     DiskFastTrapModel() const;   +3 with "Disk fastLoad" (DEC BC at 0x2144, LD L,n at 0x201B)
+//   void     OnIf1PageIn();               Interface 1 ROM in (LD HL,(nn) at 0x0008, INC HL at
+//   0x1708) bool     If1Paged() const; void     OnIf1PageOut();              RET at 0x0700 void
+//   OnIf1MicrodriveTrap(int which);   LD A,(IX+d) at 0x1B61 (0) / 0x1BEA (1) void
+//   OnUSpeechToggle();           PUSH AF at 0x0038 bool     DiskFastTrapModel() const;   +3 with
+//   "Disk fastLoad" (DEC BC at 0x2144, LD L,n at 0x201B)
 #include <cstdint>
 
 namespace orvo {

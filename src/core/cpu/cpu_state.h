@@ -17,7 +17,7 @@ static_assert(sizeof(RegPair) == 2);
 struct CpuState {
   RegPair AF{}, BC{}, DE{}, HL{};
   RegPair IX{}, IY{};
-  RegPair IR{};  // I << 8 | R; also the refresh address put on the bus
+  RegPair IR{};                        // I << 8 | R; also the refresh address put on the bus
   RegPair AF_{}, BC_{}, DE_{}, HL_{};  // alternate set
   uint16_t PC = 0, SP = 0;
   uint16_t MEMPTR = 0;

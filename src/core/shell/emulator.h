@@ -16,10 +16,10 @@ namespace orvo {
 
 // Folders: each has a configured value (as read from orvo.ini) and a current value.
 struct Folders {
-  std::string ProgramFolder;   // folder of the running program, no trailing separator
-  std::string RomsFolder;      // ProgramFolder + "/roms/"
-  std::string LibsFolder;      // ProgramFolder + "/libs/"
-  std::string ConfigFolder;    // $XDG_CONFIG_HOME/Orvo
+  std::string ProgramFolder;  // folder of the running program, no trailing separator
+  std::string RomsFolder;     // ProgramFolder + "/roms/"
+  std::string LibsFolder;     // ProgramFolder + "/libs/"
+  std::string ConfigFolder;   // $XDG_CONFIG_HOME/Orvo
   std::string ConfiguredRomDir, CurrentRomDir;
   std::string ConfiguredSnapDir, CurrentSnapDir;
   std::string ConfiguredTapeDir, CurrentTapeDir;
@@ -37,14 +37,14 @@ class Emulator {
   Emulator& operator=(const Emulator&) = delete;
 
   Host& host;
-  MachineState& m;             // the machine (heap-allocated: it is large)
-  Settings PendingSettings;    // what SaveConfig writes and the option pages edit
+  MachineState& m;                           // the machine (heap-allocated: it is large)
+  Settings PendingSettings;                  // what SaveConfig writes and the option pages edit
   Settings LoadedSettings = ZeroSettings();  // LoadConfig's staging copy, zero until a load
   Folders folders;
-  ConfigState config;          // window placements and the options sheet's working state
+  ConfigState config;  // window placements and the options sheet's working state
   MenuStates menu;
-  FileState files;             // the file dispatch's names and loaded bytes (snapshot/)
-  bool NoThrottle = false;     // headless runs: never wait for wall-clock time
+  FileState files;          // the file dispatch's names and loaded bytes (snapshot/)
+  bool NoThrottle = false;  // headless runs: never wait for wall-clock time
 
   void ShowMessage(CaptionId caption, MessageId message, std::string_view detail = {}) {
     host.ShowMessage(caption, message, detail);

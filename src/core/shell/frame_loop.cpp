@@ -70,7 +70,8 @@ void RunFrame(Emulator& emu) {
     --m.FlashCountdown;
   }
   if (--m.FrameSkipCountdown == 0) {
-    m.FrameSkipCountdown = m.settings.Frameskip < 1 ? 1 : static_cast<uint32_t>(m.settings.Frameskip);
+    m.FrameSkipCountdown =
+        m.settings.Frameskip < 1 ? 1 : static_cast<uint32_t>(m.settings.Frameskip);
     RenderBorderUpTo(m, frameLength);
     RenderDisplayUpTo(m, frameLength);
     // While text is typed in the picture is drawn but not shown.

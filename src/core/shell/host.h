@@ -13,7 +13,7 @@ class GameControllers;  // machine/ (joystick polling)
 class Clock {
  public:
   virtual ~Clock() = default;
-  virtual uint64_t NowNanoseconds() = 0;       // monotonic
+  virtual uint64_t NowNanoseconds() = 0;            // monotonic
   virtual void SleepMilliseconds(uint32_t ms) = 0;  // 0 yields
 };
 
