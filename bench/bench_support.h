@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "machine/setup.h"
 #include "shell/emulator.h"
+#include "shell/machine_setup.h"
 
 namespace orvo::bench {
 
@@ -34,7 +34,7 @@ inline std::string SharedDir() {
 inline bool SetUpBenchMachine(Emulator& emu, const BenchHost& host, uint8_t model) {
   emu.NoThrottle = true;
   emu.folders.CurrentRomDir = emu.folders.ConfiguredRomDir = SharedDir() + "/roms/";
-  emu.m.settings.Sound = 0;
+  emu.settings.Sound = 0;
   emu.m.MachineModel = model;
   SetUpMachine(emu);
   if (host.failed) return false;

@@ -8,10 +8,10 @@
 #include <ctime>
 #include <random>
 
-#include "machine/setup.h"
 #include "machine/typing.h"
 #include "shell/config.h"
 #include "shell/emulator.h"
+#include "shell/machine_setup.h"
 #include "shell/window_commands.h"
 #include "ui/about_dialog.h"
 #include "ui/file_commands.h"

@@ -8,10 +8,10 @@
 #include <QVBoxLayout>
 
 #include "shell/emulator.h"
+#include "shell/tape_commands.h"
 #include "snapshot/dispatch.h"
 #include "snapshot/snapshot_save.h"
 #include "snapshot/zip_archive.h"
-#include "tape/tape_deck.h"
 #include "ui/main_window.h"
 
 namespace orvo::ui {

@@ -79,25 +79,25 @@ TEST(LoadRoms, MissingOrWrongLengthFilesReportAndLeaveTheRomsBlank) {
 
 TEST(LoadRoms, CustomRomOf16Or32KBMapsTheFirst16KB) {
   Bare b(kModelCustom);
-  b.m.settings.CustomRomPath = b.Write("mine.bin", 32768, 0x3C);
+  b.emu.settings.CustomRomPath = b.Write("mine.bin", 32768, 0x3C);
   EXPECT_EQ(LoadRoms(b.emu), 0);
   EXPECT_TRUE(b.host.messages.empty());
   EXPECT_TRUE(std::all_of(b.m.RomBuffer48.begin(), b.m.RomBuffer48.end(),
                           [](uint8_t v) { return v == 0x3C; }));
   EXPECT_EQ(b.m.RomDisplayName, "mine.bin");
 
-  b.m.settings.CustomRomPath = b.Write("small.rom", 16384, 0x5D);
+  b.emu.settings.CustomRomPath = b.Write("small.rom", 16384, 0x5D);
   EXPECT_EQ(LoadRoms(b.emu), 0);
   EXPECT_EQ(b.m.RomBuffer48[0], 0x5D);
   EXPECT_EQ(b.m.RomBuffer48[16383], 0x5D ^ 0xFF);
 
-  b.m.settings.CustomRomPath = b.Write("odd.rom", 16385, 0x11);
+  b.emu.settings.CustomRomPath = b.Write("odd.rom", 16385, 0x11);
   EXPECT_EQ(LoadRoms(b.emu), 1);
   ASSERT_EQ(b.host.messages.size(), 1u);
   EXPECT_EQ(b.host.messages[0].message, 3);
   EXPECT_TRUE(b.RomsBlank());
 
-  b.m.settings.CustomRomPath.clear();
+  b.emu.settings.CustomRomPath.clear();
   EXPECT_EQ(LoadRoms(b.emu), 1);
   EXPECT_EQ(b.host.messages.back().message, 2);
 }

@@ -181,7 +181,7 @@ TEST_F(ConfigFile, EditedValuesLoadAndTakeEffect) {
   emu.menu.Check(142, true);
   WriteIni(text, /*lf=*/true);
   ASSERT_EQ(LoadConfig(emu), 0);
-  const Settings& s = emu.m.settings;
+  const Settings& s = emu.settings;
   EXPECT_EQ(s.EmulationSpeed, 1000.0f);
   EXPECT_EQ(s.DrawSize, 1);
   EXPECT_TRUE(emu.menu.IsChecked(140));
@@ -258,7 +258,7 @@ TEST_F(ConfigFile, ValueLinesParseLikeStreamExtraction) {
           "Rewind=0=9\nRewind Delay=+8\nCPU Speed=99999999999\n \n");
   WriteIni(text);
   ASSERT_EQ(LoadConfig(emu), 0);
-  const Settings& s = emu.m.settings;
+  const Settings& s = emu.settings;
   EXPECT_EQ(s.LateTiming, 1);
   EXPECT_EQ(s.Contention, 0);
   EXPECT_EQ(s.EmulationSpeed, 4294967295.0f);  // read unsigned: -1 wraps
@@ -278,7 +278,7 @@ TEST_F(ConfigFile, CustomModelKeepsTheRomFileNameAndJoinsItToTheRomFolder) {
   ASSERT_EQ(LoadConfig(emu), 0);
   EXPECT_EQ(emu.m.MachineModel, 6);
   EXPECT_EQ(emu.config.RomFileName, "");
-  EXPECT_EQ(emu.m.settings.CustomRomPath, "");
+  EXPECT_EQ(emu.settings.CustomRomPath, "");
 
   // After a 48K load the name is "48k.ROM": the Custom model finds that file in the ROM folder.
   WriteIni(Base());
@@ -287,7 +287,7 @@ TEST_F(ConfigFile, CustomModelKeepsTheRomFileNameAndJoinsItToTheRomFolder) {
   ASSERT_EQ(LoadConfig(emu), 0);
   EXPECT_EQ(emu.m.MachineModel, 6);
   EXPECT_EQ(emu.config.RomFileName, "48k.ROM");
-  EXPECT_EQ(emu.m.settings.CustomRomPath, RomFolder() + "48k.ROM");
+  EXPECT_EQ(emu.settings.CustomRomPath, RomFolder() + "48k.ROM");
 }
 
 // ---- files that cannot be used ----

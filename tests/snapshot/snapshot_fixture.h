@@ -7,8 +7,8 @@
 #include <filesystem>
 #include <string>
 
-#include "machine/setup.h"
 #include "shell/emulator.h"
+#include "shell/machine_setup.h"
 #include "snapshot/snapshot_common.h"
 #include "support/recording_host.h"
 #include "support/test_paths.h"

@@ -51,7 +51,7 @@ TEST_F(WindowTest, ViewSizesAndFullScreenKeepOneCheckMark) {
   EXPECT_EQ(window->windowTitle(), QStringLiteral("Orvo v0.1"));
   EXPECT_TRUE(window->Action(cmd::kView100)->isChecked());
   window->Action(cmd::kView200)->trigger();
-  EXPECT_EQ(emu->m.settings.DrawSize, 2);
+  EXPECT_EQ(emu->settings.DrawSize, 2);
   EXPECT_EQ(window->ClientArea()->size(), QSize(714, 602));
   EXPECT_EQ(window->View()->Widget()->geometry(), QRect(5, 5, 704, 592));
   // The window is exactly menu bar + client area + status bar tall.
@@ -60,17 +60,17 @@ TEST_F(WindowTest, ViewSizesAndFullScreenKeepOneCheckMark) {
   EXPECT_FALSE(window->Action(cmd::kView100)->isChecked());
   EXPECT_TRUE(window->Action(cmd::kView200)->isChecked());
   window->Action(cmd::kView300)->trigger();
-  EXPECT_EQ(emu->m.settings.DrawSize, 3);
+  EXPECT_EQ(emu->settings.DrawSize, 3);
 
   QTest::keyClick(window.get(), Qt::Key_F4);
-  EXPECT_EQ(emu->m.settings.DrawSize, 4);
+  EXPECT_EQ(emu->settings.DrawSize, 4);
   EXPECT_TRUE(window->menuBar()->isHidden());
   ProcessEvents();
   EXPECT_EQ(window->View()->Widget()->geometry(), window->ClientArea()->rect());
   // F4 still works with the menu bar gone, and comes back to the same size.
   QTest::keyClick(window.get(), Qt::Key_F4);
   ProcessEvents();
-  EXPECT_EQ(emu->m.settings.DrawSize, 3);
+  EXPECT_EQ(emu->settings.DrawSize, 3);
   EXPECT_FALSE(window->menuBar()->isHidden());
   EXPECT_EQ(window->ClientArea()->size(), QSize(1066, 898));
   EXPECT_TRUE(window->Action(cmd::kView300)->isChecked());
@@ -194,7 +194,7 @@ TEST_F(WindowTest, HeldKeyRepeatsDoNotReleaseIt) {
 }
 
 TEST_F(WindowTest, LosingTheFocusReleasesKeysAndPausesWithTheFocusOption) {
-  emu->m.settings.Focus = 1;
+  emu->settings.Focus = 1;
   OpenWindow();
   QTest::keyPress(window.get(), Qt::Key_A);
   ASSERT_EQ(emu->m.input.KeyRows[1] & 0x01, 0);
@@ -253,7 +253,7 @@ TEST_F(WindowTest, CapturedMouseDrivesTheKempstonMouse) {
 }
 
 TEST_F(WindowTest, RewindTimerFollowsTheOptionsAndF6GoesBack) {
-  emu->m.settings.Rewind = 1;
+  emu->settings.Rewind = 1;
   OpenWindow();
   EXPECT_FALSE(window->RewindTimerActive());  // a configuration load does not start it
   emu->config.RewindTimerRunning = true;      // as the options sheet's OK leaves it
@@ -313,7 +313,7 @@ TEST_F(WindowTest, DialogsAreModalWithTheEmulationPaused) {
 }
 
 TEST_F(WindowTest, QuitAsksAndNoKeepsRunning) {
-  emu->m.settings.ExitMsg = 1;
+  emu->settings.ExitMsg = 1;
   OpenWindow();
   answer = false;
   window->DispatchCommand(cmd::kQuit);
@@ -448,8 +448,8 @@ std::vector<uint32_t> TestPicture() {
 }
 
 TEST_F(WindowTest, SoftwarePictureIsScaledByWholePixels) {
-  emu->m.settings.DrawSize = 2;
-  emu->m.settings.DrawMode = 0;
+  emu->settings.DrawSize = 2;
+  emu->settings.DrawMode = 0;
   OpenWindow();
   const auto pixels = TestPicture();
   window->Present(pixels.data());
@@ -474,8 +474,8 @@ TEST_F(WindowTest, OpenGlPictureMatchesTheSoftwarePicture) {
                  << QGuiApplication::platformName().toStdString() << ")";
   }
   if (!PlatformSupportsOpenGl()) GTEST_SKIP() << "no OpenGL context on this display";
-  emu->m.settings.DrawSize = 2;
-  emu->m.settings.DrawMode = 1;
+  emu->settings.DrawSize = 2;
+  emu->settings.DrawMode = 1;
   OpenWindow();
   ASSERT_TRUE(window->View()->IsOpenGl());
   const auto pixels = TestPicture();

@@ -9,17 +9,16 @@
 
 #include "cpu/bus.h"
 #include "cpu/cpu_state.h"
+#include "machine/clock.h"
 #include "machine/input_state.h"
+#include "machine/machine_settings.h"
 #include "machine/model.h"
 #include "machine/port_state.h"
-#include "shell/settings.h"
 #include "sound/sound_state.h"
 #include "tape/tape_state.h"
 #include "video/video_state.h"
 
 namespace orvo {
-
-class Emulator;
 
 constexpr uint32_t kContentionTableSize = 71000;  // longest frame plus the longest instruction
 constexpr uint32_t kRamBlockSize = 131072;        // eight 16 KB banks
@@ -29,7 +28,8 @@ struct MachineState {
   MachineState(const MachineState&) = delete;
   MachineState& operator=(const MachineState&) = delete;
 
-  Emulator* emulator = nullptr;  // owner, for the rare calls that need the host (traps, messages)
+  // The host's clock (null for a bare machine): the tape's wobble seeds its noise from it.
+  Clock* clock = nullptr;
 
   // ---- CPU and frame timing ----
   CpuState cpu;
@@ -54,8 +54,8 @@ struct MachineState {
   uint64_t LastFrameTimeNs = 0;  // clock reading at the end of the last throttled frame
   uint64_t FrameCount = 0;       // frames completed since start-up (orvo-run reports it)
 
-  // ---- live settings ----
-  Settings settings;
+  // ---- the settings the machine reads (the shell copies them in) ----
+  MachineSettings settings;
 
   // ---- model (copied from the model table by SetUpMachine) ----
   uint8_t MachineModel = 1;

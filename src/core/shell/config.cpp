@@ -16,8 +16,9 @@
 
 #include "machine/keyboard.h"
 #include "machine/model.h"
-#include "machine/setup.h"
 #include "shell/emulator.h"
+#include "shell/machine_setup.h"
+#include "shell/sound_setup.h"
 #include "sound/sound_output.h"
 #include "video/palette.h"
 
@@ -346,8 +347,9 @@ bool WriteFileReplacing(const std::string& path, std::string_view content) {
 
 // The keyboard issue the ports emulate: the 16K is always an issue 2 board and the 128K family
 // always issue 3; the 48K (and Custom) follow "Keyboard Issue".
-void ApplyKeyboardIssue(MachineState& m) {
-  const bool issue3 = m.settings.KeyboardIssue != 0;
+void ApplyKeyboardIssue(Emulator& emu) {
+  MachineState& m = emu.m;
+  const bool issue3 = emu.settings.KeyboardIssue != 0;
   if (m.MachineModel == kModel16K) {
     m.Issue3Keyboard = 0;
   } else if (Is128KFamily(m.MachineModel)) {
@@ -359,13 +361,13 @@ void ApplyKeyboardIssue(MachineState& m) {
 }
 
 // Makes the model of the live settings the machine's model (set-up happens separately).
-void ApplyModel(MachineState& m) {
-  m.MachineModel = static_cast<uint8_t>(m.settings.ModelType);
+void ApplyModel(Emulator& emu) {
+  emu.m.MachineModel = static_cast<uint8_t>(emu.settings.ModelType);
 }
 
 // View menu size check marks for the live DrawSize.
 void SetViewMenuChecks(Emulator& emu) {
-  const int32_t size = emu.m.settings.DrawSize;
+  const int32_t size = emu.settings.DrawSize;
   if (size < 1 || size > 3) return;
   emu.menu.Check(kCmdView100, size == 1);
   emu.menu.Check(kCmdView200, size == 2);
@@ -395,26 +397,28 @@ void SwitchToRecreatedKeyboard(MachineState& m) {
 }
 
 // Joystick and keystick: the keystick wins when both are chosen.
-void ApplyStickModes(MachineState& m) {
-  InputState& in = m.input;
-  if (m.settings.JoystickType != 0) {
+void ApplyStickModes(Emulator& emu) {
+  const Settings& s = emu.settings;
+  InputState& in = emu.m.input;
+  if (s.JoystickType != 0) {
     in.JoystickActive = 1;
     in.KeystickActive = 0;
   }
-  if (m.settings.KeystickType != 0) {
+  if (s.KeystickType != 0) {
     in.KeystickActive = 1;
     in.JoystickActive = 0;
   }
-  if (m.settings.MouseType != 0) in.MouseWanted = 1;
+  if (s.MouseType != 0) in.MouseWanted = 1;
 }
 
 // Every setting to its default, the folders from the program folder, the placements; then the
 // 48K is set up afresh and hard reset.
 void RestoreDefaults(Emulator& emu) {
   MachineState& m = emu.m;
-  m.settings = Settings{};
-  ApplyModel(m);
-  ApplyKeyboardIssue(m);
+  emu.settings = Settings{};
+  emu.ApplyMachineSettings();
+  ApplyModel(emu);
+  ApplyKeyboardIssue(emu);
   Folders& f = emu.folders;
   const std::string& program = f.ProgramFolder;
   f.ConfiguredRomDir = f.CurrentRomDir = program + "/roms/";
@@ -473,7 +477,7 @@ std::string BuildConfigText(const Emulator& emu) {
       if (key.field == nullptr) {
         value = SpeedForFile(s.EmulationSpeed);
       } else if (key.field == &Settings::OptShader) {
-        value = emu.m.settings.OptShader;  // the shader choice is written from the live value
+        value = emu.settings.OptShader;  // the shader choice is written from the live value
       } else {
         value = s.*key.field;
       }
@@ -568,9 +572,9 @@ int LoadConfig(Emulator& emu) {
   // "[End]". A Custom ROM is found in the configured ROM folder under the ROM file name current
   // now; the path is settled before the set-up so that the set-up loads that file.
   if (staged.CustomRom == 1) {
-    emu.m.settings.CustomRomPath = emu.config.RomFileName.empty()
-                                       ? std::string()
-                                       : f.ConfiguredRomDir + emu.config.RomFileName;
+    emu.settings.CustomRomPath = emu.config.RomFileName.empty()
+                                     ? std::string()
+                                     : f.ConfiguredRomDir + emu.config.RomFileName;
   }
   ApplyLoadedSettings(emu);
   f.CurrentRomDir = f.ConfiguredRomDir;
@@ -584,7 +588,8 @@ int LoadConfig(Emulator& emu) {
 
 void CapturePendingSettings(Emulator& emu) {
   const MachineState& m = emu.m;
-  emu.PendingSettings = m.settings;
+  emu.ReadBackMachineSettings();
+  emu.PendingSettings = emu.settings;
   // A snapshot may have switched the model since the settings were applied: the machine's model
   // is the live one.
   emu.PendingSettings.ModelType = m.MachineModel;
@@ -601,10 +606,11 @@ void CapturePendingSettings(Emulator& emu) {
 void ApplyPendingSettings(Emulator& emu) {
   MachineState& m = emu.m;
   ConfigState& c = emu.config;
-  m.settings = emu.PendingSettings;
-  ApplyModel(m);
-  ApplyKeyboardIssue(m);
-  if (m.settings.JoystickType == 0) m.input.JoystickActive = 0;  // the game controller is let go
+  emu.settings = emu.PendingSettings;
+  emu.ApplyMachineSettings();
+  ApplyModel(emu);
+  ApplyKeyboardIssue(emu);
+  if (emu.settings.JoystickType == 0) m.input.JoystickActive = 0;  // the game controller is let go
   Folders& f = emu.folders;
   // A typed folder gets the separator that file names are joined on.
   for (int row = 0; row < 4; ++row) {
@@ -623,15 +629,16 @@ void ApplyPendingSettings(Emulator& emu) {
 
 void ApplyLoadedSettings(Emulator& emu) {
   MachineState& m = emu.m;
-  const std::string customRomPath = m.settings.CustomRomPath;  // not a value of the file
-  m.settings = emu.LoadedSettings;
-  m.settings.CustomRomPath = customRomPath;
-  ApplyModel(m);
-  ApplyKeyboardIssue(m);
-  if (m.settings.RecreatedSpectrum != 0) SwitchToRecreatedKeyboard(m);
-  ApplyStickModes(m);
+  const std::string customRomPath = emu.settings.CustomRomPath;  // not a value of the file
+  emu.settings = emu.LoadedSettings;
+  emu.settings.CustomRomPath = customRomPath;
+  emu.ApplyMachineSettings();
+  ApplyModel(emu);
+  ApplyKeyboardIssue(emu);
+  if (emu.settings.RecreatedSpectrum != 0) SwitchToRecreatedKeyboard(m);
+  ApplyStickModes(emu);
   SetCurrentFoldersFromConfigured(emu.folders);
-  if (m.settings.DrawSize == 4) m.settings.DrawSize = 1;  // full screen is not restored
+  if (emu.settings.DrawSize == 4) emu.settings.DrawSize = 1;  // full screen is not restored
   SetViewMenuChecks(emu);
   SetUpMachine(emu);
   SetUpDisplay(emu);
@@ -781,15 +788,16 @@ void OptionsOk(Emulator& emu) {
   ConfigState& c = emu.config;
   ApplyPendingSettings(emu);
   SetUpDisplay(emu);
-  if (m.MachineModel == kModelPlus3 && m.settings.CrcByte == 2) m.settings.CrcByte = 255;
-  emu.menu.Enable(kCmdMicrodrives, m.settings.Interface1 != 0);
-  if (m.settings.Rewind != 0) {
+  Settings& s = emu.settings;
+  if (m.MachineModel == kModelPlus3 && s.CrcByte == 2) s.CrcByte = 255;
+  emu.menu.Enable(kCmdMicrodrives, s.Interface1 != 0);
+  if (s.Rewind != 0) {
     ++c.RewindHistoryClears;
     c.RewindTimerRunning = true;
   } else {
     c.RewindTimerRunning = false;
   }
-  if (m.settings.MouseType != 0) m.input.MouseWanted = 1;
+  if (s.MouseType != 0) m.input.MouseWanted = 1;
   // The sound output opens again with the new rate, depth and volume.
   CloseSound(m);
   InitSound(emu);
@@ -800,7 +808,7 @@ void OptionsOk(Emulator& emu) {
     ResetMachine(emu, true);
   }
   SetUpDisplay(emu);
-  if (m.settings.RecreatedSpectrum != 0) SwitchToRecreatedKeyboard(m);
+  if (s.RecreatedSpectrum != 0) SwitchToRecreatedKeyboard(m);
   c.HardwareChanged = false;
 }
 

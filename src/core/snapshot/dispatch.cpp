@@ -7,8 +7,8 @@
 #include <stdexcept>
 #include <vector>
 
-#include "machine/setup.h"
 #include "shell/emulator.h"
+#include "shell/machine_setup.h"
 #include "snapshot/extension_table.h"
 #include "snapshot/media_loaders.h"
 #include "snapshot/z80_format.h"

@@ -1,9 +1,9 @@
 #include "snapshot/media_loaders.h"
 
 #include "shell/emulator.h"
+#include "shell/tape_commands.h"
 #include "snapshot/sna_format.h"
 #include "snapshot/z80_format.h"
-#include "tape/tape_deck.h"
 
 namespace orvo {
 

@@ -3,8 +3,8 @@
 #include <cstring>
 
 #include "machine/memory.h"
-#include "machine/setup.h"
 #include "shell/emulator.h"
+#include "shell/machine_setup.h"
 #include "snapshot/snapshot_common.h"
 
 namespace orvo {

@@ -442,9 +442,7 @@ void Wobble(MachineState& m) {
   TapeState& t = m.tape;
   if (++t.WobbleCounter >= 10000) {
     t.WobbleCounter = 0;
-    if (m.emulator) {
-      t.RandomState ^= m.emulator->host.GetClock().NowNanoseconds() | 1;
-    }
+    if (m.clock) t.RandomState ^= m.clock->NowNanoseconds() | 1;
     t.WobbleAmplitude = static_cast<int32_t>(NextRandom(t) % 20) + 5;
   }
   if (t.Pulse == 0) return;  // an immediate step stays immediate

@@ -1,14 +1,14 @@
-#include "tape/tape_run_options.h"
+#include "app/tape_run_options.h"
 
 #include <cstdio>
 #include <filesystem>
 
 #include "shell/emulator.h"
+#include "shell/tape_boot.h"
+#include "shell/tape_commands.h"
 #include "snapshot/dispatch.h"
 #include "snapshot/snapshot_save.h"
 #include "snapshot/z80_format.h"
-#include "tape/tape_boot.h"
-#include "tape/tape_deck.h"
 #include "tape/tape_player.h"
 
 namespace orvo {
