@@ -90,7 +90,7 @@ bool TapeRun::Start(Emulator& emu) {
   const TapeKind kind = TapeKindOf(options_.tapePath);
   std::vector<uint8_t> bytes;
   if (kind == TapeKind::None) {
-    emu.ShowMessage(CaptionId::Options, 22);
+    emu.ShowMessage(CaptionId::Options, kMsgUnknownExtension);
     return false;
   }
   if (ReadTapeFile(emu, options_.tapePath, bytes) != 0) return false;

@@ -154,8 +154,8 @@ void MainWindow::BuildMenus() {
   std::map<QString, QMenu*> submenus;
   for (const CommandRow& row : CommandTable()) {
     auto* action = new QAction(QString::fromLatin1(row.text), this);
-    action->setObjectName(QStringLiteral("command%1").arg(row.id));
-    action->setData(row.id);
+    action->setObjectName(QStringLiteral("command%1").arg(static_cast<int>(row.id)));
+    action->setData(static_cast<int>(row.id));
     action->setCheckable(row.checkable);
     if (row.shortcut != nullptr) {
       action->setShortcut(QKeySequence(QString::fromLatin1(row.shortcut)));
@@ -163,7 +163,7 @@ void MainWindow::BuildMenus() {
       action->setShortcutContext(Qt::WindowShortcut);
     }
     action->setEnabled(row.handler != nullptr);
-    const int id = row.id;
+    const CommandId id = row.id;
     connect(action, &QAction::triggered, this, [this, id] { DispatchCommand(id); });
     addAction(action);  // the window owns the key, so it works in full screen too
     actions_[id] = action;
@@ -201,7 +201,7 @@ void MainWindow::MenuClosed() {
   if (SoundShouldPlay(m)) PauseSound(m, 0);
 }
 
-QAction* MainWindow::Action(int id) const {
+QAction* MainWindow::Action(CommandId id) const {
   auto it = actions_.find(id);
   return it == actions_.end() ? nullptr : it->second;
 }
@@ -220,7 +220,7 @@ void MainWindow::RefreshMenuStates() {
   }
 }
 
-void MainWindow::DispatchCommand(int id) {
+void MainWindow::DispatchCommand(CommandId id) {
   const CommandRow* row = FindCommand(id);
   if (row == nullptr || row->handler == nullptr || !emu_.menu.IsEnabled(id)) {
     RefreshMenuStates();

@@ -144,13 +144,13 @@ TEST_F(ConfigOptions, OkFollowsTheModelAndAddOns) {
   OptionsSetInterface1(emu, true);
   OptionsOk(emu);
   EXPECT_EQ(emu.settings.CrcByte, 2);
-  EXPECT_TRUE(emu.menu.IsEnabled(108));
+  EXPECT_TRUE(emu.menu.IsEnabled(CommandId::Microdrives));
   BeginOptions(emu);
   OptionsChooseModel(emu, kModelPlus3);
   OptionsSetInterface1(emu, false);
   OptionsOk(emu);
   EXPECT_EQ(emu.settings.CrcByte, 255);
-  EXPECT_FALSE(emu.menu.IsEnabled(108));
+  EXPECT_FALSE(emu.menu.IsEnabled(CommandId::Microdrives));
   SaveConfig(emu);
   EXPECT_NE(ReadIni().find("CRC byte=255\r\n"), std::string::npos);
 

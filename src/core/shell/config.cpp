@@ -35,10 +35,10 @@ void ApplyModel(Emulator& emu) {
 void SetViewMenuChecks(Emulator& emu) {
   const int32_t size = emu.settings.DrawSize;
   if (size < 1 || size > 3) return;
-  emu.menu.Check(cmd::kView100, size == 1);
-  emu.menu.Check(cmd::kView200, size == 2);
-  emu.menu.Check(cmd::kView300, size == 3);
-  emu.menu.Check(cmd::kFullscreen, false);
+  emu.menu.Check(CommandId::View100, size == 1);
+  emu.menu.Check(CommandId::View200, size == 2);
+  emu.menu.Check(CommandId::View300, size == 3);
+  emu.menu.Check(CommandId::Fullscreen, false);
 }
 
 void SetCurrentFoldersFromConfigured(Folders& f) {

@@ -141,7 +141,7 @@ void OptionsOk(Emulator& emu) {
   SetUpDisplay(emu);
   Settings& s = emu.settings;
   if (m.MachineModel == kModelPlus3 && s.CrcByte == 2) s.CrcByte = 255;
-  emu.menu.Enable(cmd::kMicrodrives, s.Interface1 != 0);
+  emu.menu.Enable(CommandId::Microdrives, s.Interface1 != 0);
   if (s.Rewind != 0) {
     ++c.RewindHistoryClears;
     c.RewindTimerRunning = true;

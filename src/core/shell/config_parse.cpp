@@ -110,7 +110,7 @@ ReadResult ReadTextFile(const std::string& path, std::string& text) {
 
 // A file that exists but cannot be read, or breaks off before "[End]".
 int CorruptConfig(Emulator& emu) {
-  emu.ShowMessage(CaptionId::Options, 6);  // "Configuration file corrupt"
+  emu.ShowMessage(CaptionId::Options, kMsgConfigCorrupt);
   ResetConfig(emu);
   emu.host.ShowPlainMessage("Orvo Error", "Creating new config file");
   return 1;

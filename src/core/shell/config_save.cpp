@@ -116,7 +116,7 @@ std::string BuildConfigText(const Emulator& emu) {
 void SaveConfig(Emulator& emu) {
   CapturePendingSettings(emu);
   if (!WriteFileReplacing(ConfigFilePath(emu), BuildConfigText(emu))) {
-    emu.ShowMessage(CaptionId::Options, 7);  // "Cannot Save config file"
+    emu.ShowMessage(CaptionId::Options, kMsgCannotSaveConfig);
     RestoreDefaults(emu);
   }
 }

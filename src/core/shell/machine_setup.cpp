@@ -13,23 +13,23 @@ namespace orvo {
 namespace {
 
 void SetRzxMenuIdle(MenuStates& menu) {
-  menu.Enable(cmd::kRzxPlay, true);
-  menu.Enable(cmd::kRzxRecord, true);
-  for (int id : {cmd::kRzxStop, cmd::kRzxInfo, cmd::kRzxLogging, cmd::kRzxStopRecording,
-                 cmd::kRzxContinue, cmd::kRzxFinalise})
+  menu.Enable(CommandId::RzxPlay, true);
+  menu.Enable(CommandId::RzxRecord, true);
+  for (CommandId id : {CommandId::RzxStop, CommandId::RzxInfo, CommandId::RzxLogging, CommandId::RzxStopRecording,
+                 CommandId::RzxContinue, CommandId::RzxFinalise})
     menu.Enable(id, false);
 }
 
 void EnableDiskCommands(MenuStates& menu, bool insert, bool eject) {
-  menu.Enable(cmd::kInsertDiskA, insert);
-  menu.Enable(cmd::kInsertDiskB, insert);
-  menu.Enable(cmd::kEjectDiskA, eject);
-  menu.Enable(cmd::kEjectDiskB, eject);
+  menu.Enable(CommandId::InsertDiskA, insert);
+  menu.Enable(CommandId::InsertDiskB, insert);
+  menu.Enable(CommandId::EjectDiskA, eject);
+  menu.Enable(CommandId::EjectDiskB, eject);
 }
 
 void EnableCartridgeCommands(MenuStates& menu, bool enabled) {
-  menu.Enable(cmd::kIf2Insert, enabled);
-  menu.Enable(cmd::kIf2Remove, enabled);
+  menu.Enable(CommandId::If2Insert, enabled);
+  menu.Enable(CommandId::If2Remove, enabled);
 }
 
 // The menu items that depend on the model's hardware.
@@ -41,37 +41,37 @@ void SetModelMenus(Emulator& emu) {
     case kModel48K:
     case kModel128K:
       if (interface1) {
-        menu.Enable(cmd::kMicrodrives, true);
+        menu.Enable(CommandId::Microdrives, true);
       } else {
-        menu.Enable(cmd::kMicrodrives, false);
-        menu.Enable(cmd::kViewMicrodrive, false);
+        menu.Enable(CommandId::Microdrives, false);
+        menu.Enable(CommandId::ViewMicrodrive, false);
       }
       EnableDiskCommands(menu, false, false);
       EnableCartridgeCommands(menu, true);
       break;
     case kModelPlus2:
-      menu.Enable(cmd::kMicrodrives, false);
-      menu.Enable(cmd::kViewMicrodrive, false);
+      menu.Enable(CommandId::Microdrives, false);
+      menu.Enable(CommandId::ViewMicrodrive, false);
       EnableDiskCommands(menu, false, false);
       EnableCartridgeCommands(menu, true);
       break;
     case kModelPlus2A:
-      menu.Enable(cmd::kMicrodrives, false);
-      menu.Enable(cmd::kViewMicrodrive, false);
+      menu.Enable(CommandId::Microdrives, false);
+      menu.Enable(CommandId::ViewMicrodrive, false);
       EnableDiskCommands(menu, false, false);
       EnableCartridgeCommands(menu, false);
       break;
     case kModelPlus3:
-      menu.Enable(cmd::kMicrodrives, false);
-      menu.Enable(cmd::kViewMicrodrive, false);
+      menu.Enable(CommandId::Microdrives, false);
+      menu.Enable(CommandId::ViewMicrodrive, false);
       EnableDiskCommands(menu, true, true);
       EnableCartridgeCommands(menu, false);
       break;
     default:  // Custom: "Insert Disk" keeps its state
-      menu.Enable(cmd::kMicrodrives, false);
-      menu.Enable(cmd::kViewMicrodrive, false);
-      menu.Enable(cmd::kEjectDiskA, false);
-      menu.Enable(cmd::kEjectDiskB, false);
+      menu.Enable(CommandId::Microdrives, false);
+      menu.Enable(CommandId::ViewMicrodrive, false);
+      menu.Enable(CommandId::EjectDiskA, false);
+      menu.Enable(CommandId::EjectDiskB, false);
       EnableCartridgeCommands(menu, false);
       break;
   }

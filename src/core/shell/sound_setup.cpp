@@ -10,14 +10,14 @@ namespace {
 // The device set-up's messages, shown under caption 7 as the sound device's errors always were.
 MessageId OpenFailureMessage(SoundOpenResult result) {
   switch (result) {
-    case SoundOpenResult::NoDevice: return 101;
-    case SoundOpenResult::NoPriority: return 102;
-    case SoundOpenResult::NoPrimary: return 103;
-    case SoundOpenResult::NoRing: return 104;
-    case SoundOpenResult::NoPlay: return 105;
+    case SoundOpenResult::NoDevice: return kMsgSoundNoDevice;
+    case SoundOpenResult::NoPriority: return kMsgSoundNoPriority;
+    case SoundOpenResult::NoPrimary: return kMsgSoundNoPrimary;
+    case SoundOpenResult::NoRing: return kMsgSoundNoRing;
+    case SoundOpenResult::NoPlay: return kMsgSoundNoPlay;
     case SoundOpenResult::Ok: break;
   }
-  return 0;
+  return kMsgNone;
 }
 
 }  // namespace
@@ -31,7 +31,7 @@ int InitSound(Emulator& emu) {
 }
 
 void StartSound(Emulator& emu) {
-  if (InitSound(emu) != 0) emu.ShowMessage(CaptionId::Error, 100);
+  if (InitSound(emu) != 0) emu.ShowMessage(CaptionId::Error, kMsgSoundInitFailed);
 }
 
 void InitSoundCapture(Emulator& emu, SoundFrameSink& sink) {

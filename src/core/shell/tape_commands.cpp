@@ -34,27 +34,27 @@ int InsertParsed(Emulator& emu, std::span<const uint8_t> bytes, TapeKind kind,
 int ReadTapeFile(Emulator& emu, const std::string& path, std::vector<uint8_t>& buffer) {
   std::FILE* f = std::fopen(path.c_str(), "rb");
   if (!f) {
-    emu.ShowMessage(CaptionId::Options, 20);
+    emu.ShowMessage(CaptionId::Options, kMsgTapeMissing);
     return 1;
   }
   long size = -1;
   if (std::fseek(f, 0, SEEK_END) == 0) size = std::ftell(f);
   if (size < 0 || std::fseek(f, 0, SEEK_SET) != 0) {
     std::fclose(f);
-    emu.ShowMessage(CaptionId::Options, 21);
+    emu.ShowMessage(CaptionId::Options, kMsgTapeLength);
     return 1;
   }
   try {
     buffer.resize(static_cast<size_t>(size));
   } catch (const std::bad_alloc&) {
     std::fclose(f);
-    emu.ShowMessage(CaptionId::Options, 4);
+    emu.ShowMessage(CaptionId::Options, kMsgOutOfMemory);
     return 1;
   }
   const size_t got = size ? std::fread(buffer.data(), 1, buffer.size(), f) : 0;
   std::fclose(f);
   if (got != buffer.size()) {
-    emu.ShowMessage(CaptionId::Options, 23);
+    emu.ShowMessage(CaptionId::Options, kMsgReadError);
     return 1;
   }
   return 0;
@@ -63,7 +63,7 @@ int ReadTapeFile(Emulator& emu, const std::string& path, std::vector<uint8_t>& b
 int LoadTapeBytes(Emulator& emu, std::span<const uint8_t> bytes, TapeKind kind,
                   const std::string& path) {
   if (kind == TapeKind::None) {
-    emu.ShowMessage(CaptionId::Options, 22);
+    emu.ShowMessage(CaptionId::Options, kMsgUnknownExtension);
     return 1;
   }
   return InsertParsed(emu, bytes, kind, path);
@@ -72,7 +72,7 @@ int LoadTapeBytes(Emulator& emu, std::span<const uint8_t> bytes, TapeKind kind,
 int LoadTape(Emulator& emu, const std::string& path) {
   const TapeKind kind = TapeKindOf(path);
   if (kind == TapeKind::None) {
-    emu.ShowMessage(CaptionId::Options, 22);
+    emu.ShowMessage(CaptionId::Options, kMsgUnknownExtension);
     return 1;
   }
   std::vector<uint8_t> buffer;
@@ -90,7 +90,7 @@ void OpenTapeFile(Emulator& emu, const std::string& path) {
 
 void EjectTapeCommand(Emulator& emu) {
   if (!emu.m.tape.image) {
-    emu.ShowMessage(CaptionId::Error, 51);
+    emu.ShowMessage(CaptionId::Error, kMsgNoTapeInDeck);
     return;
   }
   EjectTape(emu.m);
@@ -99,7 +99,7 @@ void EjectTapeCommand(Emulator& emu) {
 void RewindTapeCommand(Emulator& emu) {
   MachineState& m = emu.m;
   if (!m.tape.image) {
-    emu.ShowMessage(CaptionId::Error, 51);
+    emu.ShowMessage(CaptionId::Error, kMsgNoTapeInDeck);
     return;
   }
   // The tape is parsed again from the bytes it was read from, so a tape taken out of an archive

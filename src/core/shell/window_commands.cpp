@@ -39,16 +39,16 @@ void SetDrawSize(Emulator& emu, int size) {
 
 void UpdateViewChecks(Emulator& emu) {
   const int size = emu.settings.DrawSize;
-  emu.menu.Check(cmd::kView100, size == 1);
-  emu.menu.Check(cmd::kView200, size == 2);
-  emu.menu.Check(cmd::kView300, size == 3);
-  emu.menu.Check(cmd::kFullscreen, size == 4);
-  emu.menu.Check(cmd::kVsync, emu.settings.Vsync != 0);
+  emu.menu.Check(CommandId::View100, size == 1);
+  emu.menu.Check(CommandId::View200, size == 2);
+  emu.menu.Check(CommandId::View300, size == 3);
+  emu.menu.Check(CommandId::Fullscreen, size == 4);
+  emu.menu.Check(CommandId::Vsync, emu.settings.Vsync != 0);
 }
 
 void ToggleVsync(Emulator& emu) {
   emu.settings.Vsync = emu.settings.Vsync ? 0 : 1;
-  emu.menu.Check(cmd::kVsync, emu.settings.Vsync != 0);
+  emu.menu.Check(CommandId::Vsync, emu.settings.Vsync != 0);
 }
 
 bool ConfirmQuit(Emulator& emu) {
@@ -78,7 +78,7 @@ int InstantSnapshotSave(Emulator& emu) {
   const std::string& path = emu.folders.CurrentSnapDir;
   const FileKind kind = SaverKindForPath(path);
   if (kind == FileKind::None) {
-    emu.ShowMessage(CaptionId::Error, 22);  // "Tape Error: unknown extension"
+    emu.ShowMessage(CaptionId::Error, kMsgUnknownExtension);
     return 1;
   }
   if (kind == FileKind::Snp || kind == FileKind::Sit) return 1;  // kinds with no writer
@@ -86,7 +86,7 @@ int InstantSnapshotSave(Emulator& emu) {
 }
 
 MessageId HelpQuotation(uint32_t seed) {
-  return static_cast<MessageId>(160 + seed % 20);
+  return static_cast<MessageId>(kMsgFirstQuotation + seed % kQuotationCount);
 }
 
 }  // namespace orvo

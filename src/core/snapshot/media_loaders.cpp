@@ -9,8 +9,6 @@ namespace orvo {
 
 namespace {
 
-constexpr MessageId kMsgCannotLoadSnapshot = 10;  // "Snapshot Error: Cannot load snapshot file"
-constexpr MessageId kMsgUnknownExtension = 22;    // "Tape Error: unknown extension"
 
 // The kinds whose loaders arrive with their own subsystems end here until then.
 int NotSupportedYet(Emulator& emu, FileKind kind) {

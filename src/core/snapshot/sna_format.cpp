@@ -20,7 +20,6 @@ constexpr size_t kPcOffset = kHeader + 3 * kPage;  // 49179
 constexpr size_t k7FFDOffset = kPcOffset + 2;      // 49181
 constexpr size_t kRestOffset = kPcOffset + 4;      // 49183
 
-constexpr MessageId kMsgLength = 12;  // "Snapshot Error: Incorrect snapshot length"
 
 // Banks after the fixed part of a 128K file, in file order.
 int RemainingBanks(uint8_t paged, uint8_t banks[8]) {
@@ -79,7 +78,7 @@ int LoadSNA(Emulator& emu, std::span<const uint8_t> data) {
   const size_t size = data.size();
   const bool is48 = size == kSna48Size;
   if (!is48 && size != kSna128Size && size != kSna128LongSize) {
-    emu.ShowMessage(CaptionId::Options, kMsgLength);
+    emu.ShowMessage(CaptionId::Options, kMsgSnapshotLength);
     return 1;
   }
   uint8_t rest[8];
@@ -90,7 +89,7 @@ int LoadSNA(Emulator& emu, std::span<const uint8_t> data) {
     restCount = RemainingBanks(paged, rest);
     // With bank 5 or 2 paged the file repeats it and holds six more banks: the long form.
     if (size < kRestOffset + restCount * kPage) {
-      emu.ShowMessage(CaptionId::Options, kMsgLength);
+      emu.ShowMessage(CaptionId::Options, kMsgSnapshotLength);
       return 1;
     }
   }

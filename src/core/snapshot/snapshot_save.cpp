@@ -16,8 +16,6 @@ namespace orvo {
 
 namespace {
 
-constexpr MessageId kMsgUnknownExtension = 22;  // "Tape Error: unknown extension"
-constexpr MessageId kMsgCannotSave = 148;       // "Snapshot Error: Cannot save snapshot file"
 
 // Filters of the save dialog, 1-based: 1 "All supported snapshots", 2 SNA ... 9 SIT, 10 ZXS,
 // 11 "All files".
@@ -84,7 +82,7 @@ int SaveSnapshotKind(Emulator& emu, const std::string& path, FileKind kind) {
   // A 48K SNA whose stack lies in ROM would come back with a PC that was never stored.
   const bool unfit = kind == FileKind::Sna && !SnaCanHoldPc(emu.m);
   if (unfit || !WriteFileReplacing(path, bytes)) {
-    emu.ShowMessage(CaptionId::File, kMsgCannotSave);
+    emu.ShowMessage(CaptionId::File, kMsgCannotSaveSnapshot);
     return kSaveFailed;
   }
   return kSaved;

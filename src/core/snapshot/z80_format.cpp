@@ -18,9 +18,6 @@ constexpr size_t kPage = 16384;
 constexpr size_t kRam48 = 49152;
 
 // Messages a refused file shows (caption "Orvo Options").
-constexpr MessageId kMsgLength = 12;       // "Snapshot Error: Incorrect snapshot length"
-constexpr MessageId kMsgBlockLength = 16;  // "Snapshot Error: Incorrect BLOCK length"
-constexpr MessageId kMsgVersion = 18;      // "Snapshot Error: Incorrect Z80 version"
 
 // Everything a Z80 file says, gathered before the machine is touched so that a refused file
 // leaves the running machine as it was.
@@ -80,7 +77,7 @@ MessageId ReadBlocks(std::span<const uint8_t> data, size_t pos, Z80Image& img) {
   const int blocks = img.model == kModel16K ? 1 : (big ? 8 : 3);
   img.ram.assign(big ? 8 * kPage : kRam48, 0);
   for (int n = 0; n < blocks; ++n) {
-    if (data.size() - pos < 3) return kMsgLength;
+    if (data.size() - pos < 3) return kMsgSnapshotLength;
     const uint16_t length = ReadLe16(data, pos);
     const uint8_t page = data[pos + 2];
     pos += 3;
@@ -92,24 +89,24 @@ MessageId ReadBlocks(std::span<const uint8_t> data, size_t pos, Z80Image& img) {
     }
     uint8_t* dst = img.ram.data() + (big ? unit : unit - 1) * kPage;
     if (length == 0xFFFF) {
-      if (data.size() - pos < kPage) return kMsgLength;
+      if (data.size() - pos < kPage) return kMsgSnapshotLength;
       std::memcpy(dst, data.data() + pos, kPage);
       pos += kPage;
     } else {
-      if (data.size() - pos < length) return kMsgLength;
+      if (data.size() - pos < length) return kMsgSnapshotLength;
       const Z80DecodeResult r =
           DecompressZ80Block(data.subspan(pos, length), std::span<uint8_t>(dst, kPage));
-      if (r.produced != kPage) return kMsgBlockLength;
+      if (r.produced != kPage) return kMsgSnapshotBlockLength;
       pos += length;
     }
     img.unitLoaded[unit] = true;
   }
-  return 0;
+  return kMsgNone;
 }
 
 // Parses the whole file. Returns 0 or the message to show.
 MessageId ParseZ80(std::span<const uint8_t> data, Z80Image& img) {
-  if (data.size() < kMainHeader) return kMsgLength;
+  if (data.size() < kMainHeader) return kMsgSnapshotLength;
   const uint16_t headerPc = ReadLe16(data, 6);
   if (headerPc != 0) {
     img.version = 1;
@@ -120,20 +117,20 @@ MessageId ParseZ80(std::span<const uint8_t> data, Z80Image& img) {
     if (HeaderFlags(data) & 0x20) {
       const Z80DecodeResult r = DecompressZ80Block(body, img.ram);
       // The image must be complete, or end with its end marker.
-      if (r.produced != kRam48 && !r.endMarker) return kMsgLength;
+      if (r.produced != kRam48 && !r.endMarker) return kMsgSnapshotLength;
       img.ramFilled = r.produced;
     } else {
-      if (body.size() < kRam48) return kMsgLength;
+      if (body.size() < kRam48) return kMsgSnapshotLength;
       std::memcpy(img.ram.data(), body.data(), kRam48);
       img.ramFilled = kRam48;
     }
-    return 0;
+    return kMsgNone;
   }
 
-  if (data.size() < kMainHeader + 2) return kMsgLength;
+  if (data.size() < kMainHeader + 2) return kMsgSnapshotLength;
   const uint16_t length = ReadLe16(data, 30);
-  if (length != 23 && length != 54 && length != 55) return kMsgVersion;
-  if (data.size() < kMainHeader + 2 + length) return kMsgLength;
+  if (length != 23 && length != 54 && length != 55) return kMsgZ80Version;
+  if (data.size() < kMainHeader + 2 + length) return kMsgSnapshotLength;
   img.version = length == 23 ? 2 : 3;
   img.pc = ReadLe16(data, 32);
   img.last7FFD = data[35];
@@ -296,7 +293,7 @@ size_t CompressZ80Block(std::span<const uint8_t> src, std::vector<uint8_t>& out)
 
 int LoadZ80(Emulator& emu, std::span<const uint8_t> data) {
   Z80Image img;
-  if (const MessageId refused = ParseZ80(data, img); refused != 0) {
+  if (const MessageId refused = ParseZ80(data, img); refused != kMsgNone) {
     emu.ShowMessage(CaptionId::Options, refused);
     return 1;
   }

@@ -12,9 +12,6 @@ namespace orvo {
 
 namespace {
 
-constexpr MessageId kMsgFileNotFound = 8;       // "File Not Found"
-constexpr MessageId kMsgUnknownExtension = 22;  // "Tape Error: unknown extension"
-constexpr MessageId kMsgReadError = 23;         // "Tape Error: Error reading from file"
 
 // The largest entry taken out of an archive; a claimed size above it is refused before anything
 // is allocated.
@@ -82,7 +79,7 @@ MessageId ZipArchive::ReadEntry(int64_t index, std::vector<uint8_t>& out) const 
   const bool failed = (zip_fclose(file) != 0) || !atEnd;
   if (failed) return kMsgReadError;
   out = std::move(bytes);
-  return 0;
+  return kMsgNone;
 }
 
 bool ListZipEntries(const std::string& path, std::vector<std::string>& names) {
@@ -98,7 +95,7 @@ int LoadZipEntry(Emulator& emu, const ZipArchive& archive, int64_t index) {
   if (index < 0 || index >= archive.EntryCount()) return 1;
   const std::string name = archive.EntryName(index);
   std::vector<uint8_t> bytes;
-  if (const MessageId failed = archive.ReadEntry(index, bytes); failed != 0) {
+  if (const MessageId failed = archive.ReadEntry(index, bytes); failed != kMsgNone) {
     emu.ShowMessage(CaptionId::Options, failed);
     return 1;
   }

@@ -22,30 +22,30 @@ struct KindEntry {
 };
 
 constexpr KindEntry kKinds[] = {
-    {0x10, "ORVO_ROM_BLOCK", 26},
-    {0x11, "ORVO_TURBO_BLOCK", 27},
-    {0x12, "ORVO_PURE_TONE_BLOCK", 28},
-    {0x13, "ORVO_PULSES_BLOCK", 29},
-    {0x14, "ORVO_PURE_DATA_BLOCK", 30},
-    {0x15, "ORVO_RAW_DATA_BLOCK", 31},
-    {0x19, "ORVO_GENERALISED_DATA_BLOCK", 32},
-    {0x20, "ORVO_PAUSE_BLOCK", 33},
-    {0x21, "ORVO_GROUP_START_BLOCK", 34},
-    {0x22, "ORVO_GROUP_END_BLOCK", 35},
-    {0x23, "ORVO_JUMP_BLOCK", 36},
-    {0x24, "ORVO_LOOP_START_BLOCK", 37},
-    {0x25, "ORVO_LOOP_END_BLOCK", 38},
-    {0x26, "ORVO_CALL_SEQUENCE_BLOCK", 39},
-    {0x27, "ORVO_RETURN_FROM_SEQUENCE_BLOCK", 40},
-    {0x28, "ORVO_SELECT_BLOCK", 41},
-    {0x2A, "ORVO_STOP48_BLOCK", 42},
-    {0x2B, "ORVO_SET_SIGNAL_LEVEL_BLOCK", 43},
-    {0x30, "ORVO_COMMENT_BLOCK", 44},
-    {0x31, "ORVO_MESSAGE_BLOCK", 45},
-    {0x32, "ORVO_ARCHIVE_INFO_BLOCK", 46},
-    {0x33, "ORVO_HARDWARE_BLOCK", 47},
-    {0x35, "ORVO_CUSTOM_BLOCK", 48},
-    {0x5A, "ORVO_CONCAT_BLOCK", 49},
+    {0x10, "ORVO_ROM_BLOCK", kMsgTapeFailedRomBlock},
+    {0x11, "ORVO_TURBO_BLOCK", kMsgTapeFailedTurboBlock},
+    {0x12, "ORVO_PURE_TONE_BLOCK", kMsgTapeFailedPureToneBlock},
+    {0x13, "ORVO_PULSES_BLOCK", kMsgTapeFailedPulsesBlock},
+    {0x14, "ORVO_PURE_DATA_BLOCK", kMsgTapeFailedPureDataBlock},
+    {0x15, "ORVO_RAW_DATA_BLOCK", kMsgTapeFailedRawDataBlock},
+    {0x19, "ORVO_GENERALISED_DATA_BLOCK", kMsgTapeFailedGeneralisedDataBlock},
+    {0x20, "ORVO_PAUSE_BLOCK", kMsgTapeFailedPauseBlock},
+    {0x21, "ORVO_GROUP_START_BLOCK", kMsgTapeFailedGroupStartBlock},
+    {0x22, "ORVO_GROUP_END_BLOCK", kMsgTapeFailedGroupEndBlock},
+    {0x23, "ORVO_JUMP_BLOCK", kMsgTapeFailedJumpBlock},
+    {0x24, "ORVO_LOOP_START_BLOCK", kMsgTapeFailedLoopStartBlock},
+    {0x25, "ORVO_LOOP_END_BLOCK", kMsgTapeFailedLoopEndBlock},
+    {0x26, "ORVO_CALL_SEQUENCE_BLOCK", kMsgTapeFailedCallSequenceBlock},
+    {0x27, "ORVO_RETURN_FROM_SEQUENCE_BLOCK", kMsgTapeFailedReturnFromSequenceBlock},
+    {0x28, "ORVO_SELECT_BLOCK", kMsgTapeFailedSelectBlock},
+    {0x2A, "ORVO_STOP48_BLOCK", kMsgTapeFailedStop48Block},
+    {0x2B, "ORVO_SET_SIGNAL_LEVEL_BLOCK", kMsgTapeFailedSetSignalLevelBlock},
+    {0x30, "ORVO_COMMENT_BLOCK", kMsgTapeFailedCommentBlock},
+    {0x31, "ORVO_MESSAGE_BLOCK", kMsgTapeFailedMessageBlock},
+    {0x32, "ORVO_ARCHIVE_INFO_BLOCK", kMsgTapeFailedArchiveInfoBlock},
+    {0x33, "ORVO_HARDWARE_BLOCK", kMsgTapeFailedHardwareBlock},
+    {0x35, "ORVO_CUSTOM_BLOCK", kMsgTapeFailedCustomBlock},
+    {0x5A, "ORVO_CONCAT_BLOCK", kMsgTapeFailedConcatBlock},
 };
 
 // A cursor over the file. Every read is checked; a failed check leaves the cursor where it was.
@@ -469,7 +469,7 @@ MessageId TapeBlockFailureMessage(uint8_t id) {
   for (const KindEntry& k : kKinds) {
     if (k.id == id) return k.message;
   }
-  return 0;
+  return kMsgNone;
 }
 
 uint8_t LastByteEndMask(uint32_t usedBits) {
@@ -511,7 +511,7 @@ uint8_t ParseTAP(Host& host, TapeImage& tape, std::span<const uint8_t> bytes) {
     }
     return kTapeParseOk;
   } catch (const std::bad_alloc&) {
-    ShowTapeMessage(host, 4);
+    ShowTapeMessage(host, kMsgOutOfMemory);
     return kTapeParseFailed;
   }
 }
@@ -520,12 +520,12 @@ uint8_t ParseTZX(Host& host, TapeImage& tape, std::span<const uint8_t> bytes) {
   ResetTape(tape);
   tape.isTzx = true;
   if (bytes.size() < 10) {
-    ShowTapeMessage(host, 24);
+    ShowTapeMessage(host, kMsgTapeSignatureShort);
     return kTapeParseFailed;
   }
   if (std::memcmp(bytes.data(), kTzxSignature, sizeof kTzxSignature) != 0) {
     ResetTape(tape);
-    ShowTapeMessage(host, 25);
+    ShowTapeMessage(host, kMsgTapeSignature);
     return kTapeParseFailed;
   }
   uint8_t id = 0;
@@ -541,7 +541,7 @@ uint8_t ParseTZX(Host& host, TapeImage& tape, std::span<const uint8_t> bytes) {
       if (!ParseTzxBlock(c, *b)) {
         DropLastBlock(tape);
         const MessageId message = TapeBlockFailureMessage(id);
-        if (message == 0) return kTapeParseUnsupported;
+        if (message == kMsgNone) return kTapeParseUnsupported;
         ShowTapeMessage(host, message);
         return kTapeParseFailed;
       }
@@ -549,7 +549,7 @@ uint8_t ParseTZX(Host& host, TapeImage& tape, std::span<const uint8_t> bytes) {
     return kTapeParseOk;
   } catch (const std::bad_alloc&) {
     DropLastBlock(tape);
-    ShowTapeMessage(host, 4);
+    ShowTapeMessage(host, kMsgOutOfMemory);
     const MessageId message = TapeBlockFailureMessage(id);
     if (message) ShowTapeMessage(host, message);
     return kTapeParseFailed;
