@@ -304,7 +304,8 @@ TEST_F(WindowTest, DialogsAreModalWithTheEmulationPaused) {
   };
   const auto box = dialog([&] { emu->ShowMessage(CaptionId::File, kMsgFileNotFound); });
   EXPECT_EQ(box.first, "Orvo File");
-  EXPECT_NE(box.second.find(FormatMessage(kMsgFileNotFound) + "|"), std::string::npos) << box.second;
+  EXPECT_NE(box.second.find(FormatMessage(kMsgFileNotFound) + "|"), std::string::npos)
+      << box.second;
   EXPECT_EQ(window->Status()->Part(0)->text(), QStringLiteral(" Ready          "));
   EXPECT_EQ(dialog([&] { window->DispatchCommand(CommandId::Options); }).first, "Orvo Options");
   const auto about = dialog([&] { window->DispatchCommand(CommandId::About); });

@@ -15,8 +15,8 @@ namespace {
 void SetRzxMenuIdle(MenuStates& menu) {
   menu.Enable(CommandId::RzxPlay, true);
   menu.Enable(CommandId::RzxRecord, true);
-  for (CommandId id : {CommandId::RzxStop, CommandId::RzxInfo, CommandId::RzxLogging, CommandId::RzxStopRecording,
-                 CommandId::RzxContinue, CommandId::RzxFinalise})
+  for (CommandId id : {CommandId::RzxStop, CommandId::RzxInfo, CommandId::RzxLogging,
+                       CommandId::RzxStopRecording, CommandId::RzxContinue, CommandId::RzxFinalise})
     menu.Enable(id, false);
 }
 

@@ -12,7 +12,6 @@ namespace orvo {
 class Emulator;
 struct MachineState;
 
-
 // Whether the sound ring should play: not paused, not pause-on-focus-loss, not at full speed.
 bool SoundShouldPlay(const MachineState& m);
 

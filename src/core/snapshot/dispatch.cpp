@@ -17,7 +17,6 @@ namespace orvo {
 
 namespace {
 
-
 // No Spectrum file comes near this; anything larger is treated as more than can be held.
 constexpr uint64_t kLargestFile = 512ull << 20;
 

@@ -9,7 +9,6 @@ namespace orvo {
 
 namespace {
 
-
 // The kinds whose loaders arrive with their own subsystems end here until then.
 int NotSupportedYet(Emulator& emu, FileKind kind) {
   emu.ShowMessage(CaptionId::Options,

@@ -20,7 +20,6 @@ constexpr size_t kPcOffset = kHeader + 3 * kPage;  // 49179
 constexpr size_t k7FFDOffset = kPcOffset + 2;      // 49181
 constexpr size_t kRestOffset = kPcOffset + 4;      // 49183
 
-
 // Banks after the fixed part of a 128K file, in file order.
 int RemainingBanks(uint8_t paged, uint8_t banks[8]) {
   int count = 0;

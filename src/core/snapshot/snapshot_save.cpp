@@ -16,7 +16,6 @@ namespace orvo {
 
 namespace {
 
-
 // Filters of the save dialog, 1-based: 1 "All supported snapshots", 2 SNA ... 9 SIT, 10 ZXS,
 // 11 "All files".
 struct SaveFilter {

@@ -12,7 +12,6 @@ namespace orvo {
 
 namespace {
 
-
 // The largest entry taken out of an archive; a claimed size above it is refused before anything
 // is allocated.
 constexpr zip_uint64_t kLargestEntry = 64u << 20;
