@@ -7,10 +7,10 @@
 
 #include "machine/machine_state.h"
 #include "shell/config.h"
+#include "shell/file_state.h"
 #include "shell/host.h"
 #include "shell/menu_state.h"
 #include "shell/settings.h"
-#include "snapshot/file_state.h"
 
 namespace orvo {
 

@@ -1,4 +1,4 @@
-#include "snapshot/extension_table.h"
+#include "shell/extension_table.h"
 
 namespace orvo {
 

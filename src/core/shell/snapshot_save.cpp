@@ -1,4 +1,4 @@
-#include "snapshot/snapshot_save.h"
+#include "shell/snapshot_save.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -8,9 +8,10 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "formats/sna_format.h"
+#include "formats/z80_format.h"
 #include "shell/emulator.h"
-#include "snapshot/sna_format.h"
-#include "snapshot/z80_format.h"
+#include "snapshot/snapshot_apply.h"
 
 namespace orvo {
 
@@ -72,8 +73,13 @@ bool WriteFileReplacing(const std::string& path, std::span<const uint8_t> bytes)
 
 bool BuildSnapshotFile(const Emulator& emu, FileKind kind, std::vector<uint8_t>& out) {
   switch (kind) {
-    case FileKind::Sna: return SaveSNA(emu.m, out) == 0;
-    case FileKind::Z80: return SaveZ80(emu.m, out) == 0;
+    case FileKind::Sna: out = WriteSNA(CaptureSnapshot(emu.m)); return true;
+    case FileKind::Z80: {
+      // The version "z80 version" chooses, with the 0x1FFD byte when "1FFD byte" is on.
+      const Settings& s = emu.m.settings;
+      out = WriteZ80(CaptureSnapshot(emu.m), s.Z80Version, s.Save1FFD != 0);
+      return true;
+    }
     default: return false;  // SZX, SNX, SP and SEM come with their own units; SNP, SIT have none
   }
 }
@@ -82,7 +88,7 @@ int SaveSnapshotKind(Emulator& emu, const std::string& path, FileKind kind) {
   std::vector<uint8_t> bytes;
   if (!BuildSnapshotFile(emu, kind, bytes)) return kSaveNoWriter;
   // A 48K SNA whose stack lies in ROM would come back with a PC that was never stored.
-  const bool unfit = kind == FileKind::Sna && !SnaCanHoldPc(emu.m);
+  const bool unfit = kind == FileKind::Sna && !SnaCanHoldPc(CaptureSnapshot(emu.m));
   if (unfit || !WriteFileReplacing(path, bytes)) {
     emu.ShowMessage(CaptionId::File, kMsgCannotSave);
     return kSaveFailed;

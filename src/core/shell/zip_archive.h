@@ -6,33 +6,19 @@
 #include <string_view>
 #include <vector>
 
-#include "shell/messages.h"
-
-struct zip;  // libzip's archive handle
+#include "formats/zip_reader.h"
 
 namespace orvo {
 
 class Emulator;
 
-// An open archive; closed by Close() or the destructor. The picker keeps one open for its life.
-class ZipArchive {
+// An archive opened from its file; closed by Close() or the destructor. The picker keeps one open
+// for its life.
+class ZipArchive : public ZipReader {
  public:
-  ZipArchive() = default;
-  ~ZipArchive();
-  ZipArchive(const ZipArchive&) = delete;
-  ZipArchive& operator=(const ZipArchive&) = delete;
-
+  using ZipReader::Open;
+  // False when the file cannot be read or is not a ZIP archive.
   bool Open(const std::string& path);
-  void Close();
-  bool IsOpen() const { return archive_ != nullptr; }
-  int64_t EntryCount() const;
-  std::string EntryName(int64_t index) const;
-  // Reads entry `index` whole into `out`. Returns 0, or message 4 "Out of memory" (an entry larger
-  // than any Spectrum file) or 23 "Tape Error: Error reading from file".
-  MessageId ReadEntry(int64_t index, std::vector<uint8_t>& out) const;
-
- private:
-  struct zip* archive_ = nullptr;
 };
 
 // The names of the entries of `path`, entry 0 first. False when it cannot be opened as a ZIP.

@@ -13,10 +13,10 @@
 #include <span>
 #include <vector>
 
-namespace orvo {
+#include "formats/format_status.h"
+#include "formats/snapshot_record.h"
 
-class Emulator;
-struct MachineState;
+namespace orvo {
 
 struct Z80DecodeResult {
   size_t consumed = 0;     // source bytes read
@@ -32,18 +32,14 @@ Z80DecodeResult DecompressZ80Block(std::span<const uint8_t> src, std::span<uint8
 // Appends the compressed form of `src` to `out`; returns the new size of `out`.
 size_t CompressZ80Block(std::span<const uint8_t> src, std::vector<uint8_t>& out);
 
-// Loads a Z80 snapshot: sets the model, runs the machine set-up and fills registers, paging, AY,
-// border and RAM. Returns 0, or 1 after showing why the file was refused (the machine is then
-// unchanged): 12 when the file is shorter than its headers or ends inside its memory, 16 when a
-// block's data do not fill its page, 18 for an additional-header length other than 23, 54 or 55.
-int LoadZ80(Emulator& emu, std::span<const uint8_t> data);
+// Reads a Z80 file into `out`. Errors: SnapshotLength (shorter than its headers, or it ends inside
+// its memory), BlockLength (a block's data do not fill its page), Z80Version (an additional header
+// length other than 23, 54 or 55). The whole file is checked before anything is given back.
+FormatStatus ParseZ80(std::span<const uint8_t> data, SnapshotRecord& out);
 
-// The whole Z80 file for the current machine in version 1, 2 or 3 (version 3 with the 0x1FFD
-// byte when `with1FFD`).
-std::vector<uint8_t> BuildZ80(const MachineState& m, int version, bool with1FFD);
-
-// The Z80 writer of the Save snapshot command: the version "z80 version" chooses, with the 0x1FFD
-// byte when "1FFD byte" is on, into `out`. Returns 0.
-int SaveZ80(const MachineState& m, std::vector<uint8_t>& out);
+// The whole Z80 file of `record` in version 1, 2 or 3 (version 3 with the 0x1FFD byte when
+// `with1FFD`). A version 1 file whose PC would be 0 is written as version 3, as version 1 tells
+// itself from the others by a PC other than 0.
+std::vector<uint8_t> WriteZ80(const SnapshotRecord& record, int version, bool with1FFD);
 
 }  // namespace orvo

@@ -1,8 +1,7 @@
-#include "snapshot/media_loaders.h"
+#include "shell/media_loaders.h"
 
 #include "shell/emulator.h"
-#include "snapshot/sna_format.h"
-#include "snapshot/z80_format.h"
+#include "shell/snapshot_load.h"
 #include "tape/tape_deck.h"
 
 namespace orvo {

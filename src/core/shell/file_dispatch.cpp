@@ -1,4 +1,4 @@
-#include "snapshot/dispatch.h"
+#include "shell/file_dispatch.h"
 
 #include <filesystem>
 #include <fstream>
@@ -9,9 +9,9 @@
 
 #include "machine/setup.h"
 #include "shell/emulator.h"
-#include "snapshot/extension_table.h"
-#include "snapshot/media_loaders.h"
-#include "snapshot/z80_format.h"
+#include "shell/extension_table.h"
+#include "shell/media_loaders.h"
+#include "shell/snapshot_load.h"
 
 namespace orvo {
 

@@ -13,7 +13,7 @@
 #include <span>
 #include <string_view>
 
-#include "snapshot/extension_table.h"
+#include "shell/extension_table.h"
 
 namespace orvo {
 

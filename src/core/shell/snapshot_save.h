@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "snapshot/extension_table.h"
+#include "shell/extension_table.h"
 
 namespace orvo {
 

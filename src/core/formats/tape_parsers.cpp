@@ -1,13 +1,13 @@
 // TAP and TZX parsing. Both formats are little-endian streams of blocks read with a moving cursor
 // that is checked against the end of the file before every field, so a short or hostile file
-// stops the parse with a message instead of reading past its end.
-#include "tape/tape_image.h"
+// stops the parse with an error instead of reading past its end.
+#include "formats/tape_parsers.h"
 
-#include <algorithm>
 #include <cstring>
+#include <initializer_list>
 #include <new>
 
-#include "shell/host.h"
+#include "formats/byte_cursor.h"
 
 namespace orvo {
 
@@ -18,112 +18,34 @@ constexpr uint8_t kTzxSignature[8] = {'Z', 'X', 'T', 'a', 'p', 'e', '!', 0x1A};
 struct KindEntry {
   uint8_t id;
   const char* name;
-  MessageId message;
 };
 
 constexpr KindEntry kKinds[] = {
-    {0x10, "ORVO_ROM_BLOCK", 26},
-    {0x11, "ORVO_TURBO_BLOCK", 27},
-    {0x12, "ORVO_PURE_TONE_BLOCK", 28},
-    {0x13, "ORVO_PULSES_BLOCK", 29},
-    {0x14, "ORVO_PURE_DATA_BLOCK", 30},
-    {0x15, "ORVO_RAW_DATA_BLOCK", 31},
-    {0x19, "ORVO_GENERALISED_DATA_BLOCK", 32},
-    {0x20, "ORVO_PAUSE_BLOCK", 33},
-    {0x21, "ORVO_GROUP_START_BLOCK", 34},
-    {0x22, "ORVO_GROUP_END_BLOCK", 35},
-    {0x23, "ORVO_JUMP_BLOCK", 36},
-    {0x24, "ORVO_LOOP_START_BLOCK", 37},
-    {0x25, "ORVO_LOOP_END_BLOCK", 38},
-    {0x26, "ORVO_CALL_SEQUENCE_BLOCK", 39},
-    {0x27, "ORVO_RETURN_FROM_SEQUENCE_BLOCK", 40},
-    {0x28, "ORVO_SELECT_BLOCK", 41},
-    {0x2A, "ORVO_STOP48_BLOCK", 42},
-    {0x2B, "ORVO_SET_SIGNAL_LEVEL_BLOCK", 43},
-    {0x30, "ORVO_COMMENT_BLOCK", 44},
-    {0x31, "ORVO_MESSAGE_BLOCK", 45},
-    {0x32, "ORVO_ARCHIVE_INFO_BLOCK", 46},
-    {0x33, "ORVO_HARDWARE_BLOCK", 47},
-    {0x35, "ORVO_CUSTOM_BLOCK", 48},
-    {0x5A, "ORVO_CONCAT_BLOCK", 49},
+    {0x10, "ORVO_ROM_BLOCK"},
+    {0x11, "ORVO_TURBO_BLOCK"},
+    {0x12, "ORVO_PURE_TONE_BLOCK"},
+    {0x13, "ORVO_PULSES_BLOCK"},
+    {0x14, "ORVO_PURE_DATA_BLOCK"},
+    {0x15, "ORVO_RAW_DATA_BLOCK"},
+    {0x19, "ORVO_GENERALISED_DATA_BLOCK"},
+    {0x20, "ORVO_PAUSE_BLOCK"},
+    {0x21, "ORVO_GROUP_START_BLOCK"},
+    {0x22, "ORVO_GROUP_END_BLOCK"},
+    {0x23, "ORVO_JUMP_BLOCK"},
+    {0x24, "ORVO_LOOP_START_BLOCK"},
+    {0x25, "ORVO_LOOP_END_BLOCK"},
+    {0x26, "ORVO_CALL_SEQUENCE_BLOCK"},
+    {0x27, "ORVO_RETURN_FROM_SEQUENCE_BLOCK"},
+    {0x28, "ORVO_SELECT_BLOCK"},
+    {0x2A, "ORVO_STOP48_BLOCK"},
+    {0x2B, "ORVO_SET_SIGNAL_LEVEL_BLOCK"},
+    {0x30, "ORVO_COMMENT_BLOCK"},
+    {0x31, "ORVO_MESSAGE_BLOCK"},
+    {0x32, "ORVO_ARCHIVE_INFO_BLOCK"},
+    {0x33, "ORVO_HARDWARE_BLOCK"},
+    {0x35, "ORVO_CUSTOM_BLOCK"},
+    {0x5A, "ORVO_CONCAT_BLOCK"},
 };
-
-// A cursor over the file. Every read is checked; a failed check leaves the cursor where it was.
-class Cursor {
- public:
-  Cursor(const uint8_t* begin, size_t size) : base_(begin), pos_(0), size_(size) {}
-
-  size_t Offset() const { return pos_; }
-  size_t Left() const { return size_ - pos_; }
-  bool AtEnd() const { return pos_ >= size_; }
-  const uint8_t* Here() const { return base_ + pos_; }
-  bool Has(size_t n) const { return n <= Left(); }
-
-  bool Skip(size_t n) {
-    if (!Has(n)) return false;
-    pos_ += n;
-    return true;
-  }
-  bool U8(uint32_t& v) {
-    v = 0;
-    if (!Has(1)) return false;
-    v = base_[pos_++];
-    return true;
-  }
-  bool U16(uint32_t& v) {
-    v = 0;
-    if (!Has(2)) return false;
-    v = base_[pos_] | (base_[pos_ + 1] << 8);
-    pos_ += 2;
-    return true;
-  }
-  bool U24(uint32_t& v) {
-    v = 0;
-    if (!Has(3)) return false;
-    v = base_[pos_] | (base_[pos_ + 1] << 8) | (static_cast<uint32_t>(base_[pos_ + 2]) << 16);
-    pos_ += 3;
-    return true;
-  }
-  bool U32(uint32_t& v) {
-    v = 0;
-    if (!Has(4)) return false;
-    v = base_[pos_] | (base_[pos_ + 1] << 8) | (static_cast<uint32_t>(base_[pos_ + 2]) << 16) |
-        (static_cast<uint32_t>(base_[pos_ + 3]) << 24);
-    pos_ += 4;
-    return true;
-  }
-  // A run of `n` bytes: returns its start and moves past it.
-  bool Bytes(size_t n, const uint8_t*& p) {
-    if (!Has(n)) return false;
-    p = base_ + pos_;
-    pos_ += n;
-    return true;
-  }
-  // A text of `n` bytes, optionally with carriage returns turned into line feeds.
-  bool Text(size_t n, std::string& out, bool crToLf) {
-    const uint8_t* p;
-    if (!Bytes(n, p)) return false;
-    out.assign(reinterpret_cast<const char*>(p), n);
-    if (crToLf) std::replace(out.begin(), out.end(), '\r', '\n');
-    return true;
-  }
-  // A sub-cursor over the next `n` bytes (which must exist); this cursor moves past them.
-  bool Sub(size_t n, Cursor& sub) {
-    if (!Has(n)) return false;
-    sub = Cursor(base_ + pos_, n);
-    pos_ += n;
-    return true;
-  }
-
- private:
-  const uint8_t* base_;
-  size_t pos_;
-  size_t size_;
-};
-
-void ShowTapeMessage(Host& host, MessageId id) {
-  host.ShowMessage(CaptionId::Options, id);
-}
 
 // Pilot pulses of a standard block: a header (first byte below 0x80) gets the long leader.
 uint32_t StandardPilotCount(const uint8_t* data, uint32_t length) {
@@ -171,7 +93,7 @@ uint32_t BitsPerSymbol(uint32_t symbols) {
   return bits;
 }
 
-bool ReadAlphabet(Cursor& c, GeneralizedData::Alphabet& a) {
+bool ReadAlphabet(ByteCursor& c, GeneralizedData::Alphabet& a) {
   const size_t rowBytes = 1 + 2 * static_cast<size_t>(a.maxPulses);
   if (!c.Has(rowBytes * a.symbols)) return false;
   a.flags.resize(a.symbols);
@@ -195,7 +117,7 @@ bool ReadAlphabet(Cursor& c, GeneralizedData::Alphabet& a) {
 // A count (one byte, or two with `wideCount`) and that many 16-bit words, as the pulse-sequence and
 // call-sequence blocks hold them.
 template <class T>
-bool ReadWordList(Cursor& c, bool wideCount, std::vector<T>& out) {
+bool ReadWordList(ByteCursor& c, bool wideCount, std::vector<T>& out) {
   uint32_t n;
   if (!(wideCount ? c.U16(n) : c.U8(n)) || !c.Has(2 * static_cast<size_t>(n))) return false;
   out.resize(n);
@@ -207,7 +129,7 @@ bool ReadWordList(Cursor& c, bool wideCount, std::vector<T>& out) {
   return true;
 }
 
-bool ParseGeneralized(Cursor body, TapeBlock& b) {
+bool ParseGeneralized(ByteCursor body, TapeBlock& b) {
   uint32_t pause, totp, npp, asp, totd, npd, asd;
   if (!body.U16(pause) || !body.U32(totp) || !body.U8(npp) || !body.U8(asp) || !body.U32(totd) ||
       !body.U8(npd) || !body.U8(asd)) {
@@ -229,7 +151,7 @@ bool ParseGeneralized(Cursor body, TapeBlock& b) {
     const uint64_t rest = dataTable + dataBytes;
     // As records: TOTP runs of three bytes each.
     std::vector<std::pair<uint8_t, uint16_t>> asRecords;
-    Cursor recordCursor = body;
+    ByteCursor recordCursor = body;
     bool recordsRead = recordCursor.Has(static_cast<uint64_t>(totp) * 3);
     if (recordsRead) {
       asRecords.reserve(totp);
@@ -242,7 +164,7 @@ bool ParseGeneralized(Cursor body, TapeBlock& b) {
     }
     // As a symbol total: runs until their repetitions add up to TOTP.
     std::vector<std::pair<uint8_t, uint16_t>> asTotal;
-    Cursor totalCursor = body;
+    ByteCursor totalCursor = body;
     uint64_t total = 0;
     bool totalRead = true;
     while (total < totp) {
@@ -281,7 +203,7 @@ bool ParseGeneralized(Cursor body, TapeBlock& b) {
 
 // Reads the fields of one TZX block into `b` (whose ID is set). Returns false when the file ends
 // inside the block.
-bool ParseTzxBlock(Cursor& c, TapeBlock& b) {
+bool ParseTzxBlock(ByteCursor& c, TapeBlock& b) {
   uint32_t v, len;
   const uint8_t* p = nullptr;
   switch (b.id) {
@@ -348,7 +270,7 @@ bool ParseTzxBlock(Cursor& c, TapeBlock& b) {
       return true;
     }
     case kBlockGeneralized: {
-      Cursor body(nullptr, 0);
+      ByteCursor body;
       if (!c.U32(len) || !c.Sub(len, body)) return false;
       return ParseGeneralized(body, b);
     }
@@ -380,13 +302,13 @@ bool ParseTzxBlock(Cursor& c, TapeBlock& b) {
       return c.U16(len) && c.Skip(len);
     case kBlockStop48: return c.U32(len) && c.Skip(len);
     case kBlockSignalLevel: {
-      Cursor body(nullptr, 0);
+      ByteCursor body;
       if (!c.U32(len) || !c.Sub(len, body)) return false;
       if (body.U8(v)) b.p[0] = v ? 1 : 0;
       return true;
     }
     case kBlockArchiveInfo: {
-      Cursor body(nullptr, 0);
+      ByteCursor body;
       uint32_t n = 0;
       if (!c.U16(len) || !c.Sub(len, body)) return false;
       b.p[0] = len;
@@ -465,11 +387,12 @@ const char* TapeBlockKindName(uint8_t id) {
   return "";
 }
 
-MessageId TapeBlockFailureMessage(uint8_t id) {
-  for (const KindEntry& k : kKinds) {
-    if (k.id == id) return k.message;
+TapeParseStatus TapeParseStatusOf(const FormatStatus& status) {
+  switch (status.error) {
+    case FormatError::None: return kTapeParseOk;
+    case FormatError::TapeUnsupported: return kTapeParseUnsupported;
+    default: return kTapeParseFailed;
   }
-  return 0;
 }
 
 uint8_t LastByteEndMask(uint32_t usedBits) {
@@ -493,45 +416,38 @@ TapeBlock* NewTapeBlock(TapeImage& tape, uint8_t id) {
   return b;
 }
 
-uint8_t ParseTAP(Host& host, TapeImage& tape, std::span<const uint8_t> bytes) {
+FormatStatus ParseTAP(TapeImage& tape, std::span<const uint8_t> bytes) {
   try {
     ResetTape(tape);
     TakeBytes(tape, bytes);
     tape.isTzx = false;
-    Cursor c(tape.bytes.data(), tape.bytes.size());
+    ByteCursor c(tape.bytes);
     while (!c.AtEnd()) {
       uint32_t len;
       const uint8_t* p;
       if (!c.U16(len) || !c.Bytes(len, p)) {
         // A length that runs past the end of the file: nothing of it is taken.
-        ShowTapeMessage(host, TapeBlockFailureMessage(kBlockStandard));
-        return kTapeParseFailed;
+        return {FormatError::TapeBlock, kBlockStandard};
       }
       SetStandardBlock(*NewTapeBlock(tape, kBlockStandard), p, len, 1000);
     }
-    return kTapeParseOk;
+    return {};
   } catch (const std::bad_alloc&) {
-    ShowTapeMessage(host, 4);
-    return kTapeParseFailed;
+    return {FormatError::OutOfMemory, 0};
   }
 }
 
-uint8_t ParseTZX(Host& host, TapeImage& tape, std::span<const uint8_t> bytes) {
+FormatStatus ParseTZX(TapeImage& tape, std::span<const uint8_t> bytes) {
   ResetTape(tape);
   tape.isTzx = true;
-  if (bytes.size() < 10) {
-    ShowTapeMessage(host, 24);
-    return kTapeParseFailed;
-  }
+  if (bytes.size() < 10) return {FormatError::TapeTooShort, 0};
   if (std::memcmp(bytes.data(), kTzxSignature, sizeof kTzxSignature) != 0) {
-    ResetTape(tape);
-    ShowTapeMessage(host, 25);
-    return kTapeParseFailed;
+    return {FormatError::TapeSignature, 0};
   }
   uint8_t id = 0;
   try {
     TakeBytes(tape, bytes);
-    Cursor c(tape.bytes.data(), tape.bytes.size());
+    ByteCursor c(tape.bytes);
     c.Skip(10);  // signature and version (the version is not checked)
     while (!c.AtEnd()) {
       uint32_t v;
@@ -540,19 +456,16 @@ uint8_t ParseTZX(Host& host, TapeImage& tape, std::span<const uint8_t> bytes) {
       TapeBlock* b = NewTapeBlock(tape, id);
       if (!ParseTzxBlock(c, *b)) {
         DropLastBlock(tape);
-        const MessageId message = TapeBlockFailureMessage(id);
-        if (message == 0) return kTapeParseUnsupported;
-        ShowTapeMessage(host, message);
-        return kTapeParseFailed;
+        // A block of no known kind that runs off the end cannot be followed: the deck plays up
+        // to it. A known kind cut short is a damaged file.
+        const bool known = *TapeBlockKindName(id) != 0;
+        return {known ? FormatError::TapeBlock : FormatError::TapeUnsupported, id};
       }
     }
-    return kTapeParseOk;
+    return {};
   } catch (const std::bad_alloc&) {
     DropLastBlock(tape);
-    ShowTapeMessage(host, 4);
-    const MessageId message = TapeBlockFailureMessage(id);
-    if (message) ShowTapeMessage(host, message);
-    return kTapeParseFailed;
+    return {FormatError::OutOfMemory, id};
   }
 }
 
