@@ -1,9 +1,8 @@
 // The Z80 format's run-length coding against hand-made cases (random pages go through the
-// round trips of whole machines), and file kinds by name.
+// round trips of whole machines).
 #include <gtest/gtest.h>
 
-#include "snapshot/extension_table.h"
-#include "snapshot/z80_format.h"
+#include "formats/z80_format.h"
 
 namespace orvo {
 namespace {
@@ -65,21 +64,6 @@ TEST(Z80Decoder, HandMadeCases) {
     EXPECT_TRUE(
         std::all_of(dst.begin() + r.produced, dst.end(), [](uint8_t b) { return b == 0x55; }));
   }
-}
-
-TEST(FileKinds, OnlyTheLastCharactersCountCaseSensitively) {
-  const std::pair<const char*, FileKind> opened[] = {
-      {"GAME.SNA", FileKind::Sna}, {"game.sna", FileKind::Sna},      {"Game.Sna", FileKind::None},
-      {"x.wsp", FileKind::Sp},     {"sna", FileKind::Sna},           {"p", FileKind::None},
-      {"/a/b.ZIP", FileKind::Zip}, {"game.z80.bak", FileKind::None},
-  };
-  for (const auto& [name, kind] : opened) EXPECT_EQ(MatchExtension(name), kind) << name;
-  // Saving compares the whole extension after the last dot, and only for kinds with a writer.
-  const std::pair<const char*, FileKind> saved[] = {
-      {"/a/b.Z80", FileKind::Z80},  {"/a/b.sp", FileKind::Sp},    {"/a/b.wsp", FileKind::None},
-      {"/a/b.Sna", FileKind::None}, {"/a/b.zxs", FileKind::None}, {"/a.sna/b", FileKind::None},
-  };
-  for (const auto& [name, kind] : saved) EXPECT_EQ(SaverKindForPath(name), kind) << name;
 }
 
 }  // namespace

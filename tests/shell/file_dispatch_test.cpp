@@ -1,5 +1,5 @@
 // The file dispatch's paths (open, drop, command line, open snapshot, ZIP entries) and saving.
-#include "snapshot/dispatch.h"
+#include "shell/file_dispatch.h"
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -11,12 +11,12 @@
 #include <fstream>
 #include <random>
 
-#include "snapshot/media_loaders.h"
-#include "snapshot/sna_format.h"
-#include "snapshot/snapshot_save.h"
-#include "snapshot/z80_format.h"
-#include "snapshot/zip_archive.h"
-#include "snapshot_fixture.h"
+#include "shell/extension_table.h"
+#include "shell/format_messages.h"
+#include "shell/media_loaders.h"
+#include "shell/snapshot_save.h"
+#include "shell/zip_archive.h"
+#include "snapshot/snapshot_fixture.h"
 
 namespace orvo::test {
 namespace {
@@ -48,7 +48,7 @@ class Dispatch : public ::testing::Test {
     SnapshotMachine s(kModel128K);
     s.m.RamBlock[3 * 16384] = 0xA5;
     s.m.cpu.PC = 0x7777;
-    return sna ? BuildSNA(s.m) : BuildZ80(s.m, 3, false);
+    return sna ? WriteSNA(CaptureSnapshot(s.m)) : WriteZ80(CaptureSnapshot(s.m), 3, false);
   }
   void MakeZip(const std::string& name, const std::vector<std::pair<std::string, Bytes>>& entries) {
     int error = 0;
@@ -187,7 +187,7 @@ TEST_F(Dispatch, ADamagedZipEntryIsAReadError) {
   ZipArchive zip;
   ASSERT_TRUE(zip.Open(Path("bad.zip")));
   Bytes out;
-  EXPECT_EQ(zip.ReadEntry(0, out), 23);
+  EXPECT_EQ(FormatErrorMessage(zip.ReadEntry(0, out)), 23);
   EXPECT_TRUE(out.empty());
 }
 
@@ -196,7 +196,7 @@ TEST_F(Dispatch, TapeBootSnapshotComesFromTheLibsFolderByModel) {
   EXPECT_EQ(LoadTapeBootSnapshot(emu()), 1);
   EXPECT_EQ(messages().back().message, 11);
   m().cpu.PC = 0x0556;
-  Write("tape_48.z80", BuildZ80(m(), 3, false));
+  Write("tape_48.z80", WriteZ80(CaptureSnapshot(m()), 3, false));
   Write("tape_128.z80", Snapshot128(false));
   m().cpu.PC = 0;
   ASSERT_EQ(LoadTapeBootSnapshot(emu()), 0);
@@ -279,6 +279,21 @@ TEST_F(Dispatch, AFailedSaveKeepsTheOldFileAndSaysSo) {
   EXPECT_EQ(messages().size(), 5u);
   m().cpu.SP = 0x4002;
   EXPECT_EQ(SaveSnapshot(emu(), Path("ram.sna")), kSaved);
+}
+
+TEST(FileKinds, OnlyTheLastCharactersCountCaseSensitively) {
+  const std::pair<const char*, FileKind> opened[] = {
+      {"GAME.SNA", FileKind::Sna}, {"game.sna", FileKind::Sna},      {"Game.Sna", FileKind::None},
+      {"x.wsp", FileKind::Sp},     {"sna", FileKind::Sna},           {"p", FileKind::None},
+      {"/a/b.ZIP", FileKind::Zip}, {"game.z80.bak", FileKind::None},
+  };
+  for (const auto& [name, kind] : opened) EXPECT_EQ(MatchExtension(name), kind) << name;
+  // Saving compares the whole extension after the last dot, and only for kinds with a writer.
+  const std::pair<const char*, FileKind> saved[] = {
+      {"/a/b.Z80", FileKind::Z80},  {"/a/b.sp", FileKind::Sp},    {"/a/b.wsp", FileKind::None},
+      {"/a/b.Sna", FileKind::None}, {"/a/b.zxs", FileKind::None}, {"/a.sna/b", FileKind::None},
+  };
+  for (const auto& [name, kind] : saved) EXPECT_EQ(SaverKindForPath(name), kind) << name;
 }
 
 }  // namespace
