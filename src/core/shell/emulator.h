@@ -43,7 +43,7 @@ class Emulator {
   Folders folders;
   ConfigState config;  // window placements and the options sheet's working state
   MenuStates menu;
-  FileState files;          // the file dispatch's names and loaded bytes (snapshot/)
+  FileState files;          // the file dispatch's names and loaded bytes (shell/file_state.h)
   bool NoThrottle = false;  // headless runs: never wait for wall-clock time
 
   void ShowMessage(CaptionId caption, MessageId message, std::string_view detail = {}) {
