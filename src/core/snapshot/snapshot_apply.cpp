@@ -1,7 +1,6 @@
 #include "snapshot/snapshot_apply.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "machine/machine_state.h"
 #include "machine/memory.h"
@@ -56,8 +55,9 @@ void ApplyCpu(CpuState& cpu, const SnapshotCpu& r) {
   if (r.MEMPTR) cpu.MEMPTR = *r.MEMPTR;
 }
 
+// A page the record does not hold (empty) leaves the machine's as it is.
 void CopyPage(const std::vector<uint8_t>& page, uint8_t* to) {
-  std::memcpy(to, page.data(), std::min(page.size(), kPage));
+  std::copy_n(page.begin(), std::min(page.size(), kPage), to);
 }
 
 }  // namespace
