@@ -1,10 +1,12 @@
 // The port decoder: I/O cycle timing per model group, the ULA, the floating bus, paging, ULAplus,
-// the AY and the input devices.
+// the AY and the input devices. A test that fits an add-on by its setting applies the settings as
+// the options sheet does (UpdateDevices).
 #include <gtest/gtest.h>
 
+#include "devices/device.h"
 #include "machine/keyboard.h"
 #include "video/palette.h"
-#include "video_fixture.h"
+#include "video/video_fixture.h"
 
 namespace orvo::test {
 namespace {
@@ -190,6 +192,7 @@ TEST(AyPorts, PerModelAndTheFullerBox) {
   // With the Fuller Box on, its own ports select (switching the AY on) and write.
   vm.m.settings.Ay48k = 0;
   vm.m.settings.FullerAy = 1;
+  UpdateDevices(vm.m);
   vm.m.WritePort(0x003F, 8);
   EXPECT_EQ(vm.m.settings.Ay48k, 1);
   vm.m.WritePort(0x005F, 0x0C);
@@ -198,6 +201,7 @@ TEST(AyPorts, PerModelAndTheFullerBox) {
   // On the 128K they decode further as its own AY ports; only the +2A reads 0xBFFD.
   VideoMachine v128(kModel128K);
   v128.m.settings.FullerAy = 1;
+  UpdateDevices(v128.m);
   v128.m.WritePort(0x003F, 9);
   v128.m.WritePort(0x005F, 0x05);
   EXPECT_EQ(v128.m.sound.ay.regs[9], 0x05);
@@ -217,6 +221,7 @@ TEST(SpecDrumPort, WritesTheDacOnlyWhileFitted) {
     vm.m.WritePort(0x00DF, 0x80);
     EXPECT_EQ(vm.m.sound.SpecDrumLevel, 1234) << "not fitted, model " << int(model);
     vm.m.settings.SpecDrum = 1;
+    UpdateDevices(vm.m);
     vm.m.WritePort(0x00DF, 0x80);
     EXPECT_EQ(vm.m.sound.SpecDrumLevel, 0) << int(model);
     vm.m.WritePort(0x12DF, 0xFF);
@@ -229,6 +234,7 @@ TEST(SpecDrumPort, WritesTheDacOnlyWhileFitted) {
 TEST(InputPorts, KempstonFullerAndCursorSticks) {
   VideoMachine vm(kModel48K);
   vm.m.settings.KeystickType = 1;  // Kempston from the keyboard
+  UpdateDevices(vm.m);
   vm.m.input.KeystickActive = 1;
   EXPECT_EQ(vm.m.ReadPort(0x001F), 0x00);
   KeyDown(vm.m, 37, false);  // Left
@@ -240,6 +246,7 @@ TEST(InputPorts, KempstonFullerAndCursorSticks) {
   VideoMachine pad(kModel48K);  // from the game controller
   pad.m.input.JoystickActive = 1;
   pad.m.settings.JoystickType = 2;  // Fuller
+  UpdateDevices(pad.m);
   SetJoystickState(pad.m, 0, -500, true);
   EXPECT_EQ(pad.m.ReadPort(0x007F), 0x81);
   pad.m.settings.JoystickType = 5;  // Interface II port 2, right: key 2 (bit 1 of 0xF7FE)
@@ -255,6 +262,7 @@ TEST(InputPorts, KempstonFullerAndCursorSticks) {
 TEST(InputPorts, KempstonMouse) {
   VideoMachine vm(kModel48K);
   vm.m.settings.MouseType = 2;
+  UpdateDevices(vm.m);
   CaptureMouse(vm.m);
   const uint8_t x0 = vm.m.ReadPort(0xFBDF);
   const uint8_t y0 = vm.m.ReadPort(0xFFDF);
@@ -273,6 +281,7 @@ TEST(InputPorts, KempstonMouse) {
 TEST(InputPorts, AmxMouseButtonsAndSteps) {
   VideoMachine vm(kModel48K);
   vm.m.settings.MouseType = 1;
+  UpdateDevices(vm.m);
   CaptureMouse(vm.m);
   vm.m.WritePort(0x005F, 0x20);  // control byte A: X vector
   vm.m.WritePort(0x007F, 0x30);  // control byte B: Y vector
@@ -290,6 +299,7 @@ TEST(InputPorts, AmxMouseButtonsAndSteps) {
   EXPECT_EQ(vm.m.input.AmxQueue[1].vector, 0x30);
   VideoMachine v128(kModel128K);  // no AMX interface
   v128.m.settings.MouseType = 1;
+  UpdateDevices(v128.m);
   CaptureMouse(v128.m);
   MouseButton(v128.m, 1, true);
   EXPECT_EQ(v128.In(0x00DF, 1000), 0xFF);
