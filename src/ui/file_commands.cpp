@@ -8,10 +8,10 @@
 #include <QVBoxLayout>
 
 #include "shell/emulator.h"
+#include "shell/file_dispatch.h"
+#include "shell/snapshot_save.h"
 #include "shell/tape_commands.h"
-#include "snapshot/dispatch.h"
-#include "snapshot/snapshot_save.h"
-#include "snapshot/zip_archive.h"
+#include "shell/zip_archive.h"
 #include "ui/main_window.h"
 
 namespace orvo::ui {

@@ -3,6 +3,7 @@
 // the defaults in config_defaults.cpp and the options sheet's rules in config_options.cpp.
 #include "shell/config.h"
 
+#include "devices/device.h"
 #include "machine/keyboard.h"
 #include "machine/model.h"
 #include "shell/config_internal.h"
@@ -137,6 +138,7 @@ void ApplyPendingSettings(Emulator& emu) {
   f.ConfiguredDownloadDir = c.PendingDownloadDir;
   SetCurrentFoldersFromConfigured(f);
   c.RomFileName = c.PendingRomFileName;
+  UpdateDevices(m);  // add-ons fitted or removed: the port decoder and overlays follow
 }
 
 void ApplyLoadedSettings(Emulator& emu) {

@@ -1,8 +1,8 @@
 // The tape deck: inserting and ejecting tapes.
 #include "tape/tape_deck.h"
 
+#include "formats/tape_image.h"
 #include "machine/machine_state.h"
-#include "tape/tape_image.h"
 #include "tape/tape_player.h"
 
 namespace orvo {

@@ -1,0 +1,85 @@
+#include "shell/format_messages.h"
+
+namespace orvo {
+
+namespace {
+
+// "Tape Error: Failed at " and the kind name of the block, by the block's ID.
+struct TapeKindMessage {
+  uint8_t id;
+  MessageId message;
+};
+constexpr TapeKindMessage kTapeKindMessages[] = {
+    {0x10, kMsgTapeFailedRomBlock},
+    {0x11, kMsgTapeFailedTurboBlock},
+    {0x12, kMsgTapeFailedPureToneBlock},
+    {0x13, kMsgTapeFailedPulsesBlock},
+    {0x14, kMsgTapeFailedPureDataBlock},
+    {0x15, kMsgTapeFailedRawDataBlock},
+    {0x19, kMsgTapeFailedGeneralisedDataBlock},
+    {0x20, kMsgTapeFailedPauseBlock},
+    {0x21, kMsgTapeFailedGroupStartBlock},
+    {0x22, kMsgTapeFailedGroupEndBlock},
+    {0x23, kMsgTapeFailedJumpBlock},
+    {0x24, kMsgTapeFailedLoopStartBlock},
+    {0x25, kMsgTapeFailedLoopEndBlock},
+    {0x26, kMsgTapeFailedCallSequenceBlock},
+    {0x27, kMsgTapeFailedReturnFromSequenceBlock},
+    {0x28, kMsgTapeFailedSelectBlock},
+    {0x2A, kMsgTapeFailedStop48Block},
+    {0x2B, kMsgTapeFailedSetSignalLevelBlock},
+    {0x30, kMsgTapeFailedCommentBlock},
+    {0x31, kMsgTapeFailedMessageBlock},
+    {0x32, kMsgTapeFailedArchiveInfoBlock},
+    {0x33, kMsgTapeFailedHardwareBlock},
+    {0x35, kMsgTapeFailedCustomBlock},
+    {0x5A, kMsgTapeFailedConcatBlock},
+};
+
+CaptionId CaptionOf(FormatError error) {
+  // A ZIP archive that cannot be opened is a file that was not found as one; every other
+  // failure of a file's contents is reported under "Orvo Options".
+  return error == FormatError::ZipOpen ? CaptionId::File : CaptionId::Options;
+}
+
+}  // namespace
+
+MessageId TapeBlockFailureMessage(uint8_t id) {
+  for (const TapeKindMessage& k : kTapeKindMessages) {
+    if (k.id == id) return k.message;
+  }
+  return kMsgNone;
+}
+
+MessageId FormatErrorMessage(const FormatStatus& status) {
+  switch (status.error) {
+    case FormatError::None:
+    case FormatError::TapeUnsupported: return kMsgNone;
+    case FormatError::OutOfMemory:
+    case FormatError::ZipTooLarge: return kMsgOutOfMemory;
+    case FormatError::SnapshotLength: return kMsgSnapshotLength;
+    case FormatError::BlockLength: return kMsgSnapshotBlockLength;
+    case FormatError::Z80Version: return kMsgZ80Version;
+    case FormatError::TapeTooShort: return kMsgTapeSignatureShort;
+    case FormatError::TapeSignature: return kMsgTapeSignature;
+    case FormatError::TapeBlock:
+      return TapeBlockFailureMessage(static_cast<uint8_t>(status.detail));
+    case FormatError::ZipOpen: return kMsgFileNotFound;
+    case FormatError::ZipRead: return kMsgReadError;
+  }
+  return kMsgNone;
+}
+
+void ShowFormatError(Host& host, const FormatStatus& status) {
+  const CaptionId caption = CaptionOf(status.error);
+  if (const MessageId first = FormatErrorMessage(status); first != kMsgNone) {
+    host.ShowMessage(caption, first);
+  }
+  // A tape block whose reading ran out of memory is then reported as failed.
+  if (status.error == FormatError::OutOfMemory) {
+    const MessageId block = TapeBlockFailureMessage(static_cast<uint8_t>(status.detail));
+    if (block != kMsgNone) host.ShowMessage(caption, block);
+  }
+}
+
+}  // namespace orvo
