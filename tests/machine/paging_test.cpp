@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "devices/speech.h"
 #include "machine/memory.h"
 #include "machine_fixture.h"
 #include "video/palette.h"
@@ -239,7 +240,7 @@ TEST(Paging, AddOns) {
   // The µSpeech overlays reads below 0x0800 and at 0x1000; its registers take the writes.
   t.m.CurrahRom.assign(2048, 0xE5);
   t.m.settings.USpeech = 1;
-  t.m.OnUSpeechToggle();
+  USpeechToggle(t.m);
   EXPECT_EQ(t.m.FetchOpcode(0x07FF), 0xE5);
   EXPECT_EQ(t.m.ReadByte(0x0800), 0xA0);
   t.m.CurrahBusy = 1;
@@ -247,7 +248,7 @@ TEST(Paging, AddOns) {
   t.m.FrameTState = 0;
   t.m.WriteByte(0x1000, 0x05);
   EXPECT_EQ(t.m.FrameTState, 3u);
-  t.m.OnUSpeechToggle();
+  USpeechToggle(t.m);
   EXPECT_EQ(t.m.ReadByte(0x0000), 0xA0);
   t.m.settings.USpeech = 0;
 

@@ -100,7 +100,7 @@ struct TapeRig {
     const uint8_t status =
         tzx ? ParseTZX(host, *m->tape.image, bytes) : ParseTAP(host, *m->tape.image, bytes);
     EnterTapeBlock(*m, m->tape.image->first);
-    UpdateTapeTrapFlag(*m);
+    UpdateTapeTraps(*m);
     return status;
   }
 

@@ -38,15 +38,7 @@ bool MachineState::If1Paged() const {
   return If1PagedIn != 0;
 }
 void MachineState::OnIf1PageOut() {}
-void MachineState::OnIf1MicrodriveTrap(int) {}
-// The µSpeech pages its ROM in and out on every fetch from 0x0038 (and on port 0x39 writes).
-void MachineState::OnUSpeechToggle() {
-  CurrahPaged ^= 1;
-}
 void MachineState::OnUSpeechWrite(uint16_t, uint8_t) {}
 void MachineState::OnDiskMotor(bool) {}
-bool MachineState::DiskFastTrapModel() const {
-  return MachineModel == kModelPlus3 && settings.DiskFastLoad != 0;
-}
 
 }  // namespace orvo

@@ -8,6 +8,7 @@
 #include <random>
 #include <system_error>
 
+#include "devices/disk_fast_trap.h"
 #include "machine/memory.h"
 #include "machine/typing.h"
 #include "shell/emulator.h"
@@ -208,11 +209,7 @@ void BuildContentionTables(MachineState& m) {
 }
 
 void UpdateMachineTraps(MachineState& m) {
-  if (m.MachineModel == kModelPlus3 && m.settings.DiskFastLoad) {
-    m.TrapFlags |= kTrapPlus3Disk;
-  } else {
-    m.TrapFlags &= ~static_cast<uint32_t>(kTrapPlus3Disk);
-  }
+  UpdateDiskFastTrap(m);
 }
 
 void SetUpMachine(Emulator& emu) {

@@ -32,7 +32,7 @@ int InsertParsed(Emulator& emu, std::span<const uint8_t> bytes, TapeKind kind,
   if (kind == TapeKind::Tzx && status != kTapeParseOk && image->bytes.empty()) return status;
   m.tape.image = std::move(image);
   EnterTapeBlock(m, m.tape.image->first);
-  UpdateTapeTrapFlag(m);
+  UpdateTapeTraps(m);
   // With "Autoload" the machine has just been put at its tape loader: the detector starts afresh.
   if (m.settings.Autoload) ResetTapeAutoStart(m);
   return status;
@@ -111,7 +111,7 @@ int LoadTape(Emulator& emu, const std::string& path) {
 void EjectTape(MachineState& m) {
   ClearTapePlayer(m);
   m.tape.image.reset();
-  UpdateTapeTrapFlag(m);
+  UpdateTapeTraps(m);
 }
 
 void OpenTapeFile(Emulator& emu, const std::string& path) {

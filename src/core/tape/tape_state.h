@@ -168,6 +168,10 @@ struct TapeState {
   uint32_t WobbleCounter = 0;
   int32_t WobbleAmplitude = 5;
   uint64_t RandomState = 0x9E3779B97F4A7C15ull;
+  // The host's clock in nanoseconds, which reseeds the wobble now and then; set by the program
+  // that owns the machine (none: the wobble keeps its own sequence).
+  uint64_t (*HostNanoseconds)(void* context) = nullptr;
+  void* HostClockContext = nullptr;
 
   // ---- automatic start and stop ----
   int32_t LastReadTime = -100000;  // T-states relative to the current frame
