@@ -74,9 +74,10 @@ class FetchTrapList {
     }
   }
 
-  // Runs the handlers at `address` (see above). Out of line and cold: the core only comes here
-  // for an address whose bit is set.
-  [[gnu::noinline, gnu::cold]] FetchTrapResult Run(uint16_t address) {
+  // Runs the handlers at `address` (see above), if it has any. Out of line and cold: the core only
+  // comes here while something is registered.
+  [[gnu::noinline, gnu::cold]] FetchTrapResult RunAt(uint16_t address) {
+    if (!Has(address)) return FetchTrapResult::Continue();
     const uint32_t generation = generation_;
     for (size_t i = 0; i < entries_.size(); ++i) {
       const Entry e = entries_[i];

@@ -140,8 +140,8 @@ class Core {
   // The first opcode of the instruction at PC, through the fetch traps registered there. False
   // when a trap did the whole step.
   ORVO_Z80_INLINE bool NextOpcode(uint8_t& op) {
-    if (bus.FetchTraps.Armed() && bus.FetchTraps.Has(c.PC)) [[unlikely]] {
-      const FetchTrapResult r = bus.FetchTraps.Run(c.PC);
+    if (bus.FetchTraps.Armed()) [[unlikely]] {
+      const FetchTrapResult r = bus.FetchTraps.RunAt(c.PC);
       if (r.action == FetchTrapAction::kSkip) return false;
       if (r.action == FetchTrapAction::kExecute) {
         op = r.opcode;
