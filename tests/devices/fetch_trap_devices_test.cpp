@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "cpu/z80.h"
+#include "devices/device.h"
 #include "devices/disk_fast_trap.h"
 #include "devices/speech.h"
 #include "machine/machine_state.h"
@@ -56,6 +57,9 @@ TEST(DiskFastTrap, EndsThePlus3DelayLoopsOnlyWithFastLoading) {
 
 TEST(USpeechTrap, PushAfAtTheInterruptEntryFlipsTheOverlay) {
   auto m = MachineAt(0x0038, {0xF5});  // PUSH AF
+  m->CurrahRom.assign(2048, 0x00);
+  m->settings.USpeech = 1;
+  UpdateDevices(*m);
   SetUSpeechTrap(*m, true);
   ExecuteZ80(*m);
   EXPECT_EQ(m->CurrahPaged, 1);
@@ -64,13 +68,10 @@ TEST(USpeechTrap, PushAfAtTheInterruptEntryFlipsTheOverlay) {
 
   // The opcode is fetched before the flip, from the map of the moment: with the overlay in,
   // 0x0038 is the speech ROM's byte, here not PUSH AF.
-  m->CurrahRom.assign(2048, 0x00);
-  m->settings.USpeech = 1;
   m->cpu.PC = 0x0038;
   ExecuteZ80(*m);
   EXPECT_EQ(m->CurrahPaged, 1);
   EXPECT_EQ(m->cpu.PC, 0x0039);
-  m->settings.USpeech = 0;
 
   SetUSpeechTrap(*m, false);
   m->CurrahPaged = 0;

@@ -1,12 +1,13 @@
 #include "devices/speech.h"
 
 #include "cpu/z80.h"
+#include "devices/currah.h"
 #include "machine/machine_state.h"
 
 namespace orvo {
 
 void USpeechToggle(MachineState& m) {
-  m.CurrahPaged ^= 1;
+  SetUSpeechPaged(m, m.CurrahPaged == 0);
 }
 
 namespace {

@@ -1,6 +1,6 @@
 // Block stepping: entering a block (loading its parameters into the player), the flow-control
 // blocks (jumps, loops, calls), and the step that hands the end of a pulse to the current block.
-#include "tape/tape_image.h"
+#include "formats/tape_image.h"
 #include "tape/tape_player.h"
 #include "tape/tape_player_internal.h"
 

@@ -2,8 +2,8 @@
 // traps in LD-BYTES while a tape is in the deck, and fast loading (the machine runs unthrottled
 // while the tape plays).
 #include "cpu/z80.h"
+#include "formats/tape_image.h"
 #include "sound/sound_output.h"
-#include "tape/tape_image.h"
 #include "tape/tape_player.h"
 #include "tape/tape_player_internal.h"
 #include "video/ula.h"
