@@ -7,11 +7,14 @@
 #include <filesystem>
 #include <fstream>
 #include <set>
+#include <utility>
 
+#include "devices/disk_fast_trap.h"
 #include "machine/memory.h"
 #include "machine/typing.h"
 #include "machine_fixture.h"
 #include "shell/frame_loop.h"
+#include "tape/tape_player.h"
 
 namespace orvo {
 namespace {
@@ -137,20 +140,25 @@ TEST(SetUpMachine, ModelDependentSettingsAndBadModels) {
   EXPECT_EQ(t.m.KeyWaitAddress, 0x3683);
 
   // The disk trap only on a +3 with fast loading; no snow on the +2A/+3.
+  // (Which fetch traps are registered: the tape's and the disk's.)
+  const auto traps = [&t] {
+    return std::pair{t.m.FetchTraps.Has(kTapeLoadTrapAddress),
+                     t.m.FetchTraps.Has(kDiskDelayLoopAddress)};
+  };
   t.m.MachineModel = kModel48K;
-  t.m.TrapFlags = kTrapTape;
+  SetTapeTraps(t.m, true);
   t.m.settings.DiskFastLoad = 1;
   t.m.settings.UlaSnow = 1;
   SetUpMachine(t.emu);
-  EXPECT_EQ(t.m.TrapFlags, uint32_t(kTrapTape));
+  EXPECT_EQ(traps(), std::pair(true, false));
   EXPECT_EQ(t.m.settings.UlaSnow, 1);
   t.m.MachineModel = kModelPlus3;
   SetUpMachine(t.emu);
-  EXPECT_EQ(t.m.TrapFlags, uint32_t(kTrapTape | kTrapPlus3Disk));
+  EXPECT_EQ(traps(), std::pair(true, true));
   EXPECT_EQ(t.m.settings.UlaSnow, 0);
   t.m.settings.DiskFastLoad = 0;
   SetUpMachine(t.emu);
-  EXPECT_EQ(t.m.TrapFlags, uint32_t(kTrapTape));
+  EXPECT_EQ(traps(), std::pair(true, false));
 
   // Only a corrupt configuration or snapshot names a model beyond the table: it runs a 48K.
   t.m.MachineModel = 9;

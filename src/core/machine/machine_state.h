@@ -41,8 +41,10 @@ struct MachineState {
   uint32_t InstructionStartTState = 0;
   uint32_t InstructionTStates = 0;
   uint8_t InterruptArmed = 0;
-  uint32_t SpeechClocks[2] = {0, 0};
-  uint32_t TrapFlags = 0;
+  // Code that runs before the fetch of an instruction at given addresses: the tape loader's
+  // entry and trap, the +3 disk delay loops, the speech unit's ROM overlay (cpu/fetch_traps.h).
+  // Each owner registers with this MachineState as the handler's context.
+  FetchTrapList FetchTraps;
 
   // ---- run state ----
   uint32_t FrameLength = 69888;
@@ -146,15 +148,11 @@ struct MachineState {
   bool IsCmos() const { return settings.Z80IsCmos != 0; }
   void OnIRegisterWrite();
   void OnNmiAccepted();
-  void OnTapeStartTrap();
-  bool OnTapeLoadTrap();
+  // Interface 1 paging (the snapshot loader pages it; its ROM traps will register in FetchTraps).
   void OnIf1PageIn();
   bool If1Paged() const;
   void OnIf1PageOut();
-  void OnIf1MicrodriveTrap(int which);
-  void OnUSpeechToggle();
   void OnDiskMotor(bool on);  // +3: bit 3 of a 0x1FFD write
-  bool DiskFastTrapModel() const;
 
   // Data-side helpers (no timing): what the debugger, snapshots and tests use.
   uint8_t Peek(uint16_t address) const { return PageTable[address >> 13][address & 0x1FFF]; }

@@ -6,6 +6,7 @@
 #include <random>
 
 #include "devices/device.h"
+#include "devices/disk_fast_trap.h"
 #include "machine/machine_state.h"
 #include "machine/memory.h"
 #include "machine/typing.h"
@@ -100,11 +101,7 @@ void BuildContentionTables(MachineState& m) {
 }
 
 void UpdateMachineTraps(MachineState& m) {
-  if (m.MachineModel == kModelPlus3 && m.settings.DiskFastLoad) {
-    m.TrapFlags |= kTrapPlus3Disk;
-  } else {
-    m.TrapFlags &= ~static_cast<uint32_t>(kTrapPlus3Disk);
-  }
+  UpdateDiskFastTrap(m);
 }
 
 void SetUpMachine(MachineState& m, uint8_t model, std::span<const uint8_t> rom) {

@@ -24,7 +24,7 @@ void ResetMachine(MachineState& m, bool hard);
 // ContentionBase, LineStartTable and both contention tables for the current model and the
 // "Late Timing" setting. Part of SetUpMachine.
 void BuildContentionTables(MachineState& m);
-// The trap flags whose devices the machine set-up controls (the +3 disk fast-load trap), from
+// The fetch traps whose devices the machine set-up controls (the +3 disk fast-load trap), from
 // the model and the live settings. Part of SetUpMachine.
 void UpdateMachineTraps(MachineState& m);
 

@@ -35,14 +35,14 @@ const char* TapeBootSnapshotName(uint8_t model) {
 void InsertTape(MachineState& m, std::unique_ptr<TapeImage> image) {
   m.tape.image = std::move(image);
   EnterTapeBlock(m, m.tape.image->first);
-  UpdateTapeTrapFlag(m);
+  UpdateTapeTraps(m);
   if (m.settings.Autoload) ResetTapeAutoStart(m);
 }
 
 void EjectTape(MachineState& m) {
   ClearTapePlayer(m);
   m.tape.image.reset();
-  UpdateTapeTrapFlag(m);
+  UpdateTapeTraps(m);
 }
 
 }  // namespace orvo
