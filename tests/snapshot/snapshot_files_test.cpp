@@ -114,7 +114,7 @@ TEST_P(MediaSnapshot, LoadsToItsMachineAndRuns) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Media, MediaSnapshot, ::testing::ValuesIn(kFiles),
-                         [](const auto& info) { return TestName(info.param.file); });
+                         [](const auto& instance) { return TestName(instance.param.file); });
 
 TEST(MediaSnapshotDetails, LongSnaLockedPagingAndTheAy48KOption) {
   ORVO_REQUIRE_ROMS();
@@ -178,7 +178,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(Broken{"invalid_extlen.z80", 18}, Broken{"truncated_header.z80", 12},
                       Broken{"truncated_v1.z80", 12}, Broken{"truncated_v2.z80", 12},
                       Broken{"truncated_48k.sna", 12}, Broken{"truncated_128k.sna", 12}),
-    [](const auto& info) { return TestName(info.param.file); });
+    [](const auto& instance) { return TestName(instance.param.file); });
 
 }  // namespace
 }  // namespace orvo::test
