@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "shell/emulator.h"
-#include "snapshot/snapshot_common.h"
+#include "snapshot/snapshot_apply.h"
 
 namespace orvo::fuzz {
 

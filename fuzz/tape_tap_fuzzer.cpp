@@ -7,17 +7,16 @@
 #include <memory>
 #include <span>
 
+#include "formats/tape_parsers.h"
 #include "fuzz_machine.h"
-#include "tape/tape_image.h"
 #include "tape/tape_player.h"
 
 using namespace orvo;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static fuzz::QuietHost host;
   static std::unique_ptr<MachineState> m = std::make_unique<MachineState>();
   m->tape.image = std::make_unique<TapeImage>();
-  const uint8_t status = ParseTAP(host, *m->tape.image, std::span<const uint8_t>(data, size));
+  const FormatStatus status = ParseTAP(*m->tape.image, std::span<const uint8_t>(data, size));
   const TapeImage& tape = *m->tape.image;
 
   // A complete parse covers the file exactly: two length bytes before every block.
@@ -28,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (b.data && b.data != tape.bytes.data() + covered + 2) std::abort();
     covered += 2 + b.length;
   }
-  if (status == kTapeParseOk && covered != size) std::abort();
+  if (status.Ok() && covered != size) std::abort();
   if (covered > size) std::abort();
 
   // Ask for each block by its own flag and length, at an address taken from the file.

@@ -8,8 +8,8 @@
 #include <memory>
 #include <span>
 
+#include "formats/tape_parsers.h"
 #include "fuzz_machine.h"
-#include "tape/tape_image.h"
 #include "tape/tape_player.h"
 
 using namespace orvo;
@@ -40,10 +40,9 @@ void RequireConsistent(const TapeImage& tape) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static fuzz::QuietHost host;
   static std::unique_ptr<MachineState> m = std::make_unique<MachineState>();
   m->tape.image = std::make_unique<TapeImage>();
-  ParseTZX(host, *m->tape.image, std::span<const uint8_t>(data, size));
+  ParseTZX(*m->tape.image, std::span<const uint8_t>(data, size));
   RequireConsistent(*m->tape.image);
 
   // Play it: each round lets the pulse in progress run out.

@@ -8,9 +8,9 @@
 #include <QVBoxLayout>
 
 #include "shell/emulator.h"
-#include "snapshot/dispatch.h"
-#include "snapshot/snapshot_save.h"
-#include "snapshot/zip_archive.h"
+#include "shell/file_dispatch.h"
+#include "shell/snapshot_save.h"
+#include "shell/zip_archive.h"
 #include "tape/tape_deck.h"
 #include "ui/main_window.h"
 

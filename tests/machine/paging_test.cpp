@@ -3,6 +3,9 @@
 
 #include <algorithm>
 
+#include "devices/currah.h"
+#include "devices/device.h"
+#include "devices/multiface.h"
 #include "machine/memory.h"
 #include "machine_fixture.h"
 #include "video/palette.h"
@@ -221,14 +224,10 @@ TEST(Paging, AddOns) {
   Paged t(kModel48K);
   // Multiface RAM at 0x2000 takes writes only while paged in and visible.
   t.m.MultifaceImage.assign(16384, 0);
-  t.m.MultifaceVisible = 1;
-  UpdateWritePages(t.m);
+  SetMultifaceVisible(t.m, true);
   t.m.WriteByte(0x2000, 0x66);
   EXPECT_EQ(t.m.Peek(0x2000), 0xA0);  // not paged in: still the ROM, and it is unchanged
-  t.m.PageTable[0] = t.m.MultifaceImage.data();
-  t.m.PageTable[1] = t.m.MultifaceImage.data() + 0x2000;
-  t.m.MultifacePaged = 1;
-  UpdateWritePages(t.m);
+  MapMultifaceMemory(t.m);
   t.m.WriteByte(0x2000, 0x66);
   t.m.WriteByte(0x0000, 0x66);
   EXPECT_EQ(t.m.MultifaceImage[0x2000], 0x66);
@@ -239,10 +238,11 @@ TEST(Paging, AddOns) {
   // The µSpeech overlays reads below 0x0800 and at 0x1000; its registers take the writes.
   t.m.CurrahRom.assign(2048, 0xE5);
   t.m.settings.USpeech = 1;
+  UpdateDevices(t.m);
   t.m.OnUSpeechToggle();
   EXPECT_EQ(t.m.FetchOpcode(0x07FF), 0xE5);
   EXPECT_EQ(t.m.ReadByte(0x0800), 0xA0);
-  t.m.CurrahBusy = 1;
+  SetUSpeechBusy(t.m, true);
   EXPECT_EQ(t.m.ReadByte(0x1000), 1);
   t.m.FrameTState = 0;
   t.m.WriteByte(0x1000, 0x05);
@@ -250,6 +250,7 @@ TEST(Paging, AddOns) {
   t.m.OnUSpeechToggle();
   EXPECT_EQ(t.m.ReadByte(0x0000), 0xA0);
   t.m.settings.USpeech = 0;
+  UpdateDevices(t.m);
 
   // An Interface II cartridge replaces the whole map with itself and 0xFF-filled memory.
   t.m.CartridgeImage.assign(16384, 0xC7);

@@ -10,11 +10,11 @@
 #include <sstream>
 #include <string>
 
+#include "formats/tape_parsers.h"
 #include "shell/config.h"
 #include "shell/config_test_support.h"
 #include "shell/emulator.h"
 #include "shell/window_commands.h"
-#include "tape/tape_image.h"
 #include "tape/tape_player.h"
 
 namespace orvo {
@@ -79,7 +79,7 @@ TEST_F(ConfigFile, QuittingDuringAFastLoadSavesTheUsersSettings) {
   emu.m.tape.image = std::make_unique<TapeImage>();
   const std::vector<uint8_t> tone = {'Z', 'X', 'T',  'a',  'p',  'e',  '!', 0x1A,
                                      1,   20,  0x12, 0xE8, 0x03, 0x10, 0x27};
-  ASSERT_EQ(ParseTZX(host, *emu.m.tape.image, tone), 0);
+  ASSERT_TRUE(ParseTZX(*emu.m.tape.image, tone).Ok());
   EnterTapeBlock(emu.m, emu.m.tape.image->first);
   StartTape(emu.m);
   ASSERT_EQ(emu.m.settings.Frameskip, 11) << "fast loading draws one frame in eleven";

@@ -6,8 +6,6 @@
 
 #include "cpu/z80.h"
 #include "machine/memory.h"
-#include "snapshot/sna_format.h"
-#include "snapshot/z80_format.h"
 #include "snapshot_fixture.h"
 
 namespace orvo::test {
@@ -63,8 +61,9 @@ TEST_P(RoundTrip, SavedAndLoadedMachinesMatch) {
   } else {
     Write7FFD128(a.m, c.p7FFD);  // ignored on the 48K group
   }
-  const std::vector<uint8_t> file =
-      c.version == 0 ? BuildSNA(a.m) : BuildZ80(a.m, c.version, c.with1FFD);
+  const std::vector<uint8_t> file = c.version == 0
+                                        ? WriteSNA(CaptureSnapshot(a.m))
+                                        : WriteZ80(CaptureSnapshot(a.m), c.version, c.with1FFD);
   SnapshotMachine b(c.model == kModel48K ? kModelPlus3 : kModel48K);
   ASSERT_EQ(c.version == 0 ? LoadSNA(b.emu, file) : LoadZ80(b.emu, file), 0);
   EXPECT_TRUE(b.host.messages.empty());
@@ -118,7 +117,7 @@ TEST(SnaWriter, LeavesTheMachineAsItWas) {
     FillMachine(t.m, 5);
     t.m.FrameTState = 1234;
     const std::vector<uint8_t> ram = t.m.RamBlock;
-    const std::vector<uint8_t> f = BuildSNA(t.m);
+    const std::vector<uint8_t> f = WriteSNA(CaptureSnapshot(t.m));
     EXPECT_EQ(f.size(), model == kModel48K ? kSna48Size : kSna128Size);  // the 128K form on +2A
     EXPECT_EQ(t.m.RamBlock, ram);
     EXPECT_EQ(t.m.cpu.SP, 0x7F00);
@@ -135,7 +134,7 @@ TEST(Z80Writer, TheCustomModelSavesItsMemoryAsA48K) {
   SetUpMachine(a.emu);
   FillMachine(a.m, 3);
   SnapshotMachine b(kModel128K);
-  ASSERT_EQ(LoadZ80(b.emu, BuildZ80(a.m, 3, false)), 0);
+  ASSERT_EQ(LoadZ80(b.emu, WriteZ80(CaptureSnapshot(a.m), 3, false)), 0);
   EXPECT_EQ(b.m.MachineModel, kModel48K);
   EXPECT_TRUE(std::equal(a.m.RamBlock.begin() + 0x4000, a.m.RamBlock.begin() + 0x10000,
                          b.m.RamBlock.begin() + 0x4000));
@@ -156,8 +155,9 @@ TEST(SnapshotWriters, AHaltedCpuHaltsAgainAfterLoading) {
       a.m.cpu.PC = 0x9000;
       ExecuteZ80(a.m);
       ASSERT_TRUE(a.m.cpu.Halted);
-      const std::vector<uint8_t> file =
-          version == 0 ? BuildSNA(a.m) : BuildZ80(a.m, version, false);
+      const std::vector<uint8_t> file = version == 0
+                                            ? WriteSNA(CaptureSnapshot(a.m))
+                                            : WriteZ80(CaptureSnapshot(a.m), version, false);
       EXPECT_EQ(a.m.cpu.PC, 0x9001);  // the running machine is left as it was
       SnapshotMachine b(model);
       ASSERT_EQ(version == 0 ? LoadSNA(b.emu, file) : LoadZ80(b.emu, file), 0);
@@ -175,7 +175,7 @@ TEST(Z80Writer, Version1AtAddressZeroIsSavedAsVersion3) {
   SnapshotMachine a(kModel48K);
   FillMachine(a.m, 4);
   a.m.cpu.PC = 0;
-  const std::vector<uint8_t> file = BuildZ80(a.m, 1, false);
+  const std::vector<uint8_t> file = WriteZ80(CaptureSnapshot(a.m), 1, false);
   EXPECT_EQ(file[6] | file[7] << 8, 0);
   EXPECT_EQ(file[30], 54);
   SnapshotMachine b(kModel48K);

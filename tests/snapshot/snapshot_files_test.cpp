@@ -7,8 +7,6 @@
 #include <string>
 
 #include "shell/frame_loop.h"
-#include "snapshot/sna_format.h"
-#include "snapshot/z80_format.h"
 #include "snapshot_fixture.h"
 #include "video/screen_text.h"
 

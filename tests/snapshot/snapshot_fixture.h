@@ -7,9 +7,13 @@
 #include <filesystem>
 #include <string>
 
+#include "formats/byte_cursor.h"
+#include "formats/sna_format.h"
+#include "formats/z80_format.h"
 #include "machine/setup.h"
 #include "shell/emulator.h"
-#include "snapshot/snapshot_common.h"
+#include "shell/snapshot_load.h"
+#include "snapshot/snapshot_apply.h"
 #include "support/recording_host.h"
 #include "support/test_paths.h"
 

@@ -1,8 +1,6 @@
 // The Z80 and SNA loaders against hand-made files: hardware modes, block layouts and damage.
 #include <gtest/gtest.h>
 
-#include "snapshot/sna_format.h"
-#include "snapshot/z80_format.h"
 #include "snapshot_fixture.h"
 
 namespace orvo::test {

@@ -5,7 +5,8 @@
 
 #include <fstream>
 
-#include "snapshot/z80_format.h"
+#include "formats/z80_format.h"
+#include "snapshot/snapshot_apply.h"
 #include "tape_machine.h"
 
 namespace orvo::test {
@@ -142,7 +143,7 @@ TEST(TapeLoad, AutoloadBootsFromTheSnapshotAndStartsAndStopsTheDeck) {
   {
     TapeMachine maker;
     ASSERT_TRUE(BootToTapeLoader(maker.emu));
-    const std::vector<uint8_t> z80 = BuildZ80(maker.m, 3, false);
+    const std::vector<uint8_t> z80 = WriteZ80(CaptureSnapshot(maker.m), 3, false);
     std::ofstream(libs / "tape_48.z80", std::ios::binary)
         .write(reinterpret_cast<const char*>(z80.data()), static_cast<std::streamsize>(z80.size()));
   }

@@ -4,8 +4,9 @@
 
 #include <filesystem>
 
+#include "formats/tape_parsers.h"
+#include "shell/format_messages.h"
 #include "support/test_paths.h"
-#include "tape/tape_image.h"
 #include "tape_test_support.h"
 
 namespace orvo::test {
@@ -14,6 +15,7 @@ namespace {
 struct Parsed {
   RecordingHost host;
   TapeImage tape;
+  FormatStatus result;
   uint8_t status = 0xFF;
   // The message shown, or 0 for none; a test fails when there were several.
   int Message() const {
@@ -22,9 +24,16 @@ struct Parsed {
   }
 };
 
+// Parses as the deck does: the error is shown through the shell's messages.
+void Parse(Parsed& p, bool isTzx, const std::vector<uint8_t>& bytes) {
+  p.result = isTzx ? ParseTZX(p.tape, bytes) : ParseTAP(p.tape, bytes);
+  ShowFormatError(p.host, p.result);
+  p.status = TapeParseStatusOf(p.result);
+}
+
 std::unique_ptr<Parsed> ReadTzx(const std::vector<uint8_t>& bytes) {
   auto p = std::make_unique<Parsed>();
-  p->status = ParseTZX(p->host, p->tape, bytes);
+  Parse(*p, true, bytes);
   return p;
 }
 
@@ -40,28 +49,33 @@ TEST(TapeParse, ShortAndMalformedFiles) {
     uint8_t status;
     size_t blocks;
     int message;
+    FormatError error;
+    uint32_t detail;
   } cases[] = {
-      {"empty TAP", false, {}, kTapeParseOk, 0, 0},
+      {"empty TAP", false, {}, kTapeParseOk, 0, 0, FormatError::None, 0},
       {"TAP length past the end", false, TapeBytes(tap).U16(500).U8(0xFF).U8(1).bytes,
-       kTapeParseFailed, 1, 26},
-      {"TAP lone byte for a length", false, TapeBytes(tap).U8(7).bytes, kTapeParseFailed, 1, 26},
-      {"TZX header only", true, Tzx().bytes, kTapeParseOk, 0, 0},
+       kTapeParseFailed, 1, 26, FormatError::TapeBlock, 0x10},
+      {"TAP lone byte for a length", false, TapeBytes(tap).U8(7).bytes, kTapeParseFailed, 1, 26,
+       FormatError::TapeBlock, 0x10},
+      {"TZX header only", true, Tzx().bytes, kTapeParseOk, 0, 0, FormatError::None, 0},
       {"TZX short header", true, TapeBytes().Text("ZXTape!").U8(0x1A).U8(1).bytes, kTapeParseFailed,
-       0, 24},
+       0, 24, FormatError::TapeTooShort, 0},
       {"TZX wrong signature", true, TapeBytes().Text("ZXTape?").U8(0x1A).U8(1).U8(20).bytes,
-       kTapeParseFailed, 0, 25},
+       kTapeParseFailed, 0, 25, FormatError::TapeSignature, 0},
       // The file ends inside the turbo block's header: the block is dropped.
       {"TZX truncated block", true, TapeBytes(tone).U8(0x11).U16(2000).U16(600).bytes,
-       kTapeParseFailed, 1, 27},
+       kTapeParseFailed, 1, 27, FormatError::TapeBlock, 0x11},
       // An unknown block whose length runs off the end cannot be followed, and is no error.
       {"TZX unknown block too long", true, TapeBytes(tone).U8(0x4C).U32(1000).U8(0).bytes,
-       kTapeParseUnsupported, 1, 0},
+       kTapeParseUnsupported, 1, 0, FormatError::TapeUnsupported, 0x4C},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     Parsed p;
-    p.status = c.isTzx ? ParseTZX(p.host, p.tape, c.bytes) : ParseTAP(p.host, p.tape, c.bytes);
+    Parse(p, c.isTzx, c.bytes);
     EXPECT_EQ(p.status, c.status);
+    EXPECT_EQ(p.result.error, c.error);
+    EXPECT_EQ(p.result.detail, c.detail);
     ASSERT_EQ(p.tape.blocks.size(), c.blocks);
     EXPECT_EQ(p.Message(), c.message);
     if (c.blocks) {
@@ -72,7 +86,7 @@ TEST(TapeParse, ShortAndMalformedFiles) {
     }
   }
   Parsed p;
-  ParseTZX(p.host, p.tape, TapeBytes(tone).U8(0x11).U16(2000).U16(600).bytes);
+  Parse(p, true, TapeBytes(tone).U8(0x11).U16(2000).U16(600).bytes);
   EXPECT_NE(p.host.messages[0].text.find("Tape Error: Failed at ORVO_TURBO_BLOCK"),
             std::string::npos);
 }

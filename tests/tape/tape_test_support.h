@@ -7,9 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "formats/tape_parsers.h"
 #include "machine/machine_state.h"
+#include "shell/format_messages.h"
 #include "support/recording_host.h"
-#include "tape/tape_image.h"
 #include "tape/tape_player.h"
 
 namespace orvo::test {
@@ -97,8 +98,10 @@ struct TapeRig {
   // Parses `bytes` as TZX (or TAP) into the deck and enters the first block.
   uint8_t Insert(const std::vector<uint8_t>& bytes, bool tzx = true) {
     m->tape.image = std::make_unique<TapeImage>();
-    const uint8_t status =
-        tzx ? ParseTZX(host, *m->tape.image, bytes) : ParseTAP(host, *m->tape.image, bytes);
+    const FormatStatus parsed =
+        tzx ? ParseTZX(*m->tape.image, bytes) : ParseTAP(*m->tape.image, bytes);
+    ShowFormatError(host, parsed);
+    const uint8_t status = TapeParseStatusOf(parsed);
     EnterTapeBlock(*m, m->tape.image->first);
     UpdateTapeTrapFlag(*m);
     return status;

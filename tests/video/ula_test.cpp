@@ -2,6 +2,7 @@
 // timing, FLASH, "Disable Attributes", ULAplus, snow and the palettes.
 #include <gtest/gtest.h>
 
+#include "devices/device.h"
 #include "video/palette.h"
 #include "video_fixture.h"
 
@@ -172,6 +173,7 @@ TEST(UlaPicture, DefaultUlaPlusColoursAreTheSpectrumColours) {
 TEST(UlaPicture, UlaPlusPalettes) {
   VideoMachine vm(kModel48K);
   vm.m.settings.UlaPlus = 1;
+  UpdateDevices(vm.m);
   auto ulaPlus = [&vm](uint8_t reg, uint8_t value) {
     vm.m.WritePort(0xBF3B, reg);
     vm.m.WritePort(0xFF3B, value);

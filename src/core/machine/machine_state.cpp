@@ -1,5 +1,7 @@
 #include "machine/machine_state.h"
 
+#include "devices/currah.h"
+#include "devices/device.h"
 #include "machine/memory.h"
 #include "video/ula.h"
 
@@ -17,11 +19,13 @@ MachineState::MachineState()
   ModelName = spec.modelName;
   // A 48K memory map until SetUpMachine makes the configured model current.
   for (int page = 0; page < 8; ++page) {
-    PageTable[page] =
+    BasePages[page] =
         page < 2 ? RomBuffer48.data() + page * 0x2000 : RamBlock.data() + page * 0x2000;
   }
-  ScreenPointer = RamBlock.data() + 0x4000;
-  UpdateWritePages(*this);
+  BaseScreen = RamBlock.data() + 0x4000;
+  ResolveMemoryMap(*this);
+  RegisterStandardDevices(*this);
+  UpdateDevices(*this);
 }
 
 // Hooks of devices that later subsystems bring; each is reached only behind its own flag.
@@ -35,15 +39,14 @@ void MachineState::OnIRegisterWrite() {
 void MachineState::OnNmiAccepted() {}
 void MachineState::OnIf1PageIn() {}
 bool MachineState::If1Paged() const {
-  return If1PagedIn != 0;
+  return OverlayMapped(*this, OverlayLayer::kInterface1);
 }
 void MachineState::OnIf1PageOut() {}
 void MachineState::OnIf1MicrodriveTrap(int) {}
 // The µSpeech pages its ROM in and out on every fetch from 0x0038 (and on port 0x39 writes).
 void MachineState::OnUSpeechToggle() {
-  CurrahPaged ^= 1;
+  SetUSpeechPaged(*this, CurrahPaged == 0);
 }
-void MachineState::OnUSpeechWrite(uint16_t, uint8_t) {}
 void MachineState::OnDiskMotor(bool) {}
 bool MachineState::DiskFastTrapModel() const {
   return MachineModel == kModelPlus3 && settings.DiskFastLoad != 0;

@@ -10,7 +10,9 @@
 #include "cpu/bus.h"
 #include "cpu/cpu_state.h"
 #include "machine/input_state.h"
+#include "machine/memory_layers.h"
 #include "machine/model.h"
+#include "machine/port_decoder.h"
 #include "machine/port_state.h"
 #include "shell/settings.h"
 #include "sound/sound_state.h"
@@ -20,6 +22,7 @@
 namespace orvo {
 
 class Emulator;
+struct Device;
 
 constexpr uint32_t kContentionTableSize = 71000;  // longest frame plus the longest instruction
 constexpr uint32_t kRamBlockSize = 131072;        // eight 16 KB banks
@@ -75,12 +78,17 @@ struct MachineState {
   std::vector<uint8_t> RamBlock;      // kRamBlockSize bytes
   std::vector<uint8_t> RomBuffer48;   // 16384 bytes
   std::vector<uint8_t> RomBuffer128;  // 65536 bytes: ROM r at r x 16384 (the 128K and +2 use 0-1)
-  std::vector<uint8_t> EmptyPage16K;  // 8192 bytes of 0xFF (16K model; 65536 with a cartridge)
-  uint8_t* PageTable[8] = {};         // one host pointer per 8 KB of the Z80 address space
+  std::vector<uint8_t> EmptyPage16K;  // 8192 bytes of 0xFF: the 16K's missing upper memory
+  // The base layer: the pages and screen the model's own paging selects. The add-ons' overlays
+  // lie above it; ResolveMemoryMap (machine/memory.h) folds them into PageTable, WritePages and
+  // ScreenPointer, which are all the accessors look at.
+  uint8_t* BasePages[8] = {};
+  uint8_t* BaseScreen = nullptr;
+  std::array<MemoryOverlay, kOverlayLayerCount> Overlays{};
+  uint8_t OverlaysMapped = 0;  // bit n: layer n is mapped
+  uint8_t* PageTable[8] = {};  // one host pointer per 8 KB of the Z80 address space
   // Where WriteByte stores for each 8 KB page: the page itself, or WriteSink for a page whose
-  // writes are discarded (protected ROM, the 16K's missing upper memory). Rebuilt by
-  // UpdateWritePages (machine/memory.h), which anything that changes PageTable, romWriteProtect
-  // or the Multiface flags directly must call.
+  // writes are discarded (protected ROM, the 16K's missing upper memory, a device's registers).
   uint8_t* WritePages[8] = {};
   std::vector<uint8_t> WriteSink;  // 8192 bytes nobody reads
   uint8_t Last7FFD = 0;
@@ -89,7 +97,7 @@ struct MachineState {
   uint8_t RomNumber = 0;
   uint8_t BankAt4000 = 5, BankAt8000 = 2, BankAtC000 = 0;
   uint8_t ScreenBank = 5;
-  uint8_t* ScreenPointer = nullptr;  // start of the screen bank in RamBlock
+  uint8_t* ScreenPointer = nullptr;  // start of the screen the ULA shows
   uint8_t PagingLock = 0;
   uint8_t SpecialMode = 0;
   uint8_t topSlotContended = 0;
@@ -98,20 +106,25 @@ struct MachineState {
   uint8_t FloatingLatch = 0xFF;  // +2A/+3: last byte of a contended access, bit 0 set
   uint32_t FetchCount = 0;       // opcode fetches; RZX playback and recording reset and read it
 
-  // ---- add-ons that change the memory map (their own subsystems drive them) ----
-  uint8_t If1PagedIn = 0;               // the Interface 1 ROM is at 0x0000
-  uint8_t MultifacePaged = 0;           // the Multiface ROM and RAM are at 0x0000-0x3FFF
+  // ---- add-ons that change the memory map (devices/; their overlays say whether they are paged)
+  std::vector<uint8_t> If1Rom;          // 8192 bytes (empty: no ROM loaded)
   uint8_t MultifaceVisible = 0;         // its RAM at 0x2000-0x3FFF accepts writes while paged
   std::vector<uint8_t> MultifaceImage;  // 16384: 8 KB ROM then 8 KB RAM (empty: no ROM loaded)
   uint8_t CartridgeInserted = 0;        // an Interface II cartridge replaces the whole memory map
   std::vector<uint8_t> CartridgeImage;  // 16384 bytes
+  std::vector<uint8_t> CartridgeRam;    // 49152 bytes of 0xFF at 0x4000 while a cartridge is in
   uint8_t CurrahPaged = 0;              // the µSpeech ROM overlays 0x0000-0x07FF (with uSpeech on)
   uint8_t CurrahBusy = 0;               // an allophone is playing; read at 0x1000 while paged
   std::vector<uint8_t> CurrahRom;       // 2048 bytes (empty: no ROM loaded)
+  std::vector<uint8_t> CurrahPage;      // 8192: what 0x0000-0x1FFF reads while it is paged
   uint8_t DiskLampDrawn = 0;            // +3: the status bar shows the disk lamp
   // Memory map tool: while tracking, every read and write at 0x4000 and above is noted by address.
   uint8_t MemoryTracking = 0;
   std::vector<uint8_t> ReadMap, WriteMap;  // 65536 each while tracking
+
+  // ---- devices: the registered ones in decoding order, and the decoder built from them ----
+  std::vector<const Device*> Devices;
+  PortDecoder decoder;
 
   // ---- subsystems ----
   PortState ports;
@@ -139,8 +152,7 @@ struct MachineState {
   void OnIf1PageOut();
   void OnIf1MicrodriveTrap(int which);
   void OnUSpeechToggle();
-  void OnUSpeechWrite(uint16_t address, uint8_t value);  // a write below 0x4000 with uSpeech on
-  void OnDiskMotor(bool on);                             // +3: bit 3 of a 0x1FFD write
+  void OnDiskMotor(bool on);  // +3: bit 3 of a 0x1FFD write
   bool DiskFastTrapModel() const;
 
   // Data-side helpers (no timing): what the debugger, snapshots and tests use.
@@ -158,8 +170,8 @@ struct MachineState {
   uint32_t IoDelay() const {
     return FrameTState < kContentionTableSize ? IoContentionTable[FrameTState] : 0;
   }
-  // The slow sides of the memory cycles, reached only behind their flags (machine/memory.cpp).
-  uint8_t CurrahOverlayRead(uint16_t address, uint8_t value) const;
+  // The memory map tool's side of the memory cycles, reached only behind its flag
+  // (machine/memory.cpp).
   void TrackRead(uint16_t address, uint8_t value);
   void TrackWrite(uint16_t address, uint8_t value);
 };

@@ -1,9 +1,11 @@
-// The memory map. Every Z80 access goes through eight 8 KB page pointers; the paging registers of
-// the 128K family point 16 KB slots at ROMs and RAM banks.
+// The memory map. Every Z80 access goes through eight 8 KB page pointers. They are resolved from
+// layers: the base, where the paging registers of the 128K family point 16 KB slots at ROMs and RAM
+// banks, and the add-ons' overlays above it (machine/memory_layers.h).
 #include "machine/memory.h"
 
 #include <algorithm>
 
+#include "devices/device.h"
 #include "machine/machine_state.h"
 #include "video/ula.h"
 
@@ -14,26 +16,19 @@ namespace {
 constexpr uint32_t kBankSize = 16384;
 constexpr uint32_t kPageSize = 8192;
 
-// While an Interface II cartridge is in, the machine runs from the cartridge and its own 0xFF
-// memory: the paging registers still latch, but the page table keeps the cartridge layout.
-bool PageTableFrozen(const MachineState& m) {
-  return m.CartridgeInserted != 0;
-}
-
 void MapSlot(MachineState& m, int slot, uint8_t* base) {
-  m.PageTable[2 * slot] = base;
-  m.PageTable[2 * slot + 1] = base + kPageSize;
+  m.BasePages[2 * slot] = base;
+  m.BasePages[2 * slot + 1] = base + kPageSize;
 }
 
 void MapRamSlot(MachineState& m, int slot, uint8_t bank) {
-  if (PageTableFrozen(m)) return;
   MapSlot(m, slot, m.RamBlock.data() + (bank & 7) * kBankSize);
 }
 
-// ROM r of the model at 0x0000.
+// ROM r of the model at 0x0000, write-protected.
 void MapRom(MachineState& m, uint8_t rom) {
   m.RomNumber = rom;
-  if (PageTableFrozen(m)) return;
+  m.romWriteProtect = 1;
   if (Is48KGroup(m.MachineModel)) {
     MapSlot(m, 0, m.RomBuffer48.data());
   } else {
@@ -45,8 +40,7 @@ void SetScreenBank(MachineState& m, uint8_t bank) {
   // The picture so far shows the old bank: draw it before the ULA turns to the new one.
   if (bank != m.ScreenBank) RenderDisplayUpTo(m, m.FrameTState);
   m.ScreenBank = bank;
-  m.ScreenPointer =
-      PageTableFrozen(m) ? m.EmptyPage16K.data() : m.RamBlock.data() + bank * kBankSize;
+  m.BaseScreen = m.RamBlock.data() + bank * kBankSize;
 }
 
 void SetBankAtC000(MachineState& m, uint8_t bank) {
@@ -69,17 +63,54 @@ constexpr SpecialLayout kSpecialLayouts[4] = {
 
 }  // namespace
 
-void UpdateWritePages(MachineState& m) {
+void ResolveMemoryMap(MachineState& m) {
   uint8_t* const sink = m.WriteSink.data();
   for (int page = 0; page < 8; ++page) {
-    bool writable = true;
-    if (page < 2 && m.romWriteProtect) writable = false;
-    // The Multiface's RAM sits at 0x2000-0x3FFF while it is paged in and visible.
-    if (page == 1 && m.MultifacePaged && m.MultifaceVisible) writable = true;
-    // The 16K has nothing above 0x7FFF: writes there are lost and reads give 0xFF.
-    if (page >= 4 && m.MachineModel == kModel16K) writable = false;
-    m.WritePages[page] = writable ? m.PageTable[page] : sink;
+    // The ROM while it is protected, and the 16K's missing upper memory (which reads 0xFF), lose
+    // their writes whatever is paged there.
+    const bool protectedPage =
+        (page < 2 && m.romWriteProtect) || (page >= 4 && m.MachineModel == kModel16K);
+    uint8_t* read = m.BasePages[page];
+    uint8_t* write = protectedPage ? sink : read;
+    for (int layer = 0; m.OverlaysMapped >> layer; ++layer) {
+      if (!((m.OverlaysMapped >> layer) & 1)) continue;
+      MemoryOverlay& overlay = m.Overlays[layer];
+      const OverlayPage& p = overlay.pages[page];
+      if (p.read) {
+        if (overlay.BuildPage) overlay.BuildPage(m, page, read);
+        read = p.read;
+        write = protectedPage ? sink : read;
+      }
+      if (p.write) write = p.write;
+    }
+    m.PageTable[page] = read;
+    m.WritePages[page] = write;
   }
+  uint8_t* screen = m.BaseScreen;
+  for (int layer = 0; layer < kOverlayLayerCount; ++layer) {
+    if (((m.OverlaysMapped >> layer) & 1) && m.Overlays[layer].screen)
+      screen = m.Overlays[layer].screen;
+  }
+  m.ScreenPointer = screen;
+}
+
+void MapOverlay(MachineState& m, OverlayLayer layer, const MemoryOverlay& overlay) {
+  const int i = static_cast<int>(layer);
+  m.Overlays[i] = overlay;
+  m.OverlaysMapped = static_cast<uint8_t>(m.OverlaysMapped | (1u << i));
+  ResolveMemoryMap(m);
+}
+
+void UnmapOverlay(MachineState& m, OverlayLayer layer) {
+  const int i = static_cast<int>(layer);
+  if (!OverlayMapped(m, layer)) return;
+  m.Overlays[i] = MemoryOverlay{};
+  m.OverlaysMapped = static_cast<uint8_t>(m.OverlaysMapped & ~(1u << i));
+  ResolveMemoryMap(m);
+}
+
+bool OverlayMapped(const MachineState& m, OverlayLayer layer) {
+  return (m.OverlaysMapped >> static_cast<int>(layer)) & 1;
 }
 
 void ResetMemoryMap(MachineState& m) {
@@ -92,13 +123,13 @@ void ResetMemoryMap(MachineState& m) {
       m.EmptyPage16K.assign(kPageSize, 0xFF);
       MapSlot(m, 0, m.RomBuffer48.data());
       MapSlot(m, 1, ram + 0x4000);
-      for (int page = 4; page < 8; ++page) m.PageTable[page] = m.EmptyPage16K.data();
+      for (int page = 4; page < 8; ++page) m.BasePages[page] = m.EmptyPage16K.data();
       m.RomNumber = 0;
       m.BankAt4000 = 5;
       m.BankAt8000 = 2;
       m.BankAtC000 = 0;
       m.ScreenBank = 5;
-      m.ScreenPointer = ram + 0x4000;
+      m.BaseScreen = ram + 0x4000;
       break;
 
     case kModelPlus2A:
@@ -141,20 +172,16 @@ void ResetMemoryMap(MachineState& m) {
       m.BankAt8000 = 2;
       m.BankAtC000 = 0;
       m.ScreenBank = 5;
-      m.ScreenPointer = ram + 0x4000;
+      m.BaseScreen = ram + 0x4000;
       break;
   }
 
-  if (m.CartridgeInserted && m.CartridgeImage.size() >= kBankSize) {
-    // The cartridge at 0x0000 and a fresh 0xFF-filled area for the rest: the normal RAM is out of
-    // sight until the cartridge is removed.
-    m.EmptyPage16K.assign(65536, 0xFF);
-    MapSlot(m, 0, m.CartridgeImage.data());
-    for (int page = 2; page < 8; ++page)
-      m.PageTable[page] = m.EmptyPage16K.data() + (page - 2) * kPageSize;
-    m.ScreenPointer = m.EmptyPage16K.data();
+  // The add-ons whose memory starts afresh with the machine's (an Interface II cartridge's blank
+  // RAM) map it again.
+  for (const Device* device : m.Devices) {
+    if (device->MemoryReset) device->MemoryReset(m);
   }
-  UpdateWritePages(m);
+  ResolveMemoryMap(m);
 }
 
 void Write7FFD128(MachineState& m, uint8_t value) {
@@ -165,14 +192,11 @@ void Write7FFD128(MachineState& m, uint8_t value) {
   m.topSlotContended = plus2a ? (m.BankAtC000 >= 4) : (value & 1);
   SetScreenBank(m, (value & 0x08) ? 7 : 5);
   if (plus2a) m.RomLowBit = (value >> 4) & 1;  // keep the +2A/+3 routines' copy in step
-  if (!m.MultifacePaged) {
-    const uint8_t romBit = (value >> 4) & 1;
-    MapRom(m, plus2a ? static_cast<uint8_t>(((m.Last1FFD >> 2) & 1) * 2 + romBit) : romBit);
-    m.romWriteProtect = 1;
-  }
+  const uint8_t romBit = (value >> 4) & 1;
+  MapRom(m, plus2a ? static_cast<uint8_t>(((m.Last1FFD >> 2) & 1) * 2 + romBit) : romBit);
   UpdateUlaSnow(m);
   if (value & 0x20) m.PagingLock = 1;
-  UpdateWritePages(m);
+  ResolveMemoryMap(m);
 }
 
 void Write7FFDPlus3(MachineState& m, uint8_t value) {
@@ -187,14 +211,11 @@ void Write7FFDPlus3(MachineState& m, uint8_t value) {
     MapRamSlot(m, 2, 2);
     SetBankAtC000(m, value & 7);
     m.topSlotContended = m.BankAtC000 >= 4;
-    if (!m.MultifacePaged) {
-      MapRom(m, static_cast<uint8_t>(((m.Last1FFD >> 1) & 2) | m.RomLowBit));
-      m.romWriteProtect = 1;
-    }
+    MapRom(m, static_cast<uint8_t>(((m.Last1FFD >> 1) & 2) | m.RomLowBit));
   }
   // In a special mode the banks stay where 0x1FFD put them, and so does their contention.
   if (value & 0x20) m.PagingLock = 1;
-  UpdateWritePages(m);
+  ResolveMemoryMap(m);
 }
 
 void Write1FFD(MachineState& m, uint8_t value) {
@@ -205,10 +226,12 @@ void Write1FFD(MachineState& m, uint8_t value) {
   if (value & 0x01) {
     const SpecialLayout& layout = kSpecialLayouts[(value >> 1) & 3];
     m.SpecialMode = 1;
-    m.MultifacePaged = 0;
+    // The all-RAM modes take 0x0000 from the Multiface too.
+    m.Overlays[static_cast<int>(OverlayLayer::kMultiface)] = MemoryOverlay{};
+    m.OverlaysMapped &= static_cast<uint8_t>(~(1u << static_cast<int>(OverlayLayer::kMultiface)));
     m.romWriteProtect = 0;
     m.RomNumber = layout.banks[0];  // in a special mode: the RAM bank at 0x0000
-    if (!PageTableFrozen(m)) MapSlot(m, 0, m.RamBlock.data() + layout.banks[0] * kBankSize);
+    MapSlot(m, 0, m.RamBlock.data() + layout.banks[0] * kBankSize);
     m.BankAt4000 = layout.banks[1];
     MapRamSlot(m, 1, layout.banks[1]);
     m.BankAt8000 = layout.banks[2];
@@ -226,24 +249,9 @@ void Write1FFD(MachineState& m, uint8_t value) {
     SetBankAtC000(m, m.Last7FFD & 7);
     m.topSlotContended = m.BankAtC000 > 3;
     SetScreenBank(m, (m.Last7FFD & 0x08) ? 7 : 5);
-    if (!m.MultifacePaged) {
-      MapRom(m, static_cast<uint8_t>(((value >> 1) & 2) | m.RomLowBit));
-      m.romWriteProtect = 1;
-    }
+    MapRom(m, static_cast<uint8_t>(((value >> 1) & 2) | m.RomLowBit));
   }
-  UpdateWritePages(m);
-}
-
-void RemapRomSlot(MachineState& m) {
-  if (m.SpecialMode) return;
-  if (Is48KGroup(m.MachineModel)) {
-    MapRom(m, 0);
-  } else if (IsPlus2AFamily(m.MachineModel)) {
-    MapRom(m, static_cast<uint8_t>(((m.Last1FFD >> 1) & 2) | m.RomLowBit));
-  } else {
-    MapRom(m, (m.Last7FFD >> 4) & 1);
-  }
-  UpdateWritePages(m);
+  ResolveMemoryMap(m);
 }
 
 void SetMemoryTracking(MachineState& m, bool on) {
@@ -254,14 +262,7 @@ void SetMemoryTracking(MachineState& m, bool on) {
   }
 }
 
-// ---- the slow sides of the memory cycles ----
-
-uint8_t MachineState::CurrahOverlayRead(uint16_t address, uint8_t value) const {
-  if (!settings.USpeech) return value;
-  if (address < 0x0800) return CurrahRom.size() > address ? CurrahRom[address] : value;
-  if (address == 0x1000) return CurrahBusy;
-  return value;
-}
+// ---- the memory map tool ----
 
 void MachineState::TrackRead(uint16_t address, uint8_t value) {
   if (address >= 0x4000 && ReadMap.size() == 65536) ReadMap[address] = value;

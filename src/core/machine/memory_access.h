@@ -1,8 +1,9 @@
 #pragma once
 // The memory cycles of the Z80 as the Spectrum sees them: contention, T-states, then the access
 // through the page table. Included at the end of machine_state.h; inline because the core calls
-// them for every access, so each is a page lookup, a contention test and at most one table read,
-// with the rarely used add-ons behind a single flag test each.
+// them for every access, so each is a page lookup, a contention test and at most one table read.
+// The add-ons that change the memory map do it through the page pointers (machine/memory.h), so
+// nothing here asks which are fitted.
 #include <cstdint>
 
 #include "video/ula.h"
@@ -17,9 +18,7 @@ inline uint8_t MachineState::FetchOpcode(uint16_t address) {
   if (IsContended(address) && settings.Contention) FrameTState += MemoryDelay();
   FrameTState += 4;
   ++FetchCount;
-  uint8_t value = Peek(address);
-  if (CurrahPaged) [[unlikely]]
-    value = CurrahOverlayRead(address, value);
+  const uint8_t value = Peek(address);
   // With the I register pointing at contended memory the refresh cycle of the fetch disturbs
   // the ULA's own fetch.
   if (video.SnowArmed) [[unlikely]]
@@ -28,9 +27,7 @@ inline uint8_t MachineState::FetchOpcode(uint16_t address) {
 }
 
 inline uint8_t MachineState::ReadByte(uint16_t address) {
-  uint8_t value = Peek(address);
-  if (CurrahPaged) [[unlikely]]
-    value = CurrahOverlayRead(address, value);
+  const uint8_t value = Peek(address);
   if (IsContended(address) && settings.Contention) {
     FloatingLatch = value | 1;  // the +2A/+3 floating bus keeps the byte
     FrameTState += MemoryDelay();
@@ -42,12 +39,6 @@ inline uint8_t MachineState::ReadByte(uint16_t address) {
 }
 
 inline void MachineState::WriteByte(uint16_t address, uint8_t value) {
-  if (address < 0x4000 && settings.USpeech) [[unlikely]] {
-    // The µSpeech decodes writes to its registers below 0x4000; memory is not written.
-    FrameTState += 3;
-    OnUSpeechWrite(address, value);
-    return;
-  }
   uint8_t* const target = WritePages[address >> 13] + (address & 0x1FFF);
   if (IsContended(address) && settings.Contention) {
     FloatingLatch = Peek(address) | 1;  // the byte that was there, for the +2A/+3 floating bus
@@ -57,7 +48,8 @@ inline void MachineState::WriteByte(uint16_t address, uint8_t value) {
   // A store into the displayed screen must not show before the beam has passed this point.
   if (reinterpret_cast<uintptr_t>(target) - reinterpret_cast<uintptr_t>(ScreenPointer) < 6912)
     RenderDisplayUpTo(*this, FrameTState);
-  *target = value;  // a protected ROM page or the 16K's missing memory stores into WriteSink
+  // A protected ROM page, the 16K's missing memory and a device's registers store into a sink.
+  *target = value;
   if (MemoryTracking) [[unlikely]]
     TrackWrite(address, value);
 }

@@ -8,6 +8,7 @@
 #include <random>
 #include <system_error>
 
+#include "devices/device.h"
 #include "machine/memory.h"
 #include "machine/typing.h"
 #include "shell/emulator.h"
@@ -236,6 +237,7 @@ void SetUpMachine(Emulator& emu) {
   if (m.MachineModel == kModelPlus3) SetUpDiskDrive(emu);
   ClearSoundBuffer(m);
   BuildDisplayTables(m);
+  UpdateDevices(m);
   ResetMemoryMap(m);
 }
 
@@ -259,11 +261,9 @@ void ResetMachine(Emulator& emu, bool hard) {
   m.video.DisplayDrawnTo = 0;
   m.video.BorderDrawnTo = 0;
   m.sound.SampleAccumulator = 0;
-  m.ports.BorderColour = 7;
-  m.ports.EarFeedback = 0;
-  m.ports.UlaPlusPaletteMode = 0;
   m.FrameSkipCountdown = static_cast<uint32_t>(std::max<int32_t>(1, m.settings.Frameskip));
-  m.If1PagedIn = 0;
+  // The ULA's border and EAR, ULAplus's palette mode; Interface 1 and the Multiface page out.
+  ResetDevices(m, hard);
 
   if (Is128KFamily(m.MachineModel)) {
     // The paging registers clear on reset: ROM 0, banks 5, 2 and 0, screen in bank 5. On the
@@ -275,17 +275,15 @@ void ResetMachine(Emulator& emu, bool hard) {
     m.SpecialMode = 0;
     m.PagingLock = 0;
     m.topSlotContended = 0;
-    if (!m.CartridgeInserted) {
-      m.RomNumber = 0;
-      m.PageTable[0] = m.RomBuffer128.data();
-      m.PageTable[1] = m.RomBuffer128.data() + 0x2000;
-      m.BankAt4000 = 5;
-      m.PageTable[2] = m.RamBlock.data() + 5 * 16384;
-      m.PageTable[3] = m.PageTable[2] + 0x2000;
-      m.BankAt8000 = 2;
-      m.PageTable[4] = m.RamBlock.data() + 2 * 16384;
-      m.PageTable[5] = m.PageTable[4] + 0x2000;
-    }
+    m.RomNumber = 0;
+    m.BasePages[0] = m.RomBuffer128.data();
+    m.BasePages[1] = m.RomBuffer128.data() + 0x2000;
+    m.BankAt4000 = 5;
+    m.BasePages[2] = m.RamBlock.data() + 5 * 16384;
+    m.BasePages[3] = m.BasePages[2] + 0x2000;
+    m.BankAt8000 = 2;
+    m.BasePages[4] = m.RamBlock.data() + 2 * 16384;
+    m.BasePages[5] = m.BasePages[4] + 0x2000;
     Write7FFD128(m, 0);  // bank 0 at 0xC000, screen bank 5
   }
 
@@ -295,11 +293,7 @@ void ResetMachine(Emulator& emu, bool hard) {
   for (int i = 0; i < 6912; ++i) screen[i] = static_cast<uint8_t>(noise() % 127);
 
   m.romWriteProtect = 1;
-  if (m.MultifacePaged) {
-    m.MultifacePaged = 0;
-    RemapRomSlot(m);
-  }
-  UpdateWritePages(m);
+  ResolveMemoryMap(m);
 
   CancelTyping(m);
   StopRzxPlayback(emu);

@@ -14,6 +14,7 @@
 #include <limits>
 #include <span>
 
+#include "devices/device.h"
 #include "machine/keyboard.h"
 #include "machine/model.h"
 #include "machine/setup.h"
@@ -619,6 +620,7 @@ void ApplyPendingSettings(Emulator& emu) {
   f.ConfiguredDownloadDir = c.PendingDownloadDir;
   SetCurrentFoldersFromConfigured(f);
   c.RomFileName = c.PendingRomFileName;
+  UpdateDevices(m);  // add-ons fitted or removed: the port decoder and overlays follow
 }
 
 void ApplyLoadedSettings(Emulator& emu) {

@@ -7,10 +7,10 @@
 
 #include "machine/machine_state.h"
 #include "shell/config.h"
+#include "shell/file_state.h"
 #include "shell/host.h"
 #include "shell/menu_state.h"
 #include "shell/settings.h"
-#include "snapshot/file_state.h"
 
 namespace orvo {
 
@@ -43,7 +43,7 @@ class Emulator {
   Folders folders;
   ConfigState config;  // window placements and the options sheet's working state
   MenuStates menu;
-  FileState files;          // the file dispatch's names and loaded bytes (snapshot/)
+  FileState files;          // the file dispatch's names and loaded bytes (shell/file_state.h)
   bool NoThrottle = false;  // headless runs: never wait for wall-clock time
 
   void ShowMessage(CaptionId caption, MessageId message, std::string_view detail = {}) {

@@ -2,8 +2,8 @@
 
 #include "shell/config.h"
 #include "shell/emulator.h"
-#include "snapshot/extension_table.h"
-#include "snapshot/snapshot_save.h"
+#include "shell/extension_table.h"
+#include "shell/snapshot_save.h"
 #include "sound/sound_output.h"
 #include "tape/tape_player.h"
 

@@ -5,9 +5,10 @@
 #include <memory>
 #include <new>
 
+#include "formats/tape_parsers.h"
 #include "shell/emulator.h"
-#include "snapshot/dispatch.h"
-#include "tape/tape_image.h"
+#include "shell/file_dispatch.h"
+#include "shell/format_messages.h"
 #include "tape/tape_player.h"
 
 namespace orvo {
@@ -26,8 +27,10 @@ int InsertParsed(Emulator& emu, std::span<const uint8_t> bytes, TapeKind kind,
   EjectTape(m);
   auto image = std::make_unique<TapeImage>();
   image->path = path;
-  const uint8_t status =
-      kind == TapeKind::Tzx ? ParseTZX(emu.host, *image, bytes) : ParseTAP(emu.host, *image, bytes);
+  const FormatStatus parsed =
+      kind == TapeKind::Tzx ? ParseTZX(*image, bytes) : ParseTAP(*image, bytes);
+  ShowFormatError(emu.host, parsed);
+  const uint8_t status = TapeParseStatusOf(parsed);
   // A file that is not a tape at all (too short, wrong signature) leaves the deck empty.
   if (kind == TapeKind::Tzx && status != kTapeParseOk && image->bytes.empty()) return status;
   m.tape.image = std::move(image);

@@ -7,7 +7,6 @@
 
 #include "shell/emulator.h"
 #include "sound/sound_output.h"
-#include "tape/tape_image.h"
 #include "video/ula.h"
 
 namespace orvo {

@@ -3,10 +3,11 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "formats/z80_format.h"
 #include "shell/emulator.h"
-#include "snapshot/dispatch.h"
-#include "snapshot/snapshot_save.h"
-#include "snapshot/z80_format.h"
+#include "shell/file_dispatch.h"
+#include "shell/snapshot_save.h"
+#include "snapshot/snapshot_apply.h"
 #include "tape/tape_boot.h"
 #include "tape/tape_deck.h"
 #include "tape/tape_player.h"
@@ -63,7 +64,8 @@ bool TapeRun::Start(Emulator& emu) {
       std::fprintf(stderr, "orvo-run: the ROM did not reach its tape loader\n");
       return false;
     }
-    const std::vector<uint8_t> z80 = BuildZ80(m, 3, IsPlus2AFamily(m.MachineModel));
+    const std::vector<uint8_t> z80 =
+        WriteZ80(CaptureSnapshot(m), 3, IsPlus2AFamily(m.MachineModel));
     if (!WriteFileReplacing(options_.bootSnapshotPath, z80)) {
       std::fprintf(stderr, "orvo-run: cannot write %s\n", options_.bootSnapshotPath.c_str());
       return false;

@@ -1,0 +1,96 @@
+// The ULA's port: every even port. A read gives the keyboard half-rows selected by the high byte's
+// zero bits, the machine's own EAR/MIC output on bit 6, joysticks wired to the keyboard, and the
+// tape; a write sets the border, the beeper and the EAR/MIC outputs.
+#include "devices/standard_devices.h"
+#include "machine/keyboard.h"
+#include "machine/machine_state.h"
+#include "tape/tape_player.h"
+#include "video/ula.h"
+
+namespace orvo {
+
+namespace {
+
+uint8_t UlaRead(MachineState& m, uint16_t port, uint8_t) {
+  const uint8_t high = static_cast<uint8_t>(port >> 8);
+  uint8_t keys = 0xFF;
+  for (int row = 0; row < 8; ++row) {
+    if (!(high & (1 << row))) keys &= m.input.KeyRows[row];
+  }
+  uint8_t v = static_cast<uint8_t>((0xBF | m.ports.EarFeedback) & keys);
+  const int32_t keystick = m.settings.KeystickType;
+  if (m.input.KeystickActive && keystick >= 3 && keystick <= 5) v = KeystickValue(m, v, high);
+  const int32_t joystick = m.settings.JoystickType;
+  if (m.input.JoystickActive && joystick >= 3 && joystick <= 5) v = JoystickValue(m, v, high);
+  if (m.TapePlaying) {
+    v = static_cast<uint8_t>((v & (m.Issue3Keyboard ? 0xFF : 0xBF)) ^ m.tape.EarBit);
+  }
+  return v;
+}
+
+// The tape's automatic start/stop watches every ULA read: after the read on the 48K and 128K,
+// before it on the +2A/+3.
+uint8_t UlaReadThenTape(MachineState& m, uint16_t port, uint8_t value) {
+  const uint8_t v = UlaRead(m, port, value);
+  TapeAutoStartStop(m);
+  return v;
+}
+uint8_t TapeThenUlaRead(MachineState& m, uint16_t port, uint8_t value) {
+  TapeAutoStartStop(m);
+  return UlaRead(m, port, value);
+}
+
+void UlaWrite(MachineState& m, uint8_t value, ModelGroup group) {
+  PortState& p = m.ports;
+  // +3: a loader touching the EAR bit ends the disk fast-load countdown.
+  if (m.MachineModel == kModelPlus3 && m.DiskFastCountdown > 0 && ((value ^ p.LastUlaOut) & 0x10)) {
+    m.DiskFastCountdown = 0;
+    m.FullSpeed = 0;
+  }
+  if ((value & 7) != p.BorderColour) {
+    // The border up to here keeps the old colour.
+    RenderBorderUpTo(m, m.FrameTState);
+    p.BorderColour = value & 7;
+  }
+  // The 48K's issue 2 board also feeds MIC back to the EAR input; the later boards only EAR.
+  if (group == ModelGroup::k48) {
+    p.EarFeedback = (value & m.IssueMask) ? 0x40 : 0;
+  } else {
+    p.EarFeedback = (value & 0x10) ? 0x40 : 0;
+  }
+  if (value & 0x10) {
+    p.BeeperLevel = (group != ModelGroup::kPlus3 && (value & 0x08)) ? 16384 : 8192;
+  } else {
+    p.BeeperLevel = 0;
+  }
+  p.LastUlaOut = value;
+}
+
+void UlaWrite48(MachineState& m, uint16_t, uint8_t value) {
+  UlaWrite(m, value, ModelGroup::k48);
+}
+void UlaWrite128(MachineState& m, uint16_t, uint8_t value) {
+  UlaWrite(m, value, ModelGroup::k128);
+}
+void UlaWritePlus3(MachineState& m, uint16_t, uint8_t value) {
+  UlaWrite(m, value, ModelGroup::kPlus3);
+}
+
+void UlaPorts(PortRowList& rows, const MachineState& m) {
+  switch (GroupOf(m.MachineModel)) {
+    case ModelGroup::k48: rows.Add({0x0001, 0x0000, UlaReadThenTape, UlaWrite48}); break;
+    case ModelGroup::k128: rows.Add({0x0001, 0x0000, UlaReadThenTape, UlaWrite128}); break;
+    case ModelGroup::kPlus3: rows.Add({0x0001, 0x0000, TapeThenUlaRead, UlaWritePlus3}); break;
+  }
+}
+
+void UlaReset(MachineState& m, bool) {
+  m.ports.BorderColour = 7;
+  m.ports.EarFeedback = 0;
+}
+
+}  // namespace
+
+const Device kUlaDevice = {.name = "ULA", .Ports = UlaPorts, .Reset = UlaReset};
+
+}  // namespace orvo

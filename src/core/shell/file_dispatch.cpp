@@ -1,0 +1,218 @@
+#include "shell/file_dispatch.h"
+
+#include <filesystem>
+#include <fstream>
+#include <new>
+#include <span>
+#include <stdexcept>
+#include <vector>
+
+#include "machine/setup.h"
+#include "shell/emulator.h"
+#include "shell/extension_table.h"
+#include "shell/media_loaders.h"
+#include "shell/snapshot_load.h"
+
+namespace orvo {
+
+namespace {
+
+constexpr MessageId kMsgFileNotFound = 8;       // "File Not Found"
+constexpr MessageId kMsgSnapshotMissing = 11;   // "Snapshot Error: Snapshot file missing"
+constexpr MessageId kMsgUnknownExtension = 22;  // "Tape Error: unknown extension"
+constexpr MessageId kMsgReadError = 23;         // "Tape Error: Error reading from file"
+
+// No Spectrum file comes near this; anything larger is treated as more than can be held.
+constexpr uint64_t kLargestFile = 512ull << 20;
+
+// Reads a whole file. Returns 0 or the message to show.
+MessageId ReadWhole(const std::string& path, std::vector<uint8_t>& out) {
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(path, ec)) return kMsgFileNotFound;
+  std::ifstream in(path, std::ios::binary | std::ios::ate);
+  if (!in) return kMsgFileNotFound;
+  const std::streamoff size = in.tellg();
+  if (size < 0) return kMsgReadError;
+  if (static_cast<uint64_t>(size) > kLargestFile) return kMsgOutOfMemory;
+  std::vector<uint8_t> bytes;
+  try {
+    bytes.resize(static_cast<size_t>(size));
+  } catch (const std::bad_alloc&) {
+    return kMsgOutOfMemory;
+  } catch (const std::length_error&) {
+    return kMsgOutOfMemory;
+  }
+  in.seekg(0);
+  in.read(reinterpret_cast<char*>(bytes.data()), size);
+  if (in.gcount() != size) return kMsgReadError;
+  out = std::move(bytes);
+  return 0;
+}
+
+const char* TapeLabel(FileKind kind) {
+  switch (kind) {
+    case FileKind::Tzx: return "TZX File";
+    case FileKind::Tap: return "TAP File";
+    default: return nullptr;
+  }
+}
+
+// Calls the loader of `kind` for the loaded bytes. `fromZip` marks the ZIP entry path, which
+// loads snapshots and tapes only.
+void HandleKind(Emulator& emu, FileKind kind, std::string_view name, bool fromZip) {
+  FileState& f = emu.files;
+  const std::span<const uint8_t> bytes(f.Loaded.bytes);
+  f.LastLoadStatus = kLoadedOk;
+  if (IsSnapshotKind(kind)) {
+    f.LastLoadStatus = LoadMediaKind(emu, kind, bytes, name);
+    f.SnapshotLoaded = 1;
+    if (fromZip && kind == FileKind::Szx && f.LastLoadStatus == kLoadedOk) {
+      // Idle in HALT until the next interrupt, then go on at the loaded PC.
+      emu.m.cpu.Halted = 1;
+      emu.m.cpu.HaltNoAdvance = 1;
+    }
+    return;
+  }
+  if (IsTapeKind(kind)) {
+    if (emu.m.settings.Autoload) LoadTapeBootSnapshot(emu);
+    f.LastLoadStatus = LoadMediaKind(emu, kind, bytes, name);
+    if (f.LastLoadStatus == kLoadedOk && TapeLabel(kind) != nullptr)
+      f.FileTypeLabel = TapeLabel(kind);
+    return;
+  }
+  if (fromZip) return;
+  switch (kind) {
+    case FileKind::Dsk:
+      // Disk images go into the +3's drive; on any other model they are ignored.
+      if (emu.m.MachineModel == kModelPlus3)
+        f.LastLoadStatus = LoadMediaKind(emu, kind, bytes, name);
+      break;
+    case FileKind::Zip: f.ZipPickerPending = 1; break;
+    default: break;  // POK, TXT, RZX: recognised, nothing loaded here
+  }
+}
+
+void SetNames(Emulator& emu, std::string_view name) {
+  emu.files.StatusFileName = FileNameOfPath(emu.files.CurrentFilePath);
+  emu.files.CurrentFileTitle = std::string(name);
+}
+
+// The Open file, drag-and-drop and command-line paths.
+int OpenPath(Emulator& emu, const std::string& path, std::string_view dispatchName, bool reset) {
+  FileState& f = emu.files;
+  f.CurrentFileTitle.clear();
+  f.CurrentFilePath = path;
+  emu.folders.CurrentSnapDir = path;
+  if (ReadLoadedFile(emu, path, CaptionId::File) != 0) return 1;
+  const FileKind kind = MatchExtension(dispatchName);
+  // An unknown kind is ignored altogether: the running machine is not reset for it.
+  if (kind == FileKind::None) return 1;
+  if (reset) ResetMachine(emu, true);
+  const int rc = DispatchByExtension(emu, dispatchName);
+  if (rc != 0) return rc;
+  const bool diskInserted =
+      kind == FileKind::Dsk && emu.m.MachineModel == kModelPlus3 && f.LastLoadStatus == kLoadedOk;
+  if (!diskInserted) f.AnalyserCopy = f.Loaded.bytes;
+  f.FileOpened = 1;
+  return 0;
+}
+
+}  // namespace
+
+std::string FileNameOfPath(std::string_view path) {
+  const size_t slash = path.find_last_of('/');
+  return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
+}
+
+int ReadLoadedFile(Emulator& emu, const std::string& path, CaptionId caption) {
+  std::vector<uint8_t> bytes;
+  if (const MessageId failed = ReadWhole(path, bytes); failed != 0) {
+    emu.ShowMessage(caption, failed);
+    return 1;
+  }
+  emu.files.Loaded.bytes = std::move(bytes);
+  return 0;
+}
+
+int DispatchByExtension(Emulator& emu, std::string_view name) {
+  const FileKind kind = MatchExtension(name);
+  if (kind == FileKind::None) return 1;
+  SetNames(emu, name);
+  HandleKind(emu, kind, name, false);
+  return 0;
+}
+
+int DispatchZipEntry(Emulator& emu, std::string_view entryName) {
+  if (entryName.empty()) return 1;
+  const FileKind kind = MatchExtension(entryName);
+  if (kind == FileKind::None) {
+    emu.ShowMessage(CaptionId::Options, kMsgUnknownExtension);
+    return 1;
+  }
+  ResetMachine(emu, false);
+  SetNames(emu, entryName);
+  HandleKind(emu, kind, entryName, true);
+  return 0;
+}
+
+int OpenFileCommand(Emulator& emu, const std::string& path) {
+  return OpenPath(emu, path, FileNameOfPath(path), true);
+}
+
+int LoadFile(Emulator& emu, const std::string& path) {
+  std::error_code ec;
+  if (std::filesystem::is_directory(path, ec)) return 1;
+  return OpenPath(emu, path, path, true);
+}
+
+int OpenCommandLineFile(Emulator& emu, std::string_view argument) {
+  std::string path;
+  for (char c : argument) {
+    if (c != '"') path.push_back(c);
+  }
+  return OpenPath(emu, path, path, false);
+}
+
+int OpenSnapshotCommand(Emulator& emu, const std::string& path) {
+  FileState& f = emu.files;
+  emu.folders.CurrentSnapDir = path;
+  f.CurrentFilePath = path;
+  if (ReadLoadedFile(emu, path, CaptionId::File) != 0) return 1;
+  f.AnalyserCopy = f.Loaded.bytes;
+  const std::string title = FileNameOfPath(path);
+  const FileKind kind = MatchExtension(title);
+  if (kind == FileKind::None) {
+    emu.ShowMessage(CaptionId::Options, kMsgUnknownExtension);
+    return 1;
+  }
+  ResetMachine(emu, false);
+  SetNames(emu, title);
+  f.LastLoadStatus = kLoadedOk;
+  if (IsSnapshotKind(kind)) {
+    f.LastLoadStatus = LoadMediaKind(emu, kind, std::span<const uint8_t>(f.Loaded.bytes), title);
+  }
+  f.SnapshotLoaded = 1;
+  f.FileOpened = 1;
+  return 0;
+}
+
+int LoadTapeBootSnapshot(Emulator& emu) {
+  const char* name = "tape_48.z80";
+  switch (emu.m.MachineModel) {
+    case kModel128K: name = "tape_128.z80"; break;
+    case kModelPlus2: name = "tape_plus2.z80"; break;
+    case kModelPlus2A:
+    case kModelPlus3: name = "tape_plus3.z80"; break;
+    default: break;
+  }
+  std::vector<uint8_t> bytes;
+  const std::string path = (std::filesystem::path(emu.folders.LibsFolder) / name).string();
+  if (ReadWhole(path, bytes) != 0) {
+    emu.ShowMessage(CaptionId::Options, kMsgSnapshotMissing);
+    return 1;
+  }
+  ResetMachine(emu, false);
+  return LoadZ80(emu, bytes);
+}
+
+}  // namespace orvo

@@ -1,0 +1,60 @@
+#include "shell/media_loaders.h"
+
+#include "shell/emulator.h"
+#include "shell/snapshot_load.h"
+#include "tape/tape_deck.h"
+
+namespace orvo {
+
+namespace {
+
+constexpr MessageId kMsgCannotLoadSnapshot = 10;  // "Snapshot Error: Cannot load snapshot file"
+constexpr MessageId kMsgUnknownExtension = 22;    // "Tape Error: unknown extension"
+
+// The kinds whose loaders arrive with their own subsystems end here until then.
+int NotSupportedYet(Emulator& emu, FileKind kind) {
+  emu.ShowMessage(CaptionId::Options,
+                  IsSnapshotKind(kind) ? kMsgCannotLoadSnapshot : kMsgUnknownExtension);
+  return kLoadNotSupported;
+}
+
+}  // namespace
+
+int LoadMediaKind(Emulator& emu, FileKind kind, std::span<const uint8_t> bytes,
+                  std::string_view /*name*/) {
+  switch (kind) {
+    case FileKind::Sna: return LoadSNA(emu, bytes);
+    case FileKind::Z80: return LoadZ80(emu, bytes);
+    // Snapshot formats of their own units (SZX; SNX, SP, SEM, SNP, SIT, ZXS).
+    case FileKind::Szx: return NotSupportedYet(emu, kind);
+    case FileKind::Snx: return NotSupportedYet(emu, kind);
+    case FileKind::Sp: return NotSupportedYet(emu, kind);
+    case FileKind::Sem: return NotSupportedYet(emu, kind);
+    case FileKind::Snp: return NotSupportedYet(emu, kind);
+    case FileKind::Sit: return NotSupportedYet(emu, kind);
+    case FileKind::Zxs: return NotSupportedYet(emu, kind);
+    // Tapes: eject the deck, parse the bytes into a new tape image, make its first block current.
+    case FileKind::Tzx:
+    case FileKind::Tap:
+      return LoadTapeBytes(emu, bytes, kind == FileKind::Tzx ? TapeKind::Tzx : TapeKind::Tap,
+                           emu.files.CurrentFilePath) == 0
+                 ? kLoadedOk
+                 : kLoadRefused;
+    case FileKind::Csw: return NotSupportedYet(emu, kind);
+    // +3 disk image into drive A (the dispatch only comes here on the +3).
+    case FileKind::Dsk: return NotSupportedYet(emu, kind);
+    default: return kLoadedOk;  // POK, TXT, RZX: recognised, nothing loaded here
+  }
+}
+
+bool MediaKindSupported(FileKind kind) {
+  switch (kind) {
+    case FileKind::Sna:
+    case FileKind::Z80:
+    case FileKind::Tzx:
+    case FileKind::Tap: return true;
+    default: return false;
+  }
+}
+
+}  // namespace orvo

@@ -1,0 +1,48 @@
+#include "shell/snapshot_load.h"
+
+#include "formats/sna_format.h"
+#include "formats/z80_format.h"
+#include "machine/setup.h"
+#include "shell/emulator.h"
+#include "shell/format_messages.h"
+#include "snapshot/snapshot_apply.h"
+
+namespace orvo {
+
+namespace {
+
+using Parser = FormatStatus (*)(std::span<const uint8_t>, SnapshotRecord&);
+
+int LoadWith(Emulator& emu, std::span<const uint8_t> data, Parser parse) {
+  SnapshotRecord record;
+  if (const FormatStatus status = parse(data, record); !status.Ok()) {
+    ShowFormatError(emu.host, status);
+    return 1;
+  }
+  LoadSnapshotRecord(emu, record);
+  return 0;
+}
+
+}  // namespace
+
+void LoadSnapshotRecord(Emulator& emu, const SnapshotRecord& record) {
+  MachineState& m = emu.m;
+  if (record.ayOn48K) {
+    m.settings.Ay48k = 1;
+    emu.PendingSettings.Ay48k = 1;
+  }
+  m.MachineModel = static_cast<uint8_t>(record.model);
+  SetUpMachine(emu);
+  ApplySnapshot(m, record);
+  emu.files.FileTypeLabel = record.label;
+}
+
+int LoadZ80(Emulator& emu, std::span<const uint8_t> data) {
+  return LoadWith(emu, data, ParseZ80);
+}
+
+int LoadSNA(Emulator& emu, std::span<const uint8_t> data) {
+  return LoadWith(emu, data, ParseSNA);
+}
+
+}  // namespace orvo

@@ -1,0 +1,24 @@
+#pragma once
+// Loading a snapshot record into the emulator: the machine set-up for its model, then the record
+// itself, and the Z80 and SNA files through it.
+#include <cstdint>
+#include <span>
+
+#include "formats/snapshot_record.h"
+
+namespace orvo {
+
+class Emulator;
+
+// Makes the record's model current (the machine set-up, which clears RAM), puts the record into
+// the machine and sets the file-type label. A file that uses the AY on a 48K turns the AY48K
+// option on (never off).
+void LoadSnapshotRecord(Emulator& emu, const SnapshotRecord& record);
+
+// Loads a Z80 or SNA snapshot. Returns 0, or 1 after showing why the file was refused under
+// "Orvo Options" (12 "Snapshot Error: Incorrect snapshot length", 16 "Snapshot Error: Incorrect
+// BLOCK length", 18 "Snapshot Error: Incorrect Z80 version"); the machine is then unchanged.
+int LoadZ80(Emulator& emu, std::span<const uint8_t> data);
+int LoadSNA(Emulator& emu, std::span<const uint8_t> data);
+
+}  // namespace orvo

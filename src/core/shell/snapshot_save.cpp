@@ -1,0 +1,127 @@
+#include "shell/snapshot_save.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+
+#include "formats/sna_format.h"
+#include "formats/z80_format.h"
+#include "shell/emulator.h"
+#include "snapshot/snapshot_apply.h"
+
+namespace orvo {
+
+namespace {
+
+constexpr MessageId kMsgUnknownExtension = 22;  // "Tape Error: unknown extension"
+constexpr MessageId kMsgCannotSave = 148;       // "Snapshot Error: Cannot save snapshot file"
+
+// Filters of the save dialog, 1-based: 1 "All supported snapshots", 2 SNA ... 9 SIT, 10 ZXS,
+// 11 "All files".
+struct SaveFilter {
+  const char* extension;
+  FileKind kind;
+};
+constexpr SaveFilter kSaveFilters[] = {
+    {"", FileKind::None},    {".sna", FileKind::Sna}, {".z80", FileKind::Z80},
+    {".szx", FileKind::Szx}, {".snx", FileKind::Snx}, {".sp", FileKind::Sp},
+    {".sem", FileKind::Sem}, {".snp", FileKind::Snp}, {".sit", FileKind::Sit},
+    {"", FileKind::None},    {"", FileKind::None},
+};
+
+mode_t NewFileMode(const std::string& path) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) == 0) return st.st_mode & 07777;
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  return 0666 & ~mask;
+}
+
+}  // namespace
+
+bool WriteFileReplacing(const std::string& path, std::span<const uint8_t> bytes) {
+  const std::filesystem::path target(path);
+  if (target.filename().empty()) return false;
+  std::filesystem::path folder = target.parent_path();
+  if (folder.empty()) folder = ".";
+  std::string name = ".";
+  name += target.filename().string();
+  name += ".XXXXXX";
+  std::string temp = (folder / name).string();
+  const int fd = ::mkstemp(temp.data());
+  if (fd < 0) return false;
+  bool ok = ::fchmod(fd, NewFileMode(path)) == 0;
+  size_t done = 0;
+  while (ok && done < bytes.size()) {
+    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0)
+      ok = false;
+    else
+      done += static_cast<size_t>(n);
+  }
+  if (ok && ::fsync(fd) != 0) ok = false;
+  if (::close(fd) != 0) ok = false;
+  if (ok && std::rename(temp.c_str(), path.c_str()) != 0) ok = false;
+  if (!ok) ::unlink(temp.c_str());
+  return ok;
+}
+
+bool BuildSnapshotFile(const Emulator& emu, FileKind kind, std::vector<uint8_t>& out) {
+  switch (kind) {
+    case FileKind::Sna: out = WriteSNA(CaptureSnapshot(emu.m)); return true;
+    case FileKind::Z80: {
+      // The version "z80 version" chooses, with the 0x1FFD byte when "1FFD byte" is on.
+      const Settings& s = emu.m.settings;
+      out = WriteZ80(CaptureSnapshot(emu.m), s.Z80Version, s.Save1FFD != 0);
+      return true;
+    }
+    default: return false;  // SZX, SNX, SP and SEM come with their own units; SNP, SIT have none
+  }
+}
+
+int SaveSnapshotKind(Emulator& emu, const std::string& path, FileKind kind) {
+  std::vector<uint8_t> bytes;
+  if (!BuildSnapshotFile(emu, kind, bytes)) return kSaveNoWriter;
+  // A 48K SNA whose stack lies in ROM would come back with a PC that was never stored.
+  const bool unfit = kind == FileKind::Sna && !SnaCanHoldPc(CaptureSnapshot(emu.m));
+  if (unfit || !WriteFileReplacing(path, bytes)) {
+    emu.ShowMessage(CaptionId::File, kMsgCannotSave);
+    return kSaveFailed;
+  }
+  return kSaved;
+}
+
+int SaveSnapshot(Emulator& emu, const std::string& path) {
+  const FileKind kind = SaverKindForPath(path);
+  if (kind == FileKind::None) {
+    emu.ShowMessage(CaptionId::Options, kMsgUnknownExtension);
+    return kSaveFailed;
+  }
+  return SaveSnapshotKind(emu, path, kind);
+}
+
+std::string_view SaveFilterExtension(int filter) {
+  if (filter < 1 || filter > static_cast<int>(std::size(kSaveFilters))) return {};
+  return kSaveFilters[filter - 1].extension;
+}
+
+int SaveSnapshotCommand(Emulator& emu, const std::string& chosenPath, int filter,
+                        std::string* written) {
+  if (filter < 1 || filter > static_cast<int>(std::size(kSaveFilters))) return kSaveNoWriter;
+  const SaveFilter& chosen = kSaveFilters[filter - 1];
+  if (chosen.kind == FileKind::None) return kSaveNoWriter;
+  const std::filesystem::path picked(chosenPath);
+  std::string title = picked.filename().string();
+  if (const size_t dot = title.rfind('.'); dot != std::string::npos) title.erase(dot);
+  emu.files.CurrentFileTitle = title;
+  const std::string path = (picked.parent_path() / (title + chosen.extension)).string();
+  if (written != nullptr) *written = path;
+  return SaveSnapshotKind(emu, path, chosen.kind);
+}
+
+}  // namespace orvo

@@ -1,0 +1,76 @@
+#include "shell/zip_archive.h"
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "shell/emulator.h"
+#include "shell/extension_table.h"
+#include "shell/file_dispatch.h"
+#include "shell/format_messages.h"
+
+namespace orvo {
+
+namespace {
+
+constexpr MessageId kMsgFileNotFound = 8;       // "File Not Found"
+constexpr MessageId kMsgUnknownExtension = 22;  // "Tape Error: unknown extension"
+
+bool LoadableFromZip(FileKind kind) {
+  return (kind >= FileKind::Sna && kind <= FileKind::Tap) || kind == FileKind::Csw;
+}
+
+}  // namespace
+
+bool ZipArchive::Open(const std::string& path) {
+  Close();
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(path, ec)) return false;
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
+                                   std::istreambuf_iterator<char>());
+  if (in.bad()) return false;
+  return Open(std::span<const uint8_t>(bytes)).Ok();
+}
+
+bool ListZipEntries(const std::string& path, std::vector<std::string>& names) {
+  names.clear();
+  ZipArchive archive;
+  if (!archive.Open(path)) return false;
+  const int64_t count = archive.EntryCount();
+  for (int64_t i = 0; i < count; ++i) names.push_back(archive.EntryName(i));
+  return true;
+}
+
+int LoadZipEntry(Emulator& emu, const ZipArchive& archive, int64_t index) {
+  if (index < 0 || index >= archive.EntryCount()) return 1;
+  const std::string name = archive.EntryName(index);
+  std::vector<uint8_t> bytes;
+  if (const FormatStatus read = archive.ReadEntry(index, bytes); !read.Ok()) {
+    ShowFormatError(emu.host, read);
+    return 1;
+  }
+  emu.files.Loaded.bytes = std::move(bytes);
+  return DispatchZipEntry(emu, name);
+}
+
+int LoadZipArchiveEntry(Emulator& emu, const std::string& path, std::string_view entryName) {
+  ZipArchive archive;
+  if (!archive.Open(path)) {
+    ShowFormatError(emu.host, {FormatError::ZipOpen, 0});
+    return 1;
+  }
+  emu.files.CurrentFilePath = path;
+  const int64_t count = archive.EntryCount();
+  for (int64_t i = 0; i < count; ++i) {
+    const std::string name = archive.EntryName(i);
+    const bool wanted =
+        entryName.empty() ? LoadableFromZip(MatchExtension(name)) : name == entryName;
+    if (wanted) return LoadZipEntry(emu, archive, i);
+  }
+  emu.ShowMessage(CaptionId::Options, entryName.empty() ? kMsgUnknownExtension : kMsgFileNotFound);
+  return 1;
+}
+
+}  // namespace orvo

@@ -1,0 +1,130 @@
+// Every reader refuses a file cut short with its own error, and gives nothing back for it.
+#include <gtest/gtest.h>
+#include <zip.h>
+
+#include <string_view>
+
+#include "formats/sna_format.h"
+#include "formats/tape_parsers.h"
+#include "formats/z80_format.h"
+#include "formats/zip_reader.h"
+
+namespace orvo {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+SnapshotRecord Record(SnapshotModel model) {
+  SnapshotRecord r;
+  r.model = model;
+  r.cpu.PC = 0x8123;
+  r.cpu.SP = 0x9000;
+  r.last7FFD = 0x03;
+  for (uint8_t bank = 0; bank < 8; ++bank) {
+    r.ram[bank].assign(kSnapshotPageSize, static_cast<uint8_t>(bank * 37));
+    r.ram[bank][bank * 100] = 0xED;  // some variety for the run-length coder
+  }
+  return r;
+}
+
+// The lengths a file is cut to: inside each header and all through its data.
+std::vector<size_t> Cuts(size_t size) {
+  std::vector<size_t> cuts = {0, 1, 29, 30, 31, 32, 54, 86};
+  for (size_t n = 100; n < size; n += size / 7 + 1) cuts.push_back(n);
+  cuts.push_back(size - 1);
+  std::erase_if(cuts, [&](size_t n) { return n >= size; });
+  return cuts;
+}
+
+TEST(TruncatedFiles, SnapshotsAreRefusedAsTooShort) {
+  const struct {
+    const char* what;
+    Bytes file;
+    bool sna;
+  } files[] = {
+      {"Z80 v1", WriteZ80(Record(SnapshotModel::k48K), 1, false), false},
+      {"Z80 v2 48K", WriteZ80(Record(SnapshotModel::k48K), 2, false), false},
+      {"Z80 v3 +3", WriteZ80(Record(SnapshotModel::kPlus3), 3, true), false},
+      {"SNA 48K", WriteSNA(Record(SnapshotModel::k48K)), true},
+      {"SNA 128K", WriteSNA(Record(SnapshotModel::k128K)), true},
+  };
+  for (const auto& f : files) {
+    SCOPED_TRACE(f.what);
+    SnapshotRecord whole;
+    ASSERT_TRUE((f.sna ? ParseSNA(f.file, whole) : ParseZ80(f.file, whole)).Ok());
+    EXPECT_EQ(whole.ram[5], Record(SnapshotModel::k48K).ram[5]);
+    // A version 1 image that is complete needs no end marker after it.
+    const size_t needed = f.file.size() - (std::string_view(f.what) == "Z80 v1" ? 4 : 0);
+    for (size_t n : Cuts(needed)) {
+      SnapshotRecord out;
+      out.label = "untouched";
+      const std::span<const uint8_t> cut(f.file.data(), n);
+      const FormatStatus s = f.sna ? ParseSNA(cut, out) : ParseZ80(cut, out);
+      EXPECT_EQ(s.error, FormatError::SnapshotLength) << n;
+      EXPECT_EQ(out.label, "untouched") << n;
+    }
+  }
+}
+
+TEST(TruncatedFiles, TapesStopAtTheBlockThatIsCut) {
+  const Bytes tap = {3, 0, 0xFF, 1, 2, 5, 0, 0xFF, 1, 2, 3, 4};
+  const Bytes tzx = {'Z',  'X',  'T',  'a',  'p', 'e', '!', 0x1A, 1, 20, 0x12, 0xE8,
+                     0x03, 0x10, 0x27, 0x11, 1,   2,   3,   4,    5, 6,  7,    8,
+                     9,    10,   11,   12,   8,   0,   0,   2,    0, 0,  7,    7};
+  for (size_t n = 1; n < tap.size(); ++n) {
+    TapeImage tape;
+    const FormatStatus s = ParseTAP(tape, std::span<const uint8_t>(tap.data(), n));
+    EXPECT_EQ(s.error, n == 5 ? FormatError::None : FormatError::TapeBlock) << n;
+    EXPECT_EQ(tape.blocks.size(), n < 5 ? 0u : 1u) << n;
+  }
+  for (size_t n = 0; n < tzx.size(); ++n) {
+    TapeImage tape;
+    const FormatStatus s = ParseTZX(tape, std::span<const uint8_t>(tzx.data(), n));
+    if (n < 10) {
+      EXPECT_EQ(s.error, FormatError::TapeTooShort) << n;
+    } else if (n == 10 || n == 15) {
+      EXPECT_TRUE(s.Ok()) << n;
+    } else {
+      EXPECT_EQ(s.error, FormatError::TapeBlock) << n;
+      EXPECT_EQ(s.detail, n < 15 ? 0x12u : 0x11u) << n;
+      EXPECT_EQ(tape.blocks.size(), n < 15 ? 0u : 1u) << n;
+    }
+  }
+}
+
+TEST(TruncatedFiles, ZipArchivesDoNotOpen) {
+  const Bytes entry(3000, 0x42);
+  zip_error_t error;
+  zip_error_init(&error);
+  zip_source_t* target = zip_source_buffer_create(nullptr, 0, 0, &error);
+  ASSERT_NE(target, nullptr);
+  zip_source_keep(target);
+  zip_t* z = zip_open_from_source(target, ZIP_TRUNCATE, &error);
+  ASSERT_NE(z, nullptr);
+  zip_file_add(z, "game.z80", zip_source_buffer(z, entry.data(), entry.size(), 0), 0);
+  ASSERT_EQ(zip_close(z), 0);
+  zip_stat_t st;
+  ASSERT_EQ(zip_source_stat(target, &st), 0);
+  Bytes archive(st.size);
+  ASSERT_EQ(zip_source_open(target), 0);
+  ASSERT_EQ(zip_source_read(target, archive.data(), archive.size()),
+            static_cast<zip_int64_t>(archive.size()));
+  zip_source_close(target);
+  zip_source_free(target);
+  zip_error_fini(&error);
+
+  ZipReader reader;
+  ASSERT_TRUE(reader.Open(archive).Ok());
+  Bytes out;
+  ASSERT_TRUE(reader.ReadEntry(0, out).Ok());
+  EXPECT_EQ(out, entry);
+  // (An empty file is an archive of no entries.)
+  for (size_t n : {size_t{10}, archive.size() / 2, archive.size() - 1}) {
+    EXPECT_EQ(reader.Open(std::span<const uint8_t>(archive.data(), n)).error, FormatError::ZipOpen)
+        << n;
+    EXPECT_FALSE(reader.IsOpen());
+  }
+}
+
+}  // namespace
+}  // namespace orvo

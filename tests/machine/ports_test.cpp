@@ -1,0 +1,309 @@
+// The port decoder: I/O cycle timing per model group, the ULA, the floating bus, paging, ULAplus,
+// the AY and the input devices. A test that fits an add-on by its setting applies the settings as
+// the options sheet does (UpdateDevices).
+#include <gtest/gtest.h>
+
+#include "devices/device.h"
+#include "machine/keyboard.h"
+#include "video/palette.h"
+#include "video/video_fixture.h"
+
+namespace orvo::test {
+namespace {
+
+TEST(PortTiming, IoCycleLengthsPerModelGroup) {
+  // Runs one access from `start`; checks where it ends and, when `border` is set, the T-state up
+  // to which the old border colour was drawn.
+  auto check = [](uint8_t model, bool contention, uint16_t port, bool write, uint32_t start,
+                  uint32_t end, uint32_t border) {
+    SCOPED_TRACE(::testing::Message() << "model " << int(model) << (write ? " OUT " : " IN ")
+                                      << std::hex << port << std::dec << " at " << start);
+    VideoMachine vm(model);
+    vm.m.settings.Contention = contention;
+    vm.m.FrameTState = start;
+    if (write) {
+      vm.m.WritePort(port, 2);
+    } else {
+      vm.m.ReadPort(port);
+    }
+    EXPECT_EQ(vm.m.FrameTState, end);
+    if (border) {
+      EXPECT_EQ(vm.m.video.BorderDrawnTo, border);
+    }
+  };
+  // 48K delays from 14335: 6 5 4 3 2 1 0 0, repeating. An even port waits in its middle step
+  // (1, then 5 at 14336, then 3); the border change is seen after the first T-state.
+  check(kModel48K, true, 0x00FE, true, 14335, 14344, 14336);
+  check(kModel48K, true, 0x00FE, true, 1000, 1004, 0);
+  // A contended odd port waits at each of its four T-states: 6+1, 0+1, 6+1, 0+1.
+  check(kModel48K, true, 0x40FF, false, 14335, 14351, 0);
+  check(kModel48K, true, 0x80FF, false, 14335, 14339, 0);
+  // A contended even port waits twice: 6+1, 0+2, then 1.
+  check(kModel48K, true, 0x40FE, false, 14335, 14345, 0);
+  // Without contention the ULA's own wait stays.
+  check(kModel48K, false, 0x40FE, true, 14335, 14344, 0);
+  check(kModel48K, false, 0x40FF, false, 14335, 14339, 0);
+  // The 128K (delays from 14361) changes the border after the ULA's wait.
+  check(kModel128K, true, 0x00FE, true, 14361, 14370, 14369);
+  // The +2A/+3 charge a flat four T-states.
+  for (uint8_t model : {kModelPlus2A, kModelPlus3}) {
+    for (uint16_t port : {0x00FE, 0x40FE, 0x40FF, 0x7FFD, 0xFFFD}) {
+      for (bool write : {false, true}) check(model, true, port, write, 14361, 14365, 0);
+    }
+  }
+}
+
+TEST(UlaPort, ReadsKeyboardHalfRowsByTheHighByteAndTheTapeOnBit6) {
+  VideoMachine vm(kModel48K);
+  auto& rows = vm.m.input.KeyRows;
+  rows[0] = 0xFE;  // CAPS SHIFT
+  rows[7] = 0xFD;  // SYMBOL SHIFT
+  rows[3] = 0xEF;  // 5
+  EXPECT_EQ(vm.In(0xFEFE, 100), 0xBE);
+  EXPECT_EQ(vm.m.ReadPort(0x7FFE), 0xBD);
+  EXPECT_EQ(vm.m.ReadPort(0xF7FE), 0xAF);
+  EXPECT_EQ(vm.m.ReadPort(0xFDFE), 0xBF);
+  EXPECT_EQ(vm.m.ReadPort(0x00FE), 0xBE & 0xBD & 0xAF);  // every half-row at once
+  EXPECT_EQ(vm.m.ReadPort(0x7EFE), 0xBE & 0xBD);
+  rows.fill(0xFF);
+  vm.m.WritePort(0x00FE, 0x00);
+  vm.m.TapePlaying = 1;
+  vm.m.tape.EarBit = 0x40;
+  EXPECT_EQ(vm.m.ReadPort(0x7FFE), 0xFF);
+  vm.m.tape.EarBit = 0;
+  EXPECT_EQ(vm.m.ReadPort(0x7FFE), 0xBF);
+  // An issue 2 board masks its own feedback out before the tape's level goes in.
+  vm.m.Issue3Keyboard = 0;
+  vm.m.IssueMask = 0x18;
+  vm.m.WritePort(0x00FE, 0x08);
+  EXPECT_EQ(vm.m.ReadPort(0x7FFE), 0xBF);
+}
+
+TEST(UlaPort, WriteSetsBorderBeeperAndEarFeedback) {
+  // (model, board issue mask, value) -> bit 6 of a ULA read and the beeper level. EAR alone is
+  // half the level, EAR and MIC the whole except on the +2A/+3; an issue 2 48K feeds MIC back
+  // too, the 128K family EAR alone.
+  const struct {
+    uint8_t model, mask, out, bit6;
+    uint32_t level;
+  } cases[] = {{kModel48K, 0x10, 0x1D, 0x40, 16384}, {kModel48K, 0x10, 0x10, 0x40, 8192},
+               {kModel48K, 0x10, 0x08, 0, 0},        {kModel48K, 0x18, 0x08, 0x40, 0},
+               {kModel128K, 0x18, 0x08, 0, 0},       {kModel128K, 0x18, 0x18, 0x40, 16384},
+               {kModelPlus3, 0x18, 0x18, 0x40, 8192}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::Message() << "model " << int(c.model) << " out " << int(c.out));
+    VideoMachine vm(c.model);
+    vm.m.IssueMask = c.mask;
+    vm.m.WritePort(0x00FE, c.out);
+    EXPECT_EQ(vm.m.ReadPort(0xFEFE) & 0x40, c.bit6);
+    EXPECT_EQ(vm.m.ports.BeeperLevel, c.level);
+    EXPECT_EQ(vm.m.ports.BorderColour, c.out & 7);
+    EXPECT_EQ(vm.m.ports.LastUlaOut, c.out);
+  }
+  // A +3 loader touching EAR ends the disk fast-load countdown.
+  VideoMachine vm(kModelPlus3);
+  vm.m.WritePort(0x00FE, 0x00);
+  vm.m.DiskFastCountdown = 50;
+  vm.m.FullSpeed = 1;
+  vm.m.WritePort(0x00FE, 0x07);  // border only
+  EXPECT_EQ(vm.m.DiskFastCountdown, 50);
+  vm.m.WritePort(0x00FE, 0x10);
+  EXPECT_EQ(vm.m.DiskFastCountdown, 0);
+  EXPECT_EQ(vm.m.FullSpeed, 0u);
+}
+
+// The fetch phases themselves are checked with IN instructions in the beam timing tests.
+TEST(FloatingBus, The48KReadsTheFetchedBytesOutsideUlaReadsAndTheTape) {
+  VideoMachine vm(kModel48K);
+  for (int c = 0; c < 32; ++c) vm.Bitmap(0, c) = vm.Attr(0, c) = 0x11;
+  vm.Bitmap(1, 0) = 0x55;
+  EXPECT_EQ(vm.In(0x00FF, 14335 + 224), 0x55);  // the next display row, 224 T-states on
+  EXPECT_EQ(vm.In(0x00FF, 1000), 0xFF);         // the border gives 0xFF
+  // The ULA's wait moves every ULA read of the display period to an idle fetch phase.
+  vm.m.WritePort(0x00FE, 0x10);  // bit 6 of ULA reads set: no key gives 0xFF
+  for (uint32_t start = 14330; start < 14350; ++start) {
+    EXPECT_EQ(vm.In(0xFEFE, start), 0xFF) << start;
+  }
+  vm.m.TapePlaying = 1;
+  EXPECT_EQ(vm.In(0x00FF, 14335), 0xFF);
+
+  VideoMachine late(kModel48K, /*lateTiming=*/true);
+  late.Bitmap(0, 0) = 0x11;
+  EXPECT_EQ(late.In(0x00FF, 14335), 0xFF);
+  EXPECT_EQ(late.In(0x00FF, 14336), 0x11);
+}
+
+TEST(FloatingBus, The128KReadsTheSelectedScreenAndPagesByItOnAPagingPortRead) {
+  VideoMachine vm(kModel128K);
+  vm.m.settings.Contention = 0;  // the paging port's high byte would otherwise move the read
+  vm.m.WritePort(0x7FFD, 0x08);  // screen bank 7, bank 0 at 0xC000
+  vm.m.RamBlock[7 * 16384] = 0x5A;
+  EXPECT_EQ(vm.In(0x00FF, 14364 - 3), 0x5A);  // display row 0 starts at 14364; bitmap at phase 2
+  vm.m.WritePort(0x7FFD, 0x00);
+  vm.Bitmap(0, 0) = 0x03;  // bank 3, ROM 0, screen 5
+  EXPECT_EQ(vm.In(0x7FFD, 14364 - 3), 0x03);
+  EXPECT_EQ(vm.m.Last7FFD, 0x03);
+  EXPECT_EQ(vm.m.BankAtC000, 3);
+}
+
+TEST(FloatingBus, Plus2AReturnsTheLastContendedByteInTheBorder) {
+  VideoMachine vm(kModelPlus2A);
+  vm.m.FloatingLatch = 0x81;
+  EXPECT_EQ(vm.In(0x0FFD, 1000), 0x81);
+  EXPECT_EQ(vm.m.ports.Last0FFDRead, 0x81);
+  vm.Bitmap(0, 0) = 0x40;  // during the fetch: the screen byte with bit 0 set
+  EXPECT_EQ(vm.In(0x0FFD, 14367 - 3), 0x41);
+  vm.m.PagingLock = 1;  // locked paging: 0xFF
+  EXPECT_EQ(vm.In(0x0FFD, 1000), 0xFF);
+}
+
+TEST(PagingPorts, DecodedByAddressLines) {
+  VideoMachine v128(kModel128K);
+  v128.m.WritePort(0x7FFD, 0x07);
+  EXPECT_EQ(v128.m.BankAtC000, 7);
+  v128.m.WritePort(0x1FFD, 0x04);  // the 128K answers 0x1FFD as 0x7FFD
+  EXPECT_EQ(v128.m.BankAtC000, 4);
+  EXPECT_EQ(v128.m.Last1FFD, 0x04);
+  v128.m.WritePort(0xBFFD, 0x01);  // the AY, not the paging register
+  EXPECT_EQ(v128.m.BankAtC000, 4);
+
+  VideoMachine plus2a(kModelPlus2A);
+  plus2a.m.WritePort(0x1FFD, 0x04);
+  EXPECT_EQ(plus2a.m.Last1FFD, 0x04);
+  plus2a.m.WritePort(0x7FFD, 0x03);
+  EXPECT_EQ(plus2a.m.BankAtC000, 3);
+
+  VideoMachine v48(kModel48K);  // no paging register
+  v48.m.WritePort(0x7FFD, 0x07);
+  EXPECT_EQ(v48.m.Last7FFD, 0);
+}
+
+TEST(AyPorts, PerModelAndTheFullerBox) {
+  VideoMachine vm(kModel48K);  // no AY until a Fuller Box port is used
+  vm.m.settings.Ay48k = 0;
+  vm.m.WritePort(0xFFFD, 7);
+  vm.m.WritePort(0xBFFD, 0x3F);
+  EXPECT_EQ(vm.m.sound.ay.regs[7], 0);
+  vm.m.ReadPort(0x005F);
+  EXPECT_EQ(vm.m.settings.Ay48k, 1);
+  vm.m.WritePort(0xFFFD, 7);
+  vm.m.WritePort(0xBFFD, 0x3F);
+  EXPECT_EQ(vm.m.ReadPort(0xFFFD), 0x3F);
+  // With the Fuller Box on, its own ports select (switching the AY on) and write.
+  vm.m.settings.Ay48k = 0;
+  vm.m.settings.FullerAy = 1;
+  UpdateDevices(vm.m);
+  vm.m.WritePort(0x003F, 8);
+  EXPECT_EQ(vm.m.settings.Ay48k, 1);
+  vm.m.WritePort(0x005F, 0x0C);
+  EXPECT_EQ(vm.m.sound.ay.regs[8], 0x0C);
+  EXPECT_EQ(vm.m.ReadPort(0x005F), 0x0C);
+  // On the 128K they decode further as its own AY ports; only the +2A reads 0xBFFD.
+  VideoMachine v128(kModel128K);
+  v128.m.settings.FullerAy = 1;
+  UpdateDevices(v128.m);
+  v128.m.WritePort(0x003F, 9);
+  v128.m.WritePort(0x005F, 0x05);
+  EXPECT_EQ(v128.m.sound.ay.regs[9], 0x05);
+  EXPECT_EQ(v128.In(0xBFFD, 1000), 0xFF);  // unanswered: floating bus, border
+  VideoMachine plus2a(kModelPlus2A);
+  plus2a.m.WritePort(0xFFFD, 1);
+  plus2a.m.WritePort(0xBFFD, 0x0A);
+  EXPECT_EQ(plus2a.m.ReadPort(0xBFFD), 0x0A);
+}
+
+// The SpecDrum's DAC answers OUT to low byte 0xDF on every model while it is fitted; 0x80 is
+// silence.
+TEST(SpecDrumPort, WritesTheDacOnlyWhileFitted) {
+  for (uint8_t model : {kModel48K, kModel128K, kModelPlus3}) {
+    VideoMachine vm(model);
+    vm.m.sound.SpecDrumLevel = 1234;
+    vm.m.WritePort(0x00DF, 0x80);
+    EXPECT_EQ(vm.m.sound.SpecDrumLevel, 1234) << "not fitted, model " << int(model);
+    vm.m.settings.SpecDrum = 1;
+    UpdateDevices(vm.m);
+    vm.m.WritePort(0x00DF, 0x80);
+    EXPECT_EQ(vm.m.sound.SpecDrumLevel, 0) << int(model);
+    vm.m.WritePort(0x12DF, 0xFF);
+    EXPECT_EQ(vm.m.sound.SpecDrumLevel, 127 * 128) << int(model);
+    vm.m.WritePort(0x00DF, 0x00);
+    EXPECT_EQ(vm.m.sound.SpecDrumLevel, -16384) << int(model);
+  }
+}
+
+TEST(InputPorts, KempstonFullerAndCursorSticks) {
+  VideoMachine vm(kModel48K);
+  vm.m.settings.KeystickType = 1;  // Kempston from the keyboard
+  UpdateDevices(vm.m);
+  vm.m.input.KeystickActive = 1;
+  EXPECT_EQ(vm.m.ReadPort(0x001F), 0x00);
+  KeyDown(vm.m, 37, false);  // Left
+  KeyDown(vm.m, 32, false);  // Space
+  EXPECT_EQ(vm.m.ReadPort(0x001F), 0x12);
+  KeyUp(vm.m, 37, false);
+  EXPECT_EQ(vm.m.ReadPort(0x001F), 0x10);
+
+  VideoMachine pad(kModel48K);  // from the game controller
+  pad.m.input.JoystickActive = 1;
+  pad.m.settings.JoystickType = 2;  // Fuller
+  UpdateDevices(pad.m);
+  SetJoystickState(pad.m, 0, -500, true);
+  EXPECT_EQ(pad.m.ReadPort(0x007F), 0x81);
+  pad.m.settings.JoystickType = 5;  // Interface II port 2, right: key 2 (bit 1 of 0xF7FE)
+  SetJoystickState(pad.m, 700, 0, false);
+  EXPECT_EQ(pad.m.ReadPort(0xF7FE), 0xBD);
+  EXPECT_EQ(pad.m.ReadPort(0x00FE), 0xBF) << "other high bytes, even with the row, are not changed";
+  pad.m.settings.JoystickType = 3;  // Cursor: left is 5 on 0xF7FE; up is 7 on 0xEFFE
+  SetJoystickState(pad.m, -1, -1, false);
+  EXPECT_EQ(pad.m.ReadPort(0xF7FE), 0xAF);
+  EXPECT_EQ(pad.m.ReadPort(0xEFFE), 0xB7);
+}
+
+TEST(InputPorts, KempstonMouse) {
+  VideoMachine vm(kModel48K);
+  vm.m.settings.MouseType = 2;
+  UpdateDevices(vm.m);
+  CaptureMouse(vm.m);
+  const uint8_t x0 = vm.m.ReadPort(0xFBDF);
+  const uint8_t y0 = vm.m.ReadPort(0xFFDF);
+  EXPECT_TRUE(MouseMoved(vm.m, 138, 133));
+  EXPECT_EQ(vm.m.ReadPort(0xFBDF), static_cast<uint8_t>(x0 + 10));
+  EXPECT_EQ(vm.m.ReadPort(0xFFDF), static_cast<uint8_t>(y0 - 5));
+  EXPECT_FALSE(MouseMoved(vm.m, 128, 128));
+  EXPECT_EQ(vm.m.ReadPort(0xFADF), 0xFF);  // a press is reported once
+  MouseButton(vm.m, 2, true);
+  EXPECT_EQ(vm.m.ReadPort(0xFADF), 0xFE);
+  EXPECT_EQ(vm.m.ReadPort(0xFADF), 0xFF);
+  ReleaseMouse(vm.m);  // not captured: no answer
+  EXPECT_EQ(vm.In(0xFBDF, 1000), 0xFF);
+}
+
+TEST(InputPorts, AmxMouseButtonsAndSteps) {
+  VideoMachine vm(kModel48K);
+  vm.m.settings.MouseType = 1;
+  UpdateDevices(vm.m);
+  CaptureMouse(vm.m);
+  vm.m.WritePort(0x005F, 0x20);  // control byte A: X vector
+  vm.m.WritePort(0x007F, 0x30);  // control byte B: Y vector
+  MouseButton(vm.m, 1, true);
+  EXPECT_EQ(vm.m.ReadPort(0x00DF), 0x7F);
+  MouseButton(vm.m, 1, false);
+  EXPECT_EQ(vm.m.ReadPort(0x00DF), 0xFF);
+  // Left and down: one X step per move message, then the Y step.
+  MouseMoved(vm.m, 120, 130);
+  MouseMoved(vm.m, 128, 128);
+  ASSERT_EQ(vm.m.input.AmxQueue.size(), 2u);
+  EXPECT_EQ(vm.m.input.AmxQueue[0].direction, 1);
+  EXPECT_EQ(vm.m.input.AmxQueue[0].vector, 0x20);
+  EXPECT_EQ(vm.m.input.AmxQueue[1].direction, 1);
+  EXPECT_EQ(vm.m.input.AmxQueue[1].vector, 0x30);
+  VideoMachine v128(kModel128K);  // no AMX interface
+  v128.m.settings.MouseType = 1;
+  UpdateDevices(v128.m);
+  CaptureMouse(v128.m);
+  MouseButton(v128.m, 1, true);
+  EXPECT_EQ(v128.In(0x00DF, 1000), 0xFF);
+}
+
+}  // namespace
+}  // namespace orvo::test

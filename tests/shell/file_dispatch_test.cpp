@@ -1,0 +1,300 @@
+// The file dispatch's paths (open, drop, command line, open snapshot, ZIP entries) and saving.
+#include "shell/file_dispatch.h"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
+#include <zip.h>
+
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+#include "shell/extension_table.h"
+#include "shell/format_messages.h"
+#include "shell/media_loaders.h"
+#include "shell/snapshot_save.h"
+#include "shell/zip_archive.h"
+#include "snapshot/snapshot_fixture.h"
+
+namespace orvo::test {
+namespace {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<uint8_t>;
+
+class Dispatch : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    for (const char* rom : {"48k.rom", "128k.rom"}) ORVO_REQUIRE_FILE(RomDir() / rom);
+    std::string name = "orvo_dispatch_";
+    name += std::to_string(::getpid());
+    dir_ = fs::temp_directory_path() / name;
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+    t_ = std::make_unique<SnapshotMachine>(kModel48K);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+  void Write(const std::string& name, const Bytes& bytes) const {
+    std::ofstream(dir_ / name, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+  }
+  // A 128K snapshot with a marker in bank 3 and PC 0x7777.
+  static Bytes Snapshot128(bool sna) {
+    SnapshotMachine s(kModel128K);
+    s.m.RamBlock[3 * 16384] = 0xA5;
+    s.m.cpu.PC = 0x7777;
+    return sna ? WriteSNA(CaptureSnapshot(s.m)) : WriteZ80(CaptureSnapshot(s.m), 3, false);
+  }
+  void MakeZip(const std::string& name, const std::vector<std::pair<std::string, Bytes>>& entries) {
+    int error = 0;
+    zip_t* z = zip_open(Path(name).c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+    ASSERT_NE(z, nullptr);
+    for (const auto& [entry, bytes] : entries) {
+      zip_source_t* src = zip_source_buffer(z, bytes.data(), bytes.size(), 0);
+      ASSERT_GE(zip_file_add(z, entry.c_str(), src, ZIP_FL_OVERWRITE), 0);
+    }
+    ASSERT_EQ(zip_close(z), 0);
+  }
+
+  fs::path dir_;
+  std::unique_ptr<SnapshotMachine> t_;
+  Emulator& emu() { return t_->emu; }
+  MachineState& m() { return t_->m; }
+  FileState& files() { return t_->emu.files; }
+  std::vector<ShownMessage>& messages() { return t_->host.messages; }
+};
+
+TEST_F(Dispatch, OpenedAndDroppedSnapshotsLoadAndRecordTheirNames) {
+  Write("GAME.Z80", Snapshot128(false));
+  Write("game.sna", Snapshot128(true));
+  ASSERT_EQ(LoadFile(emu(), Path("GAME.Z80")), 0);
+  EXPECT_TRUE(messages().empty());
+  EXPECT_EQ(m().MachineModel, kModel128K);
+  EXPECT_EQ(m().cpu.PC, 0x7777);
+  EXPECT_EQ(files().CurrentFileTitle, Path("GAME.Z80"));  // a drop dispatches the full path
+  EXPECT_EQ(files().StatusFileName, "GAME.Z80");
+  EXPECT_EQ(files().FileTypeLabel, "Z80 File Version: 3.00");
+  EXPECT_EQ(emu().folders.CurrentSnapDir, Path("GAME.Z80"));  // for the instant save
+  ASSERT_EQ(OpenFileCommand(emu(), Path("game.sna")), 0);
+  EXPECT_EQ(files().CurrentFileTitle, "game.sna");
+  EXPECT_EQ(files().FileTypeLabel, "SNA 128k file");
+}
+
+TEST_F(Dispatch, NamesThatAreNotLoadedHereAndFailures) {
+  enum Command { kDrop, kOpen, kOpenSnapshot };
+  const struct {
+    const char* name;
+    Command command;
+    int rc;
+    MessageId message;  // 0: none
+    CaptionId caption;
+    bool reset;  // the open path's hard reset; otherwise nothing changes
+  } cases[] = {
+      // Extensions match case-sensitively; unknown ones are ignored.
+      {"Game.Sna", kDrop, 1, 0, {}, false},
+      {"notes.doc", kOpen, 1, 0, {}, false},
+      // Kinds loaded elsewhere, and a disk image off the +3: a reset, no load.
+      {"cheat.pok", kDrop, 0, 0, {}, true},
+      {"readme.TXT", kDrop, 0, 0, {}, true},
+      {"run.rzx", kDrop, 0, 0, {}, true},
+      {"disk.dsk", kDrop, 0, 0, {}, true},
+      {"missing.z80", kDrop, 1, 8, CaptionId::File, false},
+      {"folder.z80", kDrop, 1, 0, {}, false},  // a dropped folder is ignored
+      // "Open Snapshot" takes snapshots only; a tape is recognised but not loaded there.
+      {"game.bin", kOpenSnapshot, 1, 22, CaptionId::Options, false},
+      {"tape.tap", kOpenSnapshot, 0, 0, {}, true},
+      // A loader's refusal is the loader's message; the kind still counts as dispatched.
+      {"short.sna", kDrop, 0, 12, CaptionId::Options, true},
+  };
+  fs::create_directory(dir_ / "folder.z80");
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (std::string(c.name) != "missing.z80" && !fs::exists(dir_ / c.name))
+      Write(c.name, Bytes(100, 0));
+    messages().clear();
+    m().cpu.PC = 0x1234;
+    m().RamBlock[0x9000] = 0x42;
+    const int rc = c.command == kDrop   ? LoadFile(emu(), Path(c.name))
+                   : c.command == kOpen ? OpenFileCommand(emu(), Path(c.name))
+                                        : OpenSnapshotCommand(emu(), Path(c.name));
+    EXPECT_EQ(rc, c.rc);
+    if (c.message == 0) {
+      EXPECT_TRUE(messages().empty());
+    } else {
+      ASSERT_EQ(messages().size(), 1u);
+      EXPECT_EQ(messages()[0].message, c.message);
+      EXPECT_EQ(messages()[0].caption, c.caption);
+    }
+    EXPECT_EQ(m().cpu.PC, c.reset ? 0 : 0x1234);
+    if (!c.reset) {
+      EXPECT_EQ(m().RamBlock[0x9000], 0x42);
+    }
+  }
+  EXPECT_EQ(files().LastLoadStatus, kLoadRefused);
+  EXPECT_EQ(files().SnapshotLoaded, 1);
+}
+
+TEST_F(Dispatch, ZipEntriesAreListedAndLoadedByTheirNames) {
+  const Bytes sna = Snapshot128(true);
+  MakeZip("bundle.zip", {{"readme.txt", Bytes(5, 'a')}, {"GAME.SNA", sna}, {"x.z80", Bytes(3)}});
+  MakeZip("text.zip", {{"notes.txt", Bytes(5, 'a')}});
+  std::vector<std::string> names;
+  ASSERT_TRUE(ListZipEntries(Path("bundle.zip"), names));
+  EXPECT_EQ(names, (std::vector<std::string>{"readme.txt", "GAME.SNA", "x.z80"}));
+  ASSERT_EQ(LoadFile(emu(), Path("bundle.zip")), 0);
+  EXPECT_EQ(files().ZipPickerPending, 1);  // the window shows the picker
+
+  ZipArchive zip;
+  ASSERT_TRUE(zip.Open(Path("bundle.zip")));
+  ASSERT_EQ(LoadZipEntry(emu(), zip, 1), 0);
+  EXPECT_EQ(m().cpu.PC, 0x7777);
+  EXPECT_EQ(files().Loaded.bytes, sna);
+  EXPECT_EQ(files().CurrentFileTitle, "GAME.SNA");
+  EXPECT_EQ(files().StatusFileName, "bundle.zip");  // the archive stays the current file
+  EXPECT_EQ(LoadZipEntry(emu(), zip, 0), 0);        // a text entry: recognised, not loaded
+  EXPECT_EQ(LoadZipEntry(emu(), zip, 3), 1);
+  EXPECT_EQ(DispatchZipEntry(emu(), ""), 1);
+  EXPECT_TRUE(messages().empty());
+  EXPECT_EQ(DispatchZipEntry(emu(), "game.bin"), 1);
+  EXPECT_EQ(messages().back().message, 22);
+
+  // Without the picker: the first loadable entry, or one by name.
+  m().cpu.PC = 0;
+  ASSERT_EQ(LoadZipArchiveEntry(emu(), Path("bundle.zip"), ""), 0);
+  EXPECT_EQ(m().cpu.PC, 0x7777);
+  EXPECT_EQ(LoadZipArchiveEntry(emu(), Path("bundle.zip"), "x.z80"), 0);
+  EXPECT_EQ(messages().back().message, 12);  // the Z80 loader's own refusal
+  EXPECT_EQ(LoadZipArchiveEntry(emu(), Path("bundle.zip"), "absent.z80"), 1);
+  EXPECT_EQ(messages().back().message, 8);
+  EXPECT_EQ(LoadZipArchiveEntry(emu(), Path("text.zip"), ""), 1);
+  EXPECT_EQ(messages().back().message, 22);
+}
+
+TEST_F(Dispatch, ADamagedZipEntryIsAReadError) {
+  Bytes noise(5000);  // stored as it is, so the damage lands in the entry's data
+  std::mt19937 rng(9);
+  for (auto& b : noise) b = static_cast<uint8_t>(rng());
+  MakeZip("bad.zip", {{"game.z80", noise}});
+  std::fstream f(Path("bad.zip"), std::ios::in | std::ios::out | std::ios::binary);
+  f.seekp(30 + 8 + 40);  // past the local header and the name
+  f.put('\x5A');
+  f.close();
+  ZipArchive zip;
+  ASSERT_TRUE(zip.Open(Path("bad.zip")));
+  Bytes out;
+  EXPECT_EQ(FormatErrorMessage(zip.ReadEntry(0, out)), 23);
+  EXPECT_TRUE(out.empty());
+}
+
+TEST_F(Dispatch, TapeBootSnapshotComesFromTheLibsFolderByModel) {
+  emu().folders.LibsFolder = dir_.string() + "/";
+  EXPECT_EQ(LoadTapeBootSnapshot(emu()), 1);
+  EXPECT_EQ(messages().back().message, 11);
+  m().cpu.PC = 0x0556;
+  Write("tape_48.z80", WriteZ80(CaptureSnapshot(m()), 3, false));
+  Write("tape_128.z80", Snapshot128(false));
+  m().cpu.PC = 0;
+  ASSERT_EQ(LoadTapeBootSnapshot(emu()), 0);
+  EXPECT_EQ(m().cpu.PC, 0x0556);
+  m().MachineModel = kModel128K;
+  SetUpMachine(emu());
+  ASSERT_EQ(LoadTapeBootSnapshot(emu()), 0);
+  EXPECT_EQ(m().cpu.PC, 0x7777);
+}
+
+TEST_F(Dispatch, SavesFollowTheExtensionAndTheVersionSettings) {
+  SnapshotMachine s(kModel128K);
+  s.m.cpu.PC = 0x4567;
+  s.m.RamBlock[7 * 16384 + 5] = 0x3C;
+  for (const char* name : {"out.z80", "OUT.SNA"}) {
+    ASSERT_EQ(SaveSnapshot(s.emu, Path(name)), kSaved) << name;
+    SnapshotMachine back;
+    ASSERT_EQ(LoadFile(back.emu, Path(name)), 0) << name;
+    EXPECT_EQ(back.m.cpu.PC, 0x4567);
+    EXPECT_EQ(back.m.RamBlock[7 * 16384 + 5], 0x3C);
+  }
+  // A new file gets the usual permissions, not the temporary file's.
+  EXPECT_NE(fs::status(Path("out.z80")).permissions() & fs::perms::group_read, fs::perms::none);
+  EXPECT_EQ(SaveSnapshot(s.emu, Path("out.Sna")), kSaveFailed);
+  EXPECT_EQ(s.host.messages.back().message, 22);
+  EXPECT_EQ(SaveSnapshot(s.emu, Path("out.snp")), kSaveNoWriter);  // SNP has no writer
+  EXPECT_FALSE(fs::exists(Path("out.snp")));
+  // "z80 version" and "1FFD byte": PC in the main header for version 1, else the header length.
+  const std::pair<int, uint16_t> versions[] = {{1, 0x4567}, {2, 23}, {3, 54}, {4, 55}};
+  for (const auto& [setting, field] : versions) {
+    s.m.settings.Z80Version = std::min(setting, 3);
+    s.m.settings.Save1FFD = setting == 4;
+    ASSERT_EQ(SaveSnapshot(s.emu, Path("v.z80")), kSaved);
+    const Bytes f = ReadWholeFile(Path("v.z80"));
+    EXPECT_EQ(setting == 1 ? f[6] | f[7] << 8 : f[30] | f[31] << 8, field) << setting;
+  }
+}
+
+TEST_F(Dispatch, SaveDialogUsesTheTitleCutAtItsLastDot) {
+  std::string written;
+  ASSERT_EQ(SaveSnapshotCommand(emu(), Path("game.v2.z80"), 2, &written), kSaved);
+  EXPECT_EQ(written, Path("game.v2.sna"));
+  EXPECT_TRUE(fs::exists(written));
+  EXPECT_EQ(files().CurrentFileTitle, "game.v2");
+  ASSERT_EQ(SaveSnapshotCommand(emu(), Path("plain"), 3, &written), kSaved);
+  EXPECT_EQ(written, Path("plain.z80"));
+  // "All supported snapshots", ZXS and "All files" write nothing.
+  for (int filter : {1, 10, 11}) {
+    EXPECT_EQ(SaveSnapshotCommand(emu(), Path("none.sna"), filter), kSaveNoWriter);
+  }
+  EXPECT_FALSE(fs::exists(Path("none.sna")));
+}
+
+TEST_F(Dispatch, AFailedSaveKeepsTheOldFileAndSaysSo) {
+  Write("keep.sna", Bytes{1, 2, 3});
+  // Writes stop after 1000 bytes: the snapshot cannot be written whole.
+  std::signal(SIGXFSZ, SIG_IGN);
+  rlimit old{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+  rlimit small = old;
+  small.rlim_cur = 1000;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  const int rc = SaveSnapshot(emu(), Path("keep.sna"));
+  setrlimit(RLIMIT_FSIZE, &old);
+  EXPECT_EQ(rc, kSaveFailed);
+  ASSERT_EQ(messages().size(), 1u);
+  EXPECT_EQ(messages()[0].message, 148);
+  EXPECT_EQ(ReadWholeFile(Path("keep.sna")), (Bytes{1, 2, 3}));
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1);
+  // A missing folder, a folder in the way, and a 48K SNA whose PC would have to go into ROM.
+  EXPECT_EQ(SaveSnapshot(emu(), Path("no/such/folder/x.sna")), kSaveFailed);
+  fs::create_directories(dir_ / "taken.sna" / "inside");
+  EXPECT_EQ(SaveSnapshot(emu(), Path("taken.sna")), kSaveFailed);
+  EXPECT_TRUE(fs::is_directory(dir_ / "taken.sna" / "inside"));
+  for (uint16_t sp : {0x4001, 0x0001}) {
+    m().cpu.SP = sp;
+    EXPECT_EQ(SaveSnapshot(emu(), Path("rom.sna")), kSaveFailed);
+  }
+  EXPECT_FALSE(fs::exists(Path("rom.sna")));
+  EXPECT_EQ(messages().size(), 5u);
+  m().cpu.SP = 0x4002;
+  EXPECT_EQ(SaveSnapshot(emu(), Path("ram.sna")), kSaved);
+}
+
+TEST(FileKinds, OnlyTheLastCharactersCountCaseSensitively) {
+  const std::pair<const char*, FileKind> opened[] = {
+      {"GAME.SNA", FileKind::Sna}, {"game.sna", FileKind::Sna},      {"Game.Sna", FileKind::None},
+      {"x.wsp", FileKind::Sp},     {"sna", FileKind::Sna},           {"p", FileKind::None},
+      {"/a/b.ZIP", FileKind::Zip}, {"game.z80.bak", FileKind::None},
+  };
+  for (const auto& [name, kind] : opened) EXPECT_EQ(MatchExtension(name), kind) << name;
+  // Saving compares the whole extension after the last dot, and only for kinds with a writer.
+  const std::pair<const char*, FileKind> saved[] = {
+      {"/a/b.Z80", FileKind::Z80},  {"/a/b.sp", FileKind::Sp},    {"/a/b.wsp", FileKind::None},
+      {"/a/b.Sna", FileKind::None}, {"/a/b.zxs", FileKind::None}, {"/a.sna/b", FileKind::None},
+  };
+  for (const auto& [name, kind] : saved) EXPECT_EQ(SaverKindForPath(name), kind) << name;
+}
+
+}  // namespace
+}  // namespace orvo::test
