@@ -7,9 +7,9 @@
 #include <string_view>
 
 #include "bench/bench_report.h"
-#include "machine/setup.h"
 #include "shell/emulator.h"
 #include "shell/frame_loop.h"
+#include "shell/machine_setup.h"
 
 namespace orvo::bench {
 
@@ -30,7 +30,7 @@ class BenchHost final : public Host {
 inline bool SetUpBenchMachine(Emulator& emu, const BenchHost& host, uint8_t model) {
   emu.NoThrottle = true;
   emu.folders.CurrentRomDir = emu.folders.ConfiguredRomDir = SharedDir() + "/roms/";
-  emu.m.settings.Sound = 0;
+  emu.settings.Sound = 0;
   emu.m.MachineModel = model;
   SetUpMachine(emu);
   if (host.failed) return false;

@@ -23,8 +23,7 @@ struct BenchBus {
   uint32_t InstructionStartTState = 0;
   uint32_t InstructionTStates = 0;
   uint8_t InterruptArmed = 0;
-  uint32_t SpeechClocks[2] = {0, 0};
-  uint32_t TrapFlags = 0;
+  orvo::FetchTrapList FetchTraps;  // none registered
   uint8_t mem[65536] = {};
 
   uint8_t FetchOpcode(uint16_t a) {
@@ -50,14 +49,6 @@ struct BenchBus {
   bool IsCmos() const { return false; }
   void OnIRegisterWrite() {}
   void OnNmiAccepted() {}
-  void OnTapeStartTrap() {}
-  bool OnTapeLoadTrap() { return false; }
-  void OnIf1PageIn() {}
-  bool If1Paged() const { return false; }
-  void OnIf1PageOut() {}
-  void OnIf1MicrodriveTrap(int) {}
-  void OnUSpeechToggle() {}
-  bool DiskFastTrapModel() const { return false; }
 };
 
 // Puts the exerciser at 0x100 with a CP/M "BDOS" that returns at once (its output is not needed).

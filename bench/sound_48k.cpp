@@ -11,6 +11,7 @@
 #include "machine/setup.h"
 #include "shell/emulator.h"
 #include "shell/frame_loop.h"
+#include "shell/sound_setup.h"
 #include "sound/sound.h"
 #include "sound/sound_output.h"
 

@@ -4,7 +4,7 @@
 
 #include "shell/app_init.h"
 #include "shell/emulator.h"
-#include "sound/sound_output.h"
+#include "shell/sound_setup.h"
 #include "ui/main_window.h"
 #include "ui/qt_host.h"
 

@@ -8,22 +8,22 @@
 #include <string_view>
 #include <vector>
 
+#include "app/sound_run_options.h"
+#include "app/tape_run_options.h"
+#include "app/video_run_options.h"
 #include "host/png_writer.h"
-#include "machine/setup.h"
 #include "shell/emulator.h"
 #include "shell/extension_table.h"
 #include "shell/file_dispatch.h"
 #include "shell/frame_loop.h"
+#include "shell/machine_setup.h"
 #include "shell/media_loaders.h"
 #include "shell/messages.h"
 #include "shell/snapshot_save.h"
+#include "shell/tape_commands.h"
 #include "shell/zip_archive.h"
-#include "sound/sound_run_options.h"
-#include "tape/tape_deck.h"
-#include "tape/tape_run_options.h"
 #include "video/screen_text.h"
 #include "video/ula.h"
-#include "video/video_run_options.h"
 
 namespace {
 
@@ -124,7 +124,7 @@ std::string ProgramFolder(const char* argv0) {
 
 std::string RomPath(const Emulator& emu) {
   const MachineState& m = emu.m;
-  if (m.MachineModel == kModelCustom) return m.settings.CustomRomPath;
+  if (m.MachineModel == kModelCustom) return emu.settings.CustomRomPath;
   static const char* kFiles[] = {"48k.rom",   "48k.rom",   "128k.rom",
                                  "plus2.rom", "plus3.rom", "plus3.rom"};
   return emu.folders.CurrentRomDir + kFiles[m.MachineModel];
@@ -260,12 +260,13 @@ int main(int argc, char** argv) {
   std::string romDir = opt.romDir.empty() ? emu->folders.RomsFolder : opt.romDir;
   if (!romDir.empty() && romDir.back() != '/') romDir += '/';
   emu->folders.ConfiguredRomDir = emu->folders.CurrentRomDir = romDir;
-  m.settings.ModelType = opt.model;
-  m.settings.CustomRom = opt.model == kModelCustom;
-  m.settings.CustomRomPath = opt.customRom;
-  m.settings.Sound = 0;
+  Settings& settings = emu->settings;
+  settings.ModelType = opt.model;
+  settings.CustomRom = opt.model == kModelCustom;
+  settings.CustomRomPath = opt.customRom;
+  settings.Sound = 0;
   WavRun wav(opt.sound);
-  wav.Configure(m.settings);
+  wav.Configure(settings);
   // A tape named by --load goes into the deck the way --tape puts it there.
   if (!opt.loadPath.empty() && opt.tape.tapePath.empty() &&
       TapeKindOf(opt.loadPath) != TapeKind::None) {
@@ -273,7 +274,7 @@ int main(int argc, char** argv) {
     opt.loadPath.clear();
   }
   TapeRun tapeRun(opt.tape);
-  tapeRun.Configure(m.settings);
+  tapeRun.Configure(settings);
   m.MachineModel = static_cast<uint8_t>(opt.model);
   emu->NoThrottle = !opt.realtime;
 

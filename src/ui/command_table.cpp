@@ -8,10 +8,10 @@
 #include <ctime>
 #include <random>
 
-#include "machine/setup.h"
 #include "machine/typing.h"
 #include "shell/config.h"
 #include "shell/emulator.h"
+#include "shell/machine_setup.h"
 #include "shell/window_commands.h"
 #include "ui/about_dialog.h"
 #include "ui/file_commands.h"
@@ -77,7 +77,7 @@ void LoadBasicText(MainWindow& w) {
       &w, QStringLiteral("Load BASIC Text File"), QString(), QStringLiteral("Spool files (*.txt)"));
   if (path.isEmpty()) return;
   if (!StartTypingFile(w.Emu().m, path.toStdString())) {
-    w.Emu().ShowMessage(CaptionId::File, 8);  // "File Not Found"
+    w.Emu().ShowMessage(CaptionId::File, kMsgFileNotFound);
   }
 }
 
@@ -144,88 +144,89 @@ void Pause(MainWindow& w) {
 
 const CommandRow kRows[] = {
     // File
-    {cmd::kLoadFile, "File", nullptr, "Load File", nullptr, LoadFileCommand},
-    {cmd::kLoadSnapshot, "File", nullptr, "Load Snapshot", nullptr, LoadSnapshotCommand},
-    {cmd::kSaveSnapshot, "File", nullptr, "Save Snapshot", nullptr, SaveSnapshotCommand},
-    {cmd::kInsertDiskA, "File", "Insert Disk", "Drive A:", nullptr, nullptr, false, true},
-    {cmd::kInsertDiskB, "File", "Insert Disk", "Drive B:", nullptr, nullptr},
-    {cmd::kEjectDiskA, "File", "Eject Disk", "Drive A:", nullptr, nullptr},
-    {cmd::kEjectDiskB, "File", "Eject Disk", "Drive B:", nullptr, nullptr},
-    {cmd::kLoadBinary, "File", nullptr, "Load Binary File", nullptr, nullptr, false, true},
-    {cmd::kSaveBinary, "File", nullptr, "Save Binary File", nullptr, nullptr},
-    {cmd::kLoadBasicText, "File", nullptr, "Load BASIC Text File", nullptr, LoadBasicText},
-    {cmd::kSaveScreen, "File", nullptr, "Save Current Screen", nullptr, nullptr},
-    {cmd::kMicrodrives, "File", nullptr, "Microdrives", nullptr, nullptr, false, true},
-    {cmd::kIf2Insert, "File", "Interface II Rom", "Insert", nullptr, nullptr},
-    {cmd::kIf2Remove, "File", "Interface II Rom", "Remove", nullptr, nullptr},
-    {cmd::kQuit, "File", nullptr, "Quit", nullptr, Quit, false, true},
+    {CommandId::LoadFile, "File", nullptr, "Load File", nullptr, LoadFileCommand},
+    {CommandId::LoadSnapshot, "File", nullptr, "Load Snapshot", nullptr, LoadSnapshotCommand},
+    {CommandId::SaveSnapshot, "File", nullptr, "Save Snapshot", nullptr, SaveSnapshotCommand},
+    {CommandId::InsertDiskA, "File", "Insert Disk", "Drive A:", nullptr, nullptr, false, true},
+    {CommandId::InsertDiskB, "File", "Insert Disk", "Drive B:", nullptr, nullptr},
+    {CommandId::EjectDiskA, "File", "Eject Disk", "Drive A:", nullptr, nullptr},
+    {CommandId::EjectDiskB, "File", "Eject Disk", "Drive B:", nullptr, nullptr},
+    {CommandId::LoadBinary, "File", nullptr, "Load Binary File", nullptr, nullptr, false, true},
+    {CommandId::SaveBinary, "File", nullptr, "Save Binary File", nullptr, nullptr},
+    {CommandId::LoadBasicText, "File", nullptr, "Load BASIC Text File", nullptr, LoadBasicText},
+    {CommandId::SaveScreen, "File", nullptr, "Save Current Screen", nullptr, nullptr},
+    {CommandId::Microdrives, "File", nullptr, "Microdrives", nullptr, nullptr, false, true},
+    {CommandId::If2Insert, "File", "Interface II Rom", "Insert", nullptr, nullptr},
+    {CommandId::If2Remove, "File", "Interface II Rom", "Remove", nullptr, nullptr},
+    {CommandId::Quit, "File", nullptr, "Quit", nullptr, Quit, false, true},
     // Emulation
-    {cmd::kSoftReset, "Emulation", nullptr, "Soft Reset", nullptr, SoftReset},
-    {cmd::kHardReset, "Emulation", nullptr, "Hard Reset", nullptr, HardReset},
-    {cmd::kGenerateNmi, "Emulation", nullptr, "Generate NMI", "F3", Nmi, false, true},
+    {CommandId::SoftReset, "Emulation", nullptr, "Soft Reset", nullptr, SoftReset},
+    {CommandId::HardReset, "Emulation", nullptr, "Hard Reset", nullptr, HardReset},
+    {CommandId::GenerateNmi, "Emulation", nullptr, "Generate NMI", "F3", Nmi, false, true},
     // Tape
-    {cmd::kLoadTape, "Tape", nullptr, "Load Tape", nullptr, LoadTapeCommand},
-    {cmd::kEjectTape, "Tape", nullptr, "Eject Tape", nullptr, EjectTapeMenuCommand},
-    {cmd::kBrowseTape, "Tape", nullptr, "Browse Tape", nullptr, nullptr},
-    {cmd::kRewindTape, "Tape", nullptr, "Rewind Tape", nullptr, RewindTapeMenuCommand},
-    {cmd::kStartStopTape, "Tape", nullptr, "Start/Stop Tape", "F11", StartStopTapeMenuCommand,
+    {CommandId::LoadTape, "Tape", nullptr, "Load Tape", nullptr, LoadTapeCommand},
+    {CommandId::EjectTape, "Tape", nullptr, "Eject Tape", nullptr, EjectTapeMenuCommand},
+    {CommandId::BrowseTape, "Tape", nullptr, "Browse Tape", nullptr, nullptr},
+    {CommandId::RewindTape, "Tape", nullptr, "Rewind Tape", nullptr, RewindTapeMenuCommand},
+    {CommandId::StartStopTape, "Tape", nullptr, "Start/Stop Tape", "F11", StartStopTapeMenuCommand,
      false, true},
     // View
-    {cmd::kView100, "View", nullptr, "100%", nullptr, View100, true},
-    {cmd::kView200, "View", nullptr, "200%", nullptr, View200, true},
-    {cmd::kView300, "View", nullptr, "300%", nullptr, View300, true},
-    {cmd::kFullscreen, "View", nullptr, "Fullscreen", "F4", FullScreen, true, true},
-    {cmd::kVsync, "View", nullptr, "VSync On", nullptr, Vsync, true, true},
+    {CommandId::View100, "View", nullptr, "100%", nullptr, View100, true},
+    {CommandId::View200, "View", nullptr, "200%", nullptr, View200, true},
+    {CommandId::View300, "View", nullptr, "300%", nullptr, View300, true},
+    {CommandId::Fullscreen, "View", nullptr, "Fullscreen", "F4", FullScreen, true, true},
+    {CommandId::Vsync, "View", nullptr, "VSync On", nullptr, Vsync, true, true},
     // Tools
-    {cmd::kOptions, "Tools", nullptr, "Options", nullptr, Options},
-    {cmd::kLoadConfig, "Tools", nullptr, "Load Configuration", nullptr, LoadConfiguration, false,
-     true},
-    {cmd::kSaveConfig, "Tools", nullptr, "Save Configuration", nullptr, SaveConfiguration},
-    {cmd::kDefaultConfig, "Tools", nullptr, "Default Configuration", nullptr, DefaultConfiguration},
-    {cmd::kPokeMemory, "Tools", nullptr, "POKE Memory", nullptr, nullptr, false, true},
-    {cmd::kPokeFinder, "Tools", nullptr, "POKE Finder", nullptr, nullptr},
-    {cmd::kZxPrinter, "Tools", nullptr, "ZX Printer", nullptr, nullptr},
-    {cmd::kSpriteSearch, "Tools", nullptr, "Sprite Search", nullptr, nullptr},
-    {cmd::kCalculator, "Tools", nullptr, "Calculator", nullptr, nullptr},
-    {cmd::kUlaPlusEditor, "Tools", nullptr, "ULAplus Palette Editor", nullptr, nullptr},
-    {cmd::kEnableKeystick, "Tools", nullptr, "Enable Keystick", nullptr, nullptr, true, true},
-    {cmd::kKeyboardHelper, "Tools", nullptr, "Keyboard Helper", nullptr, nullptr},
-    {cmd::kMemoryMap, "Tools", nullptr, "Memory Map", nullptr, nullptr},
-    {cmd::kSnapshotAnalyser, "Tools", nullptr, "Snapshot Analyser", nullptr, nullptr},
-    {cmd::kInfoseek, "Tools", nullptr, "Infoseek", nullptr, nullptr, false, true},
-    {cmd::kAssembler, "Tools", nullptr, "Z80 Assembler", nullptr, nullptr},
+    {CommandId::Options, "Tools", nullptr, "Options", nullptr, Options},
+    {CommandId::LoadConfig, "Tools", nullptr, "Load Configuration", nullptr, LoadConfiguration,
+     false, true},
+    {CommandId::SaveConfig, "Tools", nullptr, "Save Configuration", nullptr, SaveConfiguration},
+    {CommandId::DefaultConfig, "Tools", nullptr, "Default Configuration", nullptr,
+     DefaultConfiguration},
+    {CommandId::PokeMemory, "Tools", nullptr, "POKE Memory", nullptr, nullptr, false, true},
+    {CommandId::PokeFinder, "Tools", nullptr, "POKE Finder", nullptr, nullptr},
+    {CommandId::ZxPrinter, "Tools", nullptr, "ZX Printer", nullptr, nullptr},
+    {CommandId::SpriteSearch, "Tools", nullptr, "Sprite Search", nullptr, nullptr},
+    {CommandId::Calculator, "Tools", nullptr, "Calculator", nullptr, nullptr},
+    {CommandId::UlaPlusEditor, "Tools", nullptr, "ULAplus Palette Editor", nullptr, nullptr},
+    {CommandId::EnableKeystick, "Tools", nullptr, "Enable Keystick", nullptr, nullptr, true, true},
+    {CommandId::KeyboardHelper, "Tools", nullptr, "Keyboard Helper", nullptr, nullptr},
+    {CommandId::MemoryMap, "Tools", nullptr, "Memory Map", nullptr, nullptr},
+    {CommandId::SnapshotAnalyser, "Tools", nullptr, "Snapshot Analyser", nullptr, nullptr},
+    {CommandId::Infoseek, "Tools", nullptr, "Infoseek", nullptr, nullptr, false, true},
+    {CommandId::Assembler, "Tools", nullptr, "Z80 Assembler", nullptr, nullptr},
     // RZX
-    {cmd::kRzxPlay, "RZX", nullptr, "Play...", nullptr, nullptr},
-    {cmd::kRzxStop, "RZX", nullptr, "Stop...", nullptr, nullptr},
-    {cmd::kRzxRecord, "RZX", nullptr, "Record", nullptr, nullptr, false, true},
-    {cmd::kRzxStopRecording, "RZX", nullptr, "Stop Recording", nullptr, nullptr},
-    {cmd::kRzxContinue, "RZX", nullptr, "Continue Recording", nullptr, nullptr},
-    {cmd::kRzxFinalise, "RZX", nullptr, "Finalise Recording", nullptr, nullptr},
-    {cmd::kRzxAddBookmark, "RZX", nullptr, "Add Bookmark", "Ins", nullptr, false, true},
-    {cmd::kRzxFromBookmark, "RZX", nullptr, "Record From Bookmark", "Del", nullptr},
-    {cmd::kRzxGoToBookmark, "RZX", nullptr, "Go To Bookmark", "Ctrl+Del", nullptr},
-    {cmd::kRzxLogging, "RZX", nullptr, "RZX Logging", nullptr, nullptr, true, true},
-    {cmd::kRzxInfo, "RZX", nullptr, "Info", nullptr, nullptr},
+    {CommandId::RzxPlay, "RZX", nullptr, "Play...", nullptr, nullptr},
+    {CommandId::RzxStop, "RZX", nullptr, "Stop...", nullptr, nullptr},
+    {CommandId::RzxRecord, "RZX", nullptr, "Record", nullptr, nullptr, false, true},
+    {CommandId::RzxStopRecording, "RZX", nullptr, "Stop Recording", nullptr, nullptr},
+    {CommandId::RzxContinue, "RZX", nullptr, "Continue Recording", nullptr, nullptr},
+    {CommandId::RzxFinalise, "RZX", nullptr, "Finalise Recording", nullptr, nullptr},
+    {CommandId::RzxAddBookmark, "RZX", nullptr, "Add Bookmark", "Ins", nullptr, false, true},
+    {CommandId::RzxFromBookmark, "RZX", nullptr, "Record From Bookmark", "Del", nullptr},
+    {CommandId::RzxGoToBookmark, "RZX", nullptr, "Go To Bookmark", "Ctrl+Del", nullptr},
+    {CommandId::RzxLogging, "RZX", nullptr, "RZX Logging", nullptr, nullptr, true, true},
+    {CommandId::RzxInfo, "RZX", nullptr, "Info", nullptr, nullptr},
     // Debug
-    {cmd::kDebugger, "Debug", nullptr, "Debugger", "F5", nullptr},
-    {cmd::kViewRegisters, "Debug", nullptr, "View Registers", nullptr, nullptr, false, true},
-    {cmd::kViewMemory, "Debug", nullptr, "View Memory", nullptr, nullptr},
-    {cmd::kViewDisassembly, "Debug", nullptr, "View Disassembly", nullptr, nullptr},
-    {cmd::kViewMicrodrive, "Debug", nullptr, "View Microdrive", nullptr, nullptr},
-    {cmd::kViewPrinterBuffer, "Debug", nullptr, "View Printer Buffer", nullptr, nullptr},
-    {cmd::kPcLogging, "Debug", nullptr, "PC Logging", nullptr, nullptr, true, true},
-    {cmd::kPcLogOneFrame, "Debug", nullptr, "PC log One frame", nullptr, nullptr},
+    {CommandId::Debugger, "Debug", nullptr, "Debugger", "F5", nullptr},
+    {CommandId::ViewRegisters, "Debug", nullptr, "View Registers", nullptr, nullptr, false, true},
+    {CommandId::ViewMemory, "Debug", nullptr, "View Memory", nullptr, nullptr},
+    {CommandId::ViewDisassembly, "Debug", nullptr, "View Disassembly", nullptr, nullptr},
+    {CommandId::ViewMicrodrive, "Debug", nullptr, "View Microdrive", nullptr, nullptr},
+    {CommandId::ViewPrinterBuffer, "Debug", nullptr, "View Printer Buffer", nullptr, nullptr},
+    {CommandId::PcLogging, "Debug", nullptr, "PC Logging", nullptr, nullptr, true, true},
+    {CommandId::PcLogOneFrame, "Debug", nullptr, "PC log One frame", nullptr, nullptr},
     // Help
-    {cmd::kAbout, "Help", nullptr, "About", nullptr, About},
-    {cmd::kHelp, "Help", nullptr, "Help", nullptr, Help},
+    {CommandId::About, "Help", nullptr, "About", nullptr, About},
+    {CommandId::Help, "Help", nullptr, "Help", nullptr, Help},
     // Keys without a menu item
-    {cmd::kInstantSave, nullptr, nullptr, "Instant Snapshot Save", "F1", InstantSave},
-    {cmd::kFullSpeed, nullptr, nullptr, "Full Speed", "F2", FullSpeed},
-    {cmd::kRewind, nullptr, nullptr, "Rewind", "F6", Rewind},
-    {cmd::kMouse, nullptr, nullptr, "Mouse", "F7", Mouse},
-    {cmd::kMouseInfo, nullptr, nullptr, "Mouse Information", "F8", MouseInfo},
-    {cmd::kPaste, nullptr, nullptr, "Paste", "F12", Paste},
-    {cmd::kPause, nullptr, nullptr, "Pause", "Esc", Pause},
+    {CommandId::InstantSave, nullptr, nullptr, "Instant Snapshot Save", "F1", InstantSave},
+    {CommandId::FullSpeed, nullptr, nullptr, "Full Speed", "F2", FullSpeed},
+    {CommandId::Rewind, nullptr, nullptr, "Rewind", "F6", Rewind},
+    {CommandId::Mouse, nullptr, nullptr, "Mouse", "F7", Mouse},
+    {CommandId::MouseInfo, nullptr, nullptr, "Mouse Information", "F8", MouseInfo},
+    {CommandId::Paste, nullptr, nullptr, "Paste", "F12", Paste},
+    {CommandId::Pause, nullptr, nullptr, "Pause", "Esc", Pause},
 };
 
 const std::array<const char*, 8> kMenuTitles = {"File",  "Emulation", "Tape",  "View",
@@ -237,7 +238,7 @@ std::span<const CommandRow> CommandTable() {
   return kRows;
 }
 
-const CommandRow* FindCommand(int id) {
+const CommandRow* FindCommand(CommandId id) {
   for (const CommandRow& row : kRows) {
     if (row.id == id) return &row;
   }

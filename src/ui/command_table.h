@@ -3,6 +3,8 @@
 // text and key, and the window's handler. A later subsystem adds its command as a row here.
 #include <span>
 
+#include "shell/command_id.h"
+
 namespace orvo::ui {
 
 class MainWindow;
@@ -10,7 +12,7 @@ class MainWindow;
 using CommandHandler = void (*)(MainWindow& window);
 
 struct CommandRow {
-  int id;
+  CommandId id;
   const char* menu;        // "File", "Emulation", ...; nullptr for a key with no menu item
   const char* submenu;     // "Insert Disk", ...; nullptr when the item sits in the menu itself
   const char* text;        // the item's text
@@ -23,7 +25,7 @@ struct CommandRow {
 // In menu order: "File", "Emulation", "Tape", "View", "Tools", "RZX", "Debug", "Help", then the
 // keys that have no menu item.
 std::span<const CommandRow> CommandTable();
-const CommandRow* FindCommand(int id);
+const CommandRow* FindCommand(CommandId id);
 // The menus in the order the menu bar shows them.
 std::span<const char* const> MenuTitles();
 

@@ -10,8 +10,8 @@
 #include "shell/emulator.h"
 #include "shell/file_dispatch.h"
 #include "shell/snapshot_save.h"
+#include "shell/tape_commands.h"
 #include "shell/zip_archive.h"
-#include "tape/tape_deck.h"
 #include "ui/main_window.h"
 
 namespace orvo::ui {

@@ -20,12 +20,12 @@
 #include <span>
 
 #include "machine/keyboard.h"
-#include "machine/setup.h"
 #include "machine/typing.h"
 #include "shell/config.h"
 #include "shell/emulator.h"
 #include "shell/file_dispatch.h"
 #include "shell/frame_loop.h"
+#include "shell/machine_setup.h"
 #include "shell/window_commands.h"
 #include "sound/sound_output.h"
 #include "ui/command_table.h"
@@ -129,7 +129,7 @@ MainWindow::MainWindow(Emulator& emu, QtHost& host) : emu_(emu), host_(host) {
   rewindTimer_ = new QTimer(this);
   rewindTimer_->setInterval(500);
   connect(rewindTimer_, &QTimer::timeout, this, [this] {
-    if (emu_.m.settings.Rewind) StoreRewindRecord(emu_.m, *rewind_);
+    if (emu_.settings.Rewind) StoreRewindRecord(emu_.m, *rewind_);
   });
   rewindClearsSeen_ = emu_.config.RewindHistoryClears;
   host_.SetWindow(this);
@@ -154,8 +154,8 @@ void MainWindow::BuildMenus() {
   std::map<QString, QMenu*> submenus;
   for (const CommandRow& row : CommandTable()) {
     auto* action = new QAction(QString::fromLatin1(row.text), this);
-    action->setObjectName(QStringLiteral("command%1").arg(row.id));
-    action->setData(row.id);
+    action->setObjectName(QStringLiteral("command%1").arg(static_cast<int>(row.id)));
+    action->setData(static_cast<int>(row.id));
     action->setCheckable(row.checkable);
     if (row.shortcut != nullptr) {
       action->setShortcut(QKeySequence(QString::fromLatin1(row.shortcut)));
@@ -163,7 +163,7 @@ void MainWindow::BuildMenus() {
       action->setShortcutContext(Qt::WindowShortcut);
     }
     action->setEnabled(row.handler != nullptr);
-    const int id = row.id;
+    const CommandId id = row.id;
     connect(action, &QAction::triggered, this, [this, id] { DispatchCommand(id); });
     addAction(action);  // the window owns the key, so it works in full screen too
     actions_[id] = action;
@@ -201,7 +201,7 @@ void MainWindow::MenuClosed() {
   if (SoundShouldPlay(m)) PauseSound(m, 0);
 }
 
-QAction* MainWindow::Action(int id) const {
+QAction* MainWindow::Action(CommandId id) const {
   auto it = actions_.find(id);
   return it == actions_.end() ? nullptr : it->second;
 }
@@ -220,7 +220,7 @@ void MainWindow::RefreshMenuStates() {
   }
 }
 
-void MainWindow::DispatchCommand(int id) {
+void MainWindow::DispatchCommand(CommandId id) {
   const CommandRow* row = FindCommand(id);
   if (row == nullptr || row->handler == nullptr || !emu_.menu.IsEnabled(id)) {
     RefreshMenuStates();
@@ -253,13 +253,13 @@ void MainWindow::RewindOneStep() {
 // ---- display ----
 
 bool MainWindow::IsFullScreen() const {
-  return emu_.m.settings.DrawSize == 4;
+  return emu_.settings.DrawSize == 4;
 }
 
 void MainWindow::SetUpDisplay() {
   ApplyPalette(emu_.m);
-  const int mode = emu_.m.settings.DrawMode;
-  const int vsync = emu_.m.settings.Vsync ? 1 : 0;
+  const int mode = emu_.settings.DrawMode;
+  const int vsync = emu_.settings.Vsync ? 1 : 0;
   // Only the OpenGL view depends on Vsync (its swap interval is fixed when it is made).
   const bool wantGl = mode != 0 && PlatformSupportsOpenGl();
   const bool needNew =
@@ -282,7 +282,7 @@ void MainWindow::SetUpDisplay() {
 }
 
 void MainWindow::ApplyWindowGeometry() {
-  const int size = emu_.m.settings.DrawSize;
+  const int size = emu_.settings.DrawSize;
   if (size == 4) {
     menuBar()->hide();
     status_->hide();
@@ -348,7 +348,7 @@ void MainWindow::ChooseDrawSize(int size) {
 }
 
 void MainWindow::ToggleFullScreen() {
-  Settings& s = emu_.m.settings;
+  Settings& s = emu_.settings;
   if (!IsFullScreen()) {
     windowedDrawSize_ = s.DrawSize;
     windowedPosition_ = pos();
@@ -451,7 +451,11 @@ void MainWindow::OpenDroppedFile(const QString& path) {
 void MainWindow::TypeText(const QString& text, int spoolSpeed) {
   if (text.isEmpty()) return;
   const QByteArray bytes = text.toLatin1();
-  if (spoolSpeed > 0) emu_.m.settings.SpoolSpeed = spoolSpeed;
+  if (spoolSpeed > 0) {
+    emu_.ReadBackMachineSettings();
+    emu_.settings.SpoolSpeed = spoolSpeed;
+    emu_.ApplyMachineSettings();
+  }
   StartTyping(emu_.m, std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(bytes.constData()),
                                                static_cast<size_t>(bytes.size())));
 }
@@ -511,7 +515,7 @@ void MainWindow::ToggleMouseCapture() {
 
 QRect MainWindow::MouseRect() const {
   const int s =
-      emu_.m.settings.DrawSize >= 1 && emu_.m.settings.DrawSize <= 3 ? emu_.m.settings.DrawSize : 1;
+      emu_.settings.DrawSize >= 1 && emu_.settings.DrawSize <= 3 ? emu_.settings.DrawSize : 1;
   const QPoint origin = client_->mapToGlobal(QPoint(0, 0));
   const QPoint topLeft(origin.x() + 48 * s + 5, origin.y() + 48 * s + 5);
   return QRect(topLeft, QSize(256 * s, 192 * s));
@@ -602,7 +606,7 @@ void MainWindow::FocusLost() {
   m.input.WindowForeground = 0;
   // Keys held when the focus went elsewhere would never see their release.
   ReleaseAllKeys(m);
-  if (m.settings.Focus && !quitting_) {
+  if (emu_.settings.Focus && !quitting_) {
     m.FocusPaused = 1;
     PauseSound(m, 1);
   }

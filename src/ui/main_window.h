@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 
+#include "shell/command_id.h"
 #include "shell/rewind.h"
 #include "shell/status_bar.h"
 
@@ -98,8 +99,8 @@ class MainWindow final : public QMainWindow {
   void RefreshStatusBar();
 
   // ---- commands ----
-  void DispatchCommand(int id);
-  QAction* Action(int id) const;
+  void DispatchCommand(CommandId id);
+  QAction* Action(CommandId id) const;
   QMenu* Menu(const QString& title) const;
   // Menu enabled and checked states from the core's menu states.
   void RefreshMenuStates();
@@ -165,7 +166,7 @@ class MainWindow final : public QMainWindow {
   int viewVsync_ = -1;
   StatusBarWidget* status_ = nullptr;
   StatusBar statusData_;
-  std::map<int, QAction*> actions_;
+  std::map<CommandId, QAction*> actions_;
   std::map<QString, QMenu*> menus_;
   bool quitting_ = false;
   bool usePhysicalKeys_ = false;

@@ -1,6 +1,6 @@
 // What the instruction suites leave out: the interrupt line and its window, the EI shadow, HALT,
 // IM 2, NMI, prefix chains against interrupts, undefined ED opcodes, the CMOS part's differences,
-// the PC traps, the bus counters and the preliminary exerciser.
+// the bus counters and the preliminary exerciser.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -265,105 +265,14 @@ TEST(Nmi, LeavesHaltKeepsIff2AndWaitsForALonePrefix) {
   EXPECT_EQ(StackTop(*dd), 0x8005);
 }
 
-// ---- PC traps ----
-
-TEST(Traps, Interface1PagesInOnTheFetchAndRerunsTheInstruction) {
-  // LD HL,(0x9000) at the RST 8 entry and INC HL at 0x1708.
-  for (const auto& [at, op] : {std::pair<uint16_t, uint8_t>{0x0008, 0x2A}, {0x1708, 0x23}}) {
-    SCOPED_TRACE(at);
-    auto bus = MakeBus(at, {op, 0x00, 0x90});
-    bus->TrapFlags = kTrapIf1;
-    bus->mem[0x9000] = 0x77;
-    ExecuteZ80(*bus);
-    EXPECT_EQ(bus->if1PageIns, 1u);
-    EXPECT_EQ(bus->cpu.PC, at);
-    EXPECT_EQ(bus->cpu.HL.w, 0);
-    EXPECT_EQ(bus->InstructionTStates, 4u);
-    ExecuteZ80(*bus);  // paged now: the instruction runs
-    EXPECT_EQ(bus->if1PageIns, 1u);
-    EXPECT_EQ(bus->cpu.HL.w, at == 0x0008 ? 0x77 : 1);
-  }
-
-  auto out = MakeBus(0x0700, {0xC9});
-  out->TrapFlags = kTrapIf1;
-  out->if1Paged = true;
-  out->Load(0xFF00, {0x00, 0x50});
-  ExecuteZ80(*out);
-  EXPECT_EQ(out->if1PageOuts, 1u);
-  EXPECT_EQ(out->cpu.PC, 0x5000);
-
-  auto mdr = MakeBus(0x1BE9, {0xDD, 0x7E, 0x00});
-  mdr->TrapFlags = kTrapIf1;
-  mdr->if1Paged = true;
-  mdr->Step();
-  EXPECT_EQ(mdr->lastMicrodriveTrap, 1);
-
-  // Without the flag none of this happens.
-  auto plain = MakeBus(0x0008, {0x2A, 0x00, 0x90});
-  ExecuteZ80(*plain);
-  EXPECT_EQ(plain->if1PageIns, 0u);
-  EXPECT_EQ(plain->cpu.PC, 0x000B);
-}
-
-TEST(Traps, TapeTrapsInTheRomLoader) {
-  auto bus = MakeBus(0x056A, {0xBF, 0xC0});  // CP A; RET NZ
-  bus->TrapFlags = kTrapTape;
-  bus->tapeLoadResult = true;
-  ExecuteZ80(*bus);
-  EXPECT_EQ(bus->tapeStartTraps, 1u);
-  ExecuteZ80(*bus);
-  EXPECT_EQ(bus->tapeLoadTraps, 1u);
-  EXPECT_EQ(bus->cpu.PC, 0x056C);  // the trap handled it: no return
-  EXPECT_EQ(bus->InstructionTStates, 5u);
-
-  auto notLoaded = MakeBus(0x056B, {0xC0});
-  notLoaded->TrapFlags = kTrapTape;  // F = 0: NZ, the return is taken
-  notLoaded->Load(0xFF00, {0x34, 0x12});
-  ExecuteZ80(*notLoaded);
-  EXPECT_EQ(notLoaded->tapeLoadTraps, 1u);
-  EXPECT_EQ(notLoaded->cpu.PC, 0x1234);
-  EXPECT_EQ(notLoaded->InstructionTStates, 11u);
-}
-
-TEST(Traps, Plus3DiskDelayLoopsAndTheSpeechUnit) {
-  for (bool fast : {true, false}) {      // only on a +3 with fast loading
-    auto dec = MakeBus(0x2144, {0x0B});  // DEC BC of the motor delay loop
-    dec->TrapFlags = kTrapPlus3Disk;
-    dec->diskFastModel = fast;
-    dec->cpu.BC.w = 0x1234;
-    dec->cpu.AF.w = 0x5500;
-    ExecuteZ80(*dec);
-    EXPECT_EQ(dec->cpu.BC.w, fast ? 0 : 0x1233);
-    EXPECT_EQ(dec->cpu.AF.w & 0xFF40, fast ? 0x0040 : 0x5500);
-    EXPECT_EQ(dec->cpu.PC, fast ? 0x2149 : 0x2145);
-  }
-
-  auto ld = MakeBus(0x201B, {0x2E, 0x77});
-  ld->TrapFlags = kTrapPlus3Disk;
-  ld->diskFastModel = true;
-  ld->cpu.HL.w = 0x1234;
-  ExecuteZ80(*ld);
-  EXPECT_EQ(ld->cpu.HL.w, 0);
-  EXPECT_EQ(ld->cpu.PC, 0x2024);
-
-  auto speech = MakeBus(0x0038, {0xF5});  // PUSH AF at the interrupt entry
-  speech->TrapFlags = kTrapUSpeech;
-  ExecuteZ80(*speech);
-  EXPECT_EQ(speech->uSpeechToggles, 1u);
-  EXPECT_EQ(speech->cpu.SP, 0xFEFE);
-}
-
 // ---- what the bus is told ----
 
-TEST(BusCounters, CallTimesAndSpeechClocks) {
+TEST(BusCounters, CallTimes) {
   auto bus = MakeBus(0x8000, {0xCD, 0x00, 0x90});  // CALL 0x9000
-  bus->SpeechClocks[0] = 5;
   bus->FrameTState = 100;
   ExecuteZ80(*bus);
   EXPECT_EQ(bus->InstructionStartTState, 100u);
   EXPECT_EQ(bus->InstructionTStates, 17u);
-  EXPECT_EQ(bus->SpeechClocks[0], 22u);
-  EXPECT_EQ(bus->SpeechClocks[1], 17u);
   EXPECT_EQ(bus->cpu.LastFetchPC, 0x8000);
 }
 

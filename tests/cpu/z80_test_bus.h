@@ -23,8 +23,7 @@ struct FlatBus {
   uint32_t InstructionStartTState = 0;
   uint32_t InstructionTStates = 0;
   uint8_t InterruptArmed = 0;
-  uint32_t SpeechClocks[2] = {0, 0};
-  uint32_t TrapFlags = 0;
+  FetchTrapList FetchTraps;
   uint32_t NmiRequest = 0;
   uint32_t FetchCount = 0;  // M1 cycles, as the RZX counter sees them
 
@@ -39,15 +38,6 @@ struct FlatBus {
   // What the hooks saw.
   uint32_t iRegisterWrites = 0;
   uint32_t nmisAccepted = 0;
-  uint32_t tapeStartTraps = 0;
-  uint32_t tapeLoadTraps = 0;
-  bool tapeLoadResult = false;
-  uint32_t if1PageIns = 0;
-  uint32_t if1PageOuts = 0;
-  bool if1Paged = false;
-  int lastMicrodriveTrap = -1;
-  uint32_t uSpeechToggles = 0;
-  bool diskFastModel = false;
 
   uint8_t FetchOpcode(uint16_t a) {
     FrameTState += 4;
@@ -76,23 +66,6 @@ struct FlatBus {
   bool IsCmos() const { return cmos; }
   void OnIRegisterWrite() { ++iRegisterWrites; }
   void OnNmiAccepted() { ++nmisAccepted; }
-  void OnTapeStartTrap() { ++tapeStartTraps; }
-  bool OnTapeLoadTrap() {
-    ++tapeLoadTraps;
-    return tapeLoadResult;
-  }
-  void OnIf1PageIn() {
-    ++if1PageIns;
-    if1Paged = true;
-  }
-  bool If1Paged() const { return if1Paged; }
-  void OnIf1PageOut() {
-    ++if1PageOuts;
-    if1Paged = false;
-  }
-  void OnIf1MicrodriveTrap(int which) { lastMicrodriveTrap = which; }
-  void OnUSpeechToggle() { ++uSpeechToggles; }
-  bool DiskFastTrapModel() const { return diskFastModel; }
 
   void Load(uint16_t address, std::initializer_list<uint8_t> bytes) {
     for (uint8_t b : bytes) mem[address++] = b;

@@ -4,8 +4,8 @@
 #include <cstdint>
 
 #include "machine/machine_state.h"
-#include "machine/setup.h"
 #include "shell/emulator.h"
+#include "shell/machine_setup.h"
 #include "support/recording_host.h"
 #include "support/test_paths.h"
 

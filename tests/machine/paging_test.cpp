@@ -6,6 +6,7 @@
 #include "devices/currah.h"
 #include "devices/device.h"
 #include "devices/multiface.h"
+#include "devices/speech.h"
 #include "machine/memory.h"
 #include "machine_fixture.h"
 #include "video/palette.h"
@@ -239,7 +240,7 @@ TEST(Paging, AddOns) {
   t.m.CurrahRom.assign(2048, 0xE5);
   t.m.settings.USpeech = 1;
   UpdateDevices(t.m);
-  t.m.OnUSpeechToggle();
+  USpeechToggle(t.m);
   EXPECT_EQ(t.m.FetchOpcode(0x07FF), 0xE5);
   EXPECT_EQ(t.m.ReadByte(0x0800), 0xA0);
   SetUSpeechBusy(t.m, true);
@@ -247,7 +248,7 @@ TEST(Paging, AddOns) {
   t.m.FrameTState = 0;
   t.m.WriteByte(0x1000, 0x05);
   EXPECT_EQ(t.m.FrameTState, 3u);
-  t.m.OnUSpeechToggle();
+  USpeechToggle(t.m);
   EXPECT_EQ(t.m.ReadByte(0x0000), 0xA0);
   t.m.settings.USpeech = 0;
   UpdateDevices(t.m);

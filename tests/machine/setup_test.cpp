@@ -7,11 +7,14 @@
 #include <filesystem>
 #include <fstream>
 #include <set>
+#include <utility>
 
+#include "devices/disk_fast_trap.h"
 #include "machine/memory.h"
 #include "machine/typing.h"
 #include "machine_fixture.h"
 #include "shell/frame_loop.h"
+#include "tape/tape_player.h"
 
 namespace orvo {
 namespace {
@@ -79,25 +82,25 @@ TEST(LoadRoms, MissingOrWrongLengthFilesReportAndLeaveTheRomsBlank) {
 
 TEST(LoadRoms, CustomRomOf16Or32KBMapsTheFirst16KB) {
   Bare b(kModelCustom);
-  b.m.settings.CustomRomPath = b.Write("mine.bin", 32768, 0x3C);
+  b.emu.settings.CustomRomPath = b.Write("mine.bin", 32768, 0x3C);
   EXPECT_EQ(LoadRoms(b.emu), 0);
   EXPECT_TRUE(b.host.messages.empty());
   EXPECT_TRUE(std::all_of(b.m.RomBuffer48.begin(), b.m.RomBuffer48.end(),
                           [](uint8_t v) { return v == 0x3C; }));
   EXPECT_EQ(b.m.RomDisplayName, "mine.bin");
 
-  b.m.settings.CustomRomPath = b.Write("small.rom", 16384, 0x5D);
+  b.emu.settings.CustomRomPath = b.Write("small.rom", 16384, 0x5D);
   EXPECT_EQ(LoadRoms(b.emu), 0);
   EXPECT_EQ(b.m.RomBuffer48[0], 0x5D);
   EXPECT_EQ(b.m.RomBuffer48[16383], 0x5D ^ 0xFF);
 
-  b.m.settings.CustomRomPath = b.Write("odd.rom", 16385, 0x11);
+  b.emu.settings.CustomRomPath = b.Write("odd.rom", 16385, 0x11);
   EXPECT_EQ(LoadRoms(b.emu), 1);
   ASSERT_EQ(b.host.messages.size(), 1u);
   EXPECT_EQ(b.host.messages[0].message, 3);
   EXPECT_TRUE(b.RomsBlank());
 
-  b.m.settings.CustomRomPath.clear();
+  b.emu.settings.CustomRomPath.clear();
   EXPECT_EQ(LoadRoms(b.emu), 1);
   EXPECT_EQ(b.host.messages.back().message, 2);
 }
@@ -137,20 +140,25 @@ TEST(SetUpMachine, ModelDependentSettingsAndBadModels) {
   EXPECT_EQ(t.m.KeyWaitAddress, 0x3683);
 
   // The disk trap only on a +3 with fast loading; no snow on the +2A/+3.
+  // (Which fetch traps are registered: the tape's and the disk's.)
+  const auto traps = [&t] {
+    return std::pair{t.m.FetchTraps.Has(kTapeLoadTrapAddress),
+                     t.m.FetchTraps.Has(kDiskDelayLoopAddress)};
+  };
   t.m.MachineModel = kModel48K;
-  t.m.TrapFlags = kTrapTape;
+  SetTapeTraps(t.m, true);
   t.m.settings.DiskFastLoad = 1;
   t.m.settings.UlaSnow = 1;
   SetUpMachine(t.emu);
-  EXPECT_EQ(t.m.TrapFlags, uint32_t(kTrapTape));
+  EXPECT_EQ(traps(), std::pair(true, false));
   EXPECT_EQ(t.m.settings.UlaSnow, 1);
   t.m.MachineModel = kModelPlus3;
   SetUpMachine(t.emu);
-  EXPECT_EQ(t.m.TrapFlags, uint32_t(kTrapTape | kTrapPlus3Disk));
+  EXPECT_EQ(traps(), std::pair(true, true));
   EXPECT_EQ(t.m.settings.UlaSnow, 0);
   t.m.settings.DiskFastLoad = 0;
   SetUpMachine(t.emu);
-  EXPECT_EQ(t.m.TrapFlags, uint32_t(kTrapTape));
+  EXPECT_EQ(traps(), std::pair(true, false));
 
   // Only a corrupt configuration or snapshot names a model beyond the table: it runs a 48K.
   t.m.MachineModel = 9;

@@ -92,7 +92,7 @@ TEST_F(ConfigFile, SaveFailureReportsAndRestoresDefaultsWithoutWriting) {
   emu.m.settings.TapeTraps = 1;
   emu.folders.ConfigFolder = (root_ / "no such folder").string();
   SaveConfig(emu);
-  EXPECT_EQ(OptionsMessages(host), std::vector<MessageId>{7});
+  EXPECT_EQ(OptionsMessages(host), std::vector<MessageId>{kMsgCannotSaveConfig});
   EXPECT_EQ(host.messages.back().text, "07 - Cannot Save config file");
   EXPECT_EQ(emu.m.settings.Frameskip, 1);
   EXPECT_EQ(emu.m.settings.TapeTraps, 0);
@@ -101,7 +101,8 @@ TEST_F(ConfigFile, SaveFailureReportsAndRestoresDefaultsWithoutWriting) {
   // the root folder.
   emu.folders.ConfigFolder.clear();
   EXPECT_EQ(LoadConfig(emu), 1);
-  EXPECT_EQ(OptionsMessages(host), (std::vector<MessageId>{7, 7}));
+  EXPECT_EQ(OptionsMessages(host),
+            (std::vector<MessageId>{kMsgCannotSaveConfig, kMsgCannotSaveConfig}));
   EXPECT_EQ(emu.m.MachineModel, 1);
   EXPECT_FALSE(std::filesystem::exists("/orvo.ini"));
 }
@@ -120,7 +121,7 @@ TEST_F(ConfigFile, WriteFailingMidwayKeepsThePreviousFile) {
   SaveConfig(emu);
   setrlimit(RLIMIT_FSIZE, &old);
   std::signal(SIGXFSZ, oldHandler);
-  EXPECT_EQ(OptionsMessages(host), std::vector<MessageId>{7});
+  EXPECT_EQ(OptionsMessages(host), std::vector<MessageId>{kMsgCannotSaveConfig});
   EXPECT_EQ(ReadIni(), before);
   const std::filesystem::directory_iterator files(root_ / "config");
   EXPECT_EQ(std::distance(files, std::filesystem::directory_iterator()), 1);  // no leftovers
@@ -177,16 +178,16 @@ TEST_F(ConfigFile, EditedValuesLoadAndTakeEffect) {
   Set(text, "Current ROM Dir=", "/roms=a=b/");
   Replace(text, "Current_Snap Dir=" + ProgramFolder() + "/snapshots/", "no equals at all");
   Set(text, "Current Tape Dir=", "");
-  emu.menu.Check(141, true);
-  emu.menu.Check(142, true);
+  emu.menu.Check(CommandId::View200, true);
+  emu.menu.Check(CommandId::Fullscreen, true);
   WriteIni(text, /*lf=*/true);
   ASSERT_EQ(LoadConfig(emu), 0);
-  const Settings& s = emu.m.settings;
+  const Settings& s = emu.settings;
   EXPECT_EQ(s.EmulationSpeed, 1000.0f);
   EXPECT_EQ(s.DrawSize, 1);
-  EXPECT_TRUE(emu.menu.IsChecked(140));
-  EXPECT_FALSE(emu.menu.IsChecked(141));
-  EXPECT_FALSE(emu.menu.IsChecked(142));
+  EXPECT_TRUE(emu.menu.IsChecked(CommandId::View100));
+  EXPECT_FALSE(emu.menu.IsChecked(CommandId::View200));
+  EXPECT_FALSE(emu.menu.IsChecked(CommandId::Fullscreen));
   EXPECT_EQ(emu.m.input.KeystickActive, 1);  // the keystick wins when both are chosen
   EXPECT_EQ(emu.m.input.JoystickActive, 0);
   EXPECT_EQ(emu.m.input.MouseWanted, 1);
@@ -258,7 +259,7 @@ TEST_F(ConfigFile, ValueLinesParseLikeStreamExtraction) {
           "Rewind=0=9\nRewind Delay=+8\nCPU Speed=99999999999\n \n");
   WriteIni(text);
   ASSERT_EQ(LoadConfig(emu), 0);
-  const Settings& s = emu.m.settings;
+  const Settings& s = emu.settings;
   EXPECT_EQ(s.LateTiming, 1);
   EXPECT_EQ(s.Contention, 0);
   EXPECT_EQ(s.EmulationSpeed, 4294967295.0f);  // read unsigned: -1 wraps
@@ -278,7 +279,7 @@ TEST_F(ConfigFile, CustomModelKeepsTheRomFileNameAndJoinsItToTheRomFolder) {
   ASSERT_EQ(LoadConfig(emu), 0);
   EXPECT_EQ(emu.m.MachineModel, 6);
   EXPECT_EQ(emu.config.RomFileName, "");
-  EXPECT_EQ(emu.m.settings.CustomRomPath, "");
+  EXPECT_EQ(emu.settings.CustomRomPath, "");
 
   // After a 48K load the name is "48k.ROM": the Custom model finds that file in the ROM folder.
   WriteIni(Base());
@@ -287,7 +288,7 @@ TEST_F(ConfigFile, CustomModelKeepsTheRomFileNameAndJoinsItToTheRomFolder) {
   ASSERT_EQ(LoadConfig(emu), 0);
   EXPECT_EQ(emu.m.MachineModel, 6);
   EXPECT_EQ(emu.config.RomFileName, "48k.ROM");
-  EXPECT_EQ(emu.m.settings.CustomRomPath, RomFolder() + "48k.ROM");
+  EXPECT_EQ(emu.settings.CustomRomPath, RomFolder() + "48k.ROM");
 }
 
 // ---- files that cannot be used ----
@@ -306,11 +307,11 @@ TEST_F(ConfigFile, UnusableFilesGiveDefaultsAndANewFile) {
     std::vector<MessageId> messages;  // a missing file is the first start: silent
   } cases[] = {
       {"missing", kMissing, "", {}},
-      {"empty", kText, "", {6}},
-      {"garbage", kText, "garbage\n[Emulation]\n", {6}},
-      {"ends before [End]", kText, cut, {6}},
+      {"empty", kText, "", {kMsgConfigCorrupt}},
+      {"garbage", kText, "garbage\n[Emulation]\n", {kMsgConfigCorrupt}},
+      {"ends before [End]", kText, cut, {kMsgConfigCorrupt}},
       // Unreadable, and the defaults cannot be written over a folder either.
-      {"a folder", kFolder, "", {6, 7}},
+      {"a folder", kFolder, "", {kMsgConfigCorrupt, kMsgCannotSaveConfig}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);

@@ -8,6 +8,7 @@
 #include "shell/config.h"
 #include "shell/config_test_support.h"
 #include "shell/emulator.h"
+#include "shell/sound_setup.h"
 #include "sound/audio_device.h"
 #include "sound/sound_output.h"
 
@@ -24,7 +25,7 @@ class ConfigOptions : public test::ConfigFixture {
   // Puts a model in place as a snapshot would: the machine's model only.
   void SwitchModel(int model) {
     emu.m.MachineModel = static_cast<uint8_t>(model);
-    emu.m.settings.ModelType = model;
+    emu.settings.ModelType = model;
   }
 };
 
@@ -142,21 +143,21 @@ TEST_F(ConfigOptions, OkFollowsTheModelAndAddOns) {
   emu.PendingSettings.CrcByte = 2;
   OptionsSetInterface1(emu, true);
   OptionsOk(emu);
-  EXPECT_EQ(emu.m.settings.CrcByte, 2);
-  EXPECT_TRUE(emu.menu.IsEnabled(108));
+  EXPECT_EQ(emu.settings.CrcByte, 2);
+  EXPECT_TRUE(emu.menu.IsEnabled(CommandId::Microdrives));
   BeginOptions(emu);
   OptionsChooseModel(emu, kModelPlus3);
   OptionsSetInterface1(emu, false);
   OptionsOk(emu);
-  EXPECT_EQ(emu.m.settings.CrcByte, 255);
-  EXPECT_FALSE(emu.menu.IsEnabled(108));
+  EXPECT_EQ(emu.settings.CrcByte, 255);
+  EXPECT_FALSE(emu.menu.IsEnabled(CommandId::Microdrives));
   SaveConfig(emu);
   EXPECT_NE(ReadIni().find("CRC byte=255\r\n"), std::string::npos);
 
   // A snapshot switched the model under settings that still name the old one: OK without
   // touching the model keeps the machine's model.
   SwitchModel(kModelPlus2A);
-  emu.m.settings.ModelType = kModel48K;
+  emu.settings.ModelType = kModel48K;
   BeginOptions(emu);
   EXPECT_EQ(emu.PendingSettings.ModelType, kModelPlus2A);
   OptionsOk(emu);

@@ -91,25 +91,25 @@ TEST_F(Dispatch, NamesThatAreNotLoadedHereAndFailures) {
     const char* name;
     Command command;
     int rc;
-    MessageId message;  // 0: none
+    MessageId message;  // kMsgNone: none
     CaptionId caption;
     bool reset;  // the open path's hard reset; otherwise nothing changes
   } cases[] = {
       // Extensions match case-sensitively; unknown ones are ignored.
-      {"Game.Sna", kDrop, 1, 0, {}, false},
-      {"notes.doc", kOpen, 1, 0, {}, false},
+      {"Game.Sna", kDrop, 1, kMsgNone, {}, false},
+      {"notes.doc", kOpen, 1, kMsgNone, {}, false},
       // Kinds loaded elsewhere, and a disk image off the +3: a reset, no load.
-      {"cheat.pok", kDrop, 0, 0, {}, true},
-      {"readme.TXT", kDrop, 0, 0, {}, true},
-      {"run.rzx", kDrop, 0, 0, {}, true},
-      {"disk.dsk", kDrop, 0, 0, {}, true},
-      {"missing.z80", kDrop, 1, 8, CaptionId::File, false},
-      {"folder.z80", kDrop, 1, 0, {}, false},  // a dropped folder is ignored
+      {"cheat.pok", kDrop, 0, kMsgNone, {}, true},
+      {"readme.TXT", kDrop, 0, kMsgNone, {}, true},
+      {"run.rzx", kDrop, 0, kMsgNone, {}, true},
+      {"disk.dsk", kDrop, 0, kMsgNone, {}, true},
+      {"missing.z80", kDrop, 1, kMsgFileNotFound, CaptionId::File, false},
+      {"folder.z80", kDrop, 1, kMsgNone, {}, false},  // a dropped folder is ignored
       // "Open Snapshot" takes snapshots only; a tape is recognised but not loaded there.
-      {"game.bin", kOpenSnapshot, 1, 22, CaptionId::Options, false},
-      {"tape.tap", kOpenSnapshot, 0, 0, {}, true},
+      {"game.bin", kOpenSnapshot, 1, kMsgUnknownExtension, CaptionId::Options, false},
+      {"tape.tap", kOpenSnapshot, 0, kMsgNone, {}, true},
       // A loader's refusal is the loader's message; the kind still counts as dispatched.
-      {"short.sna", kDrop, 0, 12, CaptionId::Options, true},
+      {"short.sna", kDrop, 0, kMsgSnapshotLength, CaptionId::Options, true},
   };
   fs::create_directory(dir_ / "folder.z80");
   for (const auto& c : cases) {
@@ -123,7 +123,7 @@ TEST_F(Dispatch, NamesThatAreNotLoadedHereAndFailures) {
                    : c.command == kOpen ? OpenFileCommand(emu(), Path(c.name))
                                         : OpenSnapshotCommand(emu(), Path(c.name));
     EXPECT_EQ(rc, c.rc);
-    if (c.message == 0) {
+    if (c.message == kMsgNone) {
       EXPECT_TRUE(messages().empty());
     } else {
       ASSERT_EQ(messages().size(), 1u);

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "machine/setup.h"
 #include "shell/emulator.h"
+#include "shell/machine_setup.h"
 #include "support/recording_host.h"
 #include "support/test_paths.h"
 

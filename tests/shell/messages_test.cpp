@@ -9,9 +9,10 @@ namespace {
 
 TEST(Messages, NumbersAreShownInHexAndRomMissingNamesTheFile) {
   EXPECT_STREQ(CaptionText(static_cast<CaptionId>(10)), "");
-  EXPECT_EQ(FormatMessage(3), "03 - ROM file incorrect length");
-  EXPECT_EQ(FormatMessage(145), "91 - No RZX File loaded");
-  EXPECT_EQ(FormatMessage(22, "ignored.rom"), "16 - Tape Error: unknown extension");
+  EXPECT_EQ(FormatMessage(kMsgRomLength), "03 - ROM file incorrect length");
+  EXPECT_EQ(FormatMessage(static_cast<MessageId>(145)), "91 - No RZX File loaded");
+  EXPECT_EQ(FormatMessage(kMsgUnknownExtension, "ignored.rom"),
+            "16 - Tape Error: unknown extension");
   // Unused numbers and numbers beyond the table are empty.
   for (int id : {0, 9, 200}) EXPECT_STREQ(MessageText(static_cast<MessageId>(id)), "") << id;
   // "ROM missing" names the file and extension, whatever folder it was looked for in.

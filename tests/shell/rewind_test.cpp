@@ -13,8 +13,8 @@ namespace {
 class RewindTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    emu.m.settings.Rewind = 1;
-    emu.m.settings.RewindDelay = 7;
+    emu.settings.Rewind = 1;
+    emu.settings.RewindDelay = 7;
   }
   // A state told apart by PC, one register and a screen byte.
   void Tick(uint16_t pc) {
@@ -52,11 +52,11 @@ TEST_F(RewindTest, NothingHappensWithRewindOffOrAnEmptyHistory) {
   EXPECT_FALSE(RewindOneStep(emu, *history));
   Tick(1);
   Tick(2);
-  emu.m.settings.Rewind = 0;
+  emu.settings.Rewind = 0;
   emu.m.cpu.PC = 0x1234;
   EXPECT_FALSE(RewindOneStep(emu, *history));
   EXPECT_EQ(emu.m.cpu.PC, 0x1234);
-  emu.m.settings.Rewind = 1;
+  emu.settings.Rewind = 1;
   ClearRewindHistory(*history);
   EXPECT_FALSE(RewindOneStep(emu, *history));
   EXPECT_EQ(host.clock.sleeps, 0);

@@ -67,11 +67,11 @@ TEST_F(StatusBarTest, TheFourthPartNamesTheSnapshotAtTwoHundredPercentOrTheCaptu
   UpdateStatusBar(emu, bar);
   emu.files.StatusFileName = "manic.z80";
   emu.files.SnapshotLoaded = 1;
-  emu.m.settings.DrawSize = 1;
+  emu.settings.DrawSize = 1;
   host.clock.now_ns += 1000 * kMs;
   ASSERT_TRUE(UpdateStatusBar(emu, bar));
   EXPECT_EQ(bar.parts[3], "");
-  emu.m.settings.DrawSize = 2;
+  emu.settings.DrawSize = 2;
   host.clock.now_ns += 1000 * kMs;
   ASSERT_TRUE(UpdateStatusBar(emu, bar));
   EXPECT_EQ(bar.parts[3], " Current Snap: manic.z80");
@@ -95,12 +95,12 @@ TEST_F(StatusBarTest, TheFourthPartNamesTheSnapshotAtTwoHundredPercentOrTheCaptu
 }
 
 TEST_F(StatusBarTest, QuitAsksOnlyWithExitMsg) {
-  emu.m.settings.ExitMsg = 1;
+  emu.settings.ExitMsg = 1;
   host.answers = {false};
   EXPECT_FALSE(ConfirmQuit(emu));
   EXPECT_EQ(host.questions, std::vector<std::string>{"Exit|Are you sure you want to quit Orvo?"});
   EXPECT_EQ(emu.m.Paused, 0u);  // answering No resumes
-  emu.m.settings.ExitMsg = 0;
+  emu.settings.ExitMsg = 0;
   EXPECT_TRUE(ConfirmQuit(emu));
   EXPECT_EQ(host.questions.size(), 1u);
 }
@@ -112,7 +112,7 @@ TEST_F(StatusBarTest, InstantSaveWritesTheLastFileOpened) {
   emu.folders.CurrentSnapDir = (dir / "game.tap").string();
   EXPECT_EQ(InstantSnapshotSave(emu), 1);
   EXPECT_TRUE(host.messages.empty());
-  emu.m.settings.SnapshotSave = 1;
+  emu.settings.SnapshotSave = 1;
   // A tape was the last file: not a snapshot extension.
   EXPECT_EQ(InstantSnapshotSave(emu), 1);
   ASSERT_EQ(host.messages.size(), 1u);

@@ -129,7 +129,7 @@ TEST(SnaWriter, LeavesTheMachineAsItWas) {
 TEST(Z80Writer, TheCustomModelSavesItsMemoryAsA48K) {
   ORVO_REQUIRE_ROMS();
   SnapshotMachine a;
-  a.m.settings.CustomRomPath = (RomDir() / "48k.rom").string();
+  a.emu.settings.CustomRomPath = (RomDir() / "48k.rom").string();
   a.m.MachineModel = kModelCustom;
   SetUpMachine(a.emu);
   FillMachine(a.m, 3);

@@ -37,7 +37,7 @@ TEST(SnapshotRecordSeam, CaptureThenApplyReproducesEveryModel) {
   for (uint8_t model = 0; model < kModelCount; ++model) {
     SCOPED_TRACE(testing::Message() << "model " << int(model));
     SnapshotMachine a(kModel48K);
-    a.m.settings.CustomRomPath = (RomDir() / "48k.rom").string();
+    a.emu.settings.CustomRomPath = (RomDir() / "48k.rom").string();
     a.m.MachineModel = model;
     SetUpMachine(a.emu);
     Scramble(a.m, model + 1u);
@@ -50,7 +50,7 @@ TEST(SnapshotRecordSeam, CaptureThenApplyReproducesEveryModel) {
     const SnapshotRecord record = CaptureSnapshot(a.m);
 
     SnapshotMachine b(model == kModelPlus3 ? kModel16K : kModelPlus3);
-    b.m.settings.CustomRomPath = a.m.settings.CustomRomPath;
+    b.emu.settings.CustomRomPath = a.emu.settings.CustomRomPath;
     LoadSnapshotRecord(b.emu, record);
     EXPECT_TRUE(b.host.messages.empty());
     ExpectSameMachine(a.m, b.m);

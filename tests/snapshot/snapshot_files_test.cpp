@@ -171,12 +171,14 @@ TEST_P(InvalidSnapshot, IsRefusedAndChangesNothing) {
   EXPECT_EQ(t.m.RamBlock, before);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Media, InvalidSnapshot,
-    ::testing::Values(Broken{"invalid_extlen.z80", 18}, Broken{"truncated_header.z80", 12},
-                      Broken{"truncated_v1.z80", 12}, Broken{"truncated_v2.z80", 12},
-                      Broken{"truncated_48k.sna", 12}, Broken{"truncated_128k.sna", 12}),
-    [](const auto& instance) { return TestName(instance.param.file); });
+INSTANTIATE_TEST_SUITE_P(Media, InvalidSnapshot,
+                         ::testing::Values(Broken{"invalid_extlen.z80", kMsgZ80Version},
+                                           Broken{"truncated_header.z80", kMsgSnapshotLength},
+                                           Broken{"truncated_v1.z80", kMsgSnapshotLength},
+                                           Broken{"truncated_v2.z80", kMsgSnapshotLength},
+                                           Broken{"truncated_48k.sna", kMsgSnapshotLength},
+                                           Broken{"truncated_128k.sna", kMsgSnapshotLength}),
+                         [](const auto& instance) { return TestName(instance.param.file); });
 
 }  // namespace
 }  // namespace orvo::test

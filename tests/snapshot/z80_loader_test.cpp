@@ -148,20 +148,20 @@ TEST(SnapshotLoaders, DamagedFilesAreRefusedAndChangeNothing) {
     MessageId message;
     bool sna;
   } rows[] = {
-      {{}, 12, false},
-      {Bytes(30, 0), 12, false},
-      {Z80Header(30, 0), 18, false},
-      {cutHeader, 12, false},
-      {shortBlock, 16, false},
-      {cutBlock, 12, false},
-      {v1NoMarker, 12, false},
+      {{}, kMsgSnapshotLength, false},
+      {Bytes(30, 0), kMsgSnapshotLength, false},
+      {Z80Header(30, 0), kMsgZ80Version, false},
+      {cutHeader, kMsgSnapshotLength, false},
+      {shortBlock, kMsgSnapshotBlockLength, false},
+      {cutBlock, kMsgSnapshotLength, false},
+      {v1NoMarker, kMsgSnapshotLength, false},
       // SNA files come in three sizes only.
-      {{}, 12, true},
-      {Bytes(kSna48Size - 1), 12, true},
-      {Bytes(kSna48Size + 1), 12, true},
-      {Bytes(49183), 12, true},
-      {Bytes(kSna128LongSize + 1), 12, true},
-      {longForm5, 12, true},
+      {{}, kMsgSnapshotLength, true},
+      {Bytes(kSna48Size - 1), kMsgSnapshotLength, true},
+      {Bytes(kSna48Size + 1), kMsgSnapshotLength, true},
+      {Bytes(49183), kMsgSnapshotLength, true},
+      {Bytes(kSna128LongSize + 1), kMsgSnapshotLength, true},
+      {longForm5, kMsgSnapshotLength, true},
   };
   for (const auto& r : rows) {
     SCOPED_TRACE(testing::Message() << (r.sna ? "SNA of " : "Z80 of ") << r.file.size());

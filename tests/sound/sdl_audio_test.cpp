@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "shell/emulator.h"
+#include "shell/sound_setup.h"
 #include "sound/sound.h"
 #include "sound/sound_output.h"
 #include "support/test_paths.h"

@@ -7,10 +7,11 @@
 #include <memory>
 #include <vector>
 
-#include "machine/setup.h"
 #include "machine/typing.h"
 #include "shell/emulator.h"
 #include "shell/frame_loop.h"
+#include "shell/machine_setup.h"
+#include "shell/sound_setup.h"
 #include "sound/sound_output.h"
 #include "sound/wav_file.h"
 #include "support/recording_host.h"
@@ -22,7 +23,7 @@ namespace {
 struct RunningMachine {
   explicit RunningMachine(uint8_t model) : emu(std::make_unique<Emulator>(host)), m(emu->m) {
     emu->folders.ConfiguredRomDir = emu->folders.CurrentRomDir = test::RomDir().string() + "/";
-    m.settings.ModelType = model;
+    emu->settings.ModelType = model;
     m.MachineModel = model;
     emu->NoThrottle = true;
     SetUpMachine(*emu);

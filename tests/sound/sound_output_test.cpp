@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "shell/emulator.h"
+#include "shell/sound_setup.h"
 #include "sound/fake_audio_device.h"
 #include "sound/sound.h"
 

@@ -7,6 +7,7 @@
 
 #include "formats/z80_format.h"
 #include "snapshot/snapshot_apply.h"
+#include "tape/tape_player.h"
 #include "tape_machine.h"
 
 namespace orvo::test {
@@ -124,10 +125,10 @@ TEST(TapeLoad, EjectAndRewindCommands) {
   ASSERT_NE(tm.m.tape.image, nullptr);
   EXPECT_EQ(tm.m.tape.image->current, tm.m.tape.image->first);
   EXPECT_EQ(tm.m.tape.image->blocks.size(), 4u);
-  EXPECT_NE(tm.m.TrapFlags & kTrapTape, 0u);
+  EXPECT_TRUE(tm.m.FetchTraps.Has(kTapeLoadTrapAddress));
   EjectTapeCommand(tm.emu);
   EXPECT_EQ(tm.m.tape.image, nullptr);
-  EXPECT_EQ(tm.m.TrapFlags & kTrapTape, 0u);
+  EXPECT_FALSE(tm.m.FetchTraps.Has(kTapeLoadTrapAddress));
   EXPECT_EQ(tm.host.messages.size(), 2u);
 }
 

@@ -6,13 +6,13 @@
 #include <string>
 #include <vector>
 
-#include "machine/setup.h"
 #include "shell/emulator.h"
 #include "shell/frame_loop.h"
+#include "shell/machine_setup.h"
+#include "shell/tape_boot.h"
+#include "shell/tape_commands.h"
 #include "support/recording_host.h"
 #include "support/test_paths.h"
-#include "tape/tape_boot.h"
-#include "tape/tape_deck.h"
 #include "tape/tape_player.h"
 #include "video/screen_text.h"
 
@@ -33,7 +33,7 @@ struct TapeMachine {
     emu.folders.CurrentRomDir = emu.folders.ConfiguredRomDir = RomDir().string() + "/";
     emu.NoThrottle = true;
     m.settings.Sound = 0;
-    m.settings.ModelType = model;
+    emu.settings.ModelType = model;
     m.MachineModel = model;
     SetUpMachine(emu);
     ResetMachine(emu, true);

@@ -103,7 +103,7 @@ struct TapeRig {
     ShowFormatError(host, parsed);
     const uint8_t status = TapeParseStatusOf(parsed);
     EnterTapeBlock(*m, m->tape.image->first);
-    UpdateTapeTrapFlag(*m);
+    UpdateTapeTraps(*m);
     return status;
   }
 

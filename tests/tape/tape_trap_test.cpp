@@ -1,6 +1,8 @@
 // The ROM loader trap: standard blocks copied straight into memory with "Tape Traps" on.
 #include <gtest/gtest.h>
 
+#include "cpu/z80.h"
+#include "tape/tape_deck.h"
 #include "tape_test_support.h"
 
 namespace orvo::test {
@@ -38,9 +40,9 @@ struct TrapRig : TapeRig {
 TEST(TapeTrap, LoadsHeaderAndDataWithoutPlayingAPulse) {
   TrapRig rig;
   MachineState& m = *rig.m;
-  EXPECT_NE(m.TrapFlags & kTrapTape, 0u) << "the machine's hooks reach the deck";
+  EXPECT_TRUE(m.FetchTraps.Has(kTapeLoadTrapAddress)) << "the machine's hooks reach the deck";
   rig.Request(0x00, 17, 0x6000);
-  ASSERT_TRUE(m.OnTapeLoadTrap());
+  ASSERT_TRUE(TapeTrap(m));
   EXPECT_EQ(m.cpu.PC, 0x05E2);
   EXPECT_TRUE(rig.Carry());
   EXPECT_EQ(m.cpu.IX.w, 0x6011);
@@ -71,9 +73,9 @@ TEST(TapeTrap, OnlyWithTrapsOnAndTheTapeStoppedElseTheStartHookPlays) {
   m.settings.TapeTraps = 0;
   EXPECT_FALSE(TapeTrap(m));
   EXPECT_EQ(rig.Current(), 0u);
-  m.OnTapeStartTrap();
+  StartTapeAtRomEntry(m);
   EXPECT_TRUE(m.TapePlaying);
-  m.OnTapeStartTrap();
+  StartTapeAtRomEntry(m);
   EXPECT_TRUE(m.TapePlaying) << "starting a playing tape keeps it playing";
 }
 
@@ -161,6 +163,46 @@ TEST(TapeTrap, StoresFollowTheWriteMap) {
   ASSERT_TRUE(TapeTrap(m));
   EXPECT_EQ(m.Peek(0x3FFF), rom0);
   EXPECT_EQ(m.Peek(0x4000), kHeaderData[1]);
+}
+
+// Through the CPU: CP A at 0x056A starts the deck, and RET NZ at 0x056B either ends LD-BYTES with
+// the block loaded (the return not taken, 5 T-states) or runs as the return it is (11).
+TEST(TapeTrap, TheLoaderTrapsRunAsTheCpuReachesThem) {
+  TrapRig rig;
+  MachineState& m = *rig.m;
+  m.RomBuffer48[0x056A] = 0xBF;  // CP A
+  m.RomBuffer48[0x056B] = 0xC0;  // RET NZ
+  m.settings.TapeTraps = 0;
+  m.cpu.PC = 0x056A;
+  m.cpu.AF.w = 0x1200;
+  ExecuteZ80(m);
+  EXPECT_TRUE(m.TapePlaying);
+  EXPECT_EQ(m.cpu.AF.b.l & 0x40, 0x40) << "CP A ran";
+  EXPECT_EQ(m.InstructionTStates, 4u);
+  StopTape(m);
+
+  m.settings.TapeTraps = 1;
+  rig.Request(0x00, 17, 0x6000);
+  m.cpu.PC = 0x056B;
+  m.cpu.IR.w = 0;
+  ExecuteZ80(m);
+  EXPECT_EQ(m.cpu.PC, 0x05E2);
+  EXPECT_EQ(m.Peek(0x6001), kHeaderData[1]);
+  EXPECT_EQ(m.InstructionTStates, 5u);
+  EXPECT_EQ(m.cpu.IR.b.l, 1);
+
+  m.settings.TapeTraps = 0;  // F = 0: NZ, the return is taken
+  m.cpu.AF.b.l = 0;
+  m.cpu.PC = 0x056B;
+  m.cpu.SP = 0xFF00;
+  m.WriteByte(0xFF00, 0x34);
+  m.WriteByte(0xFF01, 0x12);
+  ExecuteZ80(m);
+  EXPECT_EQ(m.cpu.PC, 0x1234);
+  EXPECT_EQ(m.InstructionTStates, 11u);
+
+  EjectTape(m);
+  EXPECT_FALSE(m.FetchTraps.Armed()) << "no tape, no traps";
 }
 
 }  // namespace

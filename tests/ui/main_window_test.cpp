@@ -49,41 +49,41 @@ TEST(FileFilters, ListEveryKindInOrderWithItsPattern) {
 TEST_F(WindowTest, ViewSizesAndFullScreenKeepOneCheckMark) {
   OpenWindow();
   EXPECT_EQ(window->windowTitle(), QStringLiteral("Orvo v0.1"));
-  EXPECT_TRUE(window->Action(cmd::kView100)->isChecked());
-  window->Action(cmd::kView200)->trigger();
-  EXPECT_EQ(emu->m.settings.DrawSize, 2);
+  EXPECT_TRUE(window->Action(CommandId::View100)->isChecked());
+  window->Action(CommandId::View200)->trigger();
+  EXPECT_EQ(emu->settings.DrawSize, 2);
   EXPECT_EQ(window->ClientArea()->size(), QSize(714, 602));
   EXPECT_EQ(window->View()->Widget()->geometry(), QRect(5, 5, 704, 592));
   // The window is exactly menu bar + client area + status bar tall.
   EXPECT_EQ(window->width(), 714);
   EXPECT_EQ(window->height(), window->menuBar()->height() + 602 + window->Status()->height());
-  EXPECT_FALSE(window->Action(cmd::kView100)->isChecked());
-  EXPECT_TRUE(window->Action(cmd::kView200)->isChecked());
-  window->Action(cmd::kView300)->trigger();
-  EXPECT_EQ(emu->m.settings.DrawSize, 3);
+  EXPECT_FALSE(window->Action(CommandId::View100)->isChecked());
+  EXPECT_TRUE(window->Action(CommandId::View200)->isChecked());
+  window->Action(CommandId::View300)->trigger();
+  EXPECT_EQ(emu->settings.DrawSize, 3);
 
   QTest::keyClick(window.get(), Qt::Key_F4);
-  EXPECT_EQ(emu->m.settings.DrawSize, 4);
+  EXPECT_EQ(emu->settings.DrawSize, 4);
   EXPECT_TRUE(window->menuBar()->isHidden());
   ProcessEvents();
   EXPECT_EQ(window->View()->Widget()->geometry(), window->ClientArea()->rect());
   // F4 still works with the menu bar gone, and comes back to the same size.
   QTest::keyClick(window.get(), Qt::Key_F4);
   ProcessEvents();
-  EXPECT_EQ(emu->m.settings.DrawSize, 3);
+  EXPECT_EQ(emu->settings.DrawSize, 3);
   EXPECT_FALSE(window->menuBar()->isHidden());
   EXPECT_EQ(window->ClientArea()->size(), QSize(1066, 898));
-  EXPECT_TRUE(window->Action(cmd::kView300)->isChecked());
-  EXPECT_FALSE(window->Action(cmd::kView200)->isChecked());
-  EXPECT_FALSE(window->Action(cmd::kFullscreen)->isChecked());
+  EXPECT_TRUE(window->Action(CommandId::View300)->isChecked());
+  EXPECT_FALSE(window->Action(CommandId::View200)->isChecked());
+  EXPECT_FALSE(window->Action(CommandId::Fullscreen)->isChecked());
 
-  window->DispatchCommand(cmd::kView100);
+  window->DispatchCommand(CommandId::View100);
   EXPECT_EQ(window->ClientArea()->size(), QSize(362, 306));
-  EXPECT_TRUE(window->Action(cmd::kView100)->isChecked());
-  EXPECT_FALSE(window->Action(cmd::kView300)->isChecked());
+  EXPECT_TRUE(window->Action(CommandId::View100)->isChecked());
+  EXPECT_FALSE(window->Action(CommandId::View300)->isChecked());
   // Interface 1 is off in the default settings: its command is greyed by the core's states.
-  EXPECT_FALSE(window->Action(cmd::kMicrodrives)->isEnabled());
-  EXPECT_TRUE(window->Action(cmd::kHardReset)->isEnabled());
+  EXPECT_FALSE(window->Action(CommandId::Microdrives)->isEnabled());
+  EXPECT_TRUE(window->Action(CommandId::HardReset)->isEnabled());
 }
 
 TEST_F(WindowTest, AnOpenMenuHoldsTheEmulation) {
@@ -194,7 +194,7 @@ TEST_F(WindowTest, HeldKeyRepeatsDoNotReleaseIt) {
 }
 
 TEST_F(WindowTest, LosingTheFocusReleasesKeysAndPausesWithTheFocusOption) {
-  emu->m.settings.Focus = 1;
+  emu->settings.Focus = 1;
   OpenWindow();
   QTest::keyPress(window.get(), Qt::Key_A);
   ASSERT_EQ(emu->m.input.KeyRows[1] & 0x01, 0);
@@ -253,7 +253,7 @@ TEST_F(WindowTest, CapturedMouseDrivesTheKempstonMouse) {
 }
 
 TEST_F(WindowTest, RewindTimerFollowsTheOptionsAndF6GoesBack) {
-  emu->m.settings.Rewind = 1;
+  emu->settings.Rewind = 1;
   OpenWindow();
   EXPECT_FALSE(window->RewindTimerActive());  // a configuration load does not start it
   emu->config.RewindTimerRunning = true;      // as the options sheet's OK leaves it
@@ -277,7 +277,7 @@ TEST_F(WindowTest, DialogsAreModalWithTheEmulationPaused) {
   // Help shows one of the twenty quotations.
   std::set<std::string> quotations;
   for (int id = 160; id < 180; ++id) quotations.insert(MessageText(static_cast<MessageId>(id)));
-  for (int i = 0; i < 3; ++i) window->DispatchCommand(cmd::kHelp);
+  for (int i = 0; i < 3; ++i) window->DispatchCommand(CommandId::Help);
   ASSERT_EQ(messages.size(), 3u);
   for (const auto& m : messages) {
     EXPECT_EQ(m.caption, "Help");
@@ -302,21 +302,22 @@ TEST_F(WindowTest, DialogsAreModalWithTheEmulationPaused) {
     EXPECT_EQ(emu->m.Paused, 0u) << title.toStdString();
     return std::pair(title.toStdString(), text.toStdString());
   };
-  const auto box = dialog([&] { emu->ShowMessage(CaptionId::File, 8); });
+  const auto box = dialog([&] { emu->ShowMessage(CaptionId::File, kMsgFileNotFound); });
   EXPECT_EQ(box.first, "Orvo File");
-  EXPECT_NE(box.second.find(FormatMessage(8) + "|"), std::string::npos) << box.second;
+  EXPECT_NE(box.second.find(FormatMessage(kMsgFileNotFound) + "|"), std::string::npos)
+      << box.second;
   EXPECT_EQ(window->Status()->Part(0)->text(), QStringLiteral(" Ready          "));
-  EXPECT_EQ(dialog([&] { window->DispatchCommand(cmd::kOptions); }).first, "Orvo Options");
-  const auto about = dialog([&] { window->DispatchCommand(cmd::kAbout); });
+  EXPECT_EQ(dialog([&] { window->DispatchCommand(CommandId::Options); }).first, "Orvo Options");
+  const auto about = dialog([&] { window->DispatchCommand(CommandId::About); });
   EXPECT_EQ(about.first, "Orvo v0.1");
   EXPECT_NE(about.second.find("Version 0.1\n"), std::string::npos) << about.second;
 }
 
 TEST_F(WindowTest, QuitAsksAndNoKeepsRunning) {
-  emu->m.settings.ExitMsg = 1;
+  emu->settings.ExitMsg = 1;
   OpenWindow();
   answer = false;
-  window->DispatchCommand(cmd::kQuit);
+  window->DispatchCommand(CommandId::Quit);
   ASSERT_EQ(questions.size(), 1u);
   EXPECT_EQ(questions[0], "Exit|Are you sure you want to quit Orvo?");
   EXPECT_FALSE(window->Quitting());
@@ -448,8 +449,8 @@ std::vector<uint32_t> TestPicture() {
 }
 
 TEST_F(WindowTest, SoftwarePictureIsScaledByWholePixels) {
-  emu->m.settings.DrawSize = 2;
-  emu->m.settings.DrawMode = 0;
+  emu->settings.DrawSize = 2;
+  emu->settings.DrawMode = 0;
   OpenWindow();
   const auto pixels = TestPicture();
   window->Present(pixels.data());
@@ -474,8 +475,8 @@ TEST_F(WindowTest, OpenGlPictureMatchesTheSoftwarePicture) {
                  << QGuiApplication::platformName().toStdString() << ")";
   }
   if (!PlatformSupportsOpenGl()) GTEST_SKIP() << "no OpenGL context on this display";
-  emu->m.settings.DrawSize = 2;
-  emu->m.settings.DrawMode = 1;
+  emu->settings.DrawSize = 2;
+  emu->settings.DrawMode = 1;
   OpenWindow();
   ASSERT_TRUE(window->View()->IsOpenGl());
   const auto pixels = TestPicture();
@@ -498,7 +499,7 @@ TEST_F(WindowTest, OpenGlPictureMatchesTheSoftwarePicture) {
   EXPECT_EQ(differing, 0);
 
   // Vsync makes a new view with the other swap interval; the picture stays.
-  window->DispatchCommand(cmd::kVsync);
+  window->DispatchCommand(CommandId::Vsync);
   ASSERT_TRUE(window->View()->IsOpenGl());
   EXPECT_TRUE(static_cast<GlPictureView*>(window->View())->Vsync());
   ProcessEvents();

@@ -17,9 +17,9 @@
 #include <memory>
 
 #include "machine/model.h"
-#include "machine/setup.h"
 #include "shell/config.h"
 #include "shell/emulator.h"
+#include "shell/machine_setup.h"
 #include "support/recording_host.h"
 #include "support/test_paths.h"
 
@@ -81,8 +81,8 @@ TEST_F(OptionsSheetTest, PagesShowTheLiveSettings) {
   emu->m.settings.SoundVolume = 70;
   emu->m.settings.Z80Version = 2;
   emu->m.settings.Colours = 3;
-  emu->m.settings.CrcByte = 255;
-  emu->m.settings.KeyboardIssue = 0;
+  emu->settings.CrcByte = 255;
+  emu->settings.KeyboardIssue = 0;
   Open();
   EXPECT_EQ(sheet->windowTitle(), "Orvo Options");
   EXPECT_TRUE(Find<QRadioButton>("contention0")->isChecked());  // "No Contention"
@@ -180,7 +180,7 @@ TEST_F(OptionsSheetTest, CancelChangesNothingLive) {
   PressCancel();
   EXPECT_EQ(sheet->result(), QDialog::Rejected);
   EXPECT_EQ(emu->m.MachineModel, kModel48K);
-  EXPECT_EQ(emu->m.settings.Multiface, 0);
+  EXPECT_EQ(emu->settings.Multiface, 0);
   EXPECT_EQ(emu->m.settings.TapeTraps, 0);
   EXPECT_EQ(emu->m.settings.Frameskip, 1);
   EXPECT_EQ(emu->m.settings.Output, 1);
@@ -223,8 +223,8 @@ TEST_F(OptionsSheetTest, OkWithoutAHardwareChangeAppliesSettingsOnly) {
   EXPECT_EQ(emu->m.settings.TapeTraps, 1);
   EXPECT_EQ(emu->m.settings.Z80IsCmos, 1);
   EXPECT_EQ(emu->m.settings.EmulationSpeed, 250.0f);
-  EXPECT_EQ(emu->m.settings.RewindDelay, 3);
-  EXPECT_EQ(emu->m.settings.CpuSpeed, 2);
+  EXPECT_EQ(emu->settings.RewindDelay, 3);
+  EXPECT_EQ(emu->settings.CpuSpeed, 2);
   EXPECT_EQ(emu->m.settings.SoundVolume, 90);
   EXPECT_EQ(emu->m.settings.Freq, 11025);
 }
@@ -250,7 +250,7 @@ TEST_F(OptionsSheetTest, RomFileButtonChoosesTheCustomModel) {
     EXPECT_FALSE(Find<QRadioButton>(("model" + std::to_string(i)).c_str())->isChecked());
   PressOk();
   EXPECT_EQ(emu->m.MachineModel, kModelCustom);
-  EXPECT_EQ(emu->m.settings.CustomRomPath, rom);
+  EXPECT_EQ(emu->settings.CustomRomPath, rom);
   EXPECT_EQ(emu->config.RomFileName, "48.rom");
 }
 

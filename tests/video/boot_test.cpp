@@ -6,10 +6,10 @@
 #include <string>
 
 #include "machine/keyboard.h"
-#include "machine/setup.h"
 #include "machine/typing.h"
 #include "shell/emulator.h"
 #include "shell/frame_loop.h"
+#include "shell/machine_setup.h"
 #include "support/recording_host.h"
 #include "support/test_paths.h"
 #include "video/screen_text.h"

@@ -7,8 +7,8 @@
 #include <cstring>
 
 #include "machine/machine_state.h"
-#include "machine/setup.h"
 #include "shell/emulator.h"
+#include "shell/machine_setup.h"
 #include "support/recording_host.h"
 #include "support/test_paths.h"
 #include "video/ula.h"

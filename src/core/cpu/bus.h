@@ -11,8 +11,8 @@
 //   uint32_t InstructionStartTState;      FrameTState when the current call began
 //   uint32_t InstructionTStates;          T-states of the last call
 //   uint8_t  InterruptArmed;              the INT line is sampled only while this is set
-//   uint32_t SpeechClocks[2];             advanced by InstructionTStates after every call
-//   uint32_t TrapFlags;                   bit set of the kTrap* flags below (0: no traps)
+//   FetchTrapList FetchTraps;             code run before the fetch of an instruction at given
+//                                         addresses (cpu/fetch_traps.h); empty: one flag test
 //
 //   Optional, used when present:
 //   uint32_t NmiRequest;                  AcceptNmi clears it, or leaves it set while a lone
@@ -32,24 +32,4 @@
 //   bool     IsCmos() const;              Z80_is_CMOS setting
 //   void     OnIRegisterWrite();          LD I,A happened (ULA snow re-arming)
 //   void     OnNmiAccepted();             NMI taken (Multiface paging)
-//
-//   Trap hooks, called only when the matching TrapFlags bit is set:
-//   void     OnTapeStartTrap();           CP A at 0x056A
-//   bool     OnTapeLoadTrap();            RET NZ at 0x056B; true when a block was loaded
-//   void     OnIf1PageIn();               Interface 1 ROM in (LD HL,(nn) at 0x0008, INC HL at
-//   0x1708) bool     If1Paged() const; void     OnIf1PageOut();              RET at 0x0700 void
-//   OnIf1MicrodriveTrap(int which);   LD A,(IX+d) at 0x1B61 (0) / 0x1BEA (1) void
-//   OnUSpeechToggle();           PUSH AF at 0x0038 bool     DiskFastTrapModel() const;   +3 with
-//   "Disk fastLoad" (DEC BC at 0x2144, LD L,n at 0x201B)
-#include <cstdint>
-
-namespace orvo {
-
-enum TrapFlag : uint32_t {
-  kTrapTape = 1u << 0,
-  kTrapIf1 = 1u << 1,
-  kTrapPlus3Disk = 1u << 2,
-  kTrapUSpeech = 1u << 3,
-};
-
-}  // namespace orvo
+#include "cpu/fetch_traps.h"

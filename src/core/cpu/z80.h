@@ -19,6 +19,7 @@
 
 #include "cpu/bus.h"
 #include "cpu/cpu_state.h"
+#include "cpu/fetch_traps.h"
 
 // The helpers are forced inline into the one big dispatch, and the entry point is flattened so
 // that the bus's memory cycles are inlined at every call site too: the compiler would otherwise
@@ -87,17 +88,18 @@ inline constexpr std::array<uint8_t, 8> HalfcarrySubTable = {0, 0, 0x10, 0, 0x10
 inline constexpr std::array<uint8_t, 8> OverflowAddTable = {0, 0, 0, 0x04, 0x04, 0, 0, 0};
 inline constexpr std::array<uint8_t, 8> OverflowSubTable = {0, 0x04, 0, 0, 0, 0, 0x04, 0};
 
-// ROM addresses of the PC traps, each the address of the trapped opcode byte.
-inline constexpr uint16_t kTrapAddrIf1Rst8 = 0x0008;     // LD HL,(nn): page Interface 1 in
-inline constexpr uint16_t kTrapAddrIf1Page = 0x1708;     // INC HL: page Interface 1 in
-inline constexpr uint16_t kTrapAddrIf1Out = 0x0700;      // RET: page Interface 1 out
-inline constexpr uint16_t kTrapAddrMdrv0 = 0x1B61;       // LD A,(IX+d) second byte
-inline constexpr uint16_t kTrapAddrMdrv1 = 0x1BEA;       // LD A,(IX+d) second byte
-inline constexpr uint16_t kTrapAddrTapeStart = 0x056A;   // CP A in LD-BYTES
-inline constexpr uint16_t kTrapAddrTapeLoad = 0x056B;    // RET NZ in LD-BYTES
-inline constexpr uint16_t kTrapAddrDiskDelay1 = 0x2144;  // DEC BC in a +3 ROM delay loop
-inline constexpr uint16_t kTrapAddrDiskDelay2 = 0x201B;  // LD L,n in a +3 ROM delay loop
-inline constexpr uint16_t kTrapAddrUSpeech = 0x0038;     // PUSH AF at the IM 1 entry
+// The M1 cycle of the instruction at PC exactly as ExecuteZ80 makes it: LastFetchPC, the bus's
+// FetchOpcode (contention, 4 T-states, whatever the bus does on a fetch), PC + 1, R + 1. A fetch
+// trap that takes over an instruction starts with it (cpu/fetch_traps.h).
+template <class Bus>
+ORVO_Z80_INLINE uint8_t Z80FetchCycle(Bus& bus) {
+  CpuState& c = bus.cpu;
+  c.LastFetchPC = c.PC;
+  const uint8_t op = bus.FetchOpcode(c.PC);
+  ++c.PC;
+  ++c.IR.b.l;
+  return op;
+}
 
 namespace z80_detail {
 
@@ -133,12 +135,21 @@ class Core {
   // ---- bus cycles ----
 
   // An M1 cycle: the opcode byte at PC, PC and R advanced.
-  ORVO_Z80_INLINE uint8_t Fetch() {
-    c.LastFetchPC = c.PC;
-    const uint8_t op = bus.FetchOpcode(c.PC);
-    ++c.PC;
-    ++ORVO_R;
-    return op;
+  ORVO_Z80_INLINE uint8_t Fetch() { return Z80FetchCycle(bus); }
+
+  // The first opcode of the instruction at PC, through the fetch traps registered there. False
+  // when a trap did the whole step.
+  ORVO_Z80_INLINE bool NextOpcode(uint8_t& op) {
+    if (bus.FetchTraps.Armed()) [[unlikely]] {
+      const FetchTrapResult r = bus.FetchTraps.RunAt(c.PC);
+      if (r.action == FetchTrapAction::kSkip) return false;
+      if (r.action == FetchTrapAction::kExecute) {
+        op = r.opcode;
+        return true;
+      }
+    }
+    op = Fetch();
+    return true;
   }
   ORVO_Z80_INLINE uint8_t Rd(uint16_t a) { return bus.ReadByte(a); }
   ORVO_Z80_INLINE void Wr(uint16_t a, uint8_t v) { bus.WriteByte(a, v); }
@@ -477,9 +488,7 @@ ORVO_Z80_INLINE void Core<Bus>::Execute() {
     c.LastFetchPC = c.PC;
     bus.FetchOpcode(c.PC);
     ++ORVO_R;
-  } else {
-    const uint8_t op = Fetch();
-
+  } else if (uint8_t op; NextOpcode(op)) {
 #define ORVO_REG_CASES(base, STMT_R, STMT_M) \
   case (base) + 0: {                         \
     uint8_t& r = ORVO_B;                     \
@@ -546,14 +555,6 @@ ORVO_Z80_INLINE void Core<Bus>::Execute() {
       case 0x0B:
         Idle(ORVO_IR, 2);
         --ORVO_BC;
-        if ((bus.TrapFlags & kTrapPlus3Disk) && c.PC == kTrapAddrDiskDelay1 + 1 &&
-            bus.DiskFastTrapModel()) [[unlikely]] {
-          // Skip the +3 ROM's delay loop: the loop would end with BC and A zero and Z set.
-          ORVO_BC = 0;
-          ORVO_A = 0;
-          SetF(ORVO_F | kFZ);
-          c.PC = 0x2149;
-        }
         break;
       case 0x0C: ORVO_C = Inc8(ORVO_C); break;
       case 0x0D: ORVO_C = Dec8(ORVO_C); break;
@@ -615,13 +616,6 @@ ORVO_Z80_INLINE void Core<Bus>::Execute() {
         break;
       }
       case 0x23:
-        if ((bus.TrapFlags & kTrapIf1) && c.PC == kTrapAddrIf1Page + 1 && !bus.If1Paged())
-            [[unlikely]] {
-          // The Interface 1 pages its ROM in on this fetch; the instruction runs from it next.
-          bus.OnIf1PageIn();
-          c.PC = kTrapAddrIf1Page;
-          break;
-        }
         Idle(ORVO_IR, 2);
         ++ORVO_HL;
         break;
@@ -632,12 +626,6 @@ ORVO_Z80_INLINE void Core<Bus>::Execute() {
       case 0x28: JrIf(ORVO_F & kFZ); break;
       case 0x29: Add16(ORVO_HL, ORVO_HL); break;
       case 0x2A: {  // LD HL,(nn)
-        if ((bus.TrapFlags & kTrapIf1) && c.PC == kTrapAddrIf1Rst8 + 1 && !bus.If1Paged())
-            [[unlikely]] {
-          bus.OnIf1PageIn();
-          c.PC = kTrapAddrIf1Rst8;
-          break;
-        }
         const uint16_t nn = Imm16();
         ORVO_HL = Rd16(nn);
         c.MEMPTR = static_cast<uint16_t>(nn + 1);
@@ -649,16 +637,7 @@ ORVO_Z80_INLINE void Core<Bus>::Execute() {
         break;
       case 0x2C: ORVO_L = Inc8(ORVO_L); break;
       case 0x2D: ORVO_L = Dec8(ORVO_L); break;
-      case 0x2E:
-        ORVO_L = Imm8();
-        if ((bus.TrapFlags & kTrapPlus3Disk) && c.PC == kTrapAddrDiskDelay2 + 2 &&
-            bus.DiskFastTrapModel()) [[unlikely]] {
-          ORVO_HL = 0;
-          ORVO_A = 0;
-          SetF(ORVO_F | kFZ);
-          c.PC = 0x2024;
-        }
-        break;
+      case 0x2E: ORVO_L = Imm8(); break;
       case 0x2F:  // CPL
         ORVO_A ^= 0xFF;
         SetF(static_cast<uint8_t>((ORVO_F & (kFC | kFPV | kFZ | kFS)) | (ORVO_A & kF53) | kFN |
@@ -751,20 +730,9 @@ ORVO_Z80_INLINE void Core<Bus>::Execute() {
       case 0xBC: Cp(ORVO_H); break;
       case 0xBD: Cp(ORVO_L); break;
       case 0xBE: Cp(Rd(ORVO_HL)); break;
-      case 0xBF:  // CP A; in the ROM's LD-BYTES it is where the tape is started
-        if ((bus.TrapFlags & kTrapTape) && c.PC == kTrapAddrTapeStart + 1) [[unlikely]] {
-          bus.OnTapeStartTrap();
-        }
-        Cp(ORVO_A);
-        break;
+      case 0xBF: Cp(ORVO_A); break;
 
-      case 0xC0:  // RET NZ; in LD-BYTES the tape trap may load the whole block here
-        Idle(ORVO_IR, 1);
-        if ((bus.TrapFlags & kTrapTape) && c.PC == kTrapAddrTapeLoad + 1) [[unlikely]] {
-          if (bus.OnTapeLoadTrap()) break;
-        }
-        if (!(ORVO_F & kFZ)) Ret();
-        break;
+      case 0xC0: RetIf(!(ORVO_F & kFZ)); break;
       case 0xC1: ORVO_BC = Pop(); break;
       case 0xC2: JpIf(!(ORVO_F & kFZ)); break;
       case 0xC3: JpIf(true); break;
@@ -773,13 +741,7 @@ ORVO_Z80_INLINE void Core<Bus>::Execute() {
       case 0xC6: Add(Imm8()); break;
       case 0xC7: Rst(0x00); break;
       case 0xC8: RetIf(ORVO_F & kFZ); break;
-      case 0xC9:
-        if ((bus.TrapFlags & kTrapIf1) && c.PC == kTrapAddrIf1Out + 1 && bus.If1Paged())
-            [[unlikely]] {
-          bus.OnIf1PageOut();
-        }
-        Ret();
-        break;
+      case 0xC9: Ret(); break;
       case 0xCA: JpIf(ORVO_F & kFZ); break;
       case 0xCB: ExecuteCb(); break;
       case 0xCC: CallIf(ORVO_F & kFZ); break;
@@ -852,12 +814,7 @@ ORVO_Z80_INLINE void Core<Bus>::Execute() {
         c.IFF2 = 0;
         break;
       case 0xF4: CallIf(!(ORVO_F & kFS)); break;
-      case 0xF5:  // PUSH AF; at the IM 1 entry it toggles the speech unit's ROM overlay
-        if ((bus.TrapFlags & kTrapUSpeech) && c.PC == kTrapAddrUSpeech + 1) [[unlikely]] {
-          bus.OnUSpeechToggle();
-        }
-        PushRr(c.AF.w);
-        break;
+      case 0xF5: PushRr(c.AF.w); break;
       case 0xF6: Or(Imm8()); break;
       case 0xF7: Rst(0x30); break;
       case 0xF8: RetIf(ORVO_F & kFS); break;
@@ -879,8 +836,6 @@ ORVO_Z80_INLINE void Core<Bus>::Execute() {
   }
 
   bus.InstructionTStates = bus.FrameTState - bus.InstructionStartTState;
-  bus.SpeechClocks[0] += bus.InstructionTStates;
-  bus.SpeechClocks[1] += bus.InstructionTStates;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -1336,11 +1291,6 @@ ORVO_Z80_INLINE void Core<Bus>::ExecuteIndexed(RegPair& xy, uint8_t prevQ) {
     case 0x7C: ORVO_A = xh; break;
     case 0x7D: ORVO_A = xl; break;
     case 0x7E:
-      if ((bus.TrapFlags & kTrapIf1) && &xy == &c.IX &&
-          (c.PC == kTrapAddrMdrv0 + 1 || c.PC == kTrapAddrMdrv1 + 1) && bus.If1Paged())
-          [[unlikely]] {
-        bus.OnIf1MicrodriveTrap(c.PC == kTrapAddrMdrv0 + 1 ? 0 : 1);
-      }
       ORVO_A = Rd(IndexAddress(xy));
       break;
       ORVO_XY_ALU(0x80, Add)

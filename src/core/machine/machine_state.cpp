@@ -42,14 +42,6 @@ bool MachineState::If1Paged() const {
   return OverlayMapped(*this, OverlayLayer::kInterface1);
 }
 void MachineState::OnIf1PageOut() {}
-void MachineState::OnIf1MicrodriveTrap(int) {}
-// The µSpeech pages its ROM in and out on every fetch from 0x0038 (and on port 0x39 writes).
-void MachineState::OnUSpeechToggle() {
-  SetUSpeechPaged(*this, CurrahPaged == 0);
-}
 void MachineState::OnDiskMotor(bool) {}
-bool MachineState::DiskFastTrapModel() const {
-  return MachineModel == kModelPlus3 && settings.DiskFastLoad != 0;
-}
 
 }  // namespace orvo

@@ -9,19 +9,19 @@
 
 #include "cpu/bus.h"
 #include "cpu/cpu_state.h"
+#include "machine/clock.h"
 #include "machine/input_state.h"
+#include "machine/machine_settings.h"
 #include "machine/memory_layers.h"
 #include "machine/model.h"
 #include "machine/port_decoder.h"
 #include "machine/port_state.h"
-#include "shell/settings.h"
 #include "sound/sound_state.h"
 #include "tape/tape_state.h"
 #include "video/video_state.h"
 
 namespace orvo {
 
-class Emulator;
 struct Device;
 
 constexpr uint32_t kContentionTableSize = 71000;  // longest frame plus the longest instruction
@@ -32,7 +32,8 @@ struct MachineState {
   MachineState(const MachineState&) = delete;
   MachineState& operator=(const MachineState&) = delete;
 
-  Emulator* emulator = nullptr;  // owner, for the rare calls that need the host (traps, messages)
+  // The host's clock (null for a bare machine): the tape's wobble seeds its noise from it.
+  Clock* clock = nullptr;
 
   // ---- CPU and frame timing ----
   CpuState cpu;
@@ -40,8 +41,10 @@ struct MachineState {
   uint32_t InstructionStartTState = 0;
   uint32_t InstructionTStates = 0;
   uint8_t InterruptArmed = 0;
-  uint32_t SpeechClocks[2] = {0, 0};
-  uint32_t TrapFlags = 0;
+  // Code that runs before the fetch of an instruction at given addresses: the tape loader's
+  // entry and trap, the +3 disk delay loops, the speech unit's ROM overlay (cpu/fetch_traps.h).
+  // Each owner registers with this MachineState as the handler's context.
+  FetchTrapList FetchTraps;
 
   // ---- run state ----
   uint32_t FrameLength = 69888;
@@ -57,8 +60,8 @@ struct MachineState {
   uint64_t LastFrameTimeNs = 0;  // clock reading at the end of the last throttled frame
   uint64_t FrameCount = 0;       // frames completed since start-up (orvo-run reports it)
 
-  // ---- live settings ----
-  Settings settings;
+  // ---- the settings the machine reads (the shell copies them in) ----
+  MachineSettings settings;
 
   // ---- model (copied from the model table by SetUpMachine) ----
   uint8_t MachineModel = 1;
@@ -145,15 +148,11 @@ struct MachineState {
   bool IsCmos() const { return settings.Z80IsCmos != 0; }
   void OnIRegisterWrite();
   void OnNmiAccepted();
-  void OnTapeStartTrap();
-  bool OnTapeLoadTrap();
+  // Interface 1 paging (the snapshot loader pages it; its ROM traps will register in FetchTraps).
   void OnIf1PageIn();
   bool If1Paged() const;
   void OnIf1PageOut();
-  void OnIf1MicrodriveTrap(int which);
-  void OnUSpeechToggle();
   void OnDiskMotor(bool on);  // +3: bit 3 of a 0x1FFD write
-  bool DiskFastTrapModel() const;
 
   // Data-side helpers (no timing): what the debugger, snapshots and tests use.
   uint8_t Peek(uint16_t address) const { return PageTable[address >> 13][address & 0x1FFF]; }

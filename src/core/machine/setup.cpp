@@ -1,17 +1,15 @@
-// Making a model current (its ROMs, constants, contention tables, menu states and memory map) and
+// Making a model current (its ROM image, constants, contention tables and memory map) and
 // resetting it.
 #include "machine/setup.h"
 
 #include <algorithm>
-#include <filesystem>
-#include <fstream>
 #include <random>
-#include <system_error>
 
 #include "devices/device.h"
+#include "devices/disk_fast_trap.h"
+#include "machine/machine_state.h"
 #include "machine/memory.h"
 #include "machine/typing.h"
-#include "shell/emulator.h"
 #include "sound/sound_output.h"
 #include "video/ula.h"
 
@@ -19,38 +17,8 @@ namespace orvo {
 
 namespace {
 
-// Menu commands whose state follows the model.
-constexpr int kCmdInsertDiskA = 102, kCmdInsertDiskB = 103, kCmdEjectDiskA = 104,
-              kCmdEjectDiskB = 105, kCmdMicrodrives = 108, kCmdIf2Insert = 109, kCmdIf2Remove = 110,
-              kCmdViewMicrodrive = 177;
-constexpr int kCmdRzxPlay = 117, kCmdRzxStop = 118, kCmdRzxInfo = 119, kCmdRzxLogging = 126,
-              kCmdRzxRecord = 200, kCmdRzxStopRecording = 201, kCmdRzxContinue = 202,
-              kCmdRzxFinalise = 203;
-
-void SetRzxMenuIdle(MenuStates& menu) {
-  menu.Enable(kCmdRzxPlay, true);
-  menu.Enable(kCmdRzxRecord, true);
-  for (int id : {kCmdRzxStop, kCmdRzxInfo, kCmdRzxLogging, kCmdRzxStopRecording, kCmdRzxContinue,
-                 kCmdRzxFinalise})
-    menu.Enable(id, false);
-}
-
-void EnableDiskCommands(MenuStates& menu, bool insert, bool eject) {
-  menu.Enable(kCmdInsertDiskA, insert);
-  menu.Enable(kCmdInsertDiskB, insert);
-  menu.Enable(kCmdEjectDiskA, eject);
-  menu.Enable(kCmdEjectDiskB, eject);
-}
-
-void EnableCartridgeCommands(MenuStates& menu, bool enabled) {
-  menu.Enable(kCmdIf2Insert, enabled);
-  menu.Enable(kCmdIf2Remove, enabled);
-}
-
-// The per-model constants and the menu items that depend on the model's hardware.
-void SetModelConstants(Emulator& emu) {
-  MachineState& m = emu.m;
-  MenuStates& menu = emu.menu;
+// The per-model constants.
+void SetModelConstants(MachineState& m) {
   const uint8_t model = m.MachineModel;
   if (model != kModelCustom) m.KeyWaitAddress = KeyWaitAddressFor(model);
 
@@ -79,101 +47,25 @@ void SetModelConstants(Emulator& emu) {
     default: break;
   }
   if (model != kModelCustom) m.DiskLampDrawn = 0;
-
-  const bool interface1 = emu.m.settings.Interface1 != 0;
-  switch (model) {
-    case kModel16K:
-    case kModel48K:
-    case kModel128K:
-      if (interface1) {
-        menu.Enable(kCmdMicrodrives, true);
-      } else {
-        menu.Enable(kCmdMicrodrives, false);
-        menu.Enable(kCmdViewMicrodrive, false);
-      }
-      EnableDiskCommands(menu, false, false);
-      EnableCartridgeCommands(menu, true);
-      break;
-    case kModelPlus2:
-      menu.Enable(kCmdMicrodrives, false);
-      menu.Enable(kCmdViewMicrodrive, false);
-      EnableDiskCommands(menu, false, false);
-      EnableCartridgeCommands(menu, true);
-      break;
-    case kModelPlus2A:
-      menu.Enable(kCmdMicrodrives, false);
-      menu.Enable(kCmdViewMicrodrive, false);
-      EnableDiskCommands(menu, false, false);
-      EnableCartridgeCommands(menu, false);
-      break;
-    case kModelPlus3:
-      menu.Enable(kCmdMicrodrives, false);
-      menu.Enable(kCmdViewMicrodrive, false);
-      EnableDiskCommands(menu, true, true);
-      EnableCartridgeCommands(menu, false);
-      break;
-    default:  // Custom: "Insert Disk" keeps its state
-      menu.Enable(kCmdMicrodrives, false);
-      menu.Enable(kCmdViewMicrodrive, false);
-      menu.Enable(kCmdEjectDiskA, false);
-      menu.Enable(kCmdEjectDiskB, false);
-      EnableCartridgeCommands(menu, false);
-      break;
-  }
 }
 
 // Call points of devices that reset with the machine; each becomes the device's own reset when
 // its subsystem exists.
-void ResetDiskController(Emulator&) {}
-void StopRzxPlayback(Emulator&) {}
-void SetUpDiskDrive(Emulator&) {}
+void ResetDiskController(MachineState&) {}
+void StopRzxPlayback(MachineState&) {}
+void SetUpDiskDrive(MachineState&) {}
 
 }  // namespace
 
-int LoadRoms(Emulator& emu) {
-  MachineState& m = emu.m;
-  const uint8_t model = m.MachineModel;
-  // Both buffers start over as unprogrammed ROM (0xFF); a failed load leaves them so.
+void LoadRomImage(MachineState& m, std::span<const uint8_t> image) {
+  // Both buffers start over as unprogrammed ROM (0xFF); an image that is missing stays so.
   std::fill(m.RomBuffer48.begin(), m.RomBuffer48.end(), 0xFF);
   std::fill(m.RomBuffer128.begin(), m.RomBuffer128.end(), 0xFF);
-
-  std::filesystem::path path;
-  if (model == kModelCustom) {
-    path = m.settings.CustomRomPath;
-  } else {
-    path = std::filesystem::path(emu.folders.CurrentRomDir) / RomFileName(model);
-  }
-
-  std::error_code ec;
-  const bool regular = !path.empty() && std::filesystem::is_regular_file(path, ec);
-  std::ifstream in;
-  if (regular) in.open(path, std::ios::binary);
-  if (!regular || !in) {
-    emu.ShowMessage(CaptionId::Error, kMsgRomMissing, path.string());
-    return 1;
-  }
-
-  const uintmax_t length = std::filesystem::file_size(path, ec);
-  const bool lengthOk = !ec && (model == kModelCustom ? (length == 16384 || length == 32768)
-                                                      : length == RomFileSize(model));
-  if (!lengthOk) {
-    emu.ShowMessage(CaptionId::Error, kMsgRomLength);
-    return 1;
-  }
-
+  if (image.empty()) return;
   // The Custom model maps a single 16 KB ROM: of a 32 KB file only the first half is used.
-  std::vector<uint8_t>& buffer = Is48KGroup(model) ? m.RomBuffer48 : m.RomBuffer128;
-  const std::streamsize wanted = static_cast<std::streamsize>(RomBufferSize(model));
-  in.read(reinterpret_cast<char*>(buffer.data()), wanted);
-  if (in.gcount() != wanted) {
-    // The file shrank or could not be read after it was measured.
-    std::fill(buffer.begin(), buffer.end(), 0xFF);
-    emu.ShowMessage(CaptionId::Error, kMsgRomLength);
-    return 1;
-  }
-  m.RomDisplayName =
-      model == kModelCustom ? path.filename().string() : std::string(RomDisplayNames[model]);
-  return 0;
+  std::vector<uint8_t>& buffer = Is48KGroup(m.MachineModel) ? m.RomBuffer48 : m.RomBuffer128;
+  const size_t n = std::min<size_t>({image.size(), buffer.size(), RomBufferSize(m.MachineModel)});
+  std::copy_n(image.begin(), n, buffer.begin());
 }
 
 void BuildContentionTables(MachineState& m) {
@@ -209,19 +101,13 @@ void BuildContentionTables(MachineState& m) {
 }
 
 void UpdateMachineTraps(MachineState& m) {
-  if (m.MachineModel == kModelPlus3 && m.settings.DiskFastLoad) {
-    m.TrapFlags |= kTrapPlus3Disk;
-  } else {
-    m.TrapFlags &= ~static_cast<uint32_t>(kTrapPlus3Disk);
-  }
+  UpdateDiskFastTrap(m);
 }
 
-void SetUpMachine(Emulator& emu) {
-  MachineState& m = emu.m;
+void SetUpMachine(MachineState& m, uint8_t model, std::span<const uint8_t> rom) {
   // Only a corrupt configuration or snapshot names a model beyond the table; run a 48K then.
-  if (m.MachineModel >= kModelCount) m.MachineModel = kModel48K;
-
-  LoadRoms(emu);  // a failure has been reported; the machine runs on with a blank ROM
+  m.MachineModel = model < kModelCount ? model : static_cast<uint8_t>(kModel48K);
+  LoadRomImage(m, rom);
 
   m.spec = ModelTable[m.MachineModel];
   m.ModelName = m.spec.modelName;
@@ -229,20 +115,18 @@ void SetUpMachine(Emulator& emu) {
   m.topSlotContended = static_cast<uint8_t>(m.spec.topSlotContended);
   m.romWriteProtect = static_cast<uint8_t>(m.spec.romWriteProtect);
 
-  SetRzxMenuIdle(emu.menu);
-  SetModelConstants(emu);
+  SetModelConstants(m);
   BuildContentionTables(m);
   UpdateMachineTraps(m);
 
-  if (m.MachineModel == kModelPlus3) SetUpDiskDrive(emu);
+  if (m.MachineModel == kModelPlus3) SetUpDiskDrive(m);
   ClearSoundBuffer(m);
   BuildDisplayTables(m);
   UpdateDevices(m);
   ResetMemoryMap(m);
 }
 
-void ResetMachine(Emulator& emu, bool hard) {
-  MachineState& m = emu.m;
+void ResetMachine(MachineState& m, bool hard) {
   if (hard) {
     // The CPU's flag tables are built once, at compile time; the display tables and the memory
     // map are rebuilt, which clears all RAM.
@@ -296,8 +180,8 @@ void ResetMachine(Emulator& emu, bool hard) {
   ResolveMemoryMap(m);
 
   CancelTyping(m);
-  StopRzxPlayback(emu);
-  ResetDiskController(emu);
+  StopRzxPlayback(m);
+  ResetDiskController(m);
   m.FullSpeed = 0;
 }
 

@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "machine/machine_state.h"
-#include "shell/emulator.h"
 
 namespace orvo {
 
@@ -240,10 +239,6 @@ void TypingStep(MachineState& m) {
   } else {
     ++in.TypingCounter;
   }
-}
-
-void TypingStep(Emulator& emu) {
-  TypingStep(emu.m);
 }
 
 }  // namespace orvo

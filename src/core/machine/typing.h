@@ -7,7 +7,6 @@
 
 namespace orvo {
 
-class Emulator;
 struct MachineState;
 
 // Starts typing `text` (line ends CR LF, CR or LF), followed by an ENTER; turns full speed on.
@@ -21,6 +20,5 @@ bool TypingActive(const MachineState& m);
 // Called by the instruction step while TypingActive and the PC equals KeyWaitAddress: hands the
 // next character to the ROM every "Spool Speed" + 1 visits.
 void TypingStep(MachineState& m);
-void TypingStep(Emulator& emu);
 
 }  // namespace orvo

@@ -7,9 +7,9 @@
 #include <system_error>
 
 #include "machine/keyboard.h"
-#include "machine/setup.h"
 #include "shell/config.h"
 #include "shell/emulator.h"
+#include "shell/machine_setup.h"
 
 namespace orvo {
 

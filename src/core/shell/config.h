@@ -1,7 +1,7 @@
 #pragma once
 // orvo.ini: the settings file in the configuration folder, the three copies of the settings
-// (live in MachineState, PendingSettings edited by the options sheet, LoadedSettings staged by the
-// reader), the tool windows' screen positions, and the rules of the options sheet's pages.
+// (live in Emulator::settings, PendingSettings edited by the options sheet, LoadedSettings staged
+// by the reader), the tool windows' screen positions, and the rules of the options sheet's pages.
 //
 // The file is plain text with CR LF line ends, sections in a fixed order and one "Key=value" line
 // per setting. The reader is positional: the n-th line of a section gives the n-th setting

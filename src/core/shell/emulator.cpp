@@ -1,12 +1,36 @@
 #include "shell/emulator.h"
 
+#include <cstring>
+#include <type_traits>
+
 namespace orvo {
 
 Emulator::Emulator(Host& host_)
     : machine_(std::make_unique<MachineState>()), host(host_), m(*machine_) {
-  m.emulator = this;
+  m.clock = &host.GetClock();
+  ApplyMachineSettings();
 }
 
 Emulator::~Emulator() = default;
+
+void Emulator::ApplyMachineSettings() {
+  m.settings = settings;
+  applied_ = settings;
+}
+
+void Emulator::ReadBackMachineSettings() {
+  // Every field is a 4-byte number, so the three copies are compared and copied field by field
+  // as words.
+  static_assert(std::is_trivially_copyable_v<MachineSettings>);
+  static_assert(sizeof(MachineSettings) % 4 == 0);
+  auto* live = reinterpret_cast<unsigned char*>(static_cast<MachineSettings*>(&settings));
+  auto* applied = reinterpret_cast<unsigned char*>(&applied_);
+  const auto* machine = reinterpret_cast<const unsigned char*>(&m.settings);
+  for (size_t at = 0; at < sizeof(MachineSettings); at += 4) {
+    if (std::memcmp(machine + at, applied + at, 4) == 0) continue;
+    std::memcpy(live + at, machine + at, 4);
+    std::memcpy(applied + at, machine + at, 4);
+  }
+}
 
 }  // namespace orvo

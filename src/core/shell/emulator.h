@@ -38,6 +38,7 @@ class Emulator {
 
   Host& host;
   MachineState& m;                           // the machine (heap-allocated: it is large)
+  Settings settings;                         // the live settings
   Settings PendingSettings;                  // what SaveConfig writes and the option pages edit
   Settings LoadedSettings = ZeroSettings();  // LoadConfig's staging copy, zero until a load
   Folders folders;
@@ -49,6 +50,18 @@ class Emulator {
   void ShowMessage(CaptionId caption, MessageId message, std::string_view detail = {}) {
     host.ShowMessage(caption, message, detail);
   }
+
+  // The machine keeps its own copy of the settings it reads (m.settings). The live settings are
+  // copied in whenever they change; the few the machine changes itself while it runs (a program's
+  // use of the AY on a 48K, a fast load's frame skip, the +2A/+3 set-up's ULA snow) are read back
+  // before the live settings are used or copied in again.
+  void ApplyMachineSettings();  // the live settings -> the machine
+  // Every machine setting that changed in the machine since it was last copied in -> the live
+  // settings. A live setting changed since then, and not by the machine, stays as it is.
+  void ReadBackMachineSettings();
+
+ private:
+  MachineSettings applied_;  // what ApplyMachineSettings last copied in
 };
 
 }  // namespace orvo

@@ -7,20 +7,15 @@
 #include <stdexcept>
 #include <vector>
 
-#include "machine/setup.h"
 #include "shell/emulator.h"
 #include "shell/extension_table.h"
+#include "shell/machine_setup.h"
 #include "shell/media_loaders.h"
 #include "shell/snapshot_load.h"
 
 namespace orvo {
 
 namespace {
-
-constexpr MessageId kMsgFileNotFound = 8;       // "File Not Found"
-constexpr MessageId kMsgSnapshotMissing = 11;   // "Snapshot Error: Snapshot file missing"
-constexpr MessageId kMsgUnknownExtension = 22;  // "Tape Error: unknown extension"
-constexpr MessageId kMsgReadError = 23;         // "Tape Error: Error reading from file"
 
 // No Spectrum file comes near this; anything larger is treated as more than can be held.
 constexpr uint64_t kLargestFile = 512ull << 20;
@@ -46,7 +41,7 @@ MessageId ReadWhole(const std::string& path, std::vector<uint8_t>& out) {
   in.read(reinterpret_cast<char*>(bytes.data()), size);
   if (in.gcount() != size) return kMsgReadError;
   out = std::move(bytes);
-  return 0;
+  return kMsgNone;
 }
 
 const char* TapeLabel(FileKind kind) {
@@ -126,7 +121,7 @@ std::string FileNameOfPath(std::string_view path) {
 
 int ReadLoadedFile(Emulator& emu, const std::string& path, CaptionId caption) {
   std::vector<uint8_t> bytes;
-  if (const MessageId failed = ReadWhole(path, bytes); failed != 0) {
+  if (const MessageId failed = ReadWhole(path, bytes); failed != kMsgNone) {
     emu.ShowMessage(caption, failed);
     return 1;
   }

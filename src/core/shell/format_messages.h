@@ -6,7 +6,7 @@
 
 namespace orvo {
 
-// The first (for most errors the only) message `status` shows; 0 for none.
+// The first (for most errors the only) message `status` shows; kMsgNone for none.
 MessageId FormatErrorMessage(const FormatStatus& status);
 
 // Shows the messages of `status` under the caption its kind of file uses; nothing when it is Ok
@@ -14,7 +14,7 @@ MessageId FormatErrorMessage(const FormatStatus& status);
 // of memory shows "Out of memory", then the failure of the block it was reading.
 void ShowFormatError(Host& host, const FormatStatus& status);
 
-// "Tape Error: Failed at <kind>" for a block ID of a known kind, 0 otherwise.
+// "Tape Error: Failed at <kind>" for a block ID of a known kind, kMsgNone otherwise.
 MessageId TapeBlockFailureMessage(uint8_t id);
 
 }  // namespace orvo

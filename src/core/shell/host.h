@@ -3,19 +3,13 @@
 #include <cstdint>
 #include <string_view>
 
+#include "machine/clock.h"
 #include "shell/messages.h"
 
 namespace orvo {
 
 class AudioDevice;      // sound/ (the output ring's device side)
 class GameControllers;  // machine/ (joystick polling)
-
-class Clock {
- public:
-  virtual ~Clock() = default;
-  virtual uint64_t NowNanoseconds() = 0;            // monotonic
-  virtual void SleepMilliseconds(uint32_t ms) = 0;  // 0 yields
-};
 
 // steady_clock and sleep_for.
 class SystemClock final : public Clock {

@@ -2,14 +2,11 @@
 
 #include "shell/emulator.h"
 #include "shell/snapshot_load.h"
-#include "tape/tape_deck.h"
+#include "shell/tape_commands.h"
 
 namespace orvo {
 
 namespace {
-
-constexpr MessageId kMsgCannotLoadSnapshot = 10;  // "Snapshot Error: Cannot load snapshot file"
-constexpr MessageId kMsgUnknownExtension = 22;    // "Tape Error: unknown extension"
 
 // The kinds whose loaders arrive with their own subsystems end here until then.
 int NotSupportedYet(Emulator& emu, FileKind kind) {

@@ -3,6 +3,8 @@
 // every frame or command.
 #include <map>
 
+#include "shell/command_id.h"
+
 namespace orvo {
 
 struct MenuItemState {
@@ -12,20 +14,20 @@ struct MenuItemState {
 
 class MenuStates {
  public:
-  void Enable(int command, bool enabled) { items_[command].enabled = enabled; }
-  void Check(int command, bool checked) { items_[command].checked = checked; }
-  bool IsEnabled(int command) const {
+  void Enable(CommandId command, bool enabled) { items_[command].enabled = enabled; }
+  void Check(CommandId command, bool checked) { items_[command].checked = checked; }
+  bool IsEnabled(CommandId command) const {
     auto it = items_.find(command);
     return it == items_.end() || it->second.enabled;
   }
-  bool IsChecked(int command) const {
+  bool IsChecked(CommandId command) const {
     auto it = items_.find(command);
     return it != items_.end() && it->second.checked;
   }
-  const std::map<int, MenuItemState>& Items() const { return items_; }
+  const std::map<CommandId, MenuItemState>& Items() const { return items_; }
 
  private:
-  std::map<int, MenuItemState> items_;
+  std::map<CommandId, MenuItemState> items_;
 };
 
 }  // namespace orvo

@@ -19,15 +19,65 @@ enum class CaptionId : uint8_t {
   Rzx = 9,         // "Orvo RZX"
 };
 
-using MessageId = uint8_t;  // 0..179
+// The messages the code raises, by their numbers in the message table (0..179). The number is
+// part of what the user sees (each message box begins with it in hex), so the ids stay plain
+// numbers underneath: the table, the formatter and the tests index and print them as such.
+enum MessageId : uint8_t {
+  kMsgNone = 0,                  // no message
+  kMsgRomMissing = 2,            // "ROM missing", followed by the ROM's file name
+  kMsgRomLength = 3,             // "ROM file incorrect length"
+  kMsgOutOfMemory = 4,           // "Out of memory"
+  kMsgConfigCorrupt = 6,         // "Configuration file corrupt"
+  kMsgCannotSaveConfig = 7,      // "Cannot Save config file"
+  kMsgFileNotFound = 8,          // "File Not Found"
+  kMsgCannotLoadSnapshot = 10,   // "Snapshot Error: Cannot load snapshot file"
+  kMsgSnapshotMissing = 11,      // "Snapshot Error: Snapshot file missing"
+  kMsgSnapshotLength = 12,       // "Snapshot Error: Incorrect snapshot length"
+  kMsgSnapshotBlockLength = 16,  // "Snapshot Error: Incorrect BLOCK length"
+  kMsgZ80Version = 18,           // "Snapshot Error: Incorrect Z80 version"
+  kMsgTapeMissing = 20,          // "Tape Error: Tape file missing"
+  kMsgTapeLength = 21,           // "Tape Error: Tape file incorrect length"
+  kMsgUnknownExtension = 22,     // "Tape Error: unknown extension"
+  kMsgReadError = 23,            // "Tape Error: Error reading from file"
+  kMsgTapeSignatureShort = 24,   // "Tape Error: Not enough data for signature"
+  kMsgTapeSignature = 25,        // "Tape Error: Incorrect signature"
+  // "Tape Error: Failed at ..." one per TZX block kind.
+  kMsgTapeFailedRomBlock = 26,
+  kMsgTapeFailedTurboBlock = 27,
+  kMsgTapeFailedPureToneBlock = 28,
+  kMsgTapeFailedPulsesBlock = 29,
+  kMsgTapeFailedPureDataBlock = 30,
+  kMsgTapeFailedRawDataBlock = 31,
+  kMsgTapeFailedGeneralisedDataBlock = 32,
+  kMsgTapeFailedPauseBlock = 33,
+  kMsgTapeFailedGroupStartBlock = 34,
+  kMsgTapeFailedGroupEndBlock = 35,
+  kMsgTapeFailedJumpBlock = 36,
+  kMsgTapeFailedLoopStartBlock = 37,
+  kMsgTapeFailedLoopEndBlock = 38,
+  kMsgTapeFailedCallSequenceBlock = 39,
+  kMsgTapeFailedReturnFromSequenceBlock = 40,
+  kMsgTapeFailedSelectBlock = 41,
+  kMsgTapeFailedStop48Block = 42,
+  kMsgTapeFailedSetSignalLevelBlock = 43,
+  kMsgTapeFailedCommentBlock = 44,
+  kMsgTapeFailedMessageBlock = 45,
+  kMsgTapeFailedArchiveInfoBlock = 46,
+  kMsgTapeFailedHardwareBlock = 47,
+  kMsgTapeFailedCustomBlock = 48,
+  kMsgTapeFailedConcatBlock = 49,
+  kMsgNoTapeInDeck = 51,         // "Tape Error: No tape in deck"
+  kMsgSoundInitFailed = 100,     // "Sound: Failed to initialise sound"
+  kMsgSoundNoDevice = 101,       // "Sound: Failed to create audio device object"
+  kMsgSoundNoPriority = 102,     // "Sound: Failed to set Cooperative level ..."
+  kMsgSoundNoPrimary = 103,      // "Sound: Failed to create audio buffer"
+  kMsgSoundNoRing = 104,         // "Sound: Failed to create Secondary buffer"
+  kMsgSoundNoPlay = 105,         // "Sound: Failed to play Secondary buffer"
+  kMsgCannotSaveSnapshot = 148,  // "Snapshot Error: Cannot save snapshot file"
+  kMsgFirstQuotation = 160,      // 160..179: the quotations "Help" picks from
+};
 constexpr int kMessageCount = 180;
 constexpr int kCaptionCount = 10;
-
-// Numbers of the messages raised by the machine itself.
-constexpr MessageId kMsgRomMissing = 2;        // "ROM missing", followed by the ROM's file name
-constexpr MessageId kMsgRomLength = 3;         // "ROM file incorrect length"
-constexpr MessageId kMsgOutOfMemory = 4;       // "Out of memory"
-constexpr MessageId kMsgFirstQuotation = 160;  // 160..179: the quotations "Help" picks from
 constexpr int kQuotationCount = 20;
 
 // The raw table texts ("" for unused entries).

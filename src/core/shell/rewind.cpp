@@ -83,14 +83,15 @@ void StoreRewindRecord(const MachineState& m, RewindHistory& history) {
 
 bool RewindOneStep(Emulator& emu, RewindHistory& history) {
   MachineState& m = emu.m;
-  if (!m.settings.Rewind || history.RewindCount == 0) return false;
+  if (!emu.settings.Rewind || history.RewindCount == 0) return false;
   // Record 0 holds a state only once the history has been full; before that the press that would
   // reach it finds nothing to go back to.
   const RewindRecord& target = history.records[history.RewindCount - 1];
   if (!target.stored) return false;
   --history.RewindCount;
   Restore(target, m);
-  emu.host.GetClock().SleepMilliseconds(static_cast<uint32_t>(std::max(0, m.settings.RewindDelay)));
+  emu.host.GetClock().SleepMilliseconds(
+      static_cast<uint32_t>(std::max(0, emu.settings.RewindDelay)));
   return true;
 }
 

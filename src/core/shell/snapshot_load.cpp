@@ -2,9 +2,9 @@
 
 #include "formats/sna_format.h"
 #include "formats/z80_format.h"
-#include "machine/setup.h"
 #include "shell/emulator.h"
 #include "shell/format_messages.h"
+#include "shell/machine_setup.h"
 #include "snapshot/snapshot_apply.h"
 
 namespace orvo {
@@ -28,7 +28,7 @@ int LoadWith(Emulator& emu, std::span<const uint8_t> data, Parser parse) {
 void LoadSnapshotRecord(Emulator& emu, const SnapshotRecord& record) {
   MachineState& m = emu.m;
   if (record.ayOn48K) {
-    m.settings.Ay48k = 1;
+    emu.settings.Ay48k = 1;  // copied into the machine by the set-up below
     emu.PendingSettings.Ay48k = 1;
   }
   m.MachineModel = static_cast<uint8_t>(record.model);

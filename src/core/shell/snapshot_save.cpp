@@ -17,9 +17,6 @@ namespace orvo {
 
 namespace {
 
-constexpr MessageId kMsgUnknownExtension = 22;  // "Tape Error: unknown extension"
-constexpr MessageId kMsgCannotSave = 148;       // "Snapshot Error: Cannot save snapshot file"
-
 // Filters of the save dialog, 1-based: 1 "All supported snapshots", 2 SNA ... 9 SIT, 10 ZXS,
 // 11 "All files".
 struct SaveFilter {
@@ -76,7 +73,7 @@ bool BuildSnapshotFile(const Emulator& emu, FileKind kind, std::vector<uint8_t>&
     case FileKind::Sna: out = WriteSNA(CaptureSnapshot(emu.m)); return true;
     case FileKind::Z80: {
       // The version "z80 version" chooses, with the 0x1FFD byte when "1FFD byte" is on.
-      const Settings& s = emu.m.settings;
+      const MachineSettings& s = emu.m.settings;
       out = WriteZ80(CaptureSnapshot(emu.m), s.Z80Version, s.Save1FFD != 0);
       return true;
     }
@@ -90,7 +87,7 @@ int SaveSnapshotKind(Emulator& emu, const std::string& path, FileKind kind) {
   // A 48K SNA whose stack lies in ROM would come back with a PC that was never stored.
   const bool unfit = kind == FileKind::Sna && !SnaCanHoldPc(CaptureSnapshot(emu.m));
   if (unfit || !WriteFileReplacing(path, bytes)) {
-    emu.ShowMessage(CaptionId::File, kMsgCannotSave);
+    emu.ShowMessage(CaptionId::File, kMsgCannotSaveSnapshot);
     return kSaveFailed;
   }
   return kSaved;

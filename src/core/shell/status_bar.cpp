@@ -28,7 +28,7 @@ bool UpdateStatusBar(Emulator& emu, StatusBar& bar) {
     bar.parts[2] = text;
     bar.parts[3].clear();
     // At 200% there is room for what is in the machine; a later line replaces an earlier one.
-    if (m.settings.DrawSize == 2 && !m.input.MouseCaptured) {
+    if (emu.settings.DrawSize == 2 && !m.input.MouseCaptured) {
       const std::string& name = emu.files.StatusFileName;
       if (m.tape.image) bar.parts[3] = " Current Tape: " + name;
       if (emu.files.SnapshotLoaded) bar.parts[3] = " Current Snap: " + name;

@@ -33,29 +33,29 @@ void GenerateNmi(Emulator& emu) {
 
 void SetDrawSize(Emulator& emu, int size) {
   if (size < 1 || size > 3) size = 1;
-  emu.m.settings.DrawSize = size;
+  emu.settings.DrawSize = size;
   UpdateViewChecks(emu);
 }
 
 void UpdateViewChecks(Emulator& emu) {
-  const int size = emu.m.settings.DrawSize;
-  emu.menu.Check(cmd::kView100, size == 1);
-  emu.menu.Check(cmd::kView200, size == 2);
-  emu.menu.Check(cmd::kView300, size == 3);
-  emu.menu.Check(cmd::kFullscreen, size == 4);
-  emu.menu.Check(cmd::kVsync, emu.m.settings.Vsync != 0);
+  const int size = emu.settings.DrawSize;
+  emu.menu.Check(CommandId::View100, size == 1);
+  emu.menu.Check(CommandId::View200, size == 2);
+  emu.menu.Check(CommandId::View300, size == 3);
+  emu.menu.Check(CommandId::Fullscreen, size == 4);
+  emu.menu.Check(CommandId::Vsync, emu.settings.Vsync != 0);
 }
 
 void ToggleVsync(Emulator& emu) {
-  emu.m.settings.Vsync = emu.m.settings.Vsync ? 0 : 1;
-  emu.menu.Check(cmd::kVsync, emu.m.settings.Vsync != 0);
+  emu.settings.Vsync = emu.settings.Vsync ? 0 : 1;
+  emu.menu.Check(CommandId::Vsync, emu.settings.Vsync != 0);
 }
 
 bool ConfirmQuit(Emulator& emu) {
   MachineState& m = emu.m;
   m.Paused = 1;
   PauseSound(m, 1);
-  if (m.settings.ExitMsg && !emu.host.AskYesNo("Exit", "Are you sure you want to quit Orvo?")) {
+  if (emu.settings.ExitMsg && !emu.host.AskYesNo("Exit", "Are you sure you want to quit Orvo?")) {
     m.Paused = 0;
     if (SoundShouldPlay(m)) PauseSound(m, 0);
     return false;
@@ -73,12 +73,12 @@ void ShutDown(Emulator& emu) {
 }
 
 int InstantSnapshotSave(Emulator& emu) {
-  if (!emu.m.settings.SnapshotSave) return 1;
+  if (!emu.settings.SnapshotSave) return 1;
   // The last file opened is overwritten with the machine as it stands now.
   const std::string& path = emu.folders.CurrentSnapDir;
   const FileKind kind = SaverKindForPath(path);
   if (kind == FileKind::None) {
-    emu.ShowMessage(CaptionId::Error, 22);  // "Tape Error: unknown extension"
+    emu.ShowMessage(CaptionId::Error, kMsgUnknownExtension);
     return 1;
   }
   if (kind == FileKind::Snp || kind == FileKind::Sit) return 1;  // kinds with no writer
@@ -86,7 +86,7 @@ int InstantSnapshotSave(Emulator& emu) {
 }
 
 MessageId HelpQuotation(uint32_t seed) {
-  return static_cast<MessageId>(160 + seed % 20);
+  return static_cast<MessageId>(kMsgFirstQuotation + seed % kQuotationCount);
 }
 
 }  // namespace orvo

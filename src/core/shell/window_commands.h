@@ -1,48 +1,16 @@
 #pragma once
 // The main window's commands that change the machine's run state, kept in the core so the window
-// only forwards them. Command numbers are those of the menu and accelerator tables.
+// only forwards them.
 #include <cstdint>
 #include <string_view>
 
+#include "shell/command_id.h"
 #include "shell/messages.h"
 
 namespace orvo {
 
 class Emulator;
 struct MachineState;
-
-namespace cmd {
-// File
-constexpr int kLoadSnapshot = 100, kSaveSnapshot = 101, kInsertDiskA = 102, kInsertDiskB = 103,
-              kEjectDiskA = 104, kEjectDiskB = 105, kLoadBinary = 106, kSaveBinary = 107,
-              kMicrodrives = 108, kIf2Insert = 109, kIf2Remove = 110, kQuit = 112, kLoadFile = 113,
-              kSaveScreen = 114, kLoadBasicText = 115;
-// Emulation
-constexpr int kSoftReset = 120, kHardReset = 121, kGenerateNmi = 122;
-// Tape
-constexpr int kLoadTape = 130, kEjectTape = 131, kBrowseTape = 132, kRewindTape = 133,
-              kStartStopTape = 134;
-// View
-constexpr int kView100 = 140, kView200 = 141, kFullscreen = 142, kVsync = 143, kView300 = 144;
-// Tools
-constexpr int kOptions = 150, kLoadConfig = 151, kSaveConfig = 152, kDefaultConfig = 153,
-              kZxPrinter = 154, kSpriteSearch = 155, kCalculator = 156, kUlaPlusEditor = 157,
-              kPokeMemory = 158, kKeyboardHelper = 159, kEnableKeystick = 160, kMemoryMap = 161,
-              kSnapshotAnalyser = 167, kPokeFinder = 168, kInfoseek = 111, kAssembler = 9998;
-// RZX
-constexpr int kRzxPlay = 117, kRzxStop = 118, kRzxInfo = 119, kRzxLogging = 126, kRzxRecord = 200,
-              kRzxStopRecording = 201, kRzxContinue = 202, kRzxFinalise = 203,
-              kRzxAddBookmark = 204, kRzxFromBookmark = 205, kRzxGoToBookmark = 207;
-// Debug
-constexpr int kDebugger = 170, kViewMemory = 171, kViewDisassembly = 172, kPcLogging = 173,
-              kPcLogOneFrame = 174, kViewRegisters = 175, kViewPrinterBuffer = 176,
-              kViewMicrodrive = 177;
-// Help
-constexpr int kAbout = 190, kHelp = 191;
-// Accelerators only
-constexpr int kPaste = 169, kFullSpeed = 208, kRewind = 209, kMouse = 210, kMouseInfo = 211,
-              kPause = 212, kInstantSave = 213;
-}  // namespace cmd
 
 // Whether the sound ring should play: not paused, not pause-on-focus-loss, not at full speed.
 bool SoundShouldPlay(const MachineState& m);

@@ -13,9 +13,6 @@ namespace orvo {
 
 namespace {
 
-constexpr MessageId kMsgFileNotFound = 8;       // "File Not Found"
-constexpr MessageId kMsgUnknownExtension = 22;  // "Tape Error: unknown extension"
-
 bool LoadableFromZip(FileKind kind) {
   return (kind >= FileKind::Sna && kind <= FileKind::Tap) || kind == FileKind::Csw;
 }

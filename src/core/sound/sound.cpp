@@ -55,7 +55,7 @@ inline uint32_t Saturate16(int32_t v) {
 
 uint16_t MixSample(MachineState& m) {
   SoundState& s = m.sound;
-  const Settings& cfg = m.settings;
+  const MachineSettings& cfg = m.settings;
 
   // While the tape plays, a high EAR level sounds through the speaker until the next port 0xFE
   // write sets the level again.

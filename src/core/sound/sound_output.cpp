@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "shell/emulator.h"
+#include "machine/clock.h"
 #include "sound/sound.h"
 
 namespace orvo {
@@ -13,13 +13,6 @@ namespace {
 constexpr uint32_t kMinSampleRate = 11025;
 // A capture has no device to ask for its highest rate.
 constexpr uint32_t kCaptureMaxSampleRate = 192000;
-// Messages of the device set-up, shown under caption 7 as the sound device's errors always were.
-constexpr MessageId kMsgInitFailed = 100;
-constexpr MessageId kMsgNoDevice = 101;
-constexpr MessageId kMsgNoPriority = 102;
-constexpr MessageId kMsgNoPrimary = 103;
-constexpr MessageId kMsgNoRing = 104;
-constexpr MessageId kMsgNoPlay = 105;
 constexpr uint32_t kPacingLimitMs = 1000;
 constexpr int kLostRingRetries = 8;
 
@@ -41,7 +34,7 @@ void RestartSampling(MachineState& m) {
   s.EchoLeft.readPosition = s.EchoRight.readPosition = m.settings.Effect == 1 ? 1 : 0;
 }
 
-void CorrectFrequency(Settings& cfg, uint32_t maxRate) {
+void CorrectFrequency(MachineSettings& cfg, uint32_t maxRate) {
   if (cfg.Freq < static_cast<int32_t>(kMinSampleRate)) cfg.Freq = kMinSampleRate;
   if (cfg.Freq > static_cast<int32_t>(maxRate)) cfg.Freq = static_cast<int32_t>(maxRate);
 }
@@ -50,17 +43,16 @@ uint32_t NowMs(Clock& clock) {
   return static_cast<uint32_t>(clock.NowNanoseconds() / 1000000u);
 }
 
-int FailInit(Emulator& emu, MessageId message) {
-  CloseSound(emu.m);
-  emu.ShowMessage(CaptionId::PokeMemory, message);
-  return 1;
+SoundOpenResult FailOpen(MachineState& m, SoundOpenResult result) {
+  CloseSound(m);
+  return result;
 }
 
 }  // namespace
 
 void ComputeSoundFormat(MachineState& m) {
   SoundState& s = m.sound;
-  const Settings& cfg = m.settings;
+  const MachineSettings& cfg = m.settings;
   const uint16_t bits = cfg.SoundBits == 16 ? 16 : 8;
   const uint16_t channels = cfg.Output != 0 ? 2 : 1;
   const uint32_t freq = static_cast<uint32_t>(std::max<int32_t>(cfg.Freq, 1));
@@ -83,24 +75,19 @@ void ComputeSoundFormat(MachineState& m) {
   s.FrameBytes = samplesPerFrame * s.format.blockAlign;
 }
 
-int InitSound(Emulator& emu) {
-  MachineState& m = emu.m;
+SoundOpenResult OpenSound(MachineState& m, AudioDevice* device, Clock& clock) {
   SoundState& s = m.sound;
-  Settings& cfg = m.settings;
+  MachineSettings& cfg = m.settings;
   s.Capture = nullptr;
   ResetSoundGenerators(s);
 
-  AudioDevice* device = emu.host.Audio();
-  if (device == nullptr || !device->Open()) {
-    emu.ShowMessage(CaptionId::PokeMemory, kMsgNoDevice);
-    return 1;
-  }
+  if (device == nullptr || !device->Open()) return SoundOpenResult::NoDevice;
   s.Device = device;
-  s.PacingClock = &emu.host.GetClock();
-  if (!device->SetPriority()) return FailInit(emu, kMsgNoPriority);
-  if (!device->CreatePrimary()) return FailInit(emu, kMsgNoPrimary);
+  s.PacingClock = &clock;
+  if (!device->SetPriority()) return FailOpen(m, SoundOpenResult::NoPriority);
+  if (!device->CreatePrimary()) return FailOpen(m, SoundOpenResult::NoPrimary);
   s.PrimaryBuffer = true;
-  if (cfg.Sound == 0) return 0;
+  if (cfg.Sound == 0) return SoundOpenResult::Ok;
 
   RestartSampling(m);
   CorrectFrequency(cfg, device->MaxSampleRate());
@@ -109,19 +96,14 @@ int InitSound(Emulator& emu) {
   ComputeSoundFormat(m);
   device->SetPrimaryFormat(s.format);
   if (!device->CreateRing(s.format, kSoundSegments * s.FrameBytes))
-    return FailInit(emu, kMsgNoRing);
+    return FailOpen(m, SoundOpenResult::NoRing);
   s.SecondaryBuffer = true;
   ClearSoundBuffer(m);
-  if (!device->Play()) return FailInit(emu, kMsgNoPlay);
-  return 0;
+  if (!device->Play()) return FailOpen(m, SoundOpenResult::NoPlay);
+  return SoundOpenResult::Ok;
 }
 
-void StartSound(Emulator& emu) {
-  if (InitSound(emu) != 0) emu.ShowMessage(CaptionId::Error, kMsgInitFailed);
-}
-
-void InitSoundCapture(Emulator& emu, SoundFrameSink& sink) {
-  MachineState& m = emu.m;
+void OpenSoundCapture(MachineState& m, SoundFrameSink& sink) {
   SoundState& s = m.sound;
   CloseSound(m);
   ResetSoundGenerators(s);

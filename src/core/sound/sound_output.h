@@ -6,20 +6,22 @@
 
 namespace orvo {
 
-class Emulator;
+class AudioDevice;
+class Clock;
 class SoundFrameSink;
 struct MachineState;
 
-// Builds the volume table, resets the AY and opens the host's device with the ring. Returns 0 on
-// success, 1 after showing one of messages 101-105 (the device is then absent). With `Sound` off
-// it stops after opening the device, without a ring. Corrects `Freq` (11025 up to the device's
-// highest rate) and `Soundbits` (8 when the device has no 16-bit output) in the live settings.
-int InitSound(Emulator& emu);
-// Start-up: InitSound, and on failure message 100 under "Orvo Error"; the program runs on.
-void StartSound(Emulator& emu);
-// Like InitSound, but every frame goes to `sink` as it is finished instead of to a device, with
+// How opening the sound output went: the step that failed, if any.
+enum class SoundOpenResult : uint8_t { Ok, NoDevice, NoPriority, NoPrimary, NoRing, NoPlay };
+
+// Builds the volume table, resets the AY and opens `device` (null: there is none) with the ring,
+// whose pacing waits on `clock`. A failure after the device opened closes it again. With `Sound`
+// off it stops after opening the device, without a ring. Corrects `Freq` (11025 up to the
+// device's highest rate) and `Soundbits` (8 when the device has no 16-bit output) in m.settings.
+SoundOpenResult OpenSound(MachineState& m, AudioDevice* device, Clock& clock);
+// Like OpenSound, but every frame goes to `sink` as it is finished instead of to a device, with
 // no pacing (the headless runner's WAV output). Always succeeds.
-void InitSoundCapture(Emulator& emu, SoundFrameSink& sink);
+void OpenSoundCapture(MachineState& m, SoundFrameSink& sink);
 // Stops and releases the ring and the device; BeeperLevel goes to 0.
 void CloseSound(MachineState& m);
 // 1 stops the ring, 0 clears it and starts it again from its beginning.

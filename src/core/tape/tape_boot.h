@@ -1,22 +1,11 @@
 #pragma once
-// Bringing a freshly reset machine to the point where its ROM waits for a tape: the boot
-// snapshots that "Autoload" loads are made this way, and the headless runner uses it when a
-// model has no boot snapshot.
-#include <cstdint>
-
+// The point a tape boot aims for: the CPU at the ROM's tape loader.
 namespace orvo {
 
-class Emulator;
 struct MachineState;
 
 // True when the CPU stands at the first instruction of the ROM's LD-BYTES routine (0x0556 in
 // whichever ROM holds the 48K BASIC).
 bool AtTapeLoaderEntry(const MachineState& m);
-
-// From a reset: waits for the ROM to be ready for a key, then chooses the model's tape loader
-// (the 128K family's "Tape Loader"/"Loader" menu entry, or LOAD "" typed on the 48K keyboard) and
-// runs until the CPU enters LD-BYTES. Returns false when that does not happen within
-// `frameLimit` frames. The machine must be set up and reset; the keyboard is left released.
-bool BootToTapeLoader(Emulator& emu, uint32_t frameLimit = 1500);
 
 }  // namespace orvo

@@ -31,6 +31,15 @@ void StartTape(MachineState& m);
 void StopTape(MachineState& m);
 void ToggleTape(MachineState& m);
 
+// Where the ROM's LD-BYTES is watched while a tape is in the deck: CP A just before it starts to
+// listen, and the RET NZ after it has set up its registers.
+inline constexpr uint16_t kTapeRomEntryAddress = 0x056A;
+inline constexpr uint16_t kTapeLoadTrapAddress = 0x056B;
+
+// The ROM loader's entry (CP A at 0x056A): a tape in the deck starts (StartTape: not while "Tape
+// Traps" is on).
+void StartTapeAtRomEntry(MachineState& m);
+
 // The ROM loader trap (RET NZ at 0x056B): with "Tape Traps" on, copies a standard block that
 // answers the ROM's request straight into memory. Returns true when it did, with the CPU set to
 // continue at the end of LD-BYTES.
@@ -48,9 +57,10 @@ void ResetTapeAutoStart(MachineState& m);
 // and pointers into the blocks): before the tape is ejected or replaced.
 void ClearTapePlayer(MachineState& m);
 
-// Sets or clears the tape bit of m.TrapFlags: the ROM loader hooks run while a tape is in the
-// deck.
-void UpdateTapeTrapFlag(MachineState& m);
+// Registers the two LD-BYTES fetch traps in m.FetchTraps (on) or removes them.
+void SetTapeTraps(MachineState& m, bool on);
+// The LD-BYTES traps are registered while a tape is in the deck.
+void UpdateTapeTraps(MachineState& m);
 
 // The tape has played to its end and stopped: no block is left, or it stopped in the pause of
 // its last block or on a last pause or stop block (as "Autoload" stops it once the loader is done).

@@ -1,4 +1,4 @@
-#include "tape/tape_run_options.h"
+#include "app/tape_run_options.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -7,9 +7,9 @@
 #include "shell/emulator.h"
 #include "shell/file_dispatch.h"
 #include "shell/snapshot_save.h"
+#include "shell/tape_boot.h"
+#include "shell/tape_commands.h"
 #include "snapshot/snapshot_apply.h"
-#include "tape/tape_boot.h"
-#include "tape/tape_deck.h"
 #include "tape/tape_player.h"
 
 namespace orvo {
@@ -92,7 +92,7 @@ bool TapeRun::Start(Emulator& emu) {
   const TapeKind kind = TapeKindOf(options_.tapePath);
   std::vector<uint8_t> bytes;
   if (kind == TapeKind::None) {
-    emu.ShowMessage(CaptionId::Options, 22);
+    emu.ShowMessage(CaptionId::Options, kMsgUnknownExtension);
     return false;
   }
   if (ReadTapeFile(emu, options_.tapePath, bytes) != 0) return false;

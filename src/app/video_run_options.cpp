@@ -1,4 +1,4 @@
-#include "video/video_run_options.h"
+#include "app/video_run_options.h"
 
 #include <algorithm>
 #include <cstdlib>

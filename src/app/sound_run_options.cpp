@@ -1,8 +1,9 @@
-#include "sound/sound_run_options.h"
+#include "app/sound_run_options.h"
 
 #include <cstdlib>
 
 #include "shell/emulator.h"
+#include "shell/sound_setup.h"
 #include "sound/sound_output.h"
 
 namespace orvo {

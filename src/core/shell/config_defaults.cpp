@@ -1,0 +1,40 @@
+// "Default Configuration": every setting, folder and placement back to its default.
+#include "machine/model.h"
+#include "shell/config.h"
+#include "shell/config_internal.h"
+#include "shell/emulator.h"
+#include "shell/machine_setup.h"
+
+namespace orvo {
+
+void config_detail::RestoreDefaults(Emulator& emu) {
+  MachineState& m = emu.m;
+  emu.settings = Settings{};
+  emu.ApplyMachineSettings();
+  ApplyModel(emu);
+  ApplyKeyboardIssue(emu);
+  Folders& f = emu.folders;
+  const std::string& program = f.ProgramFolder;
+  f.ConfiguredRomDir = f.CurrentRomDir = program + "/roms/";
+  f.ConfiguredSnapDir = f.CurrentSnapDir = program + "/snapshots/";
+  f.ConfiguredTapeDir = f.CurrentTapeDir = program + "/tapes/";
+  f.ConfiguredDownloadDir = f.CurrentDownloadDir = program + "/downloads/";
+  f.LibsFolder = program + "/libs/";
+  emu.config.placements = DefaultWindowPlacements();
+  m.input.KeystickActive = 0;
+  m.input.JoystickActive = 0;
+  m.input.MouseWanted = 0;
+  SetViewMenuChecks(emu);
+  SetUpMachine(emu);
+  SetUpDisplay(emu);
+  emu.config.RomFileName = RomFileNameForModel(kModel48K);
+  ResetMachine(emu, true);
+}
+
+void ResetConfig(Emulator& emu) {
+  config_detail::RestoreDefaults(emu);
+  SaveConfig(emu);
+  config_detail::SetUpDisplay(emu);
+}
+
+}  // namespace orvo

@@ -1,0 +1,124 @@
+// Writing orvo.ini: plain text with CR LF line ends, the sections in a fixed order and one
+// "Key=value" line per setting.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <limits>
+
+#include "shell/config.h"
+#include "shell/config_internal.h"
+#include "shell/emulator.h"
+
+namespace orvo {
+
+using namespace config_detail;
+
+namespace {
+
+// The speed is held as a float and written as its integer part.
+int32_t SpeedForFile(float speed) {
+  if (!(speed == speed)) return 0;  // NaN
+  if (speed >= 2147483647.0f) return std::numeric_limits<int32_t>::max();
+  if (speed <= -2147483648.0f) return std::numeric_limits<int32_t>::min();
+  return static_cast<int32_t>(speed);
+}
+
+void AppendLine(std::string& out, std::string_view text) {
+  out.append(text);
+  out.append("\r\n");
+}
+
+void AppendNumber(std::string& out, std::string_view key, int32_t value) {
+  char number[16];
+  std::snprintf(number, sizeof number, "%d", static_cast<int>(value));
+  out.append(key);
+  out.push_back('=');
+  out.append(number);
+  out.append("\r\n");
+}
+
+// Writes `content` to a new file in the same folder and renames it over `path`, so the old file
+// survives any failure on the way.
+bool WriteFileReplacing(const std::string& path, std::string_view content) {
+  if (path.empty()) return false;
+  static std::atomic<uint32_t> counter{0};
+  const std::string temp = path + ".new-" + std::to_string(static_cast<long>(::getpid())) + "-" +
+                           std::to_string(counter.fetch_add(1));
+  const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) return false;
+  bool ok = true;
+  size_t done = 0;
+  while (ok && done < content.size()) {
+    const ssize_t n = ::write(fd, content.data() + done, content.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      ok = false;
+    } else {
+      done += static_cast<size_t>(n);
+    }
+  }
+  if (ok && ::fsync(fd) != 0) ok = false;
+  if (::close(fd) != 0) ok = false;
+  if (ok && ::rename(temp.c_str(), path.c_str()) != 0) ok = false;
+  if (!ok) ::unlink(temp.c_str());
+  return ok;
+}
+
+}  // namespace
+
+std::string BuildConfigText(const Emulator& emu) {
+  const Settings& s = emu.PendingSettings;
+  std::string out;
+  out.reserve(4096);
+  for (const NumericSection& section : kNumericSections) {
+    AppendLine(out, section.header);
+    for (const NumericKey& key : section.keys) {
+      int32_t value = 0;
+      if (key.field == nullptr) {
+        value = SpeedForFile(s.EmulationSpeed);
+      } else if (key.field == &Settings::OptShader) {
+        value = emu.settings.OptShader;  // the shader choice is written from the live value
+      } else {
+        value = s.*key.field;
+      }
+      AppendNumber(out, key.key, value);
+    }
+    AppendLine(out, " ");
+  }
+  const Folders& f = emu.folders;
+  const std::string* folders[4] = {&f.CurrentRomDir, &f.CurrentSnapDir, &f.CurrentTapeDir,
+                                   &f.CurrentDownloadDir};
+  AppendLine(out, "[Folders]");
+  for (int i = 0; i < 4; ++i) {
+    out.append(kFolderKeys[i]);
+    out.push_back('=');
+    AppendLine(out, *folders[i]);
+  }
+  AppendLine(out, " ");
+  AppendLine(out, "[Window Placements]");
+  const WindowPlacements& p = emu.config.placements;
+  for (int i = 0; i < kPlacementCount; ++i) {
+    const WindowPosition& w = p.windows[static_cast<size_t>(i)];
+    AppendNumber(out, kPlacementKeys[i], w.left);
+    AppendNumber(out, kPlacementKeys[i], w.top);
+    if (i == 0) AppendNumber(out, "Window Size", p.WindowSize);
+  }
+  AppendLine(out, " ");
+  AppendLine(out, "[End]");
+  AppendLine(out, "-----Nothing Below This Line-----");
+  return out;
+}
+
+void SaveConfig(Emulator& emu) {
+  CapturePendingSettings(emu);
+  if (!WriteFileReplacing(ConfigFilePath(emu), BuildConfigText(emu))) {
+    emu.ShowMessage(CaptionId::Options, kMsgCannotSaveConfig);
+    RestoreDefaults(emu);
+  }
+}
+
+}  // namespace orvo

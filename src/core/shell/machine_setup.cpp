@@ -1,0 +1,151 @@
+#include "shell/machine_setup.h"
+
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+#include <vector>
+
+#include "shell/emulator.h"
+#include "shell/window_commands.h"
+
+namespace orvo {
+
+namespace {
+
+void SetRzxMenuIdle(MenuStates& menu) {
+  menu.Enable(CommandId::RzxPlay, true);
+  menu.Enable(CommandId::RzxRecord, true);
+  for (CommandId id : {CommandId::RzxStop, CommandId::RzxInfo, CommandId::RzxLogging,
+                       CommandId::RzxStopRecording, CommandId::RzxContinue, CommandId::RzxFinalise})
+    menu.Enable(id, false);
+}
+
+void EnableDiskCommands(MenuStates& menu, bool insert, bool eject) {
+  menu.Enable(CommandId::InsertDiskA, insert);
+  menu.Enable(CommandId::InsertDiskB, insert);
+  menu.Enable(CommandId::EjectDiskA, eject);
+  menu.Enable(CommandId::EjectDiskB, eject);
+}
+
+void EnableCartridgeCommands(MenuStates& menu, bool enabled) {
+  menu.Enable(CommandId::If2Insert, enabled);
+  menu.Enable(CommandId::If2Remove, enabled);
+}
+
+// The menu items that depend on the model's hardware.
+void SetModelMenus(Emulator& emu) {
+  MenuStates& menu = emu.menu;
+  const bool interface1 = emu.settings.Interface1 != 0;
+  switch (emu.m.MachineModel) {
+    case kModel16K:
+    case kModel48K:
+    case kModel128K:
+      if (interface1) {
+        menu.Enable(CommandId::Microdrives, true);
+      } else {
+        menu.Enable(CommandId::Microdrives, false);
+        menu.Enable(CommandId::ViewMicrodrive, false);
+      }
+      EnableDiskCommands(menu, false, false);
+      EnableCartridgeCommands(menu, true);
+      break;
+    case kModelPlus2:
+      menu.Enable(CommandId::Microdrives, false);
+      menu.Enable(CommandId::ViewMicrodrive, false);
+      EnableDiskCommands(menu, false, false);
+      EnableCartridgeCommands(menu, true);
+      break;
+    case kModelPlus2A:
+      menu.Enable(CommandId::Microdrives, false);
+      menu.Enable(CommandId::ViewMicrodrive, false);
+      EnableDiskCommands(menu, false, false);
+      EnableCartridgeCommands(menu, false);
+      break;
+    case kModelPlus3:
+      menu.Enable(CommandId::Microdrives, false);
+      menu.Enable(CommandId::ViewMicrodrive, false);
+      EnableDiskCommands(menu, true, true);
+      EnableCartridgeCommands(menu, false);
+      break;
+    default:  // Custom: "Insert Disk" keeps its state
+      menu.Enable(CommandId::Microdrives, false);
+      menu.Enable(CommandId::ViewMicrodrive, false);
+      menu.Enable(CommandId::EjectDiskA, false);
+      menu.Enable(CommandId::EjectDiskB, false);
+      EnableCartridgeCommands(menu, false);
+      break;
+  }
+}
+
+// Reads the current model's ROM file into `rom` (RomBufferSize bytes). Returns 0, or 1 after the
+// message, leaving `rom` empty.
+int ReadRomFile(Emulator& emu, std::vector<uint8_t>& rom) {
+  MachineState& m = emu.m;
+  const uint8_t model = m.MachineModel;
+  rom.clear();
+  std::filesystem::path path;
+  if (model == kModelCustom) {
+    path = emu.settings.CustomRomPath;
+  } else {
+    path = std::filesystem::path(emu.folders.CurrentRomDir) / RomFileName(model);
+  }
+
+  std::error_code ec;
+  const bool regular = !path.empty() && std::filesystem::is_regular_file(path, ec);
+  std::ifstream in;
+  if (regular) in.open(path, std::ios::binary);
+  if (!regular || !in) {
+    emu.ShowMessage(CaptionId::Error, kMsgRomMissing, path.string());
+    return 1;
+  }
+
+  const uintmax_t length = std::filesystem::file_size(path, ec);
+  const bool lengthOk = !ec && (model == kModelCustom ? (length == 16384 || length == 32768)
+                                                      : length == RomFileSize(model));
+  if (!lengthOk) {
+    emu.ShowMessage(CaptionId::Error, kMsgRomLength);
+    return 1;
+  }
+
+  rom.resize(RomBufferSize(model));
+  const std::streamsize wanted = static_cast<std::streamsize>(rom.size());
+  in.read(reinterpret_cast<char*>(rom.data()), wanted);
+  if (in.gcount() != wanted) {
+    // The file shrank or could not be read after it was measured.
+    rom.clear();
+    emu.ShowMessage(CaptionId::Error, kMsgRomLength);
+    return 1;
+  }
+  m.RomDisplayName =
+      model == kModelCustom ? path.filename().string() : std::string(RomDisplayNames[model]);
+  return 0;
+}
+
+}  // namespace
+
+int LoadRoms(Emulator& emu) {
+  std::vector<uint8_t> rom;
+  const int status = ReadRomFile(emu, rom);
+  LoadRomImage(emu.m, rom);
+  return status;
+}
+
+void SetUpMachine(Emulator& emu) {
+  MachineState& m = emu.m;
+  // Only a corrupt configuration or snapshot names a model beyond the table; run a 48K then.
+  if (m.MachineModel >= kModelCount) m.MachineModel = kModel48K;
+  std::vector<uint8_t> rom;
+  ReadRomFile(emu, rom);  // a failure has been reported; the machine runs on with a blank ROM
+  // What the machine changed in its settings itself is kept; the rest comes from the live ones.
+  emu.ReadBackMachineSettings();
+  emu.ApplyMachineSettings();
+  SetUpMachine(m, m.MachineModel, rom);
+  SetRzxMenuIdle(emu.menu);
+  SetModelMenus(emu);
+}
+
+void ResetMachine(Emulator& emu, bool hard) {
+  ResetMachine(emu.m, hard);
+}
+
+}  // namespace orvo

@@ -1,0 +1,120 @@
+// Tapes from files into the deck, and the Tape menu commands.
+#include "shell/tape_commands.h"
+
+#include <cstdio>
+#include <memory>
+#include <new>
+
+#include "formats/tape_parsers.h"
+#include "shell/emulator.h"
+#include "shell/file_dispatch.h"
+#include "shell/format_messages.h"
+#include "tape/tape_player.h"
+
+namespace orvo {
+
+namespace {
+
+// Parses `bytes` into a fresh image in the deck and enters its first block.
+int InsertParsed(Emulator& emu, std::span<const uint8_t> bytes, TapeKind kind,
+                 const std::string& path) {
+  MachineState& m = emu.m;
+  EjectTape(m);
+  auto image = std::make_unique<TapeImage>();
+  image->path = path;
+  const FormatStatus parsed =
+      kind == TapeKind::Tzx ? ParseTZX(*image, bytes) : ParseTAP(*image, bytes);
+  ShowFormatError(emu.host, parsed);
+  const uint8_t status = TapeParseStatusOf(parsed);
+  // A file that is not a tape at all (too short, wrong signature) leaves the deck empty.
+  if (kind == TapeKind::Tzx && status != kTapeParseOk && image->bytes.empty()) return status;
+  InsertTape(m, std::move(image));
+  return status;
+}
+
+}  // namespace
+
+int ReadTapeFile(Emulator& emu, const std::string& path, std::vector<uint8_t>& buffer) {
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) {
+    emu.ShowMessage(CaptionId::Options, kMsgTapeMissing);
+    return 1;
+  }
+  long size = -1;
+  if (std::fseek(f, 0, SEEK_END) == 0) size = std::ftell(f);
+  if (size < 0 || std::fseek(f, 0, SEEK_SET) != 0) {
+    std::fclose(f);
+    emu.ShowMessage(CaptionId::Options, kMsgTapeLength);
+    return 1;
+  }
+  try {
+    buffer.resize(static_cast<size_t>(size));
+  } catch (const std::bad_alloc&) {
+    std::fclose(f);
+    emu.ShowMessage(CaptionId::Options, kMsgOutOfMemory);
+    return 1;
+  }
+  const size_t got = size ? std::fread(buffer.data(), 1, buffer.size(), f) : 0;
+  std::fclose(f);
+  if (got != buffer.size()) {
+    emu.ShowMessage(CaptionId::Options, kMsgReadError);
+    return 1;
+  }
+  return 0;
+}
+
+int LoadTapeBytes(Emulator& emu, std::span<const uint8_t> bytes, TapeKind kind,
+                  const std::string& path) {
+  if (kind == TapeKind::None) {
+    emu.ShowMessage(CaptionId::Options, kMsgUnknownExtension);
+    return 1;
+  }
+  return InsertParsed(emu, bytes, kind, path);
+}
+
+int LoadTape(Emulator& emu, const std::string& path) {
+  const TapeKind kind = TapeKindOf(path);
+  if (kind == TapeKind::None) {
+    emu.ShowMessage(CaptionId::Options, kMsgUnknownExtension);
+    return 1;
+  }
+  std::vector<uint8_t> buffer;
+  if (ReadTapeFile(emu, path, buffer) != 0) return 1;
+  if (emu.m.settings.Autoload) LoadTapeBootSnapshot(emu);
+  const int status = LoadTapeBytes(emu, buffer, kind, path);
+  if (status == 0) emu.files.FileTypeLabel = kind == TapeKind::Tzx ? "TZX File" : "TAP File";
+  return status;
+}
+
+void OpenTapeFile(Emulator& emu, const std::string& path) {
+  EjectTape(emu.m);
+  LoadTape(emu, path);
+}
+
+void EjectTapeCommand(Emulator& emu) {
+  if (!emu.m.tape.image) {
+    emu.ShowMessage(CaptionId::Error, kMsgNoTapeInDeck);
+    return;
+  }
+  EjectTape(emu.m);
+}
+
+void RewindTapeCommand(Emulator& emu) {
+  MachineState& m = emu.m;
+  if (!m.tape.image) {
+    emu.ShowMessage(CaptionId::Error, kMsgNoTapeInDeck);
+    return;
+  }
+  // The tape is parsed again from the bytes it was read from, so a tape taken out of an archive
+  // rewinds as well as one read from a file.
+  std::vector<uint8_t> bytes = std::move(m.tape.image->bytes);
+  const std::string path = m.tape.image->path;
+  const TapeKind kind = m.tape.image->isTzx ? TapeKind::Tzx : TapeKind::Tap;
+  InsertParsed(emu, bytes, kind, path);
+}
+
+void StartStopTapeCommand(Emulator& emu) {
+  ToggleTape(emu.m);
+}
+
+}  // namespace orvo

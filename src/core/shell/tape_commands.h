@@ -1,0 +1,34 @@
+#pragma once
+// Tapes from files and bytes into the deck, with the messages the user sees, and the Tape menu
+// commands.
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "tape/tape_deck.h"
+
+namespace orvo {
+
+class Emulator;
+
+// Reads a whole tape file. Returns 0, or 1 after showing message 20 (cannot open), 21 (size
+// unknown), 4 (no memory) or 23 (short read) under "Orvo Options".
+int ReadTapeFile(Emulator& emu, const std::string& path, std::vector<uint8_t>& buffer);
+
+// Puts a tape into the deck: ejects the old one, (with "Autoload" on) loads the model's tape boot
+// snapshot, parses the bytes and makes the first block current. `path` is kept as the tape's
+// path. Returns the parser's status (0 success); a tape whose parse stopped part way keeps the
+// blocks before the failure, a bad signature leaves the deck empty.
+int LoadTapeBytes(Emulator& emu, std::span<const uint8_t> bytes, TapeKind kind,
+                  const std::string& path);
+// The same from a file (kind from its name). Message 22 when the name is not a tape's.
+int LoadTape(Emulator& emu, const std::string& path);
+
+// The "Tape" menu commands.
+void OpenTapeFile(Emulator& emu, const std::string& path);  // 130 "Load Tape", after the dialog
+void EjectTapeCommand(Emulator& emu);                       // 131 "Eject Tape"
+void RewindTapeCommand(Emulator& emu);                      // 133 "Rewind Tape"
+void StartStopTapeCommand(Emulator& emu);                   // 134 "Start/Stop Tape" (F11)
+
+}  // namespace orvo
