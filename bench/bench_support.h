@@ -1,12 +1,14 @@
 #pragma once
-// What the benchmark programs share: a host that reports ROM failures, where the shared test data
-// lives, and a 48K set up to run flat out.
+// What the machine benchmarks share: a host that reports ROM failures, a machine set up to run
+// flat out, and the timing of whole frames.
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <string_view>
 
+#include "bench/bench_report.h"
 #include "shell/emulator.h"
+#include "shell/frame_loop.h"
 #include "shell/machine_setup.h"
 
 namespace orvo::bench {
@@ -23,12 +25,6 @@ class BenchHost final : public Host {
   bool failed = false;
 };
 
-// $ORVO_SHARED, or ../shared beside the source tree.
-inline std::string SharedDir() {
-  if (const char* env = std::getenv("ORVO_SHARED")) return env;
-  return std::string(ORVO_SOURCE_DIR) + "/../shared";
-}
-
 // Sets `model` up from the shared ROM folder with sound off and no throttle, and hard-resets it.
 // False when a ROM could not be loaded (the message is on standard error).
 inline bool SetUpBenchMachine(Emulator& emu, const BenchHost& host, uint8_t model) {
@@ -40,6 +36,17 @@ inline bool SetUpBenchMachine(Emulator& emu, const BenchHost& host, uint8_t mode
   if (host.failed) return false;
   ResetMachine(emu, true);
   return true;
+}
+
+// Runs whole frames for at least MinSeconds() of processor time; emulated T-states per second.
+inline double FrameRate(Emulator& emu) {
+  const Measured run = MeasureAtLeast(
+      [&emu](uint64_t frames) {
+        for (uint64_t i = 0; i < frames; ++i) RunFrame(emu);
+        return frames;
+      },
+      10);
+  return run.PerSecond() * emu.m.FrameLength;
 }
 
 }  // namespace orvo::bench

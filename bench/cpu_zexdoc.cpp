@@ -1,19 +1,17 @@
-// Speed of the bare Z80 core: emulated T-states per host second while it runs the zexdoc
-// instruction exerciser on a flat 64 KB bus with no contention, and that rate as a multiple of a
-// 3.5 MHz Spectrum ("x real time").
+// Speed of the bare Z80 core: emulated T-states per second of processor time while it runs the
+// zexdoc instruction exerciser on a flat 64 KB bus with no contention, that rate as a multiple of a
+// 3.5 MHz Spectrum ("x real time"), and the instructions per second.
 //
-//   orvo-bench-cpu_zexdoc [T-states]     default 2e9; zexdoc is read from ORVO_SHARED or ../shared
-#include <chrono>
+//   orvo-bench-cpu_zexdoc [--seconds S]     zexdoc is read from $ORVO_SHARED or ../shared
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
-#include <ctime>
 #include <fstream>
 #include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "bench/bench_report.h"
 #include "cpu/z80.h"
 
 namespace {
@@ -53,17 +51,22 @@ struct BenchBus {
   void OnNmiAccepted() {}
 };
 
-std::string SharedDir() {
-  const char* env = std::getenv("ORVO_SHARED");
-  if (env && *env) return env;
-  return std::string(ORVO_SOURCE_DIR) + "/../shared";
+// Puts the exerciser at 0x100 with a CP/M "BDOS" that returns at once (its output is not needed).
+void LoadExerciser(BenchBus& bus, const std::vector<uint8_t>& program) {
+  for (size_t i = 0; i < program.size() && 0x100 + i < 0xF000; ++i) bus.mem[0x100 + i] = program[i];
+  bus.mem[0x0005] = 0xC3;  // JP 0xF000 (BDOS), whose address word is also the stack top
+  bus.mem[0x0006] = 0x00;
+  bus.mem[0x0007] = 0xF0;
+  bus.mem[0xF000] = 0xC9;  // RET
+  bus.cpu.PC = 0x0100;
+  bus.cpu.SP = 0xF000;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  const double wanted = argc > 1 ? std::atof(argv[1]) : 2e9;
-  const uint64_t limit = wanted > 0 ? static_cast<uint64_t>(wanted) : 2000000000ull;
+  using namespace orvo::bench;
+  if (!ParseCommonOptions(argc, argv, "Measures the bare Z80 core running zexdoc.")) return 0;
   const std::string path = SharedDir() + "/testdata/cpu/zex/zexdoc.com";
   std::ifstream in(path, std::ios::binary);
   const std::vector<uint8_t> program((std::istreambuf_iterator<char>(in)),
@@ -74,38 +77,24 @@ int main(int argc, char** argv) {
   }
 
   auto bus = std::make_unique<BenchBus>();
-  for (size_t i = 0; i < program.size() && 0x100 + i < 0xF000; ++i)
-    bus->mem[0x100 + i] = program[i];
-  bus->mem[0x0005] = 0xC3;  // JP 0xF000 (BDOS), whose address word is also the stack top
-  bus->mem[0x0006] = 0x00;
-  bus->mem[0x0007] = 0xF0;
-  bus->mem[0xF000] = 0xC9;  // RET: the exerciser's output is not needed here
-  bus->cpu.PC = 0x0100;
-  bus->cpu.SP = 0xF000;
-
-  uint64_t tstates = 0;
+  LoadExerciser(*bus, program);
   uint64_t instructions = 0;
-  const auto start = std::chrono::steady_clock::now();
-  const std::clock_t cpuStart = std::clock();
-  while (tstates < limit) {
-    // One frame's worth of instructions between checks, as the frame loop runs them.
-    while (bus->FrameTState < 69888) {
-      orvo::ExecuteZ80(*bus);
-      ++instructions;
-    }
-    bus->FrameTState -= 69888;
-    tstates += 69888;
-    if (bus->cpu.PC == 0x0000) break;  // the exerciser finished
-  }
-  const double cpuSeconds = static_cast<double>(std::clock() - cpuStart) / CLOCKS_PER_SEC;
-  const double wallSeconds =
-      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  // The processor time is the figure that counts on a shared machine; the wall time is shown too.
-  const double seconds = cpuSeconds > 0 ? cpuSeconds : wallSeconds;
-  const double rate = static_cast<double>(tstates) / seconds;
-  std::printf("zexdoc on the bare core: %.3g T-states in %.3f s of processor time (%.3f s wall)\n",
-              static_cast<double>(tstates), cpuSeconds, wallSeconds);
-  std::printf("%.4g T-states per second, %.1f x real time (3.5 MHz = 1x), %.1f M instructions/s\n",
-              rate, rate / 3.5e6, static_cast<double>(instructions) / seconds / 1e6);
+  // One frame's worth of instructions between checks, as the frame loop runs them.
+  const Measured run = MeasureAtLeast(
+      [&](uint64_t frames) {
+        for (uint64_t f = 0; f < frames; ++f) {
+          while (bus->FrameTState < 69888) {
+            orvo::ExecuteZ80(*bus);
+            ++instructions;
+          }
+          bus->FrameTState -= 69888;
+          if (bus->cpu.PC == 0x0000) LoadExerciser(*bus, program);  // finished: start again
+        }
+        return frames;
+      },
+      20);
+  PrintTStateRate("cpu_zexdoc.bare_core", run.PerSecond() * 69888);
+  PrintFigure("cpu_zexdoc.instructions", static_cast<double>(instructions) / run.seconds / 1e6,
+              "Minstr/s");
   return 0;
 }

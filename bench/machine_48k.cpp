@@ -1,10 +1,9 @@
 // Whole-machine speed: a 48K with contention on, the ULA drawing every frame, headless.
 // Measures the idle BASIC prompt and a CPU-heavy program (z80full's code running under the ROM),
-// and prints emulated T-states per host second and "x real time" (3.5 MHz = 1x).
-#include <chrono>
+// and prints emulated T-states per second of processor time and "x real time" (3.5 MHz = 1x).
+//
+//   orvo-bench-machine_48k [--seconds S]     ROMs and z80full from $ORVO_SHARED or ../shared
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -46,42 +45,17 @@ bool FindCodeBlock(const std::vector<uint8_t>& tap, std::vector<uint8_t>* code, 
   return false;
 }
 
-double Run(Emulator& emu, int frames, double* seconds) {
-  const auto t0 = std::chrono::steady_clock::now();
-  for (int i = 0; i < frames; ++i) RunFrame(emu);
-  const auto t1 = std::chrono::steady_clock::now();
-  *seconds = std::chrono::duration<double>(t1 - t0).count();
-  return static_cast<double>(frames) * emu.m.FrameLength / *seconds;
-}
-
-void Report(const char* what, double tstatesPerSecond, double seconds) {
-  std::printf("%-34s %8.1f M T-states/s  %7.1fx real time  (%.2f s)\n", what,
-              tstatesPerSecond / 1e6, tstatesPerSecond / 3.5e6, seconds);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (!bench::ParseCommonOptions(argc, argv, "Measures a whole 48K machine.")) return 0;
   const std::string shared = bench::SharedDir();
-  int frames = 3000;
-  for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--help") == 0) {
-      std::printf(
-          "Usage: %s [--frames N]\nMeasures a whole 48K machine (ROMs from $ORVO_SHARED/roms).\n",
-          argv[0]);
-      return 0;
-    }
-    if (std::strcmp(argv[i], "--frames") == 0 && i + 1 < argc) frames = std::atoi(argv[++i]);
-  }
-
   BenchHost host;
   Emulator emu(host);
   if (!bench::SetUpBenchMachine(emu, host, kModel48K)) return 1;
 
-  double seconds = 0;
-  Run(emu, 150, &seconds);  // boot to the prompt
-  double rate = Run(emu, frames, &seconds);
-  Report("48K, idle BASIC prompt:", rate, seconds);
+  for (int f = 0; f < 150; ++f) RunFrame(emu);  // boot to the prompt
+  bench::PrintTStateRate("machine_48k.idle_prompt", bench::FrameRate(emu));
 
   std::vector<uint8_t> code;
   uint16_t start = 0x8000;
@@ -95,7 +69,6 @@ int main(int argc, char** argv) {
   }
   emu.m.cpu.PC = start;
   emu.m.cpu.SP = 0x7FF0;
-  rate = Run(emu, frames, &seconds);
-  Report("48K, busy program (z80full):", rate, seconds);
+  bench::PrintTStateRate("machine_48k.busy_program", bench::FrameRate(emu));
   return 0;
 }

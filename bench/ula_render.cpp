@@ -1,8 +1,11 @@
 // The ULA renderer's cost: the picture catch-up alone (an unchanged frame, a frame in which every
 // screen byte changed, a frame with a border change on every scan line, multicolour catch-ups at
 // every screen write), and a whole 48K machine running a program that writes the screen and the
-// border all the time. Prints microseconds per frame and "x real time" (one 48K frame is 20 ms).
-#include <chrono>
+// border all the time. Prints microseconds of processor time per frame and "x real time" (one 48K
+// frame is 20 ms).
+//
+//   orvo-bench-ula_render [--seconds S] [--only K]     ROMs from $ORVO_SHARED or ../shared
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -20,15 +23,19 @@ using namespace orvo;
 
 using bench::BenchHost;
 
-using BenchClock = std::chrono::steady_clock;
-
-double Seconds(BenchClock::time_point t0) {
-  return std::chrono::duration<double>(BenchClock::now() - t0).count();
-}
-
-void Report(const char* what, int frames, double seconds) {
-  const double perFrame = seconds / frames;
-  std::printf("%-46s %9.2f us/frame  %9.1fx real time\n", what, perFrame * 1e6, 0.02 / perFrame);
+// Runs `frame(f)` for frame numbers f = 0, 1, 2... for at least the minimum time.
+template <class Frame>
+void ReportFrames(const char* name, Frame&& frame) {
+  uint64_t next = 0;
+  const bench::Measured run = bench::MeasureAtLeast(
+      [&](uint64_t n) {
+        for (uint64_t i = 0; i < n; ++i) frame(static_cast<int>(next++ & 0x7FFFFFFF));
+        return n;
+      },
+      10);
+  const double perFrame = run.SecondsPerUnit();
+  bench::PrintFigure(std::string("ula_render.") + name, perFrame * 1e6, "us/frame",
+                     0.02 / perFrame);
 }
 
 void EndFrame(MachineState& m) {
@@ -40,19 +47,14 @@ void EndFrame(MachineState& m) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  int frames = 2000;
   int only = 0;  // 0: every measurement; n: the n-th alone
   for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--help") == 0) {
-      std::printf(
-          "Usage: %s [--frames N] [--only K]\nMeasures the ULA renderer (ROMs from "
-          "$ORVO_SHARED/roms); --only runs the K-th measurement (1-6) alone.\n",
-          argv[0]);
-      return 0;
-    }
-    if (std::strcmp(argv[i], "--frames") == 0 && i + 1 < argc) frames = std::atoi(argv[++i]);
     if (std::strcmp(argv[i], "--only") == 0 && i + 1 < argc) only = std::atoi(argv[++i]);
   }
+  if (!bench::ParseCommonOptions(argc, argv,
+                                 "Measures the ULA renderer; --only K runs the K-th measurement "
+                                 "(1-6) alone."))
+    return 0;
   auto wanted = [only](int k) { return only == 0 || only == k; };
 
   BenchHost host;
@@ -63,34 +65,25 @@ int main(int argc, char** argv) {
 
   // ---- the renderer alone ----
   EndFrame(m);
-  if (wanted(1)) {
-    const auto t0 = BenchClock::now();
-    for (int f = 0; f < frames; ++f) EndFrame(m);
-    Report("renderer, unchanged frame:", frames, Seconds(t0));
-  }
+  if (wanted(1)) ReportFrames("unchanged_frame", [&](int) { EndFrame(m); });
   if (wanted(2)) {
-    const auto t0 = BenchClock::now();
-    for (int f = 0; f < frames; ++f) {
+    ReportFrames("every_screen_byte_changed", [&](int) {
       for (int i = 0; i < 6912; ++i) ++screen[i];
       EndFrame(m);
-    }
-    Report("renderer, every screen byte changed:", frames, Seconds(t0));
+    });
   }
   if (wanted(3)) {
-    const auto t0 = BenchClock::now();
-    for (int f = 0; f < frames; ++f) {
+    ReportFrames("border_change_every_line", [&](int f) {
       for (uint32_t line = 0; line < 312; ++line) {
         m.FrameTState = line * 224 + 60;
         m.WritePort(0x00FE, static_cast<uint8_t>((line + f) & 7));
       }
       m.FrameTState = 0;
       EndFrame(m);
-    }
-    Report("renderer, border change on every line:", frames, Seconds(t0));
+    });
   }
   if (wanted(4)) {
-    const auto t0 = BenchClock::now();
-    for (int f = 0; f < frames; ++f) {
+    ReportFrames("2184_screen_writes", [&](int f) {
       // A write to the screen every 32 T-states through the frame, each with its catch-up.
       for (uint32_t t = 0; t < 69888; t += 32) {
         m.FrameTState = t;
@@ -98,8 +91,7 @@ int main(int argc, char** argv) {
       }
       m.FrameTState = 0;
       EndFrame(m);
-    }
-    Report("renderer, 2184 screen writes per frame:", frames, Seconds(t0));
+    });
   }
 
   // ---- the whole machine with a program that keeps the ULA busy ----
@@ -116,16 +108,12 @@ int main(int argc, char** argv) {
     }
     m.cpu.PC = 0x8000;
     m.cpu.SP = 0x7FF0;
-    const auto t0 = BenchClock::now();
-    for (int f = 0; f < frames; ++f) RunFrame(emu);
-    Report("48K machine, screen and border writes:", frames, Seconds(t0));
+    ReportFrames("machine_screen_and_border_writes", [&](int) { RunFrame(emu); });
   }
   if (wanted(6)) {
     ResetMachine(emu, true);
     for (int f = 0; f < 150; ++f) RunFrame(emu);
-    const auto t0 = BenchClock::now();
-    for (int f = 0; f < frames; ++f) RunFrame(emu);
-    Report("48K machine, idle BASIC prompt:", frames, Seconds(t0));
+    ReportFrames("machine_idle_prompt", [&](int) { RunFrame(emu); });
   }
   return 0;
 }

@@ -616,8 +616,8 @@ void MainWindow::FocusLost() {
 // ---- drops ----
 
 void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
-  const QMimeData* data = event->mimeData();
-  if (data->hasUrls() || data->hasText()) {
+  const QMimeData* mime = event->mimeData();
+  if (mime->hasUrls() || mime->hasText()) {
     setFocus();
     event->acceptProposedAction();
   } else {
@@ -626,8 +626,8 @@ void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
 }
 
 void MainWindow::dragMoveEvent(QDragMoveEvent* event) {
-  const QMimeData* data = event->mimeData();
-  if (data->hasUrls() || data->hasText()) {
+  const QMimeData* mime = event->mimeData();
+  if (mime->hasUrls() || mime->hasText()) {
     event->acceptProposedAction();
   } else {
     event->ignore();
@@ -642,17 +642,17 @@ void MainWindow::dropEvent(QDropEvent* event) {
   }
 }
 
-bool MainWindow::HandleDrop(const QMimeData& data) {
-  if (data.hasUrls()) {
+bool MainWindow::HandleDrop(const QMimeData& mime) {
+  if (mime.hasUrls()) {
     // Only the first file of a drop is loaded.
-    const QList<QUrl> urls = data.urls();
+    const QList<QUrl> urls = mime.urls();
     if (!urls.isEmpty() && urls.first().isLocalFile()) {
       OpenDroppedFile(urls.first().toLocalFile());
       return true;
     }
   }
-  if (data.hasText()) {
-    TypeText(data.text(), 0);
+  if (mime.hasText()) {
+    TypeText(mime.text(), 0);
     return true;
   }
   return false;

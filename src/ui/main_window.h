@@ -80,7 +80,7 @@ class MainWindow final : public QMainWindow {
   void OpenDroppedFile(const QString& path);
   // What a drop brings: the first of its files is loaded, or else its text typed in. False when
   // it holds neither.
-  bool HandleDrop(const QMimeData& data);
+  bool HandleDrop(const QMimeData& mime);
   // Types `text` into the machine, then ENTER (paste, dropped text). A `spoolSpeed` above 0
   // becomes the "Spool Speed" setting first.
   void TypeText(const QString& text, int spoolSpeed);

@@ -19,6 +19,15 @@ struct JsonValue {
   std::vector<JsonValue> items;                            // array elements
   std::vector<std::pair<std::string, JsonValue>> members;  // object members, in file order
 
+  // Defined where JsonValue is complete: the pair above holds the type being declared, and clang
+  // with libstdc++ refuses to instantiate its destructor inside this declaration.
+  JsonValue();
+  JsonValue(const JsonValue&);
+  JsonValue(JsonValue&&) noexcept;
+  JsonValue& operator=(const JsonValue&);
+  JsonValue& operator=(JsonValue&&) noexcept;
+  ~JsonValue();
+
   // The member named `key`, or nullptr.
   const JsonValue* Find(std::string_view key) const;
   // The member's number as an integer (0 when missing or not a number).

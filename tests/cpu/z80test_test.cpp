@@ -73,8 +73,8 @@ TEST_P(Z80Test, ReportsAllTestsPassed) {
 INSTANTIATE_TEST_SUITE_P(Variants, Z80Test,
                          ::testing::Values("z80full", "z80doc", "z80flags", "z80docflags", "z80ccf",
                                            "z80memptr"),
-                         [](const ::testing::TestParamInfo<const char*>& info) {
-                           return std::string(info.param);
+                         [](const ::testing::TestParamInfo<const char*>& suite) {
+                           return std::string(suite.param);
                          });
 
 }  // namespace

@@ -245,7 +245,7 @@ INSTANTIATE_TEST_SUITE_P(Models, Booting,
                                          Boot{kModelPlus2, "plus2.rom", "Plus2"},
                                          Boot{kModelPlus2A, "plus3.rom", "Plus2A"},
                                          Boot{kModelPlus3, "plus3.rom", "Plus3"}),
-                         [](const testing::TestParamInfo<Boot>& info) { return info.param.name; });
+                         [](const testing::TestParamInfo<Boot>& boot) { return boot.param.name; });
 
 }  // namespace
 }  // namespace orvo

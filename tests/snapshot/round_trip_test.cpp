@@ -107,7 +107,7 @@ INSTANTIATE_TEST_SUITE_P(
         Case{kModel48K, 0, false, 0, 0, "sna_48k"}, Case{kModel128K, 0, false, 0x10, 0, "sna_128k"},
         Case{kModel128K, 0, false, 0x1D, 0, "sna_128k_bank5"},
         Case{kModel128K, 0, false, 0x22, 0, "sna_128k_bank2_locked"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& instance) { return std::string(instance.param.name); });
 
 // The 48K SNA carries PC on the stack: writing one must not leave it pushed in RAM.
 TEST(SnaWriter, LeavesTheMachineAsItWas) {

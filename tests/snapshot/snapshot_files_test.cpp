@@ -112,7 +112,7 @@ TEST_P(MediaSnapshot, LoadsToItsMachineAndRuns) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Media, MediaSnapshot, ::testing::ValuesIn(kFiles),
-                         [](const auto& info) { return TestName(info.param.file); });
+                         [](const auto& instance) { return TestName(instance.param.file); });
 
 TEST(MediaSnapshotDetails, LongSnaLockedPagingAndTheAy48KOption) {
   ORVO_REQUIRE_ROMS();
@@ -178,7 +178,7 @@ INSTANTIATE_TEST_SUITE_P(Media, InvalidSnapshot,
                                            Broken{"truncated_v2.z80", kMsgSnapshotLength},
                                            Broken{"truncated_48k.sna", kMsgSnapshotLength},
                                            Broken{"truncated_128k.sna", kMsgSnapshotLength}),
-                         [](const auto& info) { return TestName(info.param.file); });
+                         [](const auto& instance) { return TestName(instance.param.file); });
 
 }  // namespace
 }  // namespace orvo::test

@@ -157,8 +157,8 @@ INSTANTIATE_TEST_SUITE_P(
         GameTape{"atlantis_4003_blocks_glue.tzx", kModel48K, 40000},
         GameTape{"barbarian2_turbo.tzx", kModel128K, 36000, "PROGRAMMED BY"},
         GameTape{"where_time_stood_still_speedlock_128k.tzx", kModel128K, 34000}),
-    [](const auto& info) {
-      std::string name = info.param.file;
+    [](const auto& instance) {
+      std::string name = instance.param.file;
       name = name.substr(0, name.find('.'));
       return name;
     });

@@ -46,9 +46,9 @@ TEST_P(Minfo, ReportsFrameAndInterruptTimes) {
 INSTANTIATE_TEST_SUITE_P(Tape, Minfo,
                          ::testing::Values(MinfoCase{kModel48K, "69888", "32"},
                                            MinfoCase{kModel128K, "70908", "36"}),
-                         [](const auto& info) {
-                           return std::string(info.param.model == kModel48K ? "Spectrum48K"
-                                                                            : "Spectrum128K");
+                         [](const auto& instance) {
+                           return std::string(instance.param.model == kModel48K ? "Spectrum48K"
+                                                                                : "Spectrum128K");
                          });
 
 // Float48k prints the value of IN (#FF) at T-states from 14330: 255 until 14338, then bitmap,
@@ -121,7 +121,7 @@ TEST_P(Z80Test, AllTestsPassed) {
 INSTANTIATE_TEST_SUITE_P(Tape, Z80Test,
                          ::testing::Values("z80full", "z80doc", "z80flags", "z80docflags", "z80ccf",
                                            "z80memptr"),
-                         [](const auto& info) { return std::string(info.param); });
+                         [](const auto& instance) { return std::string(instance.param); });
 
 }  // namespace
 }  // namespace orvo::test

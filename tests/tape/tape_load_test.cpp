@@ -58,7 +58,7 @@ INSTANTIATE_TEST_SUITE_P(Tape, HelloWorldLoad,
                                            HelloCase{"select_custominfo", false, false,
                                                      "testdata/media/tzx/"
                                                      "SYNTHETIC_select_0x28_custominfo_0x35.tzx"}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& instance) { return std::string(instance.param.name); });
 
 // The zasm block test tape: LOAD "" prints "Hello World!"; the deck then stops at the pause of
 // 0 ms that follows, and on a 48K played on, at the "stop the tape if in 48K mode" block.

@@ -1,0 +1,228 @@
+#!/usr/bin/env python3
+"""Makes the fuzzers' seed corpora in fuzz/corpus/<target>/.
+
+Tapes and archives are built here byte by byte; snapshots are saved by orvo-run from machines it
+booted. The files are committed; run this again only to change them:
+
+    python3 scripts/make-fuzz-corpus.py [--orvo-run build/orvo-run] [--rom-dir ../shared/roms]
+"""
+import argparse
+import io
+import os
+import shutil
+import struct
+import subprocess
+import tempfile
+import zipfile
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+CORPUS = os.path.join(ROOT, "fuzz", "corpus")
+
+
+def w16(v):
+    return struct.pack("<H", v & 0xFFFF)
+
+
+def w24(v):
+    return struct.pack("<I", v)[:3]
+
+
+def w32(v):
+    return struct.pack("<I", v)
+
+
+def checksummed(flag, body):
+    """A ROM tape block: flag byte, body, XOR of both."""
+    x = flag
+    for b in body:
+        x ^= b
+    return bytes([flag]) + bytes(body) + bytes([x])
+
+
+def rom_header(kind, name, length, param1, param2):
+    """The 17 bytes of a ROM header block (without flag and checksum)."""
+    return bytes([kind]) + name.ljust(10)[:10].encode() + w16(length) + w16(param1) + w16(param2)
+
+
+# 10 PRINT "ORVO": line number (big-endian), length, tokens, ENTER.
+BASIC_LINE = bytes([0x00, 0x0A]) + w16(8) + bytes([0xF5, 0x22]) + b"ORVO" + bytes([0x22, 0x0D])
+CODE = bytes([0x3E, 0x02, 0xD3, 0xFE, 0xC9, 0x00, 0xFF, 0x55])  # LD A,2 / OUT (0xFE),A / RET ...
+
+
+def tap_block(block):
+    return w16(len(block)) + block
+
+
+def basic_blocks():
+    return [checksummed(0x00, rom_header(0, "orvo", len(BASIC_LINE), 10, len(BASIC_LINE))),
+            checksummed(0xFF, BASIC_LINE)]
+
+
+def code_blocks():
+    return [checksummed(0x00, rom_header(3, "code", len(CODE), 0x8000, 0x8000)),
+            checksummed(0xFF, CODE)]
+
+
+def taps():
+    return {
+        "basic.tap": b"".join(tap_block(b) for b in basic_blocks()),
+        "basic_and_code.tap": b"".join(tap_block(b) for b in basic_blocks() + code_blocks()),
+        # A headerless block, a block with a wrong checksum and a last block cut short.
+        "odd_blocks.tap": tap_block(checksummed(0xFF, CODE)) + tap_block(b"\xFF\x01\x02\x00") +
+        w16(40) + checksummed(0xFF, CODE),
+    }
+
+
+TZX_HEADER = b"ZXTape!\x1A" + bytes([1, 20])
+
+
+def tzx_standard(block, pause=1000):
+    return b"\x10" + w16(pause) + w16(len(block)) + block
+
+
+def tzx_text(tag, text):
+    return bytes([tag, len(text)]) + text.encode()
+
+
+def tzx_generalized():
+    """An ID 0x19 block: a pilot of 2 symbols run-length coded, then 16 data bits of 2 symbols."""
+    pause, totp, npp, asp, totd, npd, asd = 100, 2, 2, 2, 16, 2, 2
+    body = w16(pause) + w32(totp) + bytes([npp, asp]) + w32(totd) + bytes([npd, asd])
+    body += bytes([0]) + w16(2168) + w16(0)          # pilot symbol 0: one pulse, edge
+    body += bytes([0]) + w16(667) + w16(735)         # pilot symbol 1: the sync pair
+    body += bytes([0]) + w16(100) + bytes([1]) + w16(1)  # 100 pilot pulses, one sync
+    body += bytes([0]) + w16(855) + w16(855)         # data symbol 0
+    body += bytes([0]) + w16(1710) + w16(1710)       # data symbol 1
+    body += bytes([0xA5, 0x0F])                      # 16 one-bit symbols
+    return b"\x19" + w32(len(body)) + body
+
+
+def tzx_csw():
+    """An ID 0x18 block: RLE pulses at 44100 Hz."""
+    pulses = bytes([20, 20, 10, 10, 0]) + w32(300) + bytes([5])
+    body = w16(50) + w24(44100) + bytes([1]) + w32(6) + pulses
+    return b"\x18" + w32(len(body)) + body
+
+
+def tzxs():
+    header, data = basic_blocks()
+    code_header, code = code_blocks()
+    turbo = (b"\x11" + w16(2168) + w16(667) + w16(735) + w16(855) + w16(1710) + w16(3223) +
+             bytes([8]) + w16(500) + w24(len(code)) + code)
+    pure_data = b"\x14" + w16(855) + w16(1710) + bytes([6]) + w16(200) + w24(len(CODE)) + CODE
+    direct = b"\x15" + w16(79) + w16(100) + bytes([5]) + w24(4) + bytes([0xF0, 0x0F, 0xAA, 0x80])
+    archive_info = [(0x00, "Orvo seeds"), (0x02, "Orvo"), (0x03, "2026"), (0xFF, "made by hand")]
+    archive = bytes([len(archive_info)])
+    for ident, text in archive_info:
+        archive += bytes([ident, len(text)]) + text.encode()
+    select = bytes([2]) + w16(1) + bytes([4]) + b"load" + w16(2) + bytes([4]) + b"skip"
+    return {
+        "standard.tzx": TZX_HEADER + tzx_standard(header) + tzx_standard(data),
+        "many_blocks.tzx": TZX_HEADER + tzx_text(0x30, "seed") + b"\x32" + w16(len(archive)) +
+        archive + b"\x33" + bytes([2, 0, 1, 1, 0, 3, 0]) + tzx_standard(code_header) + turbo +
+        b"\x12" + w16(2168) + w16(50) + b"\x13" + bytes([3]) + w16(667) + w16(735) + w16(400) +
+        pure_data + b"\x20" + w16(100) + b"\x2B" + w32(1) + bytes([1]) + direct +
+        b"\x20" + w16(0),
+        "flow.tzx": TZX_HEADER + b"\x21" + bytes([5]) + b"group" + b"\x24" + w16(3) + b"\x12" +
+        w16(1000) + w16(4) + b"\x25" + b"\x22" + b"\x26" + w16(2) + w16(3) + w16(4) + b"\x23" +
+        w16(4) + b"\x12" + w16(500) + w16(2) + b"\x27" + b"\x12" + w16(700) + w16(2) + b"\x27" +
+        b"\x28" + w16(len(select)) + select + b"\x31" + bytes([2, 3]) + b"msg" +
+        b"\x35" + b"Orvo custom info" + w32(3) + b"abc" + b"\x5A" + b"XTape!\x1A" + bytes([1, 20]) +
+        b"\x2A" + w32(0) + tzx_standard(header),
+        "generalized_csw.tzx": TZX_HEADER + tzx_generalized() + tzx_csw() + tzx_standard(data, 0),
+    }
+
+
+def zips(tap, snapshot):
+    out = {}
+    buf = io.BytesIO()
+    with zipfile.ZipFile(buf, "w", zipfile.ZIP_DEFLATED) as z:
+        z.writestr("game.tap", tap)
+    out["deflated_tap.zip"] = buf.getvalue()
+    buf = io.BytesIO()
+    with zipfile.ZipFile(buf, "w", zipfile.ZIP_STORED) as z:
+        z.writestr("readme.txt", b"not a Spectrum file\n")
+        z.writestr("saved.z80", snapshot)
+    out["stored_z80.zip"] = buf.getvalue()
+    return out
+
+
+def z80_version1(sna):
+    """A version 1 Z80 file, compressed, holding the 48K SNA's machine (PC taken off its stack)."""
+    regs, ram = sna[:27], bytearray(sna[27:])
+    i, hl_, de_, bc_, af_ = regs[0], regs[1:3], regs[3:5], regs[5:7], regs[7:9]
+    hl, de, bc, iy, ix = regs[9:11], regs[11:13], regs[13:15], regs[15:17], regs[17:19]
+    iff2, r, af, sp, im, border = regs[19], regs[20], regs[21:23], regs[23:25], regs[25], regs[26]
+    sp_v = struct.unpack("<H", sp)[0]
+    pc = ram[sp_v - 0x4000] | ram[sp_v - 0x4000 + 1] << 8
+    sp_v = (sp_v + 2) & 0xFFFF
+    flags1 = ((r >> 7) & 1) | (border & 7) << 1 | 0x20
+    header = (bytes([af[1], af[0]]) + bc + hl + w16(pc) + w16(sp_v) + bytes([i, r & 0x7F, flags1]) +
+              de + bc_ + de_ + hl_ + bytes([af_[1], af_[0]]) + iy + ix +
+              bytes([1 if iff2 & 4 else 0, 1 if iff2 & 4 else 0, im & 3]))
+    out = bytearray()
+    pos = 0
+    while pos < len(ram):
+        run = 1
+        while pos + run < len(ram) and ram[pos + run] == ram[pos] and run < 255:
+            run += 1
+        if run >= 5 or (ram[pos] == 0xED and run >= 2):
+            out += bytes([0xED, 0xED, run, ram[pos]])
+            pos += run
+        else:
+            out.append(ram[pos])
+            # A single ED is followed by a byte that is never part of a run.
+            if ram[pos] == 0xED and pos + 1 < len(ram):
+                out.append(ram[pos + 1])
+                pos += 1
+            pos += 1
+    return header + bytes(out) + bytes([0x00, 0xED, 0xED, 0x00])
+
+
+def save_snapshots(orvo_run, rom_dir, tmp):
+    """Boots each model to its prompt (or menu) and saves it; returns {name: bytes}."""
+    saved = {}
+    for model, frames, names in (("48", 300, ("48k.z80", "48k.sna")),
+                                 ("128", 200, ("128k.z80", "128k.sna")),
+                                 ("plus3", 200, ("plus3.z80",))):
+        for name in names:
+            path = os.path.join(tmp, name)
+            # The 48K gets a line of BASIC typed in, so its memory holds a program.
+            typing = ["--type", "10 PRINT 1\n"] if model == "48" else []
+            subprocess.run([orvo_run, "--model", model, "--rom-dir", rom_dir, "--frames",
+                            str(frames)] + typing + ["--save", path], check=True,
+                           stdout=subprocess.DEVNULL)
+            with open(path, "rb") as f:
+                saved[name] = f.read()
+    return saved
+
+
+def write(target, files):
+    folder = os.path.join(CORPUS, target)
+    shutil.rmtree(folder, ignore_errors=True)
+    os.makedirs(folder)
+    for name, data in files.items():
+        with open(os.path.join(folder, name), "wb") as f:
+            f.write(data)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--orvo-run", default=os.path.join(ROOT, "build", "orvo-run"))
+    parser.add_argument("--rom-dir", default=os.path.join(ROOT, "..", "shared", "roms"))
+    args = parser.parse_args()
+
+    with tempfile.TemporaryDirectory() as tmp:
+        snaps = save_snapshots(args.orvo_run, args.rom_dir, tmp)
+    tap_files = taps()
+    write("tape_tap", tap_files)
+    write("tape_tzx", tzxs())
+    write("sna", {k: v for k, v in snaps.items() if k.endswith(".sna")})
+    z80s = {k: v for k, v in snaps.items() if k.endswith(".z80")}
+    z80s["48k_version1.z80"] = z80_version1(snaps["48k.sna"])
+    write("z80", z80s)
+    write("zip", zips(tap_files["basic_and_code.tap"], snaps["48k.z80"]))
+
+
+if __name__ == "__main__":
+    main()
