@@ -78,8 +78,14 @@ struct Device {
   // The NMI line was pulled; returns true when the device took the NMI (paged itself in).
   bool (*Nmi)(MachineState& m) = nullptr;
   void (*FrameEnd)(MachineState& m) = nullptr;
-  // The device's own state as a block of bytes, for snapshots.
+  // The device's own state as a block of bytes, for snapshots: the body of the block-structured
+  // snapshot format's block named `stateId` (four characters, e.g. "PLTT"), in that block's layout,
+  // so the same bytes serve every format that carries device blocks. LoadState returns false for
+  // a body it cannot take (too short, a bad version); the caller checks every block before it
+  // changes the machine, so LoadState is only called with bodies CheckState accepted.
+  const char* stateId = nullptr;
   void (*SaveState)(const MachineState& m, std::vector<uint8_t>& out) = nullptr;
+  bool (*CheckState)(std::span<const uint8_t> block) = nullptr;
   bool (*LoadState)(MachineState& m, std::span<const uint8_t> block) = nullptr;
 };
 

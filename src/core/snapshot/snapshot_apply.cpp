@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "devices/device.h"
 #include "machine/machine_state.h"
 #include "machine/memory.h"
 #include "machine/model.h"
@@ -105,6 +106,21 @@ void ApplySnapshot(MachineState& m, const SnapshotRecord& r) {
       Write7FFD128(m, r.last7FFD);
     }
   }
+  // The devices' own blocks, each to the fitted device that keeps its state under that name.
+  for (const Device* device : m.Devices) {
+    if (!device->stateId || !device->LoadState || !DeviceFitted(m, *device)) continue;
+    if (const SnapshotBlock* block = r.FindBlock(device->stateId))
+      device->LoadState(m, block->body);
+  }
+}
+
+bool SnapshotDeviceBlocksValid(const MachineState& m, const SnapshotRecord& r) {
+  for (const Device* device : m.Devices) {
+    if (!device->stateId || !device->CheckState) continue;
+    const SnapshotBlock* block = r.FindBlock(device->stateId);
+    if (block && !device->CheckState(block->body)) return false;
+  }
+  return true;
 }
 
 SnapshotRecord CaptureSnapshot(const MachineState& m) {
@@ -156,6 +172,12 @@ SnapshotRecord CaptureSnapshot(const MachineState& m) {
       page.resize(kPage);
       for (size_t a = 0; a < kPage; ++a) page[a] = m.Peek(static_cast<uint16_t>(address + a));
     }
+  }
+  for (const Device* device : m.Devices) {
+    if (!device->stateId || !device->SaveState || !DeviceFitted(m, *device)) continue;
+    SnapshotBlock block{SnapshotBlockId(device->stateId), {}};
+    device->SaveState(m, block.body);
+    r.blocks.push_back(std::move(block));
   }
   return r;
 }
