@@ -1,5 +1,6 @@
 // Playing an input recording back: the recorded fetch counts end the frames and the recorded port
 // values answer the port reads, so the recorded run happens again exactly.
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -28,7 +29,6 @@ void EnterFrame(Emulator& emu) {
   const RzxInputBlock& b = s.file.inputs[s.block];
   s.values = b.ValuesOf(b.frames[s.frame]);
   s.readsUsed = 0;
-  emu.m.FetchCount = 0;
 }
 
 // Moves past blocks without frames; false at the end of the recording.
@@ -110,6 +110,7 @@ bool StartRzxPlayback(Emulator& emu) {
   // The recording starts at a frame boundary with the frame's interrupt still to come.
   m.FrameTState = s.file.inputs[s.block].startTState;
   m.InterruptArmed = 1;
+  m.FetchCount = 0;
   s.playing = true;
   m.PortReadHook = PlaybackRead;
   m.PortReadHookContext = &s;
@@ -132,7 +133,9 @@ void StopRzxPlayback(Emulator& emu) {
 void RzxPlaybackFrame(Emulator& emu) {
   RzxSession& s = emu.rzx;
   const RzxFrame& f = s.file.inputs[s.block].frames[s.frame];
-  RunFetches(emu, f.fetches);
+  // The INT line of Orvo's own recordings is as long as the machine's; other recorders take the
+  // frame's interrupt only at the frame boundary (an EI early in a frame does not see it).
+  RunFetches(emu, f.fetches, s.file.creator != "Orvo");
   FinishPlaybackFrame(emu);
   RzxEndOfFrame(emu);
 }
@@ -163,6 +166,10 @@ void RzxEndOfFrame(Emulator& emu) {
     emu.host.ShowPlainMessage("RZX ERROR", text);
     return;
   }
+  // A recorder that steps over an index prefix on its own may end a frame between the prefix and
+  // its opcode, where this core runs both at once: the fetch made past the frame's count belongs
+  // to the next frame.
+  m.FetchCount -= std::min<uint32_t>(m.FetchCount, f.fetches);
   ++s.frame;
   if (!SettleOnFrame(s)) {
     Finish(emu);

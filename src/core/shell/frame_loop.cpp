@@ -112,13 +112,21 @@ void RunFrame(Emulator& emu) {
   Pace(emu);
 }
 
-void RunFetches(Emulator& emu, uint32_t fetches) {
+void RunFetches(Emulator& emu, uint32_t fetches, bool interruptAtBoundary) {
   MachineState& m = emu.m;
   if (fetches == 0) return;
-  RunZ80Until(m, UINT32_MAX, [&m, fetches] {
-    AfterInstruction(m);
-    return m.FetchCount < fetches;
-  });
+  if (interruptAtBoundary) {
+    RunZ80Until(m, UINT32_MAX, [&m, fetches] {
+      m.InterruptArmed = 0;
+      AfterInstruction(m);
+      return m.FetchCount < fetches;
+    });
+  } else {
+    RunZ80Until(m, UINT32_MAX, [&m, fetches] {
+      AfterInstruction(m);
+      return m.FetchCount < fetches;
+    });
+  }
 }
 
 void FinishPlaybackFrame(Emulator& emu) {
