@@ -14,7 +14,11 @@ using namespace orvo;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static fuzz::QuietHost host;
-  static std::unique_ptr<Emulator> emu = fuzz::MakeEmulator(host);
+  static std::unique_ptr<Emulator> emu = [] {
+    auto e = fuzz::MakeEmulator(host);
+    e->NoThrottle = true;
+    return e;
+  }();
   const std::span<const uint8_t> bytes(data, size);
   RzxFile file;
   if (!ParseRZX(bytes, file).Ok()) return 0;
