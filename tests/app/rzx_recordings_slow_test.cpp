@@ -18,13 +18,9 @@ TEST_P(RzxRecording, ReplaysToTheEndWithoutAMismatch) {
   ORVO_REQUIRE_FILE(RomDir() / "128k.rom");
   const std::string command = (BuildDir() / "orvo-run").string() + " --rom-dir " +
                               RomDir().string() + " --rzx " + file.string() + " 2>&1";
-  std::string out;
-  FILE* pipe = popen(command.c_str(), "r");
-  ASSERT_NE(pipe, nullptr);
-  char buffer[4096];
-  size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
-  EXPECT_EQ(pclose(pipe), 0) << out;
+  int status = -1;
+  const std::string out = CaptureCommand(command, &status);
+  EXPECT_EQ(status, 0) << out;
   const std::string count = std::to_string(frames);
   EXPECT_NE(out.find(count + " of " + count + " frames played, mismatch: none"), std::string::npos)
       << out;

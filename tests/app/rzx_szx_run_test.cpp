@@ -11,16 +11,9 @@ namespace orvo::test {
 namespace {
 
 std::string RunOrvo(const std::string& arguments, int* status) {
-  std::string out;
-  const std::string command = (BuildDir() / "orvo-run").string() + " --rom-dir " +
-                              RomDir().string() + " " + arguments + " 2>&1";
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return out;
-  char buffer[4096];
-  size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
-  *status = pclose(pipe);
-  return out;
+  return CaptureCommand((BuildDir() / "orvo-run").string() + " --rom-dir " + RomDir().string() +
+                            " " + arguments + " 2>&1",
+                        status);
 }
 
 // The last line (the state JSON of --print-state) without the frame counter and the T-state.
