@@ -89,6 +89,11 @@ bool StopRzxRecording(Emulator& emu) {
   return ok;
 }
 
+void RzxMachineReplaced(Emulator& emu) {
+  if (emu.rzx.playing) StopRzxPlayback(emu);
+  if (emu.rzx.recording) StopRzxRecording(emu);
+}
+
 void AddRollbackPoint(Emulator& emu) {
   RzxSession& s = emu.rzx;
   if (!s.recording) return;

@@ -89,6 +89,10 @@ bool RollBackToLast(Emulator& emu);
 // Command 202: loads the last rollback point and records afresh from it into `path`.
 bool RecordFromRollback(Emulator& emu, const std::string& path);
 
+// The machine was set up afresh (another snapshot loaded, the model changed) under a recording:
+// playback stops; a recording is written as far as it went and stops.
+void RzxMachineReplaced(Emulator& emu);
+
 // Menu states for idle, playing and recording.
 void UpdateRzxMenus(Emulator& emu);
 

@@ -76,9 +76,14 @@ void RunFrame(Emulator& emu) {
     emu.host.GetClock().SleepMilliseconds(1);
     return;
   }
-  if (emu.rzx.playing) {
-    RzxPlaybackFrame(emu);
-    return;
+  if (emu.rzx.playing || emu.rzx.recording) {
+    // Another snapshot or model set up meanwhile ends the recording's hold on the machine.
+    if (m.PortReadHook == nullptr) [[unlikely]]
+      RzxMachineReplaced(emu);
+    if (emu.rzx.playing) {
+      RzxPlaybackFrame(emu);
+      return;
+    }
   }
 
   const uint32_t frameLength = m.FrameLength;
