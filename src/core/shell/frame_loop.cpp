@@ -27,11 +27,6 @@ void EndFrame(Emulator& emu, bool restart) {
   MachineState& m = emu.m;
   const uint32_t frameLength = m.FrameLength;
   m.InterruptArmed = 1;
-  if (m.FlashCountdown == 0) {
-    m.FlashCountdown = 32;
-  } else {
-    --m.FlashCountdown;
-  }
   if (--m.FrameSkipCountdown == 0) {
     m.FrameSkipCountdown =
         m.settings.Frameskip < 1 ? 1 : static_cast<uint32_t>(m.settings.Frameskip);
@@ -42,6 +37,9 @@ void EndFrame(Emulator& emu, bool restart) {
       emu.host.PresentFrame(pixels);
     }
   }
+  // The FLASH phase steps once the whole frame has been drawn in the old one: ink and paper
+  // swap every 16 frames.
+  m.FlashCountdown = m.FlashCountdown == 0 ? kFlashCycleFrames - 1 : m.FlashCountdown - 1;
   ++m.FramesThisSecond;
   ++m.FrameCount;
   SoundFrameEnd(m);  // slot 16 of the AY halves
