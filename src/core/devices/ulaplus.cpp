@@ -63,21 +63,14 @@ void UlaPlusReset(MachineState& m, bool) {
 }
 
 // The "PLTT" block: flags (bit 0 the 64-colour mode), the selected register, the 64 palette
-// entries as the bytes written to the data port.
+// entries as the bytes written to the data port (G3 R3 B2).
 constexpr size_t kPlttSize = 66;
-
-uint8_t PaletteByte(uint32_t rgb) {
-  for (size_t v = 0; v < ULAplusRgbTable.size(); ++v) {
-    if (ULAplusRgbTable[v] == rgb) return static_cast<uint8_t>(v);
-  }
-  return 0;
-}
 
 void UlaPlusSave(const MachineState& m, std::vector<uint8_t>& out) {
   const PortState& p = m.ports;
   out.push_back(p.UlaPlusPaletteMode & 1);
   out.push_back(p.UlaPlusRegister & 0x3F);
-  for (uint32_t rgb : p.UlaPlusPalette) out.push_back(PaletteByte(rgb));
+  out.insert(out.end(), p.UlaPlusEntries.begin(), p.UlaPlusEntries.end());
 }
 
 bool UlaPlusCheck(std::span<const uint8_t> block) {
@@ -90,8 +83,10 @@ bool UlaPlusLoad(MachineState& m, std::span<const uint8_t> block) {
   p.UlaPlusPaletteMode = block[0] & 1;
   p.UlaPlusRegister = block[1] & 0x3F;
   p.UlaPlusModeGroup = 0;
-  for (size_t k = 0; k < p.UlaPlusPalette.size(); ++k)
+  for (size_t k = 0; k < p.UlaPlusPalette.size(); ++k) {
+    p.UlaPlusEntries[k] = block[2 + k];
     p.UlaPlusPalette[k] = ULAplusRgbTable[block[2 + k]];
+  }
   return true;
 }
 
