@@ -118,18 +118,12 @@ void RunFrame(Emulator& emu) {
 void RunFetches(Emulator& emu, uint32_t fetches, bool interruptAtBoundary) {
   MachineState& m = emu.m;
   if (fetches == 0) return;
-  if (interruptAtBoundary) {
-    RunZ80Until(m, UINT32_MAX, [&m, fetches] {
-      m.InterruptArmed = 0;
-      AfterInstruction(m);
-      return m.FetchCount < fetches;
-    });
-  } else {
-    RunZ80Until(m, UINT32_MAX, [&m, fetches] {
-      AfterInstruction(m);
-      return m.FetchCount < fetches;
-    });
-  }
+  // One instantiation of the core for playback: each flattens the whole instruction set.
+  RunZ80Until(m, UINT32_MAX, [&m, fetches, interruptAtBoundary] {
+    if (interruptAtBoundary) m.InterruptArmed = 0;
+    AfterInstruction(m);
+    return m.FetchCount < fetches;
+  });
 }
 
 void FinishPlaybackFrame(Emulator& emu) {
