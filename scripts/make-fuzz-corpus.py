@@ -197,6 +197,26 @@ def save_snapshots(orvo_run, rom_dir, tmp):
     return saved
 
 
+def save_szx_and_rzx(orvo_run, rom_dir, tmp):
+    """SZX snapshots of two models and two short input recordings (one with a rollback), made by
+    orvo-run; returns ({name: bytes}, {name: bytes})."""
+    szx, rzx = {}, {}
+    for model, frames in (("48", 120), ("128", 120)):
+        path = os.path.join(tmp, model + "k.szx")
+        subprocess.run([orvo_run, "--model", model, "--rom-dir", rom_dir, "--frames", str(frames),
+                        "--save", path], check=True, stdout=subprocess.DEVNULL)
+        with open(path, "rb") as f:
+            szx[model + "k.szx"] = f.read()
+    for name, extra in (("keys.rzx", []), ("rollback.rzx", ["--rollback-at", "10",
+                                                          "--roll-back", "20"])):
+        path = os.path.join(tmp, name)
+        subprocess.run([orvo_run, "--rom-dir", rom_dir, "--frames", "30", "--key", "5:P:2",
+                        "--record-rzx", path] + extra, check=True, stdout=subprocess.DEVNULL)
+        with open(path, "rb") as f:
+            rzx[name] = f.read()
+    return szx, rzx
+
+
 def write(target, files):
     folder = os.path.join(CORPUS, target)
     shutil.rmtree(folder, ignore_errors=True)
@@ -214,6 +234,7 @@ def main():
 
     with tempfile.TemporaryDirectory() as tmp:
         snaps = save_snapshots(args.orvo_run, args.rom_dir, tmp)
+        szx, rzx = save_szx_and_rzx(args.orvo_run, args.rom_dir, tmp)
     tap_files = taps()
     write("tape_tap", tap_files)
     write("tape_tzx", tzxs())
@@ -222,6 +243,8 @@ def main():
     z80s["48k_version1.z80"] = z80_version1(snaps["48k.sna"])
     write("z80", z80s)
     write("zip", zips(tap_files["basic_and_code.tap"], snaps["48k.z80"]))
+    write("szx", szx)
+    write("rzx", rzx)
 
 
 if __name__ == "__main__":

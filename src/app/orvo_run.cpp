@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/rzx_run_options.h"
 #include "app/sound_run_options.h"
 #include "app/tape_run_options.h"
 #include "app/video_run_options.h"
@@ -56,7 +57,8 @@ const char kHelp[] =
     "                     archive loads its first entry of a kind Orvo opens\n"
     "  --zip-entry NAME   with a ZIP archive: load the entry NAME instead\n"
     "  --save FILE        at the end of the run save a snapshot, the format by FILE's\n"
-    "                     extension (.z80 as \"z80 version\" chooses, .sna)\n"
+    "                     extension (.z80 as \"z80 version\" chooses, .sna, .szx)\n"
+    "%s"
     "%s"
     "%s"
     "%s"
@@ -93,6 +95,7 @@ struct RunOptions {
   std::vector<std::string> sets;  // --set "Key=Value", in order
   SoundRunOptions sound;
   TapeRunOptions tape;
+  RzxRunOptions rzx;
   VideoRunOptions video;
 };
 
@@ -196,7 +199,7 @@ int main(int argc, char** argv) {
       return args[++i].c_str();
     };
     if (a == "--help" || a == "-h") {
-      std::printf(kHelp, kSoundRunHelp, kTapeRunHelp, kVideoRunHelp);
+      std::printf(kHelp, kSoundRunHelp, kTapeRunHelp, kVideoRunHelp, kRzxRunHelp);
       return kExitOk;
     } else if (a == "--model") {
       const char* v = next("a model");
@@ -236,6 +239,11 @@ int main(int argc, char** argv) {
       opt.sets.emplace_back(v);
     } else if (std::string error; const int r = ParseSoundRunOption(args, i, opt.sound, &error)) {
       if (r < 0) {
+        std::fprintf(stderr, "orvo-run: %s\n", error.c_str());
+        return kExitUsage;
+      }
+    } else if (const int z = ParseRzxRunOption(args, i, opt.rzx, &error)) {
+      if (z < 0) {
         std::fprintf(stderr, "orvo-run: %s\n", error.c_str());
         return kExitUsage;
       }
@@ -312,10 +320,17 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "orvo-run: %s\n", error.c_str());
     return kExitFailure;
   }
-  for (long f = 0; f < opt.frames && !tapeRun.Done(*emu); ++f) {
+  RzxRun rzxRun(opt.rzx);
+  if (!rzxRun.Start(*emu)) return kExitFailure;
+  // A recording plays to its end unless --frames bounds it.
+  const bool unbounded = rzxRun.Playing() && opt.frames == 0;
+  for (long f = 0; (unbounded || f < opt.frames) && !tapeRun.Done(*emu) && !rzxRun.Done(*emu);
+       ++f) {
     videoRun.BeforeFrame(*emu, f);
+    rzxRun.BeforeFrame(*emu, f);
     RunFrame(*emu);
   }
+  const bool rzxOk = rzxRun.Finish(*emu);
   if (const std::string tapeLine = tapeRun.Summary(*emu); !tapeLine.empty()) {
     std::printf("%s\n", tapeLine.c_str());
   }
@@ -334,5 +349,5 @@ int main(int argc, char** argv) {
   }
   if (!opt.savePath.empty() && !SaveRunFile(*emu, opt.savePath)) return kExitFailure;
   if (opt.printState) PrintState(*emu);
-  return host.messagesShown > 0 ? kExitFailure : kExitOk;
+  return host.messagesShown > 0 || !rzxOk ? kExitFailure : kExitOk;
 }

@@ -18,6 +18,7 @@
 #include "ui/main_window.h"
 #include "ui/options_sheet.h"
 #include "ui/qt_host.h"
+#include "ui/rzx/rzx_commands.h"
 
 namespace orvo::ui {
 
@@ -196,17 +197,21 @@ const CommandRow kRows[] = {
     {CommandId::Infoseek, "Tools", nullptr, "Infoseek", nullptr, nullptr, false, true},
     {CommandId::Assembler, "Tools", nullptr, "Z80 Assembler", nullptr, nullptr},
     // RZX
-    {CommandId::RzxPlay, "RZX", nullptr, "Play...", nullptr, nullptr},
-    {CommandId::RzxStop, "RZX", nullptr, "Stop...", nullptr, nullptr},
-    {CommandId::RzxRecord, "RZX", nullptr, "Record", nullptr, nullptr, false, true},
-    {CommandId::RzxStopRecording, "RZX", nullptr, "Stop Recording", nullptr, nullptr},
-    {CommandId::RzxContinue, "RZX", nullptr, "Continue Recording", nullptr, nullptr},
-    {CommandId::RzxFinalise, "RZX", nullptr, "Finalise Recording", nullptr, nullptr},
-    {CommandId::RzxAddBookmark, "RZX", nullptr, "Add Bookmark", "Ins", nullptr, false, true},
-    {CommandId::RzxFromBookmark, "RZX", nullptr, "Record From Bookmark", "Del", nullptr},
-    {CommandId::RzxGoToBookmark, "RZX", nullptr, "Go To Bookmark", "Ctrl+Del", nullptr},
-    {CommandId::RzxLogging, "RZX", nullptr, "RZX Logging", nullptr, nullptr, true, true},
-    {CommandId::RzxInfo, "RZX", nullptr, "Info", nullptr, nullptr},
+    {CommandId::RzxPlay, "RZX", nullptr, "Play...", nullptr, RzxPlayCommand},
+    {CommandId::RzxStop, "RZX", nullptr, "Stop...", nullptr, RzxStopCommand},
+    {CommandId::RzxRecord, "RZX", nullptr, "Record", nullptr, RzxRecordCommand, false, true},
+    {CommandId::RzxStopRecording, "RZX", nullptr, "Stop Recording", nullptr,
+     RzxStopRecordingCommand},
+    {CommandId::RzxContinue, "RZX", nullptr, "Continue Recording", nullptr, RzxContinueCommand},
+    {CommandId::RzxFinalise, "RZX", nullptr, "Finalise Recording", nullptr, RzxFinaliseCommand},
+    {CommandId::RzxAddBookmark, "RZX", nullptr, "Add Bookmark", "Ins", RzxAddBookmarkCommand, false,
+     true},
+    {CommandId::RzxFromBookmark, "RZX", nullptr, "Record From Bookmark", "Del",
+     RzxFromBookmarkCommand},
+    {CommandId::RzxGoToBookmark, "RZX", nullptr, "Go To Bookmark", "Ctrl+Del",
+     RzxGoToBookmarkCommand},
+    {CommandId::RzxLogging, "RZX", nullptr, "RZX Logging", nullptr, RzxLoggingCommand, true, true},
+    {CommandId::RzxInfo, "RZX", nullptr, "Info", nullptr, RzxInfoCommand},
     // Debug
     {CommandId::Debugger, "Debug", nullptr, "Debugger", "F5", nullptr},
     {CommandId::ViewRegisters, "Debug", nullptr, "View Registers", nullptr, nullptr, false, true},

@@ -101,7 +101,8 @@ TEST_F(Dispatch, NamesThatAreNotLoadedHereAndFailures) {
       // Kinds loaded elsewhere, and a disk image off the +3: a reset, no load.
       {"cheat.pok", kDrop, 0, kMsgNone, {}, true},
       {"readme.TXT", kDrop, 0, kMsgNone, {}, true},
-      {"run.rzx", kDrop, 0, kMsgNone, {}, true},
+      // A recording that cannot be read plays nothing and leaves the machine as it was.
+      {"run.rzx", kDrop, 0, kMsgNone, {}, false},
       {"disk.dsk", kDrop, 0, kMsgNone, {}, true},
       {"missing.z80", kDrop, 1, kMsgFileNotFound, CaptionId::File, false},
       {"folder.z80", kDrop, 1, kMsgNone, {}, false},  // a dropped folder is ignored

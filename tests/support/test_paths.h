@@ -16,6 +16,8 @@ std::filesystem::path DataDir();    // tests/data
 std::filesystem::path BuildDir();   // the build tree (programs, roms/, libs/)
 std::filesystem::path SharedFile(const std::string& relative);  // SharedDir() / relative
 std::vector<uint8_t> ReadWholeFile(const std::filesystem::path& path);
+// Runs a shell command and returns its standard output; `status` gets its exit status.
+std::string CaptureCommand(const std::string& command, int* status);
 
 // Missing shared test data (the suites, media and ROM images under SharedDir()) skips a test,
 // except when ORVO_REQUIRE_TEST_DATA is set to 1, as CI does: there it is a failure, so a test

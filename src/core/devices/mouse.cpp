@@ -50,9 +50,38 @@ void KempstonMousePorts(PortRowList& rows, const MachineState&) {
   rows.Add({.mask = 0x00FF, .value = 0xDF, .read = KempstonMouseRead});
 }
 
+// The "AMXM" block: the mouse type (0 none, 1 AMX, 2 Kempston), then the AMX interface's control
+// registers, three bytes for each port (the first of each is the byte last written).
+constexpr size_t kAmxmSize = 7;
+
+void AmxSave(const MachineState& m, std::vector<uint8_t>& out) {
+  const uint8_t type = static_cast<uint8_t>(m.settings.MouseType);
+  out.insert(out.end(), {type, m.input.AmxControlA, 0, 0, m.input.AmxControlB, 0, 0});
+}
+
+bool AmxCheck(std::span<const uint8_t> block) {
+  return block.size() == kAmxmSize;
+}
+
+// The chosen mouse is a setting of the window: only the interface's registers are loaded.
+bool AmxLoad(MachineState& m, std::span<const uint8_t> block) {
+  if (!AmxCheck(block)) return false;
+  if (block[0] == kAmxMouse) {
+    m.input.AmxControlA = block[1];
+    m.input.AmxControlB = block[4];
+  }
+  return true;
+}
+
 }  // namespace
 
-const Device kAmxMouseDevice = {.name = "AMX mouse", .Fitted = AmxFitted, .Ports = AmxPorts};
+const Device kAmxMouseDevice = {.name = "AMX mouse",
+                                .Fitted = AmxFitted,
+                                .Ports = AmxPorts,
+                                .stateId = "AMXM",
+                                .SaveState = AmxSave,
+                                .CheckState = AmxCheck,
+                                .LoadState = AmxLoad};
 const Device kKempstonMouseDevice = {
     .name = "Kempston mouse", .Fitted = KempstonMouseFitted, .Ports = KempstonMousePorts};
 

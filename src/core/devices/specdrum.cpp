@@ -21,9 +21,29 @@ void SpecDrumPorts(PortRowList& rows, const MachineState&) {
   rows.HoldFloatingBus();
 }
 
+// The "DRUM" block: the DAC's last value.
+void SpecDrumSave(const MachineState& m, std::vector<uint8_t>& out) {
+  out.push_back(static_cast<uint8_t>((m.sound.SpecDrumLevel + 16384) / 128));
+}
+
+bool SpecDrumCheck(std::span<const uint8_t> block) {
+  return block.size() == 1;
+}
+
+bool SpecDrumLoad(MachineState& m, std::span<const uint8_t> block) {
+  if (!SpecDrumCheck(block)) return false;
+  SpecDrumWrite(m, block[0]);
+  return true;
+}
+
 }  // namespace
 
-const Device kSpecDrumDevice = {
-    .name = "SpecDrum", .Fitted = SpecDrumFitted, .Ports = SpecDrumPorts};
+const Device kSpecDrumDevice = {.name = "SpecDrum",
+                                .Fitted = SpecDrumFitted,
+                                .Ports = SpecDrumPorts,
+                                .stateId = "DRUM",
+                                .SaveState = SpecDrumSave,
+                                .CheckState = SpecDrumCheck,
+                                .LoadState = SpecDrumLoad};
 
 }  // namespace orvo

@@ -89,8 +89,41 @@ void UlaReset(MachineState& m, bool) {
   m.ports.EarFeedback = 0;
 }
 
+// The "KEYB" block: flags (4 bytes, bit 0 an issue 2 keyboard) and the keyboard joystick type
+// (0-4 for the settings 1-5, 8 for none).
+constexpr size_t kKeybSize = 5;
+constexpr uint8_t kNoKeyboardJoystick = 8;
+
+void UlaSave(const MachineState& m, std::vector<uint8_t>& out) {
+  const int32_t joystick = m.settings.JoystickType;
+  out.insert(out.end(), {static_cast<uint8_t>(m.Issue3Keyboard ? 0 : 1), 0, 0, 0,
+                         joystick >= 1 && joystick <= 5 ? static_cast<uint8_t>(joystick - 1)
+                                                        : kNoKeyboardJoystick});
+}
+
+bool UlaCheck(std::span<const uint8_t> block) {
+  return block.size() == kKeybSize;
+}
+
+// The keyboard issue is the machine's; the joystick type stays the window's setting. The 128K
+// models only ever had issue 3 boards.
+bool UlaLoad(MachineState& m, std::span<const uint8_t> block) {
+  if (!UlaCheck(block)) return false;
+  if (m.MachineModel == kModel48K) {
+    m.Issue3Keyboard = (block[0] & 1) ? 0 : 1;
+    m.IssueMask = m.Issue3Keyboard ? 0x10 : 0x18;
+  }
+  return true;
+}
+
 }  // namespace
 
-const Device kUlaDevice = {.name = "ULA", .Ports = UlaPorts, .Reset = UlaReset};
+const Device kUlaDevice = {.name = "ULA",
+                           .Ports = UlaPorts,
+                           .Reset = UlaReset,
+                           .stateId = "KEYB",
+                           .SaveState = UlaSave,
+                           .CheckState = UlaCheck,
+                           .LoadState = UlaLoad};
 
 }  // namespace orvo

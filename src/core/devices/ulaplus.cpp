@@ -62,9 +62,43 @@ void UlaPlusReset(MachineState& m, bool) {
   m.ports.UlaPlusPaletteMode = 0;
 }
 
+// The "PLTT" block: flags (bit 0 the 64-colour mode), the selected register, the 64 palette
+// entries as the bytes written to the data port (G3 R3 B2).
+constexpr size_t kPlttSize = 66;
+
+void UlaPlusSave(const MachineState& m, std::vector<uint8_t>& out) {
+  const PortState& p = m.ports;
+  out.push_back(p.UlaPlusPaletteMode & 1);
+  out.push_back(p.UlaPlusRegister & 0x3F);
+  out.insert(out.end(), p.UlaPlusEntries.begin(), p.UlaPlusEntries.end());
+}
+
+bool UlaPlusCheck(std::span<const uint8_t> block) {
+  return block.size() == kPlttSize;
+}
+
+bool UlaPlusLoad(MachineState& m, std::span<const uint8_t> block) {
+  if (!UlaPlusCheck(block)) return false;
+  PortState& p = m.ports;
+  p.UlaPlusPaletteMode = block[0] & 1;
+  p.UlaPlusRegister = block[1] & 0x3F;
+  p.UlaPlusModeGroup = 0;
+  for (size_t k = 0; k < p.UlaPlusPalette.size(); ++k) {
+    p.UlaPlusEntries[k] = block[2 + k];
+    p.UlaPlusPalette[k] = ULAplusRgbTable[block[2 + k]];
+  }
+  return true;
+}
+
 }  // namespace
 
-const Device kUlaPlusDevice = {
-    .name = "ULAplus", .Fitted = UlaPlusFitted, .Ports = UlaPlusPorts, .Reset = UlaPlusReset};
+const Device kUlaPlusDevice = {.name = "ULAplus",
+                               .Fitted = UlaPlusFitted,
+                               .Ports = UlaPlusPorts,
+                               .Reset = UlaPlusReset,
+                               .stateId = "PLTT",
+                               .SaveState = UlaPlusSave,
+                               .CheckState = UlaPlusCheck,
+                               .LoadState = UlaPlusLoad};
 
 }  // namespace orvo

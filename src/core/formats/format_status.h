@@ -18,6 +18,13 @@ enum class FormatError : uint8_t {
   ZipOpen,          // not a ZIP archive
   ZipTooLarge,      // an entry larger than any Spectrum file
   ZipRead,          // an entry that cannot be read back whole and intact
+  SzxSignature,     // not "ZXST"
+  SzxBlock,         // a block ID the format does not allow here; detail: the ID, little-endian
+  SzxBlockLength,   // a block whose body is not the size its kind needs, or overruns the file
+  SzxPage,          // a RAM page that does not inflate to exactly 16384 bytes
+  SzxMachine,       // a machine ID no model here has; detail: the ID
+  RzxSignature,     // not "RZX!"
+  RzxBlock,         // a block that overruns the file or cannot be read; detail: its offset
 };
 
 struct FormatStatus {

@@ -111,6 +111,10 @@ struct MachineState {
   std::string RomDisplayName;    // "48k.ROM", ... of the last ROM loaded
   uint8_t FloatingLatch = 0xFF;  // +2A/+3: last byte of a contended access, bit 0 set
   uint32_t FetchCount = 0;       // opcode fetches; RZX playback and recording reset and read it
+  // While an input recording plays or records, every port read's value passes through this hook
+  // (the recorded value replaces it, or it is appended to the recording); null otherwise.
+  uint8_t (*PortReadHook)(void* context, uint8_t value) = nullptr;
+  void* PortReadHookContext = nullptr;
 
   // ---- add-ons that change the memory map (devices/; their overlays say whether they are paged)
   std::vector<uint8_t> If1Rom;          // 8192 bytes (empty: no ROM loaded)

@@ -58,6 +58,13 @@ inline void IoBeforeRead(MachineState& m, ModelGroup group, uint16_t port) {
   }
 }
 
+// An input recording, playing or recording, sees every value read (and answers it, playing).
+inline uint8_t Recorded(MachineState& m, uint8_t v) {
+  if (m.PortReadHook) [[unlikely]]
+    return m.PortReadHook(m.PortReadHookContext, v);
+  return v;
+}
+
 }  // namespace
 
 uint8_t MachineState::ReadPort(uint16_t port) {
@@ -65,7 +72,6 @@ uint8_t MachineState::ReadPort(uint16_t port) {
   const ModelGroup group = d.group;
   uint8_t v = 0xFF;
 
-  // [RZX playback: the recorded input byte replaces the decoding below (rzx subsystem).]
   // [Fuller Orator: readiness for the next allophone, port low byte 0xBF (speech units).]
 
   // A device decoding all sixteen lines answers alone (ULAplus).
@@ -74,8 +80,7 @@ uint8_t MachineState::ReadPort(uint16_t port) {
     IoBeforeRead(*this, group, port);
     v = row.read(*this, port, v);
     FrameTState += 1;
-    // [RZX recording: append v to the frame's inputs.]
-    return v;
+    return Recorded(*this, v);
   }
 
   IoBeforeRead(*this, group, port);
@@ -106,8 +111,7 @@ uint8_t MachineState::ReadPort(uint16_t port) {
   }
 
   FrameTState += 1;
-  // [RZX recording: append v to the frame's inputs.]
-  return v;
+  return Recorded(*this, v);
 }
 
 void MachineState::WritePort(uint16_t port, uint8_t value) {

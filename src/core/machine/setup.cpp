@@ -53,7 +53,11 @@ void SetModelConstants(MachineState& m) {
 // Call points of devices that reset with the machine; each becomes the device's own reset when
 // its subsystem exists.
 void ResetDiskController(MachineState&) {}
-void StopRzxPlayback(MachineState&) {}
+// A new machine set-up ends any input recording's hold on the port reads.
+void StopRzxPlayback(MachineState& m) {
+  m.PortReadHook = nullptr;
+  m.PortReadHookContext = nullptr;
+}
 void SetUpDiskDrive(MachineState&) {}
 
 }  // namespace

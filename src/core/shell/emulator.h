@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "machine/machine_state.h"
+#include "rzx/rzx_session.h"
 #include "shell/config.h"
 #include "shell/file_state.h"
 #include "shell/host.h"
@@ -46,6 +47,7 @@ class Emulator {
   MenuStates menu;
   FileState files;          // the file dispatch's names and loaded bytes (shell/file_state.h)
   bool NoThrottle = false;  // headless runs: never wait for wall-clock time
+  RzxSession rzx;           // input recording playback and recording
 
   void ShowMessage(CaptionId caption, MessageId message, std::string_view detail = {}) {
     host.ShowMessage(caption, message, detail);

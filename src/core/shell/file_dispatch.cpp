@@ -7,8 +7,11 @@
 #include <stdexcept>
 #include <vector>
 
+#include "formats/szx_format.h"
+#include "rzx/rzx_session.h"
 #include "shell/emulator.h"
 #include "shell/extension_table.h"
+#include "shell/format_messages.h"
 #include "shell/machine_setup.h"
 #include "shell/media_loaders.h"
 #include "shell/snapshot_load.h"
@@ -83,7 +86,11 @@ void HandleKind(Emulator& emu, FileKind kind, std::string_view name, bool fromZi
         f.LastLoadStatus = LoadMediaKind(emu, kind, bytes, name);
       break;
     case FileKind::Zip: f.ZipPickerPending = 1; break;
-    default: break;  // POK, TXT, RZX: recognised, nothing loaded here
+    // An input recording plays at once: it loads its own snapshot.
+    case FileKind::Rzx:
+      f.LastLoadStatus = OpenRzxBytes(emu, bytes) ? kLoadedOk : kLoadRefused;
+      break;
+    default: break;  // POK, TXT: recognised, nothing loaded here
   }
 }
 
@@ -102,7 +109,17 @@ int OpenPath(Emulator& emu, const std::string& path, std::string_view dispatchNa
   const FileKind kind = MatchExtension(dispatchName);
   // An unknown kind is ignored altogether: the running machine is not reset for it.
   if (kind == FileKind::None) return 1;
-  if (reset) ResetMachine(emu, true);
+  // An SZX that cannot be loaded, or a recording (which loads its own snapshot), must not reset
+  // the running machine first.
+  if (kind == FileKind::Szx) {
+    SnapshotRecord record;
+    if (const FormatStatus status = ParseSZX(f.Loaded.bytes, record); !status.Ok()) {
+      ShowFormatError(emu.host, status);
+      f.LastLoadStatus = kLoadRefused;
+      return 0;
+    }
+  }
+  if (reset && kind != FileKind::Rzx) ResetMachine(emu, true);
   const int rc = DispatchByExtension(emu, dispatchName);
   if (rc != 0) return rc;
   const bool diskInserted =

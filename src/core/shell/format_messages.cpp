@@ -1,5 +1,7 @@
 #include "shell/format_messages.h"
 
+#include "machine/model.h"
+
 namespace orvo {
 
 namespace {
@@ -39,7 +41,9 @@ constexpr TapeKindMessage kTapeKindMessages[] = {
 CaptionId CaptionOf(FormatError error) {
   // A ZIP archive that cannot be opened is a file that was not found as one; every other
   // failure of a file's contents is reported under "Orvo Options".
-  return error == FormatError::ZipOpen ? CaptionId::File : CaptionId::Options;
+  // An SZX block of a kind that cannot be loaded is reported under "Orvo File" too.
+  return error == FormatError::ZipOpen || error == FormatError::SzxBlock ? CaptionId::File
+                                                                         : CaptionId::Options;
 }
 
 }  // namespace
@@ -66,6 +70,13 @@ MessageId FormatErrorMessage(const FormatStatus& status) {
       return TapeBlockFailureMessage(static_cast<uint8_t>(status.detail));
     case FormatError::ZipOpen: return kMsgFileNotFound;
     case FormatError::ZipRead: return kMsgReadError;
+    case FormatError::SzxSignature: return kMsgSzxSignature;
+    case FormatError::SzxBlock: return kMsgSzxUnknownBlock;
+    case FormatError::SzxBlockLength:
+    case FormatError::SzxPage: return kMsgSnapshotBlockLength;
+    case FormatError::SzxMachine: return kMsgCannotLoadSnapshot;
+    case FormatError::RzxSignature:
+    case FormatError::RzxBlock: return kMsgNone;  // the RZX player says "ERROR" itself
   }
   return kMsgNone;
 }
@@ -73,7 +84,12 @@ MessageId FormatErrorMessage(const FormatStatus& status) {
 void ShowFormatError(Host& host, const FormatStatus& status) {
   const CaptionId caption = CaptionOf(status.error);
   if (const MessageId first = FormatErrorMessage(status); first != kMsgNone) {
-    host.ShowMessage(caption, first);
+    // A refused SZX machine is named as the format names it (Pentagon 128, Scorpion ...).
+    const bool machine = status.error == FormatError::SzxMachine;
+    host.ShowMessage(caption, first,
+                     machine && status.detail < kSzxMachineNameCount
+                         ? SzxMachineNames[status.detail]
+                         : (machine ? "unknown machine" : ""));
   }
   // A tape block whose reading ran out of memory is then reported as failed.
   if (status.error == FormatError::OutOfMemory) {

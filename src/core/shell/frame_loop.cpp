@@ -2,6 +2,7 @@
 
 #include "cpu/z80.h"
 #include "machine/typing.h"
+#include "rzx/rzx_session.h"
 #include "shell/emulator.h"
 #include "sound/sound.h"
 #include "sound/sound_output.h"
@@ -21,6 +22,45 @@ namespace {
   if (m.TapePlaying) RunTape(m, m.InstructionTStates);
   SoundInstructionStep(m);  // sound sampling: its own flag test inside
 }
+// The end of a frame: the interrupt, the flash, the picture, the counters.
+void EndFrame(Emulator& emu, bool restart) {
+  MachineState& m = emu.m;
+  const uint32_t frameLength = m.FrameLength;
+  m.InterruptArmed = 1;
+  if (--m.FrameSkipCountdown == 0) {
+    m.FrameSkipCountdown =
+        m.settings.Frameskip < 1 ? 1 : static_cast<uint32_t>(m.settings.Frameskip);
+    RenderBorderUpTo(m, frameLength);
+    RenderDisplayUpTo(m, frameLength);
+    // While text is typed in the picture is drawn but not shown.
+    if (const uint32_t* pixels = ScreenPixels(m); pixels && !m.input.TypingActive) {
+      emu.host.PresentFrame(pixels);
+    }
+  }
+  // The FLASH phase steps once the whole frame has been drawn in the old one: ink and paper
+  // swap every 16 frames.
+  m.FlashCountdown = m.FlashCountdown == 0 ? kFlashCycleFrames - 1 : m.FlashCountdown - 1;
+  ++m.FramesThisSecond;
+  ++m.FrameCount;
+  SoundFrameEnd(m);  // slot 16 of the AY halves
+  if (m.settings.DiskFastLoad && m.MachineModel == kModelPlus3 && m.DiskFastCountdown != 0) {
+    if (--m.DiskFastCountdown == 0) m.FullSpeed = 0;
+  }
+  AgeTapeReadTime(m, frameLength);
+  // A recorded frame ends at its fetch count, wherever that falls; the next starts at 0.
+  m.FrameTState = restart ? 0 : m.FrameTState - frameLength;
+  m.video.DisplayDrawnTo = m.video.BorderDrawnTo = m.FrameTState;
+}
+
+// Waits for the frame's real time unless the sound paces the emulation or it runs flat out.
+void Pace(Emulator& emu) {
+  MachineState& m = emu.m;
+  // The sound output paces the emulation while it plays; without a device the frame loop keeps
+  // time itself even with `Sound` on.
+  if (SoundPacesEmulation(m) || m.FullSpeed || emu.NoThrottle) return;
+  ThrottleFrame(emu);
+}
+
 }  // namespace
 
 void StepInstruction(Emulator& emu) {
@@ -33,6 +73,15 @@ void RunFrame(Emulator& emu) {
   if (m.Paused || m.FocusPaused) {
     emu.host.GetClock().SleepMilliseconds(1);
     return;
+  }
+  if (emu.rzx.playing || emu.rzx.recording) {
+    // Another snapshot or model set up meanwhile ends the recording's hold on the machine.
+    if (m.PortReadHook == nullptr) [[unlikely]]
+      RzxMachineReplaced(emu);
+    if (emu.rzx.playing) {
+      RzxPlaybackFrame(emu);
+      return;
+    }
   }
 
   const uint32_t frameLength = m.FrameLength;
@@ -61,36 +110,25 @@ void RunFrame(Emulator& emu) {
     AfterInstruction(m);
     return true;
   });
+  EndFrame(emu, false);
+  if (emu.rzx.recording) RzxRecordFrame(emu);
+  Pace(emu);
+}
 
-  // End of frame.
-  m.InterruptArmed = 1;
-  if (--m.FrameSkipCountdown == 0) {
-    m.FrameSkipCountdown =
-        m.settings.Frameskip < 1 ? 1 : static_cast<uint32_t>(m.settings.Frameskip);
-    RenderBorderUpTo(m, frameLength);
-    RenderDisplayUpTo(m, frameLength);
-    // While text is typed in the picture is drawn but not shown.
-    if (const uint32_t* pixels = ScreenPixels(m); pixels && !m.input.TypingActive) {
-      emu.host.PresentFrame(pixels);
-    }
-  }
-  // The FLASH phase steps once the whole frame has been drawn in the old one: ink and paper
-  // swap every 16 frames.
-  m.FlashCountdown = m.FlashCountdown == 0 ? kFlashCycleFrames - 1 : m.FlashCountdown - 1;
-  ++m.FramesThisSecond;
-  ++m.FrameCount;
-  SoundFrameEnd(m);  // slot 16 of the AY halves
-  if (m.settings.DiskFastLoad && m.MachineModel == kModelPlus3 && m.DiskFastCountdown != 0) {
-    if (--m.DiskFastCountdown == 0) m.FullSpeed = 0;
-  }
-  AgeTapeReadTime(m, frameLength);
-  m.FrameTState -= frameLength;
-  m.video.DisplayDrawnTo = m.video.BorderDrawnTo = m.FrameTState;
+void RunFetches(Emulator& emu, uint32_t fetches, bool interruptAtBoundary) {
+  MachineState& m = emu.m;
+  if (fetches == 0) return;
+  // One instantiation of the core for playback: each flattens the whole instruction set.
+  RunZ80Until(m, UINT32_MAX, [&m, fetches, interruptAtBoundary] {
+    if (interruptAtBoundary) m.InterruptArmed = 0;
+    AfterInstruction(m);
+    return m.FetchCount < fetches;
+  });
+}
 
-  // The sound output paces the emulation while it plays; without a device the frame loop keeps
-  // time itself even with `Sound` on.
-  if (SoundPacesEmulation(m) || m.FullSpeed || emu.NoThrottle) return;
-  ThrottleFrame(emu);
+void FinishPlaybackFrame(Emulator& emu) {
+  EndFrame(emu, true);
+  Pace(emu);
 }
 
 void ThrottleFrame(Emulator& emu) {

@@ -1,4 +1,6 @@
 #pragma once
+#include <cstdint>
+
 // The frame loop: one instruction with its hooks, one frame with its end-of-frame work, and the
 // 50 Hz throttle.
 namespace orvo {
@@ -8,5 +10,13 @@ class Emulator;
 void StepInstruction(Emulator& emu);
 void RunFrame(Emulator& emu);
 void ThrottleFrame(Emulator& emu);
+
+// Input recording playback: runs instructions (with their hooks) until the machine has made
+// `fetches` opcode fetches since FetchCount was cleared, then ends the frame there (the next
+// frame starts at T-state 0) and waits for its real time as RunFrame does. With
+// `interruptAtBoundary` the frame's interrupt can only be taken before its first instruction, as
+// most recorders take it; otherwise the INT line stays active for its usual T-states.
+void RunFetches(Emulator& emu, uint32_t fetches, bool interruptAtBoundary);
+void FinishPlaybackFrame(Emulator& emu);
 
 }  // namespace orvo

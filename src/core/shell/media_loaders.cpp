@@ -23,7 +23,7 @@ int LoadMediaKind(Emulator& emu, FileKind kind, std::span<const uint8_t> bytes,
     case FileKind::Sna: return LoadSNA(emu, bytes);
     case FileKind::Z80: return LoadZ80(emu, bytes);
     // Snapshot formats of their own units (SZX; SNX, SP, SEM, SNP, SIT, ZXS).
-    case FileKind::Szx: return NotSupportedYet(emu, kind);
+    case FileKind::Szx: return LoadSZX(emu, bytes) == 0 ? kLoadedOk : kLoadRefused;
     case FileKind::Snx: return NotSupportedYet(emu, kind);
     case FileKind::Sp: return NotSupportedYet(emu, kind);
     case FileKind::Sem: return NotSupportedYet(emu, kind);
@@ -48,6 +48,7 @@ bool MediaKindSupported(FileKind kind) {
   switch (kind) {
     case FileKind::Sna:
     case FileKind::Z80:
+    case FileKind::Szx:
     case FileKind::Tzx:
     case FileKind::Tap: return true;
     default: return false;

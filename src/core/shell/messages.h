@@ -33,8 +33,10 @@ enum MessageId : uint8_t {
   kMsgCannotLoadSnapshot = 10,   // "Snapshot Error: Cannot load snapshot file"
   kMsgSnapshotMissing = 11,      // "Snapshot Error: Snapshot file missing"
   kMsgSnapshotLength = 12,       // "Snapshot Error: Incorrect snapshot length"
+  kMsgSzxSignature = 14,         // "Snapshot Error: Incorrect SZX sig"
   kMsgSnapshotBlockLength = 16,  // "Snapshot Error: Incorrect BLOCK length"
   kMsgZ80Version = 18,           // "Snapshot Error: Incorrect Z80 version"
+  kMsgSzxUnknownBlock = 19,      // "Snapshot Error: Unknown SZX block type"
   kMsgTapeMissing = 20,          // "Tape Error: Tape file missing"
   kMsgTapeLength = 21,           // "Tape Error: Tape file incorrect length"
   kMsgUnknownExtension = 22,     // "Tape Error: unknown extension"
@@ -73,6 +75,7 @@ enum MessageId : uint8_t {
   kMsgSoundNoPrimary = 103,      // "Sound: Failed to create audio buffer"
   kMsgSoundNoRing = 104,         // "Sound: Failed to create Secondary buffer"
   kMsgSoundNoPlay = 105,         // "Sound: Failed to play Secondary buffer"
+  kMsgNoRzxLoaded = 145,         // "No RZX File loaded"
   kMsgCannotSaveSnapshot = 148,  // "Snapshot Error: Cannot save snapshot file"
   kMsgFirstQuotation = 160,      // 160..179: the quotations "Help" picks from
 };

@@ -1,6 +1,7 @@
 #include "shell/snapshot_load.h"
 
 #include "formats/sna_format.h"
+#include "formats/szx_format.h"
 #include "formats/z80_format.h"
 #include "shell/emulator.h"
 #include "shell/format_messages.h"
@@ -17,6 +18,11 @@ int LoadWith(Emulator& emu, std::span<const uint8_t> data, Parser parse) {
   SnapshotRecord record;
   if (const FormatStatus status = parse(data, record); !status.Ok()) {
     ShowFormatError(emu.host, status);
+    return 1;
+  }
+  // A device block the device cannot take refuses the file before anything changes.
+  if (!SnapshotDeviceBlocksValid(emu.m, record)) {
+    ShowFormatError(emu.host, {FormatError::SzxBlockLength, 0});
     return 1;
   }
   LoadSnapshotRecord(emu, record);
@@ -43,6 +49,10 @@ int LoadZ80(Emulator& emu, std::span<const uint8_t> data) {
 
 int LoadSNA(Emulator& emu, std::span<const uint8_t> data) {
   return LoadWith(emu, data, ParseSNA);
+}
+
+int LoadSZX(Emulator& emu, std::span<const uint8_t> data) {
+  return LoadWith(emu, data, ParseSZX);
 }
 
 }  // namespace orvo

@@ -20,5 +20,9 @@ void LoadSnapshotRecord(Emulator& emu, const SnapshotRecord& record);
 // BLOCK length", 18 "Snapshot Error: Incorrect Z80 version"); the machine is then unchanged.
 int LoadZ80(Emulator& emu, std::span<const uint8_t> data);
 int LoadSNA(Emulator& emu, std::span<const uint8_t> data);
+// Loads an SZX snapshot; refused whole (14 "Snapshot Error: Incorrect SZX sig", 19 "Snapshot
+// Error: Unknown SZX block type" under "Orvo File", 16 for a block of the wrong size or a RAM page
+// that does not inflate to 16384 bytes, 10 naming the machine of an ID no model here has).
+int LoadSZX(Emulator& emu, std::span<const uint8_t> data);
 
 }  // namespace orvo

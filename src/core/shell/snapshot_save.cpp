@@ -9,6 +9,7 @@
 #include <filesystem>
 
 #include "formats/sna_format.h"
+#include "formats/szx_format.h"
 #include "formats/z80_format.h"
 #include "shell/emulator.h"
 #include "snapshot/snapshot_apply.h"
@@ -68,6 +69,12 @@ bool WriteFileReplacing(const std::string& path, std::span<const uint8_t> bytes)
   return ok;
 }
 
+std::vector<uint8_t> BuildSZX(const Emulator& emu) {
+  SnapshotRecord record = CaptureSnapshot(emu.m);
+  record.ayOn48K = emu.m.settings.Ay48k != 0;
+  return WriteSZX(record);
+}
+
 bool BuildSnapshotFile(const Emulator& emu, FileKind kind, std::vector<uint8_t>& out) {
   switch (kind) {
     case FileKind::Sna: out = WriteSNA(CaptureSnapshot(emu.m)); return true;
@@ -77,7 +84,8 @@ bool BuildSnapshotFile(const Emulator& emu, FileKind kind, std::vector<uint8_t>&
       out = WriteZ80(CaptureSnapshot(emu.m), s.Z80Version, s.Save1FFD != 0);
       return true;
     }
-    default: return false;  // SZX, SNX, SP and SEM come with their own units; SNP, SIT have none
+    case FileKind::Szx: out = BuildSZX(emu); return true;
+    default: return false;  // SNX, SP and SEM come with their own units; SNP, SIT have none
   }
 }
 

@@ -18,6 +18,10 @@ class Emulator;
 // false (and leaves any old file as it was) when any step fails.
 bool WriteFileReplacing(const std::string& path, std::span<const uint8_t> bytes);
 
+// The SZX file of the running machine (the same bytes a saved .szx holds; input recordings and
+// their rollback points embed it).
+std::vector<uint8_t> BuildSZX(const Emulator& emu);
+
 // The file of writer kind `kind` for the current machine; false when there is no writer for it.
 bool BuildSnapshotFile(const Emulator& emu, FileKind kind, std::vector<uint8_t>& out);
 

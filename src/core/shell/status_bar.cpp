@@ -34,6 +34,19 @@ bool UpdateStatusBar(Emulator& emu, StatusBar& bar) {
       if (emu.files.SnapshotLoaded) bar.parts[3] = " Current Snap: " + name;
     }
   }
+  if (emu.rzx.playing || emu.rzx.recording) {
+    char text[96];
+    const RzxSession& r = emu.rzx;
+    if (r.playing) {
+      std::snprintf(text, sizeof text, " RZX Playing: %s of %s",
+                    RzxDurationText(r.framesPlayed).c_str(),
+                    RzxDurationText(r.file.TotalFrames()).c_str());
+    } else {
+      std::snprintf(text, sizeof text, " RZX Recording: %s",
+                    RzxDurationText(r.file.TotalFrames()).c_str());
+    }
+    bar.parts[3] = text;
+  }
   if (m.input.MouseCaptured) {
     char text[96];
     const InputState& in = m.input;

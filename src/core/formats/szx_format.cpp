@@ -1,0 +1,256 @@
+#include "formats/szx_format.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "formats/byte_cursor.h"
+#include "formats/zlib_codec.h"
+
+namespace orvo {
+
+namespace {
+
+constexpr size_t kHeaderSize = 8;
+constexpr size_t kBlockHeader = 8;
+constexpr uint8_t kLastMachine = static_cast<uint8_t>(SnapshotModel::kCustom);
+constexpr uint8_t kZ80RHalted = 0x02;  // the CPU is stopped in a HALT
+constexpr uint8_t kAyOn48K = 0x02;     // a 128K-style AY on a 48K model
+
+enum class Use : uint8_t {
+  kRefused,  // cannot be loaded here
+  kSkipped,  // read and dropped
+  kKept,     // kept as a device block
+  kZ80R,
+  kSPCR,
+  kRAMP,
+  kAY,
+};
+
+struct BlockKind {
+  const char* id;
+  Use use;
+  uint32_t size;  // the body size its kind has, or 0 for any
+};
+
+// Every block ID the format defines, with what loading does with it.
+constexpr BlockKind kBlockKinds[] = {
+    {"ZXST", Use::kRefused, 0}, {"ZXAT", Use::kKept, 0},    {"ATRP", Use::kKept, 0},
+    {"AY", Use::kAY, 18},       {"ZXCF", Use::kKept, 0},    {"CFRP", Use::kKept, 0},
+    {"COVX", Use::kKept, 0},    {"B128", Use::kKept, 0},    {"BDSK", Use::kSkipped, 7},
+    {"CRTR", Use::kSkipped, 0}, {"DOCK", Use::kKept, 0},    {"DSK", Use::kKept, 0},
+    {"GS", Use::kKept, 0},      {"GSRP", Use::kKept, 0},    {"KEYB", Use::kKept, 5},
+    {"IF1", Use::kKept, 0},     {"IF2R", Use::kKept, 0},    {"JOY", Use::kKept, 0},
+    {"MDRV", Use::kKept, 0},    {"AMXM", Use::kKept, 7},    {"MFCE", Use::kKept, 0},
+    {"OPUS", Use::kRefused, 0}, {"ODSK", Use::kRefused, 0}, {"+3", Use::kKept, 0},
+    {"PLSD", Use::kKept, 0},    {"PLTT", Use::kKept, 66},   {"PDSK", Use::kKept, 0},
+    {"RAMP", Use::kRAMP, 0},    {"ROM", Use::kKept, 0},     {"SCLD", Use::kKept, 0},
+    {"SIDE", Use::kKept, 0},    {"DRUM", Use::kKept, 0},    {"SPCR", Use::kSPCR, 8},
+    {"TAPE", Use::kKept, 0},    {"USPE", Use::kKept, 0},    {"ZXPR", Use::kKept, 0},
+    {"Z80R", Use::kZ80R, 37},
+};
+
+const BlockKind* FindKind(const std::array<char, 4>& id) {
+  for (const BlockKind& k : kBlockKinds) {
+    if (SnapshotBlockId(k.id) == id) return &k;
+  }
+  return nullptr;
+}
+
+uint32_t IdNumber(const std::array<char, 4>& id) {
+  uint32_t n = 0;
+  for (size_t k = 0; k < 4; ++k) n |= static_cast<uint32_t>(static_cast<uint8_t>(id[k])) << (8 * k);
+  return n;
+}
+
+void ReadZ80R(std::span<const uint8_t> b, SnapshotRecord& r) {
+  SnapshotCpu& c = r.cpu;
+  auto pair = [&](size_t lo) { return static_cast<uint16_t>(b[lo] | b[lo + 1] << 8); };
+  c.AF = static_cast<uint16_t>(b[1] << 8 | b[0]);
+  c.BC = pair(2);
+  c.DE = pair(4);
+  c.HL = pair(6);
+  c.AF_ = static_cast<uint16_t>(b[9] << 8 | b[8]);
+  c.BC_ = pair(10);
+  c.DE_ = pair(12);
+  c.HL_ = pair(14);
+  c.IX = pair(16);
+  c.IY = pair(18);
+  c.SP = pair(20);
+  c.PC = pair(22);
+  c.I = b[24];
+  c.R = b[25];
+  c.R7 = b[25] & 0x80;
+  c.IFF1 = b[26] ? 1 : 0;
+  c.IFF2 = b[27] ? 1 : 0;
+  c.IM = b[28] & 3;
+  r.frameTState =
+      static_cast<uint32_t>(b[29] | b[30] << 8 | b[31] << 16) | static_cast<uint32_t>(b[32]) << 24;
+  c.halted = (b[34] & kZ80RHalted) != 0;
+  c.MEMPTR = pair(35);
+}
+
+void ReadSPCR(std::span<const uint8_t> b, SnapshotRecord& r) {
+  r.border = b[0] & 7;
+  r.last7FFD = b[1];
+  r.last1FFD = b[2];
+  r.lastFE = b[3];
+}
+
+void ReadAY(std::span<const uint8_t> b, SnapshotRecord& r) {
+  SnapshotAy ay;
+  ay.selected = b[1] & 0x0F;
+  std::copy_n(b.begin() + 2, ay.regs.size(), ay.regs.begin());
+  r.ay = ay;
+  r.ayOn48K = !IsSnapshot128K(r.model) && (b[0] & kAyOn48K);
+}
+
+// The bank a page number fills on the record's model, or -1 for one with no place there.
+int BankOfPage(SnapshotModel model, uint8_t page) {
+  if (IsSnapshot128K(model)) return page < 8 ? page : -1;
+  return (page == 5 || page == 2 || page == 0) ? page : -1;
+}
+
+FormatError ReadRAMP(std::span<const uint8_t> b, SnapshotRecord& r) {
+  if (b.size() < 3) return FormatError::SzxBlockLength;
+  const bool compressed = (b[0] & 1) != 0;
+  const std::span<const uint8_t> data = b.subspan(3);
+  std::vector<uint8_t> page(kSnapshotPageSize);
+  if (compressed) {
+    if (!InflateExact(data, page)) return FormatError::SzxPage;
+  } else {
+    if (data.size() != kSnapshotPageSize) return FormatError::SzxPage;
+    std::copy(data.begin(), data.end(), page.begin());
+  }
+  if (const int bank = BankOfPage(r.model, b[2]); bank >= 0) r.ram[bank] = std::move(page);
+  return FormatError::None;
+}
+
+void PutLe32(std::vector<uint8_t>& out, uint32_t v) {
+  for (int k = 0; k < 4; ++k) out.push_back(static_cast<uint8_t>(v >> (8 * k)));
+}
+
+void AppendBlock(std::vector<uint8_t>& out, std::string_view id, std::span<const uint8_t> body) {
+  const auto key = SnapshotBlockId(id);
+  out.insert(out.end(), key.begin(), key.end());
+  PutLe32(out, static_cast<uint32_t>(body.size()));
+  out.insert(out.end(), body.begin(), body.end());
+}
+
+std::vector<uint8_t> Z80RBody(const SnapshotRecord& r) {
+  const SnapshotCpu& c = r.cpu;
+  std::vector<uint8_t> b;
+  auto pair = [&](uint16_t v) { AppendLe16(b, v); };
+  b.push_back(static_cast<uint8_t>(c.AF));
+  b.push_back(static_cast<uint8_t>(c.AF >> 8));
+  pair(c.BC);
+  pair(c.DE);
+  pair(c.HL);
+  b.push_back(static_cast<uint8_t>(c.AF_));
+  b.push_back(static_cast<uint8_t>(c.AF_ >> 8));
+  pair(c.BC_);
+  pair(c.DE_);
+  pair(c.HL_);
+  pair(c.IX);
+  pair(c.IY);
+  pair(c.SP);
+  pair(c.PC);
+  b.push_back(c.I);
+  b.push_back(c.VisibleR());
+  b.push_back(c.IFF1);
+  b.push_back(c.IFF2);
+  b.push_back(c.IM);
+  PutLe32(b, r.frameTState.value_or(0));
+  b.push_back(0);  // the interrupt line's hold time: the model's own
+  b.push_back(c.halted ? kZ80RHalted : 0);
+  pair(c.MEMPTR.value_or(0));
+  return b;
+}
+
+}  // namespace
+
+FormatStatus ParseSZX(std::span<const uint8_t> data, SnapshotRecord& out) {
+  if (data.size() < 4 || std::memcmp(data.data(), "ZXST", 4) != 0)
+    return {FormatError::SzxSignature, 0};
+  if (data.size() < kHeaderSize) return {FormatError::SzxBlockLength, 0};
+  if (data[6] > kLastMachine) return {FormatError::SzxMachine, data[6]};
+  SnapshotRecord r;
+  r.model = static_cast<SnapshotModel>(data[6]);
+  r.label = "SZX File";
+  ByteCursor c(data.subspan(kHeaderSize));
+  while (!c.AtEnd()) {
+    const uint8_t* idBytes;
+    uint32_t size;
+    if (!c.Bytes(4, idBytes)) return {FormatError::SzxBlockLength, 0};
+    std::array<char, 4> id;
+    std::memcpy(id.data(), idBytes, 4);
+    const BlockKind* kind = FindKind(id);
+    if (!kind || kind->use == Use::kRefused) return {FormatError::SzxBlock, IdNumber(id)};
+    const uint8_t* p;
+    if (!c.U32(size) || !c.Bytes(size, p)) return {FormatError::SzxBlockLength, IdNumber(id)};
+    if (kind->size != 0 && size != kind->size) return {FormatError::SzxBlockLength, IdNumber(id)};
+    const std::span<const uint8_t> body(p, size);
+    switch (kind->use) {
+      case Use::kZ80R: ReadZ80R(body, r); break;
+      case Use::kSPCR: ReadSPCR(body, r); break;
+      case Use::kAY: ReadAY(body, r); break;
+      case Use::kRAMP:
+        if (const FormatError e = ReadRAMP(body, r); e != FormatError::None)
+          return {e, IdNumber(id)};
+        break;
+      case Use::kKept:
+        r.blocks.push_back({id, std::vector<uint8_t>(body.begin(), body.end())});
+        break;
+      default: break;
+    }
+  }
+  out = std::move(r);
+  return {};
+}
+
+std::vector<uint8_t> WriteSZX(const SnapshotRecord& r) {
+  std::vector<uint8_t> out = {'Z', 'X', 'S', 'T', 1, 4, static_cast<uint8_t>(r.model), 0};
+
+  std::vector<uint8_t> creator(37, 0);
+  std::memcpy(creator.data(), "Orvo", 4);
+  AppendBlock(out, "CRTR", creator);
+  AppendBlock(out, "Z80R", Z80RBody(r));
+  const uint8_t spcr[8] = {static_cast<uint8_t>(r.border & 7), r.last7FFD, r.last1FFD,
+                           r.lastFE.value_or(r.border & 7)};
+  AppendBlock(out, "SPCR", spcr);
+
+  std::vector<uint8_t> pages;
+  if (IsSnapshot128K(r.model)) {
+    pages = {0, 1, 2, 3, 4, 5, 6, 7};
+  } else if (r.model == SnapshotModel::k16K) {
+    pages = {5};
+  } else {
+    pages = {5, 2, 0};
+  }
+  for (uint8_t page : pages) {
+    std::vector<uint8_t> plain(kSnapshotPageSize, 0);
+    const std::vector<uint8_t>& held = r.ram[page];
+    std::copy_n(held.begin(), std::min(held.size(), plain.size()), plain.begin());
+    std::vector<uint8_t> body = {1, 0, page};
+    const std::vector<uint8_t> packed = DeflateAll(plain);
+    body.insert(body.end(), packed.begin(), packed.end());
+    AppendBlock(out, "RAMP", body);
+  }
+
+  if (r.ay && (IsSnapshot128K(r.model) || r.ayOn48K)) {
+    std::vector<uint8_t> ay = {kAyOn48K, static_cast<uint8_t>(r.ay->selected & 0x0F)};
+    ay.insert(ay.end(), r.ay->regs.begin(), r.ay->regs.end());
+    AppendBlock(out, "AY", ay);
+  }
+
+  for (const SnapshotBlock& b : r.blocks) {
+    const BlockKind* kind = FindKind(b.id);
+    if (!kind || kind->use != Use::kKept) continue;
+    if (kind->size != 0 && b.body.size() != kind->size) continue;
+    out.insert(out.end(), b.id.begin(), b.id.end());
+    PutLe32(out, static_cast<uint32_t>(b.body.size()));
+    out.insert(out.end(), b.body.begin(), b.body.end());
+  }
+  return out;
+}
+
+}  // namespace orvo
