@@ -1,7 +1,9 @@
 #include "shell/frame_loop.h"
 
 #include "cpu/z80.h"
+#include "debugger/debug_hooks.h"
 #include "machine/typing.h"
+#include "shell/debugger_commands.h"
 #include "shell/emulator.h"
 #include "sound/sound.h"
 #include "sound/sound_output.h"
@@ -14,12 +16,17 @@ namespace orvo {
 // plain flag so an idle machine pays only the tests.
 namespace {
 // Inlined into the core's run loop: a call around every instruction is measurable.
-[[gnu::always_inline]] inline void AfterInstruction(MachineState& m) {
+// False when the debugger stops the machine.
+[[gnu::always_inline]] inline bool AfterInstruction(MachineState& m) {
   // Typed-in text: the next character goes to the ROM while it waits for a key.
   if (m.input.TypingActive && m.cpu.PC == m.KeyWaitAddress) TypingStep(m);
   if (m.NmiRequest) AcceptNmi(m);
   if (m.TapePlaying) RunTape(m, m.InstructionTStates);
   SoundInstructionStep(m);  // sound sampling: its own flag test inside
+  // The debugger: PC log, run-until events, and a breakpoint's stop.
+  if (m.DebugHooksActive) [[unlikely]]
+    return DebugAfterInstruction(m);
+  return true;
 }
 }  // namespace
 
@@ -57,10 +64,9 @@ void RunFrame(Emulator& emu) {
     m.video.DisplayDrawnTo = m.video.BorderDrawnTo = m.FrameTState;
   }
 
-  RunZ80Until(m, frameLength, [&m] {
-    AfterInstruction(m);
-    return true;
-  });
+  RunZ80Until(m, frameLength, [&m] { return AfterInstruction(m); });
+  // Stopped by the debugger inside the frame: the next call goes on from here.
+  if (m.debug.stop != DebugStop::kNone) return;
 
   // End of frame.
   m.InterruptArmed = 1;
@@ -82,6 +88,8 @@ void RunFrame(Emulator& emu) {
   ++m.FramesThisSecond;
   ++m.FrameCount;
   SoundFrameEnd(m);  // slot 16 of the AY halves
+  if (m.debug.logFile) [[unlikely]]
+    PcLogFrameEnd(emu);
   if (m.settings.DiskFastLoad && m.MachineModel == kModelPlus3 && m.DiskFastCountdown != 0) {
     if (--m.DiskFastCountdown == 0) m.FullSpeed = 0;
   }

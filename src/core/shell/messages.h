@@ -66,15 +66,18 @@ enum MessageId : uint8_t {
   kMsgTapeFailedHardwareBlock = 47,
   kMsgTapeFailedCustomBlock = 48,
   kMsgTapeFailedConcatBlock = 49,
-  kMsgNoTapeInDeck = 51,         // "Tape Error: No tape in deck"
-  kMsgSoundInitFailed = 100,     // "Sound: Failed to initialise sound"
-  kMsgSoundNoDevice = 101,       // "Sound: Failed to create audio device object"
-  kMsgSoundNoPriority = 102,     // "Sound: Failed to set Cooperative level ..."
-  kMsgSoundNoPrimary = 103,      // "Sound: Failed to create audio buffer"
-  kMsgSoundNoRing = 104,         // "Sound: Failed to create Secondary buffer"
-  kMsgSoundNoPlay = 105,         // "Sound: Failed to play Secondary buffer"
-  kMsgCannotSaveSnapshot = 148,  // "Snapshot Error: Cannot save snapshot file"
-  kMsgFirstQuotation = 160,      // 160..179: the quotations "Help" picks from
+  kMsgNoTapeInDeck = 51,          // "Tape Error: No tape in deck"
+  kMsgSoundInitFailed = 100,      // "Sound: Failed to initialise sound"
+  kMsgSoundNoDevice = 101,        // "Sound: Failed to create audio device object"
+  kMsgSoundNoPriority = 102,      // "Sound: Failed to set Cooperative level ..."
+  kMsgSoundNoPrimary = 103,       // "Sound: Failed to create audio buffer"
+  kMsgSoundNoRing = 104,          // "Sound: Failed to create Secondary buffer"
+  kMsgSoundNoPlay = 105,          // "Sound: Failed to play Secondary buffer"
+  kMsgTooManyBreakpoints = 122,   // "Breakpoints: Only 256 breakpoints allowed"
+  kMsgDebugCannotFindFile = 125,  // "Debug: Cannot find file"
+  kMsgDebugBadNumber = 127,       // "Debugger: Not a number or number out of range"
+  kMsgCannotSaveSnapshot = 148,   // "Snapshot Error: Cannot save snapshot file"
+  kMsgFirstQuotation = 160,       // 160..179: the quotations "Help" picks from
 };
 constexpr int kMessageCount = 180;
 constexpr int kCaptionCount = 10;
