@@ -366,6 +366,11 @@ std::string DisassemblyListing(PeekFunction peek, const void* context, uint16_t 
   while (address <= to) {
     const DisassembledLine line =
         DisassembleAt(peek, context, static_cast<uint16_t>(address), options);
+    // A routine of the 48K ROM starts here: its name on a line of its own.
+    if (const char* name = options.romLabels ? RomLabelAt(line.address) : nullptr) {
+      out += name;
+      out += ":\n";
+    }
     char buf[8];
     std::snprintf(buf, sizeof buf, "%04X  ", line.address);
     out += buf;

@@ -93,7 +93,8 @@ DisassembledLine DisassembleAt(PeekFunction peek, const void* context, uint16_t 
 
 // A listing of [from, to] (inclusive; an instruction that starts at or before `to` is listed
 // whole): one line per instruction, "%04X", the instruction's bytes as hex pairs padded to a
-// fixed column, then the text. Lines end with "\n".
+// fixed column, then the text. With ROM labels on, a routine's name stands on a line of its own
+// ("KEY_SCAN:") before its first instruction. Lines end with "\n".
 std::string DisassemblyListing(PeekFunction peek, const void* context, uint16_t from, uint16_t to,
                                const DisassemblyOptions& options);
 
