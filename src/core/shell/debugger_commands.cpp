@@ -28,10 +28,11 @@ void PresentScreen(Emulator& emu) {
   if (const uint32_t* pixels = ScreenPixels(emu.m)) emu.host.PresentFrame(pixels);
 }
 
-// A step made by the debugger itself: a breakpoint at PC does not stop it.
-void DebugStep(Emulator& emu) {
+// A step made by the debugger itself. The first step of a command starts from where the machine
+// stands: a breakpoint there does not stop it.
+void DebugStep(Emulator& emu, bool first) {
   MachineState& m = emu.m;
-  if (m.debug.stop != DebugStop::kNone || !m.debug.trapAddresses.empty()) ResumeFromStop(m);
+  if (first) ResumeFromStop(m);
   StepInstruction(emu);
   if (m.FrameTState >= m.FrameLength) DebuggerFrameEnd(emu);
 }
@@ -48,9 +49,11 @@ template <class Done>
 void StepUntil(Emulator& emu, uint32_t maxFrames, Done&& done) {
   MachineState& m = emu.m;
   const uint64_t firstFrame = m.FrameCount;
+  bool first = true;
   do {
     m.InterruptArmed = 0;
-    DebugStep(emu);
+    DebugStep(emu, first);
+    first = false;
   } while (!done() && m.debug.stop == DebugStop::kNone && m.FrameCount - firstFrame < maxFrames);
 }
 
@@ -114,7 +117,7 @@ void DebuggerFrameEnd(Emulator& emu) {
 
 void DebugSingleStep(Emulator& emu) {
   emu.m.InterruptArmed = 0;  // a single step never takes an interrupt
-  DebugStep(emu);
+  DebugStep(emu, true);
   if (emu.m.debug.stop != DebugStop::kBreakpoint) emu.m.debug.stop = DebugStop::kNone;
   UpdateDebugHooks(emu.m);
 }
@@ -143,7 +146,7 @@ void DebugRunUntil(Emulator& emu, RunUntilTarget target) {
   if (target == RunUntilTarget::kStartOfFrame && m.FrameTState >= m.FrameLength) {
     DebuggerFrameEnd(emu);
   }
-  if (m.debug.stop != DebugStop::kNone || !m.debug.trapAddresses.empty()) ResumeFromStop(m);
+  ResumeFromStop(m);
   while (m.FrameTState < m.FrameLength && m.debug.stop == DebugStop::kNone) StepInstruction(emu);
   if (m.debug.stop != DebugStop::kNone) return;
   if (target == RunUntilTarget::kEndOfFrame) {
@@ -159,7 +162,7 @@ bool DebugRunUntilEvent(Emulator& emu, uint32_t maxFrames) {
   MachineState& m = emu.m;
   UpdateDebugHooks(m);
   const uint64_t firstFrame = m.FrameCount;
-  if (m.debug.stop != DebugStop::kNone || !m.debug.trapAddresses.empty()) ResumeFromStop(m);
+  ResumeFromStop(m);
   while (m.debug.stop == DebugStop::kNone && m.FrameCount - firstFrame < maxFrames) {
     StepInstruction(emu);
     if (m.FrameTState >= m.FrameLength) DebuggerFrameEnd(emu);
