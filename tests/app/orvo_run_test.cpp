@@ -58,13 +58,13 @@ TEST(OrvoRun, BreaksLogsAndListsForTheDebugger) {
   // BEEP 1,0 reaches BEEPER with the ROM's figures for middle C: DE = 261 cycles, HL = 1642
   // (the key clicks before it come with DE = 0).
   int status = -1;
-  std::string out = Capture(run + " --type 'BEEP 1,0' --break 03B5:DE>0", &status);
+  std::string out = Capture(run + " --type 'BEEP 1,0' --break '03B5:DE>0'", &status);
   EXPECT_EQ(status, 0);
   EXPECT_NE(out.find("Break: PC 03B5"), std::string::npos) << out;
   EXPECT_NE(out.find("\"de\":261,\"hl\":1642,"), std::string::npos) << out;
   EXPECT_NE(out.find("\"pc\":949,"), std::string::npos) << out;
   // Never hit: exit code 3.
-  Capture(run + " --break 03B5:DE>0 >/dev/null", &status);
+  Capture(run + " --break '03B5:DE>0' >/dev/null", &status);
   EXPECT_EQ(WEXITSTATUS(status), 3);
 
   // The log starts with the instruction about to run; the listing carries the ROM's labels.
