@@ -80,6 +80,7 @@ void PcLogFrameEnd(Emulator& emu) {
   DebuggerState& d = emu.m.debug;
   if (d.LogOneFrame) {
     StopPcLog(emu.m);
+    emu.menu.Check(CommandId::PcLogOneFrame, false);
     return;
   }
   if (!d.LogContinuous || !d.logFile) return;
@@ -93,6 +94,7 @@ void PcLogFrameEnd(Emulator& emu) {
     d.logLimitMb *= 2;
   } else {
     StopPcLog(emu.m);
+    emu.menu.Check(CommandId::PcLogging, false);
   }
 }
 

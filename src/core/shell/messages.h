@@ -74,6 +74,7 @@ enum MessageId : uint8_t {
   kMsgSoundNoRing = 104,          // "Sound: Failed to create Secondary buffer"
   kMsgSoundNoPlay = 105,          // "Sound: Failed to play Secondary buffer"
   kMsgTooManyBreakpoints = 122,   // "Breakpoints: Only 256 breakpoints allowed"
+  kMsgDebugRomProtected = 124,    // "Debug: ROM Protected"
   kMsgDebugCannotFindFile = 125,  // "Debug: Cannot find file"
   kMsgDebugBadNumber = 127,       // "Debugger: Not a number or number out of range"
   kMsgCannotSaveSnapshot = 148,   // "Snapshot Error: Cannot save snapshot file"
