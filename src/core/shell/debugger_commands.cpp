@@ -100,21 +100,18 @@ void PcLogFrameEnd(Emulator& emu) {
 
 void DebuggerFrameEnd(Emulator& emu) {
   MachineState& m = emu.m;
-  const uint32_t frameLength = m.FrameLength;
-  m.InterruptArmed = 1;
-  m.FlashCountdown = m.FlashCountdown == 0 ? 32 : m.FlashCountdown - 1;
-  if (!(m.tape.image && m.settings.Fastload)) {
-    RenderBorderUpTo(m, frameLength);
-    RenderDisplayUpTo(m, frameLength);
-    ++m.FramesThisSecond;
-    ++m.FrameCount;
-    SoundFrameEnd(m);
-    if (m.debug.logFile) PcLogFrameEnd(emu);
-    AgeTapeReadTime(m, frameLength);
+  if (m.FrameTState < m.FrameLength) return;  // the frame is not complete yet
+  if (m.tape.image && m.settings.Fastload) {
+    // Fast loading: the picture, and the frame's time wrapped; nothing else moves on.
+    m.InterruptArmed = 1;
+    RenderBorderUpTo(m, m.FrameLength);
+    RenderDisplayUpTo(m, m.FrameLength);
+    if (m.FrameTState >= m.FrameLength) m.FrameTState -= m.FrameLength;
+    m.video.DisplayDrawnTo = m.video.BorderDrawnTo = m.FrameTState;
+  } else {
+    EndFrame(emu);
   }
-  PresentScreen(emu);
-  if (m.FrameTState >= frameLength) m.FrameTState -= frameLength;
-  m.video.DisplayDrawnTo = m.video.BorderDrawnTo = m.FrameTState;
+  PresentScreen(emu);  // shown even while text is typed in or frames are skipped
 }
 
 void DebugSingleStep(Emulator& emu) {

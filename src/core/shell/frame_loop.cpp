@@ -68,13 +68,18 @@ void RunFrame(Emulator& emu) {
   // Stopped by the debugger inside the frame: the next call goes on from here.
   if (m.debug.stop != DebugStop::kNone) return;
 
-  // End of frame.
+  EndFrame(emu);
+
+  // The sound output paces the emulation while it plays; without a device the frame loop keeps
+  // time itself even with `Sound` on.
+  if (SoundPacesEmulation(m) || m.FullSpeed || emu.NoThrottle) return;
+  ThrottleFrame(emu);
+}
+
+void EndFrame(Emulator& emu) {
+  MachineState& m = emu.m;
+  const uint32_t frameLength = m.FrameLength;
   m.InterruptArmed = 1;
-  if (m.FlashCountdown == 0) {
-    m.FlashCountdown = 32;
-  } else {
-    --m.FlashCountdown;
-  }
   if (--m.FrameSkipCountdown == 0) {
     m.FrameSkipCountdown =
         m.settings.Frameskip < 1 ? 1 : static_cast<uint32_t>(m.settings.Frameskip);
@@ -85,6 +90,9 @@ void RunFrame(Emulator& emu) {
       emu.host.PresentFrame(pixels);
     }
   }
+  // The FLASH phase steps once the whole frame has been drawn in the old one: ink and paper
+  // swap every 16 frames.
+  m.FlashCountdown = m.FlashCountdown == 0 ? kFlashCycleFrames - 1 : m.FlashCountdown - 1;
   ++m.FramesThisSecond;
   ++m.FrameCount;
   SoundFrameEnd(m);  // slot 16 of the AY halves
@@ -96,11 +104,6 @@ void RunFrame(Emulator& emu) {
   AgeTapeReadTime(m, frameLength);
   m.FrameTState -= frameLength;
   m.video.DisplayDrawnTo = m.video.BorderDrawnTo = m.FrameTState;
-
-  // The sound output paces the emulation while it plays; without a device the frame loop keeps
-  // time itself even with `Sound` on.
-  if (SoundPacesEmulation(m) || m.FullSpeed || emu.NoThrottle) return;
-  ThrottleFrame(emu);
 }
 
 void ThrottleFrame(Emulator& emu) {
