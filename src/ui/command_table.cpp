@@ -70,6 +70,13 @@ void Debugger(MainWindow& w) {
   OpenDebugger(w.Emu(), &w);
   w.RefreshMenuStates();
 }
+void ViewRegisters(MainWindow& w) {
+  ModalScope paused(&w);
+  ShowRegisterWindow(w.Emu(), &w);
+}
+void ViewMemory(MainWindow& w) {
+  ShowMemoryWindow(w.Emu(), &w);
+}
 void ViewDisassembly(MainWindow& w) {
   ModalScope paused(&w);
   DisassemblyDialog dialog(w.Emu(), &w);
@@ -241,8 +248,9 @@ const CommandRow kRows[] = {
     {CommandId::RzxInfo, "RZX", nullptr, "Info", nullptr, nullptr},
     // Debug
     {CommandId::Debugger, "Debug", nullptr, "Debugger", "F5", Debugger},
-    {CommandId::ViewRegisters, "Debug", nullptr, "View Registers", nullptr, nullptr, false, true},
-    {CommandId::ViewMemory, "Debug", nullptr, "View Memory", nullptr, nullptr},
+    {CommandId::ViewRegisters, "Debug", nullptr, "View Registers", nullptr, ViewRegisters, false,
+     true},
+    {CommandId::ViewMemory, "Debug", nullptr, "View Memory", nullptr, ViewMemory},
     {CommandId::ViewDisassembly, "Debug", nullptr, "View Disassembly", nullptr, ViewDisassembly},
     {CommandId::ViewMicrodrive, "Debug", nullptr, "View Microdrive", nullptr, nullptr},
     {CommandId::ViewPrinterBuffer, "Debug", nullptr, "View Printer Buffer", nullptr, nullptr},

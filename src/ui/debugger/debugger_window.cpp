@@ -96,11 +96,108 @@ std::optional<uint32_t> ReadHex(const QString& text) {
   return ParseHashHexOrDecimal(s);
 }
 
+QString NumberText(uint32_t value, int hexDigits, int base) {
+  if (base == 10) return QString::number(value);
+  return QString::asprintf("%0*X", hexDigits, value);
+}
+
+// In hexadecimal mode a bare number is hexadecimal, as the views show it.
+bool ReadTypedNumber(const QString& text, int base, uint32_t* value) {
+  const auto v = base == 16 ? ReadHex(text) : ParseHashHexOrDecimal(text.toStdString());
+  if (!v) return false;
+  *value = *v;
+  return true;
+}
+
 QString Format(const char* format, unsigned value) {
   return QString::asprintf(format, value);
 }
 
 }  // namespace
+
+// ---- the register panel and the memory view ----
+
+QString RegisterPanelText(const Emulator& emu, bool lastPc) {
+  const MachineState& m = emu.m;
+  const CpuState& c = m.cpu;
+  QStringList lines;
+  lines << Format("PC  %04X", c.PC) << Format("SP  %04X", c.SP)
+        << QString::asprintf("AF  %02X%02X", c.AF.b.h, c.AF.b.l) << Format("BC  %04X", c.BC.w)
+        << Format("DE  %04X", c.DE.w) << Format("HL  %04X", c.HL.w) << Format("IX  %04X", c.IX.w)
+        << Format("IY  %04X", c.IY.w) << QString::asprintf("AF' %02X%02X", c.AF_.b.h, c.AF_.b.l)
+        << Format("BC' %04X", c.BC_.w) << Format("DE' %04X", c.DE_.w) << Format("HL' %04X", c.HL_.w)
+        << Format("IR  %04X", RegisterValue(c, 12)) << Format("IM %d", c.IM)
+        << (c.IFF1 ? " INTERRUPTS ON" : " INTERRUPTS OFF") << Format(" TStates: %d", m.FrameTState)
+        << Format("MEMPTR %04X", c.MEMPTR);
+  if (lastPc) lines << Format("LAST PC: %04X", c.LastFetchPC);
+  return lines.join('\n');
+}
+
+MemoryView::MemoryView(Emulator& emu, QWidget* parent) : QWidget(parent), emu_(emu) {
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  addressEdit_ = new QLineEdit(this);
+  addressEdit_->setObjectName("memoryAddress");
+  addressEdit_->setPlaceholderText("Address");
+  connect(addressEdit_, &QLineEdit::returnPressed, this, [this] {
+    uint32_t a;
+    if (ReadTypedNumber(addressEdit_->text(), base_, &a) && a <= 0xFFFF) {
+      SetAddress(static_cast<uint16_t>(a));
+    } else {
+      emu_.ShowMessage(CaptionId::Debug, kMsgDebugBadNumber);
+    }
+  });
+  layout->addWidget(addressEdit_);
+  table_ = new QTableWidget(16, 8, this);
+  table_->setObjectName("memory");
+  table_->setFont(FixedFont());
+  table_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+  connect(table_, &QTableWidget::cellChanged, this,
+          [this](int row, int column) { Edited(row, column); });
+  layout->addWidget(table_);
+  Refresh();
+}
+
+void MemoryView::SetBase(int base) {
+  base_ = base;
+  Refresh();
+}
+
+void MemoryView::SetAddress(uint16_t address) {
+  address_ = address;
+  Refresh();
+}
+
+void MemoryView::Refresh() {
+  const MachineState& m = emu_.m;
+  refreshing_ = true;
+  for (int row = 0; row < 16; ++row) {
+    const auto rowAddress = static_cast<uint16_t>(address_ + row * 8);
+    table_->setVerticalHeaderItem(row, new QTableWidgetItem(NumberText(rowAddress, 4, base_)));
+    for (int col = 0; col < 8; ++col) {
+      const uint8_t v = m.Peek(static_cast<uint16_t>(rowAddress + col));
+      table_->setItem(row, col, new QTableWidgetItem(NumberText(v, 2, base_)));
+    }
+  }
+  refreshing_ = false;
+}
+
+void MemoryView::Edited(int row, int column) {
+  if (refreshing_) return;
+  MachineState& m = emu_.m;
+  uint32_t v;
+  const auto a = static_cast<uint16_t>(address_ + row * 8 + column);
+  if (!ReadTypedNumber(table_->item(row, column)->text(), base_, &v) || v > 0xFF) {
+    emu_.ShowMessage(CaptionId::Debug, kMsgDebugBadNumber);
+  } else if (m.WritePages[a >> 13] == m.WriteSink.data()) {
+    // A protected ROM (or nothing) is mapped here: the write would be lost.
+    emu_.ShowMessage(CaptionId::Debug, kMsgDebugRomProtected);
+  } else {
+    // The store a CPU write makes, without its timing or any device seeing it.
+    m.WritePages[a >> 13][a & 0x1FFF] = static_cast<uint8_t>(v);
+  }
+  Refresh();
+}
 
 // ---- the debugger window ----
 
@@ -148,25 +245,7 @@ DebuggerWindow::DebuggerWindow(Emulator& emu, QWidget* parent) : QDialog(parent)
 
   // Memory by address, and the stack.
   auto* right = new QVBoxLayout;
-  memoryAddressEdit_ = new QLineEdit(this);
-  memoryAddressEdit_->setObjectName("memoryAddress");
-  memoryAddressEdit_->setPlaceholderText("Address");
-  connect(memoryAddressEdit_, &QLineEdit::returnPressed, this, [this] {
-    uint32_t a;
-    if (ReadNumber(memoryAddressEdit_->text(), &a) && a <= 0xFFFF) {
-      memoryAddress_ = static_cast<uint16_t>(a);
-      RefreshMemory();
-    } else {
-      emu_.ShowMessage(CaptionId::Debug, kMsgDebugBadNumber);
-    }
-  });
-  right->addWidget(memoryAddressEdit_);
-  memory_ = new QTableWidget(16, 8, this);
-  memory_->setObjectName("memory");
-  memory_->setFont(FixedFont());
-  memory_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-  connect(memory_, &QTableWidget::cellChanged, this,
-          [this](int row, int column) { MemoryEdited(row, column); });
+  memory_ = new MemoryView(emu_, this);
   right->addWidget(memory_);
   stack_ = new QListWidget(this);
   stack_->setFont(FixedFont());
@@ -247,20 +326,16 @@ void DebuggerWindow::BuildMenus() {
 }
 
 QString DebuggerWindow::Number(uint32_t value, int hexDigits) const {
-  if (base_ == 10) return QString::number(value);
-  return QString::asprintf("%0*X", hexDigits, value);
+  return NumberText(value, hexDigits, base_);
 }
 
 bool DebuggerWindow::ReadNumber(const QString& text, uint32_t* value) const {
-  // In hexadecimal mode a bare number is hexadecimal, as the views show it.
-  const auto v = base_ == 16 ? ReadHex(text) : ParseHashHexOrDecimal(text.toStdString());
-  if (!v) return false;
-  *value = *v;
-  return true;
+  return ReadTypedNumber(text, base_, value);
 }
 
 void DebuggerWindow::SetBase(int base) {
   base_ = base;
+  memory_->SetBase(base);
   Refresh();
 }
 
@@ -268,23 +343,14 @@ void DebuggerWindow::Refresh() {
   refreshing_ = true;
   RefreshRegisters();
   RefreshDisassembly();
-  RefreshMemory();
+  memory_->Refresh();
   refreshing_ = false;
 }
 
 void DebuggerWindow::RefreshRegisters() {
   const MachineState& m = emu_.m;
   const CpuState& c = m.cpu;
-  QStringList lines;
-  lines << Format("PC  %04X", c.PC) << Format("SP  %04X", c.SP)
-        << QString::asprintf("AF  %02X%02X", c.AF.b.h, c.AF.b.l) << Format("BC  %04X", c.BC.w)
-        << Format("DE  %04X", c.DE.w) << Format("HL  %04X", c.HL.w) << Format("IX  %04X", c.IX.w)
-        << Format("IY  %04X", c.IY.w) << QString::asprintf("AF' %02X%02X", c.AF_.b.h, c.AF_.b.l)
-        << Format("BC' %04X", c.BC_.w) << Format("DE' %04X", c.DE_.w) << Format("HL' %04X", c.HL_.w)
-        << Format("IR  %04X", RegisterValue(c, 12)) << Format("IM %d", c.IM)
-        << (c.IFF1 ? " INTERRUPTS ON" : " INTERRUPTS OFF") << Format(" TStates: %d", m.FrameTState)
-        << Format("MEMPTR %04X", c.MEMPTR) << Format("LAST PC: %04X", c.LastFetchPC);
-  panel_->setText(lines.join('\n'));
+  panel_->setText(RegisterPanelText(emu_, true));
   for (int i = 0; i < kRegisterCount; ++i) {
     registers_->setItem(i, 0,
                         new QTableWidgetItem(Number(RegisterValue(c, i), kRegisterRows[i].digits)));
@@ -324,21 +390,6 @@ void DebuggerWindow::RefreshDisassembly() {
   }
 }
 
-void DebuggerWindow::RefreshMemory() {
-  const MachineState& m = emu_.m;
-  const bool was = refreshing_;
-  refreshing_ = true;
-  for (int row = 0; row < 16; ++row) {
-    const auto rowAddress = static_cast<uint16_t>(memoryAddress_ + row * 8);
-    memory_->setVerticalHeaderItem(row, new QTableWidgetItem(Number(rowAddress, 4)));
-    for (int col = 0; col < 8; ++col) {
-      const uint8_t v = m.Peek(static_cast<uint16_t>(rowAddress + col));
-      memory_->setItem(row, col, new QTableWidgetItem(Number(v, 2)));
-    }
-  }
-  refreshing_ = was;
-}
-
 void DebuggerWindow::RegisterEdited(int row) {
   if (refreshing_) return;
   uint32_t v;
@@ -356,23 +407,6 @@ void DebuggerWindow::FlagToggled() {
     if (flags_[i]->isChecked()) f = static_cast<uint8_t>(f | 1 << (7 - i));
   }
   emu_.m.cpu.AF.b.l = f;
-  Refresh();
-}
-
-void DebuggerWindow::MemoryEdited(int row, int column) {
-  if (refreshing_) return;
-  MachineState& m = emu_.m;
-  uint32_t v;
-  const auto a = static_cast<uint16_t>(memoryAddress_ + row * 8 + column);
-  if (!ReadNumber(memory_->item(row, column)->text(), &v) || v > 0xFF) {
-    emu_.ShowMessage(CaptionId::Debug, kMsgDebugBadNumber);
-  } else if (m.WritePages[a >> 13] == m.WriteSink.data()) {
-    // A protected ROM (or nothing) is mapped here: the write would be lost.
-    emu_.ShowMessage(CaptionId::Debug, kMsgDebugRomProtected);
-  } else {
-    // The store a CPU write makes, without its timing or any device seeing it.
-    m.WritePages[a >> 13][a & 0x1FFF] = static_cast<uint8_t>(v);
-  }
   Refresh();
 }
 
@@ -595,6 +629,36 @@ void DisassemblyDialog::ToFile() {
 }
 
 // ---- opening ----
+
+void ShowRegisterWindow(Emulator& emu, QWidget* parent) {
+  QDialog d(parent);
+  d.setObjectName("DEBUG_VIEWREGS");
+  d.setWindowTitle("Registers");
+  auto* layout = new QVBoxLayout(&d);
+  auto* panel = new QLabel(RegisterPanelText(emu, false), &d);
+  panel->setFont(FixedFont());
+  layout->addWidget(panel);
+  d.exec();
+}
+
+void ShowMemoryWindow(Emulator& emu, QWidget* parent) {
+  auto* d = new QDialog(parent);
+  d->setObjectName("DEBUG_VIEWMEMORY");
+  d->setWindowTitle("Memory");
+  d->setAttribute(Qt::WA_DeleteOnClose);
+  auto* layout = new QVBoxLayout(d);
+  layout->addWidget(new MemoryView(emu, d));
+  // The machine stands still while the window is open (it is modeless: the menus still work).
+  MachineState& m = emu.m;
+  const uint32_t wasPaused = m.Paused;
+  m.Paused = 1;
+  PauseSound(m, 1);
+  QObject::connect(d, &QDialog::finished, [&m, wasPaused] {
+    m.Paused = wasPaused;
+    if (SoundShouldPlay(m)) PauseSound(m, 0);
+  });
+  d->show();
+}
 
 void OpenDebugger(Emulator& emu, QWidget* parent) {
   MachineState& m = emu.m;

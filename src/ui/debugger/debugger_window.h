@@ -20,6 +20,32 @@ class Emulator;
 
 namespace orvo::ui {
 
+// Memory from a chosen address, 16 rows of 8 bytes, editable. Reads and writes go through the
+// current page map without timing or device side effects; a byte in protected ROM is refused.
+class MemoryView final : public QWidget {
+  Q_OBJECT
+ public:
+  MemoryView(Emulator& emu, QWidget* parent);
+  void SetBase(int base);
+  void SetAddress(uint16_t address);
+  void Refresh();
+  QTableWidget* Table() const { return table_; }
+
+ private:
+  void Edited(int row, int column);
+
+  Emulator& emu_;
+  int base_ = 16;
+  bool refreshing_ = false;
+  uint16_t address_ = 0x4000;
+  QLineEdit* addressEdit_ = nullptr;
+  QTableWidget* table_ = nullptr;
+};
+
+// The register panel's lines ("PC  %04X", ..., " TStates: %d", "MEMPTR %04X"; "LAST PC: %04X"
+// when `lastPc`).
+QString RegisterPanelText(const Emulator& emu, bool lastPc);
+
 class DebuggerWindow final : public QDialog {
   Q_OBJECT
  public:
@@ -48,16 +74,14 @@ class DebuggerWindow final : public QDialog {
 
   QListWidget* Disassembly() const { return disassembly_; }
   QTableWidget* Registers() const { return registers_; }
-  QTableWidget* Memory() const { return memory_; }
+  MemoryView* Memory() const { return memory_; }
   QLabel* RegisterPanel() const { return panel_; }
 
  private:
   void BuildMenus();
   void RefreshRegisters();
   void RefreshDisassembly();
-  void RefreshMemory();
   void RegisterEdited(int row);
-  void MemoryEdited(int row, int column);
   void FlagToggled();
   void ShowMachinePicture();
   QString Number(uint32_t value, int hexDigits) const;
@@ -67,13 +91,11 @@ class DebuggerWindow final : public QDialog {
   int base_ = 16;
   bool run_ = false;
   bool refreshing_ = false;
-  uint16_t memoryAddress_ = 0x4000;
   QAction* runAction_ = nullptr;
   QLabel* panel_ = nullptr;
   QListWidget* disassembly_ = nullptr;
   QTableWidget* registers_ = nullptr;
-  QTableWidget* memory_ = nullptr;
-  QLineEdit* memoryAddressEdit_ = nullptr;
+  MemoryView* memory_ = nullptr;
   QListWidget* stack_ = nullptr;
   QCheckBox* flags_[8] = {};
 };
@@ -108,6 +130,11 @@ class DisassemblyDialog final : public QDialog {
   QLineEdit* address_ = nullptr;
   QListWidget* lines_ = nullptr;
 };
+
+// "View Registers": the register panel, modal.
+void ShowRegisterWindow(Emulator& emu, QWidget* parent);
+// "View Memory": a memory view in a window of its own, modeless.
+void ShowMemoryWindow(Emulator& emu, QWidget* parent);
 
 // Opens the debugger window modally (F5, or after a breakpoint's stop) and lets the machine go
 // on afterwards: a stop is cleared, so the instruction at PC runs.
