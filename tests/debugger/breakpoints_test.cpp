@@ -7,6 +7,7 @@
 #include <sstream>
 #include <vector>
 
+#include "debugger/typed_number.h"
 #include "machine/machine_fixture.h"
 #include "shell/debugger_commands.h"
 #include "shell/frame_loop.h"
@@ -226,6 +227,24 @@ TEST(DebugCommands, RunUntilStopsAtArmedEvents) {
   DebugRunUntil(t.emu, RunUntilTarget::kInterrupt);
   EXPECT_LT(t.m.FrameTState, 30u);
   EXPECT_EQ(t.m.FrameCount, 1u);
+}
+
+}  // namespace
+}  // namespace orvo::test
+
+namespace orvo::test {
+namespace {
+
+TEST(TypedNumbers, HashOrDollarMakesHexadecimalAndAnythingElseIsRefused) {
+  const struct {
+    const char* text;
+    std::optional<uint32_t> value;
+  } cases[] = {
+      {"4000", 4000},      {"#4000", 0x4000},  {"$ff", 0xFF},      {" #c000 ", 0xC000},
+      {"4294967295", ~0u}, {"4294967296", {}}, {"#100000000", {}}, {"", {}},
+      {"#", {}},           {"12G", {}},        {"1F", {}},         {"-1", {}},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ParseHashHexOrDecimal(c.text), c.value) << c.text;
 }
 
 }  // namespace
