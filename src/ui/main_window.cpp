@@ -396,8 +396,9 @@ bool MainWindow::RunPass() {
   if (quitting_) return false;
   const uint64_t frames = emu_.m.FrameCount;
   RunFrame(emu_);
-  // A breakpoint stopped the machine inside the frame: the debugger opens where it stands.
-  if (emu_.m.debug.stop == DebugStop::kBreakpoint) OpenDebugger(emu_, this);
+  // A breakpoint (or a debugger event) stopped the machine inside the frame: the debugger opens
+  // where it stands.
+  if (emu_.m.debug.stop != DebugStop::kNone) OpenDebugger(emu_, this);
   if (UpdateStatusBar(emu_, statusData_)) RefreshStatusBar();
   // The core keeps the menu states; a frame may have changed them (a tape that stopped, a
   // recording that ended).

@@ -223,10 +223,14 @@ TEST(DebugCommands, RunUntilStopsAtArmedEvents) {
   EXPECT_EQ(t.m.debug.stop, DebugStop::kTState);
   EXPECT_GE(t.m.FrameTState, 30000u);
   EXPECT_LT(t.m.FrameTState, 30020u);
-  ResumeFromStop(t.m);
+  // An event that never comes is disarmed when the run gives up.
+  t.m.debug.portRead = 1234;
+  EXPECT_FALSE(DebugRunUntilEvent(t.emu, 2));
+  EXPECT_EQ(t.m.debug.portRead, -1);
+  EXPECT_EQ(t.m.DebugHooksActive, 0);
   DebugRunUntil(t.emu, RunUntilTarget::kInterrupt);
   EXPECT_LT(t.m.FrameTState, 30u);
-  EXPECT_EQ(t.m.FrameCount, 1u);
+  EXPECT_EQ(t.m.FrameCount, 3u);
 }
 
 }  // namespace

@@ -205,6 +205,13 @@ void UpdateDebugHooks(MachineState& m) {
                            : 0;
 }
 
+void DisarmRunUntilEvents(MachineState& m) {
+  m.debug.armedOpcodes = 0;
+  m.debug.targetTState = -1;
+  m.debug.portRead = m.debug.portWrite = -1;
+  UpdateDebugHooks(m);
+}
+
 void ResumeFromStop(MachineState& m) {
   m.debug.stop = DebugStop::kNone;
   m.debug.stopBreakpoint = -1;

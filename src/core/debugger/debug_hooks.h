@@ -45,6 +45,8 @@ void UpdateDebugHooks(MachineState& m);
 // (m.debug.stop says why). Does nothing while the tape plays.
 bool DebugAfterInstruction(MachineState& m);
 
+// Clears the armed run-until events.
+void DisarmRunUntilEvents(MachineState& m);
 // Clears the stop; the instruction at PC then runs once without its breakpoint.
 void ResumeFromStop(MachineState& m);
 

@@ -166,7 +166,11 @@ bool DebugRunUntilEvent(Emulator& emu, uint32_t maxFrames) {
     StepInstruction(emu);
     if (m.FrameTState >= m.FrameLength) DebuggerFrameEnd(emu);
   }
-  return m.debug.stop != DebugStop::kNone;
+  const bool stopped = m.debug.stop != DebugStop::kNone;
+  // Events that did not come in time are disarmed: the running machine must not stop for them
+  // later. After a stop the others stay armed for the next run (the window disarms them on close).
+  if (!stopped) DisarmRunUntilEvents(m);
+  return stopped;
 }
 
 bool DisassembleToFile(Emulator& emu, const std::string& path, uint16_t from, uint16_t to,

@@ -667,6 +667,7 @@ void OpenDebugger(Emulator& emu, QWidget* parent) {
   PauseSound(m, 1);
   DebuggerWindow window(emu, parent);
   window.exec();
+  DisarmRunUntilEvents(m);
   ResumeFromStop(m);
   if (const uint32_t* pixels = ScreenPixels(m)) emu.host.PresentFrame(pixels);
   m.Paused = window.RunRequested() ? 0 : wasPaused;
