@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/debug_run_options.h"
 #include "app/rzx_run_options.h"
 #include "app/sound_run_options.h"
 #include "app/tape_run_options.h"
@@ -34,6 +35,7 @@ using namespace orvo;
 constexpr int kExitOk = 0;
 constexpr int kExitFailure = 1;  // a ROM or file could not be loaded, or an output not written
 constexpr int kExitUsage = 2;    // bad command line
+constexpr int kExitNoBreak = 3;  // --break given and never hit
 
 const char kHelp[] =
     "Usage: orvo-run [options]\n"
@@ -62,9 +64,11 @@ const char kHelp[] =
     "%s"
     "%s"
     "%s"
+    "%s"
+    "%s"
     "\n"
     "Exit codes: 0 success; 1 a ROM, file or output failed (the message is on standard error);\n"
-    "2 bad command line.\n";
+    "2 bad command line; 3 --break given and no breakpoint was hit.\n";
 
 // Messages go to standard error; the runner remembers that one was shown.
 class HeadlessHost final : public Host {
@@ -97,6 +101,7 @@ struct RunOptions {
   TapeRunOptions tape;
   RzxRunOptions rzx;
   VideoRunOptions video;
+  DebugRunOptions debug;
 };
 
 bool ParseModel(std::string_view text, int* model) {
@@ -199,7 +204,7 @@ int main(int argc, char** argv) {
       return args[++i].c_str();
     };
     if (a == "--help" || a == "-h") {
-      std::printf(kHelp, kSoundRunHelp, kTapeRunHelp, kVideoRunHelp, kRzxRunHelp);
+      std::printf(kHelp, kSoundRunHelp, kTapeRunHelp, kVideoRunHelp, kRzxRunHelp, kDebugRunHelp);
       return kExitOk;
     } else if (a == "--model") {
       const char* v = next("a model");
@@ -254,6 +259,11 @@ int main(int argc, char** argv) {
       }
     } else if (const int v = ParseVideoRunOption(args, i, opt.video, &error)) {
       if (v < 0) {
+        std::fprintf(stderr, "orvo-run: %s\n", error.c_str());
+        return kExitUsage;
+      }
+    } else if (const int d = ParseDebugRunOption(args, i, opt.debug, &error)) {
+      if (d < 0) {
         std::fprintf(stderr, "orvo-run: %s\n", error.c_str());
         return kExitUsage;
       }
@@ -322,13 +332,24 @@ int main(int argc, char** argv) {
   }
   RzxRun rzxRun(opt.rzx);
   if (!rzxRun.Start(*emu)) return kExitFailure;
+  DebugRun debugRun(opt.debug);
+  if (!debugRun.Start(*emu)) return kExitFailure;
   // A recording plays to its end unless --frames bounds it.
   const bool unbounded = rzxRun.Playing() && opt.frames == 0;
-  for (long f = 0; (unbounded || f < opt.frames) && !tapeRun.Done(*emu) && !rzxRun.Done(*emu);
+  for (long f = 0; (unbounded || f < opt.frames) && !tapeRun.Done(*emu) && !rzxRun.Done(*emu) &&
+                   !debugRun.Hit(*emu);
        ++f) {
     videoRun.BeforeFrame(*emu, f);
     rzxRun.BeforeFrame(*emu, f);
     RunFrame(*emu);
+    // A stop inside the frame: the rest of it is not run.
+    if (debugRun.Hit(*emu)) break;
+  }
+  debugRun.Finish(*emu);
+  if (debugRun.Hit(*emu)) {
+    std::printf("Break: PC %04X\n", m.cpu.PC);
+    PrintState(*emu);
+    return kExitOk;
   }
   const bool rzxOk = rzxRun.Finish(*emu);
   if (const std::string tapeLine = tapeRun.Summary(*emu); !tapeLine.empty()) {
@@ -349,5 +370,6 @@ int main(int argc, char** argv) {
   }
   if (!opt.savePath.empty() && !SaveRunFile(*emu, opt.savePath)) return kExitFailure;
   if (opt.printState) PrintState(*emu);
-  return host.messagesShown > 0 || !rzxOk ? kExitFailure : kExitOk;
+  if (host.messagesShown > 0 || !rzxOk) return kExitFailure;
+  return debugRun.WantsBreak() ? kExitNoBreak : kExitOk;
 }

@@ -10,10 +10,12 @@
 
 #include "machine/typing.h"
 #include "shell/config.h"
+#include "shell/debugger_commands.h"
 #include "shell/emulator.h"
 #include "shell/machine_setup.h"
 #include "shell/window_commands.h"
 #include "ui/about_dialog.h"
+#include "ui/debugger/debugger_window.h"
 #include "ui/file_commands.h"
 #include "ui/main_window.h"
 #include "ui/options_sheet.h"
@@ -65,6 +67,43 @@ void About(MainWindow& w) {
   ShowAboutBox(&w);
 }
 
+void Debugger(MainWindow& w) {
+  OpenDebugger(w.Emu(), &w);
+  w.RefreshMenuStates();
+}
+void ViewRegisters(MainWindow& w) {
+  ModalScope paused(&w);
+  ShowRegisterWindow(w.Emu(), &w);
+}
+void ViewMemory(MainWindow& w) {
+  ShowMemoryWindow(w.Emu(), &w);
+}
+void ViewDisassembly(MainWindow& w) {
+  ModalScope paused(&w);
+  DisassemblyDialog dialog(w.Emu(), &w);
+  dialog.exec();
+}
+// "PC Logging" toggles a continuous log; "PC log One frame" logs the next frame. Each asks for the
+// file first; the check mark follows the log.
+void StartOrStopPcLog(MainWindow& w, bool oneFrame) {
+  Emulator& emu = w.Emu();
+  if (!oneFrame && emu.m.debug.LogContinuous) {
+    StopPcLog(emu.m);
+  } else {
+    ModalScope paused(&w);
+    const QString path =
+        QFileDialog::getSaveFileName(&w, QStringLiteral("PC Log"), QStringLiteral("pclog.txt"));
+    if (!path.isEmpty()) StartPcLogChecked(emu, path.toStdString(), oneFrame);
+  }
+  emu.menu.Check(CommandId::PcLogging, emu.m.debug.LogContinuous != 0);
+  w.RefreshMenuStates();
+}
+void PcLogging(MainWindow& w) {
+  StartOrStopPcLog(w, false);
+}
+void PcLogOneFrame(MainWindow& w) {
+  StartOrStopPcLog(w, true);
+}
 void Help(MainWindow& w) {
   // One generator for the run, seeded from the time of the first request.
   static std::minstd_rand generator(static_cast<unsigned>(std::time(nullptr)));
@@ -213,14 +252,15 @@ const CommandRow kRows[] = {
     {CommandId::RzxLogging, "RZX", nullptr, "RZX Logging", nullptr, RzxLoggingCommand, true, true},
     {CommandId::RzxInfo, "RZX", nullptr, "Info", nullptr, RzxInfoCommand},
     // Debug
-    {CommandId::Debugger, "Debug", nullptr, "Debugger", "F5", nullptr},
-    {CommandId::ViewRegisters, "Debug", nullptr, "View Registers", nullptr, nullptr, false, true},
-    {CommandId::ViewMemory, "Debug", nullptr, "View Memory", nullptr, nullptr},
-    {CommandId::ViewDisassembly, "Debug", nullptr, "View Disassembly", nullptr, nullptr},
+    {CommandId::Debugger, "Debug", nullptr, "Debugger", "F5", Debugger},
+    {CommandId::ViewRegisters, "Debug", nullptr, "View Registers", nullptr, ViewRegisters, false,
+     true},
+    {CommandId::ViewMemory, "Debug", nullptr, "View Memory", nullptr, ViewMemory},
+    {CommandId::ViewDisassembly, "Debug", nullptr, "View Disassembly", nullptr, ViewDisassembly},
     {CommandId::ViewMicrodrive, "Debug", nullptr, "View Microdrive", nullptr, nullptr},
     {CommandId::ViewPrinterBuffer, "Debug", nullptr, "View Printer Buffer", nullptr, nullptr},
-    {CommandId::PcLogging, "Debug", nullptr, "PC Logging", nullptr, nullptr, true, true},
-    {CommandId::PcLogOneFrame, "Debug", nullptr, "PC log One frame", nullptr, nullptr},
+    {CommandId::PcLogging, "Debug", nullptr, "PC Logging", nullptr, PcLogging, true, true},
+    {CommandId::PcLogOneFrame, "Debug", nullptr, "PC log One frame", nullptr, PcLogOneFrame},
     // Help
     {CommandId::About, "Help", nullptr, "About", nullptr, About},
     {CommandId::Help, "Help", nullptr, "Help", nullptr, Help},

@@ -29,6 +29,7 @@
 #include "shell/window_commands.h"
 #include "sound/sound_output.h"
 #include "ui/command_table.h"
+#include "ui/debugger/debugger_window.h"
 #include "ui/file_commands.h"
 #include "ui/key_translation.h"
 #include "ui/picture_view.h"
@@ -395,6 +396,9 @@ bool MainWindow::RunPass() {
   if (quitting_) return false;
   const uint64_t frames = emu_.m.FrameCount;
   RunFrame(emu_);
+  // A breakpoint (or a debugger event) stopped the machine inside the frame: the debugger opens
+  // where it stands.
+  if (emu_.m.debug.stop != DebugStop::kNone) OpenDebugger(emu_, this);
   if (UpdateStatusBar(emu_, statusData_)) RefreshStatusBar();
   // The core keeps the menu states; a frame may have changed them (a tape that stopped, a
   // recording that ended).

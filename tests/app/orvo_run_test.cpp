@@ -43,6 +43,43 @@ TEST(OrvoRun, TypesKeysAndReportsTheScreen) {
   EXPECT_NE(status, 0);
 }
 
+TEST(OrvoRun, BreaksLogsAndListsForTheDebugger) {
+  const auto runner = BuildDir() / "orvo-run";
+  ORVO_REQUIRE_FILE(runner);
+  ORVO_REQUIRE_FILE(RomDir() / "48.rom");
+  const std::string run = runner.string() + " --rom-dir " + RomDir().string() + " --frames 400";
+  // BEEP 1,0 reaches BEEPER with the ROM's figures for middle C: DE = 261 cycles, HL = 1642
+  // (the key clicks before it come with DE = 0).
+  int status = -1;
+  std::string out = Capture(run + " --type 'BEEP 1,0' --break '03B5:DE>0'", &status);
+  EXPECT_EQ(status, 0);
+  EXPECT_NE(out.find("Break: PC 03B5"), std::string::npos) << out;
+  EXPECT_NE(out.find("\"de\":261,\"hl\":1642,"), std::string::npos) << out;
+  EXPECT_NE(out.find("\"pc\":949,"), std::string::npos) << out;
+  // Never hit: exit code 3.
+  Capture(run + " --break '03B5:DE>0' >/dev/null", &status);
+  EXPECT_EQ(WEXITSTATUS(status), 3);
+
+  // The log starts with the instruction about to run; the listing carries the ROM's labels.
+  const auto log = std::filesystem::temp_directory_path() / "orvo_run_pc_log_test.txt";
+  out = Capture(runner.string() + " --rom-dir " + RomDir().string() + " --pc-log " + log.string() +
+                    " --frames 1 --disassemble 028E-0291",
+                &status);
+  EXPECT_EQ(status, 0);
+  EXPECT_NE(out.find("KEY_SCAN:\n028E  2E 2F           LD    L,#2F\n"
+                     "0290  11 FF FF        LD    DE,#FFFF\n"),
+            std::string::npos)
+      << out;
+  const auto bytes = ReadWholeFile(log);
+  std::filesystem::remove(log);
+  const std::string text(bytes.begin(), bytes.end());
+  const std::string expected =
+      "PC = 0000  AF = 0000  BC = 0000  DE = 0000  HL = FFFF  tstate = 00000  DI\n"
+      "PC = 0001  AF = 0000  BC = 0000  DE = 0000  HL = FFFF  tstate = 00004  XOR   A\n"
+      "PC = 0002  AF = 0044  BC = 0000  DE = 0000  HL = FFFF  tstate = 00008  LD    DE,#FFFF\n";
+  EXPECT_EQ(text.substr(0, expected.size()), expected);
+}
+
 TEST(OrvoRun, SetChangesSettingsByTheirFileNames) {
   const auto runner = BuildDir() / "orvo-run";
   ORVO_REQUIRE_FILE(runner);

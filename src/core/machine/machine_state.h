@@ -9,6 +9,7 @@
 
 #include "cpu/bus.h"
 #include "cpu/cpu_state.h"
+#include "debugger/debugger_state.h"
 #include "machine/clock.h"
 #include "machine/input_state.h"
 #include "machine/machine_settings.h"
@@ -62,6 +63,9 @@ struct MachineState {
   int32_t DiskFastCountdown = 0;
   uint64_t LastFrameTimeNs = 0;  // clock reading at the end of the last throttled frame
   uint64_t FrameCount = 0;       // frames completed since start-up (orvo-run reports it)
+  // The debugger's per-instruction hook runs while this is set: a PC log is on, a run-until event
+  // is armed, breakpoints exist, or a stop waits to be seen (UpdateDebugHooks keeps it).
+  uint8_t DebugHooksActive = 0;
 
   // ---- the settings the machine reads (the shell copies them in) ----
   MachineSettings settings;
@@ -142,6 +146,7 @@ struct MachineState {
   VideoState video;
   SoundState sound;
   TapeState tape;
+  DebuggerState debug;  // breakpoints, PC log, run-until events (debugger/)
 
   // ---- bus interface for the Z80 core (cpu/bus.h) ----
   inline uint8_t FetchOpcode(uint16_t address);

@@ -1,8 +1,10 @@
 #include "shell/frame_loop.h"
 
 #include "cpu/z80.h"
+#include "debugger/debug_hooks.h"
 #include "machine/typing.h"
 #include "rzx/rzx_session.h"
+#include "shell/debugger_commands.h"
 #include "shell/emulator.h"
 #include "sound/sound.h"
 #include "sound/sound_output.h"
@@ -15,15 +17,21 @@ namespace orvo {
 // plain flag so an idle machine pays only the tests.
 namespace {
 // Inlined into the core's run loop: a call around every instruction is measurable.
-[[gnu::always_inline]] inline void AfterInstruction(MachineState& m) {
+// False when the debugger stops the machine.
+[[gnu::always_inline]] inline bool AfterInstruction(MachineState& m) {
   // Typed-in text: the next character goes to the ROM while it waits for a key.
   if (m.input.TypingActive && m.cpu.PC == m.KeyWaitAddress) TypingStep(m);
   if (m.NmiRequest) AcceptNmi(m);
   if (m.TapePlaying) RunTape(m, m.InstructionTStates);
   SoundInstructionStep(m);  // sound sampling: its own flag test inside
+  // The debugger: PC log, run-until events, and a breakpoint's stop.
+  if (m.DebugHooksActive) [[unlikely]]
+    return DebugAfterInstruction(m);
+  return true;
 }
-// The end of a frame: the interrupt, the flash, the picture, the counters.
-void EndFrame(Emulator& emu, bool restart) {
+// The end of a frame: the interrupt, the flash, the picture, the counters. A recorded frame
+// (`restart`) ends at its fetch count, wherever that falls, and the next starts at 0.
+void EndFrameAt(Emulator& emu, bool restart) {
   MachineState& m = emu.m;
   const uint32_t frameLength = m.FrameLength;
   m.InterruptArmed = 1;
@@ -43,11 +51,12 @@ void EndFrame(Emulator& emu, bool restart) {
   ++m.FramesThisSecond;
   ++m.FrameCount;
   SoundFrameEnd(m);  // slot 16 of the AY halves
+  if (m.debug.logFile) [[unlikely]]
+    PcLogFrameEnd(emu);
   if (m.settings.DiskFastLoad && m.MachineModel == kModelPlus3 && m.DiskFastCountdown != 0) {
     if (--m.DiskFastCountdown == 0) m.FullSpeed = 0;
   }
   AgeTapeReadTime(m, frameLength);
-  // A recorded frame ends at its fetch count, wherever that falls; the next starts at 0.
   m.FrameTState = restart ? 0 : m.FrameTState - frameLength;
   m.video.DisplayDrawnTo = m.video.BorderDrawnTo = m.FrameTState;
 }
@@ -106,13 +115,16 @@ void RunFrame(Emulator& emu) {
     m.video.DisplayDrawnTo = m.video.BorderDrawnTo = m.FrameTState;
   }
 
-  RunZ80Until(m, frameLength, [&m] {
-    AfterInstruction(m);
-    return true;
-  });
-  EndFrame(emu, false);
+  RunZ80Until(m, frameLength, [&m] { return AfterInstruction(m); });
+  // Stopped by the debugger inside the frame: the next call goes on from here.
+  if (m.debug.stop != DebugStop::kNone) return;
+  EndFrameAt(emu, false);
   if (emu.rzx.recording) RzxRecordFrame(emu);
   Pace(emu);
+}
+
+void EndFrame(Emulator& emu) {
+  EndFrameAt(emu, false);
 }
 
 void RunFetches(Emulator& emu, uint32_t fetches, bool interruptAtBoundary) {
@@ -121,13 +133,13 @@ void RunFetches(Emulator& emu, uint32_t fetches, bool interruptAtBoundary) {
   // One instantiation of the core for playback: each flattens the whole instruction set.
   RunZ80Until(m, UINT32_MAX, [&m, fetches, interruptAtBoundary] {
     if (interruptAtBoundary) m.InterruptArmed = 0;
-    AfterInstruction(m);
-    return m.FetchCount < fetches;
+    const bool go = AfterInstruction(m);
+    return go && m.FetchCount < fetches;
   });
 }
 
 void FinishPlaybackFrame(Emulator& emu) {
-  EndFrame(emu, true);
+  EndFrameAt(emu, true);
   Pace(emu);
 }
 

@@ -9,6 +9,10 @@ class Emulator;
 
 void StepInstruction(Emulator& emu);
 void RunFrame(Emulator& emu);
+// RunFrame's end-of-frame work, once FrameTState has reached the frame's length: interrupt armed,
+// picture drawn and shown, FLASH phase, frame counters, sound, PC log, +3 disk countdown, tape
+// read time, FrameTState wrapped.
+void EndFrame(Emulator& emu);
 void ThrottleFrame(Emulator& emu);
 
 // Input recording playback: runs instructions (with their hooks) until the machine has made

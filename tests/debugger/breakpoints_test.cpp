@@ -1,0 +1,255 @@
+// Breakpoints, the PC log and the stepping commands on a 48K running a short program in RAM.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <vector>
+
+#include "debugger/typed_number.h"
+#include "machine/machine_fixture.h"
+#include "shell/debugger_commands.h"
+#include "shell/frame_loop.h"
+#include "shell/tape_commands.h"
+#include "tape/tape_player.h"
+
+namespace orvo::test {
+namespace {
+
+// 8000 DI; LD A,5; LD HL,#1000; LD A,0; NOP; JR #8000
+const std::vector<uint8_t> kLoop = {0xF3, 0x3E, 0x05, 0x21, 0x00, 0x10,
+                                    0x3E, 0x00, 0x00, 0x18, 0xF5};
+
+struct DebugMachine : TestMachine {
+  explicit DebugMachine(const std::vector<uint8_t>& program) : TestMachine(kModel48K) {
+    emu.NoThrottle = true;
+    for (size_t i = 0; i < program.size(); ++i) m.RamBlock[2 * 16384 + i] = program[i];
+    m.cpu = CpuState{};
+    m.cpu.PC = 0x8000;
+    m.FrameTState = 0;
+  }
+};
+
+struct Entry {
+  const char* address;
+  const char* condition;
+  bool active;
+};
+
+struct BreakCase {
+  const char* name;
+  std::vector<Entry> entries;
+  int stopAt;  // PC of the stop, -1: none within a frame
+  int index;   // the entry hit
+};
+
+TEST(Breakpoints, StopWhereAndWhenTheirConditionsSay) {
+  const BreakCase cases[] = {
+      {"plain", {{"#8008", "", true}}, 0x8008, 0},
+      {"decimal address", {{"32776", "", true}}, 0x8008, 0},
+      {"A=0 is a condition, not none", {{"#8003", "A=0", true}, {"#8008", "a=0", true}}, 0x8008, 1},
+      {"A=5", {{"#8003", "A=5", true}}, 0x8003, 0},
+      {"HL>4000 is decimal", {{"#8006", "HL>4000", true}}, 0x8006, 0},
+      {"HL>#4000 is hex", {{"#8006", "HL>#4000", true}}, -1, -1},
+      {"HL<$1001", {{"#8006", "HL<$1001", true}}, 0x8006, 0},
+      {"inactive first does not hide", {{"#8008", "", false}, {"#8008", "", true}}, 0x8008, 1},
+      {"address 0 first does not hide", {{"0", "", true}, {"#8008", "", true}}, 0x8008, 1},
+      {"inactive only", {{"#8008", "", false}}, -1, -1},
+  };
+  for (const BreakCase& c : cases) {
+    DebugMachine t(kLoop);
+    for (const auto& e : c.entries) {
+      ASSERT_TRUE(AddBreakpointChecked(t.emu, e.address, e.condition, e.active)) << c.name;
+    }
+    RunFrame(t.emu);
+    if (c.stopAt < 0) {
+      EXPECT_EQ(t.m.debug.stop, DebugStop::kNone) << c.name;
+      EXPECT_GE(t.m.FrameCount, 1u) << c.name;
+      continue;
+    }
+    EXPECT_EQ(t.m.debug.stop, DebugStop::kBreakpoint) << c.name;
+    EXPECT_EQ(t.m.cpu.PC, c.stopAt) << c.name;
+    EXPECT_EQ(t.m.debug.stopBreakpoint, c.index) << c.name;
+    EXPECT_EQ(t.m.FrameCount, 0u) << c.name << ": the frame is left unfinished";
+  }
+}
+
+TEST(Breakpoints, ResumeRunsOnToTheNextHitAndTapePlayIgnoresThem) {
+  DebugMachine t(kLoop);
+  ASSERT_TRUE(AddBreakpointChecked(t.emu, "#8008", "", true));
+  RunFrame(t.emu);
+  ASSERT_EQ(t.m.cpu.PC, 0x8008);
+  const uint32_t first = t.m.FrameTState;
+  ResumeFromStop(t.m);
+  RunFrame(t.emu);
+  EXPECT_EQ(t.m.cpu.PC, 0x8008);
+  EXPECT_EQ(t.m.FrameTState - first, 44u);  // once round the loop
+
+  ResumeFromStop(t.m);
+  // A tone of 10000 pulses: the tape plays through the whole frame.
+  const uint8_t tone[] = {'Z', 'X', 'T',  'a',  'p',  'e',  '!', 0x1A,
+                          1,   20,  0x12, 0x78, 0x08, 0x10, 0x27};
+  ASSERT_EQ(LoadTapeBytes(t.emu, tone, TapeKind::Tzx, "tone.tzx"), 0);
+  StartTape(t.m);
+  ASSERT_TRUE(t.m.TapePlaying);
+  RunFrame(t.emu);
+  EXPECT_TRUE(t.m.TapePlaying);
+  EXPECT_EQ(t.m.debug.stop, DebugStop::kNone);
+  EXPECT_EQ(t.m.FrameCount, 1u);
+}
+
+TEST(Breakpoints, RefusedEntriesShowTheirMessages) {
+  DebugMachine t(kLoop);
+  for (int i = 0; i < 256; ++i) ASSERT_TRUE(AddBreakpointChecked(t.emu, std::to_string(i), "", 1));
+  EXPECT_FALSE(AddBreakpointChecked(t.emu, "1", "", true));
+  EXPECT_FALSE(AddBreakpointChecked(t.emu, "#10000", "", true));
+  for (int i = 255; i >= 0; --i) DeleteBreakpoint(t.m, static_cast<size_t>(i));
+  EXPECT_FALSE(AddBreakpointChecked(t.emu, "#10000", "", true));
+  EXPECT_FALSE(AddBreakpointChecked(t.emu, "12G", "", true));
+  EXPECT_FALSE(AddBreakpointChecked(t.emu, "#8000", "Q=1", true));
+  ASSERT_EQ(t.host.messages.size(), 5u);
+  EXPECT_EQ(t.host.messages[0].message, kMsgTooManyBreakpoints);
+  EXPECT_EQ(t.host.messages[1].message, kMsgTooManyBreakpoints);
+  for (size_t i = 2; i < 5; ++i) EXPECT_EQ(t.host.messages[i].message, kMsgDebugBadNumber);
+  // An empty table leaves the machine without hooks.
+  EXPECT_EQ(t.m.DebugHooksActive, 0);
+  EXPECT_FALSE(t.m.FetchTraps.Armed());
+}
+
+std::string ReadText(const std::filesystem::path& path) {
+  std::ifstream in(path);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+TEST(PcLog, LogsEachInstructionOnceAndBlockMovesAndTightLoopsOnce) {
+  // DI; LD HL,#9000; LD DE,#A000; LD BC,1000; LDIR; LD B,3; DJNZ $; JR $
+  DebugMachine t({0xF3, 0x21, 0x00, 0x90, 0x11, 0x00, 0xA0, 0x01, 0xE8, 0x03, 0xED, 0xB0, 0x06,
+                  0x03, 0x10, 0xFE, 0x18, 0xFE});
+  const auto path = std::filesystem::temp_directory_path() / "orvo_pc_log_test.txt";
+  ASSERT_TRUE(StartPcLogChecked(t.emu, path.string(), false));
+  while (t.m.cpu.PC != 0x8010) StepInstruction(t.emu);
+  StopPcLog(t.m);
+  EXPECT_EQ(
+      ReadText(path),
+      "PC = 8000  AF = 0000  BC = 0000  DE = 0000  HL = 0000  tstate = 00000  DI\n"
+      "PC = 8001  AF = 0000  BC = 0000  DE = 0000  HL = 0000  tstate = 00004  LD    HL,#9000\n"
+      "PC = 8004  AF = 0000  BC = 0000  DE = 0000  HL = 9000  tstate = 00014  LD    DE,#A000\n"
+      "PC = 8007  AF = 0000  BC = 0000  DE = A000  HL = 9000  tstate = 00024  LD    BC,#03E8\n"
+      "PC = 800A  AF = 0000  BC = 03E8  DE = A000  HL = 9000  tstate = 00034  LDIR\n"
+      "PC = 800C  AF = 0000  BC = 0000  DE = A3E8  HL = 93E8  tstate = 21029  LD    B,#03\n"
+      "PC = 800E  AF = 0000  BC = 0300  DE = A3E8  HL = 93E8  tstate = 21036  DJNZ  #800E\n"
+      "PC = 8010  AF = 0000  BC = 0000  DE = A3E8  HL = 93E8  tstate = 21070  JR    #8010\n");
+  std::filesystem::remove(path);
+  EXPECT_EQ(t.m.DebugHooksActive, 0);
+}
+
+TEST(PcLog, SizeQuestionAndOneFrameEnd) {
+  DebugMachine t(kLoop);
+  const auto path = std::filesystem::temp_directory_path() / "orvo_pc_log_size_test.txt";
+  for (const bool goOn : {true, false}) {
+    ASSERT_TRUE(StartPcLogChecked(t.emu, path.string(), false));
+    t.m.debug.logLimitMb = 1;
+    const std::string filler(3 * 1024 * 1024, 'x');
+    std::fputs(filler.c_str(), t.m.debug.logFile.get());
+    t.host.answers.push_back(goOn);
+    PcLogFrameEnd(t.emu);
+    EXPECT_EQ(t.host.questions.back(), "DEBUG|File is 3MB in size \n\nDo you wish to continue?");
+    EXPECT_EQ(t.m.debug.LogContinuous, goOn ? 1 : 0);
+    EXPECT_EQ(t.m.debug.logLimitMb, goOn ? 2u : 1u);
+    StopPcLog(t.m);
+  }
+  // A one-frame log ends with its frame.
+  ASSERT_TRUE(StartPcLogChecked(t.emu, path.string(), true));
+  RunFrame(t.emu);
+  EXPECT_EQ(t.m.debug.LogOneFrame, 0);
+  EXPECT_FALSE(t.m.debug.logFile);
+  EXPECT_GT(ReadText(path).size(), 1000u);
+  std::filesystem::remove(path);
+  // A file that cannot be made: message 125.
+  EXPECT_FALSE(StartPcLogChecked(t.emu, "/nonexistent/folder/log.txt", false));
+  EXPECT_EQ(t.host.messages.back().message, kMsgDebugCannotFindFile);
+}
+
+TEST(DebugCommands, StepOverRunsTheCallAndStepOutLeavesTheRoutine) {
+  // 8000 CALL #8010; NOP ... 8010 LD A,7; INC A; RET
+  std::vector<uint8_t> program(0x14, 0x00);
+  program[0] = 0xCD;
+  program[1] = 0x10;
+  program[2] = 0x80;
+  program[0x10] = 0x3E;
+  program[0x11] = 0x07;
+  program[0x12] = 0x3C;
+  program[0x13] = 0xC9;
+  DebugMachine t(program);
+  t.m.cpu.SP = 0xFF00;
+  DebugStepOver(t.emu);
+  EXPECT_EQ(t.m.cpu.PC, 0x8003);
+  EXPECT_EQ(t.m.cpu.AF.b.h, 8);
+  EXPECT_EQ(t.m.cpu.SP, 0xFF00);
+
+  t.m.cpu.PC = 0x8000;
+  DebugSingleStep(t.emu);
+  EXPECT_EQ(t.m.cpu.PC, 0x8010);
+  DebugStepOut(t.emu);
+  EXPECT_EQ(t.m.cpu.PC, 0x8003);
+
+  // A breakpoint inside the call stops Step Over there; a step from it goes on.
+  t.m.cpu.PC = 0x8000;
+  ASSERT_TRUE(AddBreakpointChecked(t.emu, "#8012", "", true));
+  DebugStepOver(t.emu);
+  EXPECT_EQ(t.m.cpu.PC, 0x8012);
+  DebugSingleStep(t.emu);
+  EXPECT_EQ(t.m.cpu.PC, 0x8013);
+}
+
+TEST(DebugCommands, RunUntilStopsAtArmedEvents) {
+  // 8000 LD A,#12; OUT (#FE),A; IM 1; EI; NOP; JR #8000 (interrupts on: the frame turns over)
+  DebugMachine t({0x3E, 0x12, 0xD3, 0xFE, 0xED, 0x56, 0xFB, 0x00, 0x18, 0xF6});
+  t.m.debug.portWrite = 254;
+  EXPECT_TRUE(DebugRunUntilEvent(t.emu));
+  EXPECT_EQ(t.m.debug.stop, DebugStop::kPortWrite);
+  EXPECT_EQ(t.m.cpu.PC, 0x8002);
+  t.m.debug.armedOpcodes = kUntilEI | kUntilIM1;
+  EXPECT_TRUE(DebugRunUntilEvent(t.emu));
+  EXPECT_EQ(t.m.cpu.PC, 0x8004);
+  EXPECT_TRUE(DebugRunUntilEvent(t.emu));
+  EXPECT_EQ(t.m.cpu.PC, 0x8006);
+  EXPECT_EQ(t.m.debug.armedOpcodes, 0);
+  t.m.debug.targetTState = 30000;
+  EXPECT_TRUE(DebugRunUntilEvent(t.emu));
+  EXPECT_EQ(t.m.debug.stop, DebugStop::kTState);
+  EXPECT_GE(t.m.FrameTState, 30000u);
+  EXPECT_LT(t.m.FrameTState, 30020u);
+  // An event that never comes is disarmed when the run gives up.
+  t.m.debug.portRead = 1234;
+  EXPECT_FALSE(DebugRunUntilEvent(t.emu, 2));
+  EXPECT_EQ(t.m.debug.portRead, -1);
+  EXPECT_EQ(t.m.DebugHooksActive, 0);
+  DebugRunUntil(t.emu, RunUntilTarget::kInterrupt);
+  EXPECT_LT(t.m.FrameTState, 30u);
+  EXPECT_EQ(t.m.FrameCount, 3u);
+}
+
+}  // namespace
+}  // namespace orvo::test
+
+namespace orvo::test {
+namespace {
+
+TEST(TypedNumbers, HashOrDollarMakesHexadecimalAndAnythingElseIsRefused) {
+  const struct {
+    const char* text;
+    std::optional<uint32_t> value;
+  } cases[] = {
+      {"4000", 4000},      {"#4000", 0x4000},  {"$ff", 0xFF},      {" #c000 ", 0xC000},
+      {"4294967295", ~0u}, {"4294967296", {}}, {"#100000000", {}}, {"", {}},
+      {"#", {}},           {"12G", {}},        {"1F", {}},         {"-1", {}},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ParseHashHexOrDecimal(c.text), c.value) << c.text;
+}
+
+}  // namespace
+}  // namespace orvo::test
