@@ -18,6 +18,19 @@ enum class FormatError : uint8_t {
   ZipOpen,          // not a ZIP archive
   ZipTooLarge,      // an entry larger than any Spectrum file
   ZipRead,          // an entry that cannot be read back whole and intact
+  TapeRecording,    // a sampled or pulse recording (CSW, WAV, PZX) that is damaged or unknown
+  SnxSignature,     // not "XSNA"
+  SpSignature,      // not "SP"
+  SemSignatureLength,  // SEM: the first byte is not 5
+  SemSignature,        // SEM: not "SPEC1"
+  ZxsRiff,             // ZXS: not "RIFF"
+  ZxsSnap,             // ZXS: not "SNAP" at offset 8
+  ZxsFmtzLength,       // ZXS: an "fmtz" chunk of the wrong size
+  ZxsCompression,      // ZXS: a compression value other than zlib or none
+  ZxsRegsLength,       // ZXS: an "rZ80" (or "r128") chunk of the wrong size
+  Zxs048Length,        // ZXS: an "r048" chunk of the wrong size
+  ZxsPage,             // ZXS: a page that is not 16K, or does not unpack, or fails its CRC
+  Only48K,             // a writer for the 16K and 48K models only was given another model
 };
 
 struct FormatStatus {

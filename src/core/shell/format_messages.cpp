@@ -39,7 +39,10 @@ constexpr TapeKindMessage kTapeKindMessages[] = {
 CaptionId CaptionOf(FormatError error) {
   // A ZIP archive that cannot be opened is a file that was not found as one; every other
   // failure of a file's contents is reported under "Orvo Options".
-  return error == FormatError::ZipOpen ? CaptionId::File : CaptionId::Options;
+  if (error == FormatError::ZipOpen) return CaptionId::File;
+  // The ZXS messages go out under "Orvo File".
+  if (error >= FormatError::ZxsRiff && error <= FormatError::ZxsPage) return CaptionId::File;
+  return CaptionId::Options;
 }
 
 }  // namespace
@@ -66,6 +69,19 @@ MessageId FormatErrorMessage(const FormatStatus& status) {
       return TapeBlockFailureMessage(static_cast<uint8_t>(status.detail));
     case FormatError::ZipOpen: return kMsgFileNotFound;
     case FormatError::ZipRead: return kMsgReadError;
+    case FormatError::TapeRecording: return kMsgTapeRecording;
+    case FormatError::SnxSignature: return kMsgSnxSignature;
+    case FormatError::SpSignature: return kMsgSpSignature;
+    case FormatError::SemSignatureLength: return kMsgSemSignatureLength;
+    case FormatError::SemSignature: return kMsgSemSignature;
+    case FormatError::ZxsRiff: return kMsgZxsRiff;
+    case FormatError::ZxsSnap: return kMsgZxsSnap;
+    case FormatError::ZxsFmtzLength: return kMsgZxsFmtzLength;
+    case FormatError::ZxsCompression: return kMsgZxsCompression;
+    case FormatError::ZxsRegsLength: return kMsgZxsRegsLength;
+    case FormatError::Zxs048Length: return kMsgZxs048Length;
+    case FormatError::ZxsPage: return kMsgZxsPage;
+    case FormatError::Only48K: return kMsgOnly48K;
   }
   return kMsgNone;
 }

@@ -5,6 +5,8 @@
 #include <memory>
 #include <new>
 
+#include "formats/csw_format.h"
+#include "formats/pulse_tapes.h"
 #include "formats/tape_parsers.h"
 #include "shell/emulator.h"
 #include "shell/file_dispatch.h"
@@ -15,6 +17,17 @@ namespace orvo {
 
 namespace {
 
+FormatStatus ParseTapeKind(TapeImage& image, std::span<const uint8_t> bytes, TapeKind kind,
+                           bool invertPolarity) {
+  switch (kind) {
+    case TapeKind::Tzx: return ParseTZX(image, bytes);
+    case TapeKind::Csw: return ParseCSW(image, bytes, invertPolarity);
+    case TapeKind::Wav: return ParseWAV(image, bytes, invertPolarity);
+    case TapeKind::Pzx: return ParsePZX(image, bytes);
+    default: return ParseTAP(image, bytes);
+  }
+}
+
 // Parses `bytes` into a fresh image in the deck and enters its first block.
 int InsertParsed(Emulator& emu, std::span<const uint8_t> bytes, TapeKind kind,
                  const std::string& path) {
@@ -22,12 +35,13 @@ int InsertParsed(Emulator& emu, std::span<const uint8_t> bytes, TapeKind kind,
   EjectTape(m);
   auto image = std::make_unique<TapeImage>();
   image->path = path;
-  const FormatStatus parsed =
-      kind == TapeKind::Tzx ? ParseTZX(*image, bytes) : ParseTAP(*image, bytes);
+  const FormatStatus parsed = ParseTapeKind(*image, bytes, kind, emu.settings.Polarity != 0);
   ShowFormatError(emu.host, parsed);
   const uint8_t status = TapeParseStatusOf(parsed);
-  // A file that is not a tape at all (too short, wrong signature) leaves the deck empty.
-  if (kind == TapeKind::Tzx && status != kTapeParseOk && image->bytes.empty()) return status;
+  image->sourceKind = static_cast<uint8_t>(kind);
+  // A file that is not a tape at all (too short, wrong signature, a damaged recording) leaves the
+  // deck empty.
+  if (kind != TapeKind::Tap && status != kTapeParseOk && image->blocks.empty()) return status;
   InsertTape(m, std::move(image));
   return status;
 }
@@ -63,6 +77,17 @@ int ReadTapeFile(Emulator& emu, const std::string& path, std::vector<uint8_t>& b
   return 0;
 }
 
+const char* TapeKindLabel(TapeKind kind) {
+  switch (kind) {
+    case TapeKind::Tzx: return "TZX File";
+    case TapeKind::Tap: return "TAP File";
+    case TapeKind::Csw: return "CSW File";
+    case TapeKind::Wav: return "WAV File";
+    case TapeKind::Pzx: return "PZX File";
+    default: return "";
+  }
+}
+
 int LoadTapeBytes(Emulator& emu, std::span<const uint8_t> bytes, TapeKind kind,
                   const std::string& path) {
   if (kind == TapeKind::None) {
@@ -82,7 +107,7 @@ int LoadTape(Emulator& emu, const std::string& path) {
   if (ReadTapeFile(emu, path, buffer) != 0) return 1;
   if (emu.m.settings.Autoload) LoadTapeBootSnapshot(emu);
   const int status = LoadTapeBytes(emu, buffer, kind, path);
-  if (status == 0) emu.files.FileTypeLabel = kind == TapeKind::Tzx ? "TZX File" : "TAP File";
+  if (status == 0) emu.files.FileTypeLabel = TapeKindLabel(kind);
   return status;
 }
 
@@ -109,7 +134,7 @@ void RewindTapeCommand(Emulator& emu) {
   // rewinds as well as one read from a file.
   std::vector<uint8_t> bytes = std::move(m.tape.image->bytes);
   const std::string path = m.tape.image->path;
-  const TapeKind kind = m.tape.image->isTzx ? TapeKind::Tzx : TapeKind::Tap;
+  const auto kind = static_cast<TapeKind>(m.tape.image->sourceKind);
   InsertParsed(emu, bytes, kind, path);
 }
 

@@ -22,6 +22,8 @@ int ReadTapeFile(Emulator& emu, const std::string& path, std::vector<uint8_t>& b
 // blocks before the failure, a bad signature leaves the deck empty.
 int LoadTapeBytes(Emulator& emu, std::span<const uint8_t> bytes, TapeKind kind,
                   const std::string& path);
+// The file-type label of a tape kind ("TZX File", "CSW File", ...).
+const char* TapeKindLabel(TapeKind kind);
 // The same from a file (kind from its name). Message 22 when the name is not a tape's.
 int LoadTape(Emulator& emu, const std::string& path);
 

@@ -35,6 +35,9 @@ struct TapeState {
   uint32_t PulseListLength = 0;
   // Generalized data: position in the run list or symbol stream, and within the symbol.
   uint32_t RunIndex = 0, RunRepeat = 0, SymbolPulse = 0, Symbol = 0;
+  // Recordings (0x18): samples played so far and the sample rate, for exact pulse lengths.
+  uint64_t SampleCount = 0;
+  uint32_t SampleRate = 0;
   bool InSymbol = false;   // a symbol has begun
   bool FirstPulse = true;  // no pulse of the block has begun yet
   // Flow control.
