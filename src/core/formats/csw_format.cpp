@@ -74,8 +74,8 @@ FormatStatus ReadCsw(std::span<const uint8_t> file, CswRecording& out) {
     if (compression != 1) return Damaged();  // version 1 knows RLE only
   } else if (major == 2 && minor <= 1) {
     uint32_t extension;
-    if (!c.U32(rate) || !c.U32(pulses) || !c.U8(compression) || !c.U8(flags) ||
-        !c.U8(extension) || !c.Skip(16) || !c.Skip(extension)) {
+    if (!c.U32(rate) || !c.U32(pulses) || !c.U8(compression) || !c.U8(flags) || !c.U8(extension) ||
+        !c.Skip(16) || !c.Skip(extension)) {
       return Damaged();
     }
     if (compression != 1 && compression != 2) return Damaged();
@@ -133,8 +133,8 @@ void MakeRecordingBlock(TapeBlock& block, std::vector<uint8_t> rle, uint32_t pul
   b->state = kTapeData;
   size_t pos = 0;
   uint32_t first = 0;
-  b->pulse = NextCswPulse(b->owned, pos, first) ? static_cast<uint32_t>(CswSampleTime(first, rate))
-                                                : 0;
+  b->pulse =
+      NextCswPulse(b->owned, pos, first) ? static_cast<uint32_t>(CswSampleTime(first, rate)) : 0;
 }
 
 FormatStatus ParseCSW(TapeImage& tape, std::span<const uint8_t> bytes, bool invertPolarity) {

@@ -7,20 +7,20 @@ namespace orvo {
 
 enum class FormatError : uint8_t {
   None = 0,
-  OutOfMemory,      // an allocation failed; detail: the tape block being read (0 for none)
-  SnapshotLength,   // a snapshot of the wrong size, or one that ends inside its data
-  BlockLength,      // a snapshot memory block whose data do not fill its page
-  Z80Version,       // a Z80 additional header of a length no version has
-  TapeTooShort,     // too short to hold the TZX signature
-  TapeSignature,    // not "ZXTape!" 0x1A
-  TapeBlock,        // the file ends inside a block; detail: its block ID
-  TapeUnsupported,  // a block the deck cannot follow; detail: its block ID
-  ZipOpen,          // not a ZIP archive
-  ZipTooLarge,      // an entry larger than any Spectrum file
-  ZipRead,          // an entry that cannot be read back whole and intact
-  TapeRecording,    // a sampled or pulse recording (CSW, WAV, PZX) that is damaged or unknown
-  SnxSignature,     // not "XSNA"
-  SpSignature,      // not "SP"
+  OutOfMemory,         // an allocation failed; detail: the tape block being read (0 for none)
+  SnapshotLength,      // a snapshot of the wrong size, or one that ends inside its data
+  BlockLength,         // a snapshot memory block whose data do not fill its page
+  Z80Version,          // a Z80 additional header of a length no version has
+  TapeTooShort,        // too short to hold the TZX signature
+  TapeSignature,       // not "ZXTape!" 0x1A
+  TapeBlock,           // the file ends inside a block; detail: its block ID
+  TapeUnsupported,     // a block the deck cannot follow; detail: its block ID
+  ZipOpen,             // not a ZIP archive
+  ZipTooLarge,         // an entry larger than any Spectrum file
+  ZipRead,             // an entry that cannot be read back whole and intact
+  TapeRecording,       // a sampled or pulse recording (CSW, WAV, PZX) that is damaged or unknown
+  SnxSignature,        // not "XSNA"
+  SpSignature,         // not "SP"
   SemSignatureLength,  // SEM: the first byte is not 5
   SemSignature,        // SEM: not "SPEC1"
   ZxsRiff,             // ZXS: not "RIFF"

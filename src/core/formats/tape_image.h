@@ -111,7 +111,8 @@ struct TapeBlock {
   std::vector<std::pair<uint8_t, std::string>> infos;  // 0x32: (text ID, text)
   std::vector<std::array<uint8_t, 3>> hardware;        // 0x33: (type, ID, value)
   std::unique_ptr<GeneralizedData> gdb;                // 0x19
-  std::vector<uint8_t> owned;  // data made while parsing (an unpacked recording); `data` points here
+  std::vector<uint8_t>
+      owned;  // data made while parsing (an unpacked recording); `data` points here
   TapeBlock* previous = nullptr;
   TapeBlock* next = nullptr;
 };

@@ -64,7 +64,8 @@ void HandleKind(Emulator& emu, FileKind kind, std::string_view name, bool fromZi
   if (IsTapeKind(kind)) {
     if (emu.m.settings.Autoload) LoadTapeBootSnapshot(emu);
     f.LastLoadStatus = LoadMediaKind(emu, kind, bytes, name);
-    if (f.LastLoadStatus == kLoadedOk) f.FileTypeLabel = TapeKindLabel(TapeKindOf(std::string(name)));
+    if (f.LastLoadStatus == kLoadedOk)
+      f.FileTypeLabel = TapeKindLabel(TapeKindOf(std::string(name)));
     return;
   }
   if (fromZip) return;

@@ -24,12 +24,12 @@ int LoadMediaKind(Emulator& emu, FileKind kind, std::span<const uint8_t> bytes,
     case FileKind::Z80: return LoadZ80(emu, bytes);
     // Snapshot formats of their own units (SZX; SNX, SP, SEM, SNP, SIT, ZXS).
     case FileKind::Szx: return NotSupportedYet(emu, kind);
-    case FileKind::Snx: return NotSupportedYet(emu, kind);
-    case FileKind::Sp: return NotSupportedYet(emu, kind);
-    case FileKind::Sem: return NotSupportedYet(emu, kind);
-    case FileKind::Snp: return NotSupportedYet(emu, kind);
-    case FileKind::Sit: return NotSupportedYet(emu, kind);
-    case FileKind::Zxs: return NotSupportedYet(emu, kind);
+    case FileKind::Snx:
+    case FileKind::Sp:
+    case FileKind::Sem:
+    case FileKind::Snp:
+    case FileKind::Sit:
+    case FileKind::Zxs: return LoadOtherSnapshot(emu, kind, bytes);
     // Tapes: eject the deck, parse the bytes into a new tape image, make its first block current.
     case FileKind::Tzx:
     case FileKind::Tap:
@@ -50,6 +50,12 @@ bool MediaKindSupported(FileKind kind) {
   switch (kind) {
     case FileKind::Sna:
     case FileKind::Z80:
+    case FileKind::Snx:
+    case FileKind::Sp:
+    case FileKind::Sem:
+    case FileKind::Snp:
+    case FileKind::Sit:
+    case FileKind::Zxs:
     case FileKind::Tzx:
     case FileKind::Tap:
     case FileKind::Csw:
