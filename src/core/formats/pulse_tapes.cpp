@@ -191,13 +191,21 @@ FormatStatus ParseWAV(TapeImage& tape, std::span<const uint8_t> bytes, bool inve
     const int64_t hysteresis = (hi - lo) / 16;
     bool high = value(0) > mean;
     PulseBuilder b(high != invertPolarity);
-    uint32_t run = 0;
+    // A signal that falls silent (stays inside the hysteresis band for 2 ms) has ended its last
+    // pulse where it fell silent: the edge a recorder's coupling swallows.
+    const uint32_t quiet = std::max<uint32_t>(rate / 500, 2);
+    uint32_t run = 0, silent = 0;
     for (size_t i = 0; i < frames; ++i) {
       const int64_t v = value(i);
       const bool flips = high ? v < mean - hysteresis : v > mean + hysteresis;
+      silent = (v >= mean - hysteresis && v <= mean + hysteresis) ? silent + 1 : 0;
       if (flips) {
         b.Pulse(run);
         run = 0;
+        high = !high;
+      } else if (silent == quiet && run >= quiet) {
+        b.Pulse(run - (quiet - 1));
+        run = quiet - 1;
         high = !high;
       }
       ++run;
