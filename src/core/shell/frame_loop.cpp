@@ -3,6 +3,7 @@
 #include "cpu/z80.h"
 #include "machine/typing.h"
 #include "shell/emulator.h"
+#include "shell/tape_commands.h"
 #include "sound/sound.h"
 #include "sound/sound_output.h"
 #include "tape/tape_player.h"
@@ -86,6 +87,7 @@ void RunFrame(Emulator& emu) {
     if (--m.DiskFastCountdown == 0) m.FullSpeed = 0;
   }
   AgeTapeReadTime(m, frameLength);
+  if (!m.tape.SavedBlocks.empty()) FlushSavedTape(emu);
   m.FrameTState -= frameLength;
   m.video.DisplayDrawnTo = m.video.BorderDrawnTo = m.FrameTState;
 

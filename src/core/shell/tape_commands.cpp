@@ -2,6 +2,7 @@
 #include "shell/tape_commands.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <new>
 
@@ -11,6 +12,7 @@
 #include "shell/emulator.h"
 #include "shell/file_dispatch.h"
 #include "shell/format_messages.h"
+#include "shell/snapshot_save.h"
 #include "tape/tape_player.h"
 
 namespace orvo {
@@ -140,6 +142,40 @@ void RewindTapeCommand(Emulator& emu) {
 
 void StartStopTapeCommand(Emulator& emu) {
   ToggleTape(emu.m);
+}
+
+void SetSaveToTape(Emulator& emu, bool on, const std::string& path) {
+  if (!path.empty()) emu.files.SaveTapePath = path;
+  SetTapeSaveTrap(emu.m, on);
+}
+
+std::string SaveTapeTarget(const Emulator& emu) {
+  if (!emu.files.SaveTapePath.empty()) return emu.files.SaveTapePath;
+  if (emu.m.tape.image && !emu.m.tape.image->path.empty()) {
+    std::filesystem::path p(emu.m.tape.image->path);
+    return (p.parent_path() / (p.stem().string() + "-saved.tap")).string();
+  }
+  return "orvo-saved.tap";
+}
+
+int FlushSavedTape(Emulator& emu) {
+  std::vector<uint8_t>& saved = emu.m.tape.SavedBlocks;
+  if (saved.empty()) return 0;
+  const std::string path = SaveTapeTarget(emu);
+  std::vector<uint8_t> file;
+  std::error_code ec;
+  if (std::filesystem::exists(path, ec) && ReadTapeFile(emu, path, file) != 0) {
+    saved.clear();  // the message has been shown; the blocks cannot be added to that file
+    return 1;
+  }
+  file.insert(file.end(), saved.begin(), saved.end());
+  if (!WriteFileReplacing(path, file)) {
+    emu.ShowMessage(CaptionId::Options, kMsgTapeSaveFailed);
+    saved.clear();
+    return 1;
+  }
+  saved.clear();
+  return 0;
 }
 
 }  // namespace orvo

@@ -33,4 +33,15 @@ void EjectTapeCommand(Emulator& emu);                       // 131 "Eject Tape"
 void RewindTapeCommand(Emulator& emu);                      // 133 "Rewind Tape"
 void StartStopTapeCommand(Emulator& emu);                   // 134 "Start/Stop Tape" (F11)
 
+// "Save to tape": with `on`, the ROM's SAVE appends its blocks to a TAP file instead of playing
+// them: `path` when given (kept for later), else the file chosen before, else one made beside the
+// tape in the deck ("<tape>-saved.tap") or in the current folder ("orvo-saved.tap").
+void SetSaveToTape(Emulator& emu, bool on, const std::string& path = {});
+// The TAP file saves go to now.
+std::string SaveTapeTarget(const Emulator& emu);
+// Writes the blocks saved since the last call to the end of the TAP file (through a temporary
+// file and a rename). Returns 0, or 1 after message 54 when the file cannot be written (the
+// blocks are kept for the next try). Called at the end of every frame.
+int FlushSavedTape(Emulator& emu);
+
 }  // namespace orvo

@@ -3,6 +3,7 @@
 // player that turns the current block into the level on the ULA's EAR input.
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "formats/tape_image.h"
 
@@ -67,6 +68,10 @@ struct TapeState {
   int32_t SavedFrameskip = 0;  // the Frameskip setting while a fast load draws every 11th frame
   uint32_t SavedFullSpeed = 0;
   bool FastLoading = false;  // StartTape switched to fast loading
+
+  // ---- saving to tape ----
+  bool SaveTrap = false;             // the ROM's SA-BYTES is trapped
+  std::vector<uint8_t> SavedBlocks;  // TAP blocks saved since the shell last wrote them out
 
   // ---- the tape browser's view (read by the UI) ----
   uint32_t Progress = 0;  // byte position of the current block
