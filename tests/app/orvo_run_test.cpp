@@ -50,5 +50,35 @@ TEST(OrvoRun, TypesKeysAndReportsTheScreen) {
   EXPECT_NE(status, 0);
 }
 
+// SAVE from BASIC with "Save to tape" on writes a TAP file; a fresh machine loads it back with
+// LOAD "" and the program runs.
+TEST(OrvoRun, SaveToTapeMakesATapThatLoadsBack) {
+  const auto runner = BuildDir() / "orvo-run";
+  ORVO_REQUIRE_FILE(runner);
+  ORVO_REQUIRE_FILE(RomDir() / "48k.rom");
+  const auto tap = std::filesystem::temp_directory_path() / "orvo_run_saved_hello.tap";
+  std::filesystem::remove(tap);
+  const std::string run = runner.string() + " --rom-dir " + RomDir().string();
+  int status = -1;
+  // The ROM asks for a key before it saves: SPACE, which must not count as BREAK afterwards.
+  const std::string saved = Capture(run + " --frames 600 --save-tape " + tap.string() +
+                                        " --type-frame 100 --type '10 PRINT \"HI THERE\"\nSAVE "
+                                        "\"hello\"' --key 400:SPACE:3 --screen-text",
+                                    &status);
+  EXPECT_EQ(status, 0);
+  EXPECT_NE(saved.find("0 OK, 0:1"), std::string::npos) << saved;
+  const auto bytes = ReadWholeFile(tap);
+  ASSERT_EQ(bytes.size(), 2u + 19 + 2 + 18u) << "a header and the 16-byte program";
+  EXPECT_EQ(std::string(bytes.begin() + 4, bytes.begin() + 14), "hello     ");
+  const std::string loaded = Capture(run + " --tape " + tap.string() +
+                                         " --autoload --frames 1500 --type-frame 1400 --type RUN "
+                                         "--screen-text",
+                                     &status);
+  std::filesystem::remove(tap);
+  EXPECT_EQ(status, 0);
+  EXPECT_NE(loaded.find("0 OK, 10:1"), std::string::npos) << loaded;
+  EXPECT_NE(loaded.find("HI THERE"), std::string::npos) << loaded;
+}
+
 }  // namespace
 }  // namespace orvo::test
