@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <string>
 
+#include "formats/csw_format.h"
 #include "support/test_paths.h"
 
 namespace orvo::test {
@@ -78,6 +79,27 @@ TEST(OrvoRun, SaveToTapeMakesATapThatLoadsBack) {
   EXPECT_EQ(status, 0);
   EXPECT_NE(loaded.find("0 OK, 10:1"), std::string::npos) << loaded;
   EXPECT_NE(loaded.find("HI THERE"), std::string::npos) << loaded;
+}
+
+// Without the ROM's SAVE, a program's own saver is heard on MIC and kept as a CSW recording.
+TEST(OrvoRun, SaveToTapeRecordsAProgramsOwnSaverFromMic) {
+  const auto runner = BuildDir() / "orvo-run";
+  ORVO_REQUIRE_FILE(runner);
+  ORVO_REQUIRE_FILE(RomDir() / "48k.rom");
+  const auto dir = std::filesystem::temp_directory_path() / "orvo_run_mic";
+  std::filesystem::remove_all(dir);
+  std::filesystem::create_directories(dir);
+  int status = -1;
+  Capture(runner.string() + " --rom-dir " + RomDir().string() + " --frames 1500 --save-tape " +
+              (dir / "out.tap").string() +
+              " --type-frame 100 --type '10 FOR I=1 TO 300: OUT 254,8: OUT 254,0: NEXT I\nRUN'",
+          &status);
+  EXPECT_EQ(status, 0);
+  const auto csw = ReadWholeFile(dir / "out-1.csw");
+  std::filesystem::remove_all(dir);
+  TapeImage tape;
+  ASSERT_TRUE(ParseCSW(tape, csw, false).Ok());
+  EXPECT_EQ(tape.blocks[0]->p[6], 599u);  // 600 edges of MIC
 }
 
 }  // namespace

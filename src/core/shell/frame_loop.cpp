@@ -87,7 +87,7 @@ void RunFrame(Emulator& emu) {
     if (--m.DiskFastCountdown == 0) m.FullSpeed = 0;
   }
   AgeTapeReadTime(m, frameLength);
-  if (!m.tape.SavedBlocks.empty()) FlushSavedTape(emu);
+  if (!m.tape.SavedBlocks.empty() || !m.tape.MicPulses.empty()) FlushSavedTape(emu);
   m.FrameTState -= frameLength;
   m.video.DisplayDrawnTo = m.video.BorderDrawnTo = m.FrameTState;
 

@@ -158,7 +158,44 @@ std::string SaveTapeTarget(const Emulator& emu) {
   return "orvo-saved.tap";
 }
 
+std::string MicRecordingPath(const Emulator& emu) {
+  const std::filesystem::path tap(SaveTapeTarget(emu));
+  std::error_code ec;
+  for (int n = 1;; ++n) {
+    const std::filesystem::path csw =
+        tap.parent_path() / (tap.stem().string() + "-" + std::to_string(n) + ".csw");
+    if (!std::filesystem::exists(csw, ec)) return csw.string();
+  }
+}
+
+namespace {
+
+// A finished recording of MIC (a second of silence after its last edge) goes to a CSW file of its
+// own; a few stray edges (a sound routine that touches MIC) are not a saver.
+constexpr size_t kMinMicPulses = 256;
+
+int FlushMicRecording(Emulator& emu) {
+  TapeState& t = emu.m.tape;
+  if (t.MicPulses.empty() || MachineTime(emu.m) - t.MicLastEdge <= kMicSilenceTStates) return 0;
+  std::vector<uint32_t> pulses = std::move(t.MicPulses);
+  t.MicPulses.clear();
+  if (pulses.size() < kMinMicPulses) return 0;
+  std::vector<uint8_t> rle;
+  for (uint32_t p : pulses) AppendCswPulse(rle, p);
+  const uint32_t rate = emu.m.spec.cpuClockHz ? emu.m.spec.cpuClockHz : kTapeClockHz;
+  const std::vector<uint8_t> file =
+      WriteCSW(rle, static_cast<uint32_t>(pulses.size()), rate, t.MicFirstHigh);
+  if (!WriteFileReplacing(MicRecordingPath(emu), file)) {
+    emu.ShowMessage(CaptionId::Options, kMsgTapeSaveFailed);
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace
+
 int FlushSavedTape(Emulator& emu) {
+  if (FlushMicRecording(emu) != 0) return 1;
   std::vector<uint8_t>& saved = emu.m.tape.SavedBlocks;
   if (saved.empty()) return 0;
   const std::string path = SaveTapeTarget(emu);

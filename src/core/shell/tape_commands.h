@@ -39,9 +39,13 @@ void StartStopTapeCommand(Emulator& emu);                   // 134 "Start/Stop T
 void SetSaveToTape(Emulator& emu, bool on, const std::string& path = {});
 // The TAP file saves go to now.
 std::string SaveTapeTarget(const Emulator& emu);
+// Where the next recording of a program's own saver goes: "<save tape>-N.csw" with the first N
+// not taken.
+std::string MicRecordingPath(const Emulator& emu);
 // Writes the blocks saved since the last call to the end of the TAP file (through a temporary
-// file and a rename). Returns 0, or 1 after message 54 when the file cannot be written (the
-// blocks are kept for the next try). Called at the end of every frame.
+// file and a rename), and a finished recording of MIC (a saver of the program's own, at least
+// 256 pulses, over once a second has passed without an edge) to a CSW file. Returns 0, or 1
+// after message 54 when a file cannot be written. Called at the end of every frame.
 int FlushSavedTape(Emulator& emu);
 
 }  // namespace orvo

@@ -59,6 +59,16 @@ void ResetTapeAutoStart(MachineState& m);
 // through its usual ending as after a save.
 inline constexpr uint16_t kTapeSaveTrapAddress = 0x04C2;
 void SetTapeSaveTrap(MachineState& m, bool on);
+// The MIC output changed (a write to the ULA port) while the save trap is on: one more edge of a
+// recording of a program's own saver.
+void RecordMicEdge(MachineState& m, bool high);
+// T-states since start-up.
+inline uint64_t MachineTime(const MachineState& m) {
+  return m.FrameCount * m.FrameLength + m.FrameTState;
+}
+// A MIC recording is over when no edge has come for a second of silence.
+inline constexpr uint64_t kMicSilenceTStates = 3500000;
+
 // The TAP block of `length` bytes from `start` with flag byte `flag`.
 std::vector<uint8_t> TapBlockOf(const MachineState& m, uint8_t flag, uint16_t start,
                                 uint16_t length);

@@ -51,6 +51,19 @@ std::vector<uint8_t> TapBlockOf(const MachineState& m, uint8_t flag, uint16_t st
   return out;
 }
 
+void RecordMicEdge(MachineState& m, bool high) {
+  TapeState& t = m.tape;
+  const uint64_t now = MachineTime(m);
+  if (t.MicLastEdge == 0 || now - t.MicLastEdge > kMicSilenceTStates) {
+    // The first edge after a silence opens a recording, at the level it sets.
+    t.MicPulses.clear();
+    t.MicFirstHigh = high;
+  } else {
+    t.MicPulses.push_back(static_cast<uint32_t>(now - t.MicLastEdge));
+  }
+  t.MicLastEdge = now;
+}
+
 void SetTapeSaveTrap(MachineState& m, bool on) {
   m.tape.SaveTrap = on;
   m.FetchTraps.Set(kTapeSaveTrapAddress, SaveTrap, &m, on);

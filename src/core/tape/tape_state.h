@@ -72,6 +72,11 @@ struct TapeState {
   // ---- saving to tape ----
   bool SaveTrap = false;             // the ROM's SA-BYTES is trapped
   std::vector<uint8_t> SavedBlocks;  // TAP blocks saved since the shell last wrote them out
+  // A program's own saver heard on MIC (with the trap on): the pulse lengths in T-states since
+  // its first edge, and when the last edge came (T-states since start-up).
+  std::vector<uint32_t> MicPulses;
+  uint64_t MicLastEdge = 0;
+  bool MicFirstHigh = false;
 
   // ---- the tape browser's view (read by the UI) ----
   uint32_t Progress = 0;  // byte position of the current block
