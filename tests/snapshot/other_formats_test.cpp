@@ -24,17 +24,7 @@ void Fill(MachineState& m) {
   for (size_t a = 0x4000; a < 0x10000; ++a) {
     m.RamBlock[a] = static_cast<uint8_t>(a % 7 == 0 ? 0 : (a * 13) >> 3);
   }
-  uint16_t v = 0x1234;
-  for (RegPair* r : {&m.cpu.AF, &m.cpu.BC, &m.cpu.DE, &m.cpu.HL, &m.cpu.AF_, &m.cpu.BC_, &m.cpu.DE_,
-                     &m.cpu.HL_, &m.cpu.IX, &m.cpu.IY}) {
-    r->w = v += 0x1111;
-  }
-  m.cpu.SP = 0x7F00;
-  m.cpu.PC = 0x6D9B;
-  m.cpu.IR.w = 0x3F85;
-  m.cpu.IFF1 = m.cpu.IFF2 = 1;
-  m.cpu.IM = 2;
-  m.ports.BorderColour = 3;
+  FillRegisters(m);
 }
 
 fs::path TempFile(const std::string& name) {
