@@ -53,7 +53,7 @@ const uint8_t* ScreenMemory(const MachineState& m) {
 // changed, and marks the display cells whose colours changed for redrawing.
 void RefreshColours(MachineState& m) {
   VideoState& v = m.video;
-  const uint8_t flash = m.FlashCountdown > 15 ? 1 : 0;
+  const uint8_t flash = m.FlashCountdown >= kFlashCycleFrames / 2 ? 1 : 0;
   const uint8_t plus = UlaPlusColours(m) ? 1 : 0;
   const int32_t disable = m.settings.DisableAttributes;
   if (flash == v.DrawnFlashPhase && plus == v.DrawnUlaPlusMode &&
@@ -295,6 +295,7 @@ void BuildDisplayTables(MachineState& m) {
     }
   }
   m.ports.UlaPlusPalette = DefaultUlaPlusPalette;
+  m.ports.UlaPlusEntries = DefaultUlaPlusEntries;
   InvalidatePicture(m);
 }
 
@@ -421,8 +422,9 @@ uint8_t FetchedByte(const MachineState& m, uint32_t row, uint32_t column, uint32
 
 }  // namespace
 
+// The 128K and +2 keep their floating bus when the paging is locked; only the +2A/+3's gate array
+// (FloatingBusPlus3) stops driving it.
 uint8_t FloatingBusValue(const MachineState& m) {
-  if (m.PagingLock) return 0xFF;
   uint32_t row, column, phase;
   if (!FloatingPhase(m, m.FrameTState, row, column, phase)) return 0xFF;
   return FetchedByte(m, row, column, phase);
