@@ -14,6 +14,7 @@ import struct
 import subprocess
 import tempfile
 import zipfile
+import zlib
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 CORPUS = os.path.join(ROOT, "fuzz", "corpus")
@@ -182,7 +183,8 @@ def z80_version1(sna):
 def save_snapshots(orvo_run, rom_dir, tmp):
     """Boots each model to its prompt (or menu) and saves it; returns {name: bytes}."""
     saved = {}
-    for model, frames, names in (("48", 300, ("48k.z80", "48k.sna")),
+    for model, frames, names in (("48", 300, ("48k.z80", "48k.sna", "48k.sem", "48k.snx",
+                                              "48k.sp", "48k.snp", "48k.sit")),
                                  ("128", 200, ("128k.z80", "128k.sna")),
                                  ("plus3", 200, ("plus3.z80",))):
         for name in names:
@@ -217,6 +219,43 @@ def save_szx_and_rzx(orvo_run, rom_dir, tmp):
     return szx, rzx
 
 
+def recordings():
+    """CSW (both versions), WAV and PZX tapes of a few pulses."""
+    sig = b"Compressed Square Wave\x1a"
+    rle = bytes([30, 30, 30, 30, 12, 24, 0]) + w32(300) + bytes([9, 9])
+    csw1 = sig + bytes([1, 1]) + w16(44100) + bytes([1, 1, 0, 0, 0]) + rle
+    csw2 = (sig + bytes([2, 0]) + w32(22050) + w32(9) + bytes([2, 0, 0]) + b"fuzz".ljust(16, b"\0")
+            + zlib.compress(rle))
+    samples = bytes([0x80] * 8 + [0xC0] * 10 + [0x40] * 10 + [0xC0] * 20 + [0x40] * 20 + [0x80] * 8)
+    wav = (b"RIFF" + w32(36 + len(samples)) + b"WAVEfmt " + w32(16) + w16(1) + w16(1) + w32(22050)
+           + w32(22050) + w16(1) + w16(8) + b"data" + w32(len(samples)) + samples)
+    puls = w16(0x8000 | 20) + w16(2168) + w16(667) + w16(735) + w16(0x8001) + w16(0x2345)
+    data = w32(0x80000000 | 12) + w16(945) + bytes([2, 2]) + w16(855) * 2 + w16(1710) * 2 + b"\xa5\x50"
+    pzx = (b"PZXT" + w32(2) + bytes([1, 0]) + b"PULS" + w32(len(puls)) + puls + b"DATA"
+           + w32(len(data)) + data + b"PAUS" + w32(4) + w32(3500) + b"BRWS" + w32(4) + b"test"
+           + b"STOP" + w32(2) + w16(1))
+    return {"v1.csw": csw1, "v2.csw": csw2, "pulses.wav": wav, "blocks.pzx": pzx}
+
+
+def zxs(sna):
+    """A 48K ZXS with plain and packed pages from a 48K SNA."""
+    def chunk(tag, body):
+        return tag + w32(len(body)) + body + (b"\0" if len(body) & 1 else b"")
+    h = sna[:27]
+    regs = (h[21:23] + h[13:15] + h[11:13] + h[9:11] + h[7:9] + h[5:7] + h[3:5] + h[1:3]
+            + h[17:19] + h[15:17] + w16(0x1234) + h[23:25] + bytes([h[0], h[20], h[25] & 3, 1, 1])
+            + w32(100))
+    ram = sna[27:]
+    pages = b""
+    for n, at in ((5, 0), (2, 0x4000), (0, 0x8000)):
+        page = ram[at:at + 0x4000]
+        packed = zlib.compress(page)[2:-4]
+        pages += chunk(b"ram%d" % n, w32(12) + w32(zlib.crc32(page)) + w32(0x4000) + packed)
+    body = (b"SNAP" + chunk(b"fmtz", w16(0) + w16(0x20) + w16(0) + w16(8)) + chunk(b"rZ80", regs)
+            + chunk(b"r048", bytes([h[26]]) + bytes(8)) + chunk(b"tape", b"x") + pages)
+    return b"RIFF" + w32(len(body)) + body
+
+
 def write(target, files):
     folder = os.path.join(CORPUS, target)
     shutil.rmtree(folder, ignore_errors=True)
@@ -245,6 +284,11 @@ def main():
     write("zip", zips(tap_files["basic_and_code.tap"], snaps["48k.z80"]))
     write("szx", szx)
     write("rzx", rzx)
+    others = {k: v for k, v in snaps.items() if k.split(".")[1] in ("sem", "snx", "sp", "snp",
+                                                                       "sit")}
+    others["48k.zxs"] = zxs(snaps["48k.sna"])
+    write("snapshot_other", others)
+    write("tape_recording", recordings())
 
 
 if __name__ == "__main__":

@@ -16,7 +16,8 @@ namespace orvo {
 
 const char kTapeRunHelp[] =
     "Tape:\n"
-    "  --tape FILE        insert a TAP or TZX tape\n"
+    "  --tape FILE        insert a tape (TAP, TZX, CSW, WAV or PZX)\n"
+    "  --save-tape FILE   SAVE from the ROM appends its blocks to the TAP file FILE\n"
     "  --autoload         boot to the tape loader (boot snapshot from libs/, else by typing) and\n"
     "                     let the deck start and stop itself\n"
     "  --fastload         run flat out while the tape plays\n"
@@ -38,12 +39,15 @@ int ParseTapeRunOption(const std::vector<std::string>& args, size_t& i, TapeRunO
     options.wobble = true;
   } else if (a == "--until-tape-end") {
     options.untilTapeEnd = true;
-  } else if (a == "--tape" || a == "--make-tape-boot") {
+  } else if (a == "--tape" || a == "--make-tape-boot" || a == "--save-tape") {
     if (i + 1 >= args.size() || args[i + 1].empty()) {
       *error = a + " needs a file name";
       return -1;
     }
-    (a == "--tape" ? options.tapePath : options.bootSnapshotPath) = args[++i];
+    std::string& value = a == "--tape"        ? options.tapePath
+                         : a == "--save-tape" ? options.saveTapePath
+                                              : options.bootSnapshotPath;
+    value = args[++i];
   } else {
     return 0;
   }
@@ -72,6 +76,7 @@ bool TapeRun::Start(Emulator& emu) {
     }
     std::printf("Tape boot snapshot: %s\n", options_.bootSnapshotPath.c_str());
   }
+  if (!options_.saveTapePath.empty()) SetSaveToTape(emu, true, options_.saveTapePath);
   if (options_.tapePath.empty()) return true;
 
   if (options_.autoload) {

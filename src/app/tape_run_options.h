@@ -1,8 +1,8 @@
 #pragma once
 // The headless runner's tape options: --tape FILE inserts a tape, --autoload boots to the tape
 // loader and lets the deck start itself, --fastload, --traps and --wobble set the tape options,
-// --until-tape-end ends the run when the tape has played to its end, and --make-tape-boot FILE
-// writes the model's tape boot snapshot.
+// --until-tape-end ends the run when the tape has played to its end, --make-tape-boot FILE
+// writes the model's tape boot snapshot, and --save-tape FILE turns "Save to tape" on.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -20,6 +20,7 @@ struct TapeRunOptions {
   bool wobble = false;
   bool untilTapeEnd = false;
   std::string bootSnapshotPath;  // --make-tape-boot: where to write the boot snapshot
+  std::string saveTapePath;      // --save-tape: the ROM's SAVE appends its blocks here
 };
 
 // The options' lines for --help.

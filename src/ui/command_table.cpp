@@ -13,6 +13,7 @@
 #include "shell/debugger_commands.h"
 #include "shell/emulator.h"
 #include "shell/machine_setup.h"
+#include "shell/tape_commands.h"
 #include "shell/window_commands.h"
 #include "ui/about_dialog.h"
 #include "ui/debugger/debugger_window.h"
@@ -21,6 +22,7 @@
 #include "ui/options_sheet.h"
 #include "ui/qt_host.h"
 #include "ui/rzx/rzx_commands.h"
+#include "ui/tape/tape_browser.h"
 
 namespace orvo::ui {
 
@@ -168,6 +170,20 @@ void MouseInfo(MainWindow& w) {
   w.Host().ShowText("MOUSEINFO", w.MouseInfoText());
 }
 
+void BrowseTape(MainWindow& w) {
+  ShowTapeBrowser(w);
+}
+
+// "Save to tape": choose the TAP file the ROM's SAVE appends to; cancelling turns it off.
+void SaveToTape(MainWindow& w) {
+  ModalScope paused(&w);
+  Emulator& emu = w.Emu();
+  const QString path = QFileDialog::getSaveFileName(
+      &w, QStringLiteral("Save to tape"), QString::fromStdString(SaveTapeTarget(emu)),
+      QStringLiteral("TAP files (*.tap)"), nullptr, QFileDialog::DontConfirmOverwrite);
+  SetSaveToTape(emu, !path.isEmpty(), path.toStdString());
+}
+
 void InstantSave(MainWindow& w) {
   InstantSnapshotSave(w.Emu());
 }
@@ -206,10 +222,11 @@ const CommandRow kRows[] = {
     // Tape
     {CommandId::LoadTape, "Tape", nullptr, "Load Tape", nullptr, LoadTapeCommand},
     {CommandId::EjectTape, "Tape", nullptr, "Eject Tape", nullptr, EjectTapeMenuCommand},
-    {CommandId::BrowseTape, "Tape", nullptr, "Browse Tape", nullptr, nullptr},
+    {CommandId::BrowseTape, "Tape", nullptr, "Browse Tape", nullptr, BrowseTape},
     {CommandId::RewindTape, "Tape", nullptr, "Rewind Tape", nullptr, RewindTapeMenuCommand},
     {CommandId::StartStopTape, "Tape", nullptr, "Start/Stop Tape", "F11", StartStopTapeMenuCommand,
      false, true},
+    {CommandId::SaveToTape, "Tape", nullptr, "Save to tape", nullptr, SaveToTape, false, true},
     // View
     {CommandId::View100, "View", nullptr, "100%", nullptr, View100, true},
     {CommandId::View200, "View", nullptr, "200%", nullptr, View200, true},

@@ -36,7 +36,7 @@ QStringList Filters(const char* allLabel, std::initializer_list<const char*> ext
 
 QStringList OpenFileFilters() {
   return Filters("All supported filetypes", {"sna", "z80", "szx", "snx", "sp", "sem", "snp", "sit",
-                                             "zxs", "tzx", "tap", "csw", "zip"});
+                                             "zxs", "tzx", "tap", "csw", "zip", "pzx", "wav"});
 }
 
 QStringList OpenSnapshotFilters() {
@@ -46,7 +46,7 @@ QStringList OpenSnapshotFilters() {
 }
 
 QStringList OpenTapeFilters() {
-  return Filters("All supported Spectrum tape files", {"tzx", "tap", "csw"});
+  return Filters("All supported Spectrum tape files", {"tzx", "tap", "csw", "pzx", "wav"});
 }
 
 QString StartFolder(const std::string& remembered) {

@@ -118,10 +118,10 @@ TEST_F(StatusBarTest, InstantSaveWritesTheLastFileOpened) {
   ASSERT_EQ(host.messages.size(), 1u);
   EXPECT_EQ(host.messages[0].message, 22);
   EXPECT_EQ(host.messages[0].caption, CaptionId::Error);
-  // SIT has no writer and is left alone; mixed case is not in the table.
+  // SIT is written as well; mixed case is not in the table.
   emu.folders.CurrentSnapDir = (dir / "game.sit").string();
-  EXPECT_EQ(InstantSnapshotSave(emu), 1);
-  EXPECT_FALSE(std::filesystem::exists(dir / "game.sit"));
+  EXPECT_EQ(InstantSnapshotSave(emu), 0);
+  EXPECT_EQ(std::filesystem::file_size(dir / "game.sit"), 65564u);
   emu.folders.CurrentSnapDir = (dir / "game.Sna").string();
   EXPECT_EQ(InstantSnapshotSave(emu), 1);
   EXPECT_EQ(host.messages.size(), 2u);

@@ -23,18 +23,7 @@ void FillMachine(MachineState& m, uint32_t seed) {
                 pick < 2 ? 0xED : (pick == 2 ? 0 : static_cast<uint8_t>(rng())));
     a += len;
   }
-  uint16_t v = 0x1234;
-  for (RegPair* r : {&m.cpu.AF, &m.cpu.BC, &m.cpu.DE, &m.cpu.HL, &m.cpu.AF_, &m.cpu.BC_, &m.cpu.DE_,
-                     &m.cpu.HL_, &m.cpu.IX, &m.cpu.IY}) {
-    r->w = v += 0x1111;
-  }
-  m.cpu.SP = 0x7F00;
-  m.cpu.PC = 0x6D9B;
-  m.cpu.IR.w = 0x3F85;  // bit 7 counted into R; the program sees R7's
-  m.cpu.R7 = 0;
-  m.cpu.IFF1 = m.cpu.IFF2 = 1;
-  m.cpu.IM = 2;
-  m.ports.BorderColour = 3;
+  FillRegisters(m);
   m.FrameTState = 12345 + seed;
   for (uint8_t& r : m.sound.ay.regs) r = static_cast<uint8_t>(rng());
   m.sound.ay.AySelectedRegister = 11;

@@ -54,6 +54,23 @@ inline int64_t PageWhere(const MachineState& m, int page) {
   return -1;
 }
 
+// Every register pair a value of its own, SP 0x7F00, PC 0x6D9B, I and R 0x3F85 (bit 7 of R
+// counted into R), both interrupt flip-flops on, interrupt mode 2, border 3.
+inline void FillRegisters(MachineState& m) {
+  uint16_t v = 0x1234;
+  for (RegPair* r : {&m.cpu.AF, &m.cpu.BC, &m.cpu.DE, &m.cpu.HL, &m.cpu.AF_, &m.cpu.BC_, &m.cpu.DE_,
+                     &m.cpu.HL_, &m.cpu.IX, &m.cpu.IY}) {
+    r->w = v += 0x1111;
+  }
+  m.cpu.SP = 0x7F00;
+  m.cpu.PC = 0x6D9B;
+  m.cpu.IR.w = 0x3F85;
+  m.cpu.R7 = 0;
+  m.cpu.IFF1 = m.cpu.IFF2 = 1;
+  m.cpu.IM = 2;
+  m.ports.BorderColour = 3;
+}
+
 // Everything a snapshot carries: registers, border, memory as the CPU sees it, and on the 128K
 // family every bank and the whole paging state.
 inline void ExpectSameMachine(const MachineState& a, const MachineState& b) {

@@ -39,11 +39,11 @@ TEST(FileFilters, ListEveryKindInOrderWithItsPattern) {
   EXPECT_EQ(snapshots[2], "Z80 files (*.z80)");
   EXPECT_EQ(snapshots[10], "All files (*)");
   const QStringList tapes = OpenTapeFilters();
-  EXPECT_EQ(tapes, QStringList({"All supported Spectrum tape files (*.tzx *.tap *.csw)",
+  EXPECT_EQ(tapes, QStringList({"All supported Spectrum tape files (*.tzx *.tap *.csw *.pzx *.wav)",
                                 "TZX files (*.tzx)", "TAP files (*.tap)", "CSW files (*.csw)",
-                                "All files (*)"}));
-  EXPECT_EQ(OpenFileFilters().size(), 15);
-  EXPECT_TRUE(OpenFileFilters()[0].endsWith("*.csw *.zip)"));
+                                "PZX files (*.pzx)", "WAV files (*.wav)", "All files (*)"}));
+  EXPECT_EQ(OpenFileFilters().size(), 17);
+  EXPECT_TRUE(OpenFileFilters()[0].endsWith("*.csw *.zip *.pzx *.wav)"));
 }
 
 TEST_F(WindowTest, ViewSizesAndFullScreenKeepOneCheckMark) {

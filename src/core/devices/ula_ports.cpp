@@ -63,6 +63,8 @@ void UlaWrite(MachineState& m, uint8_t value, ModelGroup group) {
   } else {
     p.BeeperLevel = 0;
   }
+  // With saving to tape on, a saver of the program's own is recorded from MIC.
+  if (m.tape.SaveTrap && ((value ^ p.LastUlaOut) & 0x08)) RecordMicEdge(m, value & 0x08);
   p.LastUlaOut = value;
 }
 

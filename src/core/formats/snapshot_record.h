@@ -76,7 +76,8 @@ inline std::array<char, 4> SnapshotBlockId(std::string_view text) {
 struct SnapshotRecord {
   SnapshotModel model = SnapshotModel::k48K;
   SnapshotCpu cpu;
-  std::optional<uint32_t> frameTState;  // the T-state position in the frame
+  std::optional<uint32_t> frameTState;    // the T-state position in the frame
+  std::optional<uint8_t> interruptArmed;  // the frame-start interrupt request is still pending
 
   uint8_t border = 0;               // 0-7
   std::optional<uint8_t> lastFE;    // last value written to the ULA port (else the border)

@@ -82,6 +82,8 @@ struct GeneralizedData {
 //   0x14: p0 used bits, p1 zero, p2 one, p4 pulses per bit (2), p5 bit mask, p6 pause,
 //         p7 end mask of the last byte
 //   0x15: p0 used bits, p1 pause, p2 T-states per sample, p3 end mask of the last byte
+//   0x18: p0 sample rate, p1 first level, p2 pause, p3 compression, p4 T-states per sample,
+//         p5 size shown, p6 pulses; `data` is the unpacked RLE pulse stream (csw_format.h)
 //   0x19: p0 pause (tables in `gdb`)
 //   0x20: p0 pause in ms (0 stops the tape)
 //   0x23: p0 relative jump as stored (16 bits, signed)
@@ -109,6 +111,8 @@ struct TapeBlock {
   std::vector<std::pair<uint8_t, std::string>> infos;  // 0x32: (text ID, text)
   std::vector<std::array<uint8_t, 3>> hardware;        // 0x33: (type, ID, value)
   std::unique_ptr<GeneralizedData> gdb;                // 0x19
+  std::vector<uint8_t>
+      owned;  // data made while parsing (an unpacked recording); `data` points here
   TapeBlock* previous = nullptr;
   TapeBlock* next = nullptr;
 };
@@ -122,6 +126,7 @@ struct TapeImage {
   TapeBlock* current = nullptr;
   std::string path;  // full path of the file (empty when it came from memory)
   bool isTzx = false;
+  uint8_t sourceKind = 0;  // the deck's kind of file it came from, to parse it again on rewind
 };
 
 // Appends a block with this ID to the end of the list and numbers it.

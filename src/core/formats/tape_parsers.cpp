@@ -8,6 +8,8 @@
 #include <new>
 
 #include "formats/byte_cursor.h"
+#include "formats/csw_format.h"
+#include "formats/inflate.h"
 
 namespace orvo {
 
@@ -114,6 +116,34 @@ bool ReadAlphabet(ByteCursor& c, GeneralizedData::Alphabet& a) {
 // run records; a few files count TOTP as the total of the runs' repetitions instead, which shows
 // as a block whose fields do not add up to its length: those are read run by run until the
 // repetitions reach TOTP.
+// A CSW recording inside a TZX (0x18): pause, sample rate (24 bits), compression (1 RLE, 2
+// Z-RLE), number of pulses, then the pulse stream. The block is made in place of `b`.
+bool ParseCswBlock(ByteCursor& c, TapeBlock& b) {
+  ByteCursor body;
+  uint32_t len, pause, rate, compression, pulses;
+  if (!c.U32(len) || !c.Sub(len, body)) return false;
+  if (!body.U16(pause) || !body.U24(rate) || !body.U8(compression) || !body.U32(pulses)) {
+    return false;
+  }
+  const uint8_t* p;
+  const size_t rest = body.Left();
+  body.Bytes(rest, p);
+  std::vector<uint8_t> rle;
+  if (compression == 2) {
+    if (!InflateBytes({p, rest}, rle, 256u << 20, false)) return false;
+  } else if (compression == 1) {
+    rle.assign(p, p + rest);
+  } else {
+    return false;
+  }
+  uint32_t counted;
+  if (rate == 0 || !CountCswPulses(rle, counted)) return false;
+  MakeRecordingBlock(b, std::move(rle), counted, rate, false, pause);
+  b.p[3] = compression;
+  b.p[5] = len;
+  return true;
+}
+
 // A count (one byte, or two with `wideCount`) and that many 16-bit words, as the pulse-sequence and
 // call-sequence blocks hold them.
 template <class T>
@@ -269,6 +299,7 @@ bool ParseTzxBlock(ByteCursor& c, TapeBlock& b) {
       b.pulse = sample;
       return true;
     }
+    case kBlockCsw: return ParseCswBlock(c, b);
     case kBlockGeneralized: {
       ByteCursor body;
       if (!c.U32(len) || !c.Sub(len, body)) return false;

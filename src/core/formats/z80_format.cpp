@@ -55,11 +55,11 @@ uint8_t BankOfPage(Model model, uint8_t page) {
   return page == 4 ? Bank48KAt(0x8000) : (page == 5 ? Bank48KAt(0xC000) : Bank48KAt(0x4000));
 }
 
-// Reads the memory blocks of a version 2 or 3 file from `pos`.
+// Reads the memory blocks of a version 2 or 3 file from `pos` to the end of the file. A file may
+// hold only some of the pages (a +3 file with pages 4, 5 and 8): the others stay blank. A block
+// that runs past the end of the file refuses the file.
 FormatError ReadBlocks(std::span<const uint8_t> data, size_t pos, SnapshotRecord& r) {
-  const bool big = IsSnapshot128K(r.model);
-  const int blocks = r.model == Model::k16K ? 1 : (big ? 8 : 3);
-  for (int n = 0; n < blocks; ++n) {
+  while (pos < data.size()) {
     if (data.size() - pos < 3) return FormatError::SnapshotLength;
     const uint16_t length = ReadLe16(data, pos);
     const uint8_t page = data[pos + 2];

@@ -33,6 +33,7 @@ enum class CommandId : uint16_t {
   BrowseTape = 132,
   RewindTape = 133,
   StartStopTape = 134,
+  SaveToTape = 135,
   // View
   View100 = 140,
   View200 = 141,

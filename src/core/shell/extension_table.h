@@ -24,6 +24,8 @@ enum class FileKind : uint8_t {
   Rzx = 15,
   Csw = 16,
   Zip = 17,
+  Wav = 18,
+  Pzx = 19,
   End = 0xFF,
 };
 
@@ -34,7 +36,7 @@ struct ExtensionRow {
 };
 
 // Each extension twice, lower case then upper case, in kind order; the last row's kind is End.
-extern const ExtensionRow ExtensionTable[35];
+extern const ExtensionRow ExtensionTable[39];
 
 // The kind of the first row whose extension equals the last characters of `name`, byte for byte
 // (case matters, and there is no check for a dot: "x.wsp" is an SP file); None when no row
@@ -45,7 +47,8 @@ inline bool IsSnapshotKind(FileKind kind) {
   return kind >= FileKind::Sna && kind <= FileKind::Zxs;
 }
 inline bool IsTapeKind(FileKind kind) {
-  return kind == FileKind::Tzx || kind == FileKind::Tap || kind == FileKind::Csw;
+  return kind == FileKind::Tzx || kind == FileKind::Tap || kind == FileKind::Csw ||
+         kind == FileKind::Wav || kind == FileKind::Pzx;
 }
 
 // The writer kind for a path being saved: the characters after the last dot compared with the

@@ -15,6 +15,7 @@
 #include "shell/machine_setup.h"
 #include "shell/media_loaders.h"
 #include "shell/snapshot_load.h"
+#include "shell/tape_commands.h"
 
 namespace orvo {
 
@@ -47,14 +48,6 @@ MessageId ReadWhole(const std::string& path, std::vector<uint8_t>& out) {
   return kMsgNone;
 }
 
-const char* TapeLabel(FileKind kind) {
-  switch (kind) {
-    case FileKind::Tzx: return "TZX File";
-    case FileKind::Tap: return "TAP File";
-    default: return nullptr;
-  }
-}
-
 // Calls the loader of `kind` for the loaded bytes. `fromZip` marks the ZIP entry path, which
 // loads snapshots and tapes only.
 void HandleKind(Emulator& emu, FileKind kind, std::string_view name, bool fromZip) {
@@ -74,8 +67,8 @@ void HandleKind(Emulator& emu, FileKind kind, std::string_view name, bool fromZi
   if (IsTapeKind(kind)) {
     if (emu.m.settings.Autoload) LoadTapeBootSnapshot(emu);
     f.LastLoadStatus = LoadMediaKind(emu, kind, bytes, name);
-    if (f.LastLoadStatus == kLoadedOk && TapeLabel(kind) != nullptr)
-      f.FileTypeLabel = TapeLabel(kind);
+    if (f.LastLoadStatus == kLoadedOk)
+      f.FileTypeLabel = TapeKindLabel(TapeKindOf(std::string(name)));
     return;
   }
   if (fromZip) return;

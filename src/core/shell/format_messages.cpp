@@ -41,9 +41,10 @@ constexpr TapeKindMessage kTapeKindMessages[] = {
 CaptionId CaptionOf(FormatError error) {
   // A ZIP archive that cannot be opened is a file that was not found as one; every other
   // failure of a file's contents is reported under "Orvo Options".
-  // An SZX block of a kind that cannot be loaded is reported under "Orvo File" too.
-  return error == FormatError::ZipOpen || error == FormatError::SzxBlock ? CaptionId::File
-                                                                         : CaptionId::Options;
+  if (error == FormatError::ZipOpen || error == FormatError::SzxBlock) return CaptionId::File;
+  // An SZX block of a kind that cannot be loaded and the ZXS messages go out under "Orvo File".
+  if (error >= FormatError::ZxsRiff && error <= FormatError::ZxsPage) return CaptionId::File;
+  return CaptionId::Options;
 }
 
 }  // namespace
@@ -77,6 +78,19 @@ MessageId FormatErrorMessage(const FormatStatus& status) {
     case FormatError::SzxMachine: return kMsgCannotLoadSnapshot;
     case FormatError::RzxSignature:
     case FormatError::RzxBlock: return kMsgNone;  // the RZX player says "ERROR" itself
+    case FormatError::TapeRecording: return kMsgTapeRecording;
+    case FormatError::SnxSignature: return kMsgSnxSignature;
+    case FormatError::SpSignature: return kMsgSpSignature;
+    case FormatError::SemSignatureLength: return kMsgSemSignatureLength;
+    case FormatError::SemSignature: return kMsgSemSignature;
+    case FormatError::ZxsRiff: return kMsgZxsRiff;
+    case FormatError::ZxsSnap: return kMsgZxsSnap;
+    case FormatError::ZxsFmtzLength: return kMsgZxsFmtzLength;
+    case FormatError::ZxsCompression: return kMsgZxsCompression;
+    case FormatError::ZxsRegsLength: return kMsgZxsRegsLength;
+    case FormatError::Zxs048Length: return kMsgZxs048Length;
+    case FormatError::ZxsPage: return kMsgZxsPage;
+    case FormatError::Only48K: return kMsgOnly48K;
   }
   return kMsgNone;
 }

@@ -6,6 +6,7 @@
 #include "rzx/rzx_session.h"
 #include "shell/debugger_commands.h"
 #include "shell/emulator.h"
+#include "shell/tape_commands.h"
 #include "sound/sound.h"
 #include "sound/sound_output.h"
 #include "tape/tape_player.h"
@@ -57,6 +58,7 @@ void EndFrameAt(Emulator& emu, bool restart) {
     if (--m.DiskFastCountdown == 0) m.FullSpeed = 0;
   }
   AgeTapeReadTime(m, frameLength);
+  if (!m.tape.SavedBlocks.empty() || !m.tape.MicPulses.empty()) FlushSavedTape(emu);
   m.FrameTState = restart ? 0 : m.FrameTState - frameLength;
   m.video.DisplayDrawnTo = m.video.BorderDrawnTo = m.FrameTState;
 }

@@ -18,26 +18,28 @@ int NotSupportedYet(Emulator& emu, FileKind kind) {
 }  // namespace
 
 int LoadMediaKind(Emulator& emu, FileKind kind, std::span<const uint8_t> bytes,
-                  std::string_view /*name*/) {
+                  std::string_view name) {
   switch (kind) {
     case FileKind::Sna: return LoadSNA(emu, bytes);
     case FileKind::Z80: return LoadZ80(emu, bytes);
     // Snapshot formats of their own units (SZX; SNX, SP, SEM, SNP, SIT, ZXS).
     case FileKind::Szx: return LoadSZX(emu, bytes) == 0 ? kLoadedOk : kLoadRefused;
-    case FileKind::Snx: return NotSupportedYet(emu, kind);
-    case FileKind::Sp: return NotSupportedYet(emu, kind);
-    case FileKind::Sem: return NotSupportedYet(emu, kind);
-    case FileKind::Snp: return NotSupportedYet(emu, kind);
-    case FileKind::Sit: return NotSupportedYet(emu, kind);
-    case FileKind::Zxs: return NotSupportedYet(emu, kind);
+    case FileKind::Snx:
+    case FileKind::Sp:
+    case FileKind::Sem:
+    case FileKind::Snp:
+    case FileKind::Sit:
+    case FileKind::Zxs: return LoadOtherSnapshot(emu, kind, bytes);
     // Tapes: eject the deck, parse the bytes into a new tape image, make its first block current.
     case FileKind::Tzx:
     case FileKind::Tap:
-      return LoadTapeBytes(emu, bytes, kind == FileKind::Tzx ? TapeKind::Tzx : TapeKind::Tap,
-                           emu.files.CurrentFilePath) == 0
+    case FileKind::Csw:
+    case FileKind::Wav:
+    case FileKind::Pzx:
+      return LoadTapeBytes(emu, bytes, TapeKindOf(std::string(name)), emu.files.CurrentFilePath) ==
+                     0
                  ? kLoadedOk
                  : kLoadRefused;
-    case FileKind::Csw: return NotSupportedYet(emu, kind);
     // +3 disk image into drive A (the dispatch only comes here on the +3).
     case FileKind::Dsk: return NotSupportedYet(emu, kind);
     default: return kLoadedOk;  // POK, TXT, RZX: recognised, nothing loaded here
@@ -49,8 +51,17 @@ bool MediaKindSupported(FileKind kind) {
     case FileKind::Sna:
     case FileKind::Z80:
     case FileKind::Szx:
+    case FileKind::Snx:
+    case FileKind::Sp:
+    case FileKind::Sem:
+    case FileKind::Snp:
+    case FileKind::Sit:
+    case FileKind::Zxs:
     case FileKind::Tzx:
-    case FileKind::Tap: return true;
+    case FileKind::Tap:
+    case FileKind::Csw:
+    case FileKind::Wav:
+    case FileKind::Pzx: return true;
     default: return false;
   }
 }

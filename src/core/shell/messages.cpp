@@ -68,6 +68,8 @@ constexpr MessageEntry kMessages[] = {
     {50, "Tape Error: Tape already in deck"},
     {51, "Tape Error: No tape in deck"},
     {52, "Tape Error: Edge Error"},
+    {53, "Tape Error: Damaged or unknown recording"},   // a CSW, WAV or PZX tape that is refused
+    {54, "Tape Error: Cannot write to the tape file"},  // saving to tape failed
     // The display: the picture is drawn through OpenGL (or by QPainter in "Software" mode).
     {60, "OpenGL: Failed to create OpenGL object"},
     {61, "OpenGL: Failed to set Cooperative Level for OpenGL"},

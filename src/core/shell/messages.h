@@ -33,8 +33,11 @@ enum MessageId : uint8_t {
   kMsgCannotLoadSnapshot = 10,   // "Snapshot Error: Cannot load snapshot file"
   kMsgSnapshotMissing = 11,      // "Snapshot Error: Snapshot file missing"
   kMsgSnapshotLength = 12,       // "Snapshot Error: Incorrect snapshot length"
+  kMsgSnxSignature = 13,         // "Snapshot Error: Incorrect SNX sig"
   kMsgSzxSignature = 14,         // "Snapshot Error: Incorrect SZX sig"
+  kMsgSpSignature = 15,          // "Snapshot Error: Incorrect SP sig"
   kMsgSnapshotBlockLength = 16,  // "Snapshot Error: Incorrect BLOCK length"
+  kMsgOnly48K = 17,              // "Snapshot Error: File format only supports 16k/48k models"
   kMsgZ80Version = 18,           // "Snapshot Error: Incorrect Z80 version"
   kMsgSzxUnknownBlock = 19,      // "Snapshot Error: Unknown SZX block type"
   kMsgTapeMissing = 20,          // "Tape Error: Tape file missing"
@@ -69,6 +72,8 @@ enum MessageId : uint8_t {
   kMsgTapeFailedCustomBlock = 48,
   kMsgTapeFailedConcatBlock = 49,
   kMsgNoTapeInDeck = 51,          // "Tape Error: No tape in deck"
+  kMsgTapeRecording = 53,         // "Tape Error: Damaged or unknown recording"
+  kMsgTapeSaveFailed = 54,        // "Tape Error: Cannot write to the tape file"
   kMsgSoundInitFailed = 100,      // "Sound: Failed to initialise sound"
   kMsgSoundNoDevice = 101,        // "Sound: Failed to create audio device object"
   kMsgSoundNoPriority = 102,      // "Sound: Failed to set Cooperative level ..."
@@ -81,6 +86,15 @@ enum MessageId : uint8_t {
   kMsgDebugBadNumber = 127,       // "Debugger: Not a number or number out of range"
   kMsgNoRzxLoaded = 145,          // "No RZX File loaded"
   kMsgCannotSaveSnapshot = 148,   // "Snapshot Error: Cannot save snapshot file"
+  kMsgSemSignatureLength = 150,   // "Snapshot Error:  SEM Signature length incorrect"
+  kMsgSemSignature = 151,         // "Snapshot Error:  SEM Signature incorrect"
+  kMsgZxsRiff = 152,              // "Snapshot Error:  ZXS Signature RIFF incorrect"
+  kMsgZxsSnap = 153,              // "Snapshot Error:  ZXS SNAP incorrect"
+  kMsgZxsFmtzLength = 154,        // "Snapshot Error:  ZXS fmtz Block Length Incorrect"
+  kMsgZxsCompression = 155,       // "Snapshot Error:  ZXS Unknown Compression Value"
+  kMsgZxsRegsLength = 156,        // "Snapshot Error:  ZXS rZ80 Block Length Incorrect"
+  kMsgZxs048Length = 157,         // "Snapshot Error:  ZXS r048 Block Length Incorrect"
+  kMsgZxsPage = 158,              // "Snapshot Error:  ZXS ram0 Block Length Incorrect"
   kMsgFirstQuotation = 160,       // 160..179: the quotations "Help" picks from
 };
 constexpr int kMessageCount = 180;

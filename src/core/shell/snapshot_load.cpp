@@ -1,6 +1,7 @@
 #include "shell/snapshot_load.h"
 
 #include "formats/sna_format.h"
+#include "formats/snapshot_48k.h"
 #include "formats/szx_format.h"
 #include "formats/z80_format.h"
 #include "shell/emulator.h"
@@ -12,8 +13,7 @@ namespace orvo {
 
 namespace {
 
-using Parser = FormatStatus (*)(std::span<const uint8_t>, SnapshotRecord&);
-
+template <class Parser>
 int LoadWith(Emulator& emu, std::span<const uint8_t> data, Parser parse) {
   SnapshotRecord record;
   if (const FormatStatus status = parse(data, record); !status.Ok()) {
@@ -53,6 +53,23 @@ int LoadSNA(Emulator& emu, std::span<const uint8_t> data) {
 
 int LoadSZX(Emulator& emu, std::span<const uint8_t> data) {
   return LoadWith(emu, data, ParseSZX);
+}
+
+int LoadOtherSnapshot(Emulator& emu, FileKind kind, std::span<const uint8_t> data) {
+  switch (kind) {
+    case FileKind::Snx: return LoadWith(emu, data, ParseSNX);
+    case FileKind::Sp: return LoadWith(emu, data, ParseSP);
+    case FileKind::Sem: return LoadWith(emu, data, ParseSEM);
+    case FileKind::Snp: return LoadWith(emu, data, ParseSNP);
+    case FileKind::Sit: return LoadWith(emu, data, ParseSIT);
+    case FileKind::Zxs: {
+      const auto current = static_cast<SnapshotModel>(emu.m.MachineModel);
+      return LoadWith(emu, data, [current](std::span<const uint8_t> d, SnapshotRecord& r) {
+        return ParseZXS(d, r, current);
+      });
+    }
+    default: return 1;
+  }
 }
 
 }  // namespace orvo

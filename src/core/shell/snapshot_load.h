@@ -5,6 +5,7 @@
 #include <span>
 
 #include "formats/snapshot_record.h"
+#include "shell/extension_table.h"
 
 namespace orvo {
 
@@ -19,6 +20,8 @@ void LoadSnapshotRecord(Emulator& emu, const SnapshotRecord& record);
 // "Orvo Options" (12 "Snapshot Error: Incorrect snapshot length", 16 "Snapshot Error: Incorrect
 // BLOCK length", 18 "Snapshot Error: Incorrect Z80 version"); the machine is then unchanged.
 int LoadZ80(Emulator& emu, std::span<const uint8_t> data);
+// The other snapshot formats (SEM, SNX, SP, SNP, SIT, ZXS), by their kind, in the same way.
+int LoadOtherSnapshot(Emulator& emu, FileKind kind, std::span<const uint8_t> data);
 int LoadSNA(Emulator& emu, std::span<const uint8_t> data);
 // Loads an SZX snapshot; refused whole (14 "Snapshot Error: Incorrect SZX sig", 19 "Snapshot
 // Error: Unknown SZX block type" under "Orvo File", 16 for a block of the wrong size or a RAM page

@@ -9,6 +9,7 @@
 #include <filesystem>
 
 #include "formats/sna_format.h"
+#include "formats/snapshot_48k.h"
 #include "formats/szx_format.h"
 #include "formats/z80_format.h"
 #include "shell/emulator.h"
@@ -37,6 +38,28 @@ mode_t NewFileMode(const std::string& path) {
   const mode_t mask = ::umask(0);
   ::umask(mask);
   return 0666 & ~mask;
+}
+
+bool Is48KOnlyWriter(FileKind kind) {
+  return kind >= FileKind::Snx && kind <= FileKind::Sit;
+}
+
+// The SNX, SP, SEM, SNP and SIT files; the SIT writer also takes the ROM the CPU sees.
+FormatStatus Build48KFile(const MachineState& m, FileKind kind, std::vector<uint8_t>& out) {
+  SnapshotRecord r = CaptureSnapshot(m);
+  switch (kind) {
+    case FileKind::Snx: return WriteSNX(r, out);
+    case FileKind::Sp: return WriteSP(r, out);
+    case FileKind::Sem: return WriteSEM(r, out);
+    case FileKind::Snp: return WriteSNP(r, out);
+    case FileKind::Sit: {
+      SnapshotBlock rom{SnapshotBlockId("ROM"), std::vector<uint8_t>(0x4000)};
+      for (uint16_t a = 0; a < 0x4000; ++a) rom.body[a] = m.Peek(a);
+      r.blocks.push_back(std::move(rom));
+      return WriteSIT(r, out);
+    }
+    default: return {FormatError::Only48K, 0};
+  }
 }
 
 }  // namespace
@@ -85,13 +108,26 @@ bool BuildSnapshotFile(const Emulator& emu, FileKind kind, std::vector<uint8_t>&
       return true;
     }
     case FileKind::Szx: out = BuildSZX(emu); return true;
-    default: return false;  // SNX, SP and SEM come with their own units; SNP, SIT have none
+    case FileKind::Snx:
+    case FileKind::Sp:
+    case FileKind::Sem:
+    case FileKind::Snp:
+    case FileKind::Sit: return Build48KFile(emu.m, kind, out).Ok();
+    default: return false;
   }
 }
 
 int SaveSnapshotKind(Emulator& emu, const std::string& path, FileKind kind) {
   std::vector<uint8_t> bytes;
-  if (!BuildSnapshotFile(emu, kind, bytes)) return kSaveNoWriter;
+  if (Is48KOnlyWriter(kind) && !WritableAs48K(CaptureSnapshot(emu.m))) {
+    emu.ShowMessage(CaptionId::Options, kMsgOnly48K);
+    return kSaveFailed;
+  }
+  if (!BuildSnapshotFile(emu, kind, bytes)) {
+    // A kind without a writer must not look saved.
+    emu.ShowMessage(CaptionId::File, kMsgCannotSaveSnapshot);
+    return kSaveNoWriter;
+  }
   // A 48K SNA whose stack lies in ROM would come back with a PC that was never stored.
   const bool unfit = kind == FileKind::Sna && !SnaCanHoldPc(CaptureSnapshot(emu.m));
   if (unfit || !WriteFileReplacing(path, bytes)) {

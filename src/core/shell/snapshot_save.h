@@ -30,9 +30,10 @@ constexpr int kSaved = 0;
 constexpr int kSaveFailed = 1;    // nothing written; a message said why
 constexpr int kSaveNoWriter = 2;  // this kind has no writer (yet): nothing written
 
-// Saves the machine to `path` with the writer of `kind`. A failed write, or a 48K SNA that cannot
-// hold PC (the stack is in ROM), shows message 148 "Snapshot Error: Cannot save snapshot file"
-// under "Orvo File" and writes nothing.
+// Saves the machine to `path` with the writer of `kind`. A failed write, a kind with no writer, or
+// a 48K SNA that cannot hold PC (the stack is in ROM), shows message 148 "Snapshot Error: Cannot
+// save snapshot file" under "Orvo File" and writes nothing; SNX, SP, SEM, SNP and SIT from a
+// model other than the 16K and 48K show message 17 under "Orvo Options" and write nothing.
 int SaveSnapshotKind(Emulator& emu, const std::string& path, FileKind kind);
 
 // Saves by the extension of `path` (the characters after the last dot: "sna"/"SNA", "z80"/"Z80",

@@ -81,7 +81,6 @@ int InstantSnapshotSave(Emulator& emu) {
     emu.ShowMessage(CaptionId::Error, kMsgUnknownExtension);
     return 1;
   }
-  if (kind == FileKind::Snp || kind == FileKind::Sit) return 1;  // kinds with no writer
   return SaveSnapshotKind(emu, path, kind) == kSaved ? 0 : 1;
 }
 

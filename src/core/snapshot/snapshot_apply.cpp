@@ -66,6 +66,7 @@ void CopyPage(const std::vector<uint8_t>& page, uint8_t* to) {
 void ApplySnapshot(MachineState& m, const SnapshotRecord& r) {
   ApplyCpu(m.cpu, r.cpu);
   if (r.frameTState) m.FrameTState = *r.frameTState;
+  if (r.interruptArmed) m.InterruptArmed = *r.interruptArmed ? 1 : 0;
   // The border is also what the ULA port last received, so the MIC and EAR bits of the previous
   // program do not linger.
   m.ports.BorderColour = r.border & 7;
@@ -150,6 +151,7 @@ SnapshotRecord CaptureSnapshot(const MachineState& m) {
   c.halted = cpu.Halted && cpu.HaltNoAdvance && m.Peek(static_cast<uint16_t>(cpu.PC - 1)) == 0x76;
   c.MEMPTR = cpu.MEMPTR;
   r.frameTState = m.FrameTState;
+  r.interruptArmed = m.InterruptArmed;
 
   r.border = m.ports.BorderColour & 7;
   r.lastFE = m.ports.LastUlaOut;

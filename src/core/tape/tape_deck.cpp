@@ -19,6 +19,9 @@ bool EndsWith(const std::string& name, const char* ext) {
 TapeKind TapeKindOf(const std::string& name) {
   if (EndsWith(name, "tzx") || EndsWith(name, "TZX")) return TapeKind::Tzx;
   if (EndsWith(name, "tap") || EndsWith(name, "TAP")) return TapeKind::Tap;
+  if (EndsWith(name, "csw") || EndsWith(name, "CSW")) return TapeKind::Csw;
+  if (EndsWith(name, "wav") || EndsWith(name, "WAV")) return TapeKind::Wav;
+  if (EndsWith(name, "pzx") || EndsWith(name, "PZX")) return TapeKind::Pzx;
   return TapeKind::None;
 }
 

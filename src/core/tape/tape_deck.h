@@ -10,8 +10,8 @@ struct MachineState;
 struct TapeImage;
 
 // Kinds of tape file, by the end of the name as the file dispatch matches it ("tzx"/"TZX",
-// "tap"/"TAP"; case-sensitive, no dot needed).
-enum class TapeKind : uint8_t { None, Tzx, Tap };
+// "tap"/"TAP", "csw"/"CSW", "wav"/"WAV", "pzx"/"PZX"; case-sensitive, no dot needed).
+enum class TapeKind : uint8_t { None, Tzx, Tap, Csw, Wav, Pzx };
 TapeKind TapeKindOf(const std::string& name);
 
 // Puts a parsed tape into the (empty) deck and makes its first block current. With "Autoload" on

@@ -79,11 +79,11 @@ bool TapeAtEnd(const MachineState& m) {
     case kBlockTurbo:
     case kBlockPureData:
     case kBlockDirect:
+    case kBlockCsw:
     case kBlockGeneralized:
       return m.tape.State == kTapePauseState || m.tape.State == kTapeAfterData;
     case kBlockPureTone:
-    case kBlockPulses:
-    case kBlockCsw: return false;
+    case kBlockPulses: return false;
     default: return true;
   }
 }

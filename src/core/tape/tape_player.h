@@ -53,6 +53,26 @@ void AgeTapeReadTime(MachineState& m, uint32_t frameLength);
 // The auto-start detector's state after a tape boot snapshot was loaded.
 void ResetTapeAutoStart(MachineState& m);
 
+// Saving to tape: with the trap on, the ROM's SA-BYTES (0x04C2, where the 48K BASIC ROM is paged)
+// does not play its pulses; the block it would save (flag in A, IX start, DE length) is appended
+// as a TAP block (length, flag, data, checksum) to m.tape.SavedBlocks and the routine returns
+// through its usual ending as after a save.
+inline constexpr uint16_t kTapeSaveTrapAddress = 0x04C2;
+void SetTapeSaveTrap(MachineState& m, bool on);
+// The MIC output changed (a write to the ULA port) while the save trap is on: one more edge of a
+// recording of a program's own saver.
+void RecordMicEdge(MachineState& m, bool high);
+// T-states since start-up.
+inline uint64_t MachineTime(const MachineState& m) {
+  return m.FrameCount * m.FrameLength + m.FrameTState;
+}
+// A MIC recording is over when no edge has come for a second of silence.
+inline constexpr uint64_t kMicSilenceTStates = 3500000;
+
+// The TAP block of `length` bytes from `start` with flag byte `flag`.
+std::vector<uint8_t> TapBlockOf(const MachineState& m, uint8_t flag, uint16_t start,
+                                uint16_t length);
+
 // Forgets everything the player holds about the tape in the deck (its position, loops, calls
 // and pointers into the blocks): before the tape is ejected or replaced.
 void ClearTapePlayer(MachineState& m);

@@ -127,6 +127,7 @@ void StepBlock(MachineState& m) {
       }
       break;
     case kBlockDirect: StepDirect(m); break;
+    case kBlockCsw: StepRecording(m); break;
     case kBlockGeneralized: StepGeneralized(m, *b); break;
     case kBlockJump: StepJump(m, *b); break;
     case kBlockLoopStart: StepLoopStart(m, *b); break;
@@ -228,6 +229,7 @@ TapeBlock* EnterTapeBlock(MachineState& m, TapeBlock* block) {
       t.EndMask = t.DataLength == 1 ? t.LastByteMask : 1;
       if (t.DataLength > 0) SetLevelFromBit(t);
       break;
+    case kBlockCsw: EnterRecording(t, b); break;
     case kBlockGeneralized:
       t.PauseLeft = b.p[0];
       t.InSymbol = false;

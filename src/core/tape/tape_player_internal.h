@@ -18,6 +18,9 @@ uint32_t ReadDataSymbol(const TapeState& t, const GeneralizedData& g);
 // recording (0x15) or a generalized data block (0x19) has ended: set up the next.
 void StepDataBlock(MachineState& m, uint8_t id);
 void StepDirect(MachineState& m);
+void StepRecording(MachineState& m);
+// Enters a recording block: its first pulse at its first level.
+void EnterRecording(TapeState& t, const TapeBlock& b);
 void StepGeneralized(MachineState& m, const TapeBlock& b);
 
 // ---- block stepping (tape_player_blocks.cpp) ----

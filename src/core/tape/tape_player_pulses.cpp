@@ -4,6 +4,7 @@
 // are T-states of the emulated CPU; pauses are counted in milliseconds of 3500 T-states.
 #include <cmath>
 
+#include "formats/csw_format.h"
 #include "tape/tape_player.h"
 #include "tape/tape_player_internal.h"
 
@@ -139,6 +140,54 @@ void SetLevelFromBit(TapeState& t) {
 }
 
 // Direct recording (0x15): each sample is one bit of the data, most significant first.
+void EnterRecording(TapeState& t, const TapeBlock& b) {
+  t.SampleRate = b.p[0];
+  t.PauseLeft = b.p[2];
+  t.Position = 0;
+  t.SampleCount = 0;
+  t.PulseCount = 0;
+  t.EarBit = b.p[1] ? kEarHigh : 0;
+  uint32_t samples = 0;
+  size_t pos = 0;
+  if (NextCswPulse({t.Data, t.DataLength}, pos, samples)) {
+    t.Position = static_cast<uint32_t>(pos);
+    t.SampleCount = samples;
+    t.Pulse = static_cast<uint32_t>(CswSampleTime(samples, t.SampleRate));
+  } else {
+    t.Pulse = 0;
+  }
+}
+
+void StepRecording(MachineState& m) {
+  TapeState& t = m.tape;
+  if (t.State != kTapeData) {
+    StepDirect(m);  // the pause after the recording plays as a direct recording's
+    return;
+  }
+  size_t pos = t.Position;
+  uint32_t samples = 0;
+  if (!NextCswPulse({t.Data, t.DataLength}, pos, samples)) {
+    // The last pulse has ended: its closing edge, then the pause (if any).
+    Toggle(t);
+    if (t.PauseLeft == 0) {
+      NextBlock(m);
+    } else {
+      t.State = kTapeAfterData;
+      t.Pulse = kTStatesPerMillisecond;
+    }
+    return;
+  }
+  Toggle(t);
+  ++t.PulseCount;
+  t.Position = static_cast<uint32_t>(pos);
+  t.Progress = t.Position;
+  // Pulse lengths are differences of exact times from the start of the recording: the rounding
+  // of one pulse never adds up over the tape.
+  const uint64_t before = CswSampleTime(t.SampleCount, t.SampleRate);
+  t.SampleCount += samples;
+  t.Pulse = static_cast<uint32_t>(CswSampleTime(t.SampleCount, t.SampleRate) - before);
+}
+
 void StepDirect(MachineState& m) {
   TapeState& t = m.tape;
   switch (t.State) {
@@ -388,7 +437,9 @@ void RunTapePulses(MachineState& m) {
     if (!t.image->current) break;
     // A direct recording is already a sampled signal: jitter of this size would swamp its
     // samples.
-    if (wobble && t.image->current->id != kBlockDirect) Wobble(m);
+    if (wobble && t.image->current->id != kBlockDirect && t.image->current->id != kBlockCsw) {
+      Wobble(m);
+    }
   }
 }
 

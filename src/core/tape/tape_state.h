@@ -3,6 +3,7 @@
 // player that turns the current block into the level on the ULA's EAR input.
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "formats/tape_image.h"
 
@@ -35,6 +36,9 @@ struct TapeState {
   uint32_t PulseListLength = 0;
   // Generalized data: position in the run list or symbol stream, and within the symbol.
   uint32_t RunIndex = 0, RunRepeat = 0, SymbolPulse = 0, Symbol = 0;
+  // Recordings (0x18): samples played so far and the sample rate, for exact pulse lengths.
+  uint64_t SampleCount = 0;
+  uint32_t SampleRate = 0;
   bool InSymbol = false;   // a symbol has begun
   bool FirstPulse = true;  // no pulse of the block has begun yet
   // Flow control.
@@ -64,6 +68,15 @@ struct TapeState {
   int32_t SavedFrameskip = 0;  // the Frameskip setting while a fast load draws every 11th frame
   uint32_t SavedFullSpeed = 0;
   bool FastLoading = false;  // StartTape switched to fast loading
+
+  // ---- saving to tape ----
+  bool SaveTrap = false;             // the ROM's SA-BYTES is trapped
+  std::vector<uint8_t> SavedBlocks;  // TAP blocks saved since the shell last wrote them out
+  // A program's own saver heard on MIC (with the trap on): the pulse lengths in T-states since
+  // its first edge, and when the last edge came (T-states since start-up).
+  std::vector<uint32_t> MicPulses;
+  uint64_t MicLastEdge = 0;
+  bool MicFirstHigh = false;
 
   // ---- the tape browser's view (read by the UI) ----
   uint32_t Progress = 0;  // byte position of the current block

@@ -1,0 +1,344 @@
+// The 48K snapshot formats (SEM, SNX, SP, SNP, SIT) and ZXS: every writer's file reads back to
+// the same machine, the 48K-only writers refuse the 128K family, refused files leave the running
+// machine alone, and the fields land where the formats put them.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <zlib.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "formats/inflate.h"
+#include "formats/snapshot_48k.h"
+#include "machine/memory.h"
+#include "shell/media_loaders.h"
+#include "shell/snapshot_save.h"
+#include "snapshot_fixture.h"
+
+namespace orvo::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+void Fill(MachineState& m) {
+  for (size_t a = 0x4000; a < 0x10000; ++a) {
+    m.RamBlock[a] = static_cast<uint8_t>(a % 7 == 0 ? 0 : (a * 13) >> 3);
+  }
+  FillRegisters(m);
+}
+
+fs::path TempFile(const std::string& name) {
+  return fs::temp_directory_path() / ("orvo_other_" + name);
+}
+
+struct WriterCase {
+  FileKind kind;
+  const char* ext;
+  uint8_t model;
+};
+
+class OtherWriters : public ::testing::TestWithParam<WriterCase> {};
+
+TEST_P(OtherWriters, FileReadsBackToTheSameMachine) {
+  const WriterCase& c = GetParam();
+  ORVO_REQUIRE_ROMS();
+  SnapshotMachine a(c.model);
+  Fill(a.m);
+  const fs::path path = TempFile(std::string("rt.") + c.ext);
+  ASSERT_EQ(SaveSnapshotKind(a.emu, path.string(), c.kind), kSaved);
+  EXPECT_TRUE(a.host.messages.empty());
+  SnapshotMachine b(kModel128K);
+  const std::vector<uint8_t> file = ReadWholeFile(path);
+  fs::remove(path);
+  ASSERT_EQ(LoadMediaKind(b.emu, c.kind, file, path.string()), kLoadedOk);
+  EXPECT_TRUE(b.host.messages.empty());
+  if (c.kind == FileKind::Snx) {
+    // PC travels on the stack, in the two bytes under SP.
+    a.m.RamBlock[0x7EFE] = 0x9B;
+    a.m.RamBlock[0x7EFF] = 0x6D;
+  }
+  if (c.kind == FileKind::Sem) a.m.ports.BorderColour = 0;  // SEM keeps no border
+  if (c.model == kModel16K) {
+    a.m.MachineModel = kModel48K;  // every one of these files loads as a 48K
+    for (uint32_t addr = 0x4000; addr < 0x8000; ++addr) {
+      EXPECT_EQ(b.m.Peek(static_cast<uint16_t>(addr)), a.m.Peek(static_cast<uint16_t>(addr)));
+    }
+    EXPECT_EQ(b.m.cpu.PC, a.m.cpu.PC);
+    EXPECT_EQ(b.m.cpu.HL_.w, a.m.cpu.HL_.w);
+    return;
+  }
+  ExpectSameMachine(a.m, b.m);
+}
+
+INSTANTIATE_TEST_SUITE_P(Snapshot, OtherWriters,
+                         ::testing::Values(WriterCase{FileKind::Snx, "snx", kModel48K},
+                                           WriterCase{FileKind::Sp, "sp", kModel48K},
+                                           WriterCase{FileKind::Sem, "sem", kModel48K},
+                                           WriterCase{FileKind::Snp, "snp", kModel48K},
+                                           WriterCase{FileKind::Sit, "sit", kModel48K},
+                                           WriterCase{FileKind::Snx, "snx", kModel16K},
+                                           WriterCase{FileKind::Sit, "sit", kModel16K}),
+                         [](const auto& instance) {
+                           return std::string(instance.param.ext) +
+                                  (instance.param.model == kModel16K ? "_16k" : "_48k");
+                         });
+
+TEST(OtherWriters, The128KFamilyIsRefusedAndTheOldFileKept) {
+  ORVO_REQUIRE_ROMS();
+  SnapshotMachine a(kModelPlus3);
+  const fs::path path = TempFile("keep.snp");
+  std::ofstream(path) << "old";
+  for (FileKind kind : {FileKind::Snx, FileKind::Sp, FileKind::Sem, FileKind::Snp, FileKind::Sit}) {
+    a.host.messages.clear();
+    EXPECT_EQ(SaveSnapshotKind(a.emu, path.string(), kind), kSaveFailed);
+    ASSERT_EQ(a.host.messages.size(), 1u);
+    EXPECT_EQ(a.host.messages[0].message, kMsgOnly48K);
+    EXPECT_EQ(a.host.messages[0].caption, CaptionId::Options);
+  }
+  EXPECT_EQ(ReadWholeFile(path).size(), 3u);
+  fs::remove(path);
+}
+
+TEST(OtherWriters, AnUnwritableFolderReportsTheFailureAndKeepsTheFile) {
+  ORVO_REQUIRE_ROMS();
+  {
+    SnapshotMachine a;  // not even root can make files here
+    EXPECT_EQ(SaveSnapshotKind(a.emu, "/proc/orvo_game.sp", FileKind::Sp), kSaveFailed);
+    ASSERT_EQ(a.host.messages.size(), 1u);
+    EXPECT_EQ(a.host.messages[0].message, kMsgCannotSaveSnapshot);
+  }
+  if (geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
+  const fs::path dir = TempFile("ro_dir");
+  fs::create_directories(dir);
+  std::ofstream(dir / "game.sem") << "old";
+  fs::permissions(dir, fs::perms::owner_read | fs::perms::owner_exec);
+  SnapshotMachine a;
+  EXPECT_EQ(SaveSnapshotKind(a.emu, (dir / "game.sem").string(), FileKind::Sem), kSaveFailed);
+  EXPECT_EQ(ReadWholeFile(dir / "game.sem").size(), 3u);
+  fs::permissions(dir, fs::perms::owner_all);
+  fs::remove_all(dir);
+  ASSERT_EQ(a.host.messages.size(), 1u);
+  EXPECT_EQ(a.host.messages[0].message, kMsgCannotSaveSnapshot);
+}
+
+// ---- what the parsers make of particular bytes ----
+
+TEST(OtherFormats, SnxCodesUnpackAsTheFormatSays) {
+  std::vector<uint8_t> ram;
+  // A short repeat, a long literal of five, a short literal, a long repeat.
+  const std::vector<uint8_t> codes = {0xF3, 0x00, 0x00, 0x05, 0x00, 1,    2,    3,   4,
+                                      5,    0xE1, 9,    8,    0x01, 0x00, 0xFF, 0x77};
+  ASSERT_TRUE(DecodeSnxRam(codes, ram, 4 + 5 + 2 + 256));
+  EXPECT_EQ(std::vector<uint8_t>(ram.begin(), ram.begin() + 11),
+            (std::vector<uint8_t>{0, 0, 0, 0, 1, 2, 3, 4, 5, 9, 8}));
+  EXPECT_EQ(ram.back(), 0x77);
+  // Codes that run past the end, or fill more or less than the RAM, are damaged.
+  using Codes = std::vector<uint8_t>;
+  EXPECT_FALSE(DecodeSnxRam(Codes{0xE4, 1, 2}, ram, 5));
+  EXPECT_FALSE(DecodeSnxRam(Codes{0xF9, 1}, ram, 5));
+  EXPECT_FALSE(DecodeSnxRam(Codes{0xF3, 1}, ram, 5));
+  // The encoder's output decodes to its input, short runs kept literal.
+  std::vector<uint8_t> in(kRam48Size, 0);
+  for (size_t k = 0; k < in.size(); k += 3) in[k] = static_cast<uint8_t>(k >> 5);
+  const std::vector<uint8_t> packed = EncodeSnxRam(in);
+  EXPECT_LT(packed.size(), in.size());
+  ASSERT_TRUE(DecodeSnxRam(packed, ram, in.size()));
+  EXPECT_EQ(ram, in);
+}
+
+TEST(OtherFormats, SpStatusWordSetsTheInterruptState) {
+  std::vector<uint8_t> sp(38 + kRam48Size, 0);
+  sp[0] = 'S';
+  sp[1] = 'P';
+  sp[3] = 0xC0;  // 49152 bytes
+  sp[5] = 0x40;  // from 0x4000
+  sp[36] = 0x13;
+  SnapshotRecord r;
+  ASSERT_TRUE(ParseSP(sp, r).Ok());
+  EXPECT_EQ(r.cpu.IFF1, 1);
+  EXPECT_EQ(r.cpu.IFF2, 0);
+  EXPECT_EQ(r.cpu.IM, 2);
+  EXPECT_EQ(r.interruptArmed.value_or(0), 1);
+}
+
+struct Refused {
+  const char* name;
+  FileKind kind;
+  std::vector<uint8_t> bytes;
+  MessageId message;
+};
+
+std::vector<uint8_t> Sem(uint8_t first, size_t size) {
+  std::vector<uint8_t> f(size, 0);
+  f[0] = first;
+  std::copy_n("SPEC1", 5, f.begin() + 1);
+  return f;
+}
+
+// Files that are refused leave the running machine as it was: its model, registers and RAM.
+TEST(OtherFormats, RefusedFilesShowTheirMessageAndLeaveTheMachineAlone) {
+  ORVO_REQUIRE_ROMS();
+  std::vector<uint8_t> shortSp = {'S', 'P', 0x00, 0xC0, 0x00, 0x40};
+  shortSp.resize(38 + 100);
+  std::vector<uint8_t> badHeaderSnx = {'X', 'S', 'N', 'A', 0, 36};
+  badHeaderSnx.resize(60);
+  const Refused cases[] = {
+      {"sem_sig_length", FileKind::Sem, Sem(4, kSemSize), kMsgSemSignatureLength},
+      {"sem_sig", FileKind::Sem,
+       [] {
+         auto f = Sem(5, kSemSize);
+         f[3] = 'X';
+         return f;
+       }(),
+       kMsgSemSignature},
+      {"sem_short", FileKind::Sem, Sem(5, 1000), kMsgSnapshotLength},
+      {"snx_sig", FileKind::Snx, std::vector<uint8_t>(5000, 1), kMsgSnxSignature},
+      {"snx_header", FileKind::Snx, badHeaderSnx, kMsgOnly48K},
+      {"snx_short_ram",
+       FileKind::Snx,
+       {'X', 'S', 'N', 'A', 0, 37, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,    0, 0,
+        0,   0,   0,   0,   0, 0,  0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xF3, 0},
+       kMsgSnapshotLength},
+      {"sp_sig", FileKind::Sp, std::vector<uint8_t>(49190, 'S'), kMsgSpSignature},
+      {"sp_short", FileKind::Sp, shortSp, kMsgSnapshotLength},
+      {"snp_size", FileKind::Snp, std::vector<uint8_t>(kSnpSize - 1), kMsgSnapshotLength},
+      {"sit_size", FileKind::Sit, std::vector<uint8_t>(kSitSize + 1), kMsgSnapshotLength},
+      {"zxs_riff", FileKind::Zxs, std::vector<uint8_t>(64, 'R'), kMsgZxsRiff},
+  };
+  for (const Refused& c : cases) {
+    SnapshotMachine t(kModel128K);
+    Fill(t.m);
+    const std::vector<uint8_t> before = t.m.RamBlock;
+    EXPECT_EQ(LoadMediaKind(t.emu, c.kind, c.bytes, c.name), kLoadRefused) << c.name;
+    ASSERT_EQ(t.host.messages.size(), 1u) << c.name;
+    EXPECT_EQ(t.host.messages[0].message, c.message) << c.name;
+    EXPECT_EQ(t.m.MachineModel, kModel128K) << c.name;
+    EXPECT_EQ(t.m.cpu.PC, 0x6D9B) << c.name;
+    EXPECT_TRUE(t.m.RamBlock == before) << c.name;
+  }
+}
+
+// A version 3 file of a +3 that holds only pages 4, 5 and 8 (banks 1, 2 and 5) loads with the
+// other banks blank; a page block cut short still refuses the file.
+TEST(OtherFormats, Z80FileWithSomePagesOfA128KLoads) {
+  ORVO_REQUIRE_ROMS();
+  SnapshotMachine a(kModel48K);
+  Fill(a.m);
+  std::vector<uint8_t> file = WriteZ80(CaptureSnapshot(a.m), 3, false);
+  file[34] = 7;  // hardware: +3
+  SnapshotMachine b(kModel48K);
+  ASSERT_EQ(LoadZ80(b.emu, file), 0);
+  EXPECT_TRUE(b.host.messages.empty());
+  EXPECT_EQ(b.m.MachineModel, kModelPlus3);
+  EXPECT_EQ(b.m.RamBlock[5 * kSnapshotPageSize + 1], a.m.RamBlock[0x4001]);
+  EXPECT_EQ(b.m.RamBlock[2 * kSnapshotPageSize + 1], a.m.RamBlock[0x8001]);
+  EXPECT_EQ(b.m.RamBlock[1 * kSnapshotPageSize + 1], a.m.RamBlock[0xC001]);
+  EXPECT_EQ(b.m.RamBlock[3 * kSnapshotPageSize + 1], 0);
+  file.resize(file.size() - 1);
+  SnapshotMachine c(kModel48K);
+  EXPECT_EQ(LoadZ80(c.emu, file), 1);
+  ASSERT_EQ(c.host.messages.size(), 1u);
+  EXPECT_EQ(c.host.messages[0].message, kMsgSnapshotLength);
+}
+
+// ---- ZXS ----
+
+void Chunk(std::vector<uint8_t>& f, const char* id, const std::vector<uint8_t>& body) {
+  f.insert(f.end(), id, id + 4);
+  for (int k = 0; k < 4; ++k) f.push_back(static_cast<uint8_t>(body.size() >> (8 * k)));
+  f.insert(f.end(), body.begin(), body.end());
+  if (body.size() & 1) f.push_back(0);
+}
+
+// A ZXS page: header length 12, CRC-32, length, raw deflate data.
+std::vector<uint8_t> PackedPage(uint8_t fill) {
+  std::vector<uint8_t> page(kSnapshotPageSize, fill);
+  page[100] = 0x55;
+  const std::vector<uint8_t> z = DeflateBytes(page);
+  const uint32_t crc = crc32(0, page.data(), static_cast<uInt>(page.size()));
+  std::vector<uint8_t> body = {12, 0, 0, 0};
+  for (uint32_t v : {crc, static_cast<uint32_t>(kSnapshotPageSize)}) {
+    for (int k = 0; k < 4; ++k) body.push_back(static_cast<uint8_t>(v >> (8 * k)));
+  }
+  body.insert(body.end(), z.begin() + 2, z.end() - 4);  // the zlib header and trailer dropped
+  return body;
+}
+
+std::vector<uint8_t> Zxs128(bool badCrc) {
+  std::vector<uint8_t> f = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'S', 'N', 'A', 'P'};
+  Chunk(f, "fmtz", {0, 0, 0x30, 0, 0, 0, 8, 0});
+  std::vector<uint8_t> regs(33, 0);
+  regs[20] = 0x34;  // PC
+  regs[21] = 0x12;
+  regs[22] = 0x00;  // SP
+  regs[23] = 0x80;
+  Chunk(f, "rZ80", regs);
+  Chunk(f, "r048", {0x05, 0, 0, 0, 0, 0, 0, 0, 0});
+  std::vector<uint8_t> r128(18, 0);
+  r128[0] = 0x1B;  // bank 3 at 0xC000, screen in bank 7, ROM 1
+  Chunk(f, "r128", r128);
+  Chunk(f, "tape", {1, 2, 3});  // stepped over by its size
+  Chunk(f, "abcd", {9});        // and so is an ID of no known kind
+  for (char n = '0'; n <= '7'; ++n) {
+    std::vector<uint8_t> page = PackedPage(static_cast<uint8_t>(0x10 + n - '0'));
+    if (badCrc && n == '6') page[4] ^= 1;
+    Chunk(f, (std::string("ram") + n).c_str(), page);
+  }
+  return f;
+}
+
+TEST(OtherFormats, ZxsOfA128KLoadsItsPagesAndPagingLatch) {
+  ORVO_REQUIRE_ROMS();
+  SnapshotMachine t(kModel48K);
+  ASSERT_EQ(LoadMediaKind(t.emu, FileKind::Zxs, Zxs128(false), "x.zxs"), kLoadedOk);
+  EXPECT_TRUE(t.host.messages.empty());
+  EXPECT_EQ(t.m.MachineModel, kModel128K);
+  EXPECT_EQ(t.m.Last7FFD, 0x1B);
+  EXPECT_EQ(t.m.Peek(0xC000), 0x13);  // bank 3
+  EXPECT_EQ(t.m.Peek(0xC000 + 100), 0x55);
+  EXPECT_EQ(t.m.Peek(0x4000), 0x15);  // bank 5
+  EXPECT_EQ(t.m.cpu.PC, 0x1234);
+  EXPECT_EQ(t.m.cpu.SP, 0x8000);
+  EXPECT_EQ(t.m.ports.BorderColour, 5);
+
+  SnapshotMachine u(kModel48K);
+  EXPECT_EQ(LoadMediaKind(u.emu, FileKind::Zxs, Zxs128(true), "x.zxs"), kLoadRefused);
+  ASSERT_EQ(u.host.messages.size(), 1u);
+  EXPECT_EQ(u.host.messages[0].message, kMsgZxsPage);
+  EXPECT_EQ(u.m.MachineModel, kModel48K);
+  // A chunk that runs past the end of the file refuses the file.
+  std::vector<uint8_t> cut = Zxs128(false);
+  cut.resize(cut.size() - 10);
+  SnapshotRecord r;
+  EXPECT_EQ(ParseZXS(cut, r, SnapshotModel::k48K).error, FormatError::SnapshotLength);
+}
+
+// ---- the shared files ----
+
+TEST(OtherFormats, SharedSpAndSnxFilesLoad) {
+  ORVO_REQUIRE_ROMS();
+  const struct {
+    const char* file;
+    FileKind kind;
+    uint16_t pc, sp;
+  } files[] = {// Taken in the ROM's interrupt routine, after its first PUSH.
+               {"zesarux_p48k.sp", FileKind::Sp, 0x0039, 0xFF4A},
+               {"esxdos_ramtest.snx", FileKind::Snx, 0, 0}};
+  for (const auto& f : files) {
+    const fs::path path = SnapshotFile(f.file);
+    ORVO_REQUIRE_FILE(path);
+    SnapshotMachine t(kModel128K);
+    ASSERT_EQ(LoadMediaKind(t.emu, f.kind, ReadWholeFile(path), f.file), kLoadedOk) << f.file;
+    EXPECT_TRUE(t.host.messages.empty()) << f.file;
+    EXPECT_EQ(t.m.MachineModel, kModel48K);
+    EXPECT_EQ(t.emu.files.FileTypeLabel, f.kind == FileKind::Sp ? "SP File" : "SNX File");
+    if (f.pc != 0) {
+      EXPECT_EQ(t.m.cpu.PC, f.pc);
+      EXPECT_EQ(t.m.cpu.SP, f.sp);
+      EXPECT_EQ(t.m.cpu.IFF1, 0);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace orvo::test
