@@ -9,6 +9,8 @@ namespace orvo {
 void SetUSpeechPaged(MachineState& m, bool paged);
 // The busy flag read at 0x1000 while the ROM is paged in.
 void SetUSpeechBusy(MachineState& m, bool busy);
+// Once per output sample: takes the writes made since, and plays the allophone on.
+void CurrahSpeechStep(MachineState& m);
 
 extern const Device kUSpeechDevice;
 

@@ -1,6 +1,7 @@
 #include "shell/frame_loop.h"
 
 #include "cpu/z80.h"
+#include "devices/device.h"
 #include "machine/typing.h"
 #include "shell/emulator.h"
 #include "sound/sound.h"
@@ -82,6 +83,7 @@ void RunFrame(Emulator& emu) {
   ++m.FramesThisSecond;
   ++m.FrameCount;
   SoundFrameEnd(m);  // slot 16 of the AY halves
+  FrameEndDevices(m);
   if (m.settings.DiskFastLoad && m.MachineModel == kModelPlus3 && m.DiskFastCountdown != 0) {
     if (--m.DiskFastCountdown == 0) m.FullSpeed = 0;
   }
