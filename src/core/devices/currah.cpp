@@ -5,10 +5,8 @@
 // reads the device's own 8 KB image: the page beneath with the 2 KB ROM over its start and the
 // busy flag at 0x1000, rebuilt whenever the map is resolved.
 //
-// The registers are read once per output sample (and at the frame end while no sound is made):
-// the bytes written land in the device's register page, which is refilled with 0xFF after each
-// look, so a write shows as a byte other than 0xFF. The unit ignores bit 7 of what it is sent,
-// and programs leave it clear.
+// Its register writes and the data read of 0x0038 that also flips its ROM reach it through the
+// memory accessors' slow path (SetUSpeechReadWatch), taken only while it is fitted.
 #include "devices/currah.h"
 
 #include <algorithm>
@@ -28,7 +26,6 @@ constexpr uint32_t kPage = 0x2000;
 constexpr uint32_t kRomSize = 0x0800;
 constexpr uint32_t kBusyAddress = 0x1000;
 constexpr uint32_t kPitchAddress = 0x3000;  // 0x3001: the raised pitch
-constexpr uint8_t kNoWrite = 0xFF;
 constexpr uint32_t kPauseLengths[5] = {82, 245, 407, 814, 1607};
 constexpr uint32_t kNormalSteps[5] = {79, 105, 153, 211, 317};
 constexpr uint32_t kRaise = 10;
@@ -46,18 +43,17 @@ void BuildUSpeechPage(MachineState& m, int, const uint8_t* below) {
 void MapUSpeech(MachineState& m) {
   const bool fitted = m.settings.USpeech != 0;
   SetUSpeechTrap(m, fitted);
-  SpeechUnitState& s = m.speech;
+  SetUSpeechReadWatch(m, fitted);
   if (!fitted) {
     m.sound.CurrahSpeechStep = nullptr;
     UnmapOverlay(m, OverlayLayer::kUSpeech);
     return;
   }
   m.sound.CurrahSpeechStep = CurrahSpeechStep;
-  if (s.CurrahRegisters.size() != 2 * kPage) s.CurrahRegisters.assign(2 * kPage, kNoWrite);
   m.CurrahPage.resize(kPage);
   MemoryOverlay overlay;
-  overlay.pages[0].write = s.CurrahRegisters.data();
-  overlay.pages[1].write = s.CurrahRegisters.data() + kPage;
+  overlay.pages[0].write = m.WriteSink.data();
+  overlay.pages[1].write = m.WriteSink.data();
   if (m.CurrahPaged) {
     overlay.pages[0].read = m.CurrahPage.data();
     overlay.BuildPage = BuildUSpeechPage;
@@ -74,34 +70,6 @@ void USpeechPorts(PortRowList& rows, const MachineState& m) {
     rows.Add({.mask = 0x00FF, .value = 0x39, .write = ToggleWrite});
 }
 
-// Takes the writes made since the last look: the pitch first (a program sets it before it sends
-// the allophone it applies to), then the allophone.
-void TakeWrites(MachineState& m) {
-  SpeechUnitState& s = m.speech;
-  uint8_t* regs = s.CurrahRegisters.data();
-  const uint32_t normal = kNormalSteps[s.CurrahIntonation];
-  if (regs[kPitchAddress] != kNoWrite) s.CurrahStep = normal;
-  if (regs[kPitchAddress + 1] != kNoWrite) s.CurrahStep = normal - kRaise;
-  regs[kPitchAddress] = regs[kPitchAddress + 1] = kNoWrite;
-  const uint8_t value = regs[kBusyAddress];
-  if (value == kNoWrite) return;
-  regs[kBusyAddress] = kNoWrite;
-  if (m.CurrahBusy) return;  // the chip takes nothing while it speaks
-  const uint8_t code = value & 63;
-  if (code < 5) {
-    s.CurrahCode = -1;
-    s.CurrahRemaining = kPauseLengths[code];
-    m.sound.SpeechLevel = kSpeechSilence;
-  } else {
-    s.CurrahCode = code - 5;
-    s.CurrahPosition = 0;
-    s.CurrahRemaining =
-        static_cast<uint32_t>(CurrahAllophones()[static_cast<size_t>(code - 5)].samples.size());
-  }
-  s.CurrahAccumulator = 0;
-  SetUSpeechBusy(m, true);
-}
-
 void USpeechFrameEnd(MachineState& m) {
   if (!SpeechRunsWithSound(m)) CurrahSpeechStep(m);
   m.speech.CurrahLastTState -= static_cast<int32_t>(m.FrameLength);
@@ -113,7 +81,6 @@ void USpeechReset(MachineState& m, bool) {
   s.CurrahStep = kNormalSteps[2];
   s.CurrahIntonation = 2;
   s.CurrahLastTState = 0;
-  std::fill(s.CurrahRegisters.begin(), s.CurrahRegisters.end(), kNoWrite);
   SetUSpeechBusy(m, false);
   m.sound.SpeechLevel = kSpeechSilence;
   if (m.CurrahPaged) SetUSpeechPaged(m, false);
@@ -187,7 +154,6 @@ void SetUSpeechBusy(MachineState& m, bool busy) {
 void CurrahSpeechStep(MachineState& m) {
   SpeechUnitState& s = m.speech;
   s.CurrahAccumulator += SpeechElapsed(m, s.CurrahLastTState);
-  if (s.CurrahRegisters.size() == 2 * kPage) TakeWrites(m);
   if (s.CurrahRemaining == 0) {
     if (m.CurrahBusy) SetUSpeechBusy(m, false);
     s.CurrahAccumulator = 0;
@@ -202,6 +168,31 @@ void CurrahSpeechStep(MachineState& m) {
     if (samples && s.CurrahPosition < samples->size())
       m.sound.SpeechLevel = SpeechLevelOf((*samples)[s.CurrahPosition++]);
   }
+}
+
+void USpeechMemoryWrite(MachineState& m, uint16_t address, uint8_t value) {
+  SpeechUnitState& s = m.speech;
+  if (address == kPitchAddress || address == kPitchAddress + 1) {
+    const uint32_t normal = kNormalSteps[s.CurrahIntonation];
+    s.CurrahStep = address == kPitchAddress ? normal : normal - kRaise;
+    return;
+  }
+  if (address != kBusyAddress || m.CurrahBusy) return;  // the chip takes nothing while it speaks
+  // Time runs for the new sound from this write.
+  CurrahSpeechStep(m);
+  const uint8_t code = value & 63;
+  if (code < 5) {
+    s.CurrahCode = -1;
+    s.CurrahRemaining = kPauseLengths[code];
+    m.sound.SpeechLevel = kSpeechSilence;
+  } else {
+    s.CurrahCode = code - 5;
+    s.CurrahPosition = 0;
+    s.CurrahRemaining =
+        static_cast<uint32_t>(CurrahAllophones()[static_cast<size_t>(code - 5)].samples.size());
+  }
+  s.CurrahAccumulator = 0;
+  SetUSpeechBusy(m, true);
 }
 
 const Device kUSpeechDevice = {.name = "uSpeech",
