@@ -15,7 +15,6 @@ namespace orvo {
 namespace {
 
 constexpr uint32_t kPage = 0x2000;
-constexpr uint8_t kStateVersion = 1;
 
 bool MultifaceFitted(const MachineState& m) {
   return m.MultifaceImage.size() == 2 * kPage;
@@ -90,22 +89,28 @@ void MultifaceConfigure(MachineState& m) {
   if (!MultifaceFitted(m)) UnmapMultifaceMemory(m);
 }
 
-// The block: flags (bit 0 paged, bit 1 visible, bit 2 a Multiface One), then the 8 KB RAM.
-enum : uint8_t { kFlagPaged = 1, kFlagVisible = 2, kFlagOne = 4 };
+// The block: the model fitted to a 16K/48K (0 the One, 1 the 128), flags (bit 0 paged in, bit 2
+// its software lockout: the 128/3 hidden from programs), then its 8 KB RAM uncompressed.
+enum : uint8_t {
+  kModelOne = 0,
+  kModel128 = 1,
+  kFlagPaged = 1,
+  kFlagCompressed = 2,
+  kFlagLockout = 4
+};
 
 void MultifaceSave(const MachineState& m, std::vector<uint8_t>& out) {
   if (!MultifaceFitted(m)) return;
-  out.push_back(kStateVersion);
+  out.push_back(m.MultifaceOne ? kModelOne : kModel128);
   uint8_t flags = 0;
   if (MultifacePaged(m)) flags |= kFlagPaged;
-  if (m.MultifaceVisible) flags |= kFlagVisible;
-  if (m.MultifaceOne) flags |= kFlagOne;
+  if (!m.MultifaceVisible && !m.MultifaceOne) flags |= kFlagLockout;
   out.push_back(flags);
   out.insert(out.end(), m.MultifaceImage.begin() + kPage, m.MultifaceImage.end());
 }
 
 bool MultifaceCheck(std::span<const uint8_t> block) {
-  return block.size() == 2 + kPage && block[0] == kStateVersion;
+  return block.size() == 2 + kPage && block[0] <= kModel128 && !(block[1] & kFlagCompressed);
 }
 
 bool MultifaceLoad(MachineState& m, std::span<const uint8_t> block) {
@@ -113,7 +118,7 @@ bool MultifaceLoad(MachineState& m, std::span<const uint8_t> block) {
   // Without a ROM image there is nothing to page in: the RAM alone is not worth keeping.
   if (!MultifaceFitted(m)) return true;
   std::copy(block.begin() + 2, block.end(), m.MultifaceImage.begin() + kPage);
-  m.MultifaceVisible = (block[1] & kFlagVisible) ? 1 : 0;
+  m.MultifaceVisible = (block[1] & kFlagLockout) ? 0 : 1;
   if (block[1] & kFlagPaged) {
     MapMultifaceMemory(m);
   } else {
