@@ -24,6 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static MachineState* const m = [] {
     auto* machine = new MachineState;
     machine->settings.USpeech = 1;
+    machine->CurrahRom.assign(2048, 0xFF);
     const std::vector<uint8_t> rom(8192, 0xC9);
     SetMultifaceRom(*machine, rom, false);
     UpdateDevices(*machine);

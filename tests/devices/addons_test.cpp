@@ -69,17 +69,6 @@ struct AddonMachine {
   MachineState& m = emu.m;
 };
 
-std::string Capture(const std::string& command, int* status) {
-  std::string out;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return out;
-  char buffer[4096];
-  size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
-  *status = pclose(pipe);
-  return out;
-}
-
 std::string Runner() {
   return (BuildDir() / "orvo-run").string() + " --rom-dir " + AddonRomDir().string() + " ";
 }
@@ -194,8 +183,8 @@ TEST(Multiface, MissingOrWrongLengthRomLeavesItOff) {
       EXPECT_EQ(shown.caption, CaptionId::Error);
       EXPECT_EQ(shown.message, c.message);
     }
-    EXPECT_EQ(vm.emu.settings.Multiface, 0);
-    EXPECT_EQ(vm.emu.settings.USpeech, 0);
+    EXPECT_TRUE(vm.m.MultifaceImage.empty());
+    EXPECT_FALSE(DeviceFitted(vm.m, kUSpeechDevice));
     GenerateNmi(vm.emu);
     vm.Run(2);
     EXPECT_FALSE(MultifacePaged(vm.m));

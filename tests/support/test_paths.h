@@ -16,6 +16,8 @@ std::filesystem::path DataDir();    // tests/data
 std::filesystem::path BuildDir();   // the build tree (programs, roms/, libs/)
 std::filesystem::path SharedFile(const std::string& relative);  // SharedDir() / relative
 std::vector<uint8_t> ReadWholeFile(const std::filesystem::path& path);
+// Runs a shell command and returns its standard output; `status` gets the exit status.
+std::string Capture(const std::string& command, int* status);
 
 }  // namespace orvo::test
 

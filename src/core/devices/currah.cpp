@@ -40,8 +40,12 @@ void BuildUSpeechPage(MachineState& m, int, const uint8_t* below) {
   m.CurrahPage[kBusyAddress] = m.CurrahBusy;
 }
 
+bool USpeechFitted(const MachineState& m) {
+  return m.settings.USpeech != 0 && m.CurrahRom.size() == kRomSize;
+}
+
 void MapUSpeech(MachineState& m) {
-  const bool fitted = m.settings.USpeech != 0;
+  const bool fitted = USpeechFitted(m);
   SetUSpeechTrap(m, fitted);
   SetUSpeechReadWatch(m, fitted);
   if (!fitted) {
@@ -98,7 +102,7 @@ uint32_t GetLong(std::span<const uint8_t> b, size_t at) {
 constexpr size_t kStateSize = 1 + 1 + 1 + 4 + 1 + 4 + 4 + 4;
 
 void USpeechSave(const MachineState& m, std::vector<uint8_t>& out) {
-  if (!m.settings.USpeech) return;
+  if (!USpeechFitted(m)) return;
   const SpeechUnitState& s = m.speech;
   out.push_back(kStateVersion);
   out.push_back(static_cast<uint8_t>((m.CurrahPaged ? 1 : 0) | (m.CurrahBusy ? 2 : 0)));
@@ -133,10 +137,6 @@ bool USpeechLoad(MachineState& m, std::span<const uint8_t> b) {
   SetUSpeechBusy(m, (b[1] & 2) != 0);
   SetUSpeechPaged(m, (b[1] & 1) != 0);
   return true;
-}
-
-bool USpeechFitted(const MachineState& m) {
-  return m.settings.USpeech != 0;
 }
 
 }  // namespace

@@ -29,22 +29,18 @@ const char* MultifaceRomName(uint8_t model, bool one) {
 
 void LoadAddonRoms(Emulator& emu) {
   MachineState& m = emu.m;
-  Settings& s = emu.settings;
+  const Settings& s = emu.settings;
   std::vector<uint8_t> rom;
   const bool one = s.Multiface == kMultifaceOne && Is48KGroup(m.MachineModel);
-  if (s.Multiface &&
-      ReadAddonRom(emu, MultifaceRomName(m.MachineModel, one), kMultifaceRomSize, rom) != 0) {
-    s.Multiface = 0;
-  }
+  // A failed load leaves the add-on without its image, which keeps it off; the setting stays as
+  // the user chose it, for the next start with the image in place.
+  if (s.Multiface) ReadAddonRom(emu, MultifaceRomName(m.MachineModel, one), kMultifaceRomSize, rom);
   SetMultifaceRom(m, rom, one);
   // The +2A/+3 have no slot for the Interface II.
   if (!Interface2Allowed(emu)) m.CartridgeInserted = 0;
 
   rom.clear();
-  if (s.USpeech && ReadAddonRom(emu, "currah.rom", kCurrahRomSize, rom) != 0) {
-    s.USpeech = 0;
-    m.settings.USpeech = 0;
-  }
+  if (s.USpeech) ReadAddonRom(emu, "currah.rom", kCurrahRomSize, rom);
   m.CurrahRom = std::move(rom);
 }
 

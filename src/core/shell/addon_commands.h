@@ -13,8 +13,9 @@ inline constexpr int kMultifaceOne = 2;
 
 // Loads the ROM images of the add-ons switched on: "MF128.rom", "MF3.rom" or "mf1.rom" (8192 bytes)
 // for the Multiface and "currah.rom" (2048 bytes) for the µSpeech, from the current ROM folder.
-// A missing or wrongly sized image shows message 2 or 3 under "Orvo Error" and switches its add-on
-// off; an add-on switched off loses its image. Called by SetUpMachine.
+// A missing or wrongly sized image shows message 2 or 3 under "Orvo Error" and leaves its add-on
+// without an image, which keeps it off (the setting is kept); an add-on switched off loses its
+// image. Called by SetUpMachine.
 void LoadAddonRoms(Emulator& emu);
 
 // Whether the model takes an Interface II cartridge (the 16K, 48K, 128K and +2).
