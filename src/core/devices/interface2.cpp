@@ -63,7 +63,7 @@ bool CartridgeCheck(std::span<const uint8_t> block) {
 bool CartridgeLoad(MachineState& m, std::span<const uint8_t> block) {
   std::vector<uint8_t> image;
   if (!Unpack(block, image)) return false;
-  // The snapshot's RAM is the cartridge's RAM: it is restored over the fresh one afterwards.
+  // The cartridge goes in with a fresh RAM area, as when it is inserted.
   m.CartridgeImage = std::move(image);
   m.CartridgeInserted = 1;
   CartridgeMemoryReset(m);
