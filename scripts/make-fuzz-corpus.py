@@ -13,6 +13,7 @@ import shutil
 import struct
 import subprocess
 import tempfile
+import zlib
 import zipfile
 import zlib
 
@@ -256,6 +257,20 @@ def zxs(sna):
     return b"RIFF" + w32(len(body)) + body
 
 
+def addon_states():
+    """Device state blocks for the add-on fuzzer: a first byte choosing the device (0 Multiface,
+    1 Interface II, 2 µSpeech), then the block's body."""
+    cart = bytes(range(256)) * 64
+    packed = zlib.compress(cart, 9)
+    uspeech = bytes([1, 1, 2]) + w32(143) + bytes([0xFF]) + w32(0) + w32(82) + w32(10)
+    return {
+        "multiface_paged": bytes([0, 1, 1]) + bytes(8192),
+        "multiface_hidden": bytes([0, 1, 4]) + bytes([0x5A]) * 8192,
+        "interface2": bytes([1]) + w32(len(packed)) + packed,
+        "uspeech_pause": bytes([2]) + uspeech,
+    }
+
+
 def write(target, files):
     folder = os.path.join(CORPUS, target)
     shutil.rmtree(folder, ignore_errors=True)
@@ -289,6 +304,7 @@ def main():
     others["48k.zxs"] = zxs(snaps["48k.sna"])
     write("snapshot_other", others)
     write("tape_recording", recordings())
+    write("addon_state", addon_states())
 
 
 if __name__ == "__main__":

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/addon_run_options.h"
 #include "app/debug_run_options.h"
 #include "app/rzx_run_options.h"
 #include "app/sound_run_options.h"
@@ -102,6 +103,7 @@ struct RunOptions {
   RzxRunOptions rzx;
   VideoRunOptions video;
   DebugRunOptions debug;
+  AddonRunOptions addons;
 };
 
 bool ParseModel(std::string_view text, int* model) {
@@ -204,7 +206,8 @@ int main(int argc, char** argv) {
       return args[++i].c_str();
     };
     if (a == "--help" || a == "-h") {
-      std::printf(kHelp, kSoundRunHelp, kTapeRunHelp, kVideoRunHelp, kRzxRunHelp, kDebugRunHelp);
+      std::printf(kHelp, kSoundRunHelp, kTapeRunHelp, kVideoRunHelp, kRzxRunHelp, kDebugRunHelp,
+                  kAddonRunHelp);
       return kExitOk;
     } else if (a == "--model") {
       const char* v = next("a model");
@@ -267,6 +270,11 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "orvo-run: %s\n", error.c_str());
         return kExitUsage;
       }
+    } else if (const int d = ParseAddonRunOption(args, i, opt.addons, &error)) {
+      if (d < 0) {
+        std::fprintf(stderr, "orvo-run: %s\n", error.c_str());
+        return kExitUsage;
+      }
     } else {
       std::fprintf(stderr, "orvo-run: unknown option '%s' (see --help)\n", a.c_str());
       return kExitUsage;
@@ -306,6 +314,8 @@ int main(int argc, char** argv) {
   }
   TapeRun tapeRun(opt.tape);
   tapeRun.Configure(settings);
+  const AddonRun addonRun(opt.addons);
+  addonRun.Configure(settings);
   std::string unused;
   for (const std::string& set : opt.sets) SetSettingByName(settings, set, &unused);
   m.MachineModel = static_cast<uint8_t>(settings.ModelType);
@@ -323,6 +333,7 @@ int main(int argc, char** argv) {
               m.ModelName.c_str() + (m.ModelName.empty() ? 0 : 1), romPath.c_str(),
               static_cast<unsigned long long>(ec ? 0 : romSize));
 
+  if (!addonRun.Start(*emu)) return kExitFailure;
   if (!tapeRun.Start(*emu)) return kExitFailure;
   wav.Start(*emu);
   VideoRun videoRun(opt.video);
@@ -341,6 +352,7 @@ int main(int argc, char** argv) {
        ++f) {
     videoRun.BeforeFrame(*emu, f);
     rzxRun.BeforeFrame(*emu, f);
+    addonRun.BeforeFrame(*emu, f);
     RunFrame(*emu);
     // A stop inside the frame: the rest of it is not run.
     if (debugRun.Hit(*emu)) break;

@@ -9,6 +9,7 @@
 #include <random>
 
 #include "machine/typing.h"
+#include "shell/addon_commands.h"
 #include "shell/config.h"
 #include "shell/debugger_commands.h"
 #include "shell/emulator.h"
@@ -42,6 +43,21 @@ void SoftReset(MainWindow& w) {
 void HardReset(MainWindow& w) {
   ModalScope paused(&w);
   ResetMachine(w.Emu(), true);
+}
+
+void Interface2Insert(MainWindow& w) {
+  ModalScope paused(&w);
+  Emulator& emu = w.Emu();
+  const QString path = QFileDialog::getOpenFileName(
+      &w, QStringLiteral("Open Interface II cartridge"), StartFolder(emu.files.CurrentFilePath),
+      QStringLiteral("ROM files (*.rom)"));
+  if (path.isEmpty()) return;
+  InsertInterface2Cartridge(emu, path.toStdString());
+}
+
+void Interface2Remove(MainWindow& w) {
+  ModalScope paused(&w);
+  RemoveInterface2Cartridge(w.Emu());
 }
 
 void Nmi(MainWindow& w) {
@@ -212,8 +228,8 @@ const CommandRow kRows[] = {
     {CommandId::LoadBasicText, "File", nullptr, "Load BASIC Text File", nullptr, LoadBasicText},
     {CommandId::SaveScreen, "File", nullptr, "Save Current Screen", nullptr, nullptr},
     {CommandId::Microdrives, "File", nullptr, "Microdrives", nullptr, nullptr, false, true},
-    {CommandId::If2Insert, "File", "Interface II Rom", "Insert", nullptr, nullptr},
-    {CommandId::If2Remove, "File", "Interface II Rom", "Remove", nullptr, nullptr},
+    {CommandId::If2Insert, "File", "Interface II Rom", "Insert", nullptr, Interface2Insert},
+    {CommandId::If2Remove, "File", "Interface II Rom", "Remove", nullptr, Interface2Remove},
     {CommandId::Quit, "File", nullptr, "Quit", nullptr, Quit, false, true},
     // Emulation
     {CommandId::SoftReset, "Emulation", nullptr, "Soft Reset", nullptr, SoftReset},

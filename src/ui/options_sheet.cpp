@@ -22,6 +22,7 @@
 #include <initializer_list>
 
 #include "machine/model.h"
+#include "shell/addon_commands.h"
 #include "shell/config.h"
 #include "shell/emulator.h"
 
@@ -314,8 +315,16 @@ QWidget* OptionsSheet::HardwarePage() {
     OptionsSetFullerAy(emu, on);
     RefreshHardware();
   });
+  // The Multiface One instead of the 128 on the 16K and 48K ("MULTIFACE" 2).
+  auto* multifaceOne = Check("Multiface One (16K/48K)", "multifaceOne",
+                             p.Multiface == kMultifaceOne, [this, &emu](bool on) {
+                               OptionsSetMultiface(emu, on || emu.PendingSettings.Multiface != 0);
+                               if (on) emu.PendingSettings.Multiface = kMultifaceOne;
+                               RefreshHardware();
+                             });
   addLayout->addWidget(if1);
   addLayout->addWidget(multiface);
+  addLayout->addWidget(multifaceOne);
   addLayout->addWidget(fuller);
   const struct {
     const char* label;
@@ -369,6 +378,8 @@ void OptionsSheet::RefreshHardware() {
   for (const auto& b : boxes)
     if (auto* box = findChild<QCheckBox*>(QString::fromLatin1(b.name)))
       SetCheckedQuietly(box, b.value != 0);
+  if (auto* box = findChild<QCheckBox*>(QStringLiteral("multifaceOne")))
+    SetCheckedQuietly(box, p.Multiface == kMultifaceOne);
   if (auto* issue = findChild<QComboBox*>(QStringLiteral("keyboardIssue"))) {
     const QSignalBlocker block(issue);
     issue->setCurrentIndex(p.KeyboardIssue >= 0 && p.KeyboardIssue < 2 ? p.KeyboardIssue : -1);

@@ -12,10 +12,6 @@
 namespace orvo::test {
 namespace {
 
-std::string Capture(const std::string& command, int* status) {
-  return CaptureCommand(command, status);
-}
-
 TEST(OrvoRun, TypesKeysAndReportsTheScreen) {
   const auto runner = BuildDir() / "orvo-run";
   ORVO_REQUIRE_FILE(runner);
@@ -24,12 +20,12 @@ TEST(OrvoRun, TypesKeysAndReportsTheScreen) {
   std::filesystem::remove(png);
   // The 128K menu: cursor down to "128 BASIC", ENTER, then a program typed in and run.
   int status = -1;
-  const std::string out =
-      Capture(runner.string() + " --rom-dir " + RomDir().string() +
-                  " --model 128 --frames 400 --key 100:CS+6:3 --key 113:ENTER:3 --type-frame 160"
-                  " --type '10 PRINT 6*7\\nRUN' --screen-text --screenshot " +
-                  png.string(),
-              &status);
+  const std::string out = CaptureCommand(
+      runner.string() + " --rom-dir " + RomDir().string() +
+          " --model 128 --frames 400 --key 100:CS+6:3 --key 113:ENTER:3 --type-frame 160"
+          " --type '10 PRINT 6*7\\nRUN' --screen-text --screenshot " +
+          png.string(),
+      &status);
   EXPECT_EQ(status, 0);
   EXPECT_NE(out.find("\n42                              \n"), std::string::npos) << out;
   EXPECT_NE(out.find("0 OK, 10:1"), std::string::npos) << out;
@@ -40,7 +36,7 @@ TEST(OrvoRun, TypesKeysAndReportsTheScreen) {
   EXPECT_EQ((bytes[16] << 24) | (bytes[17] << 16) | (bytes[18] << 8) | bytes[19], 352);
   EXPECT_EQ((bytes[20] << 24) | (bytes[21] << 16) | (bytes[22] << 8) | bytes[23], 296);
   // Bad key names are refused before anything runs.
-  Capture(runner.string() + " --key 1:F1:2 2>/dev/null", &status);
+  CaptureCommand(runner.string() + " --key 1:F1:2 2>/dev/null", &status);
   EXPECT_NE(status, 0);
 }
 
@@ -52,20 +48,20 @@ TEST(OrvoRun, BreaksLogsAndListsForTheDebugger) {
   // BEEP 1,0 reaches BEEPER with the ROM's figures for middle C: DE = 261 cycles, HL = 1642
   // (the key clicks before it come with DE = 0).
   int status = -1;
-  std::string out = Capture(run + " --type 'BEEP 1,0' --break '03B5:DE>0'", &status);
+  std::string out = CaptureCommand(run + " --type 'BEEP 1,0' --break '03B5:DE>0'", &status);
   EXPECT_EQ(status, 0);
   EXPECT_NE(out.find("Break: PC 03B5"), std::string::npos) << out;
   EXPECT_NE(out.find("\"de\":261,\"hl\":1642,"), std::string::npos) << out;
   EXPECT_NE(out.find("\"pc\":949,"), std::string::npos) << out;
   // Never hit: exit code 3.
-  Capture(run + " --break '03B5:DE>0' >/dev/null", &status);
+  CaptureCommand(run + " --break '03B5:DE>0' >/dev/null", &status);
   EXPECT_EQ(WEXITSTATUS(status), 3);
 
   // The log starts with the instruction about to run; the listing carries the ROM's labels.
   const auto log = std::filesystem::temp_directory_path() / "orvo_run_pc_log_test.txt";
-  out = Capture(runner.string() + " --rom-dir " + RomDir().string() + " --pc-log " + log.string() +
-                    " --frames 1 --disassemble 028E-0291",
-                &status);
+  out = CaptureCommand(runner.string() + " --rom-dir " + RomDir().string() + " --pc-log " +
+                           log.string() + " --frames 1 --disassemble 028E-0291",
+                       &status);
   EXPECT_EQ(status, 0);
   EXPECT_NE(out.find("KEY_SCAN:\n028E  2E 2F           LD    L,#2F\n"
                      "0290  11 FF FF        LD    DE,#FFFF\n"),
@@ -90,19 +86,21 @@ TEST(OrvoRun, BreaksLogsAndListsForTheDebugger) {
     const std::string run = runner.string() + " --rom-dir " + RomDir().string();
     int status = -1;
     // The ROM asks for a key before it saves: SPACE, which must not count as BREAK afterwards.
-    const std::string saved = Capture(run + " --frames 600 --save-tape " + tap.string() +
-                                          " --type-frame 100 --type '10 PRINT \"HI THERE\"\nSAVE "
-                                          "\"hello\"' --key 400:SPACE:3 --screen-text",
-                                      &status);
+    const std::string saved =
+        CaptureCommand(run + " --frames 600 --save-tape " + tap.string() +
+                           " --type-frame 100 --type '10 PRINT \"HI THERE\"\nSAVE "
+                           "\"hello\"' --key 400:SPACE:3 --screen-text",
+                       &status);
     EXPECT_EQ(status, 0);
     EXPECT_NE(saved.find("0 OK, 0:1"), std::string::npos) << saved;
     const auto bytes = ReadWholeFile(tap);
     ASSERT_EQ(bytes.size(), 2u + 19 + 2 + 18u) << "a header and the 16-byte program";
     EXPECT_EQ(std::string(bytes.begin() + 4, bytes.begin() + 14), "hello     ");
-    const std::string loaded = Capture(run + " --tape " + tap.string() +
-                                           " --autoload --frames 1500 --type-frame 1400 --type RUN "
-                                           "--screen-text",
-                                       &status);
+    const std::string loaded =
+        CaptureCommand(run + " --tape " + tap.string() +
+                           " --autoload --frames 1500 --type-frame 1400 --type RUN "
+                           "--screen-text",
+                       &status);
     std::filesystem::remove(tap);
     EXPECT_EQ(status, 0);
     EXPECT_NE(loaded.find("0 OK, 10:1"), std::string::npos) << loaded;
@@ -118,10 +116,11 @@ TEST(OrvoRun, BreaksLogsAndListsForTheDebugger) {
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
     int status = -1;
-    Capture(runner.string() + " --rom-dir " + RomDir().string() + " --frames 1500 --save-tape " +
-                (dir / "out.tap").string() +
-                " --type-frame 100 --type '10 FOR I=1 TO 300: OUT 254,8: OUT 254,0: NEXT I\nRUN'",
-            &status);
+    CaptureCommand(
+        runner.string() + " --rom-dir " + RomDir().string() + " --frames 1500 --save-tape " +
+            (dir / "out.tap").string() +
+            " --type-frame 100 --type '10 FOR I=1 TO 300: OUT 254,8: OUT 254,0: NEXT I\nRUN'",
+        &status);
     EXPECT_EQ(status, 0);
     const auto csw = ReadWholeFile(dir / "out-1.csw");
     std::filesystem::remove_all(dir);
@@ -142,14 +141,14 @@ TEST(OrvoRun, BreaksLogsAndListsForTheDebugger) {
         "PRINT PEEK 30000;\" \";PEEK 30001;\" \";PEEK 30002;\" \";PEEK 30003";
     int status = -1;
     std::string out =
-        Capture(runner.string() + " --rom-dir " + RomDir().string() +
-                    " --set ULAplus=1 --frames 2500 --type '" + program + "' --screen-text",
-                &status);
+        CaptureCommand(runner.string() + " --rom-dir " + RomDir().string() +
+                           " --set ULAplus=1 --frames 2500 --type '" + program + "' --screen-text",
+                       &status);
     EXPECT_EQ(status, 0);
     EXPECT_NE(out.find("\n227 0 1 0 "), std::string::npos) << out;
     // Unknown keys and bad values are command-line errors that name them.
     for (const char* bad : {"'No Such Key=1'", "'ULAplus=on'", "ULAplus"}) {
-      out = Capture(runner.string() + " --set " + bad + " 2>&1", &status);
+      out = CaptureCommand(runner.string() + " --set " + bad + " 2>&1", &status);
       EXPECT_EQ(WEXITSTATUS(status), 2) << bad;
       EXPECT_NE(out.find("--set"), std::string::npos) << out;
     }

@@ -27,4 +27,15 @@ void SetUSpeechTrap(MachineState& m, bool fitted) {
   m.FetchTraps.Set(kUSpeechToggleAddress, USpeechToggleTrap, &m, fitted);
 }
 
+uint32_t SpeechElapsed(const MachineState& m, int32_t& last) {
+  const int32_t now = static_cast<int32_t>(m.FrameTState);
+  const int32_t elapsed = now - last;
+  last = now;
+  return elapsed > 0 ? static_cast<uint32_t>(elapsed) : 0;
+}
+
+bool SpeechRunsWithSound(const MachineState& m) {
+  return m.settings.Sound != 0 && m.FullSpeed == 0;
+}
+
 }  // namespace orvo

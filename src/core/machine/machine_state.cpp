@@ -36,7 +36,10 @@ uint8_t MachineState::InterruptDataBus() {
 void MachineState::OnIRegisterWrite() {
   UpdateUlaSnow(*this);
 }
-void MachineState::OnNmiAccepted() {}
+// The NMI goes to the fitted devices: the Multiface pages itself in.
+void MachineState::OnNmiAccepted() {
+  NmiDevices(*this);
+}
 void MachineState::OnIf1PageIn() {}
 bool MachineState::If1Paged() const {
   return OverlayMapped(*this, OverlayLayer::kInterface1);

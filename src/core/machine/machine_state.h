@@ -10,6 +10,7 @@
 #include "cpu/bus.h"
 #include "cpu/cpu_state.h"
 #include "debugger/debugger_state.h"
+#include "devices/speech_state.h"
 #include "machine/clock.h"
 #include "machine/input_state.h"
 #include "machine/machine_settings.h"
@@ -123,6 +124,7 @@ struct MachineState {
   // ---- add-ons that change the memory map (devices/; their overlays say whether they are paged)
   std::vector<uint8_t> If1Rom;          // 8192 bytes (empty: no ROM loaded)
   uint8_t MultifaceVisible = 0;         // its RAM at 0x2000-0x3FFF accepts writes while paged
+  uint8_t MultifaceOne = 0;             // the Multiface One's ports instead of the 128/3's
   std::vector<uint8_t> MultifaceImage;  // 16384: 8 KB ROM then 8 KB RAM (empty: no ROM loaded)
   uint8_t CartridgeInserted = 0;        // an Interface II cartridge replaces the whole memory map
   std::vector<uint8_t> CartridgeImage;  // 16384 bytes
@@ -131,6 +133,7 @@ struct MachineState {
   uint8_t CurrahBusy = 0;               // an allophone is playing; read at 0x1000 while paged
   std::vector<uint8_t> CurrahRom;       // 2048 bytes (empty: no ROM loaded)
   std::vector<uint8_t> CurrahPage;      // 8192: what 0x0000-0x1FFF reads while it is paged
+  SpeechUnitState speech;               // the µSpeech's and the Orator's playing state
   uint8_t DiskLampDrawn = 0;            // +3: the status bar shows the disk lamp
   // Memory map tool: while tracking, every read and write at 0x4000 and above is noted by address.
   uint8_t MemoryTracking = 0;

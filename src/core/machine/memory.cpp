@@ -5,7 +5,9 @@
 
 #include <algorithm>
 
+#include "devices/currah.h"
 #include "devices/device.h"
+#include "devices/speech.h"
 #include "machine/machine_state.h"
 #include "video/ula.h"
 
@@ -255,7 +257,8 @@ void Write1FFD(MachineState& m, uint8_t value) {
 }
 
 void SetMemoryTracking(MachineState& m, bool on) {
-  m.MemoryTracking = on ? 1 : 0;
+  m.MemoryTracking =
+      static_cast<uint8_t>((m.MemoryTracking & ~kTrackMemoryMap) | (on ? kTrackMemoryMap : 0));
   if (on) {
     m.ReadMap.assign(65536, 0);
     m.WriteMap.assign(65536, 0);
@@ -264,12 +267,24 @@ void SetMemoryTracking(MachineState& m, bool on) {
 
 // ---- the memory map tool ----
 
+void SetUSpeechReadWatch(MachineState& m, bool on) {
+  m.MemoryTracking = static_cast<uint8_t>((m.MemoryTracking & ~kTrackUSpeechToggle) |
+                                          (on ? kTrackUSpeechToggle : 0));
+}
+
 void MachineState::TrackRead(uint16_t address, uint8_t value) {
-  if (address >= 0x4000 && ReadMap.size() == 65536) ReadMap[address] = value;
+  // The µSpeech flips its ROM on a read of 0x0038 after the byte has been read.
+  if (address == kUSpeechToggleAddress && (MemoryTracking & kTrackUSpeechToggle))
+    USpeechToggle(*this);
+  if (address >= 0x4000 && (MemoryTracking & kTrackMemoryMap) && ReadMap.size() == 65536)
+    ReadMap[address] = value;
 }
 
 void MachineState::TrackWrite(uint16_t address, uint8_t value) {
-  if (address >= 0x4000 && WriteMap.size() == 65536) WriteMap[address] = value;
+  if (address < 0x4000 && (MemoryTracking & kTrackUSpeechToggle))
+    USpeechMemoryWrite(*this, address, value);
+  if (address >= 0x4000 && (MemoryTracking & kTrackMemoryMap) && WriteMap.size() == 65536)
+    WriteMap[address] = value;
 }
 
 }  // namespace orvo

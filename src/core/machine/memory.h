@@ -30,7 +30,14 @@ void MapOverlay(MachineState& m, OverlayLayer layer, const MemoryOverlay& overla
 void UnmapOverlay(MachineState& m, OverlayLayer layer);
 bool OverlayMapped(const MachineState& m, OverlayLayer layer);
 
+// What the accessors' slow path (MemoryTracking) watches for.
+inline constexpr uint8_t kTrackMemoryMap = 1;      // the memory map tool's read and write maps
+inline constexpr uint8_t kTrackUSpeechToggle = 2;  // the µSpeech's 0x0038 read and registers
+
 // Turns the memory map tool's read and write maps on (allocating them, cleared) or off.
 void SetMemoryTracking(MachineState& m, bool on);
+// Hands the µSpeech the data reads of 0x0038 (its ROM flips on any read there; fetches are
+// caught by its fetch trap) and the writes below 0x4000 (its registers).
+void SetUSpeechReadWatch(MachineState& m, bool on);
 
 }  // namespace orvo

@@ -2,6 +2,7 @@
 
 #include "cpu/z80.h"
 #include "debugger/debug_hooks.h"
+#include "devices/device.h"
 #include "machine/typing.h"
 #include "rzx/rzx_session.h"
 #include "shell/debugger_commands.h"
@@ -52,6 +53,7 @@ void EndFrameAt(Emulator& emu, bool restart) {
   ++m.FramesThisSecond;
   ++m.FrameCount;
   SoundFrameEnd(m);  // slot 16 of the AY halves
+  FrameEndDevices(m);
   if (m.debug.logFile) [[unlikely]]
     PcLogFrameEnd(emu);
   if (m.settings.DiskFastLoad && m.MachineModel == kModelPlus3 && m.DiskFastCountdown != 0) {

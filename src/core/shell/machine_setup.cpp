@@ -5,6 +5,7 @@
 #include <system_error>
 #include <vector>
 
+#include "shell/addon_commands.h"
 #include "shell/emulator.h"
 #include "shell/window_commands.h"
 
@@ -77,19 +78,11 @@ void SetModelMenus(Emulator& emu) {
   }
 }
 
-// Reads the current model's ROM file into `rom` (RomBufferSize bytes). Returns 0, or 1 after the
-// message, leaving `rom` empty.
-int ReadRomFile(Emulator& emu, std::vector<uint8_t>& rom) {
-  MachineState& m = emu.m;
-  const uint8_t model = m.MachineModel;
+// Reads the ROM image at `path` into `rom` (bufferSize bytes) when the file's length is `length`
+// (or, with `altLength` non-zero, that). Returns 0, or 1 after the message, leaving `rom` empty.
+int ReadRomImage(Emulator& emu, const std::filesystem::path& path, uintmax_t length,
+                 uintmax_t altLength, size_t bufferSize, std::vector<uint8_t>& rom) {
   rom.clear();
-  std::filesystem::path path;
-  if (model == kModelCustom) {
-    path = emu.settings.CustomRomPath;
-  } else {
-    path = std::filesystem::path(emu.folders.CurrentRomDir) / RomFileName(model);
-  }
-
   std::error_code ec;
   const bool regular = !path.empty() && std::filesystem::is_regular_file(path, ec);
   std::ifstream in;
@@ -99,15 +92,13 @@ int ReadRomFile(Emulator& emu, std::vector<uint8_t>& rom) {
     return 1;
   }
 
-  const uintmax_t length = std::filesystem::file_size(path, ec);
-  const bool lengthOk = !ec && (model == kModelCustom ? (length == 16384 || length == 32768)
-                                                      : length == RomFileSize(model));
-  if (!lengthOk) {
+  const uintmax_t size = std::filesystem::file_size(path, ec);
+  if (ec || (size != length && (altLength == 0 || size != altLength))) {
     emu.ShowMessage(CaptionId::Error, kMsgRomLength);
     return 1;
   }
 
-  rom.resize(RomBufferSize(model));
+  rom.resize(bufferSize);
   const std::streamsize wanted = static_cast<std::streamsize>(rom.size());
   in.read(reinterpret_cast<char*>(rom.data()), wanted);
   if (in.gcount() != wanted) {
@@ -116,12 +107,31 @@ int ReadRomFile(Emulator& emu, std::vector<uint8_t>& rom) {
     emu.ShowMessage(CaptionId::Error, kMsgRomLength);
     return 1;
   }
-  m.RomDisplayName =
-      model == kModelCustom ? path.filename().string() : std::string(RomDisplayNames[model]);
+  return 0;
+}
+
+// Reads the current model's ROM file into `rom` (RomBufferSize bytes). Returns 0, or 1 after the
+// message, leaving `rom` empty.
+int ReadRomFile(Emulator& emu, std::vector<uint8_t>& rom) {
+  MachineState& m = emu.m;
+  const uint8_t model = m.MachineModel;
+  const bool custom = model == kModelCustom;
+  const std::filesystem::path path =
+      custom ? std::filesystem::path(emu.settings.CustomRomPath)
+             : std::filesystem::path(emu.folders.CurrentRomDir) / RomFileName(model);
+  const int status = ReadRomImage(emu, path, custom ? 16384 : RomFileSize(model),
+                                  custom ? 32768 : 0, RomBufferSize(model), rom);
+  if (status != 0) return status;
+  m.RomDisplayName = custom ? path.filename().string() : std::string(RomDisplayNames[model]);
   return 0;
 }
 
 }  // namespace
+
+int ReadAddonRom(Emulator& emu, const char* fileName, size_t size, std::vector<uint8_t>& rom) {
+  return ReadRomImage(emu, std::filesystem::path(emu.folders.CurrentRomDir) / fileName, size, 0,
+                      size, rom);
+}
 
 int LoadRoms(Emulator& emu) {
   std::vector<uint8_t> rom;
@@ -136,6 +146,7 @@ void SetUpMachine(Emulator& emu) {
   if (m.MachineModel >= kModelCount) m.MachineModel = kModel48K;
   std::vector<uint8_t> rom;
   ReadRomFile(emu, rom);  // a failure has been reported; the machine runs on with a blank ROM
+  LoadAddonRoms(emu);
   // What the machine changed in its settings itself is kept; the rest comes from the live ones.
   emu.ReadBackMachineSettings();
   emu.ApplyMachineSettings();

@@ -73,13 +73,15 @@ uint16_t MixSample(MachineState& m) {
     s.ay.ChannelLevel[1] = static_cast<uint16_t>(b);
     s.ay.ChannelLevel[2] = static_cast<uint16_t>(c);
   }
+  // The speech units sound beside the AY and the beeper: their level joins the beeper's, which
+  // reaches both channels.
+  int32_t beeper = static_cast<int32_t>(m.ports.BeeperLevel);
   if (cfg.USpeech || cfg.FullerOrator) {
     if (cfg.USpeech && s.CurrahSpeechStep) s.CurrahSpeechStep(m);
     if (cfg.FullerOrator && s.OratorSpeechStep) s.OratorSpeechStep(m);
-    a = b = c = static_cast<int16_t>(s.SpeechLevel & 0xFFFF);
+    beeper += static_cast<int32_t>(s.SpeechLevel & 0xFFFF);
   }
 
-  const int32_t beeper = static_cast<int32_t>(m.ports.BeeperLevel);
   int32_t left, right;
   switch (cfg.Output) {
     case 0:  // Mono

@@ -1,0 +1,90 @@
+#include "shell/addon_commands.h"
+
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+#include <vector>
+
+#include "devices/multiface.h"
+#include "machine/keyboard.h"
+#include "machine/memory.h"
+#include "machine/setup.h"
+#include "shell/emulator.h"
+#include "shell/machine_setup.h"
+
+namespace orvo {
+
+namespace {
+
+constexpr size_t kMultifaceRomSize = 8192;
+constexpr size_t kCurrahRomSize = 2048;
+constexpr uintmax_t kCartridgeSize = 16384;
+
+const char* MultifaceRomName(uint8_t model, bool one) {
+  if (IsPlus2AFamily(model)) return "MF3.rom";
+  return one ? "mf1.rom" : "MF128.rom";
+}
+
+}  // namespace
+
+void LoadAddonRoms(Emulator& emu) {
+  MachineState& m = emu.m;
+  const Settings& s = emu.settings;
+  std::vector<uint8_t> rom;
+  const bool one = s.Multiface == kMultifaceOne && Is48KGroup(m.MachineModel);
+  // A failed load leaves the add-on without its image, which keeps it off; the setting stays as
+  // the user chose it, for the next start with the image in place.
+  if (s.Multiface) ReadAddonRom(emu, MultifaceRomName(m.MachineModel, one), kMultifaceRomSize, rom);
+  SetMultifaceRom(m, rom, one);
+  // The +2A/+3 have no slot for the Interface II.
+  if (!Interface2Allowed(emu)) m.CartridgeInserted = 0;
+
+  rom.clear();
+  if (s.USpeech) ReadAddonRom(emu, "currah.rom", kCurrahRomSize, rom);
+  m.CurrahRom = std::move(rom);
+}
+
+bool Interface2Allowed(const Emulator& emu) {
+  const uint8_t model = emu.m.MachineModel;
+  return model == kModel16K || model == kModel48K || model == kModel128K || model == kModelPlus2;
+}
+
+int InsertInterface2Cartridge(Emulator& emu, const std::string& path) {
+  if (!Interface2Allowed(emu)) return 1;
+  emu.files.CurrentFilePath = path;
+  if (path.size() < 4 || path.compare(path.size() - 4, 4, ".rom") != 0) {
+    emu.ShowMessage(CaptionId::File, kMsgUnknownExtension);
+    return 1;
+  }
+  std::error_code ec;
+  std::ifstream in;
+  if (std::filesystem::is_regular_file(path, ec)) in.open(path, std::ios::binary);
+  if (!in) {
+    emu.ShowMessage(CaptionId::File, kMsgFileNotFound, path);
+    return 1;
+  }
+  // A file of another size is not a cartridge: a short one would leave part of the ROM undefined.
+  std::vector<uint8_t> image(kCartridgeSize);
+  in.read(reinterpret_cast<char*>(image.data()), static_cast<std::streamsize>(image.size()));
+  if (std::filesystem::file_size(path, ec) != kCartridgeSize || ec ||
+      in.gcount() != static_cast<std::streamsize>(kCartridgeSize)) {
+    emu.ShowMessage(CaptionId::Error, kMsgRomLength);
+    return 1;
+  }
+  MachineState& m = emu.m;
+  m.CartridgeImage = std::move(image);
+  m.CartridgeInserted = 1;
+  ResetMemoryMap(m);
+  ResetMachine(m, false);
+  ReleaseAllKeys(m);
+  return 0;
+}
+
+void RemoveInterface2Cartridge(Emulator& emu) {
+  MachineState& m = emu.m;
+  m.CartridgeInserted = 0;
+  ResetMemoryMap(m);
+  ResetMachine(m, false);
+}
+
+}  // namespace orvo

@@ -1,0 +1,417 @@
+// The Multiface, the Interface II, the µSpeech and the Orator: on the machine, and through
+// orvo-run as a user runs them.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "devices/currah.h"
+#include "devices/multiface.h"
+#include "devices/speech.h"
+#include "devices/speech_synth.h"
+#include "devices/standard_devices.h"
+#include "machine/memory.h"
+#include "shell/addon_commands.h"
+#include "shell/emulator.h"
+#include "shell/frame_loop.h"
+#include "shell/machine_setup.h"
+#include "shell/window_commands.h"
+#include "sound/sound.h"
+#include "support/recording_host.h"
+#include "support/test_paths.h"
+
+namespace orvo::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A ROM folder as a user keeps it: the machine ROMs and the add-on ROMs side by side.
+fs::path AddonRomDir() {
+  const fs::path dir = fs::temp_directory_path() / ("orvo_addon_roms_" + std::to_string(getpid()));
+  std::error_code ec;
+  if (fs::exists(dir / "48k.rom", ec)) return dir;
+  fs::create_directories(dir, ec);
+  for (const fs::path& from : {RomDir(), RomDir() / "extras"}) {
+    for (const auto& entry : fs::directory_iterator(from, ec)) {
+      if (entry.path().extension() == ".rom")
+        fs::create_symlink(entry.path(), dir / entry.path().filename(), ec);
+    }
+  }
+  return dir;
+}
+
+void WriteFile(const fs::path& path, const std::vector<uint8_t>& bytes) {
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()),
+             static_cast<std::streamsize>(bytes.size()));
+}
+
+struct AddonMachine {
+  AddonMachine(uint8_t model, const fs::path& roms, int multiface, bool uspeech = false) {
+    emu.folders.CurrentRomDir = roms.string() + "/";
+    emu.settings.Multiface = multiface;
+    emu.settings.USpeech = uspeech ? 1 : 0;
+    m.MachineModel = model;
+    SetUpMachine(emu);
+    ResetMachine(emu, true);
+  }
+  void Run(int instructions) {
+    for (int i = 0; i < instructions; ++i) StepInstruction(emu);
+  }
+  RecordingHost host;
+  Emulator emu{host};
+  MachineState& m = emu.m;
+};
+
+std::string Runner() {
+  return (BuildDir() / "orvo-run").string() + " --rom-dir " + AddonRomDir().string() + " ";
+}
+
+// 20 ms windows of a 16-bit WAV's first channel whose sound varies (RMS above `floor`).
+std::vector<int> LoudWindows(const fs::path& wav, double floor) {
+  const std::vector<uint8_t> bytes = ReadWholeFile(wav);
+  std::vector<int> loud;
+  if (bytes.size() < 44) return loud;
+  const int channels = bytes[22];
+  const size_t window = 44100 / 50;
+  std::vector<double> samples;
+  for (size_t i = 44; i + 1 < bytes.size(); i += 2 * static_cast<size_t>(channels))
+    samples.push_back(static_cast<int16_t>(bytes[i] | (bytes[i + 1] << 8)));
+  for (size_t w = 0; (w + 1) * window <= samples.size(); ++w) {
+    double mean = 0, square = 0;
+    for (size_t i = 0; i < window; ++i) mean += samples[w * window + i];
+    mean /= window;
+    for (size_t i = 0; i < window; ++i) {
+      const double d = samples[w * window + i] - mean;
+      square += d * d;
+    }
+    if (square / window > floor * floor) loud.push_back(static_cast<int>(w));
+  }
+  return loud;
+}
+
+// ---- Multiface ----
+
+TEST(Multiface, NmiPagesTheRightRomInOncePerModel) {
+  ORVO_REQUIRE_FILE(RomDir() / "extras" / "MF128.rom");
+  ORVO_REQUIRE_FILE(RomDir() / "extras" / "MF3.rom");
+  const struct {
+    uint8_t model;
+    int setting;
+    const char* rom;
+  } cases[] = {{kModel48K, 1, "MF128.rom"},
+               {kModel128K, 1, "MF128.rom"},
+               {kModelPlus3, 1, "MF3.rom"},
+               {kModel48K, kMultifaceOne, "mf1.rom"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.rom);
+    AddonMachine vm(c.model, AddonRomDir(), c.setting);
+    const std::vector<uint8_t> rom = ReadWholeFile(RomDir() / "extras" / c.rom);
+    ASSERT_TRUE(vm.host.messages.empty());
+    vm.Run(20000);
+    GenerateNmi(vm.emu);
+    vm.Run(1);
+    EXPECT_TRUE(MultifacePaged(vm.m));
+    EXPECT_EQ(vm.m.Peek(0x0066), rom[0x66]);
+    EXPECT_EQ(vm.m.Peek(0x1234), rom[0x1234]);
+    // A second press while paged pages nothing again.
+    EXPECT_FALSE(NmiDevices(vm.m));
+    MultifacePageOut(vm.m);
+    EXPECT_FALSE(MultifacePaged(vm.m));
+    EXPECT_EQ(vm.m.Peek(0x0066), vm.m.BasePages[0][0x66]);
+  }
+}
+
+TEST(Multiface, PortsFollowTheModelAndThePlus3RefusesInSpecialPaging) {
+  ORVO_REQUIRE_FILE(RomDir() / "extras" / "MF3.rom");
+  AddonMachine m128(kModel128K, AddonRomDir(), 1);
+  m128.m.WritePort(0x7FFD, 0x08);  // screen in bank 7: bit 7 of the answer
+  EXPECT_FALSE(MultifacePaged(m128.m));
+  m128.m.ReadPort(0x00BF);  // hidden: no page-in
+  EXPECT_FALSE(MultifacePaged(m128.m));
+  m128.m.WritePort(0x00BF, 0);
+  EXPECT_EQ(m128.m.ReadPort(0x00BF), 0xFF);
+  EXPECT_TRUE(MultifacePaged(m128.m));
+  // Its RAM takes writes while visible, and not once hidden.
+  m128.m.WriteByte(0x2000, 0x5A);
+  m128.m.WritePort(0x003F, 0);
+  m128.m.WriteByte(0x2001, 0x5A);
+  EXPECT_EQ(m128.m.Peek(0x2000), 0x5A);
+  EXPECT_NE(m128.m.Peek(0x2001), 0x5A);
+  m128.m.ReadPort(0x003F);
+  EXPECT_FALSE(MultifacePaged(m128.m));
+
+  AddonMachine plus3(kModelPlus3, AddonRomDir(), 1);
+  plus3.m.WritePort(0x00BF, 0);
+  plus3.m.WritePort(0x7FFD, 0x03);
+  plus3.m.WritePort(0x1FFD, 0x04);
+  EXPECT_EQ(plus3.m.ReadPort(0x703F), 0x03 | 0xF0);  // A12-A14 = 7: the last 0x7FFD value
+  EXPECT_TRUE(MultifacePaged(plus3.m));
+  plus3.m.ReadPort(0x00BF);
+  EXPECT_FALSE(MultifacePaged(plus3.m));
+  plus3.m.WritePort(0x1FFD, 0x01);  // all-RAM mode
+  EXPECT_EQ(MultifacePageIn(plus3.m, 0x003F), 0xFF);
+  EXPECT_FALSE(MultifacePaged(plus3.m));
+}
+
+TEST(Multiface, MissingOrWrongLengthRomLeavesItOff) {
+  ORVO_REQUIRE_FILE(RomDir() / "48k.rom");
+  const fs::path dir =
+      fs::temp_directory_path() / ("orvo_bad_addon_roms_" + std::to_string(getpid()));
+  fs::create_directories(dir);
+  fs::copy_file(RomDir() / "48k.rom", dir / "48k.rom", fs::copy_options::overwrite_existing);
+  const struct {
+    bool present;
+    MessageId message;
+  } cases[] = {{false, kMsgRomMissing}, {true, kMsgRomLength}};
+  for (const auto& c : cases) {
+    fs::remove(dir / "MF128.rom");
+    fs::remove(dir / "currah.rom");
+    if (c.present) {
+      WriteFile(dir / "MF128.rom", std::vector<uint8_t>(8000, 0));
+      WriteFile(dir / "currah.rom", std::vector<uint8_t>(2049, 0));
+    }
+    AddonMachine vm(kModel48K, dir, 1, true);
+    ASSERT_EQ(vm.host.messages.size(), 2u);
+    for (const ShownMessage& shown : vm.host.messages) {
+      EXPECT_EQ(shown.caption, CaptionId::Error);
+      EXPECT_EQ(shown.message, c.message);
+    }
+    EXPECT_TRUE(vm.m.MultifaceImage.empty());
+    EXPECT_FALSE(DeviceFitted(vm.m, kUSpeechDevice));
+    GenerateNmi(vm.emu);
+    vm.Run(2);
+    EXPECT_FALSE(MultifacePaged(vm.m));
+  }
+  fs::remove_all(dir);
+}
+
+TEST(Multiface, MenuOnTheScreenAndTheProgramGoesOnUnchanged) {
+  ORVO_REQUIRE_FILE(BuildDir() / "orvo-run");
+  ORVO_REQUIRE_FILE(RomDir() / "extras" / "MF128.rom");
+  ORVO_REQUIRE_FILE(RomDir() / "extras" / "MF3.rom");
+  const struct {
+    const char* model;
+    const char* title;
+  } cases[] = {{"128", "MULTIFACE 128"}, {"plus3", "MULTIFACE 3"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.model);
+    int status = -1;
+    const std::string base = Runner() + "--model " + c.model + " --multiface --screen-text ";
+    const std::string menu = CaptureCommand(base + "--nmi-at 150 --frames 250", &status);
+    EXPECT_EQ(status, 0);
+    EXPECT_NE(menu.find(c.title), std::string::npos) << menu;
+    // "r" returns to the program: the screen is as if the button had never been pressed.
+    const std::string back =
+        CaptureCommand(base + "--nmi-at 150 --key 300:R:5 --frames 400", &status);
+    const std::string plain = CaptureCommand(base + "--frames 400", &status);
+    EXPECT_EQ(back, plain);
+  }
+}
+
+// ---- Interface II ----
+
+// A cartridge that clears the screen and prints "IF2 OK" with the character set it carries.
+std::vector<uint8_t> TestCartridge(const std::vector<uint8_t>& rom48) {
+  std::vector<uint8_t> cart(16384, 0xFF);
+  const uint8_t code[] = {
+      0xF3, 0x31, 0x00, 0x80,                    // DI; LD SP,0x8000
+      0x21, 0x00, 0x40, 0x11, 0x01, 0x40,        // LD HL,0x4000; LD DE,0x4001
+      0x01, 0xFF, 0x17, 0x36, 0x00, 0xED, 0xB0,  // LD BC,0x17FF; LD (HL),0; LDIR
+      0x21, 0x00, 0x58, 0x11, 0x01, 0x58,        // LD HL,0x5800; LD DE,0x5801
+      0x01, 0xFF, 0x02, 0x36, 0x38, 0xED, 0xB0,  // LD BC,0x02FF; LD (HL),0x38; LDIR
+      0x21, 0x00, 0x01, 0x11, 0x00, 0x40,        // LD HL,text; LD DE,0x4000
+      0x7E, 0xB7, 0x28, 0x1A,                    // loop: LD A,(HL); OR A; JR Z,done
+      0xE5, 0xD5, 0x6F, 0x26, 0x00,              // PUSH HL; PUSH DE; LD L,A; LD H,0
+      0x29, 0x29, 0x29, 0x01, 0x00, 0x3C, 0x09,  // HL = 0x3C00 + 8 x A
+      0x06, 0x08,                                // LD B,8
+      0x7E, 0x12, 0x23, 0x14, 0x10, 0xFA,        // row: LD A,(HL); LD (DE),A; INC HL; INC D; DJNZ
+      0xD1, 0xE1, 0x23, 0x1C, 0x18, 0xE2,        // POP DE; POP HL; INC HL; INC E; JR loop
+      0x18, 0xFE};                               // done: JR done
+  std::copy(std::begin(code), std::end(code), cart.begin());
+  const char text[] = "IF2 OK";
+  std::copy(std::begin(text), std::end(text), cart.begin() + 0x100);
+  std::copy(rom48.begin() + 0x3D00, rom48.begin() + 0x4000, cart.begin() + 0x3D00);
+  return cart;
+}
+
+TEST(Interface2, CartridgeStartsAtResetAndBadFilesAreRefused) {
+  ORVO_REQUIRE_FILE(BuildDir() / "orvo-run");
+  ORVO_REQUIRE_FILE(RomDir() / "48k.rom");
+  const fs::path dir = fs::temp_directory_path();
+  const fs::path good = dir / ("orvo_if2_" + std::to_string(getpid()) + ".rom");
+  const fs::path renamed = dir / ("orvo_if2_" + std::to_string(getpid()) + ".bin");
+  const fs::path shortRom = dir / ("orvo_if2_short_" + std::to_string(getpid()) + ".rom");
+  const std::vector<uint8_t> cart = TestCartridge(ReadWholeFile(RomDir() / "48k.rom"));
+  WriteFile(good, cart);
+  WriteFile(renamed, cart);
+  WriteFile(shortRom, std::vector<uint8_t>(cart.begin(), cart.begin() + 8192));
+  int status = -1;
+  const std::string out =
+      CaptureCommand(Runner() + "--if2 " + good.string() + " --frames 20 --screen-text", &status);
+  EXPECT_EQ(status, 0);
+  EXPECT_NE(out.find("cartridge: " + good.string() + "\nIF2 OK  "), std::string::npos) << out;
+
+  const struct {
+    std::string args;
+    const char* error;
+  } bad[] = {{"--if2 " + renamed.string(), "unknown extension"},
+             {"--if2 " + shortRom.string(), "incorrect length"},
+             {"--model plus3 --if2 " + good.string(), "no Interface II"}};
+  for (const auto& b : bad) {
+    const std::string err = CaptureCommand(Runner() + b.args + " 2>&1", &status);
+    EXPECT_NE(status, 0) << b.args;
+    EXPECT_NE(err.find(b.error), std::string::npos) << err;
+  }
+  fs::remove(good);
+  fs::remove(renamed);
+  fs::remove(shortRom);
+}
+
+// ---- µSpeech and Orator ----
+
+TEST(USpeech, BusyWhilePlayingSecondWriteIgnoredAndRaisedPitch) {
+  ORVO_REQUIRE_FILE(RomDir() / "extras" / "currah.rom");
+  AddonMachine vm(kModel48K, AddonRomDir(), 0, true);
+  ASSERT_TRUE(vm.host.messages.empty());
+  MachineState& m = vm.m;
+  m.ReadByte(0x0038);  // a data read of 0x0038 pages the ROM in
+  ASSERT_EQ(m.Peek(0x0039), 0xF1);
+  EXPECT_EQ(m.Peek(0x1000), 0);
+  m.WriteByte(0x3001, 0x18);
+  m.WriteByte(0x1000, 0x18);  // AA
+  EXPECT_EQ(m.Peek(0x1000), 1);
+  EXPECT_EQ(m.speech.CurrahStep, 153u - 10u);
+  m.WriteByte(0x1000, 0x13);  // IY, while AA plays: ignored
+  EXPECT_EQ(m.speech.CurrahCode, 0x18 - 5);
+  const uint32_t length = m.speech.CurrahRemaining;
+  ASSERT_EQ(length, CurrahAllophones()[0x18 - 5].samples.size());
+  // The samples go at the raised step: 143 T-states each.
+  m.FrameTState += 143 * 100;
+  CurrahSpeechStep(m);
+  EXPECT_EQ(m.speech.CurrahRemaining, length - 100);
+  m.FrameTState += 143 * length;
+  CurrahSpeechStep(m);
+  CurrahSpeechStep(m);
+  EXPECT_EQ(m.Peek(0x1000), 0);
+  m.WriteByte(0x3000, 0);
+  EXPECT_EQ(m.speech.CurrahStep, 153u);
+  m.ReadByte(0x0038);  // and out again
+  EXPECT_NE(m.Peek(0x0039), 0xF1);
+}
+
+TEST(USpeech, TestProgramSpeaksAndTheBeeperStillSounds) {
+  ORVO_REQUIRE_FILE(BuildDir() / "orvo-run");
+  ORVO_REQUIRE_FILE(RomDir() / "extras" / "currah.rom");
+  const fs::path tap = SharedFile("testdata/media/tap/currah_uspeech_tests_v2.tap");
+  ORVO_REQUIRE_FILE(tap);
+  const fs::path wav =
+      fs::temp_directory_path() / ("orvo_uspeech_" + std::to_string(getpid()) + ".wav");
+  int status = -1;
+  // Test 5 of the program's menu: the key picks it, a second press runs it.
+  CaptureCommand(Runner() + "--speech currah --tape " + tap.string() +
+                     " --autoload --fastload --frames 3700 --key 3400:5:5 --key 3500:5:5 --wav " +
+                     wav.string(),
+                 &status);
+  EXPECT_EQ(status, 0);
+  std::vector<int> loud = LoudWindows(wav, 200);
+  ASSERT_FALSE(loud.empty());
+  // Nothing before the keys (the tape and the menu are silent), and a burst after them.
+  EXPECT_GE(loud.front(), 3400);
+  EXPECT_LE(loud.back(), 3600);
+  // The beeper beside the speech unit.
+  CaptureCommand(Runner() +
+                     "--speech currah --frames 200 --type 'BEEP 1,0' --type-frame 100 --wav " +
+                     wav.string(),
+                 &status);
+  EXPECT_EQ(status, 0);
+  loud = LoudWindows(wav, 1000);
+  EXPECT_GE(loud.size(), 40u);
+  fs::remove(wav);
+}
+
+TEST(SpeechMix, AyAndBeeperKeepSoundingWithASpeechUnitFitted) {
+  MachineState m;
+  m.settings.FullerOrator = 1;
+  UpdateDevices(m);
+  m.sound.ay.ChannelLevel[0] = 3000;
+  m.ports.BeeperLevel = 0;
+  m.sound.SpeechLevel = kSpeechSilence;
+  const uint16_t withAy = MixSample(m);
+  m.sound.ay.ChannelLevel[0] = 0;
+  const uint16_t without = MixSample(m);
+  EXPECT_GT(withAy, without + 2000);
+  // A phoneme moves the level; a new one cuts the old short.
+  m.WritePort(0x009F, 12);  // M
+  std::set<uint32_t> levels;
+  for (int i = 0; i < 100; ++i) {
+    m.FrameTState += 350;
+    MixSample(m);
+    levels.insert(m.sound.SpeechLevel);
+  }
+  EXPECT_GT(levels.size(), 20u);
+  EXPECT_EQ(m.speech.OratorBusy, 1);
+  m.WritePort(0x009F, 63);  // STOP
+  m.FrameTState += 350;
+  MixSample(m);
+  EXPECT_EQ(m.speech.OratorBusy, 0);
+}
+
+TEST(SpeechTables, EverySoundIsThereAndAudible) {
+  const auto check = [](const std::vector<SpeechSound>& sounds, size_t count, size_t silent) {
+    ASSERT_EQ(sounds.size(), count);
+    size_t quiet = 0;
+    for (const SpeechSound& s : sounds) {
+      int low = 255, high = 0;
+      for (uint8_t v : s.samples) {
+        low = std::min<int>(low, v);
+        high = std::max<int>(high, v);
+      }
+      if (high - low < 16) ++quiet;
+    }
+    EXPECT_EQ(quiet, silent);
+  };
+  check(CurrahAllophones(), 59, 0);
+  check(OratorPhonemes(), 64, 3);  // the two pauses and STOP
+}
+
+// ---- snapshot blocks ----
+
+TEST(AddonState, BlocksRoundTripAndBadBodiesAreRefused) {
+  ORVO_REQUIRE_FILE(RomDir() / "extras" / "MF128.rom");
+  ORVO_REQUIRE_FILE(RomDir() / "extras" / "currah.rom");
+  AddonMachine vm(kModel48K, AddonRomDir(), 1, true);
+  MachineState& m = vm.m;
+  std::vector<uint8_t> cart(16384);
+  for (size_t i = 0; i < cart.size(); ++i) cart[i] = static_cast<uint8_t>(i * 7);
+  m.CartridgeImage = cart;
+  m.CartridgeInserted = 1;
+  m.WritePort(0x00BF, 0);
+  MultifacePageIn(m, 0x00BF);
+  m.WriteByte(0x2345, 0x77);
+  m.ReadByte(0x0038);
+  m.WriteByte(0x1000, 0x20);
+  for (const Device* device : {&kMultifaceDevice, &kInterface2Device, &kUSpeechDevice}) {
+    SCOPED_TRACE(device->stateId);
+    std::vector<uint8_t> block;
+    device->SaveState(m, block);
+    ASSERT_FALSE(block.empty());
+    EXPECT_TRUE(device->CheckState(block));
+    AddonMachine other(kModel48K, AddonRomDir(), 1, true);
+    ASSERT_TRUE(device->LoadState(other.m, block));
+    std::vector<uint8_t> again;
+    device->SaveState(other.m, again);
+    EXPECT_EQ(again, block);
+    block.pop_back();
+    EXPECT_FALSE(device->CheckState(block));
+  }
+}
+
+}  // namespace
+}  // namespace orvo::test
