@@ -73,6 +73,14 @@ enum MessageId : uint8_t {
   kMsgSoundNoPrimary = 103,      // "Sound: Failed to create audio buffer"
   kMsgSoundNoRing = 104,         // "Sound: Failed to create Secondary buffer"
   kMsgSoundNoPlay = 105,         // "Sound: Failed to play Secondary buffer"
+  kMsgBinaryPastEnd = 131,       // "Binary File: The data would run past address 65535"
+  kMsgPokFileLine = 132,         // "POK File: Incorrect line", followed by the line number
+  kMsgScreenFileLength = 133,    // "Screen File: Incorrect length"
+  kMsgCannotSaveFile = 134,      // "Cannot save file"
+  kMsgPokeAddress = 135,         // "POKE Memory: Address needs to be within 0-65535"
+  kMsgPokeValue = 136,           // "POKE Memory: Value needs to be within 0-255"
+  kMsgPokeFindAddress = 140,     // "POKE FIND: Address needs to be within 23296-65535"
+  kMsgPokeBank = 142,            // "POKE Memory: Bank needs to be within 0-7"
   kMsgCannotSaveSnapshot = 148,  // "Snapshot Error: Cannot save snapshot file"
   kMsgFirstQuotation = 160,      // 160..179: the quotations "Help" picks from
 };
@@ -84,7 +92,8 @@ constexpr int kQuotationCount = 20;
 const char* MessageText(MessageId id);
 const char* CaptionText(CaptionId id);
 // The text as the message box shows it: "%02X - " and the text; message 2 adds two line feeds and
-// the file name with extension of `detail` (the path of the missing ROM; any folder is dropped).
+// the file name with extension of `detail` (the path of the missing ROM; any folder is dropped);
+// the other messages add `detail`, when there is one, on a line of its own.
 std::string FormatMessage(MessageId id, std::string_view detail = {});
 
 }  // namespace orvo
