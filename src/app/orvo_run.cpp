@@ -10,6 +10,7 @@
 
 #include "app/sound_run_options.h"
 #include "app/tape_run_options.h"
+#include "app/tools_run_options.h"
 #include "app/video_run_options.h"
 #include "host/png_writer.h"
 #include "shell/emulator.h"
@@ -56,6 +57,7 @@ const char kHelp[] =
     "%s"
     "%s"
     "%s"
+    "%s"
     "\n"
     "Exit codes: 0 success; 1 a ROM, file or output failed (the message is on standard error);\n"
     "2 bad command line.\n";
@@ -89,6 +91,7 @@ struct RunOptions {
   SoundRunOptions sound;
   TapeRunOptions tape;
   VideoRunOptions video;
+  ToolsRunOptions tools;
 };
 
 bool ParseModel(std::string_view text, int* model) {
@@ -191,7 +194,7 @@ int main(int argc, char** argv) {
       return args[++i].c_str();
     };
     if (a == "--help" || a == "-h") {
-      std::printf(kHelp, kSoundRunHelp, kTapeRunHelp, kVideoRunHelp);
+      std::printf(kHelp, kSoundRunHelp, kTapeRunHelp, kVideoRunHelp, kToolsRunHelp);
       return kExitOk;
     } else if (a == "--model") {
       const char* v = next("a model");
@@ -233,6 +236,11 @@ int main(int argc, char** argv) {
       }
     } else if (const int v = ParseVideoRunOption(args, i, opt.video, &error)) {
       if (v < 0) {
+        std::fprintf(stderr, "orvo-run: %s\n", error.c_str());
+        return kExitUsage;
+      }
+    } else if (const int o = ParseToolsRunOption(args, i, opt.tools, &error)) {
+      if (o < 0) {
         std::fprintf(stderr, "orvo-run: %s\n", error.c_str());
         return kExitUsage;
       }
@@ -290,6 +298,7 @@ int main(int argc, char** argv) {
               m.ModelName.c_str() + (m.ModelName.empty() ? 0 : 1), romPath.c_str(),
               static_cast<unsigned long long>(ec ? 0 : romSize));
 
+  if (!ApplyToolsAtStart(*emu, opt.tools)) return kExitFailure;
   if (!tapeRun.Start(*emu)) return kExitFailure;
   wav.Start(*emu);
   VideoRun videoRun(opt.video);
@@ -317,6 +326,7 @@ int main(int argc, char** argv) {
       return kExitFailure;
     }
   }
+  if (!ApplyToolsAtEnd(*emu, opt.tools)) return kExitFailure;
   if (!opt.savePath.empty() && !SaveRunFile(*emu, opt.savePath)) return kExitFailure;
   if (opt.printState) PrintState(*emu);
   return host.messagesShown > 0 ? kExitFailure : kExitOk;

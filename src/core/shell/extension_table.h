@@ -24,6 +24,7 @@ enum class FileKind : uint8_t {
   Rzx = 15,
   Csw = 16,
   Zip = 17,
+  Scr = 18,  // a screen file: the display file, optionally with the ULAplus palette
   End = 0xFF,
 };
 
@@ -34,7 +35,7 @@ struct ExtensionRow {
 };
 
 // Each extension twice, lower case then upper case, in kind order; the last row's kind is End.
-extern const ExtensionRow ExtensionTable[35];
+extern const ExtensionRow ExtensionTable[37];
 
 // The kind of the first row whose extension equals the last characters of `name`, byte for byte
 // (case matters, and there is no check for a dot: "x.wsp" is an SP file); None when no row

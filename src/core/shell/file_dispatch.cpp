@@ -12,6 +12,7 @@
 #include "shell/machine_setup.h"
 #include "shell/media_loaders.h"
 #include "shell/snapshot_load.h"
+#include "tools/screen_file.h"
 
 namespace orvo {
 
@@ -19,30 +20,6 @@ namespace {
 
 // No Spectrum file comes near this; anything larger is treated as more than can be held.
 constexpr uint64_t kLargestFile = 512ull << 20;
-
-// Reads a whole file. Returns 0 or the message to show.
-MessageId ReadWhole(const std::string& path, std::vector<uint8_t>& out) {
-  std::error_code ec;
-  if (!std::filesystem::is_regular_file(path, ec)) return kMsgFileNotFound;
-  std::ifstream in(path, std::ios::binary | std::ios::ate);
-  if (!in) return kMsgFileNotFound;
-  const std::streamoff size = in.tellg();
-  if (size < 0) return kMsgReadError;
-  if (static_cast<uint64_t>(size) > kLargestFile) return kMsgOutOfMemory;
-  std::vector<uint8_t> bytes;
-  try {
-    bytes.resize(static_cast<size_t>(size));
-  } catch (const std::bad_alloc&) {
-    return kMsgOutOfMemory;
-  } catch (const std::length_error&) {
-    return kMsgOutOfMemory;
-  }
-  in.seekg(0);
-  in.read(reinterpret_cast<char*>(bytes.data()), size);
-  if (in.gcount() != size) return kMsgReadError;
-  out = std::move(bytes);
-  return kMsgNone;
-}
 
 const char* TapeLabel(FileKind kind) {
   switch (kind) {
@@ -83,6 +60,15 @@ void HandleKind(Emulator& emu, FileKind kind, std::string_view name, bool fromZi
         f.LastLoadStatus = LoadMediaKind(emu, kind, bytes, name);
       break;
     case FileKind::Zip: f.ZipPickerPending = 1; break;
+    case FileKind::Scr:
+      // A screen file is shown on the running machine; a bad length is reported, nothing shown.
+      if (const MessageId bad = LoadScr(emu.m, bytes); bad != kMsgNone) {
+        emu.ShowMessage(CaptionId::File, bad);
+        f.LastLoadStatus = kLoadRefused;
+      } else {
+        f.LastLoadStatus = kLoadedOk;
+      }
+      break;
     default: break;  // POK, TXT, RZX: recognised, nothing loaded here
   }
 }
@@ -102,7 +88,8 @@ int OpenPath(Emulator& emu, const std::string& path, std::string_view dispatchNa
   const FileKind kind = MatchExtension(dispatchName);
   // An unknown kind is ignored altogether: the running machine is not reset for it.
   if (kind == FileKind::None) return 1;
-  if (reset) ResetMachine(emu, true);
+  // A screen file is shown over the running program: a reset would only clear it away again.
+  if (reset && kind != FileKind::Scr) ResetMachine(emu, true);
   const int rc = DispatchByExtension(emu, dispatchName);
   if (rc != 0) return rc;
   const bool diskInserted =
@@ -114,6 +101,29 @@ int OpenPath(Emulator& emu, const std::string& path, std::string_view dispatchNa
 
 }  // namespace
 
+MessageId ReadWholeFile(const std::string& path, std::vector<uint8_t>& out) {
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(path, ec)) return kMsgFileNotFound;
+  std::ifstream in(path, std::ios::binary | std::ios::ate);
+  if (!in) return kMsgFileNotFound;
+  const std::streamoff size = in.tellg();
+  if (size < 0) return kMsgReadError;
+  if (static_cast<uint64_t>(size) > kLargestFile) return kMsgOutOfMemory;
+  std::vector<uint8_t> bytes;
+  try {
+    bytes.resize(static_cast<size_t>(size));
+  } catch (const std::bad_alloc&) {
+    return kMsgOutOfMemory;
+  } catch (const std::length_error&) {
+    return kMsgOutOfMemory;
+  }
+  in.seekg(0);
+  in.read(reinterpret_cast<char*>(bytes.data()), size);
+  if (in.gcount() != size) return kMsgReadError;
+  out = std::move(bytes);
+  return kMsgNone;
+}
+
 std::string FileNameOfPath(std::string_view path) {
   const size_t slash = path.find_last_of('/');
   return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
@@ -121,7 +131,7 @@ std::string FileNameOfPath(std::string_view path) {
 
 int ReadLoadedFile(Emulator& emu, const std::string& path, CaptionId caption) {
   std::vector<uint8_t> bytes;
-  if (const MessageId failed = ReadWhole(path, bytes); failed != kMsgNone) {
+  if (const MessageId failed = ReadWholeFile(path, bytes); failed != kMsgNone) {
     emu.ShowMessage(caption, failed);
     return 1;
   }
@@ -202,7 +212,7 @@ int LoadTapeBootSnapshot(Emulator& emu) {
   }
   std::vector<uint8_t> bytes;
   const std::string path = (std::filesystem::path(emu.folders.LibsFolder) / name).string();
-  if (ReadWhole(path, bytes) != 0) {
+  if (ReadWholeFile(path, bytes) != 0) {
     emu.ShowMessage(CaptionId::Options, kMsgSnapshotMissing);
     return 1;
   }
