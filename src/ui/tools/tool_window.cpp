@@ -12,16 +12,17 @@ ToolState& ToolStateOf(MainWindow& window) {
 
 ToolWindow::ToolWindow(MainWindow& main, const QString& title, std::optional<Placement> placement,
                        bool modal)
-    : QDialog(&main), main_(main), placement_(placement) {
+    : QDialog(&main), main_(main), placement_(placement), modal_(modal) {
   setWindowTitle(title);
-  if (modal) {
-    setWindowModality(Qt::WindowModal);
-    pause_ = std::make_unique<ModalScope>(&main);
-  }
+  if (modal) setWindowModality(Qt::WindowModal);
   if (placement_) {
     const WindowPosition p = GetWindowPlacement(main.Emu(), *placement_);
     if (p.left != 0 || p.top != 0) move(p.left, p.top);
   }
+}
+
+void ToolWindow::BeginPause() {
+  if (modal_ && !pause_) pause_ = std::make_unique<ModalScope>(&main_);
 }
 
 ToolWindow::~ToolWindow() {

@@ -32,6 +32,9 @@ class ToolWindow : public QDialog {
   ToolWindow(MainWindow& main, const QString& title, std::optional<Placement> placement,
              bool modal);
   ~ToolWindow() override;
+  // Called once the window exists (after the creation's own sound pause has ended, so the two
+  // pauses do not restore each other's state): a modal window pauses the machine from here on.
+  void BeginPause();
   Emulator& Emu() { return main_.Emu(); }
   MainWindow& Main() { return main_; }
 
@@ -43,6 +46,7 @@ class ToolWindow : public QDialog {
   MainWindow& main_;
   std::optional<Placement> placement_;
   std::unique_ptr<ModalScope> pause_;
+  bool modal_;
 };
 
 // Opens the window of type T (constructed as T(MainWindow&)) or raises the open one. The sound
@@ -60,6 +64,7 @@ T* OpenToolWindow(MainWindow& main) {
     window = new T(main);
   }
   window->setAttribute(Qt::WA_DeleteOnClose);
+  window->BeginPause();
   window->show();
   return window;
 }
