@@ -7,19 +7,15 @@
 
 namespace orvo {
 
-uint8_t UlaPlusByteOf(uint32_t rgb) {
-  const auto found = std::find(ULAplusRgbTable.begin(), ULAplusRgbTable.end(), rgb);
-  return found == ULAplusRgbTable.end() ? 0 : static_cast<uint8_t>(found - ULAplusRgbTable.begin());
-}
-
 std::array<uint8_t, 64> UlaPlusPaletteBytes(const MachineState& m) {
-  std::array<uint8_t, 64> bytes{};
-  for (size_t i = 0; i < 64; ++i) bytes[i] = UlaPlusByteOf(m.ports.UlaPlusPalette[i]);
-  return bytes;
+  return m.ports.UlaPlusEntries;
 }
 
 void SetUlaPlusPaletteBytes(MachineState& m, std::span<const uint8_t, 64> bytes) {
-  for (size_t i = 0; i < 64; ++i) m.ports.UlaPlusPalette[i] = ULAplusRgbTable[bytes[i]];
+  for (size_t i = 0; i < 64; ++i) {
+    m.ports.UlaPlusEntries[i] = bytes[i];
+    m.ports.UlaPlusPalette[i] = ULAplusRgbTable[bytes[i]];
+  }
 }
 
 std::vector<uint8_t> BuildScr(const MachineState& m) {

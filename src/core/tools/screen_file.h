@@ -25,6 +25,5 @@ MessageId LoadScr(MachineState& m, std::span<const uint8_t> data);
 // The ULAplus palette as its 64 bytes (GGGRRRBB each), and back.
 std::array<uint8_t, 64> UlaPlusPaletteBytes(const MachineState& m);
 void SetUlaPlusPaletteBytes(MachineState& m, std::span<const uint8_t, 64> bytes);
-uint8_t UlaPlusByteOf(uint32_t rgb);
 
 }  // namespace orvo
