@@ -94,7 +94,10 @@ int OpenPath(Emulator& emu, const std::string& path, std::string_view dispatchNa
   if (rc != 0) return rc;
   const bool diskInserted =
       kind == FileKind::Dsk && emu.m.MachineModel == kModelPlus3 && f.LastLoadStatus == kLoadedOk;
-  if (!diskInserted) f.AnalyserCopy = f.Loaded.bytes;
+  if (!diskInserted) {
+    f.AnalyserCopy = f.Loaded.bytes;
+    emu.menu.Enable(CommandId::SnapshotAnalyser, true);
+  }
   f.FileOpened = 1;
   return 0;
 }
@@ -184,6 +187,7 @@ int OpenSnapshotCommand(Emulator& emu, const std::string& path) {
   f.CurrentFilePath = path;
   if (ReadLoadedFile(emu, path, CaptionId::File) != 0) return 1;
   f.AnalyserCopy = f.Loaded.bytes;
+  emu.menu.Enable(CommandId::SnapshotAnalyser, true);
   const std::string title = FileNameOfPath(path);
   const FileKind kind = MatchExtension(title);
   if (kind == FileKind::None) {
