@@ -226,7 +226,7 @@ std::string FormatMessage(MessageId id, std::string_view detail) {
     const size_t slash = detail.find_last_of("/\\");
     text += "\n\n";
     text += slash == std::string_view::npos ? detail : detail.substr(slash + 1);
-  } else if (!detail.empty()) {
+  } else if (!detail.empty() && (id == kMsgPokFileLine || id == kMsgCannotSaveFile)) {
     text += '\n';
     text += detail;
   }

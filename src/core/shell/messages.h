@@ -93,7 +93,8 @@ const char* MessageText(MessageId id);
 const char* CaptionText(CaptionId id);
 // The text as the message box shows it: "%02X - " and the text; message 2 adds two line feeds and
 // the file name with extension of `detail` (the path of the missing ROM; any folder is dropped);
-// the other messages add `detail`, when there is one, on a line of its own.
+// 132 (the bad line of a .POK file) and 134 (why a save failed) add `detail` on a line of its
+// own; the others ignore it.
 std::string FormatMessage(MessageId id, std::string_view detail = {});
 
 }  // namespace orvo
