@@ -280,6 +280,15 @@ def write(target, files):
             f.write(data)
 
 
+def poks():
+    return {
+        "two_trainers.pok": b"NInfinite lives\r\nM 8 35136 0 53\r\nZ 8 35137 0 1\r\n"
+                            b"NLevel\nZ 3 49152 256 0\nY\n",
+        "unterminated.pok": b"NA\nM 8 40000 1 0\n",
+        "one.pok": b"NOne\nZ 0 65535 255 255\nY\n",
+    }
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--orvo-run", default=os.path.join(ROOT, "build", "orvo-run"))
@@ -296,6 +305,7 @@ def main():
     z80s = {k: v for k, v in snaps.items() if k.endswith(".z80")}
     z80s["48k_version1.z80"] = z80_version1(snaps["48k.sna"])
     write("z80", z80s)
+    write("pok", poks())
     write("zip", zips(tap_files["basic_and_code.tap"], snaps["48k.z80"]))
     write("szx", szx)
     write("rzx", rzx)

@@ -13,6 +13,7 @@
 #include "app/rzx_run_options.h"
 #include "app/sound_run_options.h"
 #include "app/tape_run_options.h"
+#include "app/tools_run_options.h"
 #include "app/video_run_options.h"
 #include "host/png_writer.h"
 #include "shell/config_set.h"
@@ -67,6 +68,7 @@ const char kHelp[] =
     "%s"
     "%s"
     "%s"
+    "%s"
     "\n"
     "Exit codes: 0 success; 1 a ROM, file or output failed (the message is on standard error);\n"
     "2 bad command line; 3 --break given and no breakpoint was hit.\n";
@@ -104,6 +106,7 @@ struct RunOptions {
   VideoRunOptions video;
   DebugRunOptions debug;
   AddonRunOptions addons;
+  ToolsRunOptions tools;
 };
 
 bool ParseModel(std::string_view text, int* model) {
@@ -207,7 +210,7 @@ int main(int argc, char** argv) {
     };
     if (a == "--help" || a == "-h") {
       std::printf(kHelp, kSoundRunHelp, kTapeRunHelp, kVideoRunHelp, kRzxRunHelp, kDebugRunHelp,
-                  kAddonRunHelp);
+                  kAddonRunHelp, kToolsRunHelp);
       return kExitOk;
     } else if (a == "--model") {
       const char* v = next("a model");
@@ -275,6 +278,11 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "orvo-run: %s\n", error.c_str());
         return kExitUsage;
       }
+    } else if (const int o = ParseToolsRunOption(args, i, opt.tools, &error)) {
+      if (o < 0) {
+        std::fprintf(stderr, "orvo-run: %s\n", error.c_str());
+        return kExitUsage;
+      }
     } else {
       std::fprintf(stderr, "orvo-run: unknown option '%s' (see --help)\n", a.c_str());
       return kExitUsage;
@@ -334,6 +342,7 @@ int main(int argc, char** argv) {
               static_cast<unsigned long long>(ec ? 0 : romSize));
 
   if (!addonRun.Start(*emu)) return kExitFailure;
+  if (!ApplyToolsAtStart(*emu, opt.tools)) return kExitFailure;
   if (!tapeRun.Start(*emu)) return kExitFailure;
   wav.Start(*emu);
   VideoRun videoRun(opt.video);
@@ -380,6 +389,7 @@ int main(int argc, char** argv) {
       return kExitFailure;
     }
   }
+  if (!ApplyToolsAtEnd(*emu, opt.tools)) return kExitFailure;
   if (!opt.savePath.empty() && !SaveRunFile(*emu, opt.savePath)) return kExitFailure;
   if (opt.printState) PrintState(*emu);
   if (host.messagesShown > 0 || !rzxOk) return kExitFailure;

@@ -24,6 +24,7 @@
 #include "ui/qt_host.h"
 #include "ui/rzx/rzx_commands.h"
 #include "ui/tape/tape_browser.h"
+#include "ui/tools/tool_commands.h"
 
 namespace orvo::ui {
 
@@ -223,10 +224,11 @@ const CommandRow kRows[] = {
     {CommandId::InsertDiskB, "File", "Insert Disk", "Drive B:", nullptr, nullptr},
     {CommandId::EjectDiskA, "File", "Eject Disk", "Drive A:", nullptr, nullptr},
     {CommandId::EjectDiskB, "File", "Eject Disk", "Drive B:", nullptr, nullptr},
-    {CommandId::LoadBinary, "File", nullptr, "Load Binary File", nullptr, nullptr, false, true},
-    {CommandId::SaveBinary, "File", nullptr, "Save Binary File", nullptr, nullptr},
+    {CommandId::LoadBinary, "File", nullptr, "Load Binary File", nullptr, LoadBinaryCommand, false,
+     true},
+    {CommandId::SaveBinary, "File", nullptr, "Save Binary File", nullptr, SaveBinaryCommand},
     {CommandId::LoadBasicText, "File", nullptr, "Load BASIC Text File", nullptr, LoadBasicText},
-    {CommandId::SaveScreen, "File", nullptr, "Save Current Screen", nullptr, nullptr},
+    {CommandId::SaveScreen, "File", nullptr, "Save Current Screen", nullptr, SaveScreenCommand},
     {CommandId::Microdrives, "File", nullptr, "Microdrives", nullptr, nullptr, false, true},
     {CommandId::If2Insert, "File", "Interface II Rom", "Insert", nullptr, Interface2Insert},
     {CommandId::If2Remove, "File", "Interface II Rom", "Remove", nullptr, Interface2Remove},
@@ -256,16 +258,20 @@ const CommandRow kRows[] = {
     {CommandId::SaveConfig, "Tools", nullptr, "Save Configuration", nullptr, SaveConfiguration},
     {CommandId::DefaultConfig, "Tools", nullptr, "Default Configuration", nullptr,
      DefaultConfiguration},
-    {CommandId::PokeMemory, "Tools", nullptr, "POKE Memory", nullptr, nullptr, false, true},
-    {CommandId::PokeFinder, "Tools", nullptr, "POKE Finder", nullptr, nullptr},
+    {CommandId::PokeMemory, "Tools", nullptr, "POKE Memory", nullptr, PokeMemoryCommand, false,
+     true},
+    {CommandId::PokeFinder, "Tools", nullptr, "POKE Finder", nullptr, PokeFinderCommand},
     {CommandId::ZxPrinter, "Tools", nullptr, "ZX Printer", nullptr, nullptr},
-    {CommandId::SpriteSearch, "Tools", nullptr, "Sprite Search", nullptr, nullptr},
-    {CommandId::Calculator, "Tools", nullptr, "Calculator", nullptr, nullptr},
-    {CommandId::UlaPlusEditor, "Tools", nullptr, "ULAplus Palette Editor", nullptr, nullptr},
+    {CommandId::SpriteSearch, "Tools", nullptr, "Sprite Search", nullptr, SpriteSearchCommand},
+    {CommandId::Calculator, "Tools", nullptr, "Calculator", nullptr, CalculatorCommand},
+    {CommandId::UlaPlusEditor, "Tools", nullptr, "ULAplus Palette Editor", nullptr,
+     UlaPlusEditorCommand},
     {CommandId::EnableKeystick, "Tools", nullptr, "Enable Keystick", nullptr, nullptr, true, true},
-    {CommandId::KeyboardHelper, "Tools", nullptr, "Keyboard Helper", nullptr, nullptr},
-    {CommandId::MemoryMap, "Tools", nullptr, "Memory Map", nullptr, nullptr},
-    {CommandId::SnapshotAnalyser, "Tools", nullptr, "Snapshot Analyser", nullptr, nullptr},
+    {CommandId::KeyboardHelper, "Tools", nullptr, "Keyboard Helper", nullptr,
+     KeyboardHelperCommand},
+    {CommandId::MemoryMap, "Tools", nullptr, "Memory Map", nullptr, MemoryMapCommand},
+    {CommandId::SnapshotAnalyser, "Tools", nullptr, "Snapshot Analyser", nullptr,
+     SnapshotAnalyserCommand},
     {CommandId::Infoseek, "Tools", nullptr, "Infoseek", nullptr, nullptr, false, true},
     {CommandId::Assembler, "Tools", nullptr, "Z80 Assembler", nullptr, nullptr},
     // RZX

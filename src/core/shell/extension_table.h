@@ -26,6 +26,7 @@ enum class FileKind : uint8_t {
   Zip = 17,
   Wav = 18,
   Pzx = 19,
+  Scr = 20,  // a screen file: the display file, optionally with the ULAplus palette
   End = 0xFF,
 };
 
@@ -36,7 +37,7 @@ struct ExtensionRow {
 };
 
 // Each extension twice, lower case then upper case, in kind order; the last row's kind is End.
-extern const ExtensionRow ExtensionTable[39];
+extern const ExtensionRow ExtensionTable[41];
 
 // The kind of the first row whose extension equals the last characters of `name`, byte for byte
 // (case matters, and there is no check for a dot: "x.wsp" is an SP file); None when no row

@@ -16,6 +16,7 @@
 #include "shell/media_loaders.h"
 #include "shell/snapshot_load.h"
 #include "shell/tape_commands.h"
+#include "tools/screen_file.h"
 
 namespace orvo {
 
@@ -24,28 +25,12 @@ namespace {
 // No Spectrum file comes near this; anything larger is treated as more than can be held.
 constexpr uint64_t kLargestFile = 512ull << 20;
 
-// Reads a whole file. Returns 0 or the message to show.
-MessageId ReadWhole(const std::string& path, std::vector<uint8_t>& out) {
-  std::error_code ec;
-  if (!std::filesystem::is_regular_file(path, ec)) return kMsgFileNotFound;
-  std::ifstream in(path, std::ios::binary | std::ios::ate);
-  if (!in) return kMsgFileNotFound;
-  const std::streamoff size = in.tellg();
-  if (size < 0) return kMsgReadError;
-  if (static_cast<uint64_t>(size) > kLargestFile) return kMsgOutOfMemory;
-  std::vector<uint8_t> bytes;
-  try {
-    bytes.resize(static_cast<size_t>(size));
-  } catch (const std::bad_alloc&) {
-    return kMsgOutOfMemory;
-  } catch (const std::length_error&) {
-    return kMsgOutOfMemory;
+const char* TapeLabel(FileKind kind) {
+  switch (kind) {
+    case FileKind::Tzx: return "TZX File";
+    case FileKind::Tap: return "TAP File";
+    default: return nullptr;
   }
-  in.seekg(0);
-  in.read(reinterpret_cast<char*>(bytes.data()), size);
-  if (in.gcount() != size) return kMsgReadError;
-  out = std::move(bytes);
-  return kMsgNone;
 }
 
 // Calls the loader of `kind` for the loaded bytes. `fromZip` marks the ZIP entry path, which
@@ -83,6 +68,15 @@ void HandleKind(Emulator& emu, FileKind kind, std::string_view name, bool fromZi
     case FileKind::Rzx:
       f.LastLoadStatus = OpenRzxBytes(emu, bytes) ? kLoadedOk : kLoadRefused;
       break;
+    case FileKind::Scr:
+      // A screen file is shown on the running machine; a bad length is reported, nothing shown.
+      if (const MessageId bad = LoadScr(emu.m, bytes); bad != kMsgNone) {
+        emu.ShowMessage(CaptionId::File, bad);
+        f.LastLoadStatus = kLoadRefused;
+      } else {
+        f.LastLoadStatus = kLoadedOk;
+      }
+      break;
     default: break;  // POK, TXT: recognised, nothing loaded here
   }
 }
@@ -112,17 +106,44 @@ int OpenPath(Emulator& emu, const std::string& path, std::string_view dispatchNa
       return 0;
     }
   }
-  if (reset && kind != FileKind::Rzx) ResetMachine(emu, true);
+  // A screen file is shown over the running program: a reset would only clear it away again.
+  if (reset && kind != FileKind::Rzx && kind != FileKind::Scr) ResetMachine(emu, true);
   const int rc = DispatchByExtension(emu, dispatchName);
   if (rc != 0) return rc;
   const bool diskInserted =
       kind == FileKind::Dsk && emu.m.MachineModel == kModelPlus3 && f.LastLoadStatus == kLoadedOk;
-  if (!diskInserted) f.AnalyserCopy = f.Loaded.bytes;
+  if (!diskInserted) {
+    f.AnalyserCopy = f.Loaded.bytes;
+    emu.menu.Enable(CommandId::SnapshotAnalyser, true);
+  }
   f.FileOpened = 1;
   return 0;
 }
 
 }  // namespace
+
+MessageId ReadWholeFile(const std::string& path, std::vector<uint8_t>& out) {
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(path, ec)) return kMsgFileNotFound;
+  std::ifstream in(path, std::ios::binary | std::ios::ate);
+  if (!in) return kMsgFileNotFound;
+  const std::streamoff size = in.tellg();
+  if (size < 0) return kMsgReadError;
+  if (static_cast<uint64_t>(size) > kLargestFile) return kMsgOutOfMemory;
+  std::vector<uint8_t> bytes;
+  try {
+    bytes.resize(static_cast<size_t>(size));
+  } catch (const std::bad_alloc&) {
+    return kMsgOutOfMemory;
+  } catch (const std::length_error&) {
+    return kMsgOutOfMemory;
+  }
+  in.seekg(0);
+  in.read(reinterpret_cast<char*>(bytes.data()), size);
+  if (in.gcount() != size) return kMsgReadError;
+  out = std::move(bytes);
+  return kMsgNone;
+}
 
 std::string FileNameOfPath(std::string_view path) {
   const size_t slash = path.find_last_of('/');
@@ -131,7 +152,7 @@ std::string FileNameOfPath(std::string_view path) {
 
 int ReadLoadedFile(Emulator& emu, const std::string& path, CaptionId caption) {
   std::vector<uint8_t> bytes;
-  if (const MessageId failed = ReadWhole(path, bytes); failed != kMsgNone) {
+  if (const MessageId failed = ReadWholeFile(path, bytes); failed != kMsgNone) {
     emu.ShowMessage(caption, failed);
     return 1;
   }
@@ -184,6 +205,7 @@ int OpenSnapshotCommand(Emulator& emu, const std::string& path) {
   f.CurrentFilePath = path;
   if (ReadLoadedFile(emu, path, CaptionId::File) != 0) return 1;
   f.AnalyserCopy = f.Loaded.bytes;
+  emu.menu.Enable(CommandId::SnapshotAnalyser, true);
   const std::string title = FileNameOfPath(path);
   const FileKind kind = MatchExtension(title);
   if (kind == FileKind::None) {
@@ -212,7 +234,7 @@ int LoadTapeBootSnapshot(Emulator& emu) {
   }
   std::vector<uint8_t> bytes;
   const std::string path = (std::filesystem::path(emu.folders.LibsFolder) / name).string();
-  if (ReadWhole(path, bytes) != 0) {
+  if (ReadWholeFile(path, bytes) != 0) {
     emu.ShowMessage(CaptionId::Options, kMsgSnapshotMissing);
     return 1;
   }

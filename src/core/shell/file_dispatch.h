@@ -2,14 +2,20 @@
 // The file dispatch: every way of putting a file into the emulator (the "Open file" and "Open
 // snapshot" commands, a dropped file, the command line, a ZIP entry) reads the file whole, finds
 // its kind by the end of its name and hands the bytes to that kind's loader.
+#include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "shell/messages.h"
 
 namespace orvo {
 
 class Emulator;
+
+// Reads a whole file into `out`. Returns kMsgNone, or 8 "File Not Found", 23 (a read error) or
+// 4 "Out of memory" (larger than any Spectrum file); `out` is untouched on failure.
+MessageId ReadWholeFile(const std::string& path, std::vector<uint8_t>& out);
 
 // Reads `path` whole into emu.files.Loaded. Returns 0, or 1 after message 8 "File Not Found" (it
 // cannot be opened or read) or 4 "Out of memory", under `caption`.

@@ -36,6 +36,8 @@ void EnableCartridgeCommands(MenuStates& menu, bool enabled) {
 // The menu items that depend on the model's hardware.
 void SetModelMenus(Emulator& emu) {
   MenuStates& menu = emu.menu;
+  // The snapshot analyser reports the last opened file: there is none until one is opened.
+  menu.Enable(CommandId::SnapshotAnalyser, !emu.files.AnalyserCopy.empty());
   const bool interface1 = emu.settings.Interface1 != 0;
   switch (emu.m.MachineModel) {
     case kModel16K:

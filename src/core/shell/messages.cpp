@@ -130,10 +130,15 @@ constexpr MessageEntry kMessages[] = {
     {126, "Debug: No Microdrive cartridge inserted"},
     {127, "Debugger: Not a number or number out of range"},
     {130, "Disk: Current Model is Not +3"},
+    {131, "Binary File: The data would run past address 65535"},
+    {132, "POK File: Incorrect line"},
+    {133, "Screen File: Incorrect length"},
+    {134, "Cannot save file"},
     {135, "POKE Memory: Address needs to be within 0-65535"},
     {136, "POKE Memory: Value needs to be within 0-255"},
     {140, "POKE FIND: Address needs to be within 23296-65535"},
     {141, "POKE FIND: Value needs to be within 0-255"},
+    {142, "POKE Memory: Bank needs to be within 0-7"},
     {145, "No RZX File loaded"},
     {148, "Snapshot Error: Cannot save snapshot file"},  // a snapshot save that failed
     {150, "Snapshot Error:  SEM Signature length incorrect"},
@@ -223,6 +228,9 @@ std::string FormatMessage(MessageId id, std::string_view detail) {
     const size_t slash = detail.find_last_of("/\\");
     text += "\n\n";
     text += slash == std::string_view::npos ? detail : detail.substr(slash + 1);
+  } else if (!detail.empty() && (id == kMsgPokFileLine || id == kMsgCannotSaveFile)) {
+    text += '\n';
+    text += detail;
   }
   return text;
 }

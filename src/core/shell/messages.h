@@ -84,6 +84,14 @@ enum MessageId : uint8_t {
   kMsgDebugRomProtected = 124,    // "Debug: ROM Protected"
   kMsgDebugCannotFindFile = 125,  // "Debug: Cannot find file"
   kMsgDebugBadNumber = 127,       // "Debugger: Not a number or number out of range"
+  kMsgBinaryPastEnd = 131,        // "Binary File: The data would run past address 65535"
+  kMsgPokFileLine = 132,          // "POK File: Incorrect line", followed by the line number
+  kMsgScreenFileLength = 133,     // "Screen File: Incorrect length"
+  kMsgCannotSaveFile = 134,       // "Cannot save file"
+  kMsgPokeAddress = 135,          // "POKE Memory: Address needs to be within 0-65535"
+  kMsgPokeValue = 136,            // "POKE Memory: Value needs to be within 0-255"
+  kMsgPokeFindAddress = 140,      // "POKE FIND: Address needs to be within 23296-65535"
+  kMsgPokeBank = 142,             // "POKE Memory: Bank needs to be within 0-7"
   kMsgNoRzxLoaded = 145,          // "No RZX File loaded"
   kMsgCannotSaveSnapshot = 148,   // "Snapshot Error: Cannot save snapshot file"
   kMsgSemSignatureLength = 150,   // "Snapshot Error:  SEM Signature length incorrect"
@@ -105,7 +113,9 @@ constexpr int kQuotationCount = 20;
 const char* MessageText(MessageId id);
 const char* CaptionText(CaptionId id);
 // The text as the message box shows it: "%02X - " and the text; message 2 adds two line feeds and
-// the file name with extension of `detail` (the path of the missing ROM; any folder is dropped).
+// the file name with extension of `detail` (the path of the missing ROM; any folder is dropped);
+// 132 (the bad line of a .POK file) and 134 (why a save failed) add `detail` on a line of its
+// own; the others ignore it.
 std::string FormatMessage(MessageId id, std::string_view detail = {});
 
 }  // namespace orvo
