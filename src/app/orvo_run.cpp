@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/if1_run_options.h"
 #include "app/sound_run_options.h"
 #include "app/tape_run_options.h"
 #include "app/video_run_options.h"
@@ -56,6 +57,7 @@ const char kHelp[] =
     "%s"
     "%s"
     "%s"
+    "%s"
     "\n"
     "Exit codes: 0 success; 1 a ROM, file or output failed (the message is on standard error);\n"
     "2 bad command line.\n";
@@ -89,6 +91,7 @@ struct RunOptions {
   SoundRunOptions sound;
   TapeRunOptions tape;
   VideoRunOptions video;
+  If1RunOptions if1;
 };
 
 bool ParseModel(std::string_view text, int* model) {
@@ -191,7 +194,7 @@ int main(int argc, char** argv) {
       return args[++i].c_str();
     };
     if (a == "--help" || a == "-h") {
-      std::printf(kHelp, kSoundRunHelp, kTapeRunHelp, kVideoRunHelp);
+      std::printf(kHelp, kSoundRunHelp, kTapeRunHelp, kVideoRunHelp, kIf1RunHelp);
       return kExitOk;
     } else if (a == "--model") {
       const char* v = next("a model");
@@ -236,6 +239,11 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "orvo-run: %s\n", error.c_str());
         return kExitUsage;
       }
+    } else if (const int d = ParseIf1RunOption(args, i, opt.if1, &error)) {
+      if (d < 0) {
+        std::fprintf(stderr, "orvo-run: %s\n", error.c_str());
+        return kExitUsage;
+      }
     } else {
       std::fprintf(stderr, "orvo-run: unknown option '%s' (see --help)\n", a.c_str());
       return kExitUsage;
@@ -275,6 +283,8 @@ int main(int argc, char** argv) {
   }
   TapeRun tapeRun(opt.tape);
   tapeRun.Configure(settings);
+  If1Run if1Run(opt.if1);
+  if1Run.Configure(settings);
   m.MachineModel = static_cast<uint8_t>(opt.model);
   emu->NoThrottle = !opt.realtime;
 
@@ -290,6 +300,7 @@ int main(int argc, char** argv) {
               m.ModelName.c_str() + (m.ModelName.empty() ? 0 : 1), romPath.c_str(),
               static_cast<unsigned long long>(ec ? 0 : romSize));
 
+  if (!if1Run.Start(*emu)) return kExitFailure;
   if (!tapeRun.Start(*emu)) return kExitFailure;
   wav.Start(*emu);
   VideoRun videoRun(opt.video);
@@ -318,6 +329,7 @@ int main(int argc, char** argv) {
     }
   }
   if (!opt.savePath.empty() && !SaveRunFile(*emu, opt.savePath)) return kExitFailure;
+  if (!if1Run.Finish(*emu)) return kExitFailure;
   if (opt.printState) PrintState(*emu);
   return host.messagesShown > 0 ? kExitFailure : kExitOk;
 }

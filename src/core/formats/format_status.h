@@ -18,6 +18,7 @@ enum class FormatError : uint8_t {
   ZipOpen,          // not a ZIP archive
   ZipTooLarge,      // an entry larger than any Spectrum file
   ZipRead,          // an entry that cannot be read back whole and intact
+  CartridgeLength,  // a Microdrive cartridge that is empty, too long or ends inside a sector
 };
 
 struct FormatStatus {

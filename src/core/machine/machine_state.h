@@ -9,6 +9,7 @@
 
 #include "cpu/bus.h"
 #include "cpu/cpu_state.h"
+#include "devices/microdrive.h"
 #include "machine/clock.h"
 #include "machine/input_state.h"
 #include "machine/machine_settings.h"
@@ -111,6 +112,7 @@ struct MachineState {
 
   // ---- add-ons that change the memory map (devices/; their overlays say whether they are paged)
   std::vector<uint8_t> If1Rom;          // 8192 bytes (empty: no ROM loaded)
+  MicrodriveState microdrives;          // the Interface 1's eight drives
   uint8_t MultifaceVisible = 0;         // its RAM at 0x2000-0x3FFF accepts writes while paged
   std::vector<uint8_t> MultifaceImage;  // 16384: 8 KB ROM then 8 KB RAM (empty: no ROM loaded)
   uint8_t CartridgeInserted = 0;        // an Interface II cartridge replaces the whole memory map
@@ -148,7 +150,7 @@ struct MachineState {
   bool IsCmos() const { return settings.Z80IsCmos != 0; }
   void OnIRegisterWrite();
   void OnNmiAccepted();
-  // Interface 1 paging (the snapshot loader pages it; its ROM traps will register in FetchTraps).
+  // Interface 1 paging (the snapshot loader pages it; its ROM traps are in devices/interface1).
   void OnIf1PageIn();
   bool If1Paged() const;
   void OnIf1PageOut();

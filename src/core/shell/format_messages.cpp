@@ -66,6 +66,7 @@ MessageId FormatErrorMessage(const FormatStatus& status) {
       return TapeBlockFailureMessage(static_cast<uint8_t>(status.detail));
     case FormatError::ZipOpen: return kMsgFileNotFound;
     case FormatError::ZipRead: return kMsgReadError;
+    case FormatError::CartridgeLength: return kMsgCartridgeCorrupt;
   }
   return kMsgNone;
 }
