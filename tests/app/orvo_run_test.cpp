@@ -5,22 +5,11 @@
 #include <filesystem>
 #include <string>
 
+#include "app/run_capture.h"
 #include "support/test_paths.h"
 
 namespace orvo::test {
 namespace {
-
-// Runs the command and returns its standard output; `status` gets the exit status.
-std::string Capture(const std::string& command, int* status) {
-  std::string out;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return out;
-  char buffer[4096];
-  size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
-  *status = pclose(pipe);
-  return out;
-}
 
 TEST(OrvoRun, TypesKeysAndReportsTheScreen) {
   const auto runner = BuildDir() / "orvo-run";
