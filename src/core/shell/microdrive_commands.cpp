@@ -56,7 +56,7 @@ std::string FolderOf(const std::string& path) {
 
 int LoadInterface1Rom(Emulator& emu) {
   MachineState& m = emu.m;
-  const std::string path = emu.folders.CurrentRomDir + "IF1.rom";
+  const std::string path = (fs::path(emu.folders.CurrentRomDir) / "IF1.rom").string();
   std::vector<uint8_t> rom;
   int status = 0;
   if (!ReadFileUpTo(path, kInterface1RomSize + 1, rom)) {
