@@ -16,6 +16,8 @@
 #include "ui/about_dialog.h"
 #include "ui/file_commands.h"
 #include "ui/main_window.h"
+#include "ui/microdrive/cartridge_viewer.h"
+#include "ui/microdrive/microdrive_window.h"
 #include "ui/options_sheet.h"
 #include "ui/qt_host.h"
 
@@ -79,6 +81,14 @@ void LoadBasicText(MainWindow& w) {
   if (!StartTypingFile(w.Emu().m, path.toStdString())) {
     w.Emu().ShowMessage(CaptionId::File, kMsgFileNotFound);
   }
+}
+
+void Microdrives(MainWindow& w) {
+  ShowMicrodrivesWindow(w);
+}
+
+void ViewMicrodrive(MainWindow& w) {
+  ShowCartridgeViewer(w);
 }
 
 void Options(MainWindow& w) {
@@ -155,7 +165,7 @@ const CommandRow kRows[] = {
     {CommandId::SaveBinary, "File", nullptr, "Save Binary File", nullptr, nullptr},
     {CommandId::LoadBasicText, "File", nullptr, "Load BASIC Text File", nullptr, LoadBasicText},
     {CommandId::SaveScreen, "File", nullptr, "Save Current Screen", nullptr, nullptr},
-    {CommandId::Microdrives, "File", nullptr, "Microdrives", nullptr, nullptr, false, true},
+    {CommandId::Microdrives, "File", nullptr, "Microdrives", nullptr, Microdrives, false, true},
     {CommandId::If2Insert, "File", "Interface II Rom", "Insert", nullptr, nullptr},
     {CommandId::If2Remove, "File", "Interface II Rom", "Remove", nullptr, nullptr},
     {CommandId::Quit, "File", nullptr, "Quit", nullptr, Quit, false, true},
@@ -212,7 +222,7 @@ const CommandRow kRows[] = {
     {CommandId::ViewRegisters, "Debug", nullptr, "View Registers", nullptr, nullptr, false, true},
     {CommandId::ViewMemory, "Debug", nullptr, "View Memory", nullptr, nullptr},
     {CommandId::ViewDisassembly, "Debug", nullptr, "View Disassembly", nullptr, nullptr},
-    {CommandId::ViewMicrodrive, "Debug", nullptr, "View Microdrive", nullptr, nullptr},
+    {CommandId::ViewMicrodrive, "Debug", nullptr, "View Microdrive", nullptr, ViewMicrodrive},
     {CommandId::ViewPrinterBuffer, "Debug", nullptr, "View Printer Buffer", nullptr, nullptr},
     {CommandId::PcLogging, "Debug", nullptr, "PC Logging", nullptr, nullptr, true, true},
     {CommandId::PcLogOneFrame, "Debug", nullptr, "PC log One frame", nullptr, nullptr},

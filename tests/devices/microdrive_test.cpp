@@ -52,7 +52,7 @@ TEST(Microdrive, StatusAndDataFollowTheTapeUnderTheHead) {
   EXPECT_EQ(MicrodriveDataRead(s), kSlotHeaderOffset);
   for (size_t i = 1; i < kMdrHeaderBytes; ++i) MicrodriveDataRead(s);
   EXPECT_EQ(MicrodriveDataRead(s), kSlotDataOffset);
-  EXPECT_TRUE(s.active);
+  EXPECT_EQ(s.drives[2].position, kSlotDataOffset + 1);
 
   // Each status read moves one byte on: preamble 0, block 6, gap 4, bit 0 for writable.
   s.drives[2].position = kSlotHeaderOffset - 2;

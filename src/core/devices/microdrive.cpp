@@ -19,7 +19,7 @@ MicrodriveUnit* SelectedCartridge(MicrodriveState& s) {
 }
 
 void Advance(MicrodriveState& s, MicrodriveUnit& d) {
-  s.active = true;
+  ++s.transfers;
   if (++d.position >= kCartridgeTapeBytes) d.position = 0;
 }
 

@@ -73,6 +73,7 @@ enum MessageId : uint8_t {
   kMsgSoundNoPrimary = 103,        // "Sound: Failed to create audio buffer"
   kMsgSoundNoRing = 104,           // "Sound: Failed to create Secondary buffer"
   kMsgSoundNoPlay = 105,           // "Sound: Failed to play Secondary buffer"
+  kMsgNoCartridge = 126,           // "Debug: No Microdrive cartridge inserted"
   kMsgCartridgeUnreadable = 131,   // "Microdrive Error: Cannot read cartridge file"
   kMsgCartridgeCorrupt = 132,      // "Microdrive Error: Cartridge file is corrupt"
   kMsgCartridgeReadOnly = 133,     // "Microdrive Error: Cartridge file is read-only"

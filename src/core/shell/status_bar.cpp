@@ -1,6 +1,7 @@
 #include "shell/status_bar.h"
 
 #include <cstdio>
+#include <string>
 
 #include "shell/emulator.h"
 
@@ -34,6 +35,12 @@ bool UpdateStatusBar(Emulator& emu, StatusBar& bar) {
       if (emu.files.SnapshotLoaded) bar.parts[3] = " Current Snap: " + name;
     }
   }
+  // The Microdrive lamp: a drive moved its tape during the last second.
+  const MicrodriveState& drives = m.microdrives;
+  if (drives.transfers != bar.microdriveTransfers && drives.selected < kMicrodriveCount) {
+    bar.parts[3] = " Microdrive " + std::to_string(drives.selected + 1) + " running";
+  }
+  bar.microdriveTransfers = drives.transfers;
   if (m.input.MouseCaptured) {
     char text[96];
     const InputState& in = m.input;
