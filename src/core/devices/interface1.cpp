@@ -31,7 +31,9 @@ constexpr size_t kRomPatchOffsets[] = {7188, 7189, 7193, 7194};
 // The RS232 handshake line DTR (bit 3 of the status port) reads as a receiver ready for data, so
 // that printing to the "t" and "b" channels with nothing attached does not wait forever.
 constexpr uint8_t kStatusDtr = 0x08;
-// The network line (bit 0 of 0xF7) reads quiet, the RS232 data line (bit 7) idle at mark.
+// The RS232 data line (bit 7 of 0xF7) reads idle at mark. With no other station on the network
+// its line (bit 0) carries only what this one drives: a 0 written pulls it active, read as 1, so
+// a sender finds no collision and a listener a quiet line.
 constexpr uint8_t kCommsIdle = 0xFE;
 
 bool Paged(const MachineState& m) {
@@ -84,7 +86,7 @@ uint8_t StatusRead(MachineState& m, uint16_t, uint8_t value) {
 }
 
 uint8_t CommsRead(MachineState& m, uint16_t, uint8_t value) {
-  return Paged(m) ? kCommsIdle : value;
+  return Paged(m) ? static_cast<uint8_t>(kCommsIdle | (~m.microdrives.commsOut & 1)) : value;
 }
 
 void DataWrite(MachineState& m, uint16_t, uint8_t value) {
@@ -118,7 +120,10 @@ void Interface1Configure(MachineState& m) {
 
 void Interface1Reset(MachineState& m, bool) {
   PageOutInterface1Rom(m);
-  m.microdrives.formatMode = false;
+  MicrodriveState& s = m.microdrives;
+  s.formatMode = false;
+  s.drivesOff = false;
+  s.commsOut = 1;
 }
 
 // The snapshot block: flags (bit 0 enabled, bit 1 a compressed ROM follows, bit 2 paged in),

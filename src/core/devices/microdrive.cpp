@@ -54,6 +54,7 @@ void MicrodriveControlWrite(MicrodriveState& s, uint8_t value) {
 
 void MicrodriveCommsWrite(MicrodriveState& s, uint8_t value) {
   s.drivesOff = (value & 1) == 0;
+  s.commsOut = value;
 }
 
 uint8_t MicrodriveStatusRead(MicrodriveState& s) {

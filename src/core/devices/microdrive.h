@@ -34,6 +34,7 @@ struct MicrodriveState {
   uint8_t latched = kNoDrive;   // the count at the last latch
   uint8_t clock = 0;            // the last clock level: 0 or 2
   bool drivesOff = false;
+  uint8_t commsOut = 1;    // the last byte written to the network and RS232 port
   uint32_t transfers = 0;  // bytes moved under a head: the activity lamps watch it change
   bool formatMode = false;
   std::string lastPath;  // the folder the insert and create dialogs start in
