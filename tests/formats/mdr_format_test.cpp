@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include "support/test_paths.h"
 
 namespace orvo {
 namespace {
@@ -42,15 +41,6 @@ TEST(MdrFormat, ShortFileFillsItsSectorsAndSavesAtFullSize) {
   EXPECT_TRUE(std::equal(file.begin(), file.end() - 1, out.begin()));
   EXPECT_EQ(out[file.size() - 1], 0);
   EXPECT_EQ(out.back(), 1);
-}
-
-TEST(MdrFormat, FullCartridgeComesBackByteForByte) {
-  const auto path = test::SharedFile("testdata/media/mdr/demo_cartridge.mdr");
-  ORVO_REQUIRE_FILE(path);
-  const std::vector<uint8_t> file = test::ReadWholeFile(path);
-  std::vector<uint8_t> image;
-  ASSERT_TRUE(ParseMdr(file, image).Ok());
-  EXPECT_EQ(WriteMdr(image), file);
 }
 
 }  // namespace

@@ -88,6 +88,7 @@ void UpdateInterface1(Emulator& emu) {
     FreeInterface1Rom(m);
     UpdateDevices(m);
   }
+  UpdateCartridgeMenu(emu);
 }
 
 int InsertCartridge(Emulator& emu, int drive, const std::string& path) {
