@@ -271,6 +271,20 @@ def addon_states():
     }
 
 
+def mdrs():
+    """Microdrive cartridges: short files with and without the protect byte, one sector with a
+    file header, and one that ends inside a sector."""
+    header = bytes([0x01, 0xFE]) + b"cartridge " + bytes([0, 0, 0])
+    data = bytes([0x06, 0x00]) + b"run       " + bytes(516)
+    sector = header + data
+    return {
+        "one_sector_protected.mdr": sector + b"\x01",
+        "two_sectors.mdr": sector + bytes(543),
+        "blank_sector.mdr": bytes(543) + b"\x00",
+        "short_sector.mdr": sector[:300],
+    }
+
+
 def write(target, files):
     folder = os.path.join(CORPUS, target)
     shutil.rmtree(folder, ignore_errors=True)
@@ -306,6 +320,7 @@ def main():
     z80s["48k_version1.z80"] = z80_version1(snaps["48k.sna"])
     write("z80", z80s)
     write("pok", poks())
+    write("mdr", mdrs())
     write("zip", zips(tap_files["basic_and_code.tap"], snaps["48k.z80"]))
     write("szx", szx)
     write("rzx", rzx)

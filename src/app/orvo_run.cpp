@@ -10,6 +10,7 @@
 
 #include "app/addon_run_options.h"
 #include "app/debug_run_options.h"
+#include "app/if1_run_options.h"
 #include "app/rzx_run_options.h"
 #include "app/sound_run_options.h"
 #include "app/tape_run_options.h"
@@ -69,6 +70,7 @@ const char kHelp[] =
     "%s"
     "%s"
     "%s"
+    "%s"
     "\n"
     "Exit codes: 0 success; 1 a ROM, file or output failed (the message is on standard error);\n"
     "2 bad command line; 3 --break given and no breakpoint was hit.\n";
@@ -107,6 +109,7 @@ struct RunOptions {
   DebugRunOptions debug;
   AddonRunOptions addons;
   ToolsRunOptions tools;
+  If1RunOptions if1;
 };
 
 bool ParseModel(std::string_view text, int* model) {
@@ -210,7 +213,7 @@ int main(int argc, char** argv) {
     };
     if (a == "--help" || a == "-h") {
       std::printf(kHelp, kSoundRunHelp, kTapeRunHelp, kVideoRunHelp, kRzxRunHelp, kDebugRunHelp,
-                  kAddonRunHelp, kToolsRunHelp);
+                  kAddonRunHelp, kToolsRunHelp, kIf1RunHelp);
       return kExitOk;
     } else if (a == "--model") {
       const char* v = next("a model");
@@ -283,6 +286,11 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "orvo-run: %s\n", error.c_str());
         return kExitUsage;
       }
+    } else if (const int d = ParseIf1RunOption(args, i, opt.if1, &error)) {
+      if (d < 0) {
+        std::fprintf(stderr, "orvo-run: %s\n", error.c_str());
+        return kExitUsage;
+      }
     } else {
       std::fprintf(stderr, "orvo-run: unknown option '%s' (see --help)\n", a.c_str());
       return kExitUsage;
@@ -324,6 +332,8 @@ int main(int argc, char** argv) {
   tapeRun.Configure(settings);
   const AddonRun addonRun(opt.addons);
   addonRun.Configure(settings);
+  If1Run if1Run(opt.if1);
+  if1Run.Configure(settings);
   std::string unused;
   for (const std::string& set : opt.sets) SetSettingByName(settings, set, &unused);
   m.MachineModel = static_cast<uint8_t>(settings.ModelType);
@@ -343,6 +353,7 @@ int main(int argc, char** argv) {
 
   if (!addonRun.Start(*emu)) return kExitFailure;
   if (!ApplyToolsAtStart(*emu, opt.tools)) return kExitFailure;
+  if (!if1Run.Start(*emu)) return kExitFailure;
   if (!tapeRun.Start(*emu)) return kExitFailure;
   wav.Start(*emu);
   VideoRun videoRun(opt.video);
@@ -391,6 +402,7 @@ int main(int argc, char** argv) {
   }
   if (!ApplyToolsAtEnd(*emu, opt.tools)) return kExitFailure;
   if (!opt.savePath.empty() && !SaveRunFile(*emu, opt.savePath)) return kExitFailure;
+  if (!if1Run.Finish(*emu)) return kExitFailure;
   if (opt.printState) PrintState(*emu);
   if (host.messagesShown > 0 || !rzxOk) return kExitFailure;
   return debugRun.WantsBreak() ? kExitNoBreak : kExitOk;

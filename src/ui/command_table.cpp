@@ -20,6 +20,8 @@
 #include "ui/debugger/debugger_window.h"
 #include "ui/file_commands.h"
 #include "ui/main_window.h"
+#include "ui/microdrive/cartridge_viewer.h"
+#include "ui/microdrive/microdrive_window.h"
 #include "ui/options_sheet.h"
 #include "ui/qt_host.h"
 #include "ui/rzx/rzx_commands.h"
@@ -140,6 +142,14 @@ void LoadBasicText(MainWindow& w) {
   }
 }
 
+void Microdrives(MainWindow& w) {
+  ShowMicrodrivesWindow(w);
+}
+
+void ViewMicrodrive(MainWindow& w) {
+  ShowCartridgeViewer(w);
+}
+
 void Options(MainWindow& w) {
   {
     ModalScope paused(&w);
@@ -229,7 +239,7 @@ const CommandRow kRows[] = {
     {CommandId::SaveBinary, "File", nullptr, "Save Binary File", nullptr, SaveBinaryCommand},
     {CommandId::LoadBasicText, "File", nullptr, "Load BASIC Text File", nullptr, LoadBasicText},
     {CommandId::SaveScreen, "File", nullptr, "Save Current Screen", nullptr, SaveScreenCommand},
-    {CommandId::Microdrives, "File", nullptr, "Microdrives", nullptr, nullptr, false, true},
+    {CommandId::Microdrives, "File", nullptr, "Microdrives", nullptr, Microdrives, false, true},
     {CommandId::If2Insert, "File", "Interface II Rom", "Insert", nullptr, Interface2Insert},
     {CommandId::If2Remove, "File", "Interface II Rom", "Remove", nullptr, Interface2Remove},
     {CommandId::Quit, "File", nullptr, "Quit", nullptr, Quit, false, true},
@@ -296,7 +306,7 @@ const CommandRow kRows[] = {
      true},
     {CommandId::ViewMemory, "Debug", nullptr, "View Memory", nullptr, ViewMemory},
     {CommandId::ViewDisassembly, "Debug", nullptr, "View Disassembly", nullptr, ViewDisassembly},
-    {CommandId::ViewMicrodrive, "Debug", nullptr, "View Microdrive", nullptr, nullptr},
+    {CommandId::ViewMicrodrive, "Debug", nullptr, "View Microdrive", nullptr, ViewMicrodrive},
     {CommandId::ViewPrinterBuffer, "Debug", nullptr, "View Printer Buffer", nullptr, nullptr},
     {CommandId::PcLogging, "Debug", nullptr, "PC Logging", nullptr, PcLogging, true, true},
     {CommandId::PcLogOneFrame, "Debug", nullptr, "PC log One frame", nullptr, PcLogOneFrame},

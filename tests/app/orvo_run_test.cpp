@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <string>
 
+#include "app/run_capture.h"
 #include "formats/csw_format.h"
 #include "support/test_paths.h"
 

@@ -38,6 +38,7 @@ enum class FormatError : uint8_t {
   Zxs048Length,        // ZXS: an "r048" chunk of the wrong size
   ZxsPage,             // ZXS: a page that is not 16K, or does not unpack, or fails its CRC
   Only48K,             // a writer for the 16K and 48K models only was given another model
+  CartridgeLength,     // a Microdrive cartridge that is empty, too long or ends inside a sector
 };
 
 struct FormatStatus {

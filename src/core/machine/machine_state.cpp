@@ -2,6 +2,7 @@
 
 #include "devices/currah.h"
 #include "devices/device.h"
+#include "devices/interface1.h"
 #include "machine/memory.h"
 #include "video/ula.h"
 
@@ -40,11 +41,15 @@ void MachineState::OnIRegisterWrite() {
 void MachineState::OnNmiAccepted() {
   NmiDevices(*this);
 }
-void MachineState::OnIf1PageIn() {}
+void MachineState::OnIf1PageIn() {
+  PageInInterface1Rom(*this);
+}
 bool MachineState::If1Paged() const {
   return OverlayMapped(*this, OverlayLayer::kInterface1);
 }
-void MachineState::OnIf1PageOut() {}
+void MachineState::OnIf1PageOut() {
+  PageOutInterface1Rom(*this);
+}
 void MachineState::OnDiskMotor(bool) {}
 
 }  // namespace orvo

@@ -10,6 +10,7 @@
 #include "cpu/bus.h"
 #include "cpu/cpu_state.h"
 #include "debugger/debugger_state.h"
+#include "devices/microdrive.h"
 #include "devices/speech_state.h"
 #include "machine/clock.h"
 #include "machine/input_state.h"
@@ -123,6 +124,7 @@ struct MachineState {
 
   // ---- add-ons that change the memory map (devices/; their overlays say whether they are paged)
   std::vector<uint8_t> If1Rom;          // 8192 bytes (empty: no ROM loaded)
+  MicrodriveState microdrives;          // the Interface 1's eight drives
   uint8_t MultifaceVisible = 0;         // its RAM at 0x2000-0x3FFF accepts writes while paged
   uint8_t MultifaceOne = 0;             // the Multiface One's ports instead of the 128/3's
   std::vector<uint8_t> MultifaceImage;  // 16384: 8 KB ROM then 8 KB RAM (empty: no ROM loaded)
@@ -163,7 +165,7 @@ struct MachineState {
   bool IsCmos() const { return settings.Z80IsCmos != 0; }
   void OnIRegisterWrite();
   void OnNmiAccepted();
-  // Interface 1 paging (the snapshot loader pages it; its ROM traps will register in FetchTraps).
+  // Interface 1 paging (the snapshot loader pages it; its ROM traps are in devices/interface1).
   void OnIf1PageIn();
   bool If1Paged() const;
   void OnIf1PageOut();

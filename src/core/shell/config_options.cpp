@@ -6,6 +6,7 @@
 #include "shell/config_internal.h"
 #include "shell/emulator.h"
 #include "shell/machine_setup.h"
+#include "shell/microdrive_commands.h"
 #include "shell/sound_setup.h"
 #include "shell/window_commands.h"
 #include "sound/sound_output.h"
@@ -141,6 +142,11 @@ void OptionsOk(Emulator& emu) {
   SetUpDisplay(emu);
   Settings& s = emu.settings;
   if (m.MachineModel == kModelPlus3 && s.CrcByte == 2) s.CrcByte = 255;
+  if (s.Interface1 != 0) {
+    LoadInterface1Rom(emu);  // read again: the ROM folder may have changed
+  } else {
+    UpdateInterface1(emu);
+  }
   emu.menu.Enable(CommandId::Microdrives, s.Interface1 != 0);
   if (s.Rewind != 0) {
     ++c.RewindHistoryClears;

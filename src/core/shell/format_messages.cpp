@@ -91,6 +91,7 @@ MessageId FormatErrorMessage(const FormatStatus& status) {
     case FormatError::Zxs048Length: return kMsgZxs048Length;
     case FormatError::ZxsPage: return kMsgZxsPage;
     case FormatError::Only48K: return kMsgOnly48K;
+    case FormatError::CartridgeLength: return kMsgCartridgeCorrupt;
   }
   return kMsgNone;
 }

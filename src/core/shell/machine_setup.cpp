@@ -7,6 +7,7 @@
 
 #include "shell/addon_commands.h"
 #include "shell/emulator.h"
+#include "shell/microdrive_commands.h"
 #include "shell/window_commands.h"
 
 namespace orvo {
@@ -153,6 +154,8 @@ void SetUpMachine(Emulator& emu) {
   emu.ReadBackMachineSettings();
   emu.ApplyMachineSettings();
   SetUpMachine(m, m.MachineModel, rom);
+  // Interface 1 on in the settings brings its ROM with the machine, at start-up too.
+  UpdateInterface1(emu);
   SetRzxMenuIdle(emu.menu);
   SetModelMenus(emu);
 }

@@ -1,6 +1,7 @@
 #include "shell/status_bar.h"
 
 #include <cstdio>
+#include <string>
 
 #include "shell/emulator.h"
 
@@ -47,6 +48,12 @@ bool UpdateStatusBar(Emulator& emu, StatusBar& bar) {
     }
     bar.parts[3] = text;
   }
+  // The Microdrive lamp: a drive moved its tape during the last second.
+  const MicrodriveState& drives = m.microdrives;
+  if (drives.transfers != bar.microdriveTransfers && drives.selected < kMicrodriveCount) {
+    bar.parts[3] = " Microdrive " + std::to_string(drives.selected + 1) + " running";
+  }
+  bar.microdriveTransfers = drives.transfers;
   if (m.input.MouseCaptured) {
     char text[96];
     const InputState& in = m.input;

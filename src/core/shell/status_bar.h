@@ -18,8 +18,9 @@ inline constexpr const char* kStatusReady = " Ready          ";
 struct StatusBar {
   std::array<std::string, kStatusParts> parts = {" ", " Frames Per Second: ", " Speed: ", ""};
   bool shown = true;
-  uint64_t lastRefreshNs = 0;  // clock reading of the last refresh
-  uint32_t refreshes = 0;      // how many times the texts were renewed
+  uint64_t lastRefreshNs = 0;        // clock reading of the last refresh
+  uint32_t refreshes = 0;            // how many times the texts were renewed
+  uint32_t microdriveTransfers = 0;  // the drives' transfer count at the last refresh
 };
 
 // Does nothing while Paused or until more than 999 ms have passed since the last refresh;

@@ -3,6 +3,7 @@
 #include "shell/config.h"
 #include "shell/emulator.h"
 #include "shell/extension_table.h"
+#include "shell/microdrive_commands.h"
 #include "shell/snapshot_save.h"
 #include "sound/sound_output.h"
 #include "tape/tape_player.h"
@@ -68,6 +69,8 @@ void ShutDown(Emulator& emu) {
   // A fast load in progress has the frame skip and full speed of its own: the saved settings
   // are the user's.
   StopTape(emu.m);
+  // Every cartridge goes back to its file.
+  EjectAllCartridges(emu);
   SaveConfig(emu);
   CloseSound(emu.m);
 }

@@ -1,0 +1,140 @@
+// The Microdrives as the Interface 1 ROM drives them through its ports, and the Interface 1's
+// paging on a whole machine.
+#include "devices/microdrive.h"
+
+#include <gtest/gtest.h>
+
+#include "cpu/z80.h"
+#include "devices/interface1.h"
+#include "formats/mdr_format.h"
+#include "machine/machine_fixture.h"
+#include "machine/memory.h"
+
+namespace orvo {
+namespace {
+
+// A cartridge whose tape byte at every position is the position's low byte.
+MicrodriveState WithCartridge(int drive, bool writable) {
+  MicrodriveState s;
+  std::vector<uint8_t> image(kCartridgeImageSize);
+  for (size_t i = 0; i < image.size(); ++i) image[i] = static_cast<uint8_t>(i);
+  image.back() = writable ? 0 : 1;
+  LoadCartridge(s, drive, std::move(image), "x.mdr", "x.mdr");
+  return s;
+}
+
+// The ROM's way to select a drive: clock `count` pulses with data high through the chain, then
+// latch with data low on the rising edge and select on the falling one.
+void Select(MicrodriveState& s, int count) {
+  for (int i = 0; i < count; ++i) {
+    MicrodriveControlWrite(s, 3);
+    MicrodriveControlWrite(s, 1);
+  }
+  MicrodriveControlWrite(s, 2);
+  MicrodriveControlWrite(s, 0);
+}
+
+TEST(Microdrive, ClockPulsesSelectADriveUnlessTheDrivesAreOff) {
+  for (int count = 0; count < 8; ++count) {
+    MicrodriveState s;
+    Select(s, count);
+    EXPECT_EQ(s.selected, 7 - count) << count;
+  }
+  MicrodriveState s;
+  MicrodriveCommsWrite(s, 0);
+  Select(s, 3);
+  EXPECT_EQ(s.selected, kNoDrive);
+}
+
+TEST(Microdrive, StatusAndDataFollowTheTapeUnderTheHead) {
+  MicrodriveState s = WithCartridge(2, true);
+  // From position 0 the first byte read is the header's first, and preambles and gaps pass by.
+  EXPECT_EQ(MicrodriveDataRead(s), kSlotHeaderOffset);
+  for (size_t i = 1; i < kMdrHeaderBytes; ++i) MicrodriveDataRead(s);
+  EXPECT_EQ(MicrodriveDataRead(s), kSlotDataOffset);
+  EXPECT_EQ(s.drives[2].position, kSlotDataOffset + 1);
+
+  // Each status read moves one byte on: preamble 0, block 6, gap 4, bit 0 for writable.
+  s.drives[2].position = kSlotHeaderOffset - 2;
+  EXPECT_EQ(MicrodriveStatusRead(s), 1);
+  EXPECT_EQ(MicrodriveStatusRead(s), 7);
+  s.drives[2].position = kSlotDataOffset + kMdrDataBytes - 1;
+  EXPECT_EQ(MicrodriveStatusRead(s), 5);
+  // While formatting the tape stands still for status reads.
+  s.formatMode = true;
+  EXPECT_EQ(MicrodriveStatusRead(s), 5);
+  EXPECT_EQ(s.drives[2].position, kSlotDataOffset + kMdrDataBytes);
+  // The last position wraps to the first.
+  s.formatMode = false;
+  s.drives[2].position = kCartridgeTapeBytes - 1;
+  EXPECT_EQ(MicrodriveStatusRead(s), 1);
+  EXPECT_EQ(s.drives[2].position, 0u);
+}
+
+TEST(Microdrive, WritesSkipGapsExceptWhileFormatting) {
+  MicrodriveState s = WithCartridge(0, false);
+  EXPECT_EQ(MicrodriveStatusRead(s) & 1, 0) << "protected";
+  s.drives[0].position = 30;  // in the gap after the header
+  MicrodriveDataWrite(s, 0xAA);
+  EXPECT_EQ(s.drives[0].image[79], 0xAA);
+  s.formatMode = true;
+  s.drives[0].position = 30;
+  MicrodriveDataWrite(s, 0xBB);
+  EXPECT_EQ(s.drives[0].image[30], 0xBB);
+  EXPECT_EQ(s.drives[0].position, 31u);
+
+  // Another drive selected, or none: reads give 0xFF and writes go nowhere.
+  s.selected = 1;
+  EXPECT_EQ(MicrodriveStatusRead(s), 0xFF);
+  EXPECT_EQ(MicrodriveDataRead(s), 0xFF);
+  MicrodriveDataWrite(s, 0xCC);
+  EXPECT_EQ(s.drives[0].image[31], 31);
+}
+
+TEST(Interface1, PagesByItsTrapsAndAnswersOnlyWhilePaged) {
+  test::TestMachine t(kModel48K);
+  ORVO_REQUIRE_FILE(test::RomDir() / "IF1.rom");
+  MachineState& m = t.m;
+  t.emu.settings.Interface1 = 1;
+  SetUpMachine(t.emu);
+  ASSERT_TRUE(Interface1Fitted(m));
+  const uint8_t romByte = m.Peek(0x0008);
+  LoadCartridge(m.microdrives, 0, std::vector<uint8_t>(kCartridgeImageSize), "x.mdr", "x.mdr");
+  m.ReadPort(0x00EF);
+  EXPECT_EQ(m.microdrives.drives[0].position, 0u) << "not paged: the drives are not seen";
+
+  // An RST 8 lands on the shadow ROM's code; its RET at 0x0700 leaves it.
+  m.cpu.PC = 0x0008;
+  ExecuteZ80(m);
+  EXPECT_TRUE(m.If1Paged());
+  EXPECT_EQ(m.ReadPort(0x00EF), 0x08 | 0x01);  // a preamble, writable, RS232 ready
+  EXPECT_EQ(m.microdrives.drives[0].position, 1u);
+  m.cpu.PC = 0x0700;
+  m.cpu.SP = 0x8000;
+  m.WriteByte(0x8000, 0x34);
+  m.WriteByte(0x8001, 0x12);
+  ExecuteZ80(m);
+  EXPECT_FALSE(m.If1Paged());
+  EXPECT_EQ(m.cpu.PC, 0x1234);
+  EXPECT_EQ(m.Peek(0x0008), romByte);
+
+  // The snapshot block carries the paging.
+  const Device& d = kInterface1Device;
+  std::vector<uint8_t> block;
+  m.OnIf1PageIn();
+  d.SaveState(m, block);
+  m.OnIf1PageOut();
+  ASSERT_TRUE(d.CheckState(block));
+  EXPECT_EQ(block[0], 5);
+  ASSERT_TRUE(d.LoadState(m, block));
+  EXPECT_TRUE(m.If1Paged());
+  EXPECT_FALSE(d.CheckState(std::span(block).first(10)));
+
+  // Not on the +2A/+3.
+  m.MachineModel = kModelPlus3;
+  SetUpMachine(t.emu);
+  EXPECT_FALSE(Interface1Fitted(m));
+}
+
+}  // namespace
+}  // namespace orvo
