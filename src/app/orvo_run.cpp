@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/disk_run_options.h"
 #include "app/sound_run_options.h"
 #include "app/tape_run_options.h"
 #include "app/video_run_options.h"
@@ -56,6 +57,7 @@ const char kHelp[] =
     "%s"
     "%s"
     "%s"
+    "%s"
     "\n"
     "Exit codes: 0 success; 1 a ROM, file or output failed (the message is on standard error);\n"
     "2 bad command line.\n";
@@ -89,6 +91,7 @@ struct RunOptions {
   SoundRunOptions sound;
   TapeRunOptions tape;
   VideoRunOptions video;
+  DiskRunOptions disk;
 };
 
 bool ParseModel(std::string_view text, int* model) {
@@ -191,7 +194,7 @@ int main(int argc, char** argv) {
       return args[++i].c_str();
     };
     if (a == "--help" || a == "-h") {
-      std::printf(kHelp, kSoundRunHelp, kTapeRunHelp, kVideoRunHelp);
+      std::printf(kHelp, kSoundRunHelp, kTapeRunHelp, kVideoRunHelp, kDiskRunHelp);
       return kExitOk;
     } else if (a == "--model") {
       const char* v = next("a model");
@@ -236,6 +239,11 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "orvo-run: %s\n", error.c_str());
         return kExitUsage;
       }
+    } else if (const int d = ParseDiskRunOption(args, i, opt.disk, &error)) {
+      if (d < 0) {
+        std::fprintf(stderr, "orvo-run: %s\n", error.c_str());
+        return kExitUsage;
+      }
     } else {
       std::fprintf(stderr, "orvo-run: unknown option '%s' (see --help)\n", a.c_str());
       return kExitUsage;
@@ -275,6 +283,8 @@ int main(int argc, char** argv) {
   }
   TapeRun tapeRun(opt.tape);
   tapeRun.Configure(settings);
+  DiskRun diskRun(opt.disk);
+  diskRun.Configure(settings);
   m.MachineModel = static_cast<uint8_t>(opt.model);
   emu->NoThrottle = !opt.realtime;
 
@@ -291,6 +301,7 @@ int main(int argc, char** argv) {
               static_cast<unsigned long long>(ec ? 0 : romSize));
 
   if (!tapeRun.Start(*emu)) return kExitFailure;
+  if (!diskRun.Start(*emu)) return kExitFailure;
   wav.Start(*emu);
   VideoRun videoRun(opt.video);
   if (std::string error; !videoRun.Start(*emu, &error)) {
@@ -299,8 +310,10 @@ int main(int argc, char** argv) {
   }
   for (long f = 0; f < opt.frames && !tapeRun.Done(*emu); ++f) {
     videoRun.BeforeFrame(*emu, f);
+    diskRun.BeforeFrame(*emu, f);
     RunFrame(*emu);
   }
+  if (!diskRun.Finish(*emu)) return kExitFailure;
   if (const std::string tapeLine = tapeRun.Summary(*emu); !tapeLine.empty()) {
     std::printf("%s\n", tapeLine.c_str());
   }

@@ -18,6 +18,9 @@ enum class FormatError : uint8_t {
   ZipOpen,          // not a ZIP archive
   ZipTooLarge,      // an entry larger than any Spectrum file
   ZipRead,          // an entry that cannot be read back whole and intact
+  DiskSignature,    // neither DSK signature
+  DiskGeometry,     // a disk with no sides, more than two, or more tracks than its table holds
+  DiskTrack,        // a track past the end of the file; detail: its track entry
 };
 
 struct FormatStatus {

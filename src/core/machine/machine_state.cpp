@@ -42,6 +42,9 @@ bool MachineState::If1Paged() const {
   return OverlayMapped(*this, OverlayLayer::kInterface1);
 }
 void MachineState::OnIf1PageOut() {}
-void MachineState::OnDiskMotor(bool) {}
+void MachineState::OnDiskMotor(bool on) {
+  DiskMotorLamp = on ? 1 : 0;
+  Fdc.SetMotorState(on ? 0x08 : 0x00);
+}
 
 }  // namespace orvo

@@ -9,6 +9,7 @@
 
 #include "cpu/bus.h"
 #include "cpu/cpu_state.h"
+#include "devices/upd765.h"
 #include "machine/clock.h"
 #include "machine/input_state.h"
 #include "machine/machine_settings.h"
@@ -121,6 +122,9 @@ struct MachineState {
   std::vector<uint8_t> CurrahRom;       // 2048 bytes (empty: no ROM loaded)
   std::vector<uint8_t> CurrahPage;      // 8192: what 0x0000-0x1FFF reads while it is paged
   uint8_t DiskLampDrawn = 0;            // +3: the status bar shows the disk lamp
+  uint8_t DiskPresent = 0;              // +3: a disk was put into a drive
+  uint8_t DiskMotorLamp = 0;            // +3: bit 3 of the last 0x1FFD value
+  Upd765 Fdc;                           // +3: the disk controller and its two drives
   // Memory map tool: while tracking, every read and write at 0x4000 and above is noted by address.
   uint8_t MemoryTracking = 0;
   std::vector<uint8_t> ReadMap, WriteMap;  // 65536 each while tracking

@@ -20,7 +20,8 @@ namespace {
 // No Spectrum file comes near this; anything larger is treated as more than can be held.
 constexpr uint64_t kLargestFile = 512ull << 20;
 
-// Reads a whole file. Returns 0 or the message to show.
+}  // namespace
+
 MessageId ReadWhole(const std::string& path, std::vector<uint8_t>& out) {
   std::error_code ec;
   if (!std::filesystem::is_regular_file(path, ec)) return kMsgFileNotFound;
@@ -43,6 +44,8 @@ MessageId ReadWhole(const std::string& path, std::vector<uint8_t>& out) {
   out = std::move(bytes);
   return kMsgNone;
 }
+
+namespace {
 
 const char* TapeLabel(FileKind kind) {
   switch (kind) {

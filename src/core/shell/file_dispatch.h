@@ -2,14 +2,20 @@
 // The file dispatch: every way of putting a file into the emulator (the "Open file" and "Open
 // snapshot" commands, a dropped file, the command line, a ZIP entry) reads the file whole, finds
 // its kind by the end of its name and hands the bytes to that kind's loader.
+#include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "shell/messages.h"
 
 namespace orvo {
 
 class Emulator;
+
+// Reads a whole file into `out`. Returns kMsgNone, or the message to show: 8 "File Not Found"
+// (not a file, or it cannot be opened), 23 a read error, 4 "Out of memory".
+MessageId ReadWhole(const std::string& path, std::vector<uint8_t>& out);
 
 // Reads `path` whole into emu.files.Loaded. Returns 0, or 1 after message 8 "File Not Found" (it
 // cannot be opened or read) or 4 "Out of memory", under `caption`.

@@ -66,6 +66,9 @@ MessageId FormatErrorMessage(const FormatStatus& status) {
       return TapeBlockFailureMessage(static_cast<uint8_t>(status.detail));
     case FormatError::ZipOpen: return kMsgFileNotFound;
     case FormatError::ZipRead: return kMsgReadError;
+    case FormatError::DiskSignature: return kMsgDiskSignature;
+    case FormatError::DiskGeometry:
+    case FormatError::DiskTrack: return kMsgDiskCorrupt;
   }
   return kMsgNone;
 }

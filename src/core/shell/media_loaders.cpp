@@ -1,5 +1,6 @@
 #include "shell/media_loaders.h"
 
+#include "shell/disk_commands.h"
 #include "shell/emulator.h"
 #include "shell/snapshot_load.h"
 #include "shell/tape_commands.h"
@@ -38,8 +39,11 @@ int LoadMediaKind(Emulator& emu, FileKind kind, std::span<const uint8_t> bytes,
                  ? kLoadedOk
                  : kLoadRefused;
     case FileKind::Csw: return NotSupportedYet(emu, kind);
-    // +3 disk image into drive A (the dispatch only comes here on the +3).
-    case FileKind::Dsk: return NotSupportedYet(emu, kind);
+    // +3 disk image into drive A (the dispatch only comes here on the +3); with "Disk autoload"
+    // the +3 boots to its Loader first.
+    case FileKind::Dsk:
+      if (emu.settings.DiskAutoload) LoadDiskBootSnapshot(emu);
+      return InsertDiskBytes(emu, 0, bytes, emu.files.CurrentFilePath) ? kLoadedOk : kLoadRefused;
     default: return kLoadedOk;  // POK, TXT, RZX: recognised, nothing loaded here
   }
 }
@@ -49,7 +53,8 @@ bool MediaKindSupported(FileKind kind) {
     case FileKind::Sna:
     case FileKind::Z80:
     case FileKind::Tzx:
-    case FileKind::Tap: return true;
+    case FileKind::Tap:
+    case FileKind::Dsk: return true;
     default: return false;
   }
 }

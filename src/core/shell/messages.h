@@ -73,6 +73,9 @@ enum MessageId : uint8_t {
   kMsgSoundNoPrimary = 103,      // "Sound: Failed to create audio buffer"
   kMsgSoundNoRing = 104,         // "Sound: Failed to create Secondary buffer"
   kMsgSoundNoPlay = 105,         // "Sound: Failed to play Secondary buffer"
+  kMsgDiskSignature = 131,       // "Disk Error: Not a disk image"
+  kMsgDiskCorrupt = 132,         // "Disk Error: Disk image damaged"
+  kMsgDiskSaveFailed = 133,      // "Disk Error: Cannot save disk image", followed by its name
   kMsgCannotSaveSnapshot = 148,  // "Snapshot Error: Cannot save snapshot file"
   kMsgFirstQuotation = 160,      // 160..179: the quotations "Help" picks from
 };

@@ -1,6 +1,7 @@
 #include "shell/window_commands.h"
 
 #include "shell/config.h"
+#include "shell/disk_commands.h"
 #include "shell/emulator.h"
 #include "shell/extension_table.h"
 #include "shell/snapshot_save.h"
@@ -68,6 +69,7 @@ void ShutDown(Emulator& emu) {
   // A fast load in progress has the frame skip and full speed of its own: the saved settings
   // are the user's.
   StopTape(emu.m);
+  SaveChangedDisks(emu);
   SaveConfig(emu);
   CloseSound(emu.m);
 }

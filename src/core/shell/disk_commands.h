@@ -1,0 +1,42 @@
+#pragma once
+// Putting disk images into the +3's drives and taking them out. A drive holds the image in
+// memory; what the +3 writes changes it there, and it goes back to its file (a temporary file
+// renamed over it) when the disk is ejected, replaced or the program ends. A file that cannot be
+// written is mounted write-protected.
+#include <cstdint>
+#include <span>
+#include <string>
+
+namespace orvo {
+
+class Emulator;
+
+// The boot snapshot "Disk autoload" loads from the libs folder: the +3 with its Loader started
+// and the drive motor on, about to read the disk.
+inline constexpr const char* kDiskBootSnapshotName = "disk_plus3.z80";
+
+// Reads and inserts an image. A file that cannot be read or is not a sound DSK shows why and
+// leaves the drive empty; returns false then.
+bool InsertDiskFile(Emulator& emu, int drive, const std::string& path);
+// The same for an image already read (the file dispatch, ZIP entries).
+bool InsertDiskBytes(Emulator& emu, int drive, std::span<const uint8_t> bytes,
+                     const std::string& path);
+
+// "Insert Disk" (drive 0 = A:, 1 = B:): the dialog chose `path`. The old disk is ejected; an
+// unknown extension shows message 22; with "Disk autoload" on the +3 first boots to its Loader.
+// Returns 0 when the disk went in.
+int InsertDiskCommand(Emulator& emu, int drive, const std::string& path);
+// "Eject Disk": saves a changed image back to its file and empties the drive.
+void EjectDiskCommand(Emulator& emu, int drive);
+// Saves every changed image (at quit). Returns false when one could not be written (a message
+// said which).
+bool SaveChangedDisks(Emulator& emu);
+
+// Loads kDiskBootSnapshotName from the libs folder, or, when it is missing, boots the +3 to its
+// Loader from a reset. Returns 0, or 1 when neither worked.
+int LoadDiskBootSnapshot(Emulator& emu);
+// From a reset: picks the +3 menu's "Loader" and runs until the ROM turns the drive motor on.
+// False when that does not happen within `frameLimit` frames.
+bool BootToDiskLoader(Emulator& emu, uint32_t frameLimit = 1500);
+
+}  // namespace orvo
