@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "formats/dsk_format.h"
 #include "formats/z80_format.h"
 #include "shell/disk_commands.h"
 #include "shell/emulator.h"
@@ -18,7 +19,8 @@ const char kDiskRunHelp[] =
     "  --disk-autoload    boot the +3 to its Loader before the disks go in\n"
     "  --disk-fastload    run flat out while the disk works\n"
     "  --disk-insert F:D:FILE  at frame F put FILE into drive D (a or b); repeatable\n"
-    "  --make-disk-boot FILE  boot the +3 to its disk Loader and save a version 3 Z80 there\n";
+    "  --make-disk-boot FILE  boot the +3 to its disk Loader and save a version 3 Z80 there\n"
+    "  --new-disk FILE    write a blank (unformatted, 40-track) disk image to FILE first\n";
 
 namespace {
 
@@ -51,7 +53,8 @@ int ParseDiskRunOption(const std::vector<std::string>& args, size_t& i, DiskRunO
     options.fastload = true;
     return 1;
   }
-  if (a != "--disk-a" && a != "--disk-b" && a != "--disk-insert" && a != "--make-disk-boot")
+  if (a != "--disk-a" && a != "--disk-b" && a != "--disk-insert" && a != "--make-disk-boot" &&
+      a != "--new-disk")
     return 0;
   if (i + 1 >= args.size() || args[i + 1].empty()) {
     *error = a + " needs a value";
@@ -62,6 +65,8 @@ int ParseDiskRunOption(const std::vector<std::string>& args, size_t& i, DiskRunO
     options.paths[0] = value;
   } else if (a == "--disk-b") {
     options.paths[1] = value;
+  } else if (a == "--new-disk") {
+    options.newDiskPath = value;
   } else if (a == "--make-disk-boot") {
     options.bootSnapshotPath = value;
   } else {
@@ -82,6 +87,13 @@ void DiskRun::Configure(Settings& settings) const {
 
 bool DiskRun::Start(Emulator& emu) {
   MachineState& m = emu.m;
+  if (!options_.newDiskPath.empty()) {
+    if (!WriteFileReplacing(options_.newDiskPath, WriteDsk(BlankDisk()))) {
+      std::fprintf(stderr, "orvo-run: cannot write %s\n", options_.newDiskPath.c_str());
+      return false;
+    }
+    std::printf("New disk: %s\n", options_.newDiskPath.c_str());
+  }
   const bool wantsDisk =
       !options_.paths[0].empty() || !options_.paths[1].empty() || !options_.swaps.empty();
   if ((wantsDisk || !options_.bootSnapshotPath.empty()) && m.MachineModel != kModelPlus3) {

@@ -2,7 +2,8 @@
 // The headless runner's disk options: --disk-a FILE and --disk-b FILE put images into the +3's
 // drives, --disk-autoload boots the +3 to its Loader first, --disk-fastload runs flat out while
 // the disk works, --disk-insert F:D:FILE swaps a disk in at frame F (drive a or b), and
-// --make-disk-boot FILE writes the disk boot snapshot. Changed images are saved back at the end.
+// --make-disk-boot FILE writes the disk boot snapshot, --new-disk FILE a blank image. Changed
+// images are saved back at the end.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -24,6 +25,7 @@ struct DiskRunOptions {
   bool fastload = false;
   std::vector<DiskSwap> swaps;
   std::string bootSnapshotPath;  // --make-disk-boot
+  std::string newDiskPath;       // --new-disk: write a blank, unformatted image there
 };
 
 extern const char kDiskRunHelp[];
