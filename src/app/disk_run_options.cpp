@@ -5,6 +5,7 @@
 
 #include "formats/dsk_format.h"
 #include "formats/z80_format.h"
+#include "host/png_writer.h"
 #include "shell/disk_commands.h"
 #include "shell/emulator.h"
 #include "shell/snapshot_save.h"
@@ -20,7 +21,11 @@ const char kDiskRunHelp[] =
     "  --disk-fastload    run flat out while the disk works\n"
     "  --disk-insert F:D:FILE  at frame F put FILE into drive D (a or b); repeatable\n"
     "  --make-disk-boot FILE  boot the +3 to its disk Loader and save a version 3 Z80 there\n"
-    "  --new-disk FILE    write a blank (unformatted, 40-track) disk image to FILE first\n";
+    "  --new-disk FILE    write a blank (unformatted, 40-track) disk image to FILE first\n"
+    "ZX Printer:\n"
+    "  --printer          attach the ZX Printer (port 0xFB)\n"
+    "  --printer-png FILE at the end, write the printed paper as a 256-pixel-wide PNG\n"
+    "                     (implies --printer)\n";
 
 namespace {
 
@@ -53,8 +58,12 @@ int ParseDiskRunOption(const std::vector<std::string>& args, size_t& i, DiskRunO
     options.fastload = true;
     return 1;
   }
+  if (a == "--printer") {
+    options.printer = true;
+    return 1;
+  }
   if (a != "--disk-a" && a != "--disk-b" && a != "--disk-insert" && a != "--make-disk-boot" &&
-      a != "--new-disk")
+      a != "--new-disk" && a != "--printer-png")
     return 0;
   if (i + 1 >= args.size() || args[i + 1].empty()) {
     *error = a + " needs a value";
@@ -65,6 +74,9 @@ int ParseDiskRunOption(const std::vector<std::string>& args, size_t& i, DiskRunO
     options.paths[0] = value;
   } else if (a == "--disk-b") {
     options.paths[1] = value;
+  } else if (a == "--printer-png") {
+    options.printerPng = value;
+    options.printer = true;
   } else if (a == "--new-disk") {
     options.newDiskPath = value;
   } else if (a == "--make-disk-boot") {
@@ -87,6 +99,7 @@ void DiskRun::Configure(Settings& settings) const {
 
 bool DiskRun::Start(Emulator& emu) {
   MachineState& m = emu.m;
+  if (options_.printer) SetPrinterAttached(m, true);
   if (!options_.newDiskPath.empty()) {
     if (!WriteFileReplacing(options_.newDiskPath, WriteDsk(BlankDisk()))) {
       std::fprintf(stderr, "orvo-run: cannot write %s\n", options_.newDiskPath.c_str());
@@ -131,7 +144,21 @@ void DiskRun::BeforeFrame(Emulator& emu, long frame) {
 }
 
 bool DiskRun::Finish(Emulator& emu) {
-  return SaveChangedDisks(emu);
+  bool ok = SaveChangedDisks(emu);
+  if (!options_.printerPng.empty()) {
+    uint32_t height = 0;
+    const std::vector<uint32_t> paper = PrintedPaperPixels(emu.m.printer, height);
+    std::string error;
+    if (height == 0 || !WritePng(options_.printerPng, paper.data(), static_cast<int>(kPaperWidth),
+                                 static_cast<int>(height), &error)) {
+      std::fprintf(stderr, "orvo-run: %s\n",
+                   height == 0 ? "the printer printed nothing" : error.c_str());
+      ok = false;
+    } else {
+      std::printf("Printer: %u lines\n", height);
+    }
+  }
+  return ok;
 }
 
 }  // namespace orvo

@@ -2,7 +2,8 @@
 // The headless runner's disk options: --disk-a FILE and --disk-b FILE put images into the +3's
 // drives, --disk-autoload boots the +3 to its Loader first, --disk-fastload runs flat out while
 // the disk works, --disk-insert F:D:FILE swaps a disk in at frame F (drive a or b), and
-// --make-disk-boot FILE writes the disk boot snapshot, --new-disk FILE a blank image. Changed
+// --make-disk-boot FILE writes the disk boot snapshot, --new-disk FILE a blank image. The ZX
+// Printer rides along: --printer attaches it, --printer-png FILE keeps what it printed. Changed
 // images are saved back at the end.
 #include <cstdint>
 #include <string>
@@ -26,6 +27,8 @@ struct DiskRunOptions {
   std::vector<DiskSwap> swaps;
   std::string bootSnapshotPath;  // --make-disk-boot
   std::string newDiskPath;       // --new-disk: write a blank, unformatted image there
+  bool printer = false;          // --printer: the ZX Printer is attached
+  std::string printerPng;        // --printer-png: the printed paper as a PNG at the end
 };
 
 extern const char kDiskRunHelp[];
@@ -45,7 +48,8 @@ class DiskRun {
   bool Start(Emulator& emu);
   // Before frame `frame`: the swaps due then.
   void BeforeFrame(Emulator& emu, long frame);
-  // At the end: saves changed images back to their files. False when one could not be written.
+  // At the end: saves changed images back to their files and writes the printed paper. False
+  // when one could not be written (reported on stderr or through the message sink).
   bool Finish(Emulator& emu);
 
  private:

@@ -9,6 +9,7 @@
 
 #include "cpu/bus.h"
 #include "cpu/cpu_state.h"
+#include "devices/printer.h"
 #include "devices/upd765.h"
 #include "machine/clock.h"
 #include "machine/input_state.h"
@@ -125,6 +126,7 @@ struct MachineState {
   uint8_t DiskPresent = 0;              // +3: a disk was put into a drive
   uint8_t DiskMotorLamp = 0;            // +3: bit 3 of the last 0x1FFD value
   Upd765 Fdc;                           // +3: the disk controller and its two drives
+  PrinterState printer;                 // the ZX Printer (devices/printer.h)
   // Memory map tool: while tracking, every read and write at 0x4000 and above is noted by address.
   uint8_t MemoryTracking = 0;
   std::vector<uint8_t> ReadMap, WriteMap;  // 65536 each while tracking
