@@ -41,6 +41,15 @@ void FinishLine(PrinterState& p) {
   std::fill_n(Line(p, p.line), kPaperWidth, kBlank);
 }
 
+// The ROM sets the stylus for a dot when it sees that dot's encoder pulse, so the stylus burns
+// dot n between pulse n + 1 and pulse n + 2: the first period of a line burns nothing and the
+// 257th burns dot 255. A dot is burnt if the stylus touched the paper at any time in its period.
+void BurnDot(PrinterState& p) {
+  if (!p.stylus || p.column < 1 || p.column > kPaperWidth) return;
+  EnsurePaper(p);
+  Line(p, p.line)[p.column - 1] = 0;
+}
+
 void UpdateScroll(PrinterState& p) {
   p.scroll = std::max<int32_t>(0, static_cast<int32_t>(p.rows) - 59);
 }
@@ -118,6 +127,7 @@ void PrinterPortWrite(PrinterState& p, uint8_t value) {
     p.motor = 1;
   }
   p.stylus = (value & 0x80) ? 1 : 0;
+  if (p.motor) BurnDot(p);
   p.encoder = 0;
   p.start = 0;
 }
@@ -138,11 +148,7 @@ void AdvancePrinter(PrinterState& p, int32_t tstates) {
     return;
   }
   p.encoder = p.start = 1;
-  // The 257th period passes the paper's edge: nothing is burnt there.
-  if (p.column < kPaperWidth) {
-    EnsurePaper(p);
-    Line(p, p.line)[p.column] = p.stylus ? 0 : kBlank;
-  }
+  BurnDot(p);
   if (++p.column < kPaperWidth + 1) return;
   FinishLine(p);
   p.column = 0;
