@@ -14,7 +14,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string Run(const std::string& args, int* status) {
+std::string RunPlus3(const std::string& args, int* status) {
   const std::string command = (BuildDir() / "orvo-run").string() + " --model plus3 --rom-dir " +
                               RomDir().string() + " " + args + " 2>&1";
   std::string out;
@@ -40,9 +40,9 @@ TEST(DiskRun, LoaderRunsTheTestDiskWithAndWithoutFastLoad) {
   REQUIRE_DISK_RUN();
   for (const char* fast : {"", "--disk-fastload"}) {
     int status = -1;
-    const std::string out = Run("--disk-a " + Disk("zesarux_testdsk.dsk") +
-                                    " --key 100:ENTER:3 --frames 1500 --screen-text " + fast,
-                                &status);
+    const std::string out = RunPlus3("--disk-a " + Disk("zesarux_testdsk.dsk") +
+                                         " --key 100:ENTER:3 --frames 1500 --screen-text " + fast,
+                                     &status);
     EXPECT_EQ(status, 0) << out;
     EXPECT_NE(out.find("RUN PROGRAM OK"), std::string::npos) << fast << "\n" << out;
   }
@@ -55,10 +55,10 @@ TEST(DiskRun, GamesBootPastTheLoader) {
   for (const char* game : games) {
     ORVO_REQUIRE_FILE(Disk(game));
     int status = -1;
-    const std::string out = Run("--disk-a " + Disk(game) +
-                                    " --key 100:ENTER:3 --disk-fastload --frames 3000 "
-                                    "--screen-text --print-state",
-                                &status);
+    const std::string out = RunPlus3("--disk-a " + Disk(game) +
+                                         " --key 100:ENTER:3 --disk-fastload --frames 3000 "
+                                         "--screen-text --print-state",
+                                     &status);
     EXPECT_EQ(status, 0) << game << out;
     // Neither the +3 menu nor a disk error: the game's own code runs.
     for (const char* text : {"Loader", "Insert tape", "not ready", "Disk error", "No disk"})
@@ -74,10 +74,10 @@ TEST(DiskRun, IannaGoesOnWithSideB) {
   const std::string base = "--disk-a " + Disk("ianna_side_a.dsk") +
                            " --key 100:ENTER:3 --frames 5000 --key 2500:A:10 --screenshot ";
   int status = -1;
-  Run(base + (tmp / "orvo_ianna_a.png").string(), &status);
-  Run(base + (tmp / "orvo_ianna_b.png").string() +
-          " --disk-insert 2000:a:" + Disk("ianna_side_b.dsk"),
-      &status);
+  RunPlus3(base + (tmp / "orvo_ianna_a.png").string(), &status);
+  RunPlus3(base + (tmp / "orvo_ianna_b.png").string() +
+               " --disk-insert 2000:a:" + Disk("ianna_side_b.dsk"),
+           &status);
   EXPECT_EQ(status, 0);
   const auto waiting = ReadWholeFile(tmp / "orvo_ianna_a.png");
   const auto playing = ReadWholeFile(tmp / "orvo_ianna_b.png");
@@ -94,14 +94,15 @@ TEST(DiskRun, FormatSaveCatLoadRoundTrip) {
   const std::string basic =
       "--disk-a " + disk + " --key 150:CS+6:10 --key 200:ENTER:5 --type-frame 260 --frames 1500 ";
   int status = -1;
-  std::string out = Run("--new-disk " + disk + " " + basic + "--type 'FORMAT \"a:\"'", &status);
+  std::string out =
+      RunPlus3("--new-disk " + disk + " " + basic + "--type 'FORMAT \"a:\"'", &status);
   ASSERT_EQ(status, 0) << out;
-  out = Run(basic + "--type '10 PRINT \"ORVO ROUND TRIP\"\\nSAVE \"x\" LINE 10' --screen-text",
-            &status);
+  out = RunPlus3(basic + "--type '10 PRINT \"ORVO ROUND TRIP\"\\nSAVE \"x\" LINE 10' --screen-text",
+                 &status);
   EXPECT_NE(out.find("0 OK"), std::string::npos) << out;
-  out = Run(basic + "--type CAT --screen-text", &status);
+  out = RunPlus3(basic + "--type CAT --screen-text", &status);
   EXPECT_NE(out.find("X       .      1K"), std::string::npos) << out;
-  out = Run(basic + "--type 'LOAD \"x\"' --screen-text", &status);
+  out = RunPlus3(basic + "--type 'LOAD \"x\"' --screen-text", &status);
   EXPECT_NE(out.find("ORVO ROUND TRIP"), std::string::npos) << out;
 
   // The file is an extended DSK with the +3 format: 40 tracks of nine 512-byte sectors, and
@@ -127,7 +128,7 @@ TEST(DiskRun, DamagedImagesAreRefused) {
   std::fwrite(bytes.data(), 1, bytes.size(), f);
   std::fclose(f);
   int status = -1;
-  const std::string out = Run("--disk-a " + bad.string(), &status);
+  const std::string out = RunPlus3("--disk-a " + bad.string(), &status);
   EXPECT_NE(status, 0);
   EXPECT_NE(out.find("Disk Error: Disk image damaged"), std::string::npos) << out;
   EXPECT_EQ(out.find("Disk A:"), std::string::npos) << out;
