@@ -36,15 +36,16 @@ std::string Disk(const char* name) {
   ORVO_REQUIRE_FILE(RomDir() / "plus3.rom");  \
   ORVO_REQUIRE_FILE(Disk("zesarux_testdsk.dsk"))
 
-TEST(DiskRun, LoaderRunsTheTestDiskWithAndWithoutFastLoad) {
+TEST(DiskRun, LoaderRunsTheTestDisk) {
   REQUIRE_DISK_RUN();
-  for (const char* fast : {"", "--disk-fastload"}) {
+  // ENTER on the menu's Loader, with and without fast loading, and "Disk autoload".
+  for (const char* how :
+       {"--key 100:ENTER:3", "--key 100:ENTER:3 --disk-fastload", "--disk-autoload"}) {
     int status = -1;
-    const std::string out = RunPlus3("--disk-a " + Disk("zesarux_testdsk.dsk") +
-                                         " --key 100:ENTER:3 --frames 1500 --screen-text " + fast,
-                                     &status);
+    const std::string out = RunPlus3(
+        "--disk-a " + Disk("zesarux_testdsk.dsk") + " --frames 1500 --screen-text " + how, &status);
     EXPECT_EQ(status, 0) << out;
-    EXPECT_NE(out.find("RUN PROGRAM OK"), std::string::npos) << fast << "\n" << out;
+    EXPECT_NE(out.find("RUN PROGRAM OK"), std::string::npos) << how << "\n" << out;
   }
 }
 

@@ -6,14 +6,15 @@
 #include <vector>
 
 #include "formats/dsk_format.h"
+#include "machine/typing.h"
 #include "shell/emulator.h"
 #include "shell/extension_table.h"
 #include "shell/file_dispatch.h"
 #include "shell/format_messages.h"
+#include "shell/frame_loop.h"
 #include "shell/machine_setup.h"
 #include "shell/snapshot_load.h"
 #include "shell/snapshot_save.h"
-#include "shell/tape_boot.h"
 
 namespace orvo {
 
@@ -50,10 +51,6 @@ void EjectDrive(Emulator& emu, int drive) {
   emu.m.Fdc.EjectDisk(drive);
   emu.disks.path[drive].clear();
   emu.disks.readOnly[drive] = false;
-}
-
-bool DiskArrived(const MachineState& m) {
-  return m.DiskMotorLamp != 0;
 }
 
 }  // namespace
@@ -114,16 +111,34 @@ int LoadDiskBootSnapshot(Emulator& emu) {
   std::vector<uint8_t> bytes;
   const std::string path =
       (std::filesystem::path(emu.folders.LibsFolder) / kDiskBootSnapshotName).string();
+  bool ready = false;
   if (ReadWhole(path, bytes) == kMsgNone) {
     ResetMachine(emu, false);
-    if (LoadZ80(emu, bytes) == 0) return 0;
+    ready = LoadZ80(emu, bytes) == 0;
   }
-  ResetMachine(emu, true);
-  return BootToDiskLoader(emu) ? 0 : 1;
+  if (!ready) {
+    ResetMachine(emu, true);
+    ready = BootToDiskLoader(emu);
+  }
+  if (!ready) return 1;
+  // ENTER on the menu's first entry: the Loader, which reads the disk first.
+  StartTyping(emu.m, {});
+  return 0;
 }
 
 bool BootToDiskLoader(Emulator& emu, uint32_t frameLimit) {
-  return BootToLoaderUntil(emu, DiskArrived, frameLimit);
+  MachineState& m = emu.m;
+  for (uint32_t f = 0; f < frameLimit; ++f) {
+    while (m.FrameTState < m.FrameLength) {
+      StepInstruction(emu);
+      if (m.cpu.PC != m.KeyWaitAddress) continue;
+      // The menu is up and waits for a key: let it settle, then stop at a frame's end.
+      for (int settle = 0; settle < 10; ++settle) RunFrame(emu);
+      return true;
+    }
+    RunFrame(emu);
+  }
+  return false;
 }
 
 }  // namespace orvo

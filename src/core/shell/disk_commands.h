@@ -11,8 +11,8 @@ namespace orvo {
 
 class Emulator;
 
-// The boot snapshot "Disk autoload" loads from the libs folder: the +3 with its Loader started
-// and the drive motor on, about to read the disk.
+// The boot snapshot "Disk autoload" loads from the libs folder: the +3 at its menu, on the
+// "Loader" entry. (A version 3 Z80 for now; the name is all that changes for another format.)
 inline constexpr const char* kDiskBootSnapshotName = "disk_plus3.z80";
 
 // Reads and inserts an image. A file that cannot be read or is not a sound DSK shows why and
@@ -32,11 +32,12 @@ void EjectDiskCommand(Emulator& emu, int drive);
 // said which).
 bool SaveChangedDisks(Emulator& emu);
 
-// Loads kDiskBootSnapshotName from the libs folder, or, when it is missing, boots the +3 to its
-// Loader from a reset. Returns 0, or 1 when neither worked.
+// Loads kDiskBootSnapshotName from the libs folder (or, when it is missing, boots the +3 to its
+// menu from a reset) and types ENTER, which starts the Loader: it reads the disk as soon as one
+// is in. Returns 0, or 1 when neither worked.
 int LoadDiskBootSnapshot(Emulator& emu);
-// From a reset: picks the +3 menu's "Loader" and runs until the ROM turns the drive motor on.
-// False when that does not happen within `frameLimit` frames.
+// From a reset: runs until the +3 menu waits for a key (the boot snapshot's state). False when
+// that does not happen within `frameLimit` frames.
 bool BootToDiskLoader(Emulator& emu, uint32_t frameLimit = 1500);
 
 }  // namespace orvo

@@ -27,24 +27,21 @@ bool RunFrameUntil(Emulator& emu, Stop stop) {
   return false;
 }
 
-using Arrived = bool (*)(const MachineState& m);
-
-// Runs `n` frames; true as soon as the machine arrives.
-bool RunFrames(Emulator& emu, Arrived arrived, uint32_t n, uint32_t& used) {
+// Runs `n` frames; true as soon as the CPU enters the tape loader.
+bool RunFrames(Emulator& emu, uint32_t n, uint32_t& used) {
   for (uint32_t k = 0; k < n; ++k, ++used) {
-    if (RunFrameUntil(emu, [&] { return arrived(emu.m); })) return true;
+    if (RunFrameUntil(emu, [&] { return AtTapeLoaderEntry(emu.m); })) return true;
   }
   return false;
 }
 
 // Holds a key combination long enough for the ROM's keyboard scan to take it, then lets go.
-// True as soon as the machine arrives.
-bool PressKeys(Emulator& emu, Arrived arrived, const std::vector<SpectrumKey>& keys,
-               uint32_t& used) {
+// True as soon as the CPU enters the tape loader.
+bool PressKeys(Emulator& emu, const std::vector<SpectrumKey>& keys, uint32_t& used) {
   for (SpectrumKey k : keys) PressSpectrumKey(emu.m, k);
-  const bool entered = RunFrames(emu, arrived, 6, used);
+  const bool entered = RunFrames(emu, 6, used);
   for (SpectrumKey k : keys) ReleaseSpectrumKey(emu.m, k);
-  return entered || RunFrames(emu, arrived, 6, used);
+  return entered || RunFrames(emu, 6, used);
 }
 
 constexpr uint8_t kLoadToken = 0xEF;
@@ -58,10 +55,6 @@ SpectrumKey Key(char c) {
 }  // namespace
 
 bool BootToTapeLoader(Emulator& emu, uint32_t frameLimit) {
-  return BootToLoaderUntil(emu, AtTapeLoaderEntry, frameLimit);
-}
-
-bool BootToLoaderUntil(Emulator& emu, bool (*arrived)(const MachineState& m), uint32_t frameLimit) {
   MachineState& m = emu.m;
   ReleaseAllKeys(m);
   uint32_t used = 0;
@@ -73,27 +66,26 @@ bool BootToLoaderUntil(Emulator& emu, bool (*arrived)(const MachineState& m), ui
     ready = RunFrameUntil(emu, [&] { return m.cpu.PC == m.KeyWaitAddress; });
     ++used;
   }
-  RunFrames(emu, arrived, 10, used);
+  RunFrames(emu, 10, used);
 
   bool entered = false;
   if (Is128KFamily(m.MachineModel)) {
-    entered = PressKeys(emu, arrived, {kKeyEnter}, used);  // the menu opens on its loader entry
+    entered = PressKeys(emu, {kKeyEnter}, used);  // the menu opens on its loader entry
   } else {
-    entered = PressKeys(emu, arrived, {Key('J')}, used);
+    entered = PressKeys(emu, {Key('J')}, used);
     // A BASIC without keyword entry shows the letter instead of the LOAD token at the start of
     // the edit line (E_LINE): rub it out and spell the keyword.
     const uint16_t eLine = static_cast<uint16_t>(m.Peek(23641) | (m.Peek(23642) << 8));
     if (!entered && m.Peek(eLine) != kLoadToken) {
-      entered = PressKeys(emu, arrived, {kKeyCapsShift, Key('0')}, used);
-      for (char c : std::string("LOAD"))
-        entered = entered || PressKeys(emu, arrived, {Key(c)}, used);
+      entered = PressKeys(emu, {kKeyCapsShift, Key('0')}, used);
+      for (char c : std::string("LOAD")) entered = entered || PressKeys(emu, {Key(c)}, used);
     }
-    entered = entered || PressKeys(emu, arrived, {kKeySymbolShift, Key('P')}, used) ||
-              PressKeys(emu, arrived, {kKeySymbolShift, Key('P')}, used) ||
-              PressKeys(emu, arrived, {kKeyEnter}, used);
+    entered = entered || PressKeys(emu, {kKeySymbolShift, Key('P')}, used) ||
+              PressKeys(emu, {kKeySymbolShift, Key('P')}, used) ||
+              PressKeys(emu, {kKeyEnter}, used);
   }
   while (!entered && used < frameLimit) {
-    entered = RunFrameUntil(emu, [&] { return arrived(m); });
+    entered = RunFrameUntil(emu, [&] { return AtTapeLoaderEntry(m); });
     ++used;
   }
   ReleaseAllKeys(m);

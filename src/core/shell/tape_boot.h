@@ -16,8 +16,4 @@ class Emulator;
 // within `frameLimit` frames. The machine must be set up and reset; the keyboard is left released.
 bool BootToTapeLoader(Emulator& emu, uint32_t frameLimit = 1500);
 
-// The same walk, ending when `arrived` holds after an instruction (the +3's disk loader turning
-// its drive motor on).
-bool BootToLoaderUntil(Emulator& emu, bool (*arrived)(const MachineState& m), uint32_t frameLimit);
-
 }  // namespace orvo
