@@ -14,9 +14,11 @@
 #include "shell/machine_setup.h"
 #include "shell/window_commands.h"
 #include "ui/about_dialog.h"
+#include "ui/disk/disk_menu.h"
 #include "ui/file_commands.h"
 #include "ui/main_window.h"
 #include "ui/options_sheet.h"
+#include "ui/printer/printer_window.h"
 #include "ui/qt_host.h"
 
 namespace orvo::ui {
@@ -147,10 +149,10 @@ const CommandRow kRows[] = {
     {CommandId::LoadFile, "File", nullptr, "Load File", nullptr, LoadFileCommand},
     {CommandId::LoadSnapshot, "File", nullptr, "Load Snapshot", nullptr, LoadSnapshotCommand},
     {CommandId::SaveSnapshot, "File", nullptr, "Save Snapshot", nullptr, SaveSnapshotCommand},
-    {CommandId::InsertDiskA, "File", "Insert Disk", "Drive A:", nullptr, nullptr, false, true},
-    {CommandId::InsertDiskB, "File", "Insert Disk", "Drive B:", nullptr, nullptr},
-    {CommandId::EjectDiskA, "File", "Eject Disk", "Drive A:", nullptr, nullptr},
-    {CommandId::EjectDiskB, "File", "Eject Disk", "Drive B:", nullptr, nullptr},
+    {CommandId::InsertDiskA, "File", "Insert Disk", "Drive A:", nullptr, InsertDiskA, false, true},
+    {CommandId::InsertDiskB, "File", "Insert Disk", "Drive B:", nullptr, InsertDiskB},
+    {CommandId::EjectDiskA, "File", "Eject Disk", "Drive A:", nullptr, EjectDiskA},
+    {CommandId::EjectDiskB, "File", "Eject Disk", "Drive B:", nullptr, EjectDiskB},
     {CommandId::LoadBinary, "File", nullptr, "Load Binary File", nullptr, nullptr, false, true},
     {CommandId::SaveBinary, "File", nullptr, "Save Binary File", nullptr, nullptr},
     {CommandId::LoadBasicText, "File", nullptr, "Load BASIC Text File", nullptr, LoadBasicText},
@@ -185,7 +187,7 @@ const CommandRow kRows[] = {
      DefaultConfiguration},
     {CommandId::PokeMemory, "Tools", nullptr, "POKE Memory", nullptr, nullptr, false, true},
     {CommandId::PokeFinder, "Tools", nullptr, "POKE Finder", nullptr, nullptr},
-    {CommandId::ZxPrinter, "Tools", nullptr, "ZX Printer", nullptr, nullptr},
+    {CommandId::ZxPrinter, "Tools", nullptr, "ZX Printer", nullptr, ZxPrinterCommand},
     {CommandId::SpriteSearch, "Tools", nullptr, "Sprite Search", nullptr, nullptr},
     {CommandId::Calculator, "Tools", nullptr, "Calculator", nullptr, nullptr},
     {CommandId::UlaPlusEditor, "Tools", nullptr, "ULAplus Palette Editor", nullptr, nullptr},
