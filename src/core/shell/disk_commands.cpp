@@ -56,7 +56,7 @@ void EjectDrive(Emulator& emu, int drive) {
 }  // namespace
 
 bool InsertDiskBytes(Emulator& emu, int drive, std::span<const uint8_t> bytes,
-                     const std::string& path) {
+                     const std::string& path, bool writeProtect) {
   drive &= 1;
   EjectDrive(emu, drive);
   DiskImage image;
@@ -64,7 +64,7 @@ bool InsertDiskBytes(Emulator& emu, int drive, std::span<const uint8_t> bytes,
     ShowFormatError(emu.host, status);
     return false;
   }
-  const bool readOnly = FileReadOnly(path);
+  const bool readOnly = writeProtect || FileReadOnly(path);
   emu.m.Fdc.InsertDisk(drive, std::move(image), readOnly);
   emu.disks.path[drive] = path;
   emu.disks.readOnly[drive] = readOnly;

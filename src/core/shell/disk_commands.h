@@ -18,9 +18,10 @@ inline constexpr const char* kDiskBootSnapshotName = "disk_plus3.z80";
 // Reads and inserts an image. A file that cannot be read or is not a sound DSK shows why and
 // leaves the drive empty; returns false then.
 bool InsertDiskFile(Emulator& emu, int drive, const std::string& path);
-// The same for an image already read (the file dispatch, ZIP entries).
+// The same for an image already read (the file dispatch, ZIP entries). `path` is the file it
+// is saved back to, unless `writeProtect` (an archive's entry) or the file is read-only.
 bool InsertDiskBytes(Emulator& emu, int drive, std::span<const uint8_t> bytes,
-                     const std::string& path);
+                     const std::string& path, bool writeProtect = false);
 
 // "Insert Disk" (drive 0 = A:, 1 = B:): the dialog chose `path`. The old disk is ejected; an
 // unknown extension shows message 22; with "Disk autoload" on the +3 first boots to its Loader.

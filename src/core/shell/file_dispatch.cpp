@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "shell/disk_commands.h"
 #include "shell/emulator.h"
 #include "shell/extension_table.h"
 #include "shell/machine_setup.h"
@@ -78,7 +79,14 @@ void HandleKind(Emulator& emu, FileKind kind, std::string_view name, bool fromZi
       f.FileTypeLabel = TapeLabel(kind);
     return;
   }
-  if (fromZip) return;
+  if (fromZip) {
+    // A disk image from an archive cannot be written back: it goes in write-protected.
+    if (kind == FileKind::Dsk && emu.m.MachineModel == kModelPlus3) {
+      const std::string shown = f.CurrentFilePath + "/" + std::string(name);
+      f.LastLoadStatus = InsertDiskBytes(emu, 0, bytes, shown, true) ? kLoadedOk : kLoadRefused;
+    }
+    return;
+  }
   switch (kind) {
     case FileKind::Dsk:
       // Disk images go into the +3's drive; on any other model they are ignored.

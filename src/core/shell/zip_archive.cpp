@@ -14,7 +14,8 @@ namespace orvo {
 namespace {
 
 bool LoadableFromZip(FileKind kind) {
-  return (kind >= FileKind::Sna && kind <= FileKind::Tap) || kind == FileKind::Csw;
+  return (kind >= FileKind::Sna && kind <= FileKind::Tap) || kind == FileKind::Csw ||
+         kind == FileKind::Dsk;
 }
 
 }  // namespace
