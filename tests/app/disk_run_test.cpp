@@ -7,6 +7,7 @@
 #include <string>
 
 #include "formats/dsk_format.h"
+#include "support/run_capture.h"
 #include "support/test_paths.h"
 
 namespace orvo::test {
@@ -17,14 +18,7 @@ namespace fs = std::filesystem;
 std::string RunPlus3(const std::string& args, int* status) {
   const std::string command = (BuildDir() / "orvo-run").string() + " --model plus3 --rom-dir " +
                               RomDir().string() + " " + args + " 2>&1";
-  std::string out;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return out;
-  char buffer[4096];
-  size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
-  *status = pclose(pipe);
-  return out;
+  return CaptureCommand(command, status);
 }
 
 std::string Disk(const char* name) {
@@ -108,8 +102,21 @@ TEST(DiskRun, FormatSaveCatLoadRoundTrip) {
 
   // The file is an extended DSK with the +3 format: 40 tracks of nine 512-byte sectors, and
   // nothing else was left in the folder.
+  // As the format's document lays the file out: the header, then the tracks the size table
+  // names, one after the other to the end of the file.
+  const auto bytes = ReadWholeFile(disk);
+  ASSERT_GE(bytes.size(), 256u);
+  EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 34),
+            "EXTENDED CPC DSK File\r\nDisk-Info\r\n");
+  size_t total = 256;
+  for (int t = 0; t < bytes[0x30] * bytes[0x31]; ++t) {
+    ASSERT_LT(total, bytes.size());
+    EXPECT_EQ(std::string(bytes.begin() + total, bytes.begin() + total + 10), "Track-Info");
+    total += bytes[0x34 + t] * 256u;
+  }
+  EXPECT_EQ(total, bytes.size());
   DiskImage image;
-  ASSERT_TRUE(ParseDsk(ReadWholeFile(disk), image).Ok());
+  ASSERT_TRUE(ParseDsk(bytes, image).Ok());
   EXPECT_EQ(image.cylinders, 40);
   for (const DiskTrack& t : image.tracks) {
     ASSERT_TRUE(t.formatted);

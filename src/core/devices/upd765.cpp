@@ -200,6 +200,20 @@ int Upd765::FindSector(DiskTrack* track) {
   return -1;
 }
 
+int Upd765::FindSectorOrEnd(DiskTrack* track) {
+  const int at = FindSector(track);
+  if (at < 0) {
+    st0_ |= kSt0Abnormal;
+    EndTransfer();
+  }
+  return at;
+}
+
+// The bytes a transfer moves per sector; N = 0 moves DTL bytes of a 128-byte sector.
+size_t Upd765::TransferLength() const {
+  return n_ == 0 ? std::max<size_t>(dtl_, 1) : DiskSectorBytes(n_);
+}
+
 void Upd765::StartCommand() {
   const uint8_t first = command_[0];
   op_ = first & 0x1F;
@@ -364,12 +378,8 @@ void Upd765::ReadNextSector() {
   Drive& d = CurrentDrive();
   for (;;) {
     DiskTrack* t = TrackUnderHead();
-    const int at = FindSector(t);
-    if (at < 0) {
-      st0_ |= kSt0Abnormal;
-      EndTransfer();
-      return;
-    }
+    const int at = FindSectorOrEnd(t);
+    if (at < 0) return;
     const DiskSector& s = t->sectors[at];
     if (s.st2 & kSt2MissingData) {
       // The ID was found but no data field follows it.
@@ -393,8 +403,7 @@ void Upd765::ReadNextSector() {
     st1_ |= s.st1 & kSt1DataError;
     st2_ |= s.st2 & kSt2DataError;
 
-    // The bytes the command asks for; N = 0 moves DTL bytes of a 128-byte sector.
-    const size_t length = n_ == 0 ? std::max<size_t>(dtl_, 1) : DiskSectorBytes(n_);
+    const size_t length = TransferLength();
     buffer_.assign(length, t->filler);
     const size_t size = DiskSectorBytes(s.n);
     size_t from = 0, have = s.data.size();
@@ -413,15 +422,10 @@ void Upd765::ReadNextSector() {
 }
 
 void Upd765::WriteNextSector() {
-  DiskTrack* t = TrackUnderHead();
-  const int at = FindSector(t);
-  if (at < 0) {
-    st0_ |= kSt0Abnormal;
-    EndTransfer();
-    return;
-  }
+  const int at = FindSectorOrEnd(TrackUnderHead());
+  if (at < 0) return;
   sector_ = at;
-  buffer_.assign(n_ == 0 ? std::max<size_t>(dtl_, 1) : DiskSectorBytes(n_), 0);
+  buffer_.assign(TransferLength(), 0);
   bufferPos_ = 0;
   phase_ = Phase::ExecWrite;
 }
@@ -469,7 +473,7 @@ void Upd765::ReadTrackNext() {
   --trackSectorsLeft_;
   const DiskSector& s = t->sectors[d.rotation++];
   if (s.c != c_ || s.h != h_ || s.r != r_ || s.n != n_) st1_ |= kSt1NoData;
-  const size_t length = n_ == 0 ? std::max<size_t>(dtl_, 1) : DiskSectorBytes(n_);
+  const size_t length = TransferLength();
   buffer_.assign(length, t->filler);
   std::copy_n(s.data.begin(), std::min(s.data.size(), length), buffer_.begin());
   bufferPos_ = 0;

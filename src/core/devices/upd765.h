@@ -83,6 +83,8 @@ class Upd765 {
   bool Ready(const Drive& d) const { return d.inserted && motor_; }
   DiskTrack* TrackUnderHead();
   int FindSector(DiskTrack* track);
+  int FindSectorOrEnd(DiskTrack* track);  // ends the command with the search's error on failure
+  size_t TransferLength() const;
   void ToResult(std::initializer_list<uint8_t> bytes);
   void EndTransfer();  // the result of a read, write or scan with the current ID
   void EndAtEndOfCylinder();
