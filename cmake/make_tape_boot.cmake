@@ -26,3 +26,18 @@ foreach(i RANGE 3)
     message(WARNING "No tape boot snapshot for ${rom}: ${err}")
   endif()
 endforeach()
+
+# The +3 also gets the disk boot snapshot "Disk autoload" loads: its Loader started, the drive
+# motor on.
+set(out ${LIBS}/disk_plus3.z80)
+if(NOT EXISTS ${ROMS}/plus3.rom)
+  file(REMOVE ${out})
+elseif(NOT EXISTS ${out} OR ${ROMS}/plus3.rom IS_NEWER_THAN ${out} OR ${RUN} IS_NEWER_THAN ${out})
+  execute_process(
+    COMMAND ${RUN} --model plus3 --rom-dir ${ROMS} --make-disk-boot ${out}
+    RESULT_VARIABLE rc OUTPUT_QUIET ERROR_VARIABLE err)
+  if(NOT rc EQUAL 0)
+    file(REMOVE ${out})
+    message(WARNING "No disk boot snapshot for plus3.rom: ${err}")
+  endif()
+endif()

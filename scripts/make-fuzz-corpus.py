@@ -283,6 +283,46 @@ def mdrs():
         "blank_sector.mdr": bytes(543) + b"\x00",
         "short_sector.mdr": sector[:300],
     }
+def dsk_track(cylinder, side, size_code, sectors, extended):
+    """A track block: the information block, then each sector's data. `sectors` holds
+    (c, h, r, n, st1, st2, data) tuples."""
+    info = bytearray(256)
+    info[0:12] = b"Track-Info\r\n"
+    info[0x10], info[0x11], info[0x14], info[0x15] = cylinder, side, size_code, len(sectors)
+    info[0x16], info[0x17] = 0x4E, 0xE5
+    data = bytearray()
+    for i, (c, h, r, n, st1, st2, body) in enumerate(sectors):
+        length = len(body) if extended else 128 << size_code
+        info[0x18 + i * 8:0x20 + i * 8] = bytes((c, h, r, n, st1, st2)) + w16(length if extended else 0)
+        data += body[:length].ljust(length, b"\0")
+    block = bytes(info) + bytes(data)
+    return block + bytes(-len(block) % 256)
+
+
+def dsks():
+    """A standard image of two tracks and an extended one with an unformatted track, a weak
+    sector (three copies), a short sector, a deleted sector and interleaved IDs."""
+    std_tracks = [dsk_track(c, 0, 1, [(c, 0, r, 1, 0, 0, bytes([r]) * 256) for r in (1, 2, 3)],
+                            False) for c in range(2)]
+    std = bytearray(256)
+    std[0:34] = b"MV - CPCEMU Disk-File\r\nDisk-Info\r\n"
+    std[0x30], std[0x31] = 2, 1
+    std[0x32:0x34] = w16(len(std_tracks[0]))
+    ext_tracks = [
+        dsk_track(0, 0, 2, [(0, 0, r, 2, 0, 0, bytes([r]) * 512) for r in (1, 6, 2, 7, 3)], True),
+        b"",
+        dsk_track(2, 0, 2, [(2, 0, 0xC1, 1, 0x20, 0x20, bytes(range(256)) * 3),
+                            (2, 0, 0xC2, 6, 0, 0, b"\x33" * 1024),
+                            (2, 0, 0xC3, 2, 0, 0x40, b"\x44" * 512),
+                            (0xFF, 0, 0xC4, 2, 0, 0, b"\x55" * 512)], True),
+    ]
+    ext = bytearray(256)
+    ext[0:34] = b"EXTENDED CPC DSK File\r\nDisk-Info\r\n"
+    ext[0x30], ext[0x31] = 3, 1
+    for i, t in enumerate(ext_tracks):
+        ext[0x34 + i] = len(t) // 256
+    return {"standard.dsk": bytes(std) + b"".join(std_tracks),
+            "extended.dsk": bytes(ext) + b"".join(ext_tracks)}
 
 
 def write(target, files):
@@ -330,6 +370,7 @@ def main():
     write("snapshot_other", others)
     write("tape_recording", recordings())
     write("addon_state", addon_states())
+    write("dsk", dsks())
 
 
 if __name__ == "__main__":

@@ -10,6 +10,7 @@
 
 #include "app/addon_run_options.h"
 #include "app/debug_run_options.h"
+#include "app/disk_run_options.h"
 #include "app/if1_run_options.h"
 #include "app/rzx_run_options.h"
 #include "app/sound_run_options.h"
@@ -71,6 +72,7 @@ const char kHelp[] =
     "%s"
     "%s"
     "%s"
+    "%s"
     "\n"
     "Exit codes: 0 success; 1 a ROM, file or output failed (the message is on standard error);\n"
     "2 bad command line; 3 --break given and no breakpoint was hit.\n";
@@ -110,6 +112,7 @@ struct RunOptions {
   AddonRunOptions addons;
   ToolsRunOptions tools;
   If1RunOptions if1;
+  DiskRunOptions disk;
 };
 
 bool ParseModel(std::string_view text, int* model) {
@@ -213,7 +216,7 @@ int main(int argc, char** argv) {
     };
     if (a == "--help" || a == "-h") {
       std::printf(kHelp, kSoundRunHelp, kTapeRunHelp, kVideoRunHelp, kRzxRunHelp, kDebugRunHelp,
-                  kAddonRunHelp, kToolsRunHelp, kIf1RunHelp);
+                  kAddonRunHelp, kToolsRunHelp, kIf1RunHelp, kDiskRunHelp);
       return kExitOk;
     } else if (a == "--model") {
       const char* v = next("a model");
@@ -291,6 +294,11 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "orvo-run: %s\n", error.c_str());
         return kExitUsage;
       }
+    } else if (const int d = ParseDiskRunOption(args, i, opt.disk, &error)) {
+      if (d < 0) {
+        std::fprintf(stderr, "orvo-run: %s\n", error.c_str());
+        return kExitUsage;
+      }
     } else {
       std::fprintf(stderr, "orvo-run: unknown option '%s' (see --help)\n", a.c_str());
       return kExitUsage;
@@ -334,6 +342,8 @@ int main(int argc, char** argv) {
   addonRun.Configure(settings);
   If1Run if1Run(opt.if1);
   if1Run.Configure(settings);
+  DiskRun diskRun(opt.disk);
+  diskRun.Configure(settings);
   std::string unused;
   for (const std::string& set : opt.sets) SetSettingByName(settings, set, &unused);
   m.MachineModel = static_cast<uint8_t>(settings.ModelType);
@@ -355,6 +365,7 @@ int main(int argc, char** argv) {
   if (!ApplyToolsAtStart(*emu, opt.tools)) return kExitFailure;
   if (!if1Run.Start(*emu)) return kExitFailure;
   if (!tapeRun.Start(*emu)) return kExitFailure;
+  if (!diskRun.Start(*emu)) return kExitFailure;
   wav.Start(*emu);
   VideoRun videoRun(opt.video);
   if (std::string error; !videoRun.Start(*emu, &error)) {
@@ -373,10 +384,12 @@ int main(int argc, char** argv) {
     videoRun.BeforeFrame(*emu, f);
     rzxRun.BeforeFrame(*emu, f);
     addonRun.BeforeFrame(*emu, f);
+    diskRun.BeforeFrame(*emu, f);
     RunFrame(*emu);
     // A stop inside the frame: the rest of it is not run.
     if (debugRun.Hit(*emu)) break;
   }
+  if (!diskRun.Finish(*emu)) return kExitFailure;
   debugRun.Finish(*emu);
   if (debugRun.Hit(*emu)) {
     std::printf("Break: PC %04X\n", m.cpu.PC);

@@ -18,11 +18,13 @@
 #include "shell/window_commands.h"
 #include "ui/about_dialog.h"
 #include "ui/debugger/debugger_window.h"
+#include "ui/disk/disk_menu.h"
 #include "ui/file_commands.h"
 #include "ui/main_window.h"
 #include "ui/microdrive/cartridge_viewer.h"
 #include "ui/microdrive/microdrive_window.h"
 #include "ui/options_sheet.h"
+#include "ui/printer/printer_window.h"
 #include "ui/qt_host.h"
 #include "ui/rzx/rzx_commands.h"
 #include "ui/tape/tape_browser.h"
@@ -230,10 +232,10 @@ const CommandRow kRows[] = {
     {CommandId::LoadFile, "File", nullptr, "Load File", nullptr, LoadFileCommand},
     {CommandId::LoadSnapshot, "File", nullptr, "Load Snapshot", nullptr, LoadSnapshotCommand},
     {CommandId::SaveSnapshot, "File", nullptr, "Save Snapshot", nullptr, SaveSnapshotCommand},
-    {CommandId::InsertDiskA, "File", "Insert Disk", "Drive A:", nullptr, nullptr, false, true},
-    {CommandId::InsertDiskB, "File", "Insert Disk", "Drive B:", nullptr, nullptr},
-    {CommandId::EjectDiskA, "File", "Eject Disk", "Drive A:", nullptr, nullptr},
-    {CommandId::EjectDiskB, "File", "Eject Disk", "Drive B:", nullptr, nullptr},
+    {CommandId::InsertDiskA, "File", "Insert Disk", "Drive A:", nullptr, InsertDiskA, false, true},
+    {CommandId::InsertDiskB, "File", "Insert Disk", "Drive B:", nullptr, InsertDiskB},
+    {CommandId::EjectDiskA, "File", "Eject Disk", "Drive A:", nullptr, EjectDiskA},
+    {CommandId::EjectDiskB, "File", "Eject Disk", "Drive B:", nullptr, EjectDiskB},
     {CommandId::LoadBinary, "File", nullptr, "Load Binary File", nullptr, LoadBinaryCommand, false,
      true},
     {CommandId::SaveBinary, "File", nullptr, "Save Binary File", nullptr, SaveBinaryCommand},
@@ -271,7 +273,7 @@ const CommandRow kRows[] = {
     {CommandId::PokeMemory, "Tools", nullptr, "POKE Memory", nullptr, PokeMemoryCommand, false,
      true},
     {CommandId::PokeFinder, "Tools", nullptr, "POKE Finder", nullptr, PokeFinderCommand},
-    {CommandId::ZxPrinter, "Tools", nullptr, "ZX Printer", nullptr, nullptr},
+    {CommandId::ZxPrinter, "Tools", nullptr, "ZX Printer", nullptr, ZxPrinterCommand},
     {CommandId::SpriteSearch, "Tools", nullptr, "Sprite Search", nullptr, SpriteSearchCommand},
     {CommandId::Calculator, "Tools", nullptr, "Calculator", nullptr, CalculatorCommand},
     {CommandId::UlaPlusEditor, "Tools", nullptr, "ULAplus Palette Editor", nullptr,

@@ -30,6 +30,7 @@
 #include "sound/sound_output.h"
 #include "ui/command_table.h"
 #include "ui/debugger/debugger_window.h"
+#include "ui/disk/disk_menu.h"
 #include "ui/file_commands.h"
 #include "ui/key_translation.h"
 #include "ui/picture_view.h"
@@ -64,7 +65,21 @@ StatusBarWidget::StatusBarWidget(QWidget* parent) : QStatusBar(parent) {
     label->setMinimumWidth(0);
     parts_[static_cast<size_t>(i)] = label;
   }
+  diskLamp_ = new QLabel(this);
+  diskLamp_->setObjectName(QStringLiteral("diskLamp"));
+  diskLamp_->setFixedSize(15, 15);
+  diskLamp_->hide();
+  addPermanentWidget(diskLamp_);
   setFixedHeight(sizeHint().height());
+}
+
+void StatusBarWidget::SetDiskLamp(int state) {
+  if (state == diskLampState_) return;
+  diskLampState_ = state;
+  diskLamp_->setVisible(state != 0);
+  diskLamp_->setStyleSheet(state == 2
+                               ? QStringLiteral("background: #00c000; border: 1px solid black")
+                               : QStringLiteral("background: #e00000; border: 1px solid black"));
 }
 
 QSize StatusBarWidget::sizeHint() const {
@@ -105,6 +120,7 @@ ModalScope::~ModalScope() {
 // ---- the window ----
 
 MainWindow::MainWindow(Emulator& emu, QtHost& host) : emu_(emu), host_(host) {
+  InstallDiskOptionHooks();
   setObjectName(QStringLiteral("OrvoMainWindow"));
   setWindowTitle(WindowTitle());
   setAttribute(Qt::WA_QuitOnClose, false);
@@ -400,6 +416,10 @@ bool MainWindow::RunPass() {
   // where it stands.
   if (emu_.m.debug.stop != DebugStop::kNone) OpenDebugger(emu_, this);
   if (UpdateStatusBar(emu_, statusData_)) RefreshStatusBar();
+  const MachineState& m = emu_.m;
+  status_->SetDiskLamp(m.MachineModel != kModelPlus3 || !m.DiskLampDrawn ? 0
+                       : m.DiskMotorLamp                                 ? 2
+                                                                         : 1);
   // The core keeps the menu states; a frame may have changed them (a tape that stopped, a
   // recording that ended).
   if (emu_.m.FrameCount != frames) RefreshMenuStates();

@@ -44,6 +44,9 @@ class StatusBarWidget final : public QStatusBar {
  public:
   explicit StatusBarWidget(QWidget* parent);
   QLabel* Part(int index) const { return parts_[static_cast<size_t>(index)]; }
+  // The +3's disk lamp: hidden (state 0), red (1: a disk in, motor off) or green (2: motor on).
+  void SetDiskLamp(int state);
+  QLabel* DiskLamp() const { return diskLamp_; }
   QSize sizeHint() const override;
   QSize minimumSizeHint() const override;
 
@@ -52,6 +55,8 @@ class StatusBarWidget final : public QStatusBar {
 
  private:
   std::array<QLabel*, kStatusParts> parts_{};
+  QLabel* diskLamp_ = nullptr;
+  int diskLampState_ = 0;
 };
 
 class MainWindow final : public QMainWindow {

@@ -6,7 +6,6 @@
 #include <fstream>
 #include <string>
 
-#include "app/run_capture.h"
 #include "support/test_paths.h"
 
 namespace orvo::test {
@@ -35,8 +34,8 @@ class Interface1Run : public ::testing::Test {
   }
 
   std::string Run(const std::string& args, int* status, const fs::path& romDir = RomDir()) {
-    return Capture(runner_.string() + " --rom-dir " + romDir.string() + " " + args + " 2>&1",
-                   status);
+    return CaptureCommand(runner_.string() + " --rom-dir " + romDir.string() + " " + args + " 2>&1",
+                          status);
   }
 
   fs::path runner_, dir_;

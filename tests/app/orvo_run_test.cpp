@@ -6,7 +6,6 @@
 #include <filesystem>
 #include <string>
 
-#include "app/run_capture.h"
 #include "formats/csw_format.h"
 #include "support/test_paths.h"
 
@@ -153,7 +152,18 @@ TEST(OrvoRun, BreaksLogsAndListsForTheDebugger) {
       EXPECT_EQ(WEXITSTATUS(status), 2) << bad;
       EXPECT_NE(out.find("--set"), std::string::npos) << out;
     }
-  }
+    std::string out =
+        CaptureCommand(runner.string() + " --rom-dir " + RomDir().string() +
+                           " --set ULAplus=1 --frames 2500 --type '" + program + "' --screen-text",
+                       &status);
+    EXPECT_EQ(status, 0);
+    EXPECT_NE(out.find("\n227 0 1 0 "), std::string::npos) << out;
+    // Unknown keys and bad values are command-line errors that name them.
+    for (const char* bad : {"'No Such Key=1'", "'ULAplus=on'", "ULAplus"}) {
+      out = CaptureCommand(runner.string() + " --set " + bad + " 2>&1", &status);
+      EXPECT_EQ(WEXITSTATUS(status), 2) << bad;
+      EXPECT_NE(out.find("--set"), std::string::npos) << out;
+    }
 
-}  // namespace
+  }  // namespace
 }  // namespace orvo::test

@@ -1,8 +1,8 @@
-// The +3's disk controller ports: main status at 0x2FFD and data at 0x3FFD (A15-A12 and A1). The
-// controller itself is not emulated yet: the ports read 0xFF, and the last values are kept for
-// the snapshot formats that store them. The +2A decodes the same lines with nothing behind them,
-// and the 128K and +2 remember a write to 0x3FFD too. (Low byte 0xFF reads 0xFF on the +3, which
-// has no floating bus: nothing needs to answer there.)
+// The +3's disk controller ports: main status at 0x2FFD and data at 0x3FFD (A15-A12 and A1),
+// with the uPD765A behind them; the drive motor is bit 3 of 0x1FFD (machine/memory.cpp). The last
+// values are kept for the snapshot formats that store them. The +2A decodes the same lines with
+// nothing behind them, and the 128K and +2 remember a write to 0x3FFD too. (Low byte 0xFF reads
+// 0xFF on the +3, which has no floating bus: nothing needs to answer there.)
 #include "devices/standard_devices.h"
 #include "machine/machine_state.h"
 
@@ -11,18 +11,27 @@ namespace orvo {
 namespace {
 
 uint8_t StatusRead(MachineState& m, uint16_t, uint8_t) {
-  // [+3 disk controller: main status register.]
-  m.ports.Last2FFD = 0xFF;
-  return 0xFF;
+  const uint8_t value = m.Fdc.StatusPortRead();
+  m.ports.Last2FFD = value;
+  return value;
 }
 uint8_t DataRead(MachineState& m, uint16_t, uint8_t) {
-  // [+3 disk controller: data register.]
-  m.ports.Last3FFD = 0xFF;
-  return 0xFF;
+  const uint8_t value = m.Fdc.DataPortRead();
+  m.ports.Last3FFD = value;
+  return value;
 }
 void DataWrite(MachineState& m, uint16_t, uint8_t value) {
   m.ports.Last3FFD = value;
-  // [+3 disk controller: data register write.]
+  if (m.MachineModel == kModelPlus3) m.Fdc.DataPortWrite(value);
+}
+
+// Every byte through the data register: with "Disk fastLoad" on, the machine runs at full speed
+// until 75 frames after the last one (the frame loop counts them down).
+void DiskActivity(void* context) {
+  MachineState& m = *static_cast<MachineState*>(context);
+  if (m.settings.DiskFastLoad == 0) return;
+  m.FullSpeed = 1;
+  m.DiskFastCountdown = 75;
 }
 
 bool DiskPortsFitted(const MachineState& m) {
@@ -38,9 +47,38 @@ void DiskPorts(PortRowList& rows, const MachineState& m) {
   }
 }
 
+void DiskConfigure(MachineState& m) {
+  m.Fdc.SetActiveCallback(DiskActivity, &m);
+}
+
+void DiskReset(MachineState& m, bool) {
+  m.Fdc.ResetDevice();
+}
+
+// The snapshot block "+3\0\0": the number of drives and whether the motor runs. The disks
+// themselves stay in their drives.
+void DiskSaveState(const MachineState& m, std::vector<uint8_t>& out) {
+  out = {2, static_cast<uint8_t>(m.Fdc.MotorOn() ? 1 : 0)};
+}
+bool DiskCheckState(std::span<const uint8_t> block) {
+  return block.size() >= 2;
+}
+bool DiskLoadState(MachineState& m, std::span<const uint8_t> block) {
+  if (!DiskCheckState(block)) return false;
+  m.OnDiskMotor(block[1] != 0);
+  return true;
+}
+
 }  // namespace
 
-const Device kDiskDevice = {
-    .name = "+3 disk controller", .Fitted = DiskPortsFitted, .Ports = DiskPorts};
+const Device kDiskDevice = {.name = "+3 disk controller",
+                            .Fitted = DiskPortsFitted,
+                            .Ports = DiskPorts,
+                            .Configure = DiskConfigure,
+                            .Reset = DiskReset,
+                            .stateId = "+3\0\0",
+                            .SaveState = DiskSaveState,
+                            .CheckState = DiskCheckState,
+                            .LoadState = DiskLoadState};
 
 }  // namespace orvo

@@ -39,6 +39,9 @@ enum class FormatError : uint8_t {
   ZxsPage,             // ZXS: a page that is not 16K, or does not unpack, or fails its CRC
   Only48K,             // a writer for the 16K and 48K models only was given another model
   CartridgeLength,     // a Microdrive cartridge that is empty, too long or ends inside a sector
+  DiskSignature,       // neither DSK signature
+  DiskGeometry,        // a disk with no sides, more than two, or more tracks than its table holds
+  DiskTrack,           // a track past the end of the file; detail: its track entry
 };
 
 struct FormatStatus {

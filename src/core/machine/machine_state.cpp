@@ -50,6 +50,9 @@ bool MachineState::If1Paged() const {
 void MachineState::OnIf1PageOut() {
   PageOutInterface1Rom(*this);
 }
-void MachineState::OnDiskMotor(bool) {}
+void MachineState::OnDiskMotor(bool on) {
+  DiskMotorLamp = on ? 1 : 0;
+  Fdc.SetMotorState(on ? 0x08 : 0x00);
+}
 
 }  // namespace orvo

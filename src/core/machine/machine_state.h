@@ -11,7 +11,9 @@
 #include "cpu/cpu_state.h"
 #include "debugger/debugger_state.h"
 #include "devices/microdrive.h"
+#include "devices/printer.h"
 #include "devices/speech_state.h"
+#include "devices/upd765.h"
 #include "machine/clock.h"
 #include "machine/input_state.h"
 #include "machine/machine_settings.h"
@@ -137,6 +139,10 @@ struct MachineState {
   std::vector<uint8_t> CurrahPage;      // 8192: what 0x0000-0x1FFF reads while it is paged
   SpeechUnitState speech;               // the µSpeech's and the Orator's playing state
   uint8_t DiskLampDrawn = 0;            // +3: the status bar shows the disk lamp
+  uint8_t DiskPresent = 0;              // +3: a disk was put into a drive
+  uint8_t DiskMotorLamp = 0;            // +3: bit 3 of the last 0x1FFD value
+  Upd765 Fdc;                           // +3: the disk controller and its two drives
+  PrinterState printer;                 // the ZX Printer (devices/printer.h)
   // Memory map tool: while tracking, every read and write at 0x4000 and above is noted by address.
   uint8_t MemoryTracking = 0;
   std::vector<uint8_t> ReadMap, WriteMap;  // 65536 each while tracking

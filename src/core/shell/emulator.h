@@ -8,6 +8,7 @@
 #include "machine/machine_state.h"
 #include "rzx/rzx_session.h"
 #include "shell/config.h"
+#include "shell/disk_state.h"
 #include "shell/file_state.h"
 #include "shell/host.h"
 #include "shell/menu_state.h"
@@ -46,6 +47,7 @@ class Emulator {
   ConfigState config;  // window placements and the options sheet's working state
   MenuStates menu;
   FileState files;          // the file dispatch's names and loaded bytes (shell/file_state.h)
+  DiskDrives disks;         // the +3 drives' files (shell/disk_commands.h)
   bool NoThrottle = false;  // headless runs: never wait for wall-clock time
   RzxSession rzx;           // input recording playback and recording
 

@@ -9,6 +9,7 @@
 
 #include "formats/szx_format.h"
 #include "rzx/rzx_session.h"
+#include "shell/disk_commands.h"
 #include "shell/emulator.h"
 #include "shell/extension_table.h"
 #include "shell/format_messages.h"
@@ -56,7 +57,14 @@ void HandleKind(Emulator& emu, FileKind kind, std::string_view name, bool fromZi
       f.FileTypeLabel = TapeKindLabel(TapeKindOf(std::string(name)));
     return;
   }
-  if (fromZip) return;
+  if (fromZip) {
+    // A disk image from an archive cannot be written back: it goes in write-protected.
+    if (kind == FileKind::Dsk && emu.m.MachineModel == kModelPlus3) {
+      const std::string shown = f.CurrentFilePath + "/" + std::string(name);
+      f.LastLoadStatus = InsertDiskBytes(emu, 0, bytes, shown, true) ? kLoadedOk : kLoadRefused;
+    }
+    return;
+  }
   switch (kind) {
     case FileKind::Dsk:
       // Disk images go into the +3's drive; on any other model they are ignored.

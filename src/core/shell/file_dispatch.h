@@ -28,7 +28,8 @@ int DispatchByExtension(Emulator& emu, std::string_view name);
 
 // As DispatchByExtension for a ZIP entry already in emu.files.Loaded: an empty name does nothing;
 // an unknown extension shows message 22; a match soft-resets the machine first; only snapshots,
-// TZX, TAP and CSW are loaded; an SZX leaves the CPU halted until the next interrupt.
+// TZX, TAP and CSW are loaded, and on the +3 disk images (into A:, write-protected); an SZX
+// leaves the CPU halted until the next interrupt.
 int DispatchZipEntry(Emulator& emu, std::string_view entryName);
 
 // "Open file": the dialog chose `path`. Reads it, hard-resets and dispatches by the file name.

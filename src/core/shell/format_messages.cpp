@@ -92,6 +92,9 @@ MessageId FormatErrorMessage(const FormatStatus& status) {
     case FormatError::ZxsPage: return kMsgZxsPage;
     case FormatError::Only48K: return kMsgOnly48K;
     case FormatError::CartridgeLength: return kMsgCartridgeCorrupt;
+    case FormatError::DiskSignature: return kMsgDiskSignature;
+    case FormatError::DiskGeometry:
+    case FormatError::DiskTrack: return kMsgDiskCorrupt;
   }
   return kMsgNone;
 }

@@ -25,6 +25,7 @@ namespace {
   if (m.input.TypingActive && m.cpu.PC == m.KeyWaitAddress) TypingStep(m);
   if (m.NmiRequest) AcceptNmi(m);
   if (m.TapePlaying) RunTape(m, m.InstructionTStates);
+  if (m.printer.motor) AdvancePrinter(m.printer, static_cast<int32_t>(m.InstructionTStates));
   SoundInstructionStep(m);  // sound sampling: its own flag test inside
   // The debugger: PC log, run-until events, and a breakpoint's stop.
   if (m.DebugHooksActive) [[unlikely]]

@@ -1,5 +1,6 @@
 #include "shell/media_loaders.h"
 
+#include "shell/disk_commands.h"
 #include "shell/emulator.h"
 #include "shell/snapshot_load.h"
 #include "shell/tape_commands.h"
@@ -40,8 +41,11 @@ int LoadMediaKind(Emulator& emu, FileKind kind, std::span<const uint8_t> bytes,
                      0
                  ? kLoadedOk
                  : kLoadRefused;
-    // +3 disk image into drive A (the dispatch only comes here on the +3).
-    case FileKind::Dsk: return NotSupportedYet(emu, kind);
+    // +3 disk image into drive A (the dispatch only comes here on the +3); with "Disk autoload"
+    // the +3 boots to its Loader first.
+    case FileKind::Dsk:
+      if (emu.settings.DiskAutoload) LoadDiskBootSnapshot(emu);
+      return InsertDiskBytes(emu, 0, bytes, emu.files.CurrentFilePath) ? kLoadedOk : kLoadRefused;
     default: return kLoadedOk;  // POK, TXT, RZX: recognised, nothing loaded here
   }
 }
@@ -62,6 +66,7 @@ bool MediaKindSupported(FileKind kind) {
     case FileKind::Csw:
     case FileKind::Wav:
     case FileKind::Pzx: return true;
+    case FileKind::Dsk: return true;
     default: return false;
   }
 }

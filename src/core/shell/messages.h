@@ -97,7 +97,10 @@ enum MessageId : uint8_t {
   kMsgPokeFindAddress = 140,       // "POKE FIND: Address needs to be within 23296-65535"
   kMsgPokeBank = 142,              // "POKE Memory: Bank needs to be within 0-7"
   kMsgCartridgeWriteFailed = 143,  // "Microdrive Error: Cannot write cartridge file"
+  kMsgDiskSignature = 144,         // "Disk Error: Not a disk image"
   kMsgNoRzxLoaded = 145,           // "No RZX File loaded"
+  kMsgDiskCorrupt = 146,           // "Disk Error: Disk image damaged"
+  kMsgDiskSaveFailed = 147,        // "Disk Error: Cannot save disk image", followed by its name
   kMsgCannotSaveSnapshot = 148,    // "Snapshot Error: Cannot save snapshot file"
   kMsgSemSignatureLength = 150,    // "Snapshot Error:  SEM Signature length incorrect"
   kMsgSemSignature = 151,          // "Snapshot Error:  SEM Signature incorrect"

@@ -32,6 +32,7 @@ bool UpdateStatusBar(Emulator& emu, StatusBar& bar) {
     if (emu.settings.DrawSize == 2 && !m.input.MouseCaptured) {
       const std::string& name = emu.files.StatusFileName;
       if (m.tape.image) bar.parts[3] = " Current Tape: " + name;
+      if (m.DiskPresent) bar.parts[3] = " Current Disk: " + name;
       if (emu.files.SnapshotLoaded) bar.parts[3] = " Current Snap: " + name;
     }
   }

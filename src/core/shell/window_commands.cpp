@@ -1,6 +1,7 @@
 #include "shell/window_commands.h"
 
 #include "shell/config.h"
+#include "shell/disk_commands.h"
 #include "shell/emulator.h"
 #include "shell/extension_table.h"
 #include "shell/microdrive_commands.h"
@@ -71,6 +72,7 @@ void ShutDown(Emulator& emu) {
   StopTape(emu.m);
   // Every cartridge goes back to its file.
   EjectAllCartridges(emu);
+  SaveChangedDisks(emu);
   SaveConfig(emu);
   CloseSound(emu.m);
 }

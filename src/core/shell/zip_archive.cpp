@@ -15,7 +15,7 @@ namespace {
 
 bool LoadableFromZip(FileKind kind) {
   return (kind >= FileKind::Sna && kind <= FileKind::Tap) || kind == FileKind::Csw ||
-         kind == FileKind::Wav || kind == FileKind::Pzx;
+         kind == FileKind::Wav || kind == FileKind::Pzx || kind == FileKind::Dsk;
 }
 
 }  // namespace

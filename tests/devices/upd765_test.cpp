@@ -1,0 +1,221 @@
+// The disk controller against the uPD765A data sheet: the phases the main status register shows,
+// and the command and result bytes, ST0-ST3 included, for the cases loaders and copy
+// protections look at.
+#include "devices/upd765.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace orvo::test {
+namespace {
+
+// One 40-track, single-sided disk: track 0 holds sectors 1-9 of 512 bytes, each filled with its
+// own R; the test edits sectors before inserting.
+DiskImage NineSectorDisk() {
+  DiskImage d = BlankDisk(40, 1);
+  DiskTrack& t = d.tracks[0];
+  t.formatted = true;
+  for (uint8_t r = 1; r <= 9; ++r) {
+    DiskSector s;
+    s.r = r;
+    s.n = 2;
+    s.data.assign(512, r);
+    t.sectors.push_back(s);
+  }
+  return d;
+}
+
+struct Fdc {
+  Upd765 fdc;
+  explicit Fdc(DiskImage disk, bool writeProtected = false) {
+    fdc.InsertDisk(0, std::move(disk), writeProtected);
+    fdc.SetMotorState(0x08);
+  }
+  void Command(std::initializer_list<uint8_t> bytes) {
+    for (uint8_t b : bytes) fdc.DataPortWrite(b);
+  }
+  // Reads execution bytes while the status says so, then the result.
+  std::vector<uint8_t> ReadAll(std::vector<uint8_t>* data = nullptr) {
+    while (fdc.StatusPortRead() == 0xF0) {
+      const uint8_t b = fdc.DataPortRead();
+      if (data) data->push_back(b);
+    }
+    return Result();
+  }
+  std::vector<uint8_t> Result() {
+    std::vector<uint8_t> r;
+    while ((fdc.StatusPortRead() & 0xC0) == 0xC0) r.push_back(fdc.DataPortRead());
+    return r;
+  }
+  // READ DATA (or another nine-byte command) of R..EOT on cylinder c.
+  std::vector<uint8_t> Read(uint8_t code, uint8_t c, uint8_t r, uint8_t eot,
+                            std::vector<uint8_t>* data = nullptr) {
+    Command({code, 0x00, c, 0, r, 2, eot, 0x2A, 0xFF});
+    return ReadAll(data);
+  }
+};
+
+TEST(Upd765, MainStatusFollowsThePhases) {
+  Fdc f(NineSectorDisk());
+  EXPECT_EQ(f.fdc.StatusPortRead(), 0x80);  // idle: ready for a command byte
+  f.fdc.DataPortWrite(0x06);
+  EXPECT_EQ(f.fdc.StatusPortRead(), 0x90);  // command in progress
+  for (uint8_t b : {0x00, 0x00, 0x00, 0x09, 0x02, 0x09, 0x2A}) f.fdc.DataPortWrite(b);
+  EXPECT_EQ(f.fdc.StatusPortRead(), 0x90);
+  f.fdc.DataPortWrite(0xFF);
+  EXPECT_EQ(f.fdc.StatusPortRead(), 0xF0);  // execution, controller to processor
+  std::vector<uint8_t> data;
+  const auto result = f.ReadAll(&data);
+  EXPECT_EQ(data.size(), 512u);
+  EXPECT_EQ(data[0], 9);
+  EXPECT_EQ(result.size(), 7u);
+  EXPECT_EQ(f.fdc.StatusPortRead(), 0x80);
+}
+
+// Results of READ DATA / READ DELETED DATA for the cases protections test, as the data sheet
+// gives them (the +3 has no terminal count, so a good read ends with "end of cylinder").
+TEST(Upd765, ReadResultsFromTheDataSheet) {
+  struct Case {
+    const char* what;
+    uint8_t code, r, eot;
+    void (*edit)(DiskImage&);
+    std::vector<uint8_t> result;
+    size_t bytes;
+  };
+  const Case cases[] = {
+      {"over the end of the track", 0x06, 8, 9, nullptr, {0x40, 0x80, 0x00, 1, 0, 1, 2}, 1024},
+      {"missing sector", 0x06, 0x20, 0x20, nullptr, {0x40, 0x04, 0x00, 0, 0, 0x20, 2}, 0},
+      {"deleted sector, SK clear: read, then stop",
+       0x06,
+       3,
+       9,
+       [](DiskImage& d) { d.tracks[0].sectors[3].st2 = 0x40; },
+       {0x40, 0x00, 0x40, 0, 0, 4, 2},
+       1024},
+      {"deleted sector, SK set: skipped",
+       0x26,
+       4,
+       5,
+       [](DiskImage& d) { d.tracks[0].sectors[3].st2 = 0x40; },
+       {0x40, 0x80, 0x40, 1, 0, 1, 2},
+       512},
+      {"READ DELETED of a normal sector", 0x0C, 1, 1, nullptr, {0x40, 0x00, 0x40, 0, 0, 1, 2}, 512},
+      {"CRC error in the data field",
+       0x06,
+       2,
+       9,
+       [](DiskImage& d) {
+         d.tracks[0].sectors[1].st1 = 0x20;
+         d.tracks[0].sectors[1].st2 = 0x20;
+       },
+       {0x40, 0x20, 0x20, 0, 0, 2, 2},
+       512},
+      {"no data address mark",
+       0x06,
+       1,
+       1,
+       [](DiskImage& d) { d.tracks[0].sectors[0].st2 = 0x01; },
+       {0x40, 0x01, 0x01, 0, 0, 1, 2},
+       0},
+      {"wrong cylinder in the ID",
+       0x06,
+       1,
+       1,
+       [](DiskImage& d) { d.tracks[0].sectors[0].c = 0xFF; },
+       {0x40, 0x04, 0x12, 0, 0, 1, 2},
+       0},
+  };
+  for (const Case& c : cases) {
+    DiskImage disk = NineSectorDisk();
+    if (c.edit) c.edit(disk);
+    Fdc f(std::move(disk));
+    std::vector<uint8_t> data;
+    EXPECT_EQ(f.Read(c.code, 0, c.r, c.eot, &data), c.result) << c.what;
+    EXPECT_EQ(data.size(), c.bytes) << c.what;
+  }
+}
+
+TEST(Upd765, SeekRecalibrateAndSenseInterrupt) {
+  Fdc f(NineSectorDisk());
+  f.Command({0x08});  // nothing pending: invalid
+  EXPECT_EQ(f.Result(), std::vector<uint8_t>({0x80}));
+  f.Command({0x0F, 0x00, 50});  // beyond the last track of the image
+  EXPECT_EQ(f.fdc.StatusPortRead(), 0x80);
+  f.Command({0x08});
+  EXPECT_EQ(f.Result(), std::vector<uint8_t>({0x20, 50}));
+  f.Command({0x0A, 0x00});  // READ ID finds no address mark there
+  EXPECT_EQ(f.Result(), std::vector<uint8_t>({0x40, 0x01, 0, 0, 0, 0, 0}));
+  f.Command({0x04, 0x00});
+  EXPECT_EQ(f.Result(), std::vector<uint8_t>({0x20}));  // ready, not at track 0
+  f.Command({0x07, 0x00});
+  f.Command({0x08});
+  EXPECT_EQ(f.Result(), std::vector<uint8_t>({0x20, 0}));
+  f.Command({0x04, 0x00});
+  EXPECT_EQ(f.Result(), std::vector<uint8_t>({0x30}));
+  f.Command({0x1F});  // not a command
+  EXPECT_EQ(f.Result(), std::vector<uint8_t>({0x80}));
+}
+
+TEST(Upd765, NoDiskMotorOffAndWriteProtect) {
+  Upd765 empty;
+  empty.SetMotorState(0x08);
+  for (uint8_t b : {0x06, 0x00, 0x00, 0x00, 0x01, 0x02, 0x01, 0x2A, 0xFF}) empty.DataPortWrite(b);
+  EXPECT_EQ(empty.StatusPortRead(), 0xD0);
+  EXPECT_EQ(empty.DataPortRead(), 0x48);  // abnormal, not ready
+
+  Fdc stopped(NineSectorDisk());
+  stopped.fdc.SetMotorState(0x00);
+  EXPECT_EQ(stopped.Read(0x06, 0, 1, 1)[0], 0x48);
+
+  Fdc locked(NineSectorDisk(), true);
+  locked.Command({0x04, 0x01});  // drive B: is empty
+  EXPECT_EQ(locked.Result(), std::vector<uint8_t>({0x11}));
+  locked.Command({0x04, 0x00});
+  EXPECT_EQ(locked.Result(), std::vector<uint8_t>({0x70}));
+  locked.Command({0x45, 0x00, 0, 0, 1, 2, 1, 0x2A, 0xFF});
+  EXPECT_EQ(locked.Result(), std::vector<uint8_t>({0x40, 0x02, 0, 0, 0, 1, 2}));
+  EXPECT_FALSE(locked.fdc.Modified(0));
+}
+
+TEST(Upd765, WeakSectorCopiesReadInTurn) {
+  DiskImage disk = NineSectorDisk();
+  std::vector<uint8_t>& weak = disk.tracks[0].sectors[0].data;
+  weak.assign(1536, 0);
+  for (size_t i = 0; i < weak.size(); ++i) weak[i] = static_cast<uint8_t>(0xA0 + i / 512);
+  Fdc f(std::move(disk));
+  for (uint8_t copy : {0xA0, 0xA1, 0xA2, 0xA0}) {
+    std::vector<uint8_t> data;
+    f.Read(0x06, 0, 1, 1, &data);
+    ASSERT_EQ(data.size(), 512u);
+    EXPECT_EQ(data[100], copy);
+  }
+}
+
+TEST(Upd765, FormatThenWriteThenRead) {
+  Fdc f(BlankDisk(40, 1));
+  f.Command({0x0F, 0x00, 2});
+  f.Command({0x08});
+  f.Result();
+  f.Command({0x4D, 0x00, 2, 3, 0x2A, 0xE5});  // N=2, three sectors, filler 0xE5
+  for (uint8_t r : {0x41, 0x43, 0x42}) {
+    for (uint8_t b : {uint8_t{2}, uint8_t{0}, r, uint8_t{2}}) f.fdc.DataPortWrite(b);
+  }
+  EXPECT_EQ(f.Result(), std::vector<uint8_t>({0x00, 0, 0, 2, 0, 0x42, 2}));
+  EXPECT_TRUE(f.fdc.Modified(0));
+  f.Command({0x4A, 0x00});
+  EXPECT_EQ(f.Result(), std::vector<uint8_t>({0x00, 0, 0, 2, 0, 0x41, 2}));
+
+  f.Command({0x45, 0x00, 2, 0, 0x43, 2, 0x43, 0x2A, 0xFF});
+  for (int i = 0; i < 512; ++i) f.fdc.DataPortWrite(static_cast<uint8_t>(i));
+  EXPECT_EQ(f.Result(), std::vector<uint8_t>({0x40, 0x80, 0x00, 3, 0, 1, 2}));
+  std::vector<uint8_t> data;
+  f.Read(0x06, 2, 0x42, 0x43, &data);
+  ASSERT_EQ(data.size(), 1024u);
+  EXPECT_EQ(data[0], 0xE5);  // 0x42 as formatted
+  EXPECT_EQ(data[513], 1);   // 0x43 as written
+  EXPECT_EQ(f.fdc.Disk(0).tracks[2].sectors.size(), 3u);
+}
+
+}  // namespace
+}  // namespace orvo::test

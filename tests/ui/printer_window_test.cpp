@@ -1,0 +1,56 @@
+// The "ZX Printer" window: opening it attaches the printer, its buttons feed and clear the paper,
+// and closing it takes the printer away again (offscreen platform).
+#include "ui/printer/printer_window.h"
+
+#include <gtest/gtest.h>
+
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <memory>
+
+#include "shell/emulator.h"
+#include "shell/machine_setup.h"
+#include "support/recording_host.h"
+#include "support/test_paths.h"
+
+namespace orvo::ui {
+namespace {
+
+TEST(PrinterWindow, AttachesFeedsClearsAndSaves) {
+  ORVO_REQUIRE_FILE(orvo::test::RomDir() / "48k.rom");
+  orvo::test::RecordingHost host;
+  Emulator emu(host);
+  emu.folders.CurrentRomDir = orvo::test::RomDir().string() + "/";
+  SetUpMachine(emu);
+  ResetMachine(emu, true);
+  EXPECT_EQ(emu.m.printer.attached, 0);
+
+  auto* window = new PrinterWindow(emu, nullptr);
+  window->show();
+  EXPECT_EQ(emu.m.printer.attached, 1);
+  auto click = [&](const char* name) {
+    auto* b = window->findChild<QPushButton*>(QString::fromUtf8(name));
+    ASSERT_NE(b, nullptr) << name;
+    QTest::mouseClick(b, Qt::LeftButton);
+  };
+  QTemporaryDir dir;
+  const QString png = dir.filePath(QStringLiteral("paper.png"));
+  QString error;
+  EXPECT_FALSE(window->SavePaper(png, &error));  // nothing printed yet
+  emu.m.printer.paper[5] = 0;
+  click("feed");
+  EXPECT_EQ(emu.m.printer.line, 1u);
+  ASSERT_TRUE(window->SavePaper(png, &error)) << error.toStdString();
+  const auto bytes = orvo::test::ReadWholeFile(png.toStdString());
+  ASSERT_GE(bytes.size(), 24u);
+  EXPECT_EQ((bytes[16] << 24) | (bytes[17] << 16) | (bytes[18] << 8) | bytes[19], 256);
+  click("clear");
+  EXPECT_EQ(emu.m.printer.line, 0u);
+  EXPECT_EQ(emu.m.printer.paper[5], 255);
+  click("close");
+  EXPECT_EQ(emu.m.printer.attached, 0);
+}
+
+}  // namespace
+}  // namespace orvo::ui
