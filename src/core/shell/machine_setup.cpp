@@ -5,6 +5,7 @@
 #include <system_error>
 #include <vector>
 
+#include "shell/data_folders.h"
 #include "shell/emulator.h"
 #include "shell/window_commands.h"
 
@@ -84,10 +85,14 @@ int ReadRomFile(Emulator& emu, std::vector<uint8_t>& rom) {
   const uint8_t model = m.MachineModel;
   rom.clear();
   std::filesystem::path path;
+  std::vector<std::string> searched;
   if (model == kModelCustom) {
     path = emu.settings.CustomRomPath;
   } else {
-    path = std::filesystem::path(emu.folders.CurrentRomDir) / RomFileName(model);
+    // The configured folder first, then where an installed or unpacked Orvo keeps its ROMs.
+    searched = RomSearchFolders(emu.folders);
+    path = FindInFolders(searched, RomFileName(model));
+    if (path.empty()) path = std::filesystem::path(emu.folders.CurrentRomDir) / RomFileName(model);
   }
 
   std::error_code ec;
@@ -95,7 +100,10 @@ int ReadRomFile(Emulator& emu, std::vector<uint8_t>& rom) {
   std::ifstream in;
   if (regular) in.open(path, std::ios::binary);
   if (!regular || !in) {
-    emu.ShowMessage(CaptionId::Error, kMsgRomMissing, path.string());
+    // The message names the file, then each folder it was looked for in, a line each.
+    std::string detail = path.string();
+    for (const std::string& folder : searched) detail += "\n" + folder;
+    emu.ShowMessage(CaptionId::Error, kMsgRomMissing, detail);
     return 1;
   }
 
@@ -116,6 +124,7 @@ int ReadRomFile(Emulator& emu, std::vector<uint8_t>& rom) {
     emu.ShowMessage(CaptionId::Error, kMsgRomLength);
     return 1;
   }
+  emu.folders.LoadedRomPath = path.string();
   m.RomDisplayName =
       model == kModelCustom ? path.filename().string() : std::string(RomDisplayNames[model]);
   return 0;
