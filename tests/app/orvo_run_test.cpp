@@ -10,18 +10,6 @@
 namespace orvo::test {
 namespace {
 
-// Runs the command and returns its standard output; `status` gets the exit status.
-std::string Capture(const std::string& command, int* status) {
-  std::string out;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return out;
-  char buffer[4096];
-  size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
-  *status = pclose(pipe);
-  return out;
-}
-
 TEST(OrvoRun, TypesKeysAndReportsTheScreen) {
   const auto runner = BuildDir() / "orvo-run";
   ORVO_REQUIRE_FILE(runner);
@@ -30,12 +18,12 @@ TEST(OrvoRun, TypesKeysAndReportsTheScreen) {
   std::filesystem::remove(png);
   // The 128K menu: cursor down to "128 BASIC", ENTER, then a program typed in and run.
   int status = -1;
-  const std::string out =
-      Capture(runner.string() + " --rom-dir " + RomDir().string() +
-                  " --model 128 --frames 400 --key 100:CS+6:3 --key 113:ENTER:3 --type-frame 160"
-                  " --type '10 PRINT 6*7\\nRUN' --screen-text --screenshot " +
-                  png.string(),
-              &status);
+  const std::string out = CaptureCommand(
+      runner.string() + " --rom-dir " + RomDir().string() +
+          " --model 128 --frames 400 --key 100:CS+6:3 --key 113:ENTER:3 --type-frame 160"
+          " --type '10 PRINT 6*7\\nRUN' --screen-text --screenshot " +
+          png.string(),
+      &status);
   EXPECT_EQ(status, 0);
   EXPECT_NE(out.find("\n42                              \n"), std::string::npos) << out;
   EXPECT_NE(out.find("0 OK, 10:1"), std::string::npos) << out;
@@ -46,7 +34,7 @@ TEST(OrvoRun, TypesKeysAndReportsTheScreen) {
   EXPECT_EQ((bytes[16] << 24) | (bytes[17] << 16) | (bytes[18] << 8) | bytes[19], 352);
   EXPECT_EQ((bytes[20] << 24) | (bytes[21] << 16) | (bytes[22] << 8) | bytes[23], 296);
   // Bad key names are refused before anything runs.
-  Capture(runner.string() + " --key 1:F1:2 2>/dev/null", &status);
+  CaptureCommand(runner.string() + " --key 1:F1:2 2>/dev/null", &status);
   EXPECT_NE(status, 0);
 }
 

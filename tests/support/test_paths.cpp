@@ -1,5 +1,6 @@
 #include "support/test_paths.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -33,6 +34,23 @@ std::filesystem::path SharedFile(const std::string& relative) {
 std::vector<uint8_t> ReadWholeFile(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::string CaptureCommand(const std::string& command, int* status) {
+  std::string out;
+  FILE* pipe = popen(command.c_str(), "r");
+  if (!pipe) return out;
+  char buffer[4096];
+  size_t n;
+  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
+  *status = pclose(pipe);
+  return out;
+}
+
+bool ToolOnPath(const std::string& name) {
+  int status = -1;
+  CaptureCommand("command -v '" + name + "' >/dev/null 2>&1", &status);
+  return status == 0;
 }
 
 }  // namespace orvo::test
