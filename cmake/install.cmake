@@ -54,9 +54,9 @@ set(CPACK_PACKAGE_VENDOR "Orvo developers")
 set(CPACK_PACKAGE_CONTACT "Orvo developers <orvo@localhost>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "ZX Spectrum emulator")
 set(CPACK_PACKAGE_DESCRIPTION
-    "Orvo emulates the ZX Spectrum 16K, 48K, 128K, +2, +2A and +3 exactly to the T-state, with\n"
-    "beeper and AY sound, tapes, snapshots, disks and the machines' add-ons. orvo-run runs the\n"
-    "machine without a window for scripts and tests.")
+    "Orvo emulates the ZX Spectrum 16K, 48K, 128K, +2, +2A and +3 exactly to the T-state, \
+with beeper and AY sound, tapes, snapshots, disks and the machines' add-ons. orvo-run runs \
+the machine without a window for scripts and tests.")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
