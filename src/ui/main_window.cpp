@@ -411,6 +411,10 @@ void MainWindow::ShowInitially() {
   }
   shownOnce_ = true;
   ApplyWindowGeometry();
+  // A size kept from a larger screen becomes the largest that fits this one.
+  if (!IsFullScreen() && !FitsScreenAt(emu_.settings.DrawSize)) {
+    ChooseDrawSize(emu_.settings.DrawSize);
+  }
   activateWindow();
   setFocus();
 }

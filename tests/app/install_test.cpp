@@ -200,6 +200,16 @@ TEST_F(Installed, InstalledRunnerBootsThe48KWithItsOwnRom) {
   EXPECT_EQ(status, 0);
   EXPECT_TRUE(std::regex_match(version, std::regex("orvo-run [0-9]+\\.[0-9]+( \\(git .+\\))?\n")))
       << version;
+  // The window program answers --version without opening a window (no display needed).
+  if (fs::exists(prefix_ / "bin/orvo")) {
+    const std::string window =
+        CaptureCommand("env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb " +
+                           Quoted(prefix_ / "bin/orvo") + " --version",
+                       &status);
+    EXPECT_EQ(status, 0);
+    EXPECT_TRUE(std::regex_match(window, std::regex("orvo [0-9]+\\.[0-9]+( \\(git .+\\))?\n")))
+        << window;
+  }
 }
 
 }  // namespace
