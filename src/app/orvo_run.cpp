@@ -12,6 +12,7 @@
 #include "app/tape_run_options.h"
 #include "app/video_run_options.h"
 #include "host/png_writer.h"
+#include "shell/config_set.h"
 #include "shell/data_folders.h"
 #include "shell/emulator.h"
 #include "shell/extension_table.h"
@@ -48,6 +49,9 @@ const char kHelp[] =
     "  --frames N         run N frames (default 0: set up only)\n"
     "  --realtime         run at the real machine's speed (default: as fast as possible)\n"
     "  --print-state      print registers, FrameTState and the frame count as JSON at the end\n"
+    "  --set \"Key=Value\"  set an orvo.ini key by its name in the file before the machine\n"
+    "                     starts (\"z80 version=1\", ULAplus=1, \"Late Timing=1\"); repeatable,\n"
+    "                     applied after the other options\n"
     "  --help             this text\n"
     "  --version          print the version\n"
     "Files:\n"
@@ -86,9 +90,10 @@ struct RunOptions {
   long frames = 0;
   bool realtime = false;
   bool printState = false;
-  std::string loadPath;  // --load
-  std::string zipEntry;  // --zip-entry
-  std::string savePath;  // --save
+  std::string loadPath;           // --load
+  std::string zipEntry;           // --zip-entry
+  std::string savePath;           // --save
+  std::vector<std::string> sets;  // --set "Key=Value", in order
   SoundRunOptions sound;
   TapeRunOptions tape;
   VideoRunOptions video;
@@ -219,6 +224,14 @@ int main(int argc, char** argv) {
       opt.savePath = next("a file");
     } else if (a == "--print-state") {
       opt.printState = true;
+    } else if (a == "--set") {
+      const char* v = next("Key=Value");
+      Settings scratch;
+      if (std::string error; !SetSettingByName(scratch, v, &error)) {
+        std::fprintf(stderr, "orvo-run: --set: %s\n", error.c_str());
+        return kExitUsage;
+      }
+      opt.sets.emplace_back(v);
     } else if (std::string error; const int r = ParseSoundRunOption(args, i, opt.sound, &error)) {
       if (r < 0) {
         std::fprintf(stderr, "orvo-run: %s\n", error.c_str());
@@ -273,7 +286,9 @@ int main(int argc, char** argv) {
   }
   TapeRun tapeRun(opt.tape);
   tapeRun.Configure(settings);
-  m.MachineModel = static_cast<uint8_t>(opt.model);
+  std::string unused;
+  for (const std::string& set : opt.sets) SetSettingByName(settings, set, &unused);
+  m.MachineModel = static_cast<uint8_t>(settings.ModelType);
   emu->NoThrottle = !opt.realtime;
 
   SetUpMachine(*emu);

@@ -42,14 +42,16 @@ uint32_t SdlAudioDevice::MaxSampleRate() {
 bool SdlAudioDevice::CreateRing(const WaveFormat& format, uint32_t bytes) {
   if (!subsystem_ || bytes == 0) return false;
   CloseRing();
-  ring_.assign(bytes, 0);
+  // Silence: 0 in signed 16-bit samples, 0x80 in unsigned 8-bit ones.
+  silence_ = format.bitsPerSample == 16 ? 0 : 0x80;
+  ring_.assign(bytes, silence_);
   position_.store(0, std::memory_order_release);
 
   SDL_AudioSpec want;
   SDL_zero(want);
   want.freq = static_cast<int>(format.samplesPerSecond);
-  // The core's samples are unsigned magnitudes.
-  want.format = format.bitsPerSample == 16 ? AUDIO_U16LSB : AUDIO_U8;
+  // The core writes 16-bit samples signed and 8-bit ones unsigned, as WAV files hold them.
+  want.format = format.bitsPerSample == 16 ? AUDIO_S16LSB : AUDIO_U8;
   want.channels = static_cast<Uint8>(format.channels);
   want.samples = CallbackSamples(format.samplesPerSecond);
   want.callback = &SdlAudioDevice::Callback;
@@ -135,7 +137,7 @@ void SdlAudioDevice::Callback(void* userdata, uint8_t* stream, int len) {
     pos += chunk;
     if (pos == size) pos = 0;
   }
-  if (left > 0) std::memset(stream, 0, left);
+  if (left > 0) std::memset(stream, self->silence_, left);
   self->position_.store(pos, std::memory_order_release);
 }
 

@@ -39,6 +39,7 @@ class SdlAudioDevice final : public AudioDevice {
   bool subsystem_ = false;  // SDL's audio subsystem is initialised by us
   uint32_t device_ = 0;     // SDL_AudioDeviceID, 0 when there is no ring
   std::vector<uint8_t> ring_;
+  uint8_t silence_ = 0;  // the format's silent byte
   std::atomic<uint32_t> position_{0};
 };
 

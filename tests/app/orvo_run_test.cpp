@@ -1,5 +1,6 @@
 // orvo-run's screen and keyboard options, as a user runs them.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -36,6 +37,31 @@ TEST(OrvoRun, TypesKeysAndReportsTheScreen) {
   // Bad key names are refused before anything runs.
   CaptureCommand(runner.string() + " --key 1:F1:2 2>/dev/null", &status);
   EXPECT_NE(status, 0);
+}
+
+TEST(OrvoRun, SetChangesSettingsByTheirFileNames) {
+  const auto runner = BuildDir() / "orvo-run";
+  ORVO_REQUIRE_FILE(runner);
+  ORVO_REQUIRE_FILE(RomDir() / "48k.rom");
+  // ULAplus switched on by name: entry 5 written with 0xE3 reads back whole, and the mode group
+  // reads the mode as it goes on and off.
+  const std::string program =
+      "OUT 48955,5: OUT 65339,227: POKE 30000,IN 65339: OUT 48955,64: POKE 30001,IN 65339:"
+      " OUT 65339,1: POKE 30002,IN 65339: OUT 65339,0: POKE 30003,IN 65339\n"
+      "PRINT PEEK 30000;\" \";PEEK 30001;\" \";PEEK 30002;\" \";PEEK 30003";
+  int status = -1;
+  std::string out =
+      Capture(runner.string() + " --rom-dir " + RomDir().string() +
+                  " --set ULAplus=1 --frames 2500 --type '" + program + "' --screen-text",
+              &status);
+  EXPECT_EQ(status, 0);
+  EXPECT_NE(out.find("\n227 0 1 0 "), std::string::npos) << out;
+  // Unknown keys and bad values are command-line errors that name them.
+  for (const char* bad : {"'No Such Key=1'", "'ULAplus=on'", "ULAplus"}) {
+    out = Capture(runner.string() + " --set " + bad + " 2>&1", &status);
+    EXPECT_EQ(WEXITSTATUS(status), 2) << bad;
+    EXPECT_NE(out.find("--set"), std::string::npos) << out;
+  }
 }
 
 }  // namespace

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+#include <vector>
+
 #include "shell/emulator.h"
 #include "shell/machine_setup.h"
 #include "support/recording_host.h"
@@ -18,17 +21,24 @@ class TickingClock final : public Clock {
   uint64_t now_ns = 1000000000u;
 };
 
-// Counts presented pictures and keeps a ticking clock.
+// Counts presented pictures, keeps the colours of the first and last display lines of each, and
+// keeps a ticking clock.
 class FrameHost final : public Host {
  public:
   void ShowMessage(CaptionId, MessageId, std::string_view) override { ++messages; }
   bool AskYesNo(std::string_view, std::string_view) override { return true; }
   Clock& GetClock() override { return clock; }
-  void PresentFrame(const uint32_t*) override { ++presented; }
+  void PresentFrame(const uint32_t* pixels) override {
+    ++presented;
+    constexpr int kWidth = 352, kLeft = 48, kTop = 48;
+    topAndBottom.emplace_back(pixels[kTop * kWidth + kLeft + 8],
+                              pixels[(kTop + 191) * kWidth + kLeft + 8]);
+  }
 
   TickingClock clock;
   int messages = 0;
   int presented = 0;
+  std::vector<std::pair<uint32_t, uint32_t>> topAndBottom;
 };
 
 class FrameLoopTest : public ::testing::Test {
@@ -44,10 +54,12 @@ class FrameLoopTest : public ::testing::Test {
     ASSERT_EQ(host.messages, 0);
   }
 
+  void Poke(uint16_t a, std::initializer_list<uint8_t> bytes) {
+    for (uint8_t b : bytes) emu->m.PageTable[a >> 13][a & 0x1FFF] = b, ++a;
+  }
   // Puts `code` at 0x8000 (uncontended) and starts the CPU there with interrupts off.
   void RunFromRam(std::initializer_list<uint8_t> code) {
-    uint16_t a = 0x8000;
-    for (uint8_t b : code) emu->m.PageTable[a >> 13][a & 0x1FFF] = b, ++a;
+    Poke(0x8000, code);
     emu->m.cpu.PC = 0x8000;
     emu->m.cpu.IFF1 = emu->m.cpu.IFF2 = 0;
     emu->m.FrameTState = 0;
@@ -114,16 +126,29 @@ TEST_F(FrameLoopTest, PausedFrameSleepsAndRunsNothing) {
   EXPECT_EQ(emu->m.FrameCount, 0u);
 }
 
-TEST_F(FrameLoopTest, FlashCountdownRunsThirtyThreeFramePhases) {
-  RunFromRam({0x18, 0xFE});
+TEST_F(FrameLoopTest, FlashSwapsEverySixteenFramesAndNeverTearsAFrame) {
+  // A screen of FLASH cells, and a program that writes the screen in the middle of the display
+  // every frame (after an IM 2 HALT and a delay), so part of each frame is drawn early.
+  RunFromRam({0xED, 0x5E, 0x3E, 0x80, 0xED, 0x47, 0xFB,  // IM 2; LD A,0x80; LD I,A; EI
+              0x76, 0x01, 0x14, 0x05,                    // loop: HALT; LD BC,1300
+              0x0B, 0x78, 0xB1, 0x20, 0xFB,              // DEC BC; LD A,B; OR C; JR NZ,-5
+              0x32, 0x00, 0x40, 0x18, 0xF2});            // LD (0x4000),A; JR loop
+  Poke(0x80FF, {0x00, 0x90});                            // the interrupt vector: 0x9000
+  Poke(0x9000, {0xFB, 0xC9});                            // EI; RET
+  for (uint16_t a = 0x4000; a < 0x5800; ++a) Poke(a, {0x00});
+  for (uint16_t a = 0x5800; a < 0x5B00; ++a) Poke(a, {0x87});  // FLASH, paper black, ink white
   emu->NoThrottle = true;
-  emu->m.FlashCountdown = 0;
-  RunFrame(*emu);
-  EXPECT_EQ(emu->m.FlashCountdown, 32u);
-  for (int i = 0; i < 32; ++i) RunFrame(*emu);
-  EXPECT_EQ(emu->m.FlashCountdown, 0u);
-  RunFrame(*emu);
-  EXPECT_EQ(emu->m.FlashCountdown, 32u);
+  for (int i = 0; i < 80; ++i) RunFrame(*emu);
+
+  const auto& frames = host.topAndBottom;
+  ASSERT_EQ(frames.size(), 80u);
+  std::vector<size_t> flips;
+  for (size_t f = 0; f < frames.size(); ++f) {
+    EXPECT_EQ(frames[f].first, frames[f].second) << "frame " << f << " is torn";
+    if (f > 0 && frames[f].first != frames[f - 1].first) flips.push_back(f);
+  }
+  ASSERT_GE(flips.size(), 4u);
+  for (size_t k = 1; k < flips.size(); ++k) EXPECT_EQ(flips[k] - flips[k - 1], 16u);
 }
 
 TEST_F(FrameLoopTest, NmiRequestIsTakenAfterTheInstruction) {

@@ -124,7 +124,11 @@ TEST(AyGenerators, PeriodsAndTheirZeroCases) {
   EXPECT_EQ(tone(7).size(), 10000u);
   EXPECT_EQ(tone(7)[0], 7);
   EXPECT_EQ(tone(0x123).size(), 70000u / 0x123);
-  for (uint16_t p = 0; p <= 4; ++p) EXPECT_TRUE(tone(p).empty()) << "tone period " << p;
+  // Period 0 counts as 1; the short periods flip as the chip does (the output is heard as their
+  // average, see ChannelLevels).
+  EXPECT_EQ(tone(0), tone(1));
+  EXPECT_EQ(tone(1).size(), 70000u);
+  EXPECT_EQ(tone(4).size(), 70000u / 4);
 
   auto envelope = [](uint8_t period) {
     return ChangeTicks(
@@ -155,6 +159,7 @@ TEST(AyGenerators, ChannelLevelsFromMixerAndVolume) {
   uint16_t table[16];
   for (int i = 0; i < 16; ++i) table[i] = static_cast<uint16_t>(100 + i);
   AyChip ay = FreshChip();
+  Write(ay, kAyToneFineA, 200);
   Write(ay, kAyVolumeA, 0x0C);
   Write(ay, kAyVolumeB, 0x1F);  // the envelope's level instead
   ay.EnvelopeLevel = 6;
@@ -173,6 +178,36 @@ TEST(AyGenerators, ChannelLevelsFromMixerAndVolume) {
         << int(k.mixer) << int(k.tone) << int(k.noise);
     EXPECT_EQ(ay.ChannelLevel[1], k.noise ? 106 : 0);
   }
+  // A tone too fast for any output rate is heard as its average: half the level, whatever the
+  // phase; with its tone off, the channel is a plain level.
+  Write(ay, kAyMixer, 0x3E);
+  for (uint8_t period : {0, 1, 4}) {
+    Write(ay, kAyToneFineA, period);
+    for (uint8_t phase : {0, 1}) {
+      ay.ToneOutput[0] = phase;
+      ay.UpdateChannelLevels(table);
+      EXPECT_EQ(ay.ChannelLevel[0], 112 / 2) << int(period) << " " << int(phase);
+    }
+  }
+  Write(ay, kAyMixer, 0x3F);
+  ay.UpdateChannelLevels(table);
+  EXPECT_EQ(ay.ChannelLevel[0], 112);
+}
+
+TEST(AyGenerators, TheEnvelopeRunsWhileNoChannelUsesIt) {
+  // A rise-and-hold envelope started long before a channel joins it is at its top when it joins.
+  AyChip ay = FreshChip();
+  Write(ay, kAyEnvelopeFine, 200);
+  Write(ay, kAyEnvelopeShape, 13);
+  ay.Advance(2 * 200 * 16 + 10);
+  EXPECT_EQ(ay.EnvelopeLevel, 15);
+  EXPECT_EQ(ay.EnvelopeState, kEnvelopeHeldHigh);
+  // Ticked one by one, the same.
+  AyChip one = FreshChip();
+  Write(one, kAyEnvelopeFine, 200);
+  Write(one, kAyEnvelopeShape, 13);
+  for (int t = 0; t < 2 * 200 * 16 + 10; ++t) one.Clock();
+  EXPECT_EQ(one.EnvelopeLevel, 15);
 }
 
 TEST(AyGenerators, ManyTicksAtOnceMatchTickingOneByOne) {

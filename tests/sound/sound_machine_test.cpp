@@ -1,5 +1,6 @@
-// Sound from a running machine: BEEP typed at the BASIC prompt and the AY programmed through its
-// ports, recorded frame by frame and measured from the waveform's edges.
+// Sound from a running machine: BEEP typed at the BASIC prompt, the AY programmed through its
+// ports and a speaker flipped by interrupts, recorded frame by frame and measured from the
+// waveform's edges.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -21,9 +22,11 @@ namespace orvo {
 namespace {
 
 struct RunningMachine {
-  explicit RunningMachine(uint8_t model) : emu(std::make_unique<Emulator>(host)), m(emu->m) {
+  explicit RunningMachine(uint8_t model, int rate = 44100)
+      : emu(std::make_unique<Emulator>(host)), m(emu->m) {
     emu->folders.ConfiguredRomDir = emu->folders.CurrentRomDir = test::RomDir().string() + "/";
     emu->settings.ModelType = model;
+    emu->settings.Freq = rate;
     m.MachineModel = model;
     emu->NoThrottle = true;
     SetUpMachine(*emu);
@@ -33,11 +36,12 @@ struct RunningMachine {
   void Run(int frames) {
     for (int i = 0; i < frames; ++i) RunFrame(*emu);
   }
-  // The recording's samples (16-bit, two channels carrying the same value).
+  // The recording's samples (16-bit signed, two channels carrying the same value).
   std::vector<int> Samples() const {
     const auto& bytes = capture.Samples();
     std::vector<int> out;
-    for (size_t i = 0; i + 3 < bytes.size(); i += 4) out.push_back(bytes[i] | (bytes[i + 1] << 8));
+    for (size_t i = 0; i + 3 < bytes.size(); i += 4)
+      out.push_back(static_cast<int16_t>(bytes[i] | (bytes[i + 1] << 8)));
     return out;
   }
 
@@ -95,33 +99,87 @@ TEST(SoundMachine, BasicBeepsSoundAtTheirPitch) {
     const Tone tone = MainTone(r.Samples());
     EXPECT_NEAR(tone.edges, hz, 3) << command;
     EXPECT_NEAR(tone.hz, hz, hz * 0.01) << command;
-    // The ROM drives EAR and MIC together: 2 x 16384 at "Sound Volume" 40.
+    // The ROM drives EAR and MIC together: a mix of 2 x 16384 at "Sound Volume" 40, half
+    // of it in signed samples.
     const auto s = r.Samples();
-    EXPECT_EQ(*std::max_element(s.begin(), s.end()), 32768);
+    EXPECT_EQ(*std::max_element(s.begin(), s.end()), 16384);
   }
 }
 
-TEST(SoundMachine, AyTonePeriodThroughThePorts) {
-  ORVO_REQUIRE_FILE(test::RomDir() / "128k.rom");
-  RunningMachine r(kModel128K);
-  // Channel A alone at volume 15 with tone period 100, through 0xFFFD and 0xBFFD.
-  std::vector<uint8_t> code = {0xF3, 0x01, 0xFD, 0xFF};  // DI; LD BC,0xFFFD
-  for (auto [reg, value] : {std::pair<uint8_t, uint8_t>{7, 0x3E}, {8, 15}, {0, 100}, {1, 0}}) {
-    code.insert(code.end(), {0x06, 0xFF, 0x3E, reg, 0xED, 0x79,      // LD B,0xFF; LD A,r; OUT (C),A
-                             0x06, 0xBF, 0x3E, value, 0xED, 0x79});  // LD B,0xBF; LD A,v; OUT (C),A
+// The times of the recording's rising edges through the middle of its range, in samples, placed
+// between the two samples they fall between.
+std::vector<double> RisingEdges(const std::vector<int>& s) {
+  std::vector<double> at;
+  if (s.empty()) return at;
+  const auto [lo, hi] = std::minmax_element(s.begin(), s.end());
+  const double mid = (*lo + *hi) / 2.0;
+  for (size_t i = 1; i < s.size(); ++i) {
+    if (s[i - 1] <= mid && s[i] > mid) at.push_back(i - 1 + (mid - s[i - 1]) / (s[i] - s[i - 1]));
   }
-  code.insert(code.end(), {0x18, 0xFE});                  // JR $
-  std::copy(code.begin(), code.end(), r.m.PageTable[4]);  // 0x8000
-  r.m.cpu.PC = 0x8000;
-  r.Run(100);
+  return at;
+}
 
-  // A flip every 100 ticks of 16 T-states: 3.5 MHz / 16 / 100 / 2 = 1094 Hz, heard through an
-  // output clock of SampleStep x Freq = 80 x 44100 T-states a second (exactly 40 samples).
-  const Tone tone = MainTone(r.Samples());
-  EXPECT_NEAR(tone.hz, 80.0 * 44100.0 / 16.0 / 100.0 / 2.0, 0.01);
-  EXPECT_NEAR(tone.hz, 3500000.0 / 16.0 / 100.0 / 2.0, 1094.0 * 0.01);
-  const auto s = r.Samples();
-  EXPECT_EQ(*std::max_element(s.begin(), s.end()), 3999);
+// The frequency of a clean periodic recording, from its first and last rising edges.
+double EdgeFrequency(const std::vector<int>& s, int rate) {
+  const std::vector<double> edges = RisingEdges(s);
+  if (edges.size() < 3) return 0;
+  return (edges.size() - 1) * rate / (edges.back() - edges.front());
+}
+
+TEST(SoundMachine, AyTonesAtTheChipsPitchAtEveryRate) {
+  ORVO_REQUIRE_FILE(test::RomDir() / "128k.rom");
+  for (int rate : {11025, 22050, 44100, 48000}) {
+    for (uint16_t period : {100, 250, 1000}) {
+      RunningMachine r(kModel128K, rate);
+      // Channel A alone at volume 15, through 0xFFFD and 0xBFFD.
+      std::vector<uint8_t> code = {0xF3, 0x01, 0xFD, 0xFF};  // DI; LD BC,0xFFFD
+      const uint8_t fine = period & 0xFF, coarse = period >> 8;
+      for (auto [reg, value] :
+           {std::pair<uint8_t, uint8_t>{7, 0x3E}, {8, 15}, {0, fine}, {1, coarse}}) {
+        code.insert(code.end(), {0x06, 0xFF, 0x3E, reg, 0xED, 0x79,  // LD B,0xFF; LD A,r; OUT (C),A
+                                 0x06, 0xBF, 0x3E, value, 0xED, 0x79});  // LD B,0xBF; ...
+      }
+      code.insert(code.end(), {0x18, 0xFE});                  // JR $
+      std::copy(code.begin(), code.end(), r.m.PageTable[4]);  // 0x8000
+      r.m.cpu.PC = 0x8000;
+      r.Run(100);
+      const auto s = r.Samples();
+      // The chip's clock is half the CPU's, and a tone flips every `period` ticks of 8 clocks.
+      const double chip = 1773450.0 / (16.0 * period);
+      EXPECT_NEAR(EdgeFrequency(s, rate), chip, chip * 0.0005) << rate << " Hz, period " << period;
+      EXPECT_EQ(*std::max_element(s.begin(), s.end()), 3999 / 2);
+    }
+  }
+}
+
+TEST(SoundMachine, BeeperPitchAndRecordingLengthFollowTheTStates) {
+  ORVO_REQUIRE_FILE(test::RomDir() / "48k.rom");
+  for (int rate : {11025, 44100}) {
+    RunningMachine r(kModel48K, rate);
+    // The speaker flips at every interrupt (an IM 2 routine): a square wave of two frames.
+    const std::vector<uint8_t> main = {0xED, 0x5E, 0x3E, 0x80,
+                                       0xED, 0x47, 0xFB,   // IM 2; I=0x80; EI
+                                       0x76, 0x18, 0xFD};  // HALT; JR -3
+    const std::vector<uint8_t> handler = {
+        0xF5, 0x3A, 0x00, 0x91,         // PUSH AF; LD A,(0x9100)
+        0xEE, 0x10, 0x32, 0x00, 0x91,   // XOR 0x10; LD (0x9100),A
+        0xD3, 0xFE, 0xF1, 0xFB, 0xC9};  // OUT (0xFE),A; POP AF; EI; RET
+    std::copy(main.begin(), main.end(), r.m.PageTable[4]);
+    r.m.PageTable[4][0xFF] = 0x00;  // the vector at 0x80FF: 0x9000
+    r.m.PageTable[4][0x100] = 0x90;
+    std::copy(handler.begin(), handler.end(), r.m.PageTable[4] + 0x1000);
+    r.m.PageTable[4][0x1100] = 0;
+    r.m.cpu.PC = 0x8000;
+    r.m.cpu.IFF1 = r.m.cpu.IFF2 = 0;
+    const int frames = 250;
+    r.Run(frames);
+    const double hz = 3500000.0 / (2 * 69888.0);
+    EXPECT_NEAR(EdgeFrequency(r.Samples(), rate), hz, hz * 0.0005) << rate;
+    // As many samples as the emulated time holds, within one a second.
+    const double expected = frames * 69888.0 * rate / 3500000.0;
+    const size_t made = r.Samples().size() + r.m.sound.StagingPosition / 4;
+    EXPECT_NEAR(static_cast<double>(made), expected, frames / 50.0 + 1) << rate;
+  }
 }
 
 }  // namespace

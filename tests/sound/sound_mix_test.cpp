@@ -90,25 +90,49 @@ std::vector<uint8_t> OneSample(MachineState& m) {
 TEST(SoundGenerate, VolumeAndLayout) {
   auto m = Machine();
   m->settings.Output = 0;
-  m->ports.BeeperLevel = 8192;  // sample 16384 = 0x4000
+  // The mix (0..65535, silence 0) goes out as signed 16-bit samples from 0 to 32767.
+  m->ports.BeeperLevel = 8192;  // mix 16384: 0x2000
   const std::pair<int, std::vector<uint8_t>> volumes[] = {
-      {30, {0x00, 0x00}}, {40, {0x00, 0x40}}, {70, {0x00, 0x40}}, {80, {0x00, 0x80}}};
+      {30, {0x00, 0x00}}, {40, {0x00, 0x20}}, {70, {0x00, 0x20}}, {80, {0x00, 0x40}}};
   for (const auto& [volume, bytes] : volumes) {
     m->settings.SoundVolume = volume;
     EXPECT_EQ(OneSample(*m), bytes) << "volume " << volume;
   }
   m->ports.BeeperLevel = 16384;  // doubled past full scale: clipped
   m->settings.SoundVolume = 100;
-  EXPECT_EQ(OneSample(*m), (std::vector<uint8_t>{0xFF, 0xFF}));
+  EXPECT_EQ(OneSample(*m), (std::vector<uint8_t>{0xFF, 0x7F}));
 
   m->ports.BeeperLevel = 8192;
   m->settings.SoundVolume = 40;
   m->settings.Output = 1;  // stereo: the same value in both channels
-  EXPECT_EQ(OneSample(*m), (std::vector<uint8_t>{0x00, 0x40, 0x00, 0x40}));
-  m->settings.SoundBits = 8;  // the high byte
-  EXPECT_EQ(OneSample(*m), (std::vector<uint8_t>{0x40, 0x40}));
+  EXPECT_EQ(OneSample(*m), (std::vector<uint8_t>{0x00, 0x20, 0x00, 0x20}));
+  m->settings.SoundBits = 8;  // unsigned, silence 0x80: 0x80 + 16384 / 512
+  EXPECT_EQ(OneSample(*m), (std::vector<uint8_t>{0xA0, 0xA0}));
   m->settings.Output = 0;
-  EXPECT_EQ(OneSample(*m), (std::vector<uint8_t>{0x40}));
+  EXPECT_EQ(OneSample(*m), (std::vector<uint8_t>{0xA0}));
+  m->ports.BeeperLevel = 0;
+  EXPECT_EQ(OneSample(*m), (std::vector<uint8_t>{0x80}));
+  m->settings.SoundBits = 16;
+  EXPECT_EQ(OneSample(*m), (std::vector<uint8_t>{0x00, 0x00}));
+}
+
+TEST(SoundStep, SamplesFallDueAtFractionalTStates) {
+  auto m = Machine();
+  m->settings.Sound = 1;
+  m->settings.Output = 0;
+  m->sound.FrameBytes = kSoundStagingSize - 8;
+  // 1.5 T-states a sample (a low emulation speed): an instruction of 12 makes 8 samples.
+  m->sound.SampleStep = 3u << (kSampleStepShift - 1);
+  m->InstructionTStates = 12;
+  SoundInstructionStep(*m);
+  EXPECT_EQ(m->sound.StagingPosition, 8u * 2);
+  // 79.37 T-states a sample: 1000 instructions of 10 T-states hold 125.99 samples.
+  m->sound.StagingPosition = 0;
+  m->sound.SampleAccumulator = 0;
+  m->sound.SampleStep = static_cast<uint32_t>(3500000.0 / 44100 * 65536 + 0.5);
+  m->InstructionTStates = 10;
+  for (int i = 0; i < 1000; ++i) SoundInstructionStep(*m);
+  EXPECT_EQ(m->sound.StagingPosition, 125u * 2);
 }
 
 TEST(SoundStep, CatchingUpGivesTheSamplesOfTickingAfterEveryInstruction) {
@@ -116,7 +140,7 @@ TEST(SoundStep, CatchingUpGivesTheSamplesOfTickingAfterEveryInstruction) {
   // instruction, the other when a sample or a write needs it.
   auto eager = Machine(kModel128K), lazy = Machine(kModel128K);
   for (auto* m : {eager.get(), lazy.get()}) {
-    m->sound.SampleStep = 23;
+    m->sound.SampleStep = 23 << kSampleStepShift;
     m->sound.FrameBytes = kSoundStagingSize - 8;
     m->settings.Output = 2;
   }
@@ -140,9 +164,9 @@ TEST(SoundStep, CatchingUpGivesTheSamplesOfTickingAfterEveryInstruction) {
     const uint32_t t = lengths[rnd(sizeof lengths)];
     eager->InstructionTStates = lazy->InstructionTStates = t;
     SoundState& s = eager->sound;
-    s.SampleAccumulator += t;
+    s.SampleAccumulator += t << kSampleStepShift;
     s.ay.AyAccumulator += t;
-    if (s.SampleAccumulator > s.SampleStep) GenerateSample(*eager);
+    if (s.SampleAccumulator >= s.SampleStep) GenerateSample(*eager);
     while (s.ay.AyAccumulator > kAyPeriod) AyTick(*eager);
     SoundInstructionStep(*lazy);
   }

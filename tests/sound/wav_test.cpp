@@ -56,8 +56,8 @@ TEST(WavFile, OrvoRunRecordsARun) {
   EXPECT_EQ(Le(wav, 22, 2), 1u);
   EXPECT_EQ(Le(wav, 24, 4), 22050u);
   EXPECT_EQ(Le(wav, 34, 2), 8u);
-  // 50 frames of 69888 T-states at 158 T-states a sample.
-  EXPECT_NEAR(Le(wav, 40, 4), 50.0 * 69888 / 158, 2.0);
+  // 50 frames of 69888 T-states at 3.5 MHz: as many samples as that time holds at 22050 Hz.
+  EXPECT_NEAR(Le(wav, 40, 4), 50.0 * 69888 * 22050 / 3500000, 1.0);
   // A bad value is refused.
   EXPECT_NE(std::system((run + " --sound-bits 12 2> /dev/null > /dev/null").c_str()), 0);
 }

@@ -185,7 +185,7 @@ TEST(UlaPicture, UlaPlusPalettes) {
   vm.m.FlashCountdown = 20;
   EXPECT_EQ(vm.m.ReadPort(0xFF3B), 1);
   ulaPlus(55, 0xE0);
-  EXPECT_EQ(vm.m.ReadPort(0xFF3B), 0x20) << "the data latch reads back its low 6 bits";
+  EXPECT_EQ(vm.m.ReadPort(0xFF3B), 0xE0) << "the selected entry reads back whole";
   ulaPlus(56, 0x1C);
   vm.m.WritePort(0x00FE, 3);  // border: entry 8 + 3
   vm.m.FrameTState = 0;

@@ -30,8 +30,8 @@ using PortWriteFn = void (*)(MachineState& m, uint16_t port, uint8_t value);
 
 // One decoding row: the device answers a port p when (p & mask) == value. The mask says at which
 // step of a port access the row is decoded:
-//   0xFFFF  all sixteen lines (ULAplus): a read answers alone, and a write is seen before the
-//           I/O cycle starts;
+//   0xFFFF  all sixteen lines (ULAplus): a read answers alone, and a write is seen after the
+//           cycle's first T-state, where the ULA sees a border write;
 //   0x0001  A0 low (the ULA);
 //   0x00FF  the low byte exactly (the add-on interfaces), in the order the rows were added;
 //   other   address lines (0xC002, 0xF002 ...), after the low-byte rows, on the port as they

@@ -1,6 +1,6 @@
 // ULAplus: a register port (0xBF3B) selecting a palette entry or the mode group, and a data port
-// (0xFF3B) that writes the entry or the mode and reads back the last data byte. Both decode all
-// sixteen address lines.
+// (0xFF3B) that writes the entry or the mode and reads back the selected entry, or the mode. Both
+// decode all sixteen address lines.
 #include "devices/standard_devices.h"
 #include "machine/machine_state.h"
 #include "video/palette.h"
@@ -11,7 +11,8 @@ namespace orvo {
 namespace {
 
 uint8_t UlaPlusRead(MachineState& m, uint16_t, uint8_t) {
-  return m.ports.UlaPlusModeGroup ? 1 : (m.ports.UlaPlusDataLatch & 0x3F);
+  const PortState& p = m.ports;
+  return p.UlaPlusModeGroup ? p.UlaPlusPaletteMode : p.UlaPlusEntries[p.UlaPlusRegister];
 }
 
 void UlaPlusRegisterWrite(MachineState& m, uint16_t, uint8_t value) {
@@ -35,7 +36,7 @@ void UlaPlusDataWrite(MachineState& m, uint16_t, uint8_t value) {
       p.UlaPlusPaletteMode = value & 1;
     }
   } else {
-    p.UlaPlusDataLatch = value;
+    p.UlaPlusEntries[p.UlaPlusRegister] = value;
     const uint32_t rgb = ULAplusRgbTable[value];
     if (p.UlaPlusPalette[p.UlaPlusRegister] != rgb) {
       if (p.UlaPlusPaletteMode) {

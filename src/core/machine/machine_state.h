@@ -22,6 +22,9 @@
 
 namespace orvo {
 
+// FLASH swaps ink and paper every 16 frames.
+constexpr uint32_t kFlashCycleFrames = 32;
+
 struct Device;
 
 constexpr uint32_t kContentionTableSize = 71000;  // longest frame plus the longest instruction
@@ -53,7 +56,7 @@ struct MachineState {
   uint32_t FullSpeed = 0;
   uint32_t TapePlaying = 0;
   uint32_t NmiRequest = 0;
-  uint32_t FlashCountdown = 0;
+  uint32_t FlashCountdown = 0;  // kFlashCycleFrames - 1 down to 0; above 15 ink and paper swap
   uint32_t FrameSkipCountdown = 1;
   uint32_t FramesThisSecond = 0;
   int32_t DiskFastCountdown = 0;

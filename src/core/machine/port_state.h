@@ -25,8 +25,8 @@ struct PortState {
   uint8_t UlaPlusRegister = 0;                // selected palette entry 0-63
   uint8_t UlaPlusModeGroup = 0;               // the register port last selected the mode group
   uint8_t UlaPlusPaletteMode = 0;             // the 64-colour palette is in use
-  uint8_t UlaPlusDataLatch = 0;               // last byte written to the data port
-  std::array<uint32_t, 64> UlaPlusPalette{};  // 0x00RRGGBB
+  std::array<uint8_t, 64> UlaPlusEntries{};   // the entries as written: G3 R3 B2
+  std::array<uint32_t, 64> UlaPlusPalette{};  // the same as 0x00RRGGBB
 };
 
 }  // namespace orvo

@@ -115,15 +115,16 @@ void MachineState::WritePort(uint16_t port, uint8_t value) {
   const ModelGroup group = d.group;
   const bool even = (port & 1) == 0;
 
-  // A device decoding all sixteen lines sees the write before the cycle starts (ULAplus).
-  for (const PortDecoder::ExactWrite& row : d.exactWrites) {
-    if (row.port == port) row.write(*this, port, value);
-  }
-
   if (group == ModelGroup::kPlus3) {
     FrameTState += 1;
   } else {
     IoFirst(*this, port);
+  }
+
+  // A device decoding all sixteen lines (ULAplus) sees the write where the ULA sees a border
+  // write: after the cycle's first T-state.
+  for (const PortDecoder::ExactWrite& row : d.exactWrites) {
+    if (row.port == port) row.write(*this, port, value);
   }
 
   if (even) {

@@ -64,11 +64,6 @@ void RunFrame(Emulator& emu) {
 
   // End of frame.
   m.InterruptArmed = 1;
-  if (m.FlashCountdown == 0) {
-    m.FlashCountdown = 32;
-  } else {
-    --m.FlashCountdown;
-  }
   if (--m.FrameSkipCountdown == 0) {
     m.FrameSkipCountdown =
         m.settings.Frameskip < 1 ? 1 : static_cast<uint32_t>(m.settings.Frameskip);
@@ -79,6 +74,9 @@ void RunFrame(Emulator& emu) {
       emu.host.PresentFrame(pixels);
     }
   }
+  // The FLASH phase steps once the whole frame has been drawn in the old one: ink and paper
+  // swap every 16 frames.
+  m.FlashCountdown = m.FlashCountdown == 0 ? kFlashCycleFrames - 1 : m.FlashCountdown - 1;
   ++m.FramesThisSecond;
   ++m.FrameCount;
   SoundFrameEnd(m);  // slot 16 of the AY halves

@@ -178,11 +178,10 @@ void AyChip::Clock() {
   // Envelope: the generator runs at half the tick rate.
   EnvelopeDivider ^= 1;
   if (EnvelopeDivider != 0) {
+    // The generator runs whether or not a channel listens to it. A period of 0 steps as often
+    // as a period of 1.
     ++EnvelopeCounter;
-    const bool envelopeUsed =
-        ((regs[kAyVolumeA] | regs[kAyVolumeB] | regs[kAyVolumeC]) & 0x10) != 0;
-    // A period of 0 steps as often as a period of 1.
-    if (envelopeUsed && EnvelopeCounter >= EnvelopePeriod()) {
+    if (EnvelopeCounter >= EnvelopePeriod()) {
       EnvelopeCounter = 0;
       StepEnvelope();
     }
@@ -203,11 +202,10 @@ void AyChip::Clock() {
     }
   }
 
-  // Tone: periods 0 to 4 leave the output where it is.
+  // Tone: a period of 0 counts as 1.
   for (int c = 0; c < 3; ++c) {
     ++ToneCounter[c];
-    const uint16_t period = TonePeriod(c);
-    if (period >= 5 && ToneCounter[c] >= period) {
+    if (ToneCounter[c] >= EffectiveTonePeriod(c)) {
       ToneCounter[c] = 0;
       ToneOutput[c] ^= 1;
     }
@@ -247,10 +245,10 @@ inline uint32_t CountTicks(Counter& counter, uint32_t period, uint32_t ticks, ui
 void AyChip::Advance(uint32_t ticks) {
   if (ticks == 0) return;
 
-  // Envelope: counted on the ticks that set the divider to 1.
+  // Envelope: counted on the ticks that set the divider to 1, heard or not.
   const uint32_t envelopeTicks = EnvelopeDivider ? ticks / 2 : (ticks + 1) / 2;
   EnvelopeDivider ^= ticks & 1;
-  if ((regs[kAyVolumeA] | regs[kAyVolumeB] | regs[kAyVolumeC]) & 0x10) {
+  {
     const uint32_t period = EnvelopePeriod();
     uint32_t steps;
     if (period == 0) {  // every count reaches it
@@ -259,9 +257,13 @@ void AyChip::Advance(uint32_t ticks) {
     } else {
       steps = CountTicks(EnvelopeCounter, period, envelopeTicks, 0xFFFF);
     }
+    // A long run: held shapes stop changing after their first ramp, and the repeating ones
+    // (saws and triangles) come back to the same state every 32 steps.
+    if (steps > 64) {
+      const bool repeating = (regs[kAyEnvelopeShape] & 0x09) == 0x08;
+      steps = repeating ? 32 + steps % 32 : 64;
+    }
     while (steps--) StepEnvelope();
-  } else {
-    EnvelopeCounter = static_cast<uint16_t>(EnvelopeCounter + envelopeTicks);
   }
 
   // Noise: the first step comes at the latched period, the rest at register 6's.
@@ -289,14 +291,8 @@ void AyChip::Advance(uint32_t ticks) {
     }
   }
 
-  // Tone: periods 0 to 4 only count.
   for (int c = 0; c < 3; ++c) {
-    const uint32_t period = TonePeriod(c);
-    if (period < 5) {
-      ToneCounter[c] = static_cast<uint16_t>(ToneCounter[c] + ticks);
-    } else {
-      ToneOutput[c] ^= CountTicks(ToneCounter[c], period, ticks, 0xFFFF) & 1;
-    }
+    ToneOutput[c] ^= CountTicks(ToneCounter[c], EffectiveTonePeriod(c), ticks, 0xFFFF) & 1;
   }
 }
 
@@ -305,10 +301,13 @@ void AyChip::UpdateChannelLevels(const uint16_t* volumeTable) {
   for (int c = 0; c < 3; ++c) {
     const uint32_t toneOff = (mixer >> c) & 1;
     const uint32_t noiseOff = (mixer >> (c + 3)) & 1;
-    const uint32_t sounds = (ToneOutput[c] | toneOff) & (NoiseOutput | noiseOff) & 1;
+    // Periods below 5 flip the output at 22 kHz and more, faster than any output rate samples
+    // it: what is heard is the square wave's average, half the level.
+    const uint32_t fast = !toneOff && TonePeriod(c) < 5;
+    const uint32_t sounds = (ToneOutput[c] | toneOff | fast) & (NoiseOutput | noiseOff) & 1;
     const uint32_t volume = regs[kAyVolumeA + c];
     const uint32_t index = (volume & 0x10) ? EnvelopeLevel : (volume & 15);
-    ChannelLevel[c] = static_cast<uint16_t>(volumeTable[index] & (0u - sounds));
+    ChannelLevel[c] = static_cast<uint16_t>((volumeTable[index] & (0u - sounds)) >> fast);
   }
 }
 

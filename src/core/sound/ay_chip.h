@@ -88,6 +88,11 @@ struct AyChip {
   uint16_t TonePeriod(int channel) const {
     return static_cast<uint16_t>((regs[2 * channel + 1] << 8) | regs[2 * channel]);
   }
+  // The tone counter's period: 0 counts as 1.
+  uint16_t EffectiveTonePeriod(int channel) const {
+    const uint16_t period = TonePeriod(channel);
+    return period == 0 ? 1 : period;
+  }
   uint16_t EnvelopePeriod() const {
     return static_cast<uint16_t>((regs[kAyEnvelopeCoarse] << 8) | regs[kAyEnvelopeFine]);
   }

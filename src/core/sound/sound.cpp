@@ -120,9 +120,10 @@ uint16_t MixSample(MachineState& m) {
   }
 }
 
-void GenerateSample(MachineState& m) {
+namespace {
+
+void GenerateOneSample(MachineState& m) {
   SoundState& s = m.sound;
-  s.SampleAccumulator -= s.SampleStep;
   UpdateChannelLevels(m);
   const uint32_t sample = MixSample(m);
 
@@ -131,11 +132,15 @@ void GenerateSample(MachineState& m) {
   uint32_t v = sample * gain;
   if (v > 65535) v = 65535;
 
+  // The mix rises from 0, which is silence. It is written as the formats' own silence plus the
+  // level: 16-bit samples are signed (silence 0), 8-bit ones unsigned (silence 0x80), as sound
+  // devices and WAV files take them, so starting or stopping the sound makes no click.
   uint8_t* out = s.SoundStaging.data() + s.StagingPosition;
   const bool stereo = m.settings.Output != 0;
   if (m.settings.SoundBits == 16) {
-    const uint8_t lo = static_cast<uint8_t>(v);
-    const uint8_t hi = static_cast<uint8_t>(v >> 8);
+    const uint32_t level = v >> 1;  // 0..32767
+    const uint8_t lo = static_cast<uint8_t>(level);
+    const uint8_t hi = static_cast<uint8_t>(level >> 8);
     out[0] = lo;
     out[1] = hi;
     if (stereo) {
@@ -146,7 +151,7 @@ void GenerateSample(MachineState& m) {
       s.StagingPosition += 2;
     }
   } else {
-    const uint8_t byte = static_cast<uint8_t>(v >> 8);
+    const uint8_t byte = static_cast<uint8_t>(kSilence8Bit + (v >> 9));
     out[0] = byte;
     if (stereo) {
       out[1] = byte;
@@ -156,6 +161,17 @@ void GenerateSample(MachineState& m) {
     }
   }
   if (s.StagingPosition >= s.FrameBytes) SubmitSoundFrame(m);
+}
+
+}  // namespace
+
+void GenerateSample(MachineState& m) {
+  SoundState& s = m.sound;
+  do {
+    s.SampleAccumulator =
+        s.SampleAccumulator > s.SampleStep ? s.SampleAccumulator - s.SampleStep : 0;
+    GenerateOneSample(m);
+  } while (s.SampleAccumulator >= s.SampleStep);
 }
 
 }  // namespace orvo

@@ -52,7 +52,8 @@ void UpdateChannelLevels(MachineState& m);
 // The mixed 16-bit sample: beeper, AY channels by the `Output` setting, SpecDrum, speech and the
 // `Effect`. Saturates at 0 and 65535 rather than wrapping.
 uint16_t MixSample(MachineState& m);
-// Produces one output sample into SoundStaging and hands a full frame to the output.
+// Produces the output samples due (one for each SampleStep in SampleAccumulator, at least one)
+// into SoundStaging and hands each full frame to the output.
 void GenerateSample(MachineState& m);
 
 // A sample due after an instruction of `tstates` T-states: the AY ticks of the instructions
@@ -60,15 +61,16 @@ void GenerateSample(MachineState& m);
 void GenerateSampleAfter(MachineState& m, uint32_t tstates);
 
 // Per instruction, after the instruction ran: feeds InstructionTStates to the two accumulators
-// while `Sound` is on and full speed is off; at most one sample per instruction. The AY ticks
-// are run when the next sample or register write needs them (see sound/ay_chip.h).
+// while `Sound` is on and full speed is off, and makes the samples that fell due (several when a
+// low emulation speed makes a sample shorter than an instruction). The AY ticks are run when the
+// next sample or register write needs them (see sound/ay_chip.h).
 inline void SoundInstructionStep(MachineState& m) {
   if (m.settings.Sound == 0 || m.FullSpeed != 0) return;
   SoundState& s = m.sound;
   const uint32_t t = m.InstructionTStates;
-  s.SampleAccumulator += t;
+  s.SampleAccumulator += static_cast<uint64_t>(t) << kSampleStepShift;
   s.ay.AyAccumulator += t;
-  if (s.SampleAccumulator > s.SampleStep) GenerateSampleAfter(m, t);
+  if (s.SampleAccumulator >= s.SampleStep) GenerateSampleAfter(m, t);
 }
 
 // Frame end: a value left in the AY's slot 16 halves.

@@ -62,16 +62,17 @@ void ComputeSoundFormat(MachineState& m) {
   s.format.blockAlign = static_cast<uint16_t>(bits * channels / 8);
   s.format.averageBytesPerSecond = s.format.blockAlign * freq;
 
-  const float speed = cfg.EmulationSpeed * 0.01f;
-  const float tpf = static_cast<float>(m.spec.tstatesPerFrame);
-  const float step = speed * 50.0f * tpf / static_cast<float>(freq);
-  // A step below one T-state (a tiny speed at a high rate) would divide by zero below.
-  s.SampleStep = step >= 1.0f ? static_cast<uint32_t>(step) : 1u;
+  // One sample every (CPU clock x speed / rate) T-states, kept to 1/65536 T-state: the sound is
+  // heard at the machine's own pitch and, pacing the emulation, runs it at the real machine's
+  // speed (50.08 frames a second on the 48K, 50.02 on the 128K).
+  const double speed = std::max(cfg.EmulationSpeed, 0.01f) * 0.01;
+  const double step = speed * static_cast<double>(m.spec.cpuClockHz) / static_cast<double>(freq);
+  const double fixed = step * static_cast<double>(1u << kSampleStepShift);
+  s.SampleStep = static_cast<uint32_t>(std::clamp(fixed + 0.5, 1.0, 4294967295.0));
   s.AyPeriod = kAyPeriod;
-  const float samples = tpf * speed / static_cast<float>(s.SampleStep);
+  // A segment of the ring holds 1/50 s of audio.
   const uint32_t maxSamples = (kSoundStagingSize - 4) / s.format.blockAlign;
-  uint32_t samplesPerFrame =
-      samples >= 1.0f ? static_cast<uint32_t>(std::min<float>(samples, maxSamples)) : 1u;
+  const uint32_t samplesPerFrame = std::clamp<uint32_t>(freq / 50, 1u, maxSamples);
   s.FrameBytes = samplesPerFrame * s.format.blockAlign;
 }
 
@@ -120,7 +121,10 @@ void OpenSoundCapture(MachineState& m, SoundFrameSink& sink) {
 void ClearSoundBuffer(MachineState& m) {
   SoundState& s = m.sound;
   if (!s.SecondaryBuffer) return;
-  s.Device->ClearRing(0);  // a ring that cannot be locked keeps its old contents
+  // A ring that cannot be locked keeps its old contents.
+  s.Device->ClearRing(m.settings.SoundBits == 16
+                          ? 0
+                          : kSilence8Bit);  // a ring that cannot be locked keeps its old contents
   s.SoundSegment = 2;
   s.StagingPosition = 0;
   s.SampleAccumulator = 0;

@@ -33,16 +33,22 @@ struct EchoLine {
 constexpr uint32_t kSoundStagingSize = 256 * 1024;
 constexpr uint32_t kSoundSegments = 8;
 constexpr uint32_t kAyPeriod = 16;  // T-states per AY tick on every model
+// The sample clock counts in 1/65536 T-state, so the output rate is exact: a step rounded to
+// whole T-states would put every tone up to half a percent off pitch.
+constexpr uint32_t kSampleStepShift = 16;
+// The silent byte of 8-bit (unsigned) samples; 16-bit samples are signed, silent at 0.
+constexpr uint8_t kSilence8Bit = 0x80;
 
 struct SoundState {
   SoundState();
 
   AyChip ay;
-  // T-state accumulators: one output sample every SampleStep T-states, and one AY tick every 16
-  // (AyChip::AyAccumulator).
+  // T-state accumulators: one output sample every SampleStep / 65536 T-states, and one AY tick
+  // every 16 (AyChip::AyAccumulator).
   uint32_t AyPeriod = kAyPeriod;
-  uint32_t SampleAccumulator = 0;
-  uint32_t SampleStep = 79;  // 48K, 100 %, 44100 Hz until the output is set up
+  uint64_t SampleAccumulator = 0;
+  uint32_t SampleStep =
+      5201347;  // 48K, 100 %, 44100 Hz (79.37 T-states) until the output is set up
   uint16_t AyVolumeTable[16] = {};
 
   // Levels of the other sources (the beeper's is PortState::BeeperLevel).

@@ -73,6 +73,33 @@ const std::array<uint32_t, 64> DefaultUlaPlusPalette = FromBgr({
     0xFFFFFF, 0x00FFFF, 0xFFFF00, 0x00FF00, 0xFF00FF, 0x0000FF, 0xFF0000, 0x000000,
 });
 
+namespace {
+
+std::array<uint8_t, 64> NearestEntries() {
+  std::array<uint8_t, 64> entries{};
+  auto channel = [](uint32_t rgb, int shift) { return static_cast<int>((rgb >> shift) & 0xFF); };
+  for (size_t i = 0; i < entries.size(); ++i) {
+    int best = 1 << 30;
+    for (uint32_t byte = 0; byte < 256; ++byte) {
+      int distance = 0;
+      for (int shift : {0, 8, 16}) {
+        const int d =
+            channel(DefaultUlaPlusPalette[i], shift) - channel(ULAplusRgbTable[byte], shift);
+        distance += d * d;
+      }
+      if (distance < best) {
+        best = distance;
+        entries[i] = static_cast<uint8_t>(byte);
+      }
+    }
+  }
+  return entries;
+}
+
+}  // namespace
+
+const std::array<uint8_t, 64> DefaultUlaPlusEntries = NearestEntries();
+
 void ApplyPalette(MachineState& m) {
   int choice = m.settings.Colours;
   if (choice < 0 || choice >= kPaletteCount) choice = 0;

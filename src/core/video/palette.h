@@ -17,6 +17,8 @@ extern const char* const PaletteNames[kPaletteCount];
 extern const std::array<uint32_t, 256> ULAplusRgbTable;
 // The 64 colours ULAplus starts with.
 extern const std::array<uint32_t, 64> DefaultUlaPlusPalette;
+// The entry bytes nearest to those colours, which a program reads back before writing its own.
+extern const std::array<uint8_t, 64> DefaultUlaPlusEntries;
 
 // Copies the palette chosen by the "Colours" setting into ColourTable (out of range: 0).
 void ApplyPalette(MachineState& m);

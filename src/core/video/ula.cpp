@@ -53,7 +53,7 @@ const uint8_t* ScreenMemory(const MachineState& m) {
 // changed, and marks the display cells whose colours changed for redrawing.
 void RefreshColours(MachineState& m) {
   VideoState& v = m.video;
-  const uint8_t flash = m.FlashCountdown > 15 ? 1 : 0;
+  const uint8_t flash = m.FlashCountdown >= kFlashCycleFrames / 2 ? 1 : 0;
   const uint8_t plus = UlaPlusColours(m) ? 1 : 0;
   const int32_t disable = m.settings.DisableAttributes;
   if (flash == v.DrawnFlashPhase && plus == v.DrawnUlaPlusMode &&
@@ -295,6 +295,7 @@ void BuildDisplayTables(MachineState& m) {
     }
   }
   m.ports.UlaPlusPalette = DefaultUlaPlusPalette;
+  m.ports.UlaPlusEntries = DefaultUlaPlusEntries;
   InvalidatePicture(m);
 }
 
