@@ -51,14 +51,14 @@ TEST(OrvoRun, SetChangesSettingsByTheirFileNames) {
       "PRINT PEEK 30000;\" \";PEEK 30001;\" \";PEEK 30002;\" \";PEEK 30003";
   int status = -1;
   std::string out =
-      Capture(runner.string() + " --rom-dir " + RomDir().string() +
+      CaptureCommand(runner.string() + " --rom-dir " + RomDir().string() +
                   " --set ULAplus=1 --frames 2500 --type '" + program + "' --screen-text",
               &status);
   EXPECT_EQ(status, 0);
   EXPECT_NE(out.find("\n227 0 1 0 "), std::string::npos) << out;
   // Unknown keys and bad values are command-line errors that name them.
   for (const char* bad : {"'No Such Key=1'", "'ULAplus=on'", "ULAplus"}) {
-    out = Capture(runner.string() + " --set " + bad + " 2>&1", &status);
+    out = CaptureCommand(runner.string() + " --set " + bad + " 2>&1", &status);
     EXPECT_EQ(WEXITSTATUS(status), 2) << bad;
     EXPECT_NE(out.find("--set"), std::string::npos) << out;
   }
