@@ -52,8 +52,8 @@ TEST(OrvoRun, SetChangesSettingsByTheirFileNames) {
   int status = -1;
   std::string out =
       CaptureCommand(runner.string() + " --rom-dir " + RomDir().string() +
-                  " --set ULAplus=1 --frames 2500 --type '" + program + "' --screen-text",
-              &status);
+                         " --set ULAplus=1 --frames 2500 --type '" + program + "' --screen-text",
+                     &status);
   EXPECT_EQ(status, 0);
   EXPECT_NE(out.find("\n227 0 1 0 "), std::string::npos) << out;
   // Unknown keys and bad values are command-line errors that name them.
