@@ -433,11 +433,12 @@ void MainWindow::ChooseDrawSize(int size) {
   while (fitted > 1 && !FitsScreenAt(fitted)) --fitted;
   SetDrawSize(emu_, fitted);
   SetUpDisplay();
-  if (fitted != size) {
-    SetStatusPart(
-        kStatusParts - 1,
-        QStringLiteral(" %1% does not fit this screen: %2%").arg(size * 100).arg(fitted * 100));
-  }
+  // The note stays in the last part while that part has nothing else to show.
+  fitNote_ =
+      fitted == size
+          ? QString()
+          : QStringLiteral(" %1% does not fit this screen: %2%").arg(size * 100).arg(fitted * 100);
+  if (!fitNote_.isEmpty()) SetStatusPart(kStatusParts - 1, fitNote_);
 }
 
 void MainWindow::ToggleFullScreen() {
@@ -493,7 +494,12 @@ bool MainWindow::RunPass() {
   if (quitting_) return false;
   const uint64_t frames = emu_.m.FrameCount;
   RunFrame(emu_);
-  if (UpdateStatusBar(emu_, statusData_)) RefreshStatusBar();
+  if (UpdateStatusBar(emu_, statusData_)) {
+    if (!fitNote_.isEmpty() && statusData_.parts[kStatusParts - 1].empty()) {
+      statusData_.parts[kStatusParts - 1] = fitNote_.toStdString();
+    }
+    RefreshStatusBar();
+  }
   // The core keeps the menu states; a frame may have changed them (a tape that stopped, a
   // recording that ended).
   if (emu_.m.FrameCount != frames) RefreshMenuStates();

@@ -196,6 +196,7 @@ class MainWindow final : public QMainWindow {
   int windowedDrawSize_ = 1;
   QPoint windowedPosition_;
   QRect windowedGeometry_;
+  QString fitNote_;  // what the status bar says when a size did not fit the screen
   bool shownOnce_ = false;
   int menusOpen_ = 0;
   std::unique_ptr<RewindHistory> rewind_;
