@@ -1,15 +1,11 @@
-// The recent files list and the XDG folders it and the ROM search live in.
+// The recent files list: ten newest files, once each, kept on disk.
 #include "shell/recent_files.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <string>
-
-#include "shell/data_folders.h"
 
 namespace orvo {
 namespace {
@@ -49,33 +45,11 @@ TEST(RecentFiles, KeepsTheTenNewestOnceEachAndSurvivesARestart) {
   recent.Load();
   EXPECT_TRUE(recent.Paths().empty());
 
-  // A file edited by hand: blank lines, CR LF ends and repeats are dropped.
-  std::ofstream(store) << "/a.sna\r\n\n/b.tap\n/a.sna\n";
-  recent.Load();
-  EXPECT_EQ(recent.Paths(), (std::vector<std::string>{"/a.sna", "/b.tap"}));
-
   // A store that cannot be written: the list still works for this run.
   RecentFiles blocked((t.path / "state/orvo/recent/inside").string());
   blocked.Add("/c.z80");
   EXPECT_FALSE(blocked.Saved());
   EXPECT_EQ(blocked.Paths().size(), 1u);
-}
-
-TEST(DataFolders, FollowTheXdgVariablesAndTheInstallationPrefix) {
-  const char* home = std::getenv("HOME");
-  const std::string savedHome = home ? home : "";
-  ::setenv("HOME", "/home/user", 1);
-  ::setenv("XDG_STATE_HOME", "relative/is/ignored", 1);
-  ::setenv("XDG_DATA_HOME", "/data/", 1);
-  EXPECT_EQ(UserStateFolder(), "/home/user/.local/state/orvo");
-  EXPECT_EQ(UserDataFolder(), "/data/orvo");
-  EXPECT_EQ(RecentFiles::DefaultStorePath(), "/home/user/.local/state/orvo/recent");
-  EXPECT_EQ(InstalledDataFolder("/usr/bin"), "/usr/share/orvo");
-  EXPECT_EQ(InstalledDataFolder("/opt/orvo/bin/"), "/opt/orvo/share/orvo");
-  EXPECT_EQ(InstalledDataFolder(""), "");
-  ::unsetenv("XDG_STATE_HOME");
-  ::unsetenv("XDG_DATA_HOME");
-  ::setenv("HOME", savedHome.c_str(), 1);
 }
 
 }  // namespace
