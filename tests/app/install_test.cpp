@@ -61,6 +61,7 @@ class Installed : public ::testing::Test {
 };
 
 TEST_F(Installed, EveryFileIsInItsPlace) {
+  ORVO_REQUIRE_FILE(BuildDir() / "roms" / "48k.rom");
   std::vector<std::string> files = {
       "bin/orvo-run",
       "share/orvo/roms/48k.rom",
@@ -179,6 +180,7 @@ TEST_F(Installed, ManualPagesRenderAndNameEveryRunnerOption) {
 }
 
 TEST_F(Installed, InstalledRunnerBootsThe48KWithItsOwnRom) {
+  ORVO_REQUIRE_FILE(BuildDir() / "roms" / "48k.rom");
   // A user with no ROMs of their own: an empty data folder, no --rom-dir.
   const fs::path home = prefix_ / "home";
   fs::create_directories(home);
