@@ -247,7 +247,7 @@ TEST(Nmi, LeavesHaltKeepsIff2AndWaitsForALonePrefix) {
   EXPECT_EQ(bus->cpu.IFF2, 1);
   EXPECT_EQ(bus->cpu.MEMPTR, 0x4444);
   EXPECT_EQ(bus->cpu.IR.b.l, 3);
-  EXPECT_EQ(bus->FrameTState - before, 7u);
+  EXPECT_EQ(bus->FrameTState - before, 11u);  // a five T-state M1 and two stack writes
   EXPECT_EQ(bus->NmiRequest, 0u);
   EXPECT_EQ(bus->nmisAccepted, 1u);
 

@@ -10,13 +10,13 @@ namespace {
 using test::TestMachine;
 
 // What the ULA's display fetch does to the CPU, from the delays a real machine shows: 128 delayed
-// T-states on each of 192 lines, repeating an 8-T-state pattern (6,5,4,3,2,1,0,0, or 1,0,7,...,2
-// on the +2A/+3, whose I/O is never contended).
+// T-states on each of 192 lines, repeating an 8-T-state pattern (6,5,4,3,2,1,0,0), or on the
+// +2A/+3, whose I/O is never contended, 1,0,7,...,2 and one more 1 after the last group.
 uint8_t ExpectedDelay(bool gateArray, uint32_t stride, uint32_t first, uint32_t t) {
   static const uint8_t kUla[8] = {6, 5, 4, 3, 2, 1, 0, 0}, kGateArray[8] = {1, 0, 7, 6, 5, 4, 3, 2};
   if (t < first) return 0;
   const uint32_t line = (t - first) / stride, column = (t - first) % stride;
-  if (line >= 192 || column >= 128) return 0;
+  if (line >= 192 || column >= (gateArray ? 129u : 128u)) return 0;
   return gateArray ? kGateArray[column % 8] : kUla[column % 8];
 }
 

@@ -144,6 +144,21 @@ TEST(FloatingBus, The128KReadsTheSelectedScreenAndPagesByItOnAPagingPortRead) {
   EXPECT_EQ(vm.In(0x7FFD, 14364 - 3), 0x03);
   EXPECT_EQ(vm.m.Last7FFD, 0x03);
   EXPECT_EQ(vm.m.BankAtC000, 3);
+  // Locked ("48 BASIC") it still reads the floating bus; only the +2A/+3 stop.
+  vm.m.WritePort(0x7FFD, 0x20);
+  vm.Bitmap(0, 0) = 0x3C;
+  EXPECT_EQ(vm.In(0x00FF, 14364 - 3), 0x3C);
+}
+
+TEST(FloatingBus, ALockLeftByA128KModelGoesWithIt) {
+  VideoMachine vm(kModel128K);
+  vm.m.WritePort(0x7FFD, 0x20);
+  ASSERT_EQ(vm.m.PagingLock, 1);
+  vm.m.MachineModel = kModel48K;
+  SetUpMachine(vm.emu);
+  EXPECT_EQ(vm.m.PagingLock, 0);
+  vm.m.PageTable[2][vm.m.video.BitmapRowOffset[1]] = 0x55;  // display row 1 at 0x4100
+  EXPECT_EQ(vm.In(0x00FF, 14335 + 224), 0x55);
 }
 
 TEST(FloatingBus, Plus2AReturnsTheLastContendedByteInTheBorder) {
@@ -161,16 +176,22 @@ TEST(PagingPorts, DecodedByAddressLines) {
   VideoMachine v128(kModel128K);
   v128.m.WritePort(0x7FFD, 0x07);
   EXPECT_EQ(v128.m.BankAtC000, 7);
-  v128.m.WritePort(0x1FFD, 0x04);  // the 128K answers 0x1FFD as 0x7FFD
-  EXPECT_EQ(v128.m.BankAtC000, 4);
-  EXPECT_EQ(v128.m.Last1FFD, 0x04);
-  v128.m.WritePort(0xBFFD, 0x01);  // the AY, not the paging register
-  EXPECT_EQ(v128.m.BankAtC000, 4);
+  // The 128K decodes A15 and A1 only: 0x1FFD, 0x3FFD and 0x0FFD are its 0x7FFD too.
+  for (uint16_t port : {0x1FFD, 0x3FFD, 0x0FFD, 0x7FF9}) {
+    v128.m.WritePort(port, static_cast<uint8_t>(port & 3));
+    EXPECT_EQ(v128.m.BankAtC000, port & 3) << std::hex << port;
+  }
+  EXPECT_EQ(v128.m.Last1FFD, 0x01);
+  v128.m.WritePort(0xBFFD, 0x04);  // the AY, not the paging register
+  v128.m.WritePort(0x7FFF, 0x04);  // A1 high
+  EXPECT_EQ(v128.m.BankAtC000, 1);
 
   VideoMachine plus2a(kModelPlus2A);
   plus2a.m.WritePort(0x1FFD, 0x04);
   EXPECT_EQ(plus2a.m.Last1FFD, 0x04);
   plus2a.m.WritePort(0x7FFD, 0x03);
+  EXPECT_EQ(plus2a.m.BankAtC000, 3);
+  plus2a.m.WritePort(0x3FFD, 0x06);  // the +2A decodes A14 as well: not its paging port
   EXPECT_EQ(plus2a.m.BankAtC000, 3);
 
   VideoMachine v48(kModel48K);  // no paging register
@@ -247,8 +268,9 @@ TEST(InputPorts, KempstonFullerAndCursorSticks) {
   pad.m.input.JoystickActive = 1;
   pad.m.settings.JoystickType = 2;  // Fuller
   UpdateDevices(pad.m);
+  EXPECT_EQ(pad.m.ReadPort(0x007F), 0xFF) << "the Fuller Box reads active low";
   SetJoystickState(pad.m, 0, -500, true);
-  EXPECT_EQ(pad.m.ReadPort(0x007F), 0x81);
+  EXPECT_EQ(pad.m.ReadPort(0x007F), 0x7E);
   pad.m.settings.JoystickType = 5;  // Interface II port 2, right: key 2 (bit 1 of 0xF7FE)
   SetJoystickState(pad.m, 700, 0, false);
   EXPECT_EQ(pad.m.ReadPort(0xF7FE), 0xBD);

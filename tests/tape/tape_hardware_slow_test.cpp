@@ -2,6 +2,11 @@
 // results their authors document for a real machine.
 #include <gtest/gtest.h>
 
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
 #include "machine/keyboard.h"
 #include "tape_machine.h"
 
@@ -86,6 +91,70 @@ TEST(TapeHardware, FloatingBusPatternOnThe48K) {
     }
   }
 }
+
+// rak's timing test, "contended NOP": the T-states a NOP takes when it starts at each T-state of
+// the first display lines, in rows of eight, as the author measured them on real machines.
+struct NopGridCase {
+  uint8_t model;
+  int firstRow;  // the T-state of the first row the test prints
+  std::vector<std::pair<int, std::vector<int>>> rows;  // (count of rows, the row)
+};
+
+class ContendedNopGrid : public ::testing::TestWithParam<NopGridCase> {};
+
+TEST_P(ContendedNopGrid, MatchesTheRealMachine) {
+  const NopGridCase& c = GetParam();
+  if (!TapeMachine::RomPresent(c.model)) GTEST_SKIP() << "missing ROM in " << RomDir();
+  const auto file = SharedFile("testdata/media/timing/rak_timingtest_v0.2.tap");
+  ORVO_REQUIRE_FILE(file);
+  TapeMachine tm(c.model);
+  ASSERT_TRUE(LoadThroughRom(tm, file));
+  ASSERT_TRUE(tm.RunUntilScreenShows("Choose test", 4000)) << tm.Screen();
+  PressFor(tm, SpectrumKey{4, 0}, 5);  // "0"
+  PressFor(tm, kKeyEnter, 5);
+  std::map<int, std::vector<int>> expected;
+  int t = c.firstRow;
+  for (const auto& [count, row] : c.rows) {
+    for (int k = 0; k < count; ++k, t += 8) expected[t] = row;
+  }
+  // The grid fills a cell every few dozen frames: wait for its last row.
+  const int last = t - 8;
+  std::map<int, std::vector<int>> shown;
+  for (int frames = 0; frames < 8000; frames += 50) {
+    tm.RunFrames(50);
+    shown.clear();
+    std::istringstream lines(tm.Screen());
+    for (std::string line; std::getline(lines, line);) {
+      std::istringstream cells(line);
+      int label = 0;
+      if (!(cells >> label) || label < 14000) continue;
+      for (int v; cells >> v;) shown[label].push_back(v);
+    }
+    if (shown.count(last) && shown[last].size() == 8) break;
+  }
+  EXPECT_EQ(shown, expected) << tm.Screen();
+}
+
+INSTANTIATE_TEST_SUITE_P(Tape, ContendedNopGrid,
+                         ::testing::Values(NopGridCase{kModel48K,
+                                                       14328,
+                                                       {{1, {4, 4, 4, 4, 4, 4, 4, 4}},
+                                                        {16, {10, 9, 8, 7, 6, 5, 4, 4}},
+                                                        {3, {4, 4, 4, 4, 4, 4, 4, 4}}}},
+                                           NopGridCase{kModel128K,
+                                                       14336,
+                                                       {{3, {4, 4, 4, 4, 4, 4, 4, 4}},
+                                                        {16, {4, 4, 10, 9, 8, 7, 6, 5}},
+                                                        {1, {4, 4, 4, 4, 4, 4, 4, 4}}}},
+                                           NopGridCase{kModelPlus3,
+                                                       14336,
+                                                       {{3, {4, 4, 4, 4, 4, 4, 4, 4}},
+                                                        {1, {4, 4, 5, 4, 11, 10, 9, 8}},
+                                                        {15, {7, 6, 5, 4, 11, 10, 9, 8}},
+                                                        {1, {7, 6, 5, 4, 4, 4, 4, 4}}}}),
+                         [](const auto& instance) {
+                           return "Model" + std::to_string(instance.param.model);
+                         });
 
 TEST(TapeHardware, TimingTestsAllPass) {
   if (!TapeMachine::RomPresent(kModel48K)) GTEST_SKIP() << "missing 48k.rom in " << RomDir();

@@ -1384,9 +1384,12 @@ ORVO_Z80_INLINE void Core<Bus>::AcceptNmi() {
   }
   c.IFF1 = 0;  // IFF2 keeps the state RETN restores
   LeaveHalt();
-  Push(c.PC);
+  // 11 T-states: an M1 cycle of five at PC (the byte read is ignored; the address is contended
+  // as any fetch's), then the two stack writes.
+  bus.FetchOpcode(c.PC);
+  Idle(ORVO_IR, 1);
   ++ORVO_R;
-  bus.FrameTState += 1;
+  Push(c.PC);
   c.PC = 0x0066;
   c.Q = 0;
   bus.OnNmiAccepted();

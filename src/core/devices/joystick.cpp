@@ -28,8 +28,10 @@ uint8_t StickValue(const MachineState& m, int32_t type, uint16_t port) {
 uint8_t KempstonRead(MachineState& m, uint16_t port, uint8_t value) {
   return EmulatedNow(m, kKempston) ? StickValue(m, kKempston, port) : value;
 }
+// The Fuller Box pulls a line low for each direction and fire pressed: 0xFF at rest.
 uint8_t FullerRead(MachineState& m, uint16_t port, uint8_t value) {
-  return EmulatedNow(m, kFuller) ? StickValue(m, kFuller, port) : value;
+  if (!EmulatedNow(m, kFuller)) return value;
+  return static_cast<uint8_t>(~StickValue(m, kFuller, port));
 }
 
 bool KempstonFitted(const MachineState& m) {

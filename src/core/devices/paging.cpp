@@ -1,5 +1,6 @@
 // The 128K family's paging registers. The 128K and +2 decode 0x7FFD on A15 and A1 low only, so it
-// also answers at 0x1FFD; a read there acts as a write of whatever is on the data bus. The +2A and
+// answers at every port with those two lines low (0x3FFD, 0x1FFD, ...); a read there acts as a
+// write of whatever is on the data bus. The +2A and
 // +3 add 0x1FFD (A15-A12 and A1) and return their own floating-bus byte at 0x0FFD.
 #include "devices/standard_devices.h"
 #include "machine/machine_state.h"
@@ -15,12 +16,9 @@ uint8_t PagingRead128(MachineState& m, uint16_t, uint8_t) {
   Write7FFD128(m, v);
   return v;
 }
-void PagingWrite128(MachineState& m, uint16_t, uint8_t value) {
-  Write7FFD128(m, value);
-}
-// The 128K does not decode A14 and A13: this is its 0x7FFD register too.
-void Paging1FFDWrite128(MachineState& m, uint16_t, uint8_t value) {
-  m.Last1FFD = value;
+void PagingWrite128(MachineState& m, uint16_t port, uint8_t value) {
+  // Kept for snapshots that record the last 0x1FFD write whatever the model.
+  if ((port & 0xF002) == 0x1000) m.Last1FFD = value;
   Write7FFD128(m, value);
 }
 
@@ -42,8 +40,8 @@ bool PagingFitted(const MachineState& m) {
 
 void PagingPorts(PortRowList& rows, const MachineState& m) {
   if (GroupOf(m.MachineModel) == ModelGroup::k128) {
-    rows.Add({.mask = 0xC002, .value = 0x4000, .read = PagingRead128, .write = PagingWrite128});
-    rows.Add({.mask = 0xF002, .value = 0x1000, .write = Paging1FFDWrite128});
+    // A15 and A1 low: 0x7FFD, and 0x3FFD, 0x1FFD, 0x0FFD ... as well.
+    rows.Add({.mask = 0x8002, .value = 0x0000, .read = PagingRead128, .write = PagingWrite128});
   } else {
     rows.Add({.mask = 0xC002, .value = 0x4000, .write = PagingWritePlus3});
     rows.Add({.mask = 0xF002, .value = 0x1000, .write = Paging1FFDWritePlus3});

@@ -108,7 +108,7 @@ uint8_t ApplyJoystick(int32_t type, uint8_t dirs, uint8_t v, uint8_t high) {
   switch (type) {
     case 1:  // Kempston: the direction bits as they are, active high
       return static_cast<uint8_t>(v | dirs);
-    case 2: {  // Fuller, active high
+    case 2: {  // Fuller, active high here (its port reads the inverse)
       uint8_t f = 0;
       if (dirs & kDirFire) f |= 0x80;
       if (dirs & kDirUp) f |= 0x01;

@@ -22,6 +22,9 @@ void SetModelConstants(MachineState& m) {
   const uint8_t model = m.MachineModel;
   if (model != kModelCustom) m.KeyWaitAddress = KeyWaitAddressFor(model);
 
+  // A paging lock left by a 128K model goes with it: a 48K-style model has no lock, and a lock
+  // would hide its floating bus.
+  m.PagingLock = 0;
   switch (model) {
     case kModel16K:
       m.Issue3Keyboard = 0;  // the 16K was only ever an issue 2 board
@@ -31,13 +34,11 @@ void SetModelConstants(MachineState& m) {
     case kModel128K:
     case kModelPlus2:
       m.Issue3Keyboard = 1;
-      m.PagingLock = 0;
       m.Last7FFD = 0;
       break;
     case kModelPlus2A:
     case kModelPlus3:
       m.Issue3Keyboard = 1;
-      m.PagingLock = 0;
       m.Last7FFD = 0;
       m.Last1FFD = 0;
       m.RomLowBit = 0;
@@ -83,8 +84,10 @@ void BuildContentionTables(MachineState& m) {
 
   const bool plus3 = IsPlus2AFamily(model);
   const uint8_t* pattern = plus3 ? ContentionPatternPlus3 : ContentionPattern48;
+  // The +2A/+3 gate array holds the CPU for one more T-state after the 128 of a line's fetches:
+  // the last group of eight ends 1 0 7 6 5 4 3 2 and is followed by a 1.
   const int32_t windowStart = plus3 ? 20 : 23;
-  const int32_t windowEnd = windowStart + 128;
+  const int32_t windowEnd = windowStart + (plus3 ? 129 : 128);
   std::fill(m.MemoryContentionTable.begin(), m.MemoryContentionTable.end(), 0);
   std::fill(m.IoContentionTable.begin(), m.IoContentionTable.end(), 0);
   const uint32_t frame = std::min<uint32_t>(spec.tstatesPerFrame, kContentionTableSize);

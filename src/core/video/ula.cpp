@@ -422,8 +422,9 @@ uint8_t FetchedByte(const MachineState& m, uint32_t row, uint32_t column, uint32
 
 }  // namespace
 
+// The 128K and +2 keep their floating bus when the paging is locked; only the +2A/+3's gate array
+// (FloatingBusPlus3) stops driving it.
 uint8_t FloatingBusValue(const MachineState& m) {
-  if (m.PagingLock) return 0xFF;
   uint32_t row, column, phase;
   if (!FloatingPhase(m, m.FrameTState, row, column, phase)) return 0xFF;
   return FetchedByte(m, row, column, phase);
