@@ -1,9 +1,11 @@
 #include "support/test_paths.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <string>
 
 namespace orvo::test {
 
@@ -29,6 +31,19 @@ std::filesystem::path BuildDir() {
 }
 std::filesystem::path SharedFile(const std::string& relative) {
   return SharedDir() / relative;
+}
+
+bool SharedDataRequired() {
+  const char* value = std::getenv("ORVO_REQUIRE_TEST_DATA");
+  return value != nullptr && std::string(value) == "1";
+}
+
+bool IsSharedPath(const std::filesystem::path& path) {
+  const std::filesystem::path shared = std::filesystem::weakly_canonical(SharedDir());
+  const std::filesystem::path full = std::filesystem::weakly_canonical(path);
+  const auto [end, rest] = std::mismatch(shared.begin(), shared.end(), full.begin(), full.end());
+  (void)rest;
+  return end == shared.end();
 }
 
 std::vector<uint8_t> ReadWholeFile(const std::filesystem::path& path) {

@@ -21,14 +21,31 @@ std::string CaptureCommand(const std::string& command, int* status);
 // True when the program `name` is on the PATH.
 bool ToolOnPath(const std::string& name);
 
+// Missing shared test data (the suites, media and ROM images under SharedDir()) skips a test,
+// except when ORVO_REQUIRE_TEST_DATA is set to 1, as CI does: there it is a failure, so a test
+// that silently stopped running is noticed.
+bool SharedDataRequired();
+bool IsSharedPath(const std::filesystem::path& path);
+
 }  // namespace orvo::test
 
-// Skips the current test with a message naming the file when it is absent.
-#define ORVO_REQUIRE_FILE(file_path)                                    \
-  do {                                                                  \
-    const std::filesystem::path orvo_required_ = (file_path);           \
-    if (!std::filesystem::exists(orvo_required_))                       \
-      GTEST_SKIP() << "missing test file: " << orvo_required_.string(); \
+// Ends the current test for missing shared data: skipped, or failed where the data is required.
+#define ORVO_MISSING_SHARED_DATA(message)                      \
+  do {                                                         \
+    if (::orvo::test::SharedDataRequired()) FAIL() << message; \
+    GTEST_SKIP() << message;                                   \
+  } while (0)
+
+// Ends the current test with a message naming the file when it is absent: skipped, or failed
+// for a shared file where shared data is required.
+#define ORVO_REQUIRE_FILE(file_path)                                                        \
+  do {                                                                                      \
+    const std::filesystem::path orvo_required_ = (file_path);                               \
+    if (!std::filesystem::exists(orvo_required_)) {                                         \
+      if (::orvo::test::SharedDataRequired() && ::orvo::test::IsSharedPath(orvo_required_)) \
+        FAIL() << "missing test file: " << orvo_required_.string();                         \
+      GTEST_SKIP() << "missing test file: " << orvo_required_.string();                     \
+    }                                                                                       \
   } while (0)
 
 // Skips the current test with a message naming the tool when it is not installed.

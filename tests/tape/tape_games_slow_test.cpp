@@ -51,7 +51,8 @@ void PlayToTheEnd(TapeMachine& tm, const std::filesystem::path& file, uint32_t f
 }
 
 void LoadsToTheGame(const GameTape& g, std::filesystem::path file = {}) {
-  if (!TapeMachine::RomPresent(g.model)) GTEST_SKIP() << "missing ROM for model " << int(g.model);
+  if (!TapeMachine::RomPresent(g.model))
+    ORVO_MISSING_SHARED_DATA("missing ROM for model " << int(g.model));
   if (file.empty()) file = SharedFile(std::string("testdata/media/tzx/") + g.file);
   ORVO_REQUIRE_FILE(file);
   TapeMachine tm(g.model);
@@ -102,7 +103,7 @@ TEST_P(GameLoad, ReachesTheGame) {
 // recording leaves 5 frames of silence and 74 frames of leader. A real Spectrum fed this file
 // misses the block too and waits in the ROM until BREAK, which hands the game control.
 TEST(GameLoadShortLeader, PenetratorWaitsInTheRomUntilBreak) {
-  if (!TapeMachine::RomPresent(kModel48K)) GTEST_SKIP() << "missing ROM for model 48K";
+  if (!TapeMachine::RomPresent(kModel48K)) ORVO_MISSING_SHARED_DATA("missing ROM for model 48K");
   const auto file = SharedFile("testdata/media/tzx/penetrator_4500baud_id15.tzx");
   ORVO_REQUIRE_FILE(file);
   TapeMachine tm(kModel48K);

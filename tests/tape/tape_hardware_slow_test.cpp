@@ -35,7 +35,7 @@ class Minfo : public ::testing::TestWithParam<MinfoCase> {};
 
 TEST_P(Minfo, ReportsFrameAndInterruptTimes) {
   const MinfoCase c = GetParam();
-  if (!TapeMachine::RomPresent(c.model)) GTEST_SKIP() << "missing ROM in " << RomDir();
+  if (!TapeMachine::RomPresent(c.model)) ORVO_MISSING_SHARED_DATA("missing ROM in " << RomDir());
   const auto file = SharedFile("testdata/media/timing/minfo.tap");
   ORVO_REQUIRE_FILE(file);
   TapeMachine tm(c.model);
@@ -59,7 +59,8 @@ INSTANTIATE_TEST_SUITE_P(Tape, Minfo,
 // Float48k prints the value of IN (#FF) at T-states from 14330: 255 until 14338, then bitmap,
 // attribute, bitmap, attribute, then 255 four times, repeating.
 TEST(TapeHardware, FloatingBusPatternOnThe48K) {
-  if (!TapeMachine::RomPresent(kModel48K)) GTEST_SKIP() << "missing 48k.rom in " << RomDir();
+  if (!TapeMachine::RomPresent(kModel48K))
+    ORVO_MISSING_SHARED_DATA("missing 48k.rom in " << RomDir());
   const auto file = SharedFile("testdata/media/timing/Float48k.tap");
   ORVO_REQUIRE_FILE(file);
   TapeMachine tm;
@@ -104,7 +105,7 @@ class ContendedNopGrid : public ::testing::TestWithParam<NopGridCase> {};
 
 TEST_P(ContendedNopGrid, MatchesTheRealMachine) {
   const NopGridCase& c = GetParam();
-  if (!TapeMachine::RomPresent(c.model)) GTEST_SKIP() << "missing ROM in " << RomDir();
+  if (!TapeMachine::RomPresent(c.model)) ORVO_MISSING_SHARED_DATA("missing ROM in " << RomDir());
   const auto file = SharedFile("testdata/media/timing/rak_timingtest_v0.2.tap");
   ORVO_REQUIRE_FILE(file);
   TapeMachine tm(c.model);
@@ -157,7 +158,8 @@ INSTANTIATE_TEST_SUITE_P(Tape, ContendedNopGrid,
                          });
 
 TEST(TapeHardware, TimingTestsAllPass) {
-  if (!TapeMachine::RomPresent(kModel48K)) GTEST_SKIP() << "missing 48k.rom in " << RomDir();
+  if (!TapeMachine::RomPresent(kModel48K))
+    ORVO_MISSING_SHARED_DATA("missing 48k.rom in " << RomDir());
   const auto file = SharedFile("testdata/media/timing/Timing_Tests-48k_v1.0.tzx");
   ORVO_REQUIRE_FILE(file);
   TapeMachine tm;
@@ -172,7 +174,8 @@ class Z80Test : public ::testing::TestWithParam<const char*> {};
 // Patrik Rak's z80test suites, loaded through the 48K ROM: the ROM's "scroll?" question is
 // answered as the results fill the screen.
 TEST_P(Z80Test, AllTestsPassed) {
-  if (!TapeMachine::RomPresent(kModel48K)) GTEST_SKIP() << "missing 48k.rom in " << RomDir();
+  if (!TapeMachine::RomPresent(kModel48K))
+    ORVO_MISSING_SHARED_DATA("missing 48k.rom in " << RomDir());
   const auto file = SharedFile(std::string("testdata/cpu/z80test/") + GetParam() + ".tap");
   ORVO_REQUIRE_FILE(file);
   TapeMachine tm;

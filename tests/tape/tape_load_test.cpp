@@ -26,7 +26,8 @@ class HelloWorldLoad : public ::testing::TestWithParam<HelloCase> {};
 
 TEST_P(HelloWorldLoad, PrintsHelloWorld) {
   const HelloCase c = GetParam();
-  if (!TapeMachine::RomPresent(kModel48K)) GTEST_SKIP() << "missing 48k.rom in " << RomDir();
+  if (!TapeMachine::RomPresent(kModel48K))
+    ORVO_MISSING_SHARED_DATA("missing 48k.rom in " << RomDir());
   ORVO_REQUIRE_FILE(SharedFile(c.file));
   TapeMachine tm;
   tm.m.settings.TapeTraps = c.traps;
@@ -63,7 +64,8 @@ INSTANTIATE_TEST_SUITE_P(Tape, HelloWorldLoad,
 // The zasm block test tape: LOAD "" prints "Hello World!"; the deck then stops at the pause of
 // 0 ms that follows, and on a 48K played on, at the "stop the tape if in 48K mode" block.
 TEST(TapeLoad, ZasmBlockTapeStopsWhereItSays) {
-  if (!TapeMachine::RomPresent(kModel48K)) GTEST_SKIP() << "missing 48k.rom in " << RomDir();
+  if (!TapeMachine::RomPresent(kModel48K))
+    ORVO_MISSING_SHARED_DATA("missing 48k.rom in " << RomDir());
   const auto file = SharedFile("testdata/media/tzx/zasm_tzx_blocks.tzx");
   ORVO_REQUIRE_FILE(file);
   TapeMachine tm;
@@ -136,7 +138,8 @@ TEST(TapeLoad, EjectAndRewindCommands) {
 // the ROM loader) and the deck starts by itself as the loader polls the EAR bit, and stops when
 // the program is in.
 TEST(TapeLoad, AutoloadBootsFromTheSnapshotAndStartsAndStopsTheDeck) {
-  if (!TapeMachine::RomPresent(kModel48K)) GTEST_SKIP() << "missing 48k.rom in " << RomDir();
+  if (!TapeMachine::RomPresent(kModel48K))
+    ORVO_MISSING_SHARED_DATA("missing 48k.rom in " << RomDir());
   ORVO_REQUIRE_FILE(SharedFile(kHelloTap));
   const std::filesystem::path libs =
       std::filesystem::temp_directory_path() / ("orvo_tape_libs_" + std::to_string(::getpid()));
