@@ -19,6 +19,7 @@
 #include "app/video_run_options.h"
 #include "host/png_writer.h"
 #include "shell/config_set.h"
+#include "shell/data_folders.h"
 #include "shell/emulator.h"
 #include "shell/extension_table.h"
 #include "shell/file_dispatch.h"
@@ -28,6 +29,7 @@
 #include "shell/messages.h"
 #include "shell/snapshot_save.h"
 #include "shell/tape_commands.h"
+#include "shell/version.h"
 #include "shell/zip_archive.h"
 #include "video/screen_text.h"
 #include "video/ula.h"
@@ -47,8 +49,8 @@ const char kHelp[] =
     "\n"
     "Machine:\n"
     "  --model M          16, 48, 128, plus2, plus2a, plus3 or custom (default 48)\n"
-    "  --rom-dir DIR      folder holding 48k.rom, 128k.rom, plus2.rom, plus3.rom\n"
-    "                     (default: the roms folder beside orvo-run)\n"
+    "  --rom-dir DIR      folder holding 48k.rom, 128k.rom, plus2.rom, plus3.rom (else:\n"
+    "                     roms beside orvo-run, ~/.local/share/orvo/roms, share/orvo/roms)\n"
     "  --custom-rom FILE  the ROM of the custom model (16384 or 32768 bytes)\n"
     "Running:\n"
     "  --frames N         run N frames (default 0: set up only)\n"
@@ -58,6 +60,7 @@ const char kHelp[] =
     "                     starts (\"z80 version=1\", ULAplus=1, \"Late Timing=1\"); repeatable,\n"
     "                     applied after the other options\n"
     "  --help             this text\n"
+    "  --version          print the version\n"
     "Files:\n"
     "  --load FILE        open FILE as the command line would (snapshot, tape, ...); a ZIP\n"
     "                     archive loads its first entry of a kind Orvo opens\n"
@@ -146,14 +149,6 @@ std::string ProgramFolder(const char* argv0) {
   return exe.parent_path().string();
 }
 
-std::string RomPath(const Emulator& emu) {
-  const MachineState& m = emu.m;
-  if (m.MachineModel == kModelCustom) return emu.settings.CustomRomPath;
-  static const char* kFiles[] = {"48k.rom",   "48k.rom",   "128k.rom",
-                                 "plus2.rom", "plus3.rom", "plus3.rom"};
-  return emu.folders.CurrentRomDir + kFiles[m.MachineModel];
-}
-
 void PrintState(const Emulator& emu) {
   const MachineState& m = emu.m;
   const CpuState& c = m.cpu;
@@ -214,7 +209,10 @@ int main(int argc, char** argv) {
       }
       return args[++i].c_str();
     };
-    if (a == "--help" || a == "-h") {
+    if (a == "--version") {
+      std::printf("%s\n", VersionLine("orvo-run").c_str());
+      return kExitOk;
+    } else if (a == "--help" || a == "-h") {
       std::printf(kHelp, kSoundRunHelp, kTapeRunHelp, kVideoRunHelp, kRzxRunHelp, kDebugRunHelp,
                   kAddonRunHelp, kToolsRunHelp, kIf1RunHelp, kDiskRunHelp);
       return kExitOk;
@@ -319,7 +317,7 @@ int main(int argc, char** argv) {
   const std::string programFolder = ProgramFolder(argv[0]);
   emu->folders.ProgramFolder = programFolder;
   emu->folders.RomsFolder = programFolder + "/roms/";
-  emu->folders.LibsFolder = programFolder + "/libs/";
+  emu->folders.LibsFolder = FindLibsFolder(programFolder);
   std::string romDir = opt.romDir.empty() ? emu->folders.RomsFolder : opt.romDir;
   if (!romDir.empty() && romDir.back() != '/') romDir += '/';
   emu->folders.ConfiguredRomDir = emu->folders.CurrentRomDir = romDir;
@@ -354,7 +352,7 @@ int main(int argc, char** argv) {
   ResetMachine(*emu, true);
   if (!opt.loadPath.empty() && !LoadRunFile(*emu, opt.loadPath, opt.zipEntry)) return kExitFailure;
 
-  const std::string romPath = RomPath(*emu);
+  const std::string& romPath = emu->folders.LoadedRomPath;
   std::error_code ec;
   const auto romSize = std::filesystem::file_size(romPath, ec);
   std::printf("Model: %s\nROM: %s (%llu bytes)\n",

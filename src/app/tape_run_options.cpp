@@ -80,12 +80,14 @@ bool TapeRun::Start(Emulator& emu) {
   if (options_.tapePath.empty()) return true;
 
   if (options_.autoload) {
-    // The boot snapshots in libs/ were made from the ROMs beside the program; with ROMs from
-    // elsewhere the machine is booted to its loader instead.
+    // The boot snapshots in libs/ were made from the ROMs in the roms folder beside it; with
+    // ROMs from elsewhere the machine is booted to its loader instead.
     const std::string boot = emu.folders.LibsFolder + TapeBootSnapshotName(m.MachineModel);
+    const std::filesystem::path libs = std::filesystem::path(emu.folders.LibsFolder).parent_path();
     std::error_code ec;
     const bool ownRoms =
-        std::filesystem::equivalent(emu.folders.CurrentRomDir, emu.folders.RomsFolder, ec);
+        std::filesystem::equivalent(std::filesystem::path(emu.folders.LoadedRomPath).parent_path(),
+                                    libs.parent_path() / "roms", ec);
     if (ownRoms && std::filesystem::exists(boot, ec)) {
       if (LoadTapeBootSnapshot(emu) != 0) return false;
     } else if (!BootToTapeLoader(emu)) {

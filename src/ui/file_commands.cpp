@@ -9,6 +9,8 @@
 
 #include "shell/emulator.h"
 #include "shell/file_dispatch.h"
+#include "shell/media_loaders.h"
+#include "shell/recent_files.h"
 #include "shell/snapshot_save.h"
 #include "shell/tape_commands.h"
 #include "shell/zip_archive.h"
@@ -49,40 +51,68 @@ QStringList OpenTapeFilters() {
   return Filters("All supported Spectrum tape files", {"tzx", "tap", "csw", "pzx", "wav"});
 }
 
-QString StartFolder(const std::string& remembered) {
-  if (remembered.empty()) return {};
-  const QFileInfo info(QString::fromStdString(remembered));
-  if (info.isDir()) return info.absoluteFilePath();
-  return info.absolutePath();
+QString StartFolder(std::initializer_list<std::string> candidates) {
+  for (const std::string& candidate : candidates) {
+    if (candidate.empty()) continue;
+    const QFileInfo info(QString::fromStdString(candidate));
+    if (info.isDir()) return info.absoluteFilePath();
+    if (info.isFile() && info.absoluteDir().exists()) return info.absolutePath();
+  }
+  return QDir::homePath();
 }
 
 namespace {
 
-// The Open dialog, with the emulation paused while it is up; empty when cancelled.
-QString AskOpenPathPaused(MainWindow& w, const QString& title, const std::string& remembered,
-                          const QStringList& filters) {
+// The folder of the newest recent file: the last folder a file was opened from or saved to.
+std::string LastUsedFolder(MainWindow& w) {
+  const auto& paths = w.Recent().Paths();
+  return paths.empty()
+             ? std::string()
+             : QFileInfo(QString::fromStdString(paths.front())).absolutePath().toStdString();
+}
+
+// The Open dialog, with the emulation paused while it is up; empty when cancelled. It starts in
+// the configured folder, else the last used one, else the home folder.
+QString AskOpenPathPaused(MainWindow& w, const QString& title, const std::string& configured,
+                          const std::string& remembered, const QStringList& filters) {
   ModalScope paused(&w);
-  return QFileDialog::getOpenFileName(&w, title, StartFolder(remembered),
+  return QFileDialog::getOpenFileName(&w, title,
+                                      StartFolder({configured, remembered, LastUsedFolder(w)}),
                                       filters.join(QStringLiteral(";;")));
+}
+
+bool LastLoadSucceeded(const Emulator& emu) {
+  return emu.files.LastLoadStatus == kLoadedOk;
 }
 
 }  // namespace
 
+void OpenChosenFile(MainWindow& w, const QString& path) {
+  Emulator& emu = w.Emu();
+  if (OpenFileCommand(emu, path.toStdString()) == 0 && LastLoadSucceeded(emu)) {
+    w.NoteRecentFile(path.toStdString());
+  }
+  ShowZipPickerIfPending(w);
+}
+
 void LoadFileCommand(MainWindow& w) {
   Emulator& emu = w.Emu();
-  const QString path = AskOpenPathPaused(w, QStringLiteral("Open file"), emu.folders.CurrentSnapDir,
-                                         OpenFileFilters());
+  const QString path =
+      AskOpenPathPaused(w, QStringLiteral("Open file"), emu.folders.ConfiguredSnapDir,
+                        emu.folders.CurrentSnapDir, OpenFileFilters());
   if (path.isEmpty()) return;
-  OpenFileCommand(emu, path.toStdString());
-  ShowZipPickerIfPending(w);
+  OpenChosenFile(w, path);
 }
 
 void LoadSnapshotCommand(MainWindow& w) {
   Emulator& emu = w.Emu();
-  const QString path = AskOpenPathPaused(w, QStringLiteral("Open snapshot"),
-                                         emu.folders.CurrentSnapDir, OpenSnapshotFilters());
+  const QString path =
+      AskOpenPathPaused(w, QStringLiteral("Open snapshot"), emu.folders.ConfiguredSnapDir,
+                        emu.folders.CurrentSnapDir, OpenSnapshotFilters());
   if (path.isEmpty()) return;
-  OpenSnapshotCommand(emu, path.toStdString());
+  if (OpenSnapshotCommand(emu, path.toStdString()) == 0 && LastLoadSucceeded(emu)) {
+    w.NoteRecentFile(path.toStdString());
+  }
 }
 
 void SaveSnapshotCommand(MainWindow& w) {
@@ -90,7 +120,8 @@ void SaveSnapshotCommand(MainWindow& w) {
   ModalScope paused(&w);
   const QStringList filters = OpenSnapshotFilters();
   QString selected = filters.value(0);
-  QString start = StartFolder(emu.folders.CurrentSnapDir);
+  QString start =
+      StartFolder({emu.folders.ConfiguredSnapDir, emu.folders.CurrentSnapDir, LastUsedFolder(w)});
   if (!emu.files.CurrentFileTitle.empty()) {
     start = QDir(start).filePath(QString::fromStdString(emu.files.CurrentFileTitle));
   }
@@ -99,15 +130,20 @@ void SaveSnapshotCommand(MainWindow& w) {
   if (path.isEmpty()) return;
   // The writer follows the chosen file type, numbered from 1 as the dialog lists them.
   const int filter = static_cast<int>(filters.indexOf(selected)) + 1;
-  orvo::SaveSnapshotCommand(emu, path.toStdString(), filter);
+  std::string written;
+  if (orvo::SaveSnapshotCommand(emu, path.toStdString(), filter, &written) == kSaved) {
+    w.NoteRecentFile(written.empty() ? path.toStdString() : written);
+  }
 }
 
 void LoadTapeCommand(MainWindow& w) {
   Emulator& emu = w.Emu();
-  const QString path = AskOpenPathPaused(w, QStringLiteral("Open file"),
-                                         emu.folders.ConfiguredTapeDir, OpenTapeFilters());
+  const QString path =
+      AskOpenPathPaused(w, QStringLiteral("Open file"), emu.folders.ConfiguredTapeDir,
+                        emu.folders.CurrentTapeDir, OpenTapeFilters());
   if (path.isEmpty()) return;
   OpenTapeFile(emu, path.toStdString());
+  if (emu.m.tape.image) w.NoteRecentFile(path.toStdString());
 }
 
 void EjectTapeMenuCommand(MainWindow& w) {

@@ -22,8 +22,14 @@ class MainWindow;
 QStringList OpenFileFilters();      // "Open file": all supported kinds, one per kind, all files
 QStringList OpenSnapshotFilters();  // "Open snapshot" and "Save snapshot"
 QStringList OpenTapeFilters();      // the tape deck's "Open file"
-// The folder a dialog starts in for a remembered path (a file's folder, or the folder itself).
-QString StartFolder(const std::string& remembered);
+// The folder a dialog starts in: the first of `candidates` that is an existing folder (a file
+// stands for its folder), else the home folder. Never a missing folder, whose name the dialog
+// would put into the file name box.
+QString StartFolder(std::initializer_list<std::string> candidates);
+
+// Opens `path` as File, Load File does after its dialog, and lists it in the recent files when
+// it loaded.
+void OpenChosenFile(MainWindow& w, const QString& path);
 
 void LoadFileCommand(MainWindow& w);           // 113
 void LoadSnapshotCommand(MainWindow& w);       // 100

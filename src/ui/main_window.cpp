@@ -26,6 +26,7 @@
 #include "shell/file_dispatch.h"
 #include "shell/frame_loop.h"
 #include "shell/machine_setup.h"
+#include "shell/media_loaders.h"
 #include "shell/window_commands.h"
 #include "sound/sound_output.h"
 #include "ui/command_table.h"
@@ -35,6 +36,7 @@
 #include "ui/key_translation.h"
 #include "ui/picture_view.h"
 #include "ui/qt_host.h"
+#include "ui/recent_files_menu.h"
 #include "video/palette.h"
 
 namespace orvo::ui {
@@ -90,14 +92,41 @@ QSize StatusBarWidget::minimumSizeHint() const {
   return {0, sizeHint().height()};
 }
 
-void StatusBarWidget::resizeEvent(QResizeEvent* event) {
-  QStatusBar::resizeEvent(event);
+namespace {
+
+// The longest texts the frame counter and the speed get.
+const char* const kLongestPartTexts[kStatusParts] = {"", " Frames Per Second: 100 ", " Speed: 200%",
+                                                     ""};
+
+}  // namespace
+
+int StatusBarWidget::RequiredWidth() const {
+  int left = 0;
+  for (int i = 0; i < kStatusParts - 1; ++i) {
+    const QLabel* part = parts_[static_cast<size_t>(i)];
+    const int text = std::max(fontMetrics().horizontalAdvance(part->text()),
+                              fontMetrics().horizontalAdvance(QLatin1String(kLongestPartTexts[i])));
+    left = std::max(kStatusPartEdges[static_cast<size_t>(i)], left + text + 12);
+  }
+  return left;
+}
+
+void StatusBarWidget::Relayout() {
   int left = 0;
   for (int i = 0; i < kStatusParts; ++i) {
-    const int right = kStatusPartEdges[static_cast<size_t>(i)];
-    parts_[static_cast<size_t>(i)]->setGeometry(left, 1, right - left - 2, height() - 2);
+    QLabel* part = parts_[static_cast<size_t>(i)];
+    int right = kStatusPartEdges[static_cast<size_t>(i)];
+    // A part never cuts its own text: its edge moves right instead.
+    right = std::max(right, left + fontMetrics().horizontalAdvance(part->text()) + 12);
+    if (i == kStatusParts - 1) right = std::max(right, width());
+    part->setGeometry(left, 1, right - left - 2, height() - 2);
     left = right;
   }
+}
+
+void StatusBarWidget::resizeEvent(QResizeEvent* event) {
+  QStatusBar::resizeEvent(event);
+  Relayout();
 }
 
 // ---- modal scope ----
@@ -141,6 +170,8 @@ MainWindow::MainWindow(Emulator& emu, QtHost& host) : emu_(emu), host_(host) {
     SetStatusPart(i, QString::fromStdString(statusData_.parts[static_cast<size_t>(i)]));
   }
 
+  recent_ = std::make_unique<RecentFiles>(RecentFiles::DefaultStorePath());
+  recent_->Load();
   BuildMenus();
   rewind_ = std::make_unique<RewindHistory>();
   rewindTimer_ = new QTimer(this);
@@ -192,6 +223,7 @@ void MainWindow::BuildMenus() {
       if (sub == nullptr) {
         if (row.separatorBefore) menu->addSeparator();
         sub = menu->addMenu(QString::fromLatin1(row.submenu));
+        submenus_.push_back(sub);
       }
       sub->addAction(action);
       continue;
@@ -199,6 +231,20 @@ void MainWindow::BuildMenus() {
     if (row.separatorBefore) menu->addSeparator();
     menu->addAction(action);
   }
+  // File > Recent Files, in its own group above "Quit".
+  recentMenu_ = new RecentFilesMenu(*this, *recent_);
+  if (QMenu* file = Menu(QStringLiteral("File")); file != nullptr) {
+    const QList<QAction*> items = file->actions();
+    const qsizetype quit = items.indexOf(Action(CommandId::Quit));
+    QAction* before = quit > 0 ? items[quit - 1] : Action(CommandId::Quit);
+    file->insertSeparator(before);
+    file->insertMenu(before, recentMenu_);
+  }
+}
+
+void MainWindow::NoteRecentFile(const std::string& path) {
+  recent_->Add(path);
+  recentMenu_->ScheduleRebuild();
 }
 
 // The emulation and the sound stand still while a menu is open, as they would in a modal menu
@@ -234,6 +280,12 @@ void MainWindow::RefreshMenuStates() {
     const bool available = row != nullptr && row->handler != nullptr;
     action->setEnabled(available && emu_.menu.IsEnabled(id));
     if (action->isCheckable()) action->setChecked(emu_.menu.IsChecked(id));
+  }
+  // A submenu with nothing to choose is itself unavailable.
+  for (QMenu* sub : submenus_) {
+    const QList<QAction*> items = sub->actions();
+    sub->menuAction()->setEnabled(
+        std::any_of(items.begin(), items.end(), [](const QAction* a) { return a->isEnabled(); }));
   }
 }
 
@@ -312,9 +364,15 @@ void MainWindow::ApplyWindowGeometry() {
     view_->Widget()->setGeometry(client_->rect());
     return;
   }
-  const QSize client = ClientSizeFor(size);
+  // The window is never narrower than its menu bar (every menu shown) and the status texts; the
+  // picture is centred in a client area made wider for them.
+  QSize client = ClientSizeFor(size);
+  const int menuWidth = menuBar()->isHidden() ? 0 : menuBar()->sizeHint().width();
+  const int statusWidth = status_->isHidden() ? 0 : status_->RequiredWidth();
+  client.setWidth(std::max({client.width(), menuWidth, statusWidth}));
   client_->setFixedSize(client);
-  view_->Widget()->setGeometry(5, 5, kPictureWidth * size, kPictureHeight * size);
+  view_->Widget()->setGeometry((client.width() - kPictureWidth * size) / 2, 5, kPictureWidth * size,
+                               kPictureHeight * size);
   int menuHeight = 0;
   if (!menuBar()->isHidden()) {
     menuHeight = menuBar()->heightForWidth(client.width());
@@ -322,6 +380,29 @@ void MainWindow::ApplyWindowGeometry() {
   }
   const int statusHeight = status_->isHidden() ? 0 : status_->sizeHint().height();
   setFixedSize(client.width(), menuHeight + client.height() + statusHeight);
+  KeepOnScreen();
+}
+
+bool MainWindow::FitsScreenAt(int size) const {
+  const QScreen* screen = this->screen();
+  if (screen == nullptr) return true;
+  const QSize frame = frameGeometry().size() - geometry().size();
+  const QSize client = ClientSizeFor(size);
+  const int bars = menuBar()->sizeHint().height() + status_->sizeHint().height();
+  const QRect avail = screen->availableGeometry();
+  return client.width() + frame.width() <= avail.width() &&
+         client.height() + bars + frame.height() <= avail.height();
+}
+
+void MainWindow::KeepOnScreen() {
+  const QScreen* screen = this->screen();
+  if (screen == nullptr) return;
+  const QRect avail = screen->availableGeometry();
+  const QRect frame = frameGeometry();
+  QPoint to = frame.topLeft();
+  to.setX(std::max(avail.left(), std::min(to.x(), avail.right() + 1 - frame.width())));
+  to.setY(std::max(avail.top(), std::min(to.y(), avail.bottom() + 1 - frame.height())));
+  if (to != frame.topLeft()) move(to);
 }
 
 void MainWindow::Present(const uint32_t* pixels) {
@@ -347,6 +428,10 @@ void MainWindow::ShowInitially() {
   }
   shownOnce_ = true;
   ApplyWindowGeometry();
+  // A size kept from a larger screen becomes the largest that fits this one.
+  if (!IsFullScreen() && !FitsScreenAt(emu_.settings.DrawSize)) {
+    ChooseDrawSize(emu_.settings.DrawSize);
+  }
   activateWindow();
   setFocus();
 }
@@ -360,8 +445,17 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 
 void MainWindow::ChooseDrawSize(int size) {
   if (IsFullScreen()) ToggleFullScreen();
-  SetDrawSize(emu_, size);
+  // A size too large for the screen the window is on becomes the largest that fits.
+  int fitted = size;
+  while (fitted > 1 && !FitsScreenAt(fitted)) --fitted;
+  SetDrawSize(emu_, fitted);
   SetUpDisplay();
+  // The note stays in the last part while that part has nothing else to show.
+  fitNote_ =
+      fitted == size
+          ? QString()
+          : QStringLiteral(" %1% does not fit this screen: %2%").arg(size * 100).arg(fitted * 100);
+  if (!fitNote_.isEmpty()) SetStatusPart(kStatusParts - 1, fitNote_);
 }
 
 void MainWindow::ToggleFullScreen() {
@@ -369,6 +463,7 @@ void MainWindow::ToggleFullScreen() {
   if (!IsFullScreen()) {
     windowedDrawSize_ = s.DrawSize;
     windowedPosition_ = pos();
+    windowedGeometry_ = geometry();
     s.DrawSize = 4;
     client_->setCursor(Qt::BlankCursor);
     SetUpDisplay();
@@ -382,7 +477,9 @@ void MainWindow::ToggleFullScreen() {
   client_->unsetCursor();
   UpdateViewChecks(emu_);
   SetUpDisplay();
-  move(windowedPosition_);
+  // Back exactly where it was: the client area's own position, so that the frame the window
+  // system puts back around it does not shift it.
+  setGeometry(QRect(windowedGeometry_.topLeft(), size()));
 }
 
 void MainWindow::ToggleVsync() {
@@ -396,12 +493,14 @@ void MainWindow::SetStatusPart(int part, const QString& text) {
   if (part < 0 || part >= kStatusParts) return;
   statusData_.parts[static_cast<size_t>(part)] = text.toStdString();
   status_->Part(part)->setText(text);
+  status_->Relayout();
 }
 
 void MainWindow::RefreshStatusBar() {
   for (int i = 0; i < kStatusParts; ++i) {
     status_->Part(i)->setText(QString::fromStdString(statusData_.parts[static_cast<size_t>(i)]));
   }
+  status_->Relayout();
 }
 
 // ---- main loop ----
@@ -415,7 +514,12 @@ bool MainWindow::RunPass() {
   // A breakpoint (or a debugger event) stopped the machine inside the frame: the debugger opens
   // where it stands.
   if (emu_.m.debug.stop != DebugStop::kNone) OpenDebugger(emu_, this);
-  if (UpdateStatusBar(emu_, statusData_)) RefreshStatusBar();
+  if (UpdateStatusBar(emu_, statusData_)) {
+    if (!fitNote_.isEmpty() && statusData_.parts[kStatusParts - 1].empty()) {
+      statusData_.parts[kStatusParts - 1] = fitNote_.toStdString();
+    }
+    RefreshStatusBar();
+  }
   const MachineState& m = emu_.m;
   status_->SetDiskLamp(m.MachineModel != kModelPlus3 || !m.DiskLampDrawn ? 0
                        : m.DiskMotorLamp                                 ? 2
@@ -458,14 +562,18 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 // ---- files ----
 
 void MainWindow::OpenCommandLineFile(const std::string& path) {
-  orvo::OpenCommandLineFile(emu_, path);
+  if (orvo::OpenCommandLineFile(emu_, path) == 0 && emu_.files.LastLoadStatus == kLoadedOk) {
+    NoteRecentFile(emu_.files.CurrentFilePath.empty() ? path : emu_.files.CurrentFilePath);
+  }
   ShowZipPickerIfPending(*this);
   RefreshMenuStates();
 }
 
 void MainWindow::OpenDroppedFile(const QString& path) {
   if (QFileInfo(path).isDir()) return;  // folders are not files to load
-  LoadFile(emu_, path.toStdString());
+  if (LoadFile(emu_, path.toStdString()) == 0 && emu_.files.LastLoadStatus == kLoadedOk) {
+    NoteRecentFile(path.toStdString());
+  }
   ShowZipPickerIfPending(*this);
   emu_.m.Paused = 0;
   if (SoundShouldPlay(emu_.m)) PauseSound(emu_.m, 0);
@@ -540,8 +648,8 @@ void MainWindow::ToggleMouseCapture() {
 QRect MainWindow::MouseRect() const {
   const int s =
       emu_.settings.DrawSize >= 1 && emu_.settings.DrawSize <= 3 ? emu_.settings.DrawSize : 1;
-  const QPoint origin = client_->mapToGlobal(QPoint(0, 0));
-  const QPoint topLeft(origin.x() + 48 * s + 5, origin.y() + 48 * s + 5);
+  const QPoint origin = view_->Widget()->mapToGlobal(QPoint(0, 0));
+  const QPoint topLeft(origin.x() + 48 * s, origin.y() + 48 * s);
   return QRect(topLeft, QSize(256 * s, 192 * s));
 }
 

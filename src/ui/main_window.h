@@ -10,8 +10,10 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "shell/command_id.h"
+#include "shell/recent_files.h"
 #include "shell/rewind.h"
 #include "shell/status_bar.h"
 
@@ -28,6 +30,7 @@ namespace orvo::ui {
 
 class PictureView;
 class QtHost;
+class RecentFilesMenu;
 
 // "Orvo v" + major.minor.
 QString WindowTitle();
@@ -47,6 +50,10 @@ class StatusBarWidget final : public QStatusBar {
   // The +3's disk lamp: hidden (state 0), red (1: a disk in, motor off) or green (2: motor on).
   void SetDiskLamp(int state);
   QLabel* DiskLamp() const { return diskLamp_; }
+  // The parts keep their fixed right edges, moved right where a text would not fit; this is the
+  // width the first three parts need for their texts at the longest they get.
+  int RequiredWidth() const;
+  void Relayout();
   QSize sizeHint() const override;
   QSize minimumSizeHint() const override;
 
@@ -89,6 +96,12 @@ class MainWindow final : public QMainWindow {
   // Types `text` into the machine, then ENTER (paste, dropped text). A `spoolSpeed` above 0
   // becomes the "Spool Speed" setting first.
   void TypeText(const QString& text, int spoolSpeed);
+
+  // ---- recent files ----
+  RecentFiles& Recent() { return *recent_; }
+  RecentFilesMenu* RecentMenu() const { return recentMenu_; }
+  // A file opened or saved: to the top of File > Recent Files.
+  void NoteRecentFile(const std::string& path);
 
   // ---- View menu ----
   void ChooseDrawSize(int size);  // 1, 2, 3: windowed at that size
@@ -163,6 +176,10 @@ class MainWindow final : public QMainWindow {
   void FocusGained();
   void FocusLost();
   void ApplyWindowGeometry();
+  // Whether the window at DrawSize `size` fits the available part of its screen.
+  bool FitsScreenAt(int size) const;
+  // Moves the window so that all of it is on the available part of its screen.
+  void KeepOnScreen();
 
   Emulator& emu_;
   QtHost& host_;
@@ -173,6 +190,9 @@ class MainWindow final : public QMainWindow {
   StatusBar statusData_;
   std::map<CommandId, QAction*> actions_;
   std::map<QString, QMenu*> menus_;
+  std::vector<QMenu*> submenus_;
+  std::unique_ptr<RecentFiles> recent_;
+  RecentFilesMenu* recentMenu_ = nullptr;
   bool quitting_ = false;
   bool usePhysicalKeys_ = false;
   int lastKeyDown_ = 0;
@@ -180,6 +200,8 @@ class MainWindow final : public QMainWindow {
   // Full screen remembers the windowed size and position to go back to.
   int windowedDrawSize_ = 1;
   QPoint windowedPosition_;
+  QRect windowedGeometry_;
+  QString fitNote_;  // what the status bar says when a size did not fit the screen
   bool shownOnce_ = false;
   int menusOpen_ = 0;
   std::unique_ptr<RewindHistory> rewind_;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -75,8 +76,51 @@ TEST(LoadRoms, MissingOrWrongLengthFilesReportAndLeaveTheRomsBlank) {
     EXPECT_EQ(LoadRoms(b.emu), 1);
     ASSERT_EQ(b.host.messages.size(), 1u);
     EXPECT_EQ(b.host.messages[0].caption, CaptionId::Error);
-    EXPECT_EQ(b.host.messages[0].text, c.text);
+    const std::string& text = b.host.messages[0].text;
+    EXPECT_EQ(text.substr(0, std::string(c.text).size()), c.text);
+    // A missing ROM names the folders it was looked for in, the configured one first.
+    if (b.host.messages[0].message == kMsgRomMissing) {
+      EXPECT_NE(text.find("\n\nLooked in:\n" + b.dir.string() + "/\n"), std::string::npos) << text;
+    }
     EXPECT_TRUE(b.RomsBlank());
+  }
+}
+
+TEST(LoadRoms, LooksInTheConfiguredFolderThenBesideTheProgramThenTheUsersAndTheInstalledData) {
+  // PREFIX/bin holds the program; PREFIX/share/orvo/roms is the installation's ROM folder.
+  Bare b(kModel48K);
+  const fs::path prefix = b.dir / "prefix";
+  const fs::path userData = b.dir / "data";
+  fs::create_directories(prefix / "bin");
+  fs::create_directories(prefix / "share/orvo/roms");
+  fs::create_directories(userData / "orvo/roms");
+  const char* oldData = std::getenv("XDG_DATA_HOME");
+  const std::string savedData = oldData ? oldData : "";
+  ::setenv("XDG_DATA_HOME", userData.c_str(), 1);
+  b.emu.folders.ProgramFolder = (prefix / "bin").string();
+  b.emu.folders.RomsFolder = (prefix / "bin/roms/").string();
+  b.emu.folders.CurrentRomDir = (b.dir / "configured").string();
+
+  const struct {
+    fs::path folder;  // where a ROM of `fill` is written, most distant first
+    uint8_t fill;
+  } steps[] = {{prefix / "share/orvo/roms", 0x11},
+               {userData / "orvo/roms", 0x22},
+               {prefix / "bin/roms", 0x33},
+               {b.dir / "configured", 0x44}};
+  for (const auto& step : steps) {
+    fs::create_directories(step.folder);
+    std::vector<char> bytes(16384, static_cast<char>(step.fill));
+    std::ofstream(step.folder / "48k.rom", std::ios::binary).write(bytes.data(), 16384);
+    EXPECT_EQ(LoadRoms(b.emu), 0) << step.folder;
+    EXPECT_EQ(b.m.RomBuffer48[0], step.fill) << step.folder;
+    EXPECT_EQ(b.emu.folders.LoadedRomPath, (step.folder / "48k.rom").string());
+  }
+  EXPECT_TRUE(b.host.messages.empty());
+  if (oldData) {
+    ::setenv("XDG_DATA_HOME", savedData.c_str(), 1);
+  } else {
+    ::unsetenv("XDG_DATA_HOME");
   }
 }
 

@@ -19,6 +19,9 @@ TEST(Messages, NumbersAreShownInHexAndRomMissingNamesTheFile) {
   EXPECT_EQ(FormatMessage(kMsgRomMissing, "/opt/orvo/roms/plus3.rom"),
             "02 - ROM missing\n\nplus3.rom");
   EXPECT_EQ(FormatMessage(kMsgRomMissing, "48k.rom"), "02 - ROM missing\n\n48k.rom");
+  // The lines after the path are the folders searched.
+  EXPECT_EQ(FormatMessage(kMsgRomMissing, "/a/roms/48k.rom\n/a/roms/\n/usr/share/orvo/roms/"),
+            "02 - ROM missing\n\n48k.rom\n\nLooked in:\n/a/roms/\n/usr/share/orvo/roms/");
 }
 
 }  // namespace

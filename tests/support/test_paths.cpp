@@ -62,4 +62,10 @@ std::string CaptureCommand(const std::string& command, int* status) {
   return out;
 }
 
+bool ToolOnPath(const std::string& name) {
+  int status = -1;
+  CaptureCommand("command -v '" + name + "' >/dev/null 2>&1", &status);
+  return status == 0;
+}
+
 }  // namespace orvo::test

@@ -16,8 +16,10 @@ std::filesystem::path DataDir();    // tests/data
 std::filesystem::path BuildDir();   // the build tree (programs, roms/, libs/)
 std::filesystem::path SharedFile(const std::string& relative);  // SharedDir() / relative
 std::vector<uint8_t> ReadWholeFile(const std::filesystem::path& path);
-// Runs a shell command and returns its standard output; `status` gets its exit status.
+// Runs a shell command and returns its standard output; `status` gets its wait status.
 std::string CaptureCommand(const std::string& command, int* status);
+// True when the program `name` is on the PATH.
+bool ToolOnPath(const std::string& name);
 
 // Missing shared test data (the suites, media and ROM images under SharedDir()) skips a test,
 // except when ORVO_REQUIRE_TEST_DATA is set to 1, as CI does: there it is a failure, so a test
@@ -44,4 +46,10 @@ bool IsSharedPath(const std::filesystem::path& path);
         FAIL() << "missing test file: " << orvo_required_.string();                         \
       GTEST_SKIP() << "missing test file: " << orvo_required_.string();                     \
     }                                                                                       \
+  } while (0)
+
+// Skips the current test with a message naming the tool when it is not installed.
+#define ORVO_REQUIRE_TOOL(tool_name)                                                         \
+  do {                                                                                       \
+    if (!orvo::test::ToolOnPath(tool_name)) GTEST_SKIP() << "missing tool: " << (tool_name); \
   } while (0)

@@ -6,6 +6,10 @@
 
 #include <QApplication>
 #include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "support/test_paths.h"
 
 namespace {
 
@@ -14,10 +18,17 @@ class QtEnvironment final : public ::testing::Environment {
   void SetUp() override {
     if (QCoreApplication::instance() != nullptr) return;
     const char* platform = std::getenv("QT_QPA_PLATFORM");
-    if (platform == nullptr || *platform == '\0') {
+    std::string chosen = platform != nullptr ? platform : "";
+    if (chosen.empty()) {
       const char* fallback = std::getenv("QT_QPA_PLATFORM_DEFAULT");
-      setenv("QT_QPA_PLATFORM", fallback != nullptr && *fallback ? fallback : "offscreen", 1);
+      chosen = fallback != nullptr && *fallback ? fallback : "offscreen";
     }
+    // The offscreen screen is as large as the Xvfb screen the window tests also run on.
+    const std::filesystem::path screens = orvo::test::DataDir() / "offscreen_1280x1024.json";
+    if (chosen == "offscreen" && std::filesystem::exists(screens)) {
+      chosen += ":configfile=" + screens.string();
+    }
+    setenv("QT_QPA_PLATFORM", chosen.c_str(), 1);
     if (std::getenv("SDL_AUDIODRIVER") == nullptr) setenv("SDL_AUDIODRIVER", "dummy", 1);
     static int argc = 1;
     static char name[] = "orvo_tests_ui";

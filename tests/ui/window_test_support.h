@@ -28,6 +28,8 @@ class WindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(configDir_.isValid());
+    // The recent files list of these windows lives in the test's own folder.
+    qputenv("XDG_STATE_HOME", configDir_.path().toUtf8());
     host.messageSink = [this](std::string_view caption, std::string_view text) {
       messages.push_back({std::string(caption), std::string(text)});
     };

@@ -2,12 +2,12 @@
 
 #include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <system_error>
 
 #include "machine/keyboard.h"
 #include "shell/config.h"
+#include "shell/data_folders.h"
 #include "shell/emulator.h"
 #include "shell/machine_setup.h"
 
@@ -31,12 +31,8 @@ std::string ExecutableFolder() {
 }
 
 std::string DefaultConfigFolder() {
-  // XDG: a relative XDG_CONFIG_HOME is invalid and must be ignored.
-  const char* xdg = std::getenv("XDG_CONFIG_HOME");
-  if (xdg != nullptr && xdg[0] == '/') return WithoutTrailingSlashes(xdg) + "/Orvo";
-  const char* home = std::getenv("HOME");
-  if (home != nullptr && home[0] != '\0') return WithoutTrailingSlashes(home) + "/.config/Orvo";
-  return {};
+  const std::string base = XdgFolder("XDG_CONFIG_HOME", ".config");
+  return base.empty() ? std::string() : base + "/Orvo";
 }
 
 std::string FolderOfPath(std::string_view path) {
@@ -51,7 +47,7 @@ bool SetUpFolders(Emulator& emu, std::string_view programFolder, std::string_vie
   f.ProgramFolder = WithoutTrailingSlashes(programFolder.empty() ? "." : programFolder);
   const std::string base = f.ProgramFolder == "/" ? std::string() : f.ProgramFolder;
   f.RomsFolder = base + "/roms/";
-  f.LibsFolder = base + "/libs/";
+  f.LibsFolder = FindLibsFolder(f.ProgramFolder);
   f.CurrentRomDir = f.RomsFolder;
   f.ConfigFolder = WithoutTrailingSlashes(configFolder);
   if (f.ConfigFolder.empty()) return false;

@@ -2,6 +2,7 @@
 #include "machine/model.h"
 #include "shell/config.h"
 #include "shell/config_internal.h"
+#include "shell/data_folders.h"
 #include "shell/emulator.h"
 #include "shell/machine_setup.h"
 
@@ -19,7 +20,7 @@ void config_detail::RestoreDefaults(Emulator& emu) {
   f.ConfiguredSnapDir = f.CurrentSnapDir = program + "/snapshots/";
   f.ConfiguredTapeDir = f.CurrentTapeDir = program + "/tapes/";
   f.ConfiguredDownloadDir = f.CurrentDownloadDir = program + "/downloads/";
-  f.LibsFolder = program + "/libs/";
+  f.LibsFolder = FindLibsFolder(program);
   emu.config.placements = DefaultWindowPlacements();
   m.input.KeystickActive = 0;
   m.input.JoystickActive = 0;

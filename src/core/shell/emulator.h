@@ -26,6 +26,7 @@ struct Folders {
   std::string ConfiguredSnapDir, CurrentSnapDir;
   std::string ConfiguredTapeDir, CurrentTapeDir;
   std::string ConfiguredDownloadDir, CurrentDownloadDir;
+  std::string LoadedRomPath;  // where the current model's ROM was last read from
 };
 
 class Emulator {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "shell/addon_commands.h"
+#include "shell/data_folders.h"
 #include "shell/emulator.h"
 #include "shell/microdrive_commands.h"
 #include "shell/window_commands.h"
@@ -84,14 +85,18 @@ void SetModelMenus(Emulator& emu) {
 // Reads the ROM image at `path` into `rom` (bufferSize bytes) when the file's length is `length`
 // (or, with `altLength` non-zero, that). Returns 0, or 1 after the message, leaving `rom` empty.
 int ReadRomImage(Emulator& emu, const std::filesystem::path& path, uintmax_t length,
-                 uintmax_t altLength, size_t bufferSize, std::vector<uint8_t>& rom) {
+                 uintmax_t altLength, size_t bufferSize, std::vector<uint8_t>& rom,
+                 const std::vector<std::string>& searched = {}) {
   rom.clear();
   std::error_code ec;
   const bool regular = !path.empty() && std::filesystem::is_regular_file(path, ec);
   std::ifstream in;
   if (regular) in.open(path, std::ios::binary);
   if (!regular || !in) {
-    emu.ShowMessage(CaptionId::Error, kMsgRomMissing, path.string());
+    // The message names the file, then each folder it was looked for in, a line each.
+    std::string detail = path.string();
+    for (const std::string& folder : searched) detail += "\n" + folder;
+    emu.ShowMessage(CaptionId::Error, kMsgRomMissing, detail);
     return 1;
   }
 
@@ -119,12 +124,20 @@ int ReadRomFile(Emulator& emu, std::vector<uint8_t>& rom) {
   MachineState& m = emu.m;
   const uint8_t model = m.MachineModel;
   const bool custom = model == kModelCustom;
-  const std::filesystem::path path =
-      custom ? std::filesystem::path(emu.settings.CustomRomPath)
-             : std::filesystem::path(emu.folders.CurrentRomDir) / RomFileName(model);
+  std::filesystem::path path;
+  std::vector<std::string> searched;
+  if (custom) {
+    path = emu.settings.CustomRomPath;
+  } else {
+    // The configured folder first, then where an installed or unpacked Orvo keeps its ROMs.
+    searched = RomSearchFolders(emu.folders);
+    path = FindInFolders(searched, RomFileName(model));
+    if (path.empty()) path = std::filesystem::path(emu.folders.CurrentRomDir) / RomFileName(model);
+  }
   const int status = ReadRomImage(emu, path, custom ? 16384 : RomFileSize(model),
-                                  custom ? 32768 : 0, RomBufferSize(model), rom);
+                                  custom ? 32768 : 0, RomBufferSize(model), rom, searched);
   if (status != 0) return status;
+  emu.folders.LoadedRomPath = path.string();
   m.RomDisplayName = custom ? path.filename().string() : std::string(RomDisplayNames[model]);
   return 0;
 }
@@ -132,8 +145,11 @@ int ReadRomFile(Emulator& emu, std::vector<uint8_t>& rom) {
 }  // namespace
 
 int ReadAddonRom(Emulator& emu, const char* fileName, size_t size, std::vector<uint8_t>& rom) {
-  return ReadRomImage(emu, std::filesystem::path(emu.folders.CurrentRomDir) / fileName, size, 0,
-                      size, rom);
+  // Looked for where the machine's own ROMs are.
+  const std::vector<std::string> searched = RomSearchFolders(emu.folders);
+  std::filesystem::path path = FindInFolders(searched, fileName);
+  if (path.empty()) path = std::filesystem::path(emu.folders.CurrentRomDir) / fileName;
+  return ReadRomImage(emu, path, size, 0, size, rom, searched);
 }
 
 int LoadRoms(Emulator& emu) {

@@ -230,11 +230,17 @@ std::string FormatMessage(MessageId id, std::string_view detail) {
   std::string text = prefix;
   text += MessageText(id);
   if (id == kMsgRomMissing) {
-    // The missing ROM is named by its file name and extension, whatever folder it was looked for
-    // in.
-    const size_t slash = detail.find_last_of("/\\");
+    // The missing ROM is named by its file name and extension; the lines after the path, when
+    // there are any, are the folders it was looked for in.
+    const size_t lineEnd = detail.find('\n');
+    const std::string_view path = detail.substr(0, lineEnd);
+    const size_t slash = path.find_last_of("/\\");
     text += "\n\n";
-    text += slash == std::string_view::npos ? detail : detail.substr(slash + 1);
+    text += slash == std::string_view::npos ? path : path.substr(slash + 1);
+    if (lineEnd != std::string_view::npos) {
+      text += "\n\nLooked in:";
+      text += detail.substr(lineEnd);
+    }
   } else if (!detail.empty() && (id == kMsgPokFileLine || id == kMsgCannotSaveFile)) {
     text += '\n';
     text += detail;

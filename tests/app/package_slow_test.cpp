@@ -1,0 +1,62 @@
+// The Debian package `cpack -G DEB` makes from the build: the programs and the desktop files in
+// it, and the shared libraries it needs among its dependencies.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+
+#include "support/test_paths.h"
+
+namespace orvo::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(DebianPackage, HoldsTheProgramsAndDesktopFilesAndDependsOnTheLibraries) {
+  ORVO_REQUIRE_FILE(BuildDir() / "CPackConfig.cmake");
+  ORVO_REQUIRE_TOOL("dpkg-deb");
+  ORVO_REQUIRE_TOOL("dpkg-shlibdeps");
+  const fs::path out = fs::temp_directory_path() / ("orvo_package_" + std::to_string(::getpid()));
+  fs::remove_all(out);
+  int status = -1;
+  const std::string log =
+      CaptureCommand("cpack -G DEB --config '" + (BuildDir() / "CPackConfig.cmake").string() +
+                         "' -B '" + out.string() + "' 2>&1",
+                     &status);
+  ASSERT_EQ(status, 0) << log;
+  fs::path deb;
+  for (const auto& entry : fs::directory_iterator(out)) {
+    if (entry.path().extension() == ".deb") deb = entry.path();
+  }
+  ASSERT_FALSE(deb.empty()) << log;
+
+  const std::string contents = CaptureCommand("dpkg-deb -c '" + deb.string() + "'", &status);
+  EXPECT_EQ(status, 0);
+  for (const char* file :
+       {"./usr/bin/orvo-run", "./usr/share/applications/orvo.desktop",
+        "./usr/share/mime/packages/orvo.xml", "./usr/share/icons/hicolor/scalable/apps/orvo.svg",
+        "./usr/share/icons/hicolor/48x48/apps/orvo.png", "./usr/share/orvo/roms/48k.rom",
+        "./usr/share/man/man1/orvo-run.1.gz"}) {
+    EXPECT_NE(contents.find(std::string(file) + "\n"), std::string::npos) << file;
+  }
+  if (fs::exists(BuildDir() / "orvo")) {
+    EXPECT_NE(contents.find("./usr/bin/orvo\n"), std::string::npos);
+  }
+
+  const std::string info = CaptureCommand("dpkg-deb -I '" + deb.string() + "'", &status);
+  EXPECT_EQ(status, 0);
+  const size_t depends = info.find("\n Depends: ");
+  ASSERT_NE(depends, std::string::npos) << info;
+  const std::string line = info.substr(depends, info.find('\n', depends + 1) - depends);
+  for (const char* library : {"libsdl2-2.0-0", "libzip4", "libpng16-16"}) {
+    EXPECT_NE(line.find(library), std::string::npos) << library << " in" << line;
+  }
+  if (fs::exists(BuildDir() / "orvo")) {
+    EXPECT_NE(line.find("libqt6widgets6"), std::string::npos) << line;
+  }
+  fs::remove_all(out);
+}
+
+}  // namespace
+}  // namespace orvo::test
