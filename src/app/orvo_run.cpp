@@ -272,28 +272,28 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "orvo-run: %s\n", error.c_str());
         return kExitUsage;
       }
-    } else if (const int d = ParseDebugRunOption(args, i, opt.debug, &error)) {
-      if (d < 0) {
+    } else if (const int dbg = ParseDebugRunOption(args, i, opt.debug, &error)) {
+      if (dbg < 0) {
         std::fprintf(stderr, "orvo-run: %s\n", error.c_str());
         return kExitUsage;
       }
-    } else if (const int d = ParseAddonRunOption(args, i, opt.addons, &error)) {
-      if (d < 0) {
+    } else if (const int addon = ParseAddonRunOption(args, i, opt.addons, &error)) {
+      if (addon < 0) {
         std::fprintf(stderr, "orvo-run: %s\n", error.c_str());
         return kExitUsage;
       }
-    } else if (const int o = ParseToolsRunOption(args, i, opt.tools, &error)) {
-      if (o < 0) {
+    } else if (const int tool = ParseToolsRunOption(args, i, opt.tools, &error)) {
+      if (tool < 0) {
         std::fprintf(stderr, "orvo-run: %s\n", error.c_str());
         return kExitUsage;
       }
-    } else if (const int d = ParseIf1RunOption(args, i, opt.if1, &error)) {
-      if (d < 0) {
+    } else if (const int if1 = ParseIf1RunOption(args, i, opt.if1, &error)) {
+      if (if1 < 0) {
         std::fprintf(stderr, "orvo-run: %s\n", error.c_str());
         return kExitUsage;
       }
-    } else if (const int d = ParseDiskRunOption(args, i, opt.disk, &error)) {
-      if (d < 0) {
+    } else if (const int disk = ParseDiskRunOption(args, i, opt.disk, &error)) {
+      if (disk < 0) {
         std::fprintf(stderr, "orvo-run: %s\n", error.c_str());
         return kExitUsage;
       }

@@ -54,7 +54,7 @@ void Interface2Insert(MainWindow& w) {
   ModalScope paused(&w);
   Emulator& emu = w.Emu();
   const QString path = QFileDialog::getOpenFileName(
-      &w, QStringLiteral("Open Interface II cartridge"), StartFolder(emu.files.CurrentFilePath),
+      &w, QStringLiteral("Open Interface II cartridge"), StartFolder({emu.files.CurrentFilePath}),
       QStringLiteral("ROM files (*.rom)"));
   if (path.isEmpty()) return;
   InsertInterface2Cartridge(emu, path.toStdString());

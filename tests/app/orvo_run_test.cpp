@@ -1,4 +1,5 @@
-// orvo-run's screen and keyboard options, as a user runs them.
+// orvo-run's command line as a user runs it: the screen and keyboard, settings by name, the
+// debugger's options and saving to tape.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
@@ -40,6 +41,31 @@ TEST(OrvoRun, TypesKeysAndReportsTheScreen) {
   EXPECT_NE(status, 0);
 }
 
+TEST(OrvoRun, SetChangesSettingsByTheirFileNames) {
+  const auto runner = BuildDir() / "orvo-run";
+  ORVO_REQUIRE_FILE(runner);
+  ORVO_REQUIRE_FILE(RomDir() / "48k.rom");
+  // ULAplus switched on by name: entry 5 written with 0xE3 reads back whole, and the mode group
+  // reads the mode as it goes on and off.
+  const std::string program =
+      "OUT 48955,5: OUT 65339,227: POKE 30000,IN 65339: OUT 48955,64: POKE 30001,IN 65339:"
+      " OUT 65339,1: POKE 30002,IN 65339: OUT 65339,0: POKE 30003,IN 65339\n"
+      "PRINT PEEK 30000;\" \";PEEK 30001;\" \";PEEK 30002;\" \";PEEK 30003";
+  int status = -1;
+  std::string out =
+      CaptureCommand(runner.string() + " --rom-dir " + RomDir().string() +
+                         " --set ULAplus=1 --frames 2500 --type '" + program + "' --screen-text",
+                     &status);
+  EXPECT_EQ(status, 0);
+  EXPECT_NE(out.find("\n227 0 1 0 "), std::string::npos) << out;
+  // Unknown keys and bad values are command-line errors that name them.
+  for (const char* bad : {"'No Such Key=1'", "'ULAplus=on'", "ULAplus"}) {
+    out = CaptureCommand(runner.string() + " --set " + bad + " 2>&1", &status);
+    EXPECT_EQ(WEXITSTATUS(status), 2) << bad;
+    EXPECT_NE(out.find("--set"), std::string::npos) << out;
+  }
+}
+
 TEST(OrvoRun, BreaksLogsAndListsForTheDebugger) {
   const auto runner = BuildDir() / "orvo-run";
   ORVO_REQUIRE_FILE(runner);
@@ -56,38 +82,27 @@ TEST(OrvoRun, BreaksLogsAndListsForTheDebugger) {
   // Never hit: exit code 3.
   CaptureCommand(run + " --break '03B5:DE>0' >/dev/null", &status);
   EXPECT_EQ(WEXITSTATUS(status), 3);
-  std::string out =
-      CaptureCommand(runner.string() + " --rom-dir " + RomDir().string() +
-                         " --set ULAplus=1 --frames 2500 --type '" + program + "' --screen-text",
-                     &status);
+
+  // The log starts with the instruction about to run; the listing carries the ROM's labels.
+  const auto log = std::filesystem::temp_directory_path() / "orvo_run_pc_log_test.txt";
+  out = CaptureCommand(runner.string() + " --rom-dir " + RomDir().string() + " --pc-log " +
+                           log.string() + " --frames 1 --disassemble 028E-0291",
+                       &status);
   EXPECT_EQ(status, 0);
-  EXPECT_NE(out.find("\n227 0 1 0 "), std::string::npos) << out;
-  // Unknown keys and bad values are command-line errors that name them.
-  for (const char* bad : {"'No Such Key=1'", "'ULAplus=on'", "ULAplus"}) {
-    out = CaptureCommand(runner.string() + " --set " + bad + " 2>&1", &status);
-    EXPECT_EQ(WEXITSTATUS(status), 2) << bad;
-    EXPECT_NE(out.find("--set"), std::string::npos) << out;
-  }
+  EXPECT_NE(out.find("KEY_SCAN:\n028E  2E 2F           LD    L,#2F\n"
+                     "0290  11 FF FF        LD    DE,#FFFF\n"),
+            std::string::npos)
+      << out;
+  const auto bytes = ReadWholeFile(log);
+  std::filesystem::remove(log);
+  const std::string text(bytes.begin(), bytes.end());
+  const std::string expected =
+      "PC = 0000  AF = 0000  BC = 0000  DE = 0000  HL = FFFF  tstate = 00000  DI\n"
+      "PC = 0001  AF = 0000  BC = 0000  DE = 0000  HL = FFFF  tstate = 00004  XOR   A\n"
+      "PC = 0002  AF = 0044  BC = 0000  DE = 0000  HL = FFFF  tstate = 00008  LD    DE,#FFFF\n";
+  EXPECT_EQ(text.substr(0, expected.size()), expected);
 }
 
-// The log starts with the instruction about to run; the listing carries the ROM's labels.
-const auto log = std::filesystem::temp_directory_path() / "orvo_run_pc_log_test.txt";
-out = CaptureCommand(runner.string() + " --rom-dir " + RomDir().string() + " --pc-log " +
-                         log.string() + " --frames 1 --disassemble 028E-0291",
-                     &status);
-EXPECT_EQ(status, 0);
-EXPECT_NE(out.find("KEY_SCAN:\n028E  2E 2F           LD    L,#2F\n"
-                   "0290  11 FF FF        LD    DE,#FFFF\n"),
-          std::string::npos)
-    << out;
-const auto bytes = ReadWholeFile(log);
-std::filesystem::remove(log);
-const std::string text(bytes.begin(), bytes.end());
-const std::string expected =
-    "PC = 0000  AF = 0000  BC = 0000  DE = 0000  HL = FFFF  tstate = 00000  DI\n"
-    "PC = 0001  AF = 0000  BC = 0000  DE = 0000  HL = FFFF  tstate = 00004  XOR   A\n"
-    "PC = 0002  AF = 0044  BC = 0000  DE = 0000  HL = FFFF  tstate = 00008  LD    DE,#FFFF\n";
-EXPECT_EQ(text.substr(0, expected.size()), expected);
 // SAVE from BASIC with "Save to tape" on writes a TAP file; a fresh machine loads it back with
 // LOAD "" and the program runs.
 TEST(OrvoRun, SaveToTapeMakesATapThatLoadsBack) {
@@ -141,42 +156,6 @@ TEST(OrvoRun, SaveToTapeRecordsAProgramsOwnSaverFromMic) {
   ASSERT_TRUE(ParseCSW(tape, csw, false).Ok());
   EXPECT_EQ(tape.blocks[0]->p[6], 599u);  // 600 edges of MIC
 }
-
-TEST(OrvoRun, SetChangesSettingsByTheirFileNames) {
-  const auto runner = BuildDir() / "orvo-run";
-  ORVO_REQUIRE_FILE(runner);
-  ORVO_REQUIRE_FILE(RomDir() / "48k.rom");
-  // ULAplus switched on by name: entry 5 written with 0xE3 reads back whole, and the mode group
-  // reads the mode as it goes on and off.
-  const std::string program =
-      "OUT 48955,5: OUT 65339,227: POKE 30000,IN 65339: OUT 48955,64: POKE 30001,IN 65339:"
-      " OUT 65339,1: POKE 30002,IN 65339: OUT 65339,0: POKE 30003,IN 65339\n"
-      "PRINT PEEK 30000;\" \";PEEK 30001;\" \";PEEK 30002;\" \";PEEK 30003";
-  int status = -1;
-  std::string out =
-      CaptureCommand(runner.string() + " --rom-dir " + RomDir().string() +
-                         " --set ULAplus=1 --frames 2500 --type '" + program + "' --screen-text",
-                     &status);
-  EXPECT_EQ(status, 0);
-  EXPECT_NE(out.find("\n227 0 1 0 "), std::string::npos) << out;
-  // Unknown keys and bad values are command-line errors that name them.
-  for (const char* bad : {"'No Such Key=1'", "'ULAplus=on'", "ULAplus"}) {
-    out = CaptureCommand(runner.string() + " --set " + bad + " 2>&1", &status);
-    EXPECT_EQ(WEXITSTATUS(status), 2) << bad;
-    EXPECT_NE(out.find("--set"), std::string::npos) << out;
-  }
-  std::string out =
-      CaptureCommand(runner.string() + " --rom-dir " + RomDir().string() +
-                         " --set ULAplus=1 --frames 2500 --type '" + program + "' --screen-text",
-                     &status);
-  EXPECT_EQ(status, 0);
-  EXPECT_NE(out.find("\n227 0 1 0 "), std::string::npos) << out;
-  // Unknown keys and bad values are command-line errors that name them.
-  for (const char* bad : {"'No Such Key=1'", "'ULAplus=on'", "ULAplus"}) {
-    out = CaptureCommand(runner.string() + " --set " + bad + " 2>&1", &status);
-    EXPECT_EQ(WEXITSTATUS(status), 2) << bad;
-    EXPECT_NE(out.find("--set"), std::string::npos) << out;
-  }
 
 }  // namespace
 }  // namespace orvo::test

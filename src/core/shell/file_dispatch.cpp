@@ -26,14 +26,6 @@ namespace {
 // No Spectrum file comes near this; anything larger is treated as more than can be held.
 constexpr uint64_t kLargestFile = 512ull << 20;
 
-const char* TapeLabel(FileKind kind) {
-  switch (kind) {
-    case FileKind::Tzx: return "TZX File";
-    case FileKind::Tap: return "TAP File";
-    default: return nullptr;
-  }
-}
-
 // Calls the loader of `kind` for the loaded bytes. `fromZip` marks the ZIP entry path, which
 // loads snapshots and tapes only.
 void HandleKind(Emulator& emu, FileKind kind, std::string_view name, bool fromZip) {

@@ -7,17 +7,6 @@
 
 namespace orvo {
 
-namespace {
-
-// The kinds whose loaders arrive with their own subsystems end here until then.
-int NotSupportedYet(Emulator& emu, FileKind kind) {
-  emu.ShowMessage(CaptionId::Options,
-                  IsSnapshotKind(kind) ? kMsgCannotLoadSnapshot : kMsgUnknownExtension);
-  return kLoadNotSupported;
-}
-
-}  // namespace
-
 int LoadMediaKind(Emulator& emu, FileKind kind, std::span<const uint8_t> bytes,
                   std::string_view name) {
   switch (kind) {

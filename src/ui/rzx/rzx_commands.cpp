@@ -24,7 +24,7 @@ constexpr int kWheelLines = 16;
 QString AskRzxSavePath(MainWindow& w) {
   ModalScope paused(&w);
   return QFileDialog::getSaveFileName(&w, QStringLiteral("Save snapshot"),
-                                      StartFolder(w.Emu().folders.CurrentSnapDir),
+                                      StartFolder({w.Emu().folders.CurrentSnapDir}),
                                       QStringLiteral("RZX files (*.rzx)"));
 }
 
@@ -42,7 +42,7 @@ void RzxPlayCommand(MainWindow& w) {
   {
     ModalScope paused(&w);
     path = QFileDialog::getOpenFileName(&w, QStringLiteral("Open file"),
-                                        StartFolder(emu.folders.CurrentSnapDir),
+                                        StartFolder({emu.folders.CurrentSnapDir}),
                                         QStringLiteral("Spectrum RZX File (*.rzx)"));
   }
   if (path.isEmpty()) return;
@@ -69,7 +69,7 @@ void RzxLoggingCommand(MainWindow& w) {
     {
       ModalScope paused(&w);
       path = QFileDialog::getSaveFileName(&w, QStringLiteral("RZX Logging"),
-                                          StartFolder(emu.folders.CurrentSnapDir));
+                                          StartFolder({emu.folders.CurrentSnapDir}));
     }
     if (!path.isEmpty()) SetRzxLog(emu, path.toStdString(), true);
   }
