@@ -179,7 +179,8 @@ SnapshotRecord CaptureSnapshot(const MachineState& m) {
     if (!device->stateId || !device->SaveState || !DeviceFitted(m, *device)) continue;
     SnapshotBlock block{SnapshotBlockId(device->stateId), {}};
     device->SaveState(m, block.body);
-    r.blocks.push_back(std::move(block));
+    // A device with nothing to keep (an Interface II with no cartridge) writes no block.
+    if (!block.body.empty()) r.blocks.push_back(std::move(block));
   }
   return r;
 }
