@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCursor>
+#include <QDialog>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
@@ -187,6 +188,10 @@ MainWindow::MainWindow(Emulator& emu, QtHost& host) : emu_(emu), host_(host) {
 }
 
 MainWindow::~MainWindow() {
+  // The tool, debugger and device windows go first, while this window is still whole: closing
+  // they store their places and end their pauses through it.
+  for (QDialog* dialog : findChildren<QDialog*>(QString(), Qt::FindDirectChildrenOnly))
+    delete dialog;
   if (host_.Window() == this) host_.SetWindow(nullptr);
 }
 
