@@ -6,9 +6,9 @@
 #include "host/screen_save.h"
 #include "shell/emulator.h"
 #include "shell/file_dispatch.h"
-#include "tools/binary_file.h"
+#include "shell/binary_file.h"
 #include "tools/parse_number.h"
-#include "tools/poke_memory.h"
+#include "shell/poke_memory.h"
 
 namespace orvo {
 

@@ -1,6 +1,6 @@
 // The POKE finder: its entry checks and edge cases on a bare machine, and a real session on a
 // game that narrows to the lives counter.
-#include "tools/poke_finder.h"
+#include "shell/poke_finder.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include "machine/memory.h"
 #include "shell/file_dispatch.h"
 #include "shell/frame_loop.h"
-#include "tools/poke_memory.h"
+#include "shell/poke_memory.h"
 
 namespace orvo {
 namespace {

@@ -1,5 +1,5 @@
 // POKE Memory: pokes typed in and .POK trainers, applied and undone on a real machine.
-#include "tools/poke_memory.h"
+#include "shell/poke_memory.h"
 
 #include <gtest/gtest.h>
 

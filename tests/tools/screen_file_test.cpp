@@ -1,6 +1,6 @@
 // Screen files: a game's screen saved as .scr and dropped on another machine shows the same
 // picture; the ULAplus form carries its palette; other lengths are refused.
-#include "tools/screen_file.h"
+#include "shell/screen_file.h"
 
 #include <gtest/gtest.h>
 

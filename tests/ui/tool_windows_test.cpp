@@ -6,8 +6,8 @@
 
 #include "machine/keyboard.h"
 #include "shell/emulator.h"
-#include "tools/poke_memory.h"
-#include "tools/screen_file.h"
+#include "shell/poke_memory.h"
+#include "shell/screen_file.h"
 #include "ui/tools/calculator_window.h"
 #include "ui/tools/keyboard_helper_window.h"
 #include "ui/tools/memory_map_window.h"

@@ -17,7 +17,7 @@
 #include "shell/media_loaders.h"
 #include "shell/snapshot_load.h"
 #include "shell/tape_commands.h"
-#include "tools/screen_file.h"
+#include "shell/screen_file.h"
 
 namespace orvo {
 

@@ -6,7 +6,7 @@
 #include <QListWidget>
 #include <QPushButton>
 
-#include "tools/poke_finder.h"
+#include "shell/poke_finder.h"
 #include "ui/tools/tool_window.h"
 
 namespace orvo::ui {

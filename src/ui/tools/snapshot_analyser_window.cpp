@@ -5,7 +5,7 @@
 
 #include "shell/emulator.h"
 #include "shell/file_dispatch.h"
-#include "tools/snapshot_report.h"
+#include "shell/snapshot_report.h"
 
 namespace orvo::ui {
 

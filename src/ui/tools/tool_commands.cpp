@@ -5,7 +5,7 @@
 
 #include "host/screen_save.h"
 #include "shell/emulator.h"
-#include "tools/binary_file.h"
+#include "shell/binary_file.h"
 #include "tools/parse_number.h"
 #include "ui/tools/calculator_window.h"
 #include "ui/tools/keyboard_helper_window.h"

@@ -8,7 +8,7 @@
 
 #include "shell/config.h"
 #include "tools/calculator.h"
-#include "tools/poke_memory.h"
+#include "shell/poke_memory.h"
 #include "ui/main_window.h"
 
 namespace orvo::ui {

@@ -1,4 +1,4 @@
-#include "tools/snapshot_report.h"
+#include "shell/snapshot_report.h"
 
 #include <cstdio>
 

@@ -1,4 +1,4 @@
-#include "tools/binary_file.h"
+#include "shell/binary_file.h"
 
 #include "machine/machine_state.h"
 #include "shell/file_dispatch.h"

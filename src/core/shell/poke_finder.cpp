@@ -1,4 +1,4 @@
-#include "tools/poke_finder.h"
+#include "shell/poke_finder.h"
 
 #include "machine/machine_state.h"
 #include "tools/parse_number.h"

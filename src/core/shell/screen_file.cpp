@@ -1,4 +1,4 @@
-#include "tools/screen_file.h"
+#include "shell/screen_file.h"
 
 #include <algorithm>
 

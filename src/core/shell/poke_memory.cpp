@@ -1,4 +1,4 @@
-#include "tools/poke_memory.h"
+#include "shell/poke_memory.h"
 
 #include "machine/machine_state.h"
 #include "tools/parse_number.h"
