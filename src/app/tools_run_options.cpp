@@ -4,11 +4,11 @@
 
 #include "formats/pok_format.h"
 #include "host/screen_save.h"
+#include "shell/binary_file.h"
 #include "shell/emulator.h"
 #include "shell/file_dispatch.h"
-#include "shell/binary_file.h"
-#include "tools/parse_number.h"
 #include "shell/poke_memory.h"
+#include "tools/parse_number.h"
 
 namespace orvo {
 

@@ -6,8 +6,8 @@
 
 #include "host/png_writer.h"
 #include "machine/machine_state.h"
-#include "sound/wav_file.h"
 #include "shell/screen_file.h"
+#include "sound/wav_file.h"
 #include "video/ula.h"
 
 namespace orvo {

@@ -15,9 +15,9 @@
 #include "shell/format_messages.h"
 #include "shell/machine_setup.h"
 #include "shell/media_loaders.h"
+#include "shell/screen_file.h"
 #include "shell/snapshot_load.h"
 #include "shell/tape_commands.h"
-#include "shell/screen_file.h"
 
 namespace orvo {
 

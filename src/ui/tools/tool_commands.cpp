@@ -4,8 +4,8 @@
 #include <QInputDialog>
 
 #include "host/screen_save.h"
-#include "shell/emulator.h"
 #include "shell/binary_file.h"
+#include "shell/emulator.h"
 #include "tools/parse_number.h"
 #include "ui/tools/calculator_window.h"
 #include "ui/tools/keyboard_helper_window.h"

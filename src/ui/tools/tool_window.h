@@ -7,8 +7,8 @@
 #include <optional>
 
 #include "shell/config.h"
-#include "tools/calculator.h"
 #include "shell/poke_memory.h"
+#include "tools/calculator.h"
 #include "ui/main_window.h"
 
 namespace orvo::ui {

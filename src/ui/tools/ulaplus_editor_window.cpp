@@ -8,8 +8,8 @@
 
 #include "shell/emulator.h"
 #include "shell/file_dispatch.h"
-#include "sound/wav_file.h"
 #include "shell/screen_file.h"
+#include "sound/wav_file.h"
 #include "video/palette.h"
 
 namespace orvo::ui {
