@@ -19,7 +19,7 @@ enum class CaptionId : uint8_t {
   Rzx = 9,         // "Orvo RZX"
 };
 
-// The messages the code raises, by their numbers in the message table (0..179). The number is
+// The messages the code raises, by their numbers in the message table (0..199). The number is
 // part of what the user sees (each message box begins with it in hex), so the ids stay plain
 // numbers underneath: the table, the formatter and the tests index and print them as such.
 enum MessageId : uint8_t {
@@ -71,49 +71,54 @@ enum MessageId : uint8_t {
   kMsgTapeFailedHardwareBlock = 47,
   kMsgTapeFailedCustomBlock = 48,
   kMsgTapeFailedConcatBlock = 49,
-  kMsgNoTapeInDeck = 51,           // "Tape Error: No tape in deck"
-  kMsgTapeRecording = 53,          // "Tape Error: Damaged or unknown recording"
-  kMsgTapeSaveFailed = 54,         // "Tape Error: Cannot write to the tape file"
-  kMsgSoundInitFailed = 100,       // "Sound: Failed to initialise sound"
-  kMsgSoundNoDevice = 101,         // "Sound: Failed to create audio device object"
-  kMsgSoundNoPriority = 102,       // "Sound: Failed to set Cooperative level ..."
-  kMsgSoundNoPrimary = 103,        // "Sound: Failed to create audio buffer"
-  kMsgSoundNoRing = 104,           // "Sound: Failed to create Secondary buffer"
-  kMsgSoundNoPlay = 105,           // "Sound: Failed to play Secondary buffer"
-  kMsgTooManyBreakpoints = 122,    // "Breakpoints: Only 256 breakpoints allowed"
-  kMsgDebugRomProtected = 124,     // "Debug: ROM Protected"
-  kMsgDebugCannotFindFile = 125,   // "Debug: Cannot find file"
-  kMsgNoCartridge = 126,           // "Debug: No Microdrive cartridge inserted"
-  kMsgDebugBadNumber = 127,        // "Debugger: Not a number or number out of range"
-  kMsgBinaryPastEnd = 131,         // "Binary File: The data would run past address 65535"
-  kMsgPokFileLine = 132,           // "POK File: Incorrect line", followed by the line number
-  kMsgScreenFileLength = 133,      // "Screen File: Incorrect length"
-  kMsgCannotSaveFile = 134,        // "Cannot save file"
-  kMsgPokeAddress = 135,           // "POKE Memory: Address needs to be within 0-65535"
-  kMsgPokeValue = 136,             // "POKE Memory: Value needs to be within 0-255"
-  kMsgCartridgeUnreadable = 137,   // "Microdrive Error: Cannot read cartridge file"
-  kMsgCartridgeCorrupt = 138,      // "Microdrive Error: Cartridge file is corrupt"
-  kMsgCartridgeReadOnly = 139,     // "Microdrive Error: Cartridge file is read-only"
-  kMsgPokeFindAddress = 140,       // "POKE FIND: Address needs to be within 23296-65535"
-  kMsgPokeBank = 142,              // "POKE Memory: Bank needs to be within 0-7"
-  kMsgCartridgeWriteFailed = 143,  // "Microdrive Error: Cannot write cartridge file"
-  kMsgDiskSignature = 144,         // "Disk Error: Not a disk image"
-  kMsgNoRzxLoaded = 145,           // "No RZX File loaded"
-  kMsgDiskCorrupt = 146,           // "Disk Error: Disk image damaged"
-  kMsgDiskSaveFailed = 147,        // "Disk Error: Cannot save disk image", followed by its name
-  kMsgCannotSaveSnapshot = 148,    // "Snapshot Error: Cannot save snapshot file"
-  kMsgSemSignatureLength = 150,    // "Snapshot Error:  SEM Signature length incorrect"
-  kMsgSemSignature = 151,          // "Snapshot Error:  SEM Signature incorrect"
-  kMsgZxsRiff = 152,               // "Snapshot Error:  ZXS Signature RIFF incorrect"
-  kMsgZxsSnap = 153,               // "Snapshot Error:  ZXS SNAP incorrect"
-  kMsgZxsFmtzLength = 154,         // "Snapshot Error:  ZXS fmtz Block Length Incorrect"
-  kMsgZxsCompression = 155,        // "Snapshot Error:  ZXS Unknown Compression Value"
-  kMsgZxsRegsLength = 156,         // "Snapshot Error:  ZXS rZ80 Block Length Incorrect"
-  kMsgZxs048Length = 157,          // "Snapshot Error:  ZXS r048 Block Length Incorrect"
-  kMsgZxsPage = 158,               // "Snapshot Error:  ZXS ram0 Block Length Incorrect"
-  kMsgFirstQuotation = 160,        // 160..179: the quotations "Help" picks from
+  kMsgNoTapeInDeck = 51,               // "Tape Error: No tape in deck"
+  kMsgTapeRecording = 53,              // "Tape Error: Damaged or unknown recording"
+  kMsgTapeSaveFailed = 54,             // "Tape Error: Cannot write to the tape file"
+  kMsgSoundInitFailed = 100,           // "Sound: Failed to initialise sound"
+  kMsgSoundNoDevice = 101,             // "Sound: Failed to create audio device object"
+  kMsgSoundNoPriority = 102,           // "Sound: Failed to set Cooperative level ..."
+  kMsgSoundNoPrimary = 103,            // "Sound: Failed to create audio buffer"
+  kMsgSoundNoRing = 104,               // "Sound: Failed to create Secondary buffer"
+  kMsgSoundNoPlay = 105,               // "Sound: Failed to play Secondary buffer"
+  kMsgTooManyBreakpoints = 122,        // "Breakpoints: Only 256 breakpoints allowed"
+  kMsgDebugRomProtected = 124,         // "Debug: ROM Protected"
+  kMsgDebugCannotFindFile = 125,       // "Debug: Cannot find file"
+  kMsgNoCartridge = 126,               // "Debug: No Microdrive cartridge inserted"
+  kMsgDebugBadNumber = 127,            // "Debugger: Not a number or number out of range"
+  kMsgBinaryPastEnd = 131,             // "Binary File: The data would run past address 65535"
+  kMsgPokFileLine = 132,               // "POK File: Incorrect line", followed by the line number
+  kMsgScreenFileLength = 133,          // "Screen File: Incorrect length"
+  kMsgCannotSaveFile = 134,            // "Cannot save file"
+  kMsgPokeAddress = 135,               // "POKE Memory: Address needs to be within 0-65535"
+  kMsgPokeValue = 136,                 // "POKE Memory: Value needs to be within 0-255"
+  kMsgCartridgeUnreadable = 137,       // "Microdrive Error: Cannot read cartridge file"
+  kMsgCartridgeCorrupt = 138,          // "Microdrive Error: Cartridge file is corrupt"
+  kMsgCartridgeReadOnly = 139,         // "Microdrive Error: Cartridge file is read-only"
+  kMsgPokeFindAddress = 140,           // "POKE FIND: Address needs to be within 23296-65535"
+  kMsgPokeBank = 142,                  // "POKE Memory: Bank needs to be within 0-7"
+  kMsgCartridgeWriteFailed = 143,      // "Microdrive Error: Cannot write cartridge file"
+  kMsgDiskSignature = 144,             // "Disk Error: Not a disk image"
+  kMsgNoRzxLoaded = 145,               // "No RZX File loaded"
+  kMsgDiskCorrupt = 146,               // "Disk Error: Disk image damaged"
+  kMsgDiskSaveFailed = 147,            // "Disk Error: Cannot save disk image", followed by its name
+  kMsgCannotSaveSnapshot = 148,        // "Snapshot Error: Cannot save snapshot file"
+  kMsgSemSignatureLength = 150,        // "Snapshot Error:  SEM Signature length incorrect"
+  kMsgSemSignature = 151,              // "Snapshot Error:  SEM Signature incorrect"
+  kMsgZxsRiff = 152,                   // "Snapshot Error:  ZXS Signature RIFF incorrect"
+  kMsgZxsSnap = 153,                   // "Snapshot Error:  ZXS SNAP incorrect"
+  kMsgZxsFmtzLength = 154,             // "Snapshot Error:  ZXS fmtz Block Length Incorrect"
+  kMsgZxsCompression = 155,            // "Snapshot Error:  ZXS Unknown Compression Value"
+  kMsgZxsRegsLength = 156,             // "Snapshot Error:  ZXS rZ80 Block Length Incorrect"
+  kMsgZxs048Length = 157,              // "Snapshot Error:  ZXS r048 Block Length Incorrect"
+  kMsgZxsPage = 158,                   // "Snapshot Error:  ZXS ram0 Block Length Incorrect"
+  kMsgFirstQuotation = 160,            // 160..179: the quotations "Help" picks from
+  kMsgNothingToInstantSave = 190,      // "Instant Save: No snapshot opened or saved yet ..."
+  kMsgUnknownSnapshotExtension = 191,  // "Snapshot Error: No snapshot format has this extension"
+  kMsgZxsNotWritable = 192,            // "Snapshot Error: ZXS files are read, not written"
+  kMsgConfigKeptAsBad = 193,           // "... kept as orvo.ini.bad ..."
+  kMsgConfigReadOnly = 194,            // "orvo.ini is read-only: settings are not saved"
 };
-constexpr int kMessageCount = 180;
+constexpr int kMessageCount = 200;
 constexpr int kCaptionCount = 10;
 constexpr int kQuotationCount = 20;
 
@@ -122,8 +127,8 @@ const char* MessageText(MessageId id);
 const char* CaptionText(CaptionId id);
 // The text as the message box shows it: "%02X - " and the text; message 2 adds two line feeds and
 // the file name with extension of `detail` (the path of the missing ROM; any folder is dropped);
-// 132 (the bad line of a .POK file) and 134 (why a save failed) add `detail` on a line of its
-// own; the others ignore it.
+// 132 (the bad line of a .POK file), 134 (why a save failed) and 193 (the kept file's path) add
+// `detail` on a line of its own; the others ignore it.
 std::string FormatMessage(MessageId id, std::string_view detail = {});
 
 }  // namespace orvo
