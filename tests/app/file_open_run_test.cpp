@@ -32,9 +32,9 @@ class FileOpenRun : public ::testing::Test {
   }
   void TearDown() override { fs::remove_all(dir_); }
   std::string Run(const std::string& options, int* status) const {
-    return CaptureCommand(runner_.string() + " --rom-dir " + RomDir().string() + " " + options +
-                              " 2>/dev/null",
-                          status);
+    return CaptureCommand(
+        runner_.string() + " --rom-dir " + RomDir().string() + " " + options + " 2>/dev/null",
+        status);
   }
   fs::path Make(const std::string& name, const std::string& bytes) const {
     std::ofstream(dir_ / name, std::ios::binary) << bytes;
