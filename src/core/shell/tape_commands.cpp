@@ -132,8 +132,14 @@ int LoadTape(Emulator& emu, const std::string& path) {
   return status;
 }
 
-void OpenTapeFile(Emulator& emu, const std::string& path) {
-  if (LoadTape(emu, path) == 0) emu.folders.CurrentTapeDir = path;
+int OpenTapeFile(Emulator& emu, const std::string& path) {
+  const TapeImage* before = emu.m.tape.image.get();
+  LoadTape(emu, path);
+  // A tape with a block the deck cannot follow still goes in (its message said so).
+  const TapeImage* now = emu.m.tape.image.get();
+  if (now == nullptr || now == before) return 1;
+  emu.folders.CurrentTapeDir = path;
+  return 0;
 }
 
 void EjectTapeCommand(Emulator& emu) {

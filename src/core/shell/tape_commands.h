@@ -31,10 +31,12 @@ const char* TapeKindLabel(TapeKind kind);
 int LoadTape(Emulator& emu, const std::string& path);
 
 // The "Tape" menu commands.
-void OpenTapeFile(Emulator& emu, const std::string& path);  // 130 "Load Tape", after the dialog
-void EjectTapeCommand(Emulator& emu);                       // 131 "Eject Tape"
-void RewindTapeCommand(Emulator& emu);                      // 133 "Rewind Tape"
-void StartStopTapeCommand(Emulator& emu);                   // 134 "Start/Stop Tape" (F11)
+// 130 "Load Tape", after the dialog: 0 when the tape went in; a refused tape leaves the deck and
+// the machine as they were.
+int OpenTapeFile(Emulator& emu, const std::string& path);
+void EjectTapeCommand(Emulator& emu);      // 131 "Eject Tape"
+void RewindTapeCommand(Emulator& emu);     // 133 "Rewind Tape"
+void StartStopTapeCommand(Emulator& emu);  // 134 "Start/Stop Tape" (F11)
 
 // "Save to tape": with `on`, the ROM's SAVE appends its blocks to a TAP file instead of playing
 // them: `path` when given (kept for later), else the file chosen before, else one made beside the
