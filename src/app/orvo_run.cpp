@@ -372,8 +372,9 @@ int main(int argc, char** argv) {
   // The settings file first; the options given on the command line then override it.
   if (opt.configGiven) {
     settings = opt.config;
-    if (!opt.modelGiven)
-      opt.model = settings.ModelType == kModelCustom ? kModel48K : settings.ModelType;
+    // The custom model needs its ROM named here; a number no model has is the 48K.
+    const bool known = settings.ModelType >= kModel16K && settings.ModelType < kModelCustom;
+    if (!opt.modelGiven) opt.model = known ? settings.ModelType : kModel48K;
   }
   settings.ModelType = opt.model;
   settings.CustomRom = opt.model == kModelCustom;
