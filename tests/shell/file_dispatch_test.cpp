@@ -170,8 +170,11 @@ TEST_F(Dispatch, ZipEntriesAreListedAndLoadedByTheirNames) {
   m().cpu.PC = 0;
   ASSERT_EQ(LoadZipArchiveEntry(emu(), Path("bundle.zip"), ""), 0);
   EXPECT_EQ(m().cpu.PC, 0x7777);
+  m().RamBlock[0x9000] = 0x42;
   EXPECT_EQ(LoadZipArchiveEntry(emu(), Path("bundle.zip"), "x.z80"), 0);
-  EXPECT_EQ(messages().back().message, 12);  // the Z80 loader's own refusal
+  EXPECT_EQ(messages().back().message, 12);  // the Z80 loader's own refusal, before any reset
+  EXPECT_EQ(m().cpu.PC, 0x7777);
+  EXPECT_EQ(m().RamBlock[0x9000], 0x42);
   EXPECT_EQ(LoadZipArchiveEntry(emu(), Path("bundle.zip"), "absent.z80"), 1);
   EXPECT_EQ(messages().back().message, 8);
   EXPECT_EQ(LoadZipArchiveEntry(emu(), Path("text.zip"), ""), 1);
