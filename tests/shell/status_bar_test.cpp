@@ -130,6 +130,13 @@ TEST_F(StatusBarTest, InstantSaveWritesOnlyASnapshotThisRunLoadedOrSaved) {
   EXPECT_EQ(OpenFileCommand(emu, (dir / "broken.sna").string()), 0);
   EXPECT_EQ(InstantSnapshotSave(emu), 1);
   EXPECT_EQ(fs::file_size(dir / "broken.sna"), 5u);
+  // After a tape: not a snapshot extension, nothing written.
+  std::ofstream(dir / "game.tap", std::ios::binary) << std::string("\x02\x00\xff\xff", 4);
+  ASSERT_EQ(OpenFileCommand(emu, (dir / "game.tap").string()), 0);
+  EXPECT_EQ(InstantSnapshotSave(emu), 1);
+  EXPECT_EQ(host.messages.back().message, 22);
+  EXPECT_EQ(host.messages.back().caption, CaptionId::Error);
+  EXPECT_EQ(fs::file_size(dir / "game.tap"), 4u);
   // A save makes its file the target; SIT is written as well.
   emu.m.cpu.SP = 0x8000;
   ASSERT_EQ(SaveSnapshot(emu, (dir / "game.sit").string()), 0);

@@ -101,8 +101,8 @@ struct RememberedNames {
   std::string path, title, status;
 };
 
-// After a file loaded: it becomes the file the next instant save writes and the folder the next
-// dialog starts in.
+// After a file loaded: it becomes the file the next instant save writes (which refuses a kind
+// with no writer) and the folder the next dialog starts in.
 void NoteLoaded(Emulator& emu, const std::string& path, FileKind kind) {
   emu.files.FileOpened = 1;
   if (IsTapeKind(kind)) {
@@ -110,7 +110,7 @@ void NoteLoaded(Emulator& emu, const std::string& path, FileKind kind) {
   } else {
     emu.folders.CurrentSnapDir = path;
   }
-  if (IsSnapshotKind(kind)) emu.files.InstantSavePath = path;
+  emu.files.InstantSavePath = path;
 }
 
 // The Open file, drag-and-drop and command-line paths. The file is read and checked whole before

@@ -79,8 +79,8 @@ void ShutDown(Emulator& emu) {
 
 int InstantSnapshotSave(Emulator& emu) {
   if (!emu.settings.SnapshotSave) return 1;
-  // The snapshot this run last loaded or saved is overwritten with the machine as it stands now;
-  // before there is one, nothing is written.
+  // The file this run last loaded or saved a snapshot to is overwritten with the machine as it
+  // stands now; before there is one, nothing is written.
   const std::string path = emu.files.InstantSavePath;
   if (path.empty()) {
     emu.ShowMessage(CaptionId::Error, kMsgNothingToInstantSave);
