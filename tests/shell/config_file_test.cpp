@@ -393,6 +393,19 @@ TEST_F(ConfigFile, AReadOnlyFileIsLeftAsItIs) {
   EXPECT_EQ(OptionsMessages(host), std::vector<MessageId>{kMsgConfigReadOnly});
   EXPECT_EQ(ReadIni(), Crlf(text));
   EXPECT_EQ(emu.settings.Frameskip, 9);  // the session goes on with its settings
+  // Nor is it moved aside when a line is not understood or it is cut short.
+  for (const std::string& damaged : {"stray\n" + text, text.substr(0, 300)}) {
+    std::filesystem::permissions(IniPath(), std::filesystem::perms::owner_write,
+                                 std::filesystem::perm_options::add);
+    WriteIni(damaged);
+    std::filesystem::permissions(IniPath(), std::filesystem::perms::owner_write,
+                                 std::filesystem::perm_options::remove);
+    host.messages.clear();
+    EXPECT_EQ(LoadConfig(emu), 1);
+    EXPECT_EQ(OptionsMessages(host).back(), kMsgConfigReadOnly);
+    EXPECT_EQ(ReadIni(), Crlf(damaged));
+    EXPECT_FALSE(std::filesystem::exists(IniPath() + ".bad"));
+  }
 }
 
 TEST_F(ConfigFile, ValuesOutOfRangeAreClampedAndSavedClamped) {

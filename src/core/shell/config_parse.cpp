@@ -114,7 +114,7 @@ ReadResult ReadTextFile(const std::string& path, std::string& text) {
 // an empty string when it could not be moved.
 std::string KeepBadFile(const Emulator& emu) {
   const std::string path = ConfigFilePath(emu);
-  if (path.empty()) return {};
+  if (path.empty() || ConfigFileReadOnly(emu)) return {};
   const std::string bad = path + ".bad";
   std::error_code ec;
   fs::remove_all(bad, ec);
@@ -126,6 +126,13 @@ std::string KeepBadFile(const Emulator& emu) {
 // orvo.ini.bad and a new file with the defaults is written.
 int CorruptConfig(Emulator& emu) {
   emu.ShowMessage(CaptionId::Options, kMsgConfigCorrupt);
+  if (ConfigFileReadOnly(emu)) {
+    // The user's read-only file stays as it is: this session runs on the defaults, unsaved.
+    RestoreDefaults(emu);
+    SetUpDisplay(emu);
+    emu.ShowMessage(CaptionId::Options, kMsgConfigReadOnly);
+    return 1;
+  }
   const std::string kept = KeepBadFile(emu);
   ResetConfig(emu);
   emu.host.ShowPlainMessage("Orvo Error", kept.empty() ? "Creating new config file"
@@ -226,6 +233,10 @@ int LoadConfig(Emulator& emu) {
   SetRomFileNameFromModel(emu);
   ResetMachine(emu, true);
   SetUpDisplay(emu);
+  if (strayLines && ConfigFileReadOnly(emu)) {
+    emu.ShowMessage(CaptionId::Options, kMsgConfigReadOnly);
+    return 1;
+  }
   if (strayLines) {
     const std::string kept = KeepBadFile(emu);
     SaveConfig(emu);

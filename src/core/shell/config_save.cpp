@@ -41,6 +41,13 @@ void AppendNumber(std::string& out, std::string_view key, int32_t value) {
 
 }  // namespace
 
+bool config_detail::ConfigFileReadOnly(const Emulator& emu) {
+  const std::string path = ConfigFilePath(emu);
+  struct stat st;
+  return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+         (st.st_mode & 0222) == 0;
+}
+
 std::string BuildConfigText(const Emulator& emu) {
   const Settings& s = emu.PendingSettings;
   std::string out;
@@ -82,14 +89,6 @@ std::string BuildConfigText(const Emulator& emu) {
   AppendLine(out, "[End]");
   AppendLine(out, "-----Nothing Below This Line-----");
   return out;
-}
-
-// Read-only by its permissions (no write bit at all), which holds for every user, root included.
-bool ConfigFileReadOnly(const Emulator& emu) {
-  const std::string path = ConfigFilePath(emu);
-  struct stat st;
-  return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
-         (st.st_mode & 0222) == 0;
 }
 
 void SaveConfig(Emulator& emu) {
