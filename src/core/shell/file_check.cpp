@@ -77,7 +77,12 @@ FileCheck CheckFileLoads(Emulator& emu, FileKind kind, std::span<const uint8_t> 
                                                            : FileCheck::Refused;
   }
   if (const FormatStatus status = CheckParse(emu, kind, bytes); !status.Ok()) {
-    ShowFormatError(emu.host, status);
+    // A recording that cannot be read is reported as the RZX player reports it; a recording
+    // playing goes on.
+    if (kind == FileKind::Rzx)
+      emu.host.ShowPlainMessage("RZX", "ERROR");
+    else
+      ShowFormatError(emu.host, status);
     return FileCheck::Refused;
   }
   return FileCheck::WillLoad;
