@@ -40,6 +40,8 @@ void SetModelMenus(Emulator& emu) {
   MenuStates& menu = emu.menu;
   // The snapshot analyser reports the last opened file: there is none until one is opened.
   menu.Enable(CommandId::SnapshotAnalyser, !emu.files.AnalyserCopy.empty());
+  // The printer's paper exists once its window has been opened, and is kept after it closes.
+  menu.Enable(CommandId::ViewPrinterBuffer, !emu.m.printer.paper.empty());
   const bool interface1 = emu.settings.Interface1 != 0;
   switch (emu.m.MachineModel) {
     case kModel16K:
