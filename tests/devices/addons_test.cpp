@@ -363,6 +363,26 @@ TEST(SpeechMix, AyAndBeeperKeepSoundingWithASpeechUnitFitted) {
   EXPECT_EQ(m.speech.OratorBusy, 0);
 }
 
+TEST(Orator, EveryReadButLowByte0xBFMakesItBusy) {
+  MachineState m;
+  m.settings.FullerOrator = 1;
+  UpdateDevices(m);
+  const struct {
+    uint16_t port;
+    uint8_t busy;
+  } reads[] = {{0x00BF, 0}, {0xFEFE, 1}, {0x12BF, 0}, {0x001F, 1}, {0x00FB, 1}, {0xFFBF, 0}};
+  for (const auto& r : reads) {
+    m.speech.OratorBusy = r.busy ^ 1;
+    m.ReadPort(r.port);
+    EXPECT_EQ(m.speech.OratorBusy, r.busy) << std::hex << r.port;
+  }
+  // Switched off, the unit sees nothing.
+  m.settings.FullerOrator = 0;
+  UpdateDevices(m);
+  m.ReadPort(0x00FE);
+  EXPECT_EQ(m.speech.OratorBusy, 0);
+}
+
 TEST(SpeechTables, EverySoundIsThereAndAudible) {
   const auto check = [](const std::vector<SpeechSound>& sounds, size_t count, size_t silent) {
     ASSERT_EQ(sounds.size(), count);

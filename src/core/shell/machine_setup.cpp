@@ -18,6 +18,7 @@ namespace {
 void SetRzxMenuIdle(MenuStates& menu) {
   menu.Enable(CommandId::RzxPlay, true);
   menu.Enable(CommandId::RzxRecord, true);
+  menu.Enable(CommandId::Debugger, true);
   for (CommandId id : {CommandId::RzxStop, CommandId::RzxInfo, CommandId::RzxLogging,
                        CommandId::RzxStopRecording, CommandId::RzxContinue, CommandId::RzxFinalise})
     menu.Enable(id, false);

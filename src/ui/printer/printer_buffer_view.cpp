@@ -13,6 +13,7 @@
 #include "devices/printer.h"
 #include "shell/emulator.h"
 #include "ui/main_window.h"
+#include "ui/window_placement.h"
 
 namespace orvo::ui {
 
@@ -27,6 +28,7 @@ class PrinterBufferView final : public QDialog {
     setObjectName(kViewName);
     setWindowTitle(QStringLiteral("View Printer Buffer"));
     setAttribute(Qt::WA_DeleteOnClose);
+    KeepPlacement(this, emu_, Placement::ViewZxPrinter);
     first_ = new QSpinBox(this);
     first_->setObjectName(QStringLiteral("firstLine"));
     first_->setRange(0, static_cast<int>(kPaperLines) - 1);
