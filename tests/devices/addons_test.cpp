@@ -160,6 +160,18 @@ TEST(Multiface, PortsFollowTheModelAndThePlus3RefusesInSpecialPaging) {
   EXPECT_FALSE(MultifacePaged(plus3.m));
 }
 
+// The Multiface One pages in on 0x9F and out on 0x1F, where its Kempston interface answers.
+TEST(Multiface, OnePagesOnItsOwnPortsAndCarriesAKempstonPort) {
+  ORVO_REQUIRE_FILE(RomDir() / "extras" / "mf1.rom");
+  AddonMachine one(kModel48K, AddonRomDir(), kMultifaceOne);
+  one.m.ReadPort(0x00BF);
+  EXPECT_FALSE(MultifacePaged(one.m));
+  one.m.ReadPort(0x009F);
+  EXPECT_TRUE(MultifacePaged(one.m));
+  EXPECT_EQ(one.m.ReadPort(0x001F), 0x00);  // an idle stick, not the floating bus
+  EXPECT_FALSE(MultifacePaged(one.m));
+}
+
 TEST(Multiface, MissingOrWrongLengthRomLeavesItOff) {
   ORVO_REQUIRE_FILE(RomDir() / "48k.rom");
   const fs::path dir =
