@@ -241,6 +241,8 @@ const CommandRow kRows[] = {
     {CommandId::InsertDiskB, "File", "Insert Disk", "Drive B:", nullptr, InsertDiskB},
     {CommandId::EjectDiskA, "File", "Eject Disk", "Drive A:", nullptr, EjectDiskA},
     {CommandId::EjectDiskB, "File", "Eject Disk", "Drive B:", nullptr, EjectDiskB},
+    {CommandId::NewDiskA, "File", "New Disk", "Drive A:", nullptr, NewDiskA},
+    {CommandId::NewDiskB, "File", "New Disk", "Drive B:", nullptr, NewDiskB},
     {CommandId::LoadBinary, "File", nullptr, "Load Binary File", nullptr, LoadBinaryCommand, false,
      true},
     {CommandId::SaveBinary, "File", nullptr, "Save Binary File", nullptr, SaveBinaryCommand},

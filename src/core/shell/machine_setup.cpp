@@ -27,6 +27,8 @@ void SetRzxMenuIdle(MenuStates& menu) {
 void EnableDiskCommands(MenuStates& menu, bool insert, bool eject) {
   menu.Enable(CommandId::InsertDiskA, insert);
   menu.Enable(CommandId::InsertDiskB, insert);
+  menu.Enable(CommandId::NewDiskA, insert);
+  menu.Enable(CommandId::NewDiskB, insert);
   menu.Enable(CommandId::EjectDiskA, eject);
   menu.Enable(CommandId::EjectDiskB, eject);
 }
