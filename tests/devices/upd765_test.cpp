@@ -217,5 +217,67 @@ TEST(Upd765, FormatThenWriteThenRead) {
   EXPECT_EQ(f.fdc.Disk(0).tracks[2].sectors.size(), 3u);
 }
 
+// With a clock the sector's bytes come at the drive's rate: the request bit follows each byte,
+// a processor in time gets the whole sector, one that misses a byte (reading or writing) ends
+// the command with overrun.
+TEST(Upd765Timing, BytesAtTheDriveRateAndOverrun) {
+  constexpr int64_t kByte = Upd765::kByteTStates;
+  auto command = [](Upd765& fdc, uint8_t code, int64_t at) {
+    for (uint8_t b : {code, uint8_t{0}, uint8_t{0}, uint8_t{0}, uint8_t{3}, uint8_t{2}, uint8_t{3},
+                      uint8_t{0x2A}, uint8_t{0xFF}})
+      fdc.DataPortWrite(b, at);
+  };
+  auto result = [](Upd765& fdc, int64_t at) {
+    std::vector<uint8_t> r;
+    while ((fdc.StatusPortRead(at) & 0xE0) == 0xC0) r.push_back(fdc.DataPortRead(at));
+    return r;
+  };
+
+  {  // In time: polled every 40 T-states, every byte arrives one byte time after the last.
+    Fdc f(NineSectorDisk());
+    command(f.fdc, 0x06, 1000);
+    EXPECT_EQ(f.fdc.StatusPortRead(1000 + kByte - 1), 0x70);  // executing, nothing there yet
+    int64_t t = 1000;
+    std::vector<int64_t> arrivals;
+    while (true) {
+      const uint8_t status = f.fdc.StatusPortRead(t);
+      if ((status & 0x20) == 0) break;
+      if (status & 0x80) {
+        arrivals.push_back(t);
+        EXPECT_EQ(f.fdc.DataPortRead(t), 3);
+      }
+      t += 40;
+    }
+    ASSERT_EQ(arrivals.size(), 512u);
+    EXPECT_EQ(arrivals[0], 1000 + 120);  // the first poll at or after 1000 + 112
+    EXPECT_LE(arrivals[511] - arrivals[0], 511 * kByte + 40);
+    const auto r = result(f.fdc, t);
+    ASSERT_EQ(r.size(), 7u);
+    EXPECT_EQ(r[1] & kSt1Overrun, 0);
+    EXPECT_EQ(r[1] & kSt1EndOfCylinder, kSt1EndOfCylinder);
+  }
+  {  // A reader that stops after ten bytes: overrun.
+    Fdc f(NineSectorDisk());
+    command(f.fdc, 0x06, 0);
+    for (int i = 1; i <= 10; ++i) f.fdc.DataPortRead(i * kByte);
+    const auto r = result(f.fdc, 12 * kByte);
+    ASSERT_EQ(r.size(), 7u);
+    EXPECT_EQ(r[0] & 0xC0, kSt0Abnormal);
+    EXPECT_EQ(r[1], kSt1Overrun);
+    EXPECT_EQ(r[5], 3);  // still on the sector it was reading
+  }
+  {  // A writer that is late: overrun, and the sector on the disk is unchanged.
+    Fdc f(NineSectorDisk());
+    command(f.fdc, 0x05, 0);
+    for (int i = 1; i <= 5; ++i) f.fdc.DataPortWrite(0xEE, i * kByte);
+    EXPECT_EQ(f.fdc.StatusPortRead(6 * kByte), 0xB0);  // the next byte is wanted
+    const auto r = result(f.fdc, 8 * kByte);
+    ASSERT_EQ(r.size(), 7u);
+    EXPECT_EQ(r[1], kSt1Overrun);
+    EXPECT_FALSE(f.fdc.Modified(0));
+    EXPECT_EQ(f.fdc.Disk(0).tracks[0].sectors[2].data[0], 3);
+  }
+}
+
 }  // namespace
 }  // namespace orvo::test
