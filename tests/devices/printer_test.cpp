@@ -4,9 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cstdio>
-
 #include "machine/machine_fixture.h"
 #include "machine/typing.h"
 #include "shell/frame_loop.h"
@@ -47,21 +44,6 @@ TEST(Printer, LprintBurnsTheRomCharacters) {
             << text[i] << " line " << y << " dot " << x;
   }
   EXPECT_FALSE(Dot(p, 3, 5 * 8 + 2));  // nothing after the text
-
-  // The debugger's buffer view gives each line's dots as the glyph bytes the ROM sent.
-  const std::string dump = PrinterBufferText(p, 2, 1);
-  EXPECT_NE(dump.find("line 8  column 0"), std::string::npos) << dump;
-  char expected[64];
-  std::snprintf(
-      expected, sizeof expected, "\n    2  %02X %02X %02X %02X %02X 00",
-      t.m.RomBuffer48[0x3D00 + ('H' - 32) * 8 + 2], t.m.RomBuffer48[0x3D00 + ('E' - 32) * 8 + 2],
-      t.m.RomBuffer48[0x3D00 + ('L' - 32) * 8 + 2], t.m.RomBuffer48[0x3D00 + ('L' - 32) * 8 + 2],
-      t.m.RomBuffer48[0x3D00 + ('O' - 32) * 8 + 2]);
-  EXPECT_NE(dump.find(expected), std::string::npos) << dump;
-  EXPECT_EQ(std::count(dump.begin(), dump.end(), '\n'), 2);
-  // Past the end of the paper nothing is listed.
-  const std::string last = PrinterBufferText(p, kPaperLines - 1, 5);
-  EXPECT_EQ(std::count(last.begin(), last.end(), '\n'), 2);
 }
 
 TEST(Printer, CopyMatchesTheScreen) {

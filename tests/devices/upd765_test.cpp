@@ -222,61 +222,35 @@ TEST(Upd765, FormatThenWriteThenRead) {
 // the command with overrun.
 TEST(Upd765Timing, BytesAtTheDriveRateAndOverrun) {
   constexpr int64_t kByte = Upd765::kByteTStates;
-  auto command = [](Upd765& fdc, uint8_t code, int64_t at) {
+  auto run = [](uint8_t code, int64_t pollEvery, int64_t stopAt, int64_t* lastByte = nullptr) {
+    Fdc f(NineSectorDisk());
     for (uint8_t b : {code, uint8_t{0}, uint8_t{0}, uint8_t{0}, uint8_t{3}, uint8_t{2}, uint8_t{3},
                       uint8_t{0x2A}, uint8_t{0xFF}})
-      fdc.DataPortWrite(b, at);
-  };
-  auto result = [](Upd765& fdc, int64_t at) {
-    std::vector<uint8_t> r;
-    while ((fdc.StatusPortRead(at) & 0xE0) == 0xC0) r.push_back(fdc.DataPortRead(at));
+      f.fdc.DataPortWrite(b, 0);
+    int64_t t = 0;
+    for (uint8_t s; ((s = f.fdc.StatusPortRead(t)) & 0x20) != 0; t += pollEvery) {
+      if ((s & 0x80) == 0 || t >= stopAt) continue;
+      if (lastByte) *lastByte = t;
+      if (s & 0x40)
+        f.fdc.DataPortRead(t);
+      else
+        f.fdc.DataPortWrite(0xEE, t);
+    }
+    std::vector<uint8_t> r = f.Result();
+    r.push_back(f.fdc.Disk(0).tracks[0].sectors[2].data[0]);
     return r;
   };
-
-  {  // In time: polled every 40 T-states, every byte arrives one byte time after the last.
-    Fdc f(NineSectorDisk());
-    command(f.fdc, 0x06, 1000);
-    EXPECT_EQ(f.fdc.StatusPortRead(1000 + kByte - 1), 0x70);  // executing, nothing there yet
-    int64_t t = 1000;
-    std::vector<int64_t> arrivals;
-    while (true) {
-      const uint8_t status = f.fdc.StatusPortRead(t);
-      if ((status & 0x20) == 0) break;
-      if (status & 0x80) {
-        arrivals.push_back(t);
-        EXPECT_EQ(f.fdc.DataPortRead(t), 3);
-      }
-      t += 40;
-    }
-    ASSERT_EQ(arrivals.size(), 512u);
-    EXPECT_EQ(arrivals[0], 1000 + 120);  // the first poll at or after 1000 + 112
-    EXPECT_LE(arrivals[511] - arrivals[0], 511 * kByte + 40);
-    const auto r = result(f.fdc, t);
-    ASSERT_EQ(r.size(), 7u);
-    EXPECT_EQ(r[1] & kSt1Overrun, 0);
-    EXPECT_EQ(r[1] & kSt1EndOfCylinder, kSt1EndOfCylinder);
-  }
-  {  // A reader that stops after ten bytes: overrun.
-    Fdc f(NineSectorDisk());
-    command(f.fdc, 0x06, 0);
-    for (int i = 1; i <= 10; ++i) f.fdc.DataPortRead(i * kByte);
-    const auto r = result(f.fdc, 12 * kByte);
-    ASSERT_EQ(r.size(), 7u);
-    EXPECT_EQ(r[0] & 0xC0, kSt0Abnormal);
-    EXPECT_EQ(r[1], kSt1Overrun);
-    EXPECT_EQ(r[5], 3);  // still on the sector it was reading
-  }
-  {  // A writer that is late: overrun, and the sector on the disk is unchanged.
-    Fdc f(NineSectorDisk());
-    command(f.fdc, 0x05, 0);
-    for (int i = 1; i <= 5; ++i) f.fdc.DataPortWrite(0xEE, i * kByte);
-    EXPECT_EQ(f.fdc.StatusPortRead(6 * kByte), 0xB0);  // the next byte is wanted
-    const auto r = result(f.fdc, 8 * kByte);
-    ASSERT_EQ(r.size(), 7u);
-    EXPECT_EQ(r[1], kSt1Overrun);
-    EXPECT_FALSE(f.fdc.Modified(0));
-    EXPECT_EQ(f.fdc.Disk(0).tracks[0].sectors[2].data[0], 3);
-  }
+  int64_t last = 0;
+  const auto inTime = run(0x06, 40, int64_t{1} << 40, &last);  // READ DATA polled every 40 T-states
+  EXPECT_EQ(inTime[1], kSt1EndOfCylinder);
+  EXPECT_GE(last, 512 * kByte);  // 512 bytes took 512 byte times
+  EXPECT_LT(last, 513 * kByte);
+  const auto lateRead = run(0x06, 40, 10 * kByte);
+  EXPECT_EQ(lateRead[0] & 0xC0, kSt0Abnormal);
+  EXPECT_EQ(lateRead[1], kSt1Overrun);
+  const auto lateWrite = run(0x05, 40, 5 * kByte);  // WRITE DATA
+  EXPECT_EQ(lateWrite[1], kSt1Overrun);
+  EXPECT_EQ(lateWrite[7], 3);  // the sector on the disk is unchanged
 }
 
 }  // namespace
