@@ -110,6 +110,20 @@ int InsertDiskCommand(Emulator& emu, int drive, const std::string& path) {
   return InsertDiskBytes(emu, drive, bytes, path) ? 0 : 1;
 }
 
+bool WriteBlankDisk(const std::string& path) {
+  return WriteFileReplacing(path, WriteDsk(BlankDisk()));
+}
+
+int NewDiskCommand(Emulator& emu, int drive, const std::string& path) {
+  if (path.empty()) return 1;
+  if (!WriteBlankDisk(path)) {
+    emu.ShowMessage(CaptionId::File, kMsgDiskSaveFailed, path);
+    return 1;
+  }
+  emu.disks.lastDrive = drive & 1;
+  return InsertDiskFile(emu, drive, path) ? 0 : 1;
+}
+
 void EjectDiskCommand(Emulator& emu, int drive) {
   EjectDrive(emu, drive & 1);
   emu.m.DiskPresent = emu.m.Fdc.DiskInserted(0) || emu.m.Fdc.DiskInserted(1);
