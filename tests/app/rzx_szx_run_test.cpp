@@ -105,6 +105,15 @@ TEST(RzxRun, OwnRecordingReplaysTheRolledBackHistory) {
   EXPECT_NE(shown.find("0 OK, 0:1"), std::string::npos) << shown;
   EXPECT_EQ(shown.find("PRINT"), std::string::npos) << shown;
   EXPECT_EQ(screen(recorded, "Recorded:"), shown);
+
+  // Recording straight after loading a snapshot: its first frame has its interrupt (and the
+  // keyboard reads of it) as the replay's has.
+  const std::string z80 = Temp("before_recording.z80");
+  RunOrvo("--frames 150 --save " + z80, &status);
+  RunOrvo("--load " + z80 + " --frames 60 --record-rzx " + rzx, &status);
+  EXPECT_NE(RunOrvo("--rzx " + rzx, &status).find("60 of 60 frames played, mismatch: none"),
+            std::string::npos);
+  std::filesystem::remove(z80);
   std::filesystem::remove(rzx);
 }
 

@@ -166,22 +166,25 @@ TEST(LoadRoms, SharedRomsLoadWholeAndEveryRomPagesIn) {
 
 TEST(SetUpMachine, ModelDependentSettingsAndBadModels) {
   TestMachine t(kModel16K);
-  // A 16K is always an issue 2 board, a 48K follows the option, a Custom model keeps what it
-  // found.
-  t.m.Issue3Keyboard = 1;
-  SetUpMachine(t.emu);
-  EXPECT_EQ(t.m.Issue3Keyboard, 0);
-  EXPECT_EQ(t.m.IssueMask, 0x18);
-  t.m.MachineModel = kModel48K;
-  t.m.Issue3Keyboard = 1;
-  SetUpMachine(t.emu);
-  EXPECT_EQ(t.m.IssueMask, 0x10);
-  t.m.MachineModel = kModelCustom;
-  t.m.Issue3Keyboard = 1;
+  // A 16K is always an issue 2 board, a 128K-family machine an issue 3 one; the 48K and Custom
+  // follow the option, whatever the model before them left.
+  const struct {
+    uint8_t model;
+    int option;  // "Keyboard Issue": 0 issue 2, 1 issue 3
+    uint8_t issue3, mask;
+  } issues[] = {{kModel16K, 1, 0, 0x18},    {kModel48K, 1, 1, 0x10}, {kModel48K, 0, 0, 0x18},
+                {kModel128K, 0, 1, 0x10},   {kModel48K, 0, 0, 0x18}, {kModelPlus3, 0, 1, 0x10},
+                {kModelCustom, 1, 1, 0x10}, {kModel16K, 1, 0, 0x18}, {kModelCustom, 0, 0, 0x18}};
+  for (const auto& c : issues) {
+    t.m.MachineModel = c.model;
+    t.emu.settings.KeyboardIssue = c.option;
+    SetUpMachine(t.emu);
+    EXPECT_EQ(t.m.Issue3Keyboard, c.issue3) << int(c.model) << " option " << c.option;
+    EXPECT_EQ(t.m.IssueMask, c.mask) << int(c.model) << " option " << c.option;
+  }
   t.m.KeyWaitAddress = 0x3683;
   SetUpMachine(t.emu);
-  EXPECT_EQ(t.m.Issue3Keyboard, 1);
-  EXPECT_EQ(t.m.KeyWaitAddress, 0x3683);
+  EXPECT_EQ(t.m.KeyWaitAddress, 0x3683);  // the Custom model keeps its key-wait address
 
   // The disk trap only on a +3 with fast loading; no snow on the +2A/+3.
   // (Which fetch traps are registered: the tape's and the disk's.)

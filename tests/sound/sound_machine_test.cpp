@@ -182,5 +182,56 @@ TEST(SoundMachine, BeeperPitchAndRecordingLengthFollowTheTStates) {
   }
 }
 
+// A HALT waits for its interrupt in one step where nothing could tell the difference: the
+// registers, the T-state, the fetch count and every sample (an AY tone and envelope running, the
+// speaker flipped by the interrupt routine) come out as when each fetch is made on its own.
+TEST(SoundMachine, HaltedFetchesInOneStepChangeNothing) {
+  ORVO_REQUIRE_FILE(test::RomDir() / "128k.rom");
+  const struct {
+    uint16_t at;  // where the HALT loop runs (0x6000: contended memory)
+    bool interrupts;
+  } cases[] = {{0x8000, true}, {0x6000, true}, {0x8000, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << std::hex << c.at << " interrupts " << c.interrupts);
+    std::vector<int> samples[2];
+    uint32_t state[2][4];
+    for (int oneByOne = 0; oneByOne < 2; ++oneByOne) {
+      RunningMachine r(kModel128K);
+      // AY: tone A, noise on B, an envelope on C, then IM 2 (vector 0x80FF -> 0x9000) and the
+      // HALT loop.
+      std::vector<uint8_t> code = {0xF3, 0x01, 0xFD, 0xFF};
+      for (auto [reg, value] : {std::pair<uint8_t, uint8_t>{7, 0x2E},
+                                {8, 15},
+                                {0, 77},
+                                {9, 12},
+                                {6, 9},
+                                {10, 16},
+                                {11, 40},
+                                {13, 10}}) {
+        code.insert(code.end(),
+                    {0x06, 0xFF, 0x3E, reg, 0xED, 0x79, 0x06, 0xBF, 0x3E, value, 0xED, 0x79});
+      }
+      code.insert(code.end(), {0xED, 0x5E, 0x3E, 0x80, 0xED, 0x47});  // IM 2; LD I,A
+      code.push_back(c.interrupts ? 0xFB : 0xF3);                     // EI or DI
+      code.insert(code.end(), {0x76, 0x18, 0xFD});                    // HALT; JR -3
+      const std::vector<uint8_t> handler = {0xF5, 0x3A, 0x00, 0x91, 0xEE, 0x10, 0x32,
+                                            0x00, 0x91, 0xD3, 0xFE, 0xF1, 0xFB, 0xC9};
+      std::copy(code.begin(), code.end(), r.m.PageTable[c.at >> 13]);
+      r.m.PageTable[4][0xFF] = 0x00;
+      r.m.PageTable[4][0x100] = 0x90;
+      std::copy(handler.begin(), handler.end(), r.m.PageTable[4] + 0x1000);
+      r.m.cpu.PC = c.at;
+      r.m.DebugHooksActive = static_cast<uint8_t>(oneByOne);  // watched: one fetch at a time
+      r.Run(30);
+      samples[oneByOne] = r.Samples();
+      const uint32_t got[4] = {r.m.cpu.IR.w, r.m.FrameTState, r.m.FetchCount, r.m.cpu.PC};
+      std::copy(got, got + 4, state[oneByOne]);
+    }
+    EXPECT_EQ(samples[0], samples[1]);
+    for (int k = 0; k < 4; ++k) EXPECT_EQ(state[0][k], state[1][k]) << "R, T-state, fetches, PC: " << k;
+    EXPECT_GT(samples[0].size(), 30u * 800);
+  }
+}
+
 }  // namespace
 }  // namespace orvo

@@ -488,6 +488,15 @@ ORVO_Z80_INLINE void Core<Bus>::Execute() {
     c.LastFetchPC = c.PC;
     bus.FetchOpcode(c.PC);
     ++ORVO_R;
+    if constexpr (requires { bus.HaltRunFetches(); }) {
+      // The machine may let the run of identical fetches up to its next event go at once: each
+      // is 4 T-states and one refresh, so only the counters move.
+      if (const uint32_t n = bus.HaltRunFetches()) {
+        bus.FrameTState += 4 * n;
+        bus.FetchCount += n;
+        ORVO_R = static_cast<uint8_t>(ORVO_R + n);  // bit 7 is kept apart (R7)
+      }
+    }
   } else if (uint8_t op; NextOpcode(op)) {
 #define ORVO_REG_CASES(base, STMT_R, STMT_M) \
   case (base) + 0: {                         \

@@ -118,6 +118,7 @@ struct MachineState {
   uint8_t romWriteProtect = 1;
   std::string RomDisplayName;    // "48k.ROM", ... of the last ROM loaded
   uint8_t FloatingLatch = 0xFF;  // +2A/+3: last byte of a contended access, bit 0 set
+  uint32_t HaltRunLimit = 0;     // set by the frame loop around its run (HaltRunFetches)
   uint32_t FetchCount = 0;       // opcode fetches; RZX playback and recording reset and read it
   // While an input recording plays or records, every port read's value passes through this hook
   // (the recorded value replaces it, or it is appended to the recording); null otherwise.
@@ -167,6 +168,11 @@ struct MachineState {
   uint8_t ReadPort(uint16_t port);
   void WritePort(uint16_t port, uint8_t value);
   uint32_t InterruptLength() const { return spec.interruptLength; }
+  // While halted, after one fetch: how many more of the same fetches the core may make at once
+  // (0: one at a time). Nothing they pass could be seen by single fetches: they stop at the frame
+  // loop's limit and before the next sound sample, and never run with contention, snow or a
+  // printer's dot timer.
+  inline uint32_t HaltRunFetches() const;
   uint8_t InterruptDataBus();
   bool IsCmos() const { return settings.Z80IsCmos != 0; }
   void OnIRegisterWrite();

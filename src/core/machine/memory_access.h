@@ -26,6 +26,25 @@ inline uint8_t MachineState::FetchOpcode(uint16_t address) {
   return value;
 }
 
+inline uint32_t MachineState::HaltRunFetches() const {
+  if (HaltRunLimit <= FrameTState || video.SnowArmed || printer.motor) return 0;
+  if (IsContended(cpu.PC) && settings.Contention) return 0;
+  // As many as single fetches would make before the run's limit (the last one reaching it)...
+  uint32_t n = (HaltRunLimit - FrameTState + 3) / 4;
+  if (settings.Sound != 0 && FullSpeed == 0) {
+    // ... but the fetch that makes the next sample due is made on its own, so that the AY is
+    // caught up to where that fetch begins, as it would be.
+    const uint64_t owed =
+        sound.SampleStep > sound.SampleAccumulator ? sound.SampleStep - sound.SampleAccumulator : 0;
+    const uint64_t dueAt = InstructionStartTState +
+                           ((owed + (uint64_t{1} << kSampleStepShift) - 1) >> kSampleStepShift);
+    if (dueAt <= uint64_t{FrameTState}) return 0;
+    const uint64_t beforeDue = (dueAt - 1 - FrameTState) / 4;
+    if (beforeDue < n) n = static_cast<uint32_t>(beforeDue);
+  }
+  return n;
+}
+
 inline uint8_t MachineState::ReadByte(uint16_t address) {
   const uint8_t value = Peek(address);
   if (IsContended(address) && settings.Contention) {

@@ -120,7 +120,10 @@ void RunFrame(Emulator& emu) {
     m.video.DisplayDrawnTo = m.video.BorderDrawnTo = m.FrameTState;
   }
 
+  // A HALT waits for the interrupt in one step unless the debugger watches every instruction.
+  m.HaltRunLimit = m.DebugHooksActive ? 0 : frameLength;
   RunZ80Until(m, frameLength, [&m] { return AfterInstruction(m); });
+  m.HaltRunLimit = 0;
   // Stopped by the debugger inside the frame: the next call goes on from here.
   if (m.debug.stop != DebugStop::kNone) return;
   EndFrameAt(emu, false);

@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "shell/addon_commands.h"
+#include "shell/config.h"
+#include "shell/config_internal.h"
 #include "shell/data_folders.h"
 #include "shell/emulator.h"
 #include "shell/microdrive_commands.h"
@@ -175,6 +177,9 @@ void SetUpMachine(Emulator& emu) {
   emu.ReadBackMachineSettings();
   emu.ApplyMachineSettings();
   SetUpMachine(m, m.MachineModel, rom);
+  // The keyboard issue follows the option (or the model), never what the previous model left; a
+  // snapshot that says otherwise sets it after this.
+  config_detail::ApplyKeyboardIssue(emu);
   // Interface 1 on in the settings brings its ROM with the machine, at start-up too.
   UpdateInterface1(emu);
   SetRzxMenuIdle(emu.menu);

@@ -66,7 +66,9 @@ void CopyPage(const std::vector<uint8_t>& page, uint8_t* to) {
 void ApplySnapshot(MachineState& m, const SnapshotRecord& r) {
   ApplyCpu(m.cpu, r.cpu);
   if (r.frameTState) m.FrameTState = *r.frameTState;
-  if (r.interruptArmed) m.InterruptArmed = *r.interruptArmed ? 1 : 0;
+  // A file that does not say otherwise was taken with the frame-start interrupt still to come:
+  // left unarmed (as after a reset) the first frame would run without it.
+  m.InterruptArmed = r.interruptArmed.value_or(1) ? 1 : 0;
   // The border is also what the ULA port last received, so the MIC and EAR bits of the previous
   // program do not linger.
   m.ports.BorderColour = r.border & 7;
