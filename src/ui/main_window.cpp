@@ -587,7 +587,7 @@ void MainWindow::OpenDroppedFile(const QString& path) {
 
 void MainWindow::TypeText(const QString& text, int spoolSpeed) {
   if (text.isEmpty()) return;
-  const QByteArray bytes = text.toLatin1();
+  const QByteArray bytes = text.toUtf8();
   if (spoolSpeed > 0) {
     emu_.ReadBackMachineSettings();
     emu_.settings.SpoolSpeed = spoolSpeed;
