@@ -8,6 +8,7 @@
 #include "shell/debugger_commands.h"
 #include "shell/emulator.h"
 #include "shell/tape_commands.h"
+#include "shell/window_commands.h"
 #include "sound/sound.h"
 #include "sound/sound_output.h"
 #include "tape/tape_player.h"
@@ -84,6 +85,7 @@ void StepInstruction(Emulator& emu) {
 
 void RunFrame(Emulator& emu) {
   MachineState& m = emu.m;
+  KeepSoundDeviceRunning(m, SoundShouldPlay(m));
   if (m.Paused || m.FocusPaused) {
     emu.host.GetClock().SleepMilliseconds(1);
     return;
