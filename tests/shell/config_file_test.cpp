@@ -87,15 +87,18 @@ TEST_F(ConfigFile, QuittingDuringAFastLoadSavesTheUsersSettings) {
   EXPECT_NE(ReadIni().find("Frameskip=2"), std::string::npos);
 }
 
-TEST_F(ConfigFile, SaveFailureReportsAndRestoresDefaultsWithoutWriting) {
+TEST_F(ConfigFile, SaveFailureReportsAndChangesNothingElse) {
   emu.m.settings.Frameskip = 7;
   emu.m.settings.TapeTraps = 1;
+  emu.m.cpu.PC = 0x8000;
   emu.folders.ConfigFolder = (root_ / "no such folder").string();
   SaveConfig(emu);
   EXPECT_EQ(OptionsMessages(host), std::vector<MessageId>{kMsgCannotSaveConfig});
   EXPECT_EQ(host.messages.back().text, "07 - Cannot Save config file");
-  EXPECT_EQ(emu.m.settings.Frameskip, 1);
-  EXPECT_EQ(emu.m.settings.TapeTraps, 0);
+  // The settings in use and the running machine stay as they were.
+  EXPECT_EQ(emu.m.settings.Frameskip, 7);
+  EXPECT_EQ(emu.m.settings.TapeTraps, 1);
+  EXPECT_EQ(emu.m.cpu.PC, 0x8000);
   EXPECT_FALSE(std::filesystem::exists(root_ / "no such folder"));
   // Without a configuration folder there is no file, and the save fails instead of landing in
   // the root folder.

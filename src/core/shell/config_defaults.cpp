@@ -1,6 +1,7 @@
 // "Default Configuration": every setting, folder and placement back to its default.
 #include "machine/model.h"
 #include "shell/config.h"
+#include "shell/sound_setup.h"
 #include "shell/config_internal.h"
 #include "shell/data_folders.h"
 #include "shell/emulator.h"
@@ -36,6 +37,7 @@ void ResetConfig(Emulator& emu) {
   config_detail::RestoreDefaults(emu);
   SaveConfig(emu);
   config_detail::SetUpDisplay(emu);
+  ReopenSound(emu);
 }
 
 }  // namespace orvo

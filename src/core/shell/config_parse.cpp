@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "shell/config.h"
+#include "shell/sound_setup.h"
 #include "shell/config_internal.h"
 #include "shell/emulator.h"
 #include "shell/machine_setup.h"
@@ -174,6 +175,7 @@ int LoadConfig(Emulator& emu) {
   SetRomFileNameFromModel(emu);
   ResetMachine(emu, true);
   SetUpDisplay(emu);
+  ReopenSound(emu);
   return 0;
 }
 

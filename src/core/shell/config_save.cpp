@@ -116,8 +116,9 @@ std::string BuildConfigText(const Emulator& emu) {
 void SaveConfig(Emulator& emu) {
   CapturePendingSettings(emu);
   if (!WriteFileReplacing(ConfigFilePath(emu), BuildConfigText(emu))) {
+    // The file stays as it was and so does everything else: the settings in use are not lost
+    // because the disk would not take them.
     emu.ShowMessage(CaptionId::Options, kMsgCannotSaveConfig);
-    RestoreDefaults(emu);
   }
 }
 
