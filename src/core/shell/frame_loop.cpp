@@ -7,6 +7,7 @@
 #include "rzx/rzx_session.h"
 #include "shell/debugger_commands.h"
 #include "shell/emulator.h"
+#include "shell/joystick_poll.h"
 #include "shell/tape_commands.h"
 #include "shell/window_commands.h"
 #include "sound/sound.h"
@@ -99,6 +100,9 @@ void RunFrame(Emulator& emu) {
       return;
     }
   }
+
+  // The game controller, once a frame.
+  if (m.input.JoystickActive && m.settings.JoystickType != 0) PollJoystick(emu);
 
   const uint32_t frameLength = m.FrameLength;
 
