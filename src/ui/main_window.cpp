@@ -17,6 +17,7 @@
 #include <QScreen>
 #include <QTimer>
 #include <QUrl>
+#include <QWindow>
 #include <algorithm>
 #include <span>
 
@@ -185,6 +186,8 @@ MainWindow::MainWindow(Emulator& emu, QtHost& host) : emu_(emu), host_(host) {
   UpdateViewChecks(emu_);
   SetUpDisplay();
   RefreshMenuStates();
+  // The history is kept from start-up when the configuration has it on.
+  SyncRewindTimer();
 }
 
 MainWindow::~MainWindow() {
@@ -664,15 +667,47 @@ void MainWindow::CaptureHostMouse() {
   pointerBeforeCapture_ = QCursor::pos();
   setMouseTracking(true);
   grabMouse(Qt::BlankCursor);
+  // The window's own grab: on Wayland it is what keeps the pointer's events coming here.
+  if (QWindow* handle = windowHandle()) handle->setMouseGrabEnabled(true);
+  pointerKnown_ = false;
+  RecentrePointer();
+}
+
+void MainWindow::RecentrePointer() {
   // The emulated mouse reads movements from the client centre (128, 128).
-  QCursor::setPos(client_->mapToGlobal(QPoint(128, 128)));
+  warpTarget_ = client_->mapToGlobal(QPoint(128, 128));
+  warpPending_ = true;
+  QCursor::setPos(warpTarget_);
+}
+
+void MainWindow::PointerMovedTo(QPoint global) {
+  if (warpPending_ && global == warpTarget_) {
+    // The re-centring warp arriving: where the pointer is now, not a movement.
+    warpPending_ = false;
+    lastPointer_ = global;
+    pointerKnown_ = true;
+    return;
+  }
+  warpPending_ = false;
+  if (!pointerKnown_) {
+    lastPointer_ = global;
+    pointerKnown_ = true;
+    return;
+  }
+  const int dx = std::clamp(global.x() - lastPointer_.x(), -127, 127);
+  const int dy = std::clamp(global.y() - lastPointer_.y(), -127, 127);
+  lastPointer_ = global;
+  if (dx == 0 && dy == 0) return;
+  if (MouseMoved(emu_.m, 128 + dx, 128 + dy)) RecentrePointer();
 }
 
 void MainWindow::ReleaseHostMouse() {
   if (!MouseCaptured()) return;
   ReleaseMouse(emu_.m);
   releaseMouse();
+  if (QWindow* handle = windowHandle()) handle->setMouseGrabEnabled(false);
   setMouseTracking(false);
+  warpPending_ = pointerKnown_ = false;
   QCursor::setPos(pointerBeforeCapture_);
 }
 
@@ -695,8 +730,7 @@ void MainWindow::mouseMoveEvent(QMouseEvent* event) {
     QMainWindow::mouseMoveEvent(event);
     return;
   }
-  const QPoint p = client_->mapFrom(this, event->position().toPoint());
-  if (MouseMoved(emu_.m, p.x(), p.y())) QCursor::setPos(client_->mapToGlobal(QPoint(128, 128)));
+  PointerMovedTo(event->globalPosition().toPoint());
   event->accept();
 }
 
@@ -741,8 +775,9 @@ void MainWindow::FocusGained() {
 void MainWindow::FocusLost() {
   MachineState& m = emu_.m;
   m.input.WindowForeground = 0;
-  // Keys held when the focus went elsewhere would never see their release.
-  ReleaseAllKeys(m);
+  // Keys, keystick directions and buttons held when the focus went elsewhere would never see
+  // their release.
+  ReleaseHostInput(m);
   if (emu_.settings.Focus && !quitting_) {
     m.FocusPaused = 1;
     PauseSound(m, 1);

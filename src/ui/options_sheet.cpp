@@ -522,10 +522,10 @@ QWidget* OptionsSheet::InputPage(const QStringList& controllers) {
   };
   const auto hostNames = [&emu](bool refresh) {
     QStringList names;
-    GameControllers* controllers = emu.host.Controllers();
-    if (controllers == nullptr) return names;
-    if (refresh) controllers->Refresh();
-    for (const std::string& name : controllers->Names()) names << QString::fromStdString(name);
+    GameControllers* host = emu.host.Controllers();
+    if (host == nullptr) return names;
+    if (refresh) host->Refresh();
+    for (const std::string& name : host->Names()) names << QString::fromStdString(name);
     return names;
   };
   fill(controllers.isEmpty() ? hostNames(true) : controllers);

@@ -202,6 +202,56 @@ TEST_F(ConfigFile, EditedValuesLoadAndTakeEffect) {
   EXPECT_EQ(emu.folders.CurrentDownloadDir, ProgramFolder() + "/downloads/");  // LF read too
 }
 
+// The chosen controller's name and the Custom ROM file come back after a restart.
+TEST_F(ConfigFile, ControllerNameAndCustomRomSurviveARestart) {
+  const auto rom = root_ / "my.rom";
+  {
+    std::ofstream out(rom, std::ios::binary);
+    out << std::string(16384, '\0');
+  }
+  emu.m.MachineModel = 6;
+  emu.settings.CustomRom = 1;
+  emu.settings.ModelType = 6;
+  emu.settings.CustomRomPath = rom.string();
+  emu.settings.CurrentJoystickName = "Pad = B";
+  SaveConfig(emu);
+  emu.settings.CustomRomPath.clear();
+  emu.settings.CurrentJoystickName.clear();
+  emu.config.RomFileName.clear();  // as at start-up
+  ASSERT_EQ(LoadConfig(emu), 0);
+  EXPECT_EQ(emu.settings.CustomRomPath, rom.string());
+  EXPECT_EQ(emu.settings.CurrentJoystickName, "Pad = B");
+  EXPECT_EQ(emu.folders.LoadedRomPath, rom.string());
+}
+
+// The machine commands that read the configuration's files and flags: Hard Reset reads the ROM
+// file again; a configuration with Rewind on keeps history from start-up; "Enable Keystick"
+// toggles the keyboard joystick with its check mark.
+TEST_F(ConfigFile, HardResetRewindFromStartAndKeystickToggle) {
+  std::string text = Base();
+  Set(text, "Rewind=", "1");
+  Set(text, "Keystick Type=", "1");
+  WriteIni(text);
+  ASSERT_EQ(LoadConfig(emu), 0);
+  EXPECT_TRUE(emu.config.RewindTimerRunning);
+  EXPECT_TRUE(emu.menu.IsChecked(CommandId::EnableKeystick));
+
+  const uint8_t first = emu.m.RomBuffer48[0];
+  emu.m.RomBuffer48[0] = static_cast<uint8_t>(~first);
+  HardResetCommand(emu);
+  EXPECT_EQ(emu.m.RomBuffer48[0], first);
+  EXPECT_TRUE(OptionsMessages(host).empty());
+
+  emu.m.input.HostKeysHeld = kDirLeft | kDirFire;
+  ToggleKeystick(emu);
+  EXPECT_EQ(emu.m.input.KeystickActive, 0);
+  EXPECT_EQ(emu.m.input.HostKeysHeld, 0);
+  EXPECT_FALSE(emu.menu.IsChecked(CommandId::EnableKeystick));
+  ToggleKeystick(emu);
+  EXPECT_EQ(emu.m.input.KeystickActive, 1);
+  EXPECT_TRUE(emu.menu.IsChecked(CommandId::EnableKeystick));
+}
+
 // ---- the positional reader ----
 
 TEST_F(ConfigFile, SectionsInAnotherOrderLoadTheSame) {

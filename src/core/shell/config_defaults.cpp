@@ -1,11 +1,11 @@
 // "Default Configuration": every setting, folder and placement back to its default.
 #include "machine/model.h"
 #include "shell/config.h"
-#include "shell/sound_setup.h"
 #include "shell/config_internal.h"
 #include "shell/data_folders.h"
 #include "shell/emulator.h"
 #include "shell/machine_setup.h"
+#include "shell/sound_setup.h"
 
 namespace orvo {
 

@@ -7,10 +7,10 @@
 #include <limits>
 
 #include "shell/config.h"
-#include "shell/sound_setup.h"
 #include "shell/config_internal.h"
 #include "shell/emulator.h"
 #include "shell/machine_setup.h"
+#include "shell/sound_setup.h"
 
 namespace orvo {
 
@@ -130,6 +130,8 @@ int LoadConfig(Emulator& emu) {
   }
 
   Settings& staged = emu.LoadedSettings;
+  staged.CurrentJoystickName.clear();
+  staged.CustomRomPath.clear();
   Folders& f = emu.folders;
   LineReader lines(text);
   for (;;) {
@@ -151,6 +153,9 @@ int LoadConfig(Emulator& emu) {
       std::string* configured[4] = {&f.ConfiguredRomDir, &f.ConfiguredSnapDir, &f.ConfiguredTapeDir,
                                     &f.ConfiguredDownloadDir};
       for (std::string* folder : configured) *folder = std::string(ValueText(lines.Next()));
+    } else if (id == kSecDevices) {
+      staged.CurrentJoystickName = std::string(ValueText(lines.Next()));
+      staged.CustomRomPath = std::string(ValueText(lines.Next()));
     } else if (id == kSecPlacements) {
       WindowPlacements& p = emu.config.placements;
       for (int i = 0; i < kPlacementCount; ++i) {
@@ -163,9 +168,12 @@ int LoadConfig(Emulator& emu) {
     lines.Next();  // the separator line
   }
 
-  // "[End]". A Custom ROM is found in the configured ROM folder under the ROM file name current
-  // now; the path is settled before the set-up so that the set-up loads that file.
-  if (staged.CustomRom == 1) {
+  // "[End]". The Custom ROM file chosen last, when the file names it; otherwise a Custom ROM is
+  // looked for in the configured ROM folder under the ROM file name current now. The path is
+  // settled before the set-up so that the set-up loads that file.
+  if (!staged.CustomRomPath.empty()) {
+    emu.settings.CustomRomPath = staged.CustomRomPath;
+  } else if (staged.CustomRom == 1) {
     emu.settings.CustomRomPath = emu.config.RomFileName.empty()
                                      ? std::string()
                                      : f.ConfiguredRomDir + emu.config.RomFileName;

@@ -99,6 +99,14 @@ std::string BuildConfigText(const Emulator& emu) {
     AppendLine(out, *folders[i]);
   }
   AppendLine(out, " ");
+  AppendLine(out, "[Devices]");
+  const std::string* devices[2] = {&s.CurrentJoystickName, &s.CustomRomPath};
+  for (int i = 0; i < 2; ++i) {
+    out.append(kDeviceKeys[i]);
+    out.push_back('=');
+    AppendLine(out, *devices[i]);
+  }
+  AppendLine(out, " ");
   AppendLine(out, "[Window Placements]");
   const WindowPlacements& p = emu.config.placements;
   for (int i = 0; i < kPlacementCount; ++i) {

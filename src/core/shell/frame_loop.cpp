@@ -131,7 +131,30 @@ void RunFrame(Emulator& emu) {
   if (m.debug.stop != DebugStop::kNone) return;
   EndFrameAt(emu, false);
   if (emu.rzx.recording) RzxRecordFrame(emu);
+  if (!m.input.AmxQueue.empty()) RunMouseFrames(emu);
   Pace(emu);
+}
+
+void RunMouseFrames(Emulator& emu) {
+  MachineState& m = emu.m;
+  InputState& in = m.input;
+  if (m.settings.MouseType != 1 || !in.MouseCaptured) {
+    in.AmxQueue.clear();
+    return;
+  }
+  const uint32_t frameLength = m.FrameLength;
+  for (const AmxStep& step : in.AmxQueue) {
+    in.AmxPendingVector = step.vector;
+    in.AmxCurrentDirection = step.direction;
+    m.InterruptArmed = 1;
+    RunZ80Until(m, frameLength, [&m] { return AfterInstruction(m); });
+    if (m.debug.stop != DebugStop::kNone) break;
+    m.FrameTState -= frameLength;
+    m.video.DisplayDrawnTo = m.video.BorderDrawnTo = m.FrameTState;
+  }
+  in.AmxQueue.clear();
+  in.AmxPendingVector = 0xFF;
+  m.InterruptArmed = 1;  // the frame that follows has its own interrupt
 }
 
 void EndFrame(Emulator& emu) {

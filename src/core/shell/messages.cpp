@@ -197,6 +197,7 @@ constexpr MessageEntry kMessages[] = {
     {177, "Make it work, make it right, make it fast.\n- Kent Beck"},
     {178, "The computer is incredibly fast, accurate, and stupid.\n- Anonymous"},
     {179, "Nine people can't make a baby in a month.\n- Fred Brooks"},
+    {210, "F7 releases the mouse"},
 };
 
 constexpr std::array<const char*, kMessageCount> BuildMessageTable() {

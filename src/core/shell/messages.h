@@ -112,8 +112,9 @@ enum MessageId : uint8_t {
   kMsgZxs048Length = 157,          // "Snapshot Error:  ZXS r048 Block Length Incorrect"
   kMsgZxsPage = 158,               // "Snapshot Error:  ZXS ram0 Block Length Incorrect"
   kMsgFirstQuotation = 160,        // 160..179: the quotations "Help" picks from
+  kMsgMouseReleaseKey = 210,       // "F7 releases the mouse" (the status bar while captured)
 };
-constexpr int kMessageCount = 180;
+constexpr int kMessageCount = 220;
 constexpr int kCaptionCount = 10;
 constexpr int kQuotationCount = 20;
 
