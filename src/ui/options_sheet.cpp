@@ -513,7 +513,12 @@ QWidget* OptionsSheet::InputPage(const QStringList& controllers) {
     const QSignalBlocker block(current);
     current->clear();
     current->addItems(names);
-    int index = names.indexOf(QString::fromStdString(emu.PendingSettings.CurrentJoystickName));
+    const Settings& pending = emu.PendingSettings;
+    int index = names.indexOf(QString::fromStdString(pending.CurrentJoystickName));
+    if (index < 0 && pending.CurrentJoystickName.empty() && pending.CurrentJoystick >= 0 &&
+        pending.CurrentJoystick < names.size()) {
+      index = pending.CurrentJoystick;
+    }
     if (index < 0) index = names.isEmpty() ? -1 : 0;
     current->setCurrentIndex(index);
     if (index >= 0) emu.PendingSettings.CurrentJoystick = index;

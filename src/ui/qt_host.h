@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "machine/game_controllers.h"
 #include "shell/host.h"
 
 class QWidget;

@@ -47,24 +47,15 @@ TEST(OrvoRun, TypesAListingAsWritten) {
   const auto runner = BuildDir() / "orvo-run";
   ORVO_REQUIRE_FILE(runner);
   ORVO_REQUIRE_FILE(RomDir() / "48k.rom");
-  const auto listing = std::filesystem::temp_directory_path() / "orvo_run_listing_test.txt";
-  {
-    std::FILE* f = std::fopen(listing.string().c_str(), "wb");
-    ASSERT_NE(f, nullptr);
-    std::fputs(
-        "10 LET SCORE=5: LET ATTACK=1\r\n20 PRINT \xE2\x80\x9C"
-        "A\xE2\x80\x94"
-        "B\xE2\x80\x9D\r\n"
-        "30 REM \xC2\xA3 and \xC2\xA9\r\n40 LET FORMATS=2\r\nLIST\r\n",
-        f);
-    std::fclose(f);
-  }
   int status = -1;
-  const std::string out =
-      CaptureCommand(runner.string() + " --rom-dir " + RomDir().string() +
-                         " --frames 1500 --type-file " + listing.string() + " --screen-text",
-                     &status);
-  std::filesystem::remove(listing);
+  const std::string out = CaptureCommand(
+      runner.string() + " --rom-dir " + RomDir().string() +
+          " --frames 1500 --screen-text --type '10 LET SCORE=5: LET ATTACK=1\\n20 PRINT "
+          "\xE2\x80\x9C"
+          "A\xE2\x80\x94"
+          "B\xE2\x80\x9D\\n30 REM \xC2\xA3 and \xC2\xA9\\n"
+          "40 LET FORMATS=2\\nLIST\\n'",
+      &status);
   EXPECT_EQ(status, 0);
   for (const char* line : {"  10 LET SCORE=5: LET ATTACK=1  \n", "  20 PRINT \"A-B\"",
                            "  30 REM \xC2\xA3 and \xC2\xA9", "  40 LET FORMATS=2", "0 OK, 0:1"}) {

@@ -139,35 +139,25 @@ class FakeControllers final : public GameControllers {
   std::vector<std::string> names;
   bool changed = false;
 };
-class ControllerHost final : public Host {
- public:
-  void ShowMessage(CaptionId c, MessageId m, std::string_view d) override {
-    inner.ShowMessage(c, m, d);
-  }
-  bool AskYesNo(std::string_view c, std::string_view t) override { return inner.AskYesNo(c, t); }
-  Clock& GetClock() override { return inner.clock; }
-  GameControllers* Controllers() override { return &pads; }
-  test::RecordingHost inner;
-  FakeControllers pads;
-};
-
 TEST(OptionsSheetControllers, ListFollowsHotPlugAndKeepsTheChoiceByName) {
-  ControllerHost host;
+  FakeControllers pads;
+  test::RecordingHost host;
+  host.controllers = &pads;
   auto emu = std::make_unique<Emulator>(host);
   emu->folders.CurrentRomDir = orvo::test::RomDir().string() + "/";
   SetUpMachine(*emu);
   emu->settings.CurrentJoystickName = "Pad B";
-  host.pads.Plug({"Pad A", "Pad B"});
+  pads.Plug({"Pad A", "Pad B"});
   OptionsSheet sheet(*emu, nullptr);
   auto* list = sheet.findChild<QComboBox*>(QStringLiteral("currentJoystick"));
   ASSERT_NE(list, nullptr);
   EXPECT_EQ(list->currentText(), "Pad B");
   EXPECT_EQ(emu->PendingSettings.CurrentJoystick, 1);
-  host.pads.Plug({});
+  pads.Plug({});
   QTest::qWait(700);
   EXPECT_EQ(list->count(), 0);
   EXPECT_FALSE(list->isEnabled());
-  host.pads.Plug({"Pad C", "Pad A", "Pad B"});
+  pads.Plug({"Pad C", "Pad A", "Pad B"});
   QTest::qWait(700);
   EXPECT_EQ(list->count(), 3);
   EXPECT_TRUE(list->isEnabled());

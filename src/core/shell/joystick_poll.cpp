@@ -19,6 +19,8 @@ int32_t OutsideDeadZone(int32_t v) {
 }  // namespace
 
 void FollowControllerName(Emulator& emu, const std::vector<std::string>& names) {
+  // Without a remembered name the configured index stands.
+  if (emu.settings.CurrentJoystickName.empty()) return;
   const int index = ControllerIndexByName(names, emu.settings.CurrentJoystickName);
   emu.settings.CurrentJoystick = index < 0 ? 0 : index;
 }
@@ -27,7 +29,8 @@ void PollJoystick(Emulator& emu) {
   MachineState& m = emu.m;
   GameControllers* controllers = emu.host.Controllers();
   if (controllers == nullptr) return;
-  if (m.FrameCount % kHotPlugFrames == 0 && controllers->Refresh()) {
+  if (m.FrameCount % kHotPlugFrames == 0) {
+    controllers->Refresh();
     FollowControllerName(emu, controllers->Names());
   }
   ControllerReading r;

@@ -12,8 +12,8 @@ class Emulator;
 // name, and hands its reading to the machine with the centre's dead zone. A controller that is
 // gone lets go of every direction and fire instead of leaving them held.
 void PollJoystick(Emulator& emu);
-// The controller list changed (or was first read): `CurrentJoystick` becomes the index of the
-// controller called `CurrentJoystickName`, else the first.
+// `CurrentJoystick` becomes the index of the controller called `CurrentJoystickName` in `names`,
+// else the first; with no name remembered it stays as it is.
 void FollowControllerName(Emulator& emu, const std::vector<std::string>& names);
 
 }  // namespace orvo
