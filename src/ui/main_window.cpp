@@ -674,29 +674,25 @@ void MainWindow::CaptureHostMouse() {
 }
 
 void MainWindow::RecentrePointer() {
-  // The emulated mouse reads movements from the client centre (128, 128).
-  warpTarget_ = client_->mapToGlobal(QPoint(128, 128));
-  warpPending_ = true;
-  QCursor::setPos(warpTarget_);
+  // The emulated mouse reads movements from the client centre (128, 128). Where the platform
+  // cannot move the pointer (Wayland) the movement goes on from wherever it is.
+  const QPoint target = client_->mapToGlobal(QPoint(128, 128));
+  QCursor::setPos(target);
+  if (QCursor::pos() == target) {
+    lastPointer_ = QPoint(128, 128);
+    pointerKnown_ = true;
+  }
 }
 
-void MainWindow::PointerMovedTo(QPoint global) {
-  if (warpPending_ && global == warpTarget_) {
-    // The re-centring warp arriving: where the pointer is now, not a movement.
-    warpPending_ = false;
-    lastPointer_ = global;
-    pointerKnown_ = true;
-    return;
-  }
-  warpPending_ = false;
+void MainWindow::PointerMovedTo(QPoint client) {
   if (!pointerKnown_) {
-    lastPointer_ = global;
+    lastPointer_ = client;
     pointerKnown_ = true;
     return;
   }
-  const int dx = std::clamp(global.x() - lastPointer_.x(), -127, 127);
-  const int dy = std::clamp(global.y() - lastPointer_.y(), -127, 127);
-  lastPointer_ = global;
+  const int dx = std::clamp(client.x() - lastPointer_.x(), -127, 127);
+  const int dy = std::clamp(client.y() - lastPointer_.y(), -127, 127);
+  lastPointer_ = client;
   if (dx == 0 && dy == 0) return;
   if (MouseMoved(emu_.m, 128 + dx, 128 + dy)) RecentrePointer();
 }
@@ -707,7 +703,7 @@ void MainWindow::ReleaseHostMouse() {
   releaseMouse();
   if (QWindow* handle = windowHandle()) handle->setMouseGrabEnabled(false);
   setMouseTracking(false);
-  warpPending_ = pointerKnown_ = false;
+  pointerKnown_ = false;
   QCursor::setPos(pointerBeforeCapture_);
 }
 
@@ -730,7 +726,7 @@ void MainWindow::mouseMoveEvent(QMouseEvent* event) {
     QMainWindow::mouseMoveEvent(event);
     return;
   }
-  PointerMovedTo(event->globalPosition().toPoint());
+  PointerMovedTo(client_->mapFrom(this, event->position().toPoint()));
   event->accept();
 }
 

@@ -145,9 +145,9 @@ class MainWindow final : public QMainWindow {
   void CaptureHostMouse();
   void ReleaseHostMouse();
   bool MouseCaptured() const;
-  // A pointer movement while captured, at global position `global`: the change since the last
+  // A pointer movement while captured, to `client` in the client area: the change since the last
   // one goes to the emulated mouse, and the pointer is put back in the centre.
-  void PointerMovedTo(QPoint global);
+  void PointerMovedTo(QPoint client);
   // The pointer's confinement rectangle on the screen: the display area of the picture.
   QRect MouseRect() const;
   // F8's text: the confinement rectangle, the pointer and the Kempston counters.
@@ -212,13 +212,11 @@ class MainWindow final : public QMainWindow {
   uint32_t rewindClearsSeen_ = 0;
   void RecentrePointer();
   QPoint pointerBeforeCapture_;
-  // Relative motion while captured: the last pointer position seen (global), and a re-centring
-  // warp whose own move event is not a movement. Where the platform cannot warp the pointer
-  // (Wayland) the deltas still count and the grab keeps the pointer in the window.
+  // Relative motion while captured: the last pointer position seen in the client area. Where the
+  // platform cannot warp the pointer (Wayland) the deltas still count and the grab keeps the
+  // pointer in the window.
   bool pointerKnown_ = false;
   QPoint lastPointer_;
-  bool warpPending_ = false;
-  QPoint warpTarget_;
   uint32_t pausedBeforeMenu_ = 0;
 };
 
