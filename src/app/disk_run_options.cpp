@@ -101,7 +101,7 @@ bool DiskRun::Start(Emulator& emu) {
   MachineState& m = emu.m;
   if (options_.printer) SetPrinterAttached(m, true);
   if (!options_.newDiskPath.empty()) {
-    if (!WriteFileReplacing(options_.newDiskPath, WriteDsk(BlankDisk()))) {
+    if (!WriteBlankDisk(options_.newDiskPath)) {
       std::fprintf(stderr, "orvo-run: cannot write %s\n", options_.newDiskPath.c_str());
       return false;
     }

@@ -24,6 +24,7 @@
 #include "ui/microdrive/cartridge_viewer.h"
 #include "ui/microdrive/microdrive_window.h"
 #include "ui/options_sheet.h"
+#include "ui/printer/printer_buffer_view.h"
 #include "ui/printer/printer_window.h"
 #include "ui/qt_host.h"
 #include "ui/rzx/rzx_commands.h"
@@ -152,6 +153,10 @@ void ViewMicrodrive(MainWindow& w) {
   ShowCartridgeViewer(w);
 }
 
+void ViewPrinterBuffer(MainWindow& w) {
+  ShowPrinterBufferView(w);
+}
+
 void Options(MainWindow& w) {
   {
     ModalScope paused(&w);
@@ -240,6 +245,8 @@ const CommandRow kRows[] = {
     {CommandId::InsertDiskB, "File", "Insert Disk", "Drive B:", nullptr, InsertDiskB},
     {CommandId::EjectDiskA, "File", "Eject Disk", "Drive A:", nullptr, EjectDiskA},
     {CommandId::EjectDiskB, "File", "Eject Disk", "Drive B:", nullptr, EjectDiskB},
+    {CommandId::NewDiskA, "File", "New Disk", "Drive A:", nullptr, NewDiskA},
+    {CommandId::NewDiskB, "File", "New Disk", "Drive B:", nullptr, NewDiskB},
     {CommandId::LoadBinary, "File", nullptr, "Load Binary File", nullptr, LoadBinaryCommand, false,
      true},
     {CommandId::SaveBinary, "File", nullptr, "Save Binary File", nullptr, SaveBinaryCommand},
@@ -314,7 +321,8 @@ const CommandRow kRows[] = {
     {CommandId::ViewMemory, "Debug", nullptr, "View Memory", nullptr, ViewMemory},
     {CommandId::ViewDisassembly, "Debug", nullptr, "View Disassembly", nullptr, ViewDisassembly},
     {CommandId::ViewMicrodrive, "Debug", nullptr, "View Microdrive", nullptr, ViewMicrodrive},
-    {CommandId::ViewPrinterBuffer, "Debug", nullptr, "View Printer Buffer", nullptr, nullptr},
+    {CommandId::ViewPrinterBuffer, "Debug", nullptr, "View Printer Buffer", nullptr,
+     ViewPrinterBuffer},
     {CommandId::PcLogging, "Debug", nullptr, "PC Logging", nullptr, PcLogging, true, true},
     {CommandId::PcLogOneFrame, "Debug", nullptr, "PC log One frame", nullptr, PcLogOneFrame},
     // Help

@@ -160,6 +160,16 @@ TEST(Multiface, PortsFollowTheModelAndThePlus3RefusesInSpecialPaging) {
   EXPECT_FALSE(MultifacePaged(plus3.m));
 }
 
+// The Multiface One pages in on 0x9F and out on 0x1F, where its Kempston interface answers.
+TEST(Multiface, OnePagesOnItsOwnPortsAndCarriesAKempstonPort) {
+  ORVO_REQUIRE_FILE(RomDir() / "extras" / "mf1.rom");
+  AddonMachine one(kModel48K, AddonRomDir(), kMultifaceOne);
+  one.m.ReadPort(0x009F);
+  EXPECT_TRUE(MultifacePaged(one.m));
+  EXPECT_EQ(one.m.ReadPort(0x001F), 0x00);  // an idle stick, not the floating bus
+  EXPECT_FALSE(MultifacePaged(one.m));
+}
+
 TEST(Multiface, MissingOrWrongLengthRomLeavesItOff) {
   ORVO_REQUIRE_FILE(RomDir() / "48k.rom");
   const fs::path dir =
@@ -361,6 +371,18 @@ TEST(SpeechMix, AyAndBeeperKeepSoundingWithASpeechUnitFitted) {
   m.FrameTState += 350;
   MixSample(m);
   EXPECT_EQ(m.speech.OratorBusy, 0);
+}
+
+TEST(Orator, EveryReadButLowByte0xBFMakesItBusy) {
+  MachineState m;
+  m.settings.FullerOrator = 1;
+  UpdateDevices(m);
+  for (const uint16_t port : {0x00BF, 0xFEFE, 0x12BF, 0x001F, 0xFFBF, 0x00FB}) {
+    const uint8_t busy = (port & 0xFF) != 0xBF;
+    m.speech.OratorBusy = busy ^ 1;
+    m.ReadPort(port);
+    EXPECT_EQ(m.speech.OratorBusy, busy) << std::hex << port;
+  }
 }
 
 TEST(SpeechTables, EverySoundIsThereAndAudible) {

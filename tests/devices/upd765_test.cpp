@@ -217,5 +217,41 @@ TEST(Upd765, FormatThenWriteThenRead) {
   EXPECT_EQ(f.fdc.Disk(0).tracks[2].sectors.size(), 3u);
 }
 
+// With a clock the sector's bytes come at the drive's rate: the request bit follows each byte,
+// a processor in time gets the whole sector, one that misses a byte (reading or writing) ends
+// the command with overrun.
+TEST(Upd765Timing, BytesAtTheDriveRateAndOverrun) {
+  constexpr int64_t kByte = Upd765::kByteTStates;
+  auto run = [](uint8_t code, int64_t pollEvery, int64_t stopAt, int64_t* lastByte = nullptr) {
+    Fdc f(NineSectorDisk());
+    for (uint8_t b : {code, uint8_t{0}, uint8_t{0}, uint8_t{0}, uint8_t{3}, uint8_t{2}, uint8_t{3},
+                      uint8_t{0x2A}, uint8_t{0xFF}})
+      f.fdc.DataPortWrite(b, 0);
+    int64_t t = 0;
+    for (uint8_t s; ((s = f.fdc.StatusPortRead(t)) & 0x20) != 0; t += pollEvery) {
+      if ((s & 0x80) == 0 || t >= stopAt) continue;
+      if (lastByte) *lastByte = t;
+      if (s & 0x40)
+        f.fdc.DataPortRead(t);
+      else
+        f.fdc.DataPortWrite(0xEE, t);
+    }
+    std::vector<uint8_t> r = f.Result();
+    r.push_back(f.fdc.Disk(0).tracks[0].sectors[2].data[0]);
+    return r;
+  };
+  int64_t last = 0;
+  const auto inTime = run(0x06, 40, int64_t{1} << 40, &last);  // READ DATA polled every 40 T-states
+  EXPECT_EQ(inTime[1], kSt1EndOfCylinder);
+  EXPECT_GE(last, 512 * kByte);  // 512 bytes took 512 byte times
+  EXPECT_LT(last, 513 * kByte);
+  const auto lateRead = run(0x06, 40, 10 * kByte);
+  EXPECT_EQ(lateRead[0] & 0xC0, kSt0Abnormal);
+  EXPECT_EQ(lateRead[1], kSt1Overrun);
+  const auto lateWrite = run(0x05, 40, 5 * kByte);  // WRITE DATA
+  EXPECT_EQ(lateWrite[1], kSt1Overrun);
+  EXPECT_EQ(lateWrite[7], 3);  // the sector on the disk is unchanged
+}
+
 }  // namespace
 }  // namespace orvo::test

@@ -5,10 +5,12 @@
 #include <QAction>
 #include <QLabel>
 #include <QListWidget>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QTableWidget>
 #include <QTimer>
 
+#include "shell/config.h"
 #include "shell/debugger_commands.h"
 #include "window_test_support.h"
 
@@ -82,6 +84,57 @@ TEST_F(DebuggerWindowTest, BreakpointOpensItOnPcAndF9Steps) {
   EXPECT_GE(emu->m.FrameCount, frames + 5);
   EXPECT_EQ(emu->m.debug.stop, DebugStop::kNone);
   EXPECT_EQ(emu->m.DebugHooksActive, 0);
+}
+
+// The breakpoint list opened from "View Registers" makes a breakpoint's stop open the register
+// window; each window comes back where it was last closed.
+TEST_F(DebuggerWindowTest, RegisterWindowModeAndKeptPositions) {
+  ORVO_REQUIRE_FILE(orvo::test::RomDir() / "48k.rom");
+  OpenWindow();
+  RunFrames(50);
+  ASSERT_TRUE(AddBreakpointChecked(*emu, "#028E", "", true));
+
+  const char* const expected[] = {"DEBUG_VIEWREGS", "ORVO_BREAKPOINTS", "DEBUG_VIEWREGS",
+                                  "DEBUG_VIEWREGS"};
+  int stage = 0;
+  bool debuggerOpened = false;
+  QString stopPanel;
+  QTimer poll;
+  poll.setInterval(10);
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+    if (dialog != nullptr && dialog->objectName() == "ORVO_DEBUGGER") {  // wrong: end the test
+      debuggerOpened = true;
+      DeleteBreakpoint(emu->m, 0);
+      return dialog->reject();
+    }
+    if (dialog == nullptr || stage >= 4 || dialog->objectName() != expected[stage]) return;
+    switch (stage++) {
+      case 0:  // "View Registers": open its breakpoint list (modal: from the event loop)
+        dialog->move(210, 170);
+        QTimer::singleShot(0, dialog->findChild<QPushButton*>("breakpoints"), &QPushButton::click);
+        break;
+      case 1: dialog->move(230, 190); [[fallthrough]];
+      case 2: dialog->reject(); break;
+      default:  // the breakpoint's stop
+        stopPanel = dialog->findChild<QLabel*>()->text();
+        DeleteBreakpoint(emu->m, 0);
+        dialog->reject();
+    }
+  });
+  poll.start();
+  window->DispatchCommand(CommandId::ViewRegisters);
+  RunPassesUntil([&] { return !stopPanel.isEmpty() || debuggerOpened; }, 20000);
+  poll.stop();
+  EXPECT_FALSE(debuggerOpened);
+  ASSERT_EQ(stage, 4);  // the stop opened the register window, not the debugger window
+  EXPECT_TRUE(stopPanel.contains("PC  028E")) << stopPanel.toStdString();
+  RunFrames(3);
+  EXPECT_EQ(emu->m.Paused, 0u);  // closing the register window let the machine go on
+
+  EXPECT_EQ(GetWindowPlacement(*emu, Placement::ViewRegisters), (WindowPosition{210, 170}));
+  BreakpointDialog again(*emu, window.get());
+  EXPECT_EQ(again.pos(), QPoint(230, 190));
 }
 
 }  // namespace

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QAction>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -13,6 +15,7 @@
 #include "shell/machine_setup.h"
 #include "support/recording_host.h"
 #include "support/test_paths.h"
+#include "ui/window_test_support.h"
 
 namespace orvo::ui {
 namespace {
@@ -50,6 +53,28 @@ TEST(PrinterWindow, AttachesFeedsClearsAndSaves) {
   EXPECT_EQ(emu.m.printer.paper[5], 255);
   click("close");
   EXPECT_EQ(emu.m.printer.attached, 0);
+}
+
+using test::WindowTest;
+
+// "View Printer Buffer" is offered once there is paper, lists the printed dots, and follows the
+// printing while it is open.
+TEST_F(WindowTest, PrinterBufferViewFollowsThePaper) {
+  ORVO_REQUIRE_FILE(orvo::test::RomDir() / "48k.rom");
+  OpenWindow();
+  EXPECT_FALSE(window->Action(CommandId::ViewPrinterBuffer)->isEnabled());
+  window->DispatchCommand(CommandId::ZxPrinter);
+  EXPECT_TRUE(window->Action(CommandId::ViewPrinterBuffer)->isEnabled());
+  emu->m.printer.paper[8] = 0;  // line 0, dot 8: bit 7 of its second byte
+  window->DispatchCommand(CommandId::ViewPrinterBuffer);
+  EXPECT_EQ(emu->m.Paused, 0u);  // the machine runs on once the view is made
+  auto* text = window->findChild<QPlainTextEdit*>(QStringLiteral("buffer"));
+  ASSERT_NE(text, nullptr);
+  EXPECT_TRUE(text->toPlainText().contains(QStringLiteral("\n    0  00 80 00")))
+      << text->toPlainText().left(200).toStdString();
+  FeedPaper(emu->m.printer);
+  EXPECT_TRUE(RunPassesUntil(
+      [&] { return text->toPlainText().contains(QStringLiteral("line 1 ")); }, 3000));
 }
 
 }  // namespace

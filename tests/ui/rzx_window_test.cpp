@@ -1,5 +1,6 @@
 // The RZX menu in the window: a recording played from the dispatch, its info window scrolling as
 // the keys and the wheel say, and the menu items following playing and recording.
+#include <QAction>
 #include <QKeyEvent>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -23,6 +24,9 @@ TEST_F(WindowTest, RzxInfoScrollsAndTheMenuFollowsPlayback) {
   EXPECT_FALSE(emu->menu.IsEnabled(CommandId::RzxPlay));
   EXPECT_TRUE(emu->menu.IsEnabled(CommandId::RzxStop));
   EXPECT_FALSE(emu->menu.IsEnabled(CommandId::RzxAddBookmark));
+  // F5 opens no debugger over a recording being played.
+  window->RefreshMenuStates();
+  EXPECT_FALSE(window->Action(CommandId::Debugger)->isEnabled());
 
   RzxInfoWindow info(*window);
   EXPECT_NE(info.Fields()->toPlainText().indexOf(QStringLiteral("Frames: 22116")), -1);
@@ -46,6 +50,7 @@ TEST_F(WindowTest, RzxInfoScrollsAndTheMenuFollowsPlayback) {
 
   StopRzxPlayback(*emu);
   EXPECT_TRUE(emu->menu.IsEnabled(CommandId::RzxPlay));
+  EXPECT_TRUE(emu->menu.IsEnabled(CommandId::Debugger));
   StartRzxRecording(*emu, (QDir::tempPath() + QStringLiteral("/orvo_window.rzx")).toStdString());
   EXPECT_TRUE(emu->menu.IsEnabled(CommandId::RzxAddBookmark));
   EXPECT_FALSE(emu->menu.IsEnabled(CommandId::RzxGoToBookmark));

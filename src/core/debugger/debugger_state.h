@@ -71,6 +71,10 @@ struct DebuggerState {
   int32_t portRead = -1;  // 0..255: the port's low byte; above: the whole 16-bit port
   int32_t portWrite = -1;
 
+  // The breakpoint list was last opened from the register window: a breakpoint's stop then opens
+  // the register window instead of the debugger window.
+  uint8_t registerWindowMode = 0;
+
   // The stop: set by a hook, cleared by whoever resumes.
   DebugStop stop = DebugStop::kNone;
   int stopBreakpoint = -1;  // the entry that was hit

@@ -10,19 +10,31 @@ namespace orvo {
 
 namespace {
 
+// Data bytes at the drive's rate, with overrun for a processor that is too slow; off, every
+// byte is there at once.
+constexpr bool kDiskByteTiming = true;
+
+int64_t Now(const MachineState& m) {
+  return static_cast<int64_t>(m.FrameTState);
+}
+
 uint8_t StatusRead(MachineState& m, uint16_t, uint8_t) {
-  const uint8_t value = m.Fdc.StatusPortRead();
+  const uint8_t value = kDiskByteTiming ? m.Fdc.StatusPortRead(Now(m)) : m.Fdc.StatusPortRead();
   m.ports.Last2FFD = value;
   return value;
 }
 uint8_t DataRead(MachineState& m, uint16_t, uint8_t) {
-  const uint8_t value = m.Fdc.DataPortRead();
+  const uint8_t value = kDiskByteTiming ? m.Fdc.DataPortRead(Now(m)) : m.Fdc.DataPortRead();
   m.ports.Last3FFD = value;
   return value;
 }
 void DataWrite(MachineState& m, uint16_t, uint8_t value) {
   m.ports.Last3FFD = value;
-  if (m.MachineModel == kModelPlus3) m.Fdc.DataPortWrite(value);
+  if (m.MachineModel != kModelPlus3) return;
+  if (kDiskByteTiming)
+    m.Fdc.DataPortWrite(value, Now(m));
+  else
+    m.Fdc.DataPortWrite(value);
 }
 
 // Every byte through the data register: with "Disk fastLoad" on, the machine runs at full speed
@@ -51,6 +63,10 @@ void DiskConfigure(MachineState& m) {
   m.Fdc.SetActiveCallback(DiskActivity, &m);
 }
 
+void DiskFrameEnd(MachineState& m) {
+  m.Fdc.ShiftClock(static_cast<int64_t>(m.FrameLength));
+}
+
 void DiskReset(MachineState& m, bool) {
   m.Fdc.ResetDevice();
 }
@@ -76,6 +92,7 @@ const Device kDiskDevice = {.name = "+3 disk controller",
                             .Ports = DiskPorts,
                             .Configure = DiskConfigure,
                             .Reset = DiskReset,
+                            .FrameEnd = DiskFrameEnd,
                             .stateId = "+3\0\0",
                             .SaveState = DiskSaveState,
                             .CheckState = DiskCheckState,

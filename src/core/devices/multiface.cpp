@@ -3,7 +3,8 @@
 // the low byte: an OUT to 0xBF makes it visible (its RAM takes writes, its paging ports answer)
 // and an OUT to 0x3F hides it again. On the 48K group and the 128K a read of 0xBF pages it in and
 // one of 0x3F out; the Multiface 3 on the +2A/+3 swaps the two. The Multiface One answers its own
-// pair instead: a read of 0x9F pages it in, one of 0x1F out, and its RAM is always writable.
+// pair instead: a read of 0x9F pages it in, one of 0x1F out (the port its Kempston joystick
+// interface shares), and its RAM is always writable.
 #include "devices/multiface.h"
 
 #include "devices/device.h"
@@ -36,6 +37,14 @@ uint8_t PageOutVisibleRead(MachineState& m, uint16_t port, uint8_t value) {
   return m.MultifaceVisible ? PageOutRead(m, port, value) : value;
 }
 
+// The Multiface One carries a Kempston joystick interface on the same low byte 0x1F that pages it
+// out: its buffer drives the bus, so with no stick pushed (or none emulated) the read gives 0, not
+// the floating bus.
+uint8_t OnePageOutRead(MachineState& m, uint16_t port, uint8_t value) {
+  PageOutRead(m, port, value);
+  return value == 0xFF ? 0x00 : value;
+}
+
 uint8_t OnePageInRead(MachineState& m, uint16_t port, uint8_t value) {
   MultifacePageIn(m, port);
   return value;
@@ -52,7 +61,7 @@ void HideWrite(MachineState& m, uint16_t, uint8_t) {
 void MultifacePorts(PortRowList& rows, const MachineState& m) {
   if (m.MultifaceOne) {
     rows.Add({.mask = 0x00FF, .value = 0x9F, .read = OnePageInRead});
-    rows.Add({.mask = 0x00FF, .value = 0x1F, .read = PageOutRead});
+    rows.Add({.mask = 0x00FF, .value = 0x1F, .read = OnePageOutRead});
     return;
   }
   rows.Add({.mask = 0x00FF, .value = 0xBF, .write = ShowWrite});

@@ -1,6 +1,6 @@
 // The Fuller Orator speech unit (48K group): a write to low byte 0x9F starts phoneme value & 63 at
 // once, cutting short any phoneme in progress; a read of low byte 0xBF tells it the program is
-// waiting for it. It speaks one sample every 350 T-states.
+// waiting for it, and any other read makes it busy again. It speaks one sample every 350 T-states.
 #include "devices/speech.h"
 #include "devices/speech_synth.h"
 #include "devices/standard_devices.h"
@@ -46,8 +46,10 @@ void PhonemeWrite(MachineState& m, uint16_t, uint8_t value) {
   s.OratorBusy = 1;
 }
 
-uint8_t ReadyRead(MachineState& m, uint16_t, uint8_t value) {
-  m.speech.OratorBusy = 0;
+// The unit watches every read on the bus: a read of low byte 0xBF tells it the program waits for
+// it (ready for the next phoneme), any other read marks it busy.
+uint8_t AnyRead(MachineState& m, uint16_t port, uint8_t value) {
+  m.speech.OratorBusy = (port & 0xFF) == 0xBF ? 0 : 1;
   return value;
 }
 
@@ -57,7 +59,7 @@ bool OratorFitted(const MachineState& m) {
 
 void OratorPorts(PortRowList& rows, const MachineState&) {
   rows.Add({.mask = 0x00FF, .value = 0x9F, .write = PhonemeWrite});
-  rows.Add({.mask = 0x00FF, .value = 0xBF, .read = ReadyRead});
+  rows.Add({.mask = 0x0000, .value = 0x0000, .read = AnyRead});
 }
 
 void OratorConfigure(MachineState& m) {

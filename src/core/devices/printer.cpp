@@ -3,6 +3,7 @@
 #include "devices/printer.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 #include "devices/standard_devices.h"
@@ -208,5 +209,31 @@ const Device kPrinterDevice = {.name = "ZX Printer",
                                .SaveState = PrinterSaveState,
                                .CheckState = PrinterCheckState,
                                .LoadState = PrinterLoadState};
+
+std::string PrinterBufferText(const PrinterState& p, uint32_t firstLine, uint32_t count) {
+  char text[160];
+  std::snprintf(text, sizeof text,
+                "motor %u  stylus %u  encoder %u  start %u  line %u  column %u  dot timer %d  "
+                "margin %u  rows %u\n",
+                p.motor, p.stylus, p.encoder, p.start, p.line, p.column, p.dotTimer, p.margin,
+                p.rows);
+  std::string out = text;
+  if (p.paper.empty()) return out;
+  const uint32_t end = std::min<uint64_t>(uint64_t{firstLine} + count, kPaperLines);
+  for (uint32_t line = firstLine; line < end; ++line) {
+    std::snprintf(text, sizeof text, "%5u ", line);
+    out += text;
+    const uint8_t* cells = p.paper.data() + static_cast<size_t>(line) * kPaperWidth;
+    for (uint32_t x = 0; x < kPaperWidth; x += 8) {
+      uint8_t byte = 0;
+      for (uint32_t bit = 0; bit < 8; ++bit)
+        if (cells[x + bit] == 0) byte |= static_cast<uint8_t>(0x80 >> bit);
+      std::snprintf(text, sizeof text, " %02X", byte);
+      out += text;
+    }
+    out += '\n';
+  }
+  return out;
+}
 
 }  // namespace orvo

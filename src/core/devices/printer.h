@@ -9,6 +9,7 @@
 // The printed paper is kept as lines of 256 cells, 0 for a burnt dot and 255 for blank paper,
 // up to kPaperLines lines; beyond that the oldest text row scrolls off the top.
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace orvo {
@@ -58,5 +59,10 @@ std::vector<uint32_t> PrintedPaperPixels(const PrinterState& p, uint32_t& height
 // x = column + 8 in the style's colours; with fewer than 60 rows the paper sits at the bottom.
 inline constexpr int kPaperViewWidth = 272, kPaperViewHeight = 480;
 std::vector<uint32_t> PaperViewPixels(const PrinterState& p);
+
+// The debugger's look at the printer: its flags and counters on one line, then `count` paper
+// lines from `firstLine`, each as its number and 32 bytes of hex, eight dots a byte with the
+// leftmost dot in bit 7 (as the ROM sends a screen byte), a set bit a burnt dot.
+std::string PrinterBufferText(const PrinterState& p, uint32_t firstLine, uint32_t count);
 
 }  // namespace orvo

@@ -72,6 +72,7 @@ void Upd765::Activity() {
 
 void Upd765::ResetDevice() {
   phase_ = Phase::Command;
+  timed_ = false;
   commandCount_ = 0;
   commandLength_ = 0;
   buffer_.clear();
@@ -132,6 +133,7 @@ uint8_t Upd765::DataPortRead() {
 }
 
 void Upd765::DataPortWrite(uint8_t value) {
+  if (phase_ == Phase::Command) timed_ = false;  // untimed unless the timed write says so
   if (phase_ == Phase::ExecWrite) {
     Activity();
     buffer_[bufferPos_++] = value;
@@ -160,6 +162,53 @@ void Upd765::DataPortWrite(uint8_t value) {
     commandCount_ = 0;
     StartCommand();
   }
+}
+
+uint8_t Upd765::StatusPortRead(int64_t now) {
+  CheckOverrun(now);
+  uint8_t status = StatusPortRead();
+  if (timed_ && InExecution() && now < byteDue_) status &= static_cast<uint8_t>(~kFdcRequest);
+  return status;
+}
+
+uint8_t Upd765::DataPortRead(int64_t now) {
+  CheckOverrun(now);
+  if (!timed_ || phase_ != Phase::ExecRead) return DataPortRead();
+  // A byte taken before it is there is still the byte: the drive keeps its own pace.
+  const size_t before = bufferPos_;
+  const uint8_t value = DataPortRead();
+  NextByteDue(before);
+  return value;
+}
+
+void Upd765::DataPortWrite(uint8_t value, int64_t now) {
+  CheckOverrun(now);
+  const bool wasExecuting = InExecution();
+  const size_t before = bufferPos_;
+  DataPortWrite(value);
+  if (wasExecuting) {
+    if (timed_) NextByteDue(before);
+    return;
+  }
+  // The command's last byte: a sector read or write starts with its first byte one byte time on.
+  timed_ = InExecution() && op_ != kFormatTrack && !IsScan(op_);
+  byteDue_ = now + kByteTStates;
+}
+
+void Upd765::NextByteDue(size_t positionBefore) {
+  byteDue_ += kByteTStates;
+  // The transfer went on into the next sector: its first byte follows the gap and ID field.
+  if (InExecution() && bufferPos_ <= positionBefore) byteDue_ += kSectorGapBytes * kByteTStates;
+}
+
+void Upd765::CheckOverrun(int64_t now) {
+  if (!timed_ || !InExecution()) return;
+  // A clock that jumped back (a snapshot, a restarted frame) cannot leave the request pending.
+  if (byteDue_ > now + (kSectorGapBytes + 1) * kByteTStates) byteDue_ = now;
+  if (now < byteDue_ + kByteTStates) return;
+  timed_ = false;
+  ToResult({static_cast<uint8_t>(st0_ | kSt0Abnormal), static_cast<uint8_t>(st1_ | kSt1Overrun),
+            st2_, c_, h_, r_, n_});
 }
 
 void Upd765::ToResult(std::initializer_list<uint8_t> bytes) {

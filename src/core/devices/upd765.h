@@ -27,8 +27,8 @@ inline constexpr uint8_t kFdcBusy = 0x10;       // CB: a command is in progress
 // Status register 0-3 bits.
 inline constexpr uint8_t kSt0Abnormal = 0x40, kSt0Invalid = 0x80, kSt0SeekEnd = 0x20,
                          kSt0NotReady = 0x08;
-inline constexpr uint8_t kSt1EndOfCylinder = 0x80, kSt1DataError = 0x20, kSt1NoData = 0x04,
-                         kSt1NotWritable = 0x02, kSt1MissingAddress = 0x01;
+inline constexpr uint8_t kSt1EndOfCylinder = 0x80, kSt1DataError = 0x20, kSt1Overrun = 0x10,
+                         kSt1NoData = 0x04, kSt1NotWritable = 0x02, kSt1MissingAddress = 0x01;
 inline constexpr uint8_t kSt2ControlMark = 0x40, kSt2DataError = 0x20, kSt2WrongCylinder = 0x10,
                          kSt2ScanHit = 0x08, kSt2ScanNot = 0x04, kSt2BadCylinder = 0x02,
                          kSt2MissingData = 0x01;
@@ -59,9 +59,24 @@ class Upd765 {
   void ClearModified(int drive) { drives_[drive & 1].modified = false; }
   uint8_t Cylinder(int drive) const { return drives_[drive & 1].cylinder; }
 
+  // Without a time the data bytes of the execution phase are there whenever asked for.
   uint8_t StatusPortRead() const;
   uint8_t DataPortRead();
   void DataPortWrite(uint8_t value);
+
+  // With `now` (T-states on the caller's clock) the bytes of a sector read or written come at the
+  // drive's rate, as in the chip's non-DMA mode: a byte every kByteTStates, the request bit set
+  // while one waits, and a byte the processor has not taken (or given) before the next is due
+  // ends the command with overrun (ST0 abnormal, ST1 OR). FORMAT and SCAN keep no time.
+  uint8_t StatusPortRead(int64_t now);
+  uint8_t DataPortRead(int64_t now);
+  void DataPortWrite(uint8_t value, int64_t now);
+  // The caller's clock was wound back by `tstates` (a frame ended).
+  void ShiftClock(int64_t tstates) { byteDue_ -= tstates; }
+  // 250 kbit/s MFM: a byte every 32 us, 112 T-states of the +3's 3.5469 MHz clock. Between
+  // sectors of one command the head passes the gap and the next ID field first.
+  static constexpr int64_t kByteTStates = 112;
+  static constexpr int64_t kSectorGapBytes = 100;
 
  private:
   enum class Phase : uint8_t { Command, ExecRead, ExecWrite, Result };
@@ -78,6 +93,10 @@ class Upd765 {
     DiskImage image;
   };
 
+  bool InExecution() const { return phase_ == Phase::ExecRead || phase_ == Phase::ExecWrite; }
+  // An execution phase started by a timed write keeps time; a late processor ends it here.
+  void CheckOverrun(int64_t now);
+  void NextByteDue(size_t positionBefore);
   void StartCommand();
   void Activity();
   bool Ready(const Drive& d) const { return d.inserted && motor_; }
@@ -121,6 +140,10 @@ class Upd765 {
   int sector_ = -1;         // index of the sector being moved on its track
   bool stopAfter_ = false;  // the sector in progress is the last (control mark, data error)
   unsigned trackSectorsLeft_ = 0;
+
+  // The timed execution phase: when the next byte is there (read) or wanted (write).
+  bool timed_ = false;
+  int64_t byteDue_ = 0;
 };
 
 }  // namespace orvo

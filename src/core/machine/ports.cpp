@@ -72,8 +72,6 @@ uint8_t MachineState::ReadPort(uint16_t port) {
   const ModelGroup group = d.group;
   uint8_t v = 0xFF;
 
-  // [Fuller Orator: readiness for the next allophone, port low byte 0xBF (speech units).]
-
   // A device decoding all sixteen lines answers alone (ULAplus).
   for (const PortDecoder::ExactRead& row : d.exactReads) {
     if (row.port != port) continue;

@@ -249,8 +249,9 @@ void AppendSpectrumCharacter(std::vector<uint8_t>& out, char32_t c) {
 
 }  // namespace
 
-void StartTyping(MachineState& m, std::span<const uint8_t> text) {
+void StartTyping(MachineState& m, std::span<const uint8_t> text, int32_t spoolSpeed) {
   InputState& in = m.input;
+  in.TypingSpoolSpeed = spoolSpeed;
   in.TypingText.clear();
   in.TypingText.reserve(text.size() + 2);
   bool afterCr = false;
@@ -309,7 +310,8 @@ void TypingStep(MachineState& m) {
       DeliverOther(m);
     }
   }
-  if (static_cast<int64_t>(in.TypingCounter) > m.settings.SpoolSpeed) {
+  const int32_t speed = in.TypingSpoolSpeed > 0 ? in.TypingSpoolSpeed : m.settings.SpoolSpeed;
+  if (static_cast<int64_t>(in.TypingCounter) > speed) {
     in.TypingCounter = 1;
   } else {
     ++in.TypingCounter;

@@ -23,6 +23,8 @@ enum class CommandId : uint16_t {
   LoadFile = 113,
   SaveScreen = 114,
   LoadBasicText = 115,
+  NewDiskA = 230,
+  NewDiskB = 231,
   // Emulation
   SoftReset = 120,
   HardReset = 121,

@@ -27,6 +27,13 @@ bool InsertDiskBytes(Emulator& emu, int drive, std::span<const uint8_t> bytes,
 // unknown extension shows message 22; with "Disk autoload" on the +3 first boots to its Loader.
 // Returns 0 when the disk went in.
 int InsertDiskCommand(Emulator& emu, int drive, const std::string& path);
+// Writes a blank disk (40 cylinders, one side, nothing formatted: a new disk out of its sleeve) to
+// `path` through a temporary file renamed over it. False when it cannot be written.
+bool WriteBlankDisk(const std::string& path);
+// "New Disk" (drive 0 = A:, 1 = B:): writes a blank disk to `path` and puts it into the drive,
+// ready for FORMAT. A file that cannot be written shows message 147 with its name and leaves the
+// drive as it was. Returns 0 when the disk went in.
+int NewDiskCommand(Emulator& emu, int drive, const std::string& path);
 // "Eject Disk": saves a changed image back to its file and empties the drive.
 void EjectDiskCommand(Emulator& emu, int drive);
 // Saves every changed image (at quit). Returns false when one could not be written (a message

@@ -18,6 +18,7 @@ namespace {
 void SetRzxMenuIdle(MenuStates& menu) {
   menu.Enable(CommandId::RzxPlay, true);
   menu.Enable(CommandId::RzxRecord, true);
+  menu.Enable(CommandId::Debugger, true);
   for (CommandId id : {CommandId::RzxStop, CommandId::RzxInfo, CommandId::RzxLogging,
                        CommandId::RzxStopRecording, CommandId::RzxContinue, CommandId::RzxFinalise})
     menu.Enable(id, false);
@@ -26,6 +27,8 @@ void SetRzxMenuIdle(MenuStates& menu) {
 void EnableDiskCommands(MenuStates& menu, bool insert, bool eject) {
   menu.Enable(CommandId::InsertDiskA, insert);
   menu.Enable(CommandId::InsertDiskB, insert);
+  menu.Enable(CommandId::NewDiskA, insert);
+  menu.Enable(CommandId::NewDiskB, insert);
   menu.Enable(CommandId::EjectDiskA, eject);
   menu.Enable(CommandId::EjectDiskB, eject);
 }
@@ -40,6 +43,8 @@ void SetModelMenus(Emulator& emu) {
   MenuStates& menu = emu.menu;
   // The snapshot analyser reports the last opened file: there is none until one is opened.
   menu.Enable(CommandId::SnapshotAnalyser, !emu.files.AnalyserCopy.empty());
+  // The printer's paper exists once its window has been opened, and is kept after it closes.
+  menu.Enable(CommandId::ViewPrinterBuffer, !emu.m.printer.paper.empty());
   const bool interface1 = emu.settings.Interface1 != 0;
   switch (emu.m.MachineModel) {
     case kModel16K:

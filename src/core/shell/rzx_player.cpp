@@ -196,6 +196,8 @@ void UpdateRzxMenus(Emulator& emu) {
   menu.Enable(CommandId::RzxRecord, idle);
   menu.Enable(CommandId::RzxStop, s.playing);
   menu.Enable(CommandId::RzxLogging, s.playing);
+  // The debugger does not open over a recording being played: the recording drives the machine.
+  menu.Enable(CommandId::Debugger, !s.playing);
   menu.Check(CommandId::RzxLogging, s.log.is_open());
   menu.Enable(CommandId::RzxInfo, s.loaded || s.recording);
   menu.Enable(CommandId::RzxStopRecording, s.recording);

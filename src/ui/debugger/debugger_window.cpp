@@ -26,6 +26,7 @@
 #include "shell/emulator.h"
 #include "shell/window_commands.h"
 #include "sound/sound_output.h"
+#include "ui/window_placement.h"
 #include "video/ula.h"
 
 namespace orvo::ui {
@@ -205,6 +206,7 @@ DebuggerWindow::DebuggerWindow(Emulator& emu, QWidget* parent) : QDialog(parent)
   setObjectName("ORVO_DEBUGGER");
   setWindowTitle("Debugger");
   setModal(true);
+  KeepPlacement(this, emu_, Placement::Debugger);
   auto* top = new QVBoxLayout(this);
   BuildMenus();
 
@@ -312,6 +314,7 @@ void DebuggerWindow::BuildMenus() {
   }
   QMenu* tools = bar->addMenu("Tools");
   add(tools, "Breakpoints", nullptr, [this] {
+    emu_.m.debug.registerWindowMode = 0;  // a breakpoint's stop comes back here
     BreakpointDialog dialog(emu_, this);
     dialog.exec();
     Refresh();
@@ -483,6 +486,7 @@ void DebuggerWindow::RunUntilPort(bool write, int32_t port) {
 BreakpointDialog::BreakpointDialog(Emulator& emu, QWidget* parent) : QDialog(parent), emu_(emu) {
   setObjectName("ORVO_BREAKPOINTS");
   setWindowTitle("Breakpoints");
+  KeepPlacement(this, emu_, Placement::Breakpoints);
   auto* layout = new QVBoxLayout(this);
   list_ = new QTreeWidget(this);
   list_->setHeaderLabels({"Address", "Condition", "Active"});
@@ -563,6 +567,7 @@ void BreakpointDialog::Delete() {
 DisassemblyDialog::DisassemblyDialog(Emulator& emu, QWidget* parent) : QDialog(parent), emu_(emu) {
   setObjectName("DEBUG_DISASM");
   setWindowTitle("Disassembly");
+  KeepPlacement(this, emu_, Placement::ViewDisassembly);
   auto* layout = new QVBoxLayout(this);
   auto* row = new QHBoxLayout;
   address_ = new QLineEdit(QString::asprintf("%04X", emu_.m.cpu.PC), this);
@@ -634,10 +639,21 @@ void ShowRegisterWindow(Emulator& emu, QWidget* parent) {
   QDialog d(parent);
   d.setObjectName("DEBUG_VIEWREGS");
   d.setWindowTitle("Registers");
+  KeepPlacement(&d, emu, Placement::ViewRegisters);
   auto* layout = new QVBoxLayout(&d);
   auto* panel = new QLabel(RegisterPanelText(emu, false), &d);
   panel->setFont(FixedFont());
   layout->addWidget(panel);
+  // The breakpoint list opened from here makes a breakpoint's stop open this window again.
+  auto* breakpoints = new QPushButton("Breakpoints", &d);
+  breakpoints->setObjectName("breakpoints");
+  breakpoints->setAutoDefault(false);
+  QObject::connect(breakpoints, &QPushButton::clicked, &d, [&emu, &d] {
+    emu.m.debug.registerWindowMode = 1;
+    BreakpointDialog list(emu, &d);
+    list.exec();
+  });
+  layout->addWidget(breakpoints);
   d.exec();
 }
 
@@ -645,6 +661,7 @@ void ShowMemoryWindow(Emulator& emu, QWidget* parent) {
   auto* d = new QDialog(parent);
   d->setObjectName("DEBUG_VIEWMEMORY");
   d->setWindowTitle("Memory");
+  KeepPlacement(d, emu, Placement::ViewMemory);
   d->setAttribute(Qt::WA_DeleteOnClose);
   auto* layout = new QVBoxLayout(d);
   layout->addWidget(new MemoryView(emu, d));
@@ -665,12 +682,21 @@ void OpenDebugger(Emulator& emu, QWidget* parent) {
   const uint32_t wasPaused = m.Paused;
   m.Paused = 1;
   PauseSound(m, 1);
-  DebuggerWindow window(emu, parent);
-  window.exec();
+  bool run = false;
+  if (m.debug.stop == DebugStop::kBreakpoint && m.debug.registerWindowMode) {
+    // The breakpoints were set from the register window: the stop shows the registers, and the
+    // machine goes on when that window closes.
+    ShowRegisterWindow(emu, parent);
+    run = true;
+  } else {
+    DebuggerWindow window(emu, parent);
+    window.exec();
+    run = window.RunRequested();
+  }
   DisarmRunUntilEvents(m);
   ResumeFromStop(m);
   if (const uint32_t* pixels = ScreenPixels(m)) emu.host.PresentFrame(pixels);
-  m.Paused = window.RunRequested() ? 0 : wasPaused;
+  m.Paused = run ? 0 : wasPaused;
   if (SoundShouldPlay(m)) PauseSound(m, 0);
 }
 

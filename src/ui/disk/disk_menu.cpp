@@ -34,7 +34,24 @@ void EjectDisk(MainWindow& w, int drive) {
   EjectDiskCommand(w.Emu(), drive);
 }
 
+void NewDisk(MainWindow& w, int drive) {
+  Emulator& emu = w.Emu();
+  ModalScope paused(&w);
+  const QString path =
+      QFileDialog::getSaveFileName(&w, QStringLiteral("New Disk"), QStringLiteral("blank.dsk"),
+                                   QStringLiteral("Spectrum Disk Images (*.dsk)"));
+  if (path.isEmpty()) return;
+  NewDiskCommand(emu, drive, path.toStdString());
+}
+
 }  // namespace
+
+void NewDiskA(MainWindow& w) {
+  NewDisk(w, 0);
+}
+void NewDiskB(MainWindow& w) {
+  NewDisk(w, 1);
+}
 
 void InsertDiskA(MainWindow& w) {
   InsertDisk(w, 0);

@@ -1,6 +1,6 @@
 #pragma once
-// The +3 disk commands of the File menu ("Insert Disk" and "Eject Disk" for A: and B:) and the
-// options sheet's "Disks" page buttons.
+// The +3 disk commands of the File menu ("Insert Disk", "Eject Disk" and "New Disk" for A: and B:)
+// and the options sheet's "Disks" page buttons.
 namespace orvo::ui {
 
 class MainWindow;
@@ -9,6 +9,9 @@ void InsertDiskA(MainWindow& w);
 void InsertDiskB(MainWindow& w);
 void EjectDiskA(MainWindow& w);
 void EjectDiskB(MainWindow& w);
+// "New Disk": asks where to keep a blank disk, writes it there and inserts it.
+void NewDiskA(MainWindow& w);
+void NewDiskB(MainWindow& w);
 
 // Connects the options sheet's "Disk A:" / "Disk B:" fields and buttons to the drives.
 void InstallDiskOptionHooks();

@@ -12,6 +12,7 @@
 #include "formats/mdr_format.h"
 #include "shell/emulator.h"
 #include "ui/main_window.h"
+#include "ui/window_placement.h"
 
 namespace orvo::ui {
 
@@ -39,6 +40,7 @@ class CartridgeViewer final : public QDialog {
     setObjectName(kViewerName);
     setWindowTitle(QStringLiteral("View Microdrive Cartridge"));
     setAttribute(Qt::WA_DeleteOnClose);
+    KeepPlacement(this, main_.Emu(), Placement::ViewMicrodriveCartridge);
     drive_ = new QSpinBox(this);
     drive_->setRange(1, kMicrodriveCount);
     sector_ = new QSpinBox(this);

@@ -54,6 +54,7 @@ PrinterWindow::PrinterWindow(Emulator& emu, QWidget* parent) : QDialog(parent), 
   PrinterState& p = emu_.m.printer;
   p.style = PaperStyle::Grey;
   SetPrinterAttached(emu_.m, true);
+  emu_.menu.Enable(CommandId::ViewPrinterBuffer, true);
 
   paper_ = new QLabel(this);
   paper_->setObjectName(QStringLiteral("paper"));
