@@ -38,9 +38,10 @@ int main(int argc, char** argv) {
   orvo::InitApplication(emu);
 
   orvo::ui::MainWindow window(emu, host);
-  // Without a sound device the program runs on silently (message 100) and paces itself.
-  orvo::StartSound(emu);
+  // The window first, so that a sound device's failure is one message over it; without a
+  // device the program runs on silently and paces itself.
   window.ShowInitially();
+  orvo::StartSound(emu);
 
   const std::string path = orvo::CommandLinePath(argc, argv);
   if (!path.empty()) window.OpenCommandLineFile(path);

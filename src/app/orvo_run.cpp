@@ -431,6 +431,7 @@ int main(int argc, char** argv) {
   const FileRun fileRun(opt.files);
   // A recording plays to its end unless --frames bounds it.
   const bool unbounded = rzxRun.Playing() && opt.frames == 0;
+  long framesRun = 0;
   for (long f = 0; (unbounded || f < opt.frames) && !tapeRun.Done(*emu) && !rzxRun.Done(*emu) &&
                    !debugRun.Hit(*emu);
        ++f) {
@@ -440,6 +441,7 @@ int main(int argc, char** argv) {
     addonRun.BeforeFrame(*emu, f);
     diskRun.BeforeFrame(*emu, f);
     RunFrame(*emu);
+    ++framesRun;
     // A stop inside the frame: the rest of it is not run.
     if (debugRun.Hit(*emu)) break;
   }
@@ -459,6 +461,8 @@ int main(int argc, char** argv) {
     return kExitFailure;
   }
 
+  // With no frame run nothing has been drawn yet: the picture is what the memory holds now.
+  if (framesRun == 0) DrawWholePicture(m);
   if (videoRun.WantsScreenText()) std::fputs(ScreenText(m).c_str(), stdout);
   if (!videoRun.ScreenshotPath().empty()) {
     if (std::string error;

@@ -48,7 +48,7 @@ void SoftReset(MainWindow& w) {
 
 void HardReset(MainWindow& w) {
   ModalScope paused(&w);
-  ResetMachine(w.Emu(), true);
+  HardResetCommand(w.Emu());
 }
 
 void Interface2Insert(MainWindow& w) {
@@ -226,6 +226,10 @@ void FullSpeed(MainWindow& w) {
   ToggleFullSpeed(w.Emu());
 }
 
+void EnableKeystick(MainWindow& w) {
+  ToggleKeystick(w.Emu());
+}
+
 void Pause(MainWindow& w) {
   TogglePause(w.Emu());
 }
@@ -285,7 +289,8 @@ const CommandRow kRows[] = {
     {CommandId::Calculator, "Tools", nullptr, "Calculator", nullptr, CalculatorCommand},
     {CommandId::UlaPlusEditor, "Tools", nullptr, "ULAplus Palette Editor", nullptr,
      UlaPlusEditorCommand},
-    {CommandId::EnableKeystick, "Tools", nullptr, "Enable Keystick", nullptr, nullptr, true, true},
+    {CommandId::EnableKeystick, "Tools", nullptr, "Enable Keystick", nullptr, EnableKeystick, true,
+     true},
     {CommandId::KeyboardHelper, "Tools", nullptr, "Keyboard Helper", nullptr,
      KeyboardHelperCommand},
     {CommandId::MemoryMap, "Tools", nullptr, "Memory Map", nullptr, MemoryMapCommand},

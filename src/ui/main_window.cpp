@@ -17,6 +17,7 @@
 #include <QScreen>
 #include <QTimer>
 #include <QUrl>
+#include <QWindow>
 #include <algorithm>
 #include <span>
 
@@ -185,6 +186,8 @@ MainWindow::MainWindow(Emulator& emu, QtHost& host) : emu_(emu), host_(host) {
   UpdateViewChecks(emu_);
   SetUpDisplay();
   RefreshMenuStates();
+  // The history is kept from start-up when the configuration has it on.
+  SyncRewindTimer();
 }
 
 MainWindow::~MainWindow() {
@@ -587,7 +590,7 @@ void MainWindow::OpenDroppedFile(const QString& path) {
 
 void MainWindow::TypeText(const QString& text, int spoolSpeed) {
   if (text.isEmpty()) return;
-  const QByteArray bytes = text.toLatin1();
+  const QByteArray bytes = text.toUtf8();
   // The pasted text gets its own pace: the user's "Spool Speed" stays as it was.
   StartTyping(emu_.m,
               std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(bytes.constData()),
@@ -662,15 +665,43 @@ void MainWindow::CaptureHostMouse() {
   pointerBeforeCapture_ = QCursor::pos();
   setMouseTracking(true);
   grabMouse(Qt::BlankCursor);
-  // The emulated mouse reads movements from the client centre (128, 128).
-  QCursor::setPos(client_->mapToGlobal(QPoint(128, 128)));
+  // The window's own grab: on Wayland it is what keeps the pointer's events coming here.
+  if (QWindow* handle = windowHandle()) handle->setMouseGrabEnabled(true);
+  pointerKnown_ = false;
+  RecentrePointer();
+}
+
+void MainWindow::RecentrePointer() {
+  // The emulated mouse reads movements from the client centre (128, 128). Where the platform
+  // cannot move the pointer (Wayland) the movement goes on from wherever it is.
+  const QPoint target = client_->mapToGlobal(QPoint(128, 128));
+  QCursor::setPos(target);
+  if (QCursor::pos() == target) {
+    lastPointer_ = QPoint(128, 128);
+    pointerKnown_ = true;
+  }
+}
+
+void MainWindow::PointerMovedTo(QPoint client) {
+  if (!pointerKnown_) {
+    lastPointer_ = client;
+    pointerKnown_ = true;
+    return;
+  }
+  const int dx = std::clamp(client.x() - lastPointer_.x(), -127, 127);
+  const int dy = std::clamp(client.y() - lastPointer_.y(), -127, 127);
+  lastPointer_ = client;
+  if (dx == 0 && dy == 0) return;
+  if (MouseMoved(emu_.m, 128 + dx, 128 + dy)) RecentrePointer();
 }
 
 void MainWindow::ReleaseHostMouse() {
   if (!MouseCaptured()) return;
   ReleaseMouse(emu_.m);
   releaseMouse();
+  if (QWindow* handle = windowHandle()) handle->setMouseGrabEnabled(false);
   setMouseTracking(false);
+  pointerKnown_ = false;
   QCursor::setPos(pointerBeforeCapture_);
 }
 
@@ -693,8 +724,7 @@ void MainWindow::mouseMoveEvent(QMouseEvent* event) {
     QMainWindow::mouseMoveEvent(event);
     return;
   }
-  const QPoint p = client_->mapFrom(this, event->position().toPoint());
-  if (MouseMoved(emu_.m, p.x(), p.y())) QCursor::setPos(client_->mapToGlobal(QPoint(128, 128)));
+  PointerMovedTo(client_->mapFrom(this, event->position().toPoint()));
   event->accept();
 }
 
@@ -739,8 +769,9 @@ void MainWindow::FocusGained() {
 void MainWindow::FocusLost() {
   MachineState& m = emu_.m;
   m.input.WindowForeground = 0;
-  // Keys held when the focus went elsewhere would never see their release.
-  ReleaseAllKeys(m);
+  // Keys, keystick directions and buttons held when the focus went elsewhere would never see
+  // their release.
+  ReleaseHostInput(m);
   if (emu_.settings.Focus && !quitting_) {
     m.FocusPaused = 1;
     PauseSound(m, 1);

@@ -145,6 +145,9 @@ class MainWindow final : public QMainWindow {
   void CaptureHostMouse();
   void ReleaseHostMouse();
   bool MouseCaptured() const;
+  // A pointer movement while captured, to `client` in the client area: the change since the last
+  // one goes to the emulated mouse, and the pointer is put back in the centre.
+  void PointerMovedTo(QPoint client);
   // The pointer's confinement rectangle on the screen: the display area of the picture.
   QRect MouseRect() const;
   // F8's text: the confinement rectangle, the pointer and the Kempston counters.
@@ -207,7 +210,13 @@ class MainWindow final : public QMainWindow {
   std::unique_ptr<RewindHistory> rewind_;
   QTimer* rewindTimer_ = nullptr;
   uint32_t rewindClearsSeen_ = 0;
+  void RecentrePointer();
   QPoint pointerBeforeCapture_;
+  // Relative motion while captured: the last pointer position seen in the client area. Where the
+  // platform cannot warp the pointer (Wayland) the deltas still count and the grab keeps the
+  // pointer in the window.
+  bool pointerKnown_ = false;
+  QPoint lastPointer_;
   uint32_t pausedBeforeMenu_ = 0;
 };
 

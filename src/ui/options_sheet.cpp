@@ -17,10 +17,12 @@
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QTabWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <cmath>
 #include <initializer_list>
 
+#include "machine/game_controllers.h"
 #include "machine/model.h"
 #include "shell/addon_commands.h"
 #include "shell/config.h"
@@ -504,18 +506,50 @@ QWidget* OptionsSheet::InputPage(const QStringList& controllers) {
   auto* joystickForm = new QFormLayout(joysticks);
   auto* current = new QComboBox;
   current->setObjectName(QStringLiteral("currentJoystick"));
-  current->addItems(controllers);
-  current->setCurrentIndex(
-      p.CurrentJoystick >= 0 && p.CurrentJoystick < current->count() ? p.CurrentJoystick : -1);
-  connect(current, &QComboBox::currentIndexChanged, this, [&emu](int i) {
-    if (i >= 0) emu.PendingSettings.CurrentJoystick = i;
-  });
   auto* joystick = StickCombo("joystickType", p.JoystickType, [](int) {});
+  // The attached controllers' names, the chosen one found again by its name. Without a game
+  // controller there is nothing to choose.
+  const auto fill = [&emu, current, joystick](const QStringList& names) {
+    const QSignalBlocker block(current);
+    current->clear();
+    current->addItems(names);
+    const Settings& pending = emu.PendingSettings;
+    int index = names.indexOf(QString::fromStdString(pending.CurrentJoystickName));
+    if (index < 0 && pending.CurrentJoystickName.empty() && pending.CurrentJoystick >= 0 &&
+        pending.CurrentJoystick < names.size()) {
+      index = pending.CurrentJoystick;
+    }
+    if (index < 0) index = names.isEmpty() ? -1 : 0;
+    current->setCurrentIndex(index);
+    if (index >= 0) emu.PendingSettings.CurrentJoystick = index;
+    current->setEnabled(!names.isEmpty());
+    joystick->setEnabled(!names.isEmpty());
+  };
+  const auto hostNames = [&emu](bool refresh) {
+    QStringList names;
+    GameControllers* host = emu.host.Controllers();
+    if (host == nullptr) return names;
+    if (refresh) host->Refresh();
+    for (const std::string& name : host->Names()) names << QString::fromStdString(name);
+    return names;
+  };
+  fill(controllers.isEmpty() ? hostNames(true) : controllers);
+  connect(current, &QComboBox::currentIndexChanged, this, [&emu, current](int i) {
+    if (i < 0) return;
+    emu.PendingSettings.CurrentJoystick = i;
+    emu.PendingSettings.CurrentJoystickName = current->itemText(i).toStdString();
+  });
+  // Controllers plugged in or pulled out while the page is open join or leave the list.
+  if (controllers.isEmpty() && emu.host.Controllers() != nullptr) {
+    auto* hotPlug = new QTimer(current);
+    hotPlug->setObjectName(QStringLiteral("controllerHotPlug"));
+    connect(hotPlug, &QTimer::timeout, current, [&emu, fill, hostNames] {
+      if (emu.host.Controllers()->Refresh()) fill(hostNames(false));
+    });
+    hotPlug->start(500);
+  }
   joystickForm->addRow(QStringLiteral("Joystick"), current);
   joystickForm->addRow(QStringLiteral("Emulates"), joystick);
-  // Without a game controller there is nothing to choose.
-  current->setEnabled(!controllers.isEmpty());
-  joystick->setEnabled(!controllers.isEmpty());
   layout->addWidget(joysticks);
 
   connect(keystick, &QComboBox::currentIndexChanged, this, [&emu, joystick](int i) {

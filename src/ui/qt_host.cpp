@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "host/sdl_audio.h"
+#include "host/sdl_controllers.h"
 #include "shell/status_bar.h"
 #include "ui/main_window.h"
 
@@ -73,6 +74,16 @@ void QtHost::PresentFrame(const uint32_t* pixels) {
 
 void QtHost::SetUpDisplay() {
   if (window_ != nullptr) window_->SetUpDisplay();
+}
+
+// SDL's joystick subsystem starts at the first use; without it there are no controllers.
+GameControllers* QtHost::Controllers() {
+  if (!controllers_ && !controllersTried_) {
+    controllersTried_ = true;
+    auto sdl = std::make_unique<SdlGameControllers>();
+    if (sdl->Available()) controllers_ = std::move(sdl);
+  }
+  return controllers_.get();
 }
 
 AudioDevice* QtHost::Audio() {

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "machine/game_controllers.h"
 #include "shell/host.h"
 
 class QWidget;
@@ -25,6 +26,7 @@ class QtHost final : public Host {
     ShowText(caption, text);
   }
   AudioDevice* Audio() override;
+  GameControllers* Controllers() override;
 
   void SetWindow(MainWindow* window) { window_ = window; }
   MainWindow* Window() const { return window_; }
@@ -40,6 +42,8 @@ class QtHost final : public Host {
   QWidget* DialogParent() const;
   SystemClock clock_;
   std::unique_ptr<AudioDevice> audio_;
+  std::unique_ptr<GameControllers> controllers_;
+  bool controllersTried_ = false;
   MainWindow* window_ = nullptr;
 };
 

@@ -41,6 +41,28 @@ TEST(OrvoRun, TypesKeysAndReportsTheScreen) {
   EXPECT_NE(status, 0);
 }
 
+// A listing saved by a word processor: UTF-8 quotes, dashes and signs, names that hold keywords,
+// a final line end. LIST shows every line as it was written.
+TEST(OrvoRun, TypesAListingAsWritten) {
+  const auto runner = BuildDir() / "orvo-run";
+  ORVO_REQUIRE_FILE(runner);
+  ORVO_REQUIRE_FILE(RomDir() / "48k.rom");
+  int status = -1;
+  const std::string out = CaptureCommand(
+      runner.string() + " --rom-dir " + RomDir().string() +
+          " --frames 1500 --screen-text --type '10 LET SCORE=5: LET ATTACK=1\\n20 PRINT "
+          "\xE2\x80\x9C"
+          "A\xE2\x80\x94"
+          "B\xE2\x80\x9D\\n30 REM \xC2\xA3 and \xC2\xA9\\n"
+          "40 LET FORMATS=2\\nLIST\\n'",
+      &status);
+  EXPECT_EQ(status, 0);
+  for (const char* line : {"  10 LET SCORE=5: LET ATTACK=1  \n", "  20 PRINT \"A-B\"",
+                           "  30 REM \xC2\xA3 and \xC2\xA9", "  40 LET FORMATS=2", "0 OK, 0:1"}) {
+    EXPECT_NE(out.find(line), std::string::npos) << line << "\n" << out;
+  }
+}
+
 TEST(OrvoRun, SetChangesSettingsByTheirFileNames) {
   const auto runner = BuildDir() / "orvo-run";
   ORVO_REQUIRE_FILE(runner);

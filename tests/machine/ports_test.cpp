@@ -261,8 +261,23 @@ TEST(InputPorts, KempstonFullerAndCursorSticks) {
   KeyDown(vm.m, 37, false);  // Left
   KeyDown(vm.m, 32, false);  // Space
   EXPECT_EQ(vm.m.ReadPort(0x001F), 0x12);
+  // The keystick's keys are the joystick alone: no CAPS SHIFT + 5 and SPACE (BREAK) on the
+  // matrix, while other keys still type.
+  EXPECT_EQ(vm.m.ReadPort(0x00FE) & 0x1F, 0x1F);
+  KeyDown(vm.m, 'P', false);
+  EXPECT_EQ(vm.m.ReadPort(0xDFFE) & 0x1F, 0x1E);
+  KeyUp(vm.m, 'P', false);
   KeyUp(vm.m, 37, false);
   EXPECT_EQ(vm.m.ReadPort(0x001F), 0x10);
+  // Losing the focus lets go of everything: fire does not stay held.
+  KeyDown(vm.m, 38, false);
+  ReleaseHostInput(vm.m);
+  EXPECT_EQ(vm.m.ReadPort(0x001F), 0x00);
+  // With the keystick off the cursor keys are the Spectrum's cursor keys again.
+  vm.m.input.KeystickActive = 0;
+  KeyDown(vm.m, 37, false);
+  EXPECT_EQ(vm.m.ReadPort(0xF7FE) & 0x1F, 0x0F);
+  KeyUp(vm.m, 37, false);
 
   VideoMachine pad(kModel48K);  // from the game controller
   pad.m.input.JoystickActive = 1;
@@ -292,9 +307,14 @@ TEST(InputPorts, KempstonMouse) {
   EXPECT_EQ(vm.m.ReadPort(0xFBDF), static_cast<uint8_t>(x0 + 10));
   EXPECT_EQ(vm.m.ReadPort(0xFFDF), static_cast<uint8_t>(y0 - 5));
   EXPECT_FALSE(MouseMoved(vm.m, 128, 128));
-  EXPECT_EQ(vm.m.ReadPort(0xFADF), 0xFF);  // a press is reported once
+  EXPECT_EQ(vm.m.ReadPort(0xFADF), 0xFF);
+  // A button reads as held for as long as it is held, however often it is read.
   MouseButton(vm.m, 2, true);
   EXPECT_EQ(vm.m.ReadPort(0xFADF), 0xFE);
+  EXPECT_EQ(vm.m.ReadPort(0xFADF), 0xFE);
+  MouseButton(vm.m, 1, true);
+  EXPECT_EQ(vm.m.ReadPort(0xFADF), 0xFD);
+  MouseButton(vm.m, 1, false);
   EXPECT_EQ(vm.m.ReadPort(0xFADF), 0xFF);
   ReleaseMouse(vm.m);  // not captured: no answer
   EXPECT_EQ(vm.In(0xFBDF, 1000), 0xFF);

@@ -70,6 +70,17 @@ TEST(Typing, TokeniserOn48KAndPlainCharactersOnThe128K) {
       // A line end of any kind ends strings and REMs.
       {kModel48K, "REM A\r\nPRINT \"X\nRUN\rRUN",
        Bytes({0xEA, 'A', 13, 0xF5, '"', 'X', 13, 0xF7, 13, 0xF7, 13})},
+      // Keywords only as whole words: names that hold or begin with one stay letters.
+      {kModel48K, "LET SCORE=5", Bytes({0xF1, 'S', 'C', 'O', 'R', 'E', '=', '5', 13})},
+      {kModel48K, "PRINT FORMAT$", Bytes({0xF5, 'F', 'O', 'R', 'M', 'A', 'T', '$', 13})},
+      {kModel48K, "LET ATTACK=1", Bytes({0xF1, 'A', 'T', 'T', 'A', 'C', 'K', '=', '1', 13})},
+      {kModel48K, "FOR I=1TO 9", Bytes({0xEB, 'I', '=', '1', 0xCC, '9', 13})},
+      // UTF-8 punctuation as the Spectrum's own; what it cannot show is left out; a text that
+      // ends with its line end gets no second ENTER.
+      {kModel48K, "PRINT \xE2\x80\x9C\xC2\xA3\xE2\x80\x94\xC2\xA9\xE2\x82\xAC\xE2\x80\x9D\n",
+       Bytes({0xF5, '"', 0x60, '-', 0x7F, '"', 13})},
+      {kModel48K, "REM \xA3\x80\xE2\x80", Bytes({0xEA, 0x60, 13})},
+      {kModel128K, "A\r\n\r\n", Bytes({'A', 13, 13})},
       // The 128K family takes the characters as they are, one ENTER per line.
       {kModel128K, "10 PRINT 1\r\nGO TO 10\nRUN",
        Bytes({'1', '0', ' ', 'P', 'R', 'I', 'N', 'T', ' ', '1', 13,  'G',

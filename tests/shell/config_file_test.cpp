@@ -87,15 +87,18 @@ TEST_F(ConfigFile, QuittingDuringAFastLoadSavesTheUsersSettings) {
   EXPECT_NE(ReadIni().find("Frameskip=2"), std::string::npos);
 }
 
-TEST_F(ConfigFile, SaveFailureReportsAndRestoresDefaultsWithoutWriting) {
+TEST_F(ConfigFile, SaveFailureReportsAndChangesNothingElse) {
   emu.m.settings.Frameskip = 7;
   emu.m.settings.TapeTraps = 1;
+  emu.m.cpu.PC = 0x8000;
   emu.folders.ConfigFolder = (root_ / "no such folder").string();
   SaveConfig(emu);
   EXPECT_EQ(OptionsMessages(host), std::vector<MessageId>{kMsgCannotSaveConfig});
   EXPECT_EQ(host.messages.back().text, "07 - Cannot Save config file");
-  EXPECT_EQ(emu.m.settings.Frameskip, 1);
-  EXPECT_EQ(emu.m.settings.TapeTraps, 0);
+  // The settings in use and the running machine stay as they were.
+  EXPECT_EQ(emu.m.settings.Frameskip, 7);
+  EXPECT_EQ(emu.m.settings.TapeTraps, 1);
+  EXPECT_EQ(emu.m.cpu.PC, 0x8000);
   EXPECT_FALSE(std::filesystem::exists(root_ / "no such folder"));
   // Without a configuration folder there is no file, and the save fails instead of landing in
   // the root folder.
@@ -198,6 +201,43 @@ TEST_F(ConfigFile, EditedValuesLoadAndTakeEffect) {
   EXPECT_EQ(emu.folders.CurrentSnapDir, "no equals at all");
   EXPECT_EQ(emu.folders.CurrentTapeDir, "");
   EXPECT_EQ(emu.folders.CurrentDownloadDir, ProgramFolder() + "/downloads/");  // LF read too
+}
+
+// After a restart the chosen controller's name, the Custom ROM file, the keystick and the rewind
+// history (kept from start-up) are back; Hard Reset then reads the ROM file again; "Enable
+// Keystick" lets go of what the keystick held.
+TEST_F(ConfigFile, RestartKeepsDevicesAndHardResetRereadsTheRom) {
+  const auto rom = root_ / "my.rom";
+  std::ofstream(rom, std::ios::binary) << std::string(16384, '\x5A');
+  emu.m.MachineModel = 6;
+  Settings& s = emu.settings;
+  s.CustomRom = 1;
+  s.ModelType = 6;
+  s.CustomRomPath = rom.string();
+  s.CurrentJoystickName = "Pad = B";
+  s.Rewind = 1;
+  s.KeystickType = 1;
+  SaveConfig(emu);
+  s.CustomRomPath.clear();
+  s.CurrentJoystickName.clear();
+  emu.config.RomFileName.clear();  // as at start-up
+  ASSERT_EQ(LoadConfig(emu), 0);
+  EXPECT_EQ(s.CustomRomPath, rom.string());
+  EXPECT_EQ(s.CurrentJoystickName, "Pad = B");
+  EXPECT_EQ(emu.folders.LoadedRomPath, rom.string());
+  EXPECT_TRUE(emu.config.RewindTimerRunning);
+  EXPECT_TRUE(emu.menu.IsChecked(CommandId::EnableKeystick));
+
+  emu.m.RomBuffer48[0] = 0;
+  HardResetCommand(emu);
+  EXPECT_EQ(emu.m.RomBuffer48[0], 0x5A);
+  EXPECT_TRUE(OptionsMessages(host).empty());
+
+  emu.m.input.HostKeysHeld = kDirLeft | kDirFire;
+  ToggleKeystick(emu);
+  EXPECT_EQ(emu.m.input.KeystickActive, 0);
+  EXPECT_EQ(emu.m.input.HostKeysHeld, 0);
+  EXPECT_FALSE(emu.menu.IsChecked(CommandId::EnableKeystick));
 }
 
 // ---- the positional reader ----

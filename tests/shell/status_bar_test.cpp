@@ -86,7 +86,8 @@ TEST_F(StatusBarTest, TheFourthPartNamesTheSnapshotAtTwoHundredPercentOrTheCaptu
   bar.shown = false;  // shown or not
   host.clock.now_ns += 1000 * kMs;
   ASSERT_TRUE(UpdateStatusBar(emu, bar));
-  EXPECT_EQ(bar.parts[3], " Mouse X pos: - 007  Mouse_Y pos - 130 hooked = 1");
+  EXPECT_EQ(bar.parts[3],
+            " Mouse X pos: - 007  Mouse_Y pos - 130 hooked = 1  (F7 releases the mouse)");
   emu.m.settings.MouseType = 1;  // AMX
   emu.m.input.AmxX = 5;
   emu.m.input.AmxY = 6;
@@ -94,7 +95,8 @@ TEST_F(StatusBarTest, TheFourthPartNamesTheSnapshotAtTwoHundredPercentOrTheCaptu
   emu.m.input.AmxLastY = 200;
   host.clock.now_ns += 1000 * kMs;
   ASSERT_TRUE(UpdateStatusBar(emu, bar));
-  EXPECT_EQ(bar.parts[3], " X pos: - 5  Y pos - 006 OX pos - 004 OY pos - 200");
+  EXPECT_EQ(bar.parts[3],
+            " X pos: - 5  Y pos - 006 OX pos - 004 OY pos - 200  (F7 releases the mouse)");
 }
 
 TEST_F(StatusBarTest, QuitAsksOnlyWithExitMsg) {

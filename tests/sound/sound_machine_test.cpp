@@ -36,11 +36,11 @@ struct RunningMachine {
   void Run(int frames) {
     for (int i = 0; i < frames; ++i) RunFrame(*emu);
   }
-  // The recording's samples (16-bit signed, two channels carrying the same value).
-  std::vector<int> Samples() const {
+  // The recording's samples of one side (16-bit signed, left then right; the beeper is on both).
+  std::vector<int> Samples(int side = 0) const {
     const auto& bytes = capture.Samples();
     std::vector<int> out;
-    for (size_t i = 0; i + 3 < bytes.size(); i += 4)
+    for (size_t i = 2 * side; i + 3 < bytes.size() + 2 * side; i += 4)
       out.push_back(static_cast<int16_t>(bytes[i] | (bytes[i + 1] << 8)));
     return out;
   }
@@ -147,7 +147,10 @@ TEST(SoundMachine, AyTonesAtTheChipsPitchAtEveryRate) {
       // The chip's clock is half the CPU's, and a tone flips every `period` ticks of 8 clocks.
       const double chip = 1773450.0 / (16.0 * period);
       EXPECT_NEAR(EdgeFrequency(s, rate), chip, chip * 0.0005) << rate << " Hz, period " << period;
-      EXPECT_EQ(*std::max_element(s.begin(), s.end()), 3999 / 2);
+      // ABC stereo: channel A is on the left alone.
+      EXPECT_EQ(*std::max_element(s.begin(), s.end()), 3999);
+      const auto right = r.Samples(1);
+      EXPECT_EQ(*std::max_element(right.begin(), right.end()), 0);
     }
   }
 }

@@ -51,10 +51,23 @@ TEST(SoundMix, OutputModesSaturationTapeAndSpecDrum) {
   m->settings.Output = 0;  // Mono: L = R = b + A + B + C
   EXPECT_EQ(Mix(*m, 100, 20, 3, 8192), 2 * (8192 + 123));
   EXPECT_EQ(Mix(*m, 3999, 3999, 3999, 16384), 56762);
-  m->settings.Output = 1;  // ABC: L = A + B + b, R = B + C + b
-  EXPECT_EQ(Mix(*m, 100, 20, 3, 8192), (100 + 20 + 8192) + (20 + 3 + 8192));
-  m->settings.Output = 2;  // ACB: L = A + C + b, R = B + C + b
-  EXPECT_EQ(Mix(*m, 100, 20, 3, 8192), (100 + 3 + 8192) + (20 + 3 + 8192));
+  // Stereo pans the channels as the mode reads: ABC has A left, B centre, C right; ACB has C
+  // in the centre and B right. The beeper is in the centre. Each side is twice its level.
+  const struct {
+    int output;
+    uint16_t left, right;
+  } pans[] = {
+      {1, 2 * (8192 + 100 + 10), 2 * (8192 + 3 + 10)},
+      {2, 2 * (8192 + 100 + 1), 2 * (8192 + 20 + 1)},
+      {0, 2 * (8192 + 123), 2 * (8192 + 123)},
+  };
+  for (const auto& p : pans) {
+    m->settings.Output = p.output;
+    Mix(*m, 100, 20, 3, 8192);
+    const StereoSample both = MixStereo(*m);
+    EXPECT_EQ(both.left, p.left) << p.output;
+    EXPECT_EQ(both.right, p.right) << p.output;
+  }
 
   // The SpecDrum is signed about its centre; sums clip at the ends instead of wrapping.
   m->settings.Output = 0;

@@ -45,6 +45,7 @@ class RecordingHost final : public Host {
   void ShowPlainMessage(std::string_view caption, std::string_view text) override {
     plainMessages.emplace_back(std::string(caption) + "|" + std::string(text));
   }
+  GameControllers* Controllers() override { return controllers; }
 
   std::vector<ShownMessage> messages;
   std::vector<std::string> questions;
@@ -52,6 +53,7 @@ class RecordingHost final : public Host {
   std::vector<std::string> plainMessages;  // "caption|text"
   int displaySetUps = 0;
   FakeClock clock;
+  GameControllers* controllers = nullptr;  // none unless a test hands some out
 };
 
 }  // namespace orvo::test

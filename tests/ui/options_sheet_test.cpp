@@ -15,7 +15,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>
+#include <utility>
 
+#include "machine/game_controllers.h"
 #include "machine/model.h"
 #include "shell/config.h"
 #include "shell/emulator.h"
@@ -121,6 +123,48 @@ TEST_F(OptionsSheetTest, WhatTheMachineCannotTakeIsOff) {
   // Without controllers the joystick lists are off too.
   EXPECT_FALSE(Find<QComboBox>("currentJoystick")->isEnabled());
   EXPECT_FALSE(Find<QComboBox>("joystickType")->isEnabled());
+}
+
+// Controllers plugged in and pulled out while the page is open fill and empty the "Joystick"
+// list; the chosen one is found again by its name wherever it comes.
+class FakeControllers final : public GameControllers {
+ public:
+  bool Refresh() override { return std::exchange(changed, false); }
+  std::vector<std::string> Names() override { return names; }
+  bool Read(int, ControllerReading&) override { return false; }
+  void Plug(std::vector<std::string> now) {
+    names = std::move(now);
+    changed = true;
+  }
+  std::vector<std::string> names;
+  bool changed = false;
+};
+TEST(OptionsSheetControllers, ListFollowsHotPlugAndKeepsTheChoiceByName) {
+  FakeControllers pads;
+  test::RecordingHost host;
+  host.controllers = &pads;
+  auto emu = std::make_unique<Emulator>(host);
+  emu->folders.CurrentRomDir = orvo::test::RomDir().string() + "/";
+  SetUpMachine(*emu);
+  emu->settings.CurrentJoystickName = "Pad B";
+  pads.Plug({"Pad A", "Pad B"});
+  OptionsSheet sheet(*emu, nullptr);
+  auto* list = sheet.findChild<QComboBox*>(QStringLiteral("currentJoystick"));
+  ASSERT_NE(list, nullptr);
+  EXPECT_EQ(list->currentText(), "Pad B");
+  EXPECT_EQ(emu->PendingSettings.CurrentJoystick, 1);
+  pads.Plug({});
+  QTest::qWait(700);
+  EXPECT_EQ(list->count(), 0);
+  EXPECT_FALSE(list->isEnabled());
+  pads.Plug({"Pad C", "Pad A", "Pad B"});
+  QTest::qWait(700);
+  EXPECT_EQ(list->count(), 3);
+  EXPECT_TRUE(list->isEnabled());
+  EXPECT_EQ(list->currentText(), "Pad B");
+  EXPECT_EQ(emu->PendingSettings.CurrentJoystick, 2);
+  list->setCurrentIndex(0);
+  EXPECT_EQ(emu->PendingSettings.CurrentJoystickName, "Pad C");
 }
 
 TEST_F(OptionsSheetTest, ControlsThatExcludeOrEnableEachOther) {

@@ -42,6 +42,22 @@ TEST(UlaPicture, LayoutBrightAndBorder) {
   EXPECT_TRUE(RowIs(vm, 295, 48, 304, 0x00CA00));
 }
 
+// A picture wanted before any frame has run (a snapshot just loaded): the whole of it is drawn
+// from memory, and the frame's own drawing goes on from where the beam is.
+TEST(UlaPicture, WholePictureBeforeAnyFrame) {
+  VideoMachine vm(kModel48K);
+  vm.m.FrameTState = vm.m.video.DisplayDrawnTo = vm.m.video.BorderDrawnTo = 30000;
+  vm.Screen()[0x17FF] = 0xFF;  // row 191, column 31
+  vm.Screen()[0x1AFF] = 0x02;  // ink 2
+  vm.m.ports.BorderColour = 1;
+  DrawWholePicture(vm.m);
+  EXPECT_TRUE(RowIs(vm, 48 + 191, 48 + 248, 48 + 256, kRed));
+  EXPECT_TRUE(RowIs(vm, 0, 0, 352, kBlue));
+  EXPECT_TRUE(RowIs(vm, 295, 0, 352, kBlue));
+  EXPECT_EQ(vm.m.video.DisplayDrawnTo, 30000u);
+  EXPECT_EQ(vm.m.video.BorderDrawnTo, 30000u);
+}
+
 TEST(UlaPicture, AttributeWriteAroundItsFetch) {
   // The ULA fetches row 0, column 0 at T-states 14336-14339 on the 48K (one later with late
   // timing); without contention a write completes 3 T-states after it starts.

@@ -2,6 +2,7 @@
 // Host input as the emulated machine sees it: the keyboard matrix, the joystick values, the mouse
 // counters and buttons, and the state of text being typed in.
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -16,6 +17,10 @@ enum HostDirection : uint8_t {
   kDirLeft = 0x02,
   kDirRight = 0x01,
 };
+
+// Steps of the AMX mouse waiting to be run: a fast mouse moves the pointer a little later, never
+// without bound.
+inline constexpr size_t kAmxQueueLimit = 16;
 
 struct AmxStep {
   uint8_t direction;  // 1 when the coordinate decreased, else 0
@@ -47,13 +52,12 @@ struct InputState {
   uint8_t MouseCaptured = 0;
   uint8_t KempstonX = 0;  // wrapping position counters
   uint8_t KempstonY = 0;
-  uint8_t MouseButtons = 0;       // 0 none, 1 left, 2 right (the last pressed; a release clears)
-  uint8_t MousePressPending = 0;  // a press not yet read through the Kempston button port
-  uint8_t AmxX = 0, AmxY = 0;     // accumulators
+  uint8_t MouseButtons = 0;    // 0 none, 1 left, 2 right (the last pressed; a release clears)
+  uint8_t AmxX = 0, AmxY = 0;  // accumulators
   uint8_t AmxLastX = 0, AmxLastY = 0;  // last reported
   uint8_t AmxControlA = 0xFF, AmxControlB = 0xFF;
-  uint8_t AmxPendingVector = 0xFF;  // vector of the step being run
-  std::vector<AmxStep> AmxQueue;
+  uint8_t AmxPendingVector = 0xFF;  // IM 2 vector of the step being run; the acceptance clears it
+  std::vector<AmxStep> AmxQueue;    // at most kAmxQueueLimit steps
   uint8_t AmxCurrentDirection = 0;  // direction byte of the step being run
 
   // Text being typed in ("Load BASIC Text File", paste).

@@ -203,9 +203,26 @@ void ReleaseAllKeys(MachineState& m) {
   m.input.KeyRows.fill(0xFF);
 }
 
+void ReleaseHostInput(MachineState& m) {
+  ReleaseAllKeys(m);
+  m.input.HostKeysHeld = 0;
+  m.input.ShiftDown = 0;
+  m.input.MouseButtons = 0;
+}
+
+namespace {
+
+// While the keystick is on, its five keys are the joystick alone: pressing the matrix too would
+// turn Left with fire into CAPS SHIFT + 5 + SPACE, which is BREAK, and stop the game.
+bool KeystickOwns(const MachineState& m, int vk) {
+  return m.input.KeystickActive && m.settings.KeystickType != 0 && KeystickDirection(vk) != 0;
+}
+
+}  // namespace
+
 void KeyDown(MachineState& m, int vk, bool shiftDown) {
   m.input.HostKeysHeld |= KeystickDirection(vk);
-  if (!KeysAccepted(m, vk)) return;
+  if (!KeysAccepted(m, vk) || KeystickOwns(m, vk)) return;
   m.input.ShiftDown = shiftDown ? 1 : 0;
   const bool shifted = m.input.ShiftDown != 0;
   auto& rows = m.input.KeyRows;
@@ -434,7 +451,7 @@ void CaptureMouse(MachineState& m) {
   in.AmxLastX = in.AmxLastY = 0;
   in.AmxQueue.clear();
   in.MouseButtons = 0;
-  in.MousePressPending = 0;
+  in.AmxPendingVector = 0xFF;
 }
 
 void ReleaseMouse(MachineState& m) {
@@ -446,7 +463,6 @@ void MouseButton(MachineState& m, int button, bool down) {
   if (!in.MouseCaptured) return;
   if (down && (button == 1 || button == 2)) {
     in.MouseButtons = static_cast<uint8_t>(button);
-    in.MousePressPending = static_cast<uint8_t>(button);
   } else if (!down) {
     in.MouseButtons = 0;
   }
@@ -463,18 +479,20 @@ bool MouseMoved(MachineState& m, int x, int y) {
   } else if (m.settings.MouseType == 1) {
     // AMX: each move reports at most one step, X before Y, through an interrupt whose vector the
     // program wrote to the control ports.
+    // The frame loop runs the queued steps; a full queue keeps the movement in the
+    // accumulators until there is room, so a fast mouse neither floods the machine nor loses
+    // its way.
     in.AmxX = static_cast<uint8_t>(in.AmxX + (x - 128));
     in.AmxY = static_cast<uint8_t>(in.AmxY - (y - 128));
+    if (in.AmxQueue.size() >= kAmxQueueLimit) return recentre;
     if (in.AmxX != in.AmxLastX) {
       const uint8_t dir = static_cast<int8_t>(in.AmxX - in.AmxLastX) < 0 ? 1 : 0;
       in.AmxLastX = in.AmxX;
       in.AmxQueue.push_back({dir, in.AmxControlA});
-      in.AmxPendingVector = in.AmxControlA;
     } else if (in.AmxY != in.AmxLastY) {
       const uint8_t dir = static_cast<int8_t>(in.AmxY - in.AmxLastY) < 0 ? 1 : 0;
       in.AmxLastY = in.AmxY;
       in.AmxQueue.push_back({dir, in.AmxControlB});
-      in.AmxPendingVector = in.AmxControlB;
     }
   }
   return recentre;
@@ -493,13 +511,12 @@ uint8_t MousePortValue(MachineState& m, uint16_t port, bool amxAllowed) {
   if (m.settings.MouseType != 2) return 0xFF;
   switch (port >> 8) {
     case 0xFA:
-      // A press is reported once; further reads give 0xFF until the next press.
-      if (in.MousePressPending) {
-        const uint8_t v = in.MousePressPending == 1 ? 0xFD : 0xFE;
-        in.MousePressPending = 0;
-        return v;
+      // A button reads as held (its bit low) for as long as it is held: bit 1 left, bit 0 right.
+      switch (in.MouseButtons) {
+        case 1: return 0xFD;
+        case 2: return 0xFE;
+        default: return 0xFF;
       }
-      return 0xFF;
     case 0xFB: return in.KempstonX;
     case 0xFF: return in.KempstonY;
     default: return 0xFF;

@@ -32,11 +32,14 @@ void ReleaseSpectrumKey(MachineState& m, SpectrumKey key);
 
 // Every half-row to 0xFF.
 void ReleaseAllKeys(MachineState& m);
+// The window lost the focus: the matrix, the keystick's keys and the mouse buttons are all let
+// go, since their releases will go to another window.
+void ReleaseHostInput(MachineState& m);
 
 // Host key pressed or released; `vk` is the Windows virtual-key number and `shiftDown` whether
 // the host Shift key is down. They act only while the main window is in front, no text is being
 // typed in and the Recreated Spectrum protocol is off; the keystick's five keys are noted in any
-// case.
+// case, and while the keystick is on they press nothing on the matrix.
 void KeyDown(MachineState& m, int vk, bool shiftDown);
 void KeyUp(MachineState& m, int vk, bool shiftDown);
 

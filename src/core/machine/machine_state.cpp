@@ -30,8 +30,12 @@ MachineState::MachineState()
 }
 
 // Hooks of devices that later subsystems bring; each is reached only behind its own flag.
+// The bus floats high, except while the AMX mouse's interface answers the acknowledge with the
+// vector of the step being run; the acceptance takes it.
 uint8_t MachineState::InterruptDataBus() {
-  return 0xFF;
+  const uint8_t vector = input.AmxPendingVector;
+  input.AmxPendingVector = 0xFF;
+  return vector;
 }
 // LD I,A may point the refresh address at contended memory, or away from it.
 void MachineState::OnIRegisterWrite() {

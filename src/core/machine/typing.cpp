@@ -117,6 +117,23 @@ const std::vector<Keyword>& KeywordsFor(uint8_t c) {
   return kNone;
 }
 
+bool IsLetter(uint8_t c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+// A keyword is a word of its own: BASIC reads LET SCORE=5 as a variable called SCORE, not as
+// S, C, OR, E, and FORMAT$ or ATTACK as names. So a keyword starts only where no letter comes
+// before it, and one that ends in a letter is taken only where no letter or "$" follows it.
+// Digits may touch a keyword on either side (10PRINT, TO10).
+bool KeywordFits(const std::vector<uint8_t>& text, size_t at, const Keyword& k, size_t len) {
+  if (!IsLetter(static_cast<uint8_t>(k.text[0]))) return true;  // <=, <>, >=
+  if (at > 0 && IsLetter(text[at - 1])) return false;
+  const uint8_t last = static_cast<uint8_t>(k.text[len - 1]);
+  if (!IsLetter(last) || at + len >= text.size()) return true;
+  const uint8_t next = text[at + len];
+  return !IsLetter(next) && next != '$';
+}
+
 // c was just taken from position pos - 1; returns its token, consuming the rest of the keyword,
 // or c itself when no keyword starts here.
 uint8_t Tokenise(InputState& in, uint8_t c) {
@@ -124,7 +141,8 @@ uint8_t Tokenise(InputState& in, uint8_t c) {
   const size_t at = in.TypingPos - 1;
   for (const Keyword& k : KeywordsFor(c)) {
     const size_t len = std::strlen(k.text);
-    if (at + len <= text.size() && std::memcmp(text.data() + at, k.text, len) == 0) {
+    if (at + len <= text.size() && std::memcmp(text.data() + at, k.text, len) == 0 &&
+        KeywordFits(text, at, k, len)) {
       in.TypingPos = static_cast<uint32_t>(at + len);
       if (k.token == 0xEA) in.TypingInRem = 1;
       return k.token;
@@ -174,24 +192,81 @@ void DeliverOther(MachineState& m) {
   if (TextUsedUp(in)) CancelTyping(m);
 }
 
+// The text is UTF-8; a byte that does not begin a well-formed sequence is taken as Latin-1, so
+// files saved in either encoding type in. Returns the character at `i` and moves past it.
+char32_t NextCharacter(std::span<const uint8_t> text, size_t& i) {
+  const uint8_t lead = text[i];
+  size_t length = 0;
+  char32_t c = lead;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2, c = lead & 0x1F;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3, c = lead & 0x0F;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4, c = lead & 0x07;
+  }
+  if (length == 0 || i + length > text.size()) {
+    ++i;
+    return lead;
+  }
+  for (size_t k = 1; k < length; ++k) {
+    if ((text[i + k] & 0xC0) != 0x80) {
+      ++i;
+      return lead;
+    }
+    c = (c << 6) | (text[i + k] & 0x3F);
+  }
+  i += length;
+  return c;
+}
+
+// Adds the Spectrum's character for `c`: ASCII as it is (the Spectrum's own 0x60 and 0x7F are
+// the pound sign and the copyright sign), typographic punctuation as its plain form, and nothing
+// for a character the Spectrum cannot show or a control code other than the line end (a stray
+// code such as 12 would be DELETE to the editor).
+void AppendSpectrumCharacter(std::vector<uint8_t>& out, char32_t c) {
+  static constexpr struct {
+    char32_t from;
+    const char* to;
+  } kMapped[] = {
+      {0x09, " "},   {0x0A, "\r"},   {0xA0, " "},     {0xA3, "\x60"}, {0xA9, "\x7F"},
+      {0xD7, "*"},   {0xF7, "/"},    {0x2010, "-"},   {0x2011, "-"},  {0x2012, "-"},
+      {0x2013, "-"}, {0x2014, "-"},  {0x2015, "-"},   {0x2018, "'"},  {0x2019, "'"},
+      {0x201A, "'"}, {0x201B, "'"},  {0x201C, "\""},  {0x201D, "\""}, {0x201E, "\""},
+      {0x2032, "'"}, {0x2033, "\""}, {0x2026, "..."}, {0x2191, "^"},  {0x2212, "-"},
+  };
+  if (c == 13 || (c >= 0x20 && c < 0x7F)) {
+    out.push_back(static_cast<uint8_t>(c));
+    return;
+  }
+  for (const auto& entry : kMapped) {
+    if (entry.from == c) {
+      for (const char* p = entry.to; *p; ++p) out.push_back(static_cast<uint8_t>(*p));
+      return;
+    }
+  }
+}
+
 }  // namespace
 
 void StartTyping(MachineState& m, std::span<const uint8_t> text, int32_t spoolSpeed) {
   InputState& in = m.input;
   in.TypingSpoolSpeed = spoolSpeed;
-  // Every line end becomes one ENTER, whichever convention the text was written with.
   in.TypingText.clear();
   in.TypingText.reserve(text.size() + 2);
-  for (size_t i = 0; i < text.size(); ++i) {
-    const uint8_t c = text[i];
-    if (c == 10) {
-      if (i > 0 && text[i - 1] == 13) continue;
-      in.TypingText.push_back(13);
-    } else {
-      in.TypingText.push_back(c);
+  bool afterCr = false;
+  for (size_t i = 0; i < text.size();) {
+    const char32_t c = NextCharacter(text, i);
+    // Every line end becomes one ENTER, whichever convention the text was written with.
+    if (c == 10 && afterCr) {
+      afterCr = false;
+      continue;
     }
+    afterCr = c == 13;
+    AppendSpectrumCharacter(in.TypingText, c);
   }
-  in.TypingText.push_back(13);
+  // A text that ends with its line end is entered once, not followed by an empty line.
+  if (in.TypingText.empty() || in.TypingText.back() != 13) in.TypingText.push_back(13);
   in.TypingText.push_back(kEndMarker);
   in.TypingPos = 0;
   in.TypingActive = 1;

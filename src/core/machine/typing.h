@@ -9,9 +9,12 @@ namespace orvo {
 
 struct MachineState;
 
-// Starts typing `text` (line ends CR LF, CR or LF), followed by an ENTER; turns full speed on.
+// Starts typing `text` (UTF-8, or Latin-1 where it is not well-formed UTF-8; line ends CR LF, CR
+// or LF), followed by an ENTER unless it ends with a line end; turns full speed on.
 // `spoolSpeed` paces this text alone (paste types faster than a file); 0 follows the "Spool
-// Speed" setting, which is never changed here.
+// Speed" setting, which is never changed here. Characters
+// the Spectrum has are mapped to its own codes (the pound and copyright signs, typographic
+// quotes and dashes as plain ones); others are left out.
 void StartTyping(MachineState& m, std::span<const uint8_t> text, int32_t spoolSpeed = 0);
 // Reads `path` whole and types it in. Returns false, typing nothing, when it cannot be read.
 bool StartTypingFile(MachineState& m, const std::string& path);

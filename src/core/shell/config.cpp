@@ -74,6 +74,10 @@ void ApplyStickModes(Emulator& emu) {
     in.JoystickActive = 0;
   }
   if (s.MouseType != 0) in.MouseWanted = 1;
+  // The rewind history is kept from the moment the settings are in use, not only after the
+  // options sheet's OK.
+  emu.config.RewindTimerRunning = s.Rewind != 0;
+  emu.menu.Check(CommandId::EnableKeystick, in.KeystickActive != 0);
 }
 
 }  // namespace config_detail

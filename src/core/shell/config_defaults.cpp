@@ -5,6 +5,7 @@
 #include "shell/data_folders.h"
 #include "shell/emulator.h"
 #include "shell/machine_setup.h"
+#include "shell/sound_setup.h"
 
 namespace orvo {
 
@@ -36,6 +37,7 @@ void ResetConfig(Emulator& emu) {
   config_detail::RestoreDefaults(emu);
   SaveConfig(emu);
   config_detail::SetUpDisplay(emu);
+  ReopenSound(emu);
 }
 
 }  // namespace orvo

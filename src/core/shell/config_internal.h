@@ -94,6 +94,9 @@ inline constexpr NumericKey kDebuggerKeys[] = {
     {"MMap Back", &Settings::MMapBack},
 };
 
+// The [Devices] section: the chosen game controller's name and the Custom model's ROM file, so
+// that both are found again after a restart.
+inline constexpr const char* kDeviceKeys[2] = {"Joystick Name", "Custom ROM File"};
 inline constexpr const char* kFolderKeys[4] = {"Current ROM Dir", "Current_Snap Dir",
                                                "Current Tape Dir", "Current Download Dir"};
 
@@ -120,6 +123,7 @@ enum SectionId : uint8_t {
   kSecDisks = 9,
   kSecPlacements = 10,
   kSecEnd = 11,
+  kSecDevices = 12,
   kSecClosing = 255,
 };
 
@@ -139,6 +143,7 @@ inline constexpr SectionEntry kSectionTable[] = {
     {"Folders", kSecFolders},
     {"Snapshots", kSecSnapshots},
     {"Window Placements", kSecPlacements},
+    {"Devices", kSecDevices},
     {"End", kSecEnd},
     {"", kSecClosing},
 };

@@ -10,6 +10,7 @@
 #include "shell/config_internal.h"
 #include "shell/emulator.h"
 #include "shell/machine_setup.h"
+#include "shell/sound_setup.h"
 
 namespace orvo {
 
@@ -180,6 +181,9 @@ ConfigParse ParseConfigText(std::span<const uint8_t> bytes, Settings& staged, Fo
       std::string* configured[4] = {&f.ConfiguredRomDir, &f.ConfiguredSnapDir, &f.ConfiguredTapeDir,
                                     &f.ConfiguredDownloadDir};
       for (std::string* folder : configured) *folder = std::string(ValueText(lines.Next()));
+    } else if (id == kSecDevices) {
+      staged.CurrentJoystickName = std::string(ValueText(lines.Next()));
+      staged.CustomRomPath = std::string(ValueText(lines.Next()));
     } else if (id == kSecPlacements) {
       for (int i = 0; i < kPlacementCount; ++i) {
         WindowPosition& w = p.windows[static_cast<size_t>(i)];
@@ -213,6 +217,8 @@ int LoadConfig(Emulator& emu) {
   }
 
   Settings& staged = emu.LoadedSettings;
+  staged.CurrentJoystickName.clear();
+  staged.CustomRomPath.clear();
   Folders& f = emu.folders;
   const ConfigParse parsed = ParseConfigText(
       std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(text.data()), text.size()), staged,
@@ -221,9 +227,12 @@ int LoadConfig(Emulator& emu) {
   const bool strayLines = parsed.strayLines;
   ClampSettings(staged);
 
-  // "[End]". A Custom ROM is found in the configured ROM folder under the ROM file name current
-  // now; the path is settled before the set-up so that the set-up loads that file.
-  if (staged.CustomRom == 1) {
+  // "[End]". The Custom ROM file chosen last, when the file names it; otherwise a Custom ROM is
+  // looked for in the configured ROM folder under the ROM file name current now. The path is
+  // settled before the set-up so that the set-up loads that file.
+  if (!staged.CustomRomPath.empty()) {
+    emu.settings.CustomRomPath = staged.CustomRomPath;
+  } else if (staged.CustomRom == 1) {
     emu.settings.CustomRomPath = emu.config.RomFileName.empty()
                                      ? std::string()
                                      : f.ConfiguredRomDir + emu.config.RomFileName;
@@ -233,6 +242,7 @@ int LoadConfig(Emulator& emu) {
   SetRomFileNameFromModel(emu);
   ResetMachine(emu, true);
   SetUpDisplay(emu);
+  ReopenSound(emu);
   if (strayLines && ConfigFileReadOnly(emu)) {
     emu.ShowMessage(CaptionId::Options, kMsgConfigReadOnly);
     return 1;

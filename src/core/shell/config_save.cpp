@@ -77,6 +77,14 @@ std::string BuildConfigText(const Emulator& emu) {
     AppendLine(out, *folders[i]);
   }
   AppendLine(out, " ");
+  AppendLine(out, "[Devices]");
+  const std::string* devices[2] = {&s.CurrentJoystickName, &s.CustomRomPath};
+  for (int i = 0; i < 2; ++i) {
+    out.append(kDeviceKeys[i]);
+    out.push_back('=');
+    AppendLine(out, *devices[i]);
+  }
+  AppendLine(out, " ");
   AppendLine(out, "[Window Placements]");
   const WindowPlacements& p = emu.config.placements;
   for (int i = 0; i < kPlacementCount; ++i) {
@@ -102,7 +110,6 @@ void SaveConfig(Emulator& emu) {
   const std::span<const uint8_t> bytes(reinterpret_cast<const uint8_t*>(text.data()), text.size());
   if (ConfigFilePath(emu).empty() || !WriteFileReplacing(ConfigFilePath(emu), bytes)) {
     emu.ShowMessage(CaptionId::Options, kMsgCannotSaveConfig);
-    RestoreDefaults(emu);
   }
 }
 

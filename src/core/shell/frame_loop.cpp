@@ -7,7 +7,9 @@
 #include "rzx/rzx_session.h"
 #include "shell/debugger_commands.h"
 #include "shell/emulator.h"
+#include "shell/joystick_poll.h"
 #include "shell/tape_commands.h"
+#include "shell/window_commands.h"
 #include "sound/sound.h"
 #include "sound/sound_output.h"
 #include "tape/tape_player.h"
@@ -84,6 +86,7 @@ void StepInstruction(Emulator& emu) {
 
 void RunFrame(Emulator& emu) {
   MachineState& m = emu.m;
+  KeepSoundDeviceRunning(m, SoundShouldPlay(m));
   if (m.Paused || m.FocusPaused) {
     emu.host.GetClock().SleepMilliseconds(1);
     return;
@@ -97,6 +100,9 @@ void RunFrame(Emulator& emu) {
       return;
     }
   }
+
+  // The game controller, once a frame.
+  if (m.input.JoystickActive && m.settings.JoystickType != 0) PollJoystick(emu);
 
   const uint32_t frameLength = m.FrameLength;
 
@@ -128,7 +134,30 @@ void RunFrame(Emulator& emu) {
   if (m.debug.stop != DebugStop::kNone) return;
   EndFrameAt(emu, false);
   if (emu.rzx.recording) RzxRecordFrame(emu);
+  if (!m.input.AmxQueue.empty()) RunMouseFrames(emu);
   Pace(emu);
+}
+
+void RunMouseFrames(Emulator& emu) {
+  MachineState& m = emu.m;
+  InputState& in = m.input;
+  if (m.settings.MouseType != 1 || !in.MouseCaptured) {
+    in.AmxQueue.clear();
+    return;
+  }
+  const uint32_t frameLength = m.FrameLength;
+  for (const AmxStep& step : in.AmxQueue) {
+    in.AmxPendingVector = step.vector;
+    in.AmxCurrentDirection = step.direction;
+    m.InterruptArmed = 1;
+    RunZ80Until(m, frameLength, [&m] { return AfterInstruction(m); });
+    if (m.debug.stop != DebugStop::kNone) break;
+    m.FrameTState -= frameLength;
+    m.video.DisplayDrawnTo = m.video.BorderDrawnTo = m.FrameTState;
+  }
+  in.AmxQueue.clear();
+  in.AmxPendingVector = 0xFF;
+  m.InterruptArmed = 1;  // the frame that follows has its own interrupt
 }
 
 void EndFrame(Emulator& emu) {

@@ -14,6 +14,10 @@ void RunFrame(Emulator& emu);
 // read time, FrameTState wrapped.
 void EndFrame(Emulator& emu);
 void ThrottleFrame(Emulator& emu);
+// The AMX mouse (selected and captured): after a frame, one more frame of the processor for each
+// queued step, its IM 2 interrupt taking the step's vector from the data bus while ports 0x1F
+// and 0x3F give its direction. No picture or other frame-end work is done for them.
+void RunMouseFrames(Emulator& emu);
 
 // Input recording playback: runs instructions (with their hooks) until the machine has made
 // `fetches` opcode fetches since FetchCount was cleared, then ends the frame there (the next

@@ -208,6 +208,7 @@ constexpr MessageEntry kMessages[] = {
      "Configuration file had lines Orvo does not understand: the file is kept as orvo.ini.bad "
      "and a new one written"},
     {194, "Configuration file orvo.ini is read-only: settings are not saved"},
+    {210, "F7 releases the mouse"},
 };
 
 constexpr std::array<const char*, kMessageCount> BuildMessageTable() {

@@ -120,8 +120,9 @@ enum MessageId : uint8_t {
   kMsgZxsNotWritable = 192,
   kMsgConfigKeptAsBad = 193,
   kMsgConfigReadOnly = 194,
+  kMsgMouseReleaseKey = 210,  // "F7 releases the mouse" (the status bar while captured)
 };
-constexpr int kMessageCount = 200;
+constexpr int kMessageCount = 220;
 constexpr int kCaptionCount = 10;
 constexpr int kQuotationCount = 20;
 

@@ -51,6 +51,9 @@ struct Settings : MachineSettings {
   int32_t MMapBack = 16777215;    // "MMap Back"
 
   std::string CustomRomPath;  // the Custom model's ROM file
+  // The chosen game controller's name: found again by name when controllers come and go, so the
+  // index `CurrentJoystick` follows it.
+  std::string CurrentJoystickName;
 };
 
 }  // namespace orvo

@@ -31,7 +31,13 @@ int InitSound(Emulator& emu) {
 }
 
 void StartSound(Emulator& emu) {
-  if (InitSound(emu) != 0) emu.ShowMessage(CaptionId::Error, kMsgSoundInitFailed);
+  InitSound(emu);
+}
+
+void ReopenSound(Emulator& emu) {
+  if (!emu.m.sound.PrimaryBuffer) return;
+  CloseSound(emu.m);
+  InitSound(emu);
 }
 
 void InitSoundCapture(Emulator& emu, SoundFrameSink& sink) {

@@ -10,8 +10,12 @@ class SoundFrameSink;
 // of messages 101-105 under "Orvo POKE Memory" (the device is then absent). The corrections the
 // machine made to `Freq` and `Soundbits` are read back into the live settings.
 int InitSound(Emulator& emu);
-// Start-up: InitSound, and on failure message 100 under "Orvo Error"; the program runs on.
+// Start-up: InitSound; a failure is that one message and the program runs on silently, keeping
+// its own time.
 void StartSound(Emulator& emu);
+// After the settings were replaced (Load or Default Configuration): a device that is open is
+// opened again in the new format (rate, depth, mono or stereo). One that failed stays closed.
+void ReopenSound(Emulator& emu);
 // Sends every finished frame to `sink` instead of a device (OpenSoundCapture), reading the
 // corrected `Freq` back into the live settings.
 void InitSoundCapture(Emulator& emu, SoundFrameSink& sink);

@@ -65,7 +65,8 @@ bool UpdateStatusBar(Emulator& emu, StatusBar& bar) {
       std::snprintf(text, sizeof text, " X pos: - %d  Y pos - %03d OX pos - %03d OY pos - %03d",
                     in.AmxX, in.AmxY, in.AmxLastX, in.AmxLastY);
     }
-    bar.parts[3] = text;
+    // The way out is shown while the pointer is held: it cannot leave the window by itself.
+    bar.parts[3] = std::string(text) + "  (" + MessageText(kMsgMouseReleaseKey) + ")";
   }
   m.FramesThisSecond = 0;
   bar.lastRefreshNs = now;

@@ -4,6 +4,7 @@
 #include "shell/disk_commands.h"
 #include "shell/emulator.h"
 #include "shell/extension_table.h"
+#include "shell/machine_setup.h"
 #include "shell/microdrive_commands.h"
 #include "shell/snapshot_save.h"
 #include "sound/sound_output.h"
@@ -27,6 +28,19 @@ void ToggleFullSpeed(Emulator& emu) {
   m.FullSpeed = m.FullSpeed ? 0 : 1;
   PauseSound(m, SoundShouldPlay(m) ? 0 : 1);
   m.sound.SampleAccumulator = 0;
+}
+
+void HardResetCommand(Emulator& emu) {
+  // The ROM files are read again: an image replaced on disk is the one the machine starts from.
+  LoadRoms(emu);
+  ResetMachine(emu, true);
+}
+
+void ToggleKeystick(Emulator& emu) {
+  InputState& in = emu.m.input;
+  in.KeystickActive = in.KeystickActive ? 0 : 1;
+  if (!in.KeystickActive) in.HostKeysHeld = 0;  // nothing stays held from the last use
+  emu.menu.Check(CommandId::EnableKeystick, in.KeystickActive != 0);
 }
 
 void GenerateNmi(Emulator& emu) {

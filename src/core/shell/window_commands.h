@@ -19,6 +19,10 @@ bool SoundShouldPlay(const MachineState& m);
 void TogglePause(Emulator& emu);
 // F2: toggles FullSpeed; the sound ring stops while it is on and the sampling restarts.
 void ToggleFullSpeed(Emulator& emu);
+// "Hard Reset": the ROM files read again, then the hard reset.
+void HardResetCommand(Emulator& emu);
+// "Enable Keystick": the keyboard joystick on or off, with the menu's check mark.
+void ToggleKeystick(Emulator& emu);
 // F3: raises the NMI request; the frame loop accepts it after the current instruction.
 void GenerateNmi(Emulator& emu);
 

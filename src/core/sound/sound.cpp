@@ -1,5 +1,7 @@
 #include "sound/sound.h"
 
+#include <algorithm>
+
 #include "sound/sound_output.h"
 
 namespace orvo {
@@ -53,7 +55,7 @@ inline uint32_t Saturate16(int32_t v) {
 
 }  // namespace
 
-uint16_t MixSample(MachineState& m) {
+StereoSample MixStereo(MachineState& m) {
   SoundState& s = m.sound;
   const MachineSettings& cfg = m.settings;
 
@@ -74,7 +76,7 @@ uint16_t MixSample(MachineState& m) {
     s.ay.ChannelLevel[2] = static_cast<uint16_t>(c);
   }
   // The speech units sound beside the AY and the beeper: their level joins the beeper's, which
-  // reaches both channels.
+  // is in the centre.
   int32_t beeper = static_cast<int32_t>(m.ports.BeeperLevel);
   if (cfg.USpeech || cfg.FullerOrator) {
     if (cfg.USpeech && s.CurrahSpeechStep) s.CurrahSpeechStep(m);
@@ -82,22 +84,26 @@ uint16_t MixSample(MachineState& m) {
     beeper += static_cast<int32_t>(s.SpeechLevel & 0xFFFF);
   }
 
+  // Each side's level. Stereo pans the AY's channels as the mode's name reads: ABC puts A on the
+  // left, B in the centre (half on each side) and C on the right; ACB has C in the centre and B
+  // on the right. Mono has every channel on both sides.
   int32_t left, right;
   switch (cfg.Output) {
     case 0:  // Mono
       left = right = beeper + a + b + c;
       break;
     case 2:  // ACB Stereo
-      left = a + c + beeper;
-      right = b + c + beeper;
+      left = beeper + a + c / 2;
+      right = beeper + b + c / 2;
       break;
     default:  // ABC Stereo
-      left = a + b + beeper;
-      right = b + c + beeper;
+      left = beeper + a + b / 2;
+      right = beeper + c + b / 2;
       break;
   }
 
-  // Sums that leave the 16-bit range clip at its ends instead of wrapping round.
+  // Sums that leave the 16-bit range clip at its ends instead of wrapping round. A side at full
+  // scale is twice its level, so a sound on both sides is as loud as in mono.
   const uint32_t l = Saturate16(left);
   const uint32_t r = Saturate16(right);
   switch (cfg.Effect) {
@@ -106,8 +112,8 @@ uint16_t MixSample(MachineState& m) {
       const uint32_t dl = s.EchoLeft.Read();
       s.EchoRight.Write(static_cast<uint16_t>(r));
       const uint32_t dr = s.EchoRight.Read();
-      return static_cast<uint16_t>(
-          Saturate16(static_cast<int32_t>((dr >> 2) + (l >> 1) + (dl >> 2) + (r >> 1))));
+      return {static_cast<uint16_t>(Saturate16(static_cast<int32_t>(l + (dl >> 1)))),
+              static_cast<uint16_t>(Saturate16(static_cast<int32_t>(r + (dr >> 1))))};
     }
     case 2: {  // Reverb
       const uint32_t dl = s.EchoLeft.Read();
@@ -116,10 +122,18 @@ uint16_t MixSample(MachineState& m) {
       const uint32_t nr = (dr >> 1) + (r >> 1);
       s.EchoLeft.Write(static_cast<uint16_t>(nl));
       s.EchoRight.Write(static_cast<uint16_t>(nr));
-      return static_cast<uint16_t>(Saturate16(static_cast<int32_t>(nl + nr)));
+      return {static_cast<uint16_t>(Saturate16(static_cast<int32_t>(2 * nl))),
+              static_cast<uint16_t>(Saturate16(static_cast<int32_t>(2 * nr)))};
     }
-    default: return static_cast<uint16_t>(Saturate16(static_cast<int32_t>(l + r)));
+    default:
+      return {static_cast<uint16_t>(Saturate16(static_cast<int32_t>(2 * l))),
+              static_cast<uint16_t>(Saturate16(static_cast<int32_t>(2 * r)))};
   }
+}
+
+uint16_t MixSample(MachineState& m) {
+  const StereoSample both = MixStereo(m);
+  return static_cast<uint16_t>((both.left + both.right) / 2);
 }
 
 namespace {
@@ -127,38 +141,34 @@ namespace {
 void GenerateOneSample(MachineState& m) {
   SoundState& s = m.sound;
   UpdateChannelLevels(m);
-  const uint32_t sample = MixSample(m);
+  const bool stereo = m.settings.Output != 0;
+  StereoSample mix;
+  if (stereo) {
+    mix = MixStereo(m);
+  } else {
+    mix.left = mix.right = MixSample(m);
+  }
 
   // Volume 0-30 is silence, 40-70 unity, 80-100 double (clipped at full scale).
   const uint32_t gain = static_cast<uint32_t>(m.settings.SoundVolume) / 40;
-  uint32_t v = sample * gain;
-  if (v > 65535) v = 65535;
+  const uint32_t levels[2] = {std::min<uint32_t>(mix.left * gain, 65535),
+                              std::min<uint32_t>(mix.right * gain, 65535)};
 
   // The mix rises from 0, which is silence. It is written as the formats' own silence plus the
   // level: 16-bit samples are signed (silence 0), 8-bit ones unsigned (silence 0x80), as sound
-  // devices and WAV files take them, so starting or stopping the sound makes no click.
+  // devices and WAV files take them, so starting or stopping the sound makes no click. Stereo
+  // frames are left then right.
   uint8_t* out = s.SoundStaging.data() + s.StagingPosition;
-  const bool stereo = m.settings.Output != 0;
-  if (m.settings.SoundBits == 16) {
-    const uint32_t level = v >> 1;  // 0..32767
-    const uint8_t lo = static_cast<uint8_t>(level);
-    const uint8_t hi = static_cast<uint8_t>(level >> 8);
-    out[0] = lo;
-    out[1] = hi;
-    if (stereo) {
-      out[2] = lo;
-      out[3] = hi;
-      s.StagingPosition += 4;
-    } else {
-      s.StagingPosition += 2;
-    }
-  } else {
-    const uint8_t byte = static_cast<uint8_t>(kSilence8Bit + (v >> 9));
-    out[0] = byte;
-    if (stereo) {
-      out[1] = byte;
+  const int channels = stereo ? 2 : 1;
+  for (int ch = 0; ch < channels; ++ch) {
+    const uint32_t v = levels[ch];
+    if (m.settings.SoundBits == 16) {
+      const uint32_t level = v >> 1;  // 0..32767
+      *out++ = static_cast<uint8_t>(level);
+      *out++ = static_cast<uint8_t>(level >> 8);
       s.StagingPosition += 2;
     } else {
+      *out++ = static_cast<uint8_t>(kSilence8Bit + (v >> 9));
       s.StagingPosition += 1;
     }
   }

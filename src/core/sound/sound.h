@@ -49,8 +49,13 @@ inline void AyTick(MachineState& m) {
 
 // The AY channel levels for the next sample (all 0 while the chip is gated off).
 void UpdateChannelLevels(MachineState& m);
-// The mixed 16-bit sample: beeper, AY channels by the `Output` setting, SpecDrum, speech and the
-// `Effect`. Saturates at 0 and 65535 rather than wrapping.
+// The mixed sample of each side (0..65535, silence 0): beeper, AY channels panned by the `Output`
+// setting, SpecDrum, speech and the `Effect`. Saturates rather than wrapping.
+struct StereoSample {
+  uint16_t left = 0, right = 0;
+};
+StereoSample MixStereo(MachineState& m);
+// The two sides' mean: the mono sample (with `Output` 0 both sides are the same).
 uint16_t MixSample(MachineState& m);
 // Produces the output samples due (one for each SampleStep in SampleAccumulator, at least one)
 // into SoundStaging and hands each full frame to the output.

@@ -101,6 +101,7 @@ SoundOpenResult OpenSound(MachineState& m, AudioDevice* device, Clock& clock) {
   s.SecondaryBuffer = true;
   ClearSoundBuffer(m);
   if (!device->Play()) return FailOpen(m, SoundOpenResult::NoPlay);
+  s.DevicePlaying = true;
   return SoundOpenResult::Ok;
 }
 
@@ -137,9 +138,10 @@ void PauseSound(MachineState& m, int stop) {
   if (!s.SecondaryBuffer) return;
   if (stop) {
     s.Device->Stop();
+    s.DevicePlaying = false;
   } else {
     s.Device->Restore();
-    s.Device->Play();
+    s.DevicePlaying = s.Device->Play();
   }
 }
 
@@ -156,6 +158,7 @@ void CloseSound(MachineState& m) {
   }
   s.SecondaryBuffer = false;
   s.PrimaryBuffer = false;
+  s.DevicePlaying = false;
   s.Device = nullptr;
 }
 
@@ -189,8 +192,9 @@ void SubmitSoundFrame(MachineState& m) {
     device.Restore();
   }
 
-  // Wait for the device to reach the segment before this one, never longer than a second.
-  if (s.PacingClock != nullptr) {
+  // Wait for the device to reach the segment before this one, never longer than a second. A
+  // stopped device is not waited for: its position does not move.
+  if (s.PacingClock != nullptr && s.DevicePlaying) {
     const uint32_t prev = (s.SoundSegment + kSoundSegments - 1) % kSoundSegments;
     for (;;) {
       if (s.PacingHook) s.PacingHook(m);
@@ -204,7 +208,14 @@ void SubmitSoundFrame(MachineState& m) {
 }
 
 bool SoundPacesEmulation(const MachineState& m) {
-  return m.settings.Sound != 0 && m.sound.SecondaryBuffer && m.sound.Capture == nullptr;
+  return m.settings.Sound != 0 && m.sound.SecondaryBuffer && m.sound.DevicePlaying &&
+         m.sound.Capture == nullptr;
+}
+
+void KeepSoundDeviceRunning(MachineState& m, bool shouldPlay) {
+  const SoundState& s = m.sound;
+  if (!s.SecondaryBuffer || s.Capture != nullptr || s.DevicePlaying == shouldPlay) return;
+  PauseSound(m, shouldPlay ? 0 : 1);
 }
 
 }  // namespace orvo

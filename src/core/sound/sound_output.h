@@ -37,5 +37,9 @@ void ComputeSoundFormat(MachineState& m);
 // True while the sound output holds the emulation to the audio clock: `Sound` is on and a ring
 // exists. Otherwise (no device, or a capture) the frame loop keeps time by itself.
 bool SoundPacesEmulation(const MachineState& m);
+// Starts or stops the device to match `shouldPlay` when it does not already (the frame loop's
+// check each frame: a path that stopped it around a dialog, typing or a fast load and did not
+// start it again must not leave the emulation waiting on a device that never moves).
+void KeepSoundDeviceRunning(MachineState& m, bool shouldPlay);
 
 }  // namespace orvo

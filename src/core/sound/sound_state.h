@@ -71,6 +71,7 @@ struct SoundState {
   AudioDevice* Device = nullptr;  // the open device, or null
   bool PrimaryBuffer = false;
   bool SecondaryBuffer = false;       // the ring exists
+  bool DevicePlaying = false;         // the device was last started, not stopped
   Clock* PacingClock = nullptr;       // the host's clock, for the pacing wait
   SoundFrameSink* Capture = nullptr;  // when set, frames go here instead of the ring, unpaced
   // Run on every pass of the pacing wait (the AMX mouse's queued frames while it is captured).

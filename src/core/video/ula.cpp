@@ -308,6 +308,15 @@ void InvalidatePicture(MachineState& m) {
   v.BorderAllShown = kMixedBorder;
 }
 
+void DrawWholePicture(MachineState& m) {
+  VideoState& v = m.video;
+  InvalidatePicture(m);
+  v.DisplayDrawnTo = v.BorderDrawnTo = 0;
+  RenderBorderUpTo(m, m.FrameLength);
+  RenderDisplayUpTo(m, m.FrameLength);
+  v.DisplayDrawnTo = v.BorderDrawnTo = m.FrameTState;
+}
+
 void RenderDisplayUpTo(MachineState& m, uint32_t tstate) {
   VideoState& v = m.video;
   if (m.TapePlaying && m.settings.Fastload) {

@@ -17,6 +17,10 @@ void RenderDisplayUpTo(MachineState& m, uint32_t tstate);
 void RenderBorderUpTo(MachineState& m, uint32_t tstate);
 // The 352 x 296 picture (0x00RRGGBB), for presenting and screenshots.
 const uint32_t* ScreenPixels(const MachineState& m);
+// Draws the whole picture from the memory and border as they are now, for a picture wanted before
+// any frame has been shown (a snapshot just loaded). The frame's own drawing goes on from
+// FrameTState afterwards.
+void DrawWholePicture(MachineState& m);
 // Forgets what the picture shows, so that every display byte and border run is drawn again
 // (after something other than the renderers has drawn into the picture).
 void InvalidatePicture(MachineState& m);

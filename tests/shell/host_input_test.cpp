@@ -1,0 +1,162 @@
+// Host input as programs on the machine see it: a game controller as the Spectrum's joystick
+// (through SDL's virtual joysticks: plugged in and pulled out, found again by name, stick and
+// fire), and the AMX mouse's steps and buttons.
+#include <SDL.h>
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "devices/device.h"
+#include "host/sdl_controllers.h"
+#include "machine/keyboard.h"
+#include "shell/emulator.h"
+#include "shell/frame_loop.h"
+#include "shell/machine_setup.h"
+#include "support/recording_host.h"
+#include "support/test_paths.h"
+
+namespace orvo::test {
+namespace {
+
+// A 48K from the shared ROM folder, reset, running flat out, on `host`.
+std::unique_ptr<Emulator> BootedMachine(Host& host) {
+  auto emu = std::make_unique<Emulator>(host);
+  emu->folders.CurrentRomDir = RomDir().string();
+  emu->m.MachineModel = kModel48K;
+  emu->NoThrottle = true;
+  SetUpMachine(*emu);
+  ResetMachine(*emu, true);
+  return emu;
+}
+
+// A virtual stick with two axes and one button, held open so the test can move it.
+struct VirtualStick {
+  explicit VirtualStick() {
+    index = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, 6, 15, 0);
+    if (index >= 0) handle = SDL_JoystickOpen(index);
+  }
+  ~VirtualStick() {
+    if (handle) SDL_JoystickClose(handle);
+    if (index >= 0) SDL_JoystickDetachVirtual(index);
+  }
+  void Set(int16_t x, int16_t y, bool fire) {
+    SDL_JoystickSetVirtualAxis(handle, 0, x);
+    SDL_JoystickSetVirtualAxis(handle, 1, y);
+    SDL_JoystickSetVirtualButton(handle, 0, fire ? 1 : 0);
+  }
+  int index = -1;
+  SDL_Joystick* handle = nullptr;
+};
+
+// Plugged in, the controller joins the list and its stick and fire move a Kempston-reading
+// program's value (with a dead zone at the centre); pulled out, it leaves the list and lets go.
+TEST(GameController, HotPlugMovesAKempstonReadingProgram) {
+  ORVO_REQUIRE_FILE(RomDir() / "48k.rom");
+  SdlGameControllers controllers;
+  ASSERT_TRUE(controllers.Available()) << SDL_GetError();
+  RecordingHost host;
+  host.controllers = &controllers;
+  auto emu = BootedMachine(host);
+  MachineState& m = emu->m;
+  m.settings.JoystickType = 1;  // Kempston
+  m.input.JoystickActive = 1;
+  UpdateDevices(m);
+  // DI; loop: IN A,(0x1F); LD (0x8100),A; JR loop
+  const uint8_t program[] = {0xF3, 0xDB, 0x1F, 0x32, 0x00, 0x81, 0x18, 0xF9};
+  for (size_t i = 0; i < sizeof program; ++i) m.PageTable[4][i] = program[i];
+  m.cpu.PC = 0x8000;
+  const auto valueAfterFrames = [&](int frames) {
+    for (int i = 0; i < frames; ++i) RunFrame(*emu);
+    return m.Peek(0x8100);
+  };
+  controllers.Refresh();
+  const size_t before = controllers.Names().size();
+  {
+    VirtualStick stick;
+    ASSERT_GE(stick.index, 0) << SDL_GetError();
+    m.FrameCount = 0;  // the poll looks for new controllers now
+    emu->settings.CurrentJoystickName = SDL_JoystickName(stick.handle);
+    stick.Set(-32768, 0, true);
+    EXPECT_EQ(valueAfterFrames(2), 0x12) << "left and fire";
+    EXPECT_EQ(controllers.Names().size(), before + 1);
+    EXPECT_EQ(emu->settings.CurrentJoystick, static_cast<int>(before));
+    stick.Set(32767, 32767, false);
+    EXPECT_EQ(valueAfterFrames(2), 0x05) << "right and down";
+    stick.Set(3000, -4000, false);  // a stick resting off centre
+    EXPECT_EQ(valueAfterFrames(2), 0x00) << "inside the dead zone";
+    stick.Set(0, -20000, true);
+    EXPECT_EQ(valueAfterFrames(2), 0x18) << "up and fire";
+  }
+  EXPECT_EQ(valueAfterFrames(26), 0x00) << "pulled out while held";
+  EXPECT_EQ(controllers.Names().size(), before);
+}
+
+// The AMX mouse as a program sees it: an IM 2 interrupt for each step of the pointer, with the
+// vector the program chose for X or Y on the data bus and the direction on port 0x1F, and the
+// buttons on port 0xDF for as long as they are held.
+void Put(MachineState& m, uint16_t at, std::initializer_list<uint8_t> bytes) {
+  for (uint8_t b : bytes) {
+    m.PageTable[at >> 13][at & 0x1FFF] = b;
+    ++at;
+  }
+}
+
+// Counts X steps at 0x8200 and Y steps at 0x8201 (up one, or down one when the direction byte
+// says the coordinate went down), and keeps the button port's value at 0x8202.
+void LoadAmxProgram(MachineState& m) {
+  Put(m, 0x8000, {0xF3, 0x3E, 0x90, 0xED, 0x47, 0xED, 0x5E,          // DI; LD A,#90; LD I,A; IM 2
+                  0x3E, 0x10, 0xD3, 0x5F, 0x3E, 0x20, 0xD3, 0x7F,    // control A #10, B #20
+                  0xFB, 0xDB, 0xDF, 0x32, 0x02, 0x82, 0x18, 0xF9});  // EI; IN A,(#DF); LD; JR
+  for (uint16_t counter : {0x8200, 0x8201}) {
+    const uint16_t handler = counter == 0x8200 ? 0xA000 : 0xA100;
+    Put(m, handler,
+        {0xF5, 0xE5, 0x21, static_cast<uint8_t>(counter), 0x82, 0xDB, 0x1F, 0xB7, 0x28, 0x03, 0x35,
+         0x18, 0x01, 0x34, 0xE1, 0xF1, 0xFB, 0xED, 0x4D});
+  }
+  Put(m, 0xA200, {0xFB, 0xED, 0x4D});  // the frame's own interrupt
+  Put(m, 0x9010, {0x00, 0xA0});
+  Put(m, 0x9020, {0x00, 0xA1});
+  Put(m, 0x90FF, {0x00, 0xA2});
+  Put(m, 0x8200, {0, 0, 0});
+  m.cpu.PC = 0x8000;
+}
+
+TEST(AmxMouse, ProgramSeesStepsAndHeldButtons) {
+  ORVO_REQUIRE_FILE(RomDir() / "48k.rom");
+  RecordingHost host;
+  auto emu = BootedMachine(host);
+  MachineState& m = emu->m;
+  m.settings.MouseType = 1;
+  UpdateDevices(m);
+  LoadAmxProgram(m);
+  RunFrame(*emu);
+  CaptureMouse(m);
+
+  for (int i = 0; i < 3; ++i) MouseMoved(m, 129, 128);  // right three times
+  for (int i = 0; i < 2; ++i) MouseMoved(m, 128, 129);  // down twice
+  RunFrame(*emu);
+  EXPECT_EQ(m.Peek(0x8200), 3);
+  EXPECT_EQ(m.Peek(0x8201), 0xFE);
+  MouseMoved(m, 127, 128);  // and back left
+  RunFrame(*emu);
+  EXPECT_EQ(m.Peek(0x8200), 2);
+
+  // A flood of movement is held back to a bounded queue; what is not yet reported waits in the
+  // accumulators and comes later.
+  for (int i = 0; i < 1000; ++i) MouseMoved(m, 129, 128);
+  EXPECT_LE(m.input.AmxQueue.size(), kAmxQueueLimit);
+  RunFrame(*emu);
+  EXPECT_EQ(m.Peek(0x8200), 2 + kAmxQueueLimit);
+
+  MouseButton(m, 1, true);
+  for (int i = 0; i < 3; ++i) {
+    RunFrame(*emu);
+    EXPECT_EQ(m.Peek(0x8202), 0x7F) << "left held, frame " << i;
+  }
+  MouseButton(m, 1, false);
+  RunFrame(*emu);
+  EXPECT_EQ(m.Peek(0x8202), 0xFF);
+}
+
+}  // namespace
+}  // namespace orvo::test
