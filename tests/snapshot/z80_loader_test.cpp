@@ -56,12 +56,26 @@ TEST(Z80Loader, HardwareModesChooseTheModel) {
   struct Row {
     uint16_t length;
     uint8_t hardware, flags, model;
+    bool interface1 = false;
+    bool nearest = false;  // a machine not emulated: loaded as `model`, with a message
   };
   const Row rows[] = {
-      {23, 1, 0, kModel48K},      {23, 3, 0, kModel128K},      {23, 3, 0x80, kModelPlus2},
-      {23, 0, 0x80, kModel16K},   {54, 3, 0, kModel48K},       {54, 6, 0, kModel128K},
-      {54, 7, 0, kModelPlus3},    {55, 7, 0x80, kModelPlus2A}, {54, 12, 0, kModelPlus2},
-      {54, 13, 0, kModelPlus2A},  {55, 9, 0, kModel48K},       {55, 10, 0, kModel48K},
+      {23, 1, 0, kModel48K, true},
+      {23, 3, 0, kModel128K},
+      {23, 3, 0x80, kModelPlus2},
+      {23, 4, 0, kModel128K, true},
+      {23, 0, 0x80, kModel16K},
+      {54, 1, 0x80, kModel16K, true},
+      {54, 3, 0, kModel48K},
+      {54, 5, 0, kModel128K, true},
+      {54, 6, 0, kModel128K},
+      {54, 7, 0, kModelPlus3},
+      {55, 7, 0x80, kModelPlus2A},
+      {54, 12, 0, kModelPlus2},
+      {54, 13, 0, kModelPlus2A},
+      {55, 9, 0, kModel128K, false, true},
+      {55, 10, 0, kModel128K, false, true},
+      {54, 14, 0, kModel48K, false, true},
       {54, 4, 0x80, kModelPlus2},
   };
   for (const Row& r : rows) {
@@ -69,6 +83,11 @@ TEST(Z80Loader, HardwareModesChooseTheModel) {
     SnapshotMachine t(kModelPlus2);
     ASSERT_EQ(LoadZ80(t.emu, WithBlocks(Z80Header(r.length, r.hardware, r.flags), r.model)), 0);
     EXPECT_EQ(t.m.MachineModel, r.model);
+    EXPECT_EQ(t.emu.settings.Interface1, r.interface1 ? 1 : 0);
+    ASSERT_EQ(t.host.messages.size(), r.nearest ? 1u : 0u);
+    if (r.nearest) {
+      EXPECT_EQ(t.host.messages[0].message, kMsgNearestModel);
+    }
     EXPECT_EQ(t.m.cpu.PC, 0x8000);
     EXPECT_EQ(t.m.ports.BorderColour, 1);
     EXPECT_EQ(t.m.Peek(0x4000), 8);
@@ -77,6 +96,109 @@ TEST(Z80Loader, HardwareModesChooseTheModel) {
     } else {
       EXPECT_EQ(t.m.Peek(0x8000), r.model == kModel16K ? 0xFF : 4);
     }
+  }
+  // The Timex machines and numbers no machine has are refused, not loaded as something else.
+  for (const auto& [length, hardware] : {std::pair{54, 15}, {54, 128}, {55, 16}, {23, 7}}) {
+    SnapshotMachine t(kModelPlus2);
+    const Bytes f = WithBlocks(Z80Header(static_cast<uint16_t>(length), hardware), kModel48K);
+    ASSERT_EQ(LoadZ80(t.emu, f), 1);
+    ASSERT_EQ(t.host.messages.size(), 1u);
+    EXPECT_EQ(t.host.messages[0].message, kMsgZ80Version);
+    EXPECT_EQ(t.m.MachineModel, kModelPlus2);
+  }
+}
+
+// Blocks come in any order; a page the model does not have (a ROM image, the RAM of a bigger
+// machine) is passed over and the blocks after it are still read.
+TEST(Z80Loader, BlocksInAnyOrderAndUnknownPagesPassedOver) {
+  ORVO_REQUIRE_ROMS();
+  struct Row {
+    uint8_t model, hardware, flags;
+    Bytes pages;
+  };
+  const Row rows[] = {
+      {kModel48K, 0, 0, {11, 8, 5, 0, 4}},                   // a Multiface ROM page first
+      {kModel16K, 0, 0x80, {4, 5, 8}},                       // a 16K with the 48K's pages
+      {kModel128K, 4, 0, {10, 9, 8, 7, 2, 6, 5, 4, 3, 18}},  // backwards, a ROM, a 256K page
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(int(r.model));
+    Bytes f = Z80Header(54, r.hardware, r.flags);
+    for (uint8_t p : r.pages) AddBlock(f, p, p);
+    SnapshotMachine t;
+    ASSERT_EQ(LoadZ80(t.emu, f), 0);
+    EXPECT_EQ(t.m.MachineModel, r.model);
+    EXPECT_EQ(t.m.Peek(0x4000), 8);
+    if (r.model == kModel48K) {
+      EXPECT_EQ(t.m.Peek(0x8000), 4);
+      EXPECT_EQ(t.m.Peek(0xC000), 5);
+    } else if (r.model == kModel16K) {
+      EXPECT_EQ(t.m.Peek(0x7FFF), 8);
+      EXPECT_EQ(t.m.Peek(0x8000), 0xFF);
+    } else {
+      for (int bank = 0; bank < 8; ++bank) EXPECT_EQ(t.m.RamBlock[bank * 16384 + 7], bank + 3);
+    }
+  }
+}
+
+// Byte 29: bit 2 the issue 2 keyboard (a 48K's, for this run), bits 6-7 the joystick.
+TEST(Z80Loader, KeyboardIssueAndJoystick) {
+  ORVO_REQUIRE_ROMS();
+  struct Row {
+    uint8_t byte29;
+    int32_t joystickBefore;  // the user's game controller setting
+    uint8_t issue3;
+    int32_t joystick, keystick;
+  };
+  const Row rows[] = {
+      {0x04, 0, 0, 0, 0},  // issue 2; joystick field 0 (cursor) changes nothing
+      {0x40, 0, 1, 0, 1},  // Kempston: the keyboard joystick, with no controller
+      {0x80, 1, 1, 4, 0},  // Interface II port 1 on the user's controller
+      {0xC6, 0, 0, 0, 5},  // interrupt mode 2 kept apart
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(int(r.byte29));
+    Bytes f = WithBlocks(Z80Header(54, 0), kModel48K);
+    f[29] = r.byte29;
+    SnapshotMachine t;
+    t.emu.settings.JoystickType = r.joystickBefore;
+    ASSERT_EQ(LoadZ80(t.emu, f), 0);
+    EXPECT_EQ(t.m.Issue3Keyboard, r.issue3);
+    EXPECT_EQ(t.m.IssueMask, r.issue3 ? 0x10 : 0x18);
+    EXPECT_EQ(t.emu.settings.JoystickType, r.joystick);
+    EXPECT_EQ(t.emu.settings.KeystickType, r.keystick);
+    EXPECT_EQ(t.m.cpu.IM, r.byte29 & 3);
+    EXPECT_EQ(t.emu.settings.KeyboardIssue, 1);  // the user's setting stays
+    // Written back as read.
+    EXPECT_EQ(WriteZ80(CaptureSnapshot(t.m), 3, false)[29], r.byte29);
+  }
+}
+
+// The version 3 T-state: a quarter-frame counter that is 3 after the interrupt, and a count down
+// within the quarter (17472 T-states on the 48K, 17727 on the 128K models).
+TEST(Z80Loader, FrameTStateInQuarters) {
+  ORVO_REQUIRE_ROMS();
+  struct Row {
+    uint8_t model, hardware;
+    uint16_t down;
+    uint8_t quarter;
+    uint32_t tstate;
+  };
+  const Row rows[] = {
+      {kModel48K, 0, 17471, 3, 0},     {kModel48K, 0, 0, 3, 17471},
+      {kModel48K, 0, 17471, 0, 17472}, {kModel48K, 0, 0, 2, 69887},
+      {kModel128K, 4, 17726, 3, 0},    {kModel128K, 4, 17000, 1, 2 * 17727 + 726},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.tstate);
+    Bytes f = WithBlocks(Z80Header(54, r.hardware), r.model);
+    PutLe16(&f[55], r.down);
+    f[57] = r.quarter;
+    SnapshotMachine t;
+    ASSERT_EQ(LoadZ80(t.emu, f), 0);
+    EXPECT_EQ(t.m.FrameTState, r.tstate);
+    const Bytes back = WriteZ80(CaptureSnapshot(t.m), 3, false);
+    EXPECT_EQ(Bytes(back.begin() + 55, back.begin() + 58), Bytes(f.begin() + 55, f.begin() + 58));
   }
 }
 

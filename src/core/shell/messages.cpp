@@ -197,6 +197,11 @@ constexpr MessageEntry kMessages[] = {
     {177, "Make it work, make it right, make it fast.\n- Kent Beck"},
     {178, "The computer is incredibly fast, accurate, and stupid.\n- Anonymous"},
     {179, "Nine people can't make a baby in a month.\n- Fred Brooks"},
+    {200, "Snapshot: The file is for a machine that is not emulated; it was loaded as"},
+    {201,
+     "Snapshot: An SNA file does not keep port 0x1FFD: the +2A/+3 memory and ROM paging it set "
+     "will be lost. Save as Z80 or SZX to keep it."},
+    {202, "ZIP Error: The archive cannot be read"},
 };
 
 constexpr std::array<const char*, kMessageCount> BuildMessageTable() {
@@ -241,7 +246,8 @@ std::string FormatMessage(MessageId id, std::string_view detail) {
       text += "\n\nLooked in:";
       text += detail.substr(lineEnd);
     }
-  } else if (!detail.empty() && (id == kMsgPokFileLine || id == kMsgCannotSaveFile)) {
+  } else if (!detail.empty() &&
+             (id == kMsgPokFileLine || id == kMsgCannotSaveFile || id == kMsgNearestModel)) {
     text += '\n';
     text += detail;
   }

@@ -112,8 +112,11 @@ enum MessageId : uint8_t {
   kMsgZxs048Length = 157,          // "Snapshot Error:  ZXS r048 Block Length Incorrect"
   kMsgZxsPage = 158,               // "Snapshot Error:  ZXS ram0 Block Length Incorrect"
   kMsgFirstQuotation = 160,        // 160..179: the quotations "Help" picks from
+  kMsgNearestModel = 200,    // "Snapshot: This machine is not emulated; loaded as the nearest one"
+  kMsgSna1FFDNotKept = 201,  // "Snapshot: SNA files do not keep port 0x1FFD of the +2A/+3"
+  kMsgZipUnreadable = 202,   // "ZIP Error: The archive cannot be read"
 };
-constexpr int kMessageCount = 180;
+constexpr int kMessageCount = 210;
 constexpr int kCaptionCount = 10;
 constexpr int kQuotationCount = 20;
 
@@ -122,8 +125,8 @@ const char* MessageText(MessageId id);
 const char* CaptionText(CaptionId id);
 // The text as the message box shows it: "%02X - " and the text; message 2 adds two line feeds and
 // the file name with extension of `detail` (the path of the missing ROM; any folder is dropped);
-// 132 (the bad line of a .POK file) and 134 (why a save failed) add `detail` on a line of its
-// own; the others ignore it.
+// 132 (the bad line of a .POK file), 134 (why a save failed) and 200 (the model a snapshot was
+// loaded as) add `detail` on a line of its own; the others ignore it.
 std::string FormatMessage(MessageId id, std::string_view detail = {});
 
 }  // namespace orvo
