@@ -431,21 +431,25 @@ std::vector<uint8_t> WriteZ80(const SnapshotRecord& r, int version, bool with1FF
   out.assign(h.begin(), h.begin() + kMainHeader + 2 + length);
 
   std::vector<uint8_t> compressed;
-  auto appendBlock = [&](uint8_t bank, uint8_t pageNumber) {
+  auto appendBlock = [&](std::span<const uint8_t> page, uint8_t pageNumber) {
     compressed.clear();
-    CompressZ80Block(FullPage(r, bank, scratch), compressed);
+    CompressZ80Block(page, compressed);
     AppendLe16(out, static_cast<uint16_t>(compressed.size()));
     out.push_back(pageNumber);
     out.insert(out.end(), compressed.begin(), compressed.end());
   };
   if (IsSnapshot128K(model)) {
-    for (uint8_t bank = 0; bank < 8; ++bank) appendBlock(bank, bank + 3);
+    for (uint8_t bank = 0; bank < 8; ++bank) appendBlock(FullPage(r, bank, scratch), bank + 3);
   } else {
-    if (model != Model::k16K) {
-      appendBlock(Bank48KAt(0x8000), 4);
-      appendBlock(Bank48KAt(0xC000), 5);
+    // The 16K's file has the 48K's pages too, the upper two as its empty bus reads them (0xFF):
+    // readers that take every file for a 48K's need them.
+    const std::vector<uint8_t> unfitted(model == Model::k16K ? kPage : 0, 0xFF);
+    for (const uint16_t address : {0x8000, 0xC000}) {
+      const uint8_t pageNumber = address == 0x8000 ? 4 : 5;
+      appendBlock(unfitted.empty() ? FullPage(r, Bank48KAt(address), scratch) : unfitted,
+                  pageNumber);
     }
-    appendBlock(Bank48KAt(0x4000), 8);
+    appendBlock(FullPage(r, Bank48KAt(0x4000), scratch), 8);
   }
   return out;
 }
