@@ -20,6 +20,7 @@ struct GameTape {
   uint8_t model;
   uint32_t frameLimit;               // tape time plus margin
   const char* screenText = nullptr;  // text the game shows in the ROM's character set
+  bool traps = false;                // with "Tape Traps" on
 };
 
 class GameLoad : public ::testing::TestWithParam<GameTape> {};
@@ -56,6 +57,7 @@ void LoadsToTheGame(const GameTape& g, std::filesystem::path file = {}) {
   if (file.empty()) file = SharedFile(std::string("testdata/media/tzx/") + g.file);
   ORVO_REQUIRE_FILE(file);
   TapeMachine tm(g.model);
+  tm.emu.settings.TapeTraps = tm.m.settings.TapeTraps = g.traps ? 1 : 0;
   PlayToTheEnd(tm, file, g.frameLimit);
   if (::testing::Test::HasFatalFailure()) return;
 
@@ -143,6 +145,19 @@ TEST(GameLoadShortLeader, PenetratorSlowedLoadsItsLastBlock) {
       .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   LoadsToTheGame(GameTape{"penetrator_265.tzx", kModel48K, 6000}, slowed);
 }
+
+// The traps copy the ROM's own blocks and leave the rest to play: custom loaders, flow control
+// and recordings load as they do without them.
+INSTANTIATE_TEST_SUITE_P(
+    TapeTraps, GameLoad,
+    ::testing::Values(GameTape{"zorro_speedlock1.tzx", kModel48K, 12000, nullptr, true},
+                      GameTape{"wizball_turbo.tzx", kModel48K, 16000, nullptr, true},
+                      GameTape{"hollywood_poker_flowcontrol.tzx", kModel48K, 16000, nullptr, true},
+                      GameTape{"penetrator_4500baud_id15.tzx", kModel48K, 6000, nullptr, true}),
+    [](const auto& instance) {
+      std::string name = instance.param.file;
+      return name.substr(0, name.find('.'));
+    });
 
 INSTANTIATE_TEST_SUITE_P(
     Tape, GameLoad,

@@ -25,7 +25,6 @@ void StartPlaying(MachineState& m) {
 }  // namespace tape_detail
 
 void StartTape(MachineState& m) {
-  if (m.settings.TapeTraps) return;  // the trap loads standard blocks itself
   tape_detail::StartPlaying(m);
 }
 
