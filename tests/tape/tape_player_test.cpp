@@ -108,7 +108,8 @@ TEST(TapePlayer, DirectRecordingSetsTheLevelPerSample) {
   rig.Insert(Tzx().U8(0x15).U16(100).U16(0).U8(4).U24(2).U8(0xB0).U8(0x60).bytes);
   EXPECT_EQ(rig.m->tape.EarBit, 0x40) << "entering takes the level of the first sample";
   StartTape(*rig.m);
-  // Starting sets the level low; the samples then follow: 1 0 1 1 0 0 0 0 | 0 1 1 0.
+  EXPECT_EQ(rig.m->tape.EarBit, 0x40) << "played from the start, the first sample keeps its level";
+  // The samples then follow: 1 0 1 1 0 0 0 0 | 0 1 1 0.
   std::vector<uint8_t> samples;
   while (rig.m->TapePlaying) {
     rig.Step();
