@@ -276,6 +276,11 @@ TEST(TapeAutoStartStop, TenQuickCountingPollsStartAndThreeSlowOnesStop) {
   AgeTapeReadTime(m, 69888);
   Poll(m, 200, ++b);  // 288 T-states after the last read, in the next frame
   EXPECT_TRUE(m.TapePlaying);
+  // A whole frame without a read: the loader has let go of the tape, and the deck stops.
+  AgeTapeReadTime(m, 69888);
+  EXPECT_TRUE(m.TapePlaying);
+  AgeTapeReadTime(m, 69888);
+  EXPECT_FALSE(m.TapePlaying);
   for (int k = 0; k < 20; ++k) AgeTapeReadTime(m, 69888);
   EXPECT_GE(m.tape.LastReadTime, -100000 - 69888) << "the age stops at -100000";
 }
