@@ -6,6 +6,7 @@
 
 #include "cpu/z80.h"
 #include "machine/memory.h"
+#include "shell/snapshot_save.h"
 #include "snapshot_fixture.h"
 
 namespace orvo::test {
@@ -123,6 +124,22 @@ TEST(SnaWriter, LeavesTheMachineAsItWas) {
     EXPECT_EQ(t.m.cpu.PC, 0x6D9B);
     EXPECT_EQ(t.m.FrameTState, 1234u);
   }
+}
+
+// An SNA file has no room for port 0x1FFD: saving one from a +2A or +3 says so, and still saves.
+TEST(SnaWriter, SavingFromAPlus2ASaysThe1FFDPortIsNotKept) {
+  ORVO_REQUIRE_ROMS();
+  const std::string path = (std::filesystem::path(::testing::TempDir()) / "orvo_1ffd.sna").string();
+  for (uint8_t model : {kModel128K, kModelPlus2A, kModelPlus3}) {
+    SnapshotMachine t(model);
+    ASSERT_EQ(SaveSnapshot(t.emu, path), kSaved);
+    EXPECT_EQ(std::filesystem::file_size(path), kSna128Size);
+    ASSERT_EQ(t.host.messages.size(), model == kModel128K ? 0u : 1u);
+    if (model != kModel128K) {
+      EXPECT_EQ(t.host.messages[0].message, kMsgSna1FFDNotKept);
+    }
+  }
+  std::filesystem::remove(path);
 }
 
 TEST(Z80Writer, TheCustomModelSavesItsMemoryAsA48K) {

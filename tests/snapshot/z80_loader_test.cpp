@@ -174,6 +174,37 @@ TEST(Z80Loader, KeyboardIssueAndJoystick) {
   }
 }
 
+// With an Interface 1 fitted the writer uses the hardware codes "with Interface 1" and the byte
+// that says whether its ROM is paged; reading the file back fits the Interface 1 again.
+TEST(Z80Writer, Interface1HardwareModes) {
+  ORVO_REQUIRE_ROMS();
+  struct Row {
+    uint8_t model;
+    int version;
+    uint8_t hardware, flags;
+  };
+  const Row rows[] = {
+      {kModel48K, 2, 1, 0},      {kModel48K, 3, 1, 0},     {kModel16K, 3, 1, 0x80},
+      {kModel128K, 2, 4, 0},     {kModel128K, 3, 5, 0},    {kModelPlus2, 3, 5, 0x80},
+      {kModelPlus2, 2, 4, 0x80}, {kModelPlus2A, 3, 13, 0},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(testing::Message() << int(r.model) << " v" << r.version);
+    SnapshotMachine a(r.model);
+    a.m.settings.Interface1 = 1;
+    SnapshotRecord record = CaptureSnapshot(a.m);
+    record.if1RomPaged = true;
+    const Bytes f = WriteZ80(record, r.version, false);
+    EXPECT_EQ(f[34], r.hardware);
+    EXPECT_EQ(f[37] & 0x80, r.flags);
+    EXPECT_EQ(f[36], r.model == kModelPlus2A ? 0 : 0xFF);
+    SnapshotMachine b;
+    ASSERT_EQ(LoadZ80(b.emu, f), 0);
+    EXPECT_EQ(b.m.MachineModel, r.model);
+    EXPECT_EQ(b.emu.settings.Interface1, r.model == kModelPlus2A ? 0 : 1);
+  }
+}
+
 // The version 3 T-state: a quarter-frame counter that is 3 after the interrupt, and a count down
 // within the quarter (17472 T-states on the 48K, 17727 on the 128K models).
 TEST(Z80Loader, FrameTStateInQuarters) {

@@ -418,7 +418,7 @@ std::vector<uint8_t> WriteZ80(const SnapshotRecord& r, int version, bool with1FF
   }
   h[34] = hardware;
   h[35] = IsSnapshot128K(model) ? r.last7FFD : 0;
-  h[36] = r.if1RomPaged.value_or(false) ? 0xFF : 0;
+  h[36] = r.if1RomPaged.value_or(false) && model <= Model::kPlus2 ? 0xFF : 0;
   h[37] = flags;
   const SnapshotAy ay = r.ay.value_or(SnapshotAy{});
   h[38] = ay.selected;
