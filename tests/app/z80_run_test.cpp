@@ -5,16 +5,11 @@
 #include <filesystem>
 #include <string>
 
+#include "run_orvo.h"
 #include "support/test_paths.h"
 
 namespace orvo::test {
 namespace {
-
-std::string RunOrvo(const std::string& arguments, int* status) {
-  return CaptureCommand((BuildDir() / "orvo-run").string() + " --rom-dir " + RomDir().string() +
-                            " " + arguments + " 2>&1",
-                        status);
-}
 
 // The state JSON of --print-state without the frame counter and R. The format has no halted
 // flag: a machine saved in a HALT runs the HALT again when loaded, which counts R on by one.
