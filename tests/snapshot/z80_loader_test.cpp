@@ -53,41 +53,47 @@ Bytes WithBlocks(Bytes f, uint8_t model) {
 
 TEST(Z80Loader, HardwareModesChooseTheModel) {
   ORVO_REQUIRE_ROMS();
+  // What else a hardware byte says: an Interface 1; a machine not emulated here, loaded as the
+  // nearest with a message; or one with none near (the Timex ones, unknown numbers): refused.
+  enum Extra : uint8_t { kNone, kIf1, kNearest, kRefused };
   struct Row {
     uint16_t length;
     uint8_t hardware, flags, model;
-    bool interface1 = false;
-    bool nearest = false;  // a machine not emulated: loaded as `model`, with a message
+    Extra extra = kNone;
   };
-  const Row rows[] = {
-      {23, 1, 0, kModel48K, true},
-      {23, 3, 0, kModel128K},
-      {23, 3, 0x80, kModelPlus2},
-      {23, 4, 0, kModel128K, true},
-      {23, 0, 0x80, kModel16K},
-      {54, 1, 0x80, kModel16K, true},
-      {54, 3, 0, kModel48K},
-      {54, 5, 0, kModel128K, true},
-      {54, 6, 0, kModel128K},
-      {54, 7, 0, kModelPlus3},
-      {55, 7, 0x80, kModelPlus2A},
-      {54, 12, 0, kModelPlus2},
-      {54, 13, 0, kModelPlus2A},
-      {55, 9, 0, kModel128K, false, true},
-      {55, 10, 0, kModel128K, false, true},
-      {54, 14, 0, kModel48K, false, true},
-      {54, 4, 0x80, kModelPlus2},
-  };
+  const Row rows[] = {{23, 1, 0, kModel48K, kIf1},
+                      {23, 3, 0, kModel128K},
+                      {23, 3, 0x80, kModelPlus2},
+                      {23, 4, 0, kModel128K, kIf1},
+                      {23, 0, 0x80, kModel16K},
+                      {54, 1, 0x80, kModel16K, kIf1},
+                      {54, 3, 0, kModel48K},
+                      {54, 5, 0, kModel128K, kIf1},
+                      {54, 6, 0, kModel128K},
+                      {54, 7, 0, kModelPlus3},
+                      {55, 7, 0x80, kModelPlus2A},
+                      {54, 12, 0, kModelPlus2},
+                      {54, 13, 0, kModelPlus2A},
+                      {55, 9, 0, kModel128K, kNearest},
+                      {55, 10, 0, kModel128K, kNearest},
+                      {54, 14, 0, kModel48K, kNearest},
+                      {54, 4, 0x80, kModelPlus2},
+                      {54, 15, 0, kModel48K, kRefused},
+                      {54, 128, 0, kModel48K, kRefused},
+                      {23, 7, 0, kModel48K, kRefused}};
   for (const Row& r : rows) {
     SCOPED_TRACE(testing::Message() << r.length << "/" << int(r.hardware) << "/" << int(r.flags));
     SnapshotMachine t(kModelPlus2);
-    ASSERT_EQ(LoadZ80(t.emu, WithBlocks(Z80Header(r.length, r.hardware, r.flags), r.model)), 0);
-    EXPECT_EQ(t.m.MachineModel, r.model);
-    EXPECT_EQ(t.emu.settings.Interface1, r.interface1 ? 1 : 0);
-    ASSERT_EQ(t.host.messages.size(), r.nearest ? 1u : 0u);
-    if (r.nearest) {
-      EXPECT_EQ(t.host.messages[0].message, kMsgNearestModel);
+    const bool refused = r.extra == kRefused;
+    ASSERT_EQ(LoadZ80(t.emu, WithBlocks(Z80Header(r.length, r.hardware, r.flags), r.model)),
+              refused ? 1 : 0);
+    EXPECT_EQ(t.m.MachineModel, refused ? uint8_t{kModelPlus2} : r.model);
+    EXPECT_EQ(t.emu.settings.Interface1, r.extra == kIf1 ? 1 : 0);
+    ASSERT_EQ(t.host.messages.size(), r.extra >= kNearest ? 1u : 0u);
+    if (r.extra >= kNearest) {
+      EXPECT_EQ(t.host.messages[0].message, refused ? kMsgZ80Version : kMsgNearestModel);
     }
+    if (refused) continue;
     EXPECT_EQ(t.m.cpu.PC, 0x8000);
     EXPECT_EQ(t.m.ports.BorderColour, 1);
     EXPECT_EQ(t.m.Peek(0x4000), 8);
@@ -97,139 +103,71 @@ TEST(Z80Loader, HardwareModesChooseTheModel) {
       EXPECT_EQ(t.m.Peek(0x8000), r.model == kModel16K ? 0xFF : 4);
     }
   }
-  // The Timex machines and numbers no machine has are refused, not loaded as something else.
-  for (const auto& [length, hardware] : {std::pair{54, 15}, {54, 128}, {55, 16}, {23, 7}}) {
-    SnapshotMachine t(kModelPlus2);
-    const Bytes f = WithBlocks(Z80Header(static_cast<uint16_t>(length), hardware), kModel48K);
-    ASSERT_EQ(LoadZ80(t.emu, f), 1);
-    ASSERT_EQ(t.host.messages.size(), 1u);
-    EXPECT_EQ(t.host.messages[0].message, kMsgZ80Version);
-    EXPECT_EQ(t.m.MachineModel, kModelPlus2);
-  }
 }
 
-// Blocks come in any order; a page the model does not have (a ROM image, the RAM of a bigger
-// machine) is passed over and the blocks after it are still read.
+// Blocks in any order; a page the model lacks (a Multiface ROM, a 16K's upper pages, the RAM of
+// a 256K machine) is passed over and the blocks after it are still read.
 TEST(Z80Loader, BlocksInAnyOrderAndUnknownPagesPassedOver) {
   ORVO_REQUIRE_ROMS();
-  struct Row {
-    uint8_t model, hardware, flags;
-    Bytes pages;
-  };
-  const Row rows[] = {
-      {kModel48K, 0, 0, {11, 8, 5, 0, 4}},                   // a Multiface ROM page first
-      {kModel16K, 0, 0x80, {4, 5, 8}},                       // a 16K with the 48K's pages
-      {kModel128K, 4, 0, {10, 9, 8, 7, 2, 6, 5, 4, 3, 18}},  // backwards, a ROM, a 256K page
-  };
-  for (const Row& r : rows) {
-    SCOPED_TRACE(int(r.model));
-    Bytes f = Z80Header(54, r.hardware, r.flags);
-    for (uint8_t p : r.pages) AddBlock(f, p, p);
+  const std::pair<uint8_t, Bytes> rows[] = {{kModel48K, {11, 8, 5, 0, 4}},
+                                            {kModel16K, {4, 5, 8}},
+                                            {kModel128K, {10, 9, 8, 7, 2, 6, 5, 4, 3, 18}}};
+  for (const auto& [model, pages] : rows) {
+    Bytes f = Z80Header(54, model == kModel128K ? 4 : 0, model == kModel16K ? 0x80 : 0);
+    for (uint8_t p : pages) AddBlock(f, p, p);
     SnapshotMachine t;
     ASSERT_EQ(LoadZ80(t.emu, f), 0);
-    EXPECT_EQ(t.m.MachineModel, r.model);
-    EXPECT_EQ(t.m.Peek(0x4000), 8);
-    if (r.model == kModel48K) {
-      EXPECT_EQ(t.m.Peek(0x8000), 4);
-      EXPECT_EQ(t.m.Peek(0xC000), 5);
-    } else if (r.model == kModel16K) {
-      EXPECT_EQ(t.m.Peek(0x7FFF), 8);
-      EXPECT_EQ(t.m.Peek(0x8000), 0xFF);
-    } else {
-      for (int bank = 0; bank < 8; ++bank) EXPECT_EQ(t.m.RamBlock[bank * 16384 + 7], bank + 3);
-    }
+    EXPECT_EQ(t.m.MachineModel, model);
+    const Bytes expect = model == kModel128K
+                             ? Bytes{8, 8, 5, 3}
+                             : (model == kModel16K ? Bytes{8, 8, 0xFF, 0xFF} : Bytes{8, 8, 4, 5});
+    const uint16_t at[] = {0x4000, 0x7FFF, 0x8000, 0xC000};
+    for (int k = 0; k < 4; ++k) EXPECT_EQ(t.m.Peek(at[k]), expect[k]) << int(model) << " " << at[k];
   }
 }
 
-// Byte 29: bit 2 the issue 2 keyboard (a 48K's, for this run), bits 6-7 the joystick.
+// Byte 29: bit 2 the issue 2 keyboard (the 48K's, for this run only), bits 6-7 the joystick (a
+// zero there, the cursor joystick, is also what writers leave: it changes nothing). The writer
+// puts back what was read.
 TEST(Z80Loader, KeyboardIssueAndJoystick) {
   ORVO_REQUIRE_ROMS();
-  struct Row {
-    uint8_t byte29;
-    int32_t joystickBefore;  // the user's game controller setting
-    uint8_t issue3;
-    int32_t joystick, keystick;
-  };
-  const Row rows[] = {
-      {0x04, 0, 0, 0, 0},  // issue 2; joystick field 0 (cursor) changes nothing
-      {0x40, 0, 1, 0, 1},  // Kempston: the keyboard joystick, with no controller
-      {0x80, 1, 1, 4, 0},  // Interface II port 1 on the user's controller
-      {0xC6, 0, 0, 0, 5},  // interrupt mode 2 kept apart
-  };
-  for (const Row& r : rows) {
-    SCOPED_TRACE(int(r.byte29));
+  // byte 29, the user's controller type before; then issue 3, controller and keyboard types.
+  const std::array<int, 5> rows[] = {{0x04, 0, 0, 0, 0}, {0x40, 0, 1, 0, 1}, {0xC6, 1, 0, 5, 0}};
+  for (const auto& [byte29, before, issue3, joystick, keystick] : rows) {
     Bytes f = WithBlocks(Z80Header(54, 0), kModel48K);
-    f[29] = r.byte29;
+    f[29] = static_cast<uint8_t>(byte29);
     SnapshotMachine t;
-    t.emu.settings.JoystickType = r.joystickBefore;
+    t.emu.settings.JoystickType = before;
     ASSERT_EQ(LoadZ80(t.emu, f), 0);
-    EXPECT_EQ(t.m.Issue3Keyboard, r.issue3);
-    EXPECT_EQ(t.m.IssueMask, r.issue3 ? 0x10 : 0x18);
-    EXPECT_EQ(t.emu.settings.JoystickType, r.joystick);
-    EXPECT_EQ(t.emu.settings.KeystickType, r.keystick);
-    EXPECT_EQ(t.m.cpu.IM, r.byte29 & 3);
-    EXPECT_EQ(t.emu.settings.KeyboardIssue, 1);  // the user's setting stays
-    // Written back as read.
-    EXPECT_EQ(WriteZ80(CaptureSnapshot(t.m), 3, false)[29], r.byte29);
+    EXPECT_EQ(t.m.IssueMask, issue3 ? 0x10 : 0x18) << byte29;
+    EXPECT_EQ(t.emu.settings.KeyboardIssue, 1);
+    EXPECT_EQ(t.emu.settings.JoystickType, joystick);
+    EXPECT_EQ(t.emu.settings.KeystickType, keystick);
+    EXPECT_EQ(WriteZ80(CaptureSnapshot(t.m), 3, false)[29], byte29);
   }
 }
 
-// With an Interface 1 fitted the writer uses the hardware codes "with Interface 1" and the byte
-// that says whether its ROM is paged; reading the file back fits the Interface 1 again.
+// With an Interface 1 fitted the writer uses the hardware codes "with Interface 1" and says
+// whether its ROM is paged; reading the file back fits the Interface 1 again.
 TEST(Z80Writer, Interface1HardwareModes) {
   ORVO_REQUIRE_ROMS();
-  struct Row {
-    uint8_t model;
-    int version;
-    uint8_t hardware, flags;
-  };
-  const Row rows[] = {
-      {kModel48K, 2, 1, 0},      {kModel48K, 3, 1, 0},     {kModel16K, 3, 1, 0x80},
-      {kModel128K, 2, 4, 0},     {kModel128K, 3, 5, 0},    {kModelPlus2, 3, 5, 0x80},
-      {kModelPlus2, 2, 4, 0x80}, {kModelPlus2A, 3, 13, 0},
-  };
-  for (const Row& r : rows) {
-    SCOPED_TRACE(testing::Message() << int(r.model) << " v" << r.version);
-    SnapshotMachine a(r.model);
+  const std::array<int, 4> rows[] = {{kModel48K, 2, 1, 0},      {kModel16K, 3, 1, 0x80},
+                                     {kModel128K, 2, 4, 0},     {kModel128K, 3, 5, 0},
+                                     {kModelPlus2, 3, 5, 0x80}, {kModelPlus2A, 3, 13, 0}};
+  for (const auto& [model, version, hardware, modified] : rows) {
+    SnapshotMachine a(static_cast<uint8_t>(model));
     a.m.settings.Interface1 = 1;
     SnapshotRecord record = CaptureSnapshot(a.m);
     record.if1RomPaged = true;
-    const Bytes f = WriteZ80(record, r.version, false);
-    EXPECT_EQ(f[34], r.hardware);
-    EXPECT_EQ(f[37] & 0x80, r.flags);
-    EXPECT_EQ(f[36], r.model == kModelPlus2A ? 0 : 0xFF);
+    const Bytes f = WriteZ80(record, version, false);
+    const bool fits = model != kModelPlus2A;
+    EXPECT_EQ(f[34], hardware) << model << " v" << version;
+    EXPECT_EQ(f[37] & 0x80, modified);
+    EXPECT_EQ(f[36], fits ? 0xFF : 0);
     SnapshotMachine b;
     ASSERT_EQ(LoadZ80(b.emu, f), 0);
-    EXPECT_EQ(b.m.MachineModel, r.model);
-    EXPECT_EQ(b.emu.settings.Interface1, r.model == kModelPlus2A ? 0 : 1);
-  }
-}
-
-// The version 3 T-state: a quarter-frame counter that is 3 after the interrupt, and a count down
-// within the quarter (17472 T-states on the 48K, 17727 on the 128K models).
-TEST(Z80Loader, FrameTStateInQuarters) {
-  ORVO_REQUIRE_ROMS();
-  struct Row {
-    uint8_t model, hardware;
-    uint16_t down;
-    uint8_t quarter;
-    uint32_t tstate;
-  };
-  const Row rows[] = {
-      {kModel48K, 0, 17471, 3, 0},     {kModel48K, 0, 0, 3, 17471},
-      {kModel48K, 0, 17471, 0, 17472}, {kModel48K, 0, 0, 2, 69887},
-      {kModel128K, 4, 17726, 3, 0},    {kModel128K, 4, 17000, 1, 2 * 17727 + 726},
-  };
-  for (const Row& r : rows) {
-    SCOPED_TRACE(r.tstate);
-    Bytes f = WithBlocks(Z80Header(54, r.hardware), r.model);
-    PutLe16(&f[55], r.down);
-    f[57] = r.quarter;
-    SnapshotMachine t;
-    ASSERT_EQ(LoadZ80(t.emu, f), 0);
-    EXPECT_EQ(t.m.FrameTState, r.tstate);
-    const Bytes back = WriteZ80(CaptureSnapshot(t.m), 3, false);
-    EXPECT_EQ(Bytes(back.begin() + 55, back.begin() + 58), Bytes(f.begin() + 55, f.begin() + 58));
+    EXPECT_EQ(b.m.MachineModel, model);
+    EXPECT_EQ(b.emu.settings.Interface1, fits ? 1 : 0);
   }
 }
 
