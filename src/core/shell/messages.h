@@ -19,7 +19,7 @@ enum class CaptionId : uint8_t {
   Rzx = 9,         // "Orvo RZX"
 };
 
-// The messages the code raises, by their numbers in the message table (0..179). The number is
+// The messages the code raises, by their numbers in the message table (0..199). The number is
 // part of what the user sees (each message box begins with it in hex), so the ids stay plain
 // numbers underneath: the table, the formatter and the tests index and print them as such.
 enum MessageId : uint8_t {
@@ -112,9 +112,20 @@ enum MessageId : uint8_t {
   kMsgZxs048Length = 157,          // "Snapshot Error:  ZXS r048 Block Length Incorrect"
   kMsgZxsPage = 158,               // "Snapshot Error:  ZXS ram0 Block Length Incorrect"
   kMsgFirstQuotation = 160,        // 160..179: the quotations "Help" picks from
-  kMsgNearestModel = 200,    // "Snapshot: This machine is not emulated; loaded as the nearest one"
-  kMsgSna1FFDNotKept = 201,  // "Snapshot: SNA files do not keep port 0x1FFD of the +2A/+3"
-  kMsgZipUnreadable = 202,   // "ZIP Error: The archive cannot be read"
+
+  // Files and settings that are never lost: F1 before anything was opened or saved; a save
+  // extension with no writer; the ZXS filter; orvo.ini kept as orvo.ini.bad; a read-only orvo.ini.
+  kMsgNothingToInstantSave = 190,
+  kMsgUnknownSnapshotExtension = 191,
+  kMsgZxsNotWritable = 192,
+  kMsgConfigKeptAsBad = 193,
+  kMsgConfigReadOnly = 194,
+
+  // Snapshots and archives as other programs write them: a machine loaded as the nearest model;
+  // an SNA saved without port 0x1FFD; a ZIP archive that cannot be read.
+  kMsgNearestModel = 200,
+  kMsgSna1FFDNotKept = 201,
+  kMsgZipUnreadable = 202,
 };
 constexpr int kMessageCount = 210;
 constexpr int kCaptionCount = 10;
@@ -125,8 +136,8 @@ const char* MessageText(MessageId id);
 const char* CaptionText(CaptionId id);
 // The text as the message box shows it: "%02X - " and the text; message 2 adds two line feeds and
 // the file name with extension of `detail` (the path of the missing ROM; any folder is dropped);
-// 132 (the bad line of a .POK file), 134 (why a save failed) and 200 (the model a snapshot was
-// loaded as) add `detail` on a line of its own; the others ignore it.
+// 132 (the bad line of a .POK file), 134 (why a save failed), 193 (the kept file's path) and 200
+// (the model a snapshot was loaded as) add `detail` on a line of its own; the others ignore it.
 std::string FormatMessage(MessageId id, std::string_view detail = {});
 
 }  // namespace orvo
