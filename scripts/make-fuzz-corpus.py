@@ -149,6 +149,15 @@ def zips(tap, snapshot):
     return out
 
 
+def z80_nearest_model(z80):
+    """A version 3 file naming a Pentagon (hardware 9), its blocks led by a ROM page (11)."""
+    data = bytearray(z80)
+    start = 32 + (data[30] | data[31] << 8)
+    data[34] = 9
+    rom_page = bytes([0xED, 0xED, 0xFF, 0x00] * 64 + [0xED, 0xED, 0x40, 0x00])
+    return bytes(data[:start]) + w16(len(rom_page)) + bytes([11]) + rom_page + bytes(data[start:])
+
+
 def z80_version1(sna):
     """A version 1 Z80 file, compressed, holding the 48K SNA's machine (PC taken off its stack)."""
     regs, ram = sna[:27], bytearray(sna[27:])
@@ -373,6 +382,7 @@ def main():
     write("sna", {k: v for k, v in snaps.items() if k.endswith(".sna")})
     z80s = {k: v for k, v in snaps.items() if k.endswith(".z80")}
     z80s["48k_version1.z80"] = z80_version1(snaps["48k.sna"])
+    z80s["pentagon_rom_page.z80"] = z80_nearest_model(snaps["128k.z80"])
     write("z80", z80s)
     write("pok", poks())
     write("mdr", mdrs())

@@ -68,8 +68,9 @@ const char kHelp[] =
     "  --load FILE        open FILE as the command line would (snapshot, tape, ...); a ZIP\n"
     "                     archive loads its first entry of a kind Orvo opens\n"
     "  --zip-entry NAME   with a ZIP archive: load the entry NAME instead\n"
-    "  --save FILE        at the end of the run save a snapshot, the format by FILE's\n"
-    "                     extension (.z80 as \"z80 version\" chooses, .sna, .szx)\n"
+    "  --save FILE        at the end of the run (or at a --break) save a snapshot, the\n"
+    "                     format by FILE's extension (.z80 as \"z80 version\" chooses,\n"
+    "                     .sna, .szx)\n"
     "%s"
     "%s"
     "%s"
@@ -449,6 +450,8 @@ int main(int argc, char** argv) {
   debugRun.Finish(*emu);
   if (debugRun.Hit(*emu)) {
     std::printf("Break: PC %04X\n", m.cpu.PC);
+    // --save keeps the machine as it stopped, in the middle of its frame.
+    if (!opt.savePath.empty() && !SaveRunFile(*emu, opt.savePath)) return kExitFailure;
     PrintState(*emu);
     return kExitOk;
   }

@@ -5,16 +5,11 @@
 #include <filesystem>
 #include <string>
 
+#include "run_orvo.h"
 #include "support/test_paths.h"
 
 namespace orvo::test {
 namespace {
-
-std::string RunOrvo(const std::string& arguments, int* status) {
-  return CaptureCommand((BuildDir() / "orvo-run").string() + " --rom-dir " + RomDir().string() +
-                            " " + arguments + " 2>&1",
-                        status);
-}
 
 // The last line (the state JSON of --print-state) without the frame counter and the T-state.
 std::string StateOf(const std::string& out) {

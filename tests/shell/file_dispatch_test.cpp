@@ -179,6 +179,11 @@ TEST_F(Dispatch, ZipEntriesAreListedAndLoadedByTheirNames) {
   EXPECT_EQ(messages().back().message, 8);
   EXPECT_EQ(LoadZipArchiveEntry(emu(), Path("text.zip"), ""), 1);
   EXPECT_EQ(messages().back().message, 22);
+  // A file that is there but is no archive is not "File Not Found".
+  Write("notzip.zip", Bytes(100, 0));
+  EXPECT_EQ(LoadZipArchiveEntry(emu(), Path("notzip.zip"), ""), 1);
+  EXPECT_EQ(messages().back().message, kMsgZipUnreadable);
+  EXPECT_EQ(messages().back().caption, CaptionId::File);
 }
 
 TEST_F(Dispatch, ADamagedZipEntryIsAReadError) {
@@ -232,14 +237,15 @@ TEST_F(Dispatch, SavesFollowTheExtensionAndTheVersionSettings) {
   const bool small = s.emu.m.MachineModel <= kModel48K;
   EXPECT_EQ(SaveSnapshot(s.emu, Path("out.snp")), small ? kSaved : kSaveFailed);
   EXPECT_EQ(fs::exists(Path("out.snp")), small);
-  // "z80 version" and "1FFD byte": PC in the main header for version 1, else the header length.
-  const std::pair<int, uint16_t> versions[] = {{1, 0x4567}, {2, 23}, {3, 54}, {4, 55}};
+  // "z80 version" and "1FFD byte" choose the header length; version 1 holds a 48K only, so a 128K
+  // asked for it gets version 3.
+  const std::pair<int, uint16_t> versions[] = {{1, 54}, {2, 23}, {3, 54}, {4, 55}};
   for (const auto& [setting, field] : versions) {
     s.m.settings.Z80Version = std::min(setting, 3);
     s.m.settings.Save1FFD = setting == 4;
     ASSERT_EQ(SaveSnapshot(s.emu, Path("v.z80")), kSaved);
     const Bytes f = ReadWholeFile(Path("v.z80"));
-    EXPECT_EQ(setting == 1 ? f[6] | f[7] << 8 : f[30] | f[31] << 8, field) << setting;
+    EXPECT_EQ(f[30] | f[31] << 8, field) << setting;
   }
 }
 

@@ -6,6 +6,7 @@
 
 #include "cpu/z80.h"
 #include "machine/memory.h"
+#include "shell/snapshot_save.h"
 #include "snapshot_fixture.h"
 
 namespace orvo::test {
@@ -68,10 +69,18 @@ TEST_P(RoundTrip, SavedAndLoadedMachinesMatch) {
     EXPECT_EQ(b.m.cpu.IFF2, 1);
   }
   ExpectSameMachine(a.m, b.m);
-  if (c.version == 3) {
-    EXPECT_EQ(file[55] | file[56] << 8 | file[57] << 16, a.m.FrameTState);  // written, not read
+  // Version 1 holds only a 48K; the +2A and +3 always get the 0x1FFD byte of version 3.
+  const bool v1 = c.version == 1 && !Is128KFamily(c.model);
+  const bool v2 = c.version == 2 && !IsPlus2AFamily(c.model);
+  const bool v3 = c.version != 0 && !v1 && !v2;
+  if (c.version != 0) {
+    EXPECT_EQ(file[6] == 0 && file[7] == 0 && file[30] != 23, v3);
   }
-  if (c.with1FFD) {
+  if (v3) {
+    EXPECT_EQ(b.m.FrameTState, a.m.FrameTState);
+  }
+  if (IsPlus2AFamily(c.model) && c.version != 0) {
+    EXPECT_EQ(file[30], 55);
     EXPECT_EQ(b.m.Last1FFD, a.m.Last1FFD);
   }
 }
@@ -79,17 +88,19 @@ TEST_P(RoundTrip, SavedAndLoadedMachinesMatch) {
 INSTANTIATE_TEST_SUITE_P(
     Formats, RoundTrip,
     ::testing::Values(
-        Case{kModel48K, 1, false, 0, 0, "z80v1_48k"}, Case{kModel16K, 2, false, 0, 0, "z80v2_16k"},
-        Case{kModel48K, 2, false, 0, 0, "z80v2_48k"},
+        Case{kModel48K, 1, false, 0, 0, "z80v1_48k"},
+        Case{kModel128K, 1, false, 0x13, 0, "z80v1_128k_as_v3"},
+        Case{kModelPlus3, 1, false, 0x08, 0x07, "z80v1_plus3_as_v3"},
+        Case{kModel16K, 2, false, 0, 0, "z80v2_16k"}, Case{kModel48K, 2, false, 0, 0, "z80v2_48k"},
         Case{kModel128K, 2, false, 0x3C, 0, "z80v2_128k_locked"},
         Case{kModelPlus2, 2, false, 0x16, 0, "z80v2_plus2"},
-        Case{kModelPlus2A, 2, false, 0x13, 0, "z80v2_plus2a"},
-        Case{kModelPlus3, 2, false, 0x0D, 0, "z80v2_plus3"},
+        Case{kModelPlus2A, 2, false, 0x13, 0x04, "z80v2_plus2a_as_v3"},
+        Case{kModelPlus3, 2, false, 0x0D, 0x05, "z80v2_plus3_as_v3"},
         Case{kModel16K, 3, false, 0, 0, "z80v3_16k"}, Case{kModel48K, 3, false, 0, 0, "z80v3_48k"},
         Case{kModel128K, 3, false, 0x1F, 0, "z80v3_128k"},
         Case{kModelPlus2, 3, false, 0x0A, 0, "z80v3_plus2"},
-        Case{kModelPlus2A, 3, false, 0x13, 0x00, "z80v3_plus2a"},
-        Case{kModelPlus3, 3, false, 0x0D, 0x00, "z80v3_plus3"},
+        Case{kModelPlus2A, 3, false, 0x13, 0x04, "z80v3_plus2a_1ffd_anyway"},
+        Case{kModelPlus3, 3, false, 0x0D, 0x01, "z80v3_plus3_1ffd_anyway"},
         Case{kModelPlus2A, 3, true, 0x13, 0x04, "z80v3_1ffd_plus2a_rom3"},
         Case{kModelPlus3, 3, true, 0x08, 0x07, "z80v3_1ffd_plus3_all_ram"},
         Case{kModelPlus3, 3, true, 0x35, 0x05, "z80v3_1ffd_plus3_locked"},
@@ -113,6 +124,22 @@ TEST(SnaWriter, LeavesTheMachineAsItWas) {
     EXPECT_EQ(t.m.cpu.PC, 0x6D9B);
     EXPECT_EQ(t.m.FrameTState, 1234u);
   }
+}
+
+// An SNA file has no room for port 0x1FFD: saving one from a +2A or +3 says so, and still saves.
+TEST(SnaWriter, SavingFromAPlus2ASaysThe1FFDPortIsNotKept) {
+  ORVO_REQUIRE_ROMS();
+  const std::string path = (std::filesystem::path(::testing::TempDir()) / "orvo_1ffd.sna").string();
+  for (uint8_t model : {kModel128K, kModelPlus2A, kModelPlus3}) {
+    SnapshotMachine t(model);
+    ASSERT_EQ(SaveSnapshot(t.emu, path), kSaved);
+    EXPECT_EQ(std::filesystem::file_size(path), kSna128Size);
+    ASSERT_EQ(t.host.messages.size(), model == kModel128K ? 0u : 1u);
+    if (model != kModel128K) {
+      EXPECT_EQ(t.host.messages[0].message, kMsgSna1FFDNotKept);
+    }
+  }
+  std::filesystem::remove(path);
 }
 
 TEST(Z80Writer, TheCustomModelSavesItsMemoryAsA48K) {

@@ -53,22 +53,47 @@ Bytes WithBlocks(Bytes f, uint8_t model) {
 
 TEST(Z80Loader, HardwareModesChooseTheModel) {
   ORVO_REQUIRE_ROMS();
+  // What else a hardware byte says: an Interface 1; a machine not emulated here, loaded as the
+  // nearest with a message; or one with none near (the Timex ones, unknown numbers): refused.
+  enum Extra : uint8_t { kNone, kIf1, kNearest, kRefused };
   struct Row {
     uint16_t length;
     uint8_t hardware, flags, model;
+    Extra extra = kNone;
   };
-  const Row rows[] = {
-      {23, 1, 0, kModel48K},      {23, 3, 0, kModel128K},      {23, 3, 0x80, kModelPlus2},
-      {23, 0, 0x80, kModel16K},   {54, 3, 0, kModel48K},       {54, 6, 0, kModel128K},
-      {54, 7, 0, kModelPlus3},    {55, 7, 0x80, kModelPlus2A}, {54, 12, 0, kModelPlus2},
-      {54, 13, 0, kModelPlus2A},  {55, 9, 0, kModel48K},       {55, 10, 0, kModel48K},
-      {54, 4, 0x80, kModelPlus2},
-  };
+  const Row rows[] = {{23, 1, 0, kModel48K, kIf1},
+                      {23, 3, 0, kModel128K},
+                      {23, 3, 0x80, kModelPlus2},
+                      {23, 4, 0, kModel128K, kIf1},
+                      {23, 0, 0x80, kModel16K},
+                      {54, 1, 0x80, kModel16K, kIf1},
+                      {54, 3, 0, kModel48K},
+                      {54, 5, 0, kModel128K, kIf1},
+                      {54, 6, 0, kModel128K},
+                      {54, 7, 0, kModelPlus3},
+                      {55, 7, 0x80, kModelPlus2A},
+                      {54, 12, 0, kModelPlus2},
+                      {54, 13, 0, kModelPlus2A},
+                      {55, 9, 0, kModel128K, kNearest},
+                      {55, 10, 0, kModel128K, kNearest},
+                      {54, 14, 0, kModel48K, kNearest},
+                      {54, 4, 0x80, kModelPlus2},
+                      {54, 15, 0, kModel48K, kRefused},
+                      {54, 128, 0, kModel48K, kRefused},
+                      {23, 7, 0, kModel48K, kRefused}};
   for (const Row& r : rows) {
     SCOPED_TRACE(testing::Message() << r.length << "/" << int(r.hardware) << "/" << int(r.flags));
     SnapshotMachine t(kModelPlus2);
-    ASSERT_EQ(LoadZ80(t.emu, WithBlocks(Z80Header(r.length, r.hardware, r.flags), r.model)), 0);
-    EXPECT_EQ(t.m.MachineModel, r.model);
+    const bool refused = r.extra == kRefused;
+    ASSERT_EQ(LoadZ80(t.emu, WithBlocks(Z80Header(r.length, r.hardware, r.flags), r.model)),
+              refused ? 1 : 0);
+    EXPECT_EQ(t.m.MachineModel, refused ? uint8_t{kModelPlus2} : r.model);
+    EXPECT_EQ(t.emu.settings.Interface1, r.extra == kIf1 ? 1 : 0);
+    ASSERT_EQ(t.host.messages.size(), r.extra >= kNearest ? 1u : 0u);
+    if (r.extra >= kNearest) {
+      EXPECT_EQ(t.host.messages[0].message, refused ? kMsgZ80Version : kMsgNearestModel);
+    }
+    if (refused) continue;
     EXPECT_EQ(t.m.cpu.PC, 0x8000);
     EXPECT_EQ(t.m.ports.BorderColour, 1);
     EXPECT_EQ(t.m.Peek(0x4000), 8);
@@ -77,6 +102,72 @@ TEST(Z80Loader, HardwareModesChooseTheModel) {
     } else {
       EXPECT_EQ(t.m.Peek(0x8000), r.model == kModel16K ? 0xFF : 4);
     }
+  }
+}
+
+// Blocks in any order; a page the model lacks (a Multiface ROM, a 16K's upper pages, the RAM of
+// a 256K machine) is passed over and the blocks after it are still read.
+TEST(Z80Loader, BlocksInAnyOrderAndUnknownPagesPassedOver) {
+  ORVO_REQUIRE_ROMS();
+  const std::pair<uint8_t, Bytes> rows[] = {{kModel48K, {11, 8, 5, 0, 4}},
+                                            {kModel16K, {4, 5, 8}},
+                                            {kModel128K, {10, 9, 8, 7, 2, 6, 5, 4, 3, 18}}};
+  for (const auto& [model, pages] : rows) {
+    Bytes f = Z80Header(54, model == kModel128K ? 4 : 0, model == kModel16K ? 0x80 : 0);
+    for (uint8_t p : pages) AddBlock(f, p, p);
+    SnapshotMachine t;
+    ASSERT_EQ(LoadZ80(t.emu, f), 0);
+    EXPECT_EQ(t.m.MachineModel, model);
+    const Bytes expect = model == kModel128K
+                             ? Bytes{8, 8, 5, 3}
+                             : (model == kModel16K ? Bytes{8, 8, 0xFF, 0xFF} : Bytes{8, 8, 4, 5});
+    const uint16_t at[] = {0x4000, 0x7FFF, 0x8000, 0xC000};
+    for (int k = 0; k < 4; ++k) EXPECT_EQ(t.m.Peek(at[k]), expect[k]) << int(model) << " " << at[k];
+  }
+}
+
+// Byte 29: bit 2 the issue 2 keyboard (the 48K's, for this run only), bits 6-7 the joystick (a
+// zero there, the cursor joystick, is also what writers leave: it changes nothing). The writer
+// puts back what was read.
+TEST(Z80Loader, KeyboardIssueAndJoystick) {
+  ORVO_REQUIRE_ROMS();
+  // byte 29, the user's controller type before; then issue 3, controller and keyboard types.
+  const std::array<int, 5> rows[] = {{0x04, 0, 0, 0, 0}, {0x40, 0, 1, 0, 1}, {0xC6, 1, 0, 5, 0}};
+  for (const auto& [byte29, before, issue3, joystick, keystick] : rows) {
+    Bytes f = WithBlocks(Z80Header(54, 0), kModel48K);
+    f[29] = static_cast<uint8_t>(byte29);
+    SnapshotMachine t;
+    t.emu.settings.JoystickType = before;
+    ASSERT_EQ(LoadZ80(t.emu, f), 0);
+    EXPECT_EQ(t.m.IssueMask, issue3 ? 0x10 : 0x18) << byte29;
+    EXPECT_EQ(t.emu.settings.KeyboardIssue, 1);
+    EXPECT_EQ(t.emu.settings.JoystickType, joystick);
+    EXPECT_EQ(t.emu.settings.KeystickType, keystick);
+    EXPECT_EQ(WriteZ80(CaptureSnapshot(t.m), 3, false)[29], byte29);
+  }
+}
+
+// With an Interface 1 fitted the writer uses the hardware codes "with Interface 1" and says
+// whether its ROM is paged; reading the file back fits the Interface 1 again.
+TEST(Z80Writer, Interface1HardwareModes) {
+  ORVO_REQUIRE_ROMS();
+  const std::array<int, 4> rows[] = {{kModel48K, 2, 1, 0},      {kModel16K, 3, 1, 0x80},
+                                     {kModel128K, 2, 4, 0},     {kModel128K, 3, 5, 0},
+                                     {kModelPlus2, 3, 5, 0x80}, {kModelPlus2A, 3, 13, 0}};
+  for (const auto& [model, version, hardware, modified] : rows) {
+    SnapshotMachine a(static_cast<uint8_t>(model));
+    a.m.settings.Interface1 = 1;
+    SnapshotRecord record = CaptureSnapshot(a.m);
+    record.if1RomPaged = true;
+    const Bytes f = WriteZ80(record, version, false);
+    const bool fits = model != kModelPlus2A;
+    EXPECT_EQ(f[34], hardware) << model << " v" << version;
+    EXPECT_EQ(f[37] & 0x80, modified);
+    EXPECT_EQ(f[36], fits ? 0xFF : 0);
+    SnapshotMachine b;
+    ASSERT_EQ(LoadZ80(b.emu, f), 0);
+    EXPECT_EQ(b.m.MachineModel, model);
+    EXPECT_EQ(b.emu.settings.Interface1, fits ? 1 : 0);
   }
 }
 

@@ -20,6 +20,8 @@ struct GameTape {
   uint8_t model;
   uint32_t frameLimit;               // tape time plus margin
   const char* screenText = nullptr;  // text the game shows in the ROM's character set
+  bool traps = false;                // with "Tape Traps" on
+  bool autoload = false;             // the deck starts and stops with the loader's polling
 };
 
 class GameLoad : public ::testing::TestWithParam<GameTape> {};
@@ -37,11 +39,13 @@ bool InRomLoader(uint16_t pc) {
 
 // Boots to the ROM's loader, inserts the tape and plays it until the deck stops (at its end, or at
 // a block that stops it) and stays stopped: the ROM's CP A at 0x056A started it and nothing but
-// the tape itself stops it.
-void PlayToTheEnd(TapeMachine& tm, const std::filesystem::path& file, uint32_t frameLimit) {
+// the tape itself stops it, or with `autoload` the loader's polling starts and stops it too.
+void PlayToTheEnd(TapeMachine& tm, const std::filesystem::path& file, uint32_t frameLimit,
+                  bool autoload = false) {
   ASSERT_TRUE(BootToTapeLoader(tm.emu));
   ASSERT_TRUE(tm.Insert(file));
   ASSERT_TRUE(tm.host.messages.empty());
+  tm.emu.settings.Autoload = tm.m.settings.Autoload = autoload ? 1 : 0;
   uint32_t frame = 0, stoppedFor = 0;
   for (; frame < frameLimit && stoppedFor < 100; ++frame) {
     RunFrame(tm.emu);
@@ -56,7 +60,8 @@ void LoadsToTheGame(const GameTape& g, std::filesystem::path file = {}) {
   if (file.empty()) file = SharedFile(std::string("testdata/media/tzx/") + g.file);
   ORVO_REQUIRE_FILE(file);
   TapeMachine tm(g.model);
-  PlayToTheEnd(tm, file, g.frameLimit);
+  tm.emu.settings.TapeTraps = tm.m.settings.TapeTraps = g.traps ? 1 : 0;
+  PlayToTheEnd(tm, file, g.frameLimit, g.autoload);
   if (::testing::Test::HasFatalFailure()) return;
 
   // The game is running: it is out of the ROM's tape routines and its screen moves, by itself or
@@ -96,12 +101,14 @@ TEST_P(GameLoad, ReachesTheGame) {
   LoadsToTheGame(GetParam());
 }
 
-// This direct recording (one 0x15 block at 259 T-states a sample) is played 4.4% fast: its ROM
-// leaders run at 2072 T-states a pulse instead of 2168. The last block, 768 bytes read by the
-// ROM, suffers: the game's loader decompresses for 14.9 frames after its last turbo byte and then
-// enters LD-BYTES, whose one-second wait and 256 leader pulse pairs need 66 frames more, while the
-// recording leaves 5 frames of silence and 74 frames of leader. A real Spectrum fed this file
-// misses the block too and waits in the ROM until BREAK, which hands the game control.
+// This direct recording (one 0x15 block at 259 T-states a sample) was made with every leader
+// pulse rounded to 8 samples (2072 T-states instead of 2168), so its leaders are 4.4% short. The
+// last block, 768 bytes read by the ROM, has 2500 leader pulses (20000 samples) after 1345 samples
+// of silence. The game's loader reads its last turbo byte at the start of that silence and unpacks
+// for 4009 samples; it enters LD-START 2664 samples into the leader. The ROM's one-second wait
+// ends 13509 samples later, and its 256 leader pulse pairs need 4096 samples more: 269 samples
+// (17 pairs) past the end of the leader. A Spectrum whose tape runs on meets the sync pulse first,
+// starts again and waits in the ROM until BREAK, which hands the game control.
 TEST(GameLoadShortLeader, PenetratorWaitsInTheRomUntilBreak) {
   if (!TapeMachine::RomPresent(kModel48K)) ORVO_MISSING_SHARED_DATA("missing ROM for model 48K");
   const auto file = SharedFile("testdata/media/tzx/penetrator_4500baud_id15.tzx");
@@ -127,6 +134,12 @@ TEST(GameLoadShortLeader, PenetratorWaitsInTheRomUntilBreak) {
       << "the game's title does not move";
 }
 
+// A deck that stops while the loader is not reading (automatic start and stop) keeps the leader
+// for the ROM: the game loads and runs (PC in its main loop from 0x8000, blue border).
+TEST(GameLoadShortLeader, PenetratorLoadsWithAutomaticStartAndStop) {
+  LoadsToTheGame(GameTape{"penetrator_4500baud_id15.tzx", kModel48K, 6000, nullptr, false, true});
+}
+
 // The same recording slowed by 2.3% (265 T-states a sample) gives the ROM the leader it needs:
 // the last block loads and the game starts by itself, so nothing else stands in its way.
 TEST(GameLoadShortLeader, PenetratorSlowedLoadsItsLastBlock) {
@@ -143,6 +156,20 @@ TEST(GameLoadShortLeader, PenetratorSlowedLoadsItsLastBlock) {
       .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   LoadsToTheGame(GameTape{"penetrator_265.tzx", kModel48K, 6000}, slowed);
 }
+
+// The traps copy the ROM's own blocks and leave the rest to play: custom loaders, flow control
+// and recordings load as they do without them.
+INSTANTIATE_TEST_SUITE_P(
+    TapeTraps, GameLoad,
+    ::testing::Values(GameTape{"zorro_speedlock1.tzx", kModel48K, 12000, nullptr, true},
+                      GameTape{"wizball_turbo.tzx", kModel48K, 16000, nullptr, true},
+                      GameTape{"hollywood_poker_flowcontrol.tzx", kModel48K, 16000, nullptr, true},
+                      GameTape{"penetrator_4500baud_id15.tzx", kModel48K, 6000, nullptr, true,
+                               true}),
+    [](const auto& instance) {
+      std::string name = instance.param.file;
+      return name.substr(0, name.find('.'));
+    });
 
 INSTANTIATE_TEST_SUITE_P(
     Tape, GameLoad,

@@ -108,7 +108,8 @@ TEST(TapePlayer, DirectRecordingSetsTheLevelPerSample) {
   rig.Insert(Tzx().U8(0x15).U16(100).U16(0).U8(4).U24(2).U8(0xB0).U8(0x60).bytes);
   EXPECT_EQ(rig.m->tape.EarBit, 0x40) << "entering takes the level of the first sample";
   StartTape(*rig.m);
-  // Starting sets the level low; the samples then follow: 1 0 1 1 0 0 0 0 | 0 1 1 0.
+  EXPECT_EQ(rig.m->tape.EarBit, 0x40) << "played from the start, the first sample keeps its level";
+  // The samples then follow: 1 0 1 1 0 0 0 0 | 0 1 1 0.
   std::vector<uint8_t> samples;
   while (rig.m->TapePlaying) {
     rig.Step();
@@ -210,10 +211,7 @@ TEST(TapePlayer, StartStopAndFastload) {
   StartTape(*rig.m);
   EXPECT_FALSE(rig.m->TapePlaying) << "empty deck";
   rig.Insert(Tzx().Tone(100, 2).bytes);
-  rig.m->settings.TapeTraps = 1;
-  StartTape(*rig.m);
-  EXPECT_FALSE(rig.m->TapePlaying) << "refused with traps on";
-  rig.m->settings.TapeTraps = 0;
+  rig.m->settings.TapeTraps = 1;  // the traps leave Play alone
   ToggleTape(*rig.m);
   EXPECT_TRUE(rig.m->TapePlaying);
   EXPECT_EQ(rig.Step(), 100u);
@@ -278,6 +276,11 @@ TEST(TapeAutoStartStop, TenQuickCountingPollsStartAndThreeSlowOnesStop) {
   AgeTapeReadTime(m, 69888);
   Poll(m, 200, ++b);  // 288 T-states after the last read, in the next frame
   EXPECT_TRUE(m.TapePlaying);
+  // A whole frame without a read: the loader has let go of the tape, and the deck stops.
+  AgeTapeReadTime(m, 69888);
+  EXPECT_TRUE(m.TapePlaying);
+  AgeTapeReadTime(m, 69888);
+  EXPECT_FALSE(m.TapePlaying);
   for (int k = 0; k < 20; ++k) AgeTapeReadTime(m, 69888);
   EXPECT_GE(m.tape.LastReadTime, -100000 - 69888) << "the age stops at -100000";
 }

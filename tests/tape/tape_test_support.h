@@ -61,6 +61,12 @@ class TapeBytes {
   TapeBytes& Jump(int32_t offset) { return U8(0x23).U16(static_cast<uint16_t>(offset)); }
   TapeBytes& LoopStart(uint32_t n) { return U8(0x24).U16(n); }
   TapeBytes& LoopEnd() { return U8(0x25); }
+  TapeBytes& Call(std::initializer_list<int32_t> offsets) {
+    U8(0x26).U16(static_cast<uint32_t>(offsets.size()));
+    for (int32_t o : offsets) U16(static_cast<uint16_t>(o));
+    return *this;
+  }
+  TapeBytes& Return() { return U8(0x27); }
   TapeBytes& Stop48() { return U8(0x2A).U32(0); }
   TapeBytes& Level(bool high) { return U8(0x2B).U32(1).U8(high ? 1 : 0); }
   TapeBytes& Comment(const std::string& s) {

@@ -155,6 +155,50 @@ TEST(TapeTrap, PassesOverPausesAndStopMarks) {
   EXPECT_FALSE(rig.m->TapePlaying);
 }
 
+// Standard blocks reached through a jump, a loop and a call are copied in the order the tape
+// plays them.
+TEST(TapeTrap, FollowsJumpsLoopsAndCalls) {
+  const auto block = [](uint8_t v) { return RomBlock(0xFF, {v}); };
+  TrapRig rig(Tzx()
+                  .Jump(2)
+                  .Standard(0, block(1))  // jumped over
+                  .LoopStart(2)
+                  .Standard(0, block(2))
+                  .LoopEnd()
+                  .Call({2})
+                  .Standard(0, block(3))
+                  .Standard(0, block(4))
+                  .Return()
+                  .bytes,
+              true);
+  for (uint8_t expected : {2, 2, 4, 3, 4}) {
+    rig.Request(0xFF, 1, 0x8000);
+    ASSERT_TRUE(TapeTrap(*rig.m)) << int(expected);
+    EXPECT_TRUE(rig.Carry());
+    EXPECT_EQ(rig.m->Peek(0x8000), expected);
+  }
+  rig.Request(0xFF, 1, 0x8000);
+  EXPECT_FALSE(TapeTrap(*rig.m)) << "nothing left to load";
+}
+
+// Code at 0x056B of another ROM, or of RAM, is not the loader: the trap leaves the tape to play,
+// and Play works whatever the trap setting.
+TEST(TapeTrap, OnlyWithTheLoadersRomPagedIn) {
+  TrapRig rig;
+  MachineState& m = *rig.m;
+  m.PageTable[0] = m.RamBlock.data();  // an all-RAM map
+  rig.Request(0x00, 17, 0x6000);
+  EXPECT_FALSE(TapeTrap(m));
+  EXPECT_EQ(m.Peek(0x6001), 0);
+  StopTape(m);
+  StartTapeAtRomEntry(m);
+  EXPECT_TRUE(m.TapePlaying) << "the ROM entry starts the deck as without traps";
+  ToggleTape(m);
+  EXPECT_FALSE(m.TapePlaying);
+  ToggleTape(m);
+  EXPECT_TRUE(m.TapePlaying);
+}
+
 TEST(TapeTrap, StoresFollowTheWriteMap) {
   TrapRig rig;
   MachineState& m = *rig.m;

@@ -86,6 +86,13 @@ struct SnapshotRecord {
   std::optional<bool> if1RomPaged;  // the Interface 1 ROM is paged in
   bool ayOn48K = false;             // the file uses the AY on a 48K: turn the AY48K option on
   std::optional<SnapshotAy> ay;
+  std::optional<bool> interface1;  // an Interface 1 is fitted
+  std::optional<bool> issue2;      // the keyboard is an issue 2 board (48K)
+  // The joystick in the settings' numbering: 0 none, 1 Kempston, 2 Fuller, 3 cursor, 4 and 5 the
+  // Interface II ports 1 and 2.
+  std::optional<uint8_t> joystick;
+  // The file is for a machine that is not emulated here; `model` is the nearest one.
+  bool nearestModel = false;
 
   // RAM by bank: 16K each, or less when the file ended its image early (the rest is left as the
   // set-up made it); empty for banks the file does not hold. The 48K models use banks 5, 2 and 0

@@ -21,20 +21,56 @@ uint8_t HeaderFlags(std::span<const uint8_t> h) {
   return h[12] == 0xFF ? 1 : h[12];
 }
 
-// Hardware byte and length word to model (the modified-hardware bit is applied afterwards).
-// Version 2 numbers the 128K 3 or 4 (with Interface 1); both versions use 7 (and 8, written by
-// some programs) for the +3, 12 for the +2 and 13 for the +2A.
-Model ModelFromHardware(uint16_t length, uint8_t hardware) {
+// What the hardware byte of an additional header names.
+struct Hardware {
+  bool known = false;  // a machine this reader can load (as itself or the nearest model)
+  Model model = Model::k48K;
+  bool interface1 = false;  // with an Interface 1
+  bool nearest = false;     // a machine not emulated here, loaded as `model`
+};
+
+// Hardware byte and length word to machine (the modified-hardware bit is applied afterwards).
+// Version 2 numbers the 128K 3, or 4 with an Interface 1; version 3 moves them to 4 and 5 and
+// gives 3 and 6 to the machines with an M.G.T. disk interface. Both use 1 for a 48K with an
+// Interface 1, 7 (and 8, written by some programs) for the +3, 12 for the +2 and 13 for the +2A.
+// The Pentagon and Scorpion (9 and 10) are 128K machines at heart; the SamRam, Didaktik Kompakt
+// and TC2048 are 48K ones. The Timex TC2068 and TS2068 (15 and 128), with their own memory
+// layout, and numbers no machine has are not loaded.
+Hardware HardwareFromByte(uint16_t length, uint8_t hardware) {
+  Hardware h;
+  h.known = true;
+  if (length == 23) {
+    switch (hardware) {
+      case 0: return h;
+      case 1: h.interface1 = true; return h;
+      case 2: h.nearest = true; return h;
+      case 4: h.interface1 = true; [[fallthrough]];
+      case 3:
+      case 5:
+      case 6: h.model = Model::k128K; return h;
+      default: h.known = false; return h;
+    }
+  }
   switch (hardware) {
-    case 3: return length == 23 ? Model::k128K : Model::k48K;  // version 3: a 48K with an M.G.T.
+    case 0:
+    case 3: return h;
+    case 1: h.interface1 = true; return h;
+    case 2:
+    case 11:
+    case 14: h.nearest = true; return h;
+    case 5: h.interface1 = true; [[fallthrough]];
     case 4:
-    case 5:
-    case 6: return Model::k128K;
+    case 6: h.model = Model::k128K; return h;
     case 7:
-    case 8: return Model::kPlus3;
-    case 12: return Model::kPlus2;
-    case 13: return Model::kPlus2A;
-    default: return Model::k48K;
+    case 8: h.model = Model::kPlus3; return h;
+    case 9:
+    case 10:
+      h.model = Model::k128K;
+      h.nearest = true;
+      return h;
+    case 12: h.model = Model::kPlus2; return h;
+    case 13: h.model = Model::kPlus2A; return h;
+    default: h.known = false; return h;
   }
 }
 
@@ -47,24 +83,32 @@ Model ApplyModifiedHardware(Model model) {
   }
 }
 
-// The bank a version 2 or 3 page number fills. On the 48K models page 4 is 0x8000, page 5 is
-// 0xC000 and any other (8 in files) is 0x4000; on the 128K models pages 3 to 10 are banks 0 to 7
-// and any other number is taken as bank 0.
-uint8_t BankOfPage(Model model, uint8_t page) {
-  if (IsSnapshot128K(model)) return (page >= 3 && page <= 10) ? page - 3 : 0;
-  return page == 4 ? Bank48KAt(0x8000) : (page == 5 ? Bank48KAt(0xC000) : Bank48KAt(0x4000));
+// The bank a version 2 or 3 page number fills, or -1 for a page the model does not have. On the
+// 48K page 4 is 0x8000, page 5 is 0xC000 and page 8 is 0x4000; the 16K has only page 8. On the
+// 128K models pages 3 to 10 are banks 0 to 7. The others hold ROMs (0 and 2 the machine's, 1 an
+// Interface 1 or DISCiPLE, 11 a Multiface) or the RAM of bigger machines: they are passed over.
+int BankOfPage(Model model, uint8_t page) {
+  if (IsSnapshot128K(model)) return (page >= 3 && page <= 10) ? page - 3 : -1;
+  switch (page) {
+    case 8: return Bank48KAt(0x4000);
+    case 4: return model == Model::k16K ? -1 : Bank48KAt(0x8000);
+    case 5: return model == Model::k16K ? -1 : Bank48KAt(0xC000);
+    default: return -1;
+  }
 }
 
-// Reads the memory blocks of a version 2 or 3 file from `pos` to the end of the file. A file may
-// hold only some of the pages (a +3 file with pages 4, 5 and 8): the others stay blank. A block
-// that runs past the end of the file refuses the file.
+// Reads the memory blocks of a version 2 or 3 file from `pos` to the end of the file, in the
+// order they come. A file may hold only some of the pages (a +3 file with pages 4, 5 and 8): the
+// others stay blank. A block that runs past the end of the file refuses the file, even one of a
+// page that is passed over.
 FormatError ReadBlocks(std::span<const uint8_t> data, size_t pos, SnapshotRecord& r) {
+  std::vector<uint8_t> skipped;
   while (pos < data.size()) {
     if (data.size() - pos < 3) return FormatError::SnapshotLength;
     const uint16_t length = ReadLe16(data, pos);
-    const uint8_t page = data[pos + 2];
+    const int bank = BankOfPage(r.model, data[pos + 2]);
     pos += 3;
-    std::vector<uint8_t>& dst = r.ram[BankOfPage(r.model, page)];
+    std::vector<uint8_t>& dst = bank >= 0 ? r.ram[static_cast<size_t>(bank)] : skipped;
     dst.assign(kPage, 0);
     if (length == 0xFFFF) {
       if (data.size() - pos < kPage) return FormatError::SnapshotLength;
@@ -78,6 +122,43 @@ FormatError ReadBlocks(std::span<const uint8_t> data, size_t pos, SnapshotRecord
     }
   }
   return FormatError::None;
+}
+
+// The T-states of a frame and of its quarter. The version 3 header counts the time in the frame
+// as the original emulator's interrupt timer did: a quarter-frame counter (byte 57) that is 3 just
+// after the frame interrupt and goes up by one, modulo 4, at each quarter, and a 16-bit count
+// (bytes 55-56) that goes down from one less than a quarter to 0 within each quarter.
+uint32_t FrameLengthOf(Model model) {
+  return IsSnapshot128K(model) ? 70908 : 69888;
+}
+
+uint32_t DecodeFrameTState(Model model, std::span<const uint8_t> h) {
+  const uint32_t quarter = FrameLengthOf(model) / 4;
+  const uint32_t down = std::min<uint32_t>(ReadLe16(h, 55), quarter - 1);
+  const uint32_t count = (h[57] + 1u) % 4u;
+  return count * quarter + (quarter - 1 - down);
+}
+
+void EncodeFrameTState(Model model, uint32_t t, uint8_t* field) {
+  const uint32_t quarter = FrameLengthOf(model) / 4;
+  t %= quarter * 4;
+  PutLe16(field, static_cast<uint16_t>(quarter - 1 - t % quarter));
+  field[2] = static_cast<uint8_t>((t / quarter + 3) % 4);
+}
+
+// Byte 29 bits 6-7 against the settings' joystick numbers (see SnapshotRecord::joystick).
+uint8_t JoystickFromFile(uint8_t bits) {
+  constexpr uint8_t kTypes[] = {3, 1, 4, 5};  // cursor, Kempston, Interface II 1 and 2
+  return kTypes[bits & 3];
+}
+
+uint8_t JoystickToFile(uint8_t type) {
+  switch (type) {
+    case 1: return 1;
+    case 4: return 2;
+    case 5: return 3;
+    default: return 0;  // cursor, and the joysticks the format has no number for
+  }
 }
 
 void ReadRegisters(std::span<const uint8_t> h, SnapshotCpu& cpu) {
@@ -100,9 +181,18 @@ void ReadRegisters(std::span<const uint8_t> h, SnapshotCpu& cpu) {
   cpu.IM = h[29] & 0x03;
 }
 
+// Byte 29 beyond the interrupt mode: bit 2 the issue 2 keyboard, bits 6-7 the joystick. A zero
+// joystick field is the cursor joystick, but also what writers leave when they say nothing: only
+// the others are taken.
+void ReadMachineByte(uint8_t b, SnapshotRecord& r) {
+  r.issue2 = (b & 0x04) != 0;
+  if (b & 0xC0) r.joystick = JoystickFromFile(static_cast<uint8_t>(b >> 6));
+}
+
 FormatError ParseInto(std::span<const uint8_t> data, SnapshotRecord& r) {
   if (data.size() < kMainHeader) return FormatError::SnapshotLength;
   ReadRegisters(data, r.cpu);
+  ReadMachineByte(data[29], r);
   r.border = (HeaderFlags(data) >> 1) & 7;
   const uint16_t headerPc = ReadLe16(data, 6);
   if (headerPc != 0) {
@@ -138,9 +228,14 @@ FormatError ParseInto(std::span<const uint8_t> data, SnapshotRecord& r) {
   r.cpu.PC = ReadLe16(data, 32);
   r.last7FFD = data[35];
   r.if1RomPaged = data[36] == 0xFF;
-  r.model = ModelFromHardware(length, data[34]);
+  const Hardware hardware = HardwareFromByte(length, data[34]);
+  if (!hardware.known) return FormatError::Z80Version;
+  r.model = hardware.model;
+  r.nearestModel = hardware.nearest;
+  r.interface1 = hardware.interface1;
   r.ayOn48K = (data[37] & 0x04) != 0;
   if (data[37] & 0x80) r.model = ApplyModifiedHardware(r.model);
+  if (length != 23) r.frameTState = DecodeFrameTState(r.model, data);
   SnapshotAy ay;
   ay.selected = data[38];
   std::copy_n(data.begin() + 39, 16, ay.regs.begin());
@@ -243,7 +338,13 @@ std::vector<uint8_t> WriteZ80(const SnapshotRecord& r, int version, bool with1FF
   if (version < 1 || version > 3) version = 3;
   const SnapshotCpu& cpu = r.cpu;
   const uint16_t pc = cpu.ResumePC();
-  if (version == 1 && pc == 0) version = 3;
+  const Model model = r.model;
+  // Version 1 holds a 48K only. The +2A and +3 need the 0x1FFD byte, which only version 3 with
+  // the longer header has: without it they would come back in their normal paging mode, with the
+  // ROM of the wrong 0x1FFD value.
+  const bool plus2A = model == Model::kPlus2A || model == Model::kPlus3;
+  if ((version == 1 && (pc == 0 || IsSnapshot128K(model))) || plus2A) version = 3;
+  if (plus2A) with1FFD = true;
   // The largest header (version 3 with the 0x1FFD byte) is built first, then the part in use.
   std::array<uint8_t, 87> h{};
   h[0] = static_cast<uint8_t>(cpu.AF >> 8);
@@ -266,7 +367,8 @@ std::vector<uint8_t> WriteZ80(const SnapshotRecord& r, int version, bool with1FF
   PutLe16(&h[25], cpu.IX);
   h[27] = cpu.IFF1 ? 0xFF : 0;
   h[28] = cpu.IFF2 ? 0xFF : 0;
-  h[29] = cpu.IM & 3;
+  h[29] = static_cast<uint8_t>((cpu.IM & 3) | (r.issue2.value_or(false) ? 0x04 : 0) |
+                               JoystickToFile(r.joystick.value_or(0)) << 6);
 
   std::vector<uint8_t> scratch;
   std::vector<uint8_t> out;
@@ -283,19 +385,28 @@ std::vector<uint8_t> WriteZ80(const SnapshotRecord& r, int version, bool with1FF
     return out;
   }
 
-  const Model model = r.model;
   const uint16_t length = version == 2 ? 23 : (with1FFD ? 55 : 54);
   PutLe16(&h[30], length);
   PutLe16(&h[32], pc);
+  // An Interface 1 has its own codes on the 16K, 48K, 128K and +2 (the last two as a 128K with
+  // an Interface 1, the +2 with the modified-hardware bit).
+  const bool if1 = r.interface1.value_or(false) && model <= Model::kPlus2;
   uint8_t hardware = 0;
   uint8_t flags = 3;  // R register and LDIR emulation, as every writer sets them
   switch (model) {
-    case Model::k16K: flags |= 0x80; break;  // a 48K with the modified-hardware bit is a 16K
-    case Model::k128K: hardware = version == 2 ? 3 : 4; break;
+    case Model::k16K:  // a 48K with the modified-hardware bit is a 16K
+      hardware = if1 ? 1 : 0;
+      flags |= 0x80;
+      break;
+    case Model::k48K: hardware = if1 ? 1 : 0; break;
+    case Model::k128K:
+      hardware = static_cast<uint8_t>((version == 2 ? 3 : 4) + (if1 ? 1 : 0));
+      break;
     case Model::kPlus2:
-      // Version 2 has no +2 code: a 128K with the modified-hardware bit.
-      if (version == 2) {
-        hardware = 3;
+      // Version 2 has no +2 code, nor has either version a +2 with an Interface 1: a 128K with
+      // the modified-hardware bit.
+      if (version == 2 || if1) {
+        hardware = static_cast<uint8_t>((version == 2 ? 3 : 4) + (if1 ? 1 : 0));
         flags |= 0x80;
       } else {
         hardware = 12;
@@ -307,37 +418,38 @@ std::vector<uint8_t> WriteZ80(const SnapshotRecord& r, int version, bool with1FF
   }
   h[34] = hardware;
   h[35] = IsSnapshot128K(model) ? r.last7FFD : 0;
-  h[36] = r.if1RomPaged.value_or(false) ? 0xFF : 0;
+  h[36] = r.if1RomPaged.value_or(false) && model <= Model::kPlus2 ? 0xFF : 0;
   h[37] = flags;
   const SnapshotAy ay = r.ay.value_or(SnapshotAy{});
   h[38] = ay.selected;
   std::copy(ay.regs.begin(), ay.regs.end(), h.begin() + 39);
   if (version == 3) {
-    const uint32_t t = r.frameTState.value_or(0);
-    h[55] = static_cast<uint8_t>(t & 0xFF);
-    h[56] = static_cast<uint8_t>((t >> 8) & 0xFF);
-    h[57] = static_cast<uint8_t>((t >> 16) & 0xFF);
+    EncodeFrameTState(model, r.frameTState.value_or(0), &h[55]);
     if (with1FFD) h[86] = r.last1FFD;
   }
 
   out.assign(h.begin(), h.begin() + kMainHeader + 2 + length);
 
   std::vector<uint8_t> compressed;
-  auto appendBlock = [&](uint8_t bank, uint8_t pageNumber) {
+  auto appendBlock = [&](std::span<const uint8_t> page, uint8_t pageNumber) {
     compressed.clear();
-    CompressZ80Block(FullPage(r, bank, scratch), compressed);
+    CompressZ80Block(page, compressed);
     AppendLe16(out, static_cast<uint16_t>(compressed.size()));
     out.push_back(pageNumber);
     out.insert(out.end(), compressed.begin(), compressed.end());
   };
   if (IsSnapshot128K(model)) {
-    for (uint8_t bank = 0; bank < 8; ++bank) appendBlock(bank, bank + 3);
+    for (uint8_t bank = 0; bank < 8; ++bank) appendBlock(FullPage(r, bank, scratch), bank + 3);
   } else {
-    if (model != Model::k16K) {
-      appendBlock(Bank48KAt(0x8000), 4);
-      appendBlock(Bank48KAt(0xC000), 5);
+    // The 16K's file has the 48K's pages too, the upper two as its empty bus reads them (0xFF):
+    // readers that take every file for a 48K's need them.
+    const std::vector<uint8_t> unfitted(model == Model::k16K ? kPage : 0, 0xFF);
+    for (const uint16_t address : {0x8000, 0xC000}) {
+      const uint8_t pageNumber = address == 0x8000 ? 4 : 5;
+      appendBlock(unfitted.empty() ? FullPage(r, Bank48KAt(address), scratch) : unfitted,
+                  pageNumber);
     }
-    appendBlock(Bank48KAt(0x4000), 8);
+    appendBlock(FullPage(r, Bank48KAt(0x4000), scratch), 8);
   }
   return out;
 }

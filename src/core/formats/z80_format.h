@@ -34,12 +34,15 @@ size_t CompressZ80Block(std::span<const uint8_t> src, std::vector<uint8_t>& out)
 
 // Reads a Z80 file into `out`. Errors: SnapshotLength (shorter than its headers, or it ends inside
 // its memory), BlockLength (a block's data do not fill its page), Z80Version (an additional header
-// length other than 23, 54 or 55). The whole file is checked before anything is given back.
+// length other than 23, 54 or 55, or a hardware byte naming no machine that can be loaded). A
+// machine that is not emulated but is close to one (a Pentagon is a 128K) loads as that one, with
+// `nearestModel` set. The whole file is checked before anything is given back.
 FormatStatus ParseZ80(std::span<const uint8_t> data, SnapshotRecord& out);
 
 // The whole Z80 file of `record` in version 1, 2 or 3 (version 3 with the 0x1FFD byte when
-// `with1FFD`). A version 1 file whose PC would be 0 is written as version 3, as version 1 tells
-// itself from the others by a PC other than 0.
+// `with1FFD`). Version 1 is written for the 16K and 48K only, and never with a PC of 0 (it tells
+// itself from the others by a PC other than 0): those are written as version 3. The +2A and +3
+// are always written as version 3 with the 0x1FFD byte, which holds their paging mode and ROM.
 std::vector<uint8_t> WriteZ80(const SnapshotRecord& record, int version, bool with1FFD);
 
 }  // namespace orvo

@@ -39,7 +39,7 @@ constexpr TapeKindMessage kTapeKindMessages[] = {
 };
 
 CaptionId CaptionOf(FormatError error) {
-  // A ZIP archive that cannot be opened is a file that was not found as one; every other
+  // A ZIP archive that cannot be read goes out under "Orvo File"; every other
   // failure of a file's contents is reported under "Orvo Options".
   if (error == FormatError::ZipOpen || error == FormatError::SzxBlock) return CaptionId::File;
   // An SZX block of a kind that cannot be loaded and the ZXS messages go out under "Orvo File".
@@ -69,7 +69,7 @@ MessageId FormatErrorMessage(const FormatStatus& status) {
     case FormatError::TapeSignature: return kMsgTapeSignature;
     case FormatError::TapeBlock:
       return TapeBlockFailureMessage(static_cast<uint8_t>(status.detail));
-    case FormatError::ZipOpen: return kMsgFileNotFound;
+    case FormatError::ZipOpen: return kMsgZipUnreadable;
     case FormatError::ZipRead: return kMsgReadError;
     case FormatError::SzxSignature: return kMsgSzxSignature;
     case FormatError::SzxBlock: return kMsgSzxUnknownBlock;

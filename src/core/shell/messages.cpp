@@ -208,6 +208,11 @@ constexpr MessageEntry kMessages[] = {
      "Configuration file had lines Orvo does not understand: the file is kept as orvo.ini.bad "
      "and a new one written"},
     {194, "Configuration file orvo.ini is read-only: settings are not saved"},
+    {200, "Snapshot: The file is for a machine that is not emulated; it was loaded as"},
+    {201,
+     "Snapshot: An SNA file does not keep port 0x1FFD: the +2A/+3 memory and ROM paging it set "
+     "will be lost. Save as Z80 or SZX to keep it."},
+    {202, "ZIP Error: The archive cannot be read"},
     {210, "F7 releases the mouse"},
 };
 
@@ -253,8 +258,8 @@ std::string FormatMessage(MessageId id, std::string_view detail) {
       text += "\n\nLooked in:";
       text += detail.substr(lineEnd);
     }
-  } else if (!detail.empty() &&
-             (id == kMsgPokFileLine || id == kMsgCannotSaveFile || id == kMsgConfigKeptAsBad)) {
+  } else if (!detail.empty() && (id == kMsgPokFileLine || id == kMsgCannotSaveFile ||
+                                 id == kMsgConfigKeptAsBad || id == kMsgNearestModel)) {
     text += '\n';
     text += detail;
   }

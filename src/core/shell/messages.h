@@ -120,6 +120,12 @@ enum MessageId : uint8_t {
   kMsgZxsNotWritable = 192,
   kMsgConfigKeptAsBad = 193,
   kMsgConfigReadOnly = 194,
+
+  // Snapshots and archives as other programs write them: a machine loaded as the nearest model;
+  // an SNA saved without port 0x1FFD; a ZIP archive that cannot be read.
+  kMsgNearestModel = 200,
+  kMsgSna1FFDNotKept = 201,
+  kMsgZipUnreadable = 202,
   kMsgMouseReleaseKey = 210,  // "F7 releases the mouse" (the status bar while captured)
 };
 constexpr int kMessageCount = 220;
@@ -131,8 +137,8 @@ const char* MessageText(MessageId id);
 const char* CaptionText(CaptionId id);
 // The text as the message box shows it: "%02X - " and the text; message 2 adds two line feeds and
 // the file name with extension of `detail` (the path of the missing ROM; any folder is dropped);
-// 132 (the bad line of a .POK file), 134 (why a save failed) and 193 (the kept file's path) add
-// `detail` on a line of its own; the others ignore it.
+// 132 (the bad line of a .POK file), 134 (why a save failed), 193 (the kept file's path) and 200
+// (the model a snapshot was loaded as) add `detail` on a line of its own; the others ignore it.
 std::string FormatMessage(MessageId id, std::string_view detail = {});
 
 }  // namespace orvo

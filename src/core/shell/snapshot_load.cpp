@@ -37,10 +37,34 @@ void LoadSnapshotRecord(Emulator& emu, const SnapshotRecord& record) {
     emu.settings.Ay48k = 1;  // copied into the machine by the set-up below
     emu.PendingSettings.Ay48k = 1;
   }
+  // A file made with an Interface 1 fitted needs one (its ROM may be paged in); a joystick the
+  // file names becomes the one the user's controller, or else the keyboard, emulates. Like AY48K
+  // these are settings the file turns on, and they stay.
+  if (record.interface1.value_or(false)) {
+    emu.settings.Interface1 = 1;
+    emu.PendingSettings.Interface1 = 1;
+  }
+  if (record.joystick && *record.joystick != 0) {
+    Settings& s = emu.settings;
+    int32_t& type = s.JoystickType != 0 ? s.JoystickType : s.KeystickType;
+    type = *record.joystick;
+    emu.PendingSettings.JoystickType = s.JoystickType;
+    emu.PendingSettings.KeystickType = s.KeystickType;
+  }
   m.MachineModel = static_cast<uint8_t>(record.model);
   SetUpMachine(emu);
   ApplySnapshot(m, record);
+  // The keyboard issue is the snapshot machine's, for this run only: the next set-up goes back to
+  // the user's "Keyboard Issue". Only the 48K has a choice.
+  if (record.issue2 && m.MachineModel == kModel48K) {
+    m.Issue3Keyboard = *record.issue2 ? 0 : 1;
+    m.IssueMask = m.Issue3Keyboard ? 0x10 : 0x18;
+  }
   emu.files.FileTypeLabel = record.label;
+  if (record.nearestModel) {
+    const std::string_view name = m.spec.modelName;
+    emu.ShowMessage(CaptionId::Options, kMsgNearestModel, name.substr(name.find_first_not_of(' ')));
+  }
 }
 
 int LoadZ80(Emulator& emu, std::span<const uint8_t> data) {

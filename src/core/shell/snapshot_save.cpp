@@ -137,6 +137,9 @@ int SaveSnapshotKind(Emulator& emu, const std::string& path, FileKind kind) {
   }
   // The file just written is the one the instant save writes next.
   emu.files.InstantSavePath = path;
+  // Saved, but without the +2A/+3 paging port: the user is told what the file will not bring back.
+  if (kind == FileKind::Sna && IsPlus2AFamily(emu.m.MachineModel))
+    emu.ShowMessage(CaptionId::File, kMsgSna1FFDNotKept);
   return kSaved;
 }
 

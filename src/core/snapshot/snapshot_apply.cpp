@@ -160,6 +160,11 @@ SnapshotRecord CaptureSnapshot(const MachineState& m) {
   r.last7FFD = m.Last7FFD;
   r.last1FFD = m.Last1FFD;
   r.if1RomPaged = m.If1Paged();
+  r.interface1 = m.settings.Interface1 != 0;
+  r.issue2 = m.Issue3Keyboard == 0;
+  const int32_t joystick =
+      m.settings.JoystickType != 0 ? m.settings.JoystickType : m.settings.KeystickType;
+  r.joystick = static_cast<uint8_t>(joystick);
   SnapshotAy ay;
   ay.selected = m.sound.ay.AySelectedRegister;
   std::copy_n(m.sound.ay.regs, ay.regs.size(), ay.regs.begin());

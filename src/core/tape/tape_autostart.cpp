@@ -36,6 +36,14 @@ void TapeAutoStartStop(MachineState& m) {
 
 void AgeTapeReadTime(MachineState& m, uint32_t frameLength) {
   TapeState& t = m.tape;
+  // A loader that has not read the tape for a whole frame has finished with it for now (it is
+  // unpacking what it loaded, or waiting in the ROM's pause before a leader): the deck stops, as
+  // it does when the reads turn irregular, and starts again when the polling comes back. A deck
+  // left running would play the next block's leader to a program that is not listening.
+  if (m.settings.Autoload && m.TapePlaying && t.image && t.LastReadTime < 0 &&
+      t.LastReadTime > -100000) {
+    StopTape(m);
+  }
   if (t.LastReadTime > -100000) t.LastReadTime -= static_cast<int32_t>(frameLength);
 }
 

@@ -1,19 +1,41 @@
 // The deck's transport: start, stop and the play command, and what is left when a tape goes.
 #include "tape/tape_player.h"
 
+#include "formats/tape_image.h"
 #include "tape/tape_player_internal.h"
 
 namespace orvo {
 
 namespace tape_detail {
 
+namespace {
+
+// The level a stopped deck starts at: low, except inside a recording (a direct recording or a
+// CSW block), whose every sample says its level: starting there keeps it, from its first sample
+// on, so the first edge comes where the recording has it.
+uint8_t RecordedLevel(TapeState& t) {
+  const TapeBlock& b = *t.image->current;
+  if (t.State != kTapeData || t.DataLength == 0) return 0;
+  if (b.id == kBlockDirect) {
+    SetLevelFromBit(t);
+    return t.EarBit;
+  }
+  if (b.id == kBlockCsw) {
+    const uint8_t first = b.p[1] ? kEarHigh : 0;
+    return (t.PulseCount & 1) ? static_cast<uint8_t>(first ^ kEarHigh) : first;
+  }
+  return 0;
+}
+
+}  // namespace
+
 void StartPlaying(MachineState& m) {
   TapeState& t = m.tape;
   if (!t.image || !t.image->current) return;
   if (!m.TapePlaying) {
     m.TapePlaying = 1;
-    t.EarBit = 0;
-    t.InstantLevel = 0;
+    t.EarBit = RecordedLevel(t);
+    t.InstantLevel = t.EarBit;
     t.AutoCount = 0;
     t.Elapsed = 0;
     t.IdleSteps = 0;
@@ -25,7 +47,6 @@ void StartPlaying(MachineState& m) {
 }  // namespace tape_detail
 
 void StartTape(MachineState& m) {
-  if (m.settings.TapeTraps) return;  // the trap loads standard blocks itself
   tape_detail::StartPlaying(m);
 }
 

@@ -25,8 +25,9 @@ inline void RunTape(MachineState& m, uint32_t tstates) {
   RunTapePulses(m);
 }
 
-// Start (refused while "Tape Traps" is on or the deck has nothing to play), stop, and the play
-// command that toggles between them.
+// Start (refused when the deck has nothing to play), stop, and the play command that toggles
+// between them. "Tape Traps" does not change them: the trap copies a block only where the ROM
+// loader asks for it with the deck stopped.
 void StartTape(MachineState& m);
 void StopTape(MachineState& m);
 void ToggleTape(MachineState& m);
@@ -36,13 +37,15 @@ void ToggleTape(MachineState& m);
 inline constexpr uint16_t kTapeRomEntryAddress = 0x056A;
 inline constexpr uint16_t kTapeLoadTrapAddress = 0x056B;
 
-// The ROM loader's entry (CP A at 0x056A): a tape in the deck starts (StartTape: not while "Tape
-// Traps" is on).
+// The ROM loader's entry (CP A at 0x056A): a tape in the deck starts, unless "Tape Traps" is on,
+// the loader's ROM is paged in and the next block is a standard one the trap will copy.
 void StartTapeAtRomEntry(MachineState& m);
 
-// The ROM loader trap (RET NZ at 0x056B): with "Tape Traps" on, copies a standard block that
-// answers the ROM's request straight into memory. Returns true when it did, with the CPU set to
-// continue at the end of LD-BYTES.
+// The ROM loader trap (RET NZ at 0x056B): with "Tape Traps" on, the deck stopped and the ROM that
+// holds LD-BYTES paged in, copies the next standard block (reached through jumps, loops and calls
+// as the tape would play them) that answers the ROM's request straight into memory. Returns true
+// when it did, with the CPU set to continue at the end of LD-BYTES; a block it cannot copy is
+// played instead.
 bool TapeTrap(MachineState& m);
 
 // Watches the ULA port reads of a loader (called by the port decoder at every read of an even

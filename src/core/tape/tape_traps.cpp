@@ -3,6 +3,7 @@
 // while the tape plays).
 #include "cpu/z80.h"
 #include "formats/tape_image.h"
+#include "machine/model.h"
 #include "sound/sound_output.h"
 #include "tape/tape_player.h"
 #include "tape/tape_player_internal.h"
@@ -37,12 +38,49 @@ using tape_detail::StartPlaying;
 
 namespace {
 
-// Blocks the trap stops at when it looks for the next block to load; the others (texts, groups,
-// loop starts, calls, selections) are passed over.
-// Pauses and stop marks carry nothing to load: the trap passes over them to the next block.
-bool TrapStopsAt(uint8_t id) {
-  return (id >= kBlockStandard && id <= kBlockDirect) || id == kBlockGeneralized ||
-         id == kBlockJump || id == kBlockLoopEnd;
+// The blocks that put pulses on the tape; the others (pauses, texts, groups, jumps, loops, calls,
+// stop marks) carry nothing to load, and the trap passes over them to the next block.
+bool HasPulses(uint8_t id) {
+  return (id >= kBlockStandard && id <= kBlockDirect) || id == kBlockCsw || id == kBlockGeneralized;
+}
+
+// The ROM that holds LD-BYTES is the one at 0x0000: the 48K's, ROM 1 of the 128K and +2, ROM 3
+// of the +2A and +3 (never their all-RAM modes), and no add-on's ROM paged over it. Anything else
+// at 0x056B is some other program's code.
+bool LoaderRomPaged(const MachineState& m) {
+  const uint8_t* page = m.PageTable[0];
+  if (!Is128KFamily(m.MachineModel)) return page == m.RomBuffer48.data();
+  if (m.SpecialMode) return false;
+  const size_t rom = IsPlus2AFamily(m.MachineModel) ? 3 : 1;
+  return page == m.RomBuffer128.data() + rom * 0x4000;
+}
+
+// Moves the deck on to its next block with pulses, through jumps, loops and calls as playing it
+// would, and returns that block when it is a standard block the trap can copy whole (one the
+// player has not started on), else null. The count bounds a tape whose flow control never
+// reaches a block with pulses. `stopMark`, when given, says whether the way there passed a mark
+// that stops the tape (a pause of 0, or "stop the tape if in 48K mode" on the 16K and 48K).
+TapeBlock* NextCopyableBlock(MachineState& m, bool* stopMark = nullptr) {
+  TapeState& t = m.tape;
+  for (uint32_t steps = 0; t.image->current && !HasPulses(t.image->current->id); ++steps) {
+    if (steps > (1u << 20)) return nullptr;
+    const TapeBlock& control = *t.image->current;
+    if (stopMark && ((control.id == kBlockPause && control.p[0] == 0) ||
+                     (control.id == kBlockStop48 && !Is128KFamily(m.MachineModel)))) {
+      *stopMark = true;
+    }
+    tape_detail::StepBlock(m);
+  }
+  TapeBlock* b = t.image->current;
+  if (!b || b->id != kBlockStandard) return nullptr;
+  const bool partPlayed = t.State != b->state || t.PulseCount != 0 || t.Position != 0;
+  return partPlayed ? nullptr : b;
+}
+
+// Whether the trap at 0x056B may look at the tape: traps on, the deck stopped (a playing tape is
+// read by the ROM as it plays) and the loader's own ROM paged in.
+bool TrapArmed(const MachineState& m) {
+  return m.settings.TapeTraps && !m.TapePlaying && m.tape.image && LoaderRomPaged(m);
 }
 
 // A store through the write map (protected ROM and missing memory take nothing), without timing,
@@ -65,19 +103,12 @@ void FinishLoad(MachineState& m, bool ok) {
 }  // namespace
 
 bool TapeTrap(MachineState& m) {
+  if (!TrapArmed(m)) return false;
   TapeState& t = m.tape;
-  if (!m.settings.TapeTraps || m.TapePlaying || !t.image) return false;
-  TapeBlock* b = t.image->current;
-  while (b && !TrapStopsAt(b->id)) b = b->next;
-  if (!b) return false;
-
-  // A block that the player has started on is not fresh.
-  const bool partPlayed =
-      b == t.image->current && (t.State != b->state || t.PulseCount != 0 || t.Position != 0);
-  if (b->id != kBlockStandard || partPlayed) {
-    // Turbo, direct-recording and flow-control blocks, and a block already under way, are
+  TapeBlock* b = NextCopyableBlock(m);
+  if (!b) {
+    // Turbo, direct-recording and generalized blocks, and a block already under way, are
     // played: the loader reads them as pulses, as it would without the trap.
-    if (b != t.image->current) EnterTapeBlock(m, b);
     StartPlaying(m);
     return false;
   }
@@ -123,11 +154,21 @@ bool TapeTrap(MachineState& m) {
   c.HL.w = 0;
   FinishLoad(m, ok);
   EnterTapeBlock(m, b->next);
+  // The tape runs on past the block as if it had played it: what follows for a loader of the
+  // program's own plays, unless a stop mark comes first; another block for the ROM waits for the
+  // trap.
+  bool stopMark = false;
+  if (t.image->current && !NextCopyableBlock(m, &stopMark) && t.image->current && !stopMark) {
+    StartPlaying(m);
+  }
   return true;
 }
 
 void StartTapeAtRomEntry(MachineState& m) {
-  if (m.tape.image) StartTape(m);
+  if (!m.tape.image) return;
+  // The trap at the next instruction copies the block: the deck stays as it is.
+  if (TrapArmed(m) && NextCopyableBlock(m)) return;
+  StartTape(m);
 }
 
 namespace {
