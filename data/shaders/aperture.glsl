@@ -8,13 +8,13 @@
 #pragma parameter GLOW_HALATION "Glow halation" 0.1 0.0 1.0 0.01
 #pragma parameter GLOW_DIFFUSION "Glow diffusion" 0.05 0.0 1.0 0.01
 #pragma parameter MASK_COLORS "Mask colours" 2.0 2.0 3.0 1.0
-#pragma parameter MASK_STRENGTH "Mask strength" 0.3 0.0 1.0 0.05
+#pragma parameter MASK_STRENGTH "Mask strength" 0.4 0.0 1.0 0.05
 #pragma parameter MASK_SIZE "Mask size" 1.0 1.0 9.0 1.0
 #pragma parameter SCANLINE_SIZE_MIN "Scanline size (minimum)" 0.5 0.5 1.5 0.05
-#pragma parameter SCANLINE_SIZE_MAX "Scanline size (maximum)" 1.5 0.5 1.5 0.05
+#pragma parameter SCANLINE_SIZE_MAX "Scanline size (maximum)" 1.1 0.5 1.5 0.05
 #pragma parameter GAMMA_INPUT "Input gamma" 2.4 1.0 5.0 0.1
 #pragma parameter GAMMA_OUTPUT "Output gamma" 2.4 1.0 5.0 0.1
-#pragma parameter BRIGHTNESS "Brightness" 1.5 0.0 2.0 0.05
+#pragma parameter BRIGHTNESS "Brightness" 1.15 0.0 2.0 0.05
 #if defined(VERTEX)
 attribute vec4 VertexCoord;
 attribute vec4 TexCoord;
@@ -55,13 +55,13 @@ uniform float BRIGHTNESS;
 #define GLOW_HALATION 0.1
 #define GLOW_DIFFUSION 0.05
 #define MASK_COLORS 2.0
-#define MASK_STRENGTH 0.3
+#define MASK_STRENGTH 0.4
 #define MASK_SIZE 1.0
 #define SCANLINE_SIZE_MIN 0.5
-#define SCANLINE_SIZE_MAX 1.5
+#define SCANLINE_SIZE_MAX 1.1
 #define GAMMA_INPUT 2.4
 #define GAMMA_OUTPUT 2.4
-#define BRIGHTNESS 1.5
+#define BRIGHTNESS 1.15
 #endif
 varying vec2 uv;
 

@@ -1,8 +1,8 @@
 // Scanlines: every source line is drawn by a beam spot of a Gaussian profile. Between the lines
 // the spots fade, so the rows between them are dark; bright lines swell wider than dark ones.
 #pragma parameter SPOT_WIDTH "Beam spot width" 0.9 0.1 1.5 0.05
-#pragma parameter SPOT_HEIGHT "Beam spot height" 0.35 0.1 1.0 0.05
-#pragma parameter COLOUR_BOOST "Colour boost" 1.45 1.0 2.0 0.05
+#pragma parameter SPOT_HEIGHT "Beam spot height" 0.28 0.1 1.0 0.05
+#pragma parameter COLOUR_BOOST "Colour boost" 1.15 1.0 2.0 0.05
 #pragma parameter INPUT_GAMMA "Input gamma" 2.4 1.0 3.0 0.1
 #pragma parameter OUTPUT_GAMMA "Output gamma" 2.2 1.0 3.0 0.1
 #if defined(VERTEX)
@@ -30,8 +30,8 @@ uniform float INPUT_GAMMA;
 uniform float OUTPUT_GAMMA;
 #else
 #define SPOT_WIDTH 0.9
-#define SPOT_HEIGHT 0.35
-#define COLOUR_BOOST 1.45
+#define SPOT_HEIGHT 0.28
+#define COLOUR_BOOST 1.15
 #define INPUT_GAMMA 2.4
 #define OUTPUT_GAMMA 2.2
 #endif

@@ -3,6 +3,7 @@
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
 #include <QOpenGLFramebufferObject>
+#include <QOpenGLFunctions>
 #include <algorithm>
 
 #include "render/shader_chain.h"
@@ -20,40 +21,49 @@ QImage ScalePlain(const uint32_t* pixels, int scale) {
   return image;
 }
 
-OffscreenRender RenderOffscreen(const uint32_t* pixels, const ShaderPreset& preset, int scale,
-                                const std::vector<std::pair<std::string, float>>& parameters,
-                                int frames) {
-  OffscreenRender out;
-  scale = std::clamp(scale, 1, 4);
+struct OffscreenRenderer::Gl {
   QOpenGLContext context;
   QOffscreenSurface surface;
-  surface.setFormat(context.format());
-  surface.create();
-  if (!context.create() || !surface.isValid() || !context.makeCurrent(&surface)) {
-    out.image = ScalePlain(pixels, scale);
-    return out;
+  std::unique_ptr<QOpenGLFramebufferObject> target;
+  ShaderChain chain;
+};
+
+OffscreenRenderer::OffscreenRenderer() = default;
+
+OffscreenRenderer::~OffscreenRenderer() {
+  if (gl_ && gl_->context.makeCurrent(&gl_->surface)) {
+    gl_->chain.Release();
+    gl_->target.reset();
+    gl_->context.doneCurrent();
   }
-  out.openGl = true;
-  const int width = kVideoWidth * scale, height = kVideoHeight * scale;
-  {
-    QOpenGLFramebufferObject target(width, height);
-    ShaderChain chain;
-    out.choice = SetUpChain(chain, preset, &out.log);
-    if (out.choice == ChainChoice::None) {
-      out.image = ScalePlain(pixels, scale);
-    } else {
-      for (ShaderParameter& p : chain.Parameters())
-        for (const auto& [name, value] : parameters)
-          if (p.name == name) p.value = ClampParameter(p, value);
-      for (int i = 0; i < std::max(frames, 1); ++i)
-        chain.Render(pixels, scale, width, height, target.handle());
-      context.functions()->glFinish();
-      out.image = target.toImage().convertToFormat(QImage::Format_RGB32);
-    }
-    chain.Release();
-  }
-  context.doneCurrent();
-  return out;
+}
+
+bool OffscreenRenderer::Start(const ShaderPreset& preset, int scale,
+                              const std::vector<std::pair<std::string, float>>& parameters) {
+  scale_ = std::clamp(scale, 1, 4);
+  gl_ = std::make_unique<Gl>();
+  openGl_ = false;
+  choice_ = ChainChoice::None;
+  if (!gl_->context.create()) return false;
+  gl_->surface.setFormat(gl_->context.format());
+  gl_->surface.create();
+  if (!gl_->surface.isValid() || !gl_->context.makeCurrent(&gl_->surface)) return false;
+  openGl_ = true;
+  gl_->target =
+      std::make_unique<QOpenGLFramebufferObject>(kVideoWidth * scale_, kVideoHeight * scale_);
+  choice_ = SetUpChain(gl_->chain, preset, &log_);
+  for (ShaderParameter& p : gl_->chain.Parameters())
+    for (const auto& [name, value] : parameters)
+      if (p.name == name) p.value = ClampParameter(p, value);
+  return true;
+}
+
+QImage OffscreenRenderer::Render(const uint32_t* pixels) {
+  if (!openGl_ || choice_ == ChainChoice::None || !gl_->context.makeCurrent(&gl_->surface))
+    return ScalePlain(pixels, scale_);
+  gl_->chain.Render(pixels, scale_, kVideoWidth * scale_, kVideoHeight * scale_,
+                    gl_->target->handle());
+  return gl_->target->toImage().convertToFormat(QImage::Format_RGB32);
 }
 
 }  // namespace orvo::render

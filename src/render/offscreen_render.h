@@ -4,6 +4,7 @@
 // with OpenGL (xcb, also under Xvfb).
 #include <QImage>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -13,18 +14,31 @@
 
 namespace orvo::render {
 
-struct OffscreenRender {
-  QImage image;  // scale x 352 by scale x 296, Format_RGB32
-  ChainChoice choice = ChainChoice::None;
-  bool openGl = false;  // false: no context could be made; `image` is the plain picture scaled
-  std::string log;      // the compiler's log of a failing preset
-};
+class OffscreenRenderer {
+ public:
+  OffscreenRenderer();
+  ~OffscreenRenderer();
 
-// Draws `pixels` (352 x 296, 0x00RRGGBB) through `preset` at `scale` (1..3), `frames` times (so
-// the frame counter advances as it would on screen), with the parameter values given by name.
-OffscreenRender RenderOffscreen(const uint32_t* pixels, const ShaderPreset& preset, int scale,
-                                const std::vector<std::pair<std::string, float>>& parameters,
-                                int frames = 1);
+  // Sets the chain up for `preset` at `scale` (1..3) with the parameter values given by name,
+  // falling back as SetUpChain does. False when no OpenGL context could be made: Render then
+  // gives the plain picture scaled.
+  bool Start(const ShaderPreset& preset, int scale,
+             const std::vector<std::pair<std::string, float>>& parameters);
+  // Draws one frame of `pixels` (352 x 296, 0x00RRGGBB): scale x 352 by scale x 296, RGB32.
+  QImage Render(const uint32_t* pixels);
+
+  bool OpenGl() const { return openGl_; }
+  ChainChoice Choice() const { return choice_; }
+  const std::string& Log() const { return log_; }
+
+ private:
+  struct Gl;
+  std::unique_ptr<Gl> gl_;
+  int scale_ = 1;
+  bool openGl_ = false;
+  ChainChoice choice_ = ChainChoice::None;
+  std::string log_;
+};
 
 // The plain picture scaled by whole pixels, as the software display shows it.
 QImage ScalePlain(const uint32_t* pixels, int scale);

@@ -25,8 +25,8 @@ int Side(float v) {
 // The source's "#version" line must stay first: the defines go after it.
 void SplitVersion(const std::string& source, std::string& version, std::string& body) {
   size_t at = 0;
-  while (at < source.size() && (source[at] == ' ' || source[at] == '\t' || source[at] == '\r' ||
-                                source[at] == '\n'))
+  while (at < source.size() &&
+         (source[at] == ' ' || source[at] == '\t' || source[at] == '\r' || source[at] == '\n'))
     ++at;
   if (source.compare(at, 8, "#version") == 0) {
     const size_t nl = source.find('\n', at);
@@ -62,8 +62,8 @@ bool ShaderChain::Compile(Pass& pass, const std::string& defines, std::string* l
       glGetShaderInfoLog(shaders[i], length, nullptr, text_log.data());
       text_log.resize(std::strlen(text_log.c_str()));
       if (log != nullptr)
-        *log += std::string("GLSL: ") + (i == 0 ? "vertex" : "fragment") +
-                " program errors :\n" + text_log + "\n";
+        *log += std::string("GLSL: ") + (i == 0 ? "vertex" : "fragment") + " program errors :\n" +
+                text_log + "\n";
       ok = false;
     }
   }
@@ -106,8 +106,8 @@ bool ShaderChain::Build(const ShaderPreset& preset, std::string* log) {
   std::vector<ShaderPass> list = preset.passes;
   const ShaderPass& last = list.back();
   if (last.scaleGiven &&
-      !(last.scaleTypeX == ShaderScaleType::Viewport && last.scaleTypeY == ShaderScaleType::Viewport &&
-        last.scaleX == 1 && last.scaleY == 1)) {
+      !(last.scaleTypeX == ShaderScaleType::Viewport &&
+        last.scaleTypeY == ShaderScaleType::Viewport && last.scaleX == 1 && last.scaleY == 1)) {
     if (list.size() == kMaxShaderPasses) {
       if (log != nullptr) *log += "GLSL: no room for the final pass\n";
       return false;
@@ -215,12 +215,9 @@ void ShaderChain::SizePasses(int width, int height) {
     auto size = [&](ShaderScaleType type, float factor, float input, int viewport) {
       if (lastPass) return viewport;
       switch (type) {
-        case ShaderScaleType::Source:
-          return Side(input * factor);
-        case ShaderScaleType::Viewport:
-          return Side(static_cast<float>(viewport) * factor);
-        case ShaderScaleType::Absolute:
-          return Side(factor);
+        case ShaderScaleType::Source: return Side(input * factor);
+        case ShaderScaleType::Viewport: return Side(static_cast<float>(viewport) * factor);
+        case ShaderScaleType::Absolute: return Side(factor);
       }
       return viewport;
     };
@@ -286,7 +283,8 @@ void ShaderChain::BindInputs(const Pass& pass, size_t index, const std::vector<F
   glActiveTexture(GL_TEXTURE0);
 }
 
-void ShaderChain::Render(const uint32_t* pixels, int scale, int width, int height, unsigned target) {
+void ShaderChain::Render(const uint32_t* pixels, int scale, int width, int height,
+                         unsigned target) {
   if (!Ready() || pixels == nullptr || width <= 0 || height <= 0) return;
   scale = std::clamp(scale, 1, 4);
   EnsureSource(scale);
@@ -342,14 +340,16 @@ void ShaderChain::Render(const uint32_t* pixels, int scale, int width, int heigh
     const unsigned attributes[4] = {kVertexCoord, kTexCoord, kColor, kOrigTexCoord};
     for (unsigned a = 0; a < 4; ++a) {
       glEnableVertexAttribArray(attributes[a]);
-      glVertexAttribPointer(attributes[a], 4, GL_FLOAT, GL_FALSE, 16 * sizeof(float),
-                            reinterpret_cast<const void*>(static_cast<uintptr_t>(a * 4 * sizeof(float))));
+      glVertexAttribPointer(
+          attributes[a], 4, GL_FLOAT, GL_FALSE, 16 * sizeof(float),
+          reinterpret_cast<const void*>(static_cast<uintptr_t>(a * 4 * sizeof(float))));
     }
     const int mvp = glGetUniformLocation(pass.program, "MVPMatrix");
     if (mvp >= 0) glUniformMatrix4fv(mvp, 1, GL_FALSE, lastPass ? kToTarget : kToFramebuffer);
     // FrameCount and FrameDirection are ints by convention; some sources declare floats.
-    for (const auto& [name, value] : {std::pair<const char*, int>{"FrameCount", static_cast<int>(frameCount_)},
-                                      std::pair<const char*, int>{"FrameDirection", 1}}) {
+    for (const auto& [name, value] :
+         {std::pair<const char*, int>{"FrameCount", static_cast<int>(frameCount_)},
+          std::pair<const char*, int>{"FrameDirection", 1}}) {
       const int at = glGetUniformLocation(pass.program, name);
       if (at < 0) continue;
       while (glGetError() != GL_NO_ERROR) {
@@ -359,7 +359,8 @@ void ShaderChain::Render(const uint32_t* pixels, int scale, int width, int heigh
     }
     for (size_t p = 0; p < parameters_.size(); ++p)
       if (pass.parameterLocations[p] >= 0)
-        glUniform1f(pass.parameterLocations[p], ClampParameter(parameters_[p], parameters_[p].value));
+        glUniform1f(pass.parameterLocations[p],
+                    ClampParameter(parameters_[p], parameters_[p].value));
     BindInputs(pass, i, outputs);
     glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
     for (unsigned a : attributes) glDisableVertexAttribArray(a);
