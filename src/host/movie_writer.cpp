@@ -170,6 +170,7 @@ bool MovieWriter::Open(const std::string& path, const MovieFormat& format, std::
     *error = "Movie: unsupported picture or sound format";
     return false;
   }
+  av_log_set_level(AV_LOG_ERROR);  // the encoders' statistics are not the user's business
   auto impl = std::make_unique<Impl>();
   impl->path = path;
   impl->format = format;

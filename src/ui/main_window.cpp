@@ -33,6 +33,7 @@
 #include "ui/command_table.h"
 #include "ui/debugger/debugger_window.h"
 #include "ui/disk/disk_menu.h"
+#include "ui/display_extras.h"
 #include "ui/file_commands.h"
 #include "ui/key_translation.h"
 #include "ui/picture_view.h"
@@ -166,6 +167,7 @@ MainWindow::MainWindow(Emulator& emu, QtHost& host) : emu_(emu), host_(host) {
   setCentralWidget(client_);
 
   status_ = new StatusBarWidget(this);
+  extras_ = new DisplayExtras(*this);
   setStatusBar(status_);
   for (int i = 0; i < kStatusParts; ++i) {
     SetStatusPart(i, QString::fromStdString(statusData_.parts[static_cast<size_t>(i)]));
@@ -352,6 +354,7 @@ void MainWindow::SetUpDisplay() {
     viewVsync_ = vsync;
   }
   ApplyWindowGeometry();
+  extras_->ApplyShader(view_);
   view_->Widget()->update();
 }
 
@@ -412,6 +415,7 @@ void MainWindow::KeepOnScreen() {
 
 void MainWindow::Present(const uint32_t* pixels) {
   if (view_ != nullptr) view_->SetPicture(pixels);
+  extras_->FramePresented(pixels);
 }
 
 void MainWindow::ShowInitially() {

@@ -145,6 +145,37 @@ size_t ReadShaderParameters(std::string_view source, std::vector<ShaderParameter
   return skipped;
 }
 
+std::string FormatParameterValues(const std::vector<std::pair<std::string, float>>& values) {
+  std::string text;
+  for (const auto& [name, value] : values) {
+    if (name.empty() || name.find_first_of("=; \t\r\n") != std::string::npos) continue;
+    char number[32];
+    const auto [end, ec] = std::to_chars(number, number + sizeof number, value);
+    if (ec != std::errc()) continue;
+    if (!text.empty()) text += ';';
+    text += name + "=" + std::string(number, end);
+  }
+  return text;
+}
+
+std::vector<std::pair<std::string, float>> ParseParameterValues(std::string_view text) {
+  std::vector<std::pair<std::string, float>> values;
+  while (!text.empty()) {
+    const size_t semi = text.find(';');
+    const std::string_view piece = text.substr(0, semi);
+    const size_t eq = piece.find('=');
+    if (eq != std::string_view::npos) {
+      const std::string_view name = Trim(piece.substr(0, eq));
+      const std::optional<float> v = ToFloat(piece.substr(eq + 1));
+      if (!name.empty() && v && values.size() < kMaxShaderParameters)
+        values.emplace_back(std::string(name), *v);
+    }
+    if (semi == std::string_view::npos) break;
+    text.remove_prefix(semi + 1);
+  }
+  return values;
+}
+
 void ApplyParameterValues(const ShaderPreset& preset, std::vector<ShaderParameter>& table) {
   for (const auto& [name, value] : preset.parameterValues)
     for (ShaderParameter& p : table)

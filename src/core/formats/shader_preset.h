@@ -89,4 +89,9 @@ void ApplyParameterValues(const ShaderPreset& preset, std::vector<ShaderParamete
 // Keeps `value` in the parameter's range.
 float ClampParameter(const ShaderParameter& p, float value);
 
+// Parameter values as one line of text, "NAME=value;NAME=value", and back. Reading passes over
+// pieces that are not a name, "=" and a number.
+std::string FormatParameterValues(const std::vector<std::pair<std::string, float>>& values);
+std::vector<std::pair<std::string, float>> ParseParameterValues(std::string_view text);
+
 }  // namespace orvo

@@ -94,6 +94,10 @@ inline constexpr NumericKey kDebuggerKeys[] = {
     {"MMap Back", &Settings::MMapBack},
 };
 
+// [Shaders]: the preset, then one line per built-in effect in opt_shader order.
+inline constexpr const char* kShaderKeys[7] = {"Preset",    "No Shader",  "One Pass", "Dotmask",
+                                               "Scanlines", "Curved CRT", "Aperture"};
+
 inline constexpr const char* kFolderKeys[4] = {"Current ROM Dir", "Current_Snap Dir",
                                                "Current Tape Dir", "Current Download Dir"};
 
@@ -120,6 +124,7 @@ enum SectionId : uint8_t {
   kSecDisks = 9,
   kSecPlacements = 10,
   kSecEnd = 11,
+  kSecShaders = 12,
   kSecClosing = 255,
 };
 
@@ -139,6 +144,7 @@ inline constexpr SectionEntry kSectionTable[] = {
     {"Folders", kSecFolders},
     {"Snapshots", kSecSnapshots},
     {"Window Placements", kSecPlacements},
+    {"Shaders", kSecShaders},
     {"End", kSecEnd},
     {"", kSecClosing},
 };

@@ -158,6 +158,9 @@ int LoadConfig(Emulator& emu) {
         w.top = ParseSigned(lines.Next());
         if (i == 0) p.WindowSize = ParseSigned(lines.Next());
       }
+    } else if (id == kSecShaders) {
+      staged.ShaderPreset = std::string(ValueText(lines.Next()));
+      for (std::string& values : staged.ShaderParameters) values = ValueText(lines.Next());
     }
     lines.Next();  // the separator line
   }

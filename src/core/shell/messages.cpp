@@ -197,6 +197,8 @@ constexpr MessageEntry kMessages[] = {
     {177, "Make it work, make it right, make it fast.\n- Kent Beck"},
     {178, "The computer is incredibly fast, accurate, and stupid.\n- Anonymous"},
     {179, "Nine people can't make a baby in a month.\n- Fred Brooks"},
+    {220, "Movie: Cannot record the movie"},
+    {221, "Cannot load the shader preset"},
 };
 
 constexpr std::array<const char*, kMessageCount> BuildMessageTable() {
@@ -241,7 +243,8 @@ std::string FormatMessage(MessageId id, std::string_view detail) {
       text += "\n\nLooked in:";
       text += detail.substr(lineEnd);
     }
-  } else if (!detail.empty() && (id == kMsgPokFileLine || id == kMsgCannotSaveFile)) {
+  } else if (!detail.empty() && (id == kMsgPokFileLine || id == kMsgCannotSaveFile ||
+                                 id == kMsgMovieFailed || id == kMsgShaderPreset)) {
     text += '\n';
     text += detail;
   }

@@ -112,8 +112,10 @@ enum MessageId : uint8_t {
   kMsgZxs048Length = 157,          // "Snapshot Error:  ZXS r048 Block Length Incorrect"
   kMsgZxsPage = 158,               // "Snapshot Error:  ZXS ram0 Block Length Incorrect"
   kMsgFirstQuotation = 160,        // 160..179: the quotations "Help" picks from
+  kMsgMovieFailed = 220,           // "Movie: Cannot record the movie", the reason on its own line
+  kMsgShaderPreset = 221,          // "Cannot load the shader preset", the reason on its own line
 };
-constexpr int kMessageCount = 180;
+constexpr int kMessageCount = 230;
 constexpr int kCaptionCount = 10;
 constexpr int kQuotationCount = 20;
 
@@ -122,8 +124,8 @@ const char* MessageText(MessageId id);
 const char* CaptionText(CaptionId id);
 // The text as the message box shows it: "%02X - " and the text; message 2 adds two line feeds and
 // the file name with extension of `detail` (the path of the missing ROM; any folder is dropped);
-// 132 (the bad line of a .POK file) and 134 (why a save failed) add `detail` on a line of its
-// own; the others ignore it.
+// 132 (the bad line of a .POK file), 134 (why a save failed), 220 and 221 add `detail` on a line of
+// its own; the others ignore it.
 std::string FormatMessage(MessageId id, std::string_view detail = {});
 
 }  // namespace orvo

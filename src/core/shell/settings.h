@@ -4,6 +4,7 @@
 //
 // The settings the machine reads are those of MachineSettings, which this struct extends; the
 // shell copies them into the machine (ApplyMachineSettings) and the rest stay here.
+#include <array>
 #include <cstdint>
 #include <string>
 
@@ -51,6 +52,10 @@ struct Settings : MachineSettings {
   int32_t MMapBack = 16777215;    // "MMap Back"
 
   std::string CustomRomPath;  // the Custom model's ROM file
+  // [Shaders]
+  std::string ShaderPreset;  // "Preset": a .glslp file used instead of opt_shader's effect
+  // Each built-in effect's parameter values, "NAME=value;NAME=value" (keys "No Shader" ...)
+  std::array<std::string, 6> ShaderParameters;
 };
 
 }  // namespace orvo
