@@ -104,7 +104,7 @@ size_t ReadShaderParameters(std::string_view source, std::vector<ShaderParameter
     line = Trim(line);
     if (line.substr(0, kPragma.size()) != kPragma) return true;
     std::string_view rest = line.substr(kPragma.size());
-    if (rest.empty() || !IsBlank(rest.front())) return true;  // "#pragma parameters..." is not one
+    if (!rest.empty() && !IsBlank(rest.front())) return true;  // "#pragma parameters" is not one
     ShaderParameter p;
     p.name = std::string(NextWord(rest));
     rest = Trim(rest);

@@ -95,8 +95,13 @@ inline constexpr NumericKey kDebuggerKeys[] = {
 };
 
 // [Shaders]: the preset, then one line per built-in effect in opt_shader order.
-inline constexpr const char* kShaderKeys[7] = {"Preset",    "No Shader",  "One Pass", "Dotmask",
-                                               "Scanlines", "Curved CRT", "Aperture"};
+inline constexpr const char* kShaderKeys[7] = {"Preset",
+                                               "No Shader Parameters",
+                                               "One Pass Parameters",
+                                               "Dotmask Parameters",
+                                               "Scanlines Parameters",
+                                               "Curved CRT Parameters",
+                                               "Aperture Parameters"};
 
 inline constexpr const char* kFolderKeys[4] = {"Current ROM Dir", "Current_Snap Dir",
                                                "Current Tape Dir", "Current Download Dir"};
