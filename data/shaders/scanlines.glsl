@@ -48,7 +48,7 @@ vec3 Line(float line, float x) {
   float f = x - 0.5 - left;
   vec3 sum = vec3(0.0);
   float total = 0.0;
-  for (int i = -1; i <= 2; ++i) {
+  for (int i = 0; i <= 1; ++i) {
     float d = float(i) - f;
     float w = exp(-d * d / (2.0 * SPOT_WIDTH * SPOT_WIDTH * 0.25));
     sum += w * Linear(vec2(clamp(left + float(i), 0.0, InputSize.x - 1.0), line));

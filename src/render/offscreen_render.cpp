@@ -58,11 +58,17 @@ bool OffscreenRenderer::Start(const ShaderPreset& preset, int scale,
   return true;
 }
 
-QImage OffscreenRenderer::Render(const uint32_t* pixels) {
+bool OffscreenRenderer::Draw(const uint32_t* pixels) {
   if (!openGl_ || choice_ == ChainChoice::None || !gl_->context.makeCurrent(&gl_->surface))
-    return ScalePlain(pixels, scale_);
+    return false;
   gl_->chain.Render(pixels, scale_, kVideoWidth * scale_, kVideoHeight * scale_,
                     gl_->target->handle());
+  gl_->context.functions()->glFinish();
+  return true;
+}
+
+QImage OffscreenRenderer::Render(const uint32_t* pixels) {
+  if (!Draw(pixels)) return ScalePlain(pixels, scale_);
   return gl_->target->toImage().convertToFormat(QImage::Format_RGB32);
 }
 

@@ -26,6 +26,9 @@ class OffscreenRenderer {
              const std::vector<std::pair<std::string, float>>& parameters);
   // Draws one frame of `pixels` (352 x 296, 0x00RRGGBB): scale x 352 by scale x 296, RGB32.
   QImage Render(const uint32_t* pixels);
+  // Draws one frame and waits for OpenGL to finish it, without reading it back (for timing).
+  // False when there is no chain to draw through.
+  bool Draw(const uint32_t* pixels);
 
   bool OpenGl() const { return openGl_; }
   ChainChoice Choice() const { return choice_; }

@@ -45,9 +45,12 @@ ShaderPreset EffectPreset(int effect) {
   ShaderPreset preset;
   ShaderPass pass;
   pass.source = kEffects[effect].source;
-  // Every effect draws straight at the output's size; the programs sample their input texel by
+  // The effects draw straight at the output's size; the programs sample their input texel by
   // texel themselves, so the texture filter stays nearest.
   pass.scaleTypeX = pass.scaleTypeY = ShaderScaleType::Viewport;
+  // The composite signal is a property of the source lines: "One Pass" works at the source's
+  // size (a ninth of the pixels at 300%) and the pass-through pass scales it up.
+  if (effect == 1) pass.scaleTypeX = pass.scaleTypeY = ShaderScaleType::Source;
   pass.scaleGiven = true;
   preset.passes.push_back(std::move(pass));
   return preset;
