@@ -233,7 +233,9 @@ ShaderPresetResult ParseShaderPreset(std::span<const uint8_t> data) {
     passes[i].path = *shader;
   }
 
-  for (const auto& [key, value] : entries) {
+  for (const auto& entry : entries) {
+    const std::string& key = entry.first;
+    const std::string& value = entry.second;
     std::optional<size_t> index;
     auto bad = [&] {
       result.error = "bad value \"" + value + "\" for " + key;
