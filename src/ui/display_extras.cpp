@@ -10,6 +10,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QSignalBlocker>
 #include <QSlider>
 #include <QStatusBar>
 #include <QVBoxLayout>
@@ -75,7 +76,7 @@ void DisplayExtras::ApplyShader(PictureView* view) {
   if (s.ShaderPreset.empty()) preset = render::EffectPreset(s.OptShader);
   const int scale = s.DrawSize >= 1 && s.DrawSize <= 3 ? s.DrawSize : 1;
   gl->onShaderFailure = [this](const std::string& log) {
-    QMessageBox::warning(&window_, QStringLiteral("GLSL ERROR"), QString::fromStdString(log));
+    emu_.host.ShowPlainMessage("GLSL ERROR", log);
   };
   gl->onShaderBuilt = [this] { ApplySavedValues(); };
   gl->SetShader(std::move(preset), scale);
@@ -167,9 +168,14 @@ void DisplayExtras::ShowParameters() {
         SaveValues();
         gl->update();
       });
-      resets.push_back([slider, p, step] {
+      // Reset gives the source's own value exactly, even where it lies between two steps.
+      resets.push_back([gl, i, slider, p, step, show] {
+        const QSignalBlocker quiet(slider);
         slider->setValue(step > 0 ? static_cast<int>(std::lround((p.initial - p.minimum) / step))
                                   : 0);
+        std::vector<ShaderParameter>& list = gl->ShaderParameters();
+        if (i < list.size()) list[i].value = list[i].initial;
+        show(p.initial);
       });
       form->addRow(QString::fromStdString(p.description), row);
     }
@@ -178,8 +184,10 @@ void DisplayExtras::ShowParameters() {
     outer->addWidget(area);
     auto* reset = new QPushButton(QStringLiteral("Reset"), dialog);
     reset->setObjectName(QStringLiteral("reset"));
-    connect(reset, &QPushButton::clicked, this, [resets] {
+    connect(reset, &QPushButton::clicked, this, [this, gl, resets] {
       for (const auto& r : resets) r();
+      SaveValues();
+      gl->update();
     });
     outer->addWidget(reset, 0, Qt::AlignLeft);
   }
