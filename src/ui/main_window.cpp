@@ -335,6 +335,8 @@ bool MainWindow::IsFullScreen() const {
 void MainWindow::SetUpDisplay() {
   ApplyPalette(emu_.m);
   const int mode = emu_.settings.DrawMode;
+  // Through the shader effects black is a dark grey, so scanlines and masks show on it too.
+  if (mode == 2) emu_.m.video.ColourTable[0] = emu_.m.video.ColourTable[8] = 0x303030;
   const int vsync = emu_.settings.Vsync ? 1 : 0;
   // Only the OpenGL view depends on Vsync (its swap interval is fixed when it is made).
   const bool wantGl = mode != 0 && PlatformSupportsOpenGl();

@@ -36,6 +36,7 @@ TEST_F(ShaderWindowTest, ParametersApplyLiveAndAreKeptPerEffect) {
   emu->settings.DrawSize = 2;
   OpenWindow();
   ASSERT_TRUE(window->View()->IsOpenGl());
+  EXPECT_EQ(emu->m.video.ColourTable[0], 0x303030u);  // black is lifted for the effects
   const auto [bright, dark] = Rows(Show());
   EXPECT_GT(bright, dark + 10);  // at 200% every second row lies between two lines
 
