@@ -358,6 +358,21 @@ def shader_presets():
     }
 
 
+def configs():
+    """orvo.ini: the default file, one with stray lines, one cut short, one out of range."""
+    path = os.path.join(ROOT, "tests", "data", "orvo_default.ini")
+    with open(path, "rb") as f:
+        text = f.read().replace(b"@", b"/opt/orvo").replace(b"\n", b"\r\n")
+    return {
+        "default.ini": text,
+        "stray_line.ini": text.replace(b"[Tapes]", b"# note\r\n[Tapes]", 1)
+        .replace(b"Frameskip=1", b"Frameskip=1\r\nextra=1", 1),
+        "cut.ini": text[: len(text) // 2],
+        "out_of_range.ini": text.replace(b"Emulation Speed=100", b"Emulation Speed=-7")
+        .replace(b"DrawSize=1", b"DrawSize=99"),
+    }
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--orvo-run", default=os.path.join(ROOT, "build", "orvo-run"))
@@ -387,6 +402,7 @@ def main():
     write("addon_state", addon_states())
     write("dsk", dsks())
     write("shader_preset", shader_presets())
+    write("config", configs())
 
 
 if __name__ == "__main__":

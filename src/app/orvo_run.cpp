@@ -11,6 +11,7 @@
 #include "app/addon_run_options.h"
 #include "app/debug_run_options.h"
 #include "app/disk_run_options.h"
+#include "app/file_run_options.h"
 #include "app/if1_run_options.h"
 #include "app/movie_run_options.h"
 #include "app/rzx_run_options.h"
@@ -20,6 +21,7 @@
 #include "app/tools_run_options.h"
 #include "app/video_run_options.h"
 #include "host/png_writer.h"
+#include "shell/config.h"
 #include "shell/config_set.h"
 #include "shell/data_folders.h"
 #include "shell/emulator.h"
@@ -58,6 +60,7 @@ const char kHelp[] =
     "  --frames N         run N frames (default 0: set up only)\n"
     "  --realtime         run at the real machine's speed (default: as fast as possible)\n"
     "  --print-state      print registers, FrameTState and the frame count as JSON at the end\n"
+    "  --config FILE      read the settings from FILE (an orvo.ini) before the other options\n"
     "  --set \"Key=Value\"  set an orvo.ini key by its name in the file before the machine\n"
     "                     starts (\"z80 version=1\", ULAplus=1, \"Late Timing=1\"); repeatable,\n"
     "                     applied after the other options\n"
@@ -69,6 +72,7 @@ const char kHelp[] =
     "  --zip-entry NAME   with a ZIP archive: load the entry NAME instead\n"
     "  --save FILE        at the end of the run save a snapshot, the format by FILE's\n"
     "                     extension (.z80 as \"z80 version\" chooses, .sna, .szx)\n"
+    "%s"
     "%s"
     "%s"
     "%s"
@@ -111,6 +115,9 @@ struct RunOptions {
   std::string zipEntry;           // --zip-entry
   std::string savePath;           // --save
   std::vector<std::string> sets;  // --set "Key=Value", in order
+  bool modelGiven = false;        // --model or --custom-rom
+  bool configGiven = false;       // --config FILE
+  Settings config;                // the settings --config read
   SoundRunOptions sound;
   TapeRunOptions tape;
   RzxRunOptions rzx;
@@ -120,6 +127,7 @@ struct RunOptions {
   ToolsRunOptions tools;
   If1RunOptions if1;
   DiskRunOptions disk;
+  FileRunOptions files;
   ShaderRunOptions shader;
   MovieRunOptions movie;
 };
@@ -189,6 +197,31 @@ bool LoadRunFile(Emulator& emu, const std::string& path, const std::string& zipE
   return true;
 }
 
+// --config: an orvo.ini read over the default settings. False with `error` when the file cannot
+// be read or is not a settings file; lines the reader passes over are reported and skipped.
+bool ReadRunConfig(const std::string& path, Settings& out, std::string* error) {
+  std::vector<uint8_t> bytes;
+  if (ReadWholeFile(path, bytes) != kMsgNone) {
+    *error = "cannot be read";
+    return false;
+  }
+  Settings staged;
+  Folders folders;
+  WindowPlacements placements;
+  const ConfigParse parsed = ParseConfigText(bytes, staged, folders, placements);
+  if (!parsed.complete) {
+    *error = "not a settings file (no [End] line)";
+    return false;
+  }
+  if (parsed.strayLines) {
+    std::fprintf(stderr, "orvo-run: --config %s: lines not understood were skipped\n",
+                 path.c_str());
+  }
+  ClampSettings(staged);
+  out = staged;
+  return true;
+}
+
 // --save: the snapshot writer chosen by the file's extension.
 bool SaveRunFile(Emulator& emu, const std::string& path) {
   const int saved = SaveSnapshot(emu, path);
@@ -219,12 +252,13 @@ int main(int argc, char** argv) {
       std::printf("%s\n", VersionLine("orvo-run").c_str());
       return kExitOk;
     } else if (a == "--help" || a == "-h") {
-      std::printf(kHelp, kSoundRunHelp, kTapeRunHelp, kVideoRunHelp, kRzxRunHelp, kDebugRunHelp,
-                  kAddonRunHelp, kToolsRunHelp, kIf1RunHelp, kDiskRunHelp, kShaderRunHelp,
-                  kMovieRunHelp);
+      std::printf(kHelp, kFileRunHelp, kSoundRunHelp, kTapeRunHelp, kVideoRunHelp, kRzxRunHelp,
+                  kDebugRunHelp, kAddonRunHelp, kToolsRunHelp, kIf1RunHelp, kDiskRunHelp,
+                  kShaderRunHelp, kMovieRunHelp);
       return kExitOk;
     } else if (a == "--model") {
       const char* v = next("a model");
+      opt.modelGiven = true;
       if (!ParseModel(v, &opt.model)) {
         std::fprintf(stderr,
                      "orvo-run: unknown model '%s' (16, 48, 128, plus2, plus2a, plus3, custom)\n",
@@ -236,6 +270,7 @@ int main(int argc, char** argv) {
     } else if (a == "--custom-rom") {
       opt.customRom = next("a file");
       opt.model = kModelCustom;
+      opt.modelGiven = true;
     } else if (a == "--frames") {
       if (!ParseLong(next("a number"), &opt.frames)) {
         std::fprintf(stderr, "orvo-run: --frames needs a whole number\n");
@@ -251,6 +286,13 @@ int main(int argc, char** argv) {
       opt.savePath = next("a file");
     } else if (a == "--print-state") {
       opt.printState = true;
+    } else if (a == "--config") {
+      const char* path = next("a file");
+      if (std::string error; !ReadRunConfig(path, opt.config, &error)) {
+        std::fprintf(stderr, "orvo-run: --config %s: %s\n", path, error.c_str());
+        return kExitUsage;
+      }
+      opt.configGiven = true;
     } else if (a == "--set") {
       const char* v = next("Key=Value");
       Settings scratch;
@@ -259,7 +301,12 @@ int main(int argc, char** argv) {
         return kExitUsage;
       }
       opt.sets.emplace_back(v);
-    } else if (std::string error; const int r = ParseSoundRunOption(args, i, opt.sound, &error)) {
+    } else if (std::string error; const int fo = ParseFileRunOption(args, i, opt.files, &error)) {
+      if (fo < 0) {
+        std::fprintf(stderr, "orvo-run: %s\n", error.c_str());
+        return kExitUsage;
+      }
+    } else if (const int r = ParseSoundRunOption(args, i, opt.sound, &error)) {
       if (r < 0) {
         std::fprintf(stderr, "orvo-run: %s\n", error.c_str());
         return kExitUsage;
@@ -343,6 +390,13 @@ int main(int argc, char** argv) {
   if (!romDir.empty() && romDir.back() != '/') romDir += '/';
   emu->folders.ConfiguredRomDir = emu->folders.CurrentRomDir = romDir;
   Settings& settings = emu->settings;
+  // The settings file first; the options given on the command line then override it.
+  if (opt.configGiven) {
+    settings = opt.config;
+    // The custom model needs its ROM named here; a number no model has is the 48K.
+    const bool known = settings.ModelType >= kModel16K && settings.ModelType < kModelCustom;
+    if (!opt.modelGiven) opt.model = known ? settings.ModelType : kModel48K;
+  }
   settings.ModelType = opt.model;
   settings.CustomRom = opt.model == kModelCustom;
   settings.CustomRomPath = opt.customRom;
@@ -406,11 +460,13 @@ int main(int argc, char** argv) {
   if (!rzxRun.Start(*emu)) return kExitFailure;
   DebugRun debugRun(opt.debug);
   if (!debugRun.Start(*emu)) return kExitFailure;
+  const FileRun fileRun(opt.files);
   // A recording plays to its end unless --frames bounds it.
   const bool unbounded = rzxRun.Playing() && opt.frames == 0;
   for (long f = 0; (unbounded || f < opt.frames) && !tapeRun.Done(*emu) && !rzxRun.Done(*emu) &&
                    !debugRun.Hit(*emu);
        ++f) {
+    fileRun.BeforeFrame(*emu, f);
     videoRun.BeforeFrame(*emu, f);
     rzxRun.BeforeFrame(*emu, f);
     addonRun.BeforeFrame(*emu, f);

@@ -142,8 +142,7 @@ void LoadTapeCommand(MainWindow& w) {
       AskOpenPathPaused(w, QStringLiteral("Open file"), emu.folders.ConfiguredTapeDir,
                         emu.folders.CurrentTapeDir, OpenTapeFilters());
   if (path.isEmpty()) return;
-  OpenTapeFile(emu, path.toStdString());
-  if (emu.m.tape.image) w.NoteRecentFile(path.toStdString());
+  if (OpenTapeFile(emu, path.toStdString()) == 0) w.NoteRecentFile(path.toStdString());
 }
 
 void EjectTapeMenuCommand(MainWindow& w) {

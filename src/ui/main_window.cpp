@@ -594,13 +594,11 @@ void MainWindow::OpenDroppedFile(const QString& path) {
 void MainWindow::TypeText(const QString& text, int spoolSpeed) {
   if (text.isEmpty()) return;
   const QByteArray bytes = text.toLatin1();
-  if (spoolSpeed > 0) {
-    emu_.ReadBackMachineSettings();
-    emu_.settings.SpoolSpeed = spoolSpeed;
-    emu_.ApplyMachineSettings();
-  }
-  StartTyping(emu_.m, std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(bytes.constData()),
-                                               static_cast<size_t>(bytes.size())));
+  // The pasted text gets its own pace: the user's "Spool Speed" stays as it was.
+  StartTyping(emu_.m,
+              std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(bytes.constData()),
+                                       static_cast<size_t>(bytes.size())),
+              spoolSpeed);
 }
 
 // ---- keys ----

@@ -95,8 +95,8 @@ class MainWindow final : public QMainWindow {
   // What a drop brings: the first of its files is loaded, or else its text typed in. False when
   // it holds neither.
   bool HandleDrop(const QMimeData& mime);
-  // Types `text` into the machine, then ENTER (paste, dropped text). A `spoolSpeed` above 0
-  // becomes the "Spool Speed" setting first.
+  // Types `text` into the machine, then ENTER (paste, dropped text). A `spoolSpeed` above 0 paces
+  // this text only; the "Spool Speed" setting is left as it was.
   void TypeText(const QString& text, int spoolSpeed);
 
   // ---- recent files ----

@@ -139,6 +139,14 @@ TEST(DiskRun, DamagedImagesAreRefused) {
   EXPECT_NE(status, 0);
   EXPECT_NE(out.find("Disk Error: Disk image damaged"), std::string::npos) << out;
   EXPECT_EQ(out.find("Disk A:"), std::string::npos) << out;
+  // A damaged image put in mid-run leaves the disk in the drive: the Loader runs on as before.
+  const std::string run =
+      "--disk-a " + Disk("zesarux_testdsk.dsk") + " --disk-autoload --frames 400 --print-state";
+  const auto state = [](const std::string& text) { return text.substr(text.rfind("{\"model\"")); };
+  const std::string expected = state(RunPlus3(run, &status));
+  const std::string withBad = RunPlus3(run + " --disk-insert 1:a:" + bad.string(), &status);
+  EXPECT_NE(withBad.find("Disk Error: Disk image damaged"), std::string::npos) << withBad;
+  EXPECT_EQ(state(withBad), expected);
   fs::remove(bad);
 }
 

@@ -79,20 +79,31 @@ TEST(Typing, TokeniserOn48KAndPlainCharactersOnThe128K) {
 }
 
 TEST(Typing, OneCharacterEverySpoolSpeedPlusOneVisits) {
+  // A paste types at its own pace without touching the setting; the next text goes back to it.
+  const struct {
+    int32_t ownSpeed;  // 0: the setting
+    std::vector<int> deliveredAt;
+  } cases[] = {{0, {8, 16, 24, 32}}, {4, {5, 10, 15, 20}}, {0, {8, 16, 24, 32}}};
   MachineState m;
   m.MachineModel = kModel128K;
   m.settings.SpoolSpeed = 7;
-  Start(m, "ABC");
-  EXPECT_EQ(m.FullSpeed, 1u);
-  std::vector<int> deliveredAt;
-  for (int visit = 1; visit <= 40 && TypingActive(m); ++visit) {
-    if (Visit(m)) deliveredAt.push_back(visit);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.ownSpeed);
+    const std::string text = "ABC";
+    StartTyping(m, std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()),
+                c.ownSpeed);
+    EXPECT_EQ(m.FullSpeed, 1u);
+    std::vector<int> deliveredAt;
+    for (int visit = 1; visit <= 40 && TypingActive(m); ++visit) {
+      if (Visit(m)) deliveredAt.push_back(visit);
+    }
+    // The counter starts at 2: A, B, C and ENTER; the last one ends typing.
+    EXPECT_EQ(deliveredAt, c.deliveredAt);
+    EXPECT_FALSE(TypingActive(m));
+    EXPECT_EQ(m.FullSpeed, 0u);
+    EXPECT_TRUE(m.input.TypingText.empty());
+    EXPECT_EQ(m.settings.SpoolSpeed, 7);
   }
-  // The counter starts at 2: A, B, C and ENTER every 8 visits; the last one ends typing.
-  EXPECT_EQ(deliveredAt, (std::vector<int>{8, 16, 24, 32}));
-  EXPECT_FALSE(TypingActive(m));
-  EXPECT_EQ(m.FullSpeed, 0u);
-  EXPECT_TRUE(m.input.TypingText.empty());
 }
 
 TEST(Typing, CancelOrAMissingFileTypesNothing) {

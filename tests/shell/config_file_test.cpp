@@ -147,6 +147,7 @@ TEST_F(ConfigFile, EveryLineReadsBackAndIsWrittenAgainAsItWas) {
   Set(text, "Custom ROM=", "0");
   Set(text, "DrawSize=", "3");
   Set(text, "Keyboard Issue=", "1");
+  Set(text, "Spool Speed=", "20");
   Set(text, "Joystick Type=", "-4");
   Set(text, "MMap Back=", "16777215");
   Set(text, "Debugger=", "-120");
@@ -267,7 +268,7 @@ TEST_F(ConfigFile, ValueLinesParseLikeStreamExtraction) {
   const Settings& s = emu.settings;
   EXPECT_EQ(s.LateTiming, 1);
   EXPECT_EQ(s.Contention, 0);
-  EXPECT_EQ(s.EmulationSpeed, 4294967295.0f);  // read unsigned: -1 wraps
+  EXPECT_EQ(s.EmulationSpeed, 1000.0f);  // read unsigned: -1 wraps, then the top of the range
   EXPECT_EQ(s.ExitMsg, 0);
   EXPECT_EQ(s.Focus, 5);
   EXPECT_EQ(s.Rewind, 0);
@@ -298,7 +299,7 @@ TEST_F(ConfigFile, CustomModelKeepsTheRomFileNameAndJoinsItToTheRomFolder) {
 
 // ---- files that cannot be used ----
 
-TEST_F(ConfigFile, UnusableFilesGiveDefaultsAndANewFile) {
+TEST_F(ConfigFile, UnusableFilesAreKeptAsBadBesideANewFileOfDefaults) {
   enum Kind { kMissing, kText, kFolder };
   const std::string cut = [&] {
     std::string text = Base();
@@ -315,8 +316,8 @@ TEST_F(ConfigFile, UnusableFilesGiveDefaultsAndANewFile) {
       {"empty", kText, "", {kMsgConfigCorrupt}},
       {"garbage", kText, "garbage\n[Emulation]\n", {kMsgConfigCorrupt}},
       {"ends before [End]", kText, cut, {kMsgConfigCorrupt}},
-      // Unreadable, and the defaults cannot be written over a folder either.
-      {"a folder", kFolder, "", {kMsgConfigCorrupt, kMsgCannotSaveConfig}},
+      // Unreadable: moved aside like any other file.
+      {"a folder", kFolder, "", {kMsgConfigCorrupt}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -329,12 +330,24 @@ TEST_F(ConfigFile, UnusableFilesGiveDefaultsAndANewFile) {
     e.m.settings.Frameskip = 5;
     EXPECT_EQ(LoadConfig(e), 1);
     EXPECT_EQ(OptionsMessages(h), c.messages);
+    const std::string bad = IniPath() + ".bad";
     if (!c.messages.empty()) {
       EXPECT_EQ(h.messages.front().text, "06 - Configuration file corrupt");
-      EXPECT_EQ(h.plainMessages, std::vector<std::string>{"Orvo Error|Creating new config file"});
+      EXPECT_EQ(h.plainMessages,
+                std::vector<std::string>{"Orvo Error|Creating new config file; the old one is "
+                                         "kept as orvo.ini.bad"});
+      // What the user had is kept whole.
+      if (c.kind == kText) {
+        std::ifstream in(bad, std::ios::binary);
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), Crlf(c.text));
+      } else {
+        EXPECT_TRUE(std::filesystem::is_directory(bad));
+      }
     } else {
       EXPECT_TRUE(h.plainMessages.empty());
+      EXPECT_FALSE(std::filesystem::exists(bad));
     }
+    std::filesystem::remove_all(bad);
     // Nothing read is applied: defaults throughout, the +2 read from the cut file only staged.
     EXPECT_EQ(e.m.settings.Frameskip, 1);
     EXPECT_EQ(e.m.MachineModel, 1);
@@ -342,11 +355,95 @@ TEST_F(ConfigFile, UnusableFilesGiveDefaultsAndANewFile) {
     if (c.text == cut) {
       EXPECT_EQ(e.LoadedSettings.ModelType, 3);
     }
-    if (c.kind != kFolder) {
-      EXPECT_EQ(ReadIni(), ExpectedDefaultIni(ProgramFolder()));
-    }
+    EXPECT_EQ(ReadIni(), ExpectedDefaultIni(ProgramFolder()));
   }
   std::filesystem::remove_all(IniPath());
+}
+
+TEST_F(ConfigFile, AStrayLineKeepsTheOtherSettingsAndTheFileAsBad) {
+  std::string text = Base();
+  Set(text, "Frameskip=", "7");
+  Set(text, "Tape Traps=", "1");
+  Set(text, "Late Timing=", "1");
+  // One stray line between two sections, one inside [Emulation] (its values are shifted: the
+  // section is dropped, the others are read).
+  Replace(text, "[Tapes]\n", "# my note\n[Tapes]\n");
+  Replace(text, "Contention=", "stray\nContention=");
+  WriteIni(text);
+  EXPECT_EQ(LoadConfig(emu), 1);
+  ASSERT_EQ(OptionsMessages(host), std::vector<MessageId>{kMsgConfigKeptAsBad});
+  EXPECT_NE(host.messages.back().text.find(IniPath() + ".bad"), std::string::npos);
+  EXPECT_EQ(emu.settings.Frameskip, 7);
+  EXPECT_EQ(emu.settings.TapeTraps, 1);
+  EXPECT_EQ(emu.settings.LateTiming, 0);  // the shifted section keeps what it had
+  std::ifstream in(IniPath() + ".bad", std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), Crlf(text));
+  // The new file holds what was understood and reads back cleanly.
+  host.messages.clear();
+  EXPECT_EQ(LoadConfig(emu), 0);
+  EXPECT_TRUE(OptionsMessages(host).empty());
+  EXPECT_EQ(emu.settings.Frameskip, 7);
+}
+
+TEST_F(ConfigFile, AReadOnlyFileIsLeftAsItIs) {
+  std::string text = Base();
+  Set(text, "Frameskip=", "4");
+  WriteIni(text);
+  std::filesystem::permissions(IniPath(), std::filesystem::perms::owner_read |
+                                              std::filesystem::perms::group_read |
+                                              std::filesystem::perms::others_read);
+  ASSERT_EQ(LoadConfig(emu), 0);
+  emu.settings.Frameskip = 9;
+  SaveConfig(emu);
+  EXPECT_EQ(OptionsMessages(host), std::vector<MessageId>{kMsgConfigReadOnly});
+  EXPECT_EQ(ReadIni(), Crlf(text));
+  EXPECT_EQ(emu.settings.Frameskip, 9);  // the session goes on with its settings
+  // Nor is it moved aside when a line is not understood or it is cut short.
+  for (const std::string& damaged : {"stray\n" + text, text.substr(0, 300)}) {
+    std::filesystem::permissions(IniPath(), std::filesystem::perms::owner_write,
+                                 std::filesystem::perm_options::add);
+    WriteIni(damaged);
+    std::filesystem::permissions(IniPath(), std::filesystem::perms::owner_write,
+                                 std::filesystem::perm_options::remove);
+    host.messages.clear();
+    EXPECT_EQ(LoadConfig(emu), 1);
+    EXPECT_EQ(OptionsMessages(host).back(), kMsgConfigReadOnly);
+    EXPECT_EQ(ReadIni(), Crlf(damaged));
+    EXPECT_FALSE(std::filesystem::exists(IniPath() + ".bad"));
+  }
+}
+
+TEST_F(ConfigFile, ValuesOutOfRangeAreClampedAndSavedClamped) {
+  const struct {
+    const char* keyEq;
+    const char* value;
+    const char* saved;
+  } cases[] = {
+      {"Emulation Speed=", "0", "2"},
+      {"Emulation Speed=", "5000", "1000"},
+      {"DrawSize=", "0", "1"},
+      {"DrawSize=", "9", "1"},  // 4, full screen, opens at 1
+      {"Spool Speed=", "0", "5"},
+      {"Spool Speed=", "99", "30"},
+      {"Emulation Speed=", "250", "250"},
+      {"Spool Speed=", "12", "12"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.keyEq) + c.value);
+    std::string text = Base();
+    Set(text, c.keyEq, c.value);
+    WriteIni(text);
+    ASSERT_EQ(LoadConfig(emu), 0);
+    SaveConfig(emu);
+    const std::string saved = ReadIni();
+    EXPECT_NE(saved.find(std::string("\n") + c.keyEq + c.saved + "\r"), std::string::npos);
+  }
+  // Emulation Speed 0 (which would never run a frame) runs the machine at 2 %.
+  std::string text = Base();
+  Set(text, "Emulation Speed=", "0");
+  WriteIni(text);
+  ASSERT_EQ(LoadConfig(emu), 0);
+  EXPECT_EQ(emu.m.settings.EmulationSpeed, 2.0f);
 }
 
 }  // namespace

@@ -98,19 +98,21 @@ TEST_F(Dispatch, NamesThatAreNotLoadedHereAndFailures) {
       // Extensions match case-sensitively; unknown ones are ignored.
       {"Game.Sna", kDrop, 1, kMsgNone, {}, false},
       {"notes.doc", kOpen, 1, kMsgNone, {}, false},
-      // Kinds loaded elsewhere, and a disk image off the +3: a reset, no load.
+      // Kinds loaded elsewhere: a reset, no load. A disk image off the +3 is ignored.
       {"cheat.pok", kDrop, 0, kMsgNone, {}, true},
       {"readme.TXT", kDrop, 0, kMsgNone, {}, true},
       // A recording that cannot be read plays nothing and leaves the machine as it was.
       {"run.rzx", kDrop, 0, kMsgNone, {}, false},
-      {"disk.dsk", kDrop, 0, kMsgNone, {}, true},
+      {"disk.dsk", kDrop, 1, kMsgNone, {}, false},
       {"missing.z80", kDrop, 1, kMsgFileNotFound, CaptionId::File, false},
       {"folder.z80", kDrop, 1, kMsgNone, {}, false},  // a dropped folder is ignored
-      // "Open Snapshot" takes snapshots only; a tape is recognised but not loaded there.
+      // "Open Snapshot" takes snapshots only.
       {"game.bin", kOpenSnapshot, 1, kMsgUnknownExtension, CaptionId::Options, false},
-      {"tape.tap", kOpenSnapshot, 0, kMsgNone, {}, true},
-      // A loader's refusal is the loader's message; the kind still counts as dispatched.
-      {"short.sna", kDrop, 0, kMsgSnapshotLength, CaptionId::Options, true},
+      {"tape.tap", kOpenSnapshot, 1, kMsgUnknownExtension, CaptionId::Options, false},
+      // A refused file shows the loader's message before anything is reset; the kind still
+      // counts as dispatched.
+      {"short.sna", kDrop, 0, kMsgSnapshotLength, CaptionId::Options, false},
+      {"short.z80", kOpenSnapshot, 0, kMsgZ80Version, CaptionId::Options, false},
   };
   fs::create_directory(dir_ / "folder.z80");
   for (const auto& c : cases) {
@@ -137,7 +139,7 @@ TEST_F(Dispatch, NamesThatAreNotLoadedHereAndFailures) {
     }
   }
   EXPECT_EQ(files().LastLoadStatus, kLoadRefused);
-  EXPECT_EQ(files().SnapshotLoaded, 1);
+  EXPECT_EQ(files().SnapshotLoaded, 0);
 }
 
 TEST_F(Dispatch, ZipEntriesAreListedAndLoadedByTheirNames) {
@@ -168,8 +170,11 @@ TEST_F(Dispatch, ZipEntriesAreListedAndLoadedByTheirNames) {
   m().cpu.PC = 0;
   ASSERT_EQ(LoadZipArchiveEntry(emu(), Path("bundle.zip"), ""), 0);
   EXPECT_EQ(m().cpu.PC, 0x7777);
+  m().RamBlock[0x9000] = 0x42;
   EXPECT_EQ(LoadZipArchiveEntry(emu(), Path("bundle.zip"), "x.z80"), 0);
-  EXPECT_EQ(messages().back().message, 12);  // the Z80 loader's own refusal
+  EXPECT_EQ(messages().back().message, 12);  // the Z80 loader's own refusal, before any reset
+  EXPECT_EQ(m().cpu.PC, 0x7777);
+  EXPECT_EQ(m().RamBlock[0x9000], 0x42);
   EXPECT_EQ(LoadZipArchiveEntry(emu(), Path("bundle.zip"), "absent.z80"), 1);
   EXPECT_EQ(messages().back().message, 8);
   EXPECT_EQ(LoadZipArchiveEntry(emu(), Path("text.zip"), ""), 1);
@@ -222,7 +227,7 @@ TEST_F(Dispatch, SavesFollowTheExtensionAndTheVersionSettings) {
   // A new file gets the usual permissions, not the temporary file's.
   EXPECT_NE(fs::status(Path("out.z80")).permissions() & fs::perms::group_read, fs::perms::none);
   EXPECT_EQ(SaveSnapshot(s.emu, Path("out.Sna")), kSaveFailed);
-  EXPECT_EQ(s.host.messages.back().message, 22);
+  EXPECT_EQ(s.host.messages.back().message, kMsgUnknownSnapshotExtension);
   // SNP holds the 16K and 48K only: the 128K family is refused with message 17.
   const bool small = s.emu.m.MachineModel <= kModel48K;
   EXPECT_EQ(SaveSnapshot(s.emu, Path("out.snp")), small ? kSaved : kSaveFailed);
@@ -246,11 +251,38 @@ TEST_F(Dispatch, SaveDialogUsesTheTitleCutAtItsLastDot) {
   EXPECT_EQ(files().CurrentFileTitle, "game.v2");
   ASSERT_EQ(SaveSnapshotCommand(emu(), Path("plain"), 3, &written), kSaved);
   EXPECT_EQ(written, Path("plain.z80"));
-  // "All supported snapshots", ZXS and "All files" write nothing.
-  for (int filter : {1, 10, 11}) {
-    EXPECT_EQ(SaveSnapshotCommand(emu(), Path("none.sna"), filter), kSaveNoWriter);
+  // "All supported snapshots" and "All files" write by the typed extension, a Z80 file when there
+  // is none; what cannot be written says why and writes nothing.
+  const struct {
+    int filter;
+    const char* typed;
+    const char* written;  // nullptr: nothing
+    MessageId message;
+  } cases[] = {
+      {1, "any.sna", "any.sna", kMsgNone},
+      {11, "bare", "bare.z80", kMsgNone},
+      {11, "page.SZX", "page.SZX", kMsgNone},
+      {1, "notes.txt", nullptr, kMsgUnknownSnapshotExtension},
+      {10, "frozen.zxs", nullptr, kMsgZxsNotWritable},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.typed);
+    messages().clear();
+    written.clear();
+    const int saved = SaveSnapshotCommand(emu(), Path(c.typed), c.filter, &written);
+    EXPECT_EQ(saved == kSaved, c.written != nullptr);
+    if (c.written != nullptr) {
+      EXPECT_EQ(written, Path(c.written));
+      EXPECT_TRUE(fs::exists(Path(c.written)));
+      EXPECT_TRUE(messages().empty());
+    } else {
+      EXPECT_FALSE(fs::exists(Path(c.typed)));
+      ASSERT_EQ(messages().size(), 1u);
+      EXPECT_EQ(messages()[0].message, c.message);
+    }
   }
-  EXPECT_FALSE(fs::exists(Path("none.sna")));
+  // The SNA written as "All supported snapshots" is one.
+  EXPECT_EQ(ReadWholeFile(Path("any.sna")).size(), 49179u);
 }
 
 TEST_F(Dispatch, AFailedSaveKeepsTheOldFileAndSaysSo) {

@@ -4,9 +4,12 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "shell/emulator.h"
+#include "shell/file_dispatch.h"
+#include "shell/snapshot_save.h"
 #include "shell/window_commands.h"
 #include "support/recording_host.h"
 
@@ -105,32 +108,47 @@ TEST_F(StatusBarTest, QuitAsksOnlyWithExitMsg) {
   EXPECT_EQ(host.questions.size(), 1u);
 }
 
-TEST_F(StatusBarTest, InstantSaveWritesTheLastFileOpened) {
-  const auto dir = std::filesystem::temp_directory_path() / ("orvo-f1-" + std::to_string(getpid()));
-  std::filesystem::create_directories(dir);
+TEST_F(StatusBarTest, InstantSaveWritesOnlyASnapshotThisRunLoadedOrSaved) {
+  namespace fs = std::filesystem;
+  const auto dir = fs::temp_directory_path() / ("orvo-f1-" + std::to_string(getpid()));
+  fs::create_directories(dir);
   // Off: nothing at all.
-  emu.folders.CurrentSnapDir = (dir / "game.tap").string();
   EXPECT_EQ(InstantSnapshotSave(emu), 1);
   EXPECT_TRUE(host.messages.empty());
   emu.settings.SnapshotSave = 1;
-  // A tape was the last file: not a snapshot extension.
+  // The last file of an earlier run (remembered in orvo.ini) is never overwritten: nothing has
+  // been loaded or saved yet, so F1 says so and writes nothing.
+  const fs::path earlier = dir / "earlier.sna";
+  std::ofstream(earlier) << "last run's game";
+  emu.folders.CurrentSnapDir = earlier.string();
   EXPECT_EQ(InstantSnapshotSave(emu), 1);
   ASSERT_EQ(host.messages.size(), 1u);
-  EXPECT_EQ(host.messages[0].message, 22);
-  EXPECT_EQ(host.messages[0].caption, CaptionId::Error);
-  // SIT is written as well; mixed case is not in the table.
-  emu.folders.CurrentSnapDir = (dir / "game.sit").string();
-  EXPECT_EQ(InstantSnapshotSave(emu), 0);
-  EXPECT_EQ(std::filesystem::file_size(dir / "game.sit"), 65564u);
-  emu.folders.CurrentSnapDir = (dir / "game.Sna").string();
+  EXPECT_EQ(host.messages[0].message, kMsgNothingToInstantSave);
+  EXPECT_EQ(fs::file_size(earlier), 15u);
+  // A refused file does not become the target either.
+  std::ofstream(dir / "broken.sna") << "short";
+  EXPECT_EQ(OpenFileCommand(emu, (dir / "broken.sna").string()), 0);
   EXPECT_EQ(InstantSnapshotSave(emu), 1);
-  EXPECT_EQ(host.messages.size(), 2u);
-  // An SNA is written in place.
-  emu.folders.CurrentSnapDir = (dir / "game.sna").string();
+  EXPECT_EQ(fs::file_size(dir / "broken.sna"), 5u);
+  // After a tape: not a snapshot extension, nothing written.
+  std::ofstream(dir / "game.tap", std::ios::binary) << std::string("\x02\x00\xff\xff", 4);
+  ASSERT_EQ(OpenFileCommand(emu, (dir / "game.tap").string()), 0);
+  EXPECT_EQ(InstantSnapshotSave(emu), 1);
+  EXPECT_EQ(host.messages.back().message, 22);
+  EXPECT_EQ(host.messages.back().caption, CaptionId::Error);
+  EXPECT_EQ(fs::file_size(dir / "game.tap"), 4u);
+  // A save makes its file the target; SIT is written as well.
   emu.m.cpu.SP = 0x8000;
+  ASSERT_EQ(SaveSnapshot(emu, (dir / "game.sit").string()), 0);
+  fs::remove(dir / "game.sit");
   EXPECT_EQ(InstantSnapshotSave(emu), 0);
-  EXPECT_EQ(std::filesystem::file_size(dir / "game.sna"), 49179u);
-  std::filesystem::remove_all(dir);
+  EXPECT_EQ(fs::file_size(dir / "game.sit"), 65564u);
+  // A file opened this run takes over from the one saved before.
+  ASSERT_EQ(SaveSnapshot(emu, (dir / "game.sna").string()), 0);
+  ASSERT_EQ(OpenFileCommand(emu, (dir / "game.sit").string()), 0);
+  EXPECT_EQ(emu.files.LastLoadStatus, 0);
+  EXPECT_EQ(emu.files.InstantSavePath, (dir / "game.sit").string());
+  fs::remove_all(dir);
 }
 
 }  // namespace

@@ -363,7 +363,9 @@ TEST_F(WindowTest, PastedTextIsTypedIn) {
   QGuiApplication::clipboard()->setText(QStringLiteral("10 PRINT 42"));
   QTest::keyClick(window.get(), Qt::Key_F12);
   ASSERT_TRUE(TypingActive(emu->m));
-  EXPECT_EQ(emu->m.settings.SpoolSpeed, 4);
+  // Typed at the paste's own pace; the user's Spool Speed is left as it was.
+  EXPECT_EQ(emu->m.input.TypingSpoolSpeed, 4);
+  EXPECT_EQ(emu->m.settings.SpoolSpeed, 15);
   ASSERT_TRUE(RunPassesUntil([&] { return !TypingActive(emu->m); }, 20000));
   RunFrames(10);
   // The line is in the program area: line number 10, then the PRINT token.
@@ -392,9 +394,10 @@ TEST_F(WindowTest, DropsAndTheCommandLineOpenFilesAndTypeText) {
   const std::string path = ConfigDir() + "/notes.xyz";
   std::ofstream(path) << "not a Spectrum file";
   EXPECT_TRUE(window->HandleDrop(*Urls({path, ConfigDir() + "/second.sna"})));
-  EXPECT_EQ(emu->files.CurrentFilePath, path);
+  EXPECT_EQ(emu->files.CurrentFilePath, "");
   EXPECT_EQ(emu->m.Paused, 0u);
-  // An unknown extension is ignored silently; the second file is never looked at.
+  // An unknown extension is ignored silently and not remembered; the second file is never
+  // looked at.
   EXPECT_TRUE(messages.empty());
 
   QMimeData text;

@@ -61,6 +61,7 @@ struct InputState {
   uint32_t TypingPos = 0;
   uint8_t TypingActive = 0;
   uint32_t TypingCounter = 0;
+  int32_t TypingSpoolSpeed = 0;  // the pace of this text; 0: the "Spool Speed" setting
   uint8_t TypingInString = 0;
   uint8_t TypingInRem = 0;
 };

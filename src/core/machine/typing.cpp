@@ -176,8 +176,9 @@ void DeliverOther(MachineState& m) {
 
 }  // namespace
 
-void StartTyping(MachineState& m, std::span<const uint8_t> text) {
+void StartTyping(MachineState& m, std::span<const uint8_t> text, int32_t spoolSpeed) {
   InputState& in = m.input;
+  in.TypingSpoolSpeed = spoolSpeed;
   // Every line end becomes one ENTER, whichever convention the text was written with.
   in.TypingText.clear();
   in.TypingText.reserve(text.size() + 2);
@@ -234,7 +235,8 @@ void TypingStep(MachineState& m) {
       DeliverOther(m);
     }
   }
-  if (static_cast<int64_t>(in.TypingCounter) > m.settings.SpoolSpeed) {
+  const int32_t speed = in.TypingSpoolSpeed > 0 ? in.TypingSpoolSpeed : m.settings.SpoolSpeed;
+  if (static_cast<int64_t>(in.TypingCounter) > speed) {
     in.TypingCounter = 1;
   } else {
     ++in.TypingCounter;

@@ -10,7 +10,9 @@ namespace orvo {
 struct MachineState;
 
 // Starts typing `text` (line ends CR LF, CR or LF), followed by an ENTER; turns full speed on.
-void StartTyping(MachineState& m, std::span<const uint8_t> text);
+// `spoolSpeed` paces this text alone (paste types faster than a file); 0 follows the "Spool
+// Speed" setting, which is never changed here.
+void StartTyping(MachineState& m, std::span<const uint8_t> text, int32_t spoolSpeed = 0);
 // Reads `path` whole and types it in. Returns false, typing nothing, when it cannot be read.
 bool StartTypingFile(MachineState& m, const std::string& path);
 // Stops typing and forgets the rest of the text (a reset, or the text used up).

@@ -3,6 +3,8 @@
 // the defaults in config_defaults.cpp and the options sheet's rules in config_options.cpp.
 #include "shell/config.h"
 
+#include <algorithm>
+
 #include "devices/device.h"
 #include "machine/keyboard.h"
 #include "machine/model.h"
@@ -95,6 +97,15 @@ std::string ConfigFilePath(const Emulator& emu) {
   // Without a configuration folder there is no file: never fall back to the file system's root.
   if (emu.folders.ConfigFolder.empty()) return {};
   return emu.folders.ConfigFolder + "/orvo.ini";
+}
+
+// ---- ranges ----
+
+void ClampSettings(Settings& s) {
+  if (s.EmulationSpeed != s.EmulationSpeed) s.EmulationSpeed = 100.0f;  // NaN: the real speed
+  s.EmulationSpeed = std::clamp(s.EmulationSpeed, 2.0f, 1000.0f);
+  s.DrawSize = std::clamp(s.DrawSize, 1, 4);
+  s.SpoolSpeed = std::clamp(s.SpoolSpeed, 5, 30);
 }
 
 // ---- the three copies ----

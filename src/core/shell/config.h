@@ -8,6 +8,7 @@
 // whatever its key text says, and the sections may come in any order.
 #include <array>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -16,6 +17,7 @@
 namespace orvo {
 
 class Emulator;
+struct Folders;
 
 // ---- window placements ----
 
@@ -177,6 +179,12 @@ inline Settings ZeroSettings() {
   s.EmulationSpeed = 0.0f;
   return s;
 }
+// Brings the settings that cannot work outside their ranges back into them: Emulation Speed
+// 2..1000 (per cent; 0 would never run a frame), DrawSize 1..4 (0 shows no picture, larger ones a
+// corner of one), Spool Speed 5..30. The file's reader and `--set` both apply it, so the clamped
+// value is also the one saved.
+void ClampSettings(Settings& s);
+
 // "48k.ROM", "48k.ROM", "128k.ROM", "Plus2.ROM", "Plus3.ROM", "Plus3.ROM" for models 0-5; null for
 // Custom and anything else.
 const char* RomFileNameForModel(int model);
@@ -188,13 +196,25 @@ std::string ConfigFilePath(const Emulator& emu);  // ConfigFolder + "/orvo.ini"
 // current folders and the placements.
 std::string BuildConfigText(const Emulator& emu);
 
-// Reads orvo.ini. Returns 0 when it was read to "[End]" and applied, 1 when it fell back to
-// defaults: a missing file is replaced by defaults silently; a file that cannot be read or is
-// corrupt shows "Configuration file corrupt" and "Creating new config file".
+// The reader of orvo.ini's text, without the file or the machine: the positional rules, with lines
+// it does not understand passed over to the next section header. Values go into `staged`,
+// `folders` (the configured ones) and `placements` as they are read.
+struct ConfigParse {
+  bool complete = false;    // "[End]" was reached
+  bool strayLines = false;  // lines were passed over
+};
+ConfigParse ParseConfigText(std::span<const uint8_t> bytes, Settings& staged, Folders& folders,
+                            WindowPlacements& placements);
+
+// Reads orvo.ini. Returns 0 when it was read to "[End]" and applied, 1 otherwise: a missing file
+// is replaced by defaults silently; a file that cannot be read or breaks off before "[End]" is
+// kept as orvo.ini.bad, shows "Configuration file corrupt" and "Creating new config file" and
+// gives the defaults; a file with lines the reader passes over (message 193) is applied, kept as
+// orvo.ini.bad and written anew. Values are clamped (ClampSettings).
 int LoadConfig(Emulator& emu);
 // Writes the whole file (through a temporary file renamed over orvo.ini, so a failure never
-// destroys the old file). On failure shows "Cannot Save config file" and resets every setting to
-// its default without writing.
+// destroys the old file). A read-only orvo.ini is left alone with message 194. On failure shows
+// "Cannot Save config file" and resets every setting to its default without writing.
 void SaveConfig(Emulator& emu);
 // Restores every default, sets up the 48K afresh, hard resets and writes the file.
 void ResetConfig(Emulator& emu);

@@ -202,6 +202,9 @@ void SetUpDisplay(Emulator& emu);
 void SwitchToRecreatedKeyboard(MachineState& m);
 // Joystick and keystick: the keystick wins when both are chosen.
 void ApplyStickModes(Emulator& emu);
+// orvo.ini is read-only by its permissions (no write bit at all), which holds for every user, root
+// included: it is never replaced, moved or written.
+bool ConfigFileReadOnly(const Emulator& emu);
 // Every setting to its default, the folders from the program folder, the placements; then the
 // 48K is set up afresh and hard reset.
 void RestoreDefaults(Emulator& emu);

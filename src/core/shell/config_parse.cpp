@@ -32,6 +32,7 @@ class LineReader {
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     return line;
   }
+  bool AtEnd() const { return pos_ >= text_.size(); }
 
  private:
   std::string_view text_;
@@ -108,36 +109,65 @@ ReadResult ReadTextFile(const std::string& path, std::string& text) {
   return ReadResult::kOk;
 }
 
-// A file that exists but cannot be read, or breaks off before "[End]".
+// Moves the file the reader could not use to "orvo.ini.bad" beside it (replacing an older one),
+// so that the new file written next never destroys what the user had. Returns the kept path, or
+// an empty string when it could not be moved.
+std::string KeepBadFile(const Emulator& emu) {
+  const std::string path = ConfigFilePath(emu);
+  if (path.empty() || ConfigFileReadOnly(emu)) return {};
+  const std::string bad = path + ".bad";
+  std::error_code ec;
+  fs::remove_all(bad, ec);
+  fs::rename(path, bad, ec);
+  return ec ? std::string() : bad;
+}
+
+// A file that exists but cannot be read, or breaks off before "[End]": it is kept as
+// orvo.ini.bad and a new file with the defaults is written.
 int CorruptConfig(Emulator& emu) {
   emu.ShowMessage(CaptionId::Options, kMsgConfigCorrupt);
+  if (ConfigFileReadOnly(emu)) {
+    // The user's read-only file stays as it is: this session runs on the defaults, unsaved.
+    RestoreDefaults(emu);
+    SetUpDisplay(emu);
+    emu.ShowMessage(CaptionId::Options, kMsgConfigReadOnly);
+    return 1;
+  }
+  const std::string kept = KeepBadFile(emu);
   ResetConfig(emu);
-  emu.host.ShowPlainMessage("Orvo Error", "Creating new config file");
+  emu.host.ShowPlainMessage("Orvo Error", kept.empty() ? "Creating new config file"
+                                                       : "Creating new config file; the old "
+                                                         "one is kept as orvo.ini.bad");
   return 1;
+}
+
+bool IsHeader(std::string_view line) {
+  return !line.empty() && line.front() == '[';
 }
 
 }  // namespace
 
-int LoadConfig(Emulator& emu) {
-  std::string text;
-  switch (ReadTextFile(ConfigFilePath(emu), text)) {
-    case ReadResult::kMissing:  // the very first start: defaults and a new file, silently
-      ResetConfig(emu);
-      return 1;
-    case ReadResult::kUnreadable: return CorruptConfig(emu);
-    case ReadResult::kOk: break;
-  }
-
-  Settings& staged = emu.LoadedSettings;
-  Folders& f = emu.folders;
-  LineReader lines(text);
+ConfigParse ParseConfigText(std::span<const uint8_t> bytes, Settings& staged, Folders& f,
+                            WindowPlacements& p) {
+  ConfigParse result;
+  LineReader lines(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+  // Lines the reader does not understand (a stray line between sections, or a section with a
+  // line too many) are passed over to the next header; the file is then kept as orvo.ini.bad and
+  // written anew from what was read. A section with a line too many keeps its earlier values.
+  std::string_view pending;  // a header found where a separator line was expected
   for (;;) {
-    const std::string_view header = lines.Next();
-    if (header.empty() || header.front() != '[') return CorruptConfig(emu);
+    std::string_view header = pending.empty() ? lines.Next() : pending;
+    pending = {};
+    if (!IsHeader(header)) {
+      result.strayLines = true;
+      while (!lines.AtEnd() && !IsHeader(header)) header = lines.Next();
+      if (!IsHeader(header)) return result;
+    }
     const std::string_view name =
         header.size() >= 2 ? header.substr(1, header.size() - 2) : std::string_view{};
     const uint8_t id = LookUpSection(name);
     if (id == kSecEnd) break;
+    const Settings before = staged;
     if (const NumericSection* section = FindNumericSection(id)) {
       for (const NumericKey& key : section->keys) {
         const std::string_view line = lines.Next();
@@ -151,7 +181,6 @@ int LoadConfig(Emulator& emu) {
                                     &f.ConfiguredDownloadDir};
       for (std::string* folder : configured) *folder = std::string(ValueText(lines.Next()));
     } else if (id == kSecPlacements) {
-      WindowPlacements& p = emu.config.placements;
       for (int i = 0; i < kPlacementCount; ++i) {
         WindowPosition& w = p.windows[static_cast<size_t>(i)];
         w.left = ParseSigned(lines.Next());
@@ -162,8 +191,38 @@ int LoadConfig(Emulator& emu) {
       staged.ShaderPreset = std::string(ValueText(lines.Next()));
       for (std::string& values : staged.ShaderParameters) values = ValueText(lines.Next());
     }
-    lines.Next();  // the separator line
+    // The separator line. A "Key=value" line here means the section had a line too many, so its
+    // values are shifted: they are dropped. A header here starts the next section.
+    const std::string_view separator = lines.Next();
+    if (IsHeader(separator)) {
+      pending = separator;
+    } else if (separator.find('=') != std::string_view::npos) {
+      result.strayLines = true;
+      if (FindNumericSection(id) != nullptr) staged = before;
+    }
   }
+  result.complete = true;
+  return result;
+}
+
+int LoadConfig(Emulator& emu) {
+  std::string text;
+  switch (ReadTextFile(ConfigFilePath(emu), text)) {
+    case ReadResult::kMissing:  // the very first start: defaults and a new file, silently
+      ResetConfig(emu);
+      return 1;
+    case ReadResult::kUnreadable: return CorruptConfig(emu);
+    case ReadResult::kOk: break;
+  }
+
+  Settings& staged = emu.LoadedSettings;
+  Folders& f = emu.folders;
+  const ConfigParse parsed = ParseConfigText(
+      std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(text.data()), text.size()), staged,
+      f, emu.config.placements);
+  if (!parsed.complete) return CorruptConfig(emu);
+  const bool strayLines = parsed.strayLines;
+  ClampSettings(staged);
 
   // "[End]". A Custom ROM is found in the configured ROM folder under the ROM file name current
   // now; the path is settled before the set-up so that the set-up loads that file.
@@ -177,6 +236,16 @@ int LoadConfig(Emulator& emu) {
   SetRomFileNameFromModel(emu);
   ResetMachine(emu, true);
   SetUpDisplay(emu);
+  if (strayLines && ConfigFileReadOnly(emu)) {
+    emu.ShowMessage(CaptionId::Options, kMsgConfigReadOnly);
+    return 1;
+  }
+  if (strayLines) {
+    const std::string kept = KeepBadFile(emu);
+    SaveConfig(emu);
+    emu.ShowMessage(CaptionId::Options, kMsgConfigKeptAsBad, kept);
+    return 1;
+  }
   return 0;
 }
 

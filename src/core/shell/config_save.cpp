@@ -1,17 +1,15 @@
 // Writing orvo.ini: plain text with CR LF line ends, the sections in a fixed order and one
 // "Key=value" line per setting.
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <atomic>
-#include <cerrno>
 #include <cstdio>
 #include <limits>
+#include <span>
 
 #include "shell/config.h"
 #include "shell/config_internal.h"
 #include "shell/emulator.h"
+#include "shell/snapshot_save.h"
 
 namespace orvo {
 
@@ -41,34 +39,14 @@ void AppendNumber(std::string& out, std::string_view key, int32_t value) {
   out.append("\r\n");
 }
 
-// Writes `content` to a new file in the same folder and renames it over `path`, so the old file
-// survives any failure on the way.
-bool WriteFileReplacing(const std::string& path, std::string_view content) {
-  if (path.empty()) return false;
-  static std::atomic<uint32_t> counter{0};
-  const std::string temp = path + ".new-" + std::to_string(static_cast<long>(::getpid())) + "-" +
-                           std::to_string(counter.fetch_add(1));
-  const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_TRUNC | O_CLOEXEC, 0666);
-  if (fd < 0) return false;
-  bool ok = true;
-  size_t done = 0;
-  while (ok && done < content.size()) {
-    const ssize_t n = ::write(fd, content.data() + done, content.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      ok = false;
-    } else {
-      done += static_cast<size_t>(n);
-    }
-  }
-  if (ok && ::fsync(fd) != 0) ok = false;
-  if (::close(fd) != 0) ok = false;
-  if (ok && ::rename(temp.c_str(), path.c_str()) != 0) ok = false;
-  if (!ok) ::unlink(temp.c_str());
-  return ok;
-}
-
 }  // namespace
+
+bool config_detail::ConfigFileReadOnly(const Emulator& emu) {
+  const std::string path = ConfigFilePath(emu);
+  struct stat st;
+  return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+         (st.st_mode & 0222) == 0;
+}
 
 std::string BuildConfigText(const Emulator& emu) {
   const Settings& s = emu.PendingSettings;
@@ -122,7 +100,14 @@ std::string BuildConfigText(const Emulator& emu) {
 
 void SaveConfig(Emulator& emu) {
   CapturePendingSettings(emu);
-  if (!WriteFileReplacing(ConfigFilePath(emu), BuildConfigText(emu))) {
+  // A file the user made read-only stays as it is: the settings of this session are not kept.
+  if (ConfigFileReadOnly(emu)) {
+    emu.ShowMessage(CaptionId::Options, kMsgConfigReadOnly);
+    return;
+  }
+  const std::string text = BuildConfigText(emu);
+  const std::span<const uint8_t> bytes(reinterpret_cast<const uint8_t*>(text.data()), text.size());
+  if (ConfigFilePath(emu).empty() || !WriteFileReplacing(ConfigFilePath(emu), bytes)) {
     emu.ShowMessage(CaptionId::Options, kMsgCannotSaveConfig);
     RestoreDefaults(emu);
   }

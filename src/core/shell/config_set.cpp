@@ -46,6 +46,7 @@ bool SetSettingByName(Settings& settings, std::string_view assignment, std::stri
           return false;
         }
         settings.EmulationSpeed = static_cast<float>(speed);
+        ClampSettings(settings);
         return true;
       }
       int32_t number = 0;
@@ -55,6 +56,7 @@ bool SetSettingByName(Settings& settings, std::string_view assignment, std::stri
         return false;
       }
       settings.*key.field = number;
+      ClampSettings(settings);
       return true;
     }
   }

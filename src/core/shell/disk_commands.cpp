@@ -58,12 +58,13 @@ void EjectDrive(Emulator& emu, int drive) {
 bool InsertDiskBytes(Emulator& emu, int drive, std::span<const uint8_t> bytes,
                      const std::string& path, bool writeProtect) {
   drive &= 1;
-  EjectDrive(emu, drive);
+  // A refused image leaves the disk in the drive where it was.
   DiskImage image;
   if (const FormatStatus status = ParseDsk(bytes, image); !status.Ok()) {
     ShowFormatError(emu.host, status);
     return false;
   }
+  EjectDrive(emu, drive);
   const bool readOnly = writeProtect || FileReadOnly(path);
   emu.m.Fdc.InsertDisk(drive, std::move(image), readOnly);
   emu.disks.path[drive] = path;
@@ -85,14 +86,28 @@ bool InsertDiskFile(Emulator& emu, int drive, const std::string& path) {
 int InsertDiskCommand(Emulator& emu, int drive, const std::string& path) {
   drive &= 1;
   emu.disks.lastDrive = drive;
-  EjectDrive(emu, drive);
-  if (path.empty()) return 1;
+  if (path.empty()) {
+    EjectDrive(emu, drive);
+    return 1;
+  }
+  // The image is read and checked whole before anything changes: a refused one leaves the drive
+  // and the machine as they were.
   if (MatchExtension(path) != FileKind::Dsk) {
     emu.ShowMessage(CaptionId::Options, kMsgUnknownExtension);
     return 1;
   }
+  std::vector<uint8_t> bytes;
+  if (const MessageId failed = ReadWholeFile(path, bytes); failed != kMsgNone) {
+    emu.ShowMessage(CaptionId::File, failed);
+    return 1;
+  }
+  DiskImage check;
+  if (const FormatStatus status = ParseDsk(bytes, check); !status.Ok()) {
+    ShowFormatError(emu.host, status);
+    return 1;
+  }
   if (emu.settings.DiskAutoload) LoadDiskBootSnapshot(emu);
-  return InsertDiskFile(emu, drive, path) ? 0 : 1;
+  return InsertDiskBytes(emu, drive, bytes, path) ? 0 : 1;
 }
 
 void EjectDiskCommand(Emulator& emu, int drive) {

@@ -7,11 +7,11 @@
 #include <stdexcept>
 #include <vector>
 
-#include "formats/szx_format.h"
 #include "rzx/rzx_session.h"
 #include "shell/disk_commands.h"
 #include "shell/emulator.h"
 #include "shell/extension_table.h"
+#include "shell/file_check.h"
 #include "shell/format_messages.h"
 #include "shell/machine_setup.h"
 #include "shell/media_loaders.h"
@@ -86,37 +86,69 @@ void SetNames(Emulator& emu, std::string_view name) {
   emu.files.CurrentFileTitle = std::string(name);
 }
 
-// The Open file, drag-and-drop and command-line paths.
+// What a load changes besides the machine: kept so that a file refused by its loader after the
+// check leaves them as they were.
+struct RememberedNames {
+  explicit RememberedNames(const Emulator& emu)
+      : path(emu.files.CurrentFilePath),
+        title(emu.files.CurrentFileTitle),
+        status(emu.files.StatusFileName) {}
+  void Restore(Emulator& emu) const {
+    emu.files.CurrentFilePath = path;
+    emu.files.CurrentFileTitle = title;
+    emu.files.StatusFileName = status;
+  }
+  std::string path, title, status;
+};
+
+// After a file loaded: it becomes the file the next instant save writes (which refuses a kind
+// with no writer) and the folder the next dialog starts in.
+void NoteLoaded(Emulator& emu, const std::string& path, FileKind kind) {
+  emu.files.FileOpened = 1;
+  if (IsTapeKind(kind)) {
+    emu.folders.CurrentTapeDir = path;
+  } else {
+    emu.folders.CurrentSnapDir = path;
+  }
+  emu.files.InstantSavePath = path;
+}
+
+// The Open file, drag-and-drop and command-line paths. The file is read and checked whole before
+// the machine is reset: a refused file changes nothing.
 int OpenPath(Emulator& emu, const std::string& path, std::string_view dispatchName, bool reset) {
   FileState& f = emu.files;
-  f.CurrentFileTitle.clear();
-  f.CurrentFilePath = path;
-  emu.folders.CurrentSnapDir = path;
-  if (ReadLoadedFile(emu, path, CaptionId::File) != 0) return 1;
+  std::vector<uint8_t> bytes;
+  if (const MessageId failed = ReadWholeFile(path, bytes); failed != kMsgNone) {
+    emu.ShowMessage(CaptionId::File, failed);
+    f.LastLoadStatus = kLoadRefused;
+    return 1;
+  }
   const FileKind kind = MatchExtension(dispatchName);
   // An unknown kind is ignored altogether: the running machine is not reset for it.
   if (kind == FileKind::None) return 1;
-  // An SZX that cannot be loaded, or a recording (which loads its own snapshot), must not reset
-  // the running machine first.
-  if (kind == FileKind::Szx) {
-    SnapshotRecord record;
-    if (const FormatStatus status = ParseSZX(f.Loaded.bytes, record); !status.Ok()) {
-      ShowFormatError(emu.host, status);
-      f.LastLoadStatus = kLoadRefused;
-      return 0;
-    }
+  const FileCheck check = CheckFileLoads(emu, kind, bytes);
+  if (check != FileCheck::WillLoad) {
+    f.LastLoadStatus = check == FileCheck::Refused ? kLoadRefused : kLoadedOk;
+    return check == FileCheck::Refused ? 0 : 1;
   }
-  // A screen file is shown over the running program: a reset would only clear it away again.
-  if (reset && kind != FileKind::Rzx && kind != FileKind::Scr) ResetMachine(emu, true);
+  const RememberedNames before(emu);
+  f.Loaded.bytes = std::move(bytes);
+  f.CurrentFileTitle.clear();
+  f.CurrentFilePath = path;
+  // A recording loads its own snapshot, a screen file is shown over the running program and an
+  // archive resets when its entry loads: none of them resets here.
+  if (reset && kind != FileKind::Rzx && kind != FileKind::Scr && kind != FileKind::Zip)
+    ResetMachine(emu, true);
   const int rc = DispatchByExtension(emu, dispatchName);
-  if (rc != 0) return rc;
-  const bool diskInserted =
-      kind == FileKind::Dsk && emu.m.MachineModel == kModelPlus3 && f.LastLoadStatus == kLoadedOk;
-  if (!diskInserted) {
+  if (rc != 0 || f.LastLoadStatus != kLoadedOk) {
+    before.Restore(emu);
+    return rc;
+  }
+  if (kind != FileKind::Dsk) {
     f.AnalyserCopy = f.Loaded.bytes;
     emu.menu.Enable(CommandId::SnapshotAnalyser, true);
   }
-  f.FileOpened = 1;
+  NoteLoaded(emu, path, kind);
   return 0;
 }
 
@@ -175,9 +207,18 @@ int DispatchZipEntry(Emulator& emu, std::string_view entryName) {
     emu.ShowMessage(CaptionId::Options, kMsgUnknownExtension);
     return 1;
   }
+  // Only the kinds the archive path loads are checked: the others load nothing and reset nothing.
+  if (IsSnapshotKind(kind) || IsTapeKind(kind) || kind == FileKind::Dsk) {
+    const FileCheck check = CheckFileLoads(emu, kind, emu.files.Loaded.bytes);
+    if (check != FileCheck::WillLoad) {
+      emu.files.LastLoadStatus = check == FileCheck::Refused ? kLoadRefused : kLoadedOk;
+      return check == FileCheck::Refused ? 0 : 1;
+    }
+  }
   ResetMachine(emu, false);
   SetNames(emu, entryName);
   HandleKind(emu, kind, entryName, true);
+  if (emu.files.LastLoadStatus == kLoadedOk && IsSnapshotKind(kind)) emu.files.FileOpened = 1;
   return 0;
 }
 
@@ -201,25 +242,37 @@ int OpenCommandLineFile(Emulator& emu, std::string_view argument) {
 
 int OpenSnapshotCommand(Emulator& emu, const std::string& path) {
   FileState& f = emu.files;
-  emu.folders.CurrentSnapDir = path;
-  f.CurrentFilePath = path;
-  if (ReadLoadedFile(emu, path, CaptionId::File) != 0) return 1;
-  f.AnalyserCopy = f.Loaded.bytes;
-  emu.menu.Enable(CommandId::SnapshotAnalyser, true);
-  const std::string title = FileNameOfPath(path);
-  const FileKind kind = MatchExtension(title);
-  if (kind == FileKind::None) {
-    emu.ShowMessage(CaptionId::Options, kMsgUnknownExtension);
+  std::vector<uint8_t> bytes;
+  if (const MessageId failed = ReadWholeFile(path, bytes); failed != kMsgNone) {
+    emu.ShowMessage(CaptionId::File, failed);
+    f.LastLoadStatus = kLoadRefused;
     return 1;
   }
+  const std::string title = FileNameOfPath(path);
+  const FileKind kind = MatchExtension(title);
+  if (!IsSnapshotKind(kind)) {
+    emu.ShowMessage(CaptionId::Options, kMsgUnknownExtension);
+    f.LastLoadStatus = kLoadRefused;
+    return 1;
+  }
+  if (CheckFileLoads(emu, kind, bytes) != FileCheck::WillLoad) {
+    f.LastLoadStatus = kLoadRefused;
+    return 0;
+  }
+  const RememberedNames before(emu);
+  f.Loaded.bytes = std::move(bytes);
+  f.CurrentFilePath = path;
   ResetMachine(emu, false);
   SetNames(emu, title);
-  f.LastLoadStatus = kLoadedOk;
-  if (IsSnapshotKind(kind)) {
-    f.LastLoadStatus = LoadMediaKind(emu, kind, std::span<const uint8_t>(f.Loaded.bytes), title);
-  }
+  f.LastLoadStatus = LoadMediaKind(emu, kind, std::span<const uint8_t>(f.Loaded.bytes), title);
   f.SnapshotLoaded = 1;
-  f.FileOpened = 1;
+  if (f.LastLoadStatus != kLoadedOk) {
+    before.Restore(emu);
+    return 0;
+  }
+  f.AnalyserCopy = f.Loaded.bytes;
+  emu.menu.Enable(CommandId::SnapshotAnalyser, true);
+  NoteLoaded(emu, path, kind);
   return 0;
 }
 

@@ -21,9 +21,12 @@ struct FileState {
   std::string CurrentFileTitle;       // name as chosen; the default name of the next save
   std::string StatusFileName;         // name plus extension, for the status bar
   std::string FileTypeLabel;          // "SNA 48k file", "TZX File", ...
-  std::string SaveTapePath;           // the TAP file "Save to tape" appends to (empty: made)
-  uint8_t SnapshotLoaded = 0;         // a snapshot loader ran on a dispatch path
-  uint8_t FileOpened = 0;             // a file was opened (read by start-up)
+  // The file the instant save (F1) writes: the last one this run loaded or saved a snapshot to;
+  // empty until then, so a file remembered from an earlier run is never overwritten.
+  std::string InstantSavePath;
+  std::string SaveTapePath;    // the TAP file "Save to tape" appends to (empty: made)
+  uint8_t SnapshotLoaded = 0;  // a snapshot loader ran on a dispatch path
+  uint8_t FileOpened = 0;      // a file was opened (read by start-up)
   // A ZIP archive was opened: the window shows the entry picker for CurrentFilePath and clears
   // this flag.
   uint8_t ZipPickerPending = 0;

@@ -197,6 +197,17 @@ constexpr MessageEntry kMessages[] = {
     {177, "Make it work, make it right, make it fast.\n- Kent Beck"},
     {178, "The computer is incredibly fast, accurate, and stupid.\n- Anonymous"},
     {179, "Nine people can't make a baby in a month.\n- Fred Brooks"},
+    {190,
+     "Instant Save: No snapshot opened or saved yet in this session: save one with Save "
+     "Snapshot first"},
+    {191,
+     "Snapshot Error: No snapshot format has this extension (use .z80, .sna, .szx, .snx, .sp, "
+     ".sem, .snp or .sit)"},
+    {192, "Snapshot Error: ZXS snapshots can be opened but not saved"},
+    {193,
+     "Configuration file had lines Orvo does not understand: the file is kept as orvo.ini.bad "
+     "and a new one written"},
+    {194, "Configuration file orvo.ini is read-only: settings are not saved"},
     {220, "Movie: Cannot record the movie"},
     {221, "Cannot load the shader preset"},
 };
@@ -243,8 +254,9 @@ std::string FormatMessage(MessageId id, std::string_view detail) {
       text += "\n\nLooked in:";
       text += detail.substr(lineEnd);
     }
-  } else if (!detail.empty() && (id == kMsgPokFileLine || id == kMsgCannotSaveFile ||
-                                 id == kMsgMovieFailed || id == kMsgShaderPreset)) {
+  } else if (!detail.empty() &&
+             (id == kMsgPokFileLine || id == kMsgCannotSaveFile || id == kMsgConfigKeptAsBad ||
+              id == kMsgMovieFailed || id == kMsgShaderPreset)) {
     text += '\n';
     text += detail;
   }

@@ -19,7 +19,7 @@ enum class CaptionId : uint8_t {
   Rzx = 9,         // "Orvo RZX"
 };
 
-// The messages the code raises, by their numbers in the message table (0..179). The number is
+// The messages the code raises, by their numbers in the message table (0..199). The number is
 // part of what the user sees (each message box begins with it in hex), so the ids stay plain
 // numbers underneath: the table, the formatter and the tests index and print them as such.
 enum MessageId : uint8_t {
@@ -112,8 +112,18 @@ enum MessageId : uint8_t {
   kMsgZxs048Length = 157,          // "Snapshot Error:  ZXS r048 Block Length Incorrect"
   kMsgZxsPage = 158,               // "Snapshot Error:  ZXS ram0 Block Length Incorrect"
   kMsgFirstQuotation = 160,        // 160..179: the quotations "Help" picks from
-  kMsgMovieFailed = 220,           // "Movie: Cannot record the movie", the reason on its own line
-  kMsgShaderPreset = 221,          // "Cannot load the shader preset", the reason on its own line
+
+  // Files and settings that are never lost: F1 before anything was opened or saved; a save
+  // extension with no writer; the ZXS filter; orvo.ini kept as orvo.ini.bad; a read-only orvo.ini.
+  kMsgNothingToInstantSave = 190,
+  kMsgUnknownSnapshotExtension = 191,
+  kMsgZxsNotWritable = 192,
+  kMsgConfigKeptAsBad = 193,
+  kMsgConfigReadOnly = 194,
+
+  // Shader presets and movies.
+  kMsgMovieFailed = 220,   // "Movie: Cannot record the movie", the reason on its own line
+  kMsgShaderPreset = 221,  // "Cannot load the shader preset", the reason on its own line
 };
 constexpr int kMessageCount = 230;
 constexpr int kCaptionCount = 10;
@@ -124,8 +134,9 @@ const char* MessageText(MessageId id);
 const char* CaptionText(CaptionId id);
 // The text as the message box shows it: "%02X - " and the text; message 2 adds two line feeds and
 // the file name with extension of `detail` (the path of the missing ROM; any folder is dropped);
-// 132 (the bad line of a .POK file), 134 (why a save failed), 220 and 221 add `detail` on a line of
-// its own; the others ignore it.
+// 132 (the bad line of a .POK file), 134 (why a save failed), 193 (the kept file's path), 220 and
+// 221 (why a movie or a shader preset failed) add `detail` on a line of its own; the others ignore
+// it.
 std::string FormatMessage(MessageId id, std::string_view detail = {});
 
 }  // namespace orvo

@@ -31,6 +31,7 @@ constexpr SaveFilter kSaveFilters[] = {
     {".sem", FileKind::Sem}, {".snp", FileKind::Snp}, {".sit", FileKind::Sit},
     {"", FileKind::None},    {"", FileKind::None},
 };
+constexpr int kZxsFilter = 10;
 
 mode_t NewFileMode(const std::string& path) {
   struct stat st;
@@ -134,13 +135,15 @@ int SaveSnapshotKind(Emulator& emu, const std::string& path, FileKind kind) {
     emu.ShowMessage(CaptionId::File, kMsgCannotSaveSnapshot);
     return kSaveFailed;
   }
+  // The file just written is the one the instant save writes next.
+  emu.files.InstantSavePath = path;
   return kSaved;
 }
 
 int SaveSnapshot(Emulator& emu, const std::string& path) {
   const FileKind kind = SaverKindForPath(path);
   if (kind == FileKind::None) {
-    emu.ShowMessage(CaptionId::Options, kMsgUnknownExtension);
+    emu.ShowMessage(CaptionId::File, kMsgUnknownSnapshotExtension);
     return kSaveFailed;
   }
   return SaveSnapshotKind(emu, path, kind);
@@ -153,9 +156,22 @@ std::string_view SaveFilterExtension(int filter) {
 
 int SaveSnapshotCommand(Emulator& emu, const std::string& chosenPath, int filter,
                         std::string* written) {
-  if (filter < 1 || filter > static_cast<int>(std::size(kSaveFilters))) return kSaveNoWriter;
-  const SaveFilter& chosen = kSaveFilters[filter - 1];
-  if (chosen.kind == FileKind::None) return kSaveNoWriter;
+  const bool known = filter >= 1 && filter <= static_cast<int>(std::size(kSaveFilters));
+  const SaveFilter& chosen = kSaveFilters[known ? filter - 1 : 0];
+  if (filter == kZxsFilter) {
+    emu.ShowMessage(CaptionId::File, kMsgZxsNotWritable);
+    return kSaveNoWriter;
+  }
+  if (chosen.kind == FileKind::None) {
+    // "All supported snapshots", "All files": the typed extension picks the writer, a Z80 file
+    // when there is none.
+    std::string path = chosenPath;
+    if (std::filesystem::path(path).extension().empty()) path += ".z80";
+    if (written != nullptr) *written = path;
+    std::string title = std::filesystem::path(path).stem().string();
+    if (SaverKindForPath(path) != FileKind::None) emu.files.CurrentFileTitle = title;
+    return SaveSnapshot(emu, path);
+  }
   const std::filesystem::path picked(chosenPath);
   std::string title = picked.filename().string();
   if (const size_t dot = title.rfind('.'); dot != std::string::npos) title.erase(dot);

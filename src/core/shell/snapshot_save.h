@@ -37,7 +37,7 @@ constexpr int kSaveNoWriter = 2;  // this kind has no writer (yet): nothing writ
 int SaveSnapshotKind(Emulator& emu, const std::string& path, FileKind kind);
 
 // Saves by the extension of `path` (the characters after the last dot: "sna"/"SNA", "z80"/"Z80",
-// ...). An unknown extension shows message 22 "Tape Error: unknown extension".
+// ...). An unknown extension shows message 191 under "Orvo File".
 int SaveSnapshot(Emulator& emu, const std::string& path);
 
 // The extension the "Save snapshot" dialog's filter `filter` (1-based, as the dialog numbers its
@@ -48,8 +48,10 @@ std::string_view SaveFilterExtension(int filter);
 // "Save snapshot": the dialog returned `chosenPath` with filter `filter`. The file is written in
 // the chosen folder under the chosen title cut at its last dot (the cut title becomes
 // CurrentFileTitle) with the filter's extension: saving "game.z80" as SNA writes "game.sna".
-// `written` receives the path written. Returns kSaved, kSaveFailed or kSaveNoWriter (also for the
-// filters that write nothing).
+// With "All supported snapshots" or "All files" the typed extension picks the writer (".z80" is
+// added when there is none; an extension no writer has shows message 191); the ZXS filter shows
+// message 192. `written` receives the path written. Returns kSaved, kSaveFailed or kSaveNoWriter;
+// anything but kSaved has shown why.
 int SaveSnapshotCommand(Emulator& emu, const std::string& chosenPath, int filter,
                         std::string* written = nullptr);
 

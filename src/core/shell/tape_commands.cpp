@@ -30,6 +30,13 @@ FormatStatus ParseTapeKind(TapeImage& image, std::span<const uint8_t> bytes, Tap
   }
 }
 
+// A tape goes into the deck unless its parse failed outright: a damaged file, or one with no
+// block the deck can play.
+bool TapeParseLoads(const FormatStatus& parsed, const TapeImage& image) {
+  const uint8_t status = TapeParseStatusOf(parsed);
+  return status == kTapeParseOk || (status == kTapeParseUnsupported && !image.blocks.empty());
+}
+
 // Parses `bytes` into a fresh image in the deck and enters its first block.
 int InsertParsed(Emulator& emu, std::span<const uint8_t> bytes, TapeKind kind,
                  const std::string& path) {
@@ -41,14 +48,24 @@ int InsertParsed(Emulator& emu, std::span<const uint8_t> bytes, TapeKind kind,
   ShowFormatError(emu.host, parsed);
   const uint8_t status = TapeParseStatusOf(parsed);
   image->sourceKind = static_cast<uint8_t>(kind);
-  // A file that is not a tape at all (too short, wrong signature, a damaged recording) leaves the
-  // deck empty.
-  if (kind != TapeKind::Tap && status != kTapeParseOk && image->blocks.empty()) return status;
+  if (!TapeParseLoads(parsed, *image)) return status;
   InsertTape(m, std::move(image));
   return status;
 }
 
 }  // namespace
+
+bool TapeBytesLoad(Emulator& emu, std::span<const uint8_t> bytes, TapeKind kind) {
+  if (kind == TapeKind::None) {
+    emu.ShowMessage(CaptionId::Options, kMsgUnknownExtension);
+    return false;
+  }
+  TapeImage image;
+  const FormatStatus parsed = ParseTapeKind(image, bytes, kind, emu.settings.Polarity != 0);
+  if (TapeParseLoads(parsed, image)) return true;
+  ShowFormatError(emu.host, parsed);
+  return false;
+}
 
 int ReadTapeFile(Emulator& emu, const std::string& path, std::vector<uint8_t>& buffer) {
   std::FILE* f = std::fopen(path.c_str(), "rb");
@@ -107,15 +124,22 @@ int LoadTape(Emulator& emu, const std::string& path) {
   }
   std::vector<uint8_t> buffer;
   if (ReadTapeFile(emu, path, buffer) != 0) return 1;
+  // A tape that will be refused leaves the machine and the deck as they were.
+  if (!TapeBytesLoad(emu, buffer, kind)) return 1;
   if (emu.m.settings.Autoload) LoadTapeBootSnapshot(emu);
   const int status = LoadTapeBytes(emu, buffer, kind, path);
   if (status == 0) emu.files.FileTypeLabel = TapeKindLabel(kind);
   return status;
 }
 
-void OpenTapeFile(Emulator& emu, const std::string& path) {
-  EjectTape(emu.m);
+int OpenTapeFile(Emulator& emu, const std::string& path) {
+  const TapeImage* before = emu.m.tape.image.get();
   LoadTape(emu, path);
+  // A tape with a block the deck cannot follow still goes in (its message said so).
+  const TapeImage* now = emu.m.tape.image.get();
+  if (now == nullptr || now == before) return 1;
+  emu.folders.CurrentTapeDir = path;
+  return 0;
 }
 
 void EjectTapeCommand(Emulator& emu) {

@@ -18,20 +18,25 @@ int ReadTapeFile(Emulator& emu, const std::string& path, std::vector<uint8_t>& b
 
 // Puts a tape into the deck: ejects the old one, (with "Autoload" on) loads the model's tape boot
 // snapshot, parses the bytes and makes the first block current. `path` is kept as the tape's
-// path. Returns the parser's status (0 success); a tape whose parse stopped part way keeps the
-// blocks before the failure, a bad signature leaves the deck empty.
+// path. Returns the parser's status (0 success); a tape with a block the deck cannot follow keeps
+// the blocks before it, a damaged file or a bad signature leaves the deck empty.
 int LoadTapeBytes(Emulator& emu, std::span<const uint8_t> bytes, TapeKind kind,
                   const std::string& path);
+// Parses `bytes` as a tape of `kind` without touching the deck: true when LoadTapeBytes would put
+// it into the deck, else false after showing why (a damaged file, a bad signature).
+bool TapeBytesLoad(Emulator& emu, std::span<const uint8_t> bytes, TapeKind kind);
 // The file-type label of a tape kind ("TZX File", "CSW File", ...).
 const char* TapeKindLabel(TapeKind kind);
 // The same from a file (kind from its name). Message 22 when the name is not a tape's.
 int LoadTape(Emulator& emu, const std::string& path);
 
 // The "Tape" menu commands.
-void OpenTapeFile(Emulator& emu, const std::string& path);  // 130 "Load Tape", after the dialog
-void EjectTapeCommand(Emulator& emu);                       // 131 "Eject Tape"
-void RewindTapeCommand(Emulator& emu);                      // 133 "Rewind Tape"
-void StartStopTapeCommand(Emulator& emu);                   // 134 "Start/Stop Tape" (F11)
+// 130 "Load Tape", after the dialog: 0 when the tape went in; a refused tape leaves the deck and
+// the machine as they were.
+int OpenTapeFile(Emulator& emu, const std::string& path);
+void EjectTapeCommand(Emulator& emu);      // 131 "Eject Tape"
+void RewindTapeCommand(Emulator& emu);     // 133 "Rewind Tape"
+void StartStopTapeCommand(Emulator& emu);  // 134 "Start/Stop Tape" (F11)
 
 // "Save to tape": with `on`, the ROM's SAVE appends its blocks to a TAP file instead of playing
 // them: `path` when given (kept for later), else the file chosen before, else one made beside the

@@ -79,8 +79,13 @@ void ShutDown(Emulator& emu) {
 
 int InstantSnapshotSave(Emulator& emu) {
   if (!emu.settings.SnapshotSave) return 1;
-  // The last file opened is overwritten with the machine as it stands now.
-  const std::string& path = emu.folders.CurrentSnapDir;
+  // The file this run last loaded or saved a snapshot to is overwritten with the machine as it
+  // stands now; before there is one, nothing is written.
+  const std::string path = emu.files.InstantSavePath;
+  if (path.empty()) {
+    emu.ShowMessage(CaptionId::Error, kMsgNothingToInstantSave);
+    return 1;
+  }
   const FileKind kind = SaverKindForPath(path);
   if (kind == FileKind::None) {
     emu.ShowMessage(CaptionId::Error, kMsgUnknownExtension);

@@ -37,9 +37,10 @@ bool ConfirmQuit(Emulator& emu);
 // closes the sound output.
 void ShutDown(Emulator& emu);
 
-// F1: with "Snapshot save" on, writes the machine into the last file opened, by its extension
-// (SNA, Z80, SZX, SNX, SP, SEM; SNP and SIT files are left alone). An extension outside the
-// writers' table shows message 22 under "Orvo Error". Returns 0 when a file was written.
+// F1: with "Snapshot save" on, writes the machine into the file this run last loaded (or saved a
+// snapshot to), by its extension. Before there is one it shows message 190 and writes nothing; an
+// extension outside the writers' table shows message 22 under "Orvo Error". Returns 0 when a file
+// was written.
 int InstantSnapshotSave(Emulator& emu);
 
 // "Help": message 160 + n, n from the seed modulo 20.

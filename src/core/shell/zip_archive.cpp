@@ -59,14 +59,20 @@ int LoadZipArchiveEntry(Emulator& emu, const std::string& path, std::string_view
     ShowFormatError(emu.host, {FormatError::ZipOpen, 0});
     return 1;
   }
+  const std::string before = emu.files.CurrentFilePath;
   emu.files.CurrentFilePath = path;
   const int64_t count = archive.EntryCount();
   for (int64_t i = 0; i < count; ++i) {
     const std::string name = archive.EntryName(i);
     const bool wanted =
         entryName.empty() ? LoadableFromZip(MatchExtension(name)) : name == entryName;
-    if (wanted) return LoadZipEntry(emu, archive, i);
+    if (!wanted) continue;
+    const int rc = LoadZipEntry(emu, archive, i);
+    // A refused entry leaves the remembered file as it was.
+    if (rc != 0 || emu.files.LastLoadStatus != 0) emu.files.CurrentFilePath = before;
+    return rc;
   }
+  emu.files.CurrentFilePath = before;
   emu.ShowMessage(CaptionId::Options, entryName.empty() ? kMsgUnknownExtension : kMsgFileNotFound);
   return 1;
 }
