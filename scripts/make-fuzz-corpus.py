@@ -352,6 +352,21 @@ def poks():
     }
 
 
+def shader_presets():
+    """Shader presets and a source with parameter lines: the shapes the preset reader takes."""
+    return {
+        "two_passes.glslp": b'shaders = 2\nshader0 = "a.glsl"\nfilter_linear0 = true\n'
+                            b'scale_type0 = source\nscale0 = 2.0\nalias0 = FIRST\n'
+                            b'shader1 = b.glsl\nscale_type_x1 = viewport\nscale_y1 = 3\n'
+                            b'parameters = "GAMMA;WEIGHT"\nGAMMA = 2.4\nWEIGHT = "0.3" # comment\n',
+        "one_pass.glslp": b"shaders = 1\nshader0 = x.glsl\n",
+        "pragmas.glsl": b'#pragma parameter GAMMA "Target gamma" 2.4 0.1 5.0 0.1\n'
+                        b'#pragma parameter WEIGHT "Weight" 0.3 0.0 1.0\n'
+                        b"#pragma parameter BAD no quotes 1 2 3 4\n"
+                        b"#if defined(VERTEX)\nvoid main(){}\n#endif\n",
+    }
+
+
 def configs():
     """orvo.ini: the default file, one with stray lines, one cut short, one out of range."""
     path = os.path.join(ROOT, "tests", "data", "orvo_default.ini")
@@ -396,6 +411,7 @@ def main():
     write("tape_recording", recordings())
     write("addon_state", addon_states())
     write("dsk", dsks())
+    write("shader_preset", shader_presets())
     write("config", configs())
 
 

@@ -13,7 +13,9 @@
 #include "app/disk_run_options.h"
 #include "app/file_run_options.h"
 #include "app/if1_run_options.h"
+#include "app/movie_run_options.h"
 #include "app/rzx_run_options.h"
+#include "app/shader_run_options.h"
 #include "app/sound_run_options.h"
 #include "app/tape_run_options.h"
 #include "app/tools_run_options.h"
@@ -81,6 +83,8 @@ const char kHelp[] =
     "%s"
     "%s"
     "%s"
+    "%s"
+    "%s"
     "\n"
     "Exit codes: 0 success; 1 a ROM, file or output failed (the message is on standard error);\n"
     "2 bad command line; 3 --break given and no breakpoint was hit.\n";
@@ -125,6 +129,8 @@ struct RunOptions {
   If1RunOptions if1;
   DiskRunOptions disk;
   FileRunOptions files;
+  ShaderRunOptions shader;
+  MovieRunOptions movie;
 };
 
 bool ParseModel(std::string_view text, int* model) {
@@ -248,7 +254,8 @@ int main(int argc, char** argv) {
       return kExitOk;
     } else if (a == "--help" || a == "-h") {
       std::printf(kHelp, kFileRunHelp, kSoundRunHelp, kTapeRunHelp, kVideoRunHelp, kRzxRunHelp,
-                  kDebugRunHelp, kAddonRunHelp, kToolsRunHelp, kIf1RunHelp, kDiskRunHelp);
+                  kDebugRunHelp, kAddonRunHelp, kToolsRunHelp, kIf1RunHelp, kDiskRunHelp,
+                  kShaderRunHelp, kMovieRunHelp);
       return kExitOk;
     } else if (a == "--model") {
       const char* v = next("a model");
@@ -345,6 +352,16 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "orvo-run: %s\n", error.c_str());
         return kExitUsage;
       }
+    } else if (const int shader = ParseShaderRunOption(args, i, opt.shader, &error)) {
+      if (shader < 0) {
+        std::fprintf(stderr, "orvo-run: %s\n", error.c_str());
+        return kExitUsage;
+      }
+    } else if (const int movie = ParseMovieRunOption(args, i, opt.movie, &error)) {
+      if (movie < 0) {
+        std::fprintf(stderr, "orvo-run: %s\n", error.c_str());
+        return kExitUsage;
+      }
     } else {
       std::fprintf(stderr, "orvo-run: unknown option '%s' (see --help)\n", a.c_str());
       return kExitUsage;
@@ -352,6 +369,10 @@ int main(int argc, char** argv) {
   }
   if (!opt.zipEntry.empty() && MatchExtension(opt.loadPath) != FileKind::Zip) {
     std::fprintf(stderr, "orvo-run: --zip-entry needs --load with a ZIP archive\n");
+    return kExitUsage;
+  }
+  if (!opt.movie.path.empty() && !opt.sound.wavPath.empty()) {
+    std::fprintf(stderr, "orvo-run: --movie and --wav cannot record the same run\n");
     return kExitUsage;
   }
   if (opt.model == kModelCustom && opt.customRom.empty()) {
@@ -383,6 +404,13 @@ int main(int argc, char** argv) {
   settings.Sound = 0;
   WavRun wav(opt.sound);
   wav.Configure(settings);
+  MovieRun movie(opt.movie);
+  movie.Configure(settings);
+  ShaderRun shaderRun(opt.shader);
+  if (std::string error; !shaderRun.Start(argc, argv, &error)) {
+    std::fprintf(stderr, "orvo-run: %s\n", error.c_str());
+    return kExitFailure;
+  }
   // A tape named by --load goes into the deck the way --tape puts it there.
   if (!opt.loadPath.empty() && opt.tape.tapePath.empty() &&
       TapeKindOf(opt.loadPath) != TapeKind::None) {
@@ -420,6 +448,10 @@ int main(int argc, char** argv) {
   if (!tapeRun.Start(*emu)) return kExitFailure;
   if (!diskRun.Start(*emu)) return kExitFailure;
   wav.Start(*emu);
+  if (std::string error; !movie.Start(*emu, shaderRun, &error)) {
+    std::fprintf(stderr, "orvo-run: %s\n", error.c_str());
+    return kExitFailure;
+  }
   VideoRun videoRun(opt.video);
   if (std::string error; !videoRun.Start(*emu, &error)) {
     std::fprintf(stderr, "orvo-run: %s\n", error.c_str());
@@ -445,6 +477,10 @@ int main(int argc, char** argv) {
     ++framesRun;
     // A stop inside the frame: the rest of it is not run.
     if (debugRun.Hit(*emu)) break;
+    if (std::string error; !movie.AfterFrame(*emu, &error)) {
+      std::fprintf(stderr, "orvo-run: %s\n", error.c_str());
+      return kExitFailure;
+    }
   }
   if (!diskRun.Finish(*emu)) return kExitFailure;
   debugRun.Finish(*emu);
@@ -459,6 +495,10 @@ int main(int argc, char** argv) {
   if (const std::string tapeLine = tapeRun.Summary(*emu); !tapeLine.empty()) {
     std::printf("%s\n", tapeLine.c_str());
   }
+  if (std::string error; !movie.Finish(&error)) {
+    std::fprintf(stderr, "orvo-run: %s\n", error.c_str());
+    return kExitFailure;
+  }
   if (std::string error; !wav.Finish(*emu, &error)) {
     std::fprintf(stderr, "orvo-run: %s\n", error.c_str());
     return kExitFailure;
@@ -468,8 +508,12 @@ int main(int argc, char** argv) {
   if (framesRun == 0) DrawWholePicture(m);
   if (videoRun.WantsScreenText()) std::fputs(ScreenText(m).c_str(), stdout);
   if (!videoRun.ScreenshotPath().empty()) {
-    if (std::string error;
-        !WritePng(videoRun.ScreenshotPath(), ScreenPixels(m), 352, 296, &error)) {
+    std::string error;
+    const bool written =
+        shaderRun.Active()
+            ? shaderRun.WriteScreenshot(videoRun.ScreenshotPath(), ScreenPixels(m), &error)
+            : WritePng(videoRun.ScreenshotPath(), ScreenPixels(m), 352, 296, &error);
+    if (!written) {
       std::fprintf(stderr, "orvo-run: %s\n", error.c_str());
       return kExitFailure;
     }

@@ -19,6 +19,7 @@
 #include "ui/about_dialog.h"
 #include "ui/debugger/debugger_window.h"
 #include "ui/disk/disk_menu.h"
+#include "ui/display_extras.h"
 #include "ui/file_commands.h"
 #include "ui/main_window.h"
 #include "ui/microdrive/cartridge_viewer.h"
@@ -234,6 +235,26 @@ void Pause(MainWindow& w) {
   TogglePause(w.Emu());
 }
 
+void RecordMovie(MainWindow& w) {
+  w.Extras().RecordMovie();
+}
+
+void StopMovie(MainWindow& w) {
+  w.Extras().StopMovie();
+}
+
+void ShaderParameters(MainWindow& w) {
+  w.Extras().ShowParameters();
+}
+
+void LoadShaderPreset(MainWindow& w) {
+  w.Extras().LoadPreset();
+}
+
+void BuiltinShaders(MainWindow& w) {
+  w.Extras().ClearPreset();
+}
+
 // ---- the table ----
 
 const CommandRow kRows[] = {
@@ -255,6 +276,8 @@ const CommandRow kRows[] = {
     {CommandId::Microdrives, "File", nullptr, "Microdrives", nullptr, Microdrives, false, true},
     {CommandId::If2Insert, "File", "Interface II Rom", "Insert", nullptr, Interface2Insert},
     {CommandId::If2Remove, "File", "Interface II Rom", "Remove", nullptr, Interface2Remove},
+    {CommandId::RecordMovie, "File", nullptr, "Record Movie", nullptr, RecordMovie, false, true},
+    {CommandId::StopMovie, "File", nullptr, "Stop Movie", nullptr, StopMovie},
     {CommandId::Quit, "File", nullptr, "Quit", nullptr, Quit, false, true},
     // Emulation
     {CommandId::SoftReset, "Emulation", nullptr, "Soft Reset", nullptr, SoftReset},
@@ -274,6 +297,11 @@ const CommandRow kRows[] = {
     {CommandId::View300, "View", nullptr, "300%", nullptr, View300, true},
     {CommandId::Fullscreen, "View", nullptr, "Fullscreen", "F4", FullScreen, true, true},
     {CommandId::Vsync, "View", nullptr, "VSync On", nullptr, Vsync, true, true},
+    {CommandId::ShaderParameters, "View", nullptr, "Shader Parameters", nullptr, ShaderParameters,
+     false, true},
+    {CommandId::LoadShaderPreset, "View", nullptr, "Load Shader Preset", nullptr, LoadShaderPreset},
+    {CommandId::BuiltinShaders, "View", nullptr, "Built-in Shader Effects", nullptr,
+     BuiltinShaders},
     // Tools
     {CommandId::Options, "Tools", nullptr, "Options", nullptr, Options},
     {CommandId::LoadConfig, "Tools", nullptr, "Load Configuration", nullptr, LoadConfiguration,

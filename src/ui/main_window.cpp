@@ -34,6 +34,7 @@
 #include "ui/command_table.h"
 #include "ui/debugger/debugger_window.h"
 #include "ui/disk/disk_menu.h"
+#include "ui/display_extras.h"
 #include "ui/file_commands.h"
 #include "ui/key_translation.h"
 #include "ui/picture_view.h"
@@ -167,6 +168,7 @@ MainWindow::MainWindow(Emulator& emu, QtHost& host) : emu_(emu), host_(host) {
   setCentralWidget(client_);
 
   status_ = new StatusBarWidget(this);
+  extras_ = new DisplayExtras(*this);
   setStatusBar(status_);
   for (int i = 0; i < kStatusParts; ++i) {
     SetStatusPart(i, QString::fromStdString(statusData_.parts[static_cast<size_t>(i)]));
@@ -336,6 +338,8 @@ bool MainWindow::IsFullScreen() const {
 void MainWindow::SetUpDisplay() {
   ApplyPalette(emu_.m);
   const int mode = emu_.settings.DrawMode;
+  // Through the shader effects black is a dark grey, so scanlines and masks show on it too.
+  if (mode == 2) emu_.m.video.ColourTable[0] = emu_.m.video.ColourTable[8] = 0x303030;
   const int vsync = emu_.settings.Vsync ? 1 : 0;
   // Only the OpenGL view depends on Vsync (its swap interval is fixed when it is made).
   const bool wantGl = mode != 0 && PlatformSupportsOpenGl();
@@ -355,6 +359,7 @@ void MainWindow::SetUpDisplay() {
     viewVsync_ = vsync;
   }
   ApplyWindowGeometry();
+  extras_->ApplyShader(view_);
   view_->Widget()->update();
 }
 
@@ -415,6 +420,7 @@ void MainWindow::KeepOnScreen() {
 
 void MainWindow::Present(const uint32_t* pixels) {
   if (view_ != nullptr) view_->SetPicture(pixels);
+  extras_->FramePresented(pixels);
 }
 
 void MainWindow::ShowInitially() {

@@ -29,6 +29,7 @@ class Emulator;
 namespace orvo::ui {
 
 class PictureView;
+class DisplayExtras;
 class QtHost;
 class RecentFilesMenu;
 
@@ -82,6 +83,7 @@ class MainWindow final : public QMainWindow {
   // A finished frame from the core.
   void Present(const uint32_t* pixels);
   PictureView* View() const { return view_; }
+  DisplayExtras& Extras() const { return *extras_; }
   QWidget* ClientArea() const { return client_; }
   // Places the window at its stored position (or centred on the screen) and shows it.
   void ShowInitially();
@@ -188,6 +190,7 @@ class MainWindow final : public QMainWindow {
   QtHost& host_;
   QWidget* client_ = nullptr;
   PictureView* view_ = nullptr;
+  DisplayExtras* extras_ = nullptr;  // shader effect, parameters, movie recording
   int viewVsync_ = -1;
   StatusBarWidget* status_ = nullptr;
   StatusBar statusData_;

@@ -7,6 +7,8 @@
 #include <QSurfaceFormat>
 #include <QTimer>
 
+#include "render/shader_effects.h"
+
 namespace orvo::ui {
 
 PictureView::PictureView() : picture_(kPictureWidth, kPictureHeight, QImage::Format_RGB32) {
@@ -104,10 +106,36 @@ void GlPictureView::ReleaseGl() {
     makeCurrent();
     if (texture_ != 0) glDeleteTextures(1, &texture_);
     program_.reset();
+    chain_.Release();
     doneCurrent();
   }
   texture_ = 0;
   ready_ = false;
+  chainDirty_ = preset_.has_value();  // a new context builds the chain again
+}
+
+void GlPictureView::SetShader(std::optional<ShaderPreset> preset, int sourceScale) {
+  preset_ = std::move(preset);
+  sourceScale_ = sourceScale;
+  chainDirty_ = true;
+  update();
+}
+
+void GlPictureView::BuildChain() {
+  chainDirty_ = false;
+  fellBack_ = false;
+  chain_.Release();
+  if (!preset_) return;
+  std::string log;
+  const render::ChainChoice choice = render::SetUpChain(chain_, *preset_, &log);
+  if (choice != render::ChainChoice::Requested) {
+    fellBack_ = true;
+    // The box waits until the paint is over; the picture goes on meanwhile.
+    QTimer::singleShot(0, this, [this, log] {
+      if (onShaderFailure) onShaderFailure(log);
+    });
+  }
+  if (onShaderBuilt) onShaderBuilt();
 }
 
 void GlPictureView::initializeGL() {
@@ -134,6 +162,16 @@ void GlPictureView::initializeGL() {
 }
 
 void GlPictureView::paintGL() {
+  if (chainDirty_) BuildChain();
+  if (chain_.Ready()) {
+    const qreal ratio = devicePixelRatioF();
+    // Format_RGB32 rows are 0xFFRRGGBB words; the chain reads the colour bytes only.
+    chain_.Render(reinterpret_cast<const uint32_t*>(picture_.constBits()), sourceScale_,
+                  static_cast<int>(width() * ratio), static_cast<int>(height() * ratio),
+                  defaultFramebufferObject());
+    dirty_ = true;  // the plain path's texture was not refreshed
+    return;
+  }
   if (!ready_) {
     glClearColor(0, 0, 0, 1);
     glClear(GL_COLOR_BUFFER_BIT);

@@ -7,7 +7,13 @@
 #include <QOpenGLWidget>
 #include <QWidget>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
+#include <string>
+
+#include "formats/shader_preset.h"
+#include "render/shader_chain.h"
 
 class QOpenGLShaderProgram;
 class QOpenGLTexture;
@@ -63,6 +69,20 @@ class GlPictureView final : public QOpenGLWidget, public PictureView, protected 
   // False when the context could not be made or the shaders failed.
   bool Ready() const { return ready_; }
 
+  // DrawMode 2: draws through `preset`'s shader chain (built at the next paint, in the view's
+  // context); nullopt draws the plain picture. `sourceScale` (1..3) sizes the source texture.
+  void SetShader(std::optional<ShaderPreset> preset, int sourceScale);
+  // The chain's parameters (empty before the first paint and without a chain); change their
+  // values and call update() to see them.
+  std::vector<ShaderParameter>& ShaderParameters() { return chain_.Parameters(); }
+  // False when the chain in use is not the one asked for (it fell back to "No Shader", or to the
+  // plain picture).
+  bool ShaderFellBack() const { return fellBack_; }
+  // Called (once per failing SetShader) with the compiler's log after the fall-back.
+  std::function<void(const std::string& log)> onShaderFailure;
+  // Called after the chain was built, so parameter values can be applied.
+  std::function<void()> onShaderBuilt;
+
  protected:
   void initializeGL() override;
   void paintGL() override;
@@ -71,8 +91,14 @@ class GlPictureView final : public QOpenGLWidget, public PictureView, protected 
   void ReleaseGl();
   bool vsync_;
   bool ready_ = false;
+  void BuildChain();
   std::unique_ptr<QOpenGLShaderProgram> program_;
   unsigned texture_ = 0;
+  render::ShaderChain chain_;
+  std::optional<ShaderPreset> preset_;
+  int sourceScale_ = 1;
+  bool chainDirty_ = false;
+  bool fellBack_ = false;
 };
 
 // False on platforms where an OpenGL widget cannot be made (offscreen, minimal).

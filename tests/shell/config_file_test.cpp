@@ -182,6 +182,8 @@ TEST_F(ConfigFile, EditedValuesLoadAndTakeEffect) {
   Set(text, "Current ROM Dir=", "/roms=a=b/");
   Replace(text, "Current_Snap Dir=" + ProgramFolder() + "/snapshots/", "no equals at all");
   Set(text, "Current Tape Dir=", "");
+  Set(text, "Preset=", "/presets/crt = 1.glslp");
+  Set(text, "Curved CRT Parameters=", "RADIUS=3;CURVATURE=0");
   emu.menu.Check(CommandId::View200, true);
   emu.menu.Check(CommandId::Fullscreen, true);
   WriteIni(text, /*lf=*/true);
@@ -201,6 +203,9 @@ TEST_F(ConfigFile, EditedValuesLoadAndTakeEffect) {
   EXPECT_EQ(emu.folders.CurrentSnapDir, "no equals at all");
   EXPECT_EQ(emu.folders.CurrentTapeDir, "");
   EXPECT_EQ(emu.folders.CurrentDownloadDir, ProgramFolder() + "/downloads/");  // LF read too
+  EXPECT_EQ(s.ShaderPreset, "/presets/crt = 1.glslp");
+  EXPECT_EQ(s.ShaderParameters[4], "RADIUS=3;CURVATURE=0");
+  EXPECT_EQ(s.ShaderParameters[3], "");
 }
 
 // After a restart the chosen controller's name, the Custom ROM file, the keystick and the rewind

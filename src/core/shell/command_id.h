@@ -91,6 +91,12 @@ enum class CommandId : uint16_t {
   MouseInfo = 211,
   Pause = 212,
   InstantSave = 213,
+  // Shaders and movies (numbers of their own, apart from the table's)
+  RecordMovie = 9100,
+  StopMovie = 9101,
+  ShaderParameters = 9102,
+  LoadShaderPreset = 9103,
+  BuiltinShaders = 9104,
 };
 
 }  // namespace orvo

@@ -97,6 +97,15 @@ inline constexpr NumericKey kDebuggerKeys[] = {
 // The [Devices] section: the chosen game controller's name and the Custom model's ROM file, so
 // that both are found again after a restart.
 inline constexpr const char* kDeviceKeys[2] = {"Joystick Name", "Custom ROM File"};
+// [Shaders]: the preset, then one line per built-in effect in opt_shader order.
+inline constexpr const char* kShaderKeys[7] = {"Preset",
+                                               "No Shader Parameters",
+                                               "One Pass Parameters",
+                                               "Dotmask Parameters",
+                                               "Scanlines Parameters",
+                                               "Curved CRT Parameters",
+                                               "Aperture Parameters"};
+
 inline constexpr const char* kFolderKeys[4] = {"Current ROM Dir", "Current_Snap Dir",
                                                "Current Tape Dir", "Current Download Dir"};
 
@@ -124,6 +133,7 @@ enum SectionId : uint8_t {
   kSecPlacements = 10,
   kSecEnd = 11,
   kSecDevices = 12,
+  kSecShaders = 13,
   kSecClosing = 255,
 };
 
@@ -144,6 +154,7 @@ inline constexpr SectionEntry kSectionTable[] = {
     {"Snapshots", kSecSnapshots},
     {"Window Placements", kSecPlacements},
     {"Devices", kSecDevices},
+    {"Shaders", kSecShaders},
     {"End", kSecEnd},
     {"", kSecClosing},
 };

@@ -191,6 +191,9 @@ ConfigParse ParseConfigText(std::span<const uint8_t> bytes, Settings& staged, Fo
         w.top = ParseSigned(lines.Next());
         if (i == 0) p.WindowSize = ParseSigned(lines.Next());
       }
+    } else if (id == kSecShaders) {
+      staged.ShaderPreset = std::string(ValueText(lines.Next()));
+      for (std::string& values : staged.ShaderParameters) values = ValueText(lines.Next());
     }
     // The separator line. A "Key=value" line here means the section had a line too many, so its
     // values are shifted: they are dropped. A header here starts the next section.

@@ -94,6 +94,13 @@ std::string BuildConfigText(const Emulator& emu) {
     if (i == 0) AppendNumber(out, "Window Size", p.WindowSize);
   }
   AppendLine(out, " ");
+  AppendLine(out, "[Shaders]");
+  for (int i = 0; i < 7; ++i) {
+    out.append(kShaderKeys[i]);
+    out.push_back('=');
+    AppendLine(out, i == 0 ? s.ShaderPreset : s.ShaderParameters[static_cast<size_t>(i - 1)]);
+  }
+  AppendLine(out, " ");
   AppendLine(out, "[End]");
   AppendLine(out, "-----Nothing Below This Line-----");
   return out;

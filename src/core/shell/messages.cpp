@@ -214,6 +214,8 @@ constexpr MessageEntry kMessages[] = {
      "will be lost. Save as Z80 or SZX to keep it."},
     {202, "ZIP Error: The archive cannot be read"},
     {210, "F7 releases the mouse"},
+    {220, "Movie: Cannot record the movie"},
+    {221, "Cannot load the shader preset"},
 };
 
 constexpr std::array<const char*, kMessageCount> BuildMessageTable() {
@@ -258,8 +260,9 @@ std::string FormatMessage(MessageId id, std::string_view detail) {
       text += "\n\nLooked in:";
       text += detail.substr(lineEnd);
     }
-  } else if (!detail.empty() && (id == kMsgPokFileLine || id == kMsgCannotSaveFile ||
-                                 id == kMsgConfigKeptAsBad || id == kMsgNearestModel)) {
+  } else if (!detail.empty() &&
+             (id == kMsgPokFileLine || id == kMsgCannotSaveFile || id == kMsgConfigKeptAsBad ||
+              id == kMsgNearestModel || id == kMsgMovieFailed || id == kMsgShaderPreset)) {
     text += '\n';
     text += detail;
   }

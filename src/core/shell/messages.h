@@ -127,8 +127,11 @@ enum MessageId : uint8_t {
   kMsgSna1FFDNotKept = 201,
   kMsgZipUnreadable = 202,
   kMsgMouseReleaseKey = 210,  // "F7 releases the mouse" (the status bar while captured)
+  // Shader presets and movies.
+  kMsgMovieFailed = 220,   // "Movie: Cannot record the movie", the reason on its own line
+  kMsgShaderPreset = 221,  // "Cannot load the shader preset", the reason on its own line
 };
-constexpr int kMessageCount = 220;
+constexpr int kMessageCount = 230;
 constexpr int kCaptionCount = 10;
 constexpr int kQuotationCount = 20;
 
@@ -137,8 +140,9 @@ const char* MessageText(MessageId id);
 const char* CaptionText(CaptionId id);
 // The text as the message box shows it: "%02X - " and the text; message 2 adds two line feeds and
 // the file name with extension of `detail` (the path of the missing ROM; any folder is dropped);
-// 132 (the bad line of a .POK file), 134 (why a save failed), 193 (the kept file's path) and 200
-// (the model a snapshot was loaded as) add `detail` on a line of its own; the others ignore it.
+// 132 (the bad line of a .POK file), 134 (why a save failed), 193 (the kept file's path), 200
+// (the model a snapshot was loaded as), 220 and 221 (why a movie or a shader preset failed) add
+// `detail` on a line of its own; the others ignore it.
 std::string FormatMessage(MessageId id, std::string_view detail = {});
 
 }  // namespace orvo

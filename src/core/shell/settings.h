@@ -4,6 +4,7 @@
 //
 // The settings the machine reads are those of MachineSettings, which this struct extends; the
 // shell copies them into the machine (ApplyMachineSettings) and the rest stay here.
+#include <array>
 #include <cstdint>
 #include <string>
 
@@ -54,6 +55,10 @@ struct Settings : MachineSettings {
   // The chosen game controller's name: found again by name when controllers come and go, so the
   // index `CurrentJoystick` follows it.
   std::string CurrentJoystickName;
+  // [Shaders]
+  std::string ShaderPreset;  // "Preset": a .glslp file used instead of opt_shader's effect
+  // Each built-in effect's parameter values, "NAME=value;NAME=value" (keys "No Shader" ...)
+  std::array<std::string, 6> ShaderParameters;
 };
 
 }  // namespace orvo

@@ -166,6 +166,7 @@ void SubmitSoundFrame(MachineState& m) {
   SoundState& s = m.sound;
   s.ay.ChannelLevel[0] = s.ay.ChannelLevel[1] = s.ay.ChannelLevel[2] = 0;
 
+  if (s.Tap != nullptr) s.Tap->TakeFrame(s.SoundStaging.data(), s.FrameBytes);
   if (s.Capture != nullptr) {
     s.Capture->TakeFrame(s.SoundStaging.data(), s.FrameBytes);
     s.StagingPosition = 0;

@@ -74,6 +74,7 @@ struct SoundState {
   bool DevicePlaying = false;         // the device was last started, not stopped
   Clock* PacingClock = nullptr;       // the host's clock, for the pacing wait
   SoundFrameSink* Capture = nullptr;  // when set, frames go here instead of the ring, unpaced
+  SoundFrameSink* Tap = nullptr;      // when set, also sees every frame (movie recording)
   // Run on every pass of the pacing wait (the AMX mouse's queued frames while it is captured).
   void (*PacingHook)(MachineState&) = nullptr;
 };

@@ -1,0 +1,16 @@
+# Writes OUT, a header holding each GLSL file of DIR as a string constant kShader_<stem>, so the
+# programs need no files at run time.
+file(GLOB files ${DIR}/*.glsl)
+list(SORT files)
+set(text "// Made by cmake/embed_shaders.cmake from data/shaders; do not edit.\n#pragma once\n\n")
+foreach(f ${files})
+  get_filename_component(stem ${f} NAME_WE)
+  file(READ ${f} body)
+  string(APPEND text "inline constexpr const char kShader_${stem}[] = R\"orvo_glsl(${body})orvo_glsl\";\n\n")
+endforeach()
+if(EXISTS ${OUT})
+  file(READ ${OUT} old)
+endif()
+if(NOT "${old}" STREQUAL "${text}")
+  file(WRITE ${OUT} "${text}")
+endif()

@@ -1,0 +1,229 @@
+// The shader chain as a user sees it: orvo-run draws a booted 48K through each effect into a
+// screenshot (an offscreen OpenGL context, under Xvfb when there is no display), and records
+// movies checked with ffprobe.
+#include <gtest/gtest.h>
+#include <png.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "support/test_paths.h"
+
+namespace orvo::test {
+namespace {
+
+struct Picture {
+  int width = 0, height = 0;
+  std::vector<uint8_t> rgb;
+  int At(int x, int y, int channel) const {
+    return rgb[(static_cast<size_t>(y) * width + x) * 3 + channel];
+  }
+  int Sum(int x, int y) const { return At(x, y, 0) + At(x, y, 1) + At(x, y, 2); }
+};
+
+Picture ReadPng(const std::filesystem::path& path) {
+  Picture p;
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  if (!png_image_begin_read_from_file(&image, path.c_str())) return p;
+  image.format = PNG_FORMAT_RGB;
+  p.rgb.resize(PNG_IMAGE_SIZE(image));
+  if (!png_image_finish_read(&image, nullptr, p.rgb.data(), 0, nullptr)) return Picture{};
+  p.width = static_cast<int>(image.width);
+  p.height = static_cast<int>(image.height);
+  return p;
+}
+
+// How to start a program that needs OpenGL: the display there is, or a virtual one. The OpenGL
+// driver and the X libraries keep allocations for the program's life: a sanitized build is not
+// to count them as leaks.
+std::string GlPrefix() {
+  const std::string env =
+      "env QT_QPA_PLATFORM=xcb \"ASAN_OPTIONS=${ASAN_OPTIONS}:detect_leaks=0\" ";
+  const char* display = std::getenv("DISPLAY");
+  if (display != nullptr && *display != '\0') return env;
+  if (ToolOnPath("xvfb-run")) return "xvfb-run -a -s '-screen 0 1280x1024x24' " + env;
+  return {};
+}
+
+class ShaderRun : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    runner_ = BuildDir() / "orvo-run";
+    ORVO_REQUIRE_FILE(runner_);
+    ORVO_REQUIRE_FILE(RomDir() / "48k.rom");
+    prefix_ = GlPrefix();
+    if (prefix_.empty()) GTEST_SKIP() << "missing tool: xvfb-run (and no display)";
+  }
+
+  // A booted 48K (the copyright line at the bottom) through `shader` options at `scale`.
+  Picture Shot(const std::string& shader, int scale, std::string* out = nullptr) {
+    const auto png = std::filesystem::temp_directory_path() /
+                     ("orvo_shader_" + std::to_string(::getpid()) + ".png");
+    std::filesystem::remove(png);
+    int status = -1;
+    const std::string text = CaptureCommand(
+        prefix_ + runner_.string() + " --rom-dir " + RomDir().string() + " --frames 100 " + shader +
+            " --scale " + std::to_string(scale) + " --screenshot " + png.string() + " 2>&1",
+        &status);
+    if (out != nullptr) *out = text;
+    EXPECT_EQ(WEXITSTATUS(status), 0) << text;
+    if (text.find("no OpenGL") != std::string::npos) noGl_ = true;
+    Picture p = ReadPng(png);
+    std::filesystem::remove(png);
+    EXPECT_EQ(p.width, 352 * scale) << text;
+    EXPECT_EQ(p.height, 296 * scale) << text;
+    return p;
+  }
+  Picture Plain() {
+    const auto png = std::filesystem::temp_directory_path() /
+                     ("orvo_plain_" + std::to_string(::getpid()) + ".png");
+    int status = -1;
+    CaptureCommand(runner_.string() + " --rom-dir " + RomDir().string() +
+                       " --frames 100 --screenshot " + png.string(),
+                   &status);
+    Picture p = ReadPng(png);
+    std::filesystem::remove(png);
+    return p;
+  }
+
+  std::filesystem::path runner_;
+  std::string prefix_;
+  bool noGl_ = false;
+};
+
+// The paper area above the copyright line: flat CACACA grey in the plain picture.
+constexpr int kPaperTop = 60, kPaperBottom = 200, kPaperLeft = 60, kPaperRight = 290;
+
+TEST_F(ShaderRun, NoShaderIsThePlainPictureScaledByWholePixels) {
+  const Picture plain = Plain();
+  ASSERT_EQ(plain.width, 352);
+  for (int scale : {1, 3}) {
+    const Picture shot = Shot("--shader 0", scale);
+    if (noGl_) GTEST_SKIP() << "no OpenGL context";
+    ASSERT_EQ(shot.width, 352 * scale);
+    int differing = 0;
+    for (int y = 0; y < shot.height; ++y)
+      for (int x = 0; x < shot.width; ++x)
+        for (int c = 0; c < 3; ++c)
+          differing += shot.At(x, y, c) != plain.At(x / scale, y / scale, c);
+    EXPECT_EQ(differing, 0) << "scale " << scale;
+  }
+}
+
+TEST_F(ShaderRun, EachEffectChangesThePictureAsItsNameSays) {
+  // Scanlines: at scale 3 every third row (the beam's centre) is brighter than the two between.
+  Picture p = Shot("--shader 3", 3);
+  if (noGl_) GTEST_SKIP() << "no OpenGL context";
+  long rows[3] = {0, 0, 0};
+  for (int y = kPaperTop * 3; y < kPaperBottom * 3; ++y)
+    for (int x = kPaperLeft * 3; x < kPaperRight * 3; ++x) rows[y % 3] += p.Sum(x, y);
+  EXPECT_GT(rows[0], rows[1] * 11 / 10);
+  EXPECT_GT(rows[0], rows[2] * 11 / 10);
+
+  // Dotmask: in flat grey, each column of a triad favours its own colour.
+  p = Shot("--shader 2", 3);
+  for (int phase = 0; phase < 3; ++phase) {
+    long channel[3] = {0, 0, 0};
+    const int y = kPaperTop * 3 + 1 - (kPaperTop * 3 + 1) % 2;  // an even row: no half-triad
+    for (int x = kPaperLeft * 3 + phase; x < kPaperRight * 3; x += 3)
+      for (int c = 0; c < 3; ++c) channel[c] += p.At(x, y, c);
+    const int own = phase;  // the triad starts with red at column 0 of an even row
+    for (int c = 0; c < 3; ++c)
+      if (c != own) {
+        EXPECT_GT(channel[own], channel[c]) << "column phase " << phase;
+      }
+  }
+
+  // Curved CRT: black corners around a lit middle.
+  p = Shot("--shader 4", 2);
+  for (const auto& [x, y] :
+       {std::pair{0, 0}, {p.width - 1, 0}, {0, p.height - 1}, {p.width - 1, p.height - 1}, {3, 3}})
+    EXPECT_EQ(p.Sum(x, y), 0) << x << "," << y;
+  EXPECT_GT(p.Sum(p.width / 2, p.height / 3), 200);
+
+  // One Pass: the composite signal's colour fringes appear round the black text on grey, where
+  // the plain picture has no colour at all.
+  p = Shot("--shader 1", 2);
+  int coloured = 0;
+  for (int y = 0; y < p.height; ++y)
+    for (int x = 0; x < p.width; ++x) {
+      const int r = p.At(x, y, 0), g = p.At(x, y, 1), b = p.At(x, y, 2);
+      coloured += std::max({r, g, b}) - std::min({r, g, b}) > 24;
+    }
+  EXPECT_GT(coloured, 500);
+
+  // Aperture: the grille's two-colour stripes alternate column by column.
+  p = Shot("--shader 5", 2);
+  long green[2] = {0, 0};
+  for (int y = kPaperTop * 2; y < kPaperBottom * 2; ++y)
+    for (int x = kPaperLeft * 2; x < kPaperRight * 2; ++x) green[x % 2] += p.At(x, y, 1);
+  EXPECT_NE(green[0] > green[1] * 11 / 10, green[1] > green[0] * 11 / 10);
+}
+
+TEST_F(ShaderRun, BrokenShaderFallsBackToNoShaderWithTheCompilerLog) {
+  std::string out;
+  const Picture broken =
+      Shot("--shader-preset " + (DataDir() / "shaders" / "broken.glslp").string(), 2, &out);
+  if (noGl_) GTEST_SKIP() << "no OpenGL context";
+  EXPECT_NE(out.find("GLSL: fragment program errors"), std::string::npos) << out;
+  EXPECT_NE(out.find("undeclared_colour"), std::string::npos) << out;
+  EXPECT_NE(out.find("No Shader used"), std::string::npos) << out;
+  const Picture plain = Shot("--shader 0", 2);
+  EXPECT_EQ(broken.rgb, plain.rgb);  // the picture, not black
+}
+
+TEST_F(ShaderRun, PresetPassesSeeAliasesAndParameters) {
+  // Two inversions through a framebuffer of twice the size give the picture back, the right way
+  // up; the second pass compiles only when the first pass's alias is defined.
+  const std::string preset =
+      "--shader-preset " + (DataDir() / "shaders" / "two_pass.glslp").string();
+  std::string out;
+  const Picture chained = Shot(preset, 2, &out);
+  if (noGl_) GTEST_SKIP() << "no OpenGL context";
+  EXPECT_EQ(out.find("failed"), std::string::npos) << out;
+  EXPECT_EQ(chained.rgb, Shot("--shader 0", 2).rgb);
+  // The parameter reaches the program as a uniform.
+  const Picture dark = Shot(preset + " --shader-param BRIGHT=0", 2);
+  EXPECT_EQ(dark.Sum(dark.width / 2, dark.height / 2), 0);
+}
+
+TEST(MovieRun, TenSecondsAreFiveHundredFramesWithSoundInStep) {
+  const auto runner = BuildDir() / "orvo-run";
+  ORVO_REQUIRE_FILE(runner);
+  ORVO_REQUIRE_FILE(RomDir() / "48k.rom");
+  ORVO_REQUIRE_TOOL("ffprobe");
+  const auto movie = std::filesystem::temp_directory_path() /
+                     ("orvo_movie_" + std::to_string(::getpid()) + ".mp4");
+  int status = -1;
+  const std::string out =
+      CaptureCommand(runner.string() + " --rom-dir " + RomDir().string() +
+                         " --frames 500 --type 'BEEP 2,0' --movie " + movie.string(),
+                     &status);
+  EXPECT_EQ(status, 0) << out;
+  EXPECT_NE(out.find("Movie: 500 frames written"), std::string::npos) << out;
+  const std::string probe = CaptureCommand(
+      "ffprobe -v error -count_frames -show_entries stream=codec_type,nb_read_frames,duration "
+      "-of csv=p=0 " +
+          movie.string(),
+      &status);
+  std::filesystem::remove(movie);
+  // "video,10.000000,500" and "audio,10.000000,N": both streams exactly ten seconds.
+  EXPECT_NE(probe.find("video,10.000000,500"), std::string::npos) << probe;
+  EXPECT_NE(probe.find("audio,10.0"), std::string::npos) << probe;
+  EXPECT_FALSE(std::filesystem::exists(movie.string() + ".part"));
+  // A movie cannot share the run with a WAV recording; a folder that does not exist fails.
+  CaptureCommand(runner.string() + " --movie a.mp4 --wav a.wav 2>/dev/null", &status);
+  EXPECT_EQ(WEXITSTATUS(status), 2);
+  CaptureCommand(runner.string() + " --rom-dir " + RomDir().string() +
+                     " --frames 2 --movie /nonexistent/folder/a.mp4 2>/dev/null",
+                 &status);
+  EXPECT_EQ(WEXITSTATUS(status), 1);
+}
+
+}  // namespace
+}  // namespace orvo::test
