@@ -231,7 +231,8 @@ TEST(SoundMachine, HaltedFetchesInOneStepChangeNothing) {
       std::copy(got, got + 4, state[oneByOne]);
     }
     EXPECT_EQ(samples[0], samples[1]);
-    for (int k = 0; k < 4; ++k) EXPECT_EQ(state[0][k], state[1][k]) << "R, T-state, fetches, PC: " << k;
+    for (int k = 0; k < 4; ++k)
+      EXPECT_EQ(state[0][k], state[1][k]) << "R, T-state, fetches, PC: " << k;
     EXPECT_GT(samples[0].size(), 30u * 800);
   }
 }
