@@ -2,12 +2,11 @@
 // formatted, written and read back from +3 BASIC, a side swapped mid-game, bad images refused.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <string>
 
 #include "formats/dsk_format.h"
-#include "support/test_paths.h"
+#include "run_orvo.h"
 
 namespace orvo::test {
 namespace {
@@ -15,26 +14,27 @@ namespace {
 namespace fs = std::filesystem;
 
 std::string RunPlus3(const std::string& args, int* status) {
-  const std::string command = (BuildDir() / "orvo-run").string() + " --model plus3 --rom-dir " +
-                              RomDir().string() + " " + args + " 2>&1";
-  return CaptureCommand(command, status);
+  return RunOrvo("--model plus3 " + args, status);
 }
 
 std::string Disk(const char* name) {
   return SharedFile(std::string("testdata/media/disk/") + name).string();
 }
 
-#define REQUIRE_DISK_RUN()                    \
-  ORVO_REQUIRE_FILE(BuildDir() / "orvo-run"); \
-  ORVO_REQUIRE_FILE(RomDir() / "plus3.rom");  \
-  ORVO_REQUIRE_FILE(Disk("zesarux_testdsk.dsk"))
+class DiskRun : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ORVO_REQUIRE_RUNNER("plus3.rom");
+    ORVO_REQUIRE_FILE(Disk("zesarux_testdsk.dsk"));
+  }
+  TempDir dir;
+  int status = -1;
+};
 
-TEST(DiskRun, LoaderRunsTheTestDisk) {
-  REQUIRE_DISK_RUN();
+TEST_F(DiskRun, LoaderRunsTheTestDisk) {
   // ENTER on the menu's Loader, with and without fast loading, and "Disk autoload".
   for (const char* how :
        {"--key 100:ENTER:3", "--key 100:ENTER:3 --disk-fastload", "--disk-autoload"}) {
-    int status = -1;
     const std::string out = RunPlus3(
         "--disk-a " + Disk("zesarux_testdsk.dsk") + " --frames 1500 --screen-text " + how, &status);
     EXPECT_EQ(status, 0) << out;
@@ -42,13 +42,10 @@ TEST(DiskRun, LoaderRunsTheTestDisk) {
   }
 }
 
-TEST(DiskRun, GamesBootPastTheLoader) {
-  REQUIRE_DISK_RUN();
-  const char* games[] = {"dizzy7_crystal_kingdom_2017.dsk", "carlos_sainz_dataformat.dsk",
-                         "romsna_jce.dsk", "ianna_side_a.dsk"};
-  for (const char* game : games) {
+TEST_F(DiskRun, GamesBootPastTheLoader) {
+  for (const char* game : {"dizzy7_crystal_kingdom_2017.dsk", "carlos_sainz_dataformat.dsk",
+                           "romsna_jce.dsk", "ianna_side_a.dsk"}) {
     ORVO_REQUIRE_FILE(Disk(game));
-    int status = -1;
     const std::string out = RunPlus3("--disk-a " + Disk(game) +
                                          " --key 100:ENTER:3 --disk-fastload --frames 3000 "
                                          "--screen-text --print-state",
@@ -59,35 +56,22 @@ TEST(DiskRun, GamesBootPastTheLoader) {
       EXPECT_EQ(out.find(text), std::string::npos) << game << ": " << text << "\n" << out;
     EXPECT_EQ(out.find("\"frames\":3000"), out.find("\"frames\"")) << game;
   }
-}
-
-TEST(DiskRun, IannaGoesOnWithSideB) {
-  REQUIRE_DISK_RUN();
+  // Ianna's side A alone keeps asking for side 2; with side B put in, the game goes on.
   ORVO_REQUIRE_FILE(Disk("ianna_side_b.dsk"));
-  const fs::path tmp = fs::temp_directory_path();
   const std::string base = "--disk-a " + Disk("ianna_side_a.dsk") +
                            " --key 100:ENTER:3 --frames 5000 --key 2500:A:10 --screenshot ";
-  int status = -1;
-  RunPlus3(base + (tmp / "orvo_ianna_a.png").string(), &status);
-  RunPlus3(base + (tmp / "orvo_ianna_b.png").string() +
-               " --disk-insert 2000:a:" + Disk("ianna_side_b.dsk"),
-           &status);
+  RunPlus3(base + dir / "a.png", &status);
+  RunPlus3(base + dir / "b.png" + " --disk-insert 2000:a:" + Disk("ianna_side_b.dsk"), &status);
   EXPECT_EQ(status, 0);
-  const auto waiting = ReadWholeFile(tmp / "orvo_ianna_a.png");
-  const auto playing = ReadWholeFile(tmp / "orvo_ianna_b.png");
+  const auto waiting = ReadWholeFile(dir / "a.png");
   ASSERT_FALSE(waiting.empty());
-  EXPECT_NE(waiting, playing);  // side A alone keeps asking for side 2
+  EXPECT_NE(waiting, ReadWholeFile(dir / "b.png"));
 }
 
-TEST(DiskRun, FormatSaveCatLoadRoundTrip) {
-  REQUIRE_DISK_RUN();
-  const fs::path dir = fs::temp_directory_path() / "orvo_disk_round_trip";
-  fs::remove_all(dir);
-  fs::create_directories(dir);
-  const std::string disk = (dir / "blank.dsk").string();
+TEST_F(DiskRun, FormatSaveCatLoadRoundTrip) {
+  const std::string disk = dir / "blank.dsk";
   const std::string basic =
       "--disk-a " + disk + " --key 150:CS+6:10 --key 200:ENTER:5 --type-frame 260 --frames 1500 ";
-  int status = -1;
   std::string out =
       RunPlus3("--new-disk " + disk + " " + basic + "--type 'FORMAT \"a:\"'", &status);
   ASSERT_EQ(status, 0) << out;
@@ -99,10 +83,9 @@ TEST(DiskRun, FormatSaveCatLoadRoundTrip) {
   out = RunPlus3(basic + "--type 'LOAD \"x\"' --screen-text", &status);
   EXPECT_NE(out.find("ORVO ROUND TRIP"), std::string::npos) << out;
 
-  // The file is an extended DSK with the +3 format: 40 tracks of nine 512-byte sectors, and
-  // nothing else was left in the folder.
-  // As the format's document lays the file out: the header, then the tracks the size table
-  // names, one after the other to the end of the file.
+  // An extended DSK with the +3 format, 40 tracks of nine 512-byte sectors, laid out as the
+  // format's document says: the header, then the tracks its size table names, to the end of the
+  // file. Nothing else was left in the folder.
   const auto bytes = ReadWholeFile(disk);
   ASSERT_GE(bytes.size(), 256u);
   EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 34),
@@ -121,33 +104,23 @@ TEST(DiskRun, FormatSaveCatLoadRoundTrip) {
     ASSERT_TRUE(t.formatted);
     EXPECT_EQ(t.sectors.size(), 9u);
   }
-  EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
-  fs::remove_all(dir);
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path), fs::directory_iterator()), 1);
 }
 
-TEST(DiskRun, DamagedImagesAreRefused) {
-  REQUIRE_DISK_RUN();
-  const fs::path bad = fs::temp_directory_path() / "orvo_truncated.dsk";
-  auto bytes = ReadWholeFile(Disk("zesarux_testdsk.dsk"));
-  bytes.resize(300);
-  FILE* f = std::fopen(bad.string().c_str(), "wb");
-  ASSERT_NE(f, nullptr);
-  std::fwrite(bytes.data(), 1, bytes.size(), f);
-  std::fclose(f);
-  int status = -1;
-  const std::string out = RunPlus3("--disk-a " + bad.string(), &status);
+TEST_F(DiskRun, DamagedImagesAreRefused) {
+  const auto whole = ReadWholeFile(Disk("zesarux_testdsk.dsk"));
+  const std::string bad =
+      dir.Write("truncated.dsk", std::string(whole.begin(), whole.begin() + 300));
+  const std::string out = RunPlus3("--disk-a " + bad, &status);
   EXPECT_NE(status, 0);
   EXPECT_NE(out.find("Disk Error: Disk image damaged"), std::string::npos) << out;
   EXPECT_EQ(out.find("Disk A:"), std::string::npos) << out;
   // A damaged image put in mid-run leaves the disk in the drive: the Loader runs on as before.
   const std::string run =
       "--disk-a " + Disk("zesarux_testdsk.dsk") + " --disk-autoload --frames 400 --print-state";
-  const auto state = [](const std::string& text) { return text.substr(text.rfind("{\"model\"")); };
-  const std::string expected = state(RunPlus3(run, &status));
-  const std::string withBad = RunPlus3(run + " --disk-insert 1:a:" + bad.string(), &status);
+  const std::string withBad = RunPlus3(run + " --disk-insert 1:a:" + bad, &status);
   EXPECT_NE(withBad.find("Disk Error: Disk image damaged"), std::string::npos) << withBad;
-  EXPECT_EQ(state(withBad), expected);
-  fs::remove(bad);
+  EXPECT_EQ(StateLine(withBad), StateLine(RunPlus3(run, &status)));
 }
 
 }  // namespace

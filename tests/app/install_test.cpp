@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
 #include <regex>
 #include <set>
 #include <sstream>
@@ -19,17 +18,15 @@ namespace {
 namespace fs = std::filesystem;
 
 std::string ReadText(const fs::path& path) {
-  std::ifstream in(path);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
+  const std::vector<uint8_t> bytes =
+      fs::exists(path) ? ReadWholeFile(path) : std::vector<uint8_t>();
+  return std::string(bytes.begin(), bytes.end());
 }
 
 std::string Quoted(const fs::path& path) {
   std::string quoted(1, '\'');
   quoted += path.string();
-  quoted += '\'';
-  return quoted;
+  return quoted += '\'';
 }
 
 // One installation for the whole suite, removed at the end.
@@ -62,89 +59,78 @@ class Installed : public ::testing::Test {
 
 TEST_F(Installed, EveryFileIsInItsPlace) {
   ORVO_REQUIRE_FILE(BuildDir() / "roms" / "48k.rom");
-  std::vector<std::string> files = {
-      "bin/orvo-run",
-      "share/orvo/roms/48k.rom",
-      "share/orvo/libs/tape_48.z80",
-      "share/applications/orvo.desktop",
-      "share/mime/packages/orvo.xml",
-      "share/metainfo/io.github.orvo.orvo.metainfo.xml",
-      "share/icons/hicolor/scalable/apps/orvo.svg",
-      "share/man/man1/orvo.1.gz",
-      "share/man/man1/orvo-run.1.gz",
-  };
+  std::vector<std::string> files = {"bin/orvo-run",
+                                    "share/orvo/roms/48k.rom",
+                                    "share/orvo/libs/tape_48.z80",
+                                    "share/applications/orvo.desktop",
+                                    "share/mime/packages/orvo.xml",
+                                    "share/metainfo/io.github.orvo.orvo.metainfo.xml",
+                                    "share/icons/hicolor/scalable/apps/orvo.svg",
+                                    "share/man/man1/orvo.1.gz",
+                                    "share/man/man1/orvo-run.1.gz"};
   if (fs::exists(BuildDir() / "orvo")) files.push_back("bin/orvo");
-  for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
-    files.push_back("share/icons/hicolor/" + std::to_string(size) + "x" + std::to_string(size) +
-                    "/apps/orvo.png");
-  }
   for (const std::string& file : files) {
-    const fs::path path = prefix_ / file;
-    EXPECT_TRUE(fs::is_regular_file(path)) << file;
-    EXPECT_GT(fs::exists(path) ? fs::file_size(path) : 0, 0u) << file;
+    EXPECT_TRUE(fs::is_regular_file(prefix_ / file)) << file;
+    EXPECT_FALSE(ReadText(prefix_ / file).empty()) << file;
   }
-  // A PNG icon is as large as the folder it sits in says.
-  const std::vector<uint8_t> png = ReadWholeFile(Share() / "icons/hicolor/48x48/apps/orvo.png");
-  ASSERT_GE(png.size(), 24u);
-  EXPECT_EQ(png[19], 48);
-  EXPECT_EQ(png[23], 48);
+  // Each PNG icon is as large as the folder it sits in says.
+  for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+    const std::string n = std::to_string(size);
+    const std::string png = ReadText(Share() / ("icons/hicolor/" + n + "x" + n + "/apps/orvo.png"));
+    ASSERT_GE(png.size(), 24u) << size;
+    EXPECT_EQ(png[18] << 8 | static_cast<uint8_t>(png[19]), size);
+    EXPECT_EQ(png[22] << 8 | static_cast<uint8_t>(png[23]), size);
+  }
 }
 
-TEST_F(Installed, DesktopEntryPassesTheValidatorAndOpensEveryDeclaredType) {
-  const fs::path entry = Share() / "applications/orvo.desktop";
-  const std::string text = ReadText(entry);
-  EXPECT_NE(text.find("\nExec=orvo %f\n"), std::string::npos);
-  EXPECT_NE(text.find("\nCategories=Game;Emulator;\n"), std::string::npos);
-  EXPECT_NE(text.find("\nIcon=orvo\n"), std::string::npos);
-
-  // The entry claims exactly the types the MIME package declares.
+// The entry claims exactly the types the MIME package declares, and the freedesktop.org tools
+// accept the entry, the MIME package (whose database then knows the signatures) and the metadata.
+TEST_F(Installed, DesktopFilesAgreeAndPassTheValidators) {
+  const std::string entry = ReadText(Share() / "applications/orvo.desktop");
+  for (const char* line : {"\nExec=orvo %f\n", "\nCategories=Game;Emulator;\n", "\nIcon=orvo\n"})
+    EXPECT_NE(entry.find(line), std::string::npos) << line;
   const std::string mime = ReadText(Share() / "mime/packages/orvo.xml");
-  std::set<std::string> declared;
+  std::set<std::string> declared, claimed;
   const std::regex typeAttr("<mime-type type=\"([^\"]+)\"");
   for (auto it = std::sregex_iterator(mime.begin(), mime.end(), typeAttr);
-       it != std::sregex_iterator(); ++it) {
+       it != std::sregex_iterator(); ++it)
     declared.insert((*it)[1]);
-  }
   std::smatch line;
-  ASSERT_TRUE(std::regex_search(text, line, std::regex("\nMimeType=([^\n]*)\n")));
-  std::set<std::string> claimed;
+  ASSERT_TRUE(std::regex_search(entry, line, std::regex("\nMimeType=([^\n]*)\n")));
   std::stringstream list(line[1].str());
   for (std::string type; std::getline(list, type, ';');) claimed.insert(type);
   EXPECT_EQ(claimed, declared);
   for (const char* kind :
-       {"tap", "tzx", "csw", "z80", "sna", "szx", "snx", "sp", "rzx", "dsk", "mdr"}) {
+       {"tap", "tzx", "csw", "z80", "sna", "szx", "snx", "sp", "rzx", "dsk", "mdr"})
     EXPECT_TRUE(declared.count(std::string("application/x-zx-spectrum-") + kind)) << kind;
+
+  const std::pair<const char*, fs::path> validators[] = {
+      {"desktop-file-validate", Share() / "applications/orvo.desktop"},
+      {"update-mime-database", Share() / "mime"},
+      {"appstreamcli validate --no-net", Share() / "metainfo/io.github.orvo.orvo.metainfo.xml"}};
+  std::string missing;
+  for (const auto& [command, file] : validators) {
+    const std::string tool = std::string(command).substr(0, std::string(command).find(' '));
+    if (!ToolOnPath(tool)) {
+      missing += " " + tool;
+      continue;
+    }
+    int status = -1;
+    const std::string out =
+        CaptureCommand(std::string(command) + " " + Quoted(file) + " 2>&1", &status);
+    EXPECT_EQ(status, 0) << out;
+    if (tool == "desktop-file-validate") {
+      EXPECT_EQ(out, "");  // not even a hint
+    } else if (tool == "update-mime-database") {
+      EXPECT_EQ(out.find("rror"), std::string::npos) << out;
+    }
   }
-
-  ORVO_REQUIRE_TOOL("desktop-file-validate");
-  int status = -1;
-  const std::string out =
-      CaptureCommand("desktop-file-validate " + Quoted(entry) + " 2>&1", &status);
-  EXPECT_EQ(status, 0) << out;
-  EXPECT_EQ(out, "");
-}
-
-TEST_F(Installed, MimePackageBuildsADatabaseThatKnowsTheSignatures) {
-  ORVO_REQUIRE_TOOL("update-mime-database");
-  int status = -1;
-  const fs::path mime = Share() / "mime";
-  const std::string out = CaptureCommand("update-mime-database " + Quoted(mime) + " 2>&1", &status);
-  EXPECT_EQ(status, 0) << out;
-  EXPECT_EQ(out.find("rror"), std::string::npos) << out;
-  const std::string magic = ReadText(mime / "magic");
-  for (const char* signature : {"ZXTape!", "Compressed Square Wave", "ZXST", "RZX!", "MV - CPC"}) {
-    EXPECT_NE(magic.find(signature), std::string::npos) << signature;
+  if (ToolOnPath("update-mime-database")) {
+    const std::string magic = ReadText(Share() / "mime/magic");
+    for (const char* signature : {"ZXTape!", "Compressed Square Wave", "ZXST", "RZX!", "MV - CPC"})
+      EXPECT_NE(magic.find(signature), std::string::npos) << signature;
   }
-}
-
-TEST_F(Installed, AppStreamMetadataPassesTheValidator) {
-  ORVO_REQUIRE_TOOL("appstreamcli");
-  int status = -1;
-  const std::string out =
-      CaptureCommand("appstreamcli validate --no-net " +
-                         Quoted(Share() / "metainfo/io.github.orvo.orvo.metainfo.xml") + " 2>&1",
-                     &status);
-  EXPECT_EQ(status, 0) << out;
+  if (!missing.empty()) GTEST_SKIP() << "missing tool:" << missing;
 }
 
 TEST_F(Installed, ManualPagesRenderAndNameEveryRunnerOption) {
@@ -197,20 +183,17 @@ TEST_F(Installed, InstalledRunnerBootsThe48KWithItsOwnRom) {
   // The copyright line the ROM prints once it has started.
   EXPECT_TRUE(std::regex_search(out, std::regex("198[0-9]"))) << out;
 
-  const std::string version =
-      CaptureCommand(Quoted(prefix_ / "bin/orvo-run") + " --version", &status);
-  EXPECT_EQ(status, 0);
-  EXPECT_TRUE(std::regex_match(version, std::regex("orvo-run [0-9]+\\.[0-9]+( \\(git .+\\))?\n")))
-      << version;
-  // The window program answers --version without opening a window (no display needed).
-  if (fs::exists(prefix_ / "bin/orvo")) {
-    const std::string window =
+  // Both programs answer --version, the window program without opening a window.
+  for (const std::string program : {"orvo-run", "orvo"}) {
+    if (!fs::exists(prefix_ / "bin" / program)) continue;
+    const std::string version =
         CaptureCommand("env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb " +
-                           Quoted(prefix_ / "bin/orvo") + " --version",
+                           Quoted(prefix_ / "bin" / program) + " --version",
                        &status);
     EXPECT_EQ(status, 0);
-    EXPECT_TRUE(std::regex_match(window, std::regex("orvo [0-9]+\\.[0-9]+( \\(git .+\\))?\n")))
-        << window;
+    EXPECT_TRUE(
+        std::regex_match(version, std::regex(program + " [0-9]+\\.[0-9]+( \\(git .+\\))?\n")))
+        << version;
   }
 }
 

@@ -1,12 +1,11 @@
 // The Debian package `cpack -G DEB` makes from the build: the programs and the desktop files in
 // it, and the shared libraries it needs among its dependencies.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <string>
 
-#include "support/test_paths.h"
+#include "run_orvo.h"
 
 namespace orvo::test {
 namespace {
@@ -17,16 +16,15 @@ TEST(DebianPackage, HoldsTheProgramsAndDesktopFilesAndDependsOnTheLibraries) {
   ORVO_REQUIRE_FILE(BuildDir() / "CPackConfig.cmake");
   ORVO_REQUIRE_TOOL("dpkg-deb");
   ORVO_REQUIRE_TOOL("dpkg-shlibdeps");
-  const fs::path out = fs::temp_directory_path() / ("orvo_package_" + std::to_string(::getpid()));
-  fs::remove_all(out);
+  const TempDir out;
   int status = -1;
   const std::string log =
       CaptureCommand("cpack -G DEB --config '" + (BuildDir() / "CPackConfig.cmake").string() +
-                         "' -B '" + out.string() + "' 2>&1",
+                         "' -B '" + out.path.string() + "' 2>&1",
                      &status);
   ASSERT_EQ(status, 0) << log;
   fs::path deb;
-  for (const auto& entry : fs::directory_iterator(out)) {
+  for (const auto& entry : fs::directory_iterator(out.path)) {
     if (entry.path().extension() == ".deb") deb = entry.path();
   }
   ASSERT_FALSE(deb.empty()) << log;
@@ -55,7 +53,6 @@ TEST(DebianPackage, HoldsTheProgramsAndDesktopFilesAndDependsOnTheLibraries) {
   if (fs::exists(BuildDir() / "orvo")) {
     EXPECT_NE(line.find("libqt6widgets6"), std::string::npos) << line;
   }
-  fs::remove_all(out);
 }
 
 }  // namespace

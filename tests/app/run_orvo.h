@@ -1,5 +1,11 @@
 #pragma once
-// Runs orvo-run from the build tree with the shared ROM folder, as the whole-machine tests do.
+// Runs orvo-run from the build tree with the shared ROM folder, as the whole-machine tests do, in
+// a folder of the test's own.
+#include <unistd.h>
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "support/test_paths.h"
@@ -7,10 +13,43 @@
 namespace orvo::test {
 
 // orvo-run with `arguments` (after --rom-dir), standard error folded into the output.
-inline std::string RunOrvo(const std::string& arguments, int* status) {
-  return CaptureCommand((BuildDir() / "orvo-run").string() + " --rom-dir " + RomDir().string() +
-                            " " + arguments + " 2>&1",
+inline std::string RunOrvo(const std::string& arguments, int* status,
+                           const std::filesystem::path& romDir = RomDir()) {
+  return CaptureCommand((BuildDir() / "orvo-run").string() + " --rom-dir " + romDir.string() + " " +
+                            arguments + " 2>&1",
                         status);
 }
+
+// The state JSON line --print-state writes last, or "" when there is none.
+inline std::string StateLine(const std::string& out) {
+  const size_t at = out.rfind("{\"model\"");
+  return at == std::string::npos ? std::string() : out.substr(at, out.find('\n', at) - at);
+}
+
+// A fresh folder, unique to the process and the test, removed with everything in it at the end.
+struct TempDir {
+  TempDir() {
+    static std::atomic<int> counter{0};
+    path = std::filesystem::temp_directory_path() /
+           ("orvo-run-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
+    std::filesystem::remove_all(path);
+    std::filesystem::create_directories(path);
+  }
+  ~TempDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(path, ec);
+  }
+  std::string operator/(const std::string& name) const { return (path / name).string(); }
+  // Writes `bytes` to the file `name` in the folder and returns its path.
+  std::string Write(const std::string& name, const std::string& bytes) const {
+    std::ofstream(path / name, std::ios::binary) << bytes;
+    return *this / name;
+  }
+  std::filesystem::path path;
+};
+
+#define ORVO_REQUIRE_RUNNER(rom)              \
+  ORVO_REQUIRE_FILE(BuildDir() / "orvo-run"); \
+  ORVO_REQUIRE_FILE(RomDir() / (rom))
 
 }  // namespace orvo::test

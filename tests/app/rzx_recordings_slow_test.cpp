@@ -1,10 +1,9 @@
 // The public input recordings replay to their last frame through orvo-run.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
 
-#include "support/test_paths.h"
+#include "run_orvo.h"
 
 namespace orvo::test {
 namespace {
@@ -15,11 +14,9 @@ TEST_P(RzxRecording, ReplaysToTheEndWithoutAMismatch) {
   const auto& [name, frames] = GetParam();
   const auto file = SharedFile(std::string("testdata/media/rzx/") + name);
   ORVO_REQUIRE_FILE(file);
-  ORVO_REQUIRE_FILE(RomDir() / "128k.rom");
-  const std::string command = (BuildDir() / "orvo-run").string() + " --rom-dir " +
-                              RomDir().string() + " --rzx " + file.string() + " 2>&1";
+  ORVO_REQUIRE_RUNNER("128k.rom");
   int status = -1;
-  const std::string out = CaptureCommand(command, &status);
+  const std::string out = RunOrvo("--rzx " + file.string(), &status);
   EXPECT_EQ(status, 0) << out;
   const std::string count = std::to_string(frames);
   EXPECT_NE(out.find(count + " of " + count + " frames played, mismatch: none"), std::string::npos)

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "support/test_paths.h"
+#include "run_orvo.h"
 
 namespace orvo::test {
 namespace {
@@ -58,22 +58,20 @@ std::string GlPrefix() {
 class ShaderRun : public ::testing::Test {
  protected:
   void SetUp() override {
-    runner_ = BuildDir() / "orvo-run";
-    ORVO_REQUIRE_FILE(runner_);
-    ORVO_REQUIRE_FILE(RomDir() / "48k.rom");
+    ORVO_REQUIRE_RUNNER("48k.rom");
     prefix_ = GlPrefix();
     if (prefix_.empty()) GTEST_SKIP() << "missing tool: xvfb-run (and no display)";
   }
 
-  // A booted 48K (the copyright line at the bottom) through `shader` options at `scale`.
-  Picture Shot(const std::string& shader, int scale, std::string* out = nullptr) {
-    const auto png = std::filesystem::temp_directory_path() /
-                     ("orvo_shader_" + std::to_string(::getpid()) + ".png");
-    std::filesystem::remove(png);
+  // A booted 48K (the copyright line at the bottom) through `shader` options at `scale`; with no
+  // options at all, the plain picture drawn without OpenGL.
+  Picture Shot(const std::string& shader, int scale = 1, std::string* out = nullptr) {
+    const std::string png = dir_ / "shot.png";
     int status = -1;
     const std::string text = CaptureCommand(
-        prefix_ + runner_.string() + " --rom-dir " + RomDir().string() + " --frames 100 " + shader +
-            " --scale " + std::to_string(scale) + " --screenshot " + png.string() + " 2>&1",
+        (shader.empty() ? std::string() : prefix_) + (BuildDir() / "orvo-run").string() +
+            " --rom-dir " + RomDir().string() + " --frames 100 " + shader + " --scale " +
+            std::to_string(scale) + " --screenshot " + png + " 2>&1",
         &status);
     if (out != nullptr) *out = text;
     EXPECT_EQ(WEXITSTATUS(status), 0) << text;
@@ -84,19 +82,8 @@ class ShaderRun : public ::testing::Test {
     EXPECT_EQ(p.height, 296 * scale) << text;
     return p;
   }
-  Picture Plain() {
-    const auto png = std::filesystem::temp_directory_path() /
-                     ("orvo_plain_" + std::to_string(::getpid()) + ".png");
-    int status = -1;
-    CaptureCommand(runner_.string() + " --rom-dir " + RomDir().string() +
-                       " --frames 100 --screenshot " + png.string(),
-                   &status);
-    Picture p = ReadPng(png);
-    std::filesystem::remove(png);
-    return p;
-  }
 
-  std::filesystem::path runner_;
+  TempDir dir_;
   std::string prefix_;
   bool noGl_ = false;
 };
@@ -105,7 +92,7 @@ class ShaderRun : public ::testing::Test {
 constexpr int kPaperTop = 60, kPaperBottom = 200, kPaperLeft = 60, kPaperRight = 290;
 
 TEST_F(ShaderRun, NoShaderIsThePlainPictureScaledByWholePixels) {
-  const Picture plain = Plain();
+  const Picture plain = Shot("");
   ASSERT_EQ(plain.width, 352);
   for (int scale : {1, 3}) {
     const Picture shot = Shot("--shader 0", scale);
@@ -198,35 +185,27 @@ TEST_F(ShaderRun, PresetPassesSeeAliasesAndParameters) {
 }
 
 TEST(MovieRun, TenSecondsAreFiveHundredFramesWithSoundInStep) {
-  const auto runner = BuildDir() / "orvo-run";
-  ORVO_REQUIRE_FILE(runner);
-  ORVO_REQUIRE_FILE(RomDir() / "48k.rom");
+  ORVO_REQUIRE_RUNNER("48k.rom");
   ORVO_REQUIRE_TOOL("ffprobe");
-  const auto movie = std::filesystem::temp_directory_path() /
-                     ("orvo_movie_" + std::to_string(::getpid()) + ".mp4");
+  const TempDir dir;
+  const std::string movie = dir / "movie.mp4";
   int status = -1;
-  const std::string out =
-      CaptureCommand(runner.string() + " --rom-dir " + RomDir().string() +
-                         " --frames 500 --type 'BEEP 2,0' --movie " + movie.string(),
-                     &status);
+  const std::string out = RunOrvo("--frames 500 --type 'BEEP 2,0' --movie " + movie, &status);
   EXPECT_EQ(status, 0) << out;
   EXPECT_NE(out.find("Movie: 500 frames written"), std::string::npos) << out;
   const std::string probe = CaptureCommand(
       "ffprobe -v error -count_frames -show_entries stream=codec_type,nb_read_frames,duration "
       "-of csv=p=0 " +
-          movie.string(),
+          movie,
       &status);
-  std::filesystem::remove(movie);
   // "video,10.000000,500" and "audio,10.000000,N": both streams exactly ten seconds.
   EXPECT_NE(probe.find("video,10.000000,500"), std::string::npos) << probe;
   EXPECT_NE(probe.find("audio,10.0"), std::string::npos) << probe;
-  EXPECT_FALSE(std::filesystem::exists(movie.string() + ".part"));
+  EXPECT_FALSE(std::filesystem::exists(movie + ".part"));
   // A movie cannot share the run with a WAV recording; a folder that does not exist fails.
-  CaptureCommand(runner.string() + " --movie a.mp4 --wav a.wav 2>/dev/null", &status);
+  RunOrvo("--movie a.mp4 --wav a.wav", &status);
   EXPECT_EQ(WEXITSTATUS(status), 2);
-  CaptureCommand(runner.string() + " --rom-dir " + RomDir().string() +
-                     " --frames 2 --movie /nonexistent/folder/a.mp4 2>/dev/null",
-                 &status);
+  RunOrvo("--frames 2 --movie /nonexistent/folder/a.mp4", &status);
   EXPECT_EQ(WEXITSTATUS(status), 1);
 }
 

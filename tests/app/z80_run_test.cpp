@@ -6,7 +6,6 @@
 #include <string>
 
 #include "run_orvo.h"
-#include "support/test_paths.h"
 
 namespace orvo::test {
 namespace {
@@ -26,10 +25,6 @@ std::string Field(const std::string& out, const std::string& name = "") {
   return r == std::string::npos ? line : line.erase(r, line.find(',', r + 1) - r);
 }
 
-std::string Temp(const std::string& name) {
-  return (fs::temp_directory_path() / ("orvo_z80_run_" + name)).string();
-}
-
 // A machine saved part-way and loaded again runs on as the one never saved: the +3 in its ROM
 // and paging (run with the version 4.1 ROM it was made with, whose addresses its stack holds; the
 // disk controller's timing is in no Z80 file, so PC is compared), a 128K saved with "z80
@@ -40,8 +35,8 @@ TEST(Z80Run, SavedMidRunAndReloadedRunsOnTheSame) {
   ORVO_REQUIRE_FILE(plus3);
   ORVO_REQUIRE_FILE(game128);
   ORVO_REQUIRE_FILE(RomDir() / "plus3-41.rom");
-  const fs::path roms41 = Temp("roms41");
-  fs::create_directories(roms41);
+  const TempDir dir;
+  const fs::path roms41 = dir.path;
   for (const char* name : {"48k.rom", "128k.rom", "plus2.rom", "plus3-41.rom"}) {
     const std::string to = std::string(name) == "plus3-41.rom" ? "plus3.rom" : name;
     fs::copy_file(RomDir() / name, roms41 / to, fs::copy_options::overwrite_existing);
@@ -50,7 +45,7 @@ TEST(Z80Run, SavedMidRunAndReloadedRunsOnTheSame) {
   const std::string rows[][2] = {{"--load " + plus3.string() + rom41, rom41},
                                  {"--load " + game128.string(), "--set \"z80 version=1\""},
                                  {"--model 128", "--set \"z80 version=2\""}};
-  const std::string saved = Temp("mid.z80");
+  const std::string saved = dir / "mid.z80";
   int status = -1;
   for (const auto& [start, settings] : rows) {
     const std::string through = RunOrvo(start + " --frames 140 --print-state", &status);
@@ -65,8 +60,6 @@ TEST(Z80Run, SavedMidRunAndReloadedRunsOnTheSame) {
   const std::string loader =
       RunOrvo("--load " + plus3.string() + rom41 + " --frames 400 --screen-text", &status);
   EXPECT_NE(loader.find("Insert tape and press PLAY"), std::string::npos) << loader;
-  fs::remove(saved);
-  fs::remove_all(roms41);
 }
 
 // libspectrum reads the machine and the T-state a file was saved at (stopped mid-frame at a
@@ -75,7 +68,8 @@ TEST(Z80Run, SavedMidRunAndReloadedRunsOnTheSame) {
 TEST(Z80Run, LibspectrumReadsAndWritesThem) {
   if (!ToolOnPath("snapdump") || !ToolOnPath("snapconv"))
     GTEST_SKIP() << "snapdump and snapconv (fuse-emulator-utils) are not installed";
-  const std::string ours = Temp("ours.z80"), theirs = Temp("theirs.z80");
+  const TempDir dir;
+  const std::string ours = dir / "ours.z80", theirs = dir / "theirs.z80";
   int status = -1;
   for (const auto& [model, breakAt, name] :
        {std::tuple{"48", "15DE", "Spectrum 48K"}, {"128", "3685", "Spectrum 128K"}}) {
@@ -97,8 +91,6 @@ TEST(Z80Run, LibspectrumReadsAndWritesThem) {
       RunOrvo("--load " + theirs + " --frames 60 --screen-text --print-state", &status);
   EXPECT_NE(a.find("PRINT 7"), std::string::npos) << a;
   EXPECT_EQ(b.substr(b.find("ROM:")), a.substr(a.find("ROM:")));
-  fs::remove(ours);
-  fs::remove(theirs);
 }
 
 }  // namespace
