@@ -2,9 +2,11 @@
 // A temporary program folder (with roms/ pointing at the test ROMs) and configuration folder for
 // the orvo.ini tests.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -16,6 +18,21 @@
 #include "support/test_paths.h"
 
 namespace orvo::test {
+
+// Runs `write` with no file allowed to grow past `bytes`: a write breaks off part-way, as on a
+// full disk.
+template <typename Write>
+void WithFileSizeLimit(rlim_t bytes, Write write) {
+  rlimit old{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+  const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit small = old;
+  small.rlim_cur = bytes;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  write();
+  setrlimit(RLIMIT_FSIZE, &old);
+  std::signal(SIGXFSZ, oldHandler);
+}
 
 class ConfigFixture : public ::testing::Test {
  protected:
@@ -48,8 +65,9 @@ class ConfigFixture : public ::testing::Test {
   std::string ProgramFolder() const { return root_.string(); }
   std::string RomFolder() const { return root_.string() + "/roms/"; }
 
-  std::string ReadIni() const {
-    std::ifstream in(IniPath(), std::ios::binary);
+  // orvo.ini, or the file beside it whose name has `suffix` added.
+  std::string ReadIni(const std::string& suffix = "") const {
+    std::ifstream in(IniPath() + suffix, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   }
   // Writes orvo.ini; "\n" line ends become CR LF unless `lf` is set.
