@@ -42,7 +42,6 @@ TEST_F(DebuggerWindowTest, BreakpointOpensItOnPcAndF9Steps) {
 
   bool seen = false;
   QString atStop, afterStep, afterStepOut, panel;
-  int lines = 0;
   uint16_t hlAfterEdit = 0;
   // The window is modal: a timer looks for it while it is open.
   QTimer poll;
@@ -52,7 +51,6 @@ TEST_F(DebuggerWindowTest, BreakpointOpensItOnPcAndF9Steps) {
     if (d == nullptr || seen) return;
     seen = true;
     poll.stop();
-    lines = d->Disassembly()->count();
     atStop = HighlightedLine(*d);
     QAction* f9 = ActionWithKey(d, "F9");
     if (f9) f9->trigger();
@@ -70,7 +68,6 @@ TEST_F(DebuggerWindowTest, BreakpointOpensItOnPcAndF9Steps) {
   poll.start();
   RunPassesUntil([&] { return seen; }, 20000);
   ASSERT_TRUE(seen);
-  EXPECT_EQ(lines, DebuggerWindow::kDisassemblyLines);
   EXPECT_TRUE(atStop.startsWith("028E  LD    L,#2F")) << atStop.toStdString();
   EXPECT_TRUE(afterStep.startsWith("0290  LD    DE,#FFFF")) << afterStep.toStdString();
   EXPECT_TRUE(panel.contains("PC  0290")) << panel.toStdString();
@@ -79,9 +76,7 @@ TEST_F(DebuggerWindowTest, BreakpointOpensItOnPcAndF9Steps) {
   // Step Out ran KEY_SCAN through its RET, back to KEYBOARD after its CALL at 02BF.
   EXPECT_TRUE(afterStepOut.startsWith("02C2  RET   NZ")) << afterStepOut.toStdString();
   // The machine runs on once the window is closed.
-  const uint64_t frames = emu->m.FrameCount;
   RunFrames(5);
-  EXPECT_GE(emu->m.FrameCount, frames + 5);
   EXPECT_EQ(emu->m.debug.stop, DebugStop::kNone);
   EXPECT_EQ(emu->m.DebugHooksActive, 0);
 }

@@ -33,9 +33,7 @@ TEST(PrinterWindow, AttachesFeedsClearsAndSaves) {
   window->show();
   EXPECT_EQ(emu.m.printer.attached, 1);
   auto click = [&](const char* name) {
-    auto* b = window->findChild<QPushButton*>(QString::fromUtf8(name));
-    ASSERT_NE(b, nullptr) << name;
-    QTest::mouseClick(b, Qt::LeftButton);
+    QTest::mouseClick(window->findChild<QPushButton*>(QString::fromUtf8(name)), Qt::LeftButton);
   };
   QTemporaryDir dir;
   const QString png = dir.filePath(QStringLiteral("paper.png"));
@@ -45,9 +43,7 @@ TEST(PrinterWindow, AttachesFeedsClearsAndSaves) {
   click("feed");
   EXPECT_EQ(emu.m.printer.line, 1u);
   ASSERT_TRUE(window->SavePaper(png, &error)) << error.toStdString();
-  const auto bytes = orvo::test::ReadWholeFile(png.toStdString());
-  ASSERT_GE(bytes.size(), 24u);
-  EXPECT_EQ((bytes[16] << 24) | (bytes[17] << 16) | (bytes[18] << 8) | bytes[19], 256);
+  EXPECT_EQ(QImage(png).width(), 256);
   click("clear");
   EXPECT_EQ(emu.m.printer.line, 0u);
   EXPECT_EQ(emu.m.printer.paper[5], 255);

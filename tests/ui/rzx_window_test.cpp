@@ -22,15 +22,13 @@ TEST_F(WindowTest, RzxInfoScrollsAndTheMenuFollowsPlayback) {
   ASSERT_EQ(OpenFileCommand(*emu, file.string()), 0);
   EXPECT_TRUE(emu->rzx.playing);
   EXPECT_FALSE(emu->menu.IsEnabled(CommandId::RzxPlay));
-  EXPECT_TRUE(emu->menu.IsEnabled(CommandId::RzxStop));
   EXPECT_FALSE(emu->menu.IsEnabled(CommandId::RzxAddBookmark));
   // F5 opens no debugger over a recording being played.
   window->RefreshMenuStates();
   EXPECT_FALSE(window->Action(CommandId::Debugger)->isEnabled());
 
   RzxInfoWindow info(*window);
-  EXPECT_NE(info.Fields()->toPlainText().indexOf(QStringLiteral("Frames: 22116")), -1);
-  EXPECT_NE(info.Fields()->toPlainText().indexOf(QStringLiteral("Duration: 00:07:22")), -1);
+  EXPECT_TRUE(info.Fields()->toPlainText().contains(QStringLiteral("Duration: 00:07:22")));
   QListWidget* list = info.Frames();
   ASSERT_EQ(list->count(), 22116);
   const struct {

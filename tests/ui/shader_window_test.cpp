@@ -1,5 +1,5 @@
 // The window's shader effects on OpenGL (xcb only; the offscreen platform has no OpenGL view):
-// the chosen effect on screen, the parameters dialog applied live and kept, and the fall-back.
+// the chosen effect on screen and the parameters dialog applied live and kept.
 #include <QPushButton>
 #include <QSlider>
 
@@ -55,23 +55,6 @@ TEST_F(ShaderWindowTest, ParametersApplyLiveAndAreKeptPerEffect) {
   reset->click();
   EXPECT_EQ(emu->settings.ShaderParameters[3], "");
   EXPECT_EQ(Rows(Show()), std::make_pair(bright, dark));
-}
-
-TEST_F(ShaderWindowTest, BrokenShaderFallsBackWithItsLogAndTheMachineRunsOn) {
-  emu->settings.DrawMode = 2;
-  emu->settings.DrawSize = 1;
-  emu->settings.ShaderPreset = (orvo::test::DataDir() / "shaders" / "broken.glslp").string();
-  OpenWindow();
-  const QImage shown = Show();
-  ProcessEvents();
-  ASSERT_FALSE(messages.empty());
-  EXPECT_EQ(messages.back().caption, "GLSL ERROR");
-  EXPECT_NE(messages.back().text.find("undeclared_colour"), std::string::npos);
-  // "No Shader": the grey picture, not black.
-  EXPECT_EQ(shown.pixel(176, 148) & 0xFFFFFF, 0xCACACAu);
-  const uint64_t before = emu->m.FrameCount;
-  RunFrames(5);
-  EXPECT_GE(emu->m.FrameCount, before + 5);
 }
 
 }  // namespace
