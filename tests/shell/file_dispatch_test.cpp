@@ -2,15 +2,14 @@
 #include "shell/file_dispatch.h"
 
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 #include <unistd.h>
 #include <zip.h>
 
-#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <random>
 
+#include "shell/config_test_support.h"
 #include "shell/extension_table.h"
 #include "shell/format_messages.h"
 #include "shell/media_loaders.h"
@@ -28,9 +27,7 @@ class Dispatch : public ::testing::Test {
  protected:
   void SetUp() override {
     for (const char* rom : {"48k.rom", "128k.rom"}) ORVO_REQUIRE_FILE(RomDir() / rom);
-    std::string name = "orvo_dispatch_";
-    name += std::to_string(::getpid());
-    dir_ = fs::temp_directory_path() / name;
+    dir_ = fs::temp_directory_path() / ("orvo_dispatch_" + std::to_string(::getpid()));
     fs::remove_all(dir_);
     fs::create_directories(dir_);
     t_ = std::make_unique<SnapshotMachine>(kModel48K);
@@ -78,7 +75,6 @@ TEST_F(Dispatch, OpenedAndDroppedSnapshotsLoadAndRecordTheirNames) {
   EXPECT_EQ(m().cpu.PC, 0x7777);
   EXPECT_EQ(files().CurrentFileTitle, Path("GAME.Z80"));  // a drop dispatches the full path
   EXPECT_EQ(files().StatusFileName, "GAME.Z80");
-  EXPECT_EQ(files().FileTypeLabel, "Z80 File Version: 3.00");
   EXPECT_EQ(emu().folders.CurrentSnapDir, Path("GAME.Z80"));  // for the instant save
   ASSERT_EQ(OpenFileCommand(emu(), Path("game.sna")), 0);
   EXPECT_EQ(files().CurrentFileTitle, "game.sna");
@@ -92,28 +88,24 @@ TEST_F(Dispatch, NamesThatAreNotLoadedHereAndFailures) {
     Command command;
     int rc;
     MessageId message;  // kMsgNone: none
-    CaptionId caption;
-    bool reset;  // the open path's hard reset; otherwise nothing changes
+    bool reset;         // the open path's hard reset; otherwise nothing changes
   } cases[] = {
-      // Extensions match case-sensitively; unknown ones are ignored.
-      {"Game.Sna", kDrop, 1, kMsgNone, {}, false},
-      {"notes.doc", kOpen, 1, kMsgNone, {}, false},
-      // Kinds loaded elsewhere: a reset, no load. A disk image off the +3 is ignored.
-      {"cheat.pok", kDrop, 0, kMsgNone, {}, true},
-      {"readme.TXT", kDrop, 0, kMsgNone, {}, true},
-      // A recording that cannot be read plays nothing and leaves the machine as it was.
-      {"run.rzx", kDrop, 0, kMsgNone, {}, false},
-      {"disk.dsk", kDrop, 1, kMsgNone, {}, false},
-      {"missing.z80", kDrop, 1, kMsgFileNotFound, CaptionId::File, false},
-      {"folder.z80", kDrop, 1, kMsgNone, {}, false},  // a dropped folder is ignored
+      // Unknown extensions are ignored; kinds loaded elsewhere reset and load nothing. A disk
+      // image off the +3, a dropped folder and a recording that cannot be read change nothing.
+      {"notes.doc", kOpen, 1, kMsgNone, false},
+      {"cheat.pok", kDrop, 0, kMsgNone, true},
+      {"readme.TXT", kDrop, 0, kMsgNone, true},
+      {"run.rzx", kDrop, 0, kMsgNone, false},
+      {"disk.dsk", kDrop, 1, kMsgNone, false},
+      {"folder.z80", kDrop, 1, kMsgNone, false},
+      {"missing.z80", kDrop, 1, kMsgFileNotFound, false},
       // "Open Snapshot" takes snapshots only.
-      {"game.bin", kOpenSnapshot, 1, kMsgUnknownExtension, CaptionId::Options, false},
-      {"tape.tap", kOpenSnapshot, 1, kMsgUnknownExtension, CaptionId::Options, false},
+      {"game.bin", kOpenSnapshot, 1, kMsgUnknownExtension, false},
+      {"tape.tap", kOpenSnapshot, 1, kMsgUnknownExtension, false},
       // A refused file shows the loader's message before anything is reset; the kind still
       // counts as dispatched.
-      {"short.sna", kDrop, 0, kMsgSnapshotLength, CaptionId::Options, false},
-      {"short.z80", kOpenSnapshot, 0, kMsgZ80Version, CaptionId::Options, false},
-  };
+      {"short.sna", kDrop, 0, kMsgSnapshotLength, false},
+      {"short.z80", kOpenSnapshot, 0, kMsgZ80Version, false}};
   fs::create_directory(dir_ / "folder.z80");
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -126,17 +118,14 @@ TEST_F(Dispatch, NamesThatAreNotLoadedHereAndFailures) {
                    : c.command == kOpen ? OpenFileCommand(emu(), Path(c.name))
                                         : OpenSnapshotCommand(emu(), Path(c.name));
     EXPECT_EQ(rc, c.rc);
-    if (c.message == kMsgNone) {
-      EXPECT_TRUE(messages().empty());
-    } else {
-      ASSERT_EQ(messages().size(), 1u);
+    ASSERT_EQ(messages().size(), c.message == kMsgNone ? 0u : 1u);
+    if (c.message != kMsgNone) {
       EXPECT_EQ(messages()[0].message, c.message);
-      EXPECT_EQ(messages()[0].caption, c.caption);
+      EXPECT_EQ(messages()[0].caption,
+                c.message == kMsgFileNotFound ? CaptionId::File : CaptionId::Options);
     }
     EXPECT_EQ(m().cpu.PC, c.reset ? 0 : 0x1234);
-    if (!c.reset) {
-      EXPECT_EQ(m().RamBlock[0x9000], 0x42);
-    }
+    EXPECT_EQ(m().RamBlock[0x9000], c.reset ? m().RamBlock[0x9000] : 0x42);
   }
   EXPECT_EQ(files().LastLoadStatus, kLoadRefused);
   EXPECT_EQ(files().SnapshotLoaded, 0);
@@ -294,14 +283,8 @@ TEST_F(Dispatch, SaveDialogUsesTheTitleCutAtItsLastDot) {
 TEST_F(Dispatch, AFailedSaveKeepsTheOldFileAndSaysSo) {
   Write("keep.sna", Bytes{1, 2, 3});
   // Writes stop after 1000 bytes: the snapshot cannot be written whole.
-  std::signal(SIGXFSZ, SIG_IGN);
-  rlimit old{};
-  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
-  rlimit small = old;
-  small.rlim_cur = 1000;
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-  const int rc = SaveSnapshot(emu(), Path("keep.sna"));
-  setrlimit(RLIMIT_FSIZE, &old);
+  int rc = 0;
+  WithFileSizeLimit(1000, [&] { rc = SaveSnapshot(emu(), Path("keep.sna")); });
   EXPECT_EQ(rc, kSaveFailed);
   ASSERT_EQ(messages().size(), 1u);
   EXPECT_EQ(messages()[0].message, 148);
@@ -322,18 +305,20 @@ TEST_F(Dispatch, AFailedSaveKeepsTheOldFileAndSaysSo) {
   EXPECT_EQ(SaveSnapshot(emu(), Path("ram.sna")), kSaved);
 }
 
+// Opening matches the last characters case-sensitively (any case mix is ignored); saving
+// compares the whole extension after the last dot, and only for kinds with a writer.
 TEST(FileKinds, OnlyTheLastCharactersCountCaseSensitively) {
-  const std::pair<const char*, FileKind> opened[] = {
-      {"GAME.SNA", FileKind::Sna}, {"game.sna", FileKind::Sna},      {"Game.Sna", FileKind::None},
-      {"x.wsp", FileKind::Sp},     {"sna", FileKind::Sna},           {"p", FileKind::None},
-      {"/a/b.ZIP", FileKind::Zip}, {"game.z80.bak", FileKind::None},
-  };
+  const std::pair<const char*, FileKind> opened[] = {{"GAME.SNA", FileKind::Sna},
+                                                     {"Game.Sna", FileKind::None},
+                                                     {"x.wsp", FileKind::Sp},
+                                                     {"sna", FileKind::Sna},
+                                                     {"game.z80.bak", FileKind::None}};
   for (const auto& [name, kind] : opened) EXPECT_EQ(MatchExtension(name), kind) << name;
-  // Saving compares the whole extension after the last dot, and only for kinds with a writer.
-  const std::pair<const char*, FileKind> saved[] = {
-      {"/a/b.Z80", FileKind::Z80},  {"/a/b.sp", FileKind::Sp},    {"/a/b.wsp", FileKind::None},
-      {"/a/b.Sna", FileKind::None}, {"/a/b.zxs", FileKind::None}, {"/a.sna/b", FileKind::None},
-  };
+  const std::pair<const char*, FileKind> saved[] = {{"/a/b.Z80", FileKind::Z80},
+                                                    {"/a/b.wsp", FileKind::None},
+                                                    {"/a/b.Sna", FileKind::None},
+                                                    {"/a/b.zxs", FileKind::None},
+                                                    {"/a.sna/b", FileKind::None}};
   for (const auto& [name, kind] : saved) EXPECT_EQ(SaverKindForPath(name), kind) << name;
 }
 

