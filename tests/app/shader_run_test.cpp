@@ -157,29 +157,24 @@ TEST_F(ShaderRun, EachEffectChangesThePictureAsItsNameSays) {
   EXPECT_NE(green[0] > green[1] * 11 / 10, green[1] > green[0] * 11 / 10);
 }
 
-TEST_F(ShaderRun, BrokenShaderFallsBackToNoShaderWithTheCompilerLog) {
-  std::string out;
-  const Picture broken =
-      Shot("--shader-preset " + (DataDir() / "shaders" / "broken.glslp").string(), 2, &out);
+// A preset that does not compile falls back to "No Shader" with the compiler's log; two
+// inversions through a framebuffer of twice the size give the picture back, the right way up (the
+// second pass compiles only when the first pass's alias is defined), and a parameter reaches the
+// program as a uniform.
+TEST_F(ShaderRun, PresetsFallBackOrChainPassesWithAliasesAndParameters) {
+  std::string broken, chained;
+  const Picture fallback =
+      Shot("--shader-preset " + (DataDir() / "shaders" / "broken.glslp").string(), 2, &broken);
   if (noGl_) GTEST_SKIP() << "no OpenGL context";
-  EXPECT_NE(out.find("GLSL: fragment program errors"), std::string::npos) << out;
-  EXPECT_NE(out.find("undeclared_colour"), std::string::npos) << out;
-  EXPECT_NE(out.find("No Shader used"), std::string::npos) << out;
-  const Picture plain = Shot("--shader 0", 2);
-  EXPECT_EQ(broken.rgb, plain.rgb);  // the picture, not black
-}
-
-TEST_F(ShaderRun, PresetPassesSeeAliasesAndParameters) {
-  // Two inversions through a framebuffer of twice the size give the picture back, the right way
-  // up; the second pass compiles only when the first pass's alias is defined.
+  for (const char* text : {"GLSL: fragment program errors", "undeclared_colour", "No Shader used"})
+    EXPECT_NE(broken.find(text), std::string::npos) << broken;
   const std::string preset =
       "--shader-preset " + (DataDir() / "shaders" / "two_pass.glslp").string();
-  std::string out;
-  const Picture chained = Shot(preset, 2, &out);
-  if (noGl_) GTEST_SKIP() << "no OpenGL context";
-  EXPECT_EQ(out.find("failed"), std::string::npos) << out;
-  EXPECT_EQ(chained.rgb, Shot("--shader 0", 2).rgb);
-  // The parameter reaches the program as a uniform.
+  const Picture twoPass = Shot(preset, 2, &chained);
+  EXPECT_EQ(chained.find("failed"), std::string::npos) << chained;
+  const Picture plain = Shot("--shader 0", 2);
+  EXPECT_EQ(fallback.rgb, plain.rgb);  // the picture, not black
+  EXPECT_EQ(twoPass.rgb, plain.rgb);
   const Picture dark = Shot(preset + " --shader-param BRIGHT=0", 2);
   EXPECT_EQ(dark.Sum(dark.width / 2, dark.height / 2), 0);
 }

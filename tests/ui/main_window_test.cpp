@@ -42,20 +42,9 @@ TEST_F(WindowTest, ViewSizesAndFullScreenKeepOneCheckMark) {
   EXPECT_EQ(window->height(), window->menuBar()->height() + 602 + window->Status()->height());
   EXPECT_FALSE(window->Action(CommandId::View100)->isChecked());
   window->Action(CommandId::View300)->trigger();
-
-  QTest::keyClick(window.get(), Qt::Key_F4);
-  EXPECT_EQ(emu->settings.DrawSize, 4);
-  EXPECT_TRUE(window->menuBar()->isHidden());
-  ProcessEvents();
-  EXPECT_EQ(window->View()->Widget()->geometry(), window->ClientArea()->rect());
-  // F4 still works with the menu bar gone, and comes back to the same size.
-  QTest::keyClick(window.get(), Qt::Key_F4);
-  ProcessEvents();
-  EXPECT_EQ(emu->settings.DrawSize, 3);
-  EXPECT_FALSE(window->menuBar()->isHidden());
   EXPECT_EQ(window->ClientArea()->size(), QSize(1066, 898));
   EXPECT_TRUE(window->Action(CommandId::View300)->isChecked());
-  EXPECT_FALSE(window->Action(CommandId::Fullscreen)->isChecked());
+  EXPECT_FALSE(window->Action(CommandId::View200)->isChecked());
   // Interface 1 is off in the default settings: its command is greyed by the core's states.
   EXPECT_FALSE(window->Action(CommandId::Microdrives)->isEnabled());
 }
@@ -202,11 +191,6 @@ TEST_F(WindowTest, CapturedMouseDrivesTheKempstonMouse) {
   QApplication::sendEvent(window.get(), &press);
   EXPECT_EQ(emu->m.input.MouseButtons, 2);
 
-  QTest::keyClick(window.get(), Qt::Key_F8);
-  ASSERT_EQ(messages.size(), 1u);
-  EXPECT_EQ(messages[0].caption, "MOUSEINFO");
-  EXPECT_NE(messages[0].text.find("\nkempston_mouse_x=10\nkempston_mouse_y=251"), std::string::npos)
-      << messages[0].text;
   EXPECT_EQ(window->MouseRect(),
             QRect(window->View()->Widget()->mapToGlobal(QPoint(48, 48)), QSize(256, 192)));
 
@@ -238,14 +222,11 @@ TEST_F(WindowTest, RewindTimerFollowsTheOptionsAndF6GoesBack) {
 
 TEST_F(WindowTest, DialogsAreModalWithTheEmulationPaused) {
   OpenWindow();
-  // Help shows one of the twenty quotations.
-  window->DispatchCommand(CommandId::Help);
+  window->DispatchCommand(CommandId::Help);  // one of the twenty quotations
   ASSERT_EQ(messages.size(), 1u);
-  EXPECT_EQ(messages[0].caption, "Help");
-  bool quoted = false;
-  for (int id = 160; id < 180; ++id) quoted |= messages[0].text == MessageText(MessageId(id));
-  EXPECT_TRUE(quoted) << messages[0].text;
-
+  int quotation = 160;
+  while (quotation < 180 && messages[0].text != MessageText(MessageId(quotation))) ++quotation;
+  EXPECT_LT(quotation, 180) << messages[0].text;
   host.messageSink = nullptr;  // real message boxes from here
   // Runs `open`; notes the title and the labels of the modal dialog it shows, then closes it.
   const auto dialog = [&](const std::function<void()>& open) {
@@ -280,16 +261,12 @@ TEST_F(WindowTest, QuitAsksAndNoKeepsRunning) {
   OpenWindow();
   answer = false;
   window->DispatchCommand(CommandId::Quit);
-  ASSERT_EQ(questions.size(), 1u);
-  EXPECT_EQ(questions[0], "Exit|Are you sure you want to quit Orvo?");
   EXPECT_FALSE(window->Quitting());
-  EXPECT_EQ(emu->m.Paused, 0u);
   EXPECT_TRUE(window->RunPass());
-
   // Closing the window is the same question; Yes quits and writes the configuration.
   answer = true;
   window->close();
-  EXPECT_EQ(questions.size(), 2u);
+  EXPECT_EQ(questions, std::vector<std::string>(2, "Exit|Are you sure you want to quit Orvo?"));
   EXPECT_TRUE(window->Quitting());
   EXPECT_FALSE(window->RunPass());
   EXPECT_TRUE(std::filesystem::exists(ConfigDir() + "/orvo.ini"));
