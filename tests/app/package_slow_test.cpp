@@ -31,16 +31,10 @@ TEST(DebianPackage, HoldsTheProgramsAndDesktopFilesAndDependsOnTheLibraries) {
 
   const std::string contents = CaptureCommand("dpkg-deb -c '" + deb.string() + "'", &status);
   EXPECT_EQ(status, 0);
-  for (const char* file :
-       {"./usr/bin/orvo-run", "./usr/share/applications/orvo.desktop",
-        "./usr/share/mime/packages/orvo.xml", "./usr/share/icons/hicolor/scalable/apps/orvo.svg",
-        "./usr/share/icons/hicolor/48x48/apps/orvo.png", "./usr/share/orvo/roms/48k.rom",
-        "./usr/share/man/man1/orvo-run.1.gz"}) {
-    EXPECT_NE(contents.find(std::string(file) + "\n"), std::string::npos) << file;
-  }
-  if (fs::exists(BuildDir() / "orvo")) {
-    EXPECT_NE(contents.find("./usr/bin/orvo\n"), std::string::npos);
-  }
+  // The installed files are the install test's; the package holds them under /usr.
+  for (const char* file : {"./usr/bin/orvo-run\n", "./usr/share/applications/orvo.desktop\n",
+                           "./usr/share/orvo/roms/48k.rom\n"})
+    EXPECT_NE(contents.find(file), std::string::npos) << file;
 
   const std::string info = CaptureCommand("dpkg-deb -I '" + deb.string() + "'", &status);
   EXPECT_EQ(status, 0);

@@ -30,16 +30,9 @@ class ConfigOptions : public test::ConfigFixture {
 };
 
 TEST_F(ConfigOptions, HardwarePageRules) {
-  BeginOptions(emu);
-  OptionsChooseCustomRom(emu, "/some/where/my.rom");
-  EXPECT_EQ(emu.PendingSettings.ModelType, kModelCustom);
-  EXPECT_EQ(emu.PendingSettings.CustomRomPath, "/some/where/my.rom");
-  EXPECT_EQ(emu.config.PendingRomFileName, "my.rom");
-  EXPECT_TRUE(emu.config.HardwareChanged);
-  EXPECT_EQ(emu.config.RomFileName, "48k.ROM");  // nothing live until OK
-
   // Every hardware choice but the CMOS Z80 resets the machine on OK.
   const std::function<void()> choices[] = {
+      [&] { OptionsChooseCustomRom(emu, "/some/where/my.rom"); },
       [&] { OptionsSetPeripheral(emu, &Settings::USpeech, true); },
       [&] { OptionsSetLateTiming(emu, true); }, [&] { OptionsSetContention(emu, false); },
       [&] { OptionsSetMultiface(emu, true); }};

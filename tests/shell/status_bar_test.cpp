@@ -86,17 +86,6 @@ TEST_F(StatusBarTest, TheFourthPartNamesTheSnapshotAtTwoHundredPercentOrTheCaptu
             " X pos: - 5  Y pos - 006 OX pos - 004 OY pos - 200  (F7 releases the mouse)");
 }
 
-TEST_F(StatusBarTest, QuitAsksOnlyWithExitMsg) {
-  emu.settings.ExitMsg = 1;
-  host.answers = {false};
-  EXPECT_FALSE(ConfirmQuit(emu));
-  EXPECT_EQ(host.questions, std::vector<std::string>{"Exit|Are you sure you want to quit Orvo?"});
-  EXPECT_EQ(emu.m.Paused, 0u);  // answering No resumes
-  emu.settings.ExitMsg = 0;
-  EXPECT_TRUE(ConfirmQuit(emu));
-  EXPECT_EQ(host.questions.size(), 1u);
-}
-
 TEST_F(StatusBarTest, InstantSaveWritesOnlyASnapshotThisRunLoadedOrSaved) {
   namespace fs = std::filesystem;
   const auto dir = fs::temp_directory_path() / ("orvo-f1-" + std::to_string(getpid()));

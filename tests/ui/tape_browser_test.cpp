@@ -7,7 +7,6 @@
 #include <QRegularExpression>
 #include <QTreeWidget>
 
-#include "formats/tape_parsers.h"
 #include "shell/tape_browser_text.h"
 #include "shell/tape_commands.h"
 #include "tape/tape_player.h"
@@ -73,14 +72,6 @@ TEST_F(WindowTest, TapeBrowserListsTheBlocksOfATzxAndMovesTheDeck) {
   EXPECT_EQ(browser->BlockList()->count(), 0);
   window->DispatchCommand(CommandId::BrowseTape);
   EXPECT_EQ(window->findChildren<TapeBrowser*>().size(), 1);
-}
-
-TEST(TapeBrowserText, AProgramHeaderShowsItsNameAndLine) {
-  TapeImage tape;
-  std::vector<uint8_t> tap = {19,  0,   0x00, 0x00, 'G',  'A', 'M', 'E',  ' ',  ' ', ' ',
-                              ' ', ' ', 1,    0x20, 0x00, 10,  0,   0x20, 0x00, 0};
-  ASSERT_TRUE(ParseTAP(tape, tap).Ok());
-  EXPECT_EQ(BlockLabel(*tape.blocks[0]), "PROGRAM: GAME     ?  LINE 10");
 }
 
 }  // namespace
