@@ -16,27 +16,19 @@ TEST(KeyTranslation, QtKeysGiveTheKeysNumber) {
     Qt::KeyboardModifiers mods;
     const char* text;
     int vk;
-  } cases[] = {
-      {Qt::Key_7, Qt::KeypadModifier, "", 103},
-      {Qt::Key_7, Qt::NoModifier, "", '7'},
-      {Qt::Key_Minus, Qt::KeypadModifier, "-", 109},
-      {Qt::Key_Minus, Qt::NoModifier, "-", 189},
-      {Qt::Key_Enter, Qt::KeypadModifier, "", 13},
-      {Qt::Key_Colon, Qt::NoModifier, ":", 186},
-      {Qt::Key_Semicolon, Qt::NoModifier, "", 186},
-      {Qt::Key_Plus, Qt::NoModifier, "+", 187},
-      {Qt::Key_Less, Qt::NoModifier, "", 188},
-      {Qt::Key_Underscore, Qt::NoModifier, "_", 189},
-      {Qt::Key_Greater, Qt::NoModifier, ">", 190},
-      {Qt::Key_Question, Qt::NoModifier, "", 191},
-      {Qt::Key_At, Qt::NoModifier, "@", 192},
-      {Qt::Key_AsciiTilde, Qt::NoModifier, "", 222},
-      {Qt::Key_Exclam, Qt::ShiftModifier, "!", '1'},
-      {Qt::Key_QuoteDbl, Qt::ShiftModifier, "\"", '2'},
-      {Qt::Key_Dollar, Qt::ShiftModifier, "$", '4'},
-      {Qt::Key_ParenRight, Qt::ShiftModifier, ")", '0'},
-      {Qt::Key_unknown, Qt::NoModifier, "", 0},
-  };
+  } cases[] = {{Qt::Key_7, Qt::KeypadModifier, "", 103},
+               {Qt::Key_7, Qt::NoModifier, "", '7'},
+               {Qt::Key_Minus, Qt::KeypadModifier, "-", 109},
+               {Qt::Key_Minus, Qt::NoModifier, "-", 189},
+               {Qt::Key_Enter, Qt::KeypadModifier, "", 13},
+               {Qt::Key_Colon, Qt::NoModifier, ":", 186},
+               {Qt::Key_Semicolon, Qt::NoModifier, "", 186},
+               {Qt::Key_Question, Qt::NoModifier, "", 191},
+               {Qt::Key_At, Qt::NoModifier, "@", 192},
+               {Qt::Key_AsciiTilde, Qt::NoModifier, "", 222},
+               {Qt::Key_Exclam, Qt::ShiftModifier, "!", '1'},
+               {Qt::Key_ParenRight, Qt::ShiftModifier, ")", '0'},
+               {Qt::Key_unknown, Qt::NoModifier, "", 0}};
   for (const auto& c : cases)
     EXPECT_EQ(VirtualKeyFromQtKey(c.key, c.mods, QString::fromUtf8(c.text)), c.vk) << c.key;
   EXPECT_EQ(VirtualKeyFromQtKey(Qt::Key_sterling, Qt::ShiftModifier, QString(QChar(0xA3))), '3');
