@@ -2,6 +2,7 @@
 // pending copy, and what OK and Cancel do to the live machine.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 
 #include "machine/model.h"
@@ -9,7 +10,7 @@
 #include "shell/config_test_support.h"
 #include "shell/emulator.h"
 #include "shell/sound_setup.h"
-#include "sound/audio_device.h"
+#include "sound/fake_audio_device.h"
 #include "sound/sound_output.h"
 
 namespace orvo {
@@ -148,33 +149,14 @@ TEST_F(ConfigOptions, OkFollowsTheModelAndAddOns) {
 
 // ---- what OK sets going in other subsystems ----
 
-// A host whose sound device only notes what it is asked.
-class SoundHost final : public Host, public AudioDevice {
+class SoundHost final : public Host {
  public:
   void ShowMessage(CaptionId, MessageId, std::string_view) override {}
   bool AskYesNo(std::string_view, std::string_view) override { return true; }
   Clock& GetClock() override { return clock; }
-  AudioDevice* Audio() override { return this; }
-  bool Open() override { return ++opens, true; }
-  uint32_t MaxSampleRate() override { return 48000; }
-  bool Supports16Bit() override { return true; }
-  bool CreateRing(const WaveFormat& format, uint32_t) override {
-    ringRate = format.samplesPerSecond;
-    ringBits = format.bitsPerSample;
-    return true;
-  }
-  bool ClearRing(uint8_t) override { return true; }
-  RingWriteResult WriteRing(uint32_t, const uint8_t*, uint32_t) override {
-    return RingWriteResult::kOk;
-  }
-  bool Play() override { return true; }
-  void Stop() override {}
-  uint32_t WritePosition() override { return 0; }
-  void Close() override { ++closes; }
+  AudioDevice* Audio() override { return &device; }
   test::FakeClock clock;
-  int opens = 0, closes = 0;
-  uint32_t ringRate = 0;
-  uint16_t ringBits = 0;
+  test::FakeAudioDevice device{&clock};
 };
 
 TEST_F(ConfigOptions, OkReopensTheSoundOutputWithTheNewFormat) {
@@ -183,15 +165,16 @@ TEST_F(ConfigOptions, OkReopensTheSoundOutputWithTheNewFormat) {
   PrepareFolders(e);
   ResetConfig(e);
   ASSERT_EQ(InitSound(e), 0);
-  EXPECT_EQ(soundHost.ringRate, 44100u);
+  EXPECT_EQ(soundHost.device.format.samplesPerSecond, 44100u);
   BeginOptions(e);
   e.PendingSettings.Freq = 22050;
   e.PendingSettings.SoundBits = 8;
   OptionsOk(e);
-  EXPECT_EQ(soundHost.closes, 1);
-  EXPECT_EQ(soundHost.opens, 2);
-  EXPECT_EQ(soundHost.ringRate, 22050u);
-  EXPECT_EQ(soundHost.ringBits, 8);
+  const auto& calls = soundHost.device.calls;
+  EXPECT_EQ(std::count(calls.begin(), calls.end(), "close"), 1);
+  EXPECT_EQ(std::count(calls.begin(), calls.end(), "open"), 2);
+  EXPECT_EQ(soundHost.device.format.samplesPerSecond, 22050u);
+  EXPECT_EQ(soundHost.device.format.bitsPerSample, 8);
 }
 
 }  // namespace
