@@ -11,23 +11,11 @@
 #include "machine/keyboard.h"
 #include "shell/emulator.h"
 #include "shell/frame_loop.h"
-#include "shell/machine_setup.h"
-#include "support/recording_host.h"
+#include "snapshot/snapshot_fixture.h"
 #include "support/test_paths.h"
 
 namespace orvo::test {
 namespace {
-
-// A 48K from the shared ROM folder, reset, running flat out, on `host`.
-std::unique_ptr<Emulator> BootedMachine(Host& host) {
-  auto emu = std::make_unique<Emulator>(host);
-  emu->folders.CurrentRomDir = RomDir().string();
-  emu->m.MachineModel = kModel48K;
-  emu->NoThrottle = true;
-  SetUpMachine(*emu);
-  ResetMachine(*emu, true);
-  return emu;
-}
 
 // A virtual stick with two axes and one button, held open so the test can move it.
 struct VirtualStick {
@@ -54,10 +42,11 @@ TEST(GameController, HotPlugMovesAKempstonReadingProgram) {
   ORVO_REQUIRE_FILE(RomDir() / "48k.rom");
   SdlGameControllers controllers;
   ASSERT_TRUE(controllers.Available()) << SDL_GetError();
-  RecordingHost host;
-  host.controllers = &controllers;
-  auto emu = BootedMachine(host);
-  MachineState& m = emu->m;
+  SnapshotMachine t;  // a booted 48K
+  t.host.controllers = &controllers;
+  Emulator* emu = &t.emu;
+  emu->NoThrottle = true;
+  MachineState& m = t.m;
   m.settings.JoystickType = 1;  // Kempston
   m.input.JoystickActive = 1;
   UpdateDevices(m);
@@ -123,9 +112,10 @@ void LoadAmxProgram(MachineState& m) {
 
 TEST(AmxMouse, ProgramSeesStepsAndHeldButtons) {
   ORVO_REQUIRE_FILE(RomDir() / "48k.rom");
-  RecordingHost host;
-  auto emu = BootedMachine(host);
-  MachineState& m = emu->m;
+  SnapshotMachine t;  // a booted 48K
+  Emulator* emu = &t.emu;
+  emu->NoThrottle = true;
+  MachineState& m = t.m;
   m.settings.MouseType = 1;
   UpdateDevices(m);
   LoadAmxProgram(m);

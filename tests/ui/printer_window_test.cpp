@@ -11,10 +11,7 @@
 #include <QTest>
 #include <memory>
 
-#include "shell/emulator.h"
-#include "shell/machine_setup.h"
-#include "support/recording_host.h"
-#include "support/test_paths.h"
+#include "snapshot/snapshot_fixture.h"
 #include "ui/window_test_support.h"
 
 namespace orvo::ui {
@@ -22,11 +19,8 @@ namespace {
 
 TEST(PrinterWindow, AttachesFeedsClearsAndSaves) {
   ORVO_REQUIRE_FILE(orvo::test::RomDir() / "48k.rom");
-  orvo::test::RecordingHost host;
-  Emulator emu(host);
-  emu.folders.CurrentRomDir = orvo::test::RomDir().string() + "/";
-  SetUpMachine(emu);
-  ResetMachine(emu, true);
+  orvo::test::SnapshotMachine t;  // a booted 48K
+  Emulator& emu = t.emu;
   EXPECT_EQ(emu.m.printer.attached, 0);
 
   auto* window = new PrinterWindow(emu, nullptr);
