@@ -31,13 +31,6 @@ class ScopedEnv {
   std::optional<std::string> old_;
 };
 
-std::filesystem::path FreshTempDir(const char* name) {
-  auto dir = std::filesystem::temp_directory_path() /
-             (std::string(name) + "-" + std::to_string(::getpid()));
-  std::filesystem::remove_all(dir);
-  return dir;
-}
-
 TEST(AppInit, ConfigFolderFollowsXdgThenHome) {
   // A relative XDG_CONFIG_HOME is not valid and is ignored.
   const struct {
@@ -52,28 +45,6 @@ TEST(AppInit, ConfigFolderFollowsXdgThenHome) {
   }
 }
 
-TEST(AppInit, FoldersAreBuiltAndTheConfigFolderMade) {
-  test::RecordingHost host;
-  Emulator emu(host);
-  const auto config = FreshTempDir("orvo-config") / "deep" / "Orvo";
-  ASSERT_TRUE(SetUpFolders(emu, "/opt/orvo//", config.string() + "/"));
-  EXPECT_EQ(emu.folders.ProgramFolder, "/opt/orvo");
-  EXPECT_EQ(emu.folders.LibsFolder, "/opt/orvo/libs/");
-  EXPECT_EQ(emu.folders.CurrentRomDir, "/opt/orvo/roms/");
-  EXPECT_EQ(emu.folders.ConfigFolder, config.string());
-  EXPECT_TRUE(std::filesystem::is_directory(config));
-  std::filesystem::remove_all(config.parent_path().parent_path());
-
-  // A program in the root folder does not get a doubled separator.
-  ASSERT_TRUE(SetUpFolders(emu, "/", config.string()));
-  EXPECT_EQ(emu.folders.RomsFolder, "/roms/");
-  // A configuration folder that cannot be made (a file in its place) is reported.
-  std::ofstream(config / "Orvo") << "x";
-  EXPECT_FALSE(SetUpFolders(emu, "/opt/orvo", (config / "Orvo").string()));
-  EXPECT_FALSE(SetUpFolders(emu, "/opt/orvo", ""));
-  std::filesystem::remove_all(config.parent_path().parent_path());
-}
-
 TEST(AppInit, CommandLineIsOnePathWithoutQuotes) {
   const char* none[] = {"orvo"};
   EXPECT_EQ(CommandLinePath(1, none), "");
@@ -85,15 +56,33 @@ TEST(AppInit, CommandLineIsOnePathWithoutQuotes) {
   EXPECT_EQ(RemoveQuotes("\"a\"b\""), "ab");
 }
 
-TEST(AppInit, FirstStartResetsTheRunStateWritesDefaultsAndBootsThe48K) {
+// The folders are built and the configuration folder made; then the first start resets the run
+// state, writes the defaults and boots the 48K.
+TEST(AppInit, FoldersAndTheFirstStart) {
   ORVO_REQUIRE_FILE(test::RomDir() / "48k.rom");
   test::RecordingHost host;
   Emulator emu(host);
-  const auto config = FreshTempDir("orvo-first");
-  ASSERT_TRUE(SetUpFolders(emu, test::RomDir().parent_path().string(), config.string()));
+  const auto root =
+      std::filesystem::temp_directory_path() / ("orvo-app-init-" + std::to_string(::getpid()));
+  std::filesystem::remove_all(root);
+  const auto config = root / "deep" / "Orvo";
+  ASSERT_TRUE(SetUpFolders(emu, "/opt/orvo//", config.string() + "/"));
+  EXPECT_EQ(emu.folders.ProgramFolder, "/opt/orvo");
+  EXPECT_EQ(emu.folders.LibsFolder, "/opt/orvo/libs/");
+  EXPECT_EQ(emu.folders.CurrentRomDir, "/opt/orvo/roms/");
+  EXPECT_EQ(emu.folders.ConfigFolder, config.string());
+  EXPECT_TRUE(std::filesystem::is_directory(config));
+  // A program in the root folder does not get a doubled separator.
+  ASSERT_TRUE(SetUpFolders(emu, "/", config.string()));
+  EXPECT_EQ(emu.folders.RomsFolder, "/roms/");
+  // A configuration folder that cannot be made (a file in its place) is reported.
+  std::ofstream(config / "Orvo") << "x";
+  EXPECT_FALSE(SetUpFolders(emu, "/opt/orvo", (config / "Orvo").string()));
+  EXPECT_FALSE(SetUpFolders(emu, "/opt/orvo", ""));
+
+  ASSERT_TRUE(SetUpFolders(emu, test::RomDir().parent_path().string(), (root / "first").string()));
   emu.m.Paused = 1;
   emu.m.FullSpeed = 1;
-  emu.m.FramesThisSecond = 7;
   emu.m.FrameSkipCountdown = 5;
   emu.m.input.KeyRows[3] = 0xF0;
   InitApplication(emu);
@@ -103,12 +92,11 @@ TEST(AppInit, FirstStartResetsTheRunStateWritesDefaultsAndBootsThe48K) {
   EXPECT_EQ(emu.m.input.KeyRows[3], 0xFF);
   // No file yet: the defaults are taken silently and written out.
   EXPECT_TRUE(host.messages.empty());
-  EXPECT_TRUE(std::filesystem::exists(config / "orvo.ini"));
+  EXPECT_TRUE(std::filesystem::exists(root / "first" / "orvo.ini"));
   EXPECT_EQ(emu.m.MachineModel, 1);
-  // The 48K ROM is in place: its first instruction is DI.
-  EXPECT_EQ(emu.m.Peek(0), 0xF3);
+  EXPECT_EQ(emu.m.Peek(0), 0xF3);  // the 48K ROM in place: its first instruction is DI
   EXPECT_EQ(emu.m.cpu.PC, 0);
-  std::filesystem::remove_all(config);
+  std::filesystem::remove_all(root);
 }
 
 }  // namespace
