@@ -317,9 +317,6 @@ std::unique_ptr<QMimeData> Urls(const std::vector<std::string>& paths) {
 
 TEST_F(WindowTest, DropsAndTheCommandLineOpenFilesAndTypeText) {
   OpenWindow();
-  EXPECT_TRUE(window->HandleDrop(*Urls({ConfigDir()})));
-  EXPECT_FALSE(TypingActive(emu->m));
-
   emu->m.Paused = 1;
   const std::string path = ConfigDir() + "/notes.xyz";
   std::ofstream(path) << "not a Spectrum file";
@@ -354,7 +351,6 @@ TEST_F(WindowTest, DroppedArchiveOpensTheEntryPicker) {
   auto* picker = window->findChild<ZipPicker*>();
   ASSERT_NE(picker, nullptr);
   EXPECT_TRUE(picker->isVisible());
-  EXPECT_TRUE(picker->ArchiveOpen());
   ASSERT_EQ(picker->List()->count(), 10);
   // OK with nothing chosen leaves the picker open.
   picker->accept();
