@@ -45,9 +45,6 @@ std::string Block(const std::string& text, const std::string& header) {
   const size_t to = text.find("\n \n", from) + 3;
   return text.substr(from, to - from);
 }
-void Remove(std::string& text, const std::string& header) {
-  Replace(text, Block(text, header), "");
-}
 
 std::string Crlf(const std::string& text) {
   std::string out;
@@ -63,15 +60,12 @@ class ConfigFile : public test::ConfigFixture {
 
 // ---- writing ----
 
-TEST_F(ConfigFile, DefaultConfigurationWritesTheExactFile) {
+// "Default Configuration" writes the exact file; quitting in the middle of a fast load saves the
+// user's frame skip, not the load's.
+TEST_F(ConfigFile, DefaultsAndQuittingDuringAFastLoad) {
   ResetConfig(emu);
   EXPECT_EQ(ReadIni(), ExpectedDefaultIni(ProgramFolder()));
   EXPECT_TRUE(OptionsMessages(host).empty());
-}
-
-// Quitting in the middle of a fast load saves the user's frame skip, not the load's.
-TEST_F(ConfigFile, QuittingDuringAFastLoadSavesTheUsersSettings) {
-  ResetConfig(emu);
   emu.m.settings.Frameskip = 2;
   emu.m.settings.Fastload = 1;
   emu.m.tape.image = std::make_unique<TapeImage>();
@@ -242,7 +236,7 @@ TEST_F(ConfigFile, SectionsNotReadKeepTheLastLoadOrZeroOnTheFirst) {
   Set(text, "Model Type=", "2");
   Set(text, "SpecDrum=", "1");
   std::string cut = text;
-  Remove(cut, "[Hardware]");
+  Replace(cut, Block(cut, "[Hardware]"), "");
   Replace(cut, "[Display]\n", "[Display] \n");  // ends the load like "[End]"
   WriteIni(cut);
   ASSERT_EQ(LoadConfig(emu), 0);

@@ -133,10 +133,6 @@ TEST_F(WindowTest, RecreatedKeyboardSpeaksInCharacters) {
   QTest::keyClick(window.get(), Qt::Key_A, Qt::NoModifier);
   EXPECT_EQ(rows[7] & 0x02, 0);
   EXPECT_EQ(rows[3] & 0x01, 0);
-  // "$" lets both go.
-  QTest::keyClick(window.get(), Qt::Key_Dollar, Qt::ShiftModifier);
-  EXPECT_EQ(rows[7], 0xFF);
-  EXPECT_EQ(rows[3], 0xFF);
 }
 
 TEST_F(WindowTest, HeldKeyRepeatsDoNotReleaseIt) {
