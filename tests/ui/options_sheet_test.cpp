@@ -110,18 +110,13 @@ class FakeControllers final : public GameControllers {
   std::vector<std::string> names;
   bool changed = false;
 };
-TEST(OptionsSheetControllers, ListFollowsHotPlugAndKeepsTheChoiceByName) {
+TEST_F(OptionsSheetTest, ControllerListFollowsHotPlugAndKeepsTheChoiceByName) {
   FakeControllers pads;
-  test::RecordingHost host;
   host.controllers = &pads;
-  auto emu = std::make_unique<Emulator>(host);
-  emu->folders.CurrentRomDir = orvo::test::RomDir().string() + "/";
-  SetUpMachine(*emu);
   emu->settings.CurrentJoystickName = "Pad B";
   pads.Plug({"Pad A", "Pad B"});
-  OptionsSheet sheet(*emu, nullptr);
-  auto* list = sheet.findChild<QComboBox*>(QStringLiteral("currentJoystick"));
-  ASSERT_NE(list, nullptr);
+  Open();
+  auto* list = Find<QComboBox>("currentJoystick");
   EXPECT_EQ(list->currentText(), "Pad B");
   EXPECT_EQ(emu->PendingSettings.CurrentJoystick, 1);
   pads.Plug({});
