@@ -25,7 +25,7 @@
 namespace orvo::ui::test {
 namespace {
 
-// ---- sizes and menus ----
+// ---- sizes, menus and keys ----
 
 TEST_F(WindowTest, ViewSizesAndFullScreenKeepOneCheckMark) {
   OpenWindow();
@@ -49,36 +49,27 @@ TEST_F(WindowTest, ViewSizesAndFullScreenKeepOneCheckMark) {
   EXPECT_FALSE(window->Action(CommandId::Microdrives)->isEnabled());
 }
 
-TEST_F(WindowTest, AnOpenMenuHoldsTheEmulation) {
+// Esc pauses (no frames run) and an open menu holds the emulation, leaving a pause it found in
+// place; F2 runs at full speed, F3 raises the NMI.
+TEST_F(WindowTest, EscAndOpenMenusPauseF2RunsAtFullSpeedF3RaisesTheNmi) {
   OpenWindow();
-  QMenu* view = window->Menu("View");
-  ASSERT_NE(view, nullptr);
-  view->popup(QPoint(10, 10));
-  ProcessEvents();
-  ASSERT_TRUE(view->isVisible());
-  EXPECT_EQ(emu->m.Paused, 1u);
-  view->hide();
-  ProcessEvents();
-  EXPECT_EQ(emu->m.Paused, 0u);
-  // Opened while paused with Esc, it leaves the pause in place.
-  emu->m.Paused = 1;
-  view->popup(QPoint(10, 10));
-  ProcessEvents();
-  view->hide();
-  ProcessEvents();
-  EXPECT_EQ(emu->m.Paused, 1u);
-}
-
-// ---- keys ----
-
-TEST_F(WindowTest, EscPausesF2RunsAtFullSpeedF3RaisesTheNmi) {
-  OpenWindow();
-  ASSERT_EQ(emu->m.Paused, 0u);
   QTest::keyClick(window.get(), Qt::Key_Escape);
   EXPECT_EQ(emu->m.Paused, 1u);
   const uint64_t frames = emu->m.FrameCount;
   for (int i = 0; i < 5; ++i) window->RunPass();
-  EXPECT_EQ(emu->m.FrameCount, frames);  // no emulation while paused
+  EXPECT_EQ(emu->m.FrameCount, frames);
+  QMenu* view = window->Menu("View");
+  ASSERT_NE(view, nullptr);
+  for (const uint32_t pausedBefore : {0u, 1u}) {
+    emu->m.Paused = pausedBefore;
+    view->popup(QPoint(10, 10));
+    ProcessEvents();
+    ASSERT_TRUE(view->isVisible());
+    EXPECT_EQ(emu->m.Paused, 1u);
+    view->hide();
+    ProcessEvents();
+    EXPECT_EQ(emu->m.Paused, pausedBefore);
+  }
   QTest::keyClick(window.get(), Qt::Key_Escape);
   EXPECT_EQ(emu->m.Paused, 0u);
   window->RunPass();
