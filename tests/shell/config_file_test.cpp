@@ -158,8 +158,13 @@ TEST_F(ConfigFile, EveryLineReadsBackAndIsWrittenAgainAsItWas) {
 
 TEST_F(ConfigFile, EditedValuesLoadAndTakeEffect) {
   std::string text = Base();
-  Set(text, "Emulation Speed=", "1000");  // used as it stands, beyond the slider's range
-  Set(text, "DrawSize=", "4");            // full screen is not where a start begins: 100%
+  // Value lines are read like stream extraction: blanks after "=", trailing junk, a line without
+  // "=", a line without a number, a minus sign (read unsigned: -1 wraps, then the top of the
+  // range). Key names are not read: each line is the next value in its section.
+  Replace(text, Block(text, "[Emulation]"),
+          "[Emulation]\nLate Timing=  1xyz\nContention=abc\nEmulation Speed=-1\nExit Msg\n5\n"
+          "Rewind=0=9\nRewind Delay=+8\nCPU Speed=99999999999\n \n");
+  Set(text, "DrawSize=", "4");  // full screen is not where a start begins: 100%
   Set(text, "Keyboard Issue=", "0");
   Set(text, "Keystick Type=", "1");
   Set(text, "Joystick Type=", "2");
@@ -175,7 +180,11 @@ TEST_F(ConfigFile, EditedValuesLoadAndTakeEffect) {
   WriteIni(text, /*lf=*/true);
   ASSERT_EQ(LoadConfig(emu), 0);
   const Settings& s = emu.settings;
-  EXPECT_EQ(s.EmulationSpeed, 1000.0f);
+  const std::vector<int> emulation = {s.LateTiming, s.Contention, s.ExitMsg,
+                                      s.Focus,      s.Rewind,     s.RewindDelay};
+  EXPECT_EQ(emulation, (std::vector<int>{1, 0, 0, 5, 0, 8}));
+  EXPECT_EQ(s.CpuSpeed, 2147483647);
+  EXPECT_EQ(s.EmulationSpeed, 1000.0f);  // used as it stands, beyond the slider's range
   EXPECT_EQ(s.DrawSize, 1);
   EXPECT_TRUE(emu.menu.IsChecked(CommandId::View100));
   EXPECT_FALSE(emu.menu.IsChecked(CommandId::Fullscreen));
@@ -256,26 +265,6 @@ TEST_F(ConfigFile, SectionsNotReadKeepTheLastLoadOrZeroOnTheFirst) {
   ASSERT_EQ(LoadConfig(emu), 0);
   EXPECT_EQ(emu.m.MachineModel, 2);
   EXPECT_EQ(emu.m.settings.SpecDrum, 1);
-}
-
-TEST_F(ConfigFile, ValueLinesParseLikeStreamExtraction) {
-  std::string text = Base();
-  // Blanks after "=", trailing junk, a line without "=", a line without a number, a minus sign.
-  // Key names are not read: each line is the next value in its section.
-  Replace(text, Block(text, "[Emulation]"),
-          "[Emulation]\nLate Timing=  1xyz\nContention=abc\nEmulation Speed=-1\nExit Msg\n5\n"
-          "Rewind=0=9\nRewind Delay=+8\nCPU Speed=99999999999\n \n");
-  WriteIni(text);
-  ASSERT_EQ(LoadConfig(emu), 0);
-  const Settings& s = emu.settings;
-  EXPECT_EQ(s.LateTiming, 1);
-  EXPECT_EQ(s.Contention, 0);
-  EXPECT_EQ(s.EmulationSpeed, 1000.0f);  // read unsigned: -1 wraps, then the top of the range
-  EXPECT_EQ(s.ExitMsg, 0);
-  EXPECT_EQ(s.Focus, 5);
-  EXPECT_EQ(s.Rewind, 0);
-  EXPECT_EQ(s.RewindDelay, 8);
-  EXPECT_EQ(s.CpuSpeed, 2147483647);
 }
 
 TEST_F(ConfigFile, CustomModelKeepsTheRomFileNameAndJoinsItToTheRomFolder) {
