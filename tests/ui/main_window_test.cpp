@@ -302,7 +302,7 @@ std::unique_ptr<QMimeData> Urls(const std::vector<std::string>& paths) {
   return data;
 }
 
-TEST_F(WindowTest, DropsAndTheCommandLineOpenFilesAndTypeText) {
+TEST_F(WindowTest, DropsAndTheCommandLineOpenFilesArchivesAndText) {
   OpenWindow();
   emu->m.Paused = 1;
   const std::string path = ConfigDir() + "/notes.xyz";
@@ -327,12 +327,10 @@ TEST_F(WindowTest, DropsAndTheCommandLineOpenFilesAndTypeText) {
   EXPECT_TRUE(messages.empty());
   EXPECT_EQ(emu->files.CurrentFilePath, snap);
   EXPECT_EQ(emu->files.SnapshotLoaded, 1);
-}
 
-TEST_F(WindowTest, DroppedArchiveOpensTheEntryPicker) {
+  // A dropped archive opens the entry picker.
   const auto zip = orvo::test::SharedFile("testdata/media/zip/timingtest-0.2.zip");
   ORVO_REQUIRE_FILE(zip);
-  OpenWindow();
   ASSERT_TRUE(window->HandleDrop(*Urls({zip.string()})));
   ProcessEvents();
   auto* picker = window->findChild<ZipPicker*>();
