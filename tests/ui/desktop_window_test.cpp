@@ -1,4 +1,4 @@
-// The window as a desktop program: it fits its menus, status texts and screen, comes back from
+// The window as a desktop program: it keeps to the screen, comes back from
 // full screen where it was, starts dialogs in folders that exist, greys empty submenus and keeps
 // the recent files.
 #include <gtest/gtest.h>
@@ -15,28 +15,6 @@
 
 namespace orvo::ui::test {
 namespace {
-
-TEST_F(WindowTest, AtOneHundredPercentEveryMenuAndStatusTextIsShown) {
-  emu->settings.DrawSize = 1;
-  OpenWindow();
-  ASSERT_EQ(emu->settings.DrawSize, 1);
-  const QList<QAction*> menus = window->menuBar()->actions();
-  ASSERT_EQ(menus.size(), 8);
-  EXPECT_EQ(menus.back()->text(), QStringLiteral("Help"));
-  for (QAction* menu : menus) {
-    const QRect r = window->menuBar()->actionGeometry(menu);
-    EXPECT_TRUE(r.isValid() && window->menuBar()->rect().contains(r)) << menu->text().toStdString();
-  }
-  // The frame counter and speed at their longest are not cut.
-  window->SetStatusPart(1, QStringLiteral(" Frames Per Second: 100 "));
-  window->SetStatusPart(2, QStringLiteral(" Speed: 200%"));
-  for (int part = 0; part < 3; ++part) {
-    const QLabel* label = window->Status()->Part(part);
-    EXPECT_GE(label->width(), label->fontMetrics().horizontalAdvance(label->text()))
-        << label->text().toStdString();
-    EXPECT_LE(label->geometry().right(), window->Status()->width());
-  }
-}
 
 TEST_F(WindowTest, LargerSizesStayOnTheScreenAndFullScreenComesBackInPlace) {
   OpenWindow();

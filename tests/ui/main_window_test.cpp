@@ -31,9 +31,22 @@ TEST_F(WindowTest, ViewSizesAndFullScreenKeepOneCheckMark) {
   OpenWindow();
   EXPECT_EQ(window->windowTitle(), QStringLiteral("Orvo v0.1"));
   EXPECT_TRUE(window->Action(CommandId::View100)->isChecked());
-  // At 100% the client area is as wide as the menu bar needs, the picture centred in it.
+  // At 100% the client area is as wide as the menu bar needs, the picture centred in it; every
+  // menu and the status texts at their longest are shown whole.
   EXPECT_EQ(window->ClientArea()->height(), 306);
   EXPECT_EQ(window->View()->Widget()->size(), QSize(352, 296));
+  const QList<QAction*> menus = window->menuBar()->actions();
+  ASSERT_EQ(menus.size(), 8);
+  for (QAction* menu : menus)
+    EXPECT_TRUE(window->menuBar()->rect().contains(window->menuBar()->actionGeometry(menu)))
+        << menu->text().toStdString();
+  window->SetStatusPart(1, QStringLiteral(" Frames Per Second: 100 "));
+  window->SetStatusPart(2, QStringLiteral(" Speed: 200%"));
+  for (int part = 0; part < 3; ++part) {
+    const QLabel* label = window->Status()->Part(part);
+    EXPECT_GE(label->width(), label->fontMetrics().horizontalAdvance(label->text()));
+    EXPECT_LE(label->geometry().right(), window->Status()->width());
+  }
   window->Action(CommandId::View200)->trigger();
   EXPECT_EQ(emu->settings.DrawSize, 2);
   EXPECT_EQ(window->ClientArea()->size(), QSize(714, 602));
