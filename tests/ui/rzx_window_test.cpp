@@ -31,15 +31,12 @@ TEST_F(WindowTest, RzxInfoScrollsAndTheMenuFollowsPlayback) {
   EXPECT_TRUE(info.Fields()->toPlainText().contains(QStringLiteral("Duration: 00:07:22")));
   QListWidget* list = info.Frames();
   ASSERT_EQ(list->count(), 22116);
-  const struct {
-    int key;
-    int row;
-  } steps[] = {{Qt::Key_Down, 1},    {Qt::Key_PageDown, 41},    {Qt::Key_Up, 40},
-               {Qt::Key_End, 22115}, {Qt::Key_PageDown, 22115}, {Qt::Key_Home, 0},
-               {Qt::Key_Up, 0}};
-  for (const auto& step : steps) {
-    QTest::keyClick(&info, static_cast<Qt::Key>(step.key));
-    EXPECT_EQ(list->currentRow(), step.row) << step.key;
+  const std::pair<Qt::Key, int> steps[] = {
+      {Qt::Key_Down, 1},         {Qt::Key_PageDown, 41}, {Qt::Key_Up, 40}, {Qt::Key_End, 22115},
+      {Qt::Key_PageDown, 22115}, {Qt::Key_Home, 0},      {Qt::Key_Up, 0}};
+  for (const auto& [key, row] : steps) {
+    QTest::keyClick(&info, key);
+    EXPECT_EQ(list->currentRow(), row) << key;
   }
   QWheelEvent wheel(QPointF(5, 5), QPointF(5, 5), QPoint(), QPoint(0, -240), Qt::NoButton,
                     Qt::NoModifier, Qt::NoScrollPhase, false);
@@ -49,7 +46,7 @@ TEST_F(WindowTest, RzxInfoScrollsAndTheMenuFollowsPlayback) {
   StopRzxPlayback(*emu);
   EXPECT_TRUE(emu->menu.IsEnabled(CommandId::RzxPlay));
   EXPECT_TRUE(emu->menu.IsEnabled(CommandId::Debugger));
-  StartRzxRecording(*emu, (QDir::tempPath() + QStringLiteral("/orvo_window.rzx")).toStdString());
+  StartRzxRecording(*emu, ConfigDir() + "/window.rzx");  // the test's own folder
   EXPECT_TRUE(emu->menu.IsEnabled(CommandId::RzxAddBookmark));
   EXPECT_FALSE(emu->menu.IsEnabled(CommandId::RzxGoToBookmark));
   AddRollbackPoint(*emu);
@@ -58,7 +55,6 @@ TEST_F(WindowTest, RzxInfoScrollsAndTheMenuFollowsPlayback) {
   ASSERT_EQ(rollbacks.List()->count(), 1);
   EXPECT_EQ(rollbacks.List()->item(0)->text(), QStringLiteral("0.00 seconds"));
   EXPECT_TRUE(StopRzxRecording(*emu));
-  QFile::remove(QDir::tempPath() + QStringLiteral("/orvo_window.rzx"));
 }
 
 }  // namespace
