@@ -301,10 +301,8 @@ TEST_F(WindowTest, PastedTextIsTypedIn) {
   // Typed at the paste's own pace; the user's Spool Speed is left as it was.
   EXPECT_EQ(emu->m.input.TypingSpoolSpeed, 4);
   EXPECT_EQ(emu->m.settings.SpoolSpeed, 15);
-  ASSERT_TRUE(RunPassesUntil([&] { return !TypingActive(emu->m); }, 20000));
-  RunFrames(10);
-  const uint16_t prog = static_cast<uint16_t>(emu->m.Peek(23635) | emu->m.Peek(23636) << 8);
-  EXPECT_EQ(emu->m.Peek(static_cast<uint16_t>(prog + 4)), 0xF5);  // line 10's PRINT token
+  // What is typed is the typing tests' and orvo-run's; here: it ends.
+  EXPECT_TRUE(RunPassesUntil([&] { return !TypingActive(emu->m); }, 20000));
 }
 
 std::unique_ptr<QMimeData> Urls(const std::vector<std::string>& paths) {
