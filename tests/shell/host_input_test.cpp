@@ -17,10 +17,13 @@
 namespace orvo::test {
 namespace {
 
+void Put(MachineState& m, uint16_t at, std::initializer_list<uint8_t> bytes) {
+  for (uint8_t b : bytes) m.PageTable[at >> 13][at & 0x1FFF] = b, ++at;
+}
+
 // A virtual stick with two axes and one button, held open so the test can move it.
 struct VirtualStick {
-  explicit VirtualStick() {
-    index = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, 6, 15, 0);
+  VirtualStick() : index(SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, 6, 15, 0)) {
     if (index >= 0) handle = SDL_JoystickOpen(index);
   }
   ~VirtualStick() {
@@ -44,18 +47,15 @@ TEST(GameController, HotPlugMovesAKempstonReadingProgram) {
   ASSERT_TRUE(controllers.Available()) << SDL_GetError();
   SnapshotMachine t;  // a booted 48K
   t.host.controllers = &controllers;
-  Emulator* emu = &t.emu;
-  emu->NoThrottle = true;
+  t.emu.NoThrottle = true;
   MachineState& m = t.m;
   m.settings.JoystickType = 1;  // Kempston
   m.input.JoystickActive = 1;
   UpdateDevices(m);
-  // DI; loop: IN A,(0x1F); LD (0x8100),A; JR loop
-  const uint8_t program[] = {0xF3, 0xDB, 0x1F, 0x32, 0x00, 0x81, 0x18, 0xF9};
-  for (size_t i = 0; i < sizeof program; ++i) m.PageTable[4][i] = program[i];
+  Put(m, 0x8000, {0xF3, 0xDB, 0x1F, 0x32, 0x00, 0x81, 0x18, 0xF9});  // DI; IN A,(#1F); LD; JR
   m.cpu.PC = 0x8000;
   const auto valueAfterFrames = [&](int frames) {
-    for (int i = 0; i < frames; ++i) RunFrame(*emu);
+    for (int i = 0; i < frames; ++i) RunFrame(t.emu);
     return m.Peek(0x8100);
   };
   controllers.Refresh();
@@ -64,11 +64,11 @@ TEST(GameController, HotPlugMovesAKempstonReadingProgram) {
     VirtualStick stick;
     ASSERT_GE(stick.index, 0) << SDL_GetError();
     m.FrameCount = 0;  // the poll looks for new controllers now
-    emu->settings.CurrentJoystickName = SDL_JoystickName(stick.handle);
+    t.emu.settings.CurrentJoystickName = SDL_JoystickName(stick.handle);
     stick.Set(-32768, 0, true);
     EXPECT_EQ(valueAfterFrames(2), 0x12) << "left and fire";
     EXPECT_EQ(controllers.Names().size(), before + 1);
-    EXPECT_EQ(emu->settings.CurrentJoystick, static_cast<int>(before));
+    EXPECT_EQ(t.emu.settings.CurrentJoystick, static_cast<int>(before));
     stick.Set(32767, 32767, false);
     EXPECT_EQ(valueAfterFrames(2), 0x05) << "right and down";
     stick.Set(3000, -4000, false);  // a stick resting off centre
@@ -83,12 +83,6 @@ TEST(GameController, HotPlugMovesAKempstonReadingProgram) {
 // The AMX mouse as a program sees it: an IM 2 interrupt for each step of the pointer, with the
 // vector the program chose for X or Y on the data bus and the direction on port 0x1F, and the
 // buttons on port 0xDF for as long as they are held.
-void Put(MachineState& m, uint16_t at, std::initializer_list<uint8_t> bytes) {
-  for (uint8_t b : bytes) {
-    m.PageTable[at >> 13][at & 0x1FFF] = b;
-    ++at;
-  }
-}
 
 // Counts X steps at 0x8200 and Y steps at 0x8201 (up one, or down one when the direction byte
 // says the coordinate went down), and keeps the button port's value at 0x8202.
@@ -113,19 +107,18 @@ void LoadAmxProgram(MachineState& m) {
 TEST(AmxMouse, ProgramSeesStepsAndHeldButtons) {
   ORVO_REQUIRE_FILE(RomDir() / "48k.rom");
   SnapshotMachine t;  // a booted 48K
-  Emulator* emu = &t.emu;
-  emu->NoThrottle = true;
+  t.emu.NoThrottle = true;
   MachineState& m = t.m;
   m.settings.MouseType = 1;
   UpdateDevices(m);
   LoadAmxProgram(m);
-  RunFrame(*emu);
+  RunFrame(t.emu);
   CaptureMouse(m);
 
   for (int i = 0; i < 3; ++i) MouseMoved(m, 129, 128);  // right three times
   for (int i = 0; i < 2; ++i) MouseMoved(m, 128, 129);  // down twice
   MouseMoved(m, 127, 128);                              // and back left
-  RunFrame(*emu);
+  RunFrame(t.emu);
   EXPECT_EQ(m.Peek(0x8200), 2);
   EXPECT_EQ(m.Peek(0x8201), 0xFE);
 
@@ -133,15 +126,15 @@ TEST(AmxMouse, ProgramSeesStepsAndHeldButtons) {
   // accumulators and comes later.
   for (int i = 0; i < 1000; ++i) MouseMoved(m, 129, 128);
   EXPECT_LE(m.input.AmxQueue.size(), kAmxQueueLimit);
-  RunFrame(*emu);
+  RunFrame(t.emu);
   EXPECT_EQ(m.Peek(0x8200), 2 + kAmxQueueLimit);
 
   MouseButton(m, 1, true);
-  RunFrame(*emu);
-  RunFrame(*emu);
+  RunFrame(t.emu);
+  RunFrame(t.emu);
   EXPECT_EQ(m.Peek(0x8202), 0x7F) << "left held over frames";
   MouseButton(m, 1, false);
-  RunFrame(*emu);
+  RunFrame(t.emu);
   EXPECT_EQ(m.Peek(0x8202), 0xFF);
 }
 
