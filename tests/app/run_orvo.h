@@ -48,8 +48,11 @@ struct TempDir {
   std::filesystem::path path;
 };
 
-#define ORVO_REQUIRE_RUNNER(rom)              \
-  ORVO_REQUIRE_FILE(BuildDir() / "orvo-run"); \
-  ORVO_REQUIRE_FILE(RomDir() / (rom))
+// Skips (or fails, see ORVO_REQUIRE_FILE) without orvo-run or the ROM file `rom`.
+#define ORVO_REQUIRE_RUNNER(rom)                \
+  do {                                          \
+    ORVO_REQUIRE_FILE(BuildDir() / "orvo-run"); \
+    ORVO_REQUIRE_FILE(RomDir() / (rom));        \
+  } while (0)
 
 }  // namespace orvo::test

@@ -27,7 +27,7 @@ namespace {
 
 // ---- sizes, menus and keys ----
 
-TEST_F(WindowTest, ViewSizesAndFullScreenKeepOneCheckMark) {
+TEST_F(WindowTest, ViewSizesKeepOneCheckMarkAndShowEveryMenu) {
   OpenWindow();
   EXPECT_EQ(window->windowTitle(), QStringLiteral("Orvo v0.1"));
   EXPECT_TRUE(window->Action(CommandId::View100)->isChecked());
