@@ -1,15 +1,20 @@
+// The main window: its sizes and menus, the keys and the mouse, dialogs and quitting, drops and
+// pastes, and the picture with its shader effects.
 #include <gtest/gtest.h>
 
 #include <QAction>
 #include <QClipboard>
 #include <QDialog>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QPushButton>
 #include <QRegularExpression>
+#include <QSlider>
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
@@ -18,7 +23,9 @@
 
 #include "machine/typing.h"
 #include "shell/window_commands.h"
+#include "ui/display_extras.h"
 #include "ui/file_commands.h"
+#include "ui/key_translation.h"
 #include "ui/picture_view.h"
 #include "window_test_support.h"
 
@@ -91,6 +98,47 @@ TEST_F(WindowTest, EscAndOpenMenusPauseF2RunsAtFullSpeedF3RaisesTheNmi) {
   EXPECT_EQ(emu->m.FullSpeed, 1u);
   QTest::keyClick(window.get(), Qt::Key_F3);
   EXPECT_EQ(emu->m.NmiRequest, 1u);
+}
+
+// The key numbers the keyboard code reads: keypad keys have their own, punctuation gives the
+// key's number with or without Shift (and with or without the event's text), shifted digit
+// symbols go back to their digit.
+TEST(KeyTranslation, QtKeysGiveTheKeysNumber) {
+  const struct {
+    int key;
+    Qt::KeyboardModifiers mods;
+    const char* text;
+    int vk;
+  } cases[] = {{Qt::Key_7, Qt::KeypadModifier, "", 103},
+               {Qt::Key_7, Qt::NoModifier, "", '7'},
+               {Qt::Key_Minus, Qt::KeypadModifier, "-", 109},
+               {Qt::Key_Minus, Qt::NoModifier, "-", 189},
+               {Qt::Key_Enter, Qt::KeypadModifier, "", 13},
+               {Qt::Key_Colon, Qt::NoModifier, ":", 186},
+               {Qt::Key_Semicolon, Qt::NoModifier, "", 186},
+               {Qt::Key_Question, Qt::NoModifier, "", 191},
+               {Qt::Key_At, Qt::NoModifier, "@", 192},
+               {Qt::Key_AsciiTilde, Qt::NoModifier, "", 222},
+               {Qt::Key_Exclam, Qt::ShiftModifier, "!", '1'},
+               {Qt::Key_ParenRight, Qt::ShiftModifier, ")", '0'},
+               {Qt::Key_unknown, Qt::NoModifier, "", 0}};
+  for (const auto& c : cases)
+    EXPECT_EQ(VirtualKeyFromQtKey(c.key, c.mods, QString::fromUtf8(c.text)), c.vk) << c.key;
+  EXPECT_EQ(VirtualKeyFromQtKey(Qt::Key_sterling, Qt::ShiftModifier, QString(QChar(0xA3))), '3');
+}
+
+TEST(KeyTranslation, ScanCodesGiveTheKeysPlaceOnAUkKeyboard) {
+  // X11 keycodes are evdev codes + 8; letters and named keys are left to the Qt key (0).
+  const std::pair<int, int> cases[] = {{2, '1'},  {11, '0'}, {12, 189}, {39, 186}, {40, 192},
+                                       {43, 222}, {53, 191}, {30, 0},   {-8, 0},   {-3, 0}};
+  for (const auto& [evdev, vk] : cases) EXPECT_EQ(VirtualKeyFromScanCode(evdev + 8), vk) << evdev;
+  // What X11 reports for Shift+2 on a US layout: the '@' key symbol, keycode of the 2 key.
+  QKeyEvent event(QEvent::KeyPress, Qt::Key_At, Qt::ShiftModifier, 3 + 8, 0x40, 0, "@");
+  EXPECT_EQ(VirtualKeyFor(event, true), '2');
+  EXPECT_EQ(VirtualKeyFor(event, false), 192);  // without physical keys the character decides
+  // Keypad keys keep their numbers even when a scan code is known.
+  QKeyEvent keypad(QEvent::KeyPress, Qt::Key_2, Qt::KeypadModifier, 80 + 8, 0, 0, "2");
+  EXPECT_EQ(VirtualKeyFor(keypad, true), 98);
 }
 
 TEST_F(WindowTest, KeysReachTheKeyboardMatrix) {
@@ -397,6 +445,55 @@ TEST_F(WindowTest, PictureIsScaledByWholePixelsInEitherView) {
   ProcessEvents();
   EXPECT_EQ(window->View()->Grab().convertToFormat(QImage::Format_RGB32),
             soft.convertToFormat(QImage::Format_RGB32));
+}
+
+// The shader effects on OpenGL (xcb only; the offscreen platform has no OpenGL view): the chosen
+// effect on screen and the parameters dialog applied live and kept.
+class ShaderWindowTest : public WindowTest {
+ protected:
+  void SetUp() override {
+    WindowTest::SetUp();
+    if (QGuiApplication::platformName() != QLatin1String("xcb") || !PlatformSupportsOpenGl())
+      GTEST_SKIP() << "shaders are tested on the xcb platform with OpenGL only";
+  }
+  // A flat grey picture, drawn and read back at the view's size.
+  QImage Show() {
+    const std::vector<uint32_t> grey(352 * 296, 0xCACACA);
+    window->Present(grey.data());
+    ProcessEvents();
+    return window->View()->Grab();
+  }
+  // Brightness of rows 100 and 101 in the middle of the picture.
+  static std::pair<int, int> Rows(const QImage& image) {
+    return {qGray(image.pixel(300, 100)), qGray(image.pixel(300, 101))};
+  }
+};
+
+TEST_F(ShaderWindowTest, ParametersApplyLiveAndAreKeptPerEffect) {
+  emu->settings.DrawMode = 2;
+  emu->settings.OptShader = 3;  // Scanlines
+  emu->settings.DrawSize = 2;
+  OpenWindow();
+  ASSERT_TRUE(window->View()->IsOpenGl());
+  EXPECT_EQ(emu->m.video.ColourTable[0], 0x303030u);  // black is lifted for the effects
+  const auto [bright, dark] = Rows(Show());
+  EXPECT_GT(bright, dark + 10);  // at 200% every second row lies between two lines
+
+  window->DispatchCommand(CommandId::ShaderParameters);
+  ProcessEvents();
+  auto* height = window->findChild<QSlider*>(QStringLiteral("SPOT_HEIGHT"));
+  ASSERT_NE(height, nullptr);
+  height->setValue(height->maximum());  // a tall spot: no gap between the lines
+  const auto [bright2, dark2] = Rows(Show());
+  EXPECT_LT(bright2 - dark2, bright - dark);
+  EXPECT_NE(emu->settings.ShaderParameters[3].find("SPOT_HEIGHT=1"), std::string::npos)
+      << emu->settings.ShaderParameters[3];
+
+  auto* reset = window->findChild<QPushButton*>(QStringLiteral("reset"));
+  ASSERT_NE(reset, nullptr);
+  reset->click();
+  EXPECT_EQ(emu->settings.ShaderParameters[3], "");
+  EXPECT_EQ(Rows(Show()), std::make_pair(bright, dark));
 }
 
 }  // namespace
