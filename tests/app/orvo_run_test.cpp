@@ -1,9 +1,12 @@
 // orvo-run's command line as a user runs it: the screen and keyboard, settings by name, the
-// debugger's options and saving to tape.
+// debugger's options, saving to tape, the tool options (pokes, trainers, binary files, screens),
+// files opened mid-run and a settings file.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <filesystem>
 #include <string>
+#include <vector>
 
 #include "formats/csw_format.h"
 #include "run_orvo.h"
@@ -125,6 +128,133 @@ TEST(OrvoRun, SaveToTapeWritesWhatLoadsBack) {
   TapeImage tape;
   ASSERT_TRUE(ParseCSW(tape, ReadWholeFile(dir / "out-1.csw"), false).Ok());
   EXPECT_EQ(tape.blocks[0]->p[6], 599u);  // 600 edges of MIC
+}
+
+// orvo-run's exit code for `arguments`.
+int Runner(const std::string& arguments, std::string* out = nullptr) {
+  int status = -1;
+  const std::string text = RunOrvo(arguments, &status);
+  if (out != nullptr) *out = text;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+class ToolsRun : public ::testing::Test {
+ protected:
+  void SetUp() override { ORVO_REQUIRE_RUNNER("48k.rom"); }
+  TempDir dir;
+};
+
+TEST_F(ToolsRun, BinarySaveThenLoadRoundTripsAndPastTheEndIsRefused) {
+  // The ROM's first 4 KB saved, loaded into RAM at 0x8000 on a fresh machine, saved back.
+  ASSERT_EQ(Runner("--save-binary " + dir / "rom.bin" + "@0,4096"), 0);
+  ASSERT_EQ(Runner("--load-binary " + dir / "rom.bin" + "@#8000 --save-binary " + dir / "back.bin" +
+                   "@$8000,4096"),
+            0);
+  const auto rom = ReadWholeFile(dir / "rom.bin");
+  EXPECT_EQ(rom.size(), 4096u);
+  EXPECT_EQ(ReadWholeFile(dir / "back.bin"), rom);
+  std::string out;
+  EXPECT_EQ(Runner("--load-binary " + dir / "rom.bin" + "@63489", &out), 1);  // 63489 + 4096
+  EXPECT_NE(out.find("run past address 65535"), std::string::npos) << out;
+  EXPECT_EQ(Runner("--save-binary " + dir / "x.bin" + "@65535,2"), 1);
+  EXPECT_FALSE(std::filesystem::exists(dir / "x.bin"));
+  EXPECT_EQ(Runner("--save-binary " + dir / "edge.bin" + "@65535,1"), 0);
+}
+
+TEST_F(ToolsRun, PokesAndTrainersChangeMemory) {
+  const std::string pok = dir.Write("t.pok",
+                                    "NOne\nZ 8 30000 17 0\nNTwo\nM 8 30001 256 0\n"
+                                    "Z 8 30002 3 0\nY\n");
+  ASSERT_EQ(Runner("--poke 30003,#AB --pok " + pok + ":Two --pok-ask 9 --save-binary " +
+                   dir / "m.bin" + "@30000,4"),
+            0);
+  EXPECT_EQ(ReadWholeFile(dir / "m.bin"), (std::vector<uint8_t>{0, 9, 3, 0xAB}));
+  std::string out;
+  const std::string bad = dir.Write("bad.pok", "NOne\nZ 8 30000 17\nY\n");
+  EXPECT_EQ(Runner("--pok " + bad + " --save-binary " + dir / "n.bin" + "@30000,1", &out), 1);
+  EXPECT_NE(out.find("line 2"), std::string::npos) << out;
+  EXPECT_FALSE(std::filesystem::exists(dir / "n.bin"));  // nothing ran, nothing poked
+  EXPECT_EQ(Runner("--poke 30000,256"), 1);
+}
+
+TEST_F(ToolsRun, SavedScreenMatchesTheScreenshot) {
+  ASSERT_EQ(
+      Runner("--frames 100 --screenshot " + dir / "a.png" + " --save-screen " + dir / "b.png"), 0);
+  const auto png = ReadWholeFile(dir / "a.png");
+  ASSERT_GE(png.size(), 24u);
+  EXPECT_EQ(ReadWholeFile(dir / "b.png"), png);
+  EXPECT_EQ(png[18] << 8 | png[19], 352);  // the width and height in the header
+  EXPECT_EQ(png[22] << 8 | png[23], 296);
+  ASSERT_EQ(Runner("--frames 100 --save-screen " + dir / "c.scr"), 0);
+  const auto scr = ReadWholeFile(dir / "c.scr");
+  ASSERT_EQ(scr.size(), 6912u);
+  EXPECT_EQ(scr[6144], 0x38);  // white paper, black ink: the booted 48K
+}
+
+namespace fs = std::filesystem;
+
+class FileOpenRun : public ::testing::Test {
+ protected:
+  void SetUp() override { ORVO_REQUIRE_RUNNER("48k.rom"); }
+  TempDir dir;
+  int status = -1;
+};
+
+TEST_F(FileOpenRun, ARefusedFileChangesNothing) {
+  const fs::path game = SharedFile("testdata/media/snapshots/aquaplane_v2_48k.z80");
+  const fs::path other = SharedFile("testdata/media/snapshots/manic_miner_v1_48k.z80");
+  ORVO_REQUIRE_FILE(game);
+  ORVO_REQUIRE_FILE(other);
+  std::vector<std::string> bad;
+  for (const char* folder : {"testdata/media/snapshots/invalid", "testdata/media/tzx/invalid"}) {
+    ORVO_REQUIRE_FILE(SharedFile(folder));
+    for (const auto& entry : fs::directory_iterator(SharedFile(folder)))
+      bad.push_back(entry.path().string());
+  }
+  ASSERT_GE(bad.size(), 7u);
+  bad.push_back(dir.Write("signature.tzx", std::string("ZXTope!\x1a\x01\x14\x10\x00\x00", 13)));
+  bad.push_back(dir.Write("not_a_zip.zip", "PK but not an archive"));
+  bad.push_back(dir.Write("short.szx", "ZXST"));
+
+  const std::string base = "--load " + game.string() + " --frames 40 --print-state";
+  const std::string expected = StateLine(RunOrvo(base, &status));
+  ASSERT_EQ(status, 0);
+  ASSERT_FALSE(expected.empty());
+  for (const std::string& file : bad) {
+    SCOPED_TRACE(file);
+    const std::string out = RunOrvo(base + " --open-at 20:" + file, &status);
+    EXPECT_EQ(WEXITSTATUS(status), 1);  // the refusal's message was shown
+    EXPECT_NE(out.find("Refused: " + file), std::string::npos) << out;
+    EXPECT_EQ(StateLine(out), expected);
+  }
+  // A file that loads does change the machine: the comparison above can fail.
+  const std::string out = RunOrvo(base + " --open-at 20:" + other.string(), &status);
+  EXPECT_EQ(status, 0);
+  EXPECT_NE(out.find("Opened: "), std::string::npos) << out;
+  EXPECT_NE(StateLine(out), expected);
+}
+
+TEST_F(FileOpenRun, ConfigFileSetsTheMachineAndCommandLineOverrides) {
+  ORVO_REQUIRE_FILE(RomDir() / "128k.rom");
+  // The file "Default Configuration" writes, with the 128K chosen and a stray line that is
+  // passed over.
+  const std::vector<uint8_t> defaults = ReadWholeFile(DataDir() / "orvo_default.ini");
+  std::string ini(defaults.begin(), defaults.end());
+  ini.replace(ini.find("Model Type=1"), 12, "Model Type=2");
+  ini.replace(ini.find("[Tapes]"), 7, "not understood\n[Tapes]");
+  const std::string config = dir.Write("orvo.ini", ini);
+  std::string out = RunOrvo("--config " + config + " --print-state", &status);
+  EXPECT_EQ(status, 0);
+  EXPECT_NE(StateLine(out).find("\"model\":\"ZX Spectrum 128K\""), std::string::npos) << out;
+  out = RunOrvo("--config " + config + " --model 48 --print-state", &status);
+  EXPECT_NE(StateLine(out).find("\"model\":\"ZX Spectrum 48K"), std::string::npos) << out;
+  // A file that is not a settings file, or is missing, is a command-line error naming it.
+  for (const std::string& bad :
+       {dir.Write("half.ini", "[Emulation]\nLate Timing=1\n"), dir / "none"}) {
+    out = RunOrvo("--config " + bad, &status);
+    EXPECT_EQ(WEXITSTATUS(status), 2);
+    EXPECT_NE(out.find(bad), std::string::npos) << out;
+  }
 }
 
 }  // namespace
