@@ -106,7 +106,8 @@ TEST_F(ToolWindows, PokeMemoryPausesWhileOpenAndShowsTheByte) {
 }
 
 // The calculator takes buttons and keys; the memory map shows the paging; the sprite search
-// draws memory as bits (0x81: the first and last set, drawn black).
+// draws memory as bits (0x81: the first and last set, drawn black); the keyboard helper and the
+// ULAplus editor show and change the machine.
 TEST_F(ToolWindows, SmallToolsShowTheMachine) {
   auto* calc = Open<CalculatorWindow>(CommandId::Calculator);
   ASSERT_NE(calc, nullptr);
@@ -127,9 +128,7 @@ TEST_F(ToolWindows, SmallToolsShowTheMachine) {
   sprites->address()->setValue(0x9000);
   for (int x = 0; x < 8; ++x)
     EXPECT_EQ(sprites->image().pixel(x, 0), x == 0 || x == 7 ? qRgb(0, 0, 0) : qRgb(255, 255, 255));
-}
-
-TEST_F(ToolWindows, KeyboardHelperLightsAndTypesKeys) {
+  // The keyboard helper lights the keys held and presses the ones clicked.
   auto* keys = Open<KeyboardHelperWindow>(CommandId::KeyboardHelper);
   ASSERT_NE(keys, nullptr);
   PressSpectrumKey(emu->m, SpectrumKey{2, 0});  // Q
@@ -143,9 +142,7 @@ TEST_F(ToolWindows, KeyboardHelperLightsAndTypesKeys) {
   EXPECT_EQ(emu->m.input.KeyRows[5] & 1, 0);
   QTest::mouseRelease(keys->Key(1, 9), Qt::LeftButton);
   EXPECT_EQ(emu->m.input.KeyRows[5] & 1, 1);
-}
-
-TEST_F(ToolWindows, UlaPlusEditorShowsAndEditsAnEntry) {
+  // The ULAplus editor shows and edits an entry.
   auto bytes = UlaPlusPaletteBytes(emu->m);
   bytes[5] = 0xE3;
   SetUlaPlusPaletteBytes(emu->m, bytes);
