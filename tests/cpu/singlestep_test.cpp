@@ -2,8 +2,10 @@
 // memory state, runs one instruction and compares every register (MEMPTR, Q, the EI shadow and the
 // LD A,I/R flag included), the memory, the port traffic and the T-state count.
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
 #include <filesystem>
 #include <sstream>
@@ -11,13 +13,76 @@
 #include <type_traits>
 #include <vector>
 
-#include "cpu/json_reader.h"
 #include "cpu/z80.h"
 #include "cpu/z80_test_bus.h"
 #include "support/test_paths.h"
 
 namespace orvo::test {
 namespace {
+
+// The suite's files as far as they use JSON: objects, arrays, integers, plain strings and null.
+struct JsonValue {
+  int64_t number = 0;
+  std::string text;
+  std::vector<std::string> keys;  // an object's member names, beside their values in `items`
+  std::vector<JsonValue> items;
+  const JsonValue* Find(std::string_view key) const {
+    for (size_t i = 0; i < keys.size(); ++i)
+      if (keys[i] == key) return &items[i];
+    return nullptr;
+  }
+  int64_t Int(std::string_view key) const { return Find(key) ? Find(key)->number : 0; }
+};
+
+// Parses the value at `p` on; false where the text is malformed.
+bool ParseJson(std::string_view s, size_t& p, JsonValue& v) {
+  const auto next = [&] {
+    while (p < s.size() && std::isspace(static_cast<unsigned char>(s[p]))) ++p;
+    return p < s.size() ? s[p] : '\0';
+  };
+  const char open = next();
+  if (open == '"') {
+    const size_t end = s.find('"', p + 1);
+    if (end == std::string_view::npos) return false;
+    v.text = s.substr(p + 1, end - p - 1);
+    p = end + 1;
+    return true;
+  }
+  if (open == '{' || open == '[') {
+    const char close = open == '{' ? '}' : ']';
+    ++p;
+    if (next() == close) return ++p, true;
+    for (;;) {
+      if (open == '{') {
+        JsonValue key;
+        if (next() != '"' || !ParseJson(s, p, key) || next() != ':') return false;
+        ++p;
+        v.keys.push_back(key.text);
+      }
+      if (!ParseJson(s, p, v.items.emplace_back())) return false;
+      const char after = next();
+      ++p;
+      if (after == close) return true;
+      if (after != ',') return false;
+    }
+  }
+  if (s.substr(p, 4) == "null") return p += 4, true;
+  const auto [end, error] = std::from_chars(s.data() + p, s.data() + s.size(), v.number);
+  p = static_cast<size_t>(end - s.data());
+  return error == std::errc();
+}
+
+// Reads a gzip-compressed file whole; false on a missing, unreadable or truncated file.
+bool ReadGzipFile(const std::string& path, std::string& out) {
+  gzFile file = gzopen(path.c_str(), "rb");
+  if (!file) return false;
+  char buffer[65536];
+  int n, code = Z_OK;
+  while ((n = gzread(file, buffer, sizeof buffer)) > 0) out.append(buffer, static_cast<size_t>(n));
+  gzerror(file, &code);  // a truncated stream reads as a plain end of file
+  gzclose(file);
+  return n == 0 && (code == Z_OK || code == Z_STREAM_END);
+}
 
 struct PortTraffic {
   std::vector<std::pair<uint16_t, uint8_t>> reads;  // answered in order
@@ -68,8 +133,7 @@ std::string CompareState(const FlatBus& bus, const JsonValue& want) {
   if (const JsonValue* ram = want.Find("ram")) {
     for (const JsonValue& cell : ram->items) {
       const auto address = static_cast<uint16_t>(cell.items[0].number);
-      const auto value = static_cast<uint8_t>(cell.items[1].number);
-      if (bus.mem[address] != value)
+      if (const auto value = static_cast<uint8_t>(cell.items[1].number); bus.mem[address] != value)
         out << " ram[" << address << "]=" << int(bus.mem[address]) << " (want " << int(value)
             << ")";
     }
@@ -85,9 +149,9 @@ int RunFile(const std::filesystem::path& file, int& cases, std::string& report, 
     return 0;
   }
   JsonValue root;
-  std::string error;
-  if (!ParseJson(text, root, error)) {
-    report += file.string() + ": " + error + "\n";
+  size_t at = 0;
+  if (!ParseJson(text, at, root)) {
+    report += file.string() + ": malformed at offset " + std::to_string(at) + "\n";
     return 0;
   }
   FlatBus bus;
