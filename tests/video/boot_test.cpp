@@ -44,6 +44,14 @@ struct BootedMachine {
     for (int i = 0; i < 2000 && TypingActive(m); ++i) RunFrame(emu);
     ASSERT_FALSE(TypingActive(m)) << "the ROM never took all of the text";
   }
+  // Steps on until the editor's keyboard wait comes round; false if it does not within 5 frames.
+  bool AtKeyWait() {
+    for (int frame = 0; frame < 5; ++frame, RunFrame(emu)) {
+      for (; m.FrameTState < m.FrameLength; StepInstruction(emu))
+        if (m.cpu.PC == m.KeyWaitAddress) return true;
+    }
+    return false;
+  }
   std::string Line(int row) {
     std::string line = ScreenText(m);
     size_t start = 0;
@@ -88,7 +96,10 @@ TEST(Boot, EveryModelShowsItsStartUpScreen) {
     b.Run(150);
     EXPECT_TRUE(b.host.messages.empty());
     EXPECT_EQ(b.Line(c.bottomRow), c.bottom);
+    EXPECT_TRUE(b.AtKeyWait()) << "PC " << std::hex << b.m.cpu.PC;
     if (!c.loader) {
+      // The ROM's RAM test leaves the top of memory in P-RAMT.
+      EXPECT_EQ(b.m.Peek(0x5CB4) | b.m.Peek(0x5CB5) << 8, c.model == kModel16K ? 0x7FFF : 0xFFFF);
       for (int row = 0; row < 23; ++row) EXPECT_EQ(b.Line(row), "") << row;
       continue;
     }
