@@ -3,10 +3,6 @@
 
 #include <algorithm>
 
-#include "devices/currah.h"
-#include "devices/device.h"
-#include "devices/multiface.h"
-#include "devices/speech.h"
 #include "machine/memory.h"
 #include "machine_fixture.h"
 #include "video/palette.h"
@@ -96,6 +92,14 @@ TEST(Paging, Model128KSequenceAndLock) {
   EXPECT_EQ(t.BankAt(0xC000), 3);
   EXPECT_EQ(t.Bank(3)[100], 0x33);
   EXPECT_EQ(t.Rom(), 0xA1);
+
+  // Rebuilding the map from a loaded value applies its lock too, after the value's own paging.
+  t.m.Last7FFD = 0x2F;
+  ResetMemoryMap(t.m);
+  EXPECT_TRUE(t.m.PagingLock);
+  EXPECT_EQ(t.BankAt(0xC000), 7);
+  EXPECT_EQ(t.m.ScreenBank, 5);  // the locked write did not reach the screen bit
+  EXPECT_EQ(t.Rom(), 0xA0);
 }
 
 TEST(Paging, ScreenBankSwitchMidFrameKeepsWhatWasDrawn) {
@@ -114,17 +118,6 @@ TEST(Paging, ScreenBankSwitchMidFrameKeepsWhatWasDrawn) {
   const uint32_t* pixels = ScreenPixels(t.m);
   EXPECT_EQ(pixels[48 * 352 + 48], t.m.video.ColourTable[0]);          // display row 0
   EXPECT_EQ(pixels[(48 + 191) * 352 + 48], t.m.video.ColourTable[7]);  // display row 191
-}
-
-TEST(Paging, ResetMemoryMapAppliesTheLastValueAndItsLock) {
-  TestMachine t(kModel128K);
-  t.m.Last7FFD = 0x2F;
-  t.m.PagingLock = 0;
-  ResetMemoryMap(t.m);
-  EXPECT_TRUE(t.m.PagingLock);
-  EXPECT_EQ(t.m.PageTable[6], t.Bank(7));
-  EXPECT_EQ(t.m.ScreenBank, 5);  // the locked write did not reach the screen bit
-  EXPECT_EQ(t.m.PageTable[0], t.m.RomBuffer128.data());
 }
 
 TEST(Paging, Plus2ASpecialModes) {
@@ -218,54 +211,6 @@ TEST(Paging, CustomRomIsWritableUntilReset) {
   EXPECT_EQ(t.m.Peek(0x0100), 0x3C);
   t.m.WriteByte(0xC000, 0x21);  // still the 48K layout
   EXPECT_EQ(t.m.RamBlock[0xC000], 0x21);
-}
-
-// The add-ons that change the map: each only while it is fitted and paged.
-TEST(Paging, AddOns) {
-  Paged t(kModel48K);
-  // Multiface RAM at 0x2000 takes writes only while paged in and visible.
-  t.m.MultifaceImage.assign(16384, 0);
-  SetMultifaceVisible(t.m, true);
-  t.m.WriteByte(0x2000, 0x66);
-  EXPECT_EQ(t.m.Peek(0x2000), 0xA0);  // not paged in: still the ROM, and it is unchanged
-  MapMultifaceMemory(t.m);
-  t.m.WriteByte(0x2000, 0x66);
-  t.m.WriteByte(0x0000, 0x66);
-  EXPECT_EQ(t.m.MultifaceImage[0x2000], 0x66);
-  EXPECT_EQ(t.m.MultifaceImage[0x0000], 0x00);
-  ResetMachine(t.emu, false);  // pages it out
-  EXPECT_EQ(t.m.Peek(0x2000), 0xA0);
-
-  // The µSpeech overlays reads below 0x0800 and at 0x1000; its registers take the writes.
-  t.m.CurrahRom.assign(2048, 0xE5);
-  t.m.settings.USpeech = 1;
-  UpdateDevices(t.m);
-  USpeechToggle(t.m);
-  EXPECT_EQ(t.m.FetchOpcode(0x07FF), 0xE5);
-  EXPECT_EQ(t.m.ReadByte(0x0800), 0xA0);
-  SetUSpeechBusy(t.m, true);
-  EXPECT_EQ(t.m.ReadByte(0x1000), 1);
-  t.m.FrameTState = 0;
-  t.m.WriteByte(0x1000, 0x05);
-  EXPECT_EQ(t.m.FrameTState, 3u);
-  USpeechToggle(t.m);
-  EXPECT_EQ(t.m.ReadByte(0x0000), 0xA0);
-  t.m.settings.USpeech = 0;
-  UpdateDevices(t.m);
-
-  // An Interface II cartridge replaces the whole map with itself and 0xFF-filled memory.
-  t.m.CartridgeImage.assign(16384, 0xC7);
-  t.m.CartridgeInserted = 1;
-  ResetMemoryMap(t.m);
-  EXPECT_EQ(t.m.Peek(0x8000), 0xFF);
-  t.m.WriteByte(0x8000, 0x22);
-  t.m.WriteByte(0x0000, 0x22);
-  EXPECT_EQ(t.m.Peek(0x8000), 0x22);
-  EXPECT_EQ(t.m.Peek(0x0000), 0xC7);
-  t.m.CartridgeInserted = 0;
-  ResetMemoryMap(t.m);
-  EXPECT_EQ(t.m.PageTable[0], t.m.RomBuffer48.data());
-  EXPECT_EQ(t.m.PageTable[4], t.m.RamBlock.data() + 0x8000);
 }
 
 }  // namespace
