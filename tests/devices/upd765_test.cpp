@@ -59,10 +59,8 @@ struct Fdc {
 TEST(Upd765, MainStatusFollowsThePhases) {
   Fdc f(NineSectorDisk());
   EXPECT_EQ(f.fdc.StatusPortRead(), 0x80);  // idle: ready for a command byte
-  f.fdc.DataPortWrite(0x06);
+  for (uint8_t b : {0x06, 0x00, 0x00, 0x00, 0x09, 0x02, 0x09, 0x2A}) f.fdc.DataPortWrite(b);
   EXPECT_EQ(f.fdc.StatusPortRead(), 0x90);  // command in progress
-  for (uint8_t b : {0x00, 0x00, 0x00, 0x09, 0x02, 0x09, 0x2A}) f.fdc.DataPortWrite(b);
-  EXPECT_EQ(f.fdc.StatusPortRead(), 0x90);
   f.fdc.DataPortWrite(0xFF);
   EXPECT_EQ(f.fdc.StatusPortRead(), 0xF0);  // execution, controller to processor
   std::vector<uint8_t> data;
@@ -79,56 +77,27 @@ TEST(Upd765, ReadResultsFromTheDataSheet) {
   struct Case {
     const char* what;
     uint8_t code, r, eot;
-    void (*edit)(DiskImage&);
+    int sector;           // the sector edited, -1: none
+    uint8_t st1, st2, c;  // its stored status bytes and ID cylinder
     std::vector<uint8_t> result;
     size_t bytes;
   };
   const Case cases[] = {
-      {"over the end of the track", 0x06, 8, 9, nullptr, {0x40, 0x80, 0x00, 1, 0, 1, 2}, 1024},
-      {"missing sector", 0x06, 0x20, 0x20, nullptr, {0x40, 0x04, 0x00, 0, 0, 0x20, 2}, 0},
-      {"deleted sector, SK clear: read, then stop",
-       0x06,
-       3,
-       9,
-       [](DiskImage& d) { d.tracks[0].sectors[3].st2 = 0x40; },
-       {0x40, 0x00, 0x40, 0, 0, 4, 2},
-       1024},
-      {"deleted sector, SK set: skipped",
-       0x26,
-       4,
-       5,
-       [](DiskImage& d) { d.tracks[0].sectors[3].st2 = 0x40; },
-       {0x40, 0x80, 0x40, 1, 0, 1, 2},
-       512},
-      {"READ DELETED of a normal sector", 0x0C, 1, 1, nullptr, {0x40, 0x00, 0x40, 0, 0, 1, 2}, 512},
-      {"CRC error in the data field",
-       0x06,
-       2,
-       9,
-       [](DiskImage& d) {
-         d.tracks[0].sectors[1].st1 = 0x20;
-         d.tracks[0].sectors[1].st2 = 0x20;
-       },
-       {0x40, 0x20, 0x20, 0, 0, 2, 2},
-       512},
-      {"no data address mark",
-       0x06,
-       1,
-       1,
-       [](DiskImage& d) { d.tracks[0].sectors[0].st2 = 0x01; },
-       {0x40, 0x01, 0x01, 0, 0, 1, 2},
-       0},
-      {"wrong cylinder in the ID",
-       0x06,
-       1,
-       1,
-       [](DiskImage& d) { d.tracks[0].sectors[0].c = 0xFF; },
-       {0x40, 0x04, 0x12, 0, 0, 1, 2},
-       0},
+      {"over the end of the track", 0x06, 8, 9, -1, 0, 0, 0, {0x40, 0x80, 0, 1, 0, 1, 2}, 1024},
+      {"missing sector", 0x06, 0x20, 0x20, -1, 0, 0, 0, {0x40, 0x04, 0, 0, 0, 0x20, 2}, 0},
+      {"deleted, SK clear: stop", 0x06, 3, 9, 3, 0, 0x40, 0, {0x40, 0, 0x40, 0, 0, 4, 2}, 1024},
+      {"deleted, SK set: skipped", 0x26, 4, 5, 3, 0, 0x40, 0, {0x40, 0x80, 0x40, 1, 0, 1, 2}, 512},
+      {"READ DELETED of a normal", 0x0C, 1, 1, -1, 0, 0, 0, {0x40, 0, 0x40, 0, 0, 1, 2}, 512},
+      {"CRC error in the data", 0x06, 2, 9, 1, 0x20, 0x20, 0, {0x40, 0x20, 0x20, 0, 0, 2, 2}, 512},
+      {"no data address mark", 0x06, 1, 1, 0, 0, 0x01, 0, {0x40, 0x01, 0x01, 0, 0, 1, 2}, 0},
+      {"wrong cylinder in the ID", 0x06, 1, 1, 0, 0, 0, 0xFF, {0x40, 0x04, 0x12, 0, 0, 1, 2}, 0},
   };
   for (const Case& c : cases) {
     DiskImage disk = NineSectorDisk();
-    if (c.edit) c.edit(disk);
+    if (c.sector >= 0) {
+      DiskSector& s = disk.tracks[0].sectors[static_cast<size_t>(c.sector)];
+      s.st1 = c.st1, s.st2 = c.st2, s.c = c.c;
+    }
     Fdc f(std::move(disk));
     std::vector<uint8_t> data;
     EXPECT_EQ(f.Read(c.code, 0, c.r, c.eot, &data), c.result) << c.what;
