@@ -43,48 +43,34 @@ TEST(Disassembler, TextsOfTheEdgeCases) {
       {0x8000, {0x38, 0x02}, kDec, "JR    C,32772", 2},
       // Labels for addresses, never for plain values.
       {0x8000, {0xCD, 0x10, 0x00}, kRom, "CALL  PRINT_A_1", 3},
-      {0x8000, {0xCD, 0x4A, 0x38}, kRom, "CALL  SQR", 3},
       {0x8000, {0xCD, 0x4A, 0x38}, kHex, "CALL  #384A", 3},
       {0x8000, {0x2A, 0x5D, 0x5C}, kVars, "LD    HL,(CH_ADD)", 3},
-      {0x8000, {0x22, 0xB2, 0x5C}, kVars, "LD    (RAMTOP),HL", 3},
       {0x8000, {0x21, 0x5D, 0x5C}, kVars, "LD    HL,#5C5D", 3},
       {0x8000, {0xED, 0x4B, 0x5D, 0x5C}, kVars, "LD    BC,(CH_ADD)", 4},
       // Indexed operands and the undocumented halves.
       {0x8000, {0xDD, 0x7E, 0xFE}, kHex, "LD    A,(IX-#02)", 3},
-      {0x8000, {0xFD, 0x36, 0x05, 0x0A}, kHex, "LD    (IY+#05),#0A", 4},
-      {0x8000, {0xDD, 0x66, 0x01}, kHex, "LD    H,(IX+#01)", 3},
       {0x8000, {0xDD, 0x44}, kHex, "LD    B,IXH", 2},
-      {0x8000, {0xFD, 0x85}, kHex, "ADD   A,IYL", 2},
       {0x8000, {0xDD, 0xE9}, kHex, "JP    (IX)", 2},
       {0x8000, {0xDD, 0x7E, 0x80}, kDec, "LD    A,(IX-128)", 3},
       {0x8000, {0xDD, 0xCB, 0x05, 0x46}, kHex, "BIT   0,(IX+#05)", 4},
       {0x8000, {0xFD, 0xCB, 0xFF, 0x00}, kHex, "RLC   (IY-#01),B", 4},
-      {0x8000, {0xFD, 0xCB, 0x02, 0xFE}, kHex, "SET   7,(IY+#02)", 4},
       // A prefix the next opcode does not use stands alone.
       {0x8000, {0xDD, 0x00}, kHex, "DEFB  DD ?", 1},
-      {0x8000, {0xFD, 0xEB}, kHex, "DEFB  FD ?", 1},
       {0x8000, {0xDD, 0xED, 0xB0}, kHex, "DEFB  DD ?", 1},
       // ED, CB and the rest.
-      {0x8000, {0xED, 0xB0}, kHex, "LDIR", 2},
       {0x8000, {0xED, 0x70}, kHex, "IN    F,(C)", 2},
       {0x8000, {0xED, 0x71}, kHex, "OUT   (C),0", 2},
       {0x8000, {0xED, 0x5E}, kHex, "IM    2", 2},
       {0x8000, {0xED, 0x00}, kHex, "DEFB  #ED,#00", 2},
       {0x8000, {0xCB, 0x36}, kHex, "SLL   (HL)", 2},
-      {0x8000, {0x08}, kHex, "EX    AF,AF'", 1},
-      {0x8000, {0x3E, 0x0A}, kHex, "LD    A,#0A", 2},
       {0x8000, {0x3E, 0x0A}, kDec, "LD    A,10", 2},
-      {0x8000, {0xF5}, kHex, "PUSH  AF", 1},
       {0x8000, {0xFF}, kHex, "RST   #38", 1},
-      {0x8000, {0xDB, 0xFE}, kHex, "IN    A,(#FE)", 2},
-      {0x8000, {0x76}, kHex, "HALT", 1},
   };
   for (const TextCase& c : cases) {
     std::array<uint8_t, 65536> memory{};
     for (size_t i = 0; i < c.bytes.size(); ++i) memory[(c.at + i) & 0xFFFF] = c.bytes[i];
     const DisassembledLine line = DisassembleAt(PeekFlat, &memory, c.at, c.options);
-    EXPECT_EQ(line.text, c.text) << "bytes " << std::hex << int{c.bytes[0]} << " "
-                                 << int{c.bytes[1]};
+    EXPECT_EQ(line.text, c.text) << "bytes " << std::hex << int{c.bytes[0]};
     EXPECT_EQ(line.length, c.length) << c.text;
   }
 }
@@ -128,8 +114,7 @@ TEST(Disassembler, LengthOfEveryEncodingMatchesWhatTheCpuFetches) {
       const int fetched = bus.last + 1;
       // The instructions the disassembler makes of these bytes tile exactly what the CPU took;
       // more than one only after a lone prefix shown as such.
-      int covered = 0;
-      int pieces = 0;
+      int covered = 0, pieces = 0;
       std::string first;
       while (covered < fetched) {
         const DisassembledLine line =
@@ -139,9 +124,7 @@ TEST(Disassembler, LengthOfEveryEncodingMatchesWhatTheCpuFetches) {
       }
       EXPECT_EQ(covered, fetched) << "prefix size " << prefix.size() << " op " << op << ": "
                                   << first;
-      if (pieces > 1) {
-        EXPECT_EQ(first.substr(0, 4), "DEFB") << op;
-      }
+      EXPECT_TRUE(pieces == 1 || first.starts_with("DEFB")) << op << ": " << first;
       ++checked;
     }
   }
@@ -175,8 +158,8 @@ TEST(Disassembler, ListsThe48KRomWithoutGapsAndWithItsLabels) {
     if (!label.empty()) {
       EXPECT_STREQ(RomLabelAt(static_cast<uint16_t>(address)), label.c_str());
       ++labelsAtInstructions;
-      label.clear();
     }
+    label.clear();
     expected = address + static_cast<uint32_t>(length);
   }
   EXPECT_EQ(expected, 0x4000u);
@@ -185,17 +168,6 @@ TEST(Disassembler, ListsThe48KRomWithoutGapsAndWithItsLabels) {
   EXPECT_NE(listing.find("CALL  LD_BYTES"), std::string::npos);
   // Nearly every label falls on an instruction of the straight listing (a few sit after tables).
   EXPECT_GT(labelsAtInstructions, 280);
-}
-
-TEST(Disassembler, LabelTablesAreOrderedAndComplete) {
-  ASSERT_EQ(RomLabels().size(), 300u);
-  ASSERT_EQ(SystemVariables().size(), 69u);
-  for (auto table : {RomLabels(), SystemVariables()}) {
-    for (size_t i = 1; i < table.size(); ++i) EXPECT_LT(table[i - 1].address, table[i].address);
-  }
-  EXPECT_STREQ(RomLabels().front().name, "START");
-  EXPECT_STREQ(RomLabels().back().name, "SQR");
-  EXPECT_STREQ(SystemVariableAt(0x5CB4), "P_RAMT");
 }
 
 }  // namespace
