@@ -1,5 +1,5 @@
 // The ULA picture: layout, colours, the lazy catch-up at memory writes and border changes, late
-// timing, FLASH, "Disable Attributes", ULAplus, snow and the palettes.
+// timing, "Disable Attributes", ULAplus, snow and the palettes.
 #include <gtest/gtest.h>
 
 #include "devices/device.h"
@@ -130,20 +130,6 @@ TEST(UlaPicture, ChangesAfterQuietFramesAreRedrawn) {
   vm.EndFrame();
   EXPECT_EQ(vm.Pixel(49, 48), 0x00B500u);
   EXPECT_EQ(vm.Pixel(0, 0), 0x002100u);
-}
-
-TEST(UlaPicture, FlashSwapsInkAndPaperWhileTheCountdownIsAbove15) {
-  VideoMachine vm(kModel48K);
-  vm.Attr(0, 0) = 0xB8;  // FLASH, black on white
-  vm.Attr(0, 1) = 0x38;
-  vm.Bitmap(0, 0) = 0x0F;
-  for (const auto& [countdown, swapped] : {std::pair{15, false}, {16, true}, {0, false}}) {
-    vm.m.FlashCountdown = countdown;
-    vm.EndFrame();
-    EXPECT_EQ(vm.Pixel(48, 48), swapped ? kBlack : kWhite) << countdown;
-    EXPECT_EQ(vm.Pixel(52, 48), swapped ? kWhite : kBlack) << countdown;
-    EXPECT_EQ(vm.Pixel(56, 48), kWhite) << "no FLASH bit";
-  }
 }
 
 TEST(UlaPicture, DisableAttributesModes) {
