@@ -350,20 +350,6 @@ TEST(Orator, AyAndBeeperKeepSoundingAndEveryReadButLowByte0xBFMakesItBusy) {
   }
 }
 
-TEST(SpeechTables, EverySoundIsThereAndAudible) {
-  const auto check = [](const std::vector<SpeechSound>& sounds, size_t count, size_t silent) {
-    ASSERT_EQ(sounds.size(), count);
-    size_t quiet = 0;
-    for (const SpeechSound& s : sounds) {
-      const auto [low, high] = std::minmax_element(s.samples.begin(), s.samples.end());
-      quiet += s.samples.empty() || *high - *low < 16;
-    }
-    EXPECT_EQ(quiet, silent);
-  };
-  check(CurrahAllophones(), 59, 0);
-  check(OratorPhonemes(), 64, 3);  // the two pauses and STOP
-}
-
 // ---- snapshot blocks ----
 
 TEST(AddonState, BlocksRoundTripAndBadBodiesAreRefused) {
