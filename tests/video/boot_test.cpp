@@ -6,24 +6,18 @@
 #include <string>
 
 #include "machine/keyboard.h"
+#include "machine/machine_fixture.h"
 #include "machine/typing.h"
-#include "shell/emulator.h"
 #include "shell/frame_loop.h"
-#include "shell/machine_setup.h"
-#include "support/recording_host.h"
-#include "support/test_paths.h"
 #include "video/screen_text.h"
 
 namespace orvo::test {
 namespace {
 
-struct BootedMachine {
-  explicit BootedMachine(uint8_t model) {
-    emu.folders.CurrentRomDir = RomDir().string() + "/";
+struct BootedMachine : TestMachine {
+  explicit BootedMachine(uint8_t model) : TestMachine(model) {
     emu.NoThrottle = true;
     m.settings.Sound = 0;
-    m.MachineModel = model;
-    SetUpMachine(emu);
     ResetMachine(emu, true);
   }
   void Run(int frames) {
@@ -59,10 +53,6 @@ struct BootedMachine {
     line = line.substr(start, line.find('\n', start) - start);
     return line.substr(0, line.find_last_not_of(' ') + 1);
   }
-
-  RecordingHost host;
-  Emulator emu{host};
-  MachineState& m = emu.m;
 };
 
 constexpr const char* kCopyright48 = "\xC2\xA9 1982 Sinclair Research Ltd";
