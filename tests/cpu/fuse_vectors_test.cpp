@@ -2,7 +2,6 @@
 // with its time stamp, including the MC/PC contention probes of a 48K-style bus.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <set>
 #include <sstream>
 #include <string>
@@ -139,24 +138,17 @@ bool IsSkippedDisplacementRead(const FuseTest& t, const BusEvent& e) {
 std::string Compare(const FuseTest& t, const ProbeBus& bus, const std::vector<uint8_t>& expectedMem,
                     const FuseState& expected, const std::vector<BusEvent>& expectedEvents) {
   std::ostringstream out;
+  out << std::hex;
   const FuseState got = Capture(bus);
   static const char* kNames[20] = {"AF",  "BC",   "DE",   "HL", "AF'",    "BC'",    "DE'",
                                    "HL'", "IX",   "IY",   "SP", "PC",     "MEMPTR", "I",
                                    "R",   "IFF1", "IFF2", "IM", "halted", "T"};
-  char text[96];
-  for (int k = 0; k < 20; ++k) {
-    if (got.v[k] != expected.v[k]) {
-      std::snprintf(text, sizeof text, " %s=%x (want %x)", kNames[k], got.v[k], expected.v[k]);
-      out << text;
-    }
-  }
-  for (size_t a = 0; a < 65536; ++a) {
-    if (bus.mem[a] != expectedMem[a]) {
-      std::snprintf(text, sizeof text, " mem[%04zx]=%02x (want %02x)", a, bus.mem[a],
-                    expectedMem[a]);
-      out << text;
-    }
-  }
+  for (int k = 0; k < 20; ++k)
+    if (got.v[k] != expected.v[k])
+      out << " " << kNames[k] << "=" << got.v[k] << " (want " << expected.v[k] << ")";
+  for (size_t a = 0; a < 65536; ++a)
+    if (bus.mem[a] != expectedMem[a])
+      out << " mem[" << a << "]=" << int(bus.mem[a]) << " (want " << int(expectedMem[a]) << ")";
   // Bus events, allowing only the displacement reads Fuse leaves out.
   size_t j = 0;
   for (const BusEvent& e : bus.events) {

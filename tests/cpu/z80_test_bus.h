@@ -30,14 +30,10 @@ struct FlatBus {
   std::array<uint8_t, 65536> mem{};
   bool cmos = false;
   uint32_t interruptLength = 32;
-  uint8_t dataBus = 0xFF;
   uint8_t (*portIn)(FlatBus&, uint16_t) = nullptr;  // null: the port's high byte
   void (*portOut)(FlatBus&, uint16_t, uint8_t) = nullptr;
-  void* user = nullptr;  // for the port handlers
-
-  // What the hooks saw.
-  uint32_t iRegisterWrites = 0;
-  uint32_t nmisAccepted = 0;
+  void* user = nullptr;       // for the port handlers
+  uint32_t nmisAccepted = 0;  // what the hook saw
 
   uint8_t FetchOpcode(uint16_t a) {
     FrameTState += 4;
@@ -62,9 +58,9 @@ struct FlatBus {
     if (portOut) portOut(*this, port, v);
   }
   uint32_t InterruptLength() const { return interruptLength; }
-  uint8_t InterruptDataBus() { return dataBus; }
+  uint8_t InterruptDataBus() { return 0xFF; }
   bool IsCmos() const { return cmos; }
-  void OnIRegisterWrite() { ++iRegisterWrites; }
+  void OnIRegisterWrite() {}
   void OnNmiAccepted() { ++nmisAccepted; }
 
   void Load(uint16_t address, std::initializer_list<uint8_t> bytes) {
@@ -119,19 +115,17 @@ struct ProbeBus : FlatBus {
     if (Contended(a) && FrameTState < ioContention.size()) FrameTState += ioContention[FrameTState];
   }
 
+  uint8_t Read(uint16_t a, uint32_t length) {
+    MemoryWait(a);
+    FrameTState += length;
+    Log("MR", a, mem[a]);
+    return mem[a];
+  }
   uint8_t FetchOpcode(uint16_t a) {
-    MemoryWait(a);
-    FrameTState += 4;
     ++FetchCount;
-    Log("MR", a, mem[a]);
-    return mem[a];
+    return Read(a, 4);
   }
-  uint8_t ReadByte(uint16_t a) {
-    MemoryWait(a);
-    FrameTState += 3;
-    Log("MR", a, mem[a]);
-    return mem[a];
-  }
+  uint8_t ReadByte(uint16_t a) { return Read(a, 3); }
   void WriteByte(uint16_t a, uint8_t v) {
     MemoryWait(a);
     FrameTState += 3;
