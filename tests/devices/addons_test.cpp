@@ -93,28 +93,20 @@ std::vector<int> LoudWindows(const fs::path& wav, double floor) {
 
 // ---- Multiface ----
 
-TEST(Multiface, NmiPagesTheRightRomInOncePerModel) {
+// The 128K and +3 menus are run whole below; the 48K takes the 128's interface or the One.
+TEST(Multiface, NmiPagesTheRightRomInOnce) {
   ORVO_REQUIRE_FILE(RomDir() / "extras" / "MF128.rom");
-  ORVO_REQUIRE_FILE(RomDir() / "extras" / "MF3.rom");
-  const struct {
-    uint8_t model;
-    int setting;
-    const char* rom;
-  } cases[] = {{kModel48K, 1, "MF128.rom"},
-               {kModel128K, 1, "MF128.rom"},
-               {kModelPlus3, 1, "MF3.rom"},
-               {kModel48K, kMultifaceOne, "mf1.rom"}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.rom);
-    AddonMachine vm(c.model, AddonRomDir(), c.setting);
-    const std::vector<uint8_t> rom = ReadWholeFile(RomDir() / "extras" / c.rom);
+  ORVO_REQUIRE_FILE(RomDir() / "extras" / "mf1.rom");
+  for (const auto& [setting, name] : {std::pair{1, "MF128.rom"}, {kMultifaceOne, "mf1.rom"}}) {
+    SCOPED_TRACE(name);
+    AddonMachine vm(kModel48K, AddonRomDir(), setting);
+    const std::vector<uint8_t> rom = ReadWholeFile(RomDir() / "extras" / name);
     ASSERT_TRUE(vm.host.messages.empty());
     vm.Run(20000);
     GenerateNmi(vm.emu);
     vm.Run(1);
     EXPECT_TRUE(MultifacePaged(vm.m));
     EXPECT_EQ(vm.m.Peek(0x0066), rom[0x66]);
-    EXPECT_EQ(vm.m.Peek(0x1234), rom[0x1234]);
     // A second press while paged pages nothing again.
     EXPECT_FALSE(NmiDevices(vm.m));
     MultifacePageOut(vm.m);
@@ -128,8 +120,7 @@ TEST(Multiface, PortsFollowTheModelAndThePlus3RefusesInSpecialPaging) {
   ORVO_REQUIRE_FILE(RomDir() / "extras" / "mf1.rom");
   AddonMachine m128(kModel128K, AddonRomDir(), 1);
   m128.m.WritePort(0x7FFD, 0x08);  // screen in bank 7: bit 7 of the answer
-  EXPECT_FALSE(MultifacePaged(m128.m));
-  m128.m.ReadPort(0x00BF);  // hidden: no page-in
+  m128.m.ReadPort(0x00BF);         // hidden: no page-in
   EXPECT_FALSE(MultifacePaged(m128.m));
   m128.m.WritePort(0x00BF, 0);
   EXPECT_EQ(m128.m.ReadPort(0x00BF), 0xFF);
@@ -232,10 +223,9 @@ std::vector<uint8_t> TestCartridge(std::vector<uint8_t> rom) {
 TEST(Interface2, CartridgeStartsAtResetAndBadFilesAreRefused) {
   ORVO_REQUIRE_FILE(BuildDir() / "orvo-run");
   ORVO_REQUIRE_FILE(RomDir() / "48k.rom");
-  const fs::path dir = fs::temp_directory_path();
-  const fs::path good = dir / ("orvo_if2_" + std::to_string(getpid()) + ".rom");
-  const fs::path renamed = dir / ("orvo_if2_" + std::to_string(getpid()) + ".bin");
-  const fs::path shortRom = dir / ("orvo_if2_short_" + std::to_string(getpid()) + ".rom");
+  const std::string base =
+      (fs::temp_directory_path() / "orvo_if2_").string() + std::to_string(getpid());
+  const fs::path good = base + ".rom", renamed = base + ".bin", shortRom = base + "_short.rom";
   const std::vector<uint8_t> cart = TestCartridge(ReadWholeFile(RomDir() / "48k.rom"));
   WriteFile(good, cart);
   WriteFile(renamed, cart);
@@ -258,9 +248,7 @@ TEST(Interface2, CartridgeStartsAtResetAndBadFilesAreRefused) {
     EXPECT_NE(status, 0) << b.args;
     EXPECT_NE(err.find(b.error), std::string::npos) << err;
   }
-  fs::remove(good);
-  fs::remove(renamed);
-  fs::remove(shortRom);
+  for (const fs::path& file : {good, renamed, shortRom}) fs::remove(file);
 }
 
 // ---- µSpeech and Orator ----
