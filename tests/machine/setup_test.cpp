@@ -169,26 +169,19 @@ TEST(SetUpMachine, ModelDependentSettingsAndBadModels) {
   SetUpMachine(t.emu);
   EXPECT_EQ(t.m.KeyWaitAddress, 0x3683);  // the Custom model keeps its key-wait address
 
-  // The disk trap only on a +3 with fast loading; no snow on the +2A/+3.
-  // (Which fetch traps are registered: the tape's and the disk's.)
-  const auto traps = [&t] {
-    return std::pair{t.m.FetchTraps.Has(kTapeLoadTrapAddress),
-                     t.m.FetchTraps.Has(kDiskDelayLoopAddress)};
-  };
-  t.m.MachineModel = kModel48K;
+  // The disk trap only on a +3 with fast loading, and the tape's kept beside it; no snow on the
+  // +2A/+3.
   SetTapeTraps(t.m, true);
-  t.m.settings.DiskFastLoad = 1;
   t.m.settings.UlaSnow = 1;
-  SetUpMachine(t.emu);
-  EXPECT_EQ(traps(), std::pair(true, false));
-  EXPECT_EQ(t.m.settings.UlaSnow, 1);
-  t.m.MachineModel = kModelPlus3;
-  SetUpMachine(t.emu);
-  EXPECT_EQ(traps(), std::pair(true, true));
-  EXPECT_EQ(t.m.settings.UlaSnow, 0);
-  t.m.settings.DiskFastLoad = 0;
-  SetUpMachine(t.emu);
-  EXPECT_EQ(traps(), std::pair(true, false));
+  for (const auto& [model, fast, disk] :
+       {std::tuple{kModel48K, 1, false}, {kModelPlus3, 1, true}, {kModelPlus3, 0, false}}) {
+    t.m.MachineModel = model;
+    t.m.settings.DiskFastLoad = fast;
+    SetUpMachine(t.emu);
+    EXPECT_TRUE(t.m.FetchTraps.Has(kTapeLoadTrapAddress));
+    EXPECT_EQ(t.m.FetchTraps.Has(kDiskDelayLoopAddress), disk) << int(model) << " " << fast;
+    EXPECT_EQ(t.m.settings.UlaSnow, model == kModel48K);
+  }
 
   // Only a corrupt configuration or snapshot names a model beyond the table: it runs a 48K.
   t.m.MachineModel = 9;
@@ -211,10 +204,9 @@ TEST(ResetMachine, SoftKeepsBasicHardClearsRam) {
 
   ResetMachine(t.emu, false);
   EXPECT_EQ(t.m.RamBlock[0xFEDC], uint8_t(0xFEDC * 7));
-  EXPECT_EQ(t.m.cpu.PC | t.m.cpu.AF.w | t.m.cpu.IR.w, 0);
+  EXPECT_EQ(t.m.cpu.PC | t.m.cpu.AF.w | t.m.cpu.IR.w | t.m.cpu.IFF1 | t.m.cpu.IM, 0);
+  EXPECT_EQ(t.m.cpu.Halted | t.m.FrameTState | t.m.FullSpeed, 0u);
   EXPECT_EQ(t.m.cpu.HL.w, 0xFFFF);
-  EXPECT_EQ(t.m.cpu.IFF1 | t.m.cpu.IM | t.m.cpu.Halted, 0);
-  EXPECT_EQ(t.m.FrameTState | t.m.FullSpeed, 0u);
   EXPECT_FALSE(TypingActive(t.m));
   EXPECT_EQ(t.m.ports.BorderColour, 7);
 

@@ -165,16 +165,6 @@ TEST(UlaPicture, DisableAttributesModes) {
   }
 }
 
-// Before a program loads its own, the ULAplus palette shows the Spectrum's colours: blue ink is
-// blue, red is red.
-TEST(UlaPicture, DefaultUlaPlusColoursAreTheSpectrumColours) {
-  const auto channels = [](uint32_t rgb) {
-    return (rgb & 0xFF0000 ? 4 : 0) | (rgb & 0xFF00 ? 2 : 0) | (rgb & 0xFF ? 1 : 0);
-  };
-  for (int i = 0; i < 16; ++i)
-    EXPECT_EQ(channels(DefaultUlaPlusPalette[i]), channels(Palettes[0][i & 7])) << i;
-}
-
 TEST(UlaPicture, UlaPlusPalettes) {
   VideoMachine vm(kModel48K);
   vm.m.settings.UlaPlus = 1;
