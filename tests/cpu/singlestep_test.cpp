@@ -84,21 +84,11 @@ bool ReadGzipFile(const std::string& path, std::string& out) {
   return n == 0 && (code == Z_OK || code == Z_STREAM_END);
 }
 
+// A case's port traffic: the reads answered in order, and what the CPU sent.
 struct PortTraffic {
-  std::vector<std::pair<uint16_t, uint8_t>> reads;  // answered in order
+  std::vector<std::pair<uint16_t, uint8_t>> reads, writes;
   size_t nextRead = 0;
-  std::vector<std::pair<uint16_t, uint8_t>> writes;  // what the CPU sent
 };
-
-uint8_t AnswerPort(FlatBus& bus, uint16_t) {
-  auto& t = *static_cast<PortTraffic*>(bus.user);
-  if (t.nextRead < t.reads.size()) return t.reads[t.nextRead++].second;
-  return 0xFF;
-}
-
-void RecordPort(FlatBus& bus, uint16_t port, uint8_t value) {
-  static_cast<PortTraffic*>(bus.user)->writes.push_back({port, value});
-}
 
 // Calls f(key, register) for every register a case records except R, whose bit 7 is kept apart.
 template <class F>
@@ -157,8 +147,13 @@ int RunFile(const std::filesystem::path& file, int& cases, std::string& report, 
   FlatBus bus;
   PortTraffic ports;
   bus.user = &ports;
-  bus.portIn = AnswerPort;
-  bus.portOut = RecordPort;
+  bus.portIn = [](FlatBus& b, uint16_t) -> uint8_t {
+    auto& t = *static_cast<PortTraffic*>(b.user);
+    return t.nextRead < t.reads.size() ? t.reads[t.nextRead++].second : 0xFF;
+  };
+  bus.portOut = [](FlatBus& b, uint16_t port, uint8_t value) {
+    static_cast<PortTraffic*>(b.user)->writes.push_back({port, value});
+  };
   int passed = 0;
   for (const JsonValue& test : root.items) {
     ++cases;
@@ -176,8 +171,7 @@ int RunFile(const std::filesystem::path& file, int& cases, std::string& report, 
     }
     LoadState(bus, *initial);
     for (const JsonValue& cell : initial->Find("ram")->items)
-      bus.mem[static_cast<uint16_t>(cell.items[0].number)] =
-          static_cast<uint8_t>(cell.items[1].number);
+      bus.mem[cell.items[0].number & 0xFFFF] = static_cast<uint8_t>(cell.items[1].number);
     bus.FrameTState = 0;
     bus.Step();
 
@@ -188,10 +182,9 @@ int RunFile(const std::filesystem::path& file, int& cases, std::string& report, 
     if (ports.writes != expectedWrites) diff += " port writes differ";
     if (ports.nextRead < ports.reads.size()) diff += " port read missing";
     // Clear the memory the case touched for the next one.
-    for (const JsonValue& cell : initial->Find("ram")->items)
-      bus.mem[static_cast<uint16_t>(cell.items[0].number)] = 0;
-    for (const JsonValue& cell : final->Find("ram")->items)
-      bus.mem[static_cast<uint16_t>(cell.items[0].number)] = 0;
+    for (const JsonValue* state : {initial, final})
+      for (const JsonValue& cell : state->Find("ram")->items)
+        bus.mem[cell.items[0].number & 0xFFFF] = 0;
     if (std::any_of(bus.mem.begin(), bus.mem.end(), [](uint8_t b) { return b != 0; })) {
       diff += " wrote outside the listed memory";
       std::fill(bus.mem.begin(), bus.mem.end(), 0);
