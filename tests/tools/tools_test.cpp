@@ -300,6 +300,8 @@ TEST(PokeFinder, ReadsTheBankPagedAtEachPress) {
   EXPECT_TRUE(search.candidates().empty());
 }
 
+constexpr const char* kGame = "testdata/media/snapshots/manic_miner_v1_48k.z80";
+
 // The first cavern of the game runs out of air and costs a life every few thousand frames; the
 // lives counter goes 2, 1, 0. The address was found once by hand with this same session.
 constexpr uint32_t kManicMinerLives = 33879;
@@ -307,6 +309,11 @@ constexpr uint32_t kManicMinerLives = 33879;
 void RunFrames(Emulator& emu, int n) {
   emu.NoThrottle = true;
   for (int i = 0; i < n; ++i) RunFrame(emu);
+}
+
+// A 48K running the game's first cavern; false when the snapshot does not load.
+bool LoadGame(TestMachine& t) {
+  return LoadFile(t.emu, test::SharedFile(kGame).string()) == 0;
 }
 
 // Bitmap bytes with ink in them on the eight pixel lines of text row `row`.
@@ -319,10 +326,9 @@ int InkBytes(const MachineState& m, int row) {
 }
 
 TEST(PokeFinder, GameSessionFindsTheLivesCounter) {
-  const auto file = test::SharedFile("testdata/media/snapshots/manic_miner_v1_48k.z80");
-  ORVO_REQUIRE_FILE(file);
+  ORVO_REQUIRE_FILE(test::SharedFile(kGame));
   TestMachine t(kModel48K);
-  ASSERT_EQ(LoadFile(t.emu, file.string()), 0);
+  ASSERT_TRUE(LoadGame(t));
   RunFrames(t.emu, 50);
   PokeSearch search;
   ASSERT_EQ(search.Search(t.m, "2", "23296", "65535"), kMsgNone);
@@ -353,10 +359,9 @@ bool SameDisplay(const MachineState& a, const MachineState& b) {
 }
 
 TEST(ScreenFile, SavedGameScreenLoadsBackAsTheSamePicture) {
-  const auto game = test::SharedFile("testdata/media/snapshots/manic_miner_v1_48k.z80");
-  ORVO_REQUIRE_FILE(game);
+  ORVO_REQUIRE_FILE(test::SharedFile(kGame));
   TestMachine a(kModel48K);
-  ASSERT_EQ(LoadFile(a.emu, game.string()), 0);
+  ASSERT_TRUE(LoadGame(a));
   RunFrames(a.emu, 20);
   const std::vector<uint8_t> scr = BuildScr(a.m);
   ASSERT_EQ(scr.size(), kScrSize);
