@@ -206,7 +206,6 @@ TEST(Breakpoints, StopWhereAndWhenTheirConditionsSay) {
   } cases[] = {
       {"plain", {{"#8008", "", true}}, 0x8008, 0},
       {"A=0 is a condition, not none", {{"#8003", "A=0", true}, {"#8008", "a=0", true}}, 0x8008, 1},
-      {"A=5", {{"#8003", "A=5", true}}, 0x8003, 0},
       {"HL>4000 is decimal", {{"#8006", "HL>4000", true}}, 0x8006, 0},
       {"HL>#4000 is hex", {{"#8006", "HL>#4000", true}}, -1, -1},
       {"inactive first does not hide", {{"#8008", "", false}, {"#8008", "", true}}, 0x8008, 1},

@@ -1,5 +1,6 @@
-// Host keys into the keyboard matrix, the Recreated Spectrum protocol, the key-name parser, and
-// typing text into the machine: the 48K tokeniser, delivery on the other models, the spool speed.
+// Host keys into the keyboard matrix and the Recreated Spectrum protocol (the key names are read by
+// orvo-run's --key, run whole), and typing text into the machine: the 48K tokeniser, delivery on
+// the other models, the spool speed.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -90,18 +91,6 @@ TEST(Keyboard, RecreatedSpectrumProtocol) {
     RecreatedChar(m, s.ch);
     EXPECT_EQ(Held(m), s.held) << s.ch;
   }
-}
-
-TEST(Keyboard, KeyNames) {
-  std::vector<SpectrumKey> keys;
-  SpectrumKey p{};
-  ASSERT_TRUE(SpectrumKeyFor('P', p));
-  ASSERT_TRUE(ParseSpectrumKeys("SS+P", keys));
-  EXPECT_EQ(keys, (std::vector<SpectrumKey>{kKeySymbolShift, p}));
-  ASSERT_TRUE(ParseSpectrumKeys("CAPS SHIFT+enter+0", keys));
-  EXPECT_EQ(keys.size(), 3u);
-  EXPECT_EQ(keys[1], kKeyEnter);
-  for (const char* bad : {"", "SS+", "F1"}) EXPECT_FALSE(ParseSpectrumKeys(bad, keys)) << bad;
 }
 
 constexpr uint16_t kLastK = 0x5C08, kFlags = 0x5C3B;
