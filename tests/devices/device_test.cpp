@@ -214,11 +214,6 @@ bool Dot(const PrinterState& p, uint32_t line, uint32_t x) {
   return p.paper[line * kPaperWidth + x] == 0;
 }
 
-// Screen memory offset of pixel line y.
-uint32_t LineOffset(uint32_t y) {
-  return ((y & 0xC0) << 5) | ((y & 0x07) << 8) | ((y & 0x38) << 2);
-}
-
 struct PrintingMachine : TestMachine {
   PrintingMachine() : TestMachine(kModel48K) {
     emu.NoThrottle = true;
@@ -259,15 +254,15 @@ TEST(Printer, CopyMatchesTheScreen) {
   // A pattern over the top 22 character rows: every pixel line different.
   for (uint32_t y = 0; y < 176; ++y)
     for (uint32_t col = 0; col < 32; ++col)
-      t.m.ScreenPointer[LineOffset(y) + col] = static_cast<uint8_t>(y * 7 + col);
+      t.m.ScreenPointer[t.m.video.BitmapRowOffset[y] + col] = static_cast<uint8_t>(y * 7 + col);
   t.Type("COPY", 1200);
   const PrinterState& p = t.m.printer;
   ASSERT_GE(p.line, 176u);
   int wrong = 0;
   for (uint32_t y = 0; y < 176; ++y)
     for (uint32_t x = 0; x < 256; ++x)
-      wrong +=
-          Dot(p, y, x) != (((t.m.ScreenPointer[LineOffset(y) + x / 8] << (x % 8)) & 0x80) != 0);
+      wrong += Dot(p, y, x) !=
+               (((t.m.ScreenPointer[t.m.video.BitmapRowOffset[y] + x / 8] << (x % 8)) & 0x80) != 0);
   EXPECT_EQ(wrong, 0);
 }
 
