@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -14,17 +13,13 @@
 #include "devices/currah.h"
 #include "devices/multiface.h"
 #include "devices/speech.h"
-#include "devices/speech_synth.h"
 #include "devices/standard_devices.h"
+#include "machine/machine_fixture.h"
 #include "machine/memory.h"
 #include "shell/addon_commands.h"
-#include "shell/emulator.h"
 #include "shell/frame_loop.h"
-#include "shell/machine_setup.h"
 #include "shell/window_commands.h"
 #include "sound/sound.h"
-#include "support/recording_host.h"
-#include "support/test_paths.h"
 
 namespace orvo::test {
 namespace {
@@ -52,21 +47,19 @@ void WriteFile(const fs::path& path, const std::vector<uint8_t>& bytes) {
              static_cast<std::streamsize>(bytes.size()));
 }
 
-struct AddonMachine {
-  AddonMachine(uint8_t model, const fs::path& roms, int multiface, bool uspeech = false) {
+// A machine with the add-ons set as the options sheet sets them, from the ROM folder `roms`.
+struct AddonMachine : TestMachine {
+  AddonMachine(uint8_t model, const fs::path& roms, int multiface, bool uspeech = false)
+      : TestMachine(model) {
     emu.folders.CurrentRomDir = roms.string() + "/";
     emu.settings.Multiface = multiface;
     emu.settings.USpeech = uspeech ? 1 : 0;
-    m.MachineModel = model;
     SetUpMachine(emu);
     ResetMachine(emu, true);
   }
   void Run(int instructions) {
     for (int i = 0; i < instructions; ++i) StepInstruction(emu);
   }
-  RecordingHost host;
-  Emulator emu{host};
-  MachineState& m = emu.m;
 };
 
 std::string Runner() {
