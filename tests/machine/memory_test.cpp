@@ -261,13 +261,10 @@ TEST(MemoryCycles, WaitsOnlyInContendedMemoryAtEachAccessStart) {
   EXPECT_EQ(cost(14335, [&] { t.m.FetchOpcode(0x7FFF); }), 6u + 4);
   EXPECT_EQ(cost(100, [&] { t.m.ReadByte(0x4000); }), 3u);  // outside the display fetch
   // Each access looks the table up at its own start: 14340 (1), 14344 (5), then 14347 (2).
-  EXPECT_EQ(cost(14340,
-                 [&] {
-                   t.m.ReadByte(0x4000);
-                   t.m.ReadByte(0x8000);
-                   t.m.ReadByte(0x4000);
-                 }),
-            1u + 3 + 3 + 2 + 3);
+  const auto reads = [&] {
+    for (uint16_t a : {0x4000, 0x8000, 0x4000}) t.m.ReadByte(a);
+  };
+  EXPECT_EQ(cost(14340, reads), 1u + 3 + 3 + 2 + 3);
   // Internal cycles wait one T-state at a time: 6 at 14335, then 0 at 14342.
   EXPECT_EQ(cost(14335, [&] { t.m.InternalCycles(0x4000, 2); }), 8u);
   EXPECT_EQ(cost(14335, [&] { t.m.InternalCycles(0x8000, 5); }), 5u);
@@ -276,13 +273,8 @@ TEST(MemoryCycles, WaitsOnlyInContendedMemoryAtEachAccessStart) {
     EXPECT_EQ(cost(start, [&] { t.m.ReadByte(0x4000); }), 3u);
 
   t.m.settings.Contention = 0;
-  EXPECT_EQ(cost(14335,
-                 [&] {
-                   t.m.ReadByte(0x4000);
-                   t.m.FetchOpcode(0x4000);
-                   t.m.InternalCycles(0x4000, 2);
-                 }),
-            3u + 4 + 2);
+  EXPECT_EQ(cost(14340, reads), 9u);
+  EXPECT_EQ(cost(14335, [&] { t.m.InternalCycles(0x4000, 2); }), 2u);
 }
 
 TEST(MemoryCycles, TopSlotContendedWithOddBanksOn128KAndBanks4To7OnPlus3) {
