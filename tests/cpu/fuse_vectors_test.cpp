@@ -2,7 +2,6 @@
 // with its time stamp, including the MC/PC contention probes of a 48K-style bus.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <set>
 #include <sstream>
 #include <string>
@@ -32,78 +31,69 @@ struct FuseTest {
   std::vector<std::pair<uint16_t, std::vector<uint8_t>>> changes;
 };
 
-std::vector<std::string> Lines(const std::vector<uint8_t>& bytes) {
-  std::vector<std::string> lines;
-  std::istringstream in(std::string(bytes.begin(), bytes.end()));
-  for (std::string line; std::getline(in, line);) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(line);
-  }
-  return lines;
-}
-
-bool ReadState(const std::string& regs, const std::string& misc, FuseState& s) {
-  std::istringstream in(regs + " " + misc);
-  for (int k = 0; k < kT; ++k) in >> std::hex >> s.v[k];
-  in >> std::dec >> s.v[kT];
-  return !in.fail();
-}
-
 // "<addr> <b0> <b1> ... -1"
 std::pair<uint16_t, std::vector<uint8_t>> ReadMemoryLine(const std::string& line) {
   std::istringstream s(line);
   unsigned address;
+  int byte;
   s >> std::hex >> address;
   std::vector<uint8_t> bytes;
-  std::string token;
-  while (s >> token && token != "-1")
-    bytes.push_back(static_cast<uint8_t>(std::stoul(token, nullptr, 16)));
+  while (s >> byte && byte >= 0) bytes.push_back(static_cast<uint8_t>(byte));
   return {static_cast<uint16_t>(address), bytes};
 }
 
-std::vector<FuseTest> LoadFuseTests() {
-  const auto in = Lines(ReadWholeFile(SharedFile("testdata/cpu/fuse/tests.in")));
-  const auto ex = Lines(ReadWholeFile(SharedFile("testdata/cpu/fuse/tests.expected")));
-  std::vector<FuseTest> tests;
-  size_t i = 0;
-  while (i < in.size()) {
-    if (in[i].empty()) {
-      ++i;
-      continue;
-    }
-    FuseTest t;
-    t.name = in[i++];
-    ReadState(in[i], in[i + 1], t.in);
-    i += 2;
-    while (i < in.size() && in[i] != "-1") t.pokes.push_back(ReadMemoryLine(in[i++]));
-    ++i;
-    tests.push_back(std::move(t));
+// Reads the next line that is not empty; false at the end of the file.
+bool NextLine(std::istream& in, std::string& line) {
+  while (std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (!line.empty()) return true;
   }
-  size_t n = 0;
-  i = 0;
-  while (i < ex.size() && n < tests.size()) {
-    if (ex[i].empty()) {
-      ++i;
-      continue;
+  return false;
+}
+
+FuseState ReadState(std::istream& in) {
+  std::string regs, misc;
+  NextLine(in, regs), NextLine(in, misc);
+  std::istringstream s(regs + " " + misc);
+  FuseState state;
+  for (int k = 0; k < kT; ++k) s >> std::hex >> state.v[k];
+  s >> std::dec >> state.v[kT];
+  return state;
+}
+
+std::vector<FuseTest> LoadFuseTests() {
+  const auto text = [](const char* name) {
+    const std::vector<uint8_t> b =
+        ReadWholeFile(SharedFile(std::string("testdata/cpu/fuse/") + name));
+    return std::string(b.begin(), b.end());
+  };
+  std::istringstream in(text("tests.in")), ex(text("tests.expected"));
+  std::vector<FuseTest> tests;
+  std::string line;
+  while (NextLine(in, line)) {
+    FuseTest& t = tests.emplace_back();
+    t.name = line;
+    t.in = ReadState(in);
+    while (NextLine(in, line) && line != "-1") t.pokes.push_back(ReadMemoryLine(line));
+  }
+  for (FuseTest& t : tests) {
+    if (!NextLine(ex, line) || line != t.name) {
+      ADD_FAILURE() << "expected results out of step at " << t.name;
+      return {};
     }
-    FuseTest& t = tests[n++];
-    EXPECT_EQ(ex[i], t.name);
-    ++i;
-    while (i < ex.size() && !ex[i].empty() && ex[i][0] == ' ') {
-      std::istringstream s(ex[i++]);
+    while (ex.peek() == ' ' && NextLine(ex, line)) {
+      std::istringstream s(line);
       BusEvent e{};
-      unsigned address;
-      std::string data;
+      unsigned address, data;
       s >> std::dec >> e.time >> e.type >> std::hex >> address;
       e.address = static_cast<uint16_t>(address);
-      e.data = (s >> data) ? static_cast<int>(std::stoul(data, nullptr, 16)) : -1;
+      e.data = (s >> data) ? static_cast<int>(data) : -1;
       t.events.push_back(e);
     }
-    ReadState(ex[i], ex[i + 1], t.out);
-    i += 2;
-    while (i < ex.size() && !ex[i].empty()) t.changes.push_back(ReadMemoryLine(ex[i++]));
+    t.out = ReadState(ex);
+    while (std::getline(ex, line) && !line.empty() && line != "\r")
+      t.changes.push_back(ReadMemoryLine(line));
   }
-  EXPECT_EQ(n, tests.size());
   return tests;
 }
 
@@ -148,24 +138,17 @@ bool IsSkippedDisplacementRead(const FuseTest& t, const BusEvent& e) {
 std::string Compare(const FuseTest& t, const ProbeBus& bus, const std::vector<uint8_t>& expectedMem,
                     const FuseState& expected, const std::vector<BusEvent>& expectedEvents) {
   std::ostringstream out;
+  out << std::hex;
   const FuseState got = Capture(bus);
   static const char* kNames[20] = {"AF",  "BC",   "DE",   "HL", "AF'",    "BC'",    "DE'",
                                    "HL'", "IX",   "IY",   "SP", "PC",     "MEMPTR", "I",
                                    "R",   "IFF1", "IFF2", "IM", "halted", "T"};
-  char text[96];
-  for (int k = 0; k < 20; ++k) {
-    if (got.v[k] != expected.v[k]) {
-      std::snprintf(text, sizeof text, " %s=%x (want %x)", kNames[k], got.v[k], expected.v[k]);
-      out << text;
-    }
-  }
-  for (size_t a = 0; a < 65536; ++a) {
-    if (bus.mem[a] != expectedMem[a]) {
-      std::snprintf(text, sizeof text, " mem[%04zx]=%02x (want %02x)", a, bus.mem[a],
-                    expectedMem[a]);
-      out << text;
-    }
-  }
+  for (int k = 0; k < 20; ++k)
+    if (got.v[k] != expected.v[k])
+      out << " " << kNames[k] << "=" << got.v[k] << " (want " << expected.v[k] << ")";
+  for (size_t a = 0; a < 65536; ++a)
+    if (bus.mem[a] != expectedMem[a])
+      out << " mem[" << a << "]=" << int(bus.mem[a]) << " (want " << int(expectedMem[a]) << ")";
   // Bus events, allowing only the displacement reads Fuse leaves out.
   size_t j = 0;
   for (const BusEvent& e : bus.events) {
@@ -253,68 +236,48 @@ void PrepareVector(ProbeBus& bus, const FuseTest& t, std::vector<uint8_t>& expec
   bus.events.clear();
 }
 
-TEST(FuseVectors, AllVectorsMatchRegistersMemoryTimingAndBusEvents) {
-  const std::filesystem::path path = SharedFile("testdata/cpu/fuse/tests.in");
-  ORVO_REQUIRE_FILE(path);
+// Each vector runs twice: as it stands, and then with the 48K ULA's delays applied to all memory
+// (and to ports as the 48K decodes them), started at varying points of the first display line,
+// where every access must meet its delay at the T-state it begins, where the probes place it.
+TEST(FuseVectors, AllVectorsMatchPlainAndContended) {
+  ORVO_REQUIRE_FILE(SharedFile("testdata/cpu/fuse/tests.in"));
   const std::vector<FuseTest> tests = LoadFuseTests();
   ASSERT_EQ(tests.size(), 1356u);
   ProbeBus bus;
+  const std::vector<uint8_t> table = Make48KContentionTable();
   std::vector<uint8_t> expectedMem;
-  int passed = 0;
-  for (const FuseTest& t : tests) {
-    PrepareVector(bus, t, expectedMem);
-    bus.FrameTState = 0;
-    do bus.Step();
-    while (bus.FrameTState < t.in.v[kT]);
-    const std::string diff = Compare(t, bus, expectedMem, AdjustExpected(t), t.events);
-    EXPECT_TRUE(diff.empty()) << t.name << ":" << diff;
-    if (diff.empty()) ++passed;
-  }
-  EXPECT_EQ(passed, 1356);
-}
-
-// The same vectors with the 48K ULA's delays applied to all memory (and to ports as the 48K decodes
-// them), started at varying points of the first display line: every access must meet its delay at
-// the T-state it begins, where the probes place it.
-TEST(FuseVectors, ContendedRunsWaitWhereTheProbesFall) {
-  const std::filesystem::path path = SharedFile("testdata/cpu/fuse/tests.in");
-  ORVO_REQUIRE_FILE(path);
-  const std::vector<FuseTest> tests = LoadFuseTests();
-  ASSERT_EQ(tests.size(), 1356u);
-  ProbeBus bus;
-  bus.memoryContention = Make48KContentionTable();
-  bus.ioContention = bus.memoryContention;
-  bus.contendAllMemory = true;
-  std::vector<uint8_t> expectedMem;
-  int passed = 0, delayed = 0;
+  int passed = 0, passedContended = 0, delayed = 0;
   for (size_t i = 0; i < tests.size(); ++i) {
     const FuseTest& t = tests[i];
-    // As many instructions as the uncontended run takes.
     PrepareVector(bus, t, expectedMem);
-    bus.logging = false;
+    bus.memoryContention.clear();
+    bus.ioContention.clear();
+    bus.contendAllMemory = false;
     bus.FrameTState = 0;
     int steps = 0;
-    do {
-      bus.Step();
-      ++steps;
-    } while (bus.FrameTState < t.in.v[kT]);
+    do bus.Step(), ++steps;
+    while (bus.FrameTState < t.in.v[kT]);
+    std::string diff = Compare(t, bus, expectedMem, AdjustExpected(t), t.events);
+    EXPECT_TRUE(diff.empty()) << t.name << ":" << diff;
+    passed += diff.empty();
 
     const uint32_t base = 14330 + static_cast<uint32_t>(i % 16);
     uint32_t shift = 0;
-    const std::vector<BusEvent> events =
-        ContendedEvents(t.events, base, bus.memoryContention, shift);
+    const std::vector<BusEvent> events = ContendedEvents(t.events, base, table, shift);
     PrepareVector(bus, t, expectedMem);
-    bus.logging = true;
+    bus.memoryContention = bus.ioContention = table;
+    bus.contendAllMemory = true;
     bus.FrameTState = base;
     for (int k = 0; k < steps; ++k) bus.Step();
     FuseState expected = AdjustExpected(t);
     expected.v[kT] += base + shift;
-    const std::string diff = Compare(t, bus, expectedMem, expected, events);
+    diff = Compare(t, bus, expectedMem, expected, events);
     EXPECT_TRUE(diff.empty()) << t.name << " from " << base << ":" << diff;
-    if (diff.empty()) ++passed;
-    if (shift) ++delayed;
+    passedContended += diff.empty();
+    delayed += shift != 0;
   }
   EXPECT_EQ(passed, 1356);
+  EXPECT_EQ(passedContended, 1356);
   EXPECT_GT(delayed, 1200);  // nearly every vector meets the ULA somewhere
 }
 

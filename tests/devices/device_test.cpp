@@ -1,20 +1,28 @@
 // The device seam: a device registered on a port answers through the decoder, several on one port
-// answer in the order they were registered, and overlays lie over the paging in their fixed order.
+// answer in the order they were registered, overlays lie over the paging in their fixed order;
+// the devices' fetch traps as the CPU meets them; and the ZX Printer: what the 48K ROM's LPRINT
+// and COPY burn onto the paper, the dot timing, and the paper's edges.
 #include "devices/device.h"
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <vector>
 
+#include "cpu/z80.h"
 #include "devices/currah.h"
+#include "devices/disk_fast_trap.h"
 #include "devices/multiface.h"
+#include "devices/printer.h"
+#include "devices/speech.h"
 #include "machine/machine_fixture.h"
+#include "machine/machine_state.h"
 #include "machine/memory.h"
+#include "machine/typing.h"
+#include "shell/frame_loop.h"
 
-namespace orvo {
+namespace orvo::test {
 namespace {
-
-using test::TestMachine;
 
 // What the made-up devices saw.
 struct Seen {
@@ -41,11 +49,7 @@ const Device kTestDevice = {.name = "test", .Ports = TestPorts, .Reset = TestRes
 
 TEST(Devices, RegisteredDeviceAnswersItsPortAndMapsMemory) {
   seen = {};
-  TestMachine t(kModel48K);
-  ASSERT_EQ(t.m.settings.KeystickType, 0);  // no Kempston joystick on 0x1F
-  ASSERT_EQ(t.m.settings.JoystickType, 0);
-  t.m.FrameTState = 1000;  // the border: the floating bus reads 0xFF
-  EXPECT_EQ(t.m.ReadPort(0x421F), 0xFF);
+  TestMachine t(kModel48K);  // no Kempston joystick on 0x1F
   RegisterDevice(t.m, kTestDevice);
   UpdateDevices(t.m);
   EXPECT_EQ(t.m.ReadPort(0x421F), 0x42);
@@ -62,8 +66,6 @@ TEST(Devices, RegisteredDeviceAnswersItsPortAndMapsMemory) {
   EXPECT_EQ(t.m.ReadByte(0x2000), t.m.RomBuffer48[0x2000]);
   t.m.WriteByte(0x0001, 0x00);
   EXPECT_EQ(rom[1], 0xC9);
-  t.m.WriteByte(0x4000, 0x12);
-  EXPECT_EQ(t.m.RamBlock[0x4000], 0x12);
 
   // A reset reaches it, and it unmaps: the machine's ROM is back.
   ResetMachine(t.emu, false);
@@ -72,7 +74,7 @@ TEST(Devices, RegisteredDeviceAnswersItsPortAndMapsMemory) {
 
   UnregisterDevice(t.m, kTestDevice);
   UpdateDevices(t.m);
-  t.m.FrameTState = 1000;
+  t.m.FrameTState = 1000;  // the border: the floating bus reads 0xFF
   EXPECT_EQ(t.m.ReadPort(0x421F), 0xFF);
 }
 
@@ -138,15 +140,172 @@ TEST(Devices, OverlaysStackInTheirFixedOrder) {
   t.m.WriteByte(0x2000, 0x01);  // its registers, not the Multiface's RAM
   EXPECT_EQ(t.m.MultifaceImage[0x2000], 0x66);
 
+  // Taken away, they leave the paging latched meanwhile.
   SetUSpeechPaged(t.m, false);
   UnmapMultifaceMemory(t.m);
   t.m.CartridgeInserted = 0;
   ResetMemoryMap(t.m);
-  t.m.settings.USpeech = 0;
-  UpdateDevices(t.m);
   EXPECT_EQ(t.m.ReadByte(0x0000), 0xA1);
   EXPECT_EQ(t.m.PageTable[6], t.Bank(3));
 }
 
+// A machine with `code` at `pc` in its ROM (the 48K memory map of a fresh MachineState).
+std::unique_ptr<MachineState> MachineAt(uint16_t pc, std::initializer_list<uint8_t> code) {
+  auto m = std::make_unique<MachineState>();
+  uint16_t a = pc;
+  for (uint8_t b : code) m->RomBuffer48[a++] = b;
+  m->cpu.PC = pc;
+  m->cpu.SP = 0xFF00;
+  return m;
+}
+
+TEST(DiskFastTrap, EndsThePlus3DelayLoopsOnlyWithFastLoading) {
+  for (bool fast : {true, false}) {
+    SCOPED_TRACE(fast);
+    auto dec = MachineAt(0x2144, {0x0B});  // DEC BC of the motor delay loop
+    dec->MachineModel = kModelPlus3;
+    dec->settings.DiskFastLoad = 1;
+    UpdateDiskFastTrap(*dec);
+    dec->settings.DiskFastLoad = fast;  // the setting is also read as the loop is met
+    dec->cpu.BC.w = 0x1234;
+    dec->cpu.AF.w = 0x5500;
+    ExecuteZ80(*dec);
+    EXPECT_EQ(dec->cpu.BC.w, fast ? 0 : 0x1233);
+    EXPECT_EQ(dec->cpu.AF.w & 0xFF40, fast ? 0x0040 : 0x5500);
+    EXPECT_EQ(dec->cpu.PC, fast ? 0x2149 : 0x2145);
+    EXPECT_EQ(dec->InstructionTStates, 6u);
+  }
+
+  auto ld = MachineAt(0x201B, {0x2E, 0x77});  // LD L,n of the step wait
+  ld->MachineModel = kModelPlus3;
+  ld->settings.DiskFastLoad = 1;
+  UpdateDiskFastTrap(*ld);
+  ld->cpu.HL.w = 0x1234;
+  ExecuteZ80(*ld);
+  EXPECT_EQ(ld->cpu.HL.w, 0);
+  EXPECT_EQ(ld->cpu.PC, 0x2024);
+}
+
+TEST(USpeechTrap, PushAfAtTheInterruptEntryFlipsTheOverlay) {
+  auto m = MachineAt(0x0038, {0xF5});  // PUSH AF
+  m->CurrahRom.assign(2048, 0x00);
+  m->settings.USpeech = 1;
+  UpdateDevices(*m);
+  SetUSpeechTrap(*m, true);
+  ExecuteZ80(*m);
+  EXPECT_EQ(m->CurrahPaged, 1);
+  EXPECT_EQ(m->cpu.SP, 0xFEFE);
+
+  // The opcode is fetched before the flip, from the map of the moment: with the overlay in,
+  // 0x0038 is the speech ROM's byte, here not PUSH AF.
+  m->cpu.PC = 0x0038;
+  ExecuteZ80(*m);
+  EXPECT_EQ(m->CurrahPaged, 1);
+  EXPECT_EQ(m->cpu.PC, 0x0039);
+
+  SetUSpeechTrap(*m, false);
+  m->CurrahPaged = 0;
+  m->cpu.PC = 0x0038;
+  ExecuteZ80(*m);
+  EXPECT_EQ(m->CurrahPaged, 0);
+}
+
+bool Dot(const PrinterState& p, uint32_t line, uint32_t x) {
+  return p.paper[line * kPaperWidth + x] == 0;
+}
+
+struct PrintingMachine : TestMachine {
+  PrintingMachine() : TestMachine(kModel48K) {
+    emu.NoThrottle = true;
+    ResetMachine(emu, true);
+    // No printer: its port is not there (the top border's floating bus reads 0xFF).
+    m.FrameTState = 0;
+    EXPECT_EQ(m.ReadPort(0x00FB), 0xFF);
+    SetPrinterAttached(m, true);
+    for (int f = 0; f < 150; ++f) RunFrame(emu);
+  }
+  void Type(const std::string& text, int frames) {
+    StartTyping(m, std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
+    for (int f = 0; f < frames; ++f) RunFrame(emu);
+  }
+};
+
+TEST(Printer, LprintBurnsTheRomCharacters) {
+  ORVO_REQUIRE_FILE(RomDir() / "48k.rom");
+  PrintingMachine t;
+  t.Type("LPRINT \"HELLO\"", 300);
+  const PrinterState& p = t.m.printer;
+  EXPECT_EQ(p.motor, 0);
+  ASSERT_EQ(p.line, 8u);  // one text row, then the paper moved on
+  const std::string text = "HELLO";
+  for (size_t i = 0; i < text.size(); ++i) {
+    const uint8_t* glyph = &t.m.RomBuffer48[0x3D00 + (text[i] - 32) * 8];
+    for (uint32_t y = 0; y < 8; ++y)
+      for (uint32_t x = 0; x < 8; ++x)
+        EXPECT_EQ(Dot(p, y, i * 8 + x), ((glyph[y] << x) & 0x80) != 0)
+            << text[i] << " line " << y << " dot " << x;
+  }
+  EXPECT_FALSE(Dot(p, 3, 5 * 8 + 2));  // nothing after the text
+}
+
+TEST(Printer, CopyMatchesTheScreen) {
+  ORVO_REQUIRE_FILE(RomDir() / "48k.rom");
+  PrintingMachine t;
+  // A pattern over the top 22 character rows: every pixel line different.
+  for (uint32_t y = 0; y < 176; ++y)
+    for (uint32_t col = 0; col < 32; ++col)
+      t.m.ScreenPointer[t.m.video.BitmapRowOffset[y] + col] = static_cast<uint8_t>(y * 7 + col);
+  t.Type("COPY", 1200);
+  const PrinterState& p = t.m.printer;
+  ASSERT_GE(p.line, 176u);
+  int wrong = 0;
+  for (uint32_t y = 0; y < 176; ++y)
+    for (uint32_t x = 0; x < 256; ++x)
+      wrong += Dot(p, y, x) !=
+               (((t.m.ScreenPointer[t.m.video.BitmapRowOffset[y] + x / 8] << (x % 8)) & 0x80) != 0);
+  EXPECT_EQ(wrong, 0);
+}
+
+TEST(Printer, DotTimingAndPaperEdges) {
+  PrinterState p;
+  p.paper.assign(static_cast<size_t>(kPaperLines) * kPaperWidth, 255);
+  PrinterPortWrite(p, 0x80);  // motor on, stylus down
+  const auto periods = [&p](int n) {
+    for (int i = 0; i < n; ++i) AdvancePrinter(p, kDotTStates);
+  };
+  periods(16);  // the margin after reset
+  EXPECT_EQ(p.column, 0u);
+  periods(1);
+  EXPECT_EQ(PrinterPortRead(p), 0x81);  // encoder and start pulse with each dot
+  periods(256);
+  EXPECT_EQ(p.line, 1u);
+  // A line of 256 dots takes 257 dot periods plus one margin period.
+  periods(257);
+  EXPECT_EQ(p.line, 1u);
+  periods(1);
+  EXPECT_EQ(p.line, 2u);
+  EXPECT_TRUE(Dot(p, 0, 0) && Dot(p, 0, 255) && Dot(p, 1, 255));
+  PrinterPortWrite(p, 0x04);  // motor off: the flags drop
+  EXPECT_EQ(PrinterPortRead(p), 0x00);
+
+  // "Clear", then a row printed: the window shows it at the bottom of the paper.
+  ClearPaper(p);
+  for (int i = 0; i < 8; ++i) {
+    p.paper[p.line * kPaperWidth + 10] = 0;
+    FeedPaper(p);
+  }
+  const std::vector<uint32_t> view = PaperViewPixels(p);
+  EXPECT_EQ(view[(kPaperViewHeight - 1) * kPaperViewWidth + 18], 0x000000u);
+  EXPECT_EQ(view[(kPaperViewHeight - 9) * kPaperViewWidth + 18], 0xFFFFFFu);
+
+  // At the end of the paper the oldest row scrolls off and the line never passes the buffer.
+  for (uint32_t i = 0; i < kPaperLines + 20; ++i) FeedPaper(p);
+  EXPECT_LT(p.line, kPaperLines);
+  p.paper[p.line * kPaperWidth + 3] = 0;
+  const uint32_t marked = p.line;
+  for (int i = 0; i < 16; ++i) FeedPaper(p);
+  EXPECT_TRUE(Dot(p, marked - 16, 3));
+}
+
 }  // namespace
-}  // namespace orvo
+}  // namespace orvo::test

@@ -6,21 +6,13 @@
 #include <cstdint>
 #include <cstring>
 
-#include "machine/machine_state.h"
-#include "shell/emulator.h"
-#include "shell/machine_setup.h"
-#include "support/recording_host.h"
-#include "support/test_paths.h"
+#include "machine/machine_fixture.h"
 #include "video/ula.h"
 
 namespace orvo::test {
 
-struct VideoMachine {
-  explicit VideoMachine(uint8_t model, bool lateTiming = false) {
-    emu.folders.CurrentRomDir = RomDir().string();
-    m.settings.LateTiming = lateTiming ? 1 : 0;
-    m.MachineModel = model;
-    SetUpMachine(emu);
+struct VideoMachine : TestMachine {
+  explicit VideoMachine(uint8_t model, bool lateTiming = false) : TestMachine(model, lateTiming) {
     std::memset(Screen(), 0, 6912);
     m.FrameTState = 0;
     m.video.DisplayDrawnTo = 0;
@@ -48,10 +40,6 @@ struct VideoMachine {
     m.video.DisplayDrawnTo = m.FrameTState;
     m.video.BorderDrawnTo = m.FrameTState;
   }
-
-  RecordingHost host;
-  Emulator emu{host};
-  MachineState& m = emu.m;
 };
 
 constexpr uint32_t kBlack = 0x000000, kBlue = 0x0000CA, kRed = 0xCA0000, kWhite = 0xCACACA;

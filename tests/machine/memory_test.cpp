@@ -1,13 +1,11 @@
-// The memory map of each model and the 128K-family paging registers.
+// The memory map of each model, the 128K-family paging registers, the contention tables and the
+// T-states the memory cycles charge.
+#include "machine/memory.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
-#include "devices/currah.h"
-#include "devices/device.h"
-#include "devices/multiface.h"
-#include "devices/speech.h"
-#include "machine/memory.h"
 #include "machine_fixture.h"
 #include "video/palette.h"
 #include "video/ula.h"
@@ -83,25 +81,28 @@ TEST(Paging, Model128KSequenceAndLock) {
   EXPECT_FALSE(t.m.topSlotContended);
   Write7FFD128(t.m, 0x13);
   EXPECT_EQ(t.BankAt(0xC000), 0);
-  EXPECT_EQ(t.m.Last7FFD, 0x28);
 
   // Only a reset unlocks; a soft one keeps the banks' contents.
   t.Bank(3)[100] = 0x33;
   ResetMachine(t.emu, false);
-  EXPECT_FALSE(t.m.PagingLock);
-  EXPECT_EQ(t.m.ScreenBank, 5);
   EXPECT_EQ(t.Banks(), (std::vector<int>{-1, 5, 2, 0}));
-  EXPECT_EQ(t.Rom(), 0xA0);
   Write7FFD128(t.m, 0x13);
   EXPECT_EQ(t.BankAt(0xC000), 3);
   EXPECT_EQ(t.Bank(3)[100], 0x33);
   EXPECT_EQ(t.Rom(), 0xA1);
+
+  // Rebuilding the map from a loaded value applies its lock too, after the value's own paging.
+  t.m.Last7FFD = 0x2F;
+  ResetMemoryMap(t.m);
+  EXPECT_TRUE(t.m.PagingLock);
+  EXPECT_EQ(t.BankAt(0xC000), 7);
+  EXPECT_EQ(t.m.ScreenBank, 5);  // the locked write did not reach the screen bit
+  EXPECT_EQ(t.Rom(), 0xA0);
 }
 
 TEST(Paging, ScreenBankSwitchMidFrameKeepsWhatWasDrawn) {
   Paged t(kModel128K);
   ApplyPalette(t.m);
-  ASSERT_NE(t.m.video.ColourTable[0], t.m.video.ColourTable[7]);
   // Bank 5 all ink, bank 7 all paper, black ink on white paper in both.
   std::fill(t.Bank(5), t.Bank(5) + 6144, 0xFF);
   std::fill(t.Bank(7), t.Bank(7) + 6144, 0x00);
@@ -114,17 +115,6 @@ TEST(Paging, ScreenBankSwitchMidFrameKeepsWhatWasDrawn) {
   const uint32_t* pixels = ScreenPixels(t.m);
   EXPECT_EQ(pixels[48 * 352 + 48], t.m.video.ColourTable[0]);          // display row 0
   EXPECT_EQ(pixels[(48 + 191) * 352 + 48], t.m.video.ColourTable[7]);  // display row 191
-}
-
-TEST(Paging, ResetMemoryMapAppliesTheLastValueAndItsLock) {
-  TestMachine t(kModel128K);
-  t.m.Last7FFD = 0x2F;
-  t.m.PagingLock = 0;
-  ResetMemoryMap(t.m);
-  EXPECT_TRUE(t.m.PagingLock);
-  EXPECT_EQ(t.m.PageTable[6], t.Bank(7));
-  EXPECT_EQ(t.m.ScreenBank, 5);  // the locked write did not reach the screen bit
-  EXPECT_EQ(t.m.PageTable[0], t.m.RomBuffer128.data());
 }
 
 TEST(Paging, Plus2ASpecialModes) {
@@ -166,7 +156,6 @@ TEST(Paging, Plus2ARomSelectionAndLeavingSpecialMode) {
   EXPECT_EQ(t.BankAt(0xC000), 7);
   EXPECT_EQ(t.m.ScreenBank, 7);
   Write1FFD(t.m, 0x00);
-  EXPECT_FALSE(t.m.SpecialMode);
   EXPECT_EQ(t.Banks(), (std::vector<int>{-1, 5, 2, 6}));
   EXPECT_TRUE(t.m.topSlotContended);
   EXPECT_EQ(t.Rom(), 0xA1);
@@ -174,23 +163,19 @@ TEST(Paging, Plus2ARomSelectionAndLeavingSpecialMode) {
   EXPECT_EQ(t.Rom(), 0xA1);
 }
 
-TEST(Paging, Plus2ALockCoversBothPorts) {
+TEST(Paging, Plus3LockCoversBothPortsAndResetRestartsInRom0) {
   Paged t(kModelPlus3);
   Write7FFDPlus3(t.m, 0x23);
   EXPECT_TRUE(t.m.PagingLock);
   Write1FFD(t.m, 0x01);
   EXPECT_FALSE(t.m.SpecialMode);
-  EXPECT_EQ(t.m.Last1FFD, 0x00);
   Write7FFDPlus3(t.m, 0x04);
   EXPECT_EQ(t.BankAt(0xC000), 3);
   // Bit 5 of 0x1FFD locks nothing.
   ResetMachine(t.emu, false);
   Write1FFD(t.m, 0x20);
   EXPECT_FALSE(t.m.PagingLock);
-}
 
-TEST(Paging, Plus3ResetRestartsInRom0FromAnyPaging) {
-  Paged t(kModelPlus3);
   // The +3's 48 BASIC runs in ROM 3; a reset must come back to the menu ROM.
   Write1FFD(t.m, 0x04);
   Write7FFDPlus3(t.m, 0x10);
@@ -202,7 +187,6 @@ TEST(Paging, Plus3ResetRestartsInRom0FromAnyPaging) {
   // And from an all-RAM mode.
   Write1FFD(t.m, 0x07);
   ResetMachine(t.emu, false);
-  EXPECT_FALSE(t.m.SpecialMode);
   EXPECT_TRUE(t.m.romWriteProtect);
   EXPECT_EQ(t.Rom(), 0xA0);
   EXPECT_EQ(t.Banks(), (std::vector<int>{-1, 5, 2, 0}));
@@ -220,52 +204,112 @@ TEST(Paging, CustomRomIsWritableUntilReset) {
   EXPECT_EQ(t.m.RamBlock[0xC000], 0x21);
 }
 
-// The add-ons that change the map: each only while it is fitted and paged.
-TEST(Paging, AddOns) {
-  Paged t(kModel48K);
-  // Multiface RAM at 0x2000 takes writes only while paged in and visible.
-  t.m.MultifaceImage.assign(16384, 0);
-  SetMultifaceVisible(t.m, true);
-  t.m.WriteByte(0x2000, 0x66);
-  EXPECT_EQ(t.m.Peek(0x2000), 0xA0);  // not paged in: still the ROM, and it is unchanged
-  MapMultifaceMemory(t.m);
-  t.m.WriteByte(0x2000, 0x66);
-  t.m.WriteByte(0x0000, 0x66);
-  EXPECT_EQ(t.m.MultifaceImage[0x2000], 0x66);
-  EXPECT_EQ(t.m.MultifaceImage[0x0000], 0x00);
-  ResetMachine(t.emu, false);  // pages it out
-  EXPECT_EQ(t.m.Peek(0x2000), 0xA0);
+// What the ULA's display fetch does to the CPU, from the delays a real machine shows: 128 delayed
+// T-states on each of 192 lines, repeating an 8-T-state pattern (6,5,4,3,2,1,0,0), or on the
+// +2A/+3, whose I/O is never contended, 1,0,7,...,2 and one more 1 after the last group.
+uint8_t ExpectedDelay(bool gateArray, uint32_t stride, uint32_t first, uint32_t t) {
+  static const uint8_t kUla[8] = {6, 5, 4, 3, 2, 1, 0, 0}, kGateArray[8] = {1, 0, 7, 6, 5, 4, 3, 2};
+  if (t < first) return 0;
+  const uint32_t line = (t - first) / stride, column = (t - first) % stride;
+  if (line >= 192 || column >= (gateArray ? 129u : 128u)) return 0;
+  return gateArray ? kGateArray[column % 8] : kUla[column % 8];
+}
 
-  // The µSpeech overlays reads below 0x0800 and at 0x1000; its registers take the writes.
-  t.m.CurrahRom.assign(2048, 0xE5);
-  t.m.settings.USpeech = 1;
-  UpdateDevices(t.m);
-  USpeechToggle(t.m);
-  EXPECT_EQ(t.m.FetchOpcode(0x07FF), 0xE5);
-  EXPECT_EQ(t.m.ReadByte(0x0800), 0xA0);
-  SetUSpeechBusy(t.m, true);
-  EXPECT_EQ(t.m.ReadByte(0x1000), 1);
-  t.m.FrameTState = 0;
-  t.m.WriteByte(0x1000, 0x05);
-  EXPECT_EQ(t.m.FrameTState, 3u);
-  USpeechToggle(t.m);
-  EXPECT_EQ(t.m.ReadByte(0x0000), 0xA0);
-  t.m.settings.USpeech = 0;
-  UpdateDevices(t.m);
+TEST(Contention, TablesAndLineStartsFollowTheModelAcrossSwitches) {
+  const struct {
+    uint8_t model;
+    bool late;
+    uint32_t line, first, base;  // T-states per line; first delayed T-state; line 0's start
+    bool gateArray;              // the +2A/+3 pattern, and no I/O contention
+  } cases[] = {
+      {kModel16K, true, 224, 14336, 8945, false},   {kModel48K, false, 224, 14335, 8944, false},
+      {kModel48K, true, 224, 14336, 8945, false},   {kModelCustom, true, 224, 14335, 8944, false},
+      {kModel128K, false, 228, 14361, 8874, false}, {kModelPlus2, true, 228, 14362, 8875, false},
+      {kModelPlus2A, true, 228, 14361, 8877, true}, {kModel128K, false, 228, 14361, 8874, false},
+  };  // the Custom model and the +2A ignore Late Timing
+  TestMachine t(kModel48K);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << "model " << int(c.model) << " late " << c.late);
+    t.m.MachineModel = c.model;
+    t.m.settings.LateTiming = c.late;
+    SetUpMachine(t.emu);
+    EXPECT_EQ(t.m.FrameLength, c.line == 224 ? 69888u : 70908u);
+    EXPECT_EQ(t.m.ContentionBase, c.base);
+    EXPECT_EQ(t.m.LineStartTable[0], c.base + c.line);
+    EXPECT_EQ(t.m.LineStartTable[311] - t.m.LineStartTable[310], c.line);
+    ASSERT_EQ(t.m.MemoryContentionTable.size(), kContentionTableSize);
+    int mismatches = 0;
+    for (uint32_t ts = 0; ts < kContentionTableSize && mismatches < 5; ++ts) {
+      const uint8_t want = ExpectedDelay(c.gateArray, c.line, c.first, ts);
+      mismatches += t.m.MemoryContentionTable[ts] != want ||
+                    t.m.IoContentionTable[ts] != (c.gateArray ? 0 : want);
+      EXPECT_EQ(t.m.MemoryContentionTable[ts], want) << ts;
+    }
+    EXPECT_EQ(mismatches, 0);
+  }
+}
 
-  // An Interface II cartridge replaces the whole map with itself and 0xFF-filled memory.
-  t.m.CartridgeImage.assign(16384, 0xC7);
-  t.m.CartridgeInserted = 1;
-  ResetMemoryMap(t.m);
-  EXPECT_EQ(t.m.Peek(0x8000), 0xFF);
-  t.m.WriteByte(0x8000, 0x22);
-  t.m.WriteByte(0x0000, 0x22);
-  EXPECT_EQ(t.m.Peek(0x8000), 0x22);
-  EXPECT_EQ(t.m.Peek(0x0000), 0xC7);
-  t.m.CartridgeInserted = 0;
-  ResetMemoryMap(t.m);
-  EXPECT_EQ(t.m.PageTable[0], t.m.RomBuffer48.data());
-  EXPECT_EQ(t.m.PageTable[4], t.m.RamBlock.data() + 0x8000);
+TEST(MemoryCycles, WaitsOnlyInContendedMemoryAtEachAccessStart) {
+  TestMachine t(kModel48K);
+  auto cost = [&](uint32_t start, auto access) {
+    t.m.FrameTState = start;
+    access();
+    return t.m.FrameTState - start;
+  };
+  EXPECT_EQ(cost(14335, [&] { t.m.ReadByte(0x4000); }), 6u + 3);
+  EXPECT_EQ(cost(14335, [&] { t.m.ReadByte(0xC000); }), 3u);  // never contended on the 48K
+  EXPECT_EQ(cost(14335, [&] { t.m.FetchOpcode(0x7FFF); }), 6u + 4);
+  EXPECT_EQ(cost(100, [&] { t.m.ReadByte(0x4000); }), 3u);  // outside the display fetch
+  // Each access looks the table up at its own start: 14340 (1), 14344 (5), then 14347 (2).
+  const auto reads = [&] {
+    for (uint16_t a : {0x4000, 0x8000, 0x4000}) t.m.ReadByte(a);
+  };
+  EXPECT_EQ(cost(14340, reads), 1u + 3 + 3 + 2 + 3);
+  // Internal cycles wait one T-state at a time: 6 at 14335, then 0 at 14342.
+  EXPECT_EQ(cost(14335, [&] { t.m.InternalCycles(0x4000, 2); }), 8u);
+  EXPECT_EQ(cost(14335, [&] { t.m.InternalCycles(0x8000, 5); }), 5u);
+  // Accesses that begin past the tables (the last instruction of a frame) are never delayed.
+  for (uint32_t start : {kContentionTableSize, 200000u})
+    EXPECT_EQ(cost(start, [&] { t.m.ReadByte(0x4000); }), 3u);
+
+  t.m.settings.Contention = 0;
+  EXPECT_EQ(cost(14340, reads), 9u);
+  EXPECT_EQ(cost(14335, [&] { t.m.InternalCycles(0x4000, 2); }), 2u);
+}
+
+TEST(MemoryCycles, TopSlotContendedWithOddBanksOn128KAndBanks4To7OnPlus3) {
+  TestMachine t(kModel128K);
+  ResetMachine(t.emu, true);
+  for (const auto& [value, wait] : {std::pair<uint8_t, uint32_t>{0x01, 6}, {0x02, 0}}) {
+    Write7FFD128(t.m, value);
+    t.m.FrameTState = 14361;
+    t.m.ReadByte(0xC000);
+    EXPECT_EQ(t.m.FrameTState, 14361u + wait + 3) << int(value);
+  }
+
+  TestMachine p(kModelPlus3);
+  ResetMachine(p.emu, true);
+  Write7FFDPlus3(p.m, 0x04);
+  EXPECT_TRUE(p.m.topSlotContended);
+  // Memory waits; internal cycles never do on the +2A/+3.
+  p.m.FrameTState = 14361;
+  p.m.InternalCycles(0x4000, 2);
+  EXPECT_EQ(p.m.FrameTState, 14363u);
+  p.m.FetchOpcode(0x4000);  // 14363: delay 7
+  EXPECT_EQ(p.m.FrameTState, 14363u + 7 + 4);
+}
+
+TEST(MemoryCycles, ContendedAccessesLatchTheFloatingBusByte) {
+  TestMachine t(kModelPlus3);
+  ResetMachine(t.emu, true);
+  t.m.WriteByte(0x6000, 0x42);
+  t.m.FloatingLatch = 0;
+  EXPECT_EQ(t.m.ReadByte(0x6000), 0x42);
+  EXPECT_EQ(t.m.FloatingLatch, 0x43);
+  t.m.WriteByte(0x6000, 0x10);  // a write latches what was there before it
+  EXPECT_EQ(t.m.FloatingLatch, 0x43);
+  t.m.ReadByte(0x8000);  // uncontended: the latch keeps its value
+  EXPECT_EQ(t.m.FloatingLatch, 0x43);
 }
 
 }  // namespace

@@ -1,11 +1,18 @@
-// The disk controller against the uPD765A data sheet: the phases the main status register shows,
-// and the command and result bytes, ST0-ST3 included, for the cases loaders and copy
-// protections look at.
-#include "devices/upd765.h"
-
+// The disk controller against the uPD765A data sheet (the command and result bytes, ST0-ST3
+// included, for the cases copy protections look at; formatting, writing and reading back are run
+// whole on a +3 by orvo-run), and the Microdrives and the Interface 1 at the edges a ROM run does
+// not reach.
 #include <gtest/gtest.h>
 
 #include <vector>
+
+#include "cpu/z80.h"
+#include "devices/interface1.h"
+#include "devices/microdrive.h"
+#include "devices/upd765.h"
+#include "formats/mdr_format.h"
+#include "machine/machine_fixture.h"
+#include "machine/memory.h"
 
 namespace orvo::test {
 namespace {
@@ -56,79 +63,33 @@ struct Fdc {
   }
 };
 
-TEST(Upd765, MainStatusFollowsThePhases) {
-  Fdc f(NineSectorDisk());
-  EXPECT_EQ(f.fdc.StatusPortRead(), 0x80);  // idle: ready for a command byte
-  f.fdc.DataPortWrite(0x06);
-  EXPECT_EQ(f.fdc.StatusPortRead(), 0x90);  // command in progress
-  for (uint8_t b : {0x00, 0x00, 0x00, 0x09, 0x02, 0x09, 0x2A}) f.fdc.DataPortWrite(b);
-  EXPECT_EQ(f.fdc.StatusPortRead(), 0x90);
-  f.fdc.DataPortWrite(0xFF);
-  EXPECT_EQ(f.fdc.StatusPortRead(), 0xF0);  // execution, controller to processor
-  std::vector<uint8_t> data;
-  const auto result = f.ReadAll(&data);
-  EXPECT_EQ(data.size(), 512u);
-  EXPECT_EQ(data[0], 9);
-  EXPECT_EQ(result.size(), 7u);
-  EXPECT_EQ(f.fdc.StatusPortRead(), 0x80);
-}
-
 // Results of READ DATA / READ DELETED DATA for the cases protections test, as the data sheet
 // gives them (the +3 has no terminal count, so a good read ends with "end of cylinder").
 TEST(Upd765, ReadResultsFromTheDataSheet) {
   struct Case {
     const char* what;
     uint8_t code, r, eot;
-    void (*edit)(DiskImage&);
+    int sector;           // the sector edited, -1: none
+    uint8_t st1, st2, c;  // its stored status bytes and ID cylinder
     std::vector<uint8_t> result;
     size_t bytes;
   };
   const Case cases[] = {
-      {"over the end of the track", 0x06, 8, 9, nullptr, {0x40, 0x80, 0x00, 1, 0, 1, 2}, 1024},
-      {"missing sector", 0x06, 0x20, 0x20, nullptr, {0x40, 0x04, 0x00, 0, 0, 0x20, 2}, 0},
-      {"deleted sector, SK clear: read, then stop",
-       0x06,
-       3,
-       9,
-       [](DiskImage& d) { d.tracks[0].sectors[3].st2 = 0x40; },
-       {0x40, 0x00, 0x40, 0, 0, 4, 2},
-       1024},
-      {"deleted sector, SK set: skipped",
-       0x26,
-       4,
-       5,
-       [](DiskImage& d) { d.tracks[0].sectors[3].st2 = 0x40; },
-       {0x40, 0x80, 0x40, 1, 0, 1, 2},
-       512},
-      {"READ DELETED of a normal sector", 0x0C, 1, 1, nullptr, {0x40, 0x00, 0x40, 0, 0, 1, 2}, 512},
-      {"CRC error in the data field",
-       0x06,
-       2,
-       9,
-       [](DiskImage& d) {
-         d.tracks[0].sectors[1].st1 = 0x20;
-         d.tracks[0].sectors[1].st2 = 0x20;
-       },
-       {0x40, 0x20, 0x20, 0, 0, 2, 2},
-       512},
-      {"no data address mark",
-       0x06,
-       1,
-       1,
-       [](DiskImage& d) { d.tracks[0].sectors[0].st2 = 0x01; },
-       {0x40, 0x01, 0x01, 0, 0, 1, 2},
-       0},
-      {"wrong cylinder in the ID",
-       0x06,
-       1,
-       1,
-       [](DiskImage& d) { d.tracks[0].sectors[0].c = 0xFF; },
-       {0x40, 0x04, 0x12, 0, 0, 1, 2},
-       0},
+      {"over the end of the track", 0x06, 8, 9, -1, 0, 0, 0, {0x40, 0x80, 0, 1, 0, 1, 2}, 1024},
+      {"missing sector", 0x06, 0x20, 0x20, -1, 0, 0, 0, {0x40, 0x04, 0, 0, 0, 0x20, 2}, 0},
+      {"deleted, SK clear: stop", 0x06, 3, 9, 3, 0, 0x40, 0, {0x40, 0, 0x40, 0, 0, 4, 2}, 1024},
+      {"deleted, SK set: skipped", 0x26, 4, 5, 3, 0, 0x40, 0, {0x40, 0x80, 0x40, 1, 0, 1, 2}, 512},
+      {"READ DELETED of a normal", 0x0C, 1, 1, -1, 0, 0, 0, {0x40, 0, 0x40, 0, 0, 1, 2}, 512},
+      {"CRC error in the data", 0x06, 2, 9, 1, 0x20, 0x20, 0, {0x40, 0x20, 0x20, 0, 0, 2, 2}, 512},
+      {"no data address mark", 0x06, 1, 1, 0, 0, 0x01, 0, {0x40, 0x01, 0x01, 0, 0, 1, 2}, 0},
+      {"wrong cylinder in the ID", 0x06, 1, 1, 0, 0, 0, 0xFF, {0x40, 0x04, 0x12, 0, 0, 1, 2}, 0},
   };
   for (const Case& c : cases) {
     DiskImage disk = NineSectorDisk();
-    if (c.edit) c.edit(disk);
+    if (c.sector >= 0) {
+      DiskSector& s = disk.tracks[0].sectors[static_cast<size_t>(c.sector)];
+      s.st1 = c.st1, s.st2 = c.st2, s.c = c.c;
+    }
     Fdc f(std::move(disk));
     std::vector<uint8_t> data;
     EXPECT_EQ(f.Read(c.code, 0, c.r, c.eot, &data), c.result) << c.what;
@@ -192,31 +153,6 @@ TEST(Upd765, WeakSectorCopiesReadInTurn) {
   }
 }
 
-TEST(Upd765, FormatThenWriteThenRead) {
-  Fdc f(BlankDisk(40, 1));
-  f.Command({0x0F, 0x00, 2});
-  f.Command({0x08});
-  f.Result();
-  f.Command({0x4D, 0x00, 2, 3, 0x2A, 0xE5});  // N=2, three sectors, filler 0xE5
-  for (uint8_t r : {0x41, 0x43, 0x42}) {
-    for (uint8_t b : {uint8_t{2}, uint8_t{0}, r, uint8_t{2}}) f.fdc.DataPortWrite(b);
-  }
-  EXPECT_EQ(f.Result(), std::vector<uint8_t>({0x00, 0, 0, 2, 0, 0x42, 2}));
-  EXPECT_TRUE(f.fdc.Modified(0));
-  f.Command({0x4A, 0x00});
-  EXPECT_EQ(f.Result(), std::vector<uint8_t>({0x00, 0, 0, 2, 0, 0x41, 2}));
-
-  f.Command({0x45, 0x00, 2, 0, 0x43, 2, 0x43, 0x2A, 0xFF});
-  for (int i = 0; i < 512; ++i) f.fdc.DataPortWrite(static_cast<uint8_t>(i));
-  EXPECT_EQ(f.Result(), std::vector<uint8_t>({0x40, 0x80, 0x00, 3, 0, 1, 2}));
-  std::vector<uint8_t> data;
-  f.Read(0x06, 2, 0x42, 0x43, &data);
-  ASSERT_EQ(data.size(), 1024u);
-  EXPECT_EQ(data[0], 0xE5);  // 0x42 as formatted
-  EXPECT_EQ(data[513], 1);   // 0x43 as written
-  EXPECT_EQ(f.fdc.Disk(0).tracks[2].sectors.size(), 3u);
-}
-
 // With a clock the sector's bytes come at the drive's rate: the request bit follows each byte,
 // a processor in time gets the whole sector, one that misses a byte (reading or writing) ends
 // the command with overrun.
@@ -251,6 +187,82 @@ TEST(Upd765Timing, BytesAtTheDriveRateAndOverrun) {
   const auto lateWrite = run(0x05, 40, 5 * kByte);  // WRITE DATA
   EXPECT_EQ(lateWrite[1], kSt1Overrun);
   EXPECT_EQ(lateWrite[7], 3);  // the sector on the disk is unchanged
+}
+
+// A cartridge whose tape byte at every position is the position's low byte.
+MicrodriveState WithCartridge(int drive, bool writable) {
+  MicrodriveState s;
+  std::vector<uint8_t> image(kCartridgeImageSize);
+  for (size_t i = 0; i < image.size(); ++i) image[i] = static_cast<uint8_t>(i);
+  image.back() = writable ? 0 : 1;
+  LoadCartridge(s, drive, std::move(image), "x.mdr", "x.mdr");
+  return s;
+}
+
+// The ROM's way to select a drive: clock `count` pulses with data high through the chain, then
+// latch with data low on the rising edge and select on the falling one.
+void Select(MicrodriveState& s, int count) {
+  for (int i = 0; i < count; ++i) {
+    MicrodriveControlWrite(s, 3);
+    MicrodriveControlWrite(s, 1);
+  }
+  MicrodriveControlWrite(s, 2);
+  MicrodriveControlWrite(s, 0);
+}
+
+// Reading, writing and formatting through the Interface 1 ROM are run whole by orvo-run; these are
+// the edges a ROM run does not reach.
+TEST(Microdrive, SelectionProtectionAndTheTapeLoop) {
+  for (int count = 0; count < 8; ++count) {
+    MicrodriveState s;
+    Select(s, count);
+    EXPECT_EQ(s.selected, 7 - count) << count;
+  }
+  MicrodriveState off;
+  MicrodriveCommsWrite(off, 0);  // the drives are off: no pulse selects one
+  Select(off, 3);
+  EXPECT_EQ(off.selected, kNoDrive);
+
+  MicrodriveState s = WithCartridge(0, false);
+  EXPECT_EQ(MicrodriveStatusRead(s) & 1, 0) << "protected";
+  s.drives[0].position = kCartridgeTapeBytes - 1;  // the last position wraps to the first
+  MicrodriveStatusRead(s);
+  EXPECT_EQ(s.drives[0].position, 0u);
+  s.drives[0].position = 30;  // in the gap after the header: a write waits for the data block
+  MicrodriveDataWrite(s, 0xAA);
+  EXPECT_EQ(s.drives[0].image[79], 0xAA);
+  // Another drive selected: reads give 0xFF and writes go nowhere.
+  s.selected = 1;
+  EXPECT_EQ(MicrodriveStatusRead(s), 0xFF);
+  EXPECT_EQ(MicrodriveDataRead(s), 0xFF);
+  MicrodriveDataWrite(s, 0xCC);
+  EXPECT_EQ(s.drives[0].image[80], 80);
+}
+
+// Paging by the ROM's traps is run whole by orvo-run; the snapshot block carries it.
+TEST(Interface1, StateBlockCarriesThePagingAndNotOnThePlus3) {
+  TestMachine t(kModel48K);
+  ORVO_REQUIRE_FILE(RomDir() / "IF1.rom");
+  MachineState& m = t.m;
+  t.emu.settings.Interface1 = 1;
+  SetUpMachine(t.emu);
+  ASSERT_TRUE(Interface1Fitted(m));
+  m.cpu.PC = 0x0008;  // an RST 8 lands on the shadow ROM's code
+  ExecuteZ80(m);
+  ASSERT_TRUE(m.If1Paged());
+  const Device& d = kInterface1Device;
+  std::vector<uint8_t> block;
+  d.SaveState(m, block);
+  m.OnIf1PageOut();
+  ASSERT_TRUE(d.CheckState(block));
+  EXPECT_EQ(block[0], 5);
+  ASSERT_TRUE(d.LoadState(m, block));
+  EXPECT_TRUE(m.If1Paged());
+  EXPECT_FALSE(d.CheckState(std::span(block).first(10)));
+
+  m.MachineModel = kModelPlus3;
+  SetUpMachine(t.emu);
+  EXPECT_FALSE(Interface1Fitted(m));
 }
 
 }  // namespace

