@@ -1,66 +1,17 @@
-// Tapes that are recordings: CSW files and the TZX CSW block, WAV audio and PZX pulse files.
-// Recordings are played edge by edge with pulse lengths converted exactly from their sample rate,
-// and a program saved on one loads through the ROM as it does from the TAP it was made from.
+// Recordings: CSW files and the TZX CSW block are played edge by edge with pulse lengths converted
+// exactly from their sample rate. (Loads from CSW, WAV and PZX through the ROM: tape_load_test.)
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 
 #include "formats/csw_format.h"
-#include "formats/pulse_tapes.h"
-#include "tape_machine.h"
+#include "support/test_paths.h"
 #include "tape_test_support.h"
 
 namespace orvo::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-const char kHelloTap[] = "testdata/media/tap/zasm_hello_world.tap";
-
-// The pulse lengths (T-states) the deck plays for a TAP file, from its first edge.
-std::vector<uint64_t> PulsesOfTap(const std::vector<uint8_t>& tap) {
-  TapeRig rig;
-  rig.Insert(tap, false);
-  rig.PlayRecording();
-  std::vector<uint64_t> out = rig.Intervals();
-  if (!out.empty()) out.erase(out.begin());  // the silence before the first edge
-  return out;
-}
-
-// A 44.1 kHz mono 8-bit WAV of those pulses, as a cassette rip would hold them.
-std::vector<uint8_t> WavOfPulses(const std::vector<uint64_t>& pulses) {
-  TapeBytes b;
-  std::vector<uint8_t> samples(4410, 0x80);  // a tenth of a second of silence first
-  uint64_t t = 0, written = 0;
-  bool high = true;
-  for (uint64_t p : pulses) {
-    t += p;
-    const uint64_t end = t * 44100 / kTapeClockHz;
-    for (; written < end; ++written) samples.push_back(high ? 0xB0 : 0x50);
-    high = !high;
-  }
-  samples.insert(samples.end(), 4410, 0x80);
-  b.Text("RIFF").U32(36 + static_cast<uint32_t>(samples.size())).Text("WAVEfmt ");
-  b.U32(16).U16(1).U16(1).U32(44100).U32(44100).U16(1).U16(8);
-  b.Text("data").U32(static_cast<uint32_t>(samples.size())).Raw(samples);
-  return b.bytes;
-}
-
-// A PZX file with those pulses as one pulse sequence.
-std::vector<uint8_t> PzxOfPulses(const std::vector<uint64_t>& pulses) {
-  TapeBytes body;
-  for (uint64_t p : pulses) {
-    if (p >= 0x8000) body.U16(0x8000 | static_cast<uint32_t>(p >> 16));
-    body.U16(static_cast<uint32_t>(p & (p >= 0x8000 ? 0xFFFF : 0x7FFF)));
-  }
-  TapeBytes b;
-  b.Text("PZXT").U32(2).U8(1).U8(0);
-  b.Text("PULS").U32(static_cast<uint32_t>(body.bytes.size())).Raw(body.bytes);
-  return b.bytes;
-}
-
-// ---- CSW containers ----
 
 TEST(CswFiles, ConformanceFilesNamedOkLoadAndThoseNamedErrAreRefused) {
   const fs::path dir = SharedFile("testdata/media/csw/bem-conformance");
@@ -136,53 +87,6 @@ TEST(CswFiles, TzxRecordingBlockKeepsExactTimeOverAWholeTape) {
     EXPECT_EQ(rig.edges[k - 1], uint64_t{k} * 3500000 / 44100) << k;
   }
 }
-
-// ---- whole loads through the ROM ----
-
-struct LoadCase {
-  const char* name;
-  const char* file;  // a shared file, or empty: made from the TAP
-  TapeKind kind;
-};
-
-class RecordingLoad : public ::testing::TestWithParam<LoadCase> {};
-
-TEST_P(RecordingLoad, HelloWorldLoadsWithRealPulses) {
-  const LoadCase& c = GetParam();
-  if (!TapeMachine::RomPresent(kModel48K)) GTEST_SKIP() << "missing 48k.rom in " << RomDir();
-  ORVO_REQUIRE_FILE(SharedFile(kHelloTap));
-  fs::path path;
-  fs::path made;
-  if (*c.file) {
-    path = SharedFile(c.file);
-    ORVO_REQUIRE_FILE(path);
-  } else {
-    const std::vector<uint64_t> pulses = PulsesOfTap(ReadWholeFile(SharedFile(kHelloTap)));
-    const std::vector<uint8_t> bytes =
-        c.kind == TapeKind::Wav ? WavOfPulses(pulses) : PzxOfPulses(pulses);
-    made = fs::temp_directory_path() /
-           (std::string("orvo_recording_") + c.name + (c.kind == TapeKind::Wav ? ".wav" : ".pzx"));
-    std::ofstream(made, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()),
-               static_cast<std::streamsize>(bytes.size()));
-    path = made;
-  }
-  TapeMachine tm;
-  ASSERT_TRUE(BootToTapeLoader(tm.emu));
-  ASSERT_TRUE(tm.Insert(path));
-  if (!made.empty() && !getenv("KEEP")) fs::remove(made);
-  EXPECT_TRUE(tm.RunUntilScreenShows("Hello World!", 3000)) << tm.Screen();
-  EXPECT_TRUE(tm.host.messages.empty());
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Tape, RecordingLoad,
-    ::testing::Values(
-        LoadCase{"csw2", "testdata/media/csw/derived/zasm_hello_world_csw2_zrle_44100.csw",
-                 TapeKind::Csw},
-        LoadCase{"tzx_block", "testdata/media/tzx/zasm_tzx_blocks.tzx", TapeKind::Tzx},
-        LoadCase{"wav", "", TapeKind::Wav}, LoadCase{"pzx", "", TapeKind::Pzx}),
-    [](const auto& instance) { return std::string(instance.param.name); });
 
 }  // namespace
 }  // namespace orvo::test
