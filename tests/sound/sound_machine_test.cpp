@@ -119,6 +119,34 @@ std::vector<double> RisingEdges(const std::vector<int>& s) {
   return at;
 }
 
+// Code that writes AY registers through 0xFFFD and 0xBFFD, after DI and LD BC,0xFFFD.
+std::vector<uint8_t> AyWrites(std::initializer_list<std::pair<uint8_t, uint8_t>> writes) {
+  std::vector<uint8_t> code = {0xF3, 0x01, 0xFD, 0xFF};
+  for (auto [reg, value] : writes) {
+    code.insert(code.end(), {0x06, 0xFF, 0x3E, reg, 0xED, 0x79,      // LD B,0xFF; LD A,r; OUT (C),A
+                             0x06, 0xBF, 0x3E, value, 0xED, 0x79});  // LD B,0xBF; ...
+  }
+  return code;
+}
+
+// Appends IM 2 with the vector at 0x80FF pointing to a routine at 0x9000 that flips the speaker,
+// EI (or DI) and a HALT loop, and places `code` at `at`.
+void HaltLoopWithSpeakerFlips(MachineState& m, std::vector<uint8_t> code, uint16_t at,
+                              bool interrupts = true) {
+  code.insert(code.end(), {0xED, 0x5E, 0x3E, 0x80, 0xED, 0x47});  // IM 2; LD A,0x80; LD I,A
+  code.insert(code.end(), {static_cast<uint8_t>(interrupts ? 0xFB : 0xF3), 0x76, 0x18, 0xFD});
+  const std::vector<uint8_t> handler = {
+      0xF5, 0x3A, 0x00, 0x91,         // PUSH AF; LD A,(0x9100)
+      0xEE, 0x10, 0x32, 0x00, 0x91,   // XOR 0x10; LD (0x9100),A
+      0xD3, 0xFE, 0xF1, 0xFB, 0xC9};  // OUT (0xFE),A; POP AF; EI; RET
+  std::copy(code.begin(), code.end(), m.PageTable[at >> 13] + (at & 0x1FFF));
+  m.PageTable[4][0xFF] = 0x00;
+  m.PageTable[4][0x100] = 0x90;
+  std::copy(handler.begin(), handler.end(), m.PageTable[4] + 0x1000);
+  m.PageTable[4][0x1100] = 0;
+  m.cpu.PC = at;
+}
+
 // The frequency of a clean periodic recording, from its first and last rising edges.
 double EdgeFrequency(const std::vector<int>& s, int rate) {
   const std::vector<double> edges = RisingEdges(s);
@@ -131,14 +159,11 @@ TEST(SoundMachine, AyTonesAtTheChipsPitchAtEveryRate) {
   for (int rate : {11025, 22050, 44100, 48000}) {
     for (uint16_t period : {100, 250, 1000}) {
       RunningMachine r(kModel128K, rate);
-      // Channel A alone at volume 15, through 0xFFFD and 0xBFFD.
-      std::vector<uint8_t> code = {0xF3, 0x01, 0xFD, 0xFF};  // DI; LD BC,0xFFFD
-      const uint8_t fine = period & 0xFF, coarse = period >> 8;
-      for (auto [reg, value] :
-           {std::pair<uint8_t, uint8_t>{7, 0x3E}, {8, 15}, {0, fine}, {1, coarse}}) {
-        code.insert(code.end(), {0x06, 0xFF, 0x3E, reg, 0xED, 0x79,  // LD B,0xFF; LD A,r; OUT (C),A
-                                 0x06, 0xBF, 0x3E, value, 0xED, 0x79});  // LD B,0xBF; ...
-      }
+      // Channel A alone at volume 15.
+      std::vector<uint8_t> code = AyWrites({{7, 0x3E},
+                                            {8, 15},
+                                            {0, static_cast<uint8_t>(period)},
+                                            {1, static_cast<uint8_t>(period >> 8)}});
       code.insert(code.end(), {0x18, 0xFE});                  // JR $
       std::copy(code.begin(), code.end(), r.m.PageTable[4]);  // 0x8000
       r.m.cpu.PC = 0x8000;
@@ -159,20 +184,8 @@ TEST(SoundMachine, BeeperPitchAndRecordingLengthFollowTheTStates) {
   ORVO_REQUIRE_FILE(test::RomDir() / "48k.rom");
   for (int rate : {11025, 44100}) {
     RunningMachine r(kModel48K, rate);
-    // The speaker flips at every interrupt (an IM 2 routine): a square wave of two frames.
-    const std::vector<uint8_t> main = {0xED, 0x5E, 0x3E, 0x80,
-                                       0xED, 0x47, 0xFB,   // IM 2; I=0x80; EI
-                                       0x76, 0x18, 0xFD};  // HALT; JR -3
-    const std::vector<uint8_t> handler = {
-        0xF5, 0x3A, 0x00, 0x91,         // PUSH AF; LD A,(0x9100)
-        0xEE, 0x10, 0x32, 0x00, 0x91,   // XOR 0x10; LD (0x9100),A
-        0xD3, 0xFE, 0xF1, 0xFB, 0xC9};  // OUT (0xFE),A; POP AF; EI; RET
-    std::copy(main.begin(), main.end(), r.m.PageTable[4]);
-    r.m.PageTable[4][0xFF] = 0x00;  // the vector at 0x80FF: 0x9000
-    r.m.PageTable[4][0x100] = 0x90;
-    std::copy(handler.begin(), handler.end(), r.m.PageTable[4] + 0x1000);
-    r.m.PageTable[4][0x1100] = 0;
-    r.m.cpu.PC = 0x8000;
+    // The speaker flips at every interrupt: a square wave of two frames.
+    HaltLoopWithSpeakerFlips(r.m, {}, 0x8000);
     r.m.cpu.IFF1 = r.m.cpu.IFF2 = 0;
     const int frames = 250;
     r.Run(frames);
@@ -200,30 +213,11 @@ TEST(SoundMachine, HaltedFetchesInOneStepChangeNothing) {
     uint32_t state[2][4];
     for (int oneByOne = 0; oneByOne < 2; ++oneByOne) {
       RunningMachine r(kModel128K);
-      // AY: tone A, noise on B, an envelope on C, then IM 2 (vector 0x80FF -> 0x9000) and the
-      // HALT loop.
-      std::vector<uint8_t> code = {0xF3, 0x01, 0xFD, 0xFF};
-      for (auto [reg, value] : {std::pair<uint8_t, uint8_t>{7, 0x2E},
-                                {8, 15},
-                                {0, 77},
-                                {9, 12},
-                                {6, 9},
-                                {10, 16},
-                                {11, 40},
-                                {13, 10}}) {
-        code.insert(code.end(),
-                    {0x06, 0xFF, 0x3E, reg, 0xED, 0x79, 0x06, 0xBF, 0x3E, value, 0xED, 0x79});
-      }
-      code.insert(code.end(), {0xED, 0x5E, 0x3E, 0x80, 0xED, 0x47});  // IM 2; LD I,A
-      code.push_back(c.interrupts ? 0xFB : 0xF3);                     // EI or DI
-      code.insert(code.end(), {0x76, 0x18, 0xFD});                    // HALT; JR -3
-      const std::vector<uint8_t> handler = {0xF5, 0x3A, 0x00, 0x91, 0xEE, 0x10, 0x32,
-                                            0x00, 0x91, 0xD3, 0xFE, 0xF1, 0xFB, 0xC9};
-      std::copy(code.begin(), code.end(), r.m.PageTable[c.at >> 13]);
-      r.m.PageTable[4][0xFF] = 0x00;
-      r.m.PageTable[4][0x100] = 0x90;
-      std::copy(handler.begin(), handler.end(), r.m.PageTable[4] + 0x1000);
-      r.m.cpu.PC = c.at;
+      // AY: tone A, noise on B, an envelope on C, then the HALT loop.
+      HaltLoopWithSpeakerFlips(
+          r.m,
+          AyWrites({{7, 0x2E}, {8, 15}, {0, 77}, {9, 12}, {6, 9}, {10, 16}, {11, 40}, {13, 10}}),
+          c.at, c.interrupts);
       r.m.DebugHooksActive = static_cast<uint8_t>(oneByOne);  // watched: one fetch at a time
       r.Run(30);
       samples[oneByOne] = r.Samples();
