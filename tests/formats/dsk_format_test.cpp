@@ -1,38 +1,13 @@
-// DSK and extended DSK images: what the shared images hold, a write and parse round trip that
-// keeps every sector's oddities, and files that must be refused.
+// DSK and extended DSK images: a write and parse round trip that keeps every sector's oddities,
+// and files that must be refused. (The shared images boot in the orvo-run disk tests.)
 #include "formats/dsk_format.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 
-#include "support/test_paths.h"
-
 namespace orvo::test {
 namespace {
-
-TEST(DskFormat, SharedImagesParse) {
-  struct Case {
-    const char* file;
-    unsigned cylinders, formatted, firstSectors;
-  };
-  const Case cases[] = {
-      {"zesarux_testdsk.dsk", 40, 40, 9},
-      {"dizzy7_crystal_kingdom_2017.dsk", 40, 40, 9},
-      {"carlos_sainz_dataformat.dsk", 42, 12, 9},
-  };
-  for (const Case& c : cases) {
-    const auto path = SharedFile(std::string("testdata/media/disk/") + c.file);
-    if (!std::filesystem::exists(path)) GTEST_SKIP() << "missing test file: " << path.string();
-    DiskImage image;
-    ASSERT_TRUE(ParseDsk(ReadWholeFile(path), image).Ok()) << c.file;
-    EXPECT_EQ(image.cylinders, c.cylinders) << c.file;
-    unsigned formatted = 0;
-    for (const DiskTrack& t : image.tracks) formatted += t.formatted ? 1 : 0;
-    EXPECT_EQ(formatted, c.formatted) << c.file;
-    EXPECT_EQ(image.tracks[0].sectors.size(), c.firstSectors) << c.file;
-  }
-}
 
 TEST(DskFormat, WriteThenParseKeepsEverySector) {
   DiskImage d = BlankDisk(3, 2);

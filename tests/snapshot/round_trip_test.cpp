@@ -129,11 +129,12 @@ TEST(Z80Writer, TheCustomModelSavesItsMemoryAsA48K) {
                          b.m.RamBlock.begin() + 0x4000));
 }
 
-// The formats have no halted flag: a CPU stopped on a HALT is saved pointing at it, so the loaded
-// program halts again and waits for its interrupt instead of running on at once.
+// A record says the CPU was halted: applied, it gives a CPU waiting in its HALT. The files have no
+// halted flag: a CPU stopped on a HALT is saved pointing at it, so the loaded program halts again
+// and waits for its interrupt instead of running on at once.
 TEST(SnapshotWriters, AHaltedCpuHaltsAgainAfterLoading) {
   ORVO_REQUIRE_ROMS();
-  for (int version : {0, 1, 2, 3}) {
+  for (int version : {-1, 0, 1, 2, 3}) {  // -1: the record itself, 0: SNA, else Z80
     for (uint8_t model : {kModel48K, kModel128K}) {
       if (version == 1 && model != kModel48K) continue;
       SCOPED_TRACE(testing::Message() << "version " << version << " model " << int(model));
@@ -144,15 +145,21 @@ TEST(SnapshotWriters, AHaltedCpuHaltsAgainAfterLoading) {
       a.m.cpu.PC = 0x9000;
       ExecuteZ80(a.m);
       ASSERT_TRUE(a.m.cpu.Halted);
-      const std::vector<uint8_t> file = version == 0
-                                            ? WriteSNA(CaptureSnapshot(a.m))
-                                            : WriteZ80(CaptureSnapshot(a.m), version, false);
-      EXPECT_EQ(a.m.cpu.PC, 0x9001);  // the running machine is left as it was
+      const SnapshotRecord record = CaptureSnapshot(a.m);
       SnapshotMachine b(model);
-      ASSERT_EQ(version == 0 ? LoadSNA(b.emu, file) : LoadZ80(b.emu, file), 0);
-      EXPECT_EQ(b.m.cpu.PC, 0x9000);
+      if (version < 0) {
+        LoadSnapshotRecord(b.emu, record);
+        EXPECT_EQ(b.m.cpu.PC, 0x9001);
+        EXPECT_TRUE(b.m.cpu.Halted);
+      } else {
+        const auto file = version == 0 ? WriteSNA(record) : WriteZ80(record, version, false);
+        EXPECT_EQ(a.m.cpu.PC, 0x9001);  // the running machine is left as it was
+        ASSERT_EQ(version == 0 ? LoadSNA(b.emu, file) : LoadZ80(b.emu, file), 0);
+        EXPECT_EQ(b.m.cpu.PC, 0x9000);
+      }
       ExecuteZ80(b.m);
       EXPECT_TRUE(b.m.cpu.Halted);
+      EXPECT_EQ(b.m.cpu.PC, 0x9001);
     }
   }
 }

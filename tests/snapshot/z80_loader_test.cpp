@@ -113,20 +113,26 @@ TEST(Z80Loader, HardwareModesChooseTheModel) {
 // a 256K machine) is passed over and the blocks after it are still read.
 TEST(Z80Loader, BlocksInAnyOrderAndUnknownPagesPassedOver) {
   ORVO_REQUIRE_ROMS();
-  const std::pair<uint8_t, Bytes> rows[] = {{kModel48K, {11, 8, 5, 0, 4}},
-                                            {kModel16K, {4, 5, 8}},
-                                            {kModel128K, {10, 9, 8, 7, 2, 6, 5, 4, 3, 18}}};
-  for (const auto& [model, pages] : rows) {
-    Bytes f = Z80Header(54, model == kModel128K ? 4 : 0, model == kModel16K ? 0x80 : 0);
-    for (uint8_t p : pages) AddBlock(f, p, p);
+  // A +3 file that holds only pages 4, 5 and 8 (banks 1, 2 and 5) loads with the other banks blank.
+  const struct {
+    uint8_t model, hardware;
+    Bytes pages, at4000_7FFF_8000_C000;
+  } rows[] = {{kModel48K, 0, {11, 8, 5, 0, 4}, {8, 8, 4, 5}},
+              {kModel16K, 0, {4, 5, 8}, {8, 8, 0xFF, 0xFF}},
+              {kModel128K, 4, {10, 9, 8, 7, 2, 6, 5, 4, 3, 18}, {8, 8, 5, 3}},
+              {kModelPlus3, 7, {4, 5, 8}, {8, 8, 5, 0}}};
+  for (const auto& r : rows) {
+    SCOPED_TRACE(int(r.model));
+    Bytes f = Z80Header(54, r.hardware, r.model == kModel16K ? 0x80 : 0);
+    for (uint8_t p : r.pages) AddBlock(f, p, p);
     SnapshotMachine t;
     ASSERT_EQ(LoadZ80(t.emu, f), 0);
-    EXPECT_EQ(t.m.MachineModel, model);
-    const Bytes expect = model == kModel128K
-                             ? Bytes{8, 8, 5, 3}
-                             : (model == kModel16K ? Bytes{8, 8, 0xFF, 0xFF} : Bytes{8, 8, 4, 5});
+    EXPECT_EQ(t.m.MachineModel, r.model);
+    if (Is128KFamily(r.model)) {
+      EXPECT_EQ(t.m.RamBlock[16384], 4) << "bank 1";
+    }
     const uint16_t at[] = {0x4000, 0x7FFF, 0x8000, 0xC000};
-    for (int k = 0; k < 4; ++k) EXPECT_EQ(t.m.Peek(at[k]), expect[k]) << int(model) << " " << at[k];
+    for (int k = 0; k < 4; ++k) EXPECT_EQ(t.m.Peek(at[k]), r.at4000_7FFF_8000_C000[k]) << at[k];
   }
 }
 

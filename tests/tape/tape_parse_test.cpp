@@ -120,34 +120,6 @@ TEST(TapeParse, SkippedBlocksKeepTheNumbering) {
   EXPECT_EQ(p->tape.blocks[13]->p[1], 3u);
 }
 
-// Each public TZX parses whole, with the block count its layout gives.
-TEST(TapeParse, PublicTapes) {
-  const std::pair<const char*, size_t> tapes[] = {
-      {"zasm_tzx_blocks.tzx", 46},
-      {"zorro_speedlock1.tzx", 47},
-      {"hollywood_poker_flowcontrol.tzx", 23},
-      {"bcs_quest_for_tires_gdb.tzx", 4},
-      {"basil_great_mouse_detective_gdb.tzx", 53},
-      {"dan_dare2_gdb.tzx", 18},
-      {"super_scramble_alkatraz_glue.tzx", 12},
-      {"atlantis_4003_blocks_glue.tzx", 4003},
-      {"penetrator_4500baud_id15.tzx", 1},
-      {"advanced_body_disposal_simulator_csscgc2010_id15.tzx", 5},
-      {"wizball_turbo.tzx", 37},
-      {"barbarian2_turbo.tzx", 47},
-      {"where_time_stood_still_speedlock_128k.tzx", 47},
-      {"SYNTHETIC_select_0x28_custominfo_0x35.tzx", 8},
-  };
-  for (const auto& [name, count] : tapes) {
-    const auto file = SharedFile(std::string("testdata/media/tzx/") + name);
-    if (!std::filesystem::exists(file)) continue;
-    auto p = Parse(ReadWholeFile(file));
-    EXPECT_EQ(p->status, kTapeParseOk) << name;
-    EXPECT_EQ(p->tape.blocks.size(), count) << name;
-    EXPECT_TRUE(p->host.messages.empty()) << name;
-  }
-}
-
 // Every prefix of a tape that uses most block kinds parses without reading past its end (the
 // sanitizer builds and the fuzz targets check the reading itself).
 TEST(TapeParse, EveryPrefixOfATapeParsesSafely) {
