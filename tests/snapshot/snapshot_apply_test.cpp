@@ -1,9 +1,12 @@
 // Taking a record out of a machine and putting it into another gives the same machine, on every
-// model, including what only the block formats carry (T-state, MEMPTR). A halted CPU: the round
-// trip tests.
+// model, including what only the block formats carry (T-state, MEMPTR; a halted CPU: the round
+// trip tests), and device state through an SZX file.
 #include <gtest/gtest.h>
 
+#include "formats/szx_format.h"
 #include "machine/memory.h"
+#include "shell/snapshot_save.h"
+#include "snapshot/snapshot_fixture.h"
 #include "snapshot_fixture.h"
 
 namespace orvo::test {
@@ -46,6 +49,45 @@ TEST(SnapshotRecordSeam, CaptureThenApplyReproducesEveryModel) {
     EXPECT_EQ(b.m.sound.ay.AySelectedRegister, 11);
     EXPECT_FALSE(b.m.cpu.Halted);
   }
+}
+
+// ---- device state carried through an SZX file ----
+
+TEST(SzxDeviceBlocks, UlaPlusPaletteSpecDrumAndKeyboardComeBack) {
+  ORVO_REQUIRE_ROMS();
+  SnapshotMachine a;
+  a.emu.settings.UlaPlus = 1;
+  a.emu.settings.SpecDrum = 1;
+  a.emu.ApplyMachineSettings();
+  SetUpMachine(a.emu);
+  a.m.WritePort(0xBF3B, 0x40);  // mode group: 64-colour mode on
+  a.m.WritePort(0xFF3B, 0x01);
+  a.m.WritePort(0xBF3B, 0x05);  // palette entry 5
+  a.m.WritePort(0xFF3B, 0xE3);
+  a.m.WritePort(0x00DF, 0x90);  // the drum's DAC
+  a.m.Issue3Keyboard = 0;
+  const std::vector<uint8_t> file = BuildSZX(a.emu);
+
+  SnapshotMachine b;
+  b.emu.settings.UlaPlus = 1;
+  b.emu.settings.SpecDrum = 1;
+  b.emu.ApplyMachineSettings();
+  ASSERT_EQ(LoadSZX(b.emu, file), 0);
+  EXPECT_EQ(b.m.ports.UlaPlusPaletteMode, 1);
+  EXPECT_EQ(b.m.ports.UlaPlusPalette[5], a.m.ports.UlaPlusPalette[5]);
+  EXPECT_NE(b.m.ports.UlaPlusPalette[5], b.m.ports.UlaPlusPalette[4]);
+  EXPECT_EQ(b.m.sound.SpecDrumLevel, a.m.sound.SpecDrumLevel);
+  EXPECT_EQ(b.m.Issue3Keyboard, 0);
+
+  // A device block its device cannot take refuses the file and leaves the machine as it was.
+  SnapshotRecord record;
+  ASSERT_TRUE(ParseSZX(file, record).Ok());
+  for (SnapshotBlock& block : record.blocks) {
+    if (block.id == SnapshotBlockId("DRUM")) block.body.push_back(0);
+  }
+  b.m.cpu.PC = 0x1234;
+  EXPECT_NE(LoadSZX(b.emu, WriteSZX(record)), 0);
+  EXPECT_EQ(b.m.cpu.PC, 0x1234);
 }
 
 }  // namespace
