@@ -267,8 +267,6 @@ TEST(TapeAutoStartStop, TenQuickCountingPollsStartAndThreeSlowOnesStop) {
   EXPECT_TRUE(m.TapePlaying);
   AgeTapeReadTime(m, 69888);
   EXPECT_FALSE(m.TapePlaying);
-  for (int k = 0; k < 20; ++k) AgeTapeReadTime(m, 69888);
-  EXPECT_GE(m.tape.LastReadTime, -100000 - 69888) << "the age stops at -100000";
 }
 
 TEST(TapeWobble, NeverMakesAPulseZero) {
@@ -303,8 +301,7 @@ TEST(TapeWobble, NeverMakesAPulseZero) {
   }
 }
 
-// ---- recordings: CSW files and the TZX CSW block, edges converted exactly from the sample rate
-// ----
+// ---- recordings, edges converted exactly from the sample rate ----
 
 namespace fs = std::filesystem;
 
@@ -330,10 +327,7 @@ TEST(CswFiles, ConformanceFilesNamedOkLoadAndThoseNamedErrAreRefused) {
     ++seen;
   }
   EXPECT_GE(seen, 17);
-}
-
-TEST(CswFiles, ShortAndUnsignedFilesGiveTheTapeSignatureMessages) {
-  TapeImage tape;
+  TapeImage tape;  // too short for a signature, and a wrong one
   EXPECT_EQ(FormatErrorMessage(ParseCSW(tape, std::vector<uint8_t>(24, 0), false)),
             kMsgTapeSignatureShort);
   EXPECT_EQ(FormatErrorMessage(ParseCSW(tape, std::vector<uint8_t>(60, 'C'), false)),
