@@ -82,27 +82,6 @@ TEST(SzxFormat, RefusesBrokenFilesWhole) {
   EXPECT_EQ(ParseSZX(SzxHeader(7), r).detail, 7u);
 }
 
-TEST(SzxFormat, ReadsHeaderOnlyFilesAndPagesInAnyOrder) {
-  SnapshotRecord r;
-  ASSERT_TRUE(ParseSZX(SzxHeader(2), r).Ok());
-  EXPECT_EQ(r.model, SnapshotModel::k128K);
-  EXPECT_TRUE(r.ram[0].empty());
-
-  Bytes file = SzxHeader(1);
-  Ramp(file, 0, 0xC0);
-  Ramp(file, 5, 0x40);
-  Ramp(file, 7, 0x77);  // no place on a 48K: ignored
-  Ramp(file, 2, 0x80);
-  SzxBlock(file, "AY", Bytes(18, 3));
-  ASSERT_TRUE(ParseSZX(file, r).Ok());
-  EXPECT_EQ(r.ram[5], Bytes(kSnapshotPageSize, 0x40));
-  EXPECT_EQ(r.ram[2], Bytes(kSnapshotPageSize, 0x80));
-  EXPECT_EQ(r.ram[0], Bytes(kSnapshotPageSize, 0xC0));
-  EXPECT_TRUE(r.ram[7].empty());
-  ASSERT_TRUE(r.ay.has_value());
-  EXPECT_EQ(r.ay->regs[15], 3);
-}
-
 // An RZX file of one uncompressed input block with the given packed frames.
 Bytes RzxWith(uint32_t frames, const Bytes& packed, const Bytes& extraBlock = {}) {
   Bytes f;
