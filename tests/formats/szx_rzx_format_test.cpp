@@ -125,12 +125,5 @@ TEST(RzxFormat, ExpandsRepeatedFramesAndSkipsUnknownBlocksByLength) {
   EXPECT_EQ(ParseRZX(Bytes{'R', 'Z', 'X'}, file).error, FormatError::RzxSignature);
 }
 
-TEST(RzxFormat, DurationText) {
-  const std::pair<uint64_t, const char*> cases[] = {{0, "00:00:00"},      {49, "00:00:00"},
-                                                    {50, "00:00:01"},     {3000, "00:01:00"},
-                                                    {180000, "01:00:00"}, {259160, "01:26:23"}};
-  for (const auto& [frames, text] : cases) EXPECT_EQ(RzxDurationText(frames), text) << frames;
-}
-
 }  // namespace
 }  // namespace orvo

@@ -65,29 +65,20 @@ VerdictCase Z80Test(const char* name) {
           400000};
 }
 
+VerdictCase Minfo(const char* name, uint8_t model, const char* frame, const char* intLength) {
+  return {name,         "media/timing/minfo.tap",
+          model,        nullptr,
+          "INT time: ", {frame, intLength, "EI is prefix: yes"},
+          3000};
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Tape, Verdict,
-    ::testing::Values(VerdictCase{"minfo_48k",
-                                  "media/timing/minfo.tap",
-                                  kModel48K,
-                                  nullptr,
-                                  "INT time: ",
-                                  {"Frame time: 69888", "INT time: 32", "EI is prefix: yes"},
-                                  3000},
-                      VerdictCase{"minfo_128k",
-                                  "media/timing/minfo.tap",
-                                  kModel128K,
-                                  nullptr,
-                                  "INT time: ",
-                                  {"Frame time: 70908", "INT time: 36", "EI is prefix: yes"},
-                                  3000},
-                      VerdictCase{"timing_tests_48k",
-                                  "media/timing/Timing_Tests-48k_v1.0.tzx",
-                                  kModel48K,
-                                  "choose test",
-                                  "All Tests Complete",
-                                  {"All Tests Complete 100% Pass"},
-                                  38000},
+    ::testing::Values(Minfo("minfo_48k", kModel48K, "Frame time: 69888", "INT time: 32"),
+                      Minfo("minfo_128k", kModel128K, "Frame time: 70908", "INT time: 36"),
+                      VerdictCase{"timing_tests_48k", "media/timing/Timing_Tests-48k_v1.0.tzx",
+                                  kModel48K, "choose test", "All Tests Complete",
+                                  std::vector<const char*>{"All Tests Complete 100% Pass"}, 38000},
                       // Patrik Rak's z80test suites.
                       Z80Test("z80full"), Z80Test("z80doc"), Z80Test("z80flags"),
                       Z80Test("z80docflags"), Z80Test("z80ccf"), Z80Test("z80memptr")),
