@@ -31,12 +31,13 @@ struct Rig {
   explicit Rig(uint8_t model = kModel48K) : emu(std::make_unique<Emulator>(host)), m(emu->m) {
     m.MachineModel = model;
     m.spec = ModelTable[model];
+    host.audio = &device;
   }
-  test::AudioHost host;
+  test::RecordingHost host;
+  test::FakeAudioDevice device{&host.clock};
   std::unique_ptr<Emulator> emu;
   MachineState& m;
-  test::FakeAudioDevice& device = host.device;
-  std::vector<test::ShownMessage>& messages = host.inner.messages;
+  std::vector<test::ShownMessage>& messages = host.messages;
 };
 
 TEST(SoundFormat, SampleStepFrameBytesAndCorrections) {
@@ -94,7 +95,7 @@ TEST(SoundInit, AFailureIsOneMessageAndTheMachineRunsOnSilently) {
   for (const auto& [fail, message] : failures) {
     Rig rig;
     rig.device.fail = fail;
-    rig.host.present = std::string(fail) != "no device";
+    if (std::string(fail) == "no device") rig.host.audio = nullptr;
     rig.m.ports.BeeperLevel = 8192;
     StartSound(*rig.emu);
     // One message says what failed; nothing more follows it.
@@ -155,7 +156,7 @@ TEST(SoundRing, SegmentsPacingAndLostBuffers) {
   Rig rig;
   ASSERT_EQ(InitSound(*rig.emu), 0);
   const uint32_t fb = rig.m.sound.FrameBytes;
-  test::FakeClock& clock = rig.host.inner.clock;
+  test::FakeClock& clock = rig.host.clock;
   rig.device.bytesPerMs = fb / 20;  // one segment per 20 ms
 
   // A generated frame goes to segment 3, after the ring's three segments of silence, and the
@@ -222,7 +223,7 @@ TEST(SoundRing, FiftyFramesASecondAfterADialogAndTyping) {
   ASSERT_EQ(InitSound(*rig.emu), 0);
   rig.device.bytesPerMs = rig.m.sound.FrameBytes / 20;
   rig.emu->NoThrottle = true;  // only the sound keeps the time
-  test::FakeClock& clock = rig.host.inner.clock;
+  test::FakeClock& clock = rig.host.clock;
   const auto secondsFor50Frames = [&] {
     const uint64_t t0 = clock.now_ns;
     for (int i = 0; i < 50; ++i) RunFrame(*rig.emu);
