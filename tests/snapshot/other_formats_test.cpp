@@ -99,7 +99,8 @@ std::vector<uint8_t> Sem(uint8_t first, size_t size) {
   return f;
 }
 
-// Files that are refused leave the running machine as it was: its model, registers and RAM.
+// Files of every snapshot kind that are refused leave the running machine as it was: its model,
+// registers and RAM.
 TEST(OtherFormats, RefusedFilesShowTheirMessageAndLeaveTheMachineAlone) {
   ORVO_REQUIRE_ROMS();
   std::vector<uint8_t> shortSp = {'S', 'P', 0x00, 0xC0, 0x00, 0x40};
@@ -109,6 +110,18 @@ TEST(OtherFormats, RefusedFilesShowTheirMessageAndLeaveTheMachineAlone) {
   std::vector<uint8_t> shortRamSnx = {'X', 'S', 'N', 'A', 0, 37};  // one code for 48K of RAM
   shortRamSnx.resize(45);
   shortRamSnx[43] = 0xF3;
+  std::vector<uint8_t> z80Ext30(62, 0);  // an extra header of 30 bytes: no version has one
+  z80Ext30[30] = 30;
+  // A version 3 file whose third block gives 200 bytes for a 16K page.
+  std::vector<uint8_t> z80ShortBlock(86, 0);
+  z80ShortBlock[30] = 54;
+  for (uint8_t page : {8, 4}) {
+    z80ShortBlock.insert(z80ShortBlock.end(), {0xFF, 0xFF, page});
+    z80ShortBlock.resize(z80ShortBlock.size() + 16384, page);
+  }
+  z80ShortBlock.insert(z80ShortBlock.end(), {4, 0, 5, 0xED, 0xED, 200, 1});
+  std::vector<uint8_t> snaLong5(kSna128Size, 0);  // bank 5 paged needs the long form
+  snaLong5[49181] = 5;
   const struct {
     const char* name;
     FileKind kind;
@@ -132,6 +145,15 @@ TEST(OtherFormats, RefusedFilesShowTheirMessageAndLeaveTheMachineAlone) {
       {"snp_size", FileKind::Snp, std::vector<uint8_t>(kSnpSize - 1), kMsgSnapshotLength},
       {"sit_size", FileKind::Sit, std::vector<uint8_t>(kSitSize + 1), kMsgSnapshotLength},
       {"zxs_riff", FileKind::Zxs, std::vector<uint8_t>(64, 'R'), kMsgZxsRiff},
+      {"z80_ext_30", FileKind::Z80, z80Ext30, kMsgZ80Version},
+      {"z80_short_block", FileKind::Z80, z80ShortBlock, kMsgSnapshotBlockLength},
+      // SNA files come in three sizes only. (Files cut short: the shared invalid files and the
+      // truncated file tests.)
+      {"sna_48k_plus_1", FileKind::Sna, std::vector<uint8_t>(kSna48Size + 1), kMsgSnapshotLength},
+      {"sna_49183", FileKind::Sna, std::vector<uint8_t>(49183), kMsgSnapshotLength},
+      {"sna_long_plus_1", FileKind::Sna, std::vector<uint8_t>(kSna128LongSize + 1),
+       kMsgSnapshotLength},
+      {"sna_bank5_short_form", FileKind::Sna, snaLong5, kMsgSnapshotLength},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
