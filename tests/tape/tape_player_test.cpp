@@ -25,24 +25,6 @@ std::vector<uint64_t> StandardPulses(const std::vector<uint8_t>& data, uint32_t 
   return out;
 }
 
-TEST(TapePlayer, TapHeaderAndDataBlocksWithTheirPilotsAndPauses) {
-  TapeRig rig;
-  const std::vector<uint8_t> data = RomBlock(0xFF, {1, 2, 3});
-  ASSERT_EQ(rig.Insert(TapeBytes().TapBlock(Header19()).TapBlock(data).bytes, false), kTapeParseOk);
-  rig.PlayRecording();
-  // A header (flag below 128) has 8063 pilot pulses, a data block 3223; each block is followed
-  // by a pause of a second.
-  auto expected = StandardPulses(Header19(), 8063);
-  const size_t dataStart = expected.size();
-  const auto second = StandardPulses(data, 3223);
-  expected.insert(expected.end(), second.begin(), second.end());
-  expected[dataStart] += 1000u * 3500u;
-  EXPECT_EQ(rig.Intervals(), expected);
-  EXPECT_EQ(rig.now - rig.edges.back(), 1000u * 3500u);
-  EXPECT_TRUE(TapeAtEnd(*rig.m));
-  EXPECT_EQ(rig.m->tape.EarBit, 0) << "a stopped tape leaves the EAR input low";
-}
-
 // Pulses of 100 for each 0 and 200 for each 1 in `bits`, two per bit.
 std::vector<uint64_t> Bits(const std::string& bits) {
   std::vector<uint64_t> out;
@@ -53,13 +35,24 @@ std::vector<uint64_t> Bits(const std::string& bits) {
 // The lengths between edges each tape plays (tones of distinct lengths mark which block played).
 // The tape is played, then played on once more after it stops.
 TEST(TapePlayer, BlocksPlayTheirPulsesAndFlowInOrder) {
+  // A TAP header (flag below 128) has 8063 pilot pulses, a data block 3223; each block is
+  // followed by a pause of a second.
+  const std::vector<uint8_t> data = RomBlock(0xFF, {1, 2, 3});
+  auto tap = StandardPulses(Header19(), 8063);
+  const auto second = StandardPulses(data, 3223);
+  tap.insert(tap.end(), second.begin(), second.end());
+  tap[tap.size() - second.size()] += 1000u * 3500u;
+  uint64_t tapEnd = 1000u * 3500u;
+  for (uint64_t p : tap) tapEnd += p;
   const struct {
     const char* what;
     std::vector<uint8_t> bytes;
     size_t firstPlay;  // edges before the first stop
     std::vector<uint64_t> pulses;
     uint64_t end = 0;  // T-states to the stop, when checked
+    bool isTap = false;
   } cases[] = {
+      {"TAP", TapeBytes().TapBlock(Header19()).TapBlock(data).bytes, tap.size(), tap, tapEnd, true},
       // Blocks with nothing in them make no edge and take no time.
       {"pulses, tone, empty blocks",
        Tzx()
@@ -89,37 +82,29 @@ TEST(TapePlayer, BlocksPlayTheirPulsesAndFlowInOrder) {
       {"jumps at each other end", Tzx().Jump(1).Jump(-1).bytes, 0, {}},
       {"jump to itself goes on", Tzx().Jump(0).Tone(100, 1).bytes, 1, {100}},
       {"jump past the last block", Tzx().Jump(50).Tone(100, 1).bytes, 0, {}},
+      // A direct recording at 100 T-states a sample: 1 0 1 1 0 0 0 0 | 0 1 1 (3 used bits of 0x61),
+      // the first keeping the level it was entered with; then its pause of 10 ms holds the last
+      // level for 1 ms and goes low; the tone's first edge ends its first pulse.
+      {"direct recording",
+       Tzx().U8(0x15).U16(100).U16(10).U8(3).U24(2).U8(0xB0).U8(0x61).Tone(2000, 2).bytes,
+       7,
+       {100, 100, 200, 500, 3700, 9 * 3500 + 2000, 2000}},
       // The stop comes after the new level was held for 1 ms.
       {"pause of 0", Tzx().Tone(100, 1).Pause(0).Tone(200, 1).bytes, 1, {100, 3500 + 200}},
   };
   for (const auto& c : cases) {
     TapeRig rig;
-    ASSERT_EQ(rig.Insert(c.bytes), kTapeParseOk) << c.what;
+    ASSERT_EQ(rig.Insert(c.bytes, !c.isTap), kTapeParseOk) << c.what;
     rig.PlayRecording();
     EXPECT_EQ(rig.edges.size(), c.firstPlay) << c.what;
     rig.PlayRecording();
     EXPECT_EQ(rig.Intervals(), c.pulses) << c.what;
     EXPECT_FALSE(rig.m->TapePlaying) << c.what;
+    EXPECT_EQ(rig.m->tape.EarBit, 0) << c.what << ": a stopped tape leaves the EAR input low";
     if (c.end) {
       EXPECT_EQ(rig.now, c.end) << c.what;
     }
   }
-}
-
-// A direct recording sets the level per sample; its pause lasts its milliseconds: the last
-// sample's level for the first one, then silence (low), then the next block.
-TEST(TapePlayer, DirectRecordingSamplesAndPause) {
-  TapeRig rig;
-  rig.Insert(Tzx().U8(0x15).U16(100).U16(10).U8(3).U24(2).U8(0xB0).U8(0x61).Tone(2000, 2).bytes);
-  EXPECT_EQ(rig.m->tape.EarBit, 0x40) << "entering takes the level of the first sample";
-  rig.PlayRecording();
-  // Samples 1 0 1 1 0 0 0 0 | 0 1 1 (3 used bits of 0x61), the first keeping the level it was
-  // entered with; the pause from 1100; the tone's first edge at the end of its first pulse.
-  const std::vector<uint64_t> edges = {100, 200, 400, 900, 1100 + 3500, 1100 + 10 * 3500 + 2000};
-  ASSERT_GE(rig.edges.size(), edges.size());
-  EXPECT_EQ(std::vector<uint64_t>(rig.edges.begin(), rig.edges.begin() + 6), edges);
-  EXPECT_EQ(rig.levels[0], 0);
-  EXPECT_EQ(rig.levels[4], 0);
 }
 
 // (The zasm block tape checks the stop on a 48K.)
