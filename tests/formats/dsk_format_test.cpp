@@ -1,38 +1,14 @@
-// DSK and extended DSK images: what the shared images hold, a write and parse round trip that
-// keeps every sector's oddities, and files that must be refused.
+// Disk and cartridge images. DSK and extended DSK: a write and parse round trip that keeps every
+// sector's oddities, and files that must be refused. (The shared images boot in the orvo-run disk
+// tests.)
 #include "formats/dsk_format.h"
 
 #include <gtest/gtest.h>
 
-#include <cstring>
-
-#include "support/test_paths.h"
+#include "formats/mdr_format.h"
 
 namespace orvo::test {
 namespace {
-
-TEST(DskFormat, SharedImagesParse) {
-  struct Case {
-    const char* file;
-    unsigned cylinders, formatted, firstSectors;
-  };
-  const Case cases[] = {
-      {"zesarux_testdsk.dsk", 40, 40, 9},
-      {"dizzy7_crystal_kingdom_2017.dsk", 40, 40, 9},
-      {"carlos_sainz_dataformat.dsk", 42, 12, 9},
-  };
-  for (const Case& c : cases) {
-    const auto path = SharedFile(std::string("testdata/media/disk/") + c.file);
-    if (!std::filesystem::exists(path)) GTEST_SKIP() << "missing test file: " << path.string();
-    DiskImage image;
-    ASSERT_TRUE(ParseDsk(ReadWholeFile(path), image).Ok()) << c.file;
-    EXPECT_EQ(image.cylinders, c.cylinders) << c.file;
-    unsigned formatted = 0;
-    for (const DiskTrack& t : image.tracks) formatted += t.formatted ? 1 : 0;
-    EXPECT_EQ(formatted, c.formatted) << c.file;
-    EXPECT_EQ(image.tracks[0].sectors.size(), c.firstSectors) << c.file;
-  }
-}
 
 TEST(DskFormat, WriteThenParseKeepsEverySector) {
   DiskImage d = BlankDisk(3, 2);
@@ -70,28 +46,9 @@ TEST(DskFormat, WriteThenParseKeepsEverySector) {
   EXPECT_EQ(back.tracks[1].sectors[1].data, small.data);
 }
 
-TEST(DskFormat, StandardImageAndRefusals) {
-  // A standard image: one track of two 256-byte sectors.
-  std::vector<uint8_t> f(256 + 256 + 512, 0);
-  std::memcpy(f.data(), "MV - CPCEMU Disk-File\r\nDisk-Info\r\n", 34);
-  f[0x30] = 1;
-  f[0x31] = 1;
-  f[0x32] = 0x00;
-  f[0x33] = 0x03;  // 768 bytes a track
-  std::memcpy(f.data() + 256, "Track-Info\r\n", 12);
-  f[256 + 0x14] = 1;
-  f[256 + 0x15] = 2;
-  f[256 + 0x18 + 2] = 1;
-  f[256 + 0x18 + 3] = 1;
-  f[256 + 0x20 + 2] = 2;
-  f[256 + 0x20 + 3] = 1;
-  f[512 + 256] = 0x77;  // first byte of sector 2
-  DiskImage d;
-  ASSERT_TRUE(ParseDsk(f, d).Ok());
-  ASSERT_EQ(d.tracks[0].sectors.size(), 2u);
-  EXPECT_EQ(d.tracks[0].sectors[1].data.size(), 256u);
-  EXPECT_EQ(d.tracks[0].sectors[1].data[0], 0x77);
-
+// (Standard images boot in the orvo-run disk tests.)
+TEST(DskFormat, Refusals) {
+  const std::vector<uint8_t> f = WriteDsk(BlankDisk(1, 1));
   struct Bad {
     const char* what;
     void (*edit)(std::vector<uint8_t>&);
@@ -103,8 +60,6 @@ TEST(DskFormat, StandardImageAndRefusals) {
       {"no sides", [](std::vector<uint8_t>& b) { b[0x31] = 0; }, FormatError::DiskGeometry},
       {"too many tracks", [](std::vector<uint8_t>& b) { b[0x30] = 150, b[0x31] = 2; },
        FormatError::DiskGeometry},
-      {"track cut inside its information block", [](std::vector<uint8_t>& b) { b.resize(300); },
-       FormatError::DiskTrack},
   };
   for (const Bad& bad : bads) {
     std::vector<uint8_t> copy = f;
@@ -114,6 +69,44 @@ TEST(DskFormat, StandardImageAndRefusals) {
     EXPECT_EQ(ParseDsk(copy, out).error, bad.error) << bad.what;
     EXPECT_EQ(out.cylinders, 9) << bad.what;  // untouched
   }
+}
+
+// ---- MDR cartridges ----
+
+TEST(MdrFormat, RefusesFilesThatAreNotWholeSectors) {
+  std::vector<uint8_t> image{1, 2, 3};
+  for (size_t size : {size_t{0}, size_t{1}, size_t{542}, size_t{600}, kMdrFileSize + 1,
+                      kMdrFileSize + kMdrSectorBytes}) {
+    const std::vector<uint8_t> file(size, 0);
+    const FormatStatus s = ParseMdr(file, image);
+    EXPECT_EQ(s.error, FormatError::CartridgeLength) << size;
+  }
+  EXPECT_EQ(image.size(), 3u) << "a refused file leaves the image alone";
+}
+
+TEST(MdrFormat, ShortFileFillsItsSectorsAndSavesAtFullSize) {
+  // Two sectors marked by their number, with and without the protect byte after them.
+  std::vector<uint8_t> file(2 * kMdrSectorBytes);
+  for (size_t i = 0; i < file.size(); ++i) file[i] = static_cast<uint8_t>(1 + i / kMdrSectorBytes);
+  std::vector<uint8_t> image;
+  ASSERT_TRUE(ParseMdr(file, image).Ok());
+  ASSERT_EQ(image.size(), kCartridgeImageSize);
+  EXPECT_EQ(image[kSlotHeaderOffset - 1], 0);  // preamble
+  EXPECT_EQ(image[kSlotHeaderOffset], 1);
+  EXPECT_EQ(image[kSlotHeaderOffset + kMdrHeaderBytes], 0);  // gap
+  EXPECT_EQ(image[kSlotDataOffset + kMdrDataBytes - 1], 1);
+  EXPECT_EQ(image[kSlotBytes + kSlotDataOffset], 2);
+  EXPECT_EQ(image[2 * kSlotBytes + kSlotHeaderOffset], 0);  // a missing sector is blank
+  EXPECT_EQ(image.back(), 0) << "no protect byte: writable";
+  file.push_back(1);
+  ASSERT_TRUE(ParseMdr(file, image).Ok());
+  EXPECT_EQ(image.back(), 1);
+
+  const std::vector<uint8_t> out = WriteMdr(image);
+  ASSERT_EQ(out.size(), kMdrFileSize);
+  EXPECT_TRUE(std::equal(file.begin(), file.end() - 1, out.begin()));
+  EXPECT_EQ(out[file.size() - 1], 0);
+  EXPECT_EQ(out.back(), 1);
 }
 
 }  // namespace

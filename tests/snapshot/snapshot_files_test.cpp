@@ -147,38 +147,29 @@ TEST(MediaSnapshotDetails, LongSnaLockedPagingAndTheAy48KOption) {
   EXPECT_EQ(t.emu.PendingSettings.Ay48k, 1);
 }
 
-struct Broken {
-  const char* file;
-  MessageId message;
-};
-
-class InvalidSnapshot : public ::testing::TestWithParam<Broken> {};
-
-TEST_P(InvalidSnapshot, IsRefusedAndChangesNothing) {
+TEST(InvalidSnapshot, IsRefusedAndChangesNothing) {
   ORVO_REQUIRE_ROMS();
-  const auto path = SnapshotFile(std::string("invalid/") + GetParam().file);
-  ORVO_REQUIRE_FILE(path);
-  SnapshotMachine t(kModel128K);
-  t.m.cpu.PC = 0x1234;
-  t.m.RamBlock[0x8000] = 0x5A;
-  const std::vector<uint8_t> before = t.m.RamBlock;
-  ASSERT_EQ(Load(t.emu, GetParam().file, ReadWholeFile(path)), 1);
-  ASSERT_EQ(t.host.messages.size(), 1u);
-  EXPECT_EQ(t.host.messages[0].message, GetParam().message);
-  EXPECT_EQ(t.host.messages[0].caption, CaptionId::Options);
-  EXPECT_EQ(t.m.MachineModel, kModel128K);
-  EXPECT_EQ(t.m.cpu.PC, 0x1234);
-  EXPECT_EQ(t.m.RamBlock, before);
+  const std::pair<const char*, MessageId> files[] = {
+      {"invalid_extlen.z80", kMsgZ80Version},    {"truncated_header.z80", kMsgSnapshotLength},
+      {"truncated_v1.z80", kMsgSnapshotLength},  {"truncated_v2.z80", kMsgSnapshotLength},
+      {"truncated_48k.sna", kMsgSnapshotLength}, {"truncated_128k.sna", kMsgSnapshotLength}};
+  for (const auto& [name, message] : files) {
+    SCOPED_TRACE(name);
+    const auto path = SnapshotFile(std::string("invalid/") + name);
+    ORVO_REQUIRE_FILE(path);
+    SnapshotMachine t(kModel128K);
+    t.m.cpu.PC = 0x1234;
+    t.m.RamBlock[0x8000] = 0x5A;
+    const std::vector<uint8_t> before = t.m.RamBlock;
+    ASSERT_EQ(Load(t.emu, name, ReadWholeFile(path)), 1);
+    ASSERT_EQ(t.host.messages.size(), 1u);
+    EXPECT_EQ(t.host.messages[0].message, message);
+    EXPECT_EQ(t.host.messages[0].caption, CaptionId::Options);
+    EXPECT_EQ(t.m.MachineModel, kModel128K);
+    EXPECT_EQ(t.m.cpu.PC, 0x1234);
+    EXPECT_EQ(t.m.RamBlock, before);
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(Media, InvalidSnapshot,
-                         ::testing::Values(Broken{"invalid_extlen.z80", kMsgZ80Version},
-                                           Broken{"truncated_header.z80", kMsgSnapshotLength},
-                                           Broken{"truncated_v1.z80", kMsgSnapshotLength},
-                                           Broken{"truncated_v2.z80", kMsgSnapshotLength},
-                                           Broken{"truncated_48k.sna", kMsgSnapshotLength},
-                                           Broken{"truncated_128k.sna", kMsgSnapshotLength}),
-                         [](const auto& instance) { return TestName(instance.param.file); });
 
 }  // namespace
 }  // namespace orvo::test

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <random>
 #include <string>
 
 #include "formats/byte_cursor.h"
@@ -69,6 +70,26 @@ inline void FillRegisters(MachineState& m) {
   m.cpu.IFF1 = m.cpu.IFF2 = 1;
   m.cpu.IM = 2;
   m.ports.BorderColour = 3;
+}
+
+// RAM with runs, 0xED bytes and noise (the 48K group's 0x4000 up, every bank on the 128K family);
+// every register as FillRegisters; border, T-state and AY.
+inline void FillMachine(MachineState& m, uint32_t seed) {
+  std::mt19937 rng(seed);
+  const size_t from = Is128KFamily(m.MachineModel) ? 0 : 0x4000;
+  const size_t to =
+      m.MachineModel == kModel16K ? 0x8000 : (from == 0 ? m.RamBlock.size() : 0x10000);
+  for (size_t a = from; a < to;) {
+    const uint32_t pick = rng() % 6;
+    const size_t len = std::min<size_t>(to - a, 1 + rng() % (pick == 0 ? 400 : 8));
+    std::fill_n(m.RamBlock.begin() + a, len,
+                pick < 2 ? 0xED : (pick == 2 ? 0 : static_cast<uint8_t>(rng())));
+    a += len;
+  }
+  FillRegisters(m);
+  m.FrameTState = 12345 + seed;
+  for (uint8_t& r : m.sound.ay.regs) r = static_cast<uint8_t>(rng());
+  m.sound.ay.AySelectedRegister = 11;
 }
 
 // Everything a snapshot carries: registers, border, memory as the CPU sees it, and on the 128K

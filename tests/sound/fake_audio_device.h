@@ -68,22 +68,4 @@ class FakeAudioDevice final : public AudioDevice {
   uint64_t startNs = 0;
 };
 
-// A RecordingHost that hands out a fake device.
-class AudioHost final : public Host {
- public:
-  AudioHost() : device(&inner.clock) {}
-  void ShowMessage(CaptionId caption, MessageId message, std::string_view detail) override {
-    inner.ShowMessage(caption, message, detail);
-  }
-  bool AskYesNo(std::string_view caption, std::string_view text) override {
-    return inner.AskYesNo(caption, text);
-  }
-  Clock& GetClock() override { return inner.clock; }
-  AudioDevice* Audio() override { return present ? &device : nullptr; }
-
-  RecordingHost inner;
-  FakeAudioDevice device;
-  bool present = true;
-};
-
 }  // namespace orvo::test

@@ -37,10 +37,11 @@ struct RunningMachine {
     for (int i = 0; i < frames; ++i) RunFrame(*emu);
   }
   // The recording's samples of one side (16-bit signed, left then right; the beeper is on both).
-  std::vector<int> Samples(int side = 0) const {
+  // From byte `from` of the recording.
+  std::vector<int> Samples(int side = 0, size_t from = 0) const {
     const auto& bytes = capture.Samples();
     std::vector<int> out;
-    for (size_t i = 2 * side; i + 3 < bytes.size() + 2 * side; i += 4)
+    for (size_t i = from + 2 * side; i + 3 < bytes.size() + 2 * side; i += 4)
       out.push_back(static_cast<int16_t>(bytes[i] | (bytes[i + 1] << 8)));
     return out;
   }
@@ -50,61 +51,6 @@ struct RunningMachine {
   MachineState& m;
   WavCapture capture;
 };
-
-// The tone of a recording that may also hold clicks: the spacing most rising edges share,
-// averaged over the edges that keep it, and how many there are.
-struct Tone {
-  double hz = 0;
-  int edges = 0;
-};
-Tone MainTone(const std::vector<int>& s) {
-  if (s.empty()) return {};
-  const auto [lo, hi] = std::minmax_element(s.begin(), s.end());
-  const int mid = (*lo + *hi) / 2;
-  std::vector<size_t> gaps;
-  size_t last = 0;
-  for (size_t i = 1; i < s.size(); ++i) {
-    if (s[i - 1] <= mid && s[i] > mid) {
-      if (last) gaps.push_back(i - last);
-      last = i;
-    }
-  }
-  if (gaps.size() < 2) return {};
-  std::vector<size_t> sorted = gaps;
-  std::nth_element(sorted.begin(), sorted.begin() + sorted.size() / 2, sorted.end());
-  const double median = static_cast<double>(sorted[sorted.size() / 2]);
-  double sum = 0;
-  int n = 0;
-  for (size_t g : gaps) {
-    if (g >= median * 0.9 && g <= median * 1.1) sum += static_cast<double>(g), ++n;
-  }
-  return {44100.0 * n / sum, n + 1};
-}
-
-TEST(SoundMachine, BasicBeepsSoundAtTheirPitch) {
-  ORVO_REQUIRE_FILE(test::RomDir() / "48k.rom");
-  // Pitch 0 is middle C, pitch 9 the A above it. One second each; the keyboard's clicks while
-  // typing are in the recording too.
-  for (auto [command, hz] : {std::pair{"BEEP 1,0", 261.63}, {"BEEP 1,9", 440.0}}) {
-    RunningMachine r(kModel48K);
-    r.Run(150);  // to the copyright message
-    StartTyping(r.m, {reinterpret_cast<const uint8_t*>(command), std::strlen(command)});
-    // Typing turns full speed on, which stops sampling: type at normal speed to hear the note.
-    for (int frames = 0; frames < 3000 && TypingActive(r.m); ++frames) {
-      r.m.FullSpeed = 0;
-      r.Run(1);
-    }
-    ASSERT_FALSE(TypingActive(r.m));
-    r.Run(80);
-    const Tone tone = MainTone(r.Samples());
-    EXPECT_NEAR(tone.edges, hz, 3) << command;
-    EXPECT_NEAR(tone.hz, hz, hz * 0.01) << command;
-    // The ROM drives EAR and MIC together: a mix of 2 x 16384 at "Sound Volume" 40, half
-    // of it in signed samples.
-    const auto s = r.Samples();
-    EXPECT_EQ(*std::max_element(s.begin(), s.end()), 16384);
-  }
-}
 
 // The times of the recording's rising edges through the middle of its range, in samples, placed
 // between the two samples they fall between.
@@ -119,6 +65,34 @@ std::vector<double> RisingEdges(const std::vector<int>& s) {
   return at;
 }
 
+// Code that writes AY registers through 0xFFFD and 0xBFFD, after DI and LD BC,0xFFFD.
+std::vector<uint8_t> AyWrites(std::initializer_list<std::pair<uint8_t, uint8_t>> writes) {
+  std::vector<uint8_t> code = {0xF3, 0x01, 0xFD, 0xFF};
+  for (auto [reg, value] : writes) {
+    code.insert(code.end(), {0x06, 0xFF, 0x3E, reg, 0xED, 0x79,      // LD B,0xFF; LD A,r; OUT (C),A
+                             0x06, 0xBF, 0x3E, value, 0xED, 0x79});  // LD B,0xBF; ...
+  }
+  return code;
+}
+
+// Appends IM 2 with the vector at 0x80FF pointing to a routine at 0x9000 that flips the speaker,
+// EI (or DI) and a HALT loop, and places `code` at `at`.
+void HaltLoopWithSpeakerFlips(MachineState& m, std::vector<uint8_t> code, uint16_t at,
+                              bool interrupts = true) {
+  code.insert(code.end(), {0xED, 0x5E, 0x3E, 0x80, 0xED, 0x47});  // IM 2; LD A,0x80; LD I,A
+  code.insert(code.end(), {static_cast<uint8_t>(interrupts ? 0xFB : 0xF3), 0x76, 0x18, 0xFD});
+  const std::vector<uint8_t> handler = {
+      0xF5, 0x3A, 0x00, 0x91,         // PUSH AF; LD A,(0x9100)
+      0xEE, 0x10, 0x32, 0x00, 0x91,   // XOR 0x10; LD (0x9100),A
+      0xD3, 0xFE, 0xF1, 0xFB, 0xC9};  // OUT (0xFE),A; POP AF; EI; RET
+  std::copy(code.begin(), code.end(), m.PageTable[at >> 13] + (at & 0x1FFF));
+  m.PageTable[4][0xFF] = 0x00;
+  m.PageTable[4][0x100] = 0x90;
+  std::copy(handler.begin(), handler.end(), m.PageTable[4] + 0x1000);
+  m.PageTable[4][0x1100] = 0;
+  m.cpu.PC = at;
+}
+
 // The frequency of a clean periodic recording, from its first and last rising edges.
 double EdgeFrequency(const std::vector<int>& s, int rate) {
   const std::vector<double> edges = RisingEdges(s);
@@ -126,19 +100,40 @@ double EdgeFrequency(const std::vector<int>& s, int rate) {
   return (edges.size() - 1) * rate / (edges.back() - edges.front());
 }
 
+TEST(SoundMachine, BasicBeepsSoundAtTheirPitch) {
+  ORVO_REQUIRE_FILE(test::RomDir() / "48k.rom");
+  // Pitch 0 is middle C, pitch 9 the A above it, for a second each.
+  for (auto [command, hz] : {std::pair{"BEEP 1,0", 261.63}, {"BEEP 1,9", 440.0}}) {
+    RunningMachine r(kModel48K);
+    r.Run(150);  // to the copyright message
+    StartTyping(r.m, {reinterpret_cast<const uint8_t*>(command), std::strlen(command)});
+    // Typing turns full speed on, which stops sampling: type at normal speed to hear the note.
+    for (int frames = 0; frames < 3000 && TypingActive(r.m); ++frames) {
+      r.m.FullSpeed = 0;
+      r.Run(1);
+    }
+    ASSERT_FALSE(TypingActive(r.m));
+    const size_t typed = r.capture.Samples().size();  // the keyboard's clicks before it
+    r.Run(80);
+    const auto s = r.Samples(0, typed);
+    EXPECT_NEAR(static_cast<double>(RisingEdges(s).size()), hz, 3) << command;
+    EXPECT_NEAR(EdgeFrequency(s, 44100), hz, hz * 0.01) << command;
+    // The ROM drives EAR and MIC together: a mix of 2 x 16384 at "Sound Volume" 40, half
+    // of it in signed samples.
+    EXPECT_EQ(*std::max_element(s.begin(), s.end()), 16384);
+  }
+}
+
 TEST(SoundMachine, AyTonesAtTheChipsPitchAtEveryRate) {
   ORVO_REQUIRE_FILE(test::RomDir() / "128k.rom");
   for (int rate : {11025, 22050, 44100, 48000}) {
     for (uint16_t period : {100, 250, 1000}) {
       RunningMachine r(kModel128K, rate);
-      // Channel A alone at volume 15, through 0xFFFD and 0xBFFD.
-      std::vector<uint8_t> code = {0xF3, 0x01, 0xFD, 0xFF};  // DI; LD BC,0xFFFD
-      const uint8_t fine = period & 0xFF, coarse = period >> 8;
-      for (auto [reg, value] :
-           {std::pair<uint8_t, uint8_t>{7, 0x3E}, {8, 15}, {0, fine}, {1, coarse}}) {
-        code.insert(code.end(), {0x06, 0xFF, 0x3E, reg, 0xED, 0x79,  // LD B,0xFF; LD A,r; OUT (C),A
-                                 0x06, 0xBF, 0x3E, value, 0xED, 0x79});  // LD B,0xBF; ...
-      }
+      // Channel A alone at volume 15.
+      std::vector<uint8_t> code = AyWrites({{7, 0x3E},
+                                            {8, 15},
+                                            {0, static_cast<uint8_t>(period)},
+                                            {1, static_cast<uint8_t>(period >> 8)}});
       code.insert(code.end(), {0x18, 0xFE});                  // JR $
       std::copy(code.begin(), code.end(), r.m.PageTable[4]);  // 0x8000
       r.m.cpu.PC = 0x8000;
@@ -159,20 +154,8 @@ TEST(SoundMachine, BeeperPitchAndRecordingLengthFollowTheTStates) {
   ORVO_REQUIRE_FILE(test::RomDir() / "48k.rom");
   for (int rate : {11025, 44100}) {
     RunningMachine r(kModel48K, rate);
-    // The speaker flips at every interrupt (an IM 2 routine): a square wave of two frames.
-    const std::vector<uint8_t> main = {0xED, 0x5E, 0x3E, 0x80,
-                                       0xED, 0x47, 0xFB,   // IM 2; I=0x80; EI
-                                       0x76, 0x18, 0xFD};  // HALT; JR -3
-    const std::vector<uint8_t> handler = {
-        0xF5, 0x3A, 0x00, 0x91,         // PUSH AF; LD A,(0x9100)
-        0xEE, 0x10, 0x32, 0x00, 0x91,   // XOR 0x10; LD (0x9100),A
-        0xD3, 0xFE, 0xF1, 0xFB, 0xC9};  // OUT (0xFE),A; POP AF; EI; RET
-    std::copy(main.begin(), main.end(), r.m.PageTable[4]);
-    r.m.PageTable[4][0xFF] = 0x00;  // the vector at 0x80FF: 0x9000
-    r.m.PageTable[4][0x100] = 0x90;
-    std::copy(handler.begin(), handler.end(), r.m.PageTable[4] + 0x1000);
-    r.m.PageTable[4][0x1100] = 0;
-    r.m.cpu.PC = 0x8000;
+    // The speaker flips at every interrupt: a square wave of two frames.
+    HaltLoopWithSpeakerFlips(r.m, {}, 0x8000);
     r.m.cpu.IFF1 = r.m.cpu.IFF2 = 0;
     const int frames = 250;
     r.Run(frames);
@@ -200,30 +183,11 @@ TEST(SoundMachine, HaltedFetchesInOneStepChangeNothing) {
     uint32_t state[2][4];
     for (int oneByOne = 0; oneByOne < 2; ++oneByOne) {
       RunningMachine r(kModel128K);
-      // AY: tone A, noise on B, an envelope on C, then IM 2 (vector 0x80FF -> 0x9000) and the
-      // HALT loop.
-      std::vector<uint8_t> code = {0xF3, 0x01, 0xFD, 0xFF};
-      for (auto [reg, value] : {std::pair<uint8_t, uint8_t>{7, 0x2E},
-                                {8, 15},
-                                {0, 77},
-                                {9, 12},
-                                {6, 9},
-                                {10, 16},
-                                {11, 40},
-                                {13, 10}}) {
-        code.insert(code.end(),
-                    {0x06, 0xFF, 0x3E, reg, 0xED, 0x79, 0x06, 0xBF, 0x3E, value, 0xED, 0x79});
-      }
-      code.insert(code.end(), {0xED, 0x5E, 0x3E, 0x80, 0xED, 0x47});  // IM 2; LD I,A
-      code.push_back(c.interrupts ? 0xFB : 0xF3);                     // EI or DI
-      code.insert(code.end(), {0x76, 0x18, 0xFD});                    // HALT; JR -3
-      const std::vector<uint8_t> handler = {0xF5, 0x3A, 0x00, 0x91, 0xEE, 0x10, 0x32,
-                                            0x00, 0x91, 0xD3, 0xFE, 0xF1, 0xFB, 0xC9};
-      std::copy(code.begin(), code.end(), r.m.PageTable[c.at >> 13]);
-      r.m.PageTable[4][0xFF] = 0x00;
-      r.m.PageTable[4][0x100] = 0x90;
-      std::copy(handler.begin(), handler.end(), r.m.PageTable[4] + 0x1000);
-      r.m.cpu.PC = c.at;
+      // AY: tone A, noise on B, an envelope on C, then the HALT loop.
+      HaltLoopWithSpeakerFlips(
+          r.m,
+          AyWrites({{7, 0x2E}, {8, 15}, {0, 77}, {9, 12}, {6, 9}, {10, 16}, {11, 40}, {13, 10}}),
+          c.at, c.interrupts);
       r.m.DebugHooksActive = static_cast<uint8_t>(oneByOne);  // watched: one fetch at a time
       r.Run(30);
       samples[oneByOne] = r.Samples();

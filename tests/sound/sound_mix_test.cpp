@@ -139,13 +139,7 @@ TEST(SoundStep, SamplesFallDueAtFractionalTStates) {
   m->InstructionTStates = 12;
   SoundInstructionStep(*m);
   EXPECT_EQ(m->sound.StagingPosition, 8u * 2);
-  // 79.37 T-states a sample: 1000 instructions of 10 T-states hold 125.99 samples.
-  m->sound.StagingPosition = 0;
-  m->sound.SampleAccumulator = 0;
-  m->sound.SampleStep = static_cast<uint32_t>(3500000.0 / 44100 * 65536 + 0.5);
-  m->InstructionTStates = 10;
-  for (int i = 0; i < 1000; ++i) SoundInstructionStep(*m);
-  EXPECT_EQ(m->sound.StagingPosition, 125u * 2);
+  // (Whole runs check the count of samples at the usual rates: the sound machine tests.)
 }
 
 TEST(SoundStep, CatchingUpGivesTheSamplesOfTickingAfterEveryInstruction) {

@@ -1,12 +1,19 @@
-// The sound output against a fake device: set-up and its failures, format corrections, frame
-// sizes, the ring's segments, pacing, pausing and closing.
+// The sound output: against a fake device (set-up and its failures, format corrections, frame
+// sizes, the ring's segments, pacing, pausing and closing), SDL's disk driver and WAV files.
 #include "sound/sound_output.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
 #include <memory>
+#include <string>
+#include <vector>
 
+#include "host/sdl_audio.h"
 #include "machine/typing.h"
 #include "shell/emulator.h"
 #include "shell/frame_loop.h"
@@ -14,6 +21,7 @@
 #include "shell/sound_setup.h"
 #include "sound/fake_audio_device.h"
 #include "sound/sound.h"
+#include "sound/wav_file.h"
 #include "support/test_paths.h"
 
 namespace orvo {
@@ -23,12 +31,13 @@ struct Rig {
   explicit Rig(uint8_t model = kModel48K) : emu(std::make_unique<Emulator>(host)), m(emu->m) {
     m.MachineModel = model;
     m.spec = ModelTable[model];
+    host.audio = &device;
   }
-  test::AudioHost host;
+  test::RecordingHost host;
+  test::FakeAudioDevice device{&host.clock};
   std::unique_ptr<Emulator> emu;
   MachineState& m;
-  test::FakeAudioDevice& device = host.device;
-  std::vector<test::ShownMessage>& messages = host.inner.messages;
+  std::vector<test::ShownMessage>& messages = host.messages;
 };
 
 TEST(SoundFormat, SampleStepFrameBytesAndCorrections) {
@@ -63,17 +72,15 @@ TEST(SoundFormat, SampleStepFrameBytesAndCorrections) {
     EXPECT_EQ(rig.device.ring.size(), 8 * rig.m.sound.FrameBytes);
     EXPECT_EQ(rig.device.format.blockAlign, align);
   }
-  // A device that plays at most 22050 Hz, and none in 16 bits: the settings follow it.
-  Rig rig;
+  // A device that plays at most 22050 Hz, and none in 16 bits: the settings follow it. A tiny
+  // speed at a high rate: a sample is shorter than a T-state, and a segment still fits.
+  Rig rig, slow;
   rig.device.maxRate = 22050;
   rig.device.has16Bit = false;
   ASSERT_EQ(InitSound(*rig.emu), 0);
   EXPECT_EQ(rig.m.settings.Freq, 22050);
   EXPECT_EQ(rig.m.settings.SoundBits, 8);
-  // A tiny speed at a high rate: a sample is shorter than a T-state, and a segment still fits.
-  Rig slow;
-  slow.device.maxRate = 192000;
-  slow.m.settings.Freq = 192000;
+  slow.device.maxRate = slow.m.settings.Freq = 192000;
   slow.m.settings.EmulationSpeed = 2;
   ASSERT_EQ(InitSound(*slow.emu), 0);
   EXPECT_LT(slow.m.sound.SampleStep, 65536u);
@@ -88,7 +95,7 @@ TEST(SoundInit, AFailureIsOneMessageAndTheMachineRunsOnSilently) {
   for (const auto& [fail, message] : failures) {
     Rig rig;
     rig.device.fail = fail;
-    rig.host.present = std::string(fail) != "no device";
+    if (std::string(fail) == "no device") rig.host.audio = nullptr;
     rig.m.ports.BeeperLevel = 8192;
     StartSound(*rig.emu);
     // One message says what failed; nothing more follows it.
@@ -149,7 +156,7 @@ TEST(SoundRing, SegmentsPacingAndLostBuffers) {
   Rig rig;
   ASSERT_EQ(InitSound(*rig.emu), 0);
   const uint32_t fb = rig.m.sound.FrameBytes;
-  test::FakeClock& clock = rig.host.inner.clock;
+  test::FakeClock& clock = rig.host.clock;
   rig.device.bytesPerMs = fb / 20;  // one segment per 20 ms
 
   // A generated frame goes to segment 3, after the ring's three segments of silence, and the
@@ -216,7 +223,7 @@ TEST(SoundRing, FiftyFramesASecondAfterADialogAndTyping) {
   ASSERT_EQ(InitSound(*rig.emu), 0);
   rig.device.bytesPerMs = rig.m.sound.FrameBytes / 20;
   rig.emu->NoThrottle = true;  // only the sound keeps the time
-  test::FakeClock& clock = rig.host.inner.clock;
+  test::FakeClock& clock = rig.host.clock;
   const auto secondsFor50Frames = [&] {
     const uint64_t t0 = clock.now_ns;
     for (int i = 0; i < 50; ++i) RunFrame(*rig.emu);
@@ -234,6 +241,101 @@ TEST(SoundRing, FiftyFramesASecondAfterADialogAndTyping) {
 
   PauseSound(rig.m, 1);  // a dialog whose caller did not start the sound again
   EXPECT_NEAR(secondsFor50Frames(), 1.0, 0.1);
+}
+
+// ---- WAV files ----
+
+uint32_t Le(const std::vector<uint8_t>& b, size_t at, int bytes) {
+  uint32_t v = 0;
+  for (int i = bytes - 1; i >= 0; --i) v = (v << 8) | b[at + i];
+  return v;
+}
+
+TEST(WavFile, HeaderSignednessAndPadding) {
+  const auto wav = BuildWavFile({2, 22050, 16, 4, 88200},
+                                std::vector<uint8_t>{0x00, 0x00, 0x00, 0x80, 0xFF, 0xFF, 0x00, 0x40,
+                                                     0x11});  // the torn last frame is left out
+  ASSERT_EQ(wav.size(), 44u + 8);
+  EXPECT_EQ(std::string(wav.begin(), wav.begin() + 16), std::string("RIFF\x2C\0\0\0WAVEfmt ", 16));
+  EXPECT_EQ(Le(wav, 22, 2), 2u);  // channels, block align and data size; the rest: orvo-run below
+  EXPECT_EQ(Le(wav, 32, 2), 4u);
+  EXPECT_EQ(Le(wav, 40, 4), 8u);
+  // Unsigned magnitudes become signed samples: silence is the bottom of the range.
+  const int16_t expected[] = {-32768, 0, 32767, -16384};
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(static_cast<int16_t>(Le(wav, 44 + 2 * i, 2)), expected[i]);
+
+  const auto eight = BuildWavFile({1, 11025, 8, 1, 11025}, std::vector<uint8_t>{0x00, 0x40, 0xFF});
+  ASSERT_EQ(eight.size(), 44u + 4);  // padded to an even length
+  EXPECT_EQ(Le(eight, 40, 4), 3u);
+  EXPECT_EQ(eight[45], 0x40);  // 8-bit stays unsigned
+}
+
+TEST(WavFile, OrvoRunRecordsARun) {
+  const auto runner = test::BuildDir() / "orvo-run";
+  ORVO_REQUIRE_FILE(runner);
+  ORVO_REQUIRE_FILE(test::RomDir() / "48k.rom");
+  const auto out = std::filesystem::temp_directory_path() / "orvo_run_test.wav";
+  std::filesystem::remove(out);
+  const std::string run = runner.string() + " --rom-dir " + test::RomDir().string() +
+                          " --frames 50 --sound-freq 22050 --sound-bits 8 --sound-output mono";
+  ASSERT_EQ(std::system((run + " --wav " + out.string() + " > /dev/null").c_str()), 0);
+  const auto wav = test::ReadWholeFile(out);
+  std::filesystem::remove(out);
+  ASSERT_GE(wav.size(), 44u);
+  EXPECT_EQ(Le(wav, 20, 2), 1u);  // PCM
+  EXPECT_EQ(Le(wav, 22, 2), 1u);
+  EXPECT_EQ(Le(wav, 24, 4), 22050u);
+  EXPECT_EQ(Le(wav, 34, 2), 8u);
+  // 50 frames of 69888 T-states at 3.5 MHz: as many samples as that time holds at 22050 Hz.
+  EXPECT_NEAR(Le(wav, 40, 4), 50.0 * 69888 * 22050 / 3500000, 1.0);
+  // A bad value is refused.
+  EXPECT_NE(std::system((run + " --sound-bits 12 2> /dev/null > /dev/null").c_str()), 0);
+}
+
+// ---- the SDL2 device with SDL's disk driver, which plays into a file ----
+
+class SdlHost final : public Host {
+ public:
+  void ShowMessage(CaptionId, MessageId message, std::string_view) override {
+    ADD_FAILURE() << "message " << int(message);
+  }
+  bool AskYesNo(std::string_view, std::string_view) override { return true; }
+  Clock& GetClock() override { return clock; }
+  AudioDevice* Audio() override { return &device; }
+  SystemClock clock;
+  SdlAudioDevice device;
+};
+
+TEST(SdlAudio, DiskDriverPlaysTheSubmittedSamples) {
+  const auto out = std::filesystem::temp_directory_path() /
+                   ("orvo_sdl_disk_" + std::to_string(getpid()) + ".raw");
+  setenv("SDL_AUDIODRIVER", "disk", 1);
+  setenv("SDL_DISKAUDIOFILE", out.c_str(), 1);
+  SdlHost host;
+  auto emu = std::make_unique<Emulator>(host);
+  emu->m.settings.Output = 0;
+  ASSERT_EQ(InitSound(*emu), 0);
+  ASSERT_STREQ(host.device.DriverName(), "disk");
+  // Twelve frames of one-sample instructions at a steady beeper level, paced by the device.
+  emu->m.ports.BeeperLevel = 8192;
+  emu->m.InstructionTStates = 80;
+  const auto start = std::chrono::steady_clock::now();
+  for (int i = 0; i < 12 * 882; ++i) SoundInstructionStep(emu->m);
+  EXPECT_GT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(150));
+  CloseSound(emu->m);
+  setenv("SDL_AUDIODRIVER", "dummy", 1);
+
+  // What the device played: silence, then the mix 2 x 8192 as a signed 16-bit sample (half of it).
+  const auto bytes = test::ReadWholeFile(out);
+  std::filesystem::remove(out);
+  size_t level = 0, other = 0;
+  for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
+    const int v = bytes[i] | (bytes[i + 1] << 8);
+    level += v == 0x2000;
+    other += v != 0x2000 && v != 0;
+  }
+  EXPECT_EQ(other, 0u);
+  EXPECT_GT(level, 4u * 882);
 }
 
 }  // namespace

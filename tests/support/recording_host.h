@@ -46,6 +46,7 @@ class RecordingHost final : public Host {
     plainMessages.emplace_back(std::string(caption) + "|" + std::string(text));
   }
   GameControllers* Controllers() override { return controllers; }
+  AudioDevice* Audio() override { return audio; }
 
   std::vector<ShownMessage> messages;
   std::vector<std::string> questions;
@@ -54,6 +55,7 @@ class RecordingHost final : public Host {
   int displaySetUps = 0;
   FakeClock clock;
   GameControllers* controllers = nullptr;  // none unless a test hands some out
+  AudioDevice* audio = nullptr;            // no sound device unless a test hands one out
 };
 
 }  // namespace orvo::test

@@ -5,8 +5,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <vector>
 
 #include "machine/keyboard.h"
@@ -22,9 +20,18 @@ struct GameTape {
   const char* screenText = nullptr;  // text the game shows in the ROM's character set
   bool traps = false;                // with "Tape Traps" on
   bool autoload = false;             // the deck starts and stops with the loader's polling
+  uint16_t directRate = 0;           // T-states a sample of the first block (a direct recording)
 };
 
 class GameLoad : public ::testing::TestWithParam<GameTape> {};
+
+std::string GameName(const ::testing::TestParamInfo<GameTape>& info) {
+  std::string name = info.param.file;
+  name.resize(name.find('.'));
+  if (info.param.autoload) name.append("_autoload");
+  if (info.param.directRate) name.append("_slowed");
+  return name;
+}
 
 // Counts the bitmap bytes that are not blank.
 int InkBytes(const MachineState& m) {
@@ -40,29 +47,34 @@ bool InRomLoader(uint16_t pc) {
 // Boots to the ROM's loader, inserts the tape and plays it until the deck stops (at its end, or at
 // a block that stops it) and stays stopped: the ROM's CP A at 0x056A started it and nothing but
 // the tape itself stops it, or with `autoload` the loader's polling starts and stops it too.
-void PlayToTheEnd(TapeMachine& tm, const std::filesystem::path& file, uint32_t frameLimit,
-                  bool autoload = false) {
+void PlayToTheEnd(TapeMachine& tm, const GameTape& g) {
+  std::vector<uint8_t> bytes =
+      ReadWholeFile(SharedFile(std::string("testdata/media/tzx/") + g.file));
+  if (g.directRate) {
+    ASSERT_EQ(bytes.at(10), 0x15);
+    bytes[11] = static_cast<uint8_t>(g.directRate);
+    bytes[12] = static_cast<uint8_t>(g.directRate >> 8);
+  }
+  tm.emu.settings.TapeTraps = tm.m.settings.TapeTraps = g.traps ? 1 : 0;
   ASSERT_TRUE(BootToTapeLoader(tm.emu));
-  ASSERT_TRUE(tm.Insert(file));
+  ASSERT_EQ(LoadTapeBytes(tm.emu, bytes, TapeKind::Tzx, g.file), 0);
   ASSERT_TRUE(tm.host.messages.empty());
-  tm.emu.settings.Autoload = tm.m.settings.Autoload = autoload ? 1 : 0;
+  tm.emu.settings.Autoload = tm.m.settings.Autoload = g.autoload ? 1 : 0;
   uint32_t frame = 0, stoppedFor = 0;
-  for (; frame < frameLimit && stoppedFor < 100; ++frame) {
+  for (; frame < g.frameLimit && stoppedFor < 100; ++frame) {
     RunFrame(tm.emu);
     stoppedFor = tm.m.TapePlaying ? 0 : stoppedFor + 1;
   }
   ASSERT_EQ(stoppedFor, 100u) << "the tape was still playing after " << frame << " frames";
 }
 
-void LoadsToTheGame(const GameTape& g, std::filesystem::path file = {}) {
-  if (!TapeMachine::RomPresent(g.model))
-    ORVO_MISSING_SHARED_DATA("missing ROM for model " << int(g.model));
-  if (file.empty()) file = SharedFile(std::string("testdata/media/tzx/") + g.file);
-  ORVO_REQUIRE_FILE(file);
+TEST_P(GameLoad, ReachesTheGame) {
+  const GameTape& g = GetParam();
+  ORVO_REQUIRE_TAPE_ROMS(g.model);
+  ORVO_REQUIRE_FILE(SharedFile(std::string("testdata/media/tzx/") + g.file));
   TapeMachine tm(g.model);
-  tm.emu.settings.TapeTraps = tm.m.settings.TapeTraps = g.traps ? 1 : 0;
-  PlayToTheEnd(tm, file, g.frameLimit, g.autoload);
-  if (::testing::Test::HasFatalFailure()) return;
+  PlayToTheEnd(tm, g);
+  if (HasFatalFailure()) return;
 
   // The game is running: it is out of the ROM's tape routines and its screen moves, by itself or
   // when keys are pressed (a loader waiting for more tape shows a still screen).
@@ -85,8 +97,7 @@ void LoadsToTheGame(const GameTape& g, std::filesystem::path file = {}) {
           for (SpectrumKey k : press) ReleaseSpectrumKey(tm.m, k);
         }
         tm.RunFrames(1);
-        const uint16_t pc = tm.m.cpu.PC;
-        if (InRomLoader(pc)) ++inRomLoader;
+        inRomLoader += InRomLoader(tm.m.cpu.PC);
       }
       moved = !std::equal(still.begin(), still.end(), tm.m.ScreenPointer);
       if (moved) break;
@@ -95,10 +106,6 @@ void LoadsToTheGame(const GameTape& g, std::filesystem::path file = {}) {
   EXPECT_TRUE(moved) << "the screen stands still, keys or no keys";
   EXPECT_LE(inRomLoader, 10) << "the CPU is still in the ROM's tape routines";
   EXPECT_TRUE(tm.host.messages.empty());
-}
-
-TEST_P(GameLoad, ReachesTheGame) {
-  LoadsToTheGame(GetParam());
 }
 
 // This direct recording (one 0x15 block at 259 T-states a sample) was made with every leader
@@ -110,11 +117,10 @@ TEST_P(GameLoad, ReachesTheGame) {
 // (17 pairs) past the end of the leader. A Spectrum whose tape runs on meets the sync pulse first,
 // starts again and waits in the ROM until BREAK, which hands the game control.
 TEST(GameLoadShortLeader, PenetratorWaitsInTheRomUntilBreak) {
-  if (!TapeMachine::RomPresent(kModel48K)) ORVO_MISSING_SHARED_DATA("missing ROM for model 48K");
-  const auto file = SharedFile("testdata/media/tzx/penetrator_4500baud_id15.tzx");
-  ORVO_REQUIRE_FILE(file);
+  ORVO_REQUIRE_TAPE_ROMS(kModel48K);
+  ORVO_REQUIRE_FILE(SharedFile("testdata/media/tzx/penetrator_4500baud_id15.tzx"));
   TapeMachine tm(kModel48K);
-  PlayToTheEnd(tm, file, 6000);
+  PlayToTheEnd(tm, GameTape{"penetrator_4500baud_id15.tzx", kModel48K, 6000});
   if (::testing::Test::HasFatalFailure()) return;
   tm.RunFrames(50);
   EXPECT_TRUE(InRomLoader(tm.m.cpu.PC)) << "PC " << tm.m.cpu.PC;
@@ -134,29 +140,6 @@ TEST(GameLoadShortLeader, PenetratorWaitsInTheRomUntilBreak) {
       << "the game's title does not move";
 }
 
-// A deck that stops while the loader is not reading (automatic start and stop) keeps the leader
-// for the ROM: the game loads and runs (PC in its main loop from 0x8000, blue border).
-TEST(GameLoadShortLeader, PenetratorLoadsWithAutomaticStartAndStop) {
-  LoadsToTheGame(GameTape{"penetrator_4500baud_id15.tzx", kModel48K, 6000, nullptr, false, true});
-}
-
-// The same recording slowed by 2.3% (265 T-states a sample) gives the ROM the leader it needs:
-// the last block loads and the game starts by itself, so nothing else stands in its way.
-TEST(GameLoadShortLeader, PenetratorSlowedLoadsItsLastBlock) {
-  const auto file = SharedFile("testdata/media/tzx/penetrator_4500baud_id15.tzx");
-  ORVO_REQUIRE_FILE(file);
-  std::ifstream in(file, std::ios::binary);
-  std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  ASSERT_GT(bytes.size(), 13u);
-  ASSERT_EQ(static_cast<uint8_t>(bytes[10]), 0x15);
-  ASSERT_EQ(static_cast<uint8_t>(bytes[11]) | static_cast<uint8_t>(bytes[12]) << 8, 259);
-  bytes[11] = static_cast<char>(265);
-  const auto slowed = std::filesystem::path(::testing::TempDir()) / "penetrator_265.tzx";
-  std::ofstream(slowed, std::ios::binary)
-      .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  LoadsToTheGame(GameTape{"penetrator_265.tzx", kModel48K, 6000}, slowed);
-}
-
 // The traps copy the ROM's own blocks and leave the rest to play: custom loaders, flow control
 // and recordings load as they do without them.
 INSTANTIATE_TEST_SUITE_P(
@@ -166,10 +149,7 @@ INSTANTIATE_TEST_SUITE_P(
                       GameTape{"hollywood_poker_flowcontrol.tzx", kModel48K, 16000, nullptr, true},
                       GameTape{"penetrator_4500baud_id15.tzx", kModel48K, 6000, nullptr, true,
                                true}),
-    [](const auto& instance) {
-      std::string name = instance.param.file;
-      return name.substr(0, name.find('.'));
-    });
+    GameName);
 
 INSTANTIATE_TEST_SUITE_P(
     Tape, GameLoad,
@@ -184,12 +164,14 @@ INSTANTIATE_TEST_SUITE_P(
         GameTape{"hollywood_poker_flowcontrol.tzx", kModel48K, 16000},
         GameTape{"atlantis_4003_blocks_glue.tzx", kModel48K, 40000},
         GameTape{"barbarian2_turbo.tzx", kModel128K, 36000, "PROGRAMMED BY"},
-        GameTape{"where_time_stood_still_speedlock_128k.tzx", kModel128K, 34000}),
-    [](const auto& instance) {
-      std::string name = instance.param.file;
-      name = name.substr(0, name.find('.'));
-      return name;
-    });
+        GameTape{"where_time_stood_still_speedlock_128k.tzx", kModel128K, 34000},
+        // A deck that stops while the loader is not reading (automatic start and stop) keeps the
+        // leader for the ROM: the game loads and runs.
+        GameTape{"penetrator_4500baud_id15.tzx", kModel48K, 6000, nullptr, false, true},
+        // The same recording slowed by 2.3% (265 T-states a sample) gives the ROM the leader it
+        // needs: the last block loads and the game starts by itself.
+        GameTape{"penetrator_4500baud_id15.tzx", kModel48K, 6000, nullptr, false, false, 265}),
+    GameName);
 
 }  // namespace
 }  // namespace orvo::test

@@ -1,39 +1,110 @@
-// Loading tapes through a real ROM: LOAD "" of a small program with the ROM trap, with real
-// pulses and with fast loading.
+// Loading tapes through a real ROM: LOAD "" of a small program from every kind of tape, with the
+// ROM trap, with real pulses and with fast loading; and the deck's commands on a real machine.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <fstream>
 
+#include "formats/csw_format.h"
 #include "formats/z80_format.h"
 #include "snapshot/snapshot_apply.h"
 #include "tape/tape_player.h"
 #include "tape_machine.h"
+#include "tape_test_support.h"
 
 namespace orvo::test {
 namespace {
 
 const char kHelloTap[] = "testdata/media/tap/zasm_hello_world.tap";
 
+// The pulse lengths (T-states) the deck plays for a TAP file, from its first edge.
+std::vector<uint64_t> PulsesOfTap(const std::vector<uint8_t>& tap) {
+  TapeRig rig;
+  rig.Insert(tap, false);
+  rig.PlayRecording();
+  std::vector<uint64_t> out = rig.Intervals();
+  if (!out.empty()) out.erase(out.begin());  // the silence before the first edge
+  return out;
+}
+
+// A 44.1 kHz mono 8-bit WAV of those pulses, as a cassette rip would hold them.
+std::vector<uint8_t> WavOfPulses(const std::vector<uint64_t>& pulses) {
+  std::vector<uint8_t> samples(4410, 0x80);  // a tenth of a second of silence first
+  uint64_t t = 0, written = 0;
+  bool high = true;
+  for (uint64_t p : pulses) {
+    t += p;
+    for (; written < t * 44100 / kTapeClockHz; ++written) samples.push_back(high ? 0xB0 : 0x50);
+    high = !high;
+  }
+  samples.insert(samples.end(), 4410, 0x80);
+  TapeBytes b;
+  b.Text("RIFF").U32(36 + static_cast<uint32_t>(samples.size())).Text("WAVEfmt ");
+  b.U32(16).U16(1).U16(1).U32(44100).U32(44100).U16(1).U16(8);
+  return b.Text("data").U32(static_cast<uint32_t>(samples.size())).Raw(samples).bytes;
+}
+
+// A PZX file with those pulses as one pulse sequence.
+std::vector<uint8_t> PzxOfPulses(const std::vector<uint64_t>& pulses) {
+  TapeBytes body;
+  for (uint64_t p : pulses) {
+    if (p >= 0x8000) body.U16(0x8000 | static_cast<uint32_t>(p >> 16));
+    body.U16(static_cast<uint32_t>(p & (p >= 0x8000 ? 0xFFFF : 0x7FFF)));
+  }
+  TapeBytes b;
+  b.Text("PZXT").U32(2).U8(1).U8(0);
+  return b.Text("PULS").U32(static_cast<uint32_t>(body.bytes.size())).Raw(body.bytes).bytes;
+}
+
 struct HelloCase {
   const char* name;
-  bool traps;
-  bool fastload;
+  bool traps, fastload;
   const char* file = kHelloTap;
+  TapeKind made = TapeKind::None;  // WAV or PZX: made from the TAP's pulses
+  // Inserting the tape loads the boot snapshot (the machine waiting in the ROM loader); the deck
+  // starts as the loader polls the EAR bit, and stops when the program is in.
+  bool autoload = false;
 };
+
+// A boot snapshot in a fresh libs folder: a 48K booted to its tape loader.
+std::filesystem::path MakeBootSnapshot() {
+  const auto libs =
+      std::filesystem::temp_directory_path() / ("orvo_tape_libs_" + std::to_string(::getpid()));
+  std::filesystem::create_directories(libs);
+  TapeMachine maker;
+  if (!BootToTapeLoader(maker.emu)) return {};
+  const std::vector<uint8_t> z80 = WriteZ80(CaptureSnapshot(maker.m), 3, false);
+  std::ofstream(libs / "tape_48.z80", std::ios::binary)
+      .write(reinterpret_cast<const char*>(z80.data()), static_cast<std::streamsize>(z80.size()));
+  return libs;
+}
 
 class HelloWorldLoad : public ::testing::TestWithParam<HelloCase> {};
 
 TEST_P(HelloWorldLoad, PrintsHelloWorld) {
   const HelloCase c = GetParam();
-  if (!TapeMachine::RomPresent(kModel48K))
-    ORVO_MISSING_SHARED_DATA("missing 48k.rom in " << RomDir());
+  ORVO_REQUIRE_TAPE_ROMS(kModel48K);
   ORVO_REQUIRE_FILE(SharedFile(c.file));
   TapeMachine tm;
   tm.m.settings.TapeTraps = c.traps;
   tm.m.settings.Fastload = c.fastload;
-  ASSERT_TRUE(BootToTapeLoader(tm.emu));
-  ASSERT_TRUE(tm.Insert(SharedFile(c.file)));
+  if (c.autoload) {
+    const auto libs = MakeBootSnapshot();
+    ASSERT_FALSE(libs.empty());
+    tm.emu.folders.LibsFolder = libs.string() + "/";
+    tm.m.settings.Autoload = 1;
+    ASSERT_EQ(LoadTape(tm.emu, SharedFile(c.file).string()), 0);
+    std::filesystem::remove_all(libs);
+    EXPECT_TRUE(AtTapeLoaderEntry(tm.m)) << "the boot snapshot stands at LD-BYTES";
+  } else if (!BootToTapeLoader(tm.emu)) {
+    FAIL() << "no tape loader";
+  } else if (c.made == TapeKind::None) {
+    ASSERT_TRUE(tm.Insert(SharedFile(c.file)));
+  } else {
+    const std::vector<uint64_t> pulses = PulsesOfTap(ReadWholeFile(SharedFile(c.file)));
+    const auto bytes = c.made == TapeKind::Wav ? WavOfPulses(pulses) : PzxOfPulses(pulses);
+    ASSERT_EQ(LoadTapeBytes(tm.emu, bytes, c.made, c.name), 0);
+  }
   uint64_t pulses = 0;
   for (int frame = 0; frame < 3000 && tm.Screen().find("Hello World!") == std::string::npos;
        ++frame) {
@@ -41,36 +112,37 @@ TEST_P(HelloWorldLoad, PrintsHelloWorld) {
     RunFrame(tm.emu);
     if (tm.m.TapePlaying) ++pulses;
   }
-  const std::string screen = tm.Screen();
-  EXPECT_NE(screen.find("Hello World!"), std::string::npos) << screen;
+  EXPECT_NE(tm.Screen().find("Hello World!"), std::string::npos) << tm.Screen();
   EXPECT_TRUE(tm.host.messages.empty());
-  if (c.traps) {
-    EXPECT_EQ(pulses, 0u) << "with traps the tape never plays";
-  } else {
-    EXPECT_GT(pulses, 0u);
+  EXPECT_EQ(pulses == 0, c.traps) << "with traps the tape never plays";
+  if (c.autoload) {
+    tm.RunFrames(50);
+    EXPECT_FALSE(tm.m.TapePlaying) << "the deck stops once the loader is done";
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Tape, HelloWorldLoad,
-                         ::testing::Values(HelloCase{"traps", true, false},
-                                           HelloCase{"pulses", false, false},
-                                           HelloCase{"fastload", false, true},
-                                           // Select and custom info blocks are stepped over.
-                                           HelloCase{"select_custominfo", false, false,
-                                                     "testdata/media/tzx/"
-                                                     "SYNTHETIC_select_0x28_custominfo_0x35.tzx"}),
-                         [](const auto& instance) { return std::string(instance.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Tape, HelloWorldLoad,
+    ::testing::Values(HelloCase{"traps", true, false}, HelloCase{"pulses", false, false},
+                      HelloCase{"fastload", false, true},
+                      // Select and custom info blocks are stepped over.
+                      HelloCase{"select_custominfo", false, false,
+                                "testdata/media/tzx/SYNTHETIC_select_0x28_custominfo_0x35.tzx"},
+                      HelloCase{"csw2", false, false,
+                                "testdata/media/csw/derived/zasm_hello_world_csw2_zrle_44100.csw"},
+                      HelloCase{"wav", false, false, kHelloTap, TapeKind::Wav},
+                      HelloCase{"pzx", false, false, kHelloTap, TapeKind::Pzx},
+                      HelloCase{"autoload", false, false, kHelloTap, TapeKind::None, true}),
+    [](const auto& instance) { return std::string(instance.param.name); });
 
 // The zasm block test tape: LOAD "" prints "Hello World!"; the deck then stops at the pause of
 // 0 ms that follows, and on a 48K played on, at the "stop the tape if in 48K mode" block.
 TEST(TapeLoad, ZasmBlockTapeStopsWhereItSays) {
-  if (!TapeMachine::RomPresent(kModel48K))
-    ORVO_MISSING_SHARED_DATA("missing 48k.rom in " << RomDir());
+  ORVO_REQUIRE_TAPE_ROMS(kModel48K);
   const auto file = SharedFile("testdata/media/tzx/zasm_tzx_blocks.tzx");
   ORVO_REQUIRE_FILE(file);
   TapeMachine tm;
-  ASSERT_TRUE(BootToTapeLoader(tm.emu));
-  ASSERT_TRUE(tm.Insert(file));
+  ASSERT_TRUE(tm.BootAndInsert(file));
   ASSERT_TRUE(tm.RunUntilScreenShows("Hello World!", 3000)) << tm.Screen();
   tm.RunFrames(100);
   EXPECT_FALSE(tm.m.TapePlaying);
@@ -86,6 +158,8 @@ TEST(TapeLoad, ZasmBlockTapeStopsWhereItSays) {
   EXPECT_TRUE(tm.host.messages.empty());
 }
 
+// A damaged file is refused whole, with the deck empty or holding a tape; so is one that cannot
+// be read, or of an unknown kind.
 TEST(TapeLoad, ARefusedTapeLeavesTheDeckAsItWas) {
   const auto file = SharedFile("testdata/media/tzx/invalid/bc_quest_corrupted.tzx");
   const auto good = SharedFile(kHelloTap);
@@ -96,23 +170,15 @@ TEST(TapeLoad, ARefusedTapeLeavesTheDeckAsItWas) {
   ASSERT_EQ(tm.host.messages.size(), 1u);
   EXPECT_NE(tm.host.messages[0].text.find("Tape Error: Failed at ORVO_GENERALISED_DATA_BLOCK"),
             std::string::npos);
-  EXPECT_EQ(tm.m.tape.image, nullptr) << "a damaged file is refused whole";
-
-  // With a tape in the deck, neither a damaged file, nor one that cannot be read, nor an unknown
-  // kind takes it out.
+  EXPECT_EQ(tm.m.tape.image, nullptr);
   ASSERT_EQ(OpenTapeFile(tm.emu, good.string()), 0);
   const TapeImage* inDeck = tm.m.tape.image.get();
-  ASSERT_NE(inDeck, nullptr);
-  const struct {
-    std::string path;
-    int message;
-  } refused[] = {
+  const std::pair<std::string, int> refused[] = {
       {file.string(), 32}, {file.string() + ".missing.tzx", 20}, {file.string() + ".txt", 22}};
-  for (const auto& r : refused) {
-    SCOPED_TRACE(r.path);
-    EXPECT_NE(OpenTapeFile(tm.emu, r.path), 0);
-    EXPECT_EQ(tm.host.messages.back().message, r.message);
-    EXPECT_EQ(tm.m.tape.image.get(), inDeck);
+  for (const auto& [path, message] : refused) {
+    EXPECT_NE(OpenTapeFile(tm.emu, path), 0) << path;
+    EXPECT_EQ(tm.host.messages.back().message, message) << path;
+    EXPECT_EQ(tm.m.tape.image.get(), inDeck) << path;
   }
 }
 
@@ -139,43 +205,6 @@ TEST(TapeLoad, EjectAndRewindCommands) {
   EXPECT_EQ(tm.m.tape.image, nullptr);
   EXPECT_FALSE(tm.m.FetchTraps.Has(kTapeLoadTrapAddress));
   EXPECT_EQ(tm.host.messages.size(), 2u);
-}
-
-// With "Autoload" on, inserting a tape loads the model's boot snapshot (the machine waiting in
-// the ROM loader) and the deck starts by itself as the loader polls the EAR bit, and stops when
-// the program is in.
-TEST(TapeLoad, AutoloadBootsFromTheSnapshotAndStartsAndStopsTheDeck) {
-  if (!TapeMachine::RomPresent(kModel48K))
-    ORVO_MISSING_SHARED_DATA("missing 48k.rom in " << RomDir());
-  ORVO_REQUIRE_FILE(SharedFile(kHelloTap));
-  const std::filesystem::path libs =
-      std::filesystem::temp_directory_path() / ("orvo_tape_libs_" + std::to_string(::getpid()));
-  std::filesystem::create_directories(libs);
-  {
-    TapeMachine maker;
-    ASSERT_TRUE(BootToTapeLoader(maker.emu));
-    const std::vector<uint8_t> z80 = WriteZ80(CaptureSnapshot(maker.m), 3, false);
-    std::ofstream(libs / "tape_48.z80", std::ios::binary)
-        .write(reinterpret_cast<const char*>(z80.data()), static_cast<std::streamsize>(z80.size()));
-  }
-  TapeMachine tm;
-  tm.emu.folders.LibsFolder = libs.string() + "/";
-  tm.m.settings.Autoload = 1;
-  ASSERT_EQ(LoadTape(tm.emu, SharedFile(kHelloTap).string()), 0);
-  EXPECT_TRUE(AtTapeLoaderEntry(tm.m)) << "the boot snapshot stands at LD-BYTES";
-  EXPECT_FALSE(tm.m.TapePlaying);
-  bool started = false;
-  for (int frame = 0; frame < 3000 && tm.Screen().find("Hello World!") == std::string::npos;
-       ++frame) {
-    RunFrame(tm.emu);
-    started = started || tm.m.TapePlaying;
-  }
-  EXPECT_TRUE(started);
-  EXPECT_NE(tm.Screen().find("Hello World!"), std::string::npos) << tm.Screen();
-  tm.RunFrames(50);
-  EXPECT_FALSE(tm.m.TapePlaying) << "the deck stops once the loader is done";
-  EXPECT_TRUE(tm.host.messages.empty());
-  std::filesystem::remove_all(libs);
 }
 
 }  // namespace

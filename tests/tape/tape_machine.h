@@ -39,14 +39,13 @@ struct TapeMachine {
     ResetMachine(emu, true);
   }
 
-  static bool RomPresent(uint8_t model) {
-    return std::filesystem::exists(RomDir() / RomFileOf(model)) &&
-           std::filesystem::exists(RomDir() / "48k.rom");
-  }
-
   // Inserts a tape file (after booting to the loader).
   bool Insert(const std::filesystem::path& path) {
     return LoadTape(emu, path.string()) == 0 && m.tape.image != nullptr;
+  }
+  // Boots to the ROM's loader and inserts the tape, which the ROM then loads.
+  bool BootAndInsert(const std::filesystem::path& path) {
+    return BootToTapeLoader(emu) && Insert(path);
   }
 
   void RunFrames(uint32_t n) {
@@ -70,3 +69,8 @@ struct TapeMachine {
 };
 
 }  // namespace orvo::test
+
+// Ends the test (skipped, or failed where shared data is required) without the model's ROMs.
+#define ORVO_REQUIRE_TAPE_ROMS(model)                    \
+  ORVO_REQUIRE_FILE(::orvo::test::RomDir() / "48k.rom"); \
+  ORVO_REQUIRE_FILE(::orvo::test::RomDir() / ::orvo::test::RomFileOf(model))

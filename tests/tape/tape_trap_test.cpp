@@ -1,7 +1,6 @@
 // The ROM loader trap: standard blocks copied straight into memory with "Tape Traps" on.
 #include <gtest/gtest.h>
 
-#include "cpu/z80.h"
 #include "tape/tape_deck.h"
 #include "tape_test_support.h"
 
@@ -14,10 +13,10 @@ const std::vector<uint8_t> kCode = {0x11, 0x22, 0x33};
 
 struct TrapRig : TapeRig {
   // A header and a data block by default.
-  explicit TrapRig(
-      const std::vector<uint8_t>& tap =
-          TapeBytes().TapBlock(RomBlock(0x00, kHeaderData)).TapBlock(RomBlock(0xFF, kCode)).bytes,
-      bool tzx = false) {
+  static std::vector<uint8_t> DefaultTap() {
+    return TapeBytes().TapBlock(RomBlock(0x00, kHeaderData)).TapBlock(RomBlock(0xFF, kCode)).bytes;
+  }
+  explicit TrapRig(const std::vector<uint8_t>& tap = DefaultTap(), bool tzx = false) {
     Insert(tap, tzx);
     m->settings.TapeTraps = 1;
     m->MachineModel = kModel48K;
@@ -41,15 +40,17 @@ TEST(TapeTrap, LoadsHeaderAndDataWithoutPlayingAPulse) {
   TrapRig rig;
   MachineState& m = *rig.m;
   EXPECT_TRUE(m.FetchTraps.Has(kTapeLoadTrapAddress)) << "the machine's hooks reach the deck";
-  rig.Request(0x00, 17, 0x6000);
+  const uint8_t rom0 = m.Peek(0x3FFF);
+  rig.Request(0x00, 17, 0x3FFF);  // the first byte would land in ROM: stores follow the write map
   ASSERT_TRUE(TapeTrap(m));
   EXPECT_EQ(m.cpu.PC, 0x05E2);
   EXPECT_TRUE(rig.Carry());
-  EXPECT_EQ(m.cpu.IX.w, 0x6011);
+  EXPECT_EQ(m.cpu.IX.w, 0x4010);
   EXPECT_EQ(m.cpu.DE.w, 0);
   EXPECT_EQ(m.cpu.BC.w, 0xCB01);
   EXPECT_EQ(m.cpu.HL.w, 0);
-  for (size_t k = 0; k < kHeaderData.size(); ++k) EXPECT_EQ(m.Peek(0x6000 + k), kHeaderData[k]);
+  EXPECT_EQ(m.Peek(0x3FFF), rom0);
+  for (size_t k = 1; k < kHeaderData.size(); ++k) EXPECT_EQ(m.Peek(0x3FFF + k), kHeaderData[k]);
   EXPECT_EQ(rig.Current(), 1u);
 
   rig.Request(0xFF, 3, 0x8000);
@@ -63,100 +64,54 @@ TEST(TapeTrap, LoadsHeaderAndDataWithoutPlayingAPulse) {
   EXPECT_FALSE(TapeTrap(m)) << "nothing left to load";
 }
 
-TEST(TapeTrap, OnlyWithTrapsOnAndTheTapeStoppedElseTheStartHookPlays) {
-  TrapRig rig;
-  MachineState& m = *rig.m;
-  rig.Request(0x00, 17, 0x6000);
-  m.TapePlaying = 1;
-  EXPECT_FALSE(TapeTrap(m));
-  m.TapePlaying = 0;
-  m.settings.TapeTraps = 0;
-  EXPECT_FALSE(TapeTrap(m));
-  EXPECT_EQ(rig.Current(), 0u);
-  StartTapeAtRomEntry(m);
-  EXPECT_TRUE(m.TapePlaying);
-  StartTapeAtRomEntry(m);
-  EXPECT_TRUE(m.TapePlaying) << "starting a playing tape keeps it playing";
-}
-
 // The ROM reads the flag byte first: a block of another kind goes by with the load failed, as
-// LOAD "name" passes the data blocks of other programs. A block of another length than asked for
-// is left to the ROM.
-TEST(TapeTrap, AFlagMismatchFailsTheLoad) {
-  TrapRig rig;
-  rig.Request(0xFF, 3, 0x8000);  // wants data, the tape has a header next
-  ASSERT_TRUE(TapeTrap(*rig.m));
-  EXPECT_FALSE(rig.Carry());
-  EXPECT_EQ(rig.m->cpu.PC, 0x05E2);
-  EXPECT_EQ(rig.m->Peek(0x8000), 0x00);
-  EXPECT_EQ(rig.Current(), 1u);
-}
-
-TEST(TapeTrap, VerifyComparesInsteadOfStoring) {
-  for (bool same : {false, true}) {
-    TrapRig rig;
-    if (same) {
+// LOAD "name" passes the data blocks of other programs. VERIFY compares instead of storing; a bad
+// checksum stores the bytes and fails. What the trap cannot copy (a turbo block after a text, a
+// block of another length than asked for) is played for the ROM, which meets it as it is.
+TEST(TapeTrap, FlagVerifyChecksumAndBlocksLeftToTheRom) {
+  const std::vector<uint8_t> normal = TrapRig::DefaultTap();
+  std::vector<uint8_t> badSum = RomBlock(0xFF, kCode);
+  badSum.back() ^= 0x01;
+  const auto turbo =
+      Tzx().Comment("info").Turbo(2000, 600, 700, 800, 1600, 10, 8, 0, RomBlock(0, kHeaderData));
+  const struct {
+    const char* what;
+    std::vector<uint8_t> tap;
+    uint8_t flag;
+    uint16_t length;
+    bool load, presetSame, trapped, carry;
+    uint8_t at0x6001;
+  } cases[] = {
+      {"flag mismatch", normal, 0xFF, 3, true, false, true, false, 0x00},
+      {"verify differs", normal, 0x00, 17, false, false, true, false, 0x00},
+      {"verify same", normal, 0x00, 17, false, true, true, true, kHeaderData[1]},
+      {"bad checksum", TapeBytes().TapBlock(badSum).bytes, 0xFF, 3, true, false, true, false, 0x22},
+      {"wrong length", normal, 0x00, 20, true, false, false, false, 0x00},
+      {"turbo", turbo.bytes, 0x00, 17, true, false, false, false, 0x00},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    TrapRig rig(c.tap, c.tap[0] == 'Z');
+    if (c.presetSame) {
       for (size_t k = 0; k < kHeaderData.size(); ++k) rig.m->WriteByte(0x6000 + k, kHeaderData[k]);
     }
-    rig.Request(0x00, 17, 0x6000, false);
-    ASSERT_TRUE(TapeTrap(*rig.m));
-    EXPECT_EQ(rig.Carry(), same);
-    EXPECT_EQ(rig.m->Peek(0x6000), same ? kHeaderData[0] : 0x00);
+    rig.Request(c.flag, c.length, 0x6000, c.load);
+    rig.m->cpu.AF.b.l = 0x01;
+    ASSERT_EQ(TapeTrap(*rig.m), c.trapped);
+    if (c.trapped) {
+      EXPECT_EQ(rig.Carry(), c.carry);
+      EXPECT_EQ(rig.m->cpu.PC, 0x05E2);
+    }
+    EXPECT_EQ(rig.m->Peek(0x6001), c.at0x6001);
+    EXPECT_EQ(rig.m->TapePlaying, !c.trapped);
+    if (rig.m->tape.image->current) {  // the text block is passed over
+      EXPECT_EQ(rig.Current(), c.trapped || c.tap == turbo.bytes ? 1u : 0u);
+    }
   }
 }
 
-TEST(TapeTrap, BadChecksumLoadsTheBytesButFails) {
-  std::vector<uint8_t> block = RomBlock(0xFF, kCode);
-  block.back() ^= 0x01;
-  TrapRig rig(TapeBytes().TapBlock(block).bytes);
-  rig.Request(0xFF, 3, 0x9000);
-  rig.m->cpu.AF.b.l = 0x01;
-  ASSERT_TRUE(TapeTrap(*rig.m));
-  EXPECT_FALSE(rig.Carry());
-  EXPECT_EQ(rig.m->Peek(0x9001), 0x22);
-}
-
-// What the trap cannot copy is played, so the loader reads it as pulses instead of waiting for
-// ever on a silent tape.
-TEST(TapeTrap, OtherBlocksArePlayedForTheLoader) {
-  TrapRig rig(Tzx()
-                  .Comment("info")
-                  .Turbo(2000, 600, 700, 800, 1600, 10, 8, 0, RomBlock(0x00, kHeaderData))
-                  .bytes,
-              true);
-  rig.Request(0x00, 17, 0x6000);
-  EXPECT_FALSE(TapeTrap(*rig.m));
-  EXPECT_EQ(rig.m->tape.image->current->id, 0x11) << "the text block is passed over";
-  EXPECT_TRUE(rig.m->TapePlaying);
-
-  TrapRig wrongLength;
-  wrongLength.Request(0x00, 20, 0x6000);
-  EXPECT_FALSE(TapeTrap(*wrongLength.m));
-  EXPECT_EQ(wrongLength.Current(), 0u);
-  EXPECT_TRUE(wrongLength.m->TapePlaying) << "the ROM meets the block as it is";
-}
-
-// Pauses and stop marks between standard blocks hold nothing to load.
-TEST(TapeTrap, PassesOverPausesAndStopMarks) {
-  TrapRig rig(Tzx()
-                  .Standard(1000, RomBlock(0x00, kHeaderData))
-                  .Pause(500)
-                  .Stop48()
-                  .Pause(0)
-                  .Standard(1000, RomBlock(0xFF, kCode))
-                  .bytes,
-              true);
-  rig.Request(0x00, 17, 0x6000);
-  ASSERT_TRUE(TapeTrap(*rig.m));
-  rig.Request(0xFF, 3, 0x8000);
-  ASSERT_TRUE(TapeTrap(*rig.m));
-  EXPECT_TRUE(rig.Carry());
-  EXPECT_EQ(rig.m->Peek(0x8001), 0x22);
-  EXPECT_FALSE(rig.m->TapePlaying);
-}
-
 // Standard blocks reached through a jump, a loop and a call are copied in the order the tape
-// plays them.
+// plays them; pauses and stop marks between them hold nothing to load.
 TEST(TapeTrap, FollowsJumpsLoopsAndCalls) {
   const auto block = [](uint8_t v) { return RomBlock(0xFF, {v}); };
   TrapRig rig(Tzx()
@@ -165,6 +120,8 @@ TEST(TapeTrap, FollowsJumpsLoopsAndCalls) {
                   .LoopStart(2)
                   .Standard(0, block(2))
                   .LoopEnd()
+                  .Pause(500)
+                  .Stop48()
                   .Call({2})
                   .Standard(0, block(3))
                   .Standard(0, block(4))
@@ -181,72 +138,31 @@ TEST(TapeTrap, FollowsJumpsLoopsAndCalls) {
   EXPECT_FALSE(TapeTrap(*rig.m)) << "nothing left to load";
 }
 
-// Code at 0x056B of another ROM, or of RAM, is not the loader: the trap leaves the tape to play,
-// and Play works whatever the trap setting.
-TEST(TapeTrap, OnlyWithTheLoadersRomPagedIn) {
+// Only with traps on, the tape stopped, and the loader's ROM paged in (code at 0x056B of another
+// ROM, or of RAM, is not the loader): else the trap leaves the tape to play, and Play works
+// whatever the trap setting.
+TEST(TapeTrap, OnlyWithTrapsOnTheTapeStoppedAndTheLoadersRomPagedIn) {
   TrapRig rig;
   MachineState& m = *rig.m;
-  m.PageTable[0] = m.RamBlock.data();  // an all-RAM map
   rig.Request(0x00, 17, 0x6000);
+  m.TapePlaying = 1;
+  EXPECT_FALSE(TapeTrap(m));
+  m.TapePlaying = 0;
+  m.settings.TapeTraps = 0;
+  EXPECT_FALSE(TapeTrap(m));
+  m.settings.TapeTraps = 1;
+  m.PageTable[0] = m.RamBlock.data();  // an all-RAM map
   EXPECT_FALSE(TapeTrap(m));
   EXPECT_EQ(m.Peek(0x6001), 0);
-  StopTape(m);
+  EXPECT_EQ(rig.Current(), 0u);
   StartTapeAtRomEntry(m);
   EXPECT_TRUE(m.TapePlaying) << "the ROM entry starts the deck as without traps";
+  StartTapeAtRomEntry(m);
+  EXPECT_TRUE(m.TapePlaying) << "starting a playing tape keeps it playing";
   ToggleTape(m);
   EXPECT_FALSE(m.TapePlaying);
   ToggleTape(m);
   EXPECT_TRUE(m.TapePlaying);
-}
-
-TEST(TapeTrap, StoresFollowTheWriteMap) {
-  TrapRig rig;
-  MachineState& m = *rig.m;
-  const uint8_t rom0 = m.Peek(0x3FFF);
-  rig.Request(0x00, 17, 0x3FFF);  // the first byte would land in ROM
-  ASSERT_TRUE(TapeTrap(m));
-  EXPECT_EQ(m.Peek(0x3FFF), rom0);
-  EXPECT_EQ(m.Peek(0x4000), kHeaderData[1]);
-}
-
-// Through the CPU: CP A at 0x056A starts the deck, and RET NZ at 0x056B either ends LD-BYTES with
-// the block loaded (the return not taken, 5 T-states) or runs as the return it is (11).
-TEST(TapeTrap, TheLoaderTrapsRunAsTheCpuReachesThem) {
-  TrapRig rig;
-  MachineState& m = *rig.m;
-  m.RomBuffer48[0x056A] = 0xBF;  // CP A
-  m.RomBuffer48[0x056B] = 0xC0;  // RET NZ
-  m.settings.TapeTraps = 0;
-  m.cpu.PC = 0x056A;
-  m.cpu.AF.w = 0x1200;
-  ExecuteZ80(m);
-  EXPECT_TRUE(m.TapePlaying);
-  EXPECT_EQ(m.cpu.AF.b.l & 0x40, 0x40) << "CP A ran";
-  EXPECT_EQ(m.InstructionTStates, 4u);
-  StopTape(m);
-
-  m.settings.TapeTraps = 1;
-  rig.Request(0x00, 17, 0x6000);
-  m.cpu.PC = 0x056B;
-  m.cpu.IR.w = 0;
-  ExecuteZ80(m);
-  EXPECT_EQ(m.cpu.PC, 0x05E2);
-  EXPECT_EQ(m.Peek(0x6001), kHeaderData[1]);
-  EXPECT_EQ(m.InstructionTStates, 5u);
-  EXPECT_EQ(m.cpu.IR.b.l, 1);
-
-  m.settings.TapeTraps = 0;  // F = 0: NZ, the return is taken
-  m.cpu.AF.b.l = 0;
-  m.cpu.PC = 0x056B;
-  m.cpu.SP = 0xFF00;
-  m.WriteByte(0xFF00, 0x34);
-  m.WriteByte(0xFF01, 0x12);
-  ExecuteZ80(m);
-  EXPECT_EQ(m.cpu.PC, 0x1234);
-  EXPECT_EQ(m.InstructionTStates, 11u);
-
-  EjectTape(m);
-  EXPECT_FALSE(m.FetchTraps.Armed()) << "no tape, no traps";
 }
 
 }  // namespace
