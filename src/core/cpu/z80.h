@@ -97,7 +97,9 @@ ORVO_Z80_INLINE uint8_t Z80FetchCycle(Bus& bus) {
   c.LastFetchPC = c.PC;
   const uint8_t op = bus.FetchOpcode(c.PC);
   ++c.PC;
-  ++c.IR.b.l;
+  // R advances as part of the 16-bit IR word: a byte store here followed by the word read of the
+  // next internal cycle on IR would stall the host's store forwarding on every such instruction.
+  c.IR.w = static_cast<uint16_t>((c.IR.w & 0xFF00) | ((c.IR.w + 1) & 0x00FF));
   return op;
 }
 
@@ -119,29 +121,97 @@ namespace z80_detail {
 #define ORVO_HL c.HL.w
 #define ORVO_IR c.IR.w
 
-template <class Bus>
+template <class Bus, bool Quiet = false>
 class Core {
  public:
-  explicit Core(Bus& b) : bus(b), c(b.cpu) {}
+  explicit Core(Bus& b) : bus(b), c(b.cpu), T(b.FrameTState), PC(b.cpu.PC) {}
 
   ORVO_Z80_INLINE void Execute();
   ORVO_Z80_INLINE void AcceptInterrupt();
   ORVO_Z80_INLINE void AcceptNmi();
 
+  // The T-state counter lives here while the core runs, where the compiler can keep it in a
+  // register: as the bus's member every access would be a read-modify-write through memory,
+  // one dependent chain across the whole instruction. Store() hands it back to the bus before
+  // anything outside the core may look at it, Load() takes it again afterwards.
+  ORVO_Z80_INLINE uint32_t Time() const { return T; }
+  ORVO_Z80_INLINE void Store() {
+    bus.FrameTState = T;
+    c.PC = PC;
+  }
+  ORVO_Z80_INLINE void Load() {
+    T = bus.FrameTState;
+    PC = c.PC;
+  }
+
+  // Quiet: runs instructions until `limit` or until one calls out of the core (a port, the
+  // interrupt's data bus, a device callback), which may have changed what watches the machine;
+  // true when that happened. The counter stays in the core throughout; Store() after.
+  ORVO_Z80_INLINE bool RunQuiet(uint32_t limit) {
+    static_assert(Quiet);
+    left = false;
+    while (T < limit) {
+      Execute();
+      if (left) return true;
+    }
+    return false;
+  }
+
  private:
   Bus& bus;
   CpuState& c;
+  uint32_t T;
+  uint16_t PC;        // the same for the program counter
+  bool left = false;  // a call out of the core happened (quiet runs)
+
+  // After a call out: the counter back, and a quiet run ends with this instruction.
+  ORVO_Z80_INLINE void Resume() {
+    Load();
+    if constexpr (Quiet) left = true;
+  }
+
+  // Calls out of the core (ports, traps, device callbacks) are made between Store() and Load().
+  // No lambdas: a closure holding `this` that the compiler does not inline would keep the whole
+  // core object, counter and all, in memory.
 
   // ---- bus cycles ----
 
-  // An M1 cycle: the opcode byte at PC, PC and R advanced.
-  ORVO_Z80_INLINE uint8_t Fetch() { return Z80FetchCycle(bus); }
+  // The machine's memory cycles take the counter; a bus without those forms counts on its own.
+  static constexpr bool kBusTakesTime = requires(Bus & b, uint32_t& t) { b.ReadByte(0, t); };
+  // A quiet core uses the cycles without the machine's watchers where the bus has them.
+  static constexpr bool kUnwatched = Quiet && requires(Bus & b, uint32_t& t) {
+    b.template ReadByte<false>(0, t);
+  };
+
+  ORVO_Z80_INLINE uint8_t BusFetch(uint16_t a) {
+    if constexpr (kUnwatched) {
+      return bus.template FetchOpcode<false>(a, T);
+    } else if constexpr (kBusTakesTime) {
+      return bus.FetchOpcode(a, T);
+    } else {
+      Store();
+      const uint8_t v = bus.FetchOpcode(a);
+      Resume();
+      return v;
+    }
+  }
+
+  // An M1 cycle: the opcode byte at PC, PC and R advanced (as Z80FetchCycle).
+  ORVO_Z80_INLINE uint8_t Fetch() {
+    c.LastFetchPC = PC;
+    const uint8_t op = BusFetch(PC);
+    ++PC;
+    c.IR.w = static_cast<uint16_t>((c.IR.w & 0xFF00) | ((c.IR.w + 1) & 0x00FF));
+    return op;
+  }
 
   // The first opcode of the instruction at PC, through the fetch traps registered there. False
   // when a trap did the whole step.
   ORVO_Z80_INLINE bool NextOpcode(uint8_t& op) {
-    if (bus.FetchTraps.Armed()) [[unlikely]] {
-      const FetchTrapResult r = bus.FetchTraps.RunAt(c.PC);
+    if (!Quiet && bus.FetchTraps.Armed()) [[unlikely]] {
+      Store();
+      const FetchTrapResult r = bus.FetchTraps.RunAt(PC);
+      Resume();
       if (r.action == FetchTrapAction::kSkip) return false;
       if (r.action == FetchTrapAction::kExecute) {
         op = r.opcode;
@@ -151,13 +221,53 @@ class Core {
     op = Fetch();
     return true;
   }
-  ORVO_Z80_INLINE uint8_t Rd(uint16_t a) { return bus.ReadByte(a); }
-  ORVO_Z80_INLINE void Wr(uint16_t a, uint8_t v) { bus.WriteByte(a, v); }
-  ORVO_Z80_INLINE void Idle(uint16_t a, uint32_t n) { bus.InternalCycles(a, n); }
-  ORVO_Z80_INLINE uint8_t Imm8() { return Rd(c.PC++); }
+  ORVO_Z80_INLINE uint8_t Rd(uint16_t a) {
+    if constexpr (kUnwatched) {
+      return bus.template ReadByte<false>(a, T);
+    } else if constexpr (kBusTakesTime) {
+      return bus.ReadByte(a, T);
+    } else {
+      Store();
+      const uint8_t v = bus.ReadByte(a);
+      Resume();
+      return v;
+    }
+  }
+  ORVO_Z80_INLINE void Wr(uint16_t a, uint8_t v) {
+    if constexpr (kUnwatched) {
+      bus.template WriteByte<false>(a, v, T);
+    } else if constexpr (kBusTakesTime) {
+      bus.WriteByte(a, v, T);
+    } else {
+      Store();
+      bus.WriteByte(a, v);
+      Resume();
+    }
+  }
+  ORVO_Z80_INLINE void Idle(uint16_t a, uint32_t n) {
+    if constexpr (kBusTakesTime) {
+      bus.InternalCycles(a, n, T);
+    } else {
+      Store();
+      bus.InternalCycles(a, n);
+      Resume();
+    }
+  }
+  ORVO_Z80_INLINE uint8_t InPort(uint16_t port) {
+    Store();
+    const uint8_t v = bus.ReadPort(port);
+    Resume();
+    return v;
+  }
+  ORVO_Z80_INLINE void OutPort(uint16_t port, uint8_t v) {
+    Store();
+    bus.WritePort(port, v);
+    Resume();
+  }
+  ORVO_Z80_INLINE uint8_t Imm8() { return Rd(PC++); }
   ORVO_Z80_INLINE uint16_t Imm16() {
-    const uint8_t lo = Rd(c.PC++);
-    const uint8_t hi = Rd(c.PC++);
+    const uint8_t lo = Rd(PC++);
+    const uint8_t hi = Rd(PC++);
     return static_cast<uint16_t>(lo | hi << 8);
   }
   ORVO_Z80_INLINE uint16_t Rd16(uint16_t a) {
@@ -349,36 +459,36 @@ class Core {
   // ---- instructions spanning several cases ----
 
   ORVO_Z80_INLINE void JumpRelative() {
-    const int8_t d = static_cast<int8_t>(Rd(c.PC));
-    Idle(c.PC, 5);
-    c.PC = static_cast<uint16_t>(c.PC + 1 + d);
-    c.MEMPTR = c.PC;
+    const int8_t d = static_cast<int8_t>(Rd(PC));
+    Idle(PC, 5);
+    PC = static_cast<uint16_t>(PC + 1 + d);
+    c.MEMPTR = PC;
   }
   ORVO_Z80_INLINE void JrIf(bool cond) {
     if (cond) {
       JumpRelative();
     } else {
-      Rd(c.PC);
-      ++c.PC;
+      Rd(PC);
+      ++PC;
     }
   }
   ORVO_Z80_INLINE void JpIf(bool cond) {
     const uint16_t nn = Imm16();
     c.MEMPTR = nn;
-    if (cond) c.PC = nn;
+    if (cond) PC = nn;
   }
   ORVO_Z80_INLINE void CallIf(bool cond) {
     const uint16_t nn = Imm16();
     c.MEMPTR = nn;
     if (cond) {
-      Idle(static_cast<uint16_t>(c.PC - 1), 1);
-      Push(c.PC);
-      c.PC = nn;
+      Idle(static_cast<uint16_t>(PC - 1), 1);
+      Push(PC);
+      PC = nn;
     }
   }
   ORVO_Z80_INLINE void Ret() {
-    c.PC = Pop();
-    c.MEMPTR = c.PC;
+    PC = Pop();
+    c.MEMPTR = PC;
   }
   ORVO_Z80_INLINE void RetIf(bool cond) {
     Idle(ORVO_IR, 1);
@@ -386,8 +496,8 @@ class Core {
   }
   ORVO_Z80_INLINE void Rst(uint16_t p) {
     Idle(ORVO_IR, 1);
-    Push(c.PC);
-    c.PC = p;
+    Push(PC);
+    PC = p;
     c.MEMPTR = p;
   }
   ORVO_Z80_INLINE void PushRr(uint16_t v) {
@@ -442,13 +552,13 @@ class Core {
   ORVO_Z80_INLINE void BlockIoFlags(uint8_t value, unsigned k, bool repeat);
 
   ORVO_Z80_INLINE uint8_t InC() {
-    const uint8_t v = bus.ReadPort(ORVO_BC);
+    const uint8_t v = InPort(ORVO_BC);
     c.MEMPTR = static_cast<uint16_t>(ORVO_BC + 1);
     SetF(static_cast<uint8_t>((ORVO_F & kFC) | SZ53PTable[v]));
     return v;
   }
   ORVO_Z80_INLINE void OutC(uint8_t v) {
-    bus.WritePort(ORVO_BC, v);
+    OutPort(ORVO_BC, v);
     c.MEMPTR = static_cast<uint16_t>(ORVO_BC + 1);
   }
 
@@ -456,7 +566,7 @@ class Core {
   // while halted) still has PC on the HALT opcode.
   ORVO_Z80_INLINE void LeaveHalt() {
     if (c.Halted) {
-      if (!c.HaltNoAdvance) ++c.PC;
+      if (!c.HaltNoAdvance) ++PC;
       c.Halted = 0;
     }
     c.HaltNoAdvance = 0;
@@ -466,14 +576,15 @@ class Core {
 // ---------------------------------------------------------------------------------------------
 // One call of EXECUTE_Z80.
 
-template <class Bus>
-ORVO_Z80_INLINE void Core<Bus>::Execute() {
-  bus.InstructionStartTState = bus.FrameTState;
+template <class Bus, bool Quiet>
+ORVO_Z80_INLINE void Core<Bus, Quiet>::Execute() {
+  const uint32_t start = T;
+  bus.InstructionStartTState = start;
 
   // The INT line is sampled once, at the instruction boundary; the instruction after EI or after
   // a lone index prefix is never interrupted.
-  if (bus.FrameTState < bus.InterruptLength() && bus.InterruptArmed && c.IFF1 &&
-      !(c.EiDelay | c.PrefixPending)) [[unlikely]] {
+  if (T < bus.InterruptLength() && bus.InterruptArmed && c.IFF1 && !(c.EiDelay | c.PrefixPending))
+      [[unlikely]] {
     AcceptInterrupt();
   }
 
@@ -485,14 +596,14 @@ ORVO_Z80_INLINE void Core<Bus>::Execute() {
 
   if (c.HaltNoAdvance) [[unlikely]] {
     // Halted: the CPU keeps fetching at PC without executing anything.
-    c.LastFetchPC = c.PC;
-    bus.FetchOpcode(c.PC);
+    c.LastFetchPC = PC;
+    BusFetch(PC);
     ++ORVO_R;
-    if constexpr (requires { bus.HaltRunFetches(); }) {
+    if constexpr (requires { bus.HaltRunFetches(T, PC); }) {
       // The machine may let the run of identical fetches up to its next event go at once: each
       // is 4 T-states and one refresh, so only the counters move.
-      if (const uint32_t n = bus.HaltRunFetches()) {
-        bus.FrameTState += 4 * n;
+      if (const uint32_t n = bus.HaltRunFetches(T, PC)) {
+        T += 4 * n;
         bus.FetchCount += n;
         ORVO_R = static_cast<uint8_t>(ORVO_R + n);  // bit 7 is kept apart (R7)
       }
@@ -762,7 +873,7 @@ ORVO_Z80_INLINE void Core<Bus>::Execute() {
       case 0xD2: JpIf(!(ORVO_F & kFC)); break;
       case 0xD3: {  // OUT (n),A
         const uint8_t n = Imm8();
-        bus.WritePort(static_cast<uint16_t>(n | ORVO_A << 8), ORVO_A);
+        OutPort(static_cast<uint16_t>(n | ORVO_A << 8), ORVO_A);
         c.MEMPTR = static_cast<uint16_t>(((n + 1) & 0xFF) | (ORVO_A << 8));
         break;
       }
@@ -787,7 +898,7 @@ ORVO_Z80_INLINE void Core<Bus>::Execute() {
       case 0xDB: {  // IN A,(n)
         const uint16_t port = static_cast<uint16_t>(Imm8() | ORVO_A << 8);
         c.MEMPTR = static_cast<uint16_t>(port + 1);
-        ORVO_A = bus.ReadPort(port);
+        ORVO_A = InPort(port);
         break;
       }
       case 0xDC: CallIf(ORVO_F & kFC); break;
@@ -803,7 +914,7 @@ ORVO_Z80_INLINE void Core<Bus>::Execute() {
       case 0xE6: And(Imm8()); break;
       case 0xE7: Rst(0x20); break;
       case 0xE8: RetIf(ORVO_F & kFPV); break;
-      case 0xE9: c.PC = ORVO_HL; break;
+      case 0xE9: PC = ORVO_HL; break;
       case 0xEA: JpIf(ORVO_F & kFPV); break;
       case 0xEB: {  // EX DE,HL
         const uint16_t t = ORVO_DE;
@@ -844,14 +955,14 @@ ORVO_Z80_INLINE void Core<Bus>::Execute() {
     }
   }
 
-  bus.InstructionTStates = bus.FrameTState - bus.InstructionStartTState;
+  bus.InstructionTStates = T - start;
 }
 
 // ---------------------------------------------------------------------------------------------
 // CB: rotates, shifts, BIT, RES and SET.
 
-template <class Bus>
-ORVO_Z80_INLINE void Core<Bus>::ExecuteCb() {
+template <class Bus, bool Quiet>
+ORVO_Z80_INLINE void Core<Bus, Quiet>::ExecuteCb() {
   const uint8_t op = Fetch();
 
 #define ORVO_CB_ROT(base, FN)       \
@@ -923,8 +1034,8 @@ ORVO_Z80_INLINE void Core<Bus>::ExecuteCb() {
 // ---------------------------------------------------------------------------------------------
 // ED: the extended group. Every opcode not listed is a no-operation of two M1 cycles.
 
-template <class Bus>
-ORVO_Z80_INLINE void Core<Bus>::ExecuteEd() {
+template <class Bus, bool Quiet>
+ORVO_Z80_INLINE void Core<Bus, Quiet>::ExecuteEd() {
   const uint8_t op = Fetch();
   switch (op) {
     case 0x40: ORVO_B = InC(); break;
@@ -1014,7 +1125,9 @@ ORVO_Z80_INLINE void Core<Bus>::ExecuteEd() {
     case 0x47:  // LD I,A
       Idle(ORVO_IR, 1);
       ORVO_I = ORVO_A;
+      Store();
       bus.OnIRegisterWrite();
+      Resume();
       break;
     case 0x4F:  // LD R,A: bit 7 is kept apart, the refresh counter only turns the low seven
       Idle(ORVO_IR, 1);
@@ -1076,8 +1189,8 @@ ORVO_Z80_INLINE void Core<Bus>::ExecuteEd() {
 // the call, so the next call fetches ED and the opcode again and an interrupt can fall in between.
 // While repeating, bits 5 and 3 of F come from the high byte of the instruction's address.
 
-template <class Bus>
-ORVO_Z80_INLINE void Core<Bus>::BlockLoad(int dir, bool repeat) {
+template <class Bus, bool Quiet>
+ORVO_Z80_INLINE void Core<Bus, Quiet>::BlockLoad(int dir, bool repeat) {
   const uint8_t v = Rd(ORVO_HL);
   Wr(ORVO_DE, v);
   Idle(ORVO_DE, 2);
@@ -1087,17 +1200,17 @@ ORVO_Z80_INLINE void Core<Bus>::BlockLoad(int dir, bool repeat) {
                                    ((n << 4) & kF5));
   if (repeat && ORVO_BC) {
     Idle(ORVO_DE, 5);
-    c.PC = static_cast<uint16_t>(c.PC - 2);
-    c.MEMPTR = static_cast<uint16_t>(c.PC + 1);
-    f = static_cast<uint8_t>((f & ~kF53) | ((c.PC >> 8) & kF53));
+    PC = static_cast<uint16_t>(PC - 2);
+    c.MEMPTR = static_cast<uint16_t>(PC + 1);
+    f = static_cast<uint8_t>((f & ~kF53) | ((PC >> 8) & kF53));
   }
   SetF(f);
   ORVO_HL = static_cast<uint16_t>(ORVO_HL + dir);
   ORVO_DE = static_cast<uint16_t>(ORVO_DE + dir);
 }
 
-template <class Bus>
-ORVO_Z80_INLINE void Core<Bus>::BlockCompare(int dir, bool repeat) {
+template <class Bus, bool Quiet>
+ORVO_Z80_INLINE void Core<Bus, Quiet>::BlockCompare(int dir, bool repeat) {
   const uint8_t v = Rd(ORVO_HL);
   Idle(ORVO_HL, 5);
   const uint8_t r = static_cast<uint8_t>(ORVO_A - v);
@@ -1110,9 +1223,9 @@ ORVO_Z80_INLINE void Core<Bus>::BlockCompare(int dir, bool repeat) {
   c.MEMPTR = static_cast<uint16_t>(c.MEMPTR + dir);
   if (repeat && ORVO_BC && r) {
     Idle(ORVO_HL, 5);
-    c.PC = static_cast<uint16_t>(c.PC - 2);
-    c.MEMPTR = static_cast<uint16_t>(c.PC + 1);
-    f = static_cast<uint8_t>((f & ~kF53) | ((c.PC >> 8) & kF53));
+    PC = static_cast<uint16_t>(PC - 2);
+    c.MEMPTR = static_cast<uint16_t>(PC + 1);
+    f = static_cast<uint8_t>((f & ~kF53) | ((PC >> 8) & kF53));
   }
   SetF(f);
   ORVO_HL = static_cast<uint16_t>(ORVO_HL + dir);
@@ -1120,8 +1233,8 @@ ORVO_Z80_INLINE void Core<Bus>::BlockCompare(int dir, bool repeat) {
 
 // Flags of INI/IND/OUTI/OUTD with B already decremented; k is the value plus the adjusted C (IN
 // forms) or plus L after the step (OUT forms).
-template <class Bus>
-ORVO_Z80_INLINE void Core<Bus>::BlockIoFlags(uint8_t value, unsigned k, bool repeat) {
+template <class Bus, bool Quiet>
+ORVO_Z80_INLINE void Core<Bus, Quiet>::BlockIoFlags(uint8_t value, unsigned k, bool repeat) {
   const uint8_t b = ORVO_B;
   const bool carry = k > 255;
   uint8_t f = static_cast<uint8_t>(SZ53Table[b] | ((value >> 6) & kFN) | (carry ? kFH | kFC : 0));
@@ -1129,7 +1242,7 @@ ORVO_Z80_INLINE void Core<Bus>::BlockIoFlags(uint8_t value, unsigned k, bool rep
   if (repeat && b) {
     // Going round again: the flags show the state of the internal increment or decrement of B
     // that the repeat performs.
-    f = static_cast<uint8_t>((f & ~(kF53 | kFH | kFPV)) | ((c.PC >> 8) & kF53));
+    f = static_cast<uint8_t>((f & ~(kF53 | kFH | kFPV)) | ((PC >> 8) & kF53));
     if (carry) {
       if (value & 0x80) {
         f |= ParityTable[pbase ^ ((b - 1) & 7)];
@@ -1147,36 +1260,36 @@ ORVO_Z80_INLINE void Core<Bus>::BlockIoFlags(uint8_t value, unsigned k, bool rep
   SetF(f);
 }
 
-template <class Bus>
-ORVO_Z80_INLINE void Core<Bus>::BlockIn(int dir, bool repeat) {
+template <class Bus, bool Quiet>
+ORVO_Z80_INLINE void Core<Bus, Quiet>::BlockIn(int dir, bool repeat) {
   Idle(ORVO_IR, 1);
-  const uint8_t v = bus.ReadPort(ORVO_BC);
+  const uint8_t v = InPort(ORVO_BC);
   Wr(ORVO_HL, v);
   c.MEMPTR = static_cast<uint16_t>(ORVO_BC + dir);
   --ORVO_B;
   const unsigned k = v + static_cast<uint8_t>(ORVO_C + dir);
   if (repeat && ORVO_B) {
     Idle(ORVO_HL, 5);
-    c.PC = static_cast<uint16_t>(c.PC - 2);
-    c.MEMPTR = static_cast<uint16_t>(c.PC + 1);
+    PC = static_cast<uint16_t>(PC - 2);
+    c.MEMPTR = static_cast<uint16_t>(PC + 1);
   }
   BlockIoFlags(v, k, repeat);
   ORVO_HL = static_cast<uint16_t>(ORVO_HL + dir);
 }
 
-template <class Bus>
-ORVO_Z80_INLINE void Core<Bus>::BlockOut(int dir, bool repeat) {
+template <class Bus, bool Quiet>
+ORVO_Z80_INLINE void Core<Bus, Quiet>::BlockOut(int dir, bool repeat) {
   Idle(ORVO_IR, 1);
   const uint8_t v = Rd(ORVO_HL);
   --ORVO_B;
   c.MEMPTR = static_cast<uint16_t>(ORVO_BC + dir);
-  bus.WritePort(ORVO_BC, v);
+  OutPort(ORVO_BC, v);
   ORVO_HL = static_cast<uint16_t>(ORVO_HL + dir);
   const unsigned k = v + unsigned{ORVO_L};
   if (repeat && ORVO_B) {
     Idle(ORVO_BC, 5);
-    c.PC = static_cast<uint16_t>(c.PC - 2);
-    c.MEMPTR = static_cast<uint16_t>(c.PC + 1);
+    PC = static_cast<uint16_t>(PC - 2);
+    c.MEMPTR = static_cast<uint16_t>(PC + 1);
   }
   BlockIoFlags(v, k, repeat);
 }
@@ -1185,18 +1298,18 @@ ORVO_Z80_INLINE void Core<Bus>::BlockOut(int dir, bool repeat) {
 // DD and FD: HL replaced by IX or IY. A byte with no index form undoes its fetch and leaves the
 // prefix as a 4 T-state no-operation; the next call fetches that byte again unprefixed.
 
-template <class Bus>
-ORVO_Z80_INLINE uint16_t Core<Bus>::IndexAddress(const RegPair& xy) {
-  const int8_t d = static_cast<int8_t>(Rd(c.PC));
-  Idle(c.PC, 5);
-  ++c.PC;
+template <class Bus, bool Quiet>
+ORVO_Z80_INLINE uint16_t Core<Bus, Quiet>::IndexAddress(const RegPair& xy) {
+  const int8_t d = static_cast<int8_t>(Rd(PC));
+  Idle(PC, 5);
+  ++PC;
   const uint16_t a = static_cast<uint16_t>(xy.w + d);
   c.MEMPTR = a;
   return a;
 }
 
-template <class Bus>
-ORVO_Z80_INLINE void Core<Bus>::ExecuteIndexed(RegPair& xy, uint8_t prevQ) {
+template <class Bus, bool Quiet>
+ORVO_Z80_INLINE void Core<Bus, Quiet>::ExecuteIndexed(RegPair& xy, uint8_t prevQ) {
   const uint8_t op = Fetch();
   uint8_t& xh = xy.b.h;
   uint8_t& xl = xy.b.l;
@@ -1253,10 +1366,10 @@ ORVO_Z80_INLINE void Core<Bus>::ExecuteIndexed(RegPair& xy, uint8_t prevQ) {
       break;
     }
     case 0x36: {  // LD (IX+d),n: the offset calculation overlaps the operand read
-      const int8_t d = static_cast<int8_t>(Rd(c.PC++));
-      const uint8_t n = Rd(c.PC);
-      Idle(c.PC, 2);
-      ++c.PC;
+      const int8_t d = static_cast<int8_t>(Rd(PC++));
+      const uint8_t n = Rd(PC);
+      Idle(PC, 2);
+      ++PC;
       const uint16_t a = static_cast<uint16_t>(xy.w + d);
       c.MEMPTR = a;
       Wr(a, n);
@@ -1314,7 +1427,7 @@ ORVO_Z80_INLINE void Core<Bus>::ExecuteIndexed(RegPair& xy, uint8_t prevQ) {
     case 0xE1: xy.w = Pop(); break;
     case 0xE3: ExSp(xy.w); break;
     case 0xE5: PushRr(xy.w); break;
-    case 0xE9: c.PC = xy.w; break;
+    case 0xE9: PC = xy.w; break;
     case 0xF9:
       Idle(ORVO_IR, 2);
       c.SP = xy.w;
@@ -1322,9 +1435,9 @@ ORVO_Z80_INLINE void Core<Bus>::ExecuteIndexed(RegPair& xy, uint8_t prevQ) {
     default:
       // No index form: undo the fetch. A contention wait it met stays charged, so the repeated
       // fetch starts where this one did and is not delayed again.
-      --c.PC;
+      --PC;
       --ORVO_R;
-      bus.FrameTState -= 4;
+      T -= 4;
       c.PrefixPending = 1;
       c.Q = prevQ;  // a lone prefix leaves Q as the instruction before it set it
       // The opcode fetch counter (RZX) counts M1 cycles; this one is made again by the next call.
@@ -1336,13 +1449,13 @@ ORVO_Z80_INLINE void Core<Bus>::ExecuteIndexed(RegPair& xy, uint8_t prevQ) {
 
 // DD CB d op / FD CB d op: the offset and the final opcode are read as data, not fetched, so R
 // counts only the two prefix fetches. Register forms also leave the result in the register.
-template <class Bus>
-ORVO_Z80_INLINE void Core<Bus>::ExecuteIndexedCb(RegPair& xy) {
-  const int8_t d = static_cast<int8_t>(Rd(c.PC));
-  const uint16_t opAddr = static_cast<uint16_t>(c.PC + 1);
+template <class Bus, bool Quiet>
+ORVO_Z80_INLINE void Core<Bus, Quiet>::ExecuteIndexedCb(RegPair& xy) {
+  const int8_t d = static_cast<int8_t>(Rd(PC));
+  const uint16_t opAddr = static_cast<uint16_t>(PC + 1);
   const uint8_t op = Rd(opAddr);
   Idle(opAddr, 2);
-  c.PC = static_cast<uint16_t>(c.PC + 2);
+  PC = static_cast<uint16_t>(PC + 2);
   const uint16_t a = static_cast<uint16_t>(xy.w + d);
   c.MEMPTR = a;
   const uint8_t v = Rd(a);
@@ -1362,28 +1475,31 @@ ORVO_Z80_INLINE void Core<Bus>::ExecuteIndexedCb(RegPair& xy) {
 // ---------------------------------------------------------------------------------------------
 // Interrupts.
 
-template <class Bus>
-ORVO_Z80_INLINE void Core<Bus>::AcceptInterrupt() {
+template <class Bus, bool Quiet>
+ORVO_Z80_INLINE void Core<Bus, Quiet>::AcceptInterrupt() {
   // The NMOS part resets P/V when LD A,I or LD A,R is interrupted: IFF2 is read too late.
   if (c.LdAIR && !bus.IsCmos()) ORVO_F &= static_cast<uint8_t>(~kFPV);
   LeaveHalt();
-  bus.FrameTState += 7;  // the acknowledge cycle
+  T += 7;  // the acknowledge cycle
   ++ORVO_R;
   c.IFF1 = 0;
   c.IFF2 = 0;
-  Push(c.PC);
+  Push(PC);
   if (c.IM == 2) {
-    const uint16_t vector = static_cast<uint16_t>(ORVO_I << 8 | bus.InterruptDataBus());
-    c.PC = Rd16(vector);
+    Store();
+    const uint8_t low = bus.InterruptDataBus();
+    Resume();
+    const uint16_t vector = static_cast<uint16_t>(ORVO_I << 8 | low);
+    PC = Rd16(vector);
   } else {
-    c.PC = 0x0038;  // IM 1, and IM 0 with 0xFF (RST 38h) on the bus
+    PC = 0x0038;  // IM 1, and IM 0 with 0xFF (RST 38h) on the bus
   }
-  c.MEMPTR = c.PC;
+  c.MEMPTR = PC;
   c.Q = 0;
 }
 
-template <class Bus>
-ORVO_Z80_INLINE void Core<Bus>::AcceptNmi() {
+template <class Bus, bool Quiet>
+ORVO_Z80_INLINE void Core<Bus, Quiet>::AcceptNmi() {
   if constexpr (requires { bus.NmiRequest; }) {
     // Between a lone index prefix and its instruction the NMI waits (the request stays set and
     // is offered again after the next step): pushing the address after the prefix would make the
@@ -1395,13 +1511,15 @@ ORVO_Z80_INLINE void Core<Bus>::AcceptNmi() {
   LeaveHalt();
   // 11 T-states: an M1 cycle of five at PC (the byte read is ignored; the address is contended
   // as any fetch's), then the two stack writes.
-  bus.FetchOpcode(c.PC);
+  BusFetch(PC);
   Idle(ORVO_IR, 1);
   ++ORVO_R;
-  Push(c.PC);
-  c.PC = 0x0066;
+  Push(PC);
+  PC = 0x0066;
   c.Q = 0;
+  Store();
   bus.OnNmiAccepted();
+  Resume();
 }
 
 #undef ORVO_REG_CASES
@@ -1425,7 +1543,9 @@ ORVO_Z80_INLINE void Core<Bus>::AcceptNmi() {
 // EXECUTE_Z80: one step of the CPU against `bus` (see cpu/bus.h).
 template <class Bus>
 ORVO_Z80_FLATTEN inline void ExecuteZ80(Bus& bus) {
-  z80_detail::Core<Bus>(bus).Execute();
+  z80_detail::Core<Bus> core(bus);
+  core.Execute();
+  core.Store();
 }
 
 // Runs ExecuteZ80 steps while the bus's FrameTState is below `limit`, calling `after()` after each
@@ -1434,9 +1554,42 @@ ORVO_Z80_FLATTEN inline void ExecuteZ80(Bus& bus) {
 template <class Bus, class After>
 ORVO_Z80_FLATTEN inline void RunZ80Until(Bus& bus, uint32_t limit, After&& after) {
   z80_detail::Core<Bus> core(bus);
-  while (bus.FrameTState < limit) {
+  while (core.Time() < limit) {
     core.Execute();
+    core.Store();
     if (!after()) break;
+    core.Load();
+  }
+}
+
+// The same, for a caller whose `quiet()` says when `after()` has nothing to do: while it says so
+// and the bus's memory cycles have no watchers, instructions run back to back with no call of
+// `after` and the machine's unwatched cycles, until the limit or until an instruction calls out
+// of the core (that one is followed by `after` as usual, and `quiet` is asked again).
+// A quiet run on its own: a function of its own so that the compiler allocates registers for
+// this loop alone (the counter and the machine's address stay in registers), not across both
+// cores. True when an instruction called out of the core.
+template <class Bus>
+[[gnu::noinline]] ORVO_Z80_FLATTEN bool RunZ80Quiet(Bus& bus, uint32_t limit) {
+  z80_detail::Core<Bus, true> core(bus);
+  const bool calledOut = core.RunQuiet(limit);
+  core.Store();
+  return calledOut;
+}
+
+template <class Bus, class After, class QuietTest>
+ORVO_Z80_FLATTEN inline void RunZ80Until(Bus& bus, uint32_t limit, After&& after,
+                                         QuietTest&& quiet) {
+  z80_detail::Core<Bus> core(bus);
+  while (bus.FrameTState < limit) {
+    if (quiet() && bus.QuietCyclesAllowed()) {
+      if (RunZ80Quiet(bus, limit) && !after()) break;
+    } else {
+      core.Load();
+      core.Execute();
+      core.Store();
+      if (!after()) break;
+    }
   }
 }
 
@@ -1446,7 +1599,9 @@ ORVO_Z80_FLATTEN inline void RunZ80Until(Bus& bus, uint32_t limit, After&& after
 // request (`NmiRequest`) is left pending until the prefixed instruction has run.
 template <class Bus>
 inline void AcceptNmi(Bus& bus) {
-  z80_detail::Core<Bus>(bus).AcceptNmi();
+  z80_detail::Core<Bus> core(bus);
+  core.AcceptNmi();
+  core.Store();
 }
 
 }  // namespace orvo

@@ -161,18 +161,31 @@ struct MachineState {
   DebuggerState debug;  // breakpoints, PC log, run-until events (debugger/)
 
   // ---- bus interface for the Z80 core (cpu/bus.h) ----
-  inline uint8_t FetchOpcode(uint16_t address);
-  inline uint8_t ReadByte(uint16_t address);
-  inline void WriteByte(uint16_t address, uint8_t value);
-  inline void InternalCycles(uint16_t address, uint32_t n);
+  // Each with the T-state counter the core holds (machine/memory_access.h), or on FrameTState.
+  template <bool Watched = true>
+  inline uint8_t FetchOpcode(uint16_t address, uint32_t& t);
+  template <bool Watched = true>
+  inline uint8_t ReadByte(uint16_t address, uint32_t& t);
+  template <bool Watched = true>
+  inline void WriteByte(uint16_t address, uint8_t value, uint32_t& t);
+  inline void InternalCycles(uint16_t address, uint32_t n, uint32_t& t);
+  uint8_t FetchOpcode(uint16_t address) { return FetchOpcode(address, FrameTState); }
+  uint8_t ReadByte(uint16_t address) { return ReadByte(address, FrameTState); }
+  void WriteByte(uint16_t address, uint8_t value) { WriteByte(address, value, FrameTState); }
+  void InternalCycles(uint16_t address, uint32_t n) { InternalCycles(address, n, FrameTState); }
   uint8_t ReadPort(uint16_t port);
   void WritePort(uint16_t port, uint8_t value);
   uint32_t InterruptLength() const { return spec.interruptLength; }
+  // Nothing watches the memory cycles: no fetch traps, no ULA snow, no memory map tool. The core
+  // may then run its unwatched cycles until it next calls out (cpu/z80.h, RunZ80Until).
+  bool QuietCyclesAllowed() const {
+    return !FetchTraps.Armed() && !video.SnowArmed && !MemoryTracking;
+  }
   // While halted, after one fetch: how many more of the same fetches the core may make at once
   // (0: one at a time). Nothing they pass could be seen by single fetches: they stop at the frame
   // loop's limit and before the next sound sample, and never run with contention, snow or a
   // printer's dot timer.
-  inline uint32_t HaltRunFetches() const;
+  inline uint32_t HaltRunFetches(uint32_t t, uint16_t pc) const;
   uint8_t InterruptDataBus();
   bool IsCmos() const { return settings.Z80IsCmos != 0; }
   void OnIRegisterWrite();
@@ -191,13 +204,11 @@ struct MachineState {
   }
 
  private:
-  // Delay of a contended access beginning at FrameTState (0 beyond the tables).
-  uint32_t MemoryDelay() const {
-    return FrameTState < kContentionTableSize ? MemoryContentionTable[FrameTState] : 0;
+  // Delay of a contended access beginning at T-state t (0 beyond the tables).
+  uint32_t MemoryDelay(uint32_t t) const {
+    return t < kContentionTableSize ? MemoryContentionTable[t] : 0;
   }
-  uint32_t IoDelay() const {
-    return FrameTState < kContentionTableSize ? IoContentionTable[FrameTState] : 0;
-  }
+  uint32_t IoDelay(uint32_t t) const { return t < kContentionTableSize ? IoContentionTable[t] : 0; }
   // The memory map tool's side of the memory cycles, reached only behind its flag
   // (machine/memory.cpp).
   void TrackRead(uint16_t address, uint8_t value);

@@ -14,23 +14,32 @@ namespace orvo {
 // bank paged there, and the "Contention" option is "ZX Spectrum". The ULA then holds the CPU for
 // the table's delay at the T-state the access begins.
 
-inline uint8_t MachineState::FetchOpcode(uint16_t address) {
-  if (IsContended(address) && settings.Contention) FrameTState += MemoryDelay();
-  FrameTState += 4;
+// The core keeps the T-state counter in a register while it runs and passes it in as `t`; the
+// one-argument forms are for everything else and count on FrameTState. A slow path that calls
+// out to code reading FrameTState stores `t` there first. `Watched` false leaves out the tests
+// for the ULA snow and the memory map tool: the core runs such cycles only while
+// QuietCyclesAllowed() says both are off.
+
+template <bool Watched>
+inline uint8_t MachineState::FetchOpcode(uint16_t address, uint32_t& t) {
+  if (IsContended(address) && settings.Contention) t += MemoryDelay(t);
+  t += 4;
   ++FetchCount;
   const uint8_t value = Peek(address);
   // With the I register pointing at contended memory the refresh cycle of the fetch disturbs
   // the ULA's own fetch.
-  if (video.SnowArmed) [[unlikely]]
+  if (Watched && video.SnowArmed) [[unlikely]] {
+    FrameTState = t;
     UlaSnowFetch(*this);
+  }
   return value;
 }
 
-inline uint32_t MachineState::HaltRunFetches() const {
-  if (HaltRunLimit <= FrameTState || video.SnowArmed || printer.motor) return 0;
-  if (IsContended(cpu.PC) && settings.Contention) return 0;
+inline uint32_t MachineState::HaltRunFetches(uint32_t t, uint16_t pc) const {
+  if (HaltRunLimit <= t || video.SnowArmed || printer.motor) return 0;
+  if (IsContended(pc) && settings.Contention) return 0;
   // As many as single fetches would make before the run's limit (the last one reaching it)...
-  uint32_t n = (HaltRunLimit - FrameTState + 3) / 4;
+  uint32_t n = (HaltRunLimit - t + 3) / 4;
   if (settings.Sound != 0 && FullSpeed == 0) {
     // ... but the fetch that makes the next sample due is made on its own, so that the AY is
     // caught up to where that fetch begins, as it would be.
@@ -38,49 +47,55 @@ inline uint32_t MachineState::HaltRunFetches() const {
         sound.SampleStep > sound.SampleAccumulator ? sound.SampleStep - sound.SampleAccumulator : 0;
     const uint64_t dueAt = InstructionStartTState +
                            ((owed + (uint64_t{1} << kSampleStepShift) - 1) >> kSampleStepShift);
-    if (dueAt <= uint64_t{FrameTState}) return 0;
-    const uint64_t beforeDue = (dueAt - 1 - FrameTState) / 4;
+    if (dueAt <= uint64_t{t}) return 0;
+    const uint64_t beforeDue = (dueAt - 1 - t) / 4;
     if (beforeDue < n) n = static_cast<uint32_t>(beforeDue);
   }
   return n;
 }
 
-inline uint8_t MachineState::ReadByte(uint16_t address) {
+template <bool Watched>
+inline uint8_t MachineState::ReadByte(uint16_t address, uint32_t& t) {
   const uint8_t value = Peek(address);
   if (IsContended(address) && settings.Contention) {
     FloatingLatch = value | 1;  // the +2A/+3 floating bus keeps the byte
-    FrameTState += MemoryDelay();
+    t += MemoryDelay(t);
   }
-  FrameTState += 3;
-  if (MemoryTracking) [[unlikely]]
+  t += 3;
+  if (Watched && MemoryTracking) [[unlikely]] {
+    FrameTState = t;
     TrackRead(address, value);
+  }
   return value;
 }
 
-inline void MachineState::WriteByte(uint16_t address, uint8_t value) {
+template <bool Watched>
+inline void MachineState::WriteByte(uint16_t address, uint8_t value, uint32_t& t) {
   uint8_t* const target = WritePages[address >> 13] + (address & 0x1FFF);
   if (IsContended(address) && settings.Contention) {
     FloatingLatch = Peek(address) | 1;  // the byte that was there, for the +2A/+3 floating bus
-    FrameTState += MemoryDelay();
+    t += MemoryDelay(t);
   }
-  FrameTState += 3;
+  t += 3;
   // A store into the displayed screen must not show before the beam has passed this point.
   if (reinterpret_cast<uintptr_t>(target) - reinterpret_cast<uintptr_t>(ScreenPointer) < 6912)
-    RenderDisplayUpTo(*this, FrameTState);
+      [[unlikely]] {
+    FrameTState = t;
+    RenderDisplayUpTo(*this, t);
+  }
   // A protected ROM page, the 16K's missing memory and a device's registers store into a sink.
   *target = value;
-  if (MemoryTracking) [[unlikely]]
+  if (Watched && MemoryTracking) [[unlikely]] {
+    FrameTState = t;
     TrackWrite(address, value);
+  }
 }
 
-inline void MachineState::InternalCycles(uint16_t address, uint32_t n) {
+inline void MachineState::InternalCycles(uint16_t address, uint32_t n, uint32_t& t) {
   if (IsContended(address) && settings.Contention) {
-    while (n--) {
-      FrameTState += IoDelay();
-      FrameTState += 1;
-    }
+    while (n--) t += IoDelay(t) + 1;
   } else {
-    FrameTState += n;
+    t += n;
   }
 }
 

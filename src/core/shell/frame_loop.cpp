@@ -34,6 +34,13 @@ namespace {
     return DebugAfterInstruction(m);
   return true;
 }
+// True when AfterInstruction would do nothing, for as long as no instruction calls out of the
+// core: each of its hooks is switched on only by the window, a device or a port. Kept beside it
+// so that a new hook is added to both.
+inline bool AfterInstructionIdle(const MachineState& m) {
+  return !m.input.TypingActive && !m.NmiRequest && !m.TapePlaying && !m.printer.motor &&
+         !SoundSamplingActive(m) && !m.DebugHooksActive;
+}
 // The end of a frame: the interrupt, the flash, the picture, the counters. A recorded frame
 // (`restart`) ends at its fetch count, wherever that falls, and the next starts at 0.
 void EndFrameAt(Emulator& emu, bool restart) {
@@ -128,7 +135,9 @@ void RunFrame(Emulator& emu) {
 
   // A HALT waits for the interrupt in one step unless the debugger watches every instruction.
   m.HaltRunLimit = m.DebugHooksActive ? 0 : frameLength;
-  RunZ80Until(m, frameLength, [&m] { return AfterInstruction(m); });
+  RunZ80Until(
+      m, frameLength, [&m] { return AfterInstruction(m); },
+      [&m] { return AfterInstructionIdle(m); });
   m.HaltRunLimit = 0;
   // Stopped by the debugger inside the frame: the next call goes on from here.
   if (m.debug.stop != DebugStop::kNone) return;

@@ -69,8 +69,13 @@ void GenerateSampleAfter(MachineState& m, uint32_t tstates);
 // while `Sound` is on and full speed is off, and makes the samples that fell due (several when a
 // low emulation speed makes a sample shorter than an instruction). The AY ticks are run when the
 // next sample or register write needs them (see sound/ay_chip.h).
+// Whether SoundInstructionStep samples: sound on and not running flat out.
+inline bool SoundSamplingActive(const MachineState& m) {
+  return m.settings.Sound != 0 && m.FullSpeed == 0;
+}
+
 inline void SoundInstructionStep(MachineState& m) {
-  if (m.settings.Sound == 0 || m.FullSpeed != 0) return;
+  if (!SoundSamplingActive(m)) return;
   SoundState& s = m.sound;
   const uint32_t t = m.InstructionTStates;
   s.SampleAccumulator += static_cast<uint64_t>(t) << kSampleStepShift;
