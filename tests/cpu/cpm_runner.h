@@ -1,8 +1,7 @@
 #pragma once
-// Bare-machine runs of whole test programs on a FlatBus: a loop that ends when the program returns
-// to 0x0000, and a CP/M .COM runner (the instruction exercisers) on top of it: the program at
-// 0x0100, a BDOS entry at 0x0005 that prints for functions 2 (character in E) and 9
-// ('$'-terminated string at DE).
+// A CP/M .COM runner for the instruction exercisers on a FlatBus: the program at 0x0100, a BDOS
+// entry at 0x0005 that prints for functions 2 (character in E) and 9 ('$'-terminated string at
+// DE), and the run ends when the program returns to 0x0000.
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -12,26 +11,6 @@
 #include "cpu/z80_test_bus.h"
 
 namespace orvo::test {
-
-// Runs `bus` until PC reaches 0x0000 (true) or `limit` T-states have passed (false), calling
-// `atPc(pc)` before each instruction at an address from 1 to `watchTop`.
-template <class AtPc>
-bool RunToZero(FlatBus& bus, uint64_t limit, uint16_t watchTop, AtPc atPc) {
-  uint64_t tstates = 0;
-  while (tstates + bus.FrameTState < limit) {
-    const uint16_t pc = bus.cpu.PC;
-    if (pc <= watchTop) [[unlikely]] {
-      if (pc == 0x0000) return true;
-      atPc(pc);
-    }
-    ExecuteZ80(bus);
-    if (bus.FrameTState >= (1u << 30)) {
-      tstates += bus.FrameTState;
-      bus.FrameTState = 0;
-    }
-  }
-  return false;
-}
 
 struct CpmRun {
   std::string output;
@@ -47,16 +26,27 @@ inline CpmRun RunCpmProgram(const std::vector<uint8_t>& program, uint64_t limit)
   bus->mem[0xF000] = 0xC9;                // RET
   bus->cpu.PC = 0x0100;
   bus->cpu.SP = 0xF000;
-  run.finished = RunToZero(*bus, limit, 0x0005, [&](uint16_t pc) {
+  // Runs until the program returns to 0x0000 or `limit` T-states have passed.
+  for (uint64_t tstates = 0; tstates + bus->FrameTState < limit;) {
     const CpuState& c = bus->cpu;
-    if (pc != 0x0005) return;
-    if (c.BC.b.l == 2) {
-      run.output.push_back(static_cast<char>(c.DE.b.l));
-    } else if (c.BC.b.l == 9) {
-      for (uint16_t a = c.DE.w; bus->mem[a] != '$' && run.output.size() < (1u << 20); ++a)
-        run.output.push_back(static_cast<char>(bus->mem[a]));
+    if (c.PC <= 0x0005) [[unlikely]] {
+      if (c.PC == 0x0000) {
+        run.finished = true;
+        break;
+      }
+      if (c.PC == 0x0005 && c.BC.b.l == 2) {
+        run.output.push_back(static_cast<char>(c.DE.b.l));
+      } else if (c.PC == 0x0005 && c.BC.b.l == 9) {
+        for (uint16_t a = c.DE.w; bus->mem[a] != '$' && run.output.size() < (1u << 20); ++a)
+          run.output.push_back(static_cast<char>(bus->mem[a]));
+      }
     }
-  });
+    ExecuteZ80(*bus);
+    if (bus->FrameTState >= (1u << 30)) {
+      tstates += bus->FrameTState;
+      bus->FrameTState = 0;
+    }
+  }
   return run;
 }
 

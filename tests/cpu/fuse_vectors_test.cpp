@@ -25,21 +25,20 @@ constexpr int kR = 14, kHalted = 18, kT = 19;
 struct FuseTest {
   std::string name;
   FuseState in;
-  std::vector<std::pair<uint16_t, std::vector<uint8_t>>> pokes;
+  std::vector<std::pair<uint16_t, uint8_t>> pokes;  // (address, byte), one per byte
   FuseState out;
   std::vector<BusEvent> events;
-  std::vector<std::pair<uint16_t, std::vector<uint8_t>>> changes;
+  std::vector<std::pair<uint16_t, uint8_t>> changes;
 };
 
 // "<addr> <b0> <b1> ... -1"
-std::pair<uint16_t, std::vector<uint8_t>> ReadMemoryLine(const std::string& line) {
+void ReadMemoryLine(const std::string& line, std::vector<std::pair<uint16_t, uint8_t>>& out) {
   std::istringstream s(line);
   unsigned address;
   int byte;
   s >> std::hex >> address;
-  std::vector<uint8_t> bytes;
-  while (s >> byte && byte >= 0) bytes.push_back(static_cast<uint8_t>(byte));
-  return {static_cast<uint16_t>(address), bytes};
+  while (s >> byte && byte >= 0)
+    out.emplace_back(static_cast<uint16_t>(address++), static_cast<uint8_t>(byte));
 }
 
 // Reads the next line that is not empty; false at the end of the file.
@@ -74,7 +73,7 @@ std::vector<FuseTest> LoadFuseTests() {
     FuseTest& t = tests.emplace_back();
     t.name = line;
     t.in = ReadState(in);
-    while (NextLine(in, line) && line != "-1") t.pokes.push_back(ReadMemoryLine(line));
+    while (NextLine(in, line) && line != "-1") ReadMemoryLine(line, t.pokes);
   }
   for (FuseTest& t : tests) {
     if (!NextLine(ex, line) || line != t.name) {
@@ -91,8 +90,7 @@ std::vector<FuseTest> LoadFuseTests() {
       t.events.push_back(e);
     }
     t.out = ReadState(ex);
-    while (std::getline(ex, line) && !line.empty() && line != "\r")
-      t.changes.push_back(ReadMemoryLine(line));
+    while (std::getline(ex, line) && !line.empty() && line != "\r") ReadMemoryLine(line, t.changes);
   }
   return tests;
 }
@@ -224,15 +222,9 @@ void PrepareVector(ProbeBus& bus, const FuseTest& t, std::vector<uint8_t>& expec
   bus.cpu = CpuState{};
   SetState(bus.cpu, t.in);
   std::fill(bus.mem.begin(), bus.mem.end(), 0);
-  for (const auto& [address, bytes] : t.pokes) {
-    uint16_t a = address;
-    for (uint8_t b : bytes) bus.mem[a++] = b;
-  }
+  for (const auto& [address, byte] : t.pokes) bus.mem[address] = byte;
   expectedMem.assign(bus.mem.begin(), bus.mem.end());
-  for (const auto& [address, bytes] : t.changes) {
-    uint16_t a = address;
-    for (uint8_t b : bytes) expectedMem[a++] = b;
-  }
+  for (const auto& [address, byte] : t.changes) expectedMem[address] = byte;
   bus.events.clear();
 }
 

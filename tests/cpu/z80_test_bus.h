@@ -33,8 +33,7 @@ struct FlatBus {
   uint32_t interruptLength = 32;
   uint8_t (*portIn)(FlatBus&, uint16_t) = nullptr;  // null: the port's high byte
   void (*portOut)(FlatBus&, uint16_t, uint8_t) = nullptr;
-  void* user = nullptr;       // for the port handlers
-  uint32_t nmisAccepted = 0;  // what the hook saw
+  void* user = nullptr;  // for the port handlers
 
   uint8_t FetchOpcode(uint16_t a) {
     FrameTState += 4;
@@ -62,7 +61,7 @@ struct FlatBus {
   uint8_t InterruptDataBus() { return 0xFF; }
   bool IsCmos() const { return cmos; }
   void OnIRegisterWrite() {}
-  void OnNmiAccepted() { ++nmisAccepted; }
+  void OnNmiAccepted() {}
 
   void Load(uint16_t address, std::initializer_list<uint8_t> bytes) {
     for (uint8_t b : bytes) mem[address++] = b;
@@ -94,7 +93,6 @@ inline std::string Describe(const BusEvent& e) {
 
 struct ProbeBus : FlatBus {
   std::vector<BusEvent> events;
-  bool logging = true;
   // Optional 48K-style contention: delays per T-state for memory and I/O, applied to addresses
   // (and port high bytes) 0x4000-0x7FFF. Empty: probes only, no delay.
   std::vector<uint8_t> memoryContention;
@@ -112,7 +110,7 @@ struct ProbeBus : FlatBus {
       dropNextProbe = false;
       return;
     }
-    if (logging) events.push_back({FrameTState, type, a, data});
+    events.push_back({FrameTState, type, a, data});
   }
   void MemoryWait(uint16_t a) {
     Log("MC", a, -1);
@@ -190,7 +188,7 @@ struct ProbeBus : FlatBus {
       const size_t before = events.size();
       ExecuteZ80(*this);
       if (!cpu.PrefixPending) break;
-      if (logging && events.size() >= before + 2) {
+      if (events.size() >= before + 2) {
         events.pop_back();
         dropNextProbe = true;
       }
