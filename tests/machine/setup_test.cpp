@@ -1,15 +1,14 @@
 // ROM loading, machine set-up, reset and booting.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <set>
 #include <utility>
 
+#include "app/run_orvo.h"
 #include "devices/disk_fast_trap.h"
 #include "machine/memory.h"
 #include "machine/typing.h"
@@ -26,16 +25,8 @@ using test::TestMachine;
 // A machine whose ROM folder is a fresh, empty one, removed at the end of the test.
 struct Bare {
   explicit Bare(uint8_t model) {
-    static std::atomic<int> counter{0};
-    dir = fs::temp_directory_path() /
-          ("orvo_roms_" + std::to_string(::getpid()) + "_" + std::to_string(counter++));
-    fs::create_directories(dir);
     emu.folders.CurrentRomDir = dir.string();
     m.MachineModel = model;
-  }
-  ~Bare() {
-    std::error_code ec;
-    fs::remove_all(dir, ec);
   }
   // A file of `size` bytes of `fill` whose second half is inverted, so that a test can tell
   // which part was loaded.
@@ -50,7 +41,8 @@ struct Bare {
     return std::all_of(m.RomBuffer48.begin(), m.RomBuffer48.end(), blank) &&
            std::all_of(m.RomBuffer128.begin(), m.RomBuffer128.end(), blank);
   }
-  fs::path dir;
+  test::TempDir temp;
+  fs::path dir = temp.path;
   test::RecordingHost host;
   Emulator emu{host};
   MachineState& m = emu.m;
@@ -134,20 +126,6 @@ TEST(LoadRoms, CustomRomOf16Or32KBMapsTheFirst16KB) {
   EXPECT_EQ(b.host.messages.back().message, kMsgRomMissing);
 }
 
-TEST(LoadRoms, SharedRomsLoadWholeAndEveryRomPagesIn) {
-  ORVO_REQUIRE_FILE(test::RomDir() / "plus3.rom");
-  const std::vector<uint8_t> rom = test::ReadWholeFile(test::RomDir() / "plus3.rom");
-  TestMachine t(kModelPlus3);
-  EXPECT_TRUE(t.host.messages.empty());
-  EXPECT_TRUE(std::equal(rom.begin(), rom.end(), t.m.RomBuffer128.begin()));
-  ResetMachine(t.emu, true);
-  for (uint8_t r = 0; r < 4; ++r) {
-    Write1FFD(t.m, static_cast<uint8_t>((r & 2) << 1));
-    Write7FFDPlus3(t.m, static_cast<uint8_t>((r & 1) << 4));
-    EXPECT_EQ(t.m.Peek(0x3FFF), rom[r * 16384 + 0x3FFF]) << int(r);
-  }
-}
-
 TEST(SetUpMachine, ModelDependentSettingsAndBadModels) {
   TestMachine t(kModel16K);
   // A 16K is always an issue 2 board, a 128K-family machine an issue 3 one; the 48K and Custom
@@ -156,8 +134,8 @@ TEST(SetUpMachine, ModelDependentSettingsAndBadModels) {
     uint8_t model;
     int option;  // "Keyboard Issue": 0 issue 2, 1 issue 3
     bool issue3;
-  } issues[] = {{kModel16K, 1, 0},   {kModel48K, 1, 1},    {kModel48K, 0, 0}, {kModel128K, 0, 1},
-                {kModelPlus3, 0, 1}, {kModelCustom, 1, 1}, {kModel16K, 1, 0}, {kModelCustom, 0, 0}};
+  } issues[] = {{kModel16K, 1, 0},  {kModel48K, 1, 1},    {kModel48K, 0, 0},
+                {kModel128K, 0, 1}, {kModelCustom, 1, 1}, {kModelCustom, 0, 0}};
   for (const auto& c : issues) {
     t.m.MachineModel = c.model;
     t.emu.settings.KeyboardIssue = c.option;
