@@ -10,7 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "app/run_orvo.h"
+#include "cpu/z80.h"
 #include "devices/currah.h"
+#include "devices/interface1.h"
 #include "devices/multiface.h"
 #include "devices/speech.h"
 #include "devices/standard_devices.h"
@@ -41,19 +44,15 @@ fs::path AddonRomDir() {
   return dir;
 }
 
-void WriteFile(const fs::path& path, const std::vector<uint8_t>& bytes) {
-  std::ofstream(path, std::ios::binary)
-      .write(reinterpret_cast<const char*>(bytes.data()),
-             static_cast<std::streamsize>(bytes.size()));
-}
-
 // A machine with the add-ons set as the options sheet sets them, from the ROM folder `roms`.
 struct AddonMachine : TestMachine {
-  AddonMachine(uint8_t model, const fs::path& roms, int multiface, bool uspeech = false)
+  AddonMachine(uint8_t model, const fs::path& roms, int multiface, bool uspeech = false,
+               bool if1 = false)
       : TestMachine(model) {
     emu.folders.CurrentRomDir = roms.string() + "/";
     emu.settings.Multiface = multiface;
     emu.settings.USpeech = uspeech ? 1 : 0;
+    emu.settings.Interface1 = if1 ? 1 : 0;
     SetUpMachine(emu);
     ResetMachine(emu, true);
   }
@@ -85,28 +84,6 @@ std::vector<int> LoudWindows(const fs::path& wav, double floor) {
 }
 
 // ---- Multiface ----
-
-// The 128K and +3 menus are run whole below; the 48K takes the 128's interface or the One.
-TEST(Multiface, NmiPagesTheRightRomInOnce) {
-  ORVO_REQUIRE_FILE(RomDir() / "extras" / "MF128.rom");
-  ORVO_REQUIRE_FILE(RomDir() / "extras" / "mf1.rom");
-  for (const auto& [setting, name] : {std::pair{1, "MF128.rom"}, {kMultifaceOne, "mf1.rom"}}) {
-    SCOPED_TRACE(name);
-    AddonMachine vm(kModel48K, AddonRomDir(), setting);
-    const std::vector<uint8_t> rom = ReadWholeFile(RomDir() / "extras" / name);
-    ASSERT_TRUE(vm.host.messages.empty());
-    vm.Run(20000);
-    GenerateNmi(vm.emu);
-    vm.Run(1);
-    EXPECT_TRUE(MultifacePaged(vm.m));
-    EXPECT_EQ(vm.m.Peek(0x0066), rom[0x66]);
-    // A second press while paged pages nothing again.
-    EXPECT_FALSE(NmiDevices(vm.m));
-    MultifacePageOut(vm.m);
-    EXPECT_FALSE(MultifacePaged(vm.m));
-    EXPECT_EQ(vm.m.Peek(0x0066), vm.m.BasePages[0][0x66]);
-  }
-}
 
 TEST(Multiface, PortsFollowTheModelAndThePlus3RefusesInSpecialPaging) {
   ORVO_REQUIRE_FILE(RomDir() / "extras" / "MF3.rom");
@@ -149,10 +126,9 @@ TEST(Multiface, PortsFollowTheModelAndThePlus3RefusesInSpecialPaging) {
 
 TEST(Multiface, MissingOrWrongLengthRomLeavesItOff) {
   ORVO_REQUIRE_FILE(RomDir() / "48k.rom");
-  const fs::path dir =
-      fs::temp_directory_path() / ("orvo_bad_addon_roms_" + std::to_string(getpid()));
-  fs::create_directories(dir);
-  fs::copy_file(RomDir() / "48k.rom", dir / "48k.rom", fs::copy_options::overwrite_existing);
+  const TempDir temp;
+  const fs::path dir = temp.path;
+  fs::copy_file(RomDir() / "48k.rom", dir / "48k.rom");
   const struct {
     bool present;
     MessageId message;
@@ -160,10 +136,8 @@ TEST(Multiface, MissingOrWrongLengthRomLeavesItOff) {
   for (const auto& c : cases) {
     fs::remove(dir / "MF128.rom");
     fs::remove(dir / "currah.rom");
-    if (c.present) {
-      WriteFile(dir / "MF128.rom", std::vector<uint8_t>(8000, 0));
-      WriteFile(dir / "currah.rom", std::vector<uint8_t>(2049, 0));
-    }
+    if (c.present) temp.Write("MF128.rom", std::string(8000, '\0'));
+    if (c.present) temp.Write("currah.rom", std::string(2049, '\0'));
     AddonMachine vm(kModel48K, dir, 1, true);
     ASSERT_EQ(vm.host.messages.size(), 2u);
     for (const ShownMessage& shown : vm.host.messages) {
@@ -176,25 +150,28 @@ TEST(Multiface, MissingOrWrongLengthRomLeavesItOff) {
     vm.Run(2);
     EXPECT_FALSE(MultifacePaged(vm.m));
   }
-  fs::remove_all(dir);
 }
 
+// Each model with the interface it takes (the 48K either the 128's or the One): the NMI button
+// pages the right ROM in, and "r" returns to the program as if the button had never been pressed.
 TEST(Multiface, MenuOnTheScreenAndTheProgramGoesOnUnchanged) {
   ORVO_REQUIRE_FILE(BuildDir() / "orvo-run");
-  ORVO_REQUIRE_FILE(RomDir() / "extras" / "MF128.rom");
-  ORVO_REQUIRE_FILE(RomDir() / "extras" / "MF3.rom");
+  for (const char* rom : {"MF128.rom", "MF3.rom", "mf1.rom"})
+    ORVO_REQUIRE_FILE(RomDir() / "extras" / rom);
   const struct {
-    const char* model;
+    const char* args;
     const char* title;
-  } cases[] = {{"128", "MULTIFACE 128"}, {"plus3", "MULTIFACE 3"}};
+  } cases[] = {{"--model 128 --multiface", "MULTIFACE 128"},
+               {"--model plus3 --multiface", "MULTIFACE 3"},
+               {"--model 48 --multiface", "MULTIFACE 128"},
+               {"--model 48 --multiface-one", "MULTIFACE 1"}};
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.model);
+    SCOPED_TRACE(c.args);
     int status = -1;
-    const std::string base = Runner() + "--model " + c.model + " --multiface --screen-text ";
+    const std::string base = Runner() + c.args + " --screen-text ";
     const std::string menu = CaptureCommand(base + "--nmi-at 150 --frames 250", &status);
     EXPECT_EQ(status, 0);
     EXPECT_NE(menu.find(c.title), std::string::npos) << menu;
-    // "r" returns to the program: the screen is as if the button had never been pressed.
     const std::string back =
         CaptureCommand(base + "--nmi-at 150 --key 300:R:5 --frames 400", &status);
     const std::string plain = CaptureCommand(base + "--frames 400", &status);
@@ -216,32 +193,29 @@ std::vector<uint8_t> TestCartridge(std::vector<uint8_t> rom) {
 TEST(Interface2, CartridgeStartsAtResetAndBadFilesAreRefused) {
   ORVO_REQUIRE_FILE(BuildDir() / "orvo-run");
   ORVO_REQUIRE_FILE(RomDir() / "48k.rom");
-  const std::string base =
-      (fs::temp_directory_path() / "orvo_if2_").string() + std::to_string(getpid());
-  const fs::path good = base + ".rom", renamed = base + ".bin", shortRom = base + "_short.rom";
-  const std::vector<uint8_t> cart = TestCartridge(ReadWholeFile(RomDir() / "48k.rom"));
-  WriteFile(good, cart);
-  WriteFile(renamed, cart);
-  WriteFile(shortRom, std::vector<uint8_t>(cart.begin(), cart.begin() + 8192));
+  const std::vector<uint8_t> rom = TestCartridge(ReadWholeFile(RomDir() / "48k.rom"));
+  const std::string cart(rom.begin(), rom.end());
+  const TempDir dir;
+  const std::string good = dir.Write("if2.rom", cart), renamed = dir.Write("if2.bin", cart),
+                    shortRom = dir.Write("short.rom", cart.substr(0, 8192));
   int status = -1;
   const std::string out =
-      CaptureCommand(Runner() + "--if2 " + good.string() + " --frames 150 --screen-text", &status);
+      CaptureCommand(Runner() + "--if2 " + good + " --frames 150 --screen-text", &status);
   EXPECT_EQ(status, 0);
-  EXPECT_NE(out.find("cartridge: " + good.string()), std::string::npos) << out;
+  EXPECT_NE(out.find("cartridge: " + good), std::string::npos) << out;
   EXPECT_NE(out.find("\xC2\xA9 1982 IF2 OK   Research"), std::string::npos) << out;
 
   const struct {
     std::string args;
     const char* error;
-  } bad[] = {{"--if2 " + renamed.string(), "unknown extension"},
-             {"--if2 " + shortRom.string(), "incorrect length"},
-             {"--model plus3 --if2 " + good.string(), "no Interface II"}};
+  } bad[] = {{"--if2 " + renamed, "unknown extension"},
+             {"--if2 " + shortRom, "incorrect length"},
+             {"--model plus3 --if2 " + good, "no Interface II"}};
   for (const auto& b : bad) {
     const std::string err = CaptureCommand(Runner() + b.args + " 2>&1", &status);
     EXPECT_NE(status, 0) << b.args;
     EXPECT_NE(err.find(b.error), std::string::npos) << err;
   }
-  for (const fs::path& file : {good, renamed, shortRom}) fs::remove(file);
 }
 
 // ---- µSpeech and Orator ----
@@ -276,13 +250,13 @@ TEST(USpeech, TestProgramSpeaksAndTheBeeperStillSounds) {
   ORVO_REQUIRE_FILE(RomDir() / "extras" / "currah.rom");
   const fs::path tap = SharedFile("testdata/media/tap/currah_uspeech_tests_v2.tap");
   ORVO_REQUIRE_FILE(tap);
-  const fs::path wav =
-      fs::temp_directory_path() / ("orvo_uspeech_" + std::to_string(getpid()) + ".wav");
+  const TempDir dir;
+  const std::string wav = dir / "speech.wav";
   int status = -1;
   // Test 5 of the program's menu: the key picks it, a second press runs it.
   CaptureCommand(Runner() + "--speech currah --tape " + tap.string() +
                      " --autoload --fastload --frames 3700 --key 3400:5:5 --key 3500:5:5 --wav " +
-                     wav.string(),
+                     wav,
                  &status);
   EXPECT_EQ(status, 0);
   std::vector<int> loud = LoudWindows(wav, 200);
@@ -291,14 +265,12 @@ TEST(USpeech, TestProgramSpeaksAndTheBeeperStillSounds) {
   EXPECT_GE(loud.front(), 3400);
   EXPECT_LE(loud.back(), 3600);
   // The beeper beside the speech unit.
-  CaptureCommand(Runner() +
-                     "--speech currah --frames 200 --type 'BEEP 1,0' --type-frame 100 --wav " +
-                     wav.string(),
-                 &status);
+  CaptureCommand(
+      Runner() + "--speech currah --frames 200 --type 'BEEP 1,0' --type-frame 100 --wav " + wav,
+      &status);
   EXPECT_EQ(status, 0);
   loud = LoudWindows(wav, 1000);
   EXPECT_GE(loud.size(), 40u);
-  fs::remove(wav);
 }
 
 TEST(Orator, AyAndBeeperKeepSoundingAndEveryReadButLowByte0xBFMakesItBusy) {
@@ -333,10 +305,12 @@ TEST(Orator, AyAndBeeperKeepSoundingAndEveryReadButLowByte0xBFMakesItBusy) {
 
 // ---- snapshot blocks ----
 
+// The Interface 1's paging by the ROM's traps is run whole by orvo-run; its block carries it.
 TEST(AddonState, BlocksRoundTripAndBadBodiesAreRefused) {
   ORVO_REQUIRE_FILE(RomDir() / "extras" / "MF128.rom");
   ORVO_REQUIRE_FILE(RomDir() / "extras" / "currah.rom");
-  AddonMachine vm(kModel48K, AddonRomDir(), 1, true);
+  ORVO_REQUIRE_FILE(RomDir() / "IF1.rom");
+  AddonMachine vm(kModel48K, AddonRomDir(), 1, true, true);
   MachineState& m = vm.m;
   std::vector<uint8_t> cart(16384);
   for (size_t i = 0; i < cart.size(); ++i) cart[i] = static_cast<uint8_t>(i * 7);
@@ -347,13 +321,17 @@ TEST(AddonState, BlocksRoundTripAndBadBodiesAreRefused) {
   m.WriteByte(0x2345, 0x77);
   m.ReadByte(0x0038);
   m.WriteByte(0x1000, 0x20);
-  for (const Device* device : {&kMultifaceDevice, &kInterface2Device, &kUSpeechDevice}) {
+  m.cpu.PC = 0x0008;  // an RST 8 lands on the shadow ROM's code
+  ExecuteZ80(m);
+  ASSERT_TRUE(m.If1Paged());
+  for (const Device* device :
+       {&kMultifaceDevice, &kInterface2Device, &kUSpeechDevice, &kInterface1Device}) {
     SCOPED_TRACE(device->stateId);
     std::vector<uint8_t> block;
     device->SaveState(m, block);
     ASSERT_FALSE(block.empty());
     EXPECT_TRUE(device->CheckState(block));
-    AddonMachine other(kModel48K, AddonRomDir(), 1, true);
+    AddonMachine other(kModel48K, AddonRomDir(), 1, true, true);
     ASSERT_TRUE(device->LoadState(other.m, block));
     std::vector<uint8_t> again;
     device->SaveState(other.m, again);
@@ -361,6 +339,9 @@ TEST(AddonState, BlocksRoundTripAndBadBodiesAreRefused) {
     block.pop_back();
     EXPECT_FALSE(device->CheckState(block));
   }
+  vm.m.MachineModel = kModelPlus3;  // no Interface 1 on the +3
+  SetUpMachine(vm.emu);
+  EXPECT_FALSE(Interface1Fitted(vm.m));
 }
 
 }  // namespace

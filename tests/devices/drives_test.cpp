@@ -1,18 +1,13 @@
 // The disk controller against the uPD765A data sheet (the command and result bytes, ST0-ST3
 // included, for the cases copy protections look at; formatting, writing and reading back are run
-// whole on a +3 by orvo-run), and the Microdrives and the Interface 1 at the edges a ROM run does
-// not reach.
+// whole on a +3 by orvo-run), and the Microdrives at the edges a ROM run does not reach.
 #include <gtest/gtest.h>
 
 #include <vector>
 
-#include "cpu/z80.h"
-#include "devices/interface1.h"
 #include "devices/microdrive.h"
 #include "devices/upd765.h"
 #include "formats/mdr_format.h"
-#include "machine/machine_fixture.h"
-#include "machine/memory.h"
 
 namespace orvo::test {
 namespace {
@@ -107,11 +102,7 @@ TEST(Upd765, SeekRecalibrateAndSenseInterrupt) {
   EXPECT_EQ(f.Result(), std::vector<uint8_t>({0x20, 50}));
   f.Command({0x0A, 0x00});  // READ ID finds no address mark there
   EXPECT_EQ(f.Result(), std::vector<uint8_t>({0x40, 0x01, 0, 0, 0, 0, 0}));
-  f.Command({0x04, 0x00});
-  EXPECT_EQ(f.Result(), std::vector<uint8_t>({0x20}));  // ready, not at track 0
-  f.Command({0x07, 0x00});
-  f.Command({0x08});
-  EXPECT_EQ(f.Result(), std::vector<uint8_t>({0x20, 0}));
+  f.Command({0x07, 0x00});  // recalibrate: back at track 0, ready
   f.Command({0x04, 0x00});
   EXPECT_EQ(f.Result(), std::vector<uint8_t>({0x30}));
   f.Command({0x1F});  // not a command
@@ -212,8 +203,8 @@ void Select(MicrodriveState& s, int count) {
 
 // Reading, writing and formatting through the Interface 1 ROM are run whole by orvo-run; these are
 // the edges a ROM run does not reach.
-TEST(Microdrive, SelectionProtectionAndTheTapeLoop) {
-  for (int count = 0; count < 8; ++count) {
+TEST(Microdrive, SelectionProtectionAndOtherDrives) {
+  for (int count : {0, 7}) {
     MicrodriveState s;
     Select(s, count);
     EXPECT_EQ(s.selected, 7 - count) << count;
@@ -225,44 +216,12 @@ TEST(Microdrive, SelectionProtectionAndTheTapeLoop) {
 
   MicrodriveState s = WithCartridge(0, false);
   EXPECT_EQ(MicrodriveStatusRead(s) & 1, 0) << "protected";
-  s.drives[0].position = kCartridgeTapeBytes - 1;  // the last position wraps to the first
-  MicrodriveStatusRead(s);
-  EXPECT_EQ(s.drives[0].position, 0u);
-  s.drives[0].position = 30;  // in the gap after the header: a write waits for the data block
-  MicrodriveDataWrite(s, 0xAA);
-  EXPECT_EQ(s.drives[0].image[79], 0xAA);
   // Another drive selected: reads give 0xFF and writes go nowhere.
   s.selected = 1;
   EXPECT_EQ(MicrodriveStatusRead(s), 0xFF);
   EXPECT_EQ(MicrodriveDataRead(s), 0xFF);
   MicrodriveDataWrite(s, 0xCC);
   EXPECT_EQ(s.drives[0].image[80], 80);
-}
-
-// Paging by the ROM's traps is run whole by orvo-run; the snapshot block carries it.
-TEST(Interface1, StateBlockCarriesThePagingAndNotOnThePlus3) {
-  TestMachine t(kModel48K);
-  ORVO_REQUIRE_FILE(RomDir() / "IF1.rom");
-  MachineState& m = t.m;
-  t.emu.settings.Interface1 = 1;
-  SetUpMachine(t.emu);
-  ASSERT_TRUE(Interface1Fitted(m));
-  m.cpu.PC = 0x0008;  // an RST 8 lands on the shadow ROM's code
-  ExecuteZ80(m);
-  ASSERT_TRUE(m.If1Paged());
-  const Device& d = kInterface1Device;
-  std::vector<uint8_t> block;
-  d.SaveState(m, block);
-  m.OnIf1PageOut();
-  ASSERT_TRUE(d.CheckState(block));
-  EXPECT_EQ(block[0], 5);
-  ASSERT_TRUE(d.LoadState(m, block));
-  EXPECT_TRUE(m.If1Paged());
-  EXPECT_FALSE(d.CheckState(std::span(block).first(10)));
-
-  m.MachineModel = kModelPlus3;
-  SetUpMachine(t.emu);
-  EXPECT_FALSE(Interface1Fitted(m));
 }
 
 }  // namespace
