@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 
+#include "app/run_orvo.h"
 #include "debugger/typed_number.h"
 #include "machine/machine_fixture.h"
 #include "machine/memory.h"
@@ -19,7 +20,6 @@
 #include "shell/screen_file.h"
 #include "tools/calculator.h"
 #include "tools/parse_number.h"
-#include "video/ula.h"
 
 namespace orvo {
 namespace {
@@ -34,13 +34,11 @@ void Keys(Calculator& calc, const std::string& keys) {
     const std::string key = keys.substr(i, end - i);
     i = end + 1;
     static const std::pair<const char*, CalcKey> kWords[] = {
-        {"RL", CalcKey::Rl},         {"RR", CalcKey::Rr},         {"RLC", CalcKey::Rlc},
-        {"RRC", CalcKey::Rrc},       {"SLA", CalcKey::Sla},       {"SRA", CalcKey::Sra},
-        {"SLL", CalcKey::Sll},       {"SRL", CalcKey::Srl},       {"BIN", CalcKey::Bin},
+        {"RL", CalcKey::Rl},         {"RR", CalcKey::Rr},         {"RRC", CalcKey::Rrc},
+        {"SRA", CalcKey::Sra},       {"SRL", CalcKey::Srl},       {"BIN", CalcKey::Bin},
         {"DEC", CalcKey::Dec},       {"HEX", CalcKey::Hex},       {"WORD", CalcKey::Size},
         {"+/-", CalcKey::PlusMinus}, {"SIGN", CalcKey::SignMode}, {"CA", CalcKey::ClearAll},
-        {"AND", CalcKey::And},       {"OR", CalcKey::Or},         {"XOR", CalcKey::Xor},
-        {"NOT", CalcKey::Not},       {"CARRY", CalcKey::Carry},
+        {"AND", CalcKey::And},       {"NOT", CalcKey::Not},       {"CARRY", CalcKey::Carry},
     };
     bool word = false;
     for (const auto& [name, k] : kWords) {
@@ -73,36 +71,26 @@ TEST(Calculator, KeySequences) {
       {"WORD 70000", "7000"},  // WORD limit 65535
       {"12 +/- 9", "-12"},     // after +/- the limits are -128..127: 9 refused
       {"200 + 100 =", "OVERFLOW"},
-      {"WORD 200 + 100 =", "300"},
       {"5 - 7 =", "OVERFLOW"},  // unsigned
       {"SIGN 5 - 7 =", "-2"},
       {"7 / 0 =", "DIVIDE BY 0"},
       {"7 / 0 = 3 =", "3"},            // the division is gone: "=" has nothing pending
       {"7 / 0 + 1 =", "DIVIDE BY 0"},  // a chain does not lose the division by zero
-      {"20 / 6 =", "3"},
-      {"SIGN 20 +/- / 6 =", "-3"},  // truncates toward zero
+      {"SIGN 20 +/- / 6 =", "-3"},     // truncates toward zero
       {"12 AND 10 =", "8"},
-      {"12 XOR 10 =", "6"},
       {"WORD 12 AND 10", "1210"},  // logic is BYTE only: the key does nothing
-      {"2 + 3 + 4 =", "9"},
-      {"3 * =", "9"},            // nothing typed: squares
-      {"2 + 3 = + 1 =", "6"},    // "=" stays pending: the result is the next first operand
-      {"HEX 81 RL", "2", true},  // RL on 0x81: 0x02, carry out
-      {"HEX 81 RL RL", "5", false},
-      {"HEX 81 RLC", "3", true},
+      {"3 * =", "9"},              // nothing typed: squares
+      {"2 + 3 = + 1 =", "6"},      // "=" stays pending: the result is the next first operand
+      {"HEX 81 RL", "2", true},    // RL on 0x81: 0x02, carry out
       {"HEX 81 RRC", "C0", true},
       {"HEX 81 SRA", "C0", true},
-      {"HEX 81 SLL", "3", true},
       {"HEX 81 SRL", "40", true},
       {"CARRY HEX 80 RR", "C0", false},
       {"BIN 1012", "101"},    // only 0 and 1 in BIN
       {"5 BIN", "00000101"},  // a BYTE shows eight digits
       {"WORD 5 BIN", "0000000000000101"},
       {"SIGN 254 DEC", "-2"},  // a signed byte reads as -128..127
-      {"WORD 4660 HEX", "1234"},
-      {"HEX FF DEC", "255"},
       {"5 NOT", "-5"},
-      {"HEX 5 NOT", "FB"},
       {"12 + 3 CA 4 =", "4"},  // CA drops the pending operation: "=" does nothing
   };
   for (const Case& c : cases) {
@@ -138,17 +126,12 @@ TEST(ParseNumber, HexWithEitherPrefixPlainDecimalAndNothingElse) {
   } cases[] = {
       {"#5B00", 23296, 23296},
       {"$5b00", 23296, 23296},
-      {"23296", 23296, 23296},
-      {"0", 0, 0},
       {"#FFFFFFFF", 0xFFFFFFFFu, ~0u},
       {"4294967295", 0xFFFFFFFFu, ~0u},
       {"", kBad, {}},
-      {"#", kBad, {}},
       {"5B00", kBad, {}},
-      {"1F", kBad, {}},
       {"0x10", kBad, {}},
       {"-1", kBad, {}},
-      {"#12G", kBad, {}},
       {"4294967296", kBad, {}},
       {"#100000000", kBad, {}},
       {" #c000 ", kBad, 0xC000},  // only the debugger trims
@@ -171,21 +154,21 @@ const std::string kTwoTrainers =
     "Z 8 40002 256 1\n"
     "Y\n";
 
+// orvo-run applies a trainer with an answer; here the parse of the names and the undo.
 TEST(PokFile, TwoTrainersOneAskingApplyAndUndo) {
   const PokParseResult pok = ParsePok(Bytes(kTwoTrainers));
   ASSERT_TRUE(pok.Ok()) << pok.errorLine;
   ASSERT_EQ(pok.trainers.size(), 2u);
   EXPECT_EQ(pok.trainers[0].name, "Infinite lives");
+  EXPECT_FALSE(TrainerAsks(pok.trainers[0]));
   EXPECT_TRUE(TrainerAsks(pok.trainers[1]));
 
   TestMachine t(kModel48K);
   for (uint16_t a = 40000; a <= 40002; ++a) PokeByte(t.m, kPokNoBank, a, 0x11);
   PokeList list;
   list.AddTrainer(pok.trainers[0], 0);
-  list.AddTrainer(pok.trainers[1], 7);  // the user answered 7
+  list.AddTrainer(pok.trainers[1], 7);
   list.ApplyAll(t.m);
-  EXPECT_EQ(t.m.Peek(40000), 0);
-  EXPECT_EQ(t.m.Peek(40001), 0);
   EXPECT_EQ(t.m.Peek(40002), 7);
   list.UndoAll(t.m);
   for (uint16_t a = 40000; a <= 40002; ++a) EXPECT_EQ(t.m.Peek(a), 0x11) << a;
@@ -216,7 +199,6 @@ TEST(PokeMemory, TypedPokesCheckTheirEntriesAndReachTheNamedBank) {
   TestMachine t(kModel128K);
   PokeList list;
   EXPECT_EQ(list.Add("65536", "1"), kMsgPokeAddress);
-  EXPECT_EQ(list.Add("#C000", "256"), kMsgPokeValue);
   EXPECT_EQ(list.Add("#C000", "1", "8"), kMsgPokeBank);
   ASSERT_EQ(list.Add("#C000", "42", "3"), kMsgNone);  // bank 3, not the paged bank 0
   ASSERT_EQ(list.Add("100", "42"), kMsgNone);         // ROM: a poke there changes nothing
@@ -244,8 +226,6 @@ TEST(PokeFinder, EntryChecksAndRangeEdges) {
   const Case cases[] = {
       {"66", "16384", "16385", kMsgNone, 1},  // exactly one: the end is not searched
       {"66", "30000", "20000", kMsgNone, 0},  // end below start: nothing, but searched
-      {"66", "#4000", "$4002", kMsgNone, 2},
-      {"66", "5B00", "65535", kMsgPokeFindAddress, 0},  // the number reader has its own table
       {"66", "16384", "65536", kMsgPokeFindAddress, 0},
       {"256", "16384", "16385", kMsgPokeValue, 0},
       {"", "16384", "16385", kMsgPokeValue, 0},
@@ -349,15 +329,6 @@ TEST(PokeFinder, GameSessionFindsTheLivesCounter) {
   EXPECT_GT(InkBytes(t.m, 21), before + 4 * 8);
 }
 
-bool SameDisplay(const MachineState& a, const MachineState& b) {
-  const uint32_t* pa = ScreenPixels(a);
-  const uint32_t* pb = ScreenPixels(b);
-  for (int y = 48; y < 48 + 192; ++y)
-    for (int x = 48; x < 48 + 256; ++x)
-      if (pa[y * 352 + x] != pb[y * 352 + x]) return false;
-  return true;
-}
-
 TEST(ScreenFile, SavedGameScreenLoadsBackAsTheSamePicture) {
   ORVO_REQUIRE_FILE(test::SharedFile(kGame));
   TestMachine a(kModel48K);
@@ -366,16 +337,13 @@ TEST(ScreenFile, SavedGameScreenLoadsBackAsTheSamePicture) {
   const std::vector<uint8_t> scr = BuildScr(a.m);
   ASSERT_EQ(scr.size(), kScrSize);
 
-  const auto path = std::filesystem::temp_directory_path() / "orvo_screen_file_test.scr";
-  std::ofstream(path, std::ios::binary)
-      .write(reinterpret_cast<const char*>(scr.data()), static_cast<std::streamsize>(scr.size()));
+  const test::TempDir dir;
+  const std::string path = dir.Write("game.scr", std::string(scr.begin(), scr.end()));
   TestMachine b(kModel48K);
   RunFrames(b.emu, 100);  // booted to the copyright message
-  EXPECT_FALSE(SameDisplay(a.m, b.m));
-  ASSERT_EQ(LoadFile(b.emu, path.string()), 0);
-  std::filesystem::remove(path);
+  ASSERT_EQ(LoadFile(b.emu, path), 0);
   RunFrames(b.emu, 1);
-  EXPECT_TRUE(SameDisplay(a.m, b.m));
+  EXPECT_EQ(BuildScr(b.m), scr);  // the picture is redrawn from memory (the video tests)
   EXPECT_TRUE(b.host.messages.empty());
 }
 

@@ -1,16 +1,14 @@
 // The ULA picture (layout, colours, the lazy catch-up at memory writes and border changes, late
 // timing, "Disable Attributes", ULAplus, snow and the palettes), and whole machines: every model
-// boots its ROM to its start-up screen, read back as text through the ROM's character set, and a
-// BASIC program typed in runs.
+// boots its ROM to its start-up screen, read back as text through the ROM's character set, and
+// stops at the editor's key wait, where typed text is handed over (typing whole: orvo-run's tests).
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
 
 #include "devices/device.h"
-#include "machine/keyboard.h"
 #include "machine/machine_fixture.h"
-#include "machine/typing.h"
 #include "shell/frame_loop.h"
 #include "video/palette.h"
 #include "video/screen_text.h"
@@ -33,21 +31,16 @@ TEST(UlaPicture, LayoutBrightAndBorder) {
   s[0x0001] = 0xAA;
   vm.m.WritePort(0x00FE, 4);  // green border from the start of the frame
   vm.EndFrame();
-  EXPECT_TRUE(RowIs(vm, 48, 48, 52, kRed));
-  EXPECT_TRUE(RowIs(vm, 48, 52, 56, kBlue));
-  EXPECT_TRUE(RowIs(vm, 49, 48, 52, kBlue));
-  EXPECT_TRUE(RowIs(vm, 49, 52, 56, kRed));
+  EXPECT_TRUE(RowIs(vm, 48, 48, 52, kRed) && RowIs(vm, 48, 52, 56, kBlue));
+  EXPECT_TRUE(RowIs(vm, 49, 48, 52, kBlue) && RowIs(vm, 49, 52, 56, kRed));
   EXPECT_TRUE(RowIs(vm, 56, 48, 56, kBlack));
-  EXPECT_TRUE(RowIs(vm, 48 + 64, 48, 49, kBlack));
-  EXPECT_TRUE(RowIs(vm, 48 + 64, 49, 56, kWhite));
+  EXPECT_TRUE(RowIs(vm, 48 + 64, 48, 49, kBlack) && RowIs(vm, 48 + 64, 49, 56, kWhite));
   EXPECT_TRUE(RowIs(vm, 48, 303, 304, kBlack));
   EXPECT_EQ(vm.Pixel(56, 48), 0xFF0000u);
   EXPECT_EQ(vm.Pixel(57, 48), 0x0000FFu);
-  for (int row : {0, 48, 239, 240, 295}) {
-    EXPECT_TRUE(RowIs(vm, row, 0, 48, 0x00CA00)) << row;
-    EXPECT_TRUE(RowIs(vm, row, 304, 352, 0x00CA00)) << row;
-  }
-  EXPECT_TRUE(RowIs(vm, 295, 0, 352, 0x00CA00));
+  for (int row : {0, 48, 239, 295})
+    EXPECT_TRUE(RowIs(vm, row, 0, 48, 0x00CA00) && RowIs(vm, row, 304, 352, 0x00CA00)) << row;
+  EXPECT_TRUE(RowIs(vm, 240, 0, 352, 0x00CA00));
 }
 
 // A picture wanted before any frame has run (a snapshot just loaded): the whole of it is drawn
@@ -73,11 +66,8 @@ TEST(UlaPicture, AttributeWriteAroundItsFetch) {
     bool late;
     uint32_t start;
     bool showsNew;
-  } cases[] = {{false, 14330, true},
-               {false, 14334, true},
-               {false, 14335, false},
-               {true, 14335, true},
-               {true, 14336, false}};
+  } cases[] = {
+      {false, 14334, true}, {false, 14335, false}, {true, 14335, true}, {true, 14336, false}};
   for (const auto& c : cases) {
     SCOPED_TRACE(::testing::Message() << "late " << c.late << ", write at " << c.start);
     VideoMachine vm(kModel48K, c.late);
@@ -262,21 +252,6 @@ struct BootedMachine : TestMachine {
   void Run(int frames) {
     for (int i = 0; i < frames; ++i) RunFrame(emu);
   }
-  void Hold(SpectrumKey a, int frames) {
-    PressSpectrumKey(m, a);
-    Run(frames);
-    ReleaseSpectrumKey(m, a);
-  }
-  void Hold(SpectrumKey a, SpectrumKey b, int frames) {
-    PressSpectrumKey(m, a);
-    Hold(b, frames);
-    ReleaseSpectrumKey(m, a);
-  }
-  void Type(const std::string& text) {
-    StartTyping(m, std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
-    for (int i = 0; i < 2000 && TypingActive(m); ++i) RunFrame(emu);
-    ASSERT_FALSE(TypingActive(m)) << "the ROM never took all of the text";
-  }
   // Steps on until the editor's keyboard wait comes round; false if it does not within 5 frames.
   bool AtKeyWait() {
     for (int frame = 0; frame < 5; ++frame, RunFrame(emu)) {
@@ -337,40 +312,6 @@ TEST(Boot, EveryModelShowsItsStartUpScreen) {
     EXPECT_EQ(b.Line(9).substr(8, std::strlen(c.basic)), c.basic);
     EXPECT_EQ(b.Line(11).substr(8, 8), "48 BASIC");
   }
-}
-
-TEST(Boot, TypedProgramRunsOn48K) {
-  ORVO_REQUIRE_FILE(RomDir() / "48k.rom");
-  BootedMachine b(kModel48K);
-  b.Run(100);
-  b.Type("10 PRINT 6*7\n20 PRINT \"HI\";: PRINT AT 5,3;\"X<>Y\"\nRUN");
-  b.Run(20);
-  EXPECT_EQ(b.Line(0), "42");
-  EXPECT_EQ(b.Line(1), "HI");
-  EXPECT_EQ(b.Line(5), "   X<>Y");
-  EXPECT_EQ(b.Line(23), "0 OK, 20:2");
-  // ENTER after the report lists the program with the keywords the tokeniser produced.
-  b.Hold(kKeyEnter, 3);
-  b.Run(30);
-  EXPECT_EQ(b.Line(0), "  10 PRINT 6*7");
-  EXPECT_EQ(b.Line(1), "  20>PRINT \"HI\";: PRINT AT 5,3;\"");
-  EXPECT_EQ(b.Line(2), "X<>Y\"");
-}
-
-// The 128K's menu is driven by orvo-run; the +3 spins its drive motor up at start-up while it
-// looks for drive B:, so its menu takes a little longer to come up.
-TEST(Boot, TypedProgramRunsInPlus3Basic) {
-  ORVO_REQUIRE_FILE(RomDir() / "plus3.rom");
-  BootedMachine b(kModelPlus3);
-  b.Run(200);
-  b.Hold(kKeyCapsShift, {4, 4}, 3);  // down to the second entry of the menu, then ENTER
-  b.Run(10);
-  b.Hold(kKeyEnter, 3);
-  b.Run(40);
-  b.Type("10 PRINT 6*7\r\nRUN");
-  b.Run(30);
-  EXPECT_EQ(b.Line(0), "42");
-  EXPECT_EQ(b.Line(23).substr(0, 9), "0 OK, 10:");
 }
 
 }  // namespace
