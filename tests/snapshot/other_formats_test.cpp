@@ -132,7 +132,6 @@ TEST(OtherFormats, RefusedFilesShowTheirMessageAndLeaveTheMachineAlone) {
       {"z80_short_block", FileKind::Z80, z80ShortBlock, kMsgSnapshotBlockLength},
       // SNA files come in three sizes only. (Files cut short: the shared invalid files and the
       // truncated file tests.)
-      {"sna_48k_plus_1", FileKind::Sna, std::vector<uint8_t>(kSna48Size + 1), kMsgSnapshotLength},
       {"sna_49183", FileKind::Sna, std::vector<uint8_t>(49183), kMsgSnapshotLength},
       {"sna_long_plus_1", FileKind::Sna, std::vector<uint8_t>(kSna128LongSize + 1),
        kMsgSnapshotLength},
@@ -179,10 +178,7 @@ std::vector<uint8_t> Zxs128(bool badCrc) {
   std::vector<uint8_t> f = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'S', 'N', 'A', 'P'};
   Chunk(f, "fmtz", {0, 0, 0x30, 0, 0, 0, 8, 0});
   std::vector<uint8_t> regs(33, 0);
-  regs[20] = 0x34;  // PC
-  regs[21] = 0x12;
-  regs[22] = 0x00;  // SP
-  regs[23] = 0x80;
+  std::copy_n("\x34\x12\x00\x80", 4, regs.begin() + 20);  // PC 0x1234, SP 0x8000
   Chunk(f, "rZ80", regs);
   Chunk(f, "r048", {0x05, 0, 0, 0, 0, 0, 0, 0, 0});
   std::vector<uint8_t> r128(18, 0);
