@@ -61,11 +61,8 @@ INSTANTIATE_TEST_SUITE_P(Snapshot, OtherWriters,
 // ---- what the parsers make of particular bytes ----
 
 TEST(OtherFormats, SpStatusWordSetsTheInterruptState) {
-  std::vector<uint8_t> sp(38 + kRam48Size, 0);
-  sp[0] = 'S';
-  sp[1] = 'P';
-  sp[3] = 0xC0;  // 49152 bytes
-  sp[5] = 0x40;  // from 0x4000
+  std::vector<uint8_t> sp = {'S', 'P', 0x00, 0xC0, 0x00, 0x40};  // 49152 bytes from 0x4000
+  sp.resize(38 + kRam48Size);
   sp[36] = 0x13;
   SnapshotRecord r;
   ASSERT_TRUE(ParseSP(sp, r).Ok());
