@@ -79,14 +79,6 @@ TEST_F(StatusBarTest, TheFourthPartNamesTheSnapshotAtTwoHundredPercentOrTheCaptu
   ASSERT_TRUE(Refresh(1000, 50));
   EXPECT_EQ(bar.parts[3],
             " Mouse X pos: - 007  Mouse_Y pos - 130 hooked = 1  (F7 releases the mouse)");
-  emu.m.settings.MouseType = 1;  // AMX
-  emu.m.input.AmxX = 5;
-  emu.m.input.AmxY = 6;
-  emu.m.input.AmxLastX = 4;
-  emu.m.input.AmxLastY = 200;
-  ASSERT_TRUE(Refresh(1000, 50));
-  EXPECT_EQ(bar.parts[3],
-            " X pos: - 5  Y pos - 006 OX pos - 004 OY pos - 200  (F7 releases the mouse)");
 }
 
 TEST_F(StatusBarTest, InstantSaveWritesOnlyASnapshotThisRunLoadedOrSaved) {
