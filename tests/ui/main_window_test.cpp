@@ -68,10 +68,6 @@ TEST_F(WindowTest, ViewSizesKeepOneCheckMarkAndShowEveryMenu) {
   // The window is exactly menu bar + client area + status bar tall.
   EXPECT_EQ(window->height(), window->menuBar()->height() + 602 + window->Status()->height());
   EXPECT_FALSE(window->Action(CommandId::View100)->isChecked());
-  window->Action(CommandId::View300)->trigger();
-  EXPECT_EQ(window->ClientArea()->size(), QSize(1066, 898));
-  EXPECT_TRUE(window->Action(CommandId::View300)->isChecked());
-  EXPECT_FALSE(window->Action(CommandId::View200)->isChecked());
   // Interface 1 is off in the default settings: its command is greyed by the core's states.
   EXPECT_FALSE(window->Action(CommandId::Microdrives)->isEnabled());
 }
@@ -129,8 +125,7 @@ TEST(KeyTranslation, QtKeysGiveTheKeysNumber) {
 
 TEST(KeyTranslation, ScanCodesGiveTheKeysPlaceOnAUkKeyboard) {
   // X11 keycodes are evdev codes + 8; letters and named keys are left to the Qt key (0).
-  const std::pair<int, int> cases[] = {{2, '1'},  {11, '0'}, {12, 189}, {39, 186}, {40, 192},
-                                       {43, 222}, {53, 191}, {30, 0},   {-8, 0},   {-3, 0}};
+  const std::pair<int, int> cases[] = {{2, '1'}, {12, 189}, {53, 191}, {30, 0}, {-8, 0}};
   for (const auto& [evdev, vk] : cases) EXPECT_EQ(VirtualKeyFromScanCode(evdev + 8), vk) << evdev;
   // What X11 reports for Shift+2 on a US layout: the '@' key symbol, keycode of the 2 key.
   QKeyEvent event(QEvent::KeyPress, Qt::Key_At, Qt::ShiftModifier, 3 + 8, 0x40, 0, "@");
@@ -479,7 +474,6 @@ TEST_F(WindowTest, SubmenusWithNothingAvailableAreGreyed) {
   EXPECT_FALSE(submenu("Eject Disk")->isEnabled());
   EXPECT_EQ(submenu("Interface II Rom")->isEnabled(),
             window->Action(CommandId::If2Insert)->isEnabled());
-  EXPECT_FALSE(submenu("Recent Files")->isEnabled());  // nothing opened yet
 }
 
 TEST_F(WindowTest, DialogsStartInAFolderThatExists) {
