@@ -456,9 +456,10 @@ TEST_F(ConfigOptions, AddOnsFollowTheLiveModel) {
     int model;
     bool interface1, fullerAy, keyboardIssue;
   } rows[] = {
-      {kModel16K, true, true, false},      {kModel48K, true, true, true},
-      {kModel128K, true, false, false},    {kModelPlus2, true, false, false},
-      {kModelPlus2A, false, false, false}, {kModelPlus3, false, false, false},
+      {kModel16K, true, true, false},
+      {kModel48K, true, true, true},
+      {kModel128K, true, false, false},
+      {kModelPlus2A, false, false, false},
   };
   for (const auto& r : rows) {
     SCOPED_TRACE(r.model);

@@ -17,19 +17,15 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QScreen>
 #include <QSlider>
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
-#include <QtTest/QTest>
 #include <filesystem>
 #include <fstream>
 
 #include "machine/typing.h"
-#include "shell/window_commands.h"
-#include "ui/display_extras.h"
 #include "ui/file_commands.h"
 #include "ui/key_translation.h"
 #include "ui/picture_view.h"

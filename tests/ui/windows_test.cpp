@@ -7,7 +7,6 @@
 
 #include <QAction>
 #include <QDialog>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -19,22 +18,18 @@
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
-#include <filesystem>
 #include <memory>
 
 #include "machine/keyboard.h"
 #include "rzx/rzx_session.h"
-#include "shell/config.h"
 #include "shell/debugger_commands.h"
 #include "shell/emulator.h"
 #include "shell/file_dispatch.h"
 #include "shell/microdrive_commands.h"
 #include "shell/poke_memory.h"
 #include "shell/screen_file.h"
-#include "shell/tape_browser_text.h"
 #include "shell/tape_commands.h"
 #include "snapshot/snapshot_fixture.h"
-#include "tape/tape_player.h"
 #include "ui/debugger/debugger_window.h"
 #include "ui/printer/printer_window.h"
 #include "ui/rzx/rzx_commands.h"
