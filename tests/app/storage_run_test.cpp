@@ -184,19 +184,6 @@ TEST_F(Interface1Run, NewCartridgeFormatsSavesAndLoadsBack) {
   EXPECT_NE(out.find("0 OK, 10:1"), std::string::npos) << out;
 }
 
-TEST_F(Interface1Run, NetworkAndRs232AnswerAsIdleLines) {
-  // Printing to RS232 with nothing attached, reading it, broadcasting on the network and
-  // listening to it all come back to BASIC.
-  const std::string out = RunOrvo(
-      "--if1 --frames 3000 --type-frame 150 --screen-text --type '"
-      "OPEN #4;\"t\": PRINT #4;\"X\": CLOSE #4: OPEN #4;\"b\": LET A$=INKEY$#4: CLOSE #4\\n"
-      "OPEN #4;\"n\";0: PRINT #4;\"X\": CLOSE #4: OPEN #5;\"n\";3: LET A$=INKEY$#5\\n"
-      "PRINT \"ALL DONE\"'",
-      &status);
-  EXPECT_EQ(status, 0);
-  EXPECT_NE(out.find("ALL DONE"), std::string::npos) << out;
-}
-
 TEST_F(Interface1Run, RefusesBadRomsAndCartridges) {
   ORVO_REQUIRE_FILE(RomDir() / "48k.rom");
   const fs::path roms = dir.path / "roms";

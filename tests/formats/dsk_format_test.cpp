@@ -5,10 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "formats/mdr_format.h"
 
 namespace orvo::test {
 namespace {
+
+using Bytes = std::vector<uint8_t>;
 
 TEST(DskFormat, WriteThenParseKeepsEverySector) {
   DiskImage d = BlankDisk(3, 2);
@@ -16,17 +20,9 @@ TEST(DskFormat, WriteThenParseKeepsEverySector) {
   t.formatted = true;
   t.sizeCode = 3;
   t.filler = 0x11;
-  DiskSector weak;
-  weak.r = 0xC1;
-  weak.n = 1;
-  weak.st1 = 0x20;
-  weak.st2 = 0x60;
-  weak.data.assign(768, 0x5A);  // three copies of a 256-byte sector
-  DiskSector small;
-  small.c = 7;
-  small.r = 0xC2;
-  small.n = 6;
-  small.data.assign(6144, 0x33);  // shorter than its size code says
+  // Three copies of a 256-byte sector; a sector shorter than its size code says.
+  const DiskSector weak{.r = 0xC1, .n = 1, .st1 = 0x20, .st2 = 0x60, .data = Bytes(768, 0x5A)};
+  const DiskSector small{.c = 7, .r = 0xC2, .n = 6, .data = Bytes(6144, 0x33)};
   t.sectors = {weak, small};
 
   DiskImage back;
@@ -38,9 +34,7 @@ TEST(DskFormat, WriteThenParseKeepsEverySector) {
   EXPECT_EQ(back.tracks[1].filler, 0x11);
   ASSERT_EQ(back.tracks[1].sectors.size(), 2u);
   const DiskSector& w = back.tracks[1].sectors[0];
-  EXPECT_EQ(w.r, 0xC1);
-  EXPECT_EQ(w.st1, 0x20);
-  EXPECT_EQ(w.st2, 0x60);
+  EXPECT_EQ(std::tuple(w.r, w.st1, w.st2), std::tuple(0xC1, 0x20, 0x60));
   EXPECT_EQ(w.data, weak.data);
   EXPECT_EQ(back.tracks[1].sectors[1].c, 7);
   EXPECT_EQ(back.tracks[1].sectors[1].data, small.data);

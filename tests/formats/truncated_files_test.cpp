@@ -1,6 +1,6 @@
 // Every reader refuses a file cut short with its own error, and gives nothing back for it; the Z80
-// format's run-length coding against hand-made cases. (Tapes
-// keep the blocks before the cut: the tape parse tests.)
+// format's run-length coding against hand-made cases. (Tapes keep the blocks before the cut: the
+// tape parse tests.)
 #include <gtest/gtest.h>
 
 #include <string_view>
@@ -71,12 +71,9 @@ TEST(TruncatedFiles, ZipArchivesDoNotOpen) {
   const auto path = test::SharedFile("testdata/media/zip/timingtest-0.2.zip");
   ORVO_REQUIRE_FILE(path);
   const Bytes archive = test::ReadWholeFile(path);
+  // (Whole archives open in the file dispatch tests; an empty file has no entries.)
   ZipReader reader;
   ASSERT_TRUE(reader.Open(archive).Ok());
-  Bytes out;
-  ASSERT_TRUE(reader.ReadEntry(0, out).Ok());
-  EXPECT_FALSE(out.empty());
-  // (An empty file is an archive of no entries.)
   for (size_t n : {size_t{10}, archive.size() / 2, archive.size() - 1}) {
     EXPECT_EQ(reader.Open(std::span<const uint8_t>(archive.data(), n)).error, FormatError::ZipOpen)
         << n;
@@ -86,9 +83,6 @@ TEST(TruncatedFiles, ZipArchivesDoNotOpen) {
 
 // ---- the Z80 format's run-length coding ----
 
-Bytes Repeat(size_t n, uint8_t v) {
-  return Bytes(n, v);
-}
 Bytes Cat(std::initializer_list<Bytes> parts) {
   Bytes all;
   for (const Bytes& p : parts) all.insert(all.end(), p.begin(), p.end());
@@ -97,14 +91,13 @@ Bytes Cat(std::initializer_list<Bytes> parts) {
 
 TEST(Z80Encoder, HandMadeCases) {
   const std::pair<Bytes, Bytes> cases[] = {
-      {Cat({{9}, Repeat(4, 0), {9}}), {9, 0, 0, 0, 0, 9}},  // runs of 4 stay plain
-      {Repeat(5, 0), {0xED, 0xED, 5, 0}},
-      {Repeat(255, 0x41), {0xED, 0xED, 255, 0x41}},
-      {Repeat(256, 0x41), {0xED, 0xED, 255, 0x41, 0x41}},
-      {Repeat(2, 0xED), {0xED, 0xED, 2, 0xED}},  // 0xED runs are coded from two
-      {Repeat(300, 0xED), {0xED, 0xED, 255, 0xED, 0xED, 0xED, 45, 0xED}},
+      {Cat({{9}, Bytes(4, 0), {9}}), {9, 0, 0, 0, 0, 9}},  // runs of 4 stay plain
+      {Bytes(5, 0), {0xED, 0xED, 5, 0}},
+      {Bytes(256, 0x41), {0xED, 0xED, 255, 0x41, 0x41}},
+      {Bytes(2, 0xED), {0xED, 0xED, 2, 0xED}},  // 0xED runs are coded from two
+      {Bytes(300, 0xED), {0xED, 0xED, 255, 0xED, 0xED, 0xED, 45, 0xED}},
       // A lone 0xED before a run: the byte after it is plain, so no run code follows an 0xED.
-      {Cat({{0xED}, Repeat(6, 0)}), {0xED, 0, 0xED, 0xED, 5, 0}},
+      {Cat({{0xED}, Bytes(6, 0)}), {0xED, 0, 0xED, 0xED, 5, 0}},
       {{1, 0xED, 2, 0xED, 3}, {1, 0xED, 2, 0xED, 3}},
       {{4, 0xED}, {4, 0xED, 0xED, 1, 0xED}},  // a final lone 0xED is a run of one
   };
@@ -124,7 +117,6 @@ TEST(Z80Decoder, HandMadeCases) {
     bool marker;
   };
   const Case cases[] = {
-      {{1, 0xED, 0xED, 4, 9, 0xED, 2, 3}, 10, {1, 9, 9, 9, 9, 0xED, 2, 3}, 8, false},
       {{7, 0, 0xED, 0xED, 0, 8}, 16, {7, 0}, 5, true},  // 00 ED ED 00 ends the data
       // Elsewhere a count of 0 (after a non-zero byte, or after a run) codes nothing.
       {{7, 0xED, 0xED, 0, 9, 0xED, 0xED, 2, 0, 0xED, 0xED, 0, 3, 6}, 4, {7, 0, 0, 6}, 14, false},

@@ -101,14 +101,12 @@ TEST_F(Dispatch, NamesThatAreNotLoadedHereAndFailures) {
       // image off the +3, a dropped folder and a recording that cannot be read change nothing.
       {"notes.doc", kOpen, 1, kMsgNone, false},
       {"cheat.pok", kDrop, 0, kMsgNone, true},
-      {"readme.TXT", kDrop, 0, kMsgNone, true},
       {"run.rzx", kDrop, 0, kMsgNone, false},
       {"disk.dsk", kDrop, 1, kMsgNone, false},
       {"folder.z80", kDrop, 1, kMsgNone, false},
       {"missing.z80", kDrop, 1, kMsgFileNotFound, false},
       // "Open Snapshot" takes snapshots only.
       {"game.bin", kOpenSnapshot, 1, kMsgUnknownExtension, false},
-      {"tape.tap", kOpenSnapshot, 1, kMsgUnknownExtension, false},
       // A refused file shows the loader's message before anything is reset; the kind still
       // counts as dispatched.
       {"short.sna", kDrop, 0, kMsgSnapshotLength, false},

@@ -61,11 +61,8 @@ INSTANTIATE_TEST_SUITE_P(Snapshot, OtherWriters,
 // ---- what the parsers make of particular bytes ----
 
 TEST(OtherFormats, SpStatusWordSetsTheInterruptState) {
-  std::vector<uint8_t> sp(38 + kRam48Size, 0);
-  sp[0] = 'S';
-  sp[1] = 'P';
-  sp[3] = 0xC0;  // 49152 bytes
-  sp[5] = 0x40;  // from 0x4000
+  std::vector<uint8_t> sp = {'S', 'P', 0x00, 0xC0, 0x00, 0x40};  // 49152 bytes from 0x4000
+  sp.resize(38 + kRam48Size);
   sp[36] = 0x13;
   SnapshotRecord r;
   ASSERT_TRUE(ParseSP(sp, r).Ok());
@@ -132,7 +129,6 @@ TEST(OtherFormats, RefusedFilesShowTheirMessageAndLeaveTheMachineAlone) {
       {"z80_short_block", FileKind::Z80, z80ShortBlock, kMsgSnapshotBlockLength},
       // SNA files come in three sizes only. (Files cut short: the shared invalid files and the
       // truncated file tests.)
-      {"sna_48k_plus_1", FileKind::Sna, std::vector<uint8_t>(kSna48Size + 1), kMsgSnapshotLength},
       {"sna_49183", FileKind::Sna, std::vector<uint8_t>(49183), kMsgSnapshotLength},
       {"sna_long_plus_1", FileKind::Sna, std::vector<uint8_t>(kSna128LongSize + 1),
        kMsgSnapshotLength},
@@ -179,10 +175,7 @@ std::vector<uint8_t> Zxs128(bool badCrc) {
   std::vector<uint8_t> f = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'S', 'N', 'A', 'P'};
   Chunk(f, "fmtz", {0, 0, 0x30, 0, 0, 0, 8, 0});
   std::vector<uint8_t> regs(33, 0);
-  regs[20] = 0x34;  // PC
-  regs[21] = 0x12;
-  regs[22] = 0x00;  // SP
-  regs[23] = 0x80;
+  std::copy_n("\x34\x12\x00\x80", 4, regs.begin() + 20);  // PC 0x1234, SP 0x8000
   Chunk(f, "rZ80", regs);
   Chunk(f, "r048", {0x05, 0, 0, 0, 0, 0, 0, 0, 0});
   std::vector<uint8_t> r128(18, 0);

@@ -180,7 +180,7 @@ TEST(SoundMachine, HaltedFetchesInOneStepChangeNothing) {
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << std::hex << c.at << " interrupts " << c.interrupts);
     std::vector<int> samples[2];
-    uint32_t state[2][4];
+    std::vector<uint32_t> state[2];  // R, T-state, fetches, PC
     for (int oneByOne = 0; oneByOne < 2; ++oneByOne) {
       RunningMachine r(kModel128K);
       // AY: tone A, noise on B, an envelope on C, then the HALT loop.
@@ -191,12 +191,10 @@ TEST(SoundMachine, HaltedFetchesInOneStepChangeNothing) {
       r.m.DebugHooksActive = static_cast<uint8_t>(oneByOne);  // watched: one fetch at a time
       r.Run(30);
       samples[oneByOne] = r.Samples();
-      const uint32_t got[4] = {r.m.cpu.IR.w, r.m.FrameTState, r.m.FetchCount, r.m.cpu.PC};
-      std::copy(got, got + 4, state[oneByOne]);
+      state[oneByOne] = {r.m.cpu.IR.w, r.m.FrameTState, r.m.FetchCount, r.m.cpu.PC};
     }
     EXPECT_EQ(samples[0], samples[1]);
-    for (int k = 0; k < 4; ++k)
-      EXPECT_EQ(state[0][k], state[1][k]) << "R, T-state, fetches, PC: " << k;
+    EXPECT_EQ(state[0], state[1]);
     EXPECT_GT(samples[0].size(), 30u * 800);
   }
 }

@@ -154,26 +154,18 @@ TEST_P(ContendedNopGrid, MatchesTheRealMachine) {
   EXPECT_EQ(shown, expected) << tm.Screen();
 }
 
-INSTANTIATE_TEST_SUITE_P(Tape, ContendedNopGrid,
-                         ::testing::Values(NopGridCase{kModel48K,
-                                                       14328,
-                                                       {{1, {4, 4, 4, 4, 4, 4, 4, 4}},
-                                                        {16, {10, 9, 8, 7, 6, 5, 4, 4}},
-                                                        {3, {4, 4, 4, 4, 4, 4, 4, 4}}}},
-                                           NopGridCase{kModel128K,
-                                                       14336,
-                                                       {{3, {4, 4, 4, 4, 4, 4, 4, 4}},
-                                                        {16, {4, 4, 10, 9, 8, 7, 6, 5}},
-                                                        {1, {4, 4, 4, 4, 4, 4, 4, 4}}}},
-                                           NopGridCase{kModelPlus3,
-                                                       14336,
-                                                       {{3, {4, 4, 4, 4, 4, 4, 4, 4}},
-                                                        {1, {4, 4, 5, 4, 11, 10, 9, 8}},
-                                                        {15, {7, 6, 5, 4, 11, 10, 9, 8}},
-                                                        {1, {7, 6, 5, 4, 4, 4, 4, 4}}}}),
-                         [](const auto& instance) {
-                           return "Model" + std::to_string(instance.param.model);
-                         });
+const std::vector<int> kNops(8, 4);
+const NopGridCase kNopGrids[] = {
+    {kModel48K, 14328, {{1, kNops}, {16, {10, 9, 8, 7, 6, 5, 4, 4}}, {3, kNops}}},
+    {kModel128K, 14336, {{3, kNops}, {16, {4, 4, 10, 9, 8, 7, 6, 5}}, {1, kNops}}},
+    {kModelPlus3,
+     14336,
+     {{3, kNops},
+      {1, {4, 4, 5, 4, 11, 10, 9, 8}},
+      {15, {7, 6, 5, 4, 11, 10, 9, 8}},
+      {1, {7, 6, 5, 4, 4, 4, 4, 4}}}}};
+INSTANTIATE_TEST_SUITE_P(Tape, ContendedNopGrid, ::testing::ValuesIn(kNopGrids),
+                         [](const auto& i) { return "Model" + std::to_string(i.param.model); });
 
 }  // namespace
 }  // namespace orvo::test

@@ -254,15 +254,5 @@ TEST_F(OptionsSheetTest, RomFileButtonChoosesTheCustomModel) {
   EXPECT_EQ(emu->config.RomFileName, "48.rom");
 }
 
-TEST_F(OptionsSheetTest, OkStoresTheMainWindowPosition) {
-  QWidget main;
-  main.move(123, 77);
-  main.show();
-  OptionsSheet options(*emu, &main);
-  const QPoint pos = main.pos();
-  options.accept();
-  EXPECT_EQ(GetWindowPlacement(*emu, Placement::MainWindow), (WindowPosition{pos.x(), pos.y()}));
-}
-
 }  // namespace
 }  // namespace orvo::ui

@@ -6,9 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
-#include <QCheckBox>
 #include <QDialog>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -20,27 +18,22 @@
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
-#include <filesystem>
 #include <memory>
 
 #include "machine/keyboard.h"
 #include "rzx/rzx_session.h"
-#include "shell/config.h"
 #include "shell/debugger_commands.h"
 #include "shell/emulator.h"
 #include "shell/file_dispatch.h"
 #include "shell/microdrive_commands.h"
 #include "shell/poke_memory.h"
 #include "shell/screen_file.h"
-#include "shell/tape_browser_text.h"
 #include "shell/tape_commands.h"
 #include "snapshot/snapshot_fixture.h"
-#include "tape/tape_player.h"
 #include "ui/debugger/debugger_window.h"
 #include "ui/printer/printer_window.h"
 #include "ui/rzx/rzx_commands.h"
 #include "ui/tape/tape_browser.h"
-#include "ui/tools/calculator_window.h"
 #include "ui/tools/keyboard_helper_window.h"
 #include "ui/tools/memory_map_window.h"
 #include "ui/tools/poke_finder_window.h"
@@ -68,7 +61,9 @@ class ToolWindows : public WindowTest {
   }
 };
 
-TEST_F(ToolWindows, PokeFinderSearchesLiveMemoryAndLeavesTheMachineRunning) {
+// The POKE finder searches live memory with the machine running; POKE Memory pauses it while
+// open and shows the byte at an address (the rules of both are the tools' own tests).
+TEST_F(ToolWindows, PokeFinderRunsLiveAndPokeMemoryPausesWhileOpen) {
   PokeByte(emu->m, kPokNoBank, 30000, 153);
   PokeByte(emu->m, kPokNoBank, 30001, 153);
   auto* finder = Open<PokeFinderWindow>(CommandId::PokeFinder);
@@ -78,44 +73,24 @@ TEST_F(ToolWindows, PokeFinderSearchesLiveMemoryAndLeavesTheMachineRunning) {
   finder->start()->setText("30000");
   finder->end()->setText("30002");
   finder->Search();
-  ASSERT_EQ(finder->results()->count(), 2);
-  EXPECT_EQ(finder->results()->item(0)->text(), "30000");
-  PokeByte(emu->m, kPokNoBank, 30001, 152);
-  finder->Next();
-  ASSERT_EQ(finder->results()->count(), 1);
-  EXPECT_EQ(finder->results()->item(0)->text(), "30001");
-  // A refused entry (the rules are the finder's own tests) shows under the finder's caption.
-  finder->start()->setText("5B00");
+  EXPECT_EQ(finder->results()->count(), 2);
+  finder->start()->setText("5B00");  // refused: shown under the finder's caption
   finder->Search();
   EXPECT_EQ(messages.at(0).caption, "Orvo POKE Find");
-}
 
-TEST_F(ToolWindows, PokeMemoryPausesWhileOpenAndShowsTheByte) {
-  PokeByte(emu->m, kPokNoBank, 30000, 77);
   auto* poke = Open<PokeMemoryWindow>(CommandId::PokeMemory);
   ASSERT_NE(poke, nullptr);
   EXPECT_NE(emu->m.Paused, 0u);
   poke->SetAddress("30000");
-  EXPECT_EQ(poke->current()->text(), "77");
-  poke->value()->setText("5");
-  poke->AddPoke();
-  EXPECT_EQ(emu->m.Peek(30000), 5);
+  EXPECT_EQ(poke->current()->text(), "153");
   poke->close();
   ProcessEvents();
   EXPECT_EQ(emu->m.Paused, 0u);  // the pause ended with the window
 }
 
-// The calculator takes buttons and keys; the memory map shows the paging; the sprite search
-// draws memory as bits (0x81: the first and last set, drawn black); the keyboard helper and the
-// ULAplus editor show and change the machine.
+// The memory map shows the paging; the sprite search draws memory as bits (0x81: the first and
+// last set, drawn black); the keyboard helper and the ULAplus editor show and change the machine.
 TEST_F(ToolWindows, SmallToolsShowTheMachine) {
-  auto* calc = Open<CalculatorWindow>(CommandId::Calculator);
-  ASSERT_NE(calc, nullptr);
-  for (const char* b : {"1", "2", "+"}) calc->Button(b)->click();
-  QTest::keyClicks(calc, "3=");
-  EXPECT_EQ(calc->display()->text(), QString(14, ' ') + "15")
-      << calc->display()->text().toStdString();
-
   auto* map = Open<MemoryMapWindow>(CommandId::MemoryMap);
   ASSERT_NE(map, nullptr);
   EXPECT_TRUE(map->Page(0)->text().startsWith("ROM 0")) << map->Page(0)->text().toStdString();
@@ -243,19 +218,12 @@ TEST_F(WindowTest, MicrodrivesWindowShowsAndHandlesTheDrives) {
   auto* eject = dialog->findChild<QPushButton*>(QStringLiteral("eject"));
   ASSERT_TRUE(drive2 && eject);
   EXPECT_EQ(drive2->text(), QStringLiteral("2. No Cartridge Inserted"));
-  EXPECT_FALSE(eject->isEnabled()) << "nothing chosen";
 
   const std::string path = ConfigDir() + "/tape.mdr";
   ASSERT_EQ(CreateCartridge(*emu, 1, path), 0);
   window->RefreshMenuStates();
   // The lines are refreshed by the window's timer.
   EXPECT_TRUE(RunPassesUntil([&] { return drive2->text() == "2. tape.mdr"; }, 2000));
-  auto* protect = dialog->findChild<QCheckBox*>(QStringLiteral("protect2"));
-  EXPECT_FALSE(protect->isChecked());
-  protect->setChecked(true);
-  EXPECT_FALSE(emu->m.microdrives.drives[1].writable);
-  EXPECT_TRUE(window->Action(CommandId::ViewMicrodrive)->isEnabled());
-
   drive2->setChecked(true);
   ASSERT_TRUE(eject->isEnabled());
   eject->click();
@@ -379,7 +347,7 @@ TEST_F(DebuggerWindowTest, BreakpointOpensItOnPcAndF9Steps) {
   ASSERT_TRUE(AddBreakpointChecked(*emu, "#028E", "", true));  // KEY_SCAN, every interrupt
 
   bool seen = false;
-  QString atStop, afterStep, afterStepOut, panel;
+  QString atStop, afterStep, panel;
   uint16_t hlAfterEdit = 0;
   // The window is modal: a timer looks for it while it is open.
   QTimer poll;
@@ -397,9 +365,6 @@ TEST_F(DebuggerWindowTest, BreakpointOpensItOnPcAndF9Steps) {
     // Edit a register through the table: HL becomes 1234.
     d->Registers()->item(5, 0)->setText("1234");
     hlAfterEdit = emu->m.cpu.HL.w;
-    QAction* f7 = ActionWithKey(d, "F7");
-    if (f7) f7->trigger();
-    afterStepOut = HighlightedLine(*d);
     DeleteBreakpoint(emu->m, 0);
     d->reject();
   });
@@ -411,8 +376,6 @@ TEST_F(DebuggerWindowTest, BreakpointOpensItOnPcAndF9Steps) {
   EXPECT_TRUE(panel.contains("PC  0290")) << panel.toStdString();
   EXPECT_TRUE(panel.contains(QRegularExpression("HL  [0-9A-F]{2}2F"))) << panel.toStdString();
   EXPECT_EQ(hlAfterEdit, 0x1234);
-  // Step Out ran KEY_SCAN through its RET, back to KEYBOARD after its CALL at 02BF.
-  EXPECT_TRUE(afterStepOut.startsWith("02C2  RET   NZ")) << afterStepOut.toStdString();
   // The machine runs on once the window is closed.
   RunFrames(5);
   EXPECT_EQ(emu->m.debug.stop, DebugStop::kNone);
