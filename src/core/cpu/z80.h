@@ -138,6 +138,10 @@ class Core {
     if constexpr (Quiet) {
       bus.FrameTState = T;
       c.PC = PC;
+      if constexpr (kUnwatched) {
+        bus.FetchCount += fetches;
+        fetches = 0;
+      }
     }
   }
   ORVO_Z80_INLINE void Load() {
@@ -168,7 +172,8 @@ class Core {
   // register spills across its larger loop than it saves.
   std::conditional_t<Quiet, uint32_t, uint32_t&> T;
   std::conditional_t<Quiet, uint16_t, uint16_t&> PC;  // the same for the program counter
-  bool left = false;  // a call out of the core happened (quiet runs)
+  bool left = false;     // a call out of the core happened (quiet runs)
+  uint32_t fetches = 0;  // M1 cycles not yet added to the bus's count (quiet runs)
 
   // After a call out: the counter back, and a quiet run ends with this instruction.
   ORVO_Z80_INLINE void Resume() {
@@ -191,6 +196,7 @@ class Core {
 
   ORVO_Z80_INLINE uint8_t BusFetch(uint16_t a) {
     if constexpr (kUnwatched) {
+      ++fetches;
       return bus.template FetchOpcode<false>(a, T);
     } else if constexpr (kBusTakesTime) {
       return bus.FetchOpcode(a, T);
@@ -1453,7 +1459,11 @@ ORVO_Z80_INLINE void Core<Bus, Quiet>::ExecuteIndexed(RegPair& xy, uint8_t prevQ
       c.PrefixPending = 1;
       c.Q = prevQ;  // a lone prefix leaves Q as the instruction before it set it
       // The opcode fetch counter (RZX) counts M1 cycles; this one is made again by the next call.
-      if constexpr (requires { bus.FetchCount; }) --bus.FetchCount;
+      if constexpr (kUnwatched) {
+        --fetches;
+      } else if constexpr (requires { bus.FetchCount; }) {
+        --bus.FetchCount;
+      }
       break;
   }
 #undef ORVO_XY_ALU

@@ -24,7 +24,7 @@ template <bool Watched>
 inline uint8_t MachineState::FetchOpcode(uint16_t address, uint32_t& t) {
   if (IsContended(address) && settings.Contention) t += MemoryDelay(t);
   t += 4;
-  ++FetchCount;
+  if (Watched) ++FetchCount;  // a quiet core counts its own fetches
   const uint8_t value = Peek(address);
   // With the I register pointing at contended memory the refresh cycle of the fetch disturbs
   // the ULA's own fetch.
