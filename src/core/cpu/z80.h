@@ -129,11 +129,11 @@ class Core {
   ORVO_Z80_INLINE void AcceptInterrupt();
   ORVO_Z80_INLINE void AcceptNmi();
 
-  // The T-state counter lives here while the core runs, where the compiler can keep it in a
+  // A quiet core keeps the T-state counter (and PC) itself, where the compiler can keep it in a
   // register: as the bus's member every access would be a read-modify-write through memory,
   // one dependent chain across the whole instruction. Store() hands it back to the bus before
-  // anything outside the core may look at it, Load() takes it again afterwards.
-  ORVO_Z80_INLINE uint32_t Time() const { return T; }
+  // anything outside the core may look at it, Load() takes it again afterwards; for the other
+  // core both do nothing.
   ORVO_Z80_INLINE void Store() {
     if constexpr (Quiet) {
       bus.FrameTState = T;
@@ -1565,9 +1565,7 @@ ORVO_Z80_INLINE void Core<Bus, Quiet>::AcceptNmi() {
 // EXECUTE_Z80: one step of the CPU against `bus` (see cpu/bus.h).
 template <class Bus>
 ORVO_Z80_FLATTEN inline void ExecuteZ80(Bus& bus) {
-  z80_detail::Core<Bus> core(bus);
-  core.Execute();
-  core.Store();
+  z80_detail::Core<Bus>(bus).Execute();
 }
 
 // Runs ExecuteZ80 steps while the bus's FrameTState is below `limit`, calling `after()` after each
@@ -1576,18 +1574,12 @@ ORVO_Z80_FLATTEN inline void ExecuteZ80(Bus& bus) {
 template <class Bus, class After>
 ORVO_Z80_FLATTEN inline void RunZ80Until(Bus& bus, uint32_t limit, After&& after) {
   z80_detail::Core<Bus> core(bus);
-  while (core.Time() < limit) {
+  while (bus.FrameTState < limit) {
     core.Execute();
-    core.Store();
     if (!after()) break;
-    core.Load();
   }
 }
 
-// The same, for a caller whose `quiet()` says when `after()` has nothing to do: while it says so
-// and the bus's memory cycles have no watchers, instructions run back to back with no call of
-// `after` and the machine's unwatched cycles, until the limit or until an instruction calls out
-// of the core (that one is followed by `after` as usual, and `quiet` is asked again).
 // A quiet run on its own: a function of its own so that the compiler allocates registers for
 // this loop alone (the counter and the machine's address stay in registers), not across both
 // cores. True when an instruction called out of the core.
@@ -1599,6 +1591,10 @@ template <class Bus>
   return calledOut;
 }
 
+// The same, for a caller whose `quiet()` says when `after()` has nothing to do: while it says so
+// and the bus's memory cycles have no watchers, instructions run back to back with no call of
+// `after` and the machine's unwatched cycles, until the limit or until an instruction calls out
+// of the core (that one is followed by `after` as usual, and `quiet` is asked again).
 template <class Bus, class After, class QuietTest>
 ORVO_Z80_FLATTEN inline void RunZ80Until(Bus& bus, uint32_t limit, After&& after,
                                          QuietTest&& quiet) {
@@ -1625,9 +1621,7 @@ ORVO_Z80_FLATTEN inline void RunZ80Until(Bus& bus, uint32_t limit, After&& after
 // request (`NmiRequest`) is left pending until the prefixed instruction has run.
 template <class Bus>
 inline void AcceptNmi(Bus& bus) {
-  z80_detail::Core<Bus> core(bus);
-  core.AcceptNmi();
-  core.Store();
+  z80_detail::Core<Bus>(bus).AcceptNmi();
 }
 
 }  // namespace orvo
