@@ -54,7 +54,8 @@ void StartWithHaltSync(TestMachine& t, uint32_t start) {
   m.FrameTState = start;
 }
 
-// Where and when the IM 2 routine at 0x8200 first starts, as a breakpoint there sees it.
+// Where and when the interrupt routine first starts, as a breakpoint there sees it; the CPU is
+// then parked at 0x8300 (DI; HALT).
 struct Entry {
   MachineState* m = nullptr;
   bool hit = false;
@@ -66,7 +67,8 @@ struct Entry {
 FetchTrapResult RecordEntry(void* context, uint16_t) {
   auto* e = static_cast<Entry*>(context);
   if (!e->hit) *e = {e->m, true, e->m->FrameTState, e->m->cpu.IR.b.l, e->m->cpu.SP};
-  return FetchTrapResult::Continue();
+  e->m->cpu.PC = 0x8300;
+  return FetchTrapResult::Skip();
 }
 
 struct EiHaltCase {
@@ -75,9 +77,11 @@ struct EiHaltCase {
   uint16_t halt;     // address of the HALT (its halted fetches read halt + 1)
   uint32_t entryAt;  // T-state of its frame at which the IM 2 routine's first instruction starts
   uint8_t refresh;   // R there minus R as LD A,R read it before the EI, modulo 128
+  uint8_t im = 2;    // IM 1: the routine at 0x0038, 13 T-states after acceptance instead of 19
 };
 
-// After the sync the routine at 0x8100 (from T-state 21) points the vector at 0x8200, waits, and
+// After the sync the routine at 0x8100 (from T-state 21) points the vector at 0x8200 (or sets
+// IM 1 and waits as long), waits, and
 // jumps to LD A,R; LD (#A000),A; EI; HALT, so EI starts at 89 + the wait. The INT line is sampled
 // at the boundary after the HALT: inside the window the interrupt comes at once (R: LD, EI, HALT,
 // acknowledge); at or past it the CPU stays halted until the next frame's window, its fetches
@@ -90,6 +94,10 @@ TEST(InterruptTiming, EiHaltTakesTheInterruptInsideTheWindowOnly) {
       {kModel128K, 70906, 0x9006, 25, 4},
       {kModelPlus2A, 70906, 0x9006, 25, 4},
       {kModelPlus3, 70906, 0x9006, 25, 4},
+      {kModel48K, 69886, 0x9006, 6 + 13, 4, 1},
+      // EI ending at the frame end (HALT at 0, interrupt at 4) or 3 T-states past it.
+      {kModel48K, 69884, 0x9006, 23, 4},
+      {kModel48K, 69887, 0x9006, 26, 4},
       // EI at 20, HALT at 24: the boundary at 28 is inside every window.
       {kModel48K, 69888 + 20, 0x9006, 47, 4},
       {kModel128K, 70908 + 20, 0x9006, 47, 4},
@@ -124,16 +132,20 @@ TEST(InterruptTiming, EiHaltTakesTheInterruptInsideTheWindowOnly) {
     MachineState& m = t.m;
     StartWithHaltSync(t, 0);
     const uint16_t tail = static_cast<uint16_t>(c.halt - 6);
-    std::vector<uint8_t> code = {0x31, 0x00, 0xBF, 0x21, 0x00, 0x82, 0x22, 0xFF, 0x90};
+    // LD SP,#BF00; LD HL,#8200; LD (#90FF),HL, or IM 1; NOP; NOP
+    std::vector<uint8_t> code = {0x31, 0x00, 0xBF, 0x21, 0x00, 0x82};
+    const std::vector<uint8_t> point = c.im == 1 ? std::vector<uint8_t>{0xED, 0x56, 0x00, 0x00}
+                                                 : std::vector<uint8_t>{0x22, 0xFF, 0x90};
+    code.insert(code.end(), point.begin(), point.end());
     const std::vector<uint8_t> wait = Delay(c.eiAt - 89);
     code.insert(code.end(), wait.begin(), wait.end());
     Put(m, 0x8100, code);
     Put(m, static_cast<uint16_t>(0x8100 + code.size()),
         {0xC3, static_cast<uint8_t>(tail), static_cast<uint8_t>(tail >> 8)});
     Put(m, tail, {0xED, 0x5F, 0x32, 0x00, 0xA0, 0xFB, 0x76});
-    Put(m, 0x8200, {0xF3, 0x76});  // DI; HALT
+    Put(m, 0x8300, {0xF3, 0x76});  // DI; HALT
     Entry entry{&m};
-    m.FetchTraps.Add(0x8200, RecordEntry, &entry);
+    m.FetchTraps.Add(c.im == 1 ? 0x0038 : 0x8200, RecordEntry, &entry);
     for (int frame = 0; frame < 5 && !entry.hit; ++frame) RunFrame(t.emu);
     ASSERT_TRUE(entry.hit);
     EXPECT_EQ(entry.t, c.entryAt);
@@ -151,11 +163,10 @@ TEST(InterruptTiming, FloatingBusAfterHaltSyncReadsTheFirstDisplayFetches) {
   struct Model {
     uint8_t model;
     uint32_t firstFetch;  // T-state of the first bitmap fetch of the display; 0: none on #FF
+    bool late = false;    // a late-timing ULA fetches one T-state later
   };
-  const Model models[] = {{kModel48K, 14338},
-                          {kModel128K, 14364},
-                          {kModelPlus2, 14364},
-                          {kModelPlus2A, 0},
+  const Model models[] = {{kModel48K, 14338},   {kModel48K, 14339, true},  {kModel128K, 14364},
+                          {kModelPlus2, 14364}, {kModel128K, 14365, true}, {kModelPlus2A, 0},
                           {kModelPlus3, 0}};
   // From firstFetch - 2: bitmap 0x80 + column, attribute 0x40 + column.
   const uint8_t pattern[] = {255, 255, 0x80, 0x40, 0x81, 0x41, 255, 255, 255, 255, 0x82, 0x42};
@@ -164,8 +175,9 @@ TEST(InterruptTiming, FloatingBusAfterHaltSyncReadsTheFirstDisplayFetches) {
     const uint32_t from = model.firstFetch ? model.firstFetch : 14360;
     for (uint32_t k = 0; k < std::size(pattern); ++k) {
       const uint32_t read = from - 2 + k;
-      SCOPED_TRACE(::testing::Message() << "model " << int{model.model} << ", read at " << read);
-      TestMachine t(model.model);
+      SCOPED_TRACE(::testing::Message() << "model " << int{model.model}
+                                        << (model.late ? " late" : "") << ", read at " << read);
+      TestMachine t(model.model, model.late);
       MachineState& m = t.m;
       const uint32_t start = k % 4;
       StartWithHaltSync(t, start);
