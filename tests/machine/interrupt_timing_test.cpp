@@ -40,6 +40,15 @@ std::vector<uint8_t> Delay(uint32_t t) {
   return code;
 }
 
+// At `at`: a wait of `t` T-states, then LD A,hi; IN A,(lo); LD (#A000),A; DI; HALT. The port is
+// read 17 T-states after the wait.
+void PutTimedIn(MachineState& m, uint16_t at, uint32_t t, uint8_t hi, uint8_t lo) {
+  const std::vector<uint8_t> wait = Delay(t);
+  Put(m, at, wait);
+  Put(m, static_cast<uint16_t>(at + wait.size()),
+      {0x3E, hi, 0xDB, lo, 0x32, 0x00, 0xA0, 0xF3, 0x76});
+}
+
 // The common start at 0x8000 from T-state `start` with interrupts off: LD SP,#BF00; IM 2;
 // LD A,#90; LD I,A; EI; HALT. The HALT starts at start + 38 and the halted fetches at start + 42,
 // four apart, so the next frame's interrupt is accepted at (start + 2) mod 4 (frame lengths are
@@ -128,34 +137,54 @@ TEST(InterruptTiming, EiHaltTakesTheInterruptInsideTheWindowOnly) {
     ORVO_REQUIRE_FILE(RomDir() / RomFileName(c.model));
     SCOPED_TRACE(::testing::Message() << "model " << int{c.model} << ", EI at " << c.eiAt
                                       << ", HALT at " << std::hex << c.halt);
+    const auto setUp = [&c](TestMachine& t) {
+      MachineState& m = t.m;
+      StartWithHaltSync(t, 0);
+      const uint16_t tail = static_cast<uint16_t>(c.halt - 6);
+      // LD SP,#BF00; LD HL,#8200; LD (#90FF),HL, or IM 1; NOP; NOP
+      std::vector<uint8_t> code = {0x31, 0x00, 0xBF, 0x21, 0x00, 0x82};
+      const std::vector<uint8_t> point = c.im == 1 ? std::vector<uint8_t>{0xED, 0x56, 0x00, 0x00}
+                                                   : std::vector<uint8_t>{0x22, 0xFF, 0x90};
+      code.insert(code.end(), point.begin(), point.end());
+      const std::vector<uint8_t> wait = Delay(c.eiAt - 89);
+      code.insert(code.end(), wait.begin(), wait.end());
+      Put(m, 0x8100, code);
+      Put(m, static_cast<uint16_t>(0x8100 + code.size()),
+          {0xC3, static_cast<uint8_t>(tail), static_cast<uint8_t>(tail >> 8)});
+      Put(m, tail, {0xED, 0x5F, 0x32, 0x00, 0xA0, 0xFB, 0x76});
+      Put(m, 0x8300, {0xF3, 0x76});  // DI; HALT
+    };
+    {
+      TestMachine t(c.model);
+      MachineState& m = t.m;
+      setUp(t);
+      Entry entry{&m};
+      m.FetchTraps.Add(c.im == 1 ? 0x0038 : 0x8200, RecordEntry, &entry);
+      for (int frame = 0; frame < 5 && !entry.hit; ++frame) RunFrame(t.emu);
+      ASSERT_TRUE(entry.hit);
+      EXPECT_EQ(entry.t, c.entryAt);
+      EXPECT_EQ((entry.r - m.Peek(0xA000)) & 0x7F, int{c.refresh});
+      EXPECT_EQ(entry.sp, 0xBEFE);
+      EXPECT_EQ(m.Peek(0xBEFE) | m.Peek(0xBEFF) << 8, c.halt + 1) << "the address after the HALT";
+    }
+    if (c.im != 2) continue;
+    // The same without a breakpoint, timed by the program: from the routine's start it reads
+    // the floating bus (port 0x0FFD on the +2A/+3) just when the ULA fetches the first bitmap
+    // byte, which it sees only if the routine started at entryAt.
     TestMachine t(c.model);
     MachineState& m = t.m;
-    StartWithHaltSync(t, 0);
-    const uint16_t tail = static_cast<uint16_t>(c.halt - 6);
-    // LD SP,#BF00; LD HL,#8200; LD (#90FF),HL, or IM 1; NOP; NOP
-    std::vector<uint8_t> code = {0x31, 0x00, 0xBF, 0x21, 0x00, 0x82};
-    const std::vector<uint8_t> point = c.im == 1 ? std::vector<uint8_t>{0xED, 0x56, 0x00, 0x00}
-                                                 : std::vector<uint8_t>{0x22, 0xFF, 0x90};
-    code.insert(code.end(), point.begin(), point.end());
-    const std::vector<uint8_t> wait = Delay(c.eiAt - 89);
-    code.insert(code.end(), wait.begin(), wait.end());
-    Put(m, 0x8100, code);
-    Put(m, static_cast<uint16_t>(0x8100 + code.size()),
-        {0xC3, static_cast<uint8_t>(tail), static_cast<uint8_t>(tail >> 8)});
-    Put(m, tail, {0xED, 0x5F, 0x32, 0x00, 0xA0, 0xFB, 0x76});
-    Put(m, 0x8300, {0xF3, 0x76});  // DI; HALT
-    Entry entry{&m};
-    m.FetchTraps.Add(c.im == 1 ? 0x0038 : 0x8200, RecordEntry, &entry);
-    for (int frame = 0; frame < 5 && !entry.hit; ++frame) RunFrame(t.emu);
-    ASSERT_TRUE(entry.hit);
-    EXPECT_EQ(entry.t, c.entryAt);
-    EXPECT_EQ((entry.r - m.Peek(0xA000)) & 0x7F, int{c.refresh});
-    EXPECT_EQ(entry.sp, 0xBEFE);
-    EXPECT_EQ(m.Peek(0xBEFE) | m.Peek(0xBEFF) << 8, c.halt + 1) << "the address after the HALT";
+    setUp(t);
+    const bool plus3 = IsPlus2AFamily(c.model);
+    const uint32_t firstFetch = plus3 ? 14367 : c.model == kModel48K ? 14338 : 14364;
+    Put(m, 0x4000, {0x80});
+    Put(m, 0x5800, {0x40});
+    PutTimedIn(m, 0x8200, firstFetch - 17 - c.entryAt, plus3 ? 0x0F : 0xFF, plus3 ? 0xFD : 0xFF);
+    for (int frame = 0; frame < 5; ++frame) RunFrame(t.emu);
+    EXPECT_EQ(int{m.Peek(0xA000)}, plus3 ? 0x81 : 0x80) << "the routine's start, seen on the bus";
   }
 }
 
-// IN A,(#FF) after a HALT sync, its read at T-state `read` = acceptance + 19 + wait + 7 + 10:
+// IN A,(#FF) after a HALT sync, its read at T-state `read` = acceptance + 19 + wait + 17:
 // the byte the ULA fetches there, 255 before the display and between the fetches, then bitmap,
 // attribute, bitmap + 1, attribute + 1 every 8 T-states. The sync's phase cycles through all four
 // acceptance T-states. The +2A and +3 put nothing on the bus for port #FF.
@@ -185,15 +214,11 @@ TEST(InterruptTiming, FloatingBusAfterHaltSyncReadsTheFirstDisplayFetches) {
         Put(m, static_cast<uint16_t>(0x4000 + c), {static_cast<uint8_t>(0x80 + c)});
         Put(m, static_cast<uint16_t>(0x5800 + c), {static_cast<uint8_t>(0x40 + c)});
       }
-      const std::vector<uint8_t> code = Delay(read - 36 - (start + 2) % 4);
-      Put(m, 0x8100, code);
-      // LD A,#FF; IN A,(#FF); LD (#A000),A; DI; HALT
-      Put(m, static_cast<uint16_t>(0x8100 + code.size()),
-          {0x3E, 0xFF, 0xDB, 0xFF, 0x32, 0x00, 0xA0, 0xF3, 0x76});
+      PutTimedIn(m, 0x8100, read - 36 - (start + 2) % 4, 0xFF, 0xFF);
       Put(m, 0xA000, {0x00});
       ASSERT_FALSE(m.FetchTraps.Armed()) << "measured as an idle machine runs, without traps";
       for (int frame = 0; frame < 3; ++frame) RunFrame(t.emu);
-      EXPECT_EQ(m.Peek(0xA000), model.firstFetch ? pattern[k] : 0xFF);
+      EXPECT_EQ(int{m.Peek(0xA000)}, model.firstFetch ? pattern[k] : 0xFF);
     }
   }
 }
