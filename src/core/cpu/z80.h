@@ -148,20 +148,26 @@ class Core {
     if constexpr (Quiet) {
       T = bus.FrameTState;
       PC = c.PC;
+      if constexpr (kUnwatched) bus.TakeContendedSlots();
     }
   }
 
   // Quiet: runs instructions until `limit` or until one calls out of the core (a port, the
   // interrupt's data bus, a device callback), which may have changed what watches the machine;
   // true when that happened. The counter stays in the core throughout; Store() after.
-  ORVO_Z80_INLINE bool RunQuiet(uint32_t limit) {
+  ORVO_Z80_INLINE bool RunQuiet(uint32_t until) {
     static_assert(Quiet);
     left = false;
+    limit = until;  // a call out sets it to 0, so that one test per instruction covers both
+    if constexpr (kUnwatched) bus.TakeContendedSlots();
+    uint32_t start = T;
     while (T < limit) {
+      start = T;
       Execute();
-      if (left) return true;
     }
-    return false;
+    bus.InstructionStartTState = start;
+    bus.InstructionTStates = T - start;
+    return left;
   }
 
  private:
@@ -173,12 +179,16 @@ class Core {
   std::conditional_t<Quiet, uint32_t, uint32_t&> T;
   std::conditional_t<Quiet, uint16_t, uint16_t&> PC;  // the same for the program counter
   bool left = false;     // a call out of the core happened (quiet runs)
+  uint32_t limit = 0;    // where a quiet run ends
   uint32_t fetches = 0;  // M1 cycles not yet added to the bus's count (quiet runs)
 
   // After a call out: the counter back, and a quiet run ends with this instruction.
   ORVO_Z80_INLINE void Resume() {
     Load();
-    if constexpr (Quiet) left = true;
+    if constexpr (Quiet) {
+      left = true;
+      limit = 0;
+    }
   }
 
   // Calls out of the core (ports, traps, device callbacks) are made between Store() and Load().
@@ -263,7 +273,9 @@ class Core {
     }
   }
   ORVO_Z80_INLINE void Idle(uint16_t a, uint32_t n) {
-    if constexpr (kBusTakesTime) {
+    if constexpr (kUnwatched) {
+      bus.template InternalCycles<false>(a, n, T);
+    } else if constexpr (kBusTakesTime) {
       bus.InternalCycles(a, n, T);
     } else {
       Store();
@@ -597,7 +609,8 @@ class Core {
 template <class Bus, bool Quiet>
 ORVO_Z80_INLINE void Core<Bus, Quiet>::Execute() {
   const uint32_t start = T;
-  bus.InstructionStartTState = start;
+  // A quiet run records where its last instruction began and what it took when it ends.
+  if constexpr (!Quiet) bus.InstructionStartTState = start;
 
   // The INT line is sampled once, at the instruction boundary; the instruction after EI or after
   // a lone index prefix is never interrupted.
@@ -973,7 +986,7 @@ ORVO_Z80_INLINE void Core<Bus, Quiet>::Execute() {
     }
   }
 
-  bus.InstructionTStates = T - start;
+  if constexpr (!Quiet) bus.InstructionTStates = T - start;
 }
 
 // ---------------------------------------------------------------------------------------------

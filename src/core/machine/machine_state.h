@@ -115,6 +115,7 @@ struct MachineState {
   uint8_t PagingLock = 0;
   uint8_t SpecialMode = 0;
   uint8_t topSlotContended = 0;
+  uint8_t QuietContendedSlots = 0;  // see TakeContendedSlots()
   uint8_t romWriteProtect = 1;
   std::string RomDisplayName;    // "48k.ROM", ... of the last ROM loaded
   uint8_t FloatingLatch = 0xFF;  // +2A/+3: last byte of a contended access, bit 0 set
@@ -168,6 +169,7 @@ struct MachineState {
   inline uint8_t ReadByte(uint16_t address, uint32_t& t);
   template <bool Watched = true>
   inline void WriteByte(uint16_t address, uint8_t value, uint32_t& t);
+  template <bool Watched = true>
   inline void InternalCycles(uint16_t address, uint32_t n, uint32_t& t);
   uint8_t FetchOpcode(uint16_t address) { return FetchOpcode(address, FrameTState); }
   uint8_t ReadByte(uint16_t address) { return ReadByte(address, FrameTState); }
@@ -180,6 +182,13 @@ struct MachineState {
   // may then run its unwatched cycles until it next calls out (cpu/z80.h, RunZ80Until).
   bool QuietCyclesAllowed() const {
     return !FetchTraps.Armed() && !video.SnowArmed && !MemoryTracking;
+  }
+  // The unwatched cycles test contention with one bit per 16K slot, taken when a quiet run
+  // starts and again after each of its calls out (only a port or a device changes the paging,
+  // and the option changes between frames).
+  void TakeContendedSlots() {
+    QuietContendedSlots =
+        settings.Contention ? static_cast<uint8_t>(0x02 | (topSlotContended ? 0x08 : 0)) : 0;
   }
   // While halted, after one fetch: how many more of the same fetches the core may make at once
   // (0: one at a time). Nothing they pass could be seen by single fetches: they stop at the frame
@@ -201,6 +210,15 @@ struct MachineState {
   bool IsContended(uint16_t address) const {
     const uint32_t top = address >> 14;
     return top == 1 || (top == 3 && topSlotContended);
+  }
+  // Whether the ULA holds an access to `address` now (the option included).
+  template <bool Watched>
+  bool Contends(uint16_t address) const {
+    if constexpr (Watched) {
+      return IsContended(address) && settings.Contention;
+    } else {
+      return (QuietContendedSlots >> (address >> 14)) & 1;
+    }
   }
 
  private:

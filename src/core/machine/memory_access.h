@@ -22,7 +22,7 @@ namespace orvo {
 
 template <bool Watched>
 inline uint8_t MachineState::FetchOpcode(uint16_t address, uint32_t& t) {
-  if (IsContended(address) && settings.Contention) t += MemoryDelay(t);
+  if (Contends<Watched>(address)) t += MemoryDelay(t);
   t += 4;
   if (Watched) ++FetchCount;  // a quiet core counts its own fetches
   const uint8_t value = Peek(address);
@@ -57,7 +57,7 @@ inline uint32_t MachineState::HaltRunFetches(uint32_t t, uint16_t pc) const {
 template <bool Watched>
 inline uint8_t MachineState::ReadByte(uint16_t address, uint32_t& t) {
   const uint8_t value = Peek(address);
-  if (IsContended(address) && settings.Contention) {
+  if (Contends<Watched>(address)) {
     FloatingLatch = value | 1;  // the +2A/+3 floating bus keeps the byte
     t += MemoryDelay(t);
   }
@@ -72,7 +72,7 @@ inline uint8_t MachineState::ReadByte(uint16_t address, uint32_t& t) {
 template <bool Watched>
 inline void MachineState::WriteByte(uint16_t address, uint8_t value, uint32_t& t) {
   uint8_t* const target = WritePages[address >> 13] + (address & 0x1FFF);
-  if (IsContended(address) && settings.Contention) {
+  if (Contends<Watched>(address)) {
     FloatingLatch = Peek(address) | 1;  // the byte that was there, for the +2A/+3 floating bus
     t += MemoryDelay(t);
   }
@@ -91,8 +91,9 @@ inline void MachineState::WriteByte(uint16_t address, uint8_t value, uint32_t& t
   }
 }
 
+template <bool Watched>
 inline void MachineState::InternalCycles(uint16_t address, uint32_t n, uint32_t& t) {
-  if (IsContended(address) && settings.Contention) {
+  if (Contends<Watched>(address)) {
     while (n--) t += IoDelay(t) + 1;
   } else {
     t += n;
