@@ -30,6 +30,22 @@ TEST(OrvoRun, TypesKeysAndReportsTheScreen) {
   EXPECT_NE(status, 0);
 }
 
+// The +2A has the +3's ROM and no disk controller: the ROM must find none (its menu says "+2A"
+// and only the RAM disk), and its Loader then reads the tape.
+TEST(OrvoRun, ThePlus2ABootsWithoutDriveAAndLoadsFromTape) {
+  ORVO_REQUIRE_RUNNER("plus3.rom");
+  const auto tap = SharedFile("testdata/media/tap/zasm_hello_world.tap");
+  ORVO_REQUIRE_FILE(tap);
+  int status = -1;
+  std::string out = RunOrvo("--model plus2a --frames 300 --screen-text", &status);
+  EXPECT_NE(out.find("128 +2A"), std::string::npos) << out;
+  EXPECT_NE(out.find("Drive M: available."), std::string::npos) << out;
+  out = RunOrvo("--model plus2a --autoload --tape " + tap.string() + " --frames 1700 --screen-text",
+                &status);
+  EXPECT_EQ(status, 0) << out;
+  EXPECT_NE(out.find("Hello World!"), std::string::npos) << out;
+}
+
 // A listing saved by a word processor: UTF-8 quotes, dashes and signs, names that hold keywords,
 // a final line end. LIST shows every line as it was written.
 TEST(OrvoRun, TypesAListingAsWritten) {

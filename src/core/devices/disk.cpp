@@ -18,13 +18,21 @@ int64_t Now(const MachineState& m) {
   return static_cast<int64_t>(m.FrameTState);
 }
 
+// On the +2A nothing answers: the ROM finds no disk controller there (a status that answered
+// would make it offer drive A: and try to boot from it).
 uint8_t StatusRead(MachineState& m, uint16_t, uint8_t) {
-  const uint8_t value = kDiskByteTiming ? m.Fdc.StatusPortRead(Now(m)) : m.Fdc.StatusPortRead();
+  uint8_t value = 0xFF;
+  if (m.MachineModel == kModelPlus3) {
+    value = kDiskByteTiming ? m.Fdc.StatusPortRead(Now(m)) : m.Fdc.StatusPortRead();
+  }
   m.ports.Last2FFD = value;
   return value;
 }
 uint8_t DataRead(MachineState& m, uint16_t, uint8_t) {
-  const uint8_t value = kDiskByteTiming ? m.Fdc.DataPortRead(Now(m)) : m.Fdc.DataPortRead();
+  uint8_t value = 0xFF;
+  if (m.MachineModel == kModelPlus3) {
+    value = kDiskByteTiming ? m.Fdc.DataPortRead(Now(m)) : m.Fdc.DataPortRead();
+  }
   m.ports.Last3FFD = value;
   return value;
 }
