@@ -1,5 +1,6 @@
 # `cmake --install build --prefix P` puts Orvo where a Linux desktop looks for it:
 #   P/bin/orvo, P/bin/orvo-run
+#   P/lib/orvo/liborvo_movie.so (the movie encoder; the libdir GNUInstallDirs chooses)
 #   P/share/orvo/roms/ (the build's ROM folder: the free OpenSE BASIC ROM as 48k.rom)
 #   P/share/orvo/libs/ (the tape boot snapshots made from those ROMs)
 #   P/share/applications/orvo.desktop, P/share/mime/packages/orvo.xml,
@@ -15,6 +16,8 @@ install(TARGETS orvo-run RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 if(TARGET orvo)
   install(TARGETS orvo RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 endif()
+# The movie encoder, loaded by the programs from <bindir>/../<libdir>/orvo when they record one.
+install(TARGETS orvo_movie LIBRARY DESTINATION ${ORVO_MOVIE_INSTALL_DIR})
 
 install(DIRECTORY ${CMAKE_BINARY_DIR}/roms/ DESTINATION ${ORVO_INSTALL_DATA}/roms
         FILES_MATCHING PATTERN "*.rom")
@@ -63,7 +66,8 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION otherosfs)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-# The libraries the programs link (Qt, SDL2, libzip, libpng, zlib) come from dpkg-shlibdeps.
+# The libraries the programs and the movie module link (Qt, SDL2, libzip, libpng, zlib, FFmpeg)
+# come from dpkg-shlibdeps.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS OFF)
 set(CPACK_GENERATOR DEB)

@@ -8,6 +8,10 @@
 //
 // The file is written under a temporary name beside the target and renamed when it is finished,
 // so a failed or abandoned recording never leaves a half-written file under the user's name.
+//
+// The encoder itself is the module liborvo_movie.so (host/movie_module.h), loaded on the first
+// Open or MovieHasH264 call, so a run that records no movie never loads FFmpeg. When the module
+// cannot be loaded, Open fails with an error naming the file and why, and MovieHasH264 is false.
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -52,7 +56,7 @@ class MovieWriter {
   std::unique_ptr<Impl> impl_;
 };
 
-// True when libavcodec has the H.264 encoder.
+// True when libavcodec has the H.264 encoder (false when the movie module cannot be loaded).
 bool MovieHasH264();
 
 }  // namespace orvo
