@@ -51,6 +51,14 @@ class Installed : public ::testing::Test {
     ASSERT_TRUE(installed_) << log_;
   }
   static fs::path Share() { return prefix_ / "share"; }
+  // The movie encoder module under the prefix's library folder (lib/orvo/ or lib/<arch>/orvo/).
+  static fs::path InstalledMovieModule() {
+    std::error_code ec;
+    for (const auto& entry : fs::recursive_directory_iterator(prefix_ / "lib", ec)) {
+      if (entry.path().filename() == "liborvo_movie.so") return entry.path();
+    }
+    return prefix_ / "lib/orvo/liborvo_movie.so";
+  }
 
   static inline fs::path prefix_;
   static inline std::string log_;
@@ -69,6 +77,9 @@ TEST_F(Installed, EveryFileIsInItsPlace) {
                                     "share/man/man1/orvo.1.gz",
                                     "share/man/man1/orvo-run.1.gz"};
   if (fs::exists(BuildDir() / "orvo")) files.push_back("bin/orvo");
+  const fs::path module = InstalledMovieModule();
+  EXPECT_EQ(module.parent_path().filename(), "orvo") << module;
+  files.push_back(fs::relative(module, prefix_).string());
   for (const std::string& file : files) {
     EXPECT_TRUE(fs::is_regular_file(prefix_ / file)) << file;
     EXPECT_FALSE(ReadText(prefix_ / file).empty()) << file;
@@ -149,6 +160,17 @@ TEST_F(Installed, InstalledRunnerBootsThe48KWithItsOwnRom) {
       << out;
   // The copyright line the ROM prints once it has started.
   EXPECT_TRUE(std::regex_search(out, std::regex("198[0-9]"))) << out;
+
+  // A movie loads the installed encoder module, not the build tree's (the dynamic loader's log
+  // names the files it opens).
+  const std::string movie =
+      CaptureCommand("env HOME=" + Quoted(home) + " XDG_DATA_HOME= LD_DEBUG=files " +
+                         Quoted(prefix_ / "bin/orvo-run") + " --frames 2 --movie " +
+                         Quoted(home / "a.mkv") + " 2>&1",
+                     &status);
+  EXPECT_EQ(status, 0) << movie;
+  EXPECT_NE(movie.find("file=" + InstalledMovieModule().string()), std::string::npos) << movie;
+  EXPECT_TRUE(fs::is_regular_file(home / "a.mkv"));
 
   // Both programs answer --version, the window program without opening a window.
   for (const std::string program : {"orvo-run", "orvo"}) {
