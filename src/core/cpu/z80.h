@@ -104,6 +104,22 @@ ORVO_Z80_INLINE uint8_t Z80FetchCycle(Bus& bus) {
 
 namespace z80_detail {
 
+// Keeps the compiler from merging neighbouring 16-bit register moves into one 32-bit (or vector)
+// access: a 32-bit load of two pairs that were stored apart cannot be forwarded from the store
+// buffer and stalls (EX DE,HL and EXX run often enough in the ROM's calculator to show).
+template <class V>
+ORVO_Z80_INLINE void KeepApart(V& v) {
+  asm("" : "+r"(v));
+}
+ORVO_Z80_INLINE void Exchange(uint16_t& a, uint16_t& b) {
+  uint16_t t = a;
+  KeepApart(t);
+  uint16_t u = b;
+  KeepApart(u);
+  a = u;
+  b = t;
+}
+
 // Register shorthands for the bodies below; undefined again at the end of this header.
 #define ORVO_A c.AF.b.h
 #define ORVO_F c.AF.b.l
@@ -118,12 +134,12 @@ namespace z80_detail {
 #define ORVO_BC c.BC.w
 #define ORVO_DE c.DE.w
 #define ORVO_HL c.HL.w
-#define ORVO_IR c.IR.w
+#define ORVO_IR IRAddress()
 
 template <class Bus, bool Quiet = false>
 class Core {
  public:
-  explicit Core(Bus& b) : bus(b), c(b.cpu), T(b.FrameTState), PC(b.cpu.PC) {}
+  explicit Core(Bus& b) : bus(b), c(b.cpu), T(b.FrameTState), PC(b.cpu.PC), rBase(b.cpu.IR.b.l) {}
 
   ORVO_Z80_INLINE void Execute();
   ORVO_Z80_INLINE void AcceptInterrupt();
@@ -139,6 +155,8 @@ class Core {
       bus.FrameTState = T;
       c.PC = PC;
       if constexpr (kUnwatched) {
+        c.IR.b.l = RValue();
+        rBase = c.IR.b.l;
         bus.FetchCount += fetches;
         fetches = 0;
       }
@@ -181,6 +199,9 @@ class Core {
   bool left = false;     // a call out of the core happened (quiet runs)
   uint32_t limit = 0;    // where a quiet run ends
   uint32_t fetches = 0;  // M1 cycles not yet added to the bus's count (quiet runs)
+  // A quiet core on the machine does not step R in memory at every fetch (a store and a load the
+  // next instruction waits for): R is rBase plus the fetches counted since the last Store().
+  uint8_t rBase = 0;
 
   // After a call out: the counter back, and a quiet run ends with this instruction.
   ORVO_Z80_INLINE void Resume() {
@@ -218,18 +239,44 @@ class Core {
     }
   }
 
+  // The refresh counter (see rBase).
+  ORVO_Z80_INLINE uint8_t RValue() const {
+    if constexpr (kUnwatched) {
+      return static_cast<uint8_t>(rBase + fetches);
+    } else {
+      return c.IR.b.l;
+    }
+  }
+  ORVO_Z80_INLINE void SetR(uint8_t v) {
+    if constexpr (kUnwatched) {
+      rBase = static_cast<uint8_t>(v - fetches);
+    } else {
+      c.IR.b.l = v;
+    }
+  }
+  // R + 1 for an M1 cycle made through BusFetch (a halted step, the NMI's): already counted
+  // when R follows the fetch count.
+  ORVO_Z80_INLINE void RefreshAfterBusFetch() {
+    if constexpr (!kUnwatched) ++c.IR.b.l;
+  }
+
+  // IR as the address of an internal cycle. The machine's contention looks only at its high
+  // byte, so a quiet core passes I alone: a 16-bit read of IR right after the byte increment of
+  // R cannot be forwarded from the store and stalls. Other buses see the whole of IR.
+  ORVO_Z80_INLINE uint16_t IRAddress() const {
+    if constexpr (kUnwatched) {
+      return static_cast<uint16_t>(ORVO_I << 8);
+    } else {
+      return c.IR.w;
+    }
+  }
+
   // An M1 cycle: the opcode byte at PC, PC and R advanced (as Z80FetchCycle).
   ORVO_Z80_INLINE uint8_t Fetch() {
     c.LastFetchPC = PC;
     const uint8_t op = BusFetch(PC);
     ++PC;
-    if constexpr (Quiet) {
-      // Measured: in the quiet loop the word form is faster (no forwarding stall when an
-      // internal cycle reads IR next); in the other it is slower than the byte increment.
-      c.IR.w = static_cast<uint16_t>((c.IR.w & 0xFF00) | ((c.IR.w + 1) & 0x00FF));
-    } else {
-      ++c.IR.b.l;
-    }
+    RefreshAfterBusFetch();
     return op;
   }
 
@@ -629,14 +676,18 @@ ORVO_Z80_INLINE void Core<Bus, Quiet>::Execute() {
     // Halted: the CPU keeps fetching at PC without executing anything.
     c.LastFetchPC = PC;
     BusFetch(PC);
-    ++ORVO_R;
+    RefreshAfterBusFetch();
     if constexpr (requires { bus.HaltRunFetches(T, PC); }) {
       // The machine may let the run of identical fetches up to its next event go at once: each
       // is 4 T-states and one refresh, so only the counters move.
       if (const uint32_t n = bus.HaltRunFetches(T, PC)) {
         T += 4 * n;
-        bus.FetchCount += n;
-        ORVO_R = static_cast<uint8_t>(ORVO_R + n);  // bit 7 is kept apart (R7)
+        if constexpr (kUnwatched) {
+          fetches += n;
+        } else {
+          bus.FetchCount += n;
+          ORVO_R = static_cast<uint8_t>(ORVO_R + n);  // bit 7 is kept apart (R7)
+        }
       }
     }
   } else if (uint8_t op; NextOpcode(op)) {
@@ -913,18 +964,11 @@ ORVO_Z80_INLINE void Core<Bus, Quiet>::Execute() {
       case 0xD6: Sub(Imm8()); break;
       case 0xD7: Rst(0x10); break;
       case 0xD8: RetIf(ORVO_F & kFC); break;
-      case 0xD9: {  // EXX
-        uint16_t t = ORVO_BC;
-        ORVO_BC = c.BC_.w;
-        c.BC_.w = t;
-        t = ORVO_DE;
-        ORVO_DE = c.DE_.w;
-        c.DE_.w = t;
-        t = ORVO_HL;
-        ORVO_HL = c.HL_.w;
-        c.HL_.w = t;
+      case 0xD9:  // EXX
+        Exchange(ORVO_BC, c.BC_.w);
+        Exchange(ORVO_DE, c.DE_.w);
+        Exchange(ORVO_HL, c.HL_.w);
         break;
-      }
       case 0xDA: JpIf(ORVO_F & kFC); break;
       case 0xDB: {  // IN A,(n)
         const uint16_t port = static_cast<uint16_t>(Imm8() | ORVO_A << 8);
@@ -947,12 +991,9 @@ ORVO_Z80_INLINE void Core<Bus, Quiet>::Execute() {
       case 0xE8: RetIf(ORVO_F & kFPV); break;
       case 0xE9: PC = ORVO_HL; break;
       case 0xEA: JpIf(ORVO_F & kFPV); break;
-      case 0xEB: {  // EX DE,HL
-        const uint16_t t = ORVO_DE;
-        ORVO_DE = ORVO_HL;
-        ORVO_HL = t;
+      case 0xEB:  // EX DE,HL
+        Exchange(ORVO_DE, ORVO_HL);
         break;
-      }
       case 0xEC: CallIf(ORVO_F & kFPV); break;
       case 0xED: ExecuteEd(); break;
       case 0xEE: Xor(Imm8()); break;
@@ -1162,7 +1203,7 @@ ORVO_Z80_INLINE void Core<Bus, Quiet>::ExecuteEd() {
       break;
     case 0x4F:  // LD R,A: bit 7 is kept apart, the refresh counter only turns the low seven
       Idle(ORVO_IR, 1);
-      ORVO_R = ORVO_A & 0x7F;
+      SetR(ORVO_A & 0x7F);
       c.R7 = ORVO_A & 0x80;
       break;
     case 0x57:  // LD A,I
@@ -1173,7 +1214,7 @@ ORVO_Z80_INLINE void Core<Bus, Quiet>::ExecuteEd() {
       break;
     case 0x5F:  // LD A,R
       Idle(ORVO_IR, 1);
-      ORVO_A = static_cast<uint8_t>((ORVO_R & 0x7F) | c.R7);
+      ORVO_A = static_cast<uint8_t>((RValue() & 0x7F) | c.R7);
       SetF(static_cast<uint8_t>((ORVO_F & kFC) | SZ53Table[ORVO_A] | (c.IFF2 ? kFPV : 0)));
       c.LdAIR = 1;
       break;
@@ -1467,7 +1508,7 @@ ORVO_Z80_INLINE void Core<Bus, Quiet>::ExecuteIndexed(RegPair& xy, uint8_t prevQ
       // No index form: undo the fetch. A contention wait it met stays charged, so the repeated
       // fetch starts where this one did and is not delayed again.
       --PC;
-      --ORVO_R;
+      if constexpr (!kUnwatched) --ORVO_R;  // else it follows the fetch count below
       T -= 4;
       c.PrefixPending = 1;
       c.Q = prevQ;  // a lone prefix leaves Q as the instruction before it set it
@@ -1515,8 +1556,8 @@ ORVO_Z80_INLINE void Core<Bus, Quiet>::AcceptInterrupt() {
   // The NMOS part resets P/V when LD A,I or LD A,R is interrupted: IFF2 is read too late.
   if (c.LdAIR && !bus.IsCmos()) ORVO_F &= static_cast<uint8_t>(~kFPV);
   LeaveHalt();
-  T += 7;  // the acknowledge cycle
-  ++ORVO_R;
+  T += 7;                                    // the acknowledge cycle
+  SetR(static_cast<uint8_t>(RValue() + 1));  // a refresh without a counted fetch
   c.IFF1 = 0;
   c.IFF2 = 0;
   Push(PC);
@@ -1548,7 +1589,7 @@ ORVO_Z80_INLINE void Core<Bus, Quiet>::AcceptNmi() {
   // as any fetch's), then the two stack writes.
   BusFetch(PC);
   Idle(ORVO_IR, 1);
-  ++ORVO_R;
+  RefreshAfterBusFetch();
   Push(PC);
   PC = 0x0066;
   c.Q = 0;
