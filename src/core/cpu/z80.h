@@ -661,8 +661,9 @@ ORVO_Z80_INLINE void Core<Bus, Quiet>::Execute() {
 
   // The INT line is sampled once, at the instruction boundary; the instruction after EI or after
   // a lone index prefix is never interrupted.
-  if (T < bus.InterruptLength() && bus.InterruptArmed && c.IFF1 && !(c.EiDelay | c.PrefixPending))
-      [[unlikely]] {
+  // A quiet run begins only once the line is no longer active (RunZ80Until).
+  if (!Quiet && T < bus.InterruptLength() && bus.InterruptArmed && c.IFF1 &&
+      !(c.EiDelay | c.PrefixPending)) [[unlikely]] {
     AcceptInterrupt();
   }
 
@@ -1656,15 +1657,19 @@ ORVO_Z80_FLATTEN inline void RunZ80Until(Bus& bus, uint32_t limit, After&& after
   // it is asked again only every so many instructions. Both paths run the machine alike; this
   // only decides how soon a quiet stretch begins.
   constexpr uint32_t kRecheckInstructions = 256;
+  // While the INT line may be sampled active (the frame's first T-states) the plain steps run:
+  // the quiet core leaves that test out.
   z80_detail::Core<Bus> core(bus);
   while (bus.FrameTState < limit) {
-    if (quiet() && bus.QuietCyclesAllowed()) {
+    const bool intWindow = bus.FrameTState < bus.InterruptLength();
+    if (!intWindow && quiet() && bus.QuietCyclesAllowed()) {
       if (RunZ80Quiet(bus, limit) && !after()) return;
       continue;
     }
     for (uint32_t n = kRecheckInstructions; n != 0 && bus.FrameTState < limit; --n) {
       core.Execute();
       if (!after()) return;
+      if (intWindow && bus.FrameTState >= bus.InterruptLength()) break;
     }
   }
 }
