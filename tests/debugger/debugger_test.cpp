@@ -367,5 +367,105 @@ TEST(DebugCommands, RunUntilStopsAtArmedEvents) {
   EXPECT_EQ(t.m.FrameCount, 3u);
 }
 
+// An IM 2 machine whose interrupt routine at #A000 counts in D: INC D; EI; RET (vector at #90FF).
+struct InterruptMachine : DebugMachine {
+  explicit InterruptMachine(std::vector<uint8_t> program) : DebugMachine(WithSetUp(program)) {
+    uint8_t* bank2 = &m.RamBlock[2 * 16384];
+    bank2[0x10FF] = 0x00, bank2[0x1100] = 0xA0;
+    bank2[0x2000] = 0x14, bank2[0x2001] = 0xFB, bank2[0x2002] = 0xC9;
+    m.cpu.SP = 0xFF00;
+  }
+  // LD A,#90; LD I,A; IM 2; EI, then the program from #8006.
+  static std::vector<uint8_t> WithSetUp(std::vector<uint8_t> program) {
+    program.insert(program.begin(), {0x3E, 0x90, 0xED, 0x47, 0xED, 0x5E, 0xFB});
+    return program;
+  }
+};
+
+TEST(PcLog, AHaltIsLoggedOnceAndLabelsFollowTheViewSettings) {
+  // 8007 LD HL,(#5C5D); HALT; JR #800A (back to the HALT): two frames of PAUSE 0.
+  InterruptMachine t({0x2A, 0x5D, 0x5C, 0x76, 0x18, 0xFD});
+  t.emu.settings.DisSave = 1;
+  t.emu.ApplyMachineSettings();
+  const TempDir dir;
+  const std::string path = dir / "log.txt";
+  ASSERT_TRUE(StartPcLogChecked(t.emu, path, false));
+  RunFrame(t.emu);
+  RunFrame(t.emu);
+  StopPcLog(t.m);
+  std::istringstream log(ReadText(path));
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(log, line);) lines.push_back(line);
+  int halts = 0;
+  for (const std::string& line : lines) halts += line.find("HALT") != std::string::npos;
+  // Each frame: one HALT line, then the interrupt routine and the JR back.
+  EXPECT_EQ(halts, 2);
+  EXPECT_LT(lines.size(), 20u);
+  EXPECT_NE(ReadText(path).find("PC = 800A  AF = 9000"), std::string::npos);
+  EXPECT_NE(ReadText(path).find("LD    HL,(CH_ADD)"), std::string::npos);
+  EXPECT_EQ(t.m.cpu.DE.b.h, 1) << "the first frame's interrupt came before EI";
+}
+
+TEST(DebugCommands, SteppingTakesInterruptsAndCanStepIntoTheRoutine) {
+  // 8007 CALL #8020; NOP ... 8020 HALT; RET: a routine that waits for the frame.
+  std::vector<uint8_t> program(0x19, 0x00);
+  program[0] = 0xCD, program[1] = 0x20, program[2] = 0x80;
+  program.insert(program.end(), {0x76, 0xC9});
+  InterruptMachine t(program);
+  t.m.FrameTState = 100;
+  for (int i = 0; i < 4; ++i) DebugSingleStep(t.emu);
+  ASSERT_EQ(t.m.cpu.PC, 0x8007);
+  DebugStepOver(t.emu);
+  EXPECT_EQ(t.m.cpu.PC, 0x800A);
+  EXPECT_EQ(t.m.cpu.SP, 0xFF00);
+  EXPECT_EQ(t.m.cpu.DE.b.h, 1) << "the frame's interrupt was taken inside the call";
+  EXPECT_EQ(t.m.FrameCount, 1u);
+
+  // Run Until Interrupt leaves the interrupt due; a single step is its acceptance alone, and the
+  // next one the routine's first instruction.
+  t.m.cpu.IFF1 = t.m.cpu.IFF2 = 1;
+  DebugRunUntil(t.emu, RunUntilTarget::kInterrupt);
+  ASSERT_EQ(t.m.FrameTState, 0u);
+  DebugSingleStep(t.emu);
+  EXPECT_EQ(t.m.cpu.PC, 0xA000);
+  EXPECT_EQ(t.m.cpu.SP, 0xFEFE);
+  EXPECT_EQ(t.m.cpu.IFF1, 0);
+  EXPECT_EQ(t.m.FrameTState, 19u);  // acknowledge 7, push 6, vector 6
+  DebugSingleStep(t.emu);
+  EXPECT_EQ(t.m.cpu.PC, 0xA001);
+  EXPECT_EQ(t.m.cpu.DE.b.h, 2);
+  DebugStepOut(t.emu);
+  EXPECT_EQ(t.m.cpu.SP, 0xFF00);
+
+  // Step Over with the interrupt due runs the routine, then the instruction.
+  t.m.cpu.PC = 0x800A;  // NOP
+  t.m.cpu.IFF1 = t.m.cpu.IFF2 = 1;
+  t.m.FrameTState = 0;
+  DebugStepOver(t.emu);
+  EXPECT_EQ(t.m.cpu.PC, 0x800B);
+  EXPECT_EQ(t.m.cpu.DE.b.h, 3);
+}
+
+TEST(DebugCommands, RunUntilBehindTheMachineAndF8AgainRunTheNextFrame) {
+  DebugMachine t(kLoop);
+  ArmRunUntilTState(t.m, 30000);
+  EXPECT_TRUE(DebugRunUntilEvent(t.emu));
+  ASSERT_GE(t.m.FrameTState, 30000u);
+  ArmRunUntilTState(t.m, 100);  // behind: the next frame's T-state 100
+  EXPECT_TRUE(DebugRunUntilEvent(t.emu));
+  EXPECT_EQ(t.m.FrameCount, 1u);
+  EXPECT_GE(t.m.FrameTState, 100u);
+  EXPECT_LT(t.m.FrameTState, 120u);
+  ArmRunUntilTState(t.m, t.m.FrameTState);  // where it stands: a whole frame on
+  EXPECT_TRUE(DebugRunUntilEvent(t.emu));
+  EXPECT_EQ(t.m.FrameCount, 2u);
+
+  for (uint64_t frames : {2u, 3u}) {
+    DebugRunUntil(t.emu, RunUntilTarget::kEndOfFrame);
+    EXPECT_GE(t.m.FrameTState, t.m.FrameLength);
+    EXPECT_EQ(t.m.FrameCount, frames);
+  }
+}
+
 }  // namespace
 }  // namespace orvo::test

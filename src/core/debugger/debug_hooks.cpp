@@ -208,6 +208,7 @@ void UpdateDebugHooks(MachineState& m) {
 void DisarmRunUntilEvents(MachineState& m) {
   m.debug.armedOpcodes = 0;
   m.debug.targetTState = -1;
+  m.debug.targetAfterFrameEnd = 0;
   m.debug.portRead = m.debug.portWrite = -1;
   UpdateDebugHooks(m);
 }
@@ -220,12 +221,22 @@ void ResumeFromStop(MachineState& m) {
   UpdateDebugHooks(m);
 }
 
+uint16_t PcLogAddress(const MachineState& m) {
+  const CpuState& c = m.cpu;
+  // A halted CPU has PC past its HALT already; what it runs meanwhile is the HALT.
+  return c.Halted && c.HaltNoAdvance ? static_cast<uint16_t>(c.PC - 1) : c.PC;
+}
+
 std::string PcLogLine(const MachineState& m) {
   const CpuState& c = m.cpu;
-  const DisassembledLine line = DisassembleAt(PeekMachine, &m, c.PC, DisassemblyOptions{});
+  const uint16_t pc = PcLogAddress(m);
+  DisassemblyOptions options;  // always hexadecimal; labels as the debugger's views show them
+  options.romLabels = m.settings.DisRom != 0;
+  options.sysvarLabels = m.settings.DisSave != 0;
+  const DisassembledLine line = DisassembleAt(PeekMachine, &m, pc, options);
   char buf[128];
   std::snprintf(buf, sizeof buf,
-                "PC = %04X  AF = %04X  BC = %04X  DE = %04X  HL = %04X  tstate = %05u  ", c.PC,
+                "PC = %04X  AF = %04X  BC = %04X  DE = %04X  HL = %04X  tstate = %05u  ", pc,
                 c.AF.w, c.BC.w, c.DE.w, c.HL.w, m.FrameTState);
   return buf + line.text + "\n";
 }
@@ -264,8 +275,9 @@ bool DebugAfterInstruction(MachineState& m) {
   if (m.TapePlaying || c.PrefixPending) return true;
 
   if (d.logFile) {
-    const uint8_t first = m.Peek(c.PC);
-    const int pair = first << 8 | m.Peek(static_cast<uint16_t>(c.PC + 1));
+    const uint16_t pc = PcLogAddress(m);
+    const uint8_t first = m.Peek(pc);
+    const int pair = first << 8 | m.Peek(static_cast<uint16_t>(pc + 1));
     // A block move repeating, a HALT, or a DJNZ looping onto itself is logged once.
     const bool repeat = pair == d.previousPair &&
                         (pair == 0xEDB0 || pair == 0xEDB8 || first == 0x76 || first == 0x10);
@@ -289,7 +301,8 @@ bool DebugAfterInstruction(MachineState& m) {
       d.stop = DebugStop::kOpcode;
     }
   }
-  if (d.stop == DebugStop::kNone && d.targetTState >= 0 && m.FrameTState >= d.targetTState) {
+  if (d.stop == DebugStop::kNone && d.targetTState >= 0 && !d.targetAfterFrameEnd &&
+      m.FrameTState >= d.targetTState) {
     d.targetTState = -1;
     d.stop = DebugStop::kTState;
   }

@@ -52,7 +52,9 @@ void ResumeFromStop(MachineState& m);
 
 // ---- PC log ----
 
-// The log line for the instruction at PC ("PC = %04X  AF = ...  tstate = %05d  TEXT\n").
+// The address of the instruction the CPU runs next: PC, or the HALT it is halted on.
+uint16_t PcLogAddress(const MachineState& m);
+// The log line for the instruction at PcLogAddress ("PC = %04X  AF = ...  tstate = %05d  TEXT\n").
 std::string PcLogLine(const MachineState& m);
 // Starts a log into `path` (emptied); false when the file cannot be opened.
 bool StartPcLog(MachineState& m, const std::string& path, bool oneFrame);
