@@ -4,8 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cctype>
 #include <cstdio>
 #include <filesystem>
+#include <map>
+#include <set>
 #include <sstream>
 #include <vector>
 
@@ -166,6 +169,79 @@ TEST(Disassembler, ListsThe48KRomWithoutGapsAndWithItsLabels) {
   EXPECT_NE(listing.find("CALL  LD_BYTES"), std::string::npos);
   // Nearly every label falls on an instruction of the straight listing (a few sit after tables).
   EXPECT_GT(labelsAtInstructions, 280);
+}
+
+// Letters and digits only: the table writes the disassembly's "-" and "&" as "_".
+std::string LabelKey(std::string_view name) {
+  std::string key;
+  for (char ch : name)
+    if (std::isalnum(static_cast<unsigned char>(ch))) key += static_cast<char>(std::toupper(ch));
+  return key;
+}
+
+// Every ROM label against the published disassembly (tests/data/rom48_labels.txt): the routine
+// of that name starts at that address there, and a listing of the ROM names each routine the ROM
+// calls or jumps to.
+TEST(Disassembler, RomLabelsSitWhereThePublishedDisassemblyHasThem) {
+  ORVO_REQUIRE_FILE(RomDir() / "48.rom");
+  ORVO_REQUIRE_FILE(DataDir() / "rom48_labels.txt");
+  std::map<uint16_t, std::string> reference;
+  const std::vector<uint8_t> text = ReadWholeFile(DataDir() / "rom48_labels.txt");
+  std::istringstream file(std::string(text.begin(), text.end()));
+  for (std::string line; std::getline(file, line);) {
+    if (line.empty() || line[0] == '#') continue;
+    reference[static_cast<uint16_t>(std::stoul(line.substr(0, 4), nullptr, 16))] =
+        LabelKey(line.substr(5));
+  }
+  ASSERT_GT(reference.size(), 1000u);
+  // The book's names for tables and entry points its later edition renamed, and three entry
+  // points only the book names.
+  const std::map<std::string, std::string> renamed = {
+      {"MAINKEYS", "KEYTABLEA"},  {"SEMITONE", "SEMITONES"}, {"TAPEMSGS", "CASSETTE"},
+      {"INITCHAN", "CHANINFO"},   {"CHNCDLU", "CHANCODE"},   {"CLSTRLU", "CLOSESTRM"},
+      {"OFFSTTBL", "SYNTAX"},     {"CLASSTBL", "CMDCLASS"},  {"SNOTO", "SNOTOS"},
+      {"STKZERO", "CONSTANTS"},   {"TBLADDRS", "CALCADDR"},  {"GETMEMXX", "GETMEM0"},
+      {"STKCONSTXX", "STKZERO2"}, {"SERIESXX", "SERIES06"},  {"NOT", "FNOT"},
+      {"GETHLDE", "GETHLXDE"},    {"HLHLDE", "HLHLXDE"}};
+  const std::set<std::string> bookOnly = {"KTOKENS", "COTEMPC", "DLRANGE"};
+
+  const auto rom = ReadWholeFile(RomDir() / "48.rom");
+  std::array<uint8_t, 65536> memory{};
+  std::copy(rom.begin(), rom.end(), memory.begin());
+  uint16_t previous = 0;
+  for (const AddressLabel& label : RomLabels()) {
+    std::string key = LabelKey(label.name);
+    if (const auto it = renamed.find(key); it != renamed.end()) key = it->second;
+    if (bookOnly.count(key)) {
+      // Not in the reference: the instructions from the label before lead onto it.
+      uint16_t at = previous;
+      while (at < label.address) at += DisassembleAt(PeekFlat, &memory, at, {}).length;
+      EXPECT_EQ(at, label.address) << label.name;
+    } else {
+      const auto it = reference.find(label.address);
+      EXPECT_TRUE(it != reference.end() && it->second == key)
+          << label.name << " at " << std::hex << label.address << ": the disassembly has "
+          << (it == reference.end() ? "nothing" : it->second) << " there";
+    }
+    previous = label.address;
+  }
+
+  // No call or jump in a listing shows a bare address the disassembly names.
+  std::istringstream listing(DisassemblyListing(PeekFlat, &memory, 0x0000, 0x386D, kRom));
+  int named = 0;
+  for (std::string line; std::getline(listing, line);) {
+    const size_t at =
+        line.find("  CALL  ") != std::string::npos ? line.find("  CALL  ") : line.find("  JP    ");
+    if (at == std::string::npos || line.find("(") != std::string::npos) continue;
+    const size_t hash = line.find('#', at);
+    if (hash == std::string::npos) {
+      ++named;
+      continue;
+    }
+    const auto target = static_cast<uint16_t>(std::stoul(line.substr(hash + 1, 4), nullptr, 16));
+    EXPECT_EQ(reference.count(target), 0u) << line;
+  }
+  EXPECT_GT(named, 600);
 }
 
 // 8000 DI; LD A,5; LD HL,#1000; LD A,0; NOP; JR #8000

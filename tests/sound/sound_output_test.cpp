@@ -315,7 +315,9 @@ TEST(WavFile, SixteenBitRecordingIsSignedAndCentredOnSilence) {
     sum += s16;
     low = std::min(low, s16);
     high = std::max(high, s16);
-    if (i < 1000) ASSERT_EQ(s16, 0) << "silence before the BEEP, sample " << i;
+    if (i < 1000) {
+      ASSERT_EQ(s16, 0) << "silence before the BEEP, sample " << i;
+    }
     // The 8-bit file holds the top bits of the same level above its own silence.
     ASSERT_EQ(s16 >> 8, w8[44 + i] - 0x80) << "sample " << i;
   }
