@@ -79,9 +79,9 @@ TEST(AssemblerRun, ABreakpointByLabelStopsThereAndTheListingNamesIt) {
   TempDir dir;
   const std::string src = dir.Write("hello.asm", kHello);
   int status = 0;
-  const std::string out = RunOrvo("--assemble " + src + " --run start --break park --frames 50" +
-                                      " --disassemble 8000-8010",
-                                  &status);
+  const std::string out = RunOrvo(
+      "--assemble " + src + " --run start --break park --frames 50" + " --disassemble 8000-8010",
+      &status);
   ASSERT_EQ(status, 0) << out;
   EXPECT_NE(out.find("Break: PC 8014"), std::string::npos) << out;
   EXPECT_NE(out.find("start:\n8000"), std::string::npos) << out;

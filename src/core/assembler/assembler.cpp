@@ -1197,6 +1197,14 @@ AsmResult AssembleFile(const std::string& path, const AsmFileReader& reader) {
   return Assemble(path, *text, reader);
 }
 
+AsmWord ClassifyAsmWord(const std::string& word) {
+  const std::string u = Upper(word);
+  if (asm_detail::IsMnemonic(u)) return AsmWord::kMnemonic;
+  if (asm_detail::IsRegisterName(u)) return AsmWord::kRegister;
+  if (IsDirective(u) || u == "DEFL") return AsmWord::kDirective;
+  return AsmWord::kOther;
+}
+
 std::string FormatDiagnostics(const AsmResult& result) {
   std::string out;
   for (const AsmDiagnostic& d : result.diagnostics) {

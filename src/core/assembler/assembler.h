@@ -78,6 +78,10 @@ AsmResult Assemble(const std::string& path, const std::string& text,
 // Reads and assembles the file at `path`; a file that cannot be read gives one error.
 AsmResult AssembleFile(const std::string& path, const AsmFileReader& reader = ReadAsmFileFromDisk);
 
+// What a word of the source is, for syntax highlighting (any case).
+enum class AsmWord { kOther, kMnemonic, kRegister, kDirective };
+AsmWord ClassifyAsmWord(const std::string& word);
+
 // "file:line:column: error: message" lines, one per diagnostic.
 std::string FormatDiagnostics(const AsmResult& result);
 
