@@ -67,9 +67,13 @@ void LoadAssembly(MachineState& m, const AsmResult& result, uint8_t bank) {
 }
 
 void SetAssemblyLabels(MachineState& m, const AsmResult& result) {
+  // Global labels first, so one that shares its address with a local label names it.
   std::vector<std::pair<std::string, uint16_t>> labels;
-  for (const AsmSymbol& s : result.symbols) {
-    if (s.label) labels.emplace_back(s.name, static_cast<uint16_t>(s.value));
+  for (const bool local : {false, true}) {
+    for (const AsmSymbol& s : result.symbols) {
+      if (s.label && (s.name.find('.') != std::string::npos) == local)
+        labels.emplace_back(s.name, static_cast<uint16_t>(s.value));
+    }
   }
   m.debug.labels.Set(labels);
 }
