@@ -1,6 +1,7 @@
 #include "assembler/assembler.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -24,6 +25,9 @@ constexpr int kMaxPasses = 8;
 constexpr int kMaxIncludeDepth = 32;
 constexpr int kMaxMacroDepth = 32;
 constexpr size_t kMaxFileSize = 16u << 20;
+// Lines one pass may assemble, macro expansions and includes counted: macros that call
+// themselves more than once each would otherwise run for ever.
+constexpr int kMaxLinesPerPass = 1000000;
 
 struct Value {
   int64_t v = 0;
@@ -184,6 +188,7 @@ class Assembly {
   std::vector<std::string> includeStack_;
   std::map<std::string, Macro> macros_;
   int macroDepth_ = 0;
+  int linesThisPass_ = 0;
   // A macro being recorded.
   Macro* recording_ = nullptr;
   int recordingNest_ = 0;
@@ -563,7 +568,7 @@ void Assembly::SetOrigin(int64_t address) {
 void Assembly::Emit(const std::vector<uint8_t>& bytes) {
   if (bytes.empty()) return;
   if (pc_ + bytes.size() > 0x10000 && !overflowReported_) {
-    Error(where_.line ? 1 : 1, "code runs past the end of memory at #FFFF");
+    Error(1, "code runs past the end of memory at #FFFF");
     overflowReported_ = true;
   }
   if (final_) {
@@ -616,6 +621,12 @@ void Assembly::EndOfFile(int depth) {
 
 void Assembly::Line(const std::string& file, int lineNo, const std::string& text) {
   where_ = {&file, lineNo};
+  if (++linesThisPass_ > kMaxLinesPerPass) {
+    Error(1, "the source grows past " + std::to_string(kMaxLinesPerPass) +
+                 " lines when its macros are expanded (a macro that calls itself?)");
+    ended_ = true;
+    return;
+  }
   lineKey_ = file + ":" + std::to_string(lineNo) + ":" + std::to_string(macroDepth_);
   asm_detail::LexError lexError;
   const std::vector<Token> t = asm_detail::Tokenize(text, &lexError);
@@ -1100,6 +1111,7 @@ void Assembly::Pass(bool final) {
   includeStack_.clear();
   macros_.clear();
   macroDepth_ = 0;
+  linesThisPass_ = 0;
   recording_ = nullptr;
   blockOpen_ = false;
   if (final) {
@@ -1115,7 +1127,7 @@ AsmResult Assembly::Run(const std::string& path, const std::string& text) {
   // Until the labels settle (a constant defined from a later label takes one more pass).
   for (int i = 0; i < kMaxPasses; ++i) {
     Pass(false);
-    if (!changed_ && i > 0) break;
+    if (!changed_ || linesThisPass_ > kMaxLinesPerPass) break;
   }
   Pass(true);
   for (const auto& [name, s] : symbols_) {
