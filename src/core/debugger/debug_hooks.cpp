@@ -143,9 +143,13 @@ bool BreakpointConditionHolds(const MachineState& m, const Breakpoint& b) {
 
 namespace {
 
-BreakpointAdd MakeEntry(std::string_view address, std::string_view condition, bool active,
-                        uint32_t ramTop, Breakpoint& out) {
-  const auto a = ParseHashHexOrDecimal(address);
+BreakpointAdd MakeEntry(const UserLabels& labels, std::string_view address,
+                        std::string_view condition, bool active, uint32_t ramTop, Breakpoint& out) {
+  // A number, or the name of one of the program's labels.
+  auto a = ParseHashHexOrDecimal(address);
+  if (!a) {
+    if (const auto named = labels.Find(address)) a = *named;
+  }
   if (!a || *a > ramTop) return BreakpointAdd::kBadAddress;
   auto b = ParseBreakpointCondition(condition);
   if (!b) return BreakpointAdd::kBadCondition;
@@ -161,7 +165,7 @@ BreakpointAdd AddBreakpoint(MachineState& m, std::string_view address, std::stri
                             bool active, uint32_t ramTop) {
   if (m.debug.breakpoints.size() >= kMaxBreakpoints) return BreakpointAdd::kTableFull;
   Breakpoint b;
-  const BreakpointAdd r = MakeEntry(address, condition, active, ramTop, b);
+  const BreakpointAdd r = MakeEntry(m.debug.labels, address, condition, active, ramTop, b);
   if (r != BreakpointAdd::kAdded) return r;
   m.debug.breakpoints.push_back(std::move(b));
   UpdateDebugHooks(m);
@@ -172,7 +176,7 @@ BreakpointAdd UpdateBreakpoint(MachineState& m, size_t index, std::string_view a
                                std::string_view condition, bool active, uint32_t ramTop) {
   if (index >= m.debug.breakpoints.size()) return BreakpointAdd::kBadAddress;
   Breakpoint b;
-  const BreakpointAdd r = MakeEntry(address, condition, active, ramTop, b);
+  const BreakpointAdd r = MakeEntry(m.debug.labels, address, condition, active, ramTop, b);
   if (r != BreakpointAdd::kAdded) return r;
   m.debug.breakpoints[index] = std::move(b);
   UpdateDebugHooks(m);

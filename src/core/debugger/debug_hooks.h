@@ -26,7 +26,8 @@ uint32_t ConditionRegisterValue(const MachineState& m, uint32_t reg);
 bool BreakpointConditionHolds(const MachineState& m, const Breakpoint& b);
 
 enum class BreakpointAdd { kAdded, kTableFull, kBadAddress, kBadCondition };
-// Appends an entry: the address as typed (at most `ramTop`), the condition text, active or not.
+// Appends an entry: the address as typed (at most `ramTop`) or a label of m.debug.labels, the
+// condition text, active or not.
 BreakpointAdd AddBreakpoint(MachineState& m, std::string_view address, std::string_view condition,
                             bool active, uint32_t ramTop = 0xFFFF);
 // Replaces entry `index` the same way (nothing changes on failure).

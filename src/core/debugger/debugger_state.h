@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "debugger/user_labels.h"
+
 namespace orvo {
 
 constexpr size_t kMaxBreakpoints = 256;
@@ -75,6 +77,9 @@ struct DebuggerState {
   // The breakpoint list was last opened from the register window: a breakpoint's stop then opens
   // the register window instead of the debugger window.
   uint8_t registerWindowMode = 0;
+
+  // The assembled program's labels, for the disassembly and breakpoints given by name.
+  UserLabels labels;
 
   // The stop: set by a hook, cleared by whoever resumes.
   DebugStop stop = DebugStop::kNone;

@@ -213,6 +213,7 @@ bool DisassembleToFile(Emulator& emu, const std::string& path, uint16_t from, ui
   options.base = 16;
   options.romLabels = romLabels || emu.settings.DisRom;
   options.sysvarLabels = sysvarLabels || emu.settings.DisSave;
+  options.userLabels = &emu.m.debug.labels;
   const std::string text = DisassemblyListing(PeekMachine, &emu.m, from, to, options);
   const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
   if (WriteFileReplacing(path, std::span<const uint8_t>(bytes, text.size()))) return true;

@@ -393,6 +393,7 @@ void DebuggerWindow::RefreshDisassembly() {
   options.base = base_;
   options.romLabels = emu_.settings.DisRom != 0;
   options.sysvarLabels = emu_.settings.DisSave != 0;
+  options.userLabels = &m.debug.labels;
   disassembly_->clear();
   uint16_t address = m.cpu.PC;
   for (int i = 0; i < kDisassemblyLines; ++i) {
@@ -611,6 +612,7 @@ void DisassemblyDialog::Show() {
   DisassemblyOptions options;
   options.romLabels = emu_.settings.DisRom != 0;
   options.sysvarLabels = emu_.settings.DisSave != 0;
+  options.userLabels = &emu_.m.debug.labels;
   lines_->clear();
   auto address = static_cast<uint16_t>(*a);
   for (int i = 0; i < DebuggerWindow::kDisassemblyLines; ++i) {
