@@ -4,6 +4,7 @@
 #include "debugger/debug_hooks.h"
 #include "devices/device.h"
 #include "machine/typing.h"
+#include "rzx/rzx_interrupt.h"
 #include "rzx/rzx_session.h"
 #include "shell/debugger_commands.h"
 #include "shell/emulator.h"
@@ -116,7 +117,9 @@ void RunFrame(Emulator& emu) {
   // Tape fast loading: the core and the tape run back to back, with no interrupts, picture,
   // sound or hooks, until the tape stops. The loop hands control back after a slice of emulated
   // time so the window stays alive; the next call goes on with the load.
-  if (m.TapePlaying && m.settings.Fastload) {
+  // A recording keeps every frame (its interrupt and its fetch count), so it plays the tape at
+  // its own speed.
+  if (m.TapePlaying && m.settings.Fastload && !emu.rzx.recording) {
     constexpr uint32_t kFastLoadSliceFrames = 100;
     uint32_t wraps = 0;
     while (m.TapePlaying && m.settings.Fastload) {
@@ -133,6 +136,7 @@ void RunFrame(Emulator& emu) {
     m.video.DisplayDrawnTo = m.video.BorderDrawnTo = m.FrameTState;
   }
 
+  if (emu.rzx.recording) RzxRecordInterruptWindow(emu);
   // A HALT waits for the interrupt in one step unless the debugger watches every instruction.
   m.HaltRunLimit = m.DebugHooksActive ? 0 : frameLength;
   RunZ80Until(
@@ -173,12 +177,12 @@ void EndFrame(Emulator& emu) {
   EndFrameAt(emu, false);
 }
 
-void RunFetches(Emulator& emu, uint32_t fetches, bool interruptAtBoundary) {
+void RunFetches(Emulator& emu, uint32_t fetches) {
   MachineState& m = emu.m;
   if (fetches == 0) return;
   // One instantiation of the core for playback: each flattens the whole instruction set.
-  RunZ80Until(m, UINT32_MAX, [&m, fetches, interruptAtBoundary] {
-    if (interruptAtBoundary) m.InterruptArmed = 0;
+  RunZ80Until(m, UINT32_MAX, [&m, fetches] {
+    RzxAfterPlaybackInstruction(m);
     const bool go = AfterInstruction(m);
     return go && m.FetchCount < fetches;
   });
