@@ -7,6 +7,7 @@
 #include "devices/device.h"
 #include "machine/hook_batch.h"
 #include "machine/typing.h"
+#include "rzx/rzx_interrupt.h"
 #include "rzx/rzx_session.h"
 #include "shell/debugger_commands.h"
 #include "shell/emulator.h"
@@ -128,7 +129,9 @@ void RunFrame(Emulator& emu) {
   // Tape fast loading: the core and the tape run back to back, with no interrupts, picture,
   // sound or hooks, until the tape stops. The loop hands control back after a slice of emulated
   // time so the window stays alive; the next call goes on with the load.
-  if (m.TapePlaying && m.settings.Fastload) {
+  // A recording keeps every frame (its interrupt and its fetch count), so it plays the tape at
+  // its own speed.
+  if (m.TapePlaying && m.settings.Fastload && !emu.rzx.recording) {
     constexpr uint32_t kFastLoadSliceFrames = 100;
     uint32_t wraps = 0;
     while (m.TapePlaying && m.settings.Fastload) {
@@ -155,6 +158,7 @@ void RunFrame(Emulator& emu) {
     m.video.DisplayDrawnTo = m.video.BorderDrawnTo = m.FrameTState;
   }
 
+  if (emu.rzx.recording) RzxRecordInterruptWindow(emu);
   // A HALT waits for the interrupt in one step unless the debugger watches every instruction.
   m.HaltRunLimit = m.DebugHooksActive ? 0 : frameLength;
   RunZ80Until(
@@ -194,13 +198,13 @@ void EndFrame(Emulator& emu) {
   EndFrameAt(emu, false);
 }
 
-void RunFetches(Emulator& emu, uint32_t fetches, bool interruptAtBoundary) {
+void RunFetches(Emulator& emu, uint32_t fetches) {
   MachineState& m = emu.m;
   if (fetches == 0) return;
-  // After each instruction: the hooks, the interrupt rule of the recording, and the end of the
+  // After each instruction: the hooks, the interrupt rule of recordings, and the end of the
   // frame at its fetch count.
-  const auto after = [&m, fetches, interruptAtBoundary] {
-    if (interruptAtBoundary) m.InterruptArmed = 0;
+  const auto after = [&m, fetches] {
+    RzxAfterPlaybackInstruction(m);
     const bool go = AfterInstruction(m);
     return go && m.FetchCount < fetches;
   };
