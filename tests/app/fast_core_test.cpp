@@ -60,7 +60,9 @@ void ExpectSameBothWays(const std::string& arguments, bool wav, const std::strin
     EXPECT_GT(fast.sound.size(), 44u);
     EXPECT_TRUE(single.sound == fast.sound) << "the sound differs: " << arguments;
   }
-  if (!mustShow.empty()) EXPECT_NE(fast.out.find(mustShow), std::string::npos) << fast.out;
+  if (!mustShow.empty()) {
+    EXPECT_NE(fast.out.find(mustShow), std::string::npos) << fast.out;
+  }
 }
 
 std::string Media(const std::string& name) {

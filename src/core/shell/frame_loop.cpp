@@ -213,7 +213,7 @@ void RunFetches(Emulator& emu, uint32_t fetches) {
   // instruction, which makes two at most (a prefixed opcode). The last few run one by one.
   struct PlaybackBatch {
     MachineState& m;
-    const decltype(after)& after;
+    const decltype(after)& step;
     uint32_t fetches;
     uint32_t Until(uint32_t limit) {
       constexpr uint32_t kSlack = 4;
@@ -224,7 +224,7 @@ void RunFetches(Emulator& emu, uint32_t fetches) {
     }
     bool End(bool /*calledOut*/) {
       EndHookBatch(m);
-      return after();
+      return step();
     }
   };
   // One instantiation of the core for playback: each flattens the whole instruction set. No run
