@@ -1,33 +1,52 @@
 #!/usr/bin/env bash
-# Runs Orvo's headless runner and Fuse side by side on the same 48K workloads and prints the ratio
-# of their speeds (processor time for the same number of emulated frames).
+# Runs Orvo's headless runner and Fuse side by side on the same workloads and prints the ratio of
+# their speeds (processor time for the same number of emulated frames).
 #
-#   bench/vs_fuse.sh [--build DIR] [--runs N] [--frames N] [--roms DIR]
+#   bench/vs_fuse.sh [--build DIR] [--runs N] [--frames N] [--roms DIR] [--media DIR]
+#                    [--only W[,W...]]
 #
 #   --build DIR   the build tree holding orvo-run (default: build/)
 #   --runs N      runs of each program; the best time is kept (default 3)
-#   --frames N    emulated frames per workload (default 20000, 400 seconds of Spectrum time)
+#   --frames N    emulated frames per workload (default 20000, 400 seconds of Spectrum time);
+#                 the RZX replay always plays its recording (112000 frames)
 #   --roms DIR    the folder with 48.rom (default: $ORVO_SHARED/roms or ../shared/roms)
+#   --media DIR   the shared test media (default: $ORVO_SHARED/testdata/media)
+#   --only LIST   run only these workloads (comma-separated names from the list below)
 #
-# Workloads: "idle" is the 48K sitting at the BASIC prompt; "busy" is a BASIC FOR loop doing
-# arithmetic; "halt" is a BASIC PAUSE (the CPU halted between interrupts). Each starts from a Z80
-# snapshot Orvo makes, so both emulators run exactly the same machine. Fuse (Debian's
-# fuse-emulator-sdl) runs with the SDL dummy drivers, sound off, at its highest speed, and is
-# stopped by a debugger breakpoint on its frame counter; without it the Orvo figures alone are
-# printed.
+# Workloads, each starting from the same machine in both emulators:
+#   idle      the 48K sitting at the BASIC prompt
+#   busy      a BASIC FOR loop doing arithmetic
+#   halt      a BASIC PAUSE (the CPU halted between interrupts)
+#   rzx       replaying exolon.rzx (Fuse: --playback)
+#   wav       busy with its sound written to a WAV file; Fuse has no such output, so the ratio
+#             is Orvo's busy time over this one (the cost of the sound, 1.00 when it is free)
+#   tape      LOAD "" of the turbo-loading wizball_turbo.tzx, the deck started and stopped by
+#             the loader, for the whole run (Fuse: --auto-load, no fast loading, no traps)
+#   fastload  the same with --fastload (Orvo then loads flat out and runs the frames after the
+#             load: more work than Fuse's, which is the tape row's run)
+#   disk      the +3 booted to its Loader with a disk in drive A: and --disk-fastload; Fuse has
+#             no equivalent run, so the ratio is the time of a +3 left at its menu over this one
+# idle, busy and halt start from Z80 snapshots Orvo makes. Fuse (Debian's fuse-emulator-sdl) runs
+# with the SDL dummy drivers, sound off, at its highest speed, and is stopped by a debugger
+# breakpoint on its frame counter; without it the Orvo figures alone are printed.
 set -euo pipefail
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 BUILD="$ROOT/build"
 RUNS=3
 FRAMES=20000
 ROMS="${ORVO_SHARED:-$ROOT/../shared}/roms"
+MEDIA="${ORVO_SHARED:-$ROOT/../shared}/testdata/media"
+ONLY="idle,busy,halt,rzx,wav,tape,fastload,disk"
+RZX_FRAMES=112000
 while [ $# -gt 0 ]; do
   case "$1" in
     --build) BUILD="$(cd "$2" && pwd)"; shift 2 ;;
     --runs) RUNS="$2"; shift 2 ;;
     --frames) FRAMES="$2"; shift 2 ;;
     --roms) ROMS="$2"; shift 2 ;;
-    -h|--help) sed -n '2,18p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    --media) MEDIA="$2"; shift 2 ;;
+    --only) ONLY="$2"; shift 2 ;;
+    -h|--help) sed -n '2,37p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "bench/vs_fuse.sh: unknown option $1" >&2; exit 2 ;;
   esac
 done
@@ -64,24 +83,75 @@ best_time() {
 fuse_run() {
   # Fuse runs until the breakpoint on its frame counter exits it; the guard is for a Fuse that
   # cannot start (no display driver, a refused option).
-  SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy timeout -s KILL 600 "$FUSE" --machine 48 \
-    --no-sound --speed 100000 --rom-48 "$ROMS/48.rom" --snapshot "$1" \
-    --debugger-command "break time 100 if spectrum:frames >= $FRAMES"$'\ncommands 1\nexit 0\nend' \
+  local frames="$1"
+  shift
+  SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy timeout -s KILL 600 "$FUSE" --no-sound \
+    --speed 100000 --rom-48 "$ROMS/48.rom" "$@" \
+    --debugger-command "break time 100 if spectrum:frames >= $frames"$'\ncommands 1\nexit 0\nend' \
     || true
 }
 
-printf '%-6s %8s %14s %10s %14s %8s\n' workload frames "orvo s" "orvo x" "fuse s" ratio
-for w in idle busy halt; do
-  orvo_s="$(best_time "$ORVO" --rom-dir "$ROMS" --load "$WORK/$w.z80" --frames "$FRAMES")"
-  orvo_x="$(awk -v f="$FRAMES" -v s="$orvo_s" 'BEGIN { printf "%.0f", (s > 0 ? f / 50 / s : 0) }')"
-  if [ -n "$FUSE" ]; then
-    fuse_s="$(best_time fuse_run "$WORK/$w.z80")"
-    ratio="$(awk -v a="$fuse_s" -v b="$orvo_s" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }')"
-  else
-    fuse_s="-"
-    ratio="-"
+orvo_run() { "$ORVO" --rom-dir "$ROMS" "$@"; }
+
+wants() { case ",$ONLY," in *",$1,"*) return 0 ;; *) return 1 ;; esac; }
+
+TAPE="$MEDIA/tzx/wizball_turbo.tzx"
+DISK="$MEDIA/disk/dizzy7_crystal_kingdom_2017.dsk"
+declare -A ORVO_S
+row() {
+  # row NAME FRAMES ORVO_SECONDS FUSE_SECONDS_OR_- [RATIO]
+  local name="$1" frames="$2" orvo_s="$3" fuse_s="$4" ratio="${5:-}"
+  local orvo_x
+  orvo_x="$(awk -v f="$frames" -v s="$orvo_s" 'BEGIN { printf "%.0f", (s > 0 ? f / 50 / s : 0) }')"
+  if [ -z "$ratio" ]; then
+    if [ "$fuse_s" = "-" ]; then
+      ratio="-"
+    else
+      ratio="$(awk -v a="$fuse_s" -v b="$orvo_s" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }')"
+    fi
   fi
-  printf '%-6s %8s %14s %10s %14s %8s\n' "$w" "$FRAMES" "$orvo_s" "${orvo_x}x" "$fuse_s" "$ratio"
+  printf '%-9s %8s %10s %8s %10s %8s\n' "$name" "$frames" "$orvo_s" "${orvo_x}x" "$fuse_s" "$ratio"
+}
+fuse_time() { if [ -n "$FUSE" ]; then best_time fuse_run "$@"; else echo "-"; fi; }
+
+printf '%-9s %8s %10s %8s %10s %8s\n' workload frames "orvo s" "orvo x" "fuse s" ratio
+for w in idle busy halt; do
+  wants "$w" || continue
+  ORVO_S[$w]="$(best_time orvo_run --load "$WORK/$w.z80" --frames "$FRAMES")"
+  row "$w" "$FRAMES" "${ORVO_S[$w]}" "$(fuse_time "$FRAMES" --machine 48 --snapshot "$WORK/$w.z80")"
 done
+if wants rzx; then
+  s="$(best_time orvo_run --rzx "$MEDIA/rzx/exolon.rzx" --frames "$RZX_FRAMES")"
+  row rzx "$RZX_FRAMES" "$s" \
+    "$(fuse_time "$RZX_FRAMES" --machine 48 --playback "$MEDIA/rzx/exolon.rzx")"
+fi
+if wants wav; then
+  [ -n "${ORVO_S[busy]:-}" ] ||
+    ORVO_S[busy]="$(best_time orvo_run --load "$WORK/busy.z80" --frames "$FRAMES")"
+  s="$(best_time orvo_run --load "$WORK/busy.z80" --frames "$FRAMES" --wav "$WORK/busy.wav")"
+  row wav "$FRAMES" "$s" - \
+    "$(awk -v a="${ORVO_S[busy]}" -v b="$s" 'BEGIN { printf "%.2f*", (b > 0 ? a / b : 0) }')"
+fi
+if wants tape || wants fastload; then
+  fuse_tape="$(fuse_time "$FRAMES" --machine 48 --auto-load --no-traps --no-fastload \
+    --no-accelerate-loader --tape "$TAPE")"
+  if wants tape; then
+    row tape "$FRAMES" "$(best_time orvo_run --tape "$TAPE" --autoload --frames "$FRAMES")" \
+      "$fuse_tape"
+  fi
+  if wants fastload; then
+    row fastload "$FRAMES" \
+      "$(best_time orvo_run --tape "$TAPE" --autoload --fastload --frames "$FRAMES")" "$fuse_tape"
+  fi
+fi
+if wants disk; then
+  idle3="$(best_time orvo_run --model plus3 --frames "$FRAMES")"
+  cp "$DISK" "$WORK/disk.dsk"  # the run writes the disk back
+  s="$(best_time orvo_run --model plus3 --disk-autoload --disk-fastload --disk-a "$WORK/disk.dsk" \
+    --frames "$FRAMES")"
+  row disk "$FRAMES" "$s" - \
+    "$(awk -v a="$idle3" -v b="$s" 'BEGIN { printf "%.2f*", (b > 0 ? a / b : 0) }')"
+fi
 [ -n "$FUSE" ] || echo "(fuse-sdl is not installed: apt-get install fuse-emulator-sdl)"
-echo "orvo x: times real time; ratio: Fuse's processor time over Orvo's (higher: Orvo faster)"
+echo "orvo x: times real time; ratio: Fuse's processor time over Orvo's (higher: Orvo faster);"
+echo "*: no Fuse equivalent: Orvo's quiet run (busy for wav, the +3 at its menu for disk) over this one"

@@ -73,6 +73,8 @@ const char kHelp[] =
     "  --frames N         run N frames (default 0: set up only)\n"
     "  --realtime         run at the real machine's speed (default: as fast as possible)\n"
     "  --print-state      print registers, FrameTState and the frame count as JSON at the end\n"
+    "  --single-steps     run every instruction on its own with the hooks after it, never in\n"
+    "                     batches on the fast core (slower, the same results: for checking)\n"
     "  --config FILE      read the settings from FILE (an orvo.ini) before the other options\n"
     "  --set \"Key=Value\"  set an orvo.ini key by its name in the file before the machine\n"
     "                     starts (\"z80 version=1\", ULAplus=1, \"Late Timing=1\"); repeatable,\n"
@@ -126,6 +128,7 @@ struct RunOptions {
   long frames = 0;
   bool realtime = false;
   bool printState = false;
+  bool singleSteps = false;
   std::string loadPath;           // --load
   std::string zipEntry;           // --zip-entry
   std::string savePath;           // --save
@@ -362,6 +365,8 @@ int main(int argc, char** argv) {
       opt.zipEntry = next("an entry name");
     } else if (a == "--save") {
       opt.savePath = next("a file");
+    } else if (a == "--single-steps") {
+      opt.singleSteps = true;
     } else if (a == "--print-state") {
       opt.printState = true;
     } else if (a == "--config") {
@@ -521,6 +526,7 @@ int main(int argc, char** argv) {
   for (const std::string& set : opt.sets) SetSettingByName(settings, set, &unused);
   m.MachineModel = static_cast<uint8_t>(settings.ModelType);
   emu->NoThrottle = !opt.realtime;
+  emu->m.SingleSteps = opt.singleSteps;
 
   SetUpMachine(*emu);
   if (host.messagesShown > 0) return kExitFailure;

@@ -136,7 +136,7 @@ ORVO_Z80_INLINE void Exchange(uint16_t& a, uint16_t& b) {
 #define ORVO_HL c.HL.w
 #define ORVO_IR IRAddress()
 
-template <class Bus, bool Quiet = false>
+template <class Bus, bool Quiet = false, bool Trapped = false>
 class Core {
  public:
   explicit Core(Bus& b) : bus(b), c(b.cpu), T(b.FrameTState), PC(b.cpu.PC), rBase(b.cpu.IR.b.l) {}
@@ -154,6 +154,8 @@ class Core {
     if constexpr (Quiet) {
       bus.FrameTState = T;
       c.PC = PC;
+      bus.InstructionStartTState = instrStart;
+      bus.InstructionTStates = instrStart - prevStart;
       if constexpr (kUnwatched) {
         c.IR.b.l = RValue();
         rBase = c.IR.b.l;
@@ -166,7 +168,10 @@ class Core {
     if constexpr (Quiet) {
       T = bus.FrameTState;
       PC = c.PC;
-      if constexpr (kUnwatched) bus.TakeContendedSlots();
+      if constexpr (kUnwatched) {
+        bus.TakeContendedSlots();
+        rBase = c.IR.b.l;  // a fetch trap may have made an M1 cycle of its own
+      }
     }
   }
 
@@ -178,14 +183,17 @@ class Core {
     left = false;
     limit = until;  // a call out sets it to 0, so that one test per instruction covers both
     if constexpr (kUnwatched) bus.TakeContendedSlots();
-    uint32_t start = T;
-    while (T < limit) {
-      start = T;
-      Execute();
-    }
-    bus.InstructionStartTState = start;
-    bus.InstructionTStates = T - start;
+    // As after a single step, a call out sees the last instruction's T-states: those of the
+    // one before the run for its first instruction.
+    instrStart = T - bus.InstructionTStates;
+    while (T < limit) Execute();
     return left;
+  }
+  // After RunQuiet and Store(): where its last instruction began and what it took.
+  ORVO_Z80_INLINE void HandBackLastInstruction() {
+    static_assert(Quiet);
+    bus.InstructionStartTState = instrStart;
+    bus.InstructionTStates = T - instrStart;
   }
 
  private:
@@ -199,6 +207,10 @@ class Core {
   bool left = false;     // a call out of the core happened (quiet runs)
   uint32_t limit = 0;    // where a quiet run ends
   uint32_t fetches = 0;  // M1 cycles not yet added to the bus's count (quiet runs)
+  // Where the instruction under way and the one before it began (quiet runs): handed back with
+  // the counter, so that a call out knows which instructions are complete and what the last took.
+  uint32_t instrStart = 0;
+  uint32_t prevStart = 0;
   // A quiet core on the machine does not step R in memory at every fetch (a store and a load the
   // next instruction waits for): R is rBase plus the fetches counted since the last Store().
   uint8_t rBase = 0;
@@ -283,8 +295,11 @@ class Core {
   // The first opcode of the instruction at PC, through the fetch traps registered there. False
   // when a trap did the whole step.
   ORVO_Z80_INLINE bool NextOpcode(uint8_t& op) {
-    if (!Quiet && bus.FetchTraps.Armed()) [[unlikely]] {
+    // A quiet core runs with traps only as its trapped form, which looks at the bitmap alone
+    // and calls out only where a trap is registered.
+    if ((Quiet ? Trapped && bus.FetchTraps.Has(PC) : bus.FetchTraps.Armed())) [[unlikely]] {
       Store();
+      if constexpr (Quiet && requires { bus.BeforeFetchTrap(); }) bus.BeforeFetchTrap();
       const FetchTrapResult r = bus.FetchTraps.RunAt(PC);
       Resume();
       if (r.action == FetchTrapAction::kSkip) return false;
@@ -653,11 +668,16 @@ class Core {
 // ---------------------------------------------------------------------------------------------
 // One call of EXECUTE_Z80.
 
-template <class Bus, bool Quiet>
-ORVO_Z80_INLINE void Core<Bus, Quiet>::Execute() {
+template <class Bus, bool Quiet, bool Trapped>
+ORVO_Z80_INLINE void Core<Bus, Quiet, Trapped>::Execute() {
   const uint32_t start = T;
   // A quiet run records where its last instruction began and what it took when it ends.
-  if constexpr (!Quiet) bus.InstructionStartTState = start;
+  if constexpr (Quiet) {
+    prevStart = instrStart;
+    instrStart = start;
+  } else {
+    bus.InstructionStartTState = start;
+  }
 
   // The INT line is sampled once, at the instruction boundary; the instruction after EI or after
   // a lone index prefix is never interrupted.
@@ -1034,8 +1054,8 @@ ORVO_Z80_INLINE void Core<Bus, Quiet>::Execute() {
 // ---------------------------------------------------------------------------------------------
 // CB: rotates, shifts, BIT, RES and SET.
 
-template <class Bus, bool Quiet>
-ORVO_Z80_INLINE void Core<Bus, Quiet>::ExecuteCb() {
+template <class Bus, bool Quiet, bool Trapped>
+ORVO_Z80_INLINE void Core<Bus, Quiet, Trapped>::ExecuteCb() {
   const uint8_t op = Fetch();
 
 #define ORVO_CB_ROT(base, FN)       \
@@ -1107,8 +1127,8 @@ ORVO_Z80_INLINE void Core<Bus, Quiet>::ExecuteCb() {
 // ---------------------------------------------------------------------------------------------
 // ED: the extended group. Every opcode not listed is a no-operation of two M1 cycles.
 
-template <class Bus, bool Quiet>
-ORVO_Z80_INLINE void Core<Bus, Quiet>::ExecuteEd() {
+template <class Bus, bool Quiet, bool Trapped>
+ORVO_Z80_INLINE void Core<Bus, Quiet, Trapped>::ExecuteEd() {
   const uint8_t op = Fetch();
   switch (op) {
     case 0x40: ORVO_B = InC(); break;
@@ -1262,8 +1282,8 @@ ORVO_Z80_INLINE void Core<Bus, Quiet>::ExecuteEd() {
 // the call, so the next call fetches ED and the opcode again and an interrupt can fall in between.
 // While repeating, bits 5 and 3 of F come from the high byte of the instruction's address.
 
-template <class Bus, bool Quiet>
-ORVO_Z80_INLINE void Core<Bus, Quiet>::BlockLoad(int dir, bool repeat) {
+template <class Bus, bool Quiet, bool Trapped>
+ORVO_Z80_INLINE void Core<Bus, Quiet, Trapped>::BlockLoad(int dir, bool repeat) {
   const uint8_t v = Rd(ORVO_HL);
   Wr(ORVO_DE, v);
   Idle(ORVO_DE, 2);
@@ -1282,8 +1302,8 @@ ORVO_Z80_INLINE void Core<Bus, Quiet>::BlockLoad(int dir, bool repeat) {
   ORVO_DE = static_cast<uint16_t>(ORVO_DE + dir);
 }
 
-template <class Bus, bool Quiet>
-ORVO_Z80_INLINE void Core<Bus, Quiet>::BlockCompare(int dir, bool repeat) {
+template <class Bus, bool Quiet, bool Trapped>
+ORVO_Z80_INLINE void Core<Bus, Quiet, Trapped>::BlockCompare(int dir, bool repeat) {
   const uint8_t v = Rd(ORVO_HL);
   Idle(ORVO_HL, 5);
   const uint8_t r = static_cast<uint8_t>(ORVO_A - v);
@@ -1306,8 +1326,9 @@ ORVO_Z80_INLINE void Core<Bus, Quiet>::BlockCompare(int dir, bool repeat) {
 
 // Flags of INI/IND/OUTI/OUTD with B already decremented; k is the value plus the adjusted C (IN
 // forms) or plus L after the step (OUT forms).
-template <class Bus, bool Quiet>
-ORVO_Z80_INLINE void Core<Bus, Quiet>::BlockIoFlags(uint8_t value, unsigned k, bool repeat) {
+template <class Bus, bool Quiet, bool Trapped>
+ORVO_Z80_INLINE void Core<Bus, Quiet, Trapped>::BlockIoFlags(uint8_t value, unsigned k,
+                                                             bool repeat) {
   const uint8_t b = ORVO_B;
   const bool carry = k > 255;
   uint8_t f = static_cast<uint8_t>(SZ53Table[b] | ((value >> 6) & kFN) | (carry ? kFH | kFC : 0));
@@ -1333,8 +1354,8 @@ ORVO_Z80_INLINE void Core<Bus, Quiet>::BlockIoFlags(uint8_t value, unsigned k, b
   SetF(f);
 }
 
-template <class Bus, bool Quiet>
-ORVO_Z80_INLINE void Core<Bus, Quiet>::BlockIn(int dir, bool repeat) {
+template <class Bus, bool Quiet, bool Trapped>
+ORVO_Z80_INLINE void Core<Bus, Quiet, Trapped>::BlockIn(int dir, bool repeat) {
   Idle(ORVO_IR, 1);
   const uint8_t v = InPort(ORVO_BC);
   Wr(ORVO_HL, v);
@@ -1350,8 +1371,8 @@ ORVO_Z80_INLINE void Core<Bus, Quiet>::BlockIn(int dir, bool repeat) {
   ORVO_HL = static_cast<uint16_t>(ORVO_HL + dir);
 }
 
-template <class Bus, bool Quiet>
-ORVO_Z80_INLINE void Core<Bus, Quiet>::BlockOut(int dir, bool repeat) {
+template <class Bus, bool Quiet, bool Trapped>
+ORVO_Z80_INLINE void Core<Bus, Quiet, Trapped>::BlockOut(int dir, bool repeat) {
   Idle(ORVO_IR, 1);
   const uint8_t v = Rd(ORVO_HL);
   --ORVO_B;
@@ -1371,8 +1392,8 @@ ORVO_Z80_INLINE void Core<Bus, Quiet>::BlockOut(int dir, bool repeat) {
 // DD and FD: HL replaced by IX or IY. A byte with no index form undoes its fetch and leaves the
 // prefix as a 4 T-state no-operation; the next call fetches that byte again unprefixed.
 
-template <class Bus, bool Quiet>
-ORVO_Z80_INLINE uint16_t Core<Bus, Quiet>::IndexAddress(const RegPair& xy) {
+template <class Bus, bool Quiet, bool Trapped>
+ORVO_Z80_INLINE uint16_t Core<Bus, Quiet, Trapped>::IndexAddress(const RegPair& xy) {
   const int8_t d = static_cast<int8_t>(Rd(PC));
   Idle(PC, 5);
   ++PC;
@@ -1381,8 +1402,8 @@ ORVO_Z80_INLINE uint16_t Core<Bus, Quiet>::IndexAddress(const RegPair& xy) {
   return a;
 }
 
-template <class Bus, bool Quiet>
-ORVO_Z80_INLINE void Core<Bus, Quiet>::ExecuteIndexed(RegPair& xy, uint8_t prevQ) {
+template <class Bus, bool Quiet, bool Trapped>
+ORVO_Z80_INLINE void Core<Bus, Quiet, Trapped>::ExecuteIndexed(RegPair& xy, uint8_t prevQ) {
   const uint8_t op = Fetch();
   uint8_t& xh = xy.b.h;
   uint8_t& xl = xy.b.l;
@@ -1526,8 +1547,8 @@ ORVO_Z80_INLINE void Core<Bus, Quiet>::ExecuteIndexed(RegPair& xy, uint8_t prevQ
 
 // DD CB d op / FD CB d op: the offset and the final opcode are read as data, not fetched, so R
 // counts only the two prefix fetches. Register forms also leave the result in the register.
-template <class Bus, bool Quiet>
-ORVO_Z80_INLINE void Core<Bus, Quiet>::ExecuteIndexedCb(RegPair& xy) {
+template <class Bus, bool Quiet, bool Trapped>
+ORVO_Z80_INLINE void Core<Bus, Quiet, Trapped>::ExecuteIndexedCb(RegPair& xy) {
   const int8_t d = static_cast<int8_t>(Rd(PC));
   const uint16_t opAddr = static_cast<uint16_t>(PC + 1);
   const uint8_t op = Rd(opAddr);
@@ -1552,8 +1573,8 @@ ORVO_Z80_INLINE void Core<Bus, Quiet>::ExecuteIndexedCb(RegPair& xy) {
 // ---------------------------------------------------------------------------------------------
 // Interrupts.
 
-template <class Bus, bool Quiet>
-ORVO_Z80_INLINE void Core<Bus, Quiet>::AcceptInterrupt() {
+template <class Bus, bool Quiet, bool Trapped>
+ORVO_Z80_INLINE void Core<Bus, Quiet, Trapped>::AcceptInterrupt() {
   // The NMOS part resets P/V when LD A,I or LD A,R is interrupted: IFF2 is read too late.
   if (c.LdAIR && !bus.IsCmos()) ORVO_F &= static_cast<uint8_t>(~kFPV);
   LeaveHalt();
@@ -1575,8 +1596,8 @@ ORVO_Z80_INLINE void Core<Bus, Quiet>::AcceptInterrupt() {
   c.Q = 0;
 }
 
-template <class Bus, bool Quiet>
-ORVO_Z80_INLINE void Core<Bus, Quiet>::AcceptNmi() {
+template <class Bus, bool Quiet, bool Trapped>
+ORVO_Z80_INLINE void Core<Bus, Quiet, Trapped>::AcceptNmi() {
   if constexpr (requires { bus.NmiRequest; }) {
     // Between a lone index prefix and its instruction the NMI waits (the request stays set and
     // is offered again after the next step): pushing the address after the prefix would make the
@@ -1637,34 +1658,43 @@ ORVO_Z80_FLATTEN inline void RunZ80Until(Bus& bus, uint32_t limit, After&& after
 
 // A quiet run on its own: a function of its own so that the compiler allocates registers for
 // this loop alone (the counter and the machine's address stay in registers), not across both
-// cores. True when an instruction called out of the core.
-template <class Bus>
+// cores. True when an instruction called out of the core. The trapped form also looks for fetch
+// traps at every instruction.
+template <class Bus, bool Trapped = false>
 [[gnu::noinline]] ORVO_Z80_FLATTEN bool RunZ80Quiet(Bus& bus, uint32_t limit) {
-  z80_detail::Core<Bus, true> core(bus);
+  z80_detail::Core<Bus, true, Trapped> core(bus);
   const bool calledOut = core.RunQuiet(limit);
   core.Store();
+  core.HandBackLastInstruction();
   return calledOut;
 }
 
-// The same, for a caller whose `quiet()` says when `after()` has nothing to do: while it says so
-// and the bus's memory cycles have no watchers, instructions run back to back with no call of
-// `after` and the machine's unwatched cycles, until the limit or until an instruction calls out
-// of the core (that one is followed by `after` as usual, and `quiet` is asked again).
-template <class Bus, class After, class QuietTest>
-ORVO_Z80_FLATTEN inline void RunZ80Until(Bus& bus, uint32_t limit, After&& after,
-                                         QuietTest&& quiet) {
-  // Hooks that are on stay on for a while (a tape, sound, the debugger): once the test fails,
-  // it is asked again only every so many instructions. Both paths run the machine alike; this
-  // only decides how soon a quiet stretch begins.
+// The same, for a caller whose hooks can wait: `batch.Until(limit)` says up to which T-state
+// instructions may run back to back before the hooks must look at the machine (no more than
+// the bus's FrameTState when the next instruction needs them at once), and `batch.End(calledOut)`
+// brings them up to date after such a run (calledOut: its last instruction called out of the
+// core, and may have switched on a hook that wants that instruction); false stops the run.
+// While the bus's memory cycles have no watchers those stretches run on the quiet core, with the
+// fetch traps looked up by address where any are registered. The rest runs instruction by
+// instruction with `after()`; both paths run the machine alike.
+template <class Bus, class After, class Batch>
+ORVO_Z80_FLATTEN inline void RunZ80Until(Bus& bus, uint32_t limit, After&& after, Batch&& batch) {
+  // Hooks that need every instruction stay on for a while (typing, the debugger, a printer):
+  // once a batch is refused, it is asked for again only every so many instructions.
   constexpr uint32_t kRecheckInstructions = 256;
   // While the INT line may be sampled active (the frame's first T-states) the plain steps run:
   // the quiet core leaves that test out.
   z80_detail::Core<Bus> core(bus);
   while (bus.FrameTState < limit) {
     const bool intWindow = bus.FrameTState < bus.InterruptLength();
-    if (!intWindow && quiet() && bus.QuietCyclesAllowed()) {
-      if (RunZ80Quiet(bus, limit) && !after()) return;
-      continue;
+    if (!intWindow && bus.QuietCyclesAllowed()) {
+      const uint32_t until = batch.Until(limit);
+      if (until > bus.FrameTState) {
+        const bool calledOut = bus.FetchTraps.Armed() ? RunZ80Quiet<Bus, true>(bus, until)
+                                                      : RunZ80Quiet<Bus, false>(bus, until);
+        if (!batch.End(calledOut)) return;
+        continue;
+      }
     }
     for (uint32_t n = kRecheckInstructions; n != 0 && bus.FrameTState < limit; --n) {
       core.Execute();

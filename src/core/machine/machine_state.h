@@ -34,6 +34,9 @@ struct Device;
 
 constexpr uint32_t kContentionTableSize = 71000;  // longest frame plus the longest instruction
 constexpr uint32_t kRamBlockSize = 131072;        // eight 16 KB banks
+// MachineState::HooksBatched: which hooks a batch of instructions feeds at its end.
+constexpr uint8_t kBatchedTape = 1;
+constexpr uint8_t kBatchedSound = 2;
 
 struct MachineState {
   MachineState();
@@ -49,6 +52,13 @@ struct MachineState {
   uint32_t InstructionStartTState = 0;
   uint32_t InstructionTStates = 0;
   uint8_t InterruptArmed = 0;
+  // The tape and the sound follow the instructions' T-states. The frame loop may run a stretch
+  // of instructions on the quiet core while they have nothing due (hook_batch.h): meanwhile the
+  // ones named in HooksBatched (kBatchedTape, kBatchedSound) have been fed up to HooksFedTo
+  // only, and a call out brings them up to the instruction under way first.
+  uint8_t HooksBatched = 0;
+  uint32_t HooksFedTo = 0;
+  uint64_t BatchSoundDue = 0;  // where the batch's sample falls due (HaltRunFetches)
   // Code that runs before the fetch of an instruction at given addresses: the tape loader's
   // entry and trap, the +3 disk delay loops, the speech unit's ROM overlay (cpu/fetch_traps.h).
   // Each owner registers with this MachineState as the handler's context.
@@ -178,11 +188,18 @@ struct MachineState {
   uint8_t ReadPort(uint16_t port);
   void WritePort(uint16_t port, uint8_t value);
   uint32_t InterruptLength() const { return spec.interruptLength; }
-  // Nothing watches the memory cycles: no fetch traps, no ULA snow, no memory map tool. The core
-  // may then run its unwatched cycles until it next calls out (cpu/z80.h, RunZ80Until).
-  bool QuietCyclesAllowed() const {
-    return !FetchTraps.Armed() && !video.SnowArmed && !MemoryTracking;
+  // Nothing watches the memory cycles: no ULA snow, no memory map tool. The core may then run its
+  // unwatched cycles until it next calls out (cpu/z80.h, RunZ80Until); fetch traps are looked up
+  // by address.
+  bool QuietCyclesAllowed() const { return !video.SnowArmed && !MemoryTracking && !SingleSteps; }
+  // Every instruction through the single steps and their hooks (orvo-run --single-steps): the
+  // reference the quiet core's results are compared with.
+  bool SingleSteps = false;
+  // A fetch trap is about to run from a quiet core: a batch's hooks are brought up to date.
+  void BeforeFetchTrap() {
+    if (HooksBatched) CatchUpBatchedHooks();
   }
+  void CatchUpBatchedHooks();  // machine/hook_batch.cpp
   // The unwatched cycles test contention with one bit per 16K slot, taken when a quiet run
   // starts and again after each of its calls out (only a port or a device changes the paging,
   // and the option changes between frames).

@@ -43,10 +43,14 @@ inline uint32_t MachineState::HaltRunFetches(uint32_t t, uint16_t pc) const {
   if (settings.Sound != 0 && FullSpeed == 0) {
     // ... but the fetch that makes the next sample due is made on its own, so that the AY is
     // caught up to where that fetch begins, as it would be.
+    // (Within a batch the accumulator has not been fed: the batch knows the same point.)
     const uint64_t owed =
         sound.SampleStep > sound.SampleAccumulator ? sound.SampleStep - sound.SampleAccumulator : 0;
-    const uint64_t dueAt = InstructionStartTState +
-                           ((owed + (uint64_t{1} << kSampleStepShift) - 1) >> kSampleStepShift);
+    const uint64_t dueAt =
+        (HooksBatched & kBatchedSound)
+            ? BatchSoundDue
+            : InstructionStartTState +
+                  ((owed + (uint64_t{1} << kSampleStepShift) - 1) >> kSampleStepShift);
     if (dueAt <= uint64_t{t}) return 0;
     const uint64_t beforeDue = (dueAt - 1 - t) / 4;
     if (beforeDue < n) n = static_cast<uint32_t>(beforeDue);

@@ -68,6 +68,9 @@ inline uint8_t Recorded(MachineState& m, uint8_t v) {
 }  // namespace
 
 uint8_t MachineState::ReadPort(uint16_t port) {
+  // A device may look at the tape or the sound: a batch brings them up to date first.
+  if (HooksBatched) [[unlikely]]
+    CatchUpBatchedHooks();
   const PortDecoder& d = decoder;
   const ModelGroup group = d.group;
   uint8_t v = 0xFF;
@@ -113,6 +116,8 @@ uint8_t MachineState::ReadPort(uint16_t port) {
 }
 
 void MachineState::WritePort(uint16_t port, uint8_t value) {
+  if (HooksBatched) [[unlikely]]
+    CatchUpBatchedHooks();
   const PortDecoder& d = decoder;
   const ModelGroup group = d.group;
   const bool even = (port & 1) == 0;

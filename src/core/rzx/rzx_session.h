@@ -74,6 +74,9 @@ bool SetRzxLog(Emulator& emu, const std::string& path, bool on);
 
 // Starts recording the running machine into `path` (its extension becomes ".rzx").
 void StartRzxRecording(Emulator& emu, const std::string& path);
+// The start of a frame while recording: steps through the INT line's active time until the
+// machine takes the interrupt, and moves the frame's boundary there (rzx/rzx_interrupt.h).
+void RzxRecordInterruptWindow(Emulator& emu);
 // The end of a frame while recording: its fetch count and port values become a recorded frame.
 void RzxRecordFrame(Emulator& emu);
 // The recording so far as an RZX file into `path`, written atomically. False when it failed.

@@ -1,9 +1,13 @@
 #include "shell/frame_loop.h"
 
+#include <algorithm>
+
 #include "cpu/z80.h"
 #include "debugger/debug_hooks.h"
 #include "devices/device.h"
+#include "machine/hook_batch.h"
 #include "machine/typing.h"
+#include "rzx/rzx_interrupt.h"
 #include "rzx/rzx_session.h"
 #include "shell/debugger_commands.h"
 #include "shell/emulator.h"
@@ -34,13 +38,22 @@ namespace {
     return DebugAfterInstruction(m);
   return true;
 }
-// True when AfterInstruction would do nothing, for as long as no instruction calls out of the
-// core: each of its hooks is switched on only by the window, a device or a port. Kept beside it
-// so that a new hook is added to both.
-inline bool AfterInstructionIdle(const MachineState& m) {
-  return !m.input.TypingActive && !m.NmiRequest && !m.TapePlaying && !m.printer.motor &&
-         !SoundSamplingActive(m) && !m.DebugHooksActive;
-}
+// Batches of instructions for RunZ80Until while AfterInstruction's hooks can wait: those that
+// watch every instruction are off, and the tape and the sound are fed in batches up to their next
+// edge or sample (machine/hook_batch.h). Each of the other hooks is switched on only by the
+// window, a device or a port, so a batch's last instruction is followed by AfterInstruction as
+// usual. Kept beside it so that a new hook is added to both.
+struct FrameHookBatch {
+  MachineState& m;
+  uint32_t Until(uint32_t limit) {
+    if (m.input.TypingActive || m.NmiRequest || m.printer.motor || m.DebugHooksActive) return 0;
+    return BeginHookBatch(m, limit, kBatchedTape | kBatchedSound);
+  }
+  bool End(bool /*calledOut*/) {
+    EndHookBatch(m);
+    return AfterInstruction(m);
+  }
+};
 // The end of a frame: the interrupt, the flash, the picture, the counters. A recorded frame
 // (`restart`) ends at its fetch count, wherever that falls, and the next starts at 0.
 void EndFrameAt(Emulator& emu, bool restart) {
@@ -121,14 +134,26 @@ void RunFrame(Emulator& emu) {
   // Tape fast loading: the core and the tape run back to back, with no interrupts, picture,
   // sound or hooks, until the tape stops. The loop hands control back after a slice of emulated
   // time so the window stays alive; the next call goes on with the load.
-  if (m.TapePlaying && m.settings.Fastload) {
+  // A recording keeps every frame (its interrupt and its fetch count), so it plays the tape at
+  // its own speed.
+  if (m.TapePlaying && m.settings.Fastload && !emu.rzx.recording) {
     constexpr uint32_t kFastLoadSliceFrames = 100;
     uint32_t wraps = 0;
     while (m.TapePlaying && m.settings.Fastload) {
-      RunZ80Until(m, frameLength + 1, [&m] {
-        RunTape(m, m.InstructionTStates);
-        return m.TapePlaying && m.settings.Fastload;
-      });
+      struct FastLoadBatch {
+        MachineState& m;
+        bool After() {
+          RunTape(m, m.InstructionTStates);
+          return m.TapePlaying && m.settings.Fastload;
+        }
+        uint32_t Until(uint32_t limit) { return BeginHookBatch(m, limit, kBatchedTape); }
+        bool End(bool /*calledOut*/) {
+          EndHookBatch(m);
+          return After();
+        }
+      } batch{m};
+      RunZ80Until(
+          m, frameLength + 1, [&batch] { return batch.After(); }, batch);
       if (m.FrameTState > frameLength) {
         m.FrameTState -= frameLength;
         AgeTapeReadTime(m, frameLength);
@@ -138,11 +163,11 @@ void RunFrame(Emulator& emu) {
     m.video.DisplayDrawnTo = m.video.BorderDrawnTo = m.FrameTState;
   }
 
+  if (emu.rzx.recording) RzxRecordInterruptWindow(emu);
   // A HALT waits for the interrupt in one step unless the debugger watches every instruction.
   m.HaltRunLimit = m.DebugHooksActive ? 0 : frameLength;
   RunZ80Until(
-      m, frameLength, [&m] { return AfterInstruction(m); },
-      [&m] { return AfterInstructionIdle(m); });
+      m, frameLength, [&m] { return AfterInstruction(m); }, FrameHookBatch{m});
   m.HaltRunLimit = 0;
   // Stopped by the debugger inside the frame: the next call goes on from here.
   if (m.debug.stop != DebugStop::kNone) return;
@@ -178,15 +203,39 @@ void EndFrame(Emulator& emu) {
   EndFrameAt(emu, false);
 }
 
-void RunFetches(Emulator& emu, uint32_t fetches, bool interruptAtBoundary) {
+void RunFetches(Emulator& emu, uint32_t fetches) {
   MachineState& m = emu.m;
   if (fetches == 0) return;
-  // One instantiation of the core for playback: each flattens the whole instruction set.
-  RunZ80Until(m, UINT32_MAX, [&m, fetches, interruptAtBoundary] {
-    if (interruptAtBoundary) m.InterruptArmed = 0;
+  // After each instruction: the hooks, the interrupt rule of recordings, and the end of the
+  // frame at its fetch count.
+  const auto after = [&m, fetches] {
+    RzxAfterPlaybackInstruction(m);
     const bool go = AfterInstruction(m);
     return go && m.FetchCount < fetches;
-  });
+  };
+  // Batches stop short of the frame's fetch count: each fetch takes at least 4 T-states, so a
+  // batch of 4 T-states a fetch makes no more fetches than it has left before its last
+  // instruction, which makes two at most (a prefixed opcode). The last few run one by one.
+  struct PlaybackBatch {
+    MachineState& m;
+    const decltype(after)& step;
+    uint32_t fetches;
+    uint32_t Until(uint32_t limit) {
+      constexpr uint32_t kSlack = 4;
+      if (m.FetchCount + kSlack >= fetches) return 0;
+      const uint64_t byFetches =
+          uint64_t{m.FrameTState} + 4 * uint64_t{fetches - m.FetchCount - kSlack};
+      return FrameHookBatch{m}.Until(static_cast<uint32_t>(std::min<uint64_t>(limit, byFetches)));
+    }
+    bool End(bool /*calledOut*/) {
+      EndHookBatch(m);
+      return step();
+    }
+  };
+  // One instantiation of the core for playback: each flattens the whole instruction set. No run
+  // of halted fetches at once: a halted frame ends at its count.
+  m.HaltRunLimit = 0;
+  RunZ80Until(m, UINT32_MAX, after, PlaybackBatch{m, after, fetches});
 }
 
 void FinishPlaybackFrame(Emulator& emu) {

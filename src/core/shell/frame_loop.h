@@ -23,10 +23,9 @@ void RunMouseFrames(Emulator& emu);
 
 // Input recording playback: runs instructions (with their hooks) until the machine has made
 // `fetches` opcode fetches since FetchCount was cleared, then ends the frame there (the next
-// frame starts at T-state 0) and waits for its real time as RunFrame does. With
-// `interruptAtBoundary` the frame's interrupt can only be taken before its first instruction, as
-// most recorders take it; otherwise the INT line stays active for its usual T-states.
-void RunFetches(Emulator& emu, uint32_t fetches, bool interruptAtBoundary);
+// frame starts at T-state 0) and waits for its real time as RunFrame does. The frame's interrupt
+// is taken as rzx/rzx_interrupt.h says: only before its first instruction.
+void RunFetches(Emulator& emu, uint32_t fetches);
 void FinishPlaybackFrame(Emulator& emu);
 
 }  // namespace orvo

@@ -133,9 +133,8 @@ void StopRzxPlayback(Emulator& emu) {
 void RzxPlaybackFrame(Emulator& emu) {
   RzxSession& s = emu.rzx;
   const RzxFrame& f = s.file.inputs[s.block].frames[s.frame];
-  // The INT line of Orvo's own recordings is as long as the machine's; other recorders take the
-  // frame's interrupt only at the frame boundary (an EI early in a frame does not see it).
-  RunFetches(emu, f.fetches, s.file.creator != "Orvo");
+  // The frame's interrupt follows the rule in rzx/rzx_interrupt.h, whoever made the file.
+  RunFetches(emu, f.fetches);
   FinishPlaybackFrame(emu);
   RzxEndOfFrame(emu);
 }

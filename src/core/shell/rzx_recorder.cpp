@@ -1,11 +1,14 @@
 // Recording an input recording: the running machine as an SZX snapshot, then per frame the opcode
 // fetch count and every port value read; rollback points keep the machine at chosen frames so the
 // recording can go back to one and go on from there.
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 
+#include "rzx/rzx_interrupt.h"
 #include "rzx/rzx_session.h"
 #include "shell/emulator.h"
+#include "shell/frame_loop.h"
 #include "shell/snapshot_load.h"
 #include "shell/snapshot_save.h"
 
@@ -69,6 +72,32 @@ void RzxRecordFrame(Emulator& emu) {
   b.frames.push_back(f);
   s.frameValues.clear();
   m.FetchCount = 0;
+}
+
+void RzxRecordInterruptWindow(Emulator& emu) {
+  RzxSession& s = emu.rzx;
+  MachineState& m = emu.m;
+  if (!m.InterruptArmed) return;
+  while (m.FrameTState < m.InterruptLength()) {
+    if (RzxInterruptTakenHere(m)) {
+      if (m.FetchCount == 0) return;  // on the boundary already
+      // Taken late: what ran before it ends the frame before. The first frame of a recording
+      // has none before it, so the instructions become a short frame of their own.
+      RzxInputBlock& b = Recorded(s);
+      if (b.frames.empty()) {
+        b.frames.push_back(RzxFrame{});
+        b.frames.back().first = static_cast<uint32_t>(b.values.size());
+      }
+      RzxFrame& f = b.frames.back();
+      f.fetches = static_cast<uint16_t>(std::min<uint32_t>(f.fetches + m.FetchCount, 0xFFFF));
+      f.reads += static_cast<uint32_t>(s.frameValues.size());
+      b.values.insert(b.values.end(), s.frameValues.begin(), s.frameValues.end());
+      s.frameValues.clear();
+      m.FetchCount = 0;
+      return;
+    }
+    StepInstruction(emu);
+  }
 }
 
 bool WriteRzxFile(Emulator& emu, const std::string& path) {

@@ -78,9 +78,11 @@ TapeBlock* NextCopyableBlock(MachineState& m, bool* stopMark = nullptr) {
 }
 
 // Whether the trap at 0x056B may look at the tape: traps on, the deck stopped (a playing tape is
-// read by the ROM as it plays) and the loader's own ROM paged in.
+// read by the ROM as it plays) and the loader's own ROM paged in. An input recording being made
+// or played (the port read hook) sees the tape only through the ROM's port reads.
 bool TrapArmed(const MachineState& m) {
-  return m.settings.TapeTraps && !m.TapePlaying && m.tape.image && LoaderRomPaged(m);
+  return m.settings.TapeTraps && !m.TapePlaying && m.tape.image && LoaderRomPaged(m) &&
+         !m.PortReadHook;
 }
 
 // A store through the write map (protected ROM and missing memory take nothing), without timing,
