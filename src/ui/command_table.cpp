@@ -163,6 +163,7 @@ void Options(MainWindow& w) {
     ModalScope paused(&w);
     ShowOptionsSheet(&w, w.Emu());
   }
+  w.MouseTypeChanged();
   UpdateViewChecks(w.Emu());
   w.SetUpDisplay();
 }
@@ -232,6 +233,8 @@ void EnableKeystick(MainWindow& w) {
 }
 
 void Pause(MainWindow& w) {
+  // Esc while text is being typed in stops the typing instead.
+  if (w.StopTyping()) return;
   TogglePause(w.Emu());
 }
 
