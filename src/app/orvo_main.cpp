@@ -5,7 +5,9 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
+#include "render/display_check.h"
 #include "shell/app_init.h"
 #include "shell/emulator.h"
 #include "shell/sound_setup.h"
@@ -13,38 +15,128 @@
 #include "ui/main_window.h"
 #include "ui/qt_host.h"
 
+namespace {
+
+constexpr int kExitUsage = 2;
+
+const char kHelp[] =
+    "Usage: orvo [options] [FILE]\n"
+    "Opens the ZX Spectrum emulator's window; FILE (a snapshot, tape, disk, recording or ZIP\n"
+    "archive) is opened as File, Load File would. Each orvo opens a window of its own.\n"
+    "  --model M     start with model M: 16, 48, 128, plus2, plus2a or plus3, as if chosen\n"
+    "                in the options (and kept, as they keep it)\n"
+    "  --fullscreen  start full screen (F4 goes back to the window)\n"
+    "  --frame-times FILE  write the wall-clock time of every emulated frame to FILE\n"
+    "                (microseconds since an arbitrary start, one a line), to check the pacing\n"
+    "  --version     print the version\n"
+    "  --help        this text\n"
+    "An option's value may follow it (--model 128) or be joined to it (--model=128). Qt's own\n"
+    "options (-platform NAME, -style NAME, ...) are passed on to Qt.\n";
+
+struct WindowOptions {
+  int model = -1;  // -1: as the settings say
+  bool fullscreen = false;
+  std::string frameTimes;  // where each frame's time is written; empty: nowhere
+  std::vector<std::string> files;
+};
+
+bool ParseModel(std::string_view text, int* model) {
+  static const char* const kNames[] = {"16", "48", "128", "plus2", "plus2a", "plus3"};
+  for (int i = 0; i < 6; ++i) {
+    if (text == kNames[i]) {
+      *model = i;
+      return true;
+    }
+  }
+  return false;
+}
+
+// Reads orvo's options from argv. Arguments with a single "-" are Qt's and are skipped (Qt takes
+// them out of argv when the application is made; before that, their values count as files, which
+// only the second reading uses). Returns -1 to carry on, else the exit status (after --help,
+// --version or an error on standard error).
+int ParseWindowOptions(int argc, char** argv, WindowOptions& options) {
+  options = WindowOptions{};
+  bool filesOnly = false;
+  for (int i = 1; i < argc; ++i) {
+    std::string a = argv[i];
+    if (filesOnly || a.empty() || a[0] != '-') {
+      options.files.push_back(a);
+      continue;
+    }
+    if (a.size() < 2 || a[1] != '-') {
+      if (a == "-h")
+        a = "--help";
+      else
+        continue;
+    }
+    std::string value;
+    bool hasValue = false;
+    if (const size_t eq = a.find('='); eq != std::string::npos) {
+      value = a.substr(eq + 1);
+      a.resize(eq);
+      hasValue = true;
+    }
+    if (a == "--") {
+      filesOnly = true;
+    } else if (a == "--help" || a == "--version" || a == "--fullscreen") {
+      if (hasValue) {
+        std::fprintf(stderr, "orvo: %s takes no value (see --help)\n", a.c_str());
+        return kExitUsage;
+      }
+      if (a == "--help") {
+        std::fputs(kHelp, stdout);
+        return 0;
+      }
+      if (a == "--version") {
+        std::printf("%s\n", orvo::VersionLine("orvo").c_str());
+        return 0;
+      }
+      options.fullscreen = true;
+    } else if (a == "--model") {
+      if (!hasValue && i + 1 < argc) value = argv[++i], hasValue = true;
+      if (!hasValue || !ParseModel(value, &options.model)) {
+        std::fprintf(stderr, "orvo: --model needs 16, 48, 128, plus2, plus2a or plus3\n");
+        return kExitUsage;
+      }
+    } else if (a == "--frame-times") {
+      if (!hasValue && i + 1 < argc) value = argv[++i], hasValue = true;
+      if (!hasValue || value.empty()) {
+        std::fprintf(stderr, "orvo: --frame-times needs a file name\n");
+        return kExitUsage;
+      }
+      options.frameTimes = value;
+    } else {
+      std::fprintf(stderr, "orvo: unknown option '%s' (see --help)\n", argv[i]);
+      return kExitUsage;
+    }
+  }
+  return -1;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+  WindowOptions options;
   // Answered before the window system is asked for anything, so they work without a display.
-  if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
-    std::printf("%s\n", orvo::VersionLine("orvo").c_str());
-    return 0;
-  }
-  if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
-    std::printf(
-        "Usage: orvo [FILE]\n"
-        "Opens the ZX Spectrum emulator's window; FILE (a snapshot, tape, disk, recording or ZIP\n"
-        "archive) is opened as File, Load File would. Each orvo opens a window of its own.\n"
-        "  --frame-times FILE  write the wall-clock time of every emulated frame to FILE\n"
-        "                      (microseconds, one a line), to check the pacing\n"
-        "  --version  print the version\n"
-        "  --help     this text\n");
-    return 0;
-  }
-  // Taken out before Qt and the file argument see the command line.
+  if (const int status = ParseWindowOptions(argc, argv, options); status >= 0) return status;
   std::FILE* frameTimes = nullptr;
-  for (int i = 1; i + 1 < argc; ++i) {
-    if (std::strcmp(argv[i], "--frame-times") != 0) continue;
-    frameTimes = std::fopen(argv[i + 1], "w");
+  if (!options.frameTimes.empty()) {
+    frameTimes = std::fopen(options.frameTimes.c_str(), "w");
     if (frameTimes == nullptr) {
-      std::fprintf(stderr, "orvo: %s: %s\n", argv[i + 1], std::strerror(errno));
+      std::fprintf(stderr, "orvo: %s: %s\n", options.frameTimes.c_str(), std::strerror(errno));
       return 1;
     }
-    for (int j = i; j + 2 <= argc; ++j) argv[j] = argv[j + 2];
-    argc -= 2;
-    break;
   }
+  if (const std::string missing = orvo::render::MissingDisplayReason(); !missing.empty()) {
+    std::fprintf(stderr, "orvo: cannot open the window: %s\n", missing.c_str());
+    return 1;
+  }
+  orvo::render::InstallPlatformStartHandler();
   QApplication app(argc, argv);  // takes Qt's own options out of argv
+  orvo::render::UndoPlatformStartHandler();
   QApplication::setApplicationName(QStringLiteral("Orvo"));
+  ParseWindowOptions(argc, argv, options);  // without Qt's options now: the files are the files
 
   orvo::ui::QtHost host;
   orvo::Emulator emu(host);
@@ -53,14 +145,25 @@ int main(int argc, char** argv) {
   if (programFolder.empty()) programFolder = QCoreApplication::applicationDirPath().toStdString();
   orvo::SetUpFolders(emu, programFolder, orvo::DefaultConfigFolder());
   orvo::InitApplication(emu);
+  if (options.model >= 0 && options.model != emu.m.MachineModel) {
+    orvo::ChooseStartModel(emu, options.model);
+  }
 
   orvo::ui::MainWindow window(emu, host);
   // The window first, so that a sound device's failure is one message over it; without a
   // device the program runs on silently and paces itself.
   window.ShowInitially();
+  if (options.fullscreen && !window.IsFullScreen()) window.ToggleFullScreen();
   orvo::StartSound(emu);
 
-  const std::string path = orvo::CommandLinePath(argc, argv);
+  // One file, as named; several words are one name with blanks, as a command line that was not
+  // quoted means it.
+  std::vector<const char*> words = {argv[0]};
+  for (const std::string& f : options.files) words.push_back(f.c_str());
+  const std::string path =
+      options.files.size() == 1
+          ? options.files.front()
+          : orvo::CommandLinePath(static_cast<int>(words.size()), words.data());
   if (!path.empty()) window.OpenCommandLineFile(path);
 
   if (frameTimes == nullptr) return window.RunMainLoop();
