@@ -164,6 +164,7 @@ void Options(MainWindow& w) {
     ModalScope paused(&w);
     ShowOptionsSheet(&w, w.Emu());
   }
+  w.MouseTypeChanged();
   UpdateViewChecks(w.Emu());
   w.SetUpDisplay();
 }
@@ -233,6 +234,8 @@ void EnableKeystick(MainWindow& w) {
 }
 
 void Pause(MainWindow& w) {
+  // Esc while text is being typed in stops the typing instead.
+  if (w.StopTyping()) return;
   TogglePause(w.Emu());
 }
 

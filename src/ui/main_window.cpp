@@ -29,6 +29,7 @@
 #include "shell/frame_loop.h"
 #include "shell/machine_setup.h"
 #include "shell/media_loaders.h"
+#include "shell/messages.h"
 #include "shell/window_commands.h"
 #include "sound/sound_output.h"
 #include "ui/command_table.h"
@@ -361,6 +362,7 @@ void MainWindow::SetUpDisplay() {
   ApplyWindowGeometry();
   extras_->ApplyShader(view_);
   view_->Widget()->update();
+  if (MouseCaptured()) ShowMouseHint(true);  // over the picture where it now is
 }
 
 void MainWindow::ApplyWindowGeometry() {
@@ -419,6 +421,7 @@ void MainWindow::KeepOnScreen() {
 }
 
 void MainWindow::Present(const uint32_t* pixels) {
+  ++picturesPresented_;
   if (view_ != nullptr) view_->SetPicture(pixels);
   extras_->FramePresented(pixels);
 }
@@ -535,9 +538,10 @@ bool MainWindow::RunPass() {
     RefreshStatusBar();
   }
   const MachineState& m = emu_.m;
-  status_->SetDiskLamp(m.MachineModel != kModelPlus3 || !m.DiskLampDrawn ? 0
-                       : m.DiskMotorLamp                                 ? 2
-                                                                         : 1);
+  // The +3 always has its lamp: red, and green while a disk's motor turns.
+  status_->SetDiskLamp(m.MachineModel != kModelPlus3        ? 0
+                       : m.DiskLampDrawn && m.DiskMotorLamp ? 2
+                                                            : 1);
   // The core keeps the menu states; a frame may have changed them (a tape that stopped, a
   // recording that ended).
   if (emu_.m.FrameCount != frames) RefreshMenuStates();
@@ -604,6 +608,14 @@ void MainWindow::TypeText(const QString& text, int spoolSpeed) {
               spoolSpeed);
 }
 
+bool MainWindow::StopTyping() {
+  MachineState& m = emu_.m;
+  if (!TypingActive(m)) return false;
+  CancelTyping(m);
+  if (SoundShouldPlay(m)) PauseSound(m, 0);
+  return true;
+}
+
 // ---- keys ----
 
 bool MainWindow::focusNextPrevChild(bool) {
@@ -627,6 +639,12 @@ void MainWindow::ForwardKey(QKeyEvent* event, bool down) {
       event->key() == Qt::Key_Shift ? down : event->modifiers().testFlag(Qt::ShiftModifier);
   MachineState& m = emu_.m;
   m.input.WindowForeground = 1;
+  // A key pressed while text is typed in stops the typing; the key itself goes nowhere, so no
+  // stray character follows the text.
+  if (down && !event->isAutoRepeat() && StopTyping()) {
+    event->accept();
+    return;
+  }
   if (down) {
     lastKeyDown_ = vk;
     if (vk != 0) KeyDown(m, vk, shift);
@@ -649,8 +667,17 @@ bool MainWindow::MouseCaptured() const {
   return emu_.m.input.MouseCaptured != 0;
 }
 
+bool MainWindow::MouseCaptureWanted() const {
+  // A mouse type of "None" wants no capture, whatever an earlier choice left behind.
+  return emu_.m.input.MouseWanted != 0 && emu_.m.settings.MouseType != 0;
+}
+
+void MainWindow::MouseTypeChanged() {
+  if (!MouseCaptureWanted()) ReleaseHostMouse();
+}
+
 void MainWindow::ToggleMouseCapture() {
-  if (!emu_.m.input.MouseWanted || MouseCaptured()) {
+  if (!MouseCaptureWanted() || MouseCaptured()) {
     ReleaseHostMouse();
   } else {
     CaptureHostMouse();
@@ -675,6 +702,32 @@ void MainWindow::CaptureHostMouse() {
   if (QWindow* handle = windowHandle()) handle->setMouseGrabEnabled(true);
   pointerKnown_ = false;
   RecentrePointer();
+  ShowMouseHint(true);
+}
+
+void MainWindow::ShowMouseHint(bool show) {
+  // The way out is shown on the picture itself, at its foot, so that it is seen at every size
+  // and in full screen, where the status bar's last part may be out of sight.
+  if (mouseHint_ == nullptr) {
+    mouseHint_ = new QLabel(QString::fromLatin1(MessageText(kMsgMouseReleaseKey)), client_);
+    mouseHint_->setObjectName(QStringLiteral("mouseReleaseHint"));
+    mouseHint_->setStyleSheet(
+        QStringLiteral("color: white; background: rgba(0, 0, 0, 160); padding: 2px 6px"));
+    mouseHint_->setAttribute(Qt::WA_TransparentForMouseEvents);
+    mouseHint_->hide();
+  }
+  if (!show) {
+    mouseHint_->hide();
+    return;
+  }
+  mouseHint_->adjustSize();
+  const QRect picture = view_ != nullptr ? view_->Widget()->geometry() : client_->rect();
+  const QRect area = picture.intersected(client_->rect());
+  const int x = area.left() + std::max(0, (area.width() - mouseHint_->width()) / 2);
+  const int y = std::max(area.top(), area.bottom() + 1 - mouseHint_->height() - 4);
+  mouseHint_->move(x, y);
+  mouseHint_->raise();
+  mouseHint_->show();
 }
 
 void MainWindow::RecentrePointer() {
@@ -709,6 +762,7 @@ void MainWindow::ReleaseHostMouse() {
   setMouseTracking(false);
   pointerKnown_ = false;
   QCursor::setPos(pointerBeforeCapture_);
+  ShowMouseHint(false);
 }
 
 std::string MainWindow::MouseInfoText() const {
@@ -769,7 +823,7 @@ void MainWindow::FocusGained() {
   m.input.WindowForeground = 1;
   m.FocusPaused = 0;
   if (SoundShouldPlay(m)) PauseSound(m, 0);
-  if (m.input.MouseWanted && !quitting_) CaptureHostMouse();
+  if (MouseCaptureWanted() && !quitting_) CaptureHostMouse();
 }
 
 void MainWindow::FocusLost() {

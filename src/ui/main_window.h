@@ -82,6 +82,8 @@ class MainWindow final : public QMainWindow {
   void SetUpDisplay();
   // A finished frame from the core.
   void Present(const uint32_t* pixels);
+  // How many pictures the core has handed over so far.
+  uint64_t PicturesPresented() const { return picturesPresented_; }
   PictureView* View() const { return view_; }
   DisplayExtras& Extras() const { return *extras_; }
   QWidget* ClientArea() const { return client_; }
@@ -98,6 +100,9 @@ class MainWindow final : public QMainWindow {
   // Types `text` into the machine, then ENTER (paste, dropped text). A `spoolSpeed` above 0 paces
   // this text only; the "Spool Speed" setting is left as it was.
   void TypeText(const QString& text, int spoolSpeed);
+  // A key press or Esc while text is being typed in: the rest is dropped and the speed is normal
+  // again. False when nothing was being typed.
+  bool StopTyping();
 
   // ---- recent files ----
   RecentFiles& Recent() { return *recent_; }
@@ -144,6 +149,12 @@ class MainWindow final : public QMainWindow {
   // ---- mouse ----
   // F7: captures the pointer for the emulated mouse when one is chosen, or lets it go.
   void ToggleMouseCapture();
+  // Capture is wanted while a mouse type is chosen; after the options changed it, a capture that
+  // is no longer wanted is let go.
+  bool MouseCaptureWanted() const;
+  void MouseTypeChanged();
+  // "F7 releases the mouse" over the foot of the picture while the pointer is held.
+  QLabel* MouseHint() const { return mouseHint_; }
   void CaptureHostMouse();
   void ReleaseHostMouse();
   bool MouseCaptured() const;
@@ -192,6 +203,7 @@ class MainWindow final : public QMainWindow {
   PictureView* view_ = nullptr;
   DisplayExtras* extras_ = nullptr;  // shader effect, parameters, movie recording
   int viewVsync_ = -1;
+  uint64_t picturesPresented_ = 0;
   StatusBarWidget* status_ = nullptr;
   StatusBar statusData_;
   std::map<CommandId, QAction*> actions_;
@@ -214,6 +226,8 @@ class MainWindow final : public QMainWindow {
   QTimer* rewindTimer_ = nullptr;
   uint32_t rewindClearsSeen_ = 0;
   void RecentrePointer();
+  void ShowMouseHint(bool show);
+  QLabel* mouseHint_ = nullptr;
   QPoint pointerBeforeCapture_;
   // Relative motion while captured: the last pointer position seen in the client area. Where the
   // platform cannot warp the pointer (Wayland) the deltas still count and the grab keeps the

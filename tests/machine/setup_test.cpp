@@ -78,10 +78,10 @@ TEST(LoadRoms, MissingOrWrongLengthFilesReportAndLeaveTheRomsBlank) {
     size_t size;
     const char* text;
   } cases[] = {
-      {kModelPlus3, nullptr, 0, "02 - ROM missing\n\nplus3.rom"},
-      {kModel48K, "48k.rom", 1, "02 - ROM missing\n\n48k.rom"},  // a folder of the ROM's name
-      {kModel48K, "48k.rom", 16383, "03 - ROM file incorrect length"},
-      {kModel128K, "128k.rom", 16384, "03 - ROM file incorrect length"},  // only half of the pair
+      {kModelPlus3, nullptr, 0, "ROM missing\n\nplus3.rom"},
+      {kModel48K, "48k.rom", 1, "ROM missing\n\n48k.rom"},  // a folder of the ROM's name
+      {kModel48K, "48k.rom", 16383, "ROM file incorrect length"},
+      {kModel128K, "128k.rom", 16384, "ROM file incorrect length"},  // only half of the pair
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text);

@@ -93,7 +93,7 @@ TEST_F(ConfigFile, SaveFailuresReportAndKeepThePreviousFile) {
   emu.folders.ConfigFolder = (root_ / "no such folder").string();
   SaveConfig(emu);
   EXPECT_EQ(OptionsMessages(host), std::vector<MessageId>{kMsgCannotSaveConfig});
-  EXPECT_EQ(host.messages.back().text, "07 - Cannot Save config file");
+  EXPECT_EQ(host.messages.back().text, "Cannot Save config file");
   // The settings in use and the running machine stay as they were.
   EXPECT_EQ(emu.m.settings.Frameskip, 7);
   EXPECT_EQ(emu.m.cpu.PC, 0x8000);

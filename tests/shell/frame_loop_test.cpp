@@ -23,8 +23,20 @@ class FrameHost final : public Host, public Clock {
   void ShowMessage(CaptionId, MessageId, std::string_view) override { ++messages; }
   bool AskYesNo(std::string_view, std::string_view) override { return true; }
   Clock& GetClock() override { return *this; }
-  uint64_t NowNanoseconds() override { return now_ns += 50000; }
-  void SleepMilliseconds(uint32_t ms) override { now_ns += (ms == 0 ? 100000u : ms * 1000000u); }
+  uint64_t NowNanoseconds() override {
+    ++readings;
+    return now_ns += 50000;
+  }
+  void SleepMilliseconds(uint32_t ms) override {
+    ++sleeps;
+    now_ns += (ms == 0 ? 100000u : ms * 1000000u);
+  }
+  // Sleeps overshoot a little, as a real one does.
+  void SleepMicroseconds(uint32_t us) override {
+    ++sleeps;
+    now_ns += (us == 0 ? 100000u : us * 1000u + 80000u);
+  }
+  int readings = 0, sleeps = 0;
   void PresentFrame(const uint32_t* pixels) override {
     ++presented;
     constexpr int kWidth = 352, kLeft = 48, kTop = 48;
@@ -89,6 +101,12 @@ TEST_F(FrameLoopTest, ThrottleHoldsFiftyFramesToOneSecondWithoutMakingUpLateness
   const uint64_t before = host.now_ns;
   RunFrame(*emu);
   EXPECT_GE(host.now_ns - before, 19000000u);
+
+  // The wait sleeps until just before the frame's time and then reads the clock a few times:
+  // it does not keep a core busy polling.
+  host.readings = host.sleeps = 0;
+  for (int i = 0; i < 50; ++i) RunFrame(*emu);
+  EXPECT_LE(host.readings + host.sleeps, 50 * 10);
 
   // At full speed nothing waits: ten frames take only the clock readings.
   emu->m.FullSpeed = 1;

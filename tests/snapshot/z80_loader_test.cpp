@@ -137,8 +137,9 @@ TEST(Z80Loader, BlocksInAnyOrderAndUnknownPagesPassedOver) {
 }
 
 // Byte 29: bit 2 the issue 2 keyboard (the 48K's, for this run only), bits 6-7 the joystick (a
-// zero there, the cursor joystick, is also what writers leave: it changes nothing). The writer
-// puts back what was read.
+// zero there, the cursor joystick, is also what writers leave: it changes nothing). The joystick
+// is the running machine's: the user's settings keep their own, and the next machine set-up
+// goes back to them. The writer puts back what was read.
 TEST(Z80Loader, KeyboardIssueAndJoystick) {
   ORVO_REQUIRE_ROMS();
   // byte 29, the user's controller type before; then issue 3, controller and keyboard types.
@@ -151,9 +152,15 @@ TEST(Z80Loader, KeyboardIssueAndJoystick) {
     ASSERT_EQ(LoadZ80(t.emu, f), 0);
     EXPECT_EQ(t.m.IssueMask, issue3 ? 0x10 : 0x18) << byte29;
     EXPECT_EQ(t.emu.settings.KeyboardIssue, 1);
-    EXPECT_EQ(t.emu.settings.JoystickType, joystick);
-    EXPECT_EQ(t.emu.settings.KeystickType, keystick);
+    EXPECT_EQ(t.m.settings.JoystickType, joystick);
+    EXPECT_EQ(t.m.settings.KeystickType, keystick);
+    EXPECT_EQ(t.m.input.KeystickActive, keystick != 0 ? 1 : 0) << byte29;
+    EXPECT_EQ(t.emu.settings.JoystickType, before);
+    EXPECT_EQ(t.emu.settings.KeystickType, 0);
     EXPECT_EQ(WriteZ80(CaptureSnapshot(t.m), 3, false)[29], byte29);
+    SetUpMachine(t.emu);
+    EXPECT_EQ(t.m.settings.JoystickType, before);
+    EXPECT_EQ(t.m.settings.KeystickType, 0);
   }
 }
 

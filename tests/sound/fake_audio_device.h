@@ -43,16 +43,20 @@ class FakeAudioDevice final : public AudioDevice {
     Call("stop", false);
     playing = false;
   }
-  // While playing, the position moves `bytesPerMs` each fake millisecond from 0.
+  // While playing, the position moves `bytesPerMs` each fake millisecond from 0; with
+  // `blockBytes` set it moves in whole blocks of that many bytes, as a device that takes its
+  // samples in large blocks does.
   uint32_t WritePosition() override {
     if (!playing || ring.empty()) return 0;
-    return static_cast<uint32_t>((clock_->now_ns - startNs) / 1000000u * bytesPerMs % ring.size());
+    uint64_t taken = (clock_->now_ns - startNs) / 1000000u * bytesPerMs;
+    if (blockBytes != 0) taken -= taken % blockBytes;
+    return static_cast<uint32_t>(taken % ring.size());
   }
   void Close() override { Call("close", false); }
 
   std::string fail;  // the call that fails
   int lostWrites = 0;
-  uint32_t maxRate = 44100, bytesPerMs = 0;
+  uint32_t maxRate = 44100, bytesPerMs = 0, blockBytes = 0;
   bool has16Bit = true, playing = false;
   WaveFormat format;
   std::vector<uint8_t> ring;

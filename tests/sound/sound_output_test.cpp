@@ -87,7 +87,7 @@ TEST(SoundFormat, SampleStepFrameBytesAndCorrections) {
   EXPECT_LE(slow.m.sound.FrameBytes, kSoundStagingSize);
 }
 
-TEST(SoundInit, AFailureIsOneMessageAndTheMachineRunsOnSilently) {
+TEST(SoundInit, AFailureIsTwoMessagesAndTheMachineRunsOnSilently) {
   const std::pair<const char*, int> failures[] = {{"open", 101},    {"priority", 102},
                                                   {"primary", 103}, {"ring", 104},
                                                   {"play", 105},    {"no device", 101}};
@@ -97,13 +97,15 @@ TEST(SoundInit, AFailureIsOneMessageAndTheMachineRunsOnSilently) {
     if (std::string(fail) == "no device") rig.host.audio = nullptr;
     rig.m.ports.BeeperLevel = 8192;
     StartSound(*rig.emu);
-    // One message says what failed; nothing more follows it.
-    ASSERT_EQ(rig.messages.size(), 1u) << fail;
+    // One message says what failed, the next that the program goes on without sound.
+    ASSERT_EQ(rig.messages.size(), 2u) << fail;
     EXPECT_EQ(rig.messages[0].message, message) << fail;
     EXPECT_EQ(rig.messages[0].caption, CaptionId::PokeMemory);
+    EXPECT_EQ(rig.messages[1].message, kMsgSoundInitFailed);
+    EXPECT_EQ(rig.messages[1].caption, CaptionId::Error);
     // Load or Default Configuration does not try a failed device again.
     ReopenSound(*rig.emu);
-    EXPECT_EQ(rig.messages.size(), 1u) << fail;
+    EXPECT_EQ(rig.messages.size(), 2u) << fail;
     EXPECT_EQ(rig.m.sound.Device, nullptr);
     EXPECT_FALSE(SoundPacesEmulation(rig.m));  // the frame loop keeps time itself
     if (message != 101) {
@@ -185,6 +187,27 @@ TEST(SoundRing, SegmentsPacingAndLostBuffers) {
   const uint64_t t2 = clock.now_ns;
   SubmitFrame(rig.m, 1);
   EXPECT_NEAR((clock.now_ns - t2) / 1e6, 1000.0, 2.0);
+}
+
+// A device that takes three segments at a time carries its position past the segment the wait
+// is for. The wait ends as soon as the ring has room, so no frame waits longer than one of the
+// device's blocks and fifty frames still take a second.
+TEST(SoundRing, APositionThatJumpsPastTheSegmentCostsNoTripRoundTheRing) {
+  Rig rig;
+  ASSERT_EQ(InitSound(*rig.emu), 0);
+  const uint32_t fb = rig.m.sound.FrameBytes;
+  test::FakeClock& clock = rig.host.clock;
+  rig.device.bytesPerMs = fb / 20;
+  rig.device.blockBytes = 3 * (fb / 20) * 20;  // 60 ms of sound per block
+  uint64_t longest = 0;
+  const uint64_t t0 = clock.now_ns;
+  for (int i = 0; i < 200; ++i) {
+    const uint64_t before = clock.now_ns;
+    SubmitFrame(rig.m, static_cast<uint8_t>(i));
+    longest = std::max(longest, clock.now_ns - before);
+  }
+  EXPECT_LE(longest / 1e6, 61.0);
+  EXPECT_NEAR((clock.now_ns - t0) / 1e9, 4.0, 0.1);
 }
 
 TEST(SoundRing, PauseAndClose) {

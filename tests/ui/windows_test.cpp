@@ -210,7 +210,13 @@ TEST_F(WindowTest, MicrodrivesWindowShowsAndHandlesTheDrives) {
   emu->settings.Interface1 = 1;
   OpenWindow();
   ASSERT_TRUE(window->Action(CommandId::Microdrives)->isEnabled());
-  EXPECT_FALSE(window->Action(CommandId::ViewMicrodrive)->isEnabled());
+  // With no cartridge in, "View Microdrive" answers that there is none rather than being greyed.
+  ASSERT_TRUE(window->Action(CommandId::ViewMicrodrive)->isEnabled());
+  window->DispatchCommand(CommandId::ViewMicrodrive);
+  ASSERT_FALSE(messages.empty());
+  EXPECT_EQ(messages.back().caption, "Orvo Debug");
+  EXPECT_EQ(messages.back().text, "Debug: No Microdrive cartridge inserted");
+  messages.clear();
   window->DispatchCommand(CommandId::Microdrives);
   auto* dialog = window->findChild<QDialog*>(QStringLiteral("ORVO_MICRODRIVES"));
   ASSERT_NE(dialog, nullptr);
@@ -260,12 +266,12 @@ TEST(PrinterWindow, AttachesFeedsClearsAndSaves) {
   EXPECT_EQ(emu.m.printer.attached, 0);
 }
 
-// "View Printer Buffer" is offered once there is paper, lists the printed dots, and follows the
-// printing while it is open.
+// "View Printer Buffer" is always offered, lists the printed dots, and follows the printing while
+// it is open.
 TEST_F(WindowTest, PrinterBufferViewFollowsThePaper) {
   ORVO_REQUIRE_FILE(orvo::test::RomDir() / "48k.rom");
   OpenWindow();
-  EXPECT_FALSE(window->Action(CommandId::ViewPrinterBuffer)->isEnabled());
+  EXPECT_TRUE(window->Action(CommandId::ViewPrinterBuffer)->isEnabled());
   window->DispatchCommand(CommandId::ZxPrinter);
   EXPECT_TRUE(window->Action(CommandId::ViewPrinterBuffer)->isEnabled());
   emu->m.printer.paper[8] = 0;  // line 0, dot 8: bit 7 of its second byte

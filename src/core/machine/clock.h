@@ -10,6 +10,8 @@ class Clock {
   virtual ~Clock() = default;
   virtual uint64_t NowNanoseconds() = 0;            // monotonic
   virtual void SleepMilliseconds(uint32_t ms) = 0;  // 0 yields
+  // A finer sleep for the frame throttle; clocks that keep only milliseconds round it down.
+  virtual void SleepMicroseconds(uint32_t us) { SleepMilliseconds(us / 1000); }
 };
 
 }  // namespace orvo

@@ -68,6 +68,8 @@ struct InputState {
   int32_t TypingSpoolSpeed = 0;  // the pace of this text; 0: the "Spool Speed" setting
   uint8_t TypingInString = 0;
   uint8_t TypingInRem = 0;
+  // Frames since the ROM last waited for a key; typing that waits too long is given up.
+  uint32_t TypingFramesWaiting = 0;
 };
 
 }  // namespace orvo

@@ -1,5 +1,7 @@
 #include "machine/typing.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -273,6 +275,7 @@ void StartTyping(MachineState& m, std::span<const uint8_t> text, int32_t spoolSp
   in.TypingCounter = 2;
   in.TypingInString = 0;
   in.TypingInRem = 0;
+  in.TypingFramesWaiting = 0;
   m.FullSpeed = 1;
 }
 
@@ -303,6 +306,7 @@ bool TypingActive(const MachineState& m) {
 void TypingStep(MachineState& m) {
   InputState& in = m.input;
   if (!in.TypingActive) return;
+  in.TypingFramesWaiting = 0;
   if (in.TypingCounter == 1) {
     if (m.MachineModel == kModel16K || m.MachineModel == kModel48K) {
       Deliver48(m);
@@ -316,6 +320,29 @@ void TypingStep(MachineState& m) {
   } else {
     ++in.TypingCounter;
   }
+}
+
+std::string TypingFrameEnd(MachineState& m) {
+  InputState& in = m.input;
+  if (!in.TypingActive || ++in.TypingFramesWaiting < kTypingStallFrames) return {};
+  // The untyped rest, as far as the end marker, with its line ends shown as spaces.
+  const size_t total = in.TypingText.empty() ? 0 : in.TypingText.size() - 1;
+  const size_t typed = std::min<size_t>(in.TypingPos, total);
+  std::string rest;
+  for (size_t i = typed; i < total && rest.size() < 40; ++i) {
+    const uint8_t c = in.TypingText[i];
+    rest.push_back(c == 13 ? ' ' : c >= 0x20 && c < 0x7F ? static_cast<char>(c) : '?');
+  }
+  while (!rest.empty() && rest.back() == ' ') rest.pop_back();
+  char text[200];
+  std::snprintf(text, sizeof text,
+                "Typing stopped: the machine has not asked for a key for %u seconds (PC %04X).\n"
+                "%zu of %zu characters were typed.",
+                kTypingStallFrames / 50, static_cast<unsigned>(m.cpu.PC), typed, total);
+  std::string note = text;
+  if (!rest.empty()) note += "\nNot typed: \"" + rest + (total - typed > 40 ? "...\"" : "\"");
+  CancelTyping(m);
+  return note;
 }
 
 }  // namespace orvo

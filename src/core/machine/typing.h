@@ -22,6 +22,15 @@ bool StartTypingFile(MachineState& m, const std::string& path);
 void CancelTyping(MachineState& m);
 
 bool TypingActive(const MachineState& m);
+// Frames of emulated time (3 s) that typing waits for the ROM to ask for a key before it gives
+// up: a program that never reads the keyboard through the ROM would otherwise hold the machine at
+// full speed for good.
+constexpr uint32_t kTypingStallFrames = 150;
+// Counts one frame of typing without a key wait; once kTypingStallFrames have passed, stops typing
+// (full speed ends) and returns what the user is told: where it stopped and what was left untyped.
+// Returns an empty text otherwise.
+std::string TypingFrameEnd(MachineState& m);
+
 // Called by the instruction step while TypingActive and the PC equals KeyWaitAddress: hands the
 // next character to the ROM every "Spool Speed" + 1 visits.
 void TypingStep(MachineState& m);

@@ -96,7 +96,20 @@ bool RecordFromRollback(Emulator& emu, const std::string& path);
 // playback stops; a recording is written as far as it went and stops.
 void RzxMachineReplaced(Emulator& emu);
 
-// Menu states for idle, playing and recording.
-void UpdateRzxMenus(Emulator& emu);
+// What last changed the RZX menu's states.
+enum class RzxMenuAfter : uint8_t {
+  Play,           // playback started
+  Stop,           // playback stopped or finished
+  Record,         // recording started
+  StopRecording,  // the recording written and ended
+  Continue,       // recording afresh from the last bookmark
+  Finalise,       // a copy written; recording goes on
+  Bookmark,       // a bookmark added, or recording went back to the last one
+  GoToBookmark,   // recording went back to a chosen bookmark
+  Logging,        // the mismatch log switched: its check mark only
+};
+// Enables and greys the RZX menu's items for what has just happened. The bookmark commands
+// follow the recording, and the debugger is greyed while a recording drives the machine.
+void UpdateRzxMenus(Emulator& emu, RzxMenuAfter after);
 
 }  // namespace orvo

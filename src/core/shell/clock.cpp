@@ -19,4 +19,12 @@ void SystemClock::SleepMilliseconds(uint32_t ms) {
   }
 }
 
+void SystemClock::SleepMicroseconds(uint32_t us) {
+  if (us == 0) {
+    std::this_thread::yield();
+  } else {
+    std::this_thread::sleep_for(std::chrono::microseconds(us));
+  }
+}
+
 }  // namespace orvo

@@ -73,7 +73,7 @@ void ApplyStickModes(Emulator& emu) {
     in.KeystickActive = 1;
     in.JoystickActive = 0;
   }
-  if (s.MouseType != 0) in.MouseWanted = 1;
+  in.MouseWanted = s.MouseType != 0 ? 1 : 0;
   // The rewind history is kept from the moment the settings are in use, not only after the
   // options sheet's OK.
   emu.config.RewindTimerRunning = s.Rewind != 0;

@@ -154,7 +154,7 @@ void OptionsOk(Emulator& emu) {
   } else {
     c.RewindTimerRunning = false;
   }
-  if (s.MouseType != 0) m.input.MouseWanted = 1;
+  m.input.MouseWanted = s.MouseType != 0 ? 1 : 0;
   // The sound output opens again with the new rate, depth and volume.
   CloseSound(m);
   InitSound(emu);

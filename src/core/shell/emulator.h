@@ -64,6 +64,14 @@ class Emulator {
   // Every machine setting that changed in the machine since it was last copied in -> the live
   // settings. A live setting changed since then, and not by the machine, stays as it is.
   void ReadBackMachineSettings();
+  // Changes the machine's own copy of its settings for as long as this machine runs: the live
+  // settings (what orvo.ini keeps) do not see the change, and the next machine set-up goes back
+  // to them. A snapshot's joystick is such a change.
+  template <class Change>
+  void ChangeForThisMachine(Change&& change) {
+    change(m.settings);
+    change(applied_);
+  }
 
  private:
   MachineSettings applied_;  // what ApplyMachineSettings last copied in

@@ -65,8 +65,8 @@ void EndFrameAt(Emulator& emu, bool restart) {
         m.settings.Frameskip < 1 ? 1 : static_cast<uint32_t>(m.settings.Frameskip);
     RenderBorderUpTo(m, frameLength);
     RenderDisplayUpTo(m, frameLength);
-    // While text is typed in the picture is drawn but not shown.
-    if (const uint32_t* pixels = ScreenPixels(m); pixels && !m.input.TypingActive) {
+    // Shown while text is typed in too: the user sees where the typing has got to.
+    if (const uint32_t* pixels = ScreenPixels(m)) {
       emu.host.PresentFrame(pixels);
     }
   }
@@ -172,6 +172,12 @@ void RunFrame(Emulator& emu) {
   // Stopped by the debugger inside the frame: the next call goes on from here.
   if (m.debug.stop != DebugStop::kNone) return;
   EndFrameAt(emu, false);
+  if (m.input.TypingActive) [[unlikely]] {
+    // Typing that the ROM has stopped asking for ends, and says where.
+    if (const std::string note = TypingFrameEnd(m); !note.empty()) {
+      emu.host.ShowPlainMessage(CaptionText(CaptionId::File), note);
+    }
+  }
   if (emu.rzx.recording) RzxRecordFrame(emu);
   if (!m.input.AmxQueue.empty()) RunMouseFrames(emu);
   Pace(emu);
@@ -247,6 +253,10 @@ void ThrottleFrame(Emulator& emu) {
   MachineState& m = emu.m;
   Clock& clock = emu.host.GetClock();
   constexpr uint64_t kFramePeriodNs = 20000000;  // 0.02 s
+  // A sleep ends a little after it was asked to (the kernel's timer slack, the scheduler); the
+  // wait sleeps until this much before the frame's time and spins only for the rest, so pacing
+  // stays within a fraction of a millisecond without keeping a core busy.
+  constexpr uint64_t kSpinNs = 300000;
   uint64_t now = clock.NowNanoseconds();
   if (m.LastFrameTimeNs == 0 || now - m.LastFrameTimeNs >= kFramePeriodNs) {
     // Late or exactly on time: no lateness is carried forward.
@@ -257,11 +267,8 @@ void ThrottleFrame(Emulator& emu) {
     const uint64_t elapsed = now - m.LastFrameTimeNs;
     if (elapsed >= kFramePeriodNs) break;
     const uint64_t remaining = kFramePeriodNs - elapsed;
-    if (remaining > 15000000) {
-      clock.SleepMilliseconds(1);
-    } else if (remaining > 1000000) {
-      clock.SleepMilliseconds(0);
-    }
+    if (remaining > kSpinNs)
+      clock.SleepMicroseconds(static_cast<uint32_t>((remaining - kSpinNs) / 1000));
     now = clock.NowNanoseconds();
   }
   m.LastFrameTimeNs = now;

@@ -16,6 +16,7 @@ class SystemClock final : public Clock {
  public:
   uint64_t NowNanoseconds() override;
   void SleepMilliseconds(uint32_t ms) override;
+  void SleepMicroseconds(uint32_t us) override;
 };
 
 class Host {

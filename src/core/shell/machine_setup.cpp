@@ -45,43 +45,36 @@ void SetModelMenus(Emulator& emu) {
   MenuStates& menu = emu.menu;
   // The snapshot analyser reports the last opened file: there is none until one is opened.
   menu.Enable(CommandId::SnapshotAnalyser, !emu.files.AnalyserCopy.empty());
-  // The printer's paper exists once its window has been opened, and is kept after it closes.
-  menu.Enable(CommandId::ViewPrinterBuffer, !emu.m.printer.paper.empty());
+  // The views answer whatever is there: the printer's state with or without paper, and a word
+  // that no Microdrive cartridge is in.
+  menu.Enable(CommandId::ViewPrinterBuffer, true);
+  menu.Enable(CommandId::ViewMicrodrive, true);
   const bool interface1 = emu.settings.Interface1 != 0;
   switch (emu.m.MachineModel) {
     case kModel16K:
     case kModel48K:
     case kModel128K:
-      if (interface1) {
-        menu.Enable(CommandId::Microdrives, true);
-      } else {
-        menu.Enable(CommandId::Microdrives, false);
-        menu.Enable(CommandId::ViewMicrodrive, false);
-      }
+      menu.Enable(CommandId::Microdrives, interface1);
       EnableDiskCommands(menu, false, false);
       EnableCartridgeCommands(menu, true);
       break;
     case kModelPlus2:
       menu.Enable(CommandId::Microdrives, false);
-      menu.Enable(CommandId::ViewMicrodrive, false);
       EnableDiskCommands(menu, false, false);
       EnableCartridgeCommands(menu, true);
       break;
     case kModelPlus2A:
       menu.Enable(CommandId::Microdrives, false);
-      menu.Enable(CommandId::ViewMicrodrive, false);
       EnableDiskCommands(menu, false, false);
       EnableCartridgeCommands(menu, false);
       break;
     case kModelPlus3:
       menu.Enable(CommandId::Microdrives, false);
-      menu.Enable(CommandId::ViewMicrodrive, false);
       EnableDiskCommands(menu, true, true);
       EnableCartridgeCommands(menu, false);
       break;
     default:  // Custom: "Insert Disk" keeps its state
       menu.Enable(CommandId::Microdrives, false);
-      menu.Enable(CommandId::ViewMicrodrive, false);
       menu.Enable(CommandId::EjectDiskA, false);
       menu.Enable(CommandId::EjectDiskB, false);
       EnableCartridgeCommands(menu, false);

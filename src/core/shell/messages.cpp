@@ -244,10 +244,8 @@ const char* CaptionText(CaptionId id) {
 }
 
 std::string FormatMessage(MessageId id, std::string_view detail) {
-  char prefix[8];
-  std::snprintf(prefix, sizeof prefix, "%02X - ", static_cast<unsigned>(id));
-  std::string text = prefix;
-  text += MessageText(id);
+  // The text alone: the caption above it says what it is about.
+  std::string text = MessageText(id);
   if (id == kMsgRomMissing) {
     // The missing ROM is named by its file name and extension; the lines after the path, when
     // there are any, are the folders it was looked for in.

@@ -19,9 +19,8 @@ enum class CaptionId : uint8_t {
   Rzx = 9,         // "Orvo RZX"
 };
 
-// The messages the code raises, by their numbers in the message table (0..199). The number is
-// part of what the user sees (each message box begins with it in hex), so the ids stay plain
-// numbers underneath: the table, the formatter and the tests index and print them as such.
+// The messages the code raises, by their numbers in the message table (0..229). The ids stay
+// plain numbers underneath: the table, the formatter and the tests index them as such.
 enum MessageId : uint8_t {
   kMsgNone = 0,                  // no message
   kMsgRomMissing = 2,            // "ROM missing", followed by the ROM's file name
@@ -138,7 +137,7 @@ constexpr int kQuotationCount = 20;
 // The raw table texts ("" for unused entries).
 const char* MessageText(MessageId id);
 const char* CaptionText(CaptionId id);
-// The text as the message box shows it: "%02X - " and the text; message 2 adds two line feeds and
+// The text as the message box shows it: the table's text; message 2 adds two line feeds and
 // the file name with extension of `detail` (the path of the missing ROM; any folder is dropped);
 // 132 (the bad line of a .POK file), 134 (why a save failed), 193 (the kept file's path), 200
 // (the model a snapshot was loaded as), 220 and 221 (why a movie or a shader preset failed) add

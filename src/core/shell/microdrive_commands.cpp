@@ -46,7 +46,8 @@ bool ReadOnlyFile(const std::string& path) {
 }
 
 void UpdateCartridgeMenu(Emulator& emu) {
-  emu.menu.Enable(CommandId::ViewMicrodrive, AnyCartridge(emu.m.microdrives));
+  // Without a cartridge the view says so rather than being greyed.
+  emu.menu.Enable(CommandId::ViewMicrodrive, true);
 }
 
 std::string FolderOf(const std::string& path) {

@@ -2,6 +2,7 @@
 // values answer the port reads, so the recorded run happens again exactly.
 #include <algorithm>
 #include <cstdio>
+#include <iterator>
 #include <string>
 
 #include "rzx/rzx_session.h"
@@ -115,7 +116,7 @@ bool StartRzxPlayback(Emulator& emu) {
   m.PortReadHook = PlaybackRead;
   m.PortReadHookContext = &s;
   EnterFrame(emu);
-  UpdateRzxMenus(emu);
+  UpdateRzxMenus(emu, RzxMenuAfter::Play);
   return true;
 }
 
@@ -127,7 +128,7 @@ void StopRzxPlayback(Emulator& emu) {
   }
   s.playing = false;
   if (s.log.is_open()) s.log.close();
-  UpdateRzxMenus(emu);
+  UpdateRzxMenus(emu, RzxMenuAfter::Stop);
 }
 
 void RzxPlaybackFrame(Emulator& emu) {
@@ -187,24 +188,36 @@ bool SetRzxLog(Emulator& emu, const std::string& path, bool on) {
   return true;
 }
 
-void UpdateRzxMenus(Emulator& emu) {
+void UpdateRzxMenus(Emulator& emu, RzxMenuAfter after) {
   const RzxSession& s = emu.rzx;
   MenuStates& menu = emu.menu;
-  const bool idle = !s.playing && !s.recording;
-  menu.Enable(CommandId::RzxPlay, idle);
-  menu.Enable(CommandId::RzxRecord, idle);
-  menu.Enable(CommandId::RzxStop, s.playing);
-  menu.Enable(CommandId::RzxLogging, s.playing);
+  // The items, in menu order: Play..., Stop..., Record, Stop Recording, Continue Recording,
+  // Finalise Recording, RZX Logging and Info; 'E' enabled, 'G' greyed, '-' left as it is.
+  static constexpr CommandId kItems[] = {CommandId::RzxPlay,     CommandId::RzxStop,
+                                         CommandId::RzxRecord,   CommandId::RzxStopRecording,
+                                         CommandId::RzxContinue, CommandId::RzxFinalise,
+                                         CommandId::RzxLogging,  CommandId::RzxInfo};
+  const char* states = "--------";
+  switch (after) {
+    case RzxMenuAfter::Play: states = "GEEGGGEE"; break;
+    case RzxMenuAfter::Stop: states = "EGEGGGEE"; break;
+    case RzxMenuAfter::Record: states = "GGGEGGEG"; break;
+    case RzxMenuAfter::StopRecording: states = "EGEGEEEG"; break;
+    case RzxMenuAfter::Continue: states = "EGGEGGEG"; break;
+    case RzxMenuAfter::Finalise: states = "EGGEGEEG"; break;
+    case RzxMenuAfter::Bookmark: states = "---E-EEG"; break;
+    case RzxMenuAfter::GoToBookmark: states = "------EG"; break;
+    case RzxMenuAfter::Logging: break;
+  }
+  for (size_t i = 0; i < std::size(kItems); ++i) {
+    if (states[i] != '-') menu.Enable(kItems[i], states[i] == 'E');
+  }
   // The debugger does not open over a recording being played: the recording drives the machine.
   menu.Enable(CommandId::Debugger, !s.playing);
   menu.Check(CommandId::RzxLogging, s.log.is_open());
-  menu.Enable(CommandId::RzxInfo, s.loaded || s.recording);
-  menu.Enable(CommandId::RzxStopRecording, s.recording);
-  menu.Enable(CommandId::RzxFinalise, s.recording);
   menu.Enable(CommandId::RzxAddBookmark, s.recording);
   menu.Enable(CommandId::RzxFromBookmark, s.recording && !s.rollbacks.empty());
   menu.Enable(CommandId::RzxGoToBookmark, s.recording && !s.rollbacks.empty());
-  menu.Enable(CommandId::RzxContinue, s.recording && !s.rollbacks.empty());
 }
 
 }  // namespace orvo

@@ -57,7 +57,7 @@ void StartRzxRecording(Emulator& emu, const std::string& path) {
   s.recording = true;
   emu.files.SnapshotLoaded = 0;
   Hook(emu);
-  UpdateRzxMenus(emu);
+  UpdateRzxMenus(emu, RzxMenuAfter::Record);
 }
 
 void RzxRecordFrame(Emulator& emu) {
@@ -114,7 +114,7 @@ bool StopRzxRecording(Emulator& emu) {
     emu.m.PortReadHook = nullptr;
     emu.m.PortReadHookContext = nullptr;
   }
-  UpdateRzxMenus(emu);
+  UpdateRzxMenus(emu, RzxMenuAfter::StopRecording);
   return ok;
 }
 
@@ -133,7 +133,7 @@ void AddRollbackPoint(Emulator& emu) {
   std::snprintf(label, sizeof label, "%.2f", static_cast<double>(p.frame) * 0.02);
   p.label = label;
   s.rollbacks.push_back(std::move(p));
-  UpdateRzxMenus(emu);
+  UpdateRzxMenus(emu, RzxMenuAfter::Bookmark);
 }
 
 bool RollBackTo(Emulator& emu, size_t index) {
@@ -150,7 +150,7 @@ bool RollBackTo(Emulator& emu, size_t index) {
   // The point was taken between frames, with the next frame's interrupt still to come.
   emu.m.InterruptArmed = 1;
   Hook(emu);
-  UpdateRzxMenus(emu);
+  UpdateRzxMenus(emu, RzxMenuAfter::Bookmark);
   return true;
 }
 
@@ -160,12 +160,14 @@ bool RollBackToLast(Emulator& emu) {
 
 bool RecordFromRollback(Emulator& emu, const std::string& path) {
   RzxSession& s = emu.rzx;
-  if (!s.recording || s.rollbacks.empty()) return false;
+  // The bookmarks outlive a stopped recording: it can go on from the last of them.
+  if (s.rollbacks.empty()) return false;
   const std::vector<uint8_t> snapshot = s.rollbacks.back().snapshot;
   if (LoadSZX(emu, snapshot) != 0) return false;
   emu.m.InterruptArmed = 1;
   s.recording = false;
   StartRzxRecording(emu, path);
+  UpdateRzxMenus(emu, RzxMenuAfter::Continue);
   return true;
 }
 

@@ -37,23 +37,29 @@ void LoadSnapshotRecord(Emulator& emu, const SnapshotRecord& record) {
     emu.settings.Ay48k = 1;  // copied into the machine by the set-up below
     emu.PendingSettings.Ay48k = 1;
   }
-  // A file made with an Interface 1 fitted needs one (its ROM may be paged in); a joystick the
-  // file names becomes the one the user's controller, or else the keyboard, emulates. Like AY48K
-  // these are settings the file turns on, and they stay.
+  // A file made with an Interface 1 fitted needs one (its ROM may be paged in). Like AY48K this
+  // is a setting the file turns on, and it stays.
   if (record.interface1.value_or(false)) {
     emu.settings.Interface1 = 1;
     emu.PendingSettings.Interface1 = 1;
   }
-  if (record.joystick && *record.joystick != 0) {
-    Settings& s = emu.settings;
-    int32_t& type = s.JoystickType != 0 ? s.JoystickType : s.KeystickType;
-    type = *record.joystick;
-    emu.PendingSettings.JoystickType = s.JoystickType;
-    emu.PendingSettings.KeystickType = s.KeystickType;
-  }
   m.MachineModel = static_cast<uint8_t>(record.model);
   SetUpMachine(emu);
   ApplySnapshot(m, record);
+  // A joystick the file names is the one this game reads: the user's controller, or else the
+  // keyboard, emulates it while this machine runs. The user's own choice, which orvo.ini keeps,
+  // is not changed and comes back with the next machine set-up.
+  if (record.joystick && *record.joystick != 0) {
+    const int32_t type = *record.joystick;
+    const bool controller = emu.settings.JoystickType != 0;
+    emu.ChangeForThisMachine(
+        [&](MachineSettings& s) { (controller ? s.JoystickType : s.KeystickType) = type; });
+    if (!controller) {
+      m.input.KeystickActive = 1;
+      m.input.JoystickActive = 0;
+      emu.menu.Check(CommandId::EnableKeystick, true);
+    }
+  }
   // The keyboard issue is the snapshot machine's, for this run only: the next set-up goes back to
   // the user's "Keyboard Issue". Only the 48K has a choice.
   if (record.issue2 && m.MachineModel == kModel48K) {

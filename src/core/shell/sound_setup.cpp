@@ -31,7 +31,9 @@ int InitSound(Emulator& emu) {
 }
 
 void StartSound(Emulator& emu) {
-  InitSound(emu);
+  // At start-up the failed step is followed by the general word that the program goes on
+  // without sound.
+  if (InitSound(emu) != 0) emu.ShowMessage(CaptionId::Error, kMsgSoundInitFailed);
 }
 
 void ReopenSound(Emulator& emu) {

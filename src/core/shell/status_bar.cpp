@@ -1,5 +1,6 @@
 #include "shell/status_bar.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -31,23 +32,23 @@ bool UpdateStatusBar(Emulator& emu, StatusBar& bar) {
     // At 200% there is room for what is in the machine; a later line replaces an earlier one.
     if (emu.settings.DrawSize == 2 && !m.input.MouseCaptured) {
       const std::string& name = emu.files.StatusFileName;
+      const RzxSession& r = emu.rzx;
       if (m.tape.image) bar.parts[3] = " Current Tape: " + name;
       if (m.DiskPresent) bar.parts[3] = " Current Disk: " + name;
+      if (r.playing) {
+        const uint64_t total = r.file.TotalFrames();
+        const unsigned percent =
+            total == 0
+                ? 0u
+                : static_cast<unsigned>(std::min<uint64_t>(r.framesPlayed, total) * 100 / total);
+        char playing[96];
+        std::snprintf(playing, sizeof playing, " RZX playing: %u%%   %s / %s", percent,
+                      RzxDurationText(r.framesPlayed).c_str(), RzxDurationText(total).c_str());
+        bar.parts[3] = playing;
+      }
+      if (r.recording) bar.parts[3] = " RZX recording:  " + RzxDurationText(r.file.TotalFrames());
       if (emu.files.SnapshotLoaded) bar.parts[3] = " Current Snap: " + name;
     }
-  }
-  if (emu.rzx.playing || emu.rzx.recording) {
-    char text[96];
-    const RzxSession& r = emu.rzx;
-    if (r.playing) {
-      std::snprintf(text, sizeof text, " RZX Playing: %s of %s",
-                    RzxDurationText(r.framesPlayed).c_str(),
-                    RzxDurationText(r.file.TotalFrames()).c_str());
-    } else {
-      std::snprintf(text, sizeof text, " RZX Recording: %s",
-                    RzxDurationText(r.file.TotalFrames()).c_str());
-    }
-    bar.parts[3] = text;
   }
   // The Microdrive lamp: a drive moved its tape during the last second.
   const MicrodriveState& drives = m.microdrives;

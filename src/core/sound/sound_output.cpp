@@ -193,14 +193,21 @@ void SubmitSoundFrame(MachineState& m) {
     device.Restore();
   }
 
-  // Wait for the device to reach the segment before this one, never longer than a second. A
+  // Wait while the device has more than this segment still to play: it ends once the device has
+  // reached the segment before this one, never longer than a second. The device takes samples in
+  // blocks that may carry its position over several segments between two readings, so the wait
+  // looks at how far ahead of the device this segment is rather than for one exact segment: two
+  // or three segments ahead (three only just after a clear) is room to wait for; one is the next
+  // to play; none or "four and more" means the device has already reached or passed it, and
+  // waiting for it to come round the ring again would stall the emulation for a whole trip. A
   // stopped device is not waited for: its position does not move.
   if (s.PacingClock != nullptr && s.DevicePlaying) {
-    const uint32_t prev = (s.SoundSegment + kSoundSegments - 1) % kSoundSegments;
+    constexpr uint32_t kMostAhead = 3;
     for (;;) {
       if (s.PacingHook) s.PacingHook(m);
-      const uint32_t k = device.WritePosition() / s.FrameBytes;
-      if (k == prev || (s.SoundSegment == 0 && k == 0)) break;
+      const uint32_t k = (device.WritePosition() / s.FrameBytes) % kSoundSegments;
+      const uint32_t ahead = (s.SoundSegment + kSoundSegments - k) % kSoundSegments;
+      if (ahead <= 1 || ahead > kMostAhead) break;
       if (NowMs(*s.PacingClock) - start >= kPacingLimitMs) break;
       s.PacingClock->SleepMilliseconds(1);
     }

@@ -73,7 +73,7 @@ void RzxLoggingCommand(MainWindow& w) {
     }
     if (!path.isEmpty()) SetRzxLog(emu, path.toStdString(), true);
   }
-  UpdateRzxMenus(emu);
+  UpdateRzxMenus(emu, RzxMenuAfter::Logging);
 }
 
 void RzxRecordCommand(MainWindow& w) {
@@ -97,6 +97,7 @@ void RzxFinaliseCommand(MainWindow& w) {
   std::string target = path.toStdString();
   if (!target.ends_with(".rzx")) target += ".rzx";
   if (!WriteRzxFile(emu, target)) emu.ShowMessage(CaptionId::File, kMsgCannotSaveSnapshot);
+  UpdateRzxMenus(emu, RzxMenuAfter::Finalise);
 }
 
 void RzxAddBookmarkCommand(MainWindow& w) {
@@ -196,7 +197,9 @@ RzxRollbackList::RzxRollbackList(MainWindow& window) : QDialog(&window), window_
     list_->addItem(QString::fromStdString(p.label) + QStringLiteral(" seconds"));
   }
   connect(list_, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* item) {
-    RollBackTo(window_.Emu(), static_cast<size_t>(list_->row(item)));
+    if (RollBackTo(window_.Emu(), static_cast<size_t>(list_->row(item)))) {
+      UpdateRzxMenus(window_.Emu(), RzxMenuAfter::GoToBookmark);
+    }
     accept();
   });
 }

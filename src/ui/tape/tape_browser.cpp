@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "shell/config.h"
 #include "shell/emulator.h"
@@ -123,10 +124,12 @@ void TapeBrowser::SelectCurrent() {
       // No current block: the deck is past the end.
       blocks_->setCurrentRow(current >= 0 ? current : blocks_->count() - 1);
       const TapeBlock* b = m.tape.image->current;
-      progress_->setRange(0, b ? static_cast<int>(b->length) : 0);
+      // A range of 0 to 0 would make the bar animate as busy: a block without data (or the end
+      // of the tape) shows an empty bar instead.
+      progress_->setRange(0, b && b->length > 0 ? static_cast<int>(b->length) : 1);
     }
   }
-  progress_->setValue(static_cast<int>(m.tape.Progress));
+  progress_->setValue(std::min(static_cast<int>(m.tape.Progress), progress_->maximum()));
   if (shownPlaying_ != (m.TapePlaying != 0) || play_->text().isEmpty()) {
     shownPlaying_ = m.TapePlaying != 0;
     play_->setText(shownPlaying_ ? QStringLiteral("Stop") : QStringLiteral("Play"));

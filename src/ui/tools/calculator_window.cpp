@@ -54,14 +54,16 @@ CalculatorWindow::CalculatorWindow(MainWindow& main)
   };
   for (const Key& k : keys)
     add(QString::fromLatin1(k.text), k.row, k.column, [this, k] { Calc().Press(k.key); });
-  bases_[0] = add(QStringLiteral("BIN"), 0, 3, [this] { Calc().Press(CalcKey::Bin); });
-  bases_[1] = add(QStringLiteral("DEC"), 0, 4, [this] { Calc().Press(CalcKey::Dec); });
-  bases_[2] = add(QStringLiteral("HEX"), 1, 3, [this] { Calc().Press(CalcKey::Hex); });
+  // The bases in a row of their own above the digits, the size and sign modes beside the clears:
+  // no button sits over another, so A to F can all be pressed.
+  bases_[0] = add(QStringLiteral("BIN"), 1, 0, [this] { Calc().Press(CalcKey::Bin); });
+  bases_[1] = add(QStringLiteral("DEC"), 1, 1, [this] { Calc().Press(CalcKey::Dec); });
+  bases_[2] = add(QStringLiteral("HEX"), 1, 2, [this] { Calc().Press(CalcKey::Hex); });
   for (QPushButton* b : bases_) b->setCheckable(true);
   carry_ = add(QStringLiteral("CARRY"), 5, 5, [this] { Calc().Press(CalcKey::Carry); });
   plusMinus_ = add(QStringLiteral("+/-"), 6, 1, [this] { Calc().Press(CalcKey::PlusMinus); });
-  size_ = add(QStringLiteral("BYTE"), 1, 4, [this] { Calc().Press(CalcKey::Size); });
-  sign_ = add(QStringLiteral("SIGN"), 6, 5, [this] { Calc().Press(CalcKey::SignMode); });
+  size_ = add(QStringLiteral("BYTE"), 0, 3, [this] { Calc().Press(CalcKey::Size); });
+  sign_ = add(QStringLiteral("SIGN"), 0, 4, [this] { Calc().Press(CalcKey::SignMode); });
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(display_);
   layout->addLayout(grid);
