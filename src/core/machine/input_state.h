@@ -68,6 +68,7 @@ struct InputState {
   int32_t TypingSpoolSpeed = 0;  // the pace of this text; 0: the "Spool Speed" setting
   uint8_t TypingInString = 0;
   uint8_t TypingInRem = 0;
+  uint64_t TypingFirstWaitFrame = UINT64_MAX;  // the frame the ROM first waited for this text
 };
 
 }  // namespace orvo

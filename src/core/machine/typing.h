@@ -22,8 +22,11 @@ bool StartTypingFile(MachineState& m, const std::string& path);
 void CancelTyping(MachineState& m);
 
 bool TypingActive(const MachineState& m);
-// Called by the instruction step while TypingActive and the PC equals KeyWaitAddress: hands the
-// next character to the ROM every "Spool Speed" + 1 visits.
+// True where the ROM paged in waits for a key: KeyWaitAddress in the model's own ROM, the 128K
+// family's editor under a report, and the 48 BASIC ROM's wait on the 128K family.
+bool TypingWaitsHere(const MachineState& m);
+// Called by the instruction step while TypingActive and TypingWaitsHere: hands the next
+// character to the ROM every "Spool Speed" + 1 visits (keywords as tokens to the 48K BASIC).
 void TypingStep(MachineState& m);
 
 }  // namespace orvo
