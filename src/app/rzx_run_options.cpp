@@ -45,8 +45,7 @@ int ParseRzxRunOption(const std::vector<std::string>& args, size_t& i, RzxRunOpt
 bool RzxRun::Start(Emulator& emu) {
   started_ = std::chrono::steady_clock::now();
   if (!options_.playPath.empty()) return OpenRzxFile(emu, options_.playPath);
-  if (!options_.recordPath.empty()) StartRzxRecording(emu, options_.recordPath);
-  return true;
+  return options_.recordPath.empty() || StartRzxRecording(emu, options_.recordPath);
 }
 
 void RzxRun::BeforeFrame(Emulator& emu, long frame) {

@@ -6,6 +6,7 @@
 #include <iterator>
 
 #include "machine/typing.h"
+#include "rzx/rzx_session.h"
 #include "shell/emulator.h"
 #include "video/palette.h"
 
@@ -114,7 +115,7 @@ bool VideoRun::Start(Emulator& emu, std::string* error) {
 
 void VideoRun::BeforeFrame(Emulator& emu, long frame) {
   MachineState& m = emu.m;
-  if (options_.typing && frame == options_.typeFrame) {
+  if (options_.typing && frame == options_.typeFrame && RzxAllowsTyping(emu)) {
     StartTyping(m, std::span(reinterpret_cast<const uint8_t*>(options_.typeText.data()),
                              options_.typeText.size()));
   }

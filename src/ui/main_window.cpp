@@ -23,6 +23,7 @@
 
 #include "machine/keyboard.h"
 #include "machine/typing.h"
+#include "rzx/rzx_session.h"
 #include "shell/config.h"
 #include "shell/emulator.h"
 #include "shell/file_dispatch.h"
@@ -599,7 +600,7 @@ void MainWindow::OpenDroppedFile(const QString& path) {
 }
 
 void MainWindow::TypeText(const QString& text, int spoolSpeed) {
-  if (text.isEmpty()) return;
+  if (text.isEmpty() || !RzxAllowsTyping(emu_)) return;
   const QByteArray bytes = text.toUtf8();
   // The pasted text gets its own pace: the user's "Spool Speed" stays as it was.
   StartTyping(emu_.m,

@@ -22,4 +22,8 @@ extern const Device kPrinterDevice;
 extern const Device kUSpeechDevice;
 extern const Device kOratorDevice;
 
+// Sets what the last byte written to the ULA drives (bit 6 of a ULA read, the speaker level)
+// again from it, for a machine whose state was put back from a snapshot.
+void RestoreUlaOutputs(MachineState& m);
+
 }  // namespace orvo

@@ -40,6 +40,22 @@ uint8_t TapeThenUlaRead(MachineState& m, uint16_t port, uint8_t value) {
   return UlaRead(m, port, value);
 }
 
+// What the ULA's output byte drives: the EAR input's feedback (bit 6 of a read) and the speaker.
+void SetUlaOutputs(MachineState& m, uint8_t value, ModelGroup group) {
+  PortState& p = m.ports;
+  // The 48K's issue 2 board also feeds MIC back to the EAR input; the later boards only EAR.
+  if (group == ModelGroup::k48) {
+    p.EarFeedback = (value & m.IssueMask) ? 0x40 : 0;
+  } else {
+    p.EarFeedback = (value & 0x10) ? 0x40 : 0;
+  }
+  if (value & 0x10) {
+    p.BeeperLevel = (group != ModelGroup::kPlus3 && (value & 0x08)) ? 16384 : 8192;
+  } else {
+    p.BeeperLevel = 0;
+  }
+}
+
 void UlaWrite(MachineState& m, uint8_t value, ModelGroup group) {
   PortState& p = m.ports;
   // +3: a loader touching the EAR bit ends the disk fast-load countdown.
@@ -52,17 +68,7 @@ void UlaWrite(MachineState& m, uint8_t value, ModelGroup group) {
     RenderBorderUpTo(m, m.FrameTState);
     p.BorderColour = value & 7;
   }
-  // The 48K's issue 2 board also feeds MIC back to the EAR input; the later boards only EAR.
-  if (group == ModelGroup::k48) {
-    p.EarFeedback = (value & m.IssueMask) ? 0x40 : 0;
-  } else {
-    p.EarFeedback = (value & 0x10) ? 0x40 : 0;
-  }
-  if (value & 0x10) {
-    p.BeeperLevel = (group != ModelGroup::kPlus3 && (value & 0x08)) ? 16384 : 8192;
-  } else {
-    p.BeeperLevel = 0;
-  }
+  SetUlaOutputs(m, value, group);
   // With saving to tape on, a saver of the program's own is recorded from MIC.
   if (m.tape.SaveTrap && ((value ^ p.LastUlaOut) & 0x08)) RecordMicEdge(m, value & 0x08);
   p.LastUlaOut = value;
@@ -119,6 +125,10 @@ bool UlaLoad(MachineState& m, std::span<const uint8_t> block) {
 }
 
 }  // namespace
+
+void RestoreUlaOutputs(MachineState& m) {
+  SetUlaOutputs(m, m.ports.LastUlaOut, GroupOf(m.MachineModel));
+}
 
 const Device kUlaDevice = {.name = "ULA",
                            .Ports = UlaPorts,

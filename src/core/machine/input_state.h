@@ -70,6 +70,7 @@ struct InputState {
   uint8_t TypingInRem = 0;
   // Frames since the ROM last waited for a key; typing that waits too long is given up.
   uint32_t TypingFramesWaiting = 0;
+  uint64_t TypingFirstWaitFrame = UINT64_MAX;  // the frame the ROM first waited for this text
 };
 
 }  // namespace orvo

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "machine/machine_state.h"
+#include "machine/model.h"
 
 namespace orvo {
 
@@ -154,6 +155,34 @@ uint8_t Tokenise(InputState& in, uint8_t c) {
   return c;
 }
 
+// Which ROM the typed keys go to: the 48K BASIC (keywords as tokens, also the 128K family's
+// 48 BASIC ROM), the 128K family's editor (letter by letter), or neither (no key wait there).
+enum class KeyRom { kNone, k48Basic, kEditor };
+
+KeyRom PagedKeyRom(const MachineState& m) {
+  const uint8_t* page = m.PageTable[0];
+  if (m.MachineModel == kModelCustom) return KeyRom::kEditor;
+  if (!Is128KFamily(m.MachineModel)) return KeyRom::k48Basic;
+  if (m.SpecialMode) return KeyRom::kNone;
+  const size_t basic48 = IsPlus2AFamily(m.MachineModel) ? 3 : 1;
+  if (page == m.RomBuffer128.data() + basic48 * 0x4000) return KeyRom::k48Basic;
+  return page == m.RomBuffer128.data() ? KeyRom::kEditor : KeyRom::kNone;
+}
+
+// The 128K family's editor waits for a key in two places: in the line being edited and, after a
+// command has run, under its report (the key that clears the report is kept for the editor).
+uint16_t ReportWaitAddress(uint8_t model) {
+  switch (model) {
+    case kModel128K: return 0x25E3;
+    case kModelPlus2: return 0x2602;
+    case kModelPlus2A:
+    case kModelPlus3: return 0x0693;
+    default: return 0;
+  }
+}
+
+constexpr uint16_t kBasic48KeyWait = 0x10B0;
+
 bool TextUsedUp(const InputState& in) {
   return in.TypingPos >= in.TypingText.size() || in.TypingText[in.TypingPos] == kEndMarker;
 }
@@ -276,6 +305,7 @@ void StartTyping(MachineState& m, std::span<const uint8_t> text, int32_t spoolSp
   in.TypingInString = 0;
   in.TypingInRem = 0;
   in.TypingFramesWaiting = 0;
+  in.TypingFirstWaitFrame = UINT64_MAX;
   m.FullSpeed = 1;
 }
 
@@ -303,12 +333,29 @@ bool TypingActive(const MachineState& m) {
   return m.input.TypingActive != 0;
 }
 
+bool TypingWaitsHere(const MachineState& m) {
+  const uint16_t pc = m.cpu.PC;
+  switch (PagedKeyRom(m)) {
+    case KeyRom::k48Basic:
+      return pc == (Is128KFamily(m.MachineModel) ? kBasic48KeyWait : m.KeyWaitAddress);
+    case KeyRom::kEditor: return pc == m.KeyWaitAddress || pc == ReportWaitAddress(m.MachineModel);
+    case KeyRom::kNone: break;
+  }
+  return false;
+}
+
 void TypingStep(MachineState& m) {
   InputState& in = m.input;
   if (!in.TypingActive) return;
   in.TypingFramesWaiting = 0;
+  // A ROM add-on may set itself up on one of the first interrupts after the machine's start and
+  // clear the line being edited (the µSpeech does on the second one, printing its message): the
+  // first character waits until the ROM has waited for a key across a few interrupts.
+  constexpr uint64_t kSettleFrames = 3;
+  if (in.TypingFirstWaitFrame == UINT64_MAX) in.TypingFirstWaitFrame = m.FrameCount;
+  if (m.FrameCount - in.TypingFirstWaitFrame < kSettleFrames) return;
   if (in.TypingCounter == 1) {
-    if (m.MachineModel == kModel16K || m.MachineModel == kModel48K) {
+    if (PagedKeyRom(m) == KeyRom::k48Basic) {
       Deliver48(m);
     } else {
       DeliverOther(m);

@@ -31,8 +31,11 @@ constexpr uint32_t kTypingStallFrames = 150;
 // Returns an empty text otherwise.
 std::string TypingFrameEnd(MachineState& m);
 
-// Called by the instruction step while TypingActive and the PC equals KeyWaitAddress: hands the
-// next character to the ROM every "Spool Speed" + 1 visits.
+// True where the ROM paged in waits for a key: KeyWaitAddress in the model's own ROM, the 128K
+// family's editor under a report, and the 48 BASIC ROM's wait on the 128K family.
+bool TypingWaitsHere(const MachineState& m);
+// Called by the instruction step while TypingActive and TypingWaitsHere: hands the next
+// character to the ROM every "Spool Speed" + 1 visits (keywords as tokens to the 48K BASIC).
 void TypingStep(MachineState& m);
 
 }  // namespace orvo

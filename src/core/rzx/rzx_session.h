@@ -72,8 +72,11 @@ int LoadEmbeddedSnapshot(Emulator& emu, std::string_view extension, std::span<co
 // The mismatch log: one line per frame while playing. False when the file cannot be created.
 bool SetRzxLog(Emulator& emu, const std::string& path, bool on);
 
-// Starts recording the running machine into `path` (its extension becomes ".rzx").
-void StartRzxRecording(Emulator& emu, const std::string& path);
+// Starts recording the running machine into `path` (its extension becomes ".rzx"). Refused,
+// with a message, while text is being typed in: typing does not go through the ports.
+bool StartRzxRecording(Emulator& emu, const std::string& path);
+// False, after a message, while a recording is being made: text cannot be typed in then.
+bool RzxAllowsTyping(Emulator& emu);
 // The start of a frame while recording: steps through the INT line's active time until the
 // machine takes the interrupt, and moves the frame's boundary there (rzx/rzx_interrupt.h).
 void RzxRecordInterruptWindow(Emulator& emu);

@@ -28,7 +28,7 @@ namespace {
 // False when the debugger stops the machine.
 [[gnu::always_inline]] inline bool AfterInstruction(MachineState& m) {
   // Typed-in text: the next character goes to the ROM while it waits for a key.
-  if (m.input.TypingActive && m.cpu.PC == m.KeyWaitAddress) TypingStep(m);
+  if (m.input.TypingActive && TypingWaitsHere(m)) TypingStep(m);
   if (m.NmiRequest) AcceptNmi(m);
   if (m.TapePlaying) RunTape(m, m.InstructionTStates);
   if (m.printer.motor) AdvancePrinter(m.printer, static_cast<int32_t>(m.InstructionTStates));

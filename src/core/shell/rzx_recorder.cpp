@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "machine/typing.h"
 #include "rzx/rzx_interrupt.h"
 #include "rzx/rzx_session.h"
 #include "shell/emulator.h"
@@ -39,8 +40,26 @@ RzxInputBlock& Recorded(RzxSession& s) {
 
 }  // namespace
 
-void StartRzxRecording(Emulator& emu, const std::string& path) {
+// Typed text goes to the ROM's key variables, not through the keyboard ports a recording keeps:
+// it would be missing from the replay, so typing and recording exclude each other.
+constexpr const char* kRecordWhileTyping =
+    "Cannot start an RZX recording while text is being typed in: wait until the text has been "
+    "typed";
+constexpr const char* kTypeWhileRecording =
+    "Cannot type text in while an RZX recording is being made: the recording would not hold it";
+
+bool RzxAllowsTyping(Emulator& emu) {
+  if (!emu.rzx.recording) return true;
+  emu.host.ShowPlainMessage("RZX", kTypeWhileRecording);
+  return false;
+}
+
+bool StartRzxRecording(Emulator& emu, const std::string& path) {
   RzxSession& s = emu.rzx;
+  if (TypingActive(emu.m)) {
+    emu.host.ShowPlainMessage("RZX", kRecordWhileTyping);
+    return false;
+  }
   StopRzxPlayback(emu);
   s.file = RzxFile{};
   s.loaded = false;
@@ -58,6 +77,7 @@ void StartRzxRecording(Emulator& emu, const std::string& path) {
   emu.files.SnapshotLoaded = 0;
   Hook(emu);
   UpdateRzxMenus(emu, RzxMenuAfter::Record);
+  return true;
 }
 
 void RzxRecordFrame(Emulator& emu) {
@@ -166,7 +186,7 @@ bool RecordFromRollback(Emulator& emu, const std::string& path) {
   if (LoadSZX(emu, snapshot) != 0) return false;
   emu.m.InterruptArmed = 1;
   s.recording = false;
-  StartRzxRecording(emu, path);
+  if (!StartRzxRecording(emu, path)) return false;
   UpdateRzxMenus(emu, RzxMenuAfter::Continue);
   return true;
 }

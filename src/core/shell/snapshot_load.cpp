@@ -1,5 +1,6 @@
 #include "shell/snapshot_load.h"
 
+#include "devices/standard_devices.h"
 #include "formats/sna_format.h"
 #include "formats/snapshot_48k.h"
 #include "formats/szx_format.h"
@@ -66,6 +67,8 @@ void LoadSnapshotRecord(Emulator& emu, const SnapshotRecord& record) {
     m.Issue3Keyboard = *record.issue2 ? 0 : 1;
     m.IssueMask = m.Issue3Keyboard ? 0x10 : 0x18;
   }
+  // A ROM loader reads its own output back on the EAR bit: it must read what it wrote last.
+  RestoreUlaOutputs(m);
   emu.files.FileTypeLabel = record.label;
   if (record.nearestModel) {
     const std::string_view name = m.spec.modelName;
