@@ -101,6 +101,12 @@ TEST(SoundInit, AFailureIsOneMessageAndTheMachineRunsOnSilently) {
     ASSERT_EQ(rig.messages.size(), 1u) << fail;
     EXPECT_EQ(rig.messages[0].message, message) << fail;
     EXPECT_EQ(rig.messages[0].caption, CaptionId::PokeMemory);
+    // The sound system's reason follows the text, which names no Windows part.
+    const std::string& text = rig.messages[0].text;
+    EXPECT_EQ(text.find("Secondary"), std::string::npos) << text;
+    if (rig.host.audio != nullptr) {
+      EXPECT_EQ(text.substr(text.find('\n') + 1), "no " + std::string(fail));
+    }
     // Load or Default Configuration does not try a failed device again.
     ReopenSound(*rig.emu);
     EXPECT_EQ(rig.messages.size(), 1u) << fail;
