@@ -75,7 +75,25 @@ StatusBarWidget::StatusBarWidget(QWidget* parent) : QStatusBar(parent) {
   diskLamp_->setFixedSize(15, 15);
   diskLamp_->hide();
   addPermanentWidget(diskLamp_);
+  hint_ = new QLabel(this);
+  hint_->setObjectName(QStringLiteral("statusHint"));
+  hint_->setTextFormat(Qt::PlainText);
+  hint_->setAutoFillBackground(true);
+  hint_->hide();
   setFixedHeight(sizeHint().height());
+}
+
+void StatusBarWidget::ShowHint(const QString& text) {
+  hint_->setText(QLatin1Char(' ') + text);
+  hint_->setGeometry(0, 0, width(), height());
+  hint_->show();
+  hint_->raise();
+  // Long enough to read; the parts come back after it.
+  QTimer::singleShot(15000, hint_, &QLabel::hide);
+}
+
+void StatusBarWidget::HideHint() {
+  hint_->hide();
 }
 
 void StatusBarWidget::SetDiskLamp(int state) {
@@ -535,6 +553,14 @@ bool MainWindow::RunPass() {
     RefreshStatusBar();
   }
   const MachineState& m = emu_.m;
+  // A tape just opened that nothing will start: the status bar says how to start it.
+  const TapeImage* tape = m.tape.image.get();
+  if (tape != hintedTape_) {
+    hintedTape_ = tape;
+    const std::string hint = TapeStartHint(emu_);
+    if (!hint.empty()) status_->ShowHint(QString::fromStdString(hint));
+  }
+  if (m.TapePlaying || tape == nullptr) status_->HideHint();
   status_->SetDiskLamp(m.MachineModel != kModelPlus3 || !m.DiskLampDrawn ? 0
                        : m.DiskMotorLamp                                 ? 2
                                                                          : 1);
@@ -553,6 +579,25 @@ int MainWindow::RunMainLoop() {
 bool MainWindow::QuitProgram() {
   if (quitting_) return true;
   if (!ConfirmQuit(emu_)) return false;
+  FinishQuit();
+  return true;
+}
+
+void MainWindow::QuitWithoutAsking() {
+  if (quitting_) return;
+  // A dialog open over the window goes as Cancel or Escape would close it; what it was doing is
+  // not done.
+  QWidget* closed = nullptr;
+  while (QWidget* modal = QApplication::activeModalWidget()) {
+    if (modal == closed || !modal->close()) break;
+    closed = modal;
+  }
+  emu_.m.Paused = 1;
+  PauseSound(emu_.m, 1);
+  FinishQuit();
+}
+
+void MainWindow::FinishQuit() {
   if (!IsFullScreen()) {
     SetWindowPlacement(emu_, Placement::MainWindow, {x(), y()});
   } else {
@@ -562,7 +607,6 @@ bool MainWindow::QuitProgram() {
   ShutDown(emu_);
   quitting_ = true;
   hide();
-  return true;
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
@@ -627,6 +671,30 @@ void MainWindow::ForwardKey(QKeyEvent* event, bool down) {
       event->key() == Qt::Key_Shift ? down : event->modifiers().testFlag(Qt::ShiftModifier);
   MachineState& m = emu_.m;
   m.input.WindowForeground = 1;
+  // A punctuation key types the character the host's layout gives it (Shift+' is " on a US
+  // keyboard, @ on a UK one); the same character is let go when the key comes up.
+  constexpr int kFirstPunctuationKey = 186, kLastPunctuationKey = 223;
+  if (down && vk >= kFirstPunctuationKey && vk <= kLastPunctuationKey && !event->text().isEmpty()) {
+    const char32_t c = event->text().toUcs4().value(0);
+    if (CharacterKeyDown(m, c)) {
+      lastKeyDown_ = vk;
+      heldCharacters_[event->nativeScanCode() != 0 ? event->nativeScanCode()
+                                                   : static_cast<uint32_t>(vk)] = c;
+      event->accept();
+      return;
+    }
+  }
+  if (!down) {
+    const auto held = heldCharacters_.find(
+        event->nativeScanCode() != 0 ? event->nativeScanCode() : static_cast<uint32_t>(vk));
+    if (held != heldCharacters_.end()) {
+      lastKeyUp_ = vk;
+      CharacterKeyUp(m, held->second);
+      heldCharacters_.erase(held);
+      event->accept();
+      return;
+    }
+  }
   if (down) {
     lastKeyDown_ = vk;
     if (vk != 0) KeyDown(m, vk, shift);
