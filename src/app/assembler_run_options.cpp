@@ -78,8 +78,9 @@ bool ApplyAssemblerAtStart(Emulator& emu, const AssemblerRunOptions& options) {
   }
   uint16_t first = 0, last = 0;
   const bool any = result.Range(first, last);
-  std::printf("Assembled: %s (%zu bytes, #%04X-#%04X, %d warning(s))\n", options.source.c_str(),
-              any ? result.Image().size() : 0, first, last, result.warnings);
+  std::fprintf(stderr, "Assembled: %s (%zu bytes, #%04X-#%04X, %d warning(s))\n",
+               options.source.c_str(), any ? result.Image().size() : 0, first, last,
+               result.warnings);
 
   std::string error;
   const auto entry = AssemblyEntry(result, options.runLabel, &error);
@@ -105,12 +106,12 @@ bool ApplyAssemblerAtStart(Emulator& emu, const AssemblerRunOptions& options) {
       std::fprintf(stderr, "orvo-run: %s\n", error.c_str());
       return false;
     }
-    std::printf("Written: %s\n", options.outPath.c_str());
+    std::fprintf(stderr, "Written: %s\n", options.outPath.c_str());
   }
   if (!options.runLabel.empty()) {
     emu.m.cpu.PC = *entry;
     emu.m.cpu.Halted = 0;
-    std::printf("Run: %s (#%04X)\n", options.runLabel.c_str(), *entry);
+    std::fprintf(stderr, "Run: %s (#%04X)\n", options.runLabel.c_str(), *entry);
   }
   return true;
 }

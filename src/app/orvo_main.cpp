@@ -14,6 +14,7 @@
 #include "shell/version.h"
 #include "ui/main_window.h"
 #include "ui/qt_host.h"
+#include "ui/quit_signals.h"
 
 namespace {
 
@@ -150,6 +151,9 @@ int main(int argc, char** argv) {
   }
 
   orvo::ui::MainWindow window(emu, host);
+  orvo::ui::QuitSignals quitSignals;
+  QObject::connect(&quitSignals, &orvo::ui::QuitSignals::QuitRequested, &window,
+                   &orvo::ui::MainWindow::QuitWithoutAsking);
   // The window first, so that a sound device's failure is one message over it; without a
   // device the program runs on silently and paces itself.
   window.ShowInitially();

@@ -30,7 +30,10 @@ bool SdlAudioDevice::Open() {
   if (subsystem_) return true;
   // The program handles its own signals.
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
+  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+    lastError_ = SDL_GetError();
+    return false;
+  }
   subsystem_ = true;
   return true;
 }
@@ -60,6 +63,7 @@ bool SdlAudioDevice::CreateRing(const WaveFormat& format, uint32_t bytes) {
   // No changes allowed: SDL converts to whatever the hardware plays.
   device_ = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
   if (device_ == 0) {
+    lastError_ = SDL_GetError();
     ring_.clear();
     return false;
   }

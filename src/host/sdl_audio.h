@@ -5,6 +5,7 @@
 // half-copied segment.
 #include <atomic>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "sound/audio_device.h"
@@ -19,6 +20,7 @@ class SdlAudioDevice final : public AudioDevice {
   SdlAudioDevice& operator=(const SdlAudioDevice&) = delete;
 
   bool Open() override;
+  std::string LastError() const override { return lastError_; }
   uint32_t MaxSampleRate() override;
   bool Supports16Bit() override { return true; }
   bool CreateRing(const WaveFormat& format, uint32_t bytes) override;
@@ -39,6 +41,7 @@ class SdlAudioDevice final : public AudioDevice {
   bool subsystem_ = false;  // SDL's audio subsystem is initialised by us
   uint32_t device_ = 0;     // SDL_AudioDeviceID, 0 when there is no ring
   std::vector<uint8_t> ring_;
+  std::string lastError_;
   uint8_t silence_ = 0;  // the format's silent byte
   std::atomic<uint32_t> position_{0};
 };

@@ -77,7 +77,25 @@ StatusBarWidget::StatusBarWidget(QWidget* parent) : QStatusBar(parent) {
   diskLamp_->setFixedSize(15, 15);
   diskLamp_->hide();
   addPermanentWidget(diskLamp_);
+  hint_ = new QLabel(this);
+  hint_->setObjectName(QStringLiteral("statusHint"));
+  hint_->setTextFormat(Qt::PlainText);
+  hint_->setAutoFillBackground(true);
+  hint_->hide();
   setFixedHeight(sizeHint().height());
+}
+
+void StatusBarWidget::ShowHint(const QString& text) {
+  hint_->setText(QLatin1Char(' ') + text);
+  hint_->setGeometry(0, 0, width(), height());
+  hint_->show();
+  hint_->raise();
+  // Long enough to read; the parts come back after it.
+  QTimer::singleShot(15000, hint_, &QLabel::hide);
+}
+
+void StatusBarWidget::HideHint() {
+  hint_->hide();
 }
 
 void StatusBarWidget::SetDiskLamp(int state) {
@@ -539,6 +557,14 @@ bool MainWindow::RunPass() {
     RefreshStatusBar();
   }
   const MachineState& m = emu_.m;
+  // A tape just opened that nothing will start: the status bar says how to start it.
+  const TapeImage* tape = m.tape.image.get();
+  if (tape != hintedTape_) {
+    hintedTape_ = tape;
+    const std::string hint = TapeStartHint(emu_);
+    if (!hint.empty()) status_->ShowHint(QString::fromStdString(hint));
+  }
+  if (m.TapePlaying || tape == nullptr) status_->HideHint();
   // The +3 always has its lamp: red, and green while a disk's motor turns.
   status_->SetDiskLamp(m.MachineModel != kModelPlus3        ? 0
                        : m.DiskLampDrawn && m.DiskMotorLamp ? 2
@@ -558,6 +584,25 @@ int MainWindow::RunMainLoop() {
 bool MainWindow::QuitProgram() {
   if (quitting_) return true;
   if (!ConfirmQuit(emu_)) return false;
+  FinishQuit();
+  return true;
+}
+
+void MainWindow::QuitWithoutAsking() {
+  if (quitting_) return;
+  // A dialog open over the window goes as Cancel or Escape would close it; what it was doing is
+  // not done.
+  QWidget* closed = nullptr;
+  while (QWidget* modal = QApplication::activeModalWidget()) {
+    if (modal == closed || !modal->close()) break;
+    closed = modal;
+  }
+  emu_.m.Paused = 1;
+  PauseSound(emu_.m, 1);
+  FinishQuit();
+}
+
+void MainWindow::FinishQuit() {
   if (!IsFullScreen()) {
     SetWindowPlacement(emu_, Placement::MainWindow, {x(), y()});
   } else {
@@ -567,7 +612,6 @@ bool MainWindow::QuitProgram() {
   ShutDown(emu_);
   quitting_ = true;
   hide();
-  return true;
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
@@ -645,6 +689,30 @@ void MainWindow::ForwardKey(QKeyEvent* event, bool down) {
   if (down && !event->isAutoRepeat() && StopTyping()) {
     event->accept();
     return;
+  }
+  // A punctuation key types the character the host's layout gives it (Shift+' is " on a US
+  // keyboard, @ on a UK one); the same character is let go when the key comes up.
+  constexpr int kFirstPunctuationKey = 186, kLastPunctuationKey = 223;
+  if (down && vk >= kFirstPunctuationKey && vk <= kLastPunctuationKey && !event->text().isEmpty()) {
+    const char32_t c = event->text().toUcs4().value(0);
+    if (CharacterKeyDown(m, c)) {
+      lastKeyDown_ = vk;
+      heldCharacters_[event->nativeScanCode() != 0 ? event->nativeScanCode()
+                                                   : static_cast<uint32_t>(vk)] = c;
+      event->accept();
+      return;
+    }
+  }
+  if (!down) {
+    const auto held = heldCharacters_.find(
+        event->nativeScanCode() != 0 ? event->nativeScanCode() : static_cast<uint32_t>(vk));
+    if (held != heldCharacters_.end()) {
+      lastKeyUp_ = vk;
+      CharacterKeyUp(m, held->second);
+      heldCharacters_.erase(held);
+      event->accept();
+      return;
+    }
   }
   if (down) {
     lastKeyDown_ = vk;

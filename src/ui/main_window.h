@@ -24,7 +24,8 @@ class QMimeData;
 
 namespace orvo {
 class Emulator;
-}
+struct TapeImage;
+}  // namespace orvo
 
 namespace orvo::ui {
 
@@ -51,6 +52,10 @@ class StatusBarWidget final : public QStatusBar {
   // The +3's disk lamp: hidden (state 0), red (1: a disk in, motor off) or green (2: motor on).
   void SetDiskLamp(int state);
   QLabel* DiskLamp() const { return diskLamp_; }
+  // A line over the whole bar for a while (a hint), until HideHint.
+  void ShowHint(const QString& text);
+  void HideHint();
+  QLabel* Hint() const { return hint_; }
   // The parts keep their fixed right edges, moved right where a text would not fit; this is the
   // width the first three parts need for their texts at the longest they get.
   int RequiredWidth() const;
@@ -65,6 +70,7 @@ class StatusBarWidget final : public QStatusBar {
   std::array<QLabel*, kStatusParts> parts_{};
   QLabel* diskLamp_ = nullptr;
   int diskLampState_ = 0;
+  QLabel* hint_ = nullptr;
 };
 
 class MainWindow final : public QMainWindow {
@@ -136,6 +142,8 @@ class MainWindow final : public QMainWindow {
   int RunMainLoop();
   // QuitProgram: asks (with "Exit Msg" on), saves and ends the loop. True when quitting.
   bool QuitProgram();
+  // Quit as QuitProgram does, without asking: a signal or the session's end. Open dialogs close.
+  void QuitWithoutAsking();
   bool Quitting() const { return quitting_; }
 
   // ---- rewind ----
@@ -185,6 +193,7 @@ class MainWindow final : public QMainWindow {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  void FinishQuit();  // what Quit does once the user has agreed
   void BuildMenus();
   void MenuOpened();
   void MenuClosed();
@@ -212,6 +221,9 @@ class MainWindow final : public QMainWindow {
   std::unique_ptr<RecentFiles> recent_;
   RecentFilesMenu* recentMenu_ = nullptr;
   bool quitting_ = false;
+  const TapeImage* hintedTape_ = nullptr;
+  std::map<uint32_t, char32_t> heldCharacters_;  // by scan code: characters typed by keys held  //
+                                                 // the tape the start hint was last given for
   bool usePhysicalKeys_ = false;
   int lastKeyDown_ = 0;
   int lastKeyUp_ = 0;

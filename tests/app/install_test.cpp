@@ -1,6 +1,7 @@
-// Orvo installed into a fresh prefix as `cmake --install` puts it: every file in its place, the
-// desktop files accepted by the freedesktop.org validators, the manual page naming every option,
-// and the installed runner finding its ROM by itself.
+// Orvo installed into a fresh prefix as `cmake --install` puts it: every file in its place (the
+// ROMs that may be given away and no others), the desktop files accepted by the freedesktop.org
+// validators, the manual page naming every option, and the installed runner booting every model
+// from its own ROMs.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -69,6 +70,13 @@ TEST_F(Installed, EveryFileIsInItsPlace) {
   ORVO_REQUIRE_FILE(BuildDir() / "roms" / "48k.rom");
   std::vector<std::string> files = {"bin/orvo-run",
                                     "share/orvo/roms/48k.rom",
+                                    "share/orvo/roms/128k.rom",
+                                    "share/orvo/roms/plus2.rom",
+                                    "share/orvo/roms/plus3.rom",
+                                    "share/orvo/roms/IF1.rom",
+                                    "share/orvo/roms/README.md",
+                                    "share/doc/orvo/copyright",
+                                    "share/doc/orvo/changelog.gz",
                                     "share/orvo/libs/tape_48.z80",
                                     "share/applications/orvo.desktop",
                                     "share/mime/packages/orvo.xml",
@@ -84,6 +92,13 @@ TEST_F(Installed, EveryFileIsInItsPlace) {
     EXPECT_TRUE(fs::is_regular_file(prefix_ / file)) << file;
     EXPECT_FALSE(ReadText(prefix_ / file).empty()) << file;
   }
+  // The ROMs that may not be given away never are, whatever the build tree's roms/ held; the
+  // permission for the others is beside them.
+  for (const char* rom : {"MF128.rom", "MF3.rom", "mf1.rom", "currah.rom", "mf128.rom"})
+    EXPECT_FALSE(fs::exists(Share() / "orvo/roms" / rom)) << rom;
+  EXPECT_NE(ReadText(Share() / "orvo/roms/README.md").find("Amstrad have kindly given their"),
+            std::string::npos);
+  EXPECT_NE(ReadText(Share() / "doc/orvo/copyright").find("License: GPL-3+"), std::string::npos);
   // Each PNG icon is as large as the folder it sits in says.
   for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
     const std::string n = std::to_string(size);
@@ -112,7 +127,7 @@ TEST_F(Installed, DesktopFilesAgreeAndTheManualNamesEveryOption) {
   std::stringstream list(line[1].str());
   for (std::string type; std::getline(list, type, ';');) claimed.insert(type);
   EXPECT_EQ(claimed, declared);
-  EXPECT_TRUE(declared.count("application/x-zx-spectrum-tzx"));
+  EXPECT_TRUE(declared.count("application/x-spectrum-tzx"));
 
   int status = -1;
   std::string missing;
@@ -145,14 +160,14 @@ TEST_F(Installed, DesktopFilesAgreeAndTheManualNamesEveryOption) {
 
 TEST_F(Installed, InstalledRunnerBootsThe48KWithItsOwnRom) {
   ORVO_REQUIRE_FILE(BuildDir() / "roms" / "48k.rom");
-  // A user with no ROMs of their own: an empty data folder, no --rom-dir.
+  // A user with no ROMs of their own: an empty data folder, no --rom-dir, no other installation.
   const fs::path home = prefix_ / "home";
   fs::create_directories(home);
   int status = -1;
-  const std::string out = CaptureCommand("env HOME=" + Quoted(home) +
-                                             " XDG_DATA_HOME= " + Quoted(prefix_ / "bin/orvo-run") +
-                                             " --frames 200 --screen-text 2>&1",
-                                         &status);
+  const std::string run = "env HOME=" + Quoted(home) +
+                          " XDG_DATA_HOME= XDG_DATA_DIRS=" + Quoted(home) + " " +
+                          Quoted(prefix_ / "bin/orvo-run");
+  const std::string out = CaptureCommand(run + " --frames 200 --screen-text 2>&1", &status);
   EXPECT_EQ(status, 0) << out;
   EXPECT_NE(out.find("Model: ZX Spectrum 48K"), std::string::npos) << out;
   EXPECT_NE(out.find("ROM: " + (Share() / "orvo/roms/48k.rom").string() + " (16384 bytes)"),
@@ -160,6 +175,23 @@ TEST_F(Installed, InstalledRunnerBootsThe48KWithItsOwnRom) {
       << out;
   // The copyright line the ROM prints once it has started.
   EXPECT_TRUE(std::regex_search(out, std::regex("198[0-9]"))) << out;
+
+  // Every model and the Interface 1 boot from the installed ROMs alone: the 128K's and the +3's
+  // menus, and the Interface 1's CAT 1 taken as a command (no cartridge: its own report).
+  const struct {
+    const char* args;
+    const char* shows;
+  } boots[] = {{"--model 128 --frames 150", "Tape Loader"},
+               {"--model plus2 --frames 150", "Tape Loader"},
+               {"--model plus3 --frames 300", "Loader"},
+               {"--if1 --frames 400 --type-frame 150 --type 'CAT 1'", "Microdrive not present"}};
+  for (const auto& boot : boots) {
+    const std::string screen =
+        CaptureCommand(run + " " + boot.args + " --screen-text 2>&1", &status);
+    EXPECT_EQ(status, 0) << boot.args << "\n" << screen;
+    EXPECT_NE(screen.find(boot.shows), std::string::npos) << boot.args << "\n" << screen;
+    EXPECT_EQ(screen.find("ROM missing"), std::string::npos) << screen;
+  }
 
   // A movie loads the installed encoder module, not the build tree's (the dynamic loader's log
   // names the files it opens).

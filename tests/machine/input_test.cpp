@@ -56,6 +56,30 @@ TEST(Keyboard, HostKeysWithAndWithoutShift) {
   EXPECT_EQ(Held(m), "CS A");
 }
 
+// A punctuation key types the character the host's layout made: a US keyboard's Shift+' is ",
+// SYMBOL SHIFT + P, with the CAPS SHIFT the host Shift put down let go.
+TEST(Keyboard, PunctuationTypesTheHostLayoutsCharacter) {
+  MachineState m;
+  m.input.WindowForeground = 1;
+  const std::pair<char32_t, const char*> cases[] = {{'"', "P SS"},       {'@', "2 SS"},
+                                                    {'#', "3 SS"},       {':', "Z SS"},
+                                                    {U'\u00A3', "X SS"}, {'^', "H SS"}};
+  for (const auto& [c, held] : cases) {
+    SCOPED_TRACE(static_cast<uint32_t>(c));
+    KeyDown(m, kShift, true);
+    EXPECT_TRUE(CharacterKeyDown(m, c));
+    EXPECT_EQ(Held(m), held);
+    CharacterKeyUp(m, c);
+    KeyUp(m, kShift, false);
+    EXPECT_EQ(Held(m), "");
+  }
+  // Characters no SYMBOL SHIFT key types fall back to the key's own mapping; nothing is pressed.
+  for (char32_t c : {U'\u00E9', U'|', U'A'}) EXPECT_FALSE(CharacterKeyDown(m, c));
+  EXPECT_EQ(Held(m), "");
+  m.input.TypingActive = 1;
+  EXPECT_FALSE(CharacterKeyDown(m, '"'));
+}
+
 TEST(Keyboard, KeysOutsideTheWindowOrWhileTypingDoNothing) {
   MachineState m;
   for (const auto& [typing, foreground] : {std::pair{1, 1}, {0, 0}}) {

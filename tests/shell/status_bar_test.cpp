@@ -9,6 +9,7 @@
 #include <fstream>
 #include <string>
 
+#include "formats/tape_image.h"
 #include "shell/emulator.h"
 #include "shell/file_dispatch.h"
 #include "shell/messages.h"
@@ -79,6 +80,36 @@ TEST_F(StatusBarTest, TheFourthPartNamesTheSnapshotAtTwoHundredPercentOrTheCaptu
   ASSERT_TRUE(Refresh(1000, 50));
   EXPECT_EQ(bar.parts[3],
             " Mouse X pos: - 007  Mouse_Y pos - 130 hooked = 1  (F7 releases the mouse)");
+}
+
+// A tape opened with Autoload off waits for the user: the hint says how each model starts it,
+// and goes once the tape has played or Autoload will start it.
+TEST_F(StatusBarTest, ATapeThatNothingWillStartGetsAHintForItsModel) {
+  EXPECT_EQ(TapeStartHint(emu), "");
+  emu.m.tape.image = std::make_unique<TapeImage>();
+  TapeImage& tape = *emu.m.tape.image;
+  NewTapeBlock(tape, 0x10);
+  NewTapeBlock(tape, 0x10);
+  tape.current = tape.blocks[0].get();
+  const struct {
+    uint8_t model;
+    const char* says;
+  } models[] = {{kModel48K, "LOAD \"\" (J, Ctrl+P, Ctrl+P)"},
+                {kModel128K, "choose Tape Loader"},
+                {kModelPlus3, "choose Loader"}};
+  for (const auto& c : models) {
+    emu.m.MachineModel = c.model;
+    EXPECT_NE(TapeStartHint(emu).find(c.says), std::string::npos) << TapeStartHint(emu);
+    EXPECT_NE(TapeStartHint(emu).find("F11"), std::string::npos);
+  }
+  emu.m.TapePlaying = 1;
+  EXPECT_EQ(TapeStartHint(emu), "");
+  emu.m.TapePlaying = 0;
+  tape.current = tape.blocks[1].get();  // played up to the second block: the user knows
+  EXPECT_EQ(TapeStartHint(emu), "");
+  tape.current = tape.blocks[0].get();
+  emu.settings.Autoload = 1;
+  EXPECT_EQ(TapeStartHint(emu), "");
 }
 
 TEST_F(StatusBarTest, InstantSaveWritesOnlyASnapshotThisRunLoadedOrSaved) {

@@ -14,6 +14,7 @@ class FakeAudioDevice final : public AudioDevice {
   explicit FakeAudioDevice(FakeClock* clock) : clock_(clock) {}
 
   bool Open() override { return Call("open", fail == "open"); }
+  std::string LastError() const override { return fail.empty() ? std::string() : "no " + fail; }
   bool SetPriority() override { return Call("priority", fail == "priority"); }
   bool CreatePrimary() override { return Call("primary", fail == "primary"); }
   uint32_t MaxSampleRate() override { return maxRate; }

@@ -103,6 +103,12 @@ TEST(SoundInit, AFailureIsTwoMessagesAndTheMachineRunsOnSilently) {
     EXPECT_EQ(rig.messages[0].caption, CaptionId::PokeMemory);
     EXPECT_EQ(rig.messages[1].message, kMsgSoundInitFailed);
     EXPECT_EQ(rig.messages[1].caption, CaptionId::Error);
+    // The sound system's reason follows the text, which names no Windows part.
+    const std::string& text = rig.messages[0].text;
+    EXPECT_EQ(text.find("Secondary"), std::string::npos) << text;
+    if (rig.host.audio != nullptr) {
+      EXPECT_EQ(text.substr(text.find('\n') + 1), "no " + std::string(fail));
+    }
     // Load or Default Configuration does not try a failed device again.
     ReopenSound(*rig.emu);
     EXPECT_EQ(rig.messages.size(), 2u) << fail;

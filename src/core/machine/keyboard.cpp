@@ -289,6 +289,44 @@ void KeyDown(MachineState& m, int vk, bool shiftDown) {
   }
 }
 
+namespace {
+
+// The key that types `c` with SYMBOL SHIFT, as printed on the Spectrum's keyboard (the red
+// symbols); false for a character only the extended mode gives, or none.
+bool SymbolKeyFor(char32_t c, SpectrumKey& key) {
+  static constexpr struct {
+    char32_t c;
+    char key;
+  } kSymbols[] = {{'!', '1'},       {'@', '2'},  {'#', '3'}, {'$', '4'}, {'%', '5'},
+                  {'&', '6'},       {'\'', '7'}, {'(', '8'}, {')', '9'}, {'_', '0'},
+                  {'<', 'R'},       {'>', 'T'},  {';', 'O'}, {'"', 'P'}, {':', 'Z'},
+                  {U'\u00A3', 'X'}, {'?', 'C'},  {'/', 'V'}, {'*', 'B'}, {',', 'N'},
+                  {'.', 'M'},       {'+', 'K'},  {'-', 'J'}, {'=', 'L'}, {'^', 'H'}};
+  for (const auto& s : kSymbols) {
+    if (s.c == c) return SpectrumKeyFor(s.key, key);
+  }
+  return false;
+}
+
+}  // namespace
+
+bool CharacterKeyDown(MachineState& m, char32_t c) {
+  SpectrumKey key{};
+  if (!KeysAccepted(m, kVkSpace) || !SymbolKeyFor(c, key)) return false;
+  // The host Shift that made the character put CAPS SHIFT down: it must not be seen with it.
+  m.input.KeyRows[0] = 0xFF;
+  Press(m, kKeySymbolShift);
+  Press(m, key);
+  return true;
+}
+
+void CharacterKeyUp(MachineState& m, char32_t c) {
+  SpectrumKey key{};
+  if (!SymbolKeyFor(c, key)) return;
+  Release(m, key);
+  Release(m, kKeySymbolShift);
+}
+
 void KeyUp(MachineState& m, int vk, bool shiftDown) {
   m.input.HostKeysHeld &= static_cast<uint8_t>(~KeystickDirection(vk));
   if (!KeysAccepted(m, vk)) return;

@@ -43,6 +43,13 @@ void ReleaseHostInput(MachineState& m);
 void KeyDown(MachineState& m, int vk, bool shiftDown);
 void KeyUp(MachineState& m, int vk, bool shiftDown);
 
+// A host key that stands for a character (a punctuation key, whatever the host's layout puts on
+// it): the character's SYMBOL SHIFT combination is pressed, with CAPS SHIFT let go. False, with
+// nothing pressed, for a character no SYMBOL SHIFT key types, or while keys are not taken.
+// CharacterKeyUp lets go of what CharacterKeyDown pressed for `c`.
+bool CharacterKeyDown(MachineState& m, char32_t c);
+void CharacterKeyUp(MachineState& m, char32_t c);
+
 // A character from a Recreated Spectrum keyboard (only while "Recreated Spectrum" is on).
 void RecreatedChar(MachineState& m, uint8_t ch);
 

@@ -105,10 +105,10 @@ constexpr MessageEntry kMessages[] = {
     // The sound device (SDL2 audio).
     {100, "Sound: Failed to initialise sound"},
     {101, "Sound: Failed to create audio device object"},
-    {102, "Sound: Failed to set Cooperative level for the audio device"},
+    {102, "Sound: Failed to claim the sound device"},
     {103, "Sound: Failed to create audio buffer"},
-    {104, "Sound: Failed to create Secondary buffer"},
-    {105, "Sound: Failed to play Secondary buffer"},
+    {104, "Sound: Failed to open the sound output"},
+    {105, "Sound: Failed to start the sound output"},
     {106, "Sound: 8 or 16 bit sound not supported"},
     {107, "Sound: Mono or Stereo sound not supported"},
     {110, "Infoseek: Unable to open connection"},
@@ -260,7 +260,8 @@ std::string FormatMessage(MessageId id, std::string_view detail) {
     }
   } else if (!detail.empty() &&
              (id == kMsgPokFileLine || id == kMsgCannotSaveFile || id == kMsgConfigKeptAsBad ||
-              id == kMsgNearestModel || id == kMsgMovieFailed || id == kMsgShaderPreset)) {
+              (id >= kMsgSoundInitFailed && id <= kMsgSoundNoPlay) || id == kMsgNearestModel ||
+              id == kMsgMovieFailed || id == kMsgShaderPreset)) {
     text += '\n';
     text += detail;
   }

@@ -26,7 +26,10 @@ int InitSound(Emulator& emu) {
   const SoundOpenResult result = OpenSound(emu.m, emu.host.Audio(), emu.host.GetClock());
   emu.ReadBackMachineSettings();
   if (result == SoundOpenResult::Ok) return 0;
-  emu.ShowMessage(CaptionId::PokeMemory, OpenFailureMessage(result));
+  // The sound system's own reason follows the message.
+  const AudioDevice* device = emu.host.Audio();
+  emu.ShowMessage(CaptionId::PokeMemory, OpenFailureMessage(result),
+                  device != nullptr ? device->LastError() : std::string());
   return 1;
 }
 

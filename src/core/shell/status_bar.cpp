@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string>
 
+#include "formats/tape_image.h"
 #include "shell/emulator.h"
 
 namespace orvo {
@@ -73,6 +74,22 @@ bool UpdateStatusBar(Emulator& emu, StatusBar& bar) {
   bar.lastRefreshNs = now;
   ++bar.refreshes;
   return true;
+}
+
+std::string TapeStartHint(const Emulator& emu) {
+  const MachineState& m = emu.m;
+  if (!m.tape.image || emu.settings.Autoload != 0 || m.TapePlaying) return {};
+  const TapeBlock* current = m.tape.image->current;
+  if (current != nullptr && current->index != 0) return {};
+  // The 128K and +2 menus call their loader "Tape Loader", the +2A and +3 menus "Loader"; the
+  // 48K's LOAD is the J key, and its quote SYMBOL SHIFT (Ctrl) with P.
+  switch (m.MachineModel) {
+    case kModel128K:
+    case kModelPlus2: return "Tape: choose Tape Loader, press Enter, then F11 to play";
+    case kModelPlus2A:
+    case kModelPlus3: return "Tape: choose Loader, press Enter, then F11 to play";
+    default: return "Tape: type LOAD \"\" (J, Ctrl+P, Ctrl+P), Enter, then F11 to play";
+  }
 }
 
 }  // namespace orvo

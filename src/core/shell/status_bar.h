@@ -28,4 +28,9 @@ struct StatusBar {
 // returns true.
 bool UpdateStatusBar(Emulator& emu, StatusBar& bar);
 
+// How to start the tape in the deck, for the status bar: with Autoload off an opened tape waits
+// for the user's LOAD and Play. "" when there is no tape, it has been played, or Autoload will
+// start it.
+std::string TapeStartHint(const Emulator& emu);
+
 }  // namespace orvo

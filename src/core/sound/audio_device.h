@@ -3,6 +3,7 @@
 // device plays on its own, which the core fills one segment per frame and whose play position it
 // reads to pace the emulation. The SDL2 implementation lives in host/; tests use fakes.
 #include <cstdint>
+#include <string>
 
 namespace orvo {
 
@@ -28,6 +29,8 @@ class AudioDevice {
 
   // Opens the platform's sound system and its default output.
   virtual bool Open() = 0;
+  // Why the last call that failed did, in the sound system's words ("" when it does not say).
+  virtual std::string LastError() const { return {}; }
   // Claims the output for this program at priority. Most platforms have nothing to do.
   virtual bool SetPriority() { return true; }
   // Sets up the device's own mixing stage, and its format (whose result nobody checks).
