@@ -97,6 +97,11 @@ class HeadlessHost final : public Host {
     ++messagesShown;
     lastMessage = message;
   }
+  void ShowPlainMessage(std::string_view caption, std::string_view text) override {
+    std::fprintf(stderr, "%.*s: %.*s\n", static_cast<int>(caption.size()), caption.data(),
+                 static_cast<int>(text.size()), text.data());
+    ++messagesShown;
+  }
   bool AskYesNo(std::string_view, std::string_view) override { return true; }
   Clock& GetClock() override { return clock; }
 

@@ -213,6 +213,9 @@ constexpr MessageEntry kMessages[] = {
      "Snapshot: An SNA file does not keep port 0x1FFD: the +2A/+3 memory and ROM paging it set "
      "will be lost. Save as Z80 or SZX to keep it."},
     {202, "ZIP Error: The archive cannot be read"},
+    {203, "Tape Error: The tape has a block Orvo cannot play; it plays up to that block"},
+    {204, "RZX Error: The recording cannot be read"},
+    {205, "ZIP Error: The entry is not a Spectrum file Orvo opens"},
     {210, "F7 releases the mouse"},
     {220, "Movie: Cannot record the movie"},
     {221, "Cannot load the shader preset"},
@@ -243,6 +246,39 @@ const char* CaptionText(CaptionId id) {
   return index < kCaptionCount ? kCaptions[index] : "";
 }
 
+bool MessageNamesFile(MessageId id) {
+  switch (id) {
+    case kMsgSnapshotLength:
+    case kMsgSnapshotBlockLength:
+    case kMsgZ80Version:
+    case kMsgSzxSignature:
+    case kMsgSzxUnknownBlock:
+    case kMsgCannotLoadSnapshot:
+    case kMsgTapeSignatureShort:
+    case kMsgTapeSignature:
+    case kMsgTapeRecording:
+    case kMsgSnxSignature:
+    case kMsgSpSignature:
+    case kMsgSemSignatureLength:
+    case kMsgSemSignature:
+    case kMsgZxsRiff:
+    case kMsgZxsSnap:
+    case kMsgZxsFmtzLength:
+    case kMsgZxsCompression:
+    case kMsgZxsRegsLength:
+    case kMsgZxs048Length:
+    case kMsgZxsPage:
+    case kMsgCartridgeCorrupt:
+    case kMsgDiskSignature:
+    case kMsgDiskCorrupt:
+    case kMsgZipUnreadable:
+    case kMsgTapeUnsupportedBlock:
+    case kMsgRzxUnreadable:
+    case kMsgZipEntryNotSpectrum: return true;
+    default: return id >= kMsgTapeFailedRomBlock && id <= kMsgTapeFailedConcatBlock;
+  }
+}
+
 std::string FormatMessage(MessageId id, std::string_view detail) {
   char prefix[8];
   std::snprintf(prefix, sizeof prefix, "%02X - ", static_cast<unsigned>(id));
@@ -262,7 +298,8 @@ std::string FormatMessage(MessageId id, std::string_view detail) {
     }
   } else if (!detail.empty() &&
              (id == kMsgPokFileLine || id == kMsgCannotSaveFile || id == kMsgConfigKeptAsBad ||
-              id == kMsgNearestModel || id == kMsgMovieFailed || id == kMsgShaderPreset)) {
+              id == kMsgNearestModel || id == kMsgMovieFailed || id == kMsgShaderPreset ||
+              MessageNamesFile(id))) {
     text += '\n';
     text += detail;
   }

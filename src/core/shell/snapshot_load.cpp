@@ -17,12 +17,12 @@ template <class Parser>
 int LoadWith(Emulator& emu, std::span<const uint8_t> data, Parser parse) {
   SnapshotRecord record;
   if (const FormatStatus status = parse(data, record); !status.Ok()) {
-    ShowFormatError(emu.host, status);
+    ShowFormatError(emu.host, status, emu.files.CurrentFilePath);
     return 1;
   }
   // A device block the device cannot take refuses the file before anything changes.
   if (!SnapshotDeviceBlocksValid(emu.m, record)) {
-    ShowFormatError(emu.host, {FormatError::SzxBlockLength, 0});
+    ShowFormatError(emu.host, {FormatError::SzxBlockLength, 0}, emu.files.CurrentFilePath);
     return 1;
   }
   LoadSnapshotRecord(emu, record);
