@@ -213,7 +213,7 @@ constexpr MessageEntry kMessages[] = {
      "Snapshot: An SNA file does not keep port 0x1FFD: the +2A/+3 memory and ROM paging it set "
      "will be lost. Save as Z80 or SZX to keep it."},
     {202, "ZIP Error: The archive cannot be read"},
-    {203, "Tape Error: The tape has a block Orvo cannot play; it plays up to that block"},
+    {203, "Tape Error: The tape holds a block Orvo cannot play; the tape stops before it"},
     {204, "RZX Error: The recording cannot be read"},
     {205, "ZIP Error: The entry is not a Spectrum file Orvo opens"},
     {210, "F7 releases the mouse"},

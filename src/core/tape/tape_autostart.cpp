@@ -46,8 +46,7 @@ void AgeTapeReadTime(MachineState& m, uint32_t frameLength) {
   // loader returns, and the tape would never get past it.
   const bool sounded = t.EdgeCount != t.EdgesAtFrameStart;
   t.EdgesAtFrameStart = t.EdgeCount;
-  if (m.settings.Autoload && m.TapePlaying && t.image && !sounded && t.LastReadTime < 0 &&
-      t.LastReadTime > -100000) {
+  if (m.settings.Autoload && m.TapePlaying && t.image && !sounded && t.LastReadTime < 0) {
     StopTape(m);
   }
   if (t.LastReadTime > -100000) t.LastReadTime -= static_cast<int32_t>(frameLength);
