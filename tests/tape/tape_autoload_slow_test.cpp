@@ -63,7 +63,8 @@ std::string CaseName(const ::testing::TestParamInfo<AutoloadCase>& info) {
   std::string name = info.param.tape.file;
   name = name.substr(name.rfind('/') + 1);
   name.resize(name.rfind('.'));
-  std::replace_if(name.begin(), name.end(), [](char c) { return !std::isalnum(c); }, '_');
+  std::replace_if(
+      name.begin(), name.end(), [](char c) { return !std::isalnum(c); }, '_');
   if (info.param.fastload) name += "_fastload";
   if (info.param.traps) name += "_traps";
   return name;

@@ -216,6 +216,7 @@ constexpr MessageEntry kMessages[] = {
     {203, "Tape Error: The tape holds a block Orvo cannot play; the tape stops before it"},
     {204, "RZX Error: The recording cannot be read"},
     {205, "ZIP Error: The entry is not a Spectrum file Orvo opens"},
+    {206, "Snapshot: Loaded without the state of devices Orvo does not have fitted or emulated:"},
     {210, "F7 releases the mouse"},
     {220, "Movie: Cannot record the movie"},
     {221, "Cannot load the shader preset"},
@@ -274,7 +275,8 @@ bool MessageNamesFile(MessageId id) {
     case kMsgZipUnreadable:
     case kMsgTapeUnsupportedBlock:
     case kMsgRzxUnreadable:
-    case kMsgZipEntryNotSpectrum: return true;
+    case kMsgZipEntryNotSpectrum:
+    case kMsgDevicesLeftOut: return true;
     default: return id >= kMsgTapeFailedRomBlock && id <= kMsgTapeFailedConcatBlock;
   }
 }

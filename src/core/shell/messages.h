@@ -132,6 +132,8 @@ enum MessageId : uint8_t {
   kMsgTapeUnsupportedBlock = 203,
   kMsgRzxUnreadable = 204,
   kMsgZipEntryNotSpectrum = 205,
+  // A snapshot loaded without the state of devices not emulated or not fitted; the blocks named.
+  kMsgDevicesLeftOut = 206,
   kMsgMouseReleaseKey = 210,  // "F7 releases the mouse" (the status bar while captured)
   // Shader presets and movies.
   kMsgMovieFailed = 220,   // "Movie: Cannot record the movie", the reason on its own line
