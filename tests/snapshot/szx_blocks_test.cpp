@@ -20,9 +20,11 @@ void AddBlock(std::vector<uint8_t>& file, const char* id, const std::vector<uint
   file.insert(file.end(), body.begin(), body.end());
 }
 
-// An SZX of the machine as it is, with `extra` blocks after Orvo's own.
+// An SZX of the machine as it is, with `extra` blocks in place of its device blocks.
 std::vector<uint8_t> SzxWith(const SnapshotMachine& sm, const std::vector<SnapshotBlock>& extra) {
-  std::vector<uint8_t> file = BuildSZX(sm.emu);
+  SnapshotRecord r = CaptureSnapshot(sm.m);
+  r.blocks.clear();
+  std::vector<uint8_t> file = WriteSZX(r);
   for (const SnapshotBlock& b : extra) {
     std::string id(b.id.begin(), b.id.end());
     AddBlock(file, id.c_str(), b.body);
@@ -39,9 +41,8 @@ TEST(SzxBlocks, BlocksOfDevicesNotEmulatedAreSkippedAndNamed) {
   SnapshotMachine sm(kModel48K);
   sm.m.cpu.BC.w = 0x1234;
   // DivIDE and Opus blocks, and one of a kind no version of the format has.
-  const std::vector<uint8_t> file =
-      SzxWith(sm, {Block("DIDE", std::vector<uint8_t>(11, 7)), Block("OPUS", {1, 2, 3}),
-                   Block("XYZW", {})});
+  const std::vector<uint8_t> file = SzxWith(sm, {Block("DIDE", std::vector<uint8_t>(11, 7)),
+                                                 Block("OPUS", {1, 2, 3}), Block("XYZW", {})});
   SnapshotMachine loaded(kModel48K);
   ASSERT_EQ(LoadSZX(loaded.emu, file), 0);
   EXPECT_EQ(loaded.m.cpu.BC.w, 0x1234);
