@@ -46,9 +46,9 @@ void FileRun::BeforeFrame(Emulator& emu, long frame) const {
     // The reason of a refusal is on standard error as the window would show it; a file of no
     // kind Orvo opens is ignored there without a message, so the reason is given here.
     if (!loaded && MatchExtension(open.path) == FileKind::None) {
-      std::printf("Refused: %s: not a kind of file Orvo opens\n", open.path.c_str());
+      std::fprintf(stderr, "Refused: %s: not a kind of file Orvo opens\n", open.path.c_str());
     } else {
-      std::printf("%s: %s\n", loaded ? "Opened" : "Refused", open.path.c_str());
+      std::fprintf(stderr, "%s: %s\n", loaded ? "Opened" : "Refused", open.path.c_str());
     }
   }
 }
