@@ -96,6 +96,7 @@ TEST_P(AutoloadTapes, ReachTheirProgram) {
   ASSERT_EQ(status, 0) << out;
   // The deck has let go of the tape: stopped by the loader, or at its end.
   EXPECT_EQ(out.find("Tape: playing"), std::string::npos) << out;
+  EXPECT_EQ(out.find("Tape loading error"), std::string::npos) << out;
   if (c.tape.screenText) {
     EXPECT_NE(out.find(c.tape.screenText), std::string::npos) << out;
     return;
