@@ -45,7 +45,7 @@ const AutoloadTape kTapes[] = {
     {"tzx/basil_great_mouse_detective_gdb.tzx", "48", 12000},
     {"tzx/dan_dare2_gdb.tzx", "48", 15000},
     {"tzx/hollywood_poker_flowcontrol.tzx", "48", 16000},
-    {"tzx/atlantis_4003_blocks_glue.tzx", "48", 40000},
+    {"tzx/atlantis_4003_blocks_glue.tzx", "48", 60000},
     {"tzx/barbarian2_turbo.tzx", "128", 36000},
     {"tzx/where_time_stood_still_speedlock_128k.tzx", "128", 34000},
 };
