@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "shell/emulator.h"
+#include "shell/extension_table.h"
 #include "shell/file_dispatch.h"
 #include "shell/media_loaders.h"
 #include "shell/zip_archive.h"
@@ -42,7 +43,13 @@ void FileRun::BeforeFrame(Emulator& emu, long frame) const {
       loaded =
           LoadZipArchiveEntry(emu, open.path, {}) == 0 && emu.files.LastLoadStatus == kLoadedOk;
     }
-    std::fprintf(stderr, "%s: %s\n", loaded ? "Opened" : "Refused", open.path.c_str());
+    // The reason of a refusal is on standard error as the window would show it; a file of no
+    // kind Orvo opens is ignored there without a message, so the reason is given here.
+    if (!loaded && MatchExtension(open.path) == FileKind::None) {
+      std::fprintf(stderr, "Refused: %s: not a kind of file Orvo opens\n", open.path.c_str());
+    } else {
+      std::fprintf(stderr, "%s: %s\n", loaded ? "Opened" : "Refused", open.path.c_str());
+    }
   }
 }
 

@@ -113,10 +113,10 @@ class HeadlessHost final : public Host {
     ++messagesShown;
     lastMessage = message;
   }
-  // Messages of their own (a refusal, the end of a replay) go to standard error as well.
   void ShowPlainMessage(std::string_view caption, std::string_view text) override {
     std::fprintf(stderr, "%.*s: %.*s\n", static_cast<int>(caption.size()), caption.data(),
                  static_cast<int>(text.size()), text.data());
+    ++messagesShown;
   }
   bool AskYesNo(std::string_view, std::string_view) override { return true; }
   Clock& GetClock() override { return clock; }

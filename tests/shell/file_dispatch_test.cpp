@@ -101,7 +101,7 @@ TEST_F(Dispatch, NamesThatAreNotLoadedHereAndFailures) {
       // image off the +3, a dropped folder and a recording that cannot be read change nothing.
       {"notes.doc", kOpen, 1, kMsgNone, false},
       {"cheat.pok", kDrop, 0, kMsgNone, true},
-      {"run.rzx", kDrop, 0, kMsgNone, false},
+      {"run.rzx", kDrop, 0, kMsgRzxUnreadable, false},
       {"disk.dsk", kDrop, 1, kMsgNone, false},
       {"folder.z80", kDrop, 1, kMsgNone, false},
       {"missing.z80", kDrop, 1, kMsgFileNotFound, false},
@@ -153,7 +153,12 @@ TEST_F(Dispatch, ZipEntriesAreListedAndLoadedByTheirNames) {
   EXPECT_EQ(files().Loaded.bytes, sna);
   EXPECT_EQ(files().CurrentFileTitle, "GAME.SNA");
   EXPECT_EQ(files().StatusFileName, "bundle.zip");  // the archive stays the current file
-  EXPECT_EQ(LoadZipEntry(emu(), zip, 0), 0);        // a text entry: recognised, not loaded
+  EXPECT_TRUE(messages().empty());
+  // A text entry is no Spectrum file: refused, and named.
+  EXPECT_EQ(LoadZipEntry(emu(), zip, 0), 1);
+  ASSERT_EQ(messages().size(), 1u);
+  EXPECT_EQ(messages()[0].message, kMsgZipEntryNotSpectrum);
+  messages().clear();
   EXPECT_EQ(LoadZipEntry(emu(), zip, 3), 1);
   EXPECT_EQ(DispatchZipEntry(emu(), ""), 1);
   EXPECT_TRUE(messages().empty());

@@ -32,15 +32,19 @@ TEST(SzxDeviceBlocks, UlaPlusPaletteSpecDrumAndKeyboardComeBack) {
   EXPECT_EQ(b.m.sound.SpecDrumLevel, a.m.sound.SpecDrumLevel);
   EXPECT_EQ(b.m.Issue3Keyboard, 0);
 
-  // A device block its device cannot take refuses the file and leaves the machine as it was.
+  // A device block its device cannot take is left out, and named: the machine loads.
   SnapshotRecord record;
   ASSERT_TRUE(ParseSZX(file, record).Ok());
   for (SnapshotBlock& block : record.blocks) {
     if (block.id == SnapshotBlockId("DRUM")) block.body.push_back(0);
   }
-  b.m.cpu.PC = 0x1234;
-  EXPECT_NE(LoadSZX(b.emu, WriteSZX(record)), 0);
+  record.cpu.PC = 0x1234;
+  b.host.messages.clear();
+  EXPECT_EQ(LoadSZX(b.emu, WriteSZX(record)), 0);
   EXPECT_EQ(b.m.cpu.PC, 0x1234);
+  ASSERT_EQ(b.host.messages.size(), 1u);
+  EXPECT_EQ(b.host.messages[0].message, kMsgDevicesLeftOut);
+  EXPECT_EQ(b.host.messages[0].detail, "DRUM");
 }
 
 }  // namespace

@@ -61,9 +61,10 @@ TEST(TapeParse, ShortAndMalformedFiles) {
       // The file ends inside the turbo block's header: the block is dropped.
       {"TZX truncated block", true, TapeBytes(tone).U8(0x11).U16(2000).U16(600).bytes,
        kTapeParseFailed, 1, 27, FormatError::TapeBlock, 0x11},
-      // An unknown block whose length runs off the end cannot be followed, and is no error.
+      // An unknown block whose length runs off the end cannot be followed: the tape plays up to
+      // it, and the user is told so.
       {"TZX unknown block too long", true, TapeBytes(tone).U8(0x4C).U32(1000).U8(0).bytes,
-       kTapeParseUnsupported, 1, 0, FormatError::TapeUnsupported, 0x4C},
+       kTapeParseUnsupported, 1, kMsgTapeUnsupportedBlock, FormatError::TapeUnsupported, 0x4C},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);

@@ -239,6 +239,38 @@ TEST(TapeAutoStartStop, TenQuickCountingPollsStartAndThreeSlowOnesStop) {
   EXPECT_FALSE(m.TapePlaying);
 }
 
+// A frame without a read stops the deck only where the tape was quiet too: a loader waiting
+// between loads, with the tape in its pause. Where the tape went on sounding the loader is in
+// a wait of its own (the ROM's second after its first edge) and the deck runs on through it.
+TEST(TapeAutoStartStop, AFrameWithoutReadsStopsTheDeckOnlyInTheTapesSilence) {
+  TapeRig rig;
+  rig.Insert(Tzx().Tone(2168, 3000).Pause(2000).Tone(2168, 100).bytes);
+  MachineState& m = *rig.m;
+  m.settings.Autoload = 1;
+  ResetTapeAutoStart(m);
+  uint8_t b = 0;
+  const auto frame = [&](bool reads) {
+    if (reads) {
+      for (int k = 0; k < 11; ++k) Poll(m, 1000 + 100 * k, ++b);
+    }
+    RunTape(m, 69888);
+    AgeTapeReadTime(m, 69888);
+  };
+  frame(true);
+  ASSERT_TRUE(m.TapePlaying);
+  // The loader stops reading in the middle of the leader (the ROM's wait after its first edge):
+  // the leader plays on through the wait.
+  for (int k = 0; k < 50; ++k) frame(false);
+  EXPECT_TRUE(m.TapePlaying) << "stopped in the middle of the leader";
+  // The loader reads to the end of the leader (3000 pulses, 93 frames) and then lets go of the
+  // tape: its first quiet frame, in the pause, stops the deck before the next leader.
+  int frames = 51;
+  for (; frames < 94; ++frames) frame(true);
+  frame(false);
+  EXPECT_FALSE(m.TapePlaying);
+  EXPECT_EQ(m.tape.image->current->id, 0x20);
+}
+
 TEST(TapeWobble, NeverMakesAPulseZero) {
   TapeBytes f = Tzx();
   for (int k = 0; k < 50; ++k) f.Pulses({1, 2, 10, 49, 50, 51, 74, 75, 3500});
@@ -279,6 +311,10 @@ TEST(CswFiles, ConformanceFilesNamedOkLoadAndThoseNamedErrAreRefused) {
       EXPECT_FALSE(s.Ok()) << name;
       EXPECT_NE(FormatErrorMessage(s), kMsgNone) << name;  // refused with a message
       EXPECT_TRUE(tape.blocks.empty()) << name;
+    } else if (bytes[23] == 2 && bytes.size() > 32 && bytes[29] == 0 && bytes[30] == 0 &&
+               bytes[31] == 0 && bytes[32] == 0) {
+      EXPECT_TRUE(s.Ok()) << name;
+      EXPECT_TRUE(tape.blocks.empty()) << name << ": a recording of no pulses is an empty tape";
     } else {
       EXPECT_TRUE(s.Ok()) << name;
       ASSERT_EQ(tape.blocks.size(), 1u) << name;
@@ -288,6 +324,15 @@ TEST(CswFiles, ConformanceFilesNamedOkLoadAndThoseNamedErrAreRefused) {
     ++seen;
   }
   EXPECT_GE(seen, 17);
+
+  // Z-RLE with no pulses may have no compressed stream at all: an empty tape as well.
+  const std::string signature = "Compressed Square Wave\x1A";
+  std::vector<uint8_t> empty(signature.begin(), signature.end());
+  for (const uint8_t byte : {2, 0, 0x44, 0xAC, 0, 0, 0, 0, 0, 0, 2, 0, 0}) empty.push_back(byte);
+  empty.resize(empty.size() + 16, 0);
+  TapeImage none;
+  EXPECT_TRUE(ParseCSW(none, empty, false).Ok());
+  EXPECT_TRUE(none.blocks.empty());
   TapeImage tape;  // too short for a signature, and a wrong one
   EXPECT_EQ(FormatErrorMessage(ParseCSW(tape, std::vector<uint8_t>(24, 0), false)),
             kMsgTapeSignatureShort);

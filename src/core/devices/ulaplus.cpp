@@ -63,7 +63,8 @@ void UlaPlusReset(MachineState& m, bool) {
 }
 
 // The "PLTT" block: flags (bit 0 the 64-colour mode), the selected register, the 64 palette
-// entries as the bytes written to the data port (G3 R3 B2).
+// entries as the bytes written to the data port (G3 R3 B2). Later writers add a 67th byte (the
+// state of the video modes that go beyond the palette), which this ULAplus has no use for.
 constexpr size_t kPlttSize = 66;
 
 void UlaPlusSave(const MachineState& m, std::vector<uint8_t>& out) {
@@ -74,7 +75,7 @@ void UlaPlusSave(const MachineState& m, std::vector<uint8_t>& out) {
 }
 
 bool UlaPlusCheck(std::span<const uint8_t> block) {
-  return block.size() == kPlttSize;
+  return block.size() == kPlttSize || block.size() == kPlttSize + 1;
 }
 
 bool UlaPlusLoad(MachineState& m, std::span<const uint8_t> block) {

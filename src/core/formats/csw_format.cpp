@@ -87,7 +87,8 @@ FormatStatus ReadCsw(std::span<const uint8_t> file, CswRecording& out) {
   dataOffset = c.Offset();
   try {
     const std::span<const uint8_t> data = file.subspan(dataOffset);
-    if (compression == 2) {
+    // A recording of no pulses may carry no compressed stream at all: an empty tape.
+    if (compression == 2 && !(major == 2 && pulses == 0 && data.empty())) {
       if (!InflateBytes(data, r.rle, kLargestStream, false)) return Damaged();
     } else {
       r.rle.assign(data.begin(), data.end());
@@ -145,6 +146,8 @@ FormatStatus ParseCSW(TapeImage& tape, std::span<const uint8_t> bytes, bool inve
   if (const FormatStatus s = ReadCsw(bytes, rec); !s.Ok()) return s;
   try {
     tape.bytes.assign(bytes.begin(), bytes.end());
+    // A recording without a pulse is an empty tape, as an empty TAP file is.
+    if (rec.pulses == 0) return {};
     TapeBlock* b = AddRecordingBlock(tape, std::move(rec.rle), rec.pulses, rec.sampleRate,
                                      rec.initialHigh != invertPolarity, 0);
     b->p[3] = rec.compression;

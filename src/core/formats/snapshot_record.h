@@ -47,6 +47,8 @@ struct SnapshotCpu {
   // and the stack may lie in ROM, which the file does not hold).
   bool pcOnStack = false;
   std::optional<uint16_t> MEMPTR;
+  bool eiLast = false;    // the last instruction was EI: no interrupt before the next one
+  bool flagsSet = false;  // the last instruction wrote F (so the next SCF/CCF sees it)
 
   // The PC a format without a halted flag stores.
   uint16_t ResumePC() const { return halted ? static_cast<uint16_t>(PC - 1) : PC; }
@@ -78,6 +80,7 @@ struct SnapshotRecord {
   SnapshotCpu cpu;
   std::optional<uint32_t> frameTState;    // the T-state position in the frame
   std::optional<uint8_t> interruptArmed;  // the frame-start interrupt request is still pending
+  uint8_t interruptHold = 0;  // T-states the interrupt request is still held (0: the model's own)
 
   uint8_t border = 0;               // 0-7
   std::optional<uint8_t> lastFE;    // last value written to the ULA port (else the border)

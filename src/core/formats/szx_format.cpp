@@ -12,8 +12,10 @@ namespace {
 
 constexpr size_t kHeaderSize = 8;
 constexpr uint8_t kLastMachine = static_cast<uint8_t>(SnapshotModel::kCustom);
-constexpr uint8_t kZ80RHalted = 0x02;  // the CPU is stopped in a HALT
-constexpr uint8_t kAyOn48K = 0x02;     // a 128K-style AY on a 48K model
+constexpr uint8_t kZ80REiLast = 0x01;    // the last instruction was EI
+constexpr uint8_t kZ80RHalted = 0x02;    // the CPU is stopped in a HALT
+constexpr uint8_t kZ80RFlagsSet = 0x04;  // the last instruction wrote F
+constexpr uint8_t kAyOn48K = 0x02;       // a 128K-style AY on a 48K model
 
 enum class Use : uint8_t {
   kRefused,  // cannot be loaded here
@@ -33,18 +35,18 @@ struct BlockKind {
 
 // Every block ID the format defines, with what loading does with it.
 constexpr BlockKind kBlockKinds[] = {
-    {"ZXST", Use::kRefused, 0}, {"ZXAT", Use::kKept, 0},    {"ATRP", Use::kKept, 0},
-    {"AY", Use::kAY, 18},       {"ZXCF", Use::kKept, 0},    {"CFRP", Use::kKept, 0},
-    {"COVX", Use::kKept, 0},    {"B128", Use::kKept, 0},    {"BDSK", Use::kSkipped, 7},
-    {"CRTR", Use::kSkipped, 0}, {"DOCK", Use::kKept, 0},    {"DSK", Use::kKept, 0},
-    {"GS", Use::kKept, 0},      {"GSRP", Use::kKept, 0},    {"KEYB", Use::kKept, 5},
-    {"IF1", Use::kKept, 0},     {"IF2R", Use::kKept, 0},    {"JOY", Use::kKept, 0},
-    {"MDRV", Use::kKept, 0},    {"AMXM", Use::kKept, 7},    {"MFCE", Use::kKept, 0},
-    {"OPUS", Use::kRefused, 0}, {"ODSK", Use::kRefused, 0}, {"+3", Use::kKept, 0},
-    {"PLSD", Use::kKept, 0},    {"PLTT", Use::kKept, 66},   {"PDSK", Use::kKept, 0},
-    {"RAMP", Use::kRAMP, 0},    {"ROM", Use::kKept, 0},     {"SCLD", Use::kKept, 0},
-    {"SIDE", Use::kKept, 0},    {"DRUM", Use::kKept, 0},    {"SPCR", Use::kSPCR, 8},
-    {"TAPE", Use::kKept, 0},    {"USPE", Use::kKept, 0},    {"ZXPR", Use::kKept, 0},
+    {"ZXST", Use::kSkipped, 0}, {"ZXAT", Use::kKept, 0}, {"ATRP", Use::kKept, 0},
+    {"AY", Use::kAY, 18},       {"ZXCF", Use::kKept, 0}, {"CFRP", Use::kKept, 0},
+    {"COVX", Use::kKept, 0},    {"B128", Use::kKept, 0}, {"BDSK", Use::kSkipped, 7},
+    {"CRTR", Use::kSkipped, 0}, {"DOCK", Use::kKept, 0}, {"DSK", Use::kKept, 0},
+    {"GS", Use::kKept, 0},      {"GSRP", Use::kKept, 0}, {"KEYB", Use::kKept, 5},
+    {"IF1", Use::kKept, 0},     {"IF2R", Use::kKept, 0}, {"JOY", Use::kKept, 0},
+    {"MDRV", Use::kKept, 0},    {"AMXM", Use::kKept, 7}, {"MFCE", Use::kKept, 0},
+    {"OPUS", Use::kKept, 0},    {"ODSK", Use::kKept, 0}, {"+3", Use::kKept, 0},
+    {"PLSD", Use::kKept, 0},    {"PLTT", Use::kKept, 0}, {"PDSK", Use::kKept, 0},
+    {"RAMP", Use::kRAMP, 0},    {"ROM", Use::kKept, 0},  {"SCLD", Use::kKept, 0},
+    {"SIDE", Use::kKept, 0},    {"DRUM", Use::kKept, 0}, {"SPCR", Use::kSPCR, 8},
+    {"TAPE", Use::kKept, 0},    {"USPE", Use::kKept, 0}, {"ZXPR", Use::kKept, 0},
     {"Z80R", Use::kZ80R, 37},
 };
 
@@ -84,7 +86,10 @@ void ReadZ80R(std::span<const uint8_t> b, SnapshotRecord& r) {
   c.IM = b[28] & 3;
   r.frameTState =
       static_cast<uint32_t>(b[29] | b[30] << 8 | b[31] << 16) | static_cast<uint32_t>(b[32]) << 24;
+  r.interruptHold = b[33];
   c.halted = (b[34] & kZ80RHalted) != 0;
+  c.eiLast = (b[34] & kZ80REiLast) != 0;
+  c.flagsSet = (b[34] & kZ80RFlagsSet) != 0;
   c.MEMPTR = pair(35);
 }
 
@@ -159,21 +164,37 @@ std::vector<uint8_t> Z80RBody(const SnapshotRecord& r) {
   b.push_back(c.IFF2);
   b.push_back(c.IM);
   PutLe32(b, r.frameTState.value_or(0));
-  b.push_back(0);  // the interrupt line's hold time: the model's own
-  b.push_back(c.halted ? kZ80RHalted : 0);
+  b.push_back(r.interruptHold);  // 0: the model's own hold time
+  b.push_back(static_cast<uint8_t>((c.halted ? kZ80RHalted : 0) | (c.eiLast ? kZ80REiLast : 0) |
+                                   (c.flagsSet ? kZ80RFlagsSet : 0)));
   pair(c.MEMPTR.value_or(0));
   return b;
 }
 
 }  // namespace
 
+bool NearestSzxModel(uint8_t machineId, SnapshotModel& model) {
+  // The Pentagon 128, 512 and 1024 and the Scorpion are 128K machines at heart.
+  switch (machineId) {
+    case 7:
+    case 10:
+    case 13:
+    case 14: model = SnapshotModel::k128K; return true;
+    default: return false;
+  }
+}
+
 FormatStatus ParseSZX(std::span<const uint8_t> data, SnapshotRecord& out) {
   if (data.size() < 4 || std::memcmp(data.data(), "ZXST", 4) != 0)
     return {FormatError::SzxSignature, 0};
   if (data.size() < kHeaderSize) return {FormatError::SzxBlockLength, 0};
-  if (data[6] > kLastMachine) return {FormatError::SzxMachine, data[6]};
   SnapshotRecord r;
-  r.model = static_cast<SnapshotModel>(data[6]);
+  if (data[6] > kLastMachine) {
+    if (!NearestSzxModel(data[6], r.model)) return {FormatError::SzxMachine, data[6]};
+    r.nearestModel = true;
+  } else {
+    r.model = static_cast<SnapshotModel>(data[6]);
+  }
   r.label = "SZX File";
   ByteCursor c(data.subspan(kHeaderSize));
   while (!c.AtEnd()) {
@@ -183,9 +204,14 @@ FormatStatus ParseSZX(std::span<const uint8_t> data, SnapshotRecord& out) {
     std::array<char, 4> id;
     std::memcpy(id.data(), idBytes, 4);
     const BlockKind* kind = FindKind(id);
-    if (!kind || kind->use == Use::kRefused) return {FormatError::SzxBlock, IdNumber(id)};
     const uint8_t* p;
     if (!c.U32(size) || !c.Bytes(size, p)) return {FormatError::SzxBlockLength, IdNumber(id)};
+    // A block of a kind this reader does not know is kept aside, as the format asks of readers:
+    // the machine loads without that device's state, and the loader says so.
+    if (!kind) {
+      r.blocks.push_back({id, std::vector<uint8_t>(p, p + size)});
+      continue;
+    }
     if (kind->size != 0 && size != kind->size) return {FormatError::SzxBlockLength, IdNumber(id)};
     const std::span<const uint8_t> body(p, size);
     switch (kind->use) {
@@ -236,7 +262,9 @@ std::vector<uint8_t> WriteSZX(const SnapshotRecord& r) {
   }
 
   if (r.ay && (IsSnapshot128K(r.model) || r.ayOn48K)) {
-    std::vector<uint8_t> ay = {kAyOn48K, static_cast<uint8_t>(r.ay->selected & 0x0F)};
+    // The flag marks an AY added to a 48K (a Melodik); the 128K models' own AY has none.
+    const uint8_t flags = IsSnapshot128K(r.model) ? 0 : kAyOn48K;
+    std::vector<uint8_t> ay = {flags, static_cast<uint8_t>(r.ay->selected & 0x0F)};
     ay.insert(ay.end(), r.ay->regs.begin(), r.ay->regs.end());
     AppendBlock(out, "AY", ay);
   }

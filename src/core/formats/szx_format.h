@@ -22,6 +22,9 @@ namespace orvo {
 // SzxBlockLength (a block that overruns the file, or whose body is not its kind's size), SzxPage
 // (a RAM page that does not inflate to exactly 16384 bytes).
 FormatStatus ParseSZX(std::span<const uint8_t> data, SnapshotRecord& out);
+// The model a machine ID beyond the emulated ones loads as (the Pentagon and Scorpion as the
+// 128K); false for a machine that cannot be loaded at all.
+bool NearestSzxModel(uint8_t machineId, SnapshotModel& model);
 
 // The whole SZX file of `record`: creator, registers, latches, the model's RAM pages
 // (compressed), the AY when the model has one or the record uses it, then every device block of

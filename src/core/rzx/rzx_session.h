@@ -55,9 +55,9 @@ struct RzxSession {
   std::ofstream log;
 };
 
-// Parses an RZX file (the "ERROR" box under "RZX" when it cannot be read; nothing is kept) and
-// starts playing it. Returns true when playback started.
-bool OpenRzxBytes(Emulator& emu, std::span<const uint8_t> bytes);
+// Parses an RZX file (a message naming `name` and the fault when it cannot be read; nothing is
+// kept) and starts playing it. Returns true when playback started.
+bool OpenRzxBytes(Emulator& emu, std::span<const uint8_t> bytes, std::string_view name = {});
 bool OpenRzxFile(Emulator& emu, const std::string& path);
 // Loads the recording's snapshot and starts at its first frame; message 145 without a recording.
 bool StartRzxPlayback(Emulator& emu);

@@ -61,7 +61,7 @@ bool InsertDiskBytes(Emulator& emu, int drive, std::span<const uint8_t> bytes,
   // A refused image leaves the disk in the drive where it was.
   DiskImage image;
   if (const FormatStatus status = ParseDsk(bytes, image); !status.Ok()) {
-    ShowFormatError(emu.host, status);
+    ShowFormatError(emu.host, status, path);
     return false;
   }
   EjectDrive(emu, drive);
@@ -103,7 +103,7 @@ int InsertDiskCommand(Emulator& emu, int drive, const std::string& path) {
   }
   DiskImage check;
   if (const FormatStatus status = ParseDsk(bytes, check); !status.Ok()) {
-    ShowFormatError(emu.host, status);
+    ShowFormatError(emu.host, status, path);
     return 1;
   }
   if (emu.settings.DiskAutoload) LoadDiskBootSnapshot(emu);

@@ -36,8 +36,7 @@ FormatStatus CheckParse(const Emulator& emu, FileKind kind, std::span<const uint
     SnapshotRecord record;
     const FormatStatus status = ParseSnapshotKind(emu, kind, bytes, record);
     if (!status.Ok()) return status;
-    // A device block the device cannot take refuses the whole snapshot.
-    if (!SnapshotDeviceBlocksValid(emu.m, record)) return {FormatError::SzxBlockLength, 0};
+    // A device block the device cannot take leaves that device's state out; the machine loads.
     return {};
   }
   switch (kind) {
@@ -70,19 +69,20 @@ TapeKind TapeKindOfFile(FileKind kind) {
 
 }  // namespace
 
-FileCheck CheckFileLoads(Emulator& emu, FileKind kind, std::span<const uint8_t> bytes) {
+FileCheck CheckFileLoads(Emulator& emu, FileKind kind, std::span<const uint8_t> bytes,
+                         std::string_view name) {
   if (kind == FileKind::Dsk && emu.m.MachineModel != kModelPlus3) return FileCheck::Ignored;
   if (IsTapeKind(kind)) {
-    return TapeBytesLoad(emu, bytes, TapeKindOfFile(kind)) ? FileCheck::WillLoad
-                                                           : FileCheck::Refused;
+    return TapeBytesLoad(emu, bytes, TapeKindOfFile(kind), name) ? FileCheck::WillLoad
+                                                                 : FileCheck::Refused;
   }
   if (const FormatStatus status = CheckParse(emu, kind, bytes); !status.Ok()) {
     // A recording that cannot be read is reported as the RZX player reports it; a recording
     // playing goes on.
     if (kind == FileKind::Rzx)
-      emu.host.ShowPlainMessage("RZX", "ERROR");
+      ShowRzxUnreadable(emu.host, status, name);
     else
-      ShowFormatError(emu.host, status);
+      ShowFormatError(emu.host, status, name);
     return FileCheck::Refused;
   }
   return FileCheck::WillLoad;

@@ -4,6 +4,7 @@
 // file names exactly as they were.
 #include <cstdint>
 #include <span>
+#include <string_view>
 
 #include "shell/extension_table.h"
 
@@ -19,6 +20,7 @@ enum class FileCheck : uint8_t {
 
 // Parses `bytes` as a file of `kind` without touching the machine. Shows the parser's message
 // when the file is refused. Kinds that are not loaded from bytes (POK, TXT) will load.
-FileCheck CheckFileLoads(Emulator& emu, FileKind kind, std::span<const uint8_t> bytes);
+FileCheck CheckFileLoads(Emulator& emu, FileKind kind, std::span<const uint8_t> bytes,
+                         std::string_view name = {});
 
 }  // namespace orvo

@@ -66,7 +66,7 @@ void HandleKind(Emulator& emu, FileKind kind, std::string_view name, bool fromZi
     case FileKind::Zip: f.ZipPickerPending = 1; break;
     // An input recording plays at once: it loads its own snapshot.
     case FileKind::Rzx:
-      f.LastLoadStatus = OpenRzxBytes(emu, bytes) ? kLoadedOk : kLoadRefused;
+      f.LastLoadStatus = OpenRzxBytes(emu, bytes, f.CurrentFilePath) ? kLoadedOk : kLoadRefused;
       break;
     case FileKind::Scr:
       // A screen file is shown on the running machine; a bad length is reported, nothing shown.
@@ -126,7 +126,7 @@ int OpenPath(Emulator& emu, const std::string& path, std::string_view dispatchNa
   const FileKind kind = MatchExtension(dispatchName);
   // An unknown kind is ignored altogether: the running machine is not reset for it.
   if (kind == FileKind::None) return 1;
-  const FileCheck check = CheckFileLoads(emu, kind, bytes);
+  const FileCheck check = CheckFileLoads(emu, kind, bytes, path);
   if (check != FileCheck::WillLoad) {
     f.LastLoadStatus = check == FileCheck::Refused ? kLoadRefused : kLoadedOk;
     return check == FileCheck::Refused ? 0 : 1;
@@ -209,7 +209,7 @@ int DispatchZipEntry(Emulator& emu, std::string_view entryName) {
   }
   // Only the kinds the archive path loads are checked: the others load nothing and reset nothing.
   if (IsSnapshotKind(kind) || IsTapeKind(kind) || kind == FileKind::Dsk) {
-    const FileCheck check = CheckFileLoads(emu, kind, emu.files.Loaded.bytes);
+    const FileCheck check = CheckFileLoads(emu, kind, emu.files.Loaded.bytes, entryName);
     if (check != FileCheck::WillLoad) {
       emu.files.LastLoadStatus = check == FileCheck::Refused ? kLoadRefused : kLoadedOk;
       return check == FileCheck::Refused ? 0 : 1;
@@ -255,7 +255,7 @@ int OpenSnapshotCommand(Emulator& emu, const std::string& path) {
     f.LastLoadStatus = kLoadRefused;
     return 1;
   }
-  if (CheckFileLoads(emu, kind, bytes) != FileCheck::WillLoad) {
+  if (CheckFileLoads(emu, kind, bytes, path) != FileCheck::WillLoad) {
     f.LastLoadStatus = kLoadRefused;
     return 0;
   }

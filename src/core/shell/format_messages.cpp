@@ -1,5 +1,8 @@
 #include "shell/format_messages.h"
 
+#include <cstdio>
+#include <string>
+
 #include "machine/model.h"
 
 namespace orvo {
@@ -99,15 +102,92 @@ MessageId FormatErrorMessage(const FormatStatus& status) {
   return kMsgNone;
 }
 
-void ShowFormatError(Host& host, const FormatStatus& status) {
+std::string FormatErrorReason(const FormatStatus& status) {
+  char text[128];
+  const auto hex = [&](const char* format) {
+    std::snprintf(text, sizeof text, format, static_cast<unsigned>(status.detail));
+    return std::string(text);
+  };
+  // An SZX block is named by its four characters ("AY" for "AY\0\0").
+  const auto blockName = [&status]() {
+    std::string name;
+    for (int k = 0; k < 4; ++k) {
+      const auto c = static_cast<char>(status.detail >> (8 * k));
+      if (c == '\0') break;
+      name.push_back(c >= 32 && c < 127 ? c : '?');
+    }
+    return name;
+  };
+  switch (status.error) {
+    case FormatError::None: return {};
+    case FormatError::OutOfMemory: return "there is not enough memory to hold it";
+    case FormatError::SnapshotLength: return "its length is not one its format has";
+    case FormatError::BlockLength: return "a memory block does not fill its page";
+    case FormatError::Z80Version: return "its additional header has a length no version has";
+    case FormatError::TapeTooShort: return "it is too short to hold a tape signature";
+    case FormatError::TapeSignature: return "it does not start with its format's signature";
+    case FormatError::TapeBlock: return hex("the file ends inside a block 0x%02X");
+    case FormatError::TapeUnsupported: return hex("block 0x%02X is of a kind the deck cannot play");
+    case FormatError::ZipOpen: return "it is not a ZIP archive, or a damaged one";
+    case FormatError::ZipTooLarge: return "an entry is larger than any Spectrum file";
+    case FormatError::ZipRead: return "an entry cannot be read back whole";
+    case FormatError::SzxSignature: return "it does not start with \"ZXST\"";
+    case FormatError::SzxBlock: return "its block \"" + blockName() + "\" cannot be loaded";
+    case FormatError::SzxBlockLength:
+      return status.detail ? "its block \"" + blockName() + "\" has a length its kind cannot have"
+                           : "a block has a length its kind cannot have";
+    case FormatError::SzxPage: return "a RAM page does not unpack to 16384 bytes";
+    case FormatError::SzxMachine: return "its machine is not emulated";
+    case FormatError::RzxSignature: return "it does not start with \"RZX!\"";
+    case FormatError::RzxBlock:
+      return hex("the block at byte %u is damaged (its length, its frames or its packed data)");
+    case FormatError::TapeRecording: return "the recording is damaged or of an unknown version";
+    case FormatError::SnxSignature:
+    case FormatError::SpSignature:
+    case FormatError::SemSignatureLength:
+    case FormatError::SemSignature:
+    case FormatError::ZxsRiff:
+    case FormatError::ZxsSnap: return "it does not start with its format's signature";
+    case FormatError::ZxsFmtzLength:
+    case FormatError::ZxsRegsLength:
+    case FormatError::Zxs048Length: return "a chunk has a length its kind cannot have";
+    case FormatError::ZxsCompression: return "it is packed in a way the format does not know";
+    case FormatError::ZxsPage: return "a memory page is damaged";
+    case FormatError::Only48K: return "the format holds a 16K or 48K machine only";
+    case FormatError::CartridgeLength:
+      return "the cartridge is empty, too long, or ends inside a sector";
+    case FormatError::DiskSignature: return "it does not start with a disk image signature";
+    case FormatError::DiskGeometry: return "it gives a number of sides or tracks no disk has";
+    case FormatError::DiskTrack: return hex("track entry %u lies past the end of the file");
+  }
+  return {};
+}
+
+void ShowRzxUnreadable(Host& host, const FormatStatus& status, std::string_view file) {
+  std::string why(file);
+  if (!why.empty()) why += ": ";
+  why += FormatErrorReason(status);
+  host.ShowMessage(CaptionId::Rzx, kMsgRzxUnreadable, why);
+}
+
+void ShowFormatError(Host& host, const FormatStatus& status, std::string_view file) {
   const CaptionId caption = CaptionOf(status.error);
+  std::string why(file);
+  if (!why.empty()) why += ": ";
+  why += FormatErrorReason(status);
+  if (status.error == FormatError::TapeUnsupported) {
+    host.ShowMessage(caption, kMsgTapeUnsupportedBlock, why);
+    return;
+  }
   if (const MessageId first = FormatErrorMessage(status); first != kMsgNone) {
     // A refused SZX machine is named as the format names it (Pentagon 128, Scorpion ...).
-    const bool machine = status.error == FormatError::SzxMachine;
-    host.ShowMessage(caption, first,
-                     machine && status.detail < kSzxMachineNameCount
-                         ? SzxMachineNames[status.detail]
-                         : (machine ? "unknown machine" : ""));
+    if (status.error == FormatError::SzxMachine) {
+      why += " (";
+      why +=
+          status.detail < kSzxMachineNameCount ? SzxMachineNames[status.detail] : "unknown machine";
+      why += ')';
+    }
+    host.ShowMessage(caption, first, why);
   }
   // A tape block whose reading ran out of memory is then reported as failed.
   if (status.error == FormatError::OutOfMemory) {

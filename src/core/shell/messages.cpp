@@ -213,6 +213,10 @@ constexpr MessageEntry kMessages[] = {
      "Snapshot: An SNA file does not keep port 0x1FFD: the +2A/+3 memory and ROM paging it set "
      "will be lost. Save as Z80 or SZX to keep it."},
     {202, "ZIP Error: The archive cannot be read"},
+    {203, "Tape Error: The tape holds a block Orvo cannot play; the tape stops before it"},
+    {204, "RZX Error: The recording cannot be read"},
+    {205, "ZIP Error: The entry is not a Spectrum file Orvo opens"},
+    {206, "Snapshot: Loaded without the state of devices Orvo does not have fitted or emulated:"},
     {210, "F7 releases the mouse"},
     {220, "Movie: Cannot record the movie"},
     {221, "Cannot load the shader preset"},
@@ -243,6 +247,40 @@ const char* CaptionText(CaptionId id) {
   return index < kCaptionCount ? kCaptions[index] : "";
 }
 
+bool MessageNamesFile(MessageId id) {
+  switch (id) {
+    case kMsgSnapshotLength:
+    case kMsgSnapshotBlockLength:
+    case kMsgZ80Version:
+    case kMsgSzxSignature:
+    case kMsgSzxUnknownBlock:
+    case kMsgCannotLoadSnapshot:
+    case kMsgTapeSignatureShort:
+    case kMsgTapeSignature:
+    case kMsgTapeRecording:
+    case kMsgSnxSignature:
+    case kMsgSpSignature:
+    case kMsgSemSignatureLength:
+    case kMsgSemSignature:
+    case kMsgZxsRiff:
+    case kMsgZxsSnap:
+    case kMsgZxsFmtzLength:
+    case kMsgZxsCompression:
+    case kMsgZxsRegsLength:
+    case kMsgZxs048Length:
+    case kMsgZxsPage:
+    case kMsgCartridgeCorrupt:
+    case kMsgDiskSignature:
+    case kMsgDiskCorrupt:
+    case kMsgZipUnreadable:
+    case kMsgTapeUnsupportedBlock:
+    case kMsgRzxUnreadable:
+    case kMsgZipEntryNotSpectrum:
+    case kMsgDevicesLeftOut: return true;
+    default: return id >= kMsgTapeFailedRomBlock && id <= kMsgTapeFailedConcatBlock;
+  }
+}
+
 std::string FormatMessage(MessageId id, std::string_view detail) {
   // The text alone: the caption above it says what it is about.
   std::string text = MessageText(id);
@@ -261,7 +299,7 @@ std::string FormatMessage(MessageId id, std::string_view detail) {
   } else if (!detail.empty() &&
              (id == kMsgPokFileLine || id == kMsgCannotSaveFile || id == kMsgConfigKeptAsBad ||
               (id >= kMsgSoundInitFailed && id <= kMsgSoundNoPlay) || id == kMsgNearestModel ||
-              id == kMsgMovieFailed || id == kMsgShaderPreset)) {
+              id == kMsgMovieFailed || id == kMsgShaderPreset || MessageNamesFile(id))) {
     text += '\n';
     text += detail;
   }

@@ -125,6 +125,14 @@ enum MessageId : uint8_t {
   kMsgNearestModel = 200,
   kMsgSna1FFDNotKept = 201,
   kMsgZipUnreadable = 202,
+  // Files refused, or taken only in part, with the file and the reason on a line of their own: a
+  // tape block the deck cannot play; a recording that cannot be read; a ZIP entry that is no
+  // Spectrum file.
+  kMsgTapeUnsupportedBlock = 203,
+  kMsgRzxUnreadable = 204,
+  kMsgZipEntryNotSpectrum = 205,
+  // A snapshot loaded without the state of devices not emulated or not fitted; the blocks named.
+  kMsgDevicesLeftOut = 206,
   kMsgMouseReleaseKey = 210,  // "F7 releases the mouse" (the status bar while captured)
   // Shader presets and movies.
   kMsgMovieFailed = 220,   // "Movie: Cannot record the movie", the reason on its own line
@@ -140,8 +148,11 @@ const char* CaptionText(CaptionId id);
 // The text as the message box shows it: the table's text; message 2 adds two line feeds and
 // the file name with extension of `detail` (the path of the missing ROM; any folder is dropped);
 // 132 (the bad line of a .POK file), 134 (why a save failed), 193 (the kept file's path), 200
-// (the model a snapshot was loaded as), 220 and 221 (why a movie or a shader preset failed) add
+// (the model a snapshot was loaded as), 220 and 221 (why a movie or a shader preset failed) and
+// the messages of refused files (the file and what is wrong with it, MessageNamesFile) add
 // `detail` on a line of its own; the others ignore it.
 std::string FormatMessage(MessageId id, std::string_view detail = {});
+// The messages that refuse a file's contents, which name the file and the fault after the text.
+bool MessageNamesFile(MessageId id);
 
 }  // namespace orvo

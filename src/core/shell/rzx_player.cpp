@@ -9,6 +9,7 @@
 #include "shell/emulator.h"
 #include "shell/extension_table.h"
 #include "shell/file_dispatch.h"
+#include "shell/format_messages.h"
 #include "shell/frame_loop.h"
 #include "shell/machine_setup.h"
 #include "shell/snapshot_load.h"
@@ -50,14 +51,14 @@ void Finish(Emulator& emu) {
 
 }  // namespace
 
-bool OpenRzxBytes(Emulator& emu, std::span<const uint8_t> bytes) {
+bool OpenRzxBytes(Emulator& emu, std::span<const uint8_t> bytes, std::string_view name) {
   RzxSession& s = emu.rzx;
   StopRzxPlayback(emu);
   RzxFile file;
-  if (!ParseRZX(bytes, file).Ok()) {
+  if (const FormatStatus parsed = ParseRZX(bytes, file); !parsed.Ok()) {
     s.loaded = false;
     s.file = RzxFile{};
-    emu.host.ShowPlainMessage("RZX", "ERROR");
+    ShowRzxUnreadable(emu.host, parsed, name);
     return false;
   }
   s.file = std::move(file);
@@ -69,7 +70,7 @@ bool OpenRzxFile(Emulator& emu, const std::string& path) {
   if (ReadLoadedFile(emu, path, CaptionId::Rzx) != 0) return false;
   const std::vector<uint8_t> bytes = std::move(emu.files.Loaded.bytes);
   emu.files.Loaded.bytes.clear();
-  return OpenRzxBytes(emu, bytes);
+  return OpenRzxBytes(emu, bytes, path);
 }
 
 int LoadEmbeddedSnapshot(Emulator& emu, std::string_view extension, std::span<const uint8_t> data) {

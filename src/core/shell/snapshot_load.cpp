@@ -1,5 +1,10 @@
 #include "shell/snapshot_load.h"
 
+#include <array>
+#include <string>
+#include <vector>
+
+#include "devices/device.h"
 #include "devices/standard_devices.h"
 #include "formats/sna_format.h"
 #include "formats/snapshot_48k.h"
@@ -18,22 +23,80 @@ template <class Parser>
 int LoadWith(Emulator& emu, std::span<const uint8_t> data, Parser parse) {
   SnapshotRecord record;
   if (const FormatStatus status = parse(data, record); !status.Ok()) {
-    ShowFormatError(emu.host, status);
-    return 1;
-  }
-  // A device block the device cannot take refuses the file before anything changes.
-  if (!SnapshotDeviceBlocksValid(emu.m, record)) {
-    ShowFormatError(emu.host, {FormatError::SzxBlockLength, 0});
+    ShowFormatError(emu.host, status, emu.files.CurrentFilePath);
     return 1;
   }
   LoadSnapshotRecord(emu, record);
   return 0;
 }
 
+// A device whose block's presence says it is fitted (the format's rule for these blocks): the
+// setting that fits it, and the value.
+struct FittingBlock {
+  const char* id;
+  int32_t MachineSettings::*setting;
+};
+constexpr FittingBlock kFittingBlocks[] = {
+    {"DRUM", &MachineSettings::SpecDrum},
+    {"USPE", &MachineSettings::USpeech},
+    {"PLTT", &MachineSettings::UlaPlus},
+    {"IF1", &MachineSettings::Interface1},
+};
+
+void FitDevicesOfBlocks(Emulator& emu, const SnapshotRecord& record) {
+  for (const FittingBlock& f : kFittingBlocks) {
+    if (!record.FindBlock(f.id)) continue;
+    emu.settings.*f.setting = 1;
+    emu.PendingSettings.*f.setting = 1;
+  }
+  // The AMX mouse block names the mouse: 1 an AMX, 2 a Kempston mouse.
+  if (const SnapshotBlock* amx = record.FindBlock("AMXM");
+      amx && !amx->body.empty() && (amx->body[0] == 1 || amx->body[0] == 2)) {
+    emu.settings.MouseType = emu.PendingSettings.MouseType = amx->body[0];
+  }
+}
+
+// The readable name of a block's ID ("AY" for "AY\0\0").
+std::string BlockName(const std::array<char, 4>& id) {
+  std::string name;
+  for (const char c : id) {
+    if (c == '\0') break;
+    name.push_back(c >= 32 && c < 127 ? c : '?');
+  }
+  return name;
+}
+
+// The blocks of `record` that go to no device here (none keeps state under that name, it is not
+// fitted, or it cannot take the block): taken out of the record, their names listed.
+std::string LeaveOutUnusedBlocks(const MachineState& m, SnapshotRecord& record) {
+  static const char* const kFormatOwn[] = {"KEYB", "CRTR", "JOY", "ROM"};
+  std::string names;
+  std::vector<SnapshotBlock> kept;
+  for (SnapshotBlock& b : record.blocks) {
+    bool taken = false;
+    for (const char* own : kFormatOwn) taken = taken || b.id == SnapshotBlockId(own);
+    for (const Device* device : m.Devices) {
+      if (!device->stateId || b.id != SnapshotBlockId(device->stateId)) continue;
+      taken = taken || (DeviceFitted(m, *device) && device->LoadState &&
+                        (!device->CheckState || device->CheckState(b.body)));
+    }
+    if (taken) {
+      kept.push_back(std::move(b));
+    } else {
+      if (!names.empty()) names += ", ";
+      names += BlockName(b.id);
+    }
+  }
+  record.blocks = std::move(kept);
+  return names;
+}
+
 }  // namespace
 
-void LoadSnapshotRecord(Emulator& emu, const SnapshotRecord& record) {
+void LoadSnapshotRecord(Emulator& emu, const SnapshotRecord& given) {
   MachineState& m = emu.m;
+  SnapshotRecord record = given;
+  FitDevicesOfBlocks(emu, record);
   if (record.ayOn48K) {
     emu.settings.Ay48k = 1;  // copied into the machine by the set-up below
     emu.PendingSettings.Ay48k = 1;
@@ -46,6 +109,7 @@ void LoadSnapshotRecord(Emulator& emu, const SnapshotRecord& record) {
   }
   m.MachineModel = static_cast<uint8_t>(record.model);
   SetUpMachine(emu);
+  const std::string leftOut = LeaveOutUnusedBlocks(m, record);
   ApplySnapshot(m, record);
   // A joystick the file names is the one this game reads: the user's controller, or else the
   // keyboard, emulates it while this machine runs. The user's own choice, which orvo.ini keeps,
@@ -74,6 +138,7 @@ void LoadSnapshotRecord(Emulator& emu, const SnapshotRecord& record) {
     const std::string_view name = m.spec.modelName;
     emu.ShowMessage(CaptionId::Options, kMsgNearestModel, name.substr(name.find_first_not_of(' ')));
   }
+  if (!leftOut.empty()) emu.ShowMessage(CaptionId::Options, kMsgDevicesLeftOut, leftOut);
 }
 
 int LoadZ80(Emulator& emu, std::span<const uint8_t> data) {

@@ -24,6 +24,25 @@ std::string HeaderName(const TapeBlock& b) {
   return name;
 }
 
+// TZX texts are bytes of Latin-1 (a price in "£" is 0xA3); the browser's rows are UTF-8.
+// Control characters other than the line feed and tab show as "?".
+std::string TapeText(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  for (const char ch : text) {
+    const auto c = static_cast<uint8_t>(ch);
+    if (c == '\n' || c == '\t' || (c >= 32 && c < 127)) {
+      out.push_back(ch);
+    } else if (c >= 0xA0) {
+      out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else {
+      out.push_back('?');
+    }
+  }
+  return out;
+}
+
 bool IsRomHeader(const TapeBlock& b) {
   return b.length == 19 && b.data[0] == 0x00;
 }
@@ -75,7 +94,12 @@ std::string BlockLabel(const TapeBlock& b) {
     case kBlockCsw: return Format("CSW DATA - %lu Bytes", b.p[5] + kCswSignatureSize);
     case kBlockGeneralized: return "GENERALIZED DATA";
     case kBlockPause: return Format("[PAUSE - %lu ms]", b.p[0]);
-    case kBlockGroupStart: return "[" + b.text + "]";
+    case kBlockGroupStart: {
+      std::string label(1, '[');
+      label += TapeText(b.text);
+      label += ']';
+      return label;
+    }
     case kBlockGroupEnd: return "[GROUP END]";
     case kBlockJump: return "[JUMP TO BLOCK]";
     case kBlockLoopStart: return Format("[LOOP %lu ITERATIONS]", b.p[0]);
@@ -86,7 +110,7 @@ std::string BlockLabel(const TapeBlock& b) {
     case kBlockStop48: return "[STOP THE TAPE (IF 48K)]";
     case kBlockSignalLevel: return "[SET SIGNAL LEVEL]";
     case kBlockText:
-    case kBlockMessage: return b.text;
+    case kBlockMessage: return TapeText(b.text);
     case kBlockArchiveInfo: return "[ARCHIVE INFO BLOCK]";
     case kBlockHardware: return "[HARDWARE INFO BLOCK]";
     case kBlockCustomInfo: return "[CUSTOM INFO BLOCK]";
@@ -164,7 +188,7 @@ BlockDetailRows BlockDetails(const TapeBlock& b) {
     case kBlockPause: add("Pause After Data", Format("%lu Milliseconds", b.p[0])); break;
     case kBlockText:
     case kBlockMessage:
-    case kBlockGroupStart: add("Text Description", b.text); break;
+    case kBlockGroupStart: add("Text Description", TapeText(b.text)); break;
     case kBlockJump:
       add("Jump to block", Format("%ld", static_cast<long>(static_cast<int16_t>(b.p[0]))));
       break;
@@ -177,7 +201,7 @@ BlockDetailRows BlockDetails(const TapeBlock& b) {
       break;
     case kBlockStop48: add("Stop The Tape", "48K only"); break;
     case kBlockArchiveInfo:
-      for (const auto& [id, text] : b.infos) add(ArchiveTextName(id), text);
+      for (const auto& [id, text] : b.infos) add(ArchiveTextName(id), TapeText(text));
       break;
     case kBlockHardware:
       for (const auto& h : b.hardware) {

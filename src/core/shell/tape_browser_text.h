@@ -10,7 +10,8 @@ namespace orvo {
 
 // The block list's row text: for a ROM header "PROGRAM: name  LINE n" or "Bytes: name  CODE n",
 // data sizes, tones, pulses, recordings, the texts of text blocks, bracketed names of flow
-// control and information blocks. Characters of names outside 32..126 show as "?".
+// control and information blocks. Characters of names outside 32..126 show as "?"; the texts of
+// TZX blocks, which are Latin-1, come out as UTF-8.
 std::string BlockLabel(const TapeBlock& block);
 
 // The last row of the list.

@@ -45,7 +45,7 @@ int InsertParsed(Emulator& emu, std::span<const uint8_t> bytes, TapeKind kind,
   auto image = std::make_unique<TapeImage>();
   image->path = path;
   const FormatStatus parsed = ParseTapeKind(*image, bytes, kind, emu.settings.Polarity != 0);
-  ShowFormatError(emu.host, parsed);
+  ShowFormatError(emu.host, parsed, path);
   const uint8_t status = TapeParseStatusOf(parsed);
   image->sourceKind = static_cast<uint8_t>(kind);
   if (!TapeParseLoads(parsed, *image)) return status;
@@ -55,7 +55,8 @@ int InsertParsed(Emulator& emu, std::span<const uint8_t> bytes, TapeKind kind,
 
 }  // namespace
 
-bool TapeBytesLoad(Emulator& emu, std::span<const uint8_t> bytes, TapeKind kind) {
+bool TapeBytesLoad(Emulator& emu, std::span<const uint8_t> bytes, TapeKind kind,
+                   std::string_view name) {
   if (kind == TapeKind::None) {
     emu.ShowMessage(CaptionId::Options, kMsgUnknownExtension);
     return false;
@@ -63,7 +64,7 @@ bool TapeBytesLoad(Emulator& emu, std::span<const uint8_t> bytes, TapeKind kind)
   TapeImage image;
   const FormatStatus parsed = ParseTapeKind(image, bytes, kind, emu.settings.Polarity != 0);
   if (TapeParseLoads(parsed, image)) return true;
-  ShowFormatError(emu.host, parsed);
+  ShowFormatError(emu.host, parsed, name);
   return false;
 }
 

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "tape/tape_deck.h"
@@ -24,7 +25,8 @@ int LoadTapeBytes(Emulator& emu, std::span<const uint8_t> bytes, TapeKind kind,
                   const std::string& path);
 // Parses `bytes` as a tape of `kind` without touching the deck: true when LoadTapeBytes would put
 // it into the deck, else false after showing why (a damaged file, a bad signature).
-bool TapeBytesLoad(Emulator& emu, std::span<const uint8_t> bytes, TapeKind kind);
+bool TapeBytesLoad(Emulator& emu, std::span<const uint8_t> bytes, TapeKind kind,
+                   std::string_view name = {});
 // The file-type label of a tape kind ("TZX File", "CSW File", ...).
 const char* TapeKindLabel(TapeKind kind);
 // The same from a file (kind from its name). Message 22 when the name is not a tape's.

@@ -8,6 +8,7 @@
 #include "shell/extension_table.h"
 #include "shell/file_dispatch.h"
 #include "shell/format_messages.h"
+#include "shell/media_loaders.h"
 
 namespace orvo {
 
@@ -46,7 +47,14 @@ int LoadZipEntry(Emulator& emu, const ZipArchive& archive, int64_t index) {
   const std::string name = archive.EntryName(index);
   std::vector<uint8_t> bytes;
   if (const FormatStatus read = archive.ReadEntry(index, bytes); !read.Ok()) {
-    ShowFormatError(emu.host, read);
+    ShowFormatError(emu.host, read, name);
+    return 1;
+  }
+  // A text, a POKE file or a recording inside an archive is no file this path opens.
+  if (!LoadableFromZip(MatchExtension(name))) {
+    emu.ShowMessage(CaptionId::File, kMsgZipEntryNotSpectrum,
+                    emu.files.CurrentFilePath + ": " + name);
+    emu.files.LastLoadStatus = kLoadRefused;
     return 1;
   }
   emu.files.Loaded.bytes = std::move(bytes);
@@ -56,7 +64,7 @@ int LoadZipEntry(Emulator& emu, const ZipArchive& archive, int64_t index) {
 int LoadZipArchiveEntry(Emulator& emu, const std::string& path, std::string_view entryName) {
   ZipArchive archive;
   if (!archive.Open(path)) {
-    ShowFormatError(emu.host, {FormatError::ZipOpen, 0});
+    ShowFormatError(emu.host, {FormatError::ZipOpen, 0}, path);
     return 1;
   }
   const std::string before = emu.files.CurrentFilePath;

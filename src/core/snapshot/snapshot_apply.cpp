@@ -53,6 +53,9 @@ void ApplyCpu(CpuState& cpu, const SnapshotCpu& r) {
     cpu.Halted = 1;
     cpu.HaltNoAdvance = 1;
   }
+  // Taken between an EI and the next instruction: no interrupt before that one runs.
+  if (r.eiLast) cpu.EiDelay = 1;
+  if (r.flagsSet) cpu.Q = static_cast<uint8_t>(r.AF);
   if (r.MEMPTR) cpu.MEMPTR = *r.MEMPTR;
 }
 
@@ -152,6 +155,8 @@ SnapshotRecord CaptureSnapshot(const MachineState& m) {
   // Halted by a HALT opcode, with PC past it.
   c.halted = cpu.Halted && cpu.HaltNoAdvance && m.Peek(static_cast<uint16_t>(cpu.PC - 1)) == 0x76;
   c.MEMPTR = cpu.MEMPTR;
+  c.eiLast = cpu.EiDelay != 0;
+  c.flagsSet = cpu.Q != 0;
   r.frameTState = m.FrameTState;
   r.interruptArmed = m.InterruptArmed;
 

@@ -36,11 +36,17 @@ void TapeAutoStartStop(MachineState& m) {
 
 void AgeTapeReadTime(MachineState& m, uint32_t frameLength) {
   TapeState& t = m.tape;
-  // A loader that has not read the tape for a whole frame has finished with it for now (it is
-  // unpacking what it loaded, or waiting in the ROM's pause before a leader): the deck stops, as
-  // it does when the reads turn irregular, and starts again when the polling comes back. A deck
-  // left running would play the next block's leader to a program that is not listening.
-  if (m.settings.Autoload && m.TapePlaying && t.image && t.LastReadTime < 0 &&
+  // The first frame in which the loader did not read the tape, if the tape did not sound in it
+  // either, is a gap between loads: the loader has finished with the tape for now (it is unpacking
+  // what it loaded) and the tape is in its pause before the next block. The deck stops, as it does
+  // when the reads turn irregular, and starts again when the polling comes back, so the next leader
+  // waits for the loader. A tape that goes on sounding while the loader does not read is in the
+  // middle of a loader's wait (the ROM waits a second once its first edge has come, to let the tape
+  // settle); a deck runs on through it, or a recording's noise or leader would be held back until
+  // the loader returns, and the tape would never get past it.
+  const bool sounded = t.EdgeCount != t.EdgesAtFrameStart;
+  t.EdgesAtFrameStart = t.EdgeCount;
+  if (m.settings.Autoload && m.TapePlaying && t.image && !sounded && t.LastReadTime < 0 &&
       t.LastReadTime > -100000) {
     StopTape(m);
   }

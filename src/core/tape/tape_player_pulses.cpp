@@ -433,7 +433,9 @@ void RunTapePulses(MachineState& m) {
       t.InstantLevel = t.EarBit;
     }
     t.Elapsed -= t.Pulse;
+    const uint8_t level = t.EarBit;
     StepBlock(m);
+    if (t.EarBit != level) ++t.EdgeCount;
     if (!t.image->current) break;
     // A direct recording is already a sampled signal: jitter of this size would swamp its
     // samples.

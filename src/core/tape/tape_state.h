@@ -63,6 +63,10 @@ struct TapeState {
   int32_t LastReadTime = -100000;  // T-states relative to the current frame
   uint8_t LastB = 0;
   uint32_t AutoCount = 0;
+  // Edges the deck has played, and how many it had played when the frame began: a frame in
+  // which the tape sounded is no gap between loads, whether or not the program read it.
+  uint32_t EdgeCount = 0;
+  uint32_t EdgesAtFrameStart = 0;
 
   // ---- fast loading ----
   int32_t SavedFrameskip = 0;  // the Frameskip setting while a fast load draws every 11th frame
