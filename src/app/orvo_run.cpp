@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/addon_run_options.h"
+#include "app/beta_run_options.h"
 #include "app/debug_run_options.h"
 #include "app/disk_run_options.h"
 #include "app/file_run_options.h"
@@ -52,8 +53,9 @@ const char kHelp[] =
     "Runs a ZX Spectrum without a window.\n"
     "\n"
     "Machine:\n"
-    "  --model M          16, 48, 128, plus2, plus2a, plus3 or custom (default 48)\n"
-    "  --rom-dir DIR      folder holding 48k.rom, 128k.rom, plus2.rom, plus3.rom (else:\n"
+    "  --model M          16, 48, 128, plus2, plus2a, plus3, custom or pentagon (default 48)\n"
+    "  --rom-dir DIR      folder holding 48k.rom, 128k.rom, plus2.rom, plus3.rom,\n"
+    "                     pentagon.rom and trdos.rom (else:\n"
     "                     roms beside orvo-run, ~/.local/share/orvo/roms, share/orvo/roms)\n"
     "  --custom-rom FILE  the ROM of the custom model (16384 or 32768 bytes)\n"
     "Running:\n"
@@ -73,6 +75,7 @@ const char kHelp[] =
     "  --save FILE        at the end of the run (or at a --break) save a snapshot, the\n"
     "                     format by FILE's extension (.z80 as \"z80 version\" chooses,\n"
     "                     .sna, .szx)\n"
+    "%s"
     "%s"
     "%s"
     "%s"
@@ -128,6 +131,7 @@ struct RunOptions {
   ToolsRunOptions tools;
   If1RunOptions if1;
   DiskRunOptions disk;
+  BetaRunOptions beta;
   FileRunOptions files;
   ShaderRunOptions shader;
   MovieRunOptions movie;
@@ -137,9 +141,9 @@ bool ParseModel(std::string_view text, int* model) {
   static const struct {
     const char* name;
     int model;
-  } kNames[] = {{"16", kModel16K},       {"48", kModel48K},        {"128", kModel128K},
-                {"plus2", kModelPlus2},  {"plus2a", kModelPlus2A}, {"plus3", kModelPlus3},
-                {"custom", kModelCustom}};
+  } kNames[] = {{"16", kModel16K},        {"48", kModel48K},           {"128", kModel128K},
+                {"plus2", kModelPlus2},   {"plus2a", kModelPlus2A},    {"plus3", kModelPlus3},
+                {"custom", kModelCustom}, {"pentagon", kModelPentagon}};
   for (const auto& n : kNames) {
     if (text == n.name) {
       *model = n.model;
@@ -255,14 +259,15 @@ int main(int argc, char** argv) {
     } else if (a == "--help" || a == "-h") {
       std::printf(kHelp, kFileRunHelp, kSoundRunHelp, kTapeRunHelp, kVideoRunHelp, kRzxRunHelp,
                   kDebugRunHelp, kAddonRunHelp, kToolsRunHelp, kIf1RunHelp, kDiskRunHelp,
-                  kShaderRunHelp, kMovieRunHelp);
+                  kShaderRunHelp, kMovieRunHelp, kBetaRunHelp);
       return kExitOk;
     } else if (a == "--model") {
       const char* v = next("a model");
       opt.modelGiven = true;
       if (!ParseModel(v, &opt.model)) {
         std::fprintf(stderr,
-                     "orvo-run: unknown model '%s' (16, 48, 128, plus2, plus2a, plus3, custom)\n",
+                     "orvo-run: unknown model '%s' (16, 48, 128, plus2, plus2a, plus3, custom, "
+                     "pentagon)\n",
                      v);
         return kExitUsage;
       }
@@ -352,6 +357,11 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "orvo-run: %s\n", error.c_str());
         return kExitUsage;
       }
+    } else if (const int beta = ParseBetaRunOption(args, i, opt.beta, &error)) {
+      if (beta < 0) {
+        std::fprintf(stderr, "orvo-run: %s\n", error.c_str());
+        return kExitUsage;
+      }
     } else if (const int shader = ParseShaderRunOption(args, i, opt.shader, &error)) {
       if (shader < 0) {
         std::fprintf(stderr, "orvo-run: %s\n", error.c_str());
@@ -395,7 +405,8 @@ int main(int argc, char** argv) {
   if (opt.configGiven) {
     settings = opt.config;
     // The custom model needs its ROM named here; a number no model has is the 48K.
-    const bool known = settings.ModelType >= kModel16K && settings.ModelType < kModelCustom;
+    const bool known = settings.ModelType >= kModel16K && settings.ModelType < kModelCount &&
+                       settings.ModelType != kModelCustom;
     if (!opt.modelGiven) opt.model = known ? settings.ModelType : kModel48K;
   }
   settings.ModelType = opt.model;
@@ -425,6 +436,8 @@ int main(int argc, char** argv) {
   if1Run.Configure(settings);
   DiskRun diskRun(opt.disk);
   diskRun.Configure(settings);
+  BetaRun betaRun(opt.beta);
+  betaRun.Configure(settings);
   std::string unused;
   for (const std::string& set : opt.sets) SetSettingByName(settings, set, &unused);
   m.MachineModel = static_cast<uint8_t>(settings.ModelType);
@@ -447,6 +460,7 @@ int main(int argc, char** argv) {
   if (!if1Run.Start(*emu)) return kExitFailure;
   if (!tapeRun.Start(*emu)) return kExitFailure;
   if (!diskRun.Start(*emu)) return kExitFailure;
+  if (!betaRun.Start(*emu)) return kExitFailure;
   wav.Start(*emu);
   if (std::string error; !movie.Start(*emu, shaderRun, &error)) {
     std::fprintf(stderr, "orvo-run: %s\n", error.c_str());
@@ -483,6 +497,7 @@ int main(int argc, char** argv) {
     }
   }
   if (!diskRun.Finish(*emu)) return kExitFailure;
+  if (!betaRun.Finish(*emu)) return kExitFailure;
   debugRun.Finish(*emu);
   if (debugRun.Hit(*emu)) {
     std::printf("Break: PC %04X\n", m.cpu.PC);

@@ -11,7 +11,7 @@ namespace orvo {
 namespace {
 
 constexpr size_t kHeaderSize = 8;
-constexpr uint8_t kLastMachine = static_cast<uint8_t>(SnapshotModel::kCustom);
+constexpr uint8_t kLastMachine = static_cast<uint8_t>(SnapshotModel::kPentagon);
 constexpr uint8_t kZ80RHalted = 0x02;  // the CPU is stopped in a HALT
 constexpr uint8_t kAyOn48K = 0x02;     // a 128K-style AY on a 48K model
 

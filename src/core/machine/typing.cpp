@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "machine/machine_state.h"
+#include "machine/memory.h"
 
 namespace orvo {
 
@@ -300,11 +301,13 @@ bool TypingActive(const MachineState& m) {
   return m.input.TypingActive != 0;
 }
 
-void TypingStep(MachineState& m) {
+namespace {
+
+void Step(MachineState& m, bool basic48) {
   InputState& in = m.input;
   if (!in.TypingActive) return;
   if (in.TypingCounter == 1) {
-    if (m.MachineModel == kModel16K || m.MachineModel == kModel48K) {
+    if (basic48) {
       Deliver48(m);
     } else {
       DeliverOther(m);
@@ -316,6 +319,18 @@ void TypingStep(MachineState& m) {
   } else {
     ++in.TypingCounter;
   }
+}
+
+}  // namespace
+
+void TypingStep(MachineState& m) {
+  // A ROM paged over the machine's own (TR-DOS) may run code at the same address.
+  if (OverlayMapped(m, OverlayLayer::kBeta128)) return;
+  Step(m, m.MachineModel == kModel16K || m.MachineModel == kModel48K);
+}
+
+void TypingStepIn48Rom(MachineState& m) {
+  Step(m, true);
 }
 
 }  // namespace orvo

@@ -25,5 +25,8 @@ bool TypingActive(const MachineState& m);
 // Called by the instruction step while TypingActive and the PC equals KeyWaitAddress: hands the
 // next character to the ROM every "Spool Speed" + 1 visits.
 void TypingStep(MachineState& m);
+// The same where a 128K-family model waits for a key in its 48 BASIC ROM (TR-DOS's command line
+// on the Pentagon): keywords are handed over as tokens, as on the 48K.
+void TypingStepIn48Rom(MachineState& m);
 
 }  // namespace orvo
