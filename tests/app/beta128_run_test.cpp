@@ -1,0 +1,135 @@
+// The Pentagon 128 and the Beta 128 interface through orvo-run: the Pentagon's menu, TR-DOS from
+// it and from 48 BASIC, and TR-DOS commands typed at its prompt working on TRD and SCL images
+// that are saved back and read again by a later run.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "formats/trd_format.h"
+#include "run_orvo.h"
+
+namespace orvo::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A ROM folder of links to the shared images the runs need (never copies).
+struct RomLinks {
+  RomLinks() {
+    for (const char* name : {"pentagon.rom", "trdos.rom"})
+      fs::create_symlink(RomDir() / "extras" / name, dir.path / name);
+    fs::create_symlink(RomDir() / "48k.rom", dir.path / "48k.rom");
+  }
+  TempDir dir;
+};
+
+#define REQUIRE_BETA_ROMS()                              \
+  do {                                                   \
+    ORVO_REQUIRE_RUNNER("48k.rom");                      \
+    ORVO_REQUIRE_FILE(RomDir() / "extras/pentagon.rom"); \
+    ORVO_REQUIRE_FILE(RomDir() / "extras/trdos.rom");    \
+  } while (0)
+
+// Down four times in the Pentagon's menu, to "TR-DOS", and ENTER; its prompt is up by frame 250.
+const char kMenuToTrdos[] =
+    "--key 100:CS+6:3 --key 110:CS+6:3 --key 120:CS+6:3 --key 130:CS+6:3 --key 140:ENTER:3 "
+    "--type-frame 250 ";
+
+std::string Pentagon(const RomLinks& roms, const std::string& args, int* status) {
+  return RunOrvo("--model pentagon " + args + " --screen-text", status, roms.dir.path);
+}
+
+TEST(Beta128Run, PentagonBootsToItsMenuAndIntoTrdos) {
+  REQUIRE_BETA_ROMS();
+  RomLinks roms;
+  int status = 0;
+  std::string out = Pentagon(roms, "--frames 200", &status);
+  ASSERT_EQ(status, 0) << out;
+  EXPECT_NE(out.find("Model: Pentagon 128"), std::string::npos) << out;
+  EXPECT_NE(out.find("128 BASIC"), std::string::npos) << out;
+  EXPECT_NE(out.find("TR-DOS"), std::string::npos) << out;
+  out = Pentagon(roms, std::string(kMenuToTrdos) + "--frames 300", &status);
+  ASSERT_EQ(status, 0) << out;
+  EXPECT_NE(out.find("TR-DOS Ver 5.03"), std::string::npos) << out;
+  EXPECT_NE(out.find("A>"), std::string::npos) << out;
+}
+
+// SAVE and CAT at the Pentagon's TR-DOS prompt; each run reads the image the last one
+// saved back, and an SCL built from its files opens as a disk holding them.
+TEST(Beta128Run, TrdosSavesCataloguesAndErasesOnATrdAcrossRuns) {
+  REQUIRE_BETA_ROMS();
+  RomLinks roms;
+  const std::string disk = roms.dir / "work.trd";
+  int status = 0;
+  std::string out = Pentagon(roms,
+                             "--new-trd " + disk + " --trd-a " + disk + " " + kMenuToTrdos +
+                                 "--type '10 PRINT \"HELLO\"\\nSAVE \"prog\"' --frames 700",
+                             &status);
+  ASSERT_EQ(status, 0) << out;
+  EXPECT_NE(out.find("O.K."), std::string::npos) << out;
+
+  out = Pentagon(roms,
+                 "--trd-a " + disk + " " + kMenuToTrdos +
+                     "--type 'SAVE \"code\"CODE 16384,100\\nCAT' --frames 900",
+                 &status);
+  ASSERT_EQ(status, 0) << out;
+  EXPECT_NE(out.find("2 File(s)"), std::string::npos) << out;
+  EXPECT_NE(out.find("prog    <B>"), std::string::npos) << out;
+  EXPECT_NE(out.find("code    <C>"), std::string::npos) << out;
+  EXPECT_NE(out.find("2542 Free"), std::string::npos) << out;
+
+  // The files as the image holds them: TR-DOS's catalogue, read back by the format's reader.
+  TrdDisk saved;
+  ASSERT_TRUE(ParseTrd(ReadWholeFile(disk), saved).Ok());
+  const std::vector<TrdFile> files = TrdCatalogue(saved);
+  ASSERT_EQ(files.size(), 2u);
+  EXPECT_EQ(files[1].name, "code    ");
+  EXPECT_EQ(files[1].start, 16384);
+  EXPECT_EQ(files[1].length, 100);
+
+  // An SCL of those files: its catalogue shows them; a change to it goes to a TRD beside it.
+  const std::string scl = roms.dir.Write(
+      "packed.scl",
+      std::string(reinterpret_cast<const char*>(WriteScl(files).data()), WriteScl(files).size()));
+  out =
+      Pentagon(roms, "--trd-a " + scl + " " + kMenuToTrdos + "--type 'CAT' --frames 700", &status);
+  ASSERT_EQ(status, 0) << out;
+  EXPECT_NE(out.find("changes go to"), std::string::npos) << out;
+  EXPECT_NE(out.find("prog    <B>"), std::string::npos) << out;
+  EXPECT_NE(out.find("code    <C>"), std::string::npos) << out;
+  EXPECT_FALSE(fs::exists(roms.dir.path / "packed.trd")) << "an unchanged disk is not written";
+}
+
+// The same interface fitted to a 48K: RANDOMIZE USR 15616 enters TR-DOS (which takes the first
+// key it is given as its start-up key), SAVE and CAT work, and a read-only image is refused
+// writes.
+TEST(Beta128Run, FortyEightKWithTheInterfaceSavesAndRefusesReadOnlyDisks) {
+  REQUIRE_BETA_ROMS();
+  RomLinks roms;
+  const std::string disk = roms.dir / "48.trd";
+  int status = 0;
+  const std::string typed =
+      " --type-frame 100 --type 'RANDOMIZE USR 15616\\n\\n10 PRINT \"HI\"\\nSAVE \"p\"\\nCAT' "
+      "--frames 800 --screen-text";
+  std::string out = RunOrvo("--model 48 --beta128 --new-trd " + disk + " --trd-a " + disk + typed,
+                            &status, roms.dir.path);
+  ASSERT_EQ(status, 0) << out;
+  EXPECT_NE(out.find("1 File(s)"), std::string::npos) << out;
+  EXPECT_NE(out.find("A:p       <B>"), std::string::npos) << out;
+  TrdDisk saved;
+  ASSERT_TRUE(ParseTrd(ReadWholeFile(disk), saved).Ok());
+  ASSERT_EQ(TrdCatalogue(saved).size(), 1u);
+
+  fs::permissions(disk, fs::perms::owner_read, fs::perm_options::replace);
+  out = RunOrvo("--model 48 --beta128 --trd-a " + disk + typed, &status, roms.dir.path);
+  EXPECT_NE(out.find("(write-protected)"), std::string::npos) << out;
+  ASSERT_TRUE(ParseTrd(ReadWholeFile(disk), saved).Ok());
+  EXPECT_EQ(TrdCatalogue(saved).size(), 1u) << "a write-protected disk is left as it was";
+
+  out = RunOrvo("--model plus3 --beta128 --frames 1", &status, roms.dir.path);
+  EXPECT_NE(status, 0) << out;
+}
+
+}  // namespace
+}  // namespace orvo::test
