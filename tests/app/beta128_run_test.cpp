@@ -57,7 +57,7 @@ TEST(Beta128Run, PentagonBootsToItsMenuAndIntoTrdos) {
 
 // SAVE and CAT at the Pentagon's TR-DOS prompt; each run reads the image the last one
 // saved back, and an SCL built from its files opens as a disk holding them.
-TEST(Beta128Run, TrdosSavesCataloguesAndErasesOnATrdAcrossRuns) {
+TEST(Beta128Run, TrdosSavesAndCataloguesOnATrdAcrossRuns) {
   REQUIRE_BETA_ROMS();
   RomLinks roms;
   const std::string disk = roms.dir / "work.trd";
