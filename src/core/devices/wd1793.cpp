@@ -33,6 +33,12 @@ void Wd1793::InsertDisk(int drive, TrdDisk disk, bool writeProtect) {
   d.inserted = true;
   d.writeProtect = writeProtect;
   d.modified = false;
+  d.idCylinder.fill(-1);
+}
+
+int Wd1793::IdCylinder(const Drive& d, int side) const {
+  const size_t track = static_cast<size_t>(d.cylinder) * 2 + static_cast<size_t>(side);
+  return track < d.idCylinder.size() && d.idCylinder[track] >= 0 ? d.idCylinder[track] : d.cylinder;
 }
 
 void Wd1793::EjectDisk(int drive) {
@@ -41,6 +47,7 @@ void Wd1793::EjectDisk(int drive) {
   d.inserted = false;
   d.writeProtect = false;
   d.modified = false;
+  d.idCylinder.fill(-1);
 }
 
 bool Wd1793::DiskInserted(int drive) const {
@@ -69,7 +76,13 @@ bool Wd1793::IndexPulse(int64_t now) const {
   return (now + clockBase_) % revolution < pulse;
 }
 
+void Wd1793::CheckWriteTrackStart(int64_t now) {
+  if (phase_ == Phase::kWriteTrack && buffer_.empty() && now + clockBase_ >= trackStartAt_)
+    Finish(kWdLostData);
+}
+
 uint8_t Wd1793::ReadStatus(int64_t now) {
+  CheckWriteTrackStart(now);
   intrq_ = false;
   uint8_t s = status_;
   const Drive& d = drives_[drive_];
@@ -85,7 +98,8 @@ uint8_t Wd1793::ReadStatus(int64_t now) {
   return s;
 }
 
-uint8_t Wd1793::ReadSystem(int64_t) {
+uint8_t Wd1793::ReadSystem(int64_t now) {
+  CheckWriteTrackStart(now);
   return static_cast<uint8_t>(0x3F | (drq_ ? 0x40 : 0) | (intrq_ ? 0x80 : 0));
 }
 
@@ -145,12 +159,18 @@ void Wd1793::WriteCommand(uint8_t value, int64_t now) {
     case 0xA0:
     case 0xB0: StartWriteSector(); break;
     case 0xC0: {
-      // Read address: the ID field of the sector passing under the head.
+      // Read address: the ID field of the sector passing under the head. The ID fields carry
+      // the side they were formatted on (TR-DOS's FORMAT tells a two-sided drive by them).
       const int64_t revolution = rate_ / kRevolutionsPerSecond;
       const auto sector =
           static_cast<uint8_t>(((now + clockBase_) % revolution) * 16 / revolution + 1);
-      buffer_ = {static_cast<uint8_t>(d.cylinder), 0, sector, 1, 0, 0};
-      sector_ = static_cast<uint8_t>(d.cylinder);  // the cylinder goes to the sector register
+      if (!FindSector(d.cylinder, Side(), sector)) {
+        Finish(kWdNotFound);
+        return;
+      }
+      const auto id = static_cast<uint8_t>(IdCylinder(d, Side()));
+      buffer_ = {id, static_cast<uint8_t>(Side()), sector, 1, 0, 0};
+      sector_ = id;  // the ID's cylinder goes to the sector register
       position_ = 0;
       phase_ = Phase::kReadBytes;
       drq_ = true;
@@ -163,8 +183,8 @@ void Wd1793::WriteCommand(uint8_t value, int64_t now) {
         const uint8_t* p = FindSector(d.cylinder, Side(), s);
         if (!p) continue;
         buffer_.insert(buffer_.end(), 12, 0x00);
-        buffer_.insert(buffer_.end(),
-                       {0xA1, 0xA1, 0xA1, 0xFE, static_cast<uint8_t>(d.cylinder), 0, s, 1, 0, 0});
+        buffer_.insert(buffer_.end(), {0xA1, 0xA1, 0xA1, 0xFE, static_cast<uint8_t>(d.cylinder),
+                                       static_cast<uint8_t>(Side()), s, 1, 0, 0});
         buffer_.insert(buffer_.end(), 22, 0x4E);
         buffer_.insert(buffer_.end(), 12, 0x00);
         buffer_.insert(buffer_.end(), {0xA1, 0xA1, 0xA1, 0xFB});
@@ -186,6 +206,10 @@ void Wd1793::WriteCommand(uint8_t value, int64_t now) {
       buffer_.clear();
       phase_ = Phase::kWriteTrack;
       drq_ = true;
+      {
+        const int64_t revolution = rate_ / kRevolutionsPerSecond;
+        trackStartAt_ = ((now + clockBase_) / revolution + 1) * revolution;
+      }
       break;
     default: Finish(0); break;
   }
@@ -235,7 +259,8 @@ void Wd1793::TypeI(uint8_t command, int64_t) {
 
 void Wd1793::StartReadSector(int64_t) {
   Drive& d = Current();
-  const uint8_t* p = track_ == d.cylinder ? FindSector(d.cylinder, Side(), sector_) : nullptr;
+  const uint8_t* p =
+      track_ == IdCylinder(d, Side()) ? FindSector(d.cylinder, Side(), sector_) : nullptr;
   if (!p) {
     Finish(kWdNotFound);
     return;
@@ -252,7 +277,7 @@ void Wd1793::StartWriteSector() {
     Finish(kWdWriteProtect);
     return;
   }
-  if (track_ != d.cylinder || !FindSector(d.cylinder, Side(), sector_)) {
+  if (track_ != IdCylinder(d, Side()) || !FindSector(d.cylinder, Side(), sector_)) {
     Finish(kWdNotFound);
     return;
   }
@@ -293,9 +318,11 @@ void Wd1793::FinishWriteTrack() {
   }
   int sector = -1;
   size_t size = 0;
+  int idCylinder = -1;
   for (size_t i = 0; i < buffer_.size(); ++i) {
     const uint8_t b = buffer_[i];
     if (b == 0xFE && i + 4 < buffer_.size()) {
+      idCylinder = buffer_[i + 1];
       sector = buffer_[i + 3];
       size = static_cast<size_t>(128) << (buffer_[i + 4] & 3);
       i += 4;
@@ -311,6 +338,9 @@ void Wd1793::FinishWriteTrack() {
       sector = -1;
     }
   }
+  const size_t track = static_cast<size_t>(d.cylinder) * 2 + static_cast<size_t>(Side());
+  if (idCylinder >= 0 && track < d.idCylinder.size())
+    d.idCylinder[track] = static_cast<int16_t>(idCylinder == d.cylinder ? -1 : idCylinder);
   Finish(0);
 }
 
@@ -336,7 +366,8 @@ uint8_t Wd1793::ReadData(int64_t) {
   return data_;
 }
 
-void Wd1793::WriteData(uint8_t value, int64_t) {
+void Wd1793::WriteData(uint8_t value, int64_t now) {
+  CheckWriteTrackStart(now);
   data_ = value;
   switch (phase_) {
     case Phase::kWriteSector:

@@ -83,7 +83,13 @@ class Wd1793 {
     bool writeProtect = false;
     bool modified = false;
     int cylinder = 0;
+    // The cylinder number a write track put in the ID fields of each track (cylinder * 2 +
+    // side), where it differs from the track's own: the image keeps only the sectors' data, but
+    // TR-DOS tells a two-sided drive by formatting the lower side with a marker cylinder and
+    // reading it back.
+    std::array<int16_t, kTrdMaxCylinders * 2> idCylinder{};
   };
+  int IdCylinder(const Drive& d, int side) const;
   enum class Phase : uint8_t { kIdle, kReadSector, kWriteSector, kReadBytes, kWriteTrack };
 
   Drive& Current() { return drives_[drive_]; }
@@ -94,6 +100,9 @@ class Wd1793 {
   void StartWriteSector();
   void FinishWriteSector();
   void FinishWriteTrack();
+  // A write track whose first byte has not come by the index pulse that starts the track ends
+  // there with lost data, having written nothing.
+  void CheckWriteTrackStart(int64_t now);
   void Finish(uint8_t flags);
   uint8_t* FindSector(int cylinder, int side, uint8_t sector);
 
@@ -115,6 +124,7 @@ class Wd1793 {
   size_t position_ = 0;
   int64_t motorUntil_ = 0;  // the motor turns until then (it stops 15 revolutions after a command)
   int64_t clockBase_ = 0;   // the time ShiftClock took away, so the disk turns on
+  int64_t trackStartAt_ = 0;  // write track: the index pulse (time plus clockBase_) it starts at
 };
 
 }  // namespace orvo

@@ -355,7 +355,15 @@ void RenderBorderUpTo(MachineState& m, uint32_t tstate) {
   const uint32_t late = LateShift(m);
   const uint32_t first = from >= late ? from - late : 0;
   if (tstate < late) return;
-  const uint32_t last = tstate - late;
+  uint32_t last = tstate - late;
+  if (tstate >= m.FrameLength) {
+    // Where the picture's last rows fall after the frame's end (the Pentagon's bottom border is
+    // shorter than the picture's), the beam is already in the next frame's blanking: those rows
+    // take the border colour the frame ends with.
+    const ModelSpec& s = m.spec;
+    last = std::max(last,
+                    s.pictureOrigin + (s.firstVisibleLine + kScreenHeight) * s.tstatesPerLine - 1);
+  }
   if (first > last) return;
   // "Disable Attributes" Border and Both show a white border whatever the ULA was told.
   const int32_t disable = m.settings.DisableAttributes;
