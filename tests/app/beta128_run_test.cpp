@@ -36,6 +36,10 @@ const char kMenuToTrdos[] =
     "--key 100:CS+6:3 --key 110:CS+6:3 --key 120:CS+6:3 --key 130:CS+6:3 --key 140:ENTER:3 "
     "--type-frame 250 ";
 
+// Down three times, to "48 BASIC", and ENTER.
+const char kMenuTo48Basic[] =
+    "--key 100:CS+6:3 --key 110:CS+6:3 --key 120:CS+6:3 --key 130:ENTER:3";
+
 std::string Pentagon(const RomLinks& roms, const std::string& args, int* status) {
   return RunOrvo("--model pentagon " + args + " --screen-text", status, roms.dir.path);
 }
@@ -129,6 +133,91 @@ TEST(Beta128Run, FortyEightKWithTheInterfaceSavesAndRefusesReadOnlyDisks) {
 
   out = RunOrvo("--model plus3 --beta128 --frames 1", &status, roms.dir.path);
   EXPECT_NE(status, 0) << out;
+}
+
+// From 48 BASIC into TR-DOS: FORMAT a disk, SAVE a program and a CODE block, CAT; in a new run
+// of the saved image LOAD the block elsewhere and RUN the program (its output proves what was
+// saved); then ERASE the block. The same on a 48K with the interface and on the Pentagon (whose
+// menu has 48 BASIC as its last entry).
+struct DiskSession {
+  const char* name;
+  std::string machine;  // orvo-run options, up to the typing
+  int typeFrame;
+};
+
+class TrdosDiskSession : public ::testing::TestWithParam<DiskSession> {};
+
+TEST_P(TrdosDiskSession, FormatsSavesLoadsAndErasesAcrossRuns) {
+  REQUIRE_BETA_ROMS();
+  const DiskSession& c = GetParam();
+  RomLinks roms;
+  const std::string disk = roms.dir / "session.trd";
+  const std::string code = roms.dir / "code.bin";
+  auto run = [&](const std::string& typed, int frames, int* status) {
+    return RunOrvo(c.machine + " --trd-a " + disk + " --type-frame " + std::to_string(c.typeFrame) +
+                       " --type '" + typed + "' --frames " + std::to_string(frames) +
+                       " --screen-text",
+                   status, roms.dir.path);
+  };
+  int status = 0;
+  // An unformatted (blank) image: FORMAT writes every track of both sides.
+  std::string out = RunOrvo("--new-trd " + disk + " --frames 1", &status, roms.dir.path);
+  ASSERT_EQ(status, 0) << out;
+  out =
+      run("10 PRINT \"X\";6*7\\nRANDOMIZE USR 15616\\nFORMAT \"mydisk\"\\nSAVE \"prog\"\\n"
+          "SAVE \"code\"CODE 0,100\\nCAT\\n",
+          4000, &status);
+  ASSERT_EQ(status, 0) << out;
+  EXPECT_NE(out.find("Title: mydisk"), std::string::npos) << out;
+  EXPECT_NE(out.find("2 File(s)"), std::string::npos) << out;
+  EXPECT_NE(out.find("prog    <B>"), std::string::npos) << out;
+  EXPECT_NE(out.find("code    <C>"), std::string::npos) << out;
+  EXPECT_NE(out.find("2542 Free"), std::string::npos) << "both sides formatted\n" << out;
+
+  out = run("RANDOMIZE USR 15616\\nLOAD \"code\"CODE 40000\\nRUN \"prog\"\\n", 1200, &status);
+  ASSERT_EQ(status, 0) << out;
+  EXPECT_NE(out.find("X42"), std::string::npos) << "the program saved and ran\n" << out;
+  // The block went to 40000: it holds the first bytes of the 48 BASIC ROM it was saved from.
+  out = RunOrvo(c.machine + " --trd-a " + disk + " --type-frame " + std::to_string(c.typeFrame) +
+                    " --type 'RANDOMIZE USR 15616\\nLOAD \"code\"CODE 40000\\n' --frames 1000" +
+                    " --save-binary " + code + "@40000,100",
+                &status, roms.dir.path);
+  ASSERT_EQ(status, 0) << out;
+  const std::vector<uint8_t> rom = ReadWholeFile(RomDir() / "48k.rom");
+  ASSERT_GE(rom.size(), 100u);
+  EXPECT_EQ(ReadWholeFile(code), std::vector<uint8_t>(rom.begin(), rom.begin() + 100));
+
+  out = run("RANDOMIZE USR 15616\\nERASE \"code\"\\nCAT\\n", 1200, &status);
+  ASSERT_EQ(status, 0) << out;
+  EXPECT_NE(out.find("1 File(s)"), std::string::npos) << out;
+  EXPECT_NE(out.find("1 Del. File"), std::string::npos) << out;
+  TrdDisk saved;
+  ASSERT_TRUE(ParseTrd(ReadWholeFile(disk), saved).Ok());
+  const std::vector<TrdFile> files = TrdCatalogue(saved);
+  ASSERT_EQ(files.size(), 1u);
+  EXPECT_EQ(files[0].name, "prog    ");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Beta128Run, TrdosDiskSession,
+    ::testing::Values(DiskSession{"Spectrum48K", "--model 48 --beta128", 100},
+                      DiskSession{"Pentagon", std::string("--model pentagon ") + kMenuTo48Basic,
+                                  200}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// The Pentagon's frame as a program measures it: minfo counts the T-states between interrupts and
+// how long the INT line is held, loaded by the Pentagon's own tape loader.
+TEST(Beta128Run, PentagonFrameMeasuredByATimingProgram) {
+  REQUIRE_BETA_ROMS();
+  const auto tape = SharedFile("testdata/media/timing/minfo.tap");
+  ORVO_REQUIRE_FILE(tape);
+  RomLinks roms;
+  int status = 0;
+  const std::string out = Pentagon(
+      roms, "--tape " + tape.string() + " --key 100:ENTER:3 --fastload --frames 2600", &status);
+  ASSERT_EQ(status, 0) << out;
+  EXPECT_NE(out.find("Frame time: 71680"), std::string::npos) << out;
+  EXPECT_NE(out.find("INT time: 36"), std::string::npos) << out;
 }
 
 }  // namespace
