@@ -177,20 +177,22 @@ TEST_P(TrdosDiskSession, FormatsSavesLoadsAndErasesAcrossRuns) {
   out = run("RANDOMIZE USR 15616\\nLOAD \"code\"CODE 40000\\nRUN \"prog\"\\n", 1200, &status);
   ASSERT_EQ(status, 0) << out;
   EXPECT_NE(out.find("X42"), std::string::npos) << "the program saved and ran\n" << out;
-  // The block went to 40000: it holds the first bytes of the 48 BASIC ROM it was saved from.
+  // The block went to 40000. It holds what the processor saw at 0 while TR-DOS saved it: the
+  // TR-DOS ROM.
   out = RunOrvo(c.machine + " --trd-a " + disk + " --type-frame " + std::to_string(c.typeFrame) +
                     " --type 'RANDOMIZE USR 15616\\nLOAD \"code\"CODE 40000\\n' --frames 1000" +
                     " --save-binary " + code + "@40000,100",
                 &status, roms.dir.path);
   ASSERT_EQ(status, 0) << out;
-  const std::vector<uint8_t> rom = ReadWholeFile(RomDir() / "48k.rom");
+  const std::vector<uint8_t> rom = ReadWholeFile(RomDir() / "extras/trdos.rom");
   ASSERT_GE(rom.size(), 100u);
   EXPECT_EQ(ReadWholeFile(code), std::vector<uint8_t>(rom.begin(), rom.begin() + 100));
 
-  out = run("RANDOMIZE USR 15616\\nERASE \"code\"\\nCAT\\n", 1200, &status);
+  out = run("RANDOMIZE USR 15616\\nERASE \"code\"CODE\\nCAT\\n", 1200, &status);
   ASSERT_EQ(status, 0) << out;
   EXPECT_NE(out.find("1 File(s)"), std::string::npos) << out;
-  EXPECT_NE(out.find("1 Del. File"), std::string::npos) << out;
+  EXPECT_NE(out.find("2543 Free"), std::string::npos) << "the last file's sectors are free again\n"
+                                                      << out;
   TrdDisk saved;
   ASSERT_TRUE(ParseTrd(ReadWholeFile(disk), saved).Ok());
   const std::vector<TrdFile> files = TrdCatalogue(saved);
