@@ -6,6 +6,7 @@
 #include "formats/dsk_format.h"
 #include "formats/z80_format.h"
 #include "host/png_writer.h"
+#include "shell/addon_commands.h"
 #include "shell/disk_commands.h"
 #include "shell/emulator.h"
 #include "shell/snapshot_save.h"
@@ -99,13 +100,18 @@ void DiskRun::Configure(Settings& settings) const {
 
 bool DiskRun::Start(Emulator& emu) {
   MachineState& m = emu.m;
+  if (options_.printer && !ModelTakesAddon(m.MachineModel, Addon::kPrinter)) {
+    std::fprintf(stderr, "orvo-run: --printer: %s\n",
+                 AddonRefusal(m.MachineModel, Addon::kPrinter).c_str());
+    return false;
+  }
   if (options_.printer) SetPrinterAttached(m, true);
   if (!options_.newDiskPath.empty()) {
     if (!WriteBlankDisk(options_.newDiskPath)) {
       std::fprintf(stderr, "orvo-run: cannot write %s\n", options_.newDiskPath.c_str());
       return false;
     }
-    std::printf("New disk: %s\n", options_.newDiskPath.c_str());
+    std::fprintf(stderr, "New disk: %s\n", options_.newDiskPath.c_str());
   }
   const bool wantsDisk =
       !options_.paths[0].empty() || !options_.paths[1].empty() || !options_.swaps.empty();
@@ -122,7 +128,7 @@ bool DiskRun::Start(Emulator& emu) {
       std::fprintf(stderr, "orvo-run: cannot write %s\n", options_.bootSnapshotPath.c_str());
       return false;
     }
-    std::printf("Disk boot snapshot: %s\n", options_.bootSnapshotPath.c_str());
+    std::fprintf(stderr, "Disk boot snapshot: %s\n", options_.bootSnapshotPath.c_str());
   }
   if (options_.autoload && wantsDisk && LoadDiskBootSnapshot(emu) != 0) {
     std::fprintf(stderr, "orvo-run: the ROM did not reach its disk loader\n");
@@ -131,8 +137,8 @@ bool DiskRun::Start(Emulator& emu) {
   for (int d = 0; d < 2; ++d) {
     if (options_.paths[d].empty()) continue;
     if (!InsertDiskFile(emu, d, options_.paths[d])) return false;
-    std::printf("Disk %c: %s%s\n", 'A' + d, options_.paths[d].c_str(),
-                emu.disks.readOnly[d] ? " (write-protected)" : "");
+    std::fprintf(stderr, "Disk %c: %s%s\n", 'A' + d, options_.paths[d].c_str(),
+                 emu.disks.readOnly[d] ? " (write-protected)" : "");
   }
   return true;
 }
@@ -155,7 +161,7 @@ bool DiskRun::Finish(Emulator& emu) {
                    height == 0 ? "the printer printed nothing" : error.c_str());
       ok = false;
     } else {
-      std::printf("Printer: %u lines\n", height);
+      std::fprintf(stderr, "Printer: %u lines\n", height);
     }
   }
   return ok;

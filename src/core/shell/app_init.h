@@ -36,6 +36,10 @@ void ResetRunState(Emulator& emu);
 // the model is set up and hard-reset directly (the headless runner, tests).
 void InitApplication(Emulator& emu, bool loadConfig = true);
 
+// A model named on the command line: the settings take it as the options' model choice does (the
+// 128K with its keyboard issue), and the machine is set up and hard-reset as that model.
+void ChooseStartModel(Emulator& emu, int model);
+
 // The command line as one path: the arguments joined with single blanks and every double-quote
 // character removed ("" when there are none).
 std::string CommandLinePath(int argc, const char* const* argv);
