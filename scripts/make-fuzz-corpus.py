@@ -334,6 +334,48 @@ def dsks():
             "extended.dsk": bytes(ext) + b"".join(ext_tracks)}
 
 
+def scl(files):
+    """An SCL file: "SINCLAIR", the count, 14-byte headers, the sectors, the byte sum."""
+    out = bytearray(b"SINCLAIR") + bytes([len(files)])
+    for name, kind, start, data in files:
+        sectors = (len(data) + 255) // 256
+        out += name.ljust(8).encode() + kind.encode() + w16(start) + w16(len(data))
+        out += bytes([sectors])
+    for _, _, _, data in files:
+        out += data + bytes(-len(data) % 256)
+    return bytes(out) + w32(sum(out))
+
+
+def scls():
+    """SCL files: two files, an empty list, one cut inside its data; and TRD images (the target
+    reads both) of one and two tracks."""
+    basic = bytes([0, 10, 5, 0, 0xF5, 0x22, 0x58, 0x22, 0x0D])
+    two = scl([("boot", "B", len(basic), basic), ("code", "C", 32768, bytes(range(256)) * 3)])
+    info = bytearray(256)
+    info[0xE2], info[0xE3], info[0xE5], info[0xE7] = 1, 0x16, 0xF0, 0x10
+    info[0xE6] = 0x09
+    track0 = bytes(8 * 256) + bytes(info) + bytes(7 * 256)
+    return {"two_files.scl": two, "empty.scl": scl([]), "cut.scl": two[:300],
+            "one_track.trd": track0, "two_tracks.trd": track0 + bytes([0xE5]) * 4096}
+
+
+def controller_sessions():
+    """Register sessions for the WD1793 target: (register, value) pairs. Restore, seek to 2,
+    read sector 1, write sector 3, read address, write track with a short stream, force
+    interrupt."""
+    def cmd(*pairs):
+        return bytes(b for pair in pairs for b in pair)
+    stream = [(3, 0x4E)] * 4 + [(3, 0xF5)] * 3 + [(3, v) for v in (0xFE, 2, 0, 1, 1, 0xF7)]
+    stream += [(3, 0xF5)] * 3 + [(3, 0xFB)] + [(3, 0xE5)] * 256 + [(3, 0xF7)]
+    return {
+        "seek_read.bin": cmd((4, 0x3C), (0, 0x08), (3, 2), (0, 0x18), (2, 1), (0, 0x80),
+                             *[(5, 0)] * 256, (6, 0)),
+        "write_sector.bin": cmd((4, 0x3C), (2, 3), (0, 0xA0), *[(3, 0x55)] * 256, (6, 0)),
+        "read_address.bin": cmd((4, 0x2C), (0, 0xC0), *[(5, 0)] * 6, (0, 0xE0), (5, 0)),
+        "write_track.bin": cmd((4, 0x3C), (0, 0xF4), *stream, (7, 0x10), (0, 0xD0)),
+    }
+
+
 def write(target, files):
     folder = os.path.join(CORPUS, target)
     shutil.rmtree(folder, ignore_errors=True)
@@ -438,6 +480,8 @@ def main():
     write("tape_recording", recordings())
     write("addon_state", addon_states())
     write("dsk", dsks())
+    write("scl", scls())
+    write("wd1793", controller_sessions())
     write("shader_preset", shader_presets())
     write("config", configs())
     write("asm", asm_sources())

@@ -16,6 +16,7 @@
 
 #include "app/addon_run_options.h"
 #include "app/assembler_run_options.h"
+#include "app/beta_run_options.h"
 #include "app/debug_run_options.h"
 #include "app/disk_run_options.h"
 #include "app/file_run_options.h"
@@ -61,10 +62,10 @@ const char kHelp[] =
     "machine's status lines go to standard error, what an option prints to standard output.\n"
     "\n"
     "Machine:\n"
-    "  --model M          16, 48, 128, plus2, plus2a, plus3 or custom (default 48)\n"
+    "  --model M          16, 48, 128, plus2, plus2a, plus3, custom or pentagon (default 48)\n"
     "  --rom-dir DIR      look for the ROM images (48k.rom, 128k.rom, plus2.rom, plus3.rom,\n"
-    "                     IF1.rom, ...) in DIR first; then in roms beside orvo-run,\n"
-    "                     $XDG_DATA_HOME/orvo/roms (~/.local/share/orvo/roms),\n"
+    "                     pentagon.rom, trdos.rom, IF1.rom, ...) in DIR first; then in roms\n"
+    "                     beside orvo-run, $XDG_DATA_HOME/orvo/roms (~/.local/share/orvo/roms),\n"
     "                     share/orvo/roms of the installation, and orvo/roms in each of\n"
     "                     $XDG_DATA_DIRS (/usr/local/share, /usr/share)\n"
     "  --custom-rom FILE  the ROM of the custom model (16384 or 32768 bytes); a name without\n"
@@ -88,6 +89,7 @@ const char kHelp[] =
     "  --save FILE        at the end of the run (or at a --break) save a snapshot, the\n"
     "                     format by FILE's extension (.z80 as \"z80 version\" chooses,\n"
     "                     .sna, .szx)\n"
+    "%s"
     "%s"
     "%s"
     "%s"
@@ -151,6 +153,7 @@ struct RunOptions {
   AssemblerRunOptions assembler;
   If1RunOptions if1;
   DiskRunOptions disk;
+  BetaRunOptions beta;
   FileRunOptions files;
   ShaderRunOptions shader;
   MovieRunOptions movie;
@@ -160,9 +163,9 @@ bool ParseModel(std::string_view text, int* model) {
   static const struct {
     const char* name;
     int model;
-  } kNames[] = {{"16", kModel16K},       {"48", kModel48K},        {"128", kModel128K},
-                {"plus2", kModelPlus2},  {"plus2a", kModelPlus2A}, {"plus3", kModelPlus3},
-                {"custom", kModelCustom}};
+  } kNames[] = {{"16", kModel16K},        {"48", kModel48K},           {"128", kModel128K},
+                {"plus2", kModelPlus2},   {"plus2a", kModelPlus2A},    {"plus3", kModelPlus3},
+                {"custom", kModelCustom}, {"pentagon", kModelPentagon}};
   for (const auto& n : kNames) {
     if (text == n.name) {
       *model = n.model;
@@ -334,14 +337,15 @@ int main(int argc, char** argv) {
     } else if (a == "--help" || a == "-h") {
       std::printf(kHelp, kFileRunHelp, kSoundRunHelp, kTapeRunHelp, kVideoRunHelp, kRzxRunHelp,
                   kDebugRunHelp, kAddonRunHelp, kToolsRunHelp, kAssemblerRunHelp, kIf1RunHelp,
-                  kDiskRunHelp, kShaderRunHelp, kMovieRunHelp);
+                  kDiskRunHelp, kShaderRunHelp, kMovieRunHelp, kBetaRunHelp);
       return kExitOk;
     } else if (a == "--model") {
       const char* v = next("a model");
       opt.modelGiven = true;
       if (!ParseModel(v, &opt.model)) {
         std::fprintf(stderr,
-                     "orvo-run: unknown model '%s' (16, 48, 128, plus2, plus2a, plus3, custom)\n",
+                     "orvo-run: unknown model '%s' (16, 48, 128, plus2, plus2a, plus3, custom, "
+                     "pentagon)\n",
                      v);
         return kExitUsage;
       }
@@ -444,6 +448,11 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "orvo-run: %s\n", error.c_str());
         return kExitUsage;
       }
+    } else if (const int beta = ParseBetaRunOption(args, i, opt.beta, &error)) {
+      if (beta < 0) {
+        std::fprintf(stderr, "orvo-run: %s\n", error.c_str());
+        return kExitUsage;
+      }
     } else if (const int shader = ParseShaderRunOption(args, i, opt.shader, &error)) {
       if (shader < 0) {
         std::fprintf(stderr, "orvo-run: %s\n", error.c_str());
@@ -497,7 +506,8 @@ int main(int argc, char** argv) {
   if (opt.configGiven) {
     settings = opt.config;
     // The custom model needs its ROM named here; a number no model has is the 48K.
-    const bool known = settings.ModelType >= kModel16K && settings.ModelType < kModelCustom;
+    const bool known = settings.ModelType >= kModel16K && settings.ModelType < kModelCount &&
+                       settings.ModelType != kModelCustom;
     if (!opt.modelGiven) opt.model = known ? settings.ModelType : kModel48K;
   }
   settings.ModelType = opt.model;
@@ -527,6 +537,8 @@ int main(int argc, char** argv) {
   if1Run.Configure(settings);
   DiskRun diskRun(opt.disk);
   diskRun.Configure(settings);
+  BetaRun betaRun(opt.beta);
+  betaRun.Configure(settings);
   std::string unused;
   for (const std::string& set : opt.sets) SetSettingByName(settings, set, &unused);
   m.MachineModel = static_cast<uint8_t>(settings.ModelType);
@@ -551,6 +563,7 @@ int main(int argc, char** argv) {
   if (!if1Run.Start(*emu)) return kExitFailure;
   if (!tapeRun.Start(*emu)) return kExitFailure;
   if (!diskRun.Start(*emu)) return kExitFailure;
+  if (!betaRun.Start(*emu)) return kExitFailure;
   wav.Start(*emu);
   if (std::string error; !movie.Start(*emu, shaderRun, &error)) {
     std::fprintf(stderr, "orvo-run: %s\n", error.c_str());
@@ -587,6 +600,7 @@ int main(int argc, char** argv) {
     }
   }
   if (!diskRun.Finish(*emu)) return kExitFailure;
+  if (!betaRun.Finish(*emu)) return kExitFailure;
   debugRun.Finish(*emu);
   if (debugRun.Hit(*emu)) {
     std::fprintf(stderr, "Break: PC %04X\n", m.cpu.PC);

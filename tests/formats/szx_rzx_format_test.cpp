@@ -66,7 +66,7 @@ TEST(SzxFormat, RefusesBrokenFilesWhole) {
       {"refused ID", opus, FormatError::SzxBlock},
       {"page short of 16K", shortPage, FormatError::SzxPage},
       {"bad magic", badMagic, FormatError::SzxSignature},
-      {"Pentagon", SzxHeader(7), FormatError::SzxMachine},
+      {"Scorpion", SzxHeader(10), FormatError::SzxMachine},
   };
   for (const Case& c : cases) {
     SnapshotRecord r;
@@ -75,7 +75,7 @@ TEST(SzxFormat, RefusesBrokenFilesWhole) {
     EXPECT_EQ(r.label, "untouched") << c.name;
   }
   SnapshotRecord r;
-  EXPECT_EQ(ParseSZX(SzxHeader(7), r).detail, 7u);
+  EXPECT_EQ(ParseSZX(SzxHeader(10), r).detail, 10u);
 }
 
 // An RZX file of one uncompressed input block with the given packed frames.

@@ -48,29 +48,41 @@ class FetchTrapList {
 
   // Registers handler(context) at `address`; adding the same triple twice keeps one.
   void Add(uint16_t address, FetchTrapHandler handler, void* context) {
-    for (const Entry& e : entries_) {
-      if (e.address == address && e.handler == handler && e.context == context) return;
-    }
-    entries_.push_back({address, handler, context});
-    Changed();
+    AddRange(address, address, handler, context);
   }
   // Removes handler(context) from `address`, if it is there.
   void Remove(uint16_t address, FetchTrapHandler handler, void* context) {
+    RemoveRange(address, address, handler, context);
+  }
+  // Adds or removes as `on` says.
+  void Set(uint16_t address, FetchTrapHandler handler, void* context, bool on) {
+    SetRange(address, address, handler, context, on);
+  }
+  // The same for every address from `first` to `last` (a paged ROM's entry page, or all of RAM
+  // for a ROM that pages out when code runs there): one entry, whatever the range's size.
+  void AddRange(uint16_t first, uint16_t last, FetchTrapHandler handler, void* context) {
+    for (const Entry& e : entries_) {
+      if (e.first == first && e.last == last && e.handler == handler && e.context == context)
+        return;
+    }
+    entries_.push_back({first, last, handler, context});
+    Changed();
+  }
+  void RemoveRange(uint16_t first, uint16_t last, FetchTrapHandler handler, void* context) {
     for (size_t i = 0; i < entries_.size(); ++i) {
       const Entry& e = entries_[i];
-      if (e.address == address && e.handler == handler && e.context == context) {
+      if (e.first == first && e.last == last && e.handler == handler && e.context == context) {
         entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(i));
         Changed();
         return;
       }
     }
   }
-  // Adds or removes as `on` says.
-  void Set(uint16_t address, FetchTrapHandler handler, void* context, bool on) {
+  void SetRange(uint16_t first, uint16_t last, FetchTrapHandler handler, void* context, bool on) {
     if (on) {
-      Add(address, handler, context);
+      AddRange(first, last, handler, context);
     } else {
-      Remove(address, handler, context);
+      RemoveRange(first, last, handler, context);
     }
   }
 
@@ -81,7 +93,7 @@ class FetchTrapList {
     const uint32_t generation = generation_;
     for (size_t i = 0; i < entries_.size(); ++i) {
       const Entry e = entries_[i];
-      if (e.address != address) continue;
+      if (address < e.first || address > e.last) continue;
       const FetchTrapResult r = e.handler(e.context, address);
       if (r.action != FetchTrapAction::kContinue || generation_ != generation) return r;
     }
@@ -90,14 +102,25 @@ class FetchTrapList {
 
  private:
   struct Entry {
-    uint16_t address;
+    uint16_t first, last;
     FetchTrapHandler handler;
     void* context;
   };
 
   void Changed() {
     bits_.fill(0);
-    for (const Entry& e : entries_) bits_[e.address >> 6] |= uint64_t{1} << (e.address & 63);
+    for (const Entry& e : entries_) {
+      uint32_t a = e.first;
+      while (a <= e.last) {
+        if ((a & 63) == 0 && a + 63 <= e.last) {
+          bits_[a >> 6] = ~uint64_t{0};
+          a += 64;
+        } else {
+          bits_[a >> 6] |= uint64_t{1} << (a & 63);
+          ++a;
+        }
+      }
+    }
     armed_ = !entries_.empty();
     ++generation_;
   }

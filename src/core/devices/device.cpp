@@ -34,8 +34,9 @@ void RebuildPortDecoder(MachineState& m) {
 
   PortDecoder d;
   d.group = GroupOf(m.MachineModel);
-  d.floatingBus =
-      d.group == ModelGroup::k128 || (d.group == ModelGroup::k48 && !list.FloatingBusHeld());
+  // The Pentagon's video reads its memory in cycles of its own: an idle bus reads 0xFF there.
+  d.floatingBus = (d.group == ModelGroup::k128 && m.MachineModel != kModelPentagon) ||
+                  (d.group == ModelGroup::k48 && !list.FloatingBusHeld());
   // Low-byte rows are gathered per low byte, keeping their order, so that each byte's handlers
   // sit side by side.
   for (int low = 0; low < 256; ++low) {

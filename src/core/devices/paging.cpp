@@ -1,7 +1,8 @@
 // The 128K family's paging registers. The 128K and +2 decode 0x7FFD on A15 and A1 low only, so it
 // answers at every port with those two lines low (0x3FFD, 0x1FFD, ...); a read there acts as a
 // write of whatever is on the data bus. The +2A and
-// +3 add 0x1FFD (A15-A12 and A1) and return their own floating-bus byte at 0x0FFD.
+// +3 add 0x1FFD (A15-A12 and A1) and return their own floating-bus byte at 0x0FFD. The Pentagon
+// decodes 0x7FFD as the 128K does but pages on writes alone.
 #include "devices/standard_devices.h"
 #include "machine/machine_state.h"
 #include "machine/memory.h"
@@ -39,7 +40,10 @@ bool PagingFitted(const MachineState& m) {
 }
 
 void PagingPorts(PortRowList& rows, const MachineState& m) {
-  if (GroupOf(m.MachineModel) == ModelGroup::k128) {
+  if (m.MachineModel == kModelPentagon) {
+    // The Pentagon decodes the same lines, for writes only: a read leaves the paging alone.
+    rows.Add({.mask = 0x8002, .value = 0x0000, .write = PagingWrite128});
+  } else if (GroupOf(m.MachineModel) == ModelGroup::k128) {
     // A15 and A1 low: 0x7FFD, and 0x3FFD, 0x1FFD, 0x0FFD ... as well.
     rows.Add({.mask = 0x8002, .value = 0x0000, .read = PagingRead128, .write = PagingWrite128});
   } else {

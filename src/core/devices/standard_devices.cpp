@@ -3,6 +3,7 @@
 // switches its AY on before the Fuller Box reads it.
 #include "devices/standard_devices.h"
 
+#include "devices/beta128.h"
 #include "machine/machine_state.h"
 
 namespace orvo {
@@ -12,7 +13,7 @@ void RegisterStandardDevices(MachineState& m) {
        {&kUlaDevice, &kUlaPlusDevice, &kKempstonJoystickDevice, &kFullerJoystickDevice,
         &kAmxMouseDevice, &kKempstonMouseDevice, &kAyDevice, &kFullerBoxDevice, &kSpecDrumDevice,
         &kPagingDevice, &kDiskDevice, &kMultifaceDevice, &kInterface1Device, &kInterface2Device,
-        &kPrinterDevice, &kUSpeechDevice, &kOratorDevice})
+        &kPrinterDevice, &kUSpeechDevice, &kOratorDevice, &kBeta128Device})
     RegisterDevice(m, *device);
 }
 

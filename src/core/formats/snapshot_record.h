@@ -22,11 +22,13 @@ enum class SnapshotModel : uint8_t {
   kPlus2A = 4,
   kPlus3 = 5,
   kCustom = 6,
+  kPentagon = 7,  // the SZX machine ID of the Pentagon 128 too
 };
 
-// The 128K, +2, +2A and +3: eight RAM banks and the 0x7FFD paging latch.
+// The 128K, +2, +2A, +3 and Pentagon: eight RAM banks and the 0x7FFD paging latch.
 inline bool IsSnapshot128K(SnapshotModel model) {
-  return model >= SnapshotModel::k128K && model <= SnapshotModel::kPlus3;
+  return (model >= SnapshotModel::k128K && model <= SnapshotModel::kPlus3) ||
+         model == SnapshotModel::kPentagon;
 }
 
 constexpr size_t kSnapshotPageSize = 16384;

@@ -11,7 +11,7 @@ namespace orvo {
 namespace {
 
 constexpr size_t kHeaderSize = 8;
-constexpr uint8_t kLastMachine = static_cast<uint8_t>(SnapshotModel::kCustom);
+constexpr uint8_t kLastMachine = static_cast<uint8_t>(SnapshotModel::kPentagon);
 constexpr uint8_t kZ80REiLast = 0x01;    // the last instruction was EI
 constexpr uint8_t kZ80RHalted = 0x02;    // the CPU is stopped in a HALT
 constexpr uint8_t kZ80RFlagsSet = 0x04;  // the last instruction wrote F
@@ -174,9 +174,8 @@ std::vector<uint8_t> Z80RBody(const SnapshotRecord& r) {
 }  // namespace
 
 bool NearestSzxModel(uint8_t machineId, SnapshotModel& model) {
-  // The Pentagon 128, 512 and 1024 and the Scorpion are 128K machines at heart.
+  // The Pentagon 512 and 1024 and the Scorpion are 128K machines at heart.
   switch (machineId) {
-    case 7:
     case 10:
     case 13:
     case 14: model = SnapshotModel::k128K; return true;

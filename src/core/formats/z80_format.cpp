@@ -33,8 +33,8 @@ struct Hardware {
 // Version 2 numbers the 128K 3, or 4 with an Interface 1; version 3 moves them to 4 and 5 and
 // gives 3 and 6 to the machines with an M.G.T. disk interface. Both use 1 for a 48K with an
 // Interface 1, 7 (and 8, written by some programs) for the +3, 12 for the +2 and 13 for the +2A.
-// The Pentagon and Scorpion (9 and 10) are 128K machines at heart; the SamRam, Didaktik Kompakt
-// and TC2048 are 48K ones. The Timex TC2068 and TS2068 (15 and 128), with their own memory
+// The Pentagon (9) is emulated; the Scorpion (10) is a 128K machine at heart; the SamRam, Didaktik
+// Kompakt and TC2048 are 48K ones. The Timex TC2068 and TS2068 (15 and 128), with their own memory
 // layout, and numbers no machine has are not loaded.
 Hardware HardwareFromByte(uint16_t length, uint8_t hardware) {
   Hardware h;
@@ -63,7 +63,7 @@ Hardware HardwareFromByte(uint16_t length, uint8_t hardware) {
     case 6: h.model = Model::k128K; return h;
     case 7:
     case 8: h.model = Model::kPlus3; return h;
-    case 9:
+    case 9: h.model = Model::kPentagon; return h;
     case 10:
       h.model = Model::k128K;
       h.nearest = true;
@@ -129,6 +129,7 @@ FormatError ReadBlocks(std::span<const uint8_t> data, size_t pos, SnapshotRecord
 // after the frame interrupt and goes up by one, modulo 4, at each quarter, and a 16-bit count
 // (bytes 55-56) that goes down from one less than a quarter to 0 within each quarter.
 uint32_t FrameLengthOf(Model model) {
+  if (model == Model::kPentagon) return 71680;
   return IsSnapshot128K(model) ? 70908 : 69888;
 }
 
@@ -414,6 +415,7 @@ std::vector<uint8_t> WriteZ80(const SnapshotRecord& r, int version, bool with1FF
       break;
     case Model::kPlus2A: hardware = 13; break;
     case Model::kPlus3: hardware = 7; break;
+    case Model::kPentagon: hardware = 9; break;
     default: hardware = 0; break;
   }
   h[34] = hardware;

@@ -19,6 +19,7 @@ struct MachineSettings {
   int32_t USpeech = 0;       // "uSpeech"
   int32_t FullerOrator = 0;  // "Fuller Orator"
   int32_t Z80IsCmos = 0;     // "Z80_is_CMOS"
+  int32_t Beta128 = 0;       // "Beta 128": the TR-DOS disk interface on a 48K, 128K or +2
   // [Display]
   int32_t UlaPlus = 0;            // "ULAplus"
   int32_t Colours = 0;            // "Colours" 0..5

@@ -14,6 +14,7 @@
 #include "devices/printer.h"
 #include "devices/speech_state.h"
 #include "devices/upd765.h"
+#include "devices/wd1793.h"
 #include "machine/clock.h"
 #include "machine/input_state.h"
 #include "machine/machine_settings.h"
@@ -32,7 +33,7 @@ constexpr uint32_t kFlashCycleFrames = 32;
 
 struct Device;
 
-constexpr uint32_t kContentionTableSize = 71000;  // longest frame plus the longest instruction
+constexpr uint32_t kContentionTableSize = 71800;  // longest frame plus the longest instruction
 constexpr uint32_t kRamBlockSize = 131072;        // eight 16 KB banks
 // MachineState::HooksBatched: which hooks a batch of instructions feeds at its end.
 constexpr uint8_t kBatchedTape = 1;
@@ -154,6 +155,8 @@ struct MachineState {
   uint8_t DiskPresent = 0;              // +3: a disk was put into a drive
   uint8_t DiskMotorLamp = 0;            // +3: bit 3 of the last 0x1FFD value
   Upd765 Fdc;                           // +3: the disk controller and its two drives
+  std::vector<uint8_t> TrdosRom;        // the Beta 128's 16384 bytes (empty: no ROM loaded)
+  Wd1793 Beta;                          // the Beta 128's disk controller and its four drives
   PrinterState printer;                 // the ZX Printer (devices/printer.h)
   // Memory map tool: while tracking, every read and write at 0x4000 and above is noted by address.
   uint8_t MemoryTracking = 0;

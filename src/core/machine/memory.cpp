@@ -149,7 +149,8 @@ void ResetMemoryMap(MachineState& m) {
       break;
 
     case kModel128K:
-    case kModelPlus2: {
+    case kModelPlus2:
+    case kModelPentagon: {
       const uint8_t x = m.Last7FFD;
       if (x & 0x20) m.PagingLock = 1;
       MapRom(m, (x >> 4) & 1);
@@ -158,7 +159,7 @@ void ResetMemoryMap(MachineState& m) {
       m.BankAt8000 = 2;
       MapRamSlot(m, 2, 2);
       SetBankAtC000(m, x & 7);
-      m.topSlotContended = x & 1;
+      m.topSlotContended = m.MachineModel == kModelPentagon ? 0 : x & 1;
       SetScreenBank(m, 5);
       Write7FFD128(m, x);  // nothing happens while locked: the screen stays in bank 5
       break;
@@ -191,7 +192,9 @@ void Write7FFD128(MachineState& m, uint8_t value) {
   const bool plus2a = IsPlus2AFamily(m.MachineModel);
   m.Last7FFD = value;
   SetBankAtC000(m, value & 7);
-  m.topSlotContended = plus2a ? (m.BankAtC000 >= 4) : (value & 1);
+  m.topSlotContended = plus2a                             ? (m.BankAtC000 >= 4)
+                       : m.MachineModel == kModelPentagon ? 0
+                                                          : (value & 1);
   SetScreenBank(m, (value & 0x08) ? 7 : 5);
   if (plus2a) m.RomLowBit = (value >> 4) & 1;  // keep the +2A/+3 routines' copy in step
   const uint8_t romBit = (value >> 4) & 1;

@@ -16,8 +16,9 @@ enum class OverlayLayer : uint8_t {
   kMultiface,   // ROM and RAM over 0x0000-0x3FFF after its NMI button
   kInterface1,  // its ROM over 0x0000-0x1FFF while the shadow ROM is paged in
   kUSpeech,     // the µSpeech's ROM over 0x0000-0x07FF, and its registers below 0x4000
+  kBeta128,     // the TR-DOS ROM over 0x0000-0x3FFF while the Beta 128 has paged it in
 };
-constexpr int kOverlayLayerCount = 4;
+constexpr int kOverlayLayerCount = 5;
 
 // What one layer does to one 8 KB page.
 //   read set:   reads see this page; writes go to it too unless the machine protects the page

@@ -3,19 +3,26 @@
 namespace orvo {
 
 const ModelSpec ModelTable[kModelCount] = {
-    {14336, 69888, 224, 16, 64, 48, 48, 96, 32, 32767, 0, 1, 3500000, " ZX Spectrum 16K"},
-    {14336, 69888, 224, 16, 64, 48, 48, 96, 32, 65535, 0, 1, 3500000, " ZX Spectrum 48K/48K+"},
-    {14362, 70908, 228, 15, 63, 48, 48, 104, 36, 65535, 0, 1, 3546900, " ZX Spectrum 128K"},
-    {14362, 70908, 228, 15, 63, 48, 48, 104, 36, 65535, 0, 1, 3546900, " ZX Spectrum +2"},
-    {14365, 70908, 228, 15, 63, 48, 48, 104, 32, 65535, 0, 1, 3546900, " ZX Spectrum +2A"},
-    {14365, 70908, 228, 15, 63, 48, 48, 104, 32, 65535, 0, 1, 3546900, " ZX Spectrum +3"},
-    {14336, 69888, 224, 16, 64, 48, 48, 96, 32, 65535, 0, 0, 3500000, " Custom"},
+    {14336, 69888, 224, 16, 64, 48, 48, 96, 32, 32767, 0, 1, 3500000, " ZX Spectrum 16K", 0},
+    {14336, 69888, 224, 16, 64, 48, 48, 96, 32, 65535, 0, 1, 3500000, " ZX Spectrum 48K/48K+", 0},
+    {14362, 70908, 228, 15, 63, 48, 48, 104, 36, 65535, 0, 1, 3546900, " ZX Spectrum 128K", 0},
+    {14362, 70908, 228, 15, 63, 48, 48, 104, 36, 65535, 0, 1, 3546900, " ZX Spectrum +2", 0},
+    {14365, 70908, 228, 15, 63, 48, 48, 104, 32, 65535, 0, 1, 3546900, " ZX Spectrum +2A", 0},
+    {14365, 70908, 228, 15, 63, 48, 48, 104, 32, 65535, 0, 1, 3546900, " ZX Spectrum +3", 0},
+    {14336, 69888, 224, 16, 64, 48, 48, 96, 32, 65535, 0, 0, 3500000, " Custom", 0},
+    // The Pentagon: 320 lines of 224 T-states (16 of frame sync, 64 of top border, 192 of
+    // display, 48 of bottom border). The interrupt starts each frame at the beginning of a line's
+    // horizontal sync, 68 T-states (sync and left border) before the column of the first display
+    // fetch, which comes 80 lines later at 17988. Nothing contends.
+    {17988, 71680, 224, 32, 80, 48, 48, 96, 36, 65535, 0, 1, 3500000, " Pentagon 128", 68},
 };
 
 const char* RomFileName(uint8_t model) {
-  static const char* const kFiles[6] = {"48k.rom",   "48k.rom",   "128k.rom",
-                                        "plus2.rom", "plus3.rom", "plus3.rom"};
-  return model < 6 ? kFiles[model] : nullptr;
+  // The Pentagon's image holds its 128 editor ROM, then its 48 BASIC.
+  static const char* const kFiles[kModelCount] = {"48k.rom",   "48k.rom",     "128k.rom",
+                                                  "plus2.rom", "plus3.rom",   "plus3.rom",
+                                                  nullptr,     "pentagon.rom"};
+  return model < kModelCount ? kFiles[model] : nullptr;
 }
 
 uint32_t RomFileSize(uint8_t model) {
@@ -23,13 +30,14 @@ uint32_t RomFileSize(uint8_t model) {
 }
 
 uint32_t RomBufferSize(uint8_t model) {
-  if (model == kModel128K || model == kModelPlus2) return 32768;
+  if (model == kModel128K || model == kModelPlus2 || model == kModelPentagon) return 32768;
   if (IsPlus2AFamily(model)) return 65536;
   return 16384;
 }
 
-const char* const RomDisplayNames[6] = {"48k.ROM",   "48k.ROM",   "128k.ROM",
-                                        "Plus2.ROM", "Plus3.ROM", "Plus3.ROM"};
+const char* const RomDisplayNames[kModelCount] = {"48k.ROM",   "48k.ROM",     "128k.ROM",
+                                                  "Plus2.ROM", "Plus3.ROM",   "Plus3.ROM",
+                                                  nullptr,     "Pentagon.ROM"};
 
 // The ULA holds the CPU while it fetches a bitmap and attribute pair; the delay depends on where
 // in its 8-T-state fetch cycle the access falls.
@@ -38,7 +46,8 @@ const uint8_t ContentionPatternPlus3[8] = {5, 4, 3, 2, 1, 0, 7, 6};
 
 uint16_t KeyWaitAddressFor(uint8_t model) {
   switch (model) {
-    case kModel128K: return 0x3683;
+    case kModel128K:
+    case kModelPentagon: return 0x3683;  // the Pentagon's editor ROM is the 128K's, patched
     case kModelPlus2: return 0x36A9;
     case kModelPlus2A:
     case kModelPlus3: return 0x1875;

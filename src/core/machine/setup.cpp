@@ -36,6 +36,11 @@ void SetModelConstants(MachineState& m) {
       m.Issue3Keyboard = 1;
       m.Last7FFD = 0;
       break;
+    case kModelPentagon:
+      m.Issue3Keyboard = 1;
+      m.Last7FFD = 0;
+      m.settings.UlaSnow = 0;  // nothing holds the CPU off the screen memory: no snow either
+      break;
     case kModelPlus2A:
     case kModelPlus3:
       m.Issue3Keyboard = 1;
@@ -94,6 +99,8 @@ void BuildContentionTables(MachineState& m) {
   const int32_t windowEnd = windowStart + (plus3 ? 129 : 128);
   std::fill(m.MemoryContentionTable.begin(), m.MemoryContentionTable.end(), 0);
   std::fill(m.IoContentionTable.begin(), m.IoContentionTable.end(), 0);
+  // The Pentagon gives the video its own memory cycles: the CPU is never held.
+  if (model == kModelPentagon) return;
   const uint32_t frame = std::min<uint32_t>(spec.tstatesPerFrame, kContentionTableSize);
   for (uint32_t t = 0; t < frame; ++t) {
     const int32_t v = static_cast<int32_t>(t) - static_cast<int32_t>(base);

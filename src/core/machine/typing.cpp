@@ -9,6 +9,7 @@
 
 #include "machine/machine_state.h"
 #include "machine/model.h"
+#include "machine/memory.h"
 
 namespace orvo {
 
@@ -334,6 +335,8 @@ bool TypingActive(const MachineState& m) {
 }
 
 bool TypingWaitsHere(const MachineState& m) {
+  // A ROM paged over the machine's own (TR-DOS) runs code of its own at the same addresses.
+  if (OverlayMapped(m, OverlayLayer::kBeta128)) return false;
   const uint16_t pc = m.cpu.PC;
   switch (PagedKeyRom(m)) {
     case KeyRom::k48Basic:

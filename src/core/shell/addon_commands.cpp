@@ -5,6 +5,7 @@
 #include <system_error>
 #include <vector>
 
+#include "devices/beta128.h"
 #include "devices/multiface.h"
 #include "machine/keyboard.h"
 #include "machine/memory.h"
@@ -43,6 +44,12 @@ void LoadAddonRoms(Emulator& emu) {
   rom.clear();
   if (s.USpeech) ReadAddonRom(emu, "currah.rom", kCurrahRomSize, rom);
   m.CurrahRom = std::move(rom);
+
+  // The Beta 128's TR-DOS ROM, with the Pentagon or the "Beta 128" setting.
+  rom.clear();
+  if (Beta128Wanted(m.MachineModel, s.Beta128))
+    ReadAddonRom(emu, kTrdosRomName, kTrdosRomSize, rom);
+  m.TrdosRom = std::move(rom);
 }
 
 bool ModelTakesAddon(uint8_t model, Addon addon) {

@@ -92,9 +92,7 @@ const char* PlacementKey(Placement which) {
 }
 
 const char* RomFileNameForModel(int model) {
-  static constexpr const char* kRomFileNames[6] = {"48k.ROM",   "48k.ROM",   "128k.ROM",
-                                                   "Plus2.ROM", "Plus3.ROM", "Plus3.ROM"};
-  return model >= 0 && model < 6 ? kRomFileNames[model] : nullptr;
+  return model >= 0 && model < kModelCount ? RomDisplayNames[model] : nullptr;
 }
 
 std::string ConfigFilePath(const Emulator& emu) {

@@ -128,6 +128,7 @@ inline Settings ZeroSettings() {
   s.Multiface = 0;
   s.FullerAy = 0;
   s.SpecDrum = 0;
+  s.Beta128 = 0;
   s.SoftRom = 0;
   s.USpeech = 0;
   s.FullerOrator = 0;

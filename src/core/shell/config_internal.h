@@ -44,6 +44,7 @@ inline constexpr NumericKey kHardwareKeys[] = {
     {"uSpeech", &Settings::USpeech},
     {"Fuller Orator", &Settings::FullerOrator},
     {"Z80_is_CMOS", &Settings::Z80IsCmos},
+    {"Beta 128", &Settings::Beta128},
 };
 inline constexpr NumericKey kDisplayKeys[] = {
     {"DrawMode", &Settings::DrawMode},   {"DrawSize", &Settings::DrawSize},

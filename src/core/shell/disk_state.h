@@ -11,4 +11,12 @@ struct DiskDrives {
   int lastDrive = 0;                // the drive of the last "Insert Disk" command
 };
 
+// The Beta 128's four drives: the file each disk came from and the file its changes go to (the
+// same file for a TRD; for an SCL, the TRD file of the same name beside it).
+struct BetaDrives {
+  std::array<std::string, 4> path;
+  std::array<std::string, 4> savePath;
+  std::array<bool, 4> readOnly{};
+};
+
 }  // namespace orvo

@@ -49,6 +49,7 @@ class Emulator {
   MenuStates menu;
   FileState files;          // the file dispatch's names and loaded bytes (shell/file_state.h)
   DiskDrives disks;         // the +3 drives' files (shell/disk_commands.h)
+  BetaDrives betaDisks;     // the Beta 128 drives' files (shell/beta_disk_commands.h)
   bool NoThrottle = false;  // headless runs: never wait for wall-clock time
   RzxSession rzx;           // input recording playback and recording
 

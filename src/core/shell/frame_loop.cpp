@@ -79,7 +79,7 @@ void EndFrameAt(Emulator& emu, bool restart) {
   FrameEndDevices(m);
   if (m.debug.logFile) [[unlikely]]
     PcLogFrameEnd(emu);
-  if (m.settings.DiskFastLoad && m.MachineModel == kModelPlus3 && m.DiskFastCountdown != 0) {
+  if (m.settings.DiskFastLoad && m.DiskFastCountdown != 0) {
     if (--m.DiskFastCountdown == 0) m.FullSpeed = 0;
   }
   AgeTapeReadTime(m, frameLength);

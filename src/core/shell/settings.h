@@ -20,7 +20,7 @@ struct Settings : MachineSettings {
   int32_t RewindDelay = 10;  // "Rewind Delay" 1..10
   int32_t CpuSpeed = 0;      // "CPU Speed" 0..5, kept and shown only
   // [Hardware]
-  int32_t ModelType = 1;  // "Model Type" 0..6
+  int32_t ModelType = 1;  // "Model Type" 0..7 (7: Pentagon 128)
   int32_t CustomRom = 0;  // "Custom ROM"
   int32_t Multiface = 0;  // "MULTIFACE"
   int32_t SoftRom = 0;    // "SoftROM", kept only

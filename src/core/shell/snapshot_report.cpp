@@ -28,6 +28,7 @@ const char* ModelName(SnapshotModel model) {
     case SnapshotModel::kPlus2A: return "+2A";
     case SnapshotModel::kPlus3: return "+3";
     case SnapshotModel::kCustom: return "Custom";
+    case SnapshotModel::kPentagon: return "Pentagon 128";
   }
   return "?";
 }

@@ -17,7 +17,8 @@ static_assert(static_cast<uint8_t>(SnapshotModel::k16K) == kModel16K &&
               static_cast<uint8_t>(SnapshotModel::kPlus2) == kModelPlus2 &&
               static_cast<uint8_t>(SnapshotModel::kPlus2A) == kModelPlus2A &&
               static_cast<uint8_t>(SnapshotModel::kPlus3) == kModelPlus3 &&
-              static_cast<uint8_t>(SnapshotModel::kCustom) == kModelCustom);
+              static_cast<uint8_t>(SnapshotModel::kCustom) == kModelCustom &&
+              static_cast<uint8_t>(SnapshotModel::kPentagon) == kModelPentagon);
 
 constexpr size_t kPage = kSnapshotPageSize;
 constexpr uint16_t k48KPages[] = {0x4000, 0x8000, 0xC000};

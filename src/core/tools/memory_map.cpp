@@ -16,6 +16,7 @@ const char* OverlayName(int layer) {
     case OverlayLayer::kMultiface: return "Multiface";
     case OverlayLayer::kInterface1: return "Interface 1";
     case OverlayLayer::kUSpeech: return "uSpeech";
+    case OverlayLayer::kBeta128: return "TR-DOS";
   }
   return "device";
 }

@@ -188,13 +188,21 @@ void DrawRowCells(MachineState& m, const uint8_t* screen, uint32_t y, uint32_t c
   }
 }
 
+// A frame T-state as a T-state of the picture's scan lines, which begin pictureOrigin T-states
+// into the frame (0 before that: the end of the frame sync, never shown).
+uint32_t PictureTState(const ModelSpec& s, uint32_t t) {
+  return t > s.pictureOrigin ? t - s.pictureOrigin : 0;
+}
+
 // Draws every display byte with a fetch T-state in [from, end).
 void DrawDisplayRange(MachineState& m, uint32_t from, uint32_t end) {
   const ModelSpec& s = m.spec;
+  from = PictureTState(s, from);
+  end = PictureTState(s, end);
   const uint32_t tpl = s.tstatesPerLine;
   const uint32_t limit =
       std::min<uint32_t>((s.firstDisplayLine + 192) * tpl - 1, kDisplayTableSize);
-  const uint32_t lo = std::max(from, s.firstDisplayTState);
+  const uint32_t lo = std::max(from, s.firstDisplayTState - s.pictureOrigin);
   const uint32_t hi = std::min(end, limit);
   if (lo >= hi) return;
   RefreshColours(m);
@@ -224,6 +232,9 @@ void DrawBorderRange(MachineState& m, uint32_t first, uint32_t last, uint32_t rg
   VideoState& v = m.video;
   if (v.BorderAllShown == rgb) return;  // the whole border already has this colour
   const ModelSpec& s = m.spec;
+  if (last < s.pictureOrigin) return;
+  first = PictureTState(s, first);
+  last -= s.pictureOrigin;
   const uint32_t tpl = s.tstatesPerLine;
   // The first T-state of the next line's left border, after the retrace.
   const uint32_t leftStart = 152 + s.retraceWidth / 2;
@@ -271,16 +282,19 @@ void BuildDisplayTables(MachineState& m) {
   const uint32_t frame = std::min<uint32_t>(s.tstatesPerFrame, kDisplayTableSize);
   const uint32_t retraceEnd = 152 + s.retraceWidth / 2;
   const uint32_t displayEnd = (s.firstDisplayLine + 192) * tpl - 1;
+  const uint32_t firstDisplay = s.firstDisplayTState - s.pictureOrigin;
   std::fill(v.FetchKind.begin(), v.FetchKind.end(), kFetchBorder);
   std::fill(v.FetchIndex.begin(), v.FetchIndex.end(), 0);
-  for (uint32_t t = 0; t < frame; ++t) {
+  // t counts the picture's T-states; the tables are indexed by the frame's.
+  for (uint32_t t = 0; t + s.pictureOrigin < frame; ++t) {
     const uint32_t line = t / tpl;
     const uint32_t pos = t % tpl;
+    const uint32_t at = t + s.pictureOrigin;
     if (pos >= 152 && pos < retraceEnd) {
-      v.FetchKind[t] = kFetchRetrace;
-    } else if (t >= s.firstDisplayTState && t < displayEnd && pos < 128) {
-      v.FetchKind[t] = kFetchDisplay;
-      v.FetchIndex[t] = static_cast<uint16_t>((line - s.firstDisplayLine) * 32 + pos / 4);
+      v.FetchKind[at] = kFetchRetrace;
+    } else if (t >= firstDisplay && t < displayEnd && pos < 128) {
+      v.FetchKind[at] = kFetchDisplay;
+      v.FetchIndex[at] = static_cast<uint16_t>((line - s.firstDisplayLine) * 32 + pos / 4);
     }
   }
   for (uint32_t y = 0; y < 192; ++y) {
@@ -341,7 +355,15 @@ void RenderBorderUpTo(MachineState& m, uint32_t tstate) {
   const uint32_t late = LateShift(m);
   const uint32_t first = from >= late ? from - late : 0;
   if (tstate < late) return;
-  const uint32_t last = tstate - late;
+  uint32_t last = tstate - late;
+  if (tstate >= m.FrameLength) {
+    // Where the picture's last rows fall after the frame's end (the Pentagon's bottom border is
+    // shorter than the picture's), the beam is already in the next frame's blanking: those rows
+    // take the border colour the frame ends with.
+    const ModelSpec& s = m.spec;
+    last = std::max(last,
+                    s.pictureOrigin + (s.firstVisibleLine + kScreenHeight) * s.tstatesPerLine - 1);
+  }
   if (first > last) return;
   // "Disable Attributes" Border and Both show a white border whatever the ULA was told.
   const int32_t disable = m.settings.DisableAttributes;

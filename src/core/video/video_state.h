@@ -8,7 +8,7 @@ namespace orvo {
 
 constexpr int kScreenWidth = 352;
 constexpr int kScreenHeight = 296;
-constexpr uint32_t kDisplayTableSize = 71000;  // longest frame plus the longest instruction
+constexpr uint32_t kDisplayTableSize = 71800;  // longest frame plus the longest instruction
 
 // FetchKind values, one per frame T-state.
 enum FetchKindValue : uint8_t {

@@ -1,0 +1,140 @@
+#include "shell/beta_disk_commands.h"
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <vector>
+
+#include "devices/beta128.h"
+#include "formats/trd_format.h"
+#include "machine/typing.h"
+#include "shell/emulator.h"
+#include "shell/file_dispatch.h"
+#include "shell/format_messages.h"
+#include "shell/frame_loop.h"
+#include "shell/machine_setup.h"
+#include "shell/snapshot_save.h"
+
+namespace orvo {
+
+namespace {
+
+bool EndsWithNoCase(const std::string& s, const char* tail) {
+  const std::string t(tail);
+  if (s.size() < t.size()) return false;
+  for (size_t i = 0; i < t.size(); ++i) {
+    char c = s[s.size() - t.size() + i];
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (c != t[i]) return false;
+  }
+  return true;
+}
+
+bool FileWritable(const std::string& path) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  if (!fs::exists(path, ec)) {
+    // A file still to be made: the folder must take it.
+    const fs::path folder = fs::path(path).parent_path();
+    return access(folder.empty() ? "." : folder.c_str(), W_OK) == 0;
+  }
+  const fs::perms p = fs::status(path, ec).permissions();
+  if (ec) return false;
+  if ((p & (fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write)) ==
+      fs::perms::none)
+    return false;
+  return access(path.c_str(), W_OK) == 0;
+}
+
+bool SaveBetaDisk(Emulator& emu, int drive) {
+  Wd1793& fdc = emu.m.Beta;
+  const std::string& path = emu.betaDisks.savePath[drive];
+  if (!fdc.DiskInserted(drive) || !fdc.Modified(drive) || emu.betaDisks.readOnly[drive] ||
+      path.empty())
+    return true;
+  if (!WriteFileReplacing(path, WriteTrd(fdc.Disk(drive)))) {
+    emu.ShowMessage(CaptionId::File, kMsgDiskSaveFailed, path);
+    return false;
+  }
+  fdc.ClearModified(drive);
+  return true;
+}
+
+}  // namespace
+
+bool IsBetaDiskName(const std::string& path) {
+  return EndsWithNoCase(path, ".trd") || EndsWithNoCase(path, ".scl");
+}
+
+bool InsertBetaDiskBytes(Emulator& emu, int drive, std::span<const uint8_t> bytes,
+                         const std::string& path, bool writeProtect) {
+  drive &= 3;
+  const bool scl = EndsWithNoCase(path, ".scl");
+  TrdDisk disk;
+  const FormatStatus status = scl ? ParseScl(bytes, disk) : ParseTrd(bytes, disk);
+  if (!status.Ok()) {
+    ShowFormatError(emu.host, status);
+    return false;
+  }
+  EjectBetaDisk(emu, drive);
+  std::string savePath = path;
+  if (scl) savePath = std::filesystem::path(path).replace_extension(".trd").string();
+  // An SCL's TRD beside it that already exists is another disk: it is never written over.
+  std::error_code ec;
+  const bool taken = scl && std::filesystem::exists(savePath, ec);
+  const bool readOnly = writeProtect || taken || !FileWritable(scl ? savePath : path);
+  emu.m.Beta.InsertDisk(drive, std::move(disk), readOnly);
+  emu.betaDisks.path[drive] = path;
+  emu.betaDisks.savePath[drive] = readOnly ? std::string() : savePath;
+  emu.betaDisks.readOnly[drive] = readOnly;
+  return true;
+}
+
+bool InsertBetaDiskFile(Emulator& emu, int drive, const std::string& path) {
+  std::vector<uint8_t> bytes;
+  if (const MessageId failed = ReadWholeFile(path, bytes); failed != kMsgNone) {
+    emu.ShowMessage(CaptionId::File, failed);
+    return false;
+  }
+  return InsertBetaDiskBytes(emu, drive, bytes, path);
+}
+
+bool WriteBlankTrd(const std::string& path) {
+  return WriteFileReplacing(path, WriteTrd(BlankTrd()));
+}
+
+void EjectBetaDisk(Emulator& emu, int drive) {
+  drive &= 3;
+  SaveBetaDisk(emu, drive);
+  emu.m.Beta.EjectDisk(drive);
+  emu.betaDisks.path[drive].clear();
+  emu.betaDisks.savePath[drive].clear();
+  emu.betaDisks.readOnly[drive] = false;
+}
+
+bool SaveChangedBetaDisks(Emulator& emu) {
+  bool ok = true;
+  for (int d = 0; d < kBetaDriveCount; ++d) ok = SaveBetaDisk(emu, d) && ok;
+  return ok;
+}
+
+int BootTrdosDisk(Emulator& emu) {
+  MachineState& m = emu.m;
+  if (!Beta128Fitted(m)) return 1;
+  // From a reset: the 128K family's menu, or 48 BASIC's copyright line, waits for a key.
+  ResetMachine(emu, true);
+  for (int f = 0; f < 300 && m.cpu.PC != m.KeyWaitAddress; ++f) {
+    while (m.FrameTState < m.FrameLength && m.cpu.PC != m.KeyWaitAddress) StepInstruction(emu);
+    if (m.cpu.PC != m.KeyWaitAddress) RunFrame(emu);
+  }
+  if (m.cpu.PC != m.KeyWaitAddress) return 1;
+  // Straight into TR-DOS at its entry point, which pages its ROM in and reads the disk; a "boot"
+  // file on it is run by the RUN that TR-DOS's command line takes without a name.
+  PageInTrdos(m);
+  m.cpu.PC = 0x3D00;
+  static const uint8_t kRun[] = {'R', 'U', 'N', '\r'};
+  StartTyping(m, kRun);
+  return 0;
+}
+
+}  // namespace orvo

@@ -1,0 +1,34 @@
+#pragma once
+// Putting TR-DOS disks (TRD and SCL images) into the Beta 128's four drives and taking them out.
+// A drive holds the disk in memory; what TR-DOS writes changes it there, and it goes back to its
+// file (a temporary file renamed over it) when the disk is ejected or replaced, or the program
+// ends. An SCL file is a list of files, not a disk: its changes are saved as a TRD file of the
+// same name beside it, never over the SCL. A file that cannot be written is mounted
+// write-protected.
+#include <cstdint>
+#include <span>
+#include <string>
+
+namespace orvo {
+
+class Emulator;
+
+// The image a name's extension says: true for .trd and .scl (either case).
+bool IsBetaDiskName(const std::string& path);
+// Reads and inserts an image into drive 0-3 (A: to D:). A file that cannot be read or is not a
+// sound image shows why and leaves the drive as it was; returns false then.
+bool InsertBetaDiskFile(Emulator& emu, int drive, const std::string& path);
+// The same for an image already read; `writeProtect` for one that has no file to go back to.
+bool InsertBetaDiskBytes(Emulator& emu, int drive, std::span<const uint8_t> bytes,
+                         const std::string& path, bool writeProtect = false);
+// Writes a blank TR-DOS disk (formatted, 80 cylinders, two sides, empty catalogue) to `path`.
+bool WriteBlankTrd(const std::string& path);
+// Saves a changed image back and empties the drive.
+void EjectBetaDisk(Emulator& emu, int drive);
+// Saves every changed image. False when one could not be written (a message said which).
+bool SaveChangedBetaDisks(Emulator& emu);
+// With "Autoload": boots the machine into TR-DOS and runs the disk's "boot" file (RUN at the
+// TR-DOS prompt). Returns 0, or 1 when TR-DOS did not come up.
+int BootTrdosDisk(Emulator& emu);
+
+}  // namespace orvo
