@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,6 +20,7 @@
 #include "app/tools_run_options.h"
 #include "app/video_run_options.h"
 #include "host/png_writer.h"
+#include "shell/app_init.h"
 #include "shell/config.h"
 #include "shell/config_set.h"
 #include "shell/data_folders.h"
@@ -390,6 +390,7 @@ int main(int argc, char** argv) {
   std::string romDir = opt.romDir.empty() ? emu->folders.RomsFolder : opt.romDir;
   if (!romDir.empty() && romDir.back() != '/') romDir += '/';
   emu->folders.ConfiguredRomDir = emu->folders.CurrentRomDir = romDir;
+  RemoveInterruptedSaves(*emu);
   Settings& settings = emu->settings;
   // The settings file first; the options given on the command line then override it.
   if (opt.configGiven) {
