@@ -21,7 +21,7 @@ namespace fs = std::filesystem;
 
 class HostileRun : public ::testing::Test {
  protected:
-  void SetUp() override { ORVO_REQUIRE_RUNNER("48.rom"); }
+  void SetUp() override { ORVO_REQUIRE_RUNNER("48k.rom"); }
 
   // orvo-run in the test's folder, stopped after a minute should it hang. `prefix` goes before
   // the program (resource limits).
