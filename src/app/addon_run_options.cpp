@@ -68,17 +68,18 @@ void AddonRun::Configure(Settings& settings) const {
 bool AddonRun::Start(Emulator& emu) const {
   const MachineState& m = emu.m;
   if (options_.multiface && !m.MultifaceImage.empty())
-    std::printf("Multiface: %s\n", m.MultifaceOne ? "One" : "128/3");
-  if (options_.speech == "currah" && emu.settings.USpeech) std::printf("Speech: Currah uSpeech\n");
+    std::fprintf(stderr, "Multiface: %s\n", m.MultifaceOne ? "One" : "128/3");
+  if (options_.speech == "currah" && emu.settings.USpeech)
+    std::fprintf(stderr, "Speech: Currah uSpeech\n");
   if (options_.speech == "orator" && emu.settings.FullerOrator)
-    std::printf("Speech: Fuller Orator\n");
+    std::fprintf(stderr, "Speech: Fuller Orator\n");
   if (options_.cartridgePath.empty()) return true;
   if (!Interface2Allowed(emu)) {
     std::fprintf(stderr, "orvo-run: this model takes no Interface II cartridge\n");
     return false;
   }
   if (InsertInterface2Cartridge(emu, options_.cartridgePath) != 0) return false;
-  std::printf("Interface II cartridge: %s\n", options_.cartridgePath.c_str());
+  std::fprintf(stderr, "Interface II cartridge: %s\n", options_.cartridgePath.c_str());
   return true;
 }
 

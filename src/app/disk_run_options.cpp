@@ -105,7 +105,7 @@ bool DiskRun::Start(Emulator& emu) {
       std::fprintf(stderr, "orvo-run: cannot write %s\n", options_.newDiskPath.c_str());
       return false;
     }
-    std::printf("New disk: %s\n", options_.newDiskPath.c_str());
+    std::fprintf(stderr, "New disk: %s\n", options_.newDiskPath.c_str());
   }
   const bool wantsDisk =
       !options_.paths[0].empty() || !options_.paths[1].empty() || !options_.swaps.empty();
@@ -122,7 +122,7 @@ bool DiskRun::Start(Emulator& emu) {
       std::fprintf(stderr, "orvo-run: cannot write %s\n", options_.bootSnapshotPath.c_str());
       return false;
     }
-    std::printf("Disk boot snapshot: %s\n", options_.bootSnapshotPath.c_str());
+    std::fprintf(stderr, "Disk boot snapshot: %s\n", options_.bootSnapshotPath.c_str());
   }
   if (options_.autoload && wantsDisk && LoadDiskBootSnapshot(emu) != 0) {
     std::fprintf(stderr, "orvo-run: the ROM did not reach its disk loader\n");
@@ -131,8 +131,8 @@ bool DiskRun::Start(Emulator& emu) {
   for (int d = 0; d < 2; ++d) {
     if (options_.paths[d].empty()) continue;
     if (!InsertDiskFile(emu, d, options_.paths[d])) return false;
-    std::printf("Disk %c: %s%s\n", 'A' + d, options_.paths[d].c_str(),
-                emu.disks.readOnly[d] ? " (write-protected)" : "");
+    std::fprintf(stderr, "Disk %c: %s%s\n", 'A' + d, options_.paths[d].c_str(),
+                 emu.disks.readOnly[d] ? " (write-protected)" : "");
   }
   return true;
 }
@@ -155,7 +155,7 @@ bool DiskRun::Finish(Emulator& emu) {
                    height == 0 ? "the printer printed nothing" : error.c_str());
       ok = false;
     } else {
-      std::printf("Printer: %u lines\n", height);
+      std::fprintf(stderr, "Printer: %u lines\n", height);
     }
   }
   return ok;

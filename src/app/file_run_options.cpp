@@ -42,7 +42,7 @@ void FileRun::BeforeFrame(Emulator& emu, long frame) const {
       loaded =
           LoadZipArchiveEntry(emu, open.path, {}) == 0 && emu.files.LastLoadStatus == kLoadedOk;
     }
-    std::printf("%s: %s\n", loaded ? "Opened" : "Refused", open.path.c_str());
+    std::fprintf(stderr, "%s: %s\n", loaded ? "Opened" : "Refused", open.path.c_str());
   }
 }
 

@@ -43,7 +43,8 @@ bool If1Run::Start(Emulator& emu) {
     const int status =
         c.create ? CreateCartridge(emu, c.drive, c.path) : InsertCartridge(emu, c.drive, c.path);
     if (status != 0) return false;
-    std::printf("Microdrive %d: %s%s\n", c.drive + 1, c.path.c_str(), c.create ? " (new)" : "");
+    std::fprintf(stderr, "Microdrive %d: %s%s\n", c.drive + 1, c.path.c_str(),
+                 c.create ? " (new)" : "");
   }
   return true;
 }

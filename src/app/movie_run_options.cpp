@@ -72,7 +72,8 @@ bool MovieRun::Start(Emulator& emu, ShaderRun& shaders, std::string* error) {
   format.bitsPerSample = f.bitsPerSample;
   format.samplesPerFrame = static_cast<int>(emu.m.sound.FrameBytes / f.blockAlign);
   if (!state_->writer.Open(options_.path, format, error)) return false;
-  std::printf("Movie: %s (%s)\n", options_.path.c_str(), state_->writer.VideoCodec().c_str());
+  std::fprintf(stderr, "Movie: %s (%s)\n", options_.path.c_str(),
+               state_->writer.VideoCodec().c_str());
   return true;
 }
 
@@ -96,7 +97,7 @@ bool MovieRun::Finish(std::string* error) {
   if (!state_) return true;
   const int64_t frames = state_->writer.Frames();
   if (!state_->writer.Finish(error)) return false;
-  std::printf("Movie: %lld frames written\n", static_cast<long long>(frames));
+  std::fprintf(stderr, "Movie: %lld frames written\n", static_cast<long long>(frames));
   return true;
 }
 

@@ -1,7 +1,13 @@
 // orvo-run: runs a Spectrum without a window. Sets up the chosen model, runs frames, and reports
 // what a user would look at: the machine state, the screen, the sound, saved files.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -48,14 +54,20 @@ constexpr int kExitUsage = 2;    // bad command line
 constexpr int kExitNoBreak = 3;  // --break given and never hit
 
 const char kHelp[] =
-    "Usage: orvo-run [options]\n"
-    "Runs a ZX Spectrum without a window.\n"
+    "Usage: orvo-run [options] [FILE]\n"
+    "Runs a ZX Spectrum without a window. FILE is opened as --load FILE would.\n"
+    "An option's value may follow it (--frames 10) or be joined to it (--frames=10); the\n"
+    "machine's status lines go to standard error, what an option prints to standard output.\n"
     "\n"
     "Machine:\n"
     "  --model M          16, 48, 128, plus2, plus2a, plus3 or custom (default 48)\n"
-    "  --rom-dir DIR      folder holding 48k.rom, 128k.rom, plus2.rom, plus3.rom (else:\n"
-    "                     roms beside orvo-run, ~/.local/share/orvo/roms, share/orvo/roms)\n"
-    "  --custom-rom FILE  the ROM of the custom model (16384 or 32768 bytes)\n"
+    "  --rom-dir DIR      look for the ROM images (48k.rom, 128k.rom, plus2.rom, plus3.rom,\n"
+    "                     IF1.rom, ...) in DIR first; then in roms beside orvo-run,\n"
+    "                     $XDG_DATA_HOME/orvo/roms (~/.local/share/orvo/roms),\n"
+    "                     share/orvo/roms of the installation, and orvo/roms in each of\n"
+    "                     $XDG_DATA_DIRS (/usr/local/share, /usr/share)\n"
+    "  --custom-rom FILE  the ROM of the custom model (16384 or 32768 bytes); a name without\n"
+    "                     a folder is looked for where the ROM images are\n"
     "Running:\n"
     "  --frames N         run N frames (default 0: set up only)\n"
     "  --realtime         run at the real machine's speed (default: as fast as possible)\n"
@@ -157,6 +169,42 @@ bool ParseLong(const char* text, long* value) {
   return true;
 }
 
+// "--name=value" becomes "--name" "value", as most programs take it; `joined` marks each value
+// so split off. Everything after a "--" is a file and stays as it is.
+void SplitJoinedValues(std::vector<std::string>& args, std::vector<bool>& joined) {
+  std::vector<std::string> out;
+  joined.clear();
+  bool options = true;
+  for (std::string& a : args) {
+    const size_t eq = a.find('=');
+    if (options && a.size() > 2 && a.compare(0, 2, "--") == 0 && eq != std::string::npos) {
+      out.push_back(a.substr(0, eq));
+      joined.push_back(false);
+      out.push_back(a.substr(eq + 1));
+      joined.push_back(true);
+      continue;
+    }
+    if (a == "--") options = false;
+    out.push_back(std::move(a));
+    joined.push_back(false);
+  }
+  args = std::move(out);
+}
+
+// Whether the file at `path` can be opened for reading; if not, `why` is the system's reason.
+bool CanRead(const std::string& path, std::string* why) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    *why = std::strerror(errno);
+    return false;
+  }
+  struct stat st {};
+  const bool folder = ::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode);
+  ::close(fd);
+  if (folder) *why = std::strerror(EISDIR);
+  return !folder;
+}
+
 std::string ProgramFolder(const char* argv0) {
   std::error_code ec;
   std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
@@ -193,8 +241,8 @@ bool LoadRunFile(Emulator& emu, const std::string& path, const std::string& zipE
     std::fprintf(stderr, "orvo-run: %s: this kind of file cannot be loaded yet\n", path.c_str());
   }
   if (emu.files.LastLoadStatus != kLoadedOk) return false;
-  std::printf("Loaded: %s (%s)\n", emu.files.CurrentFileTitle.c_str(),
-              emu.files.FileTypeLabel.c_str());
+  std::fprintf(stderr, "Loaded: %s (%s)\n", emu.files.CurrentFileTitle.c_str(),
+               emu.files.FileTypeLabel.c_str());
   return true;
 }
 
@@ -231,7 +279,7 @@ bool SaveRunFile(Emulator& emu, const std::string& path) {
                  path.c_str());
   }
   if (saved != kSaved) return false;
-  std::printf("Saved: %s\n", path.c_str());
+  std::fprintf(stderr, "Saved: %s\n", path.c_str());
   return true;
 }
 
@@ -240,8 +288,26 @@ bool SaveRunFile(Emulator& emu, const std::string& path) {
 int main(int argc, char** argv) {
   RunOptions opt;
   std::vector<std::string> args(argv + 1, argv + argc);
+  std::vector<bool> joined;
+  SplitJoinedValues(args, joined);
+  bool filesOnly = false;  // after "--"
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
+    // A value joined to an option that takes none ("--realtime=1") is not a file name.
+    if (joined[i]) {
+      std::fprintf(stderr, "orvo-run: %s takes no value (see --help)\n", args[i - 1].c_str());
+      return kExitUsage;
+    }
+    // A file named without an option is opened as --load opens it.
+    if (filesOnly || a.empty() || a[0] != '-') {
+      if (!opt.loadPath.empty()) {
+        std::fprintf(stderr, "orvo-run: one file at a time: %s and %s\n", opt.loadPath.c_str(),
+                     a.c_str());
+        return kExitUsage;
+      }
+      opt.loadPath = a;
+      continue;
+    }
     auto next = [&](const char* what) -> const char* {
       if (i + 1 >= args.size()) {
         std::fprintf(stderr, "orvo-run: %s needs %s\n", a.c_str(), what);
@@ -249,7 +315,9 @@ int main(int argc, char** argv) {
       }
       return args[++i].c_str();
     };
-    if (a == "--version") {
+    if (a == "--") {
+      filesOnly = true;
+    } else if (a == "--version") {
       std::printf("%s\n", VersionLine("orvo-run").c_str());
       return kExitOk;
     } else if (a == "--help" || a == "-h") {
@@ -280,7 +348,13 @@ int main(int argc, char** argv) {
     } else if (a == "--realtime") {
       opt.realtime = true;
     } else if (a == "--load") {
-      opt.loadPath = next("a file");
+      const char* path = next("a file");
+      if (!opt.loadPath.empty()) {
+        std::fprintf(stderr, "orvo-run: one file at a time: %s and %s\n", opt.loadPath.c_str(),
+                     path);
+        return kExitUsage;
+      }
+      opt.loadPath = path;
     } else if (a == "--zip-entry") {
       opt.zipEntry = next("an entry name");
     } else if (a == "--save") {
@@ -380,6 +454,16 @@ int main(int argc, char** argv) {
     return kExitUsage;
   }
 
+  // A file to read that cannot be opened is named with the system's reason before anything runs
+  // (a disk that --new-disk makes is not there yet).
+  for (const std::string* path :
+       {&opt.loadPath, &opt.tape.tapePath, &opt.disk.paths[0], &opt.disk.paths[1]}) {
+    if (std::string why; !path->empty() && *path != opt.disk.newDiskPath && !CanRead(*path, &why)) {
+      std::fprintf(stderr, "orvo-run: %s: %s\n", path->c_str(), why.c_str());
+      return kExitFailure;
+    }
+  }
+
   HeadlessHost host;
   auto emu = std::make_unique<Emulator>(host);
   MachineState& m = emu->m;
@@ -439,9 +523,9 @@ int main(int argc, char** argv) {
   const std::string& romPath = emu->folders.LoadedRomPath;
   std::error_code ec;
   const auto romSize = std::filesystem::file_size(romPath, ec);
-  std::printf("Model: %s\nROM: %s (%llu bytes)\n",
-              m.ModelName.c_str() + (m.ModelName.empty() ? 0 : 1), romPath.c_str(),
-              static_cast<unsigned long long>(ec ? 0 : romSize));
+  std::fprintf(stderr, "Model: %s\nROM: %s (%llu bytes)\n",
+               m.ModelName.c_str() + (m.ModelName.empty() ? 0 : 1), romPath.c_str(),
+               static_cast<unsigned long long>(ec ? 0 : romSize));
 
   if (!addonRun.Start(*emu)) return kExitFailure;
   if (!ApplyToolsAtStart(*emu, opt.tools)) return kExitFailure;
@@ -486,7 +570,7 @@ int main(int argc, char** argv) {
   if (!diskRun.Finish(*emu)) return kExitFailure;
   debugRun.Finish(*emu);
   if (debugRun.Hit(*emu)) {
-    std::printf("Break: PC %04X\n", m.cpu.PC);
+    std::fprintf(stderr, "Break: PC %04X\n", m.cpu.PC);
     // --save keeps the machine as it stopped, in the middle of its frame.
     if (!opt.savePath.empty() && !SaveRunFile(*emu, opt.savePath)) return kExitFailure;
     PrintState(*emu);
@@ -494,7 +578,7 @@ int main(int argc, char** argv) {
   }
   const bool rzxOk = rzxRun.Finish(*emu);
   if (const std::string tapeLine = tapeRun.Summary(*emu); !tapeLine.empty()) {
-    std::printf("%s\n", tapeLine.c_str());
+    std::fprintf(stderr, "%s\n", tapeLine.c_str());
   }
   if (std::string error; !movie.Finish(&error)) {
     std::fprintf(stderr, "orvo-run: %s\n", error.c_str());

@@ -72,18 +72,18 @@ bool RzxRun::Finish(Emulator& emu) {
                     static_cast<unsigned long long>(s.mismatch.frame), s.mismatch.block,
                     s.mismatch.counted, s.mismatch.expected);
     }
-    std::printf("RZX: %llu of %llu frames played, mismatch: %s (%.0f frames/s)\n",
-                static_cast<unsigned long long>(s.framesPlayed),
-                static_cast<unsigned long long>(s.file.TotalFrames()), mismatch,
-                seconds > 0 ? static_cast<double>(s.framesPlayed) / seconds : 0.0);
+    std::fprintf(stderr, "RZX: %llu of %llu frames played, mismatch: %s (%.0f frames/s)\n",
+                 static_cast<unsigned long long>(s.framesPlayed),
+                 static_cast<unsigned long long>(s.file.TotalFrames()), mismatch,
+                 seconds > 0 ? static_cast<double>(s.framesPlayed) / seconds : 0.0);
     return s.finished && !s.mismatch.found;
   }
   if (!options_.recordPath.empty()) {
     const uint64_t frames = s.file.TotalFrames();
     const std::string path = s.outputPath;
     if (!StopRzxRecording(emu)) return false;
-    std::printf("Recorded: %s (%llu frames)\n", path.c_str(),
-                static_cast<unsigned long long>(frames));
+    std::fprintf(stderr, "Recorded: %s (%llu frames)\n", path.c_str(),
+                 static_cast<unsigned long long>(frames));
   }
   return true;
 }

@@ -8,6 +8,7 @@
 #ifdef ORVO_HAVE_RENDER
 #include <QGuiApplication>
 
+#include "render/display_check.h"
 #include "render/offscreen_render.h"
 #include "render/shader_effects.h"
 #endif
@@ -94,20 +95,26 @@ bool ShaderRun::Start(int& argc, char** argv, std::string* error) {
   } else {
     preset = render::EffectPreset(options_.effect);
   }
+  if (const std::string missing = render::MissingDisplayReason(); !missing.empty()) {
+    *error = "--shader needs a display: " + missing;
+    return false;
+  }
   state_ = std::make_unique<State>();
+  render::InstallPlatformStartHandler();
   state_->app = std::make_unique<QGuiApplication>(argc, argv);
+  render::UndoPlatformStartHandler();
   const bool gl = state_->renderer.Start(preset, options_.scale, options_.parameters);
   const char* label = options_.presetPath.empty() ? render::EffectLabel(options_.effect)
                                                   : options_.presetPath.c_str();
   if (!gl) {
     std::fprintf(stderr, "orvo-run: no OpenGL context; the plain picture is used\n");
-    std::printf("Shader: none (no OpenGL)\n");
+    std::fprintf(stderr, "Shader: none (no OpenGL)\n");
   } else if (state_->renderer.Choice() == render::ChainChoice::Requested) {
-    std::printf("Shader: %s\n", label);
+    std::fprintf(stderr, "Shader: %s\n", label);
   } else {
-    std::printf("Shader: %s failed, %s\n", label,
-                state_->renderer.Choice() == render::ChainChoice::NoShader ? "No Shader used"
-                                                                           : "plain picture used");
+    std::fprintf(stderr, "Shader: %s failed, %s\n", label,
+                 state_->renderer.Choice() == render::ChainChoice::NoShader ? "No Shader used"
+                                                                            : "plain picture used");
   }
   return true;
 #else

@@ -74,7 +74,7 @@ bool TapeRun::Start(Emulator& emu) {
       std::fprintf(stderr, "orvo-run: cannot write %s\n", options_.bootSnapshotPath.c_str());
       return false;
     }
-    std::printf("Tape boot snapshot: %s\n", options_.bootSnapshotPath.c_str());
+    std::fprintf(stderr, "Tape boot snapshot: %s\n", options_.bootSnapshotPath.c_str());
   }
   if (!options_.saveTapePath.empty()) SetSaveToTape(emu, true, options_.saveTapePath);
   if (options_.tapePath.empty()) return true;
@@ -105,8 +105,8 @@ bool TapeRun::Start(Emulator& emu) {
   if (ReadTapeFile(emu, options_.tapePath, bytes) != 0) return false;
   const int status = LoadTapeBytes(emu, bytes, kind, options_.tapePath);
   if (!m.tape.image) return false;
-  std::printf("Tape: %s (%zu blocks%s)\n", options_.tapePath.c_str(), m.tape.image->blocks.size(),
-              status == 0 ? "" : ", parse stopped early");
+  std::fprintf(stderr, "Tape: %s (%zu blocks%s)\n", options_.tapePath.c_str(),
+               m.tape.image->blocks.size(), status == 0 ? "" : ", parse stopped early");
   return true;
 }
 

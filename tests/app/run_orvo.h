@@ -48,6 +48,20 @@ struct TempDir {
   std::filesystem::path path;
 };
 
+// orvo-run as on a machine where no ROM is installed: a copy of it alone in `dir`/bin, with the
+// user's and the system's data folders inside `dir` too, so that only `romDir` holds ROMs.
+inline std::string RunOrvoAlone(const TempDir& dir, const std::string& arguments, int* status,
+                                const std::filesystem::path& romDir) {
+  const std::filesystem::path bin = dir.path / "bin";
+  std::filesystem::create_directories(bin);
+  std::filesystem::copy_file(BuildDir() / "orvo-run", bin / "orvo-run",
+                             std::filesystem::copy_options::skip_existing);
+  return CaptureCommand("env XDG_DATA_HOME=" + (dir / "data") + " XDG_DATA_DIRS=" + (dir / "sys") +
+                            " " + (bin / "orvo-run").string() + " --rom-dir " + romDir.string() +
+                            " " + arguments + " 2>&1",
+                        status);
+}
+
 // Skips (or fails, see ORVO_REQUIRE_FILE) without orvo-run or the ROM file `rom`.
 #define ORVO_REQUIRE_RUNNER(rom)                \
   do {                                          \

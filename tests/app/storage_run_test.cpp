@@ -197,7 +197,12 @@ TEST_F(Interface1Run, RefusesBadRomsAndCartridges) {
     EXPECT_NE(status, 0) << message;
     EXPECT_NE(out.find(message), std::string::npos) << out;
   };
-  refused("--if1", roms, "ROM missing");
+  // Nowhere else to find it: not beside the program, not in the data folders.
+  const std::string missing = RunOrvoAlone(dir, "--if1", &status, roms);
+  EXPECT_NE(status, 0);
+  EXPECT_NE(missing.find("ROM missing\n\nIF1.rom\n\nLooked in:\n" + roms.string() + "/\n"),
+            std::string::npos)
+      << missing;
   dir.Write("roms/IF1.rom", std::string(8191, 'x'));
   refused("--if1", roms, "ROM file incorrect length");
   refused("--mdr 1:" + corrupt, RomDir(), "Cartridge file is corrupt");

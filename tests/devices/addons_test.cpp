@@ -200,7 +200,7 @@ TEST(Interface2, CartridgeStartsAtResetAndBadFilesAreRefused) {
                     shortRom = dir.Write("short.rom", cart.substr(0, 8192));
   int status = -1;
   const std::string out =
-      CaptureCommand(Runner() + "--if2 " + good + " --frames 150 --screen-text", &status);
+      CaptureCommand(Runner() + "--if2 " + good + " --frames 150 --screen-text 2>&1", &status);
   EXPECT_EQ(status, 0);
   EXPECT_NE(out.find("cartridge: " + good), std::string::npos) << out;
   EXPECT_NE(out.find("\xC2\xA9 1982 IF2 OK   Research"), std::string::npos) << out;

@@ -14,6 +14,7 @@
 #include "machine/typing.h"
 #include "machine_fixture.h"
 #include "shell/frame_loop.h"
+#include "shell/microdrive_commands.h"
 #include "tape/tape_player.h"
 
 namespace orvo {
@@ -22,7 +23,25 @@ namespace {
 namespace fs = std::filesystem;
 using test::TestMachine;
 
-// A machine whose ROM folder is a fresh, empty one, removed at the end of the test.
+// Sets an environment variable for the life of the object, then puts back what was there.
+struct ScopedEnv {
+  ScopedEnv(const char* name, const std::string& value) : name_(name) {
+    if (const char* old = std::getenv(name)) old_ = old;
+    had_ = std::getenv(name) != nullptr;
+    ::setenv(name, value.c_str(), 1);
+  }
+  ~ScopedEnv() { had_ ? ::setenv(name_, old_.c_str(), 1) : ::unsetenv(name_); }
+  ScopedEnv(const ScopedEnv&) = delete;
+  ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+ private:
+  const char* name_;
+  std::string old_;
+  bool had_ = false;
+};
+
+// A machine whose ROM folder is a fresh, empty one, removed at the end of the test; the user's and
+// the system's data folders are empty folders inside it, so that no installed ROM is found.
 struct Bare {
   explicit Bare(uint8_t model) {
     emu.folders.CurrentRomDir = dir.string();
@@ -31,6 +50,7 @@ struct Bare {
   // A file of `size` bytes of `fill` whose second half is inverted, so that a test can tell
   // which part was loaded.
   std::string Write(const fs::path& name, size_t size, uint8_t fill) const {
+    fs::create_directories((dir / name).parent_path());
     std::vector<char> bytes(size, static_cast<char>(fill));
     for (size_t i = size / 2; i < size; ++i) bytes[i] = static_cast<char>(fill ^ 0xFF);
     std::ofstream(dir / name, std::ios::binary).write(bytes.data(), std::streamsize(size));
@@ -43,6 +63,9 @@ struct Bare {
   }
   test::TempDir temp;
   fs::path dir = temp.path;
+  ScopedEnv userData{"XDG_DATA_HOME", (dir / "data").string()};
+  ScopedEnv systemData{"XDG_DATA_DIRS",
+                       (dir / "sys1").string() + ":relative:" + (dir / "sys2").string() + "/"};
   test::RecordingHost host;
   Emulator emu{host};
   MachineState& m = emu.m;
@@ -82,10 +105,6 @@ TEST(LoadRoms, LooksInTheConfiguredFolderThenBesideTheProgramThenTheUsersAndTheI
   // PREFIX/bin holds the program; PREFIX/share/orvo/roms is the installation's ROM folder.
   Bare b(kModel48K);
   const fs::path prefix = b.dir / "prefix";
-  const fs::path userData = b.dir / "data";
-  const char* oldData = std::getenv("XDG_DATA_HOME");
-  const std::string savedData = oldData ? oldData : "";
-  ::setenv("XDG_DATA_HOME", userData.c_str(), 1);
   b.emu.folders.ProgramFolder = (prefix / "bin").string();
   b.emu.folders.RomsFolder = (prefix / "bin/roms/").string();
   b.emu.folders.CurrentRomDir = (b.dir / "configured").string();
@@ -93,19 +112,62 @@ TEST(LoadRoms, LooksInTheConfiguredFolderThenBesideTheProgramThenTheUsersAndTheI
   const struct {
     fs::path folder;  // where a ROM of `fill` is written, most distant first
     uint8_t fill;
-  } steps[] = {{prefix / "share/orvo/roms", 0x11},
-               {userData / "orvo/roms", 0x22},
-               {prefix / "bin/roms", 0x33},
-               {b.dir / "configured", 0x44}};
+  } steps[] = {{b.dir / "sys2/orvo/roms", 0x01},   {b.dir / "sys1/orvo/roms", 0x02},
+               {prefix / "share/orvo/roms", 0x11}, {b.dir / "data/orvo/roms", 0x22},
+               {prefix / "bin/roms", 0x33},        {b.dir / "configured", 0x44}};
   for (const auto& step : steps) {
-    fs::create_directories(step.folder);
     b.Write(fs::relative(step.folder / "48k.rom", b.dir), 16384, step.fill);
     EXPECT_EQ(LoadRoms(b.emu), 0) << step.folder;
     EXPECT_EQ(b.m.RomBuffer48[0], step.fill) << step.folder;
     EXPECT_EQ(b.emu.folders.LoadedRomPath, (step.folder / "48k.rom").string());
   }
   EXPECT_TRUE(b.host.messages.empty());
-  oldData ? ::setenv("XDG_DATA_HOME", savedData.c_str(), 1) : ::unsetenv("XDG_DATA_HOME");
+}
+
+// Every ROM goes through the same search: a model's, Interface 1's, a custom one named without a
+// folder. A name is found as written, or with other capitals when no folder has it as written.
+TEST(LoadRoms, EveryRomIsLookedForInTheSameFoldersByItsNameAsWritten) {
+  Bare b(kModel48K);
+  b.emu.folders.CurrentRomDir = (b.dir / "empty").string();
+  b.Write("sys2/orvo/roms/48K.ROM", 16384, 0x55);  // capitals of another program's habit
+  EXPECT_EQ(LoadRoms(b.emu), 0);
+  EXPECT_EQ(b.m.RomBuffer48[0], 0x55);
+  // A folder earlier in the search wins, whatever the capitals of the name in the later one.
+  b.Write("data/orvo/roms/48k.rom", 16384, 0x66);
+  EXPECT_EQ(LoadRoms(b.emu), 0);
+  EXPECT_EQ(b.m.RomBuffer48[0], 0x66);
+  EXPECT_EQ(b.emu.folders.LoadedRomPath, (b.dir / "data/orvo/roms/48k.rom").string());
+
+  // Interface 1's ROM, from the system's data folder.
+  b.Write("sys1/orvo/roms/IF1.rom", 8192, 0x77);
+  b.emu.settings.Interface1 = 1;
+  EXPECT_EQ(LoadInterface1Rom(b.emu), 0);
+  ASSERT_EQ(b.m.If1Rom.size(), 8192u);
+  EXPECT_EQ(b.m.If1Rom[0], 0x77);
+
+  // A custom ROM named without a folder, and one with a folder, which is used as it stands.
+  b.m.MachineModel = kModelCustom;
+  b.Write("data/orvo/roms/mine.bin", 16384, 0x88);
+  b.emu.settings.CustomRomPath = "mine.bin";
+  EXPECT_EQ(LoadRoms(b.emu), 0);
+  EXPECT_EQ(b.m.RomBuffer48[0], 0x88);
+  b.emu.settings.CustomRomPath = (b.dir / "elsewhere/mine.bin").string();
+  EXPECT_EQ(LoadRoms(b.emu), 1);
+  EXPECT_TRUE(b.host.messages.size() == 1 && b.host.messages[0].message == kMsgRomMissing);
+}
+
+// "ROM missing" lists every folder searched, for an add-on's ROM as for the machine's, and the
+// system's data folders given relative are left out.
+TEST(LoadRoms, RomMissingListsTheFoldersSearched) {
+  Bare b(kModel48K);
+  b.emu.settings.Interface1 = 1;
+  EXPECT_EQ(LoadInterface1Rom(b.emu), 1);
+  EXPECT_EQ(b.emu.settings.Interface1, 0);  // off until its ROM is there
+  ASSERT_EQ(b.host.messages.size(), 1u);
+  EXPECT_EQ(b.host.messages[0].text,
+            "02 - ROM missing\n\nIF1.rom\n\nLooked in:\n" + b.dir.string() + "/\n" +
+                b.dir.string() + "/data/orvo/roms/\n" + b.dir.string() + "/sys1/orvo/roms/\n" +
+                b.dir.string() + "/sys2/orvo/roms/");
 }
 
 TEST(LoadRoms, CustomRomOf16Or32KBMapsTheFirst16KB) {

@@ -26,12 +26,12 @@
 namespace orvo {
 namespace {
 
-// The file "Default Configuration" writes (tests/data/orvo_default.ini has "@" for the program
-// folder and LF line ends).
-std::string ExpectedDefaultIni(const std::string& programFolder, bool crlf = true) {
+// The file "Default Configuration" writes (tests/data/orvo_default.ini has "@" for the user's
+// data folder, which holds the default folders, and LF line ends).
+std::string ExpectedDefaultIni(const std::string& dataFolder, bool crlf = true) {
   std::string out;
   for (uint8_t c : test::ReadWholeFile(test::DataDir() / "orvo_default.ini"))
-    out += c == '@' ? programFolder : (c == '\n' && crlf ? "\r\n" : std::string(1, char(c)));
+    out += c == '@' ? dataFolder : (c == '\n' && crlf ? "\r\n" : std::string(1, char(c)));
   return out;
 }
 
@@ -63,7 +63,7 @@ std::string Crlf(const std::string& text) {
 class ConfigFile : public test::ConfigFixture {
  protected:
   // The default file with LF line ends, for the tests to edit.
-  std::string Base() const { return ExpectedDefaultIni(ProgramFolder(), false); }
+  std::string Base() const { return ExpectedDefaultIni(DataFolder(), false); }
 };
 
 // ---- writing ----
@@ -72,7 +72,7 @@ class ConfigFile : public test::ConfigFixture {
 // user's frame skip, not the load's.
 TEST_F(ConfigFile, DefaultsAndQuittingDuringAFastLoad) {
   ResetConfig(emu);
-  EXPECT_EQ(ReadIni(), ExpectedDefaultIni(ProgramFolder()));
+  EXPECT_EQ(ReadIni(), ExpectedDefaultIni(DataFolder()));
   EXPECT_TRUE(OptionsMessages(host).empty());
   emu.m.settings.Frameskip = 2;
   emu.m.settings.Fastload = 1;
@@ -179,7 +179,7 @@ TEST_F(ConfigFile, EditedValuesLoadAndTakeEffect) {
   Set(text, "Mouse Type=", "1");
   // A folder is everything after the first "=", or the whole line without one.
   Set(text, "Current ROM Dir=", "/roms=a=b/");
-  Replace(text, "Current_Snap Dir=" + ProgramFolder() + "/snapshots/", "no equals at all");
+  Replace(text, "Current_Snap Dir=" + DataFolder() + "/snapshots/", "no equals at all");
   Set(text, "Current Tape Dir=", "");
   Set(text, "Preset=", "/presets/crt = 1.glslp");
   Set(text, "Curved CRT Parameters=", "RADIUS=3;CURVATURE=0");
@@ -203,7 +203,7 @@ TEST_F(ConfigFile, EditedValuesLoadAndTakeEffect) {
   EXPECT_EQ(emu.folders.CurrentRomDir, "/roms=a=b/");
   EXPECT_EQ(emu.folders.CurrentSnapDir, "no equals at all");
   EXPECT_EQ(emu.folders.CurrentTapeDir, "");
-  EXPECT_EQ(emu.folders.CurrentDownloadDir, ProgramFolder() + "/downloads/");  // LF read too
+  EXPECT_EQ(emu.folders.CurrentDownloadDir, DataFolder() + "/downloads/");  // LF read too
   EXPECT_EQ(s.ShaderPreset, "/presets/crt = 1.glslp");
   EXPECT_EQ(s.ShaderParameters[4], "RADIUS=3;CURVATURE=0");
 }
@@ -293,7 +293,7 @@ TEST_F(ConfigFile, CustomModelKeepsTheRomFileNameAndJoinsItToTheRomFolder) {
   ASSERT_EQ(LoadConfig(emu), 0);
   EXPECT_EQ(emu.m.MachineModel, 6);
   EXPECT_EQ(emu.config.RomFileName, "48k.ROM");
-  EXPECT_EQ(emu.settings.CustomRomPath, RomFolder() + "48k.ROM");
+  EXPECT_EQ(emu.settings.CustomRomPath, DataFolder() + "/roms/48k.ROM");
 }
 
 // ---- files that cannot be used ----
@@ -344,7 +344,7 @@ TEST_F(ConfigFile, UnusableFilesAreKeptAsBadBesideANewFileOfDefaults) {
     if (c.text == cut) {
       EXPECT_EQ(e.LoadedSettings.ModelType, 3);
     }
-    EXPECT_EQ(ReadIni(), ExpectedDefaultIni(ProgramFolder()));
+    EXPECT_EQ(ReadIni(), ExpectedDefaultIni(DataFolder()));
   }
   std::filesystem::remove_all(IniPath());
 }
@@ -477,12 +477,12 @@ TEST_F(ConfigOptions, FolderRows) {
   // Rows left alone keep their text, even the last opened file in the snapshot row.
   emu.folders.CurrentSnapDir = "/games/last.z80";
   BeginOptions(emu);
-  EXPECT_EQ(*OptionsPendingFolder(emu, 2), ProgramFolder() + "/tapes/");
+  EXPECT_EQ(*OptionsPendingFolder(emu, 2), DataFolder() + "/tapes/");
   EXPECT_EQ(OptionsPendingFolder(emu, 4), nullptr);
   OptionsSetFolderFromPicker(emu, 0, "/media/roms");
   OptionsSetFolderFromText(emu, 3, std::string(100, 'd'));  // cut to 80 characters
   EXPECT_EQ(FolderFieldText("/home/me/games/last.z80"), "/home/me/games/");
-  EXPECT_EQ(emu.folders.CurrentRomDir, RomFolder());  // nothing live before OK
+  EXPECT_EQ(emu.folders.CurrentRomDir, DataFolder() + "/roms/");  // nothing live before OK
   OptionsOk(emu);
   EXPECT_EQ(emu.folders.ConfiguredRomDir, "/media/roms/");
   EXPECT_EQ(emu.folders.CurrentRomDir, "/media/roms/");

@@ -44,9 +44,15 @@ class ConfigFixture : public ::testing::Test {
     std::filesystem::create_directories(root_ / "config");
     std::error_code ec;
     std::filesystem::create_directory_symlink(RomDir(), root_ / "roms", ec);
+    // The default folders are the user's: here, inside the temporary folder.
+    const char* data = std::getenv("XDG_DATA_HOME");
+    hadDataHome_ = data != nullptr;
+    if (hadDataHome_) oldDataHome_ = data;
+    ::setenv("XDG_DATA_HOME", (root_ / "data").c_str(), 1);
     PrepareFolders(emu);
   }
   void TearDown() override {
+    hadDataHome_ ? ::setenv("XDG_DATA_HOME", oldDataHome_.c_str(), 1) : ::unsetenv("XDG_DATA_HOME");
     std::error_code ec;
     std::filesystem::remove_all(root_, ec);
   }
@@ -63,6 +69,8 @@ class ConfigFixture : public ::testing::Test {
 
   std::string IniPath() const { return (root_ / "config" / "orvo.ini").string(); }
   std::string ProgramFolder() const { return root_.string(); }
+  // The user's data folder, where the default folders are.
+  std::string DataFolder() const { return root_.string() + "/data/orvo"; }
   std::string RomFolder() const { return root_.string() + "/roms/"; }
 
   // orvo.ini, or the file beside it whose name has `suffix` added.
@@ -89,6 +97,8 @@ class ConfigFixture : public ::testing::Test {
   }
 
   std::filesystem::path root_;
+  std::string oldDataHome_;
+  bool hadDataHome_ = false;
   RecordingHost host;
   Emulator emu{host};
 };

@@ -12,7 +12,7 @@ class Emulator;
 inline constexpr int kMultifaceOne = 2;
 
 // Loads the ROM images of the add-ons switched on: "MF128.rom", "MF3.rom" or "mf1.rom" (8192 bytes)
-// for the Multiface and "currah.rom" (2048 bytes) for the µSpeech, from the current ROM folder.
+// for the Multiface and "currah.rom" (2048 bytes) for the µSpeech, from the ROM folders.
 // A missing or wrongly sized image shows message 2 or 3 under "Orvo Error" and leaves its add-on
 // without an image, which keeps it off (the setting is kept); an add-on switched off loses its
 // image. Called by SetUpMachine.

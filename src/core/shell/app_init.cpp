@@ -103,6 +103,17 @@ void InitApplication(Emulator& emu, bool loadConfig) {
   }
 }
 
+void ChooseStartModel(Emulator& emu, int model) {
+  Settings& s = emu.settings;
+  s.ModelType = model;
+  s.CustomRom = 0;
+  if (model == kModel128K) s.KeyboardIssue = 1;
+  emu.m.MachineModel = static_cast<uint8_t>(model);
+  SetUpMachine(emu);
+  SetRomFileNameFromModel(emu);
+  ResetMachine(emu, true);
+}
+
 std::string RemoveQuotes(std::string_view text) {
   std::string out;
   out.reserve(text.size());

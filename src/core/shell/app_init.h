@@ -41,6 +41,10 @@ void InitApplication(Emulator& emu, bool loadConfig = true);
 // lives in, the folders of the recent files, and the current folder.
 void RemoveInterruptedSaves(const Emulator& emu);
 
+// A model named on the command line: the settings take it as the options' model choice does (the
+// 128K with its keyboard issue), and the machine is set up and hard-reset as that model.
+void ChooseStartModel(Emulator& emu, int model);
+
 // The command line as one path: the arguments joined with single blanks and every double-quote
 // character removed ("" when there are none).
 std::string CommandLinePath(int argc, const char* const* argv);

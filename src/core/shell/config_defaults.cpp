@@ -17,10 +17,12 @@ void config_detail::RestoreDefaults(Emulator& emu) {
   ApplyKeyboardIssue(emu);
   Folders& f = emu.folders;
   const std::string& program = f.ProgramFolder;
-  f.ConfiguredRomDir = f.CurrentRomDir = program + "/roms/";
-  f.ConfiguredSnapDir = f.CurrentSnapDir = program + "/snapshots/";
-  f.ConfiguredTapeDir = f.CurrentTapeDir = program + "/tapes/";
-  f.ConfiguredDownloadDir = f.CurrentDownloadDir = program + "/downloads/";
+  // The user's own folders, never beside an installed program (which the user cannot write to);
+  // the ROMs beside the program and the installation's are searched after the ROM folder anyway.
+  f.ConfiguredRomDir = f.CurrentRomDir = DefaultUserFolder(program, "roms");
+  f.ConfiguredSnapDir = f.CurrentSnapDir = DefaultUserFolder(program, "snapshots");
+  f.ConfiguredTapeDir = f.CurrentTapeDir = DefaultUserFolder(program, "tapes");
+  f.ConfiguredDownloadDir = f.CurrentDownloadDir = DefaultUserFolder(program, "downloads");
   f.LibsFolder = FindLibsFolder(program);
   emu.config.placements = DefaultWindowPlacements();
   m.input.KeystickActive = 0;

@@ -102,9 +102,7 @@ int ReadRomImage(Emulator& emu, const std::filesystem::path& path, uintmax_t len
       ReadRegularFile(path.string(), bytes, std::max<uintmax_t>(length, altLength));
   if (read != ReadFailure::None && read != ReadFailure::TooLarge) {
     // The message names the file, then each folder it was looked for in, a line each.
-    std::string detail = path.string();
-    for (const std::string& folder : searched) detail += "\n" + folder;
-    emu.ShowMessage(CaptionId::Error, kMsgRomMissing, detail);
+    emu.ShowMessage(CaptionId::Error, kMsgRomMissing, RomMissingDetail(path.string(), searched));
     return 1;
   }
 
@@ -126,13 +124,17 @@ int ReadRomFile(Emulator& emu, std::vector<uint8_t>& rom) {
   const bool custom = model == kModelCustom;
   std::filesystem::path path;
   std::vector<std::string> searched;
-  if (custom) {
-    path = emu.settings.CustomRomPath;
+  const std::string& customPath = emu.settings.CustomRomPath;
+  if (custom && customPath.find('/') != std::string::npos) {
+    path = customPath;  // a path of its own: that file and no other
   } else {
-    // The configured folder first, then where an installed or unpacked Orvo keeps its ROMs.
+    // The configured folder first, then where an installed or unpacked Orvo keeps its ROMs. A
+    // custom ROM named without a folder is looked for in the same places.
+    const std::string name = custom ? customPath : std::string(RomFileName(model));
     searched = RomSearchFolders(emu.folders);
-    path = FindInFolders(searched, RomFileName(model));
-    if (path.empty()) path = std::filesystem::path(emu.folders.CurrentRomDir) / RomFileName(model);
+    path = FindInFolders(searched, name);
+    if (path.empty() && !name.empty())
+      path = std::filesystem::path(emu.folders.CurrentRomDir) / name;
   }
   const int status = ReadRomImage(emu, path, custom ? 16384 : RomFileSize(model),
                                   custom ? 32768 : 0, RomBufferSize(model), rom, searched);

@@ -12,11 +12,12 @@ namespace orvo {
 
 class Emulator;
 
-// Loads the current model's ROM file from the current ROM folder (or the Custom ROM path) into
-// its ROM buffer. Returns 0 on success, 1 after showing message 2 ("ROM missing") or 3 ("ROM file
-// incorrect length") under "Orvo Error"; the buffer then holds 0xFF.
+// Loads the current model's ROM file, looked for in the ROM folders (RomSearchFolders; a Custom
+// ROM path without a folder is looked for there too), into its ROM buffer. Returns 0 on success, 1
+// after showing message 2 ("ROM missing") or 3 ("ROM file incorrect length") under "Orvo Error";
+// the buffer then holds 0xFF.
 int LoadRoms(Emulator& emu);
-// Reads an add-on's ROM file `fileName` of exactly `size` bytes from the current ROM folder, with
+// Reads an add-on's ROM file `fileName` of exactly `size` bytes from the ROM folders, with
 // the same messages as LoadRoms. Returns 0, or 1 leaving `rom` empty.
 int ReadAddonRom(Emulator& emu, const char* fileName, size_t size, std::vector<uint8_t>& rom);
 // Makes m.MachineModel current: ROMs, the machine's settings, model constants, contention tables,

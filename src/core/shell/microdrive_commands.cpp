@@ -9,6 +9,7 @@
 #include "devices/microdrive.h"
 #include "formats/file_io.h"
 #include "formats/mdr_format.h"
+#include "shell/data_folders.h"
 #include "shell/emulator.h"
 #include "shell/format_messages.h"
 #include "shell/snapshot_save.h"
@@ -54,11 +55,14 @@ std::string FolderOf(const std::string& path) {
 
 int LoadInterface1Rom(Emulator& emu) {
   MachineState& m = emu.m;
-  const std::string path = (fs::path(emu.folders.CurrentRomDir) / "IF1.rom").string();
+  // Looked for where the machine's own ROMs are.
+  const std::vector<std::string> searched = RomSearchFolders(emu.folders);
+  std::string path = FindInFolders(searched, "IF1.rom");
+  if (path.empty()) path = (fs::path(emu.folders.CurrentRomDir) / "IF1.rom").string();
   std::vector<uint8_t> rom;
   int status = 0;
   if (!ReadFileUpTo(path, kInterface1RomSize + 1, rom)) {
-    emu.ShowMessage(CaptionId::Error, kMsgRomMissing, path);
+    emu.ShowMessage(CaptionId::Error, kMsgRomMissing, RomMissingDetail(path, searched));
     status = 1;
   } else if (!SetInterface1Rom(m, rom)) {
     emu.ShowMessage(CaptionId::Error, kMsgRomLength);

@@ -9,9 +9,10 @@ namespace orvo {
 
 class Emulator;
 
-// Loads "IF1.rom" from the current ROM folder when Interface 1 is on and the model takes it.
-// A missing file shows message 2 "ROM missing", a length other than 8192 message 3 "ROM file
-// incorrect length" (both under "Orvo Error"); Interface 1 then stays off. Returns 0 or 1.
+// Loads "IF1.rom", looked for in the ROM folders (RomSearchFolders), when Interface 1 is on and the
+// model takes it. A missing file shows message 2 "ROM missing", a length other than 8192 message 3
+// "ROM file incorrect length" (both under "Orvo Error"); Interface 1 then stays off. Returns 0
+// or 1.
 int LoadInterface1Rom(Emulator& emu);
 // Loads the ROM when Interface 1 is on and none is loaded yet, and frees it when Interface 1 is
 // off; then updates the devices and the menu.
