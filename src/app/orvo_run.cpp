@@ -193,16 +193,24 @@ void SplitJoinedValues(std::vector<std::string>& args, std::vector<bool>& joined
 
 // Whether the file at `path` can be opened for reading; if not, `why` is the system's reason.
 bool CanRead(const std::string& path, std::string* why) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // O_NONBLOCK: a FIFO with no writer would hold an ordinary open for ever.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   if (fd < 0) {
     *why = std::strerror(errno);
     return false;
   }
   struct stat st {};
-  const bool folder = ::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode);
+  const bool got = ::fstat(fd, &st) == 0;
   ::close(fd);
-  if (folder) *why = std::strerror(EISDIR);
-  return !folder;
+  if (got && S_ISDIR(st.st_mode)) {
+    *why = std::strerror(EISDIR);
+    return false;
+  }
+  if (!got || !S_ISREG(st.st_mode)) {
+    *why = "not a regular file";
+    return false;
+  }
+  return true;
 }
 
 std::string ProgramFolder(const char* argv0) {

@@ -23,10 +23,10 @@ class HostileRun : public ::testing::Test {
  protected:
   void SetUp() override { ORVO_REQUIRE_RUNNER("48k.rom"); }
 
-  // orvo-run in the test's folder, stopped after a minute should it hang. `prefix` goes before
+  // orvo-run in the test's folder, stopped after half a minute should it hang. `prefix` goes before
   // the program (resource limits).
   std::string Run(const std::string& args, const std::string& prefix = "") {
-    return CaptureCommand("cd " + dir.path.string() + " && " + prefix + " timeout 60 " +
+    return CaptureCommand("cd " + dir.path.string() + " && " + prefix + " timeout 30 " +
                               (BuildDir() / "orvo-run").string() + " --rom-dir " +
                               RomDir().string() + " " + args + " 2>&1",
                           &status);
@@ -63,8 +63,6 @@ TEST_F(HostileRun, FoldersAndFifosAreRefusedAsEveryKindOfInput) {
       EXPECT_FALSE(out.empty()) << args << ": a message says why";
     }
   }
-  EXPECT_NE(Run("--tape folder.tzx").find("Tape Error: Error reading from file"),
-            std::string::npos);
 }
 
 // Files of a few megabytes that would take gigabytes: with the address space limited to 1 GB

@@ -278,7 +278,7 @@ TEST(TapeAutoStartStop, ALoopThatTakesNoTimeStopsTheDeckUntilTheUserPlays) {
     auto tone = std::make_unique<TapeImage>();
     ASSERT_TRUE(ParseTZX(*tone, Tzx().Tone(1000000, 100).bytes).Ok());
     InsertTape(m, std::move(tone));
-    for (int k = 0; k < 10; ++k) Poll(m, t += 400, ++b);
+    for (int k = 0; k < 11; ++k) Poll(m, t += 400, ++b);
     EXPECT_TRUE(m.TapePlaying) << c.what;
   }
 }
