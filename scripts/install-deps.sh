@@ -10,4 +10,5 @@ $SUDO apt-get install -y --no-install-recommends \
   qt6-base-dev libqt6opengl6-dev libsdl2-dev zlib1g-dev libzip-dev \
   libpng-dev xvfb xauth imagemagick opense-basic clang libclang-rt-14-dev clang-format \
   desktop-file-utils appstream dpkg-dev shared-mime-info man-db fuse-emulator-utils \
-  libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libswresample-dev ffmpeg
+  libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libswresample-dev ffmpeg \
+  libqscintilla2-qt6-dev pasmo binutils-z80

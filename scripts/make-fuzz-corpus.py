@@ -420,6 +420,33 @@ def configs():
     }
 
 
+def asm_sources():
+    """Z80 sources: every directive and operand shape, and sources with errors of each kind.
+    The fuzzer offers the input itself as "inc.asm" and "data.bin" to INCLUDE and INCBIN."""
+    return {
+        "directives.asm": b"; a little of everything\r\n"
+                          b"        org #8000\r\nVALUE   equ 2+3*4\r\ncount = 1\r\n"
+                          b"count = count+1\r\nstart:  ld a,(ix+VALUE)\r\n.loop:  djnz .loop\r\n"
+                          b"        jr start.loop\r\n"
+                          b"        db 1, #FF, $10, 0x20, &30, 40h, %101, 11b, 'x', \"str\"\r\n"
+                          b"        dw start, $, -1\r\n        ds 4, 0AAh\r\n        align 8\r\n"
+                          b"        if VALUE > 10\r\n        nop\r\n        else\r\n        halt\r\n"
+                          b"        endif\r\n        ifdef count\r\n        ei\r\n        endif\r\n"
+                          b"        incbin \"data.bin\", 1, 2\r\n        end start\r\n",
+        "macros_procs.asm": b"wait    macro n\n        ld b,n\nagain:  djnz again\n        endm\n"
+                            b"        macro twice, x\n        x\n        x\n        endm\n"
+                            b"one     proc\nin:     wait 3\n        jr in\n        endp\n"
+                            b"        twice nop : twice scf\n        rlc (iy-5),b\n"
+                            b"        out (c),0\n        in f,(c)\n        ld ixh,ixl\n",
+        "errors.asm": b" jp nowhere\na: nop\na: nop\n ld a,300\n ld hl,a\n db \"open\n"
+                      b" if 1\nm macro\n include \"inc.asm\"\n",
+        "include_loop.asm": b" include \"inc.asm\"\n nop\n",
+        "expressions.asm": b"v equ (1<<4|2)&~1^3 == 19 || !0 && 5>=4\n"
+                           b"w equ HIGH 1234h + LOW(1234h) * 3 MOD 7 - -2 / (1-1)\n"
+                           b" ld a,'''' : ld bc,\"AB\"\n",
+    }
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--orvo-run", default=os.path.join(ROOT, "build", "orvo-run"))
@@ -452,6 +479,7 @@ def main():
     write("plus3_disk", plus3_disk_scripts())
     write("shader_preset", shader_presets())
     write("config", configs())
+    write("asm", asm_sources())
 
 
 if __name__ == "__main__":

@@ -67,6 +67,13 @@ void AddonRun::Configure(Settings& settings) const {
 
 bool AddonRun::Start(Emulator& emu) const {
   const MachineState& m = emu.m;
+  if (!options_.speech.empty()) {
+    const Addon unit = options_.speech == "currah" ? Addon::kUSpeech : Addon::kOrator;
+    if (!ModelTakesAddon(m.MachineModel, unit)) {
+      std::fprintf(stderr, "orvo-run: --speech: %s\n", AddonRefusal(m.MachineModel, unit).c_str());
+      return false;
+    }
+  }
   if (options_.multiface && !m.MultifaceImage.empty())
     std::fprintf(stderr, "Multiface: %s\n", m.MultifaceOne ? "One" : "128/3");
   if (options_.speech == "currah" && emu.settings.USpeech)
@@ -75,7 +82,8 @@ bool AddonRun::Start(Emulator& emu) const {
     std::fprintf(stderr, "Speech: Fuller Orator\n");
   if (options_.cartridgePath.empty()) return true;
   if (!Interface2Allowed(emu)) {
-    std::fprintf(stderr, "orvo-run: this model takes no Interface II cartridge\n");
+    std::fprintf(stderr, "orvo-run: --if2: %s\n",
+                 AddonRefusal(m.MachineModel, Addon::kInterface2).c_str());
     return false;
   }
   if (InsertInterface2Cartridge(emu, options_.cartridgePath) != 0) return false;

@@ -1,5 +1,6 @@
 #include "app/debug_run_options.h"
 
+#include <cctype>
 #include <cstdio>
 #include <optional>
 
@@ -11,7 +12,8 @@ namespace orvo {
 
 const char kDebugRunHelp[] =
     "Debugger:\n"
-    "  --break ADDR[:COND] stop the run when the instruction at ADDR (hex) is next and COND\n"
+    "  --break ADDR[:COND] stop the run when the instruction at ADDR (hex, or a label of the\n"
+    "                     --assemble program that is not a hex number) is next and COND\n"
     "                     holds (REG=V, REG<V, REG>V; V decimal or #hex), print the state as\n"
     "                     JSON and exit 0; exit 3 if no breakpoint was hit; repeatable\n"
     "  --pc-log FILE      log every instruction of the run to FILE\n"
@@ -43,14 +45,23 @@ int ParseDebugRunOption(const std::vector<std::string>& args, size_t& i, DebugRu
     options.pcLogPath = value;
   } else if (a == "--break") {
     const size_t colon = value.find(':');
-    const auto address = ParseHexAddress(value.substr(0, colon));
-    if (!address) {
-      *error = "--break needs a hexadecimal address: " + value;
+    const std::string where = value.substr(0, colon);
+    const std::string condition = colon == std::string::npos ? "" : value.substr(colon + 1);
+    const auto address = ParseHexAddress(where);
+    // Not a number: the name of a label of the program --assemble loads.
+    const bool label = !where.empty() && (std::isalpha(static_cast<unsigned char>(where[0])) ||
+                                          where[0] == '_' || where[0] == '.');
+    if (!address && !label) {
+      *error = "--break needs a hexadecimal address or a label: " + value;
       return -1;
     }
-    char hex[8];
-    std::snprintf(hex, sizeof hex, "#%04X", *address);
-    options.breaks.push_back({hex, colon == std::string::npos ? "" : value.substr(colon + 1)});
+    if (address) {
+      char hex[8];
+      std::snprintf(hex, sizeof hex, "#%04X", *address);
+      options.breaks.push_back({hex, condition});
+    } else {
+      options.breaks.push_back({where, condition});
+    }
   } else {
     const size_t dash = value.find('-');
     const auto from = ParseHexAddress(value.substr(0, dash));
@@ -88,6 +99,7 @@ void DebugRun::Finish(Emulator& emu) {
     DisassemblyOptions o;
     o.romLabels = true;
     o.sysvarLabels = true;
+    o.userLabels = &emu.m.debug.labels;
     std::fputs(
         DisassemblyListing(PeekMachine, &emu.m, options_.disassembleFrom, options_.disassembleTo, o)
             .c_str(),

@@ -6,6 +6,7 @@
 #include "formats/dsk_format.h"
 #include "formats/z80_format.h"
 #include "host/png_writer.h"
+#include "shell/addon_commands.h"
 #include "shell/disk_commands.h"
 #include "shell/emulator.h"
 #include "shell/snapshot_save.h"
@@ -99,6 +100,11 @@ void DiskRun::Configure(Settings& settings) const {
 
 bool DiskRun::Start(Emulator& emu) {
   MachineState& m = emu.m;
+  if (options_.printer && !ModelTakesAddon(m.MachineModel, Addon::kPrinter)) {
+    std::fprintf(stderr, "orvo-run: --printer: %s\n",
+                 AddonRefusal(m.MachineModel, Addon::kPrinter).c_str());
+    return false;
+  }
   if (options_.printer) SetPrinterAttached(m, true);
   if (!options_.newDiskPath.empty()) {
     if (!WriteBlankDisk(options_.newDiskPath)) {

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "devices/microdrive.h"
+#include "shell/addon_commands.h"
 #include "shell/emulator.h"
 #include "shell/microdrive_commands.h"
 
@@ -39,6 +40,12 @@ void If1Run::Configure(Settings& settings) const {
 }
 
 bool If1Run::Start(Emulator& emu) {
+  if ((options_.interface1 || !options_.cartridges.empty()) &&
+      !ModelTakesAddon(emu.m.MachineModel, Addon::kInterface1)) {
+    std::fprintf(stderr, "orvo-run: %s: %s\n", options_.interface1 ? "--if1" : "--mdr",
+                 AddonRefusal(emu.m.MachineModel, Addon::kInterface1).c_str());
+    return false;
+  }
   for (const If1RunOptions::Cartridge& c : options_.cartridges) {
     const int status =
         c.create ? CreateCartridge(emu, c.drive, c.path) : InsertCartridge(emu, c.drive, c.path);

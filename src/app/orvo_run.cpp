@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "app/addon_run_options.h"
+#include "app/assembler_run_options.h"
 #include "app/debug_run_options.h"
 #include "app/disk_run_options.h"
 #include "app/file_run_options.h"
@@ -97,6 +98,7 @@ const char kHelp[] =
     "%s"
     "%s"
     "%s"
+    "%s"
     "\n"
     "Exit codes: 0 success; 1 a ROM, file or output failed (the message is on standard error);\n"
     "2 bad command line; 3 --break given and no breakpoint was hit.\n";
@@ -138,6 +140,7 @@ struct RunOptions {
   DebugRunOptions debug;
   AddonRunOptions addons;
   ToolsRunOptions tools;
+  AssemblerRunOptions assembler;
   If1RunOptions if1;
   DiskRunOptions disk;
   FileRunOptions files;
@@ -330,8 +333,8 @@ int main(int argc, char** argv) {
       return kExitOk;
     } else if (a == "--help" || a == "-h") {
       std::printf(kHelp, kFileRunHelp, kSoundRunHelp, kTapeRunHelp, kVideoRunHelp, kRzxRunHelp,
-                  kDebugRunHelp, kAddonRunHelp, kToolsRunHelp, kIf1RunHelp, kDiskRunHelp,
-                  kShaderRunHelp, kMovieRunHelp);
+                  kDebugRunHelp, kAddonRunHelp, kToolsRunHelp, kAssemblerRunHelp, kIf1RunHelp,
+                  kDiskRunHelp, kShaderRunHelp, kMovieRunHelp);
       return kExitOk;
     } else if (a == "--model") {
       const char* v = next("a model");
@@ -421,6 +424,11 @@ int main(int argc, char** argv) {
       }
     } else if (const int tool = ParseToolsRunOption(args, i, opt.tools, &error)) {
       if (tool < 0) {
+        std::fprintf(stderr, "orvo-run: %s\n", error.c_str());
+        return kExitUsage;
+      }
+    } else if (const int as = ParseAssemblerRunOption(args, i, opt.assembler, &error)) {
+      if (as < 0) {
         std::fprintf(stderr, "orvo-run: %s\n", error.c_str());
         return kExitUsage;
       }
@@ -537,6 +545,7 @@ int main(int argc, char** argv) {
 
   if (!addonRun.Start(*emu)) return kExitFailure;
   if (!ApplyToolsAtStart(*emu, opt.tools)) return kExitFailure;
+  if (!ApplyAssemblerAtStart(*emu, opt.assembler)) return kExitFailure;
   if (!if1Run.Start(*emu)) return kExitFailure;
   if (!tapeRun.Start(*emu)) return kExitFailure;
   if (!diskRun.Start(*emu)) return kExitFailure;

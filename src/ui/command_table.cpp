@@ -17,6 +17,7 @@
 #include "shell/tape_commands.h"
 #include "shell/window_commands.h"
 #include "ui/about_dialog.h"
+#include "ui/assembler/assembler_window.h"
 #include "ui/debugger/debugger_window.h"
 #include "ui/disk/disk_menu.h"
 #include "ui/display_extras.h"
@@ -325,7 +326,7 @@ const CommandRow kRows[] = {
     {CommandId::SnapshotAnalyser, "Tools", nullptr, "Snapshot Analyser", nullptr,
      SnapshotAnalyserCommand},
     {CommandId::Infoseek, "Tools", nullptr, "Infoseek", nullptr, nullptr, false, true},
-    {CommandId::Assembler, "Tools", nullptr, "Z80 Assembler", nullptr, nullptr},
+    {CommandId::Assembler, "Tools", nullptr, "Z80 Assembler", nullptr, AssemblerCommand},
     // RZX
     {CommandId::RzxPlay, "RZX", nullptr, "Play...", nullptr, RzxPlayCommand},
     {CommandId::RzxStop, "RZX", nullptr, "Stop...", nullptr, RzxStopCommand},

@@ -337,9 +337,15 @@ QWidget* OptionsSheet::HardwarePage() {
                 {"Fuller Orator", "fullerOrator", &Settings::FullerOrator},
                 {"Z80 Is CMOS", "z80IsCmos", &Settings::Z80IsCmos}};
   for (const auto& other : others) {
-    addLayout->addWidget(
+    QCheckBox* box =
         Check(other.label, other.name, p.*other.field,
-              [&emu, field = other.field](bool on) { OptionsSetPeripheral(emu, field, on); }));
+              [&emu, field = other.field](bool on) { OptionsSetPeripheral(emu, field, on); });
+    // The speech units only where the model can take them.
+    const uint8_t model = emu.m.MachineModel;
+    if (other.field == &Settings::USpeech) box->setEnabled(ModelTakesAddon(model, Addon::kUSpeech));
+    if (other.field == &Settings::FullerOrator)
+      box->setEnabled(ModelTakesAddon(model, Addon::kOrator));
+    addLayout->addWidget(box);
   }
   layout->addWidget(addOns);
   layout->addStretch(1);

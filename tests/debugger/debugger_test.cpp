@@ -4,8 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cctype>
 #include <cstdio>
 #include <filesystem>
+#include <map>
+#include <set>
 #include <sstream>
 #include <vector>
 
@@ -166,6 +169,79 @@ TEST(Disassembler, ListsThe48KRomWithoutGapsAndWithItsLabels) {
   EXPECT_NE(listing.find("CALL  LD_BYTES"), std::string::npos);
   // Nearly every label falls on an instruction of the straight listing (a few sit after tables).
   EXPECT_GT(labelsAtInstructions, 280);
+}
+
+// Letters and digits only: the table writes the disassembly's "-" and "&" as "_".
+std::string LabelKey(std::string_view name) {
+  std::string key;
+  for (char ch : name)
+    if (std::isalnum(static_cast<unsigned char>(ch))) key += static_cast<char>(std::toupper(ch));
+  return key;
+}
+
+// Every ROM label against the published disassembly (tests/data/rom48_labels.txt): the routine
+// of that name starts at that address there, and a listing of the ROM names each routine the ROM
+// calls or jumps to.
+TEST(Disassembler, RomLabelsSitWhereThePublishedDisassemblyHasThem) {
+  ORVO_REQUIRE_FILE(RomDir() / "48.rom");
+  ORVO_REQUIRE_FILE(DataDir() / "rom48_labels.txt");
+  std::map<uint16_t, std::string> reference;
+  const std::vector<uint8_t> text = ReadWholeFile(DataDir() / "rom48_labels.txt");
+  std::istringstream file(std::string(text.begin(), text.end()));
+  for (std::string line; std::getline(file, line);) {
+    if (line.empty() || line[0] == '#') continue;
+    reference[static_cast<uint16_t>(std::stoul(line.substr(0, 4), nullptr, 16))] =
+        LabelKey(line.substr(5));
+  }
+  ASSERT_GT(reference.size(), 1000u);
+  // The book's names for tables and entry points its later edition renamed, and three entry
+  // points only the book names.
+  const std::map<std::string, std::string> renamed = {
+      {"MAINKEYS", "KEYTABLEA"},  {"SEMITONE", "SEMITONES"}, {"TAPEMSGS", "CASSETTE"},
+      {"INITCHAN", "CHANINFO"},   {"CHNCDLU", "CHANCODE"},   {"CLSTRLU", "CLOSESTRM"},
+      {"OFFSTTBL", "SYNTAX"},     {"CLASSTBL", "CMDCLASS"},  {"SNOTO", "SNOTOS"},
+      {"STKZERO", "CONSTANTS"},   {"TBLADDRS", "CALCADDR"},  {"GETMEMXX", "GETMEM0"},
+      {"STKCONSTXX", "STKZERO2"}, {"SERIESXX", "SERIES06"},  {"NOT", "FNOT"},
+      {"GETHLDE", "GETHLXDE"},    {"HLHLDE", "HLHLXDE"}};
+  const std::set<std::string> bookOnly = {"KTOKENS", "COTEMPC", "DLRANGE"};
+
+  const auto rom = ReadWholeFile(RomDir() / "48.rom");
+  std::array<uint8_t, 65536> memory{};
+  std::copy(rom.begin(), rom.end(), memory.begin());
+  uint16_t previous = 0;
+  for (const AddressLabel& label : RomLabels()) {
+    std::string key = LabelKey(label.name);
+    if (const auto it = renamed.find(key); it != renamed.end()) key = it->second;
+    if (bookOnly.count(key)) {
+      // Not in the reference: the instructions from the label before lead onto it.
+      uint16_t at = previous;
+      while (at < label.address) at += DisassembleAt(PeekFlat, &memory, at, {}).length;
+      EXPECT_EQ(at, label.address) << label.name;
+    } else {
+      const auto it = reference.find(label.address);
+      EXPECT_TRUE(it != reference.end() && it->second == key)
+          << label.name << " at " << std::hex << label.address << ": the disassembly has "
+          << (it == reference.end() ? "nothing" : it->second) << " there";
+    }
+    previous = label.address;
+  }
+
+  // No call or jump in a listing shows a bare address the disassembly names.
+  std::istringstream listing(DisassemblyListing(PeekFlat, &memory, 0x0000, 0x386D, kRom));
+  int named = 0;
+  for (std::string line; std::getline(listing, line);) {
+    const size_t at =
+        line.find("  CALL  ") != std::string::npos ? line.find("  CALL  ") : line.find("  JP    ");
+    if (at == std::string::npos || line.find("(") != std::string::npos) continue;
+    const size_t hash = line.find('#', at);
+    if (hash == std::string::npos) {
+      ++named;
+      continue;
+    }
+    const auto target = static_cast<uint16_t>(std::stoul(line.substr(hash + 1, 4), nullptr, 16));
+    EXPECT_EQ(reference.count(target), 0u) << line;
+  }
+  EXPECT_GT(named, 600);
 }
 
 // 8000 DI; LD A,5; LD HL,#1000; LD A,0; NOP; JR #8000
@@ -365,6 +441,106 @@ TEST(DebugCommands, RunUntilStopsAtArmedEvents) {
   DebugRunUntil(t.emu, RunUntilTarget::kInterrupt);
   EXPECT_LT(t.m.FrameTState, 30u);
   EXPECT_EQ(t.m.FrameCount, 3u);
+}
+
+// An IM 2 machine whose interrupt routine at #A000 counts in D: INC D; EI; RET (vector at #90FF).
+struct InterruptMachine : DebugMachine {
+  explicit InterruptMachine(std::vector<uint8_t> program) : DebugMachine(WithSetUp(program)) {
+    uint8_t* bank2 = &m.RamBlock[2 * 16384];
+    bank2[0x10FF] = 0x00, bank2[0x1100] = 0xA0;
+    bank2[0x2000] = 0x14, bank2[0x2001] = 0xFB, bank2[0x2002] = 0xC9;
+    m.cpu.SP = 0xFF00;
+  }
+  // LD A,#90; LD I,A; IM 2; EI, then the program from #8006.
+  static std::vector<uint8_t> WithSetUp(std::vector<uint8_t> program) {
+    program.insert(program.begin(), {0x3E, 0x90, 0xED, 0x47, 0xED, 0x5E, 0xFB});
+    return program;
+  }
+};
+
+TEST(PcLog, AHaltIsLoggedOnceAndLabelsFollowTheViewSettings) {
+  // 8007 LD HL,(#5C5D); HALT; JR #800A (back to the HALT): two frames of PAUSE 0.
+  InterruptMachine t({0x2A, 0x5D, 0x5C, 0x76, 0x18, 0xFD});
+  t.emu.settings.DisSave = 1;
+  t.emu.ApplyMachineSettings();
+  const TempDir dir;
+  const std::string path = dir / "log.txt";
+  ASSERT_TRUE(StartPcLogChecked(t.emu, path, false));
+  RunFrame(t.emu);
+  RunFrame(t.emu);
+  StopPcLog(t.m);
+  std::istringstream log(ReadText(path));
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(log, line);) lines.push_back(line);
+  int halts = 0;
+  for (const std::string& line : lines) halts += line.find("HALT") != std::string::npos;
+  // Each frame: one HALT line, then the interrupt routine and the JR back.
+  EXPECT_EQ(halts, 2);
+  EXPECT_LT(lines.size(), 20u);
+  EXPECT_NE(ReadText(path).find("PC = 800A  AF = 9000"), std::string::npos);
+  EXPECT_NE(ReadText(path).find("LD    HL,(CH_ADD)"), std::string::npos);
+  EXPECT_EQ(t.m.cpu.DE.b.h, 1) << "the first frame's interrupt came before EI";
+}
+
+TEST(DebugCommands, SteppingTakesInterruptsAndCanStepIntoTheRoutine) {
+  // 8007 CALL #8020; NOP ... 8020 HALT; RET: a routine that waits for the frame.
+  std::vector<uint8_t> program(0x19, 0x00);
+  program[0] = 0xCD, program[1] = 0x20, program[2] = 0x80;
+  program.insert(program.end(), {0x76, 0xC9});
+  InterruptMachine t(program);
+  t.m.FrameTState = 100;
+  for (int i = 0; i < 4; ++i) DebugSingleStep(t.emu);
+  ASSERT_EQ(t.m.cpu.PC, 0x8007);
+  DebugStepOver(t.emu);
+  EXPECT_EQ(t.m.cpu.PC, 0x800A);
+  EXPECT_EQ(t.m.cpu.SP, 0xFF00);
+  EXPECT_EQ(t.m.cpu.DE.b.h, 1) << "the frame's interrupt was taken inside the call";
+  EXPECT_EQ(t.m.FrameCount, 1u);
+
+  // Run Until Interrupt leaves the interrupt due; a single step is its acceptance alone, and the
+  // next one the routine's first instruction.
+  t.m.cpu.IFF1 = t.m.cpu.IFF2 = 1;
+  DebugRunUntil(t.emu, RunUntilTarget::kInterrupt);
+  ASSERT_EQ(t.m.FrameTState, 0u);
+  DebugSingleStep(t.emu);
+  EXPECT_EQ(t.m.cpu.PC, 0xA000);
+  EXPECT_EQ(t.m.cpu.SP, 0xFEFE);
+  EXPECT_EQ(t.m.cpu.IFF1, 0);
+  EXPECT_EQ(t.m.FrameTState, 19u);  // acknowledge 7, push 6, vector 6
+  DebugSingleStep(t.emu);
+  EXPECT_EQ(t.m.cpu.PC, 0xA001);
+  EXPECT_EQ(t.m.cpu.DE.b.h, 2);
+  DebugStepOut(t.emu);
+  EXPECT_EQ(t.m.cpu.SP, 0xFF00);
+
+  // Step Over with the interrupt due runs the routine, then the instruction.
+  t.m.cpu.PC = 0x800A;  // NOP
+  t.m.cpu.IFF1 = t.m.cpu.IFF2 = 1;
+  t.m.FrameTState = 0;
+  DebugStepOver(t.emu);
+  EXPECT_EQ(t.m.cpu.PC, 0x800B);
+  EXPECT_EQ(t.m.cpu.DE.b.h, 3);
+}
+
+TEST(DebugCommands, RunUntilBehindTheMachineAndF8AgainRunTheNextFrame) {
+  DebugMachine t(kLoop);
+  ArmRunUntilTState(t.m, 30000);
+  EXPECT_TRUE(DebugRunUntilEvent(t.emu));
+  ASSERT_GE(t.m.FrameTState, 30000u);
+  ArmRunUntilTState(t.m, 100);  // behind: the next frame's T-state 100
+  EXPECT_TRUE(DebugRunUntilEvent(t.emu));
+  EXPECT_EQ(t.m.FrameCount, 1u);
+  EXPECT_GE(t.m.FrameTState, 100u);
+  EXPECT_LT(t.m.FrameTState, 120u);
+  ArmRunUntilTState(t.m, t.m.FrameTState);  // where it stands: a whole frame on
+  EXPECT_TRUE(DebugRunUntilEvent(t.emu));
+  EXPECT_EQ(t.m.FrameCount, 2u);
+
+  for (uint64_t frames : {2u, 3u}) {
+    DebugRunUntil(t.emu, RunUntilTarget::kEndOfFrame);
+    EXPECT_GE(t.m.FrameTState, t.m.FrameLength);
+    EXPECT_EQ(t.m.FrameCount, frames);
+  }
 }
 
 }  // namespace

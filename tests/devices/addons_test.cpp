@@ -218,6 +218,37 @@ TEST(Interface2, CartridgeStartsAtResetAndBadFilesAreRefused) {
   }
 }
 
+// Hardware a model cannot take is refused by name, not fitted silently to do nothing.
+TEST(Addons, ModelsRefuseWhatTheyCannotTake) {
+  ORVO_REQUIRE_FILE(BuildDir() / "orvo-run");
+  ORVO_REQUIRE_FILE(RomDir() / "plus3.rom");
+  const TempDir dir;
+  const struct {
+    std::string args;
+    const char* error;  // nullptr: accepted
+  } cases[] = {
+      {"--model plus3 --if1", "--if1: the ZX Spectrum +3 takes no Interface 1"},
+      {"--model plus2a --mdr 1:" + dir / "a.mdr",
+       "--mdr: the ZX Spectrum +2A takes no Interface 1"},
+      {"--model plus2a --printer", "--printer: the ZX Spectrum +2A takes no ZX Printer"},
+      {"--model plus3 --speech currah", "--speech: the ZX Spectrum +3 takes no Currah uSpeech"},
+      {"--model 128 --speech orator", "--speech: the ZX Spectrum 128K takes no Fuller Orator"},
+      {"--model plus3 --if2 " + dir / "x.rom", "--if2: the ZX Spectrum +3 takes no Interface II"},
+      {"--model plus2 --printer --if1", nullptr},
+      {"--model 48 --speech orator", nullptr},
+  };
+  for (const auto& c : cases) {
+    int status = -1;
+    const std::string out = CaptureCommand(Runner() + c.args + " --frames 1 2>&1", &status);
+    if (c.error == nullptr) {
+      EXPECT_EQ(status, 0) << c.args << "\n" << out;
+      continue;
+    }
+    EXPECT_NE(status, 0) << c.args;
+    EXPECT_NE(out.find(c.error), std::string::npos) << c.args << "\n" << out;
+  }
+}
+
 // ---- µSpeech and Orator ----
 
 TEST(USpeech, BusyWhilePlayingSecondWriteIgnoredAndRaisedPitch) {

@@ -256,9 +256,10 @@ TEST(InputPorts, KempstonFullerAndCursorSticks) {
   KeyDown(vm.m, 37, false);  // Left
   KeyDown(vm.m, 32, false);  // Space
   EXPECT_EQ(vm.m.ReadPort(0x001F), 0x12);
-  // The keystick's keys are the joystick alone: no CAPS SHIFT + 5 and SPACE (BREAK) on the
-  // matrix, while other keys still type.
-  EXPECT_EQ(vm.m.ReadPort(0x00FE) & 0x1F, 0x1F);
+  // The keystick's keys act on the matrix too: Left is CAPS SHIFT + 5, Space is SPACE.
+  EXPECT_EQ(vm.m.ReadPort(0xF7FE) & 0x1F, 0x0F);
+  EXPECT_EQ(vm.m.ReadPort(0xFEFE) & 0x01, 0x00);
+  EXPECT_EQ(vm.m.ReadPort(0x7FFE) & 0x01, 0x00);
   KeyDown(vm.m, 'P', false);
   EXPECT_EQ(vm.m.ReadPort(0xDFFE) & 0x1F, 0x1E);
   // Losing the focus lets go of everything: fire does not stay held.

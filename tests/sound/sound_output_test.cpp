@@ -254,8 +254,8 @@ TEST(WavFile, HeaderSignednessAndPadding) {
   EXPECT_EQ(Le(wav, 22, 2), 2u);  // channels, block align and data size; the rest: orvo-run below
   EXPECT_EQ(Le(wav, 32, 2), 4u);
   EXPECT_EQ(Le(wav, 40, 4), 8u);
-  // Unsigned magnitudes become signed samples: silence is the bottom of the range.
-  const int16_t expected[] = {-32768, 0, 32767, -16384};
+  // 16-bit samples are signed, silence at 0: they go into the file as they are.
+  const int16_t expected[] = {0, -32768, -1, 16384};
   for (int i = 0; i < 4; ++i) EXPECT_EQ(static_cast<int16_t>(Le(wav, 44 + 2 * i, 2)), expected[i]);
 
   const auto eight = BuildWavFile({1, 11025, 8, 1, 11025}, std::vector<uint8_t>{0x00, 0x40, 0xFF});
@@ -283,6 +283,51 @@ TEST(WavFile, OrvoRunRecordsARun) {
   EXPECT_NEAR(Le(wav, 40, 4), 50.0 * 69888 * 22050 / 3500000, 1.0);
   // A bad value is refused.
   EXPECT_NE(std::system((run + " --sound-bits 12 2> /dev/null > /dev/null").c_str()), 0);
+}
+
+// A BEEP recorded at 16 and at 8 bits: both are centred on their silence (0 and 0x80), which
+// is where the recording starts, and hold the same waveform.
+TEST(WavFile, SixteenBitRecordingIsSignedAndCentredOnSilence) {
+  ORVO_REQUIRE_FILE(test::BuildDir() / "orvo-run");
+  ORVO_REQUIRE_FILE(test::RomDir() / "48k.rom");
+  const auto dir = std::filesystem::temp_directory_path();
+  const std::string stem = "orvo_beep_" + std::to_string(getpid());
+  std::vector<uint8_t> wavs[2];
+  for (int bits : {16, 8}) {
+    const auto out = dir / (stem + std::to_string(bits) + ".wav");
+    const std::string run =
+        (test::BuildDir() / "orvo-run").string() + " --rom-dir " + test::RomDir().string() +
+        " --frames 160 --type 'BEEP .5,0\\n' --type-frame 100 --sound-output mono --sound-bits " +
+        std::to_string(bits) + " --wav " + out.string() + " > /dev/null 2>&1";
+    ASSERT_EQ(std::system(run.c_str()), 0) << run;
+    wavs[bits == 8] = test::ReadWholeFile(out);
+    std::filesystem::remove(out);
+  }
+  const std::vector<uint8_t>& w16 = wavs[0];
+  const std::vector<uint8_t>& w8 = wavs[1];
+  ASSERT_GT(w16.size(), 44u + 2 * 20000);
+  ASSERT_EQ(Le(w16, 40, 4), 2 * Le(w8, 40, 4));  // as many samples in each
+  const size_t n = Le(w8, 40, 4);
+  double sum = 0;
+  int16_t low = 0, high = 0;
+  for (size_t i = 0; i < n; ++i) {
+    const auto s16 = static_cast<int16_t>(Le(w16, 44 + 2 * i, 2));
+    sum += s16;
+    low = std::min(low, s16);
+    high = std::max(high, s16);
+    if (i < 1000) {
+      ASSERT_EQ(s16, 0) << "silence before the BEEP, sample " << i;
+    }
+    // The 8-bit file holds the top bits of the same level above its own silence.
+    ASSERT_EQ(s16 >> 8, w8[44 + i] - 0x80) << "sample " << i;
+  }
+  EXPECT_GE(low, 0);
+  EXPECT_GT(high, 4000) << "the BEEP is heard";
+  // A square wave from silence to its level: the mean is a fraction of full scale, not the
+  // -32768 of a recording whose silence is the bottom of the range.
+  const double mean = sum / static_cast<double>(n) / 32768.0;
+  EXPECT_GT(mean, 0.0);
+  EXPECT_LT(mean, 0.25);
 }
 
 // ---- the SDL2 device with SDL's disk driver, which plays into a file ----

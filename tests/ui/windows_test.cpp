@@ -347,7 +347,8 @@ TEST_F(DebuggerWindowTest, BreakpointOpensItOnPcAndF9Steps) {
   ASSERT_TRUE(AddBreakpointChecked(*emu, "#028E", "", true));  // KEY_SCAN, every interrupt
 
   bool seen = false;
-  QString atStop, afterStep, panel;
+  QString atStop, afterStep, panel, headings;
+  bool calculator = false;
   uint16_t hlAfterEdit = 0;
   // The window is modal: a timer looks for it while it is open.
   QTimer poll;
@@ -362,6 +363,12 @@ TEST_F(DebuggerWindowTest, BreakpointOpensItOnPcAndF9Steps) {
     if (f9) f9->trigger();
     afterStep = HighlightedLine(*d);
     panel = d->RegisterPanel()->text();
+    // The memory view's columns are the offsets from each row's address; the calculator opens
+    // from the window's Tools menu.
+    if (auto* memory = d->findChild<QTableWidget*>("memory")) {
+      headings = memory->horizontalHeaderItem(0)->text() + memory->horizontalHeaderItem(7)->text();
+    }
+    for (QAction* a : d->findChildren<QAction*>()) calculator |= a->text() == "Calculator";
     // Edit a register through the table: HL becomes 1234.
     d->Registers()->item(5, 0)->setText("1234");
     hlAfterEdit = emu->m.cpu.HL.w;
@@ -376,6 +383,8 @@ TEST_F(DebuggerWindowTest, BreakpointOpensItOnPcAndF9Steps) {
   EXPECT_TRUE(panel.contains("PC  0290")) << panel.toStdString();
   EXPECT_TRUE(panel.contains(QRegularExpression("HL  [0-9A-F]{2}2F"))) << panel.toStdString();
   EXPECT_EQ(hlAfterEdit, 0x1234);
+  EXPECT_EQ(headings, "+0+7");
+  EXPECT_TRUE(calculator);
   // The machine runs on once the window is closed.
   RunFrames(5);
   EXPECT_EQ(emu->m.debug.stop, DebugStop::kNone);

@@ -1674,6 +1674,29 @@ ORVO_Z80_FLATTEN inline void RunZ80Until(Bus& bus, uint32_t limit, After&& after
   }
 }
 
+// Accepts the maskable interrupt as a step of its own, before the routine's first instruction
+// (the debugger steps into an interrupt this way). The caller has checked that it is due
+// (InterruptDue); `InstructionTStates` is what the acceptance took.
+template <class Bus>
+inline void AcceptInterruptZ80(Bus& bus) {
+  const uint32_t start = bus.FrameTState;
+  bus.InstructionStartTState = start;
+  z80_detail::Core<Bus> core(bus);
+  core.AcceptInterrupt();
+  core.Store();
+  bus.cpu.LdAIR = 0;
+  bus.InstructionTStates = bus.FrameTState - start;
+}
+
+// True when the next step begins by accepting the maskable interrupt: the INT line is active and
+// armed, IFF1 is set and the step does not follow EI or a lone index prefix.
+template <class Bus>
+inline bool InterruptDue(const Bus& bus) {
+  const CpuState& c = bus.cpu;
+  return bus.FrameTState < bus.InterruptLength() && bus.InterruptArmed && c.IFF1 &&
+         !(c.EiDelay | c.PrefixPending);
+}
+
 // Accepts a non-maskable interrupt whatever IFF1 and the EI shadow say: leaves HALT, pushes PC and
 // continues at 0x0066 with IFF1 clear (IFF2 keeps the state for RETN). Costs 7 T-states plus the
 // contention of the two stack writes; MEMPTR is left alone. Right after a lone DD/FD prefix the

@@ -143,9 +143,13 @@ bool BreakpointConditionHolds(const MachineState& m, const Breakpoint& b) {
 
 namespace {
 
-BreakpointAdd MakeEntry(std::string_view address, std::string_view condition, bool active,
-                        uint32_t ramTop, Breakpoint& out) {
-  const auto a = ParseHashHexOrDecimal(address);
+BreakpointAdd MakeEntry(const UserLabels& labels, std::string_view address,
+                        std::string_view condition, bool active, uint32_t ramTop, Breakpoint& out) {
+  // A number, or the name of one of the program's labels.
+  auto a = ParseHashHexOrDecimal(address);
+  if (!a) {
+    if (const auto named = labels.Find(address)) a = *named;
+  }
   if (!a || *a > ramTop) return BreakpointAdd::kBadAddress;
   auto b = ParseBreakpointCondition(condition);
   if (!b) return BreakpointAdd::kBadCondition;
@@ -161,7 +165,7 @@ BreakpointAdd AddBreakpoint(MachineState& m, std::string_view address, std::stri
                             bool active, uint32_t ramTop) {
   if (m.debug.breakpoints.size() >= kMaxBreakpoints) return BreakpointAdd::kTableFull;
   Breakpoint b;
-  const BreakpointAdd r = MakeEntry(address, condition, active, ramTop, b);
+  const BreakpointAdd r = MakeEntry(m.debug.labels, address, condition, active, ramTop, b);
   if (r != BreakpointAdd::kAdded) return r;
   m.debug.breakpoints.push_back(std::move(b));
   UpdateDebugHooks(m);
@@ -172,7 +176,7 @@ BreakpointAdd UpdateBreakpoint(MachineState& m, size_t index, std::string_view a
                                std::string_view condition, bool active, uint32_t ramTop) {
   if (index >= m.debug.breakpoints.size()) return BreakpointAdd::kBadAddress;
   Breakpoint b;
-  const BreakpointAdd r = MakeEntry(address, condition, active, ramTop, b);
+  const BreakpointAdd r = MakeEntry(m.debug.labels, address, condition, active, ramTop, b);
   if (r != BreakpointAdd::kAdded) return r;
   m.debug.breakpoints[index] = std::move(b);
   UpdateDebugHooks(m);
@@ -208,6 +212,7 @@ void UpdateDebugHooks(MachineState& m) {
 void DisarmRunUntilEvents(MachineState& m) {
   m.debug.armedOpcodes = 0;
   m.debug.targetTState = -1;
+  m.debug.targetAfterFrameEnd = 0;
   m.debug.portRead = m.debug.portWrite = -1;
   UpdateDebugHooks(m);
 }
@@ -220,12 +225,22 @@ void ResumeFromStop(MachineState& m) {
   UpdateDebugHooks(m);
 }
 
+uint16_t PcLogAddress(const MachineState& m) {
+  const CpuState& c = m.cpu;
+  // A halted CPU has PC past its HALT already; what it runs meanwhile is the HALT.
+  return c.Halted && c.HaltNoAdvance ? static_cast<uint16_t>(c.PC - 1) : c.PC;
+}
+
 std::string PcLogLine(const MachineState& m) {
   const CpuState& c = m.cpu;
-  const DisassembledLine line = DisassembleAt(PeekMachine, &m, c.PC, DisassemblyOptions{});
+  const uint16_t pc = PcLogAddress(m);
+  DisassemblyOptions options;  // always hexadecimal; labels as the debugger's views show them
+  options.romLabels = m.settings.DisRom != 0;
+  options.sysvarLabels = m.settings.DisSave != 0;
+  const DisassembledLine line = DisassembleAt(PeekMachine, &m, pc, options);
   char buf[128];
   std::snprintf(buf, sizeof buf,
-                "PC = %04X  AF = %04X  BC = %04X  DE = %04X  HL = %04X  tstate = %05u  ", c.PC,
+                "PC = %04X  AF = %04X  BC = %04X  DE = %04X  HL = %04X  tstate = %05u  ", pc,
                 c.AF.w, c.BC.w, c.DE.w, c.HL.w, m.FrameTState);
   return buf + line.text + "\n";
 }
@@ -267,8 +282,9 @@ bool DebugAfterInstruction(MachineState& m) {
   if (m.TapePlaying || c.PrefixPending) return true;
 
   if (d.logFile) {
-    const uint8_t first = m.Peek(c.PC);
-    const int pair = first << 8 | m.Peek(static_cast<uint16_t>(c.PC + 1));
+    const uint16_t pc = PcLogAddress(m);
+    const uint8_t first = m.Peek(pc);
+    const int pair = first << 8 | m.Peek(static_cast<uint16_t>(pc + 1));
     // A block move repeating, a HALT, or a DJNZ looping onto itself is logged once.
     const bool repeat = pair == d.previousPair &&
                         (pair == 0xEDB0 || pair == 0xEDB8 || first == 0x76 || first == 0x10);
@@ -292,7 +308,8 @@ bool DebugAfterInstruction(MachineState& m) {
       d.stop = DebugStop::kOpcode;
     }
   }
-  if (d.stop == DebugStop::kNone && d.targetTState >= 0 && m.FrameTState >= d.targetTState) {
+  if (d.stop == DebugStop::kNone && d.targetTState >= 0 && !d.targetAfterFrameEnd &&
+      m.FrameTState >= d.targetTState) {
     d.targetTState = -1;
     d.stop = DebugStop::kTState;
   }

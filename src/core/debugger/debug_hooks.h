@@ -26,7 +26,8 @@ uint32_t ConditionRegisterValue(const MachineState& m, uint32_t reg);
 bool BreakpointConditionHolds(const MachineState& m, const Breakpoint& b);
 
 enum class BreakpointAdd { kAdded, kTableFull, kBadAddress, kBadCondition };
-// Appends an entry: the address as typed (at most `ramTop`), the condition text, active or not.
+// Appends an entry: the address as typed (at most `ramTop`) or a label of m.debug.labels, the
+// condition text, active or not.
 BreakpointAdd AddBreakpoint(MachineState& m, std::string_view address, std::string_view condition,
                             bool active, uint32_t ramTop = 0xFFFF);
 // Replaces entry `index` the same way (nothing changes on failure).
@@ -52,7 +53,9 @@ void ResumeFromStop(MachineState& m);
 
 // ---- PC log ----
 
-// The log line for the instruction at PC ("PC = %04X  AF = ...  tstate = %05d  TEXT\n").
+// The address of the instruction the CPU runs next: PC, or the HALT it is halted on.
+uint16_t PcLogAddress(const MachineState& m);
+// The log line for the instruction at PcLogAddress ("PC = %04X  AF = ...  tstate = %05d  TEXT\n").
 std::string PcLogLine(const MachineState& m);
 // Starts a log into `path`; false when the file cannot be saved there (a read-only file, a
 // folder that cannot be written). The log is written beside the file and replaces it when it

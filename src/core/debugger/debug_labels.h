@@ -11,7 +11,7 @@ struct AddressLabel {
   uint16_t address;
 };
 
-// 300 ROM routine labels in ascending address order.
+// The 48K ROM's routine labels in ascending address order.
 std::span<const AddressLabel> RomLabels();
 // The 69 system variables in ascending address order.
 std::span<const AddressLabel> SystemVariables();

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "debugger/user_labels.h"
 #include "formats/file_io.h"
 
 namespace orvo {
@@ -64,12 +65,16 @@ struct DebuggerState {
   // Run-until events.
   uint8_t armedOpcodes = 0;
   int64_t targetTState = -1;
-  int32_t portRead = -1;  // 0..255: the port's low byte; above: the whole 16-bit port
+  uint8_t targetAfterFrameEnd = 0;  // the target is reached only once the frame has ended
+  int32_t portRead = -1;            // 0..255: the port's low byte; above: the whole 16-bit port
   int32_t portWrite = -1;
 
   // The breakpoint list was last opened from the register window: a breakpoint's stop then opens
   // the register window instead of the debugger window.
   uint8_t registerWindowMode = 0;
+
+  // The assembled program's labels, for the disassembly and breakpoints given by name.
+  UserLabels labels;
 
   // The stop: set by a hook, cleared by whoever resumes.
   DebugStop stop = DebugStop::kNone;

@@ -78,6 +78,9 @@ std::string Disassembler::Byte(uint8_t v) const {
 
 std::string Disassembler::Word(uint16_t v, bool address) const {
   if (address) {
+    if (options_.userLabels) {
+      if (const char* name = options_.userLabels->At(v)) return name;
+    }
     if (options_.romLabels) {
       if (const char* name = RomLabelAt(v)) return name;
     }
@@ -366,8 +369,10 @@ std::string DisassemblyListing(PeekFunction peek, const void* context, uint16_t 
   while (address <= to) {
     const DisassembledLine line =
         DisassembleAt(peek, context, static_cast<uint16_t>(address), options);
-    // A routine of the 48K ROM starts here: its name on a line of its own.
-    if (const char* name = options.romLabels ? RomLabelAt(line.address) : nullptr) {
+    // A routine of the program or of the 48K ROM starts here: its name on a line of its own.
+    const char* name = options.userLabels ? options.userLabels->At(line.address) : nullptr;
+    if (!name && options.romLabels) name = RomLabelAt(line.address);
+    if (name) {
       out += name;
       out += ":\n";
     }

@@ -17,12 +17,16 @@
 #include <cstdint>
 #include <string>
 
+#include "debugger/user_labels.h"
+
 namespace orvo {
 
 struct DisassemblyOptions {
   int base = 16;              // 16 or 10
   bool romLabels = false;     // 48K ROM routine names for addresses
   bool sysvarLabels = false;  // system variable names for addresses
+  // The program's own labels, before the ROM's and the system variables'; null for none.
+  const UserLabels* userLabels = nullptr;
 };
 
 using PeekFunction = uint8_t (*)(const void* context, uint16_t address);

@@ -210,19 +210,11 @@ void ReleaseHostInput(MachineState& m) {
   m.input.MouseButtons = 0;
 }
 
-namespace {
-
-// While the keystick is on, its five keys are the joystick alone: pressing the matrix too would
-// turn Left with fire into CAPS SHIFT + 5 + SPACE, which is BREAK, and stop the game.
-bool KeystickOwns(const MachineState& m, int vk) {
-  return m.input.KeystickActive && m.settings.KeystickType != 0 && KeystickDirection(vk) != 0;
-}
-
-}  // namespace
-
 void KeyDown(MachineState& m, int vk, bool shiftDown) {
   m.input.HostKeysHeld |= KeystickDirection(vk);
-  if (!KeysAccepted(m, vk) || KeystickOwns(m, vk)) return;
+  // The keystick's keys (the cursor keys and Space) are sampled for the joystick at each port
+  // read and act on the matrix as well, as on the real keyboard.
+  if (!KeysAccepted(m, vk)) return;
   m.input.ShiftDown = shiftDown ? 1 : 0;
   const bool shifted = m.input.ShiftDown != 0;
   auto& rows = m.input.KeyRows;

@@ -49,6 +49,9 @@ struct MachineSettings {
   int32_t Save1FFD = 0;    // "1FFD byte"
   // [Disks]
   int32_t DiskFastLoad = 0;  // "Disk fastLoad"
+  // [Debugger]: the label tables the disassembly views and the PC log name addresses with
+  int32_t DisRom = 0;   // "Dis ROM"
+  int32_t DisSave = 0;  // "Dis Save"
 };
 
 }  // namespace orvo

@@ -6,6 +6,7 @@
 #include "formats/file_io.h"
 #include "machine/keyboard.h"
 #include "machine/memory.h"
+#include "machine/model.h"
 #include "machine/setup.h"
 #include "shell/emulator.h"
 #include "shell/machine_setup.h"
@@ -42,9 +43,29 @@ void LoadAddonRoms(Emulator& emu) {
   m.CurrahRom = std::move(rom);
 }
 
+bool ModelTakesAddon(uint8_t model, Addon addon) {
+  const bool connector =
+      model == kModel16K || model == kModel48K || model == kModel128K || model == kModelPlus2;
+  switch (addon) {
+    case Addon::kInterface1:
+    case Addon::kPrinter:
+    case Addon::kInterface2: return connector;
+    case Addon::kUSpeech: return !IsPlus2AFamily(model);
+    case Addon::kOrator: return !Is128KFamily(model);
+  }
+  return false;
+}
+
+std::string AddonRefusal(uint8_t model, Addon addon) {
+  static constexpr const char* kNames[] = {"Interface 1", "ZX Printer", "Interface II cartridge",
+                                           "Currah uSpeech", "Fuller Orator"};
+  std::string name = model < kModelCount ? ModelTable[model].modelName : " this model";
+  name.erase(0, name.find_first_not_of(' '));
+  return "the " + name + " takes no " + kNames[static_cast<int>(addon)];
+}
+
 bool Interface2Allowed(const Emulator& emu) {
-  const uint8_t model = emu.m.MachineModel;
-  return model == kModel16K || model == kModel48K || model == kModel128K || model == kModelPlus2;
+  return ModelTakesAddon(emu.m.MachineModel, Addon::kInterface2);
 }
 
 int InsertInterface2Cartridge(Emulator& emu, const std::string& path) {

@@ -1,6 +1,7 @@
 #pragma once
 // The add-ons that bring ROM images of their own (the Multiface, the Currah µSpeech) and the
 // Interface II cartridge commands of the File menu.
+#include <cstdint>
 #include <string>
 
 namespace orvo {
@@ -17,6 +18,16 @@ inline constexpr int kMultifaceOne = 2;
 // without an image, which keeps it off (the setting is kept); an add-on switched off loses its
 // image. Called by SetUpMachine.
 void LoadAddonRoms(Emulator& emu);
+
+// The add-ons that plug into the expansion connector, and the models each works with. The +2A and
+// +3 lack the connector signals the Interface 1 (with its Microdrives), the ZX Printer and the
+// Interface II need; the Interface 1 pages its ROM in at addresses of the Sinclair ROM, so not on
+// the Custom model either. The µSpeech pages itself in through the 48 BASIC ROM (the 16K, 48K,
+// Custom, and the 128K and +2 in 48 BASIC); the Fuller Orator answers on the 48K family's ports.
+enum class Addon : uint8_t { kInterface1, kPrinter, kInterface2, kUSpeech, kOrator };
+bool ModelTakesAddon(uint8_t model, Addon addon);
+// The refusal naming the model: "the ZX Spectrum +3 takes no Interface 1".
+std::string AddonRefusal(uint8_t model, Addon addon);
 
 // Whether the model takes an Interface II cartridge (the 16K, 48K, 128K and +2).
 bool Interface2Allowed(const Emulator& emu);

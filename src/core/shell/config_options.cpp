@@ -2,6 +2,7 @@
 #include <filesystem>
 
 #include "machine/model.h"
+#include "shell/addon_commands.h"
 #include "shell/config.h"
 #include "shell/config_internal.h"
 #include "shell/emulator.h"
@@ -40,8 +41,7 @@ void OptionsChooseCustomRom(Emulator& emu, const std::string& path) {
 }
 
 bool OptionsInterface1Allowed(const Emulator& emu) {
-  const uint8_t model = emu.m.MachineModel;
-  return model == kModel16K || model == kModel48K || model == kModel128K || model == kModelPlus2;
+  return ModelTakesAddon(emu.m.MachineModel, Addon::kInterface1);
 }
 
 bool OptionsFullerAyAllowed(const Emulator& emu) {

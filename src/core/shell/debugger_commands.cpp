@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "cpu/z80.h"
 #include "debugger/disassembler.h"
 #include "shell/emulator.h"
 #include "shell/frame_loop.h"
@@ -29,11 +30,17 @@ void PresentScreen(Emulator& emu) {
 }
 
 // A step made by the debugger itself. The first step of a command starts from where the machine
-// stands: a breakpoint there does not stop it.
-void DebugStep(Emulator& emu, bool first) {
+// stands: a breakpoint there does not stop it. A due interrupt is taken as the step's start, as
+// the running machine takes it, unless `interruptAlone`: then its acceptance is the whole step,
+// so the next one is the routine's first instruction.
+void DebugStep(Emulator& emu, bool first, bool interruptAlone = false) {
   MachineState& m = emu.m;
   if (first) ResumeFromStop(m);
-  StepInstruction(emu);
+  if (interruptAlone && InterruptDue(m)) {
+    StepInterruptAcceptance(emu);
+  } else {
+    StepInstruction(emu);
+  }
   if (m.FrameTState >= m.FrameLength) DebuggerFrameEnd(emu);
 }
 
@@ -44,14 +51,14 @@ bool IsRet(uint8_t op) {
   return op == 0xC9 || (op & 0xC7) == 0xC0;
 }
 
-// Steps (without interrupts) until `done` says so, a stop happens or `maxFrames` frames passed.
+// Runs the machine step by step as Run does (frames end, interrupts are taken) until `done` says
+// so, a stop happens or `maxFrames` frames passed.
 template <class Done>
 void StepUntil(Emulator& emu, uint32_t maxFrames, Done&& done) {
   MachineState& m = emu.m;
   const uint64_t firstFrame = m.FrameCount;
   bool first = true;
   do {
-    m.InterruptArmed = 0;
     DebugStep(emu, first);
     first = false;
   } while (!done() && m.debug.stop == DebugStop::kNone && m.FrameCount - firstFrame < maxFrames);
@@ -107,6 +114,7 @@ void PcLogFrameEnd(Emulator& emu) {
 void DebuggerFrameEnd(Emulator& emu) {
   MachineState& m = emu.m;
   if (m.FrameTState < m.FrameLength) return;  // the frame is not complete yet
+  m.debug.targetAfterFrameEnd = 0;
   if (m.tape.image && m.settings.Fastload) {
     // Fast loading: the picture, and the frame's time wrapped; nothing else moves on.
     m.InterruptArmed = 1;
@@ -121,35 +129,54 @@ void DebuggerFrameEnd(Emulator& emu) {
 }
 
 void DebugSingleStep(Emulator& emu) {
-  emu.m.InterruptArmed = 0;  // a single step never takes an interrupt
-  DebugStep(emu, true);
+  // A due interrupt is a step of its own: the routine can be stepped into.
+  DebugStep(emu, true, true);
   if (emu.m.debug.stop != DebugStop::kBreakpoint) emu.m.debug.stop = DebugStop::kNone;
   UpdateDebugHooks(emu.m);
 }
 
 void DebugStepOver(Emulator& emu, uint32_t maxFrames) {
   MachineState& m = emu.m;
-  if (!IsCall(m.Peek(m.cpu.PC))) {
-    DebugSingleStep(emu);
+  const uint16_t pc = m.cpu.PC;
+  const uint16_t sp = m.cpu.SP;
+  if (IsCall(m.Peek(pc)) && !(m.cpu.Halted && m.cpu.HaltNoAdvance)) {
+    // Back at the instruction after the CALL with the stack as it was: the routine has returned
+    // (an interrupt routine or a recursive call passing that address does not count).
+    const auto returnAddress = static_cast<uint16_t>(pc + 3);
+    StepUntil(emu, maxFrames,
+              [&m, returnAddress, sp] { return m.cpu.PC == returnAddress && m.cpu.SP == sp; });
     return;
   }
-  const auto returnAddress = static_cast<uint16_t>(m.cpu.PC + 3);
-  StepUntil(emu, maxFrames, [&m, returnAddress] { return m.cpu.PC == returnAddress; });
-}
-
-void DebugStepOut(Emulator& emu, uint32_t maxFrames) {
-  MachineState& m = emu.m;
-  if (m.Peek(m.cpu.PC) != 0xC9) {
-    StepUntil(emu, maxFrames, [&m] { return IsRet(m.Peek(m.cpu.PC)); });
-    if (m.debug.stop != DebugStop::kNone) return;
+  if (InterruptDue(m)) {
+    // The interrupt comes first: its routine runs until it returns here, then the instruction.
+    StepUntil(emu, maxFrames, [&m, pc, sp] { return m.cpu.PC == pc && m.cpu.SP == sp; });
+    if (m.debug.stop != DebugStop::kNone || m.cpu.PC != pc) return;
   }
   DebugSingleStep(emu);
 }
 
+void DebugStepOut(Emulator& emu, uint32_t maxFrames) {
+  MachineState& m = emu.m;
+  // A return at this routine's level: an interrupt routine taken meanwhile, and the routines it
+  // calls, run with the stack below where it stood.
+  const uint16_t sp = m.cpu.SP;
+  const auto atThisLevel = [&m, sp] { return IsRet(m.Peek(m.cpu.PC)) && m.cpu.SP >= sp; };
+  if (m.Peek(m.cpu.PC) != 0xC9) {
+    StepUntil(emu, maxFrames, atThisLevel);
+    if (m.debug.stop != DebugStop::kNone || !atThisLevel()) return;
+  }
+  DebugStep(emu, true);
+  if (m.debug.stop != DebugStop::kBreakpoint) m.debug.stop = DebugStop::kNone;
+  UpdateDebugHooks(m);
+}
+
 void DebugRunUntil(Emulator& emu, RunUntilTarget target) {
   MachineState& m = emu.m;
-  if (target == RunUntilTarget::kStartOfFrame && m.FrameTState >= m.FrameLength) {
+  // At the frame's end already (after F8, say): the frame end is made, and the run goes through
+  // the next frame; the interrupt is due right after the frame end.
+  if (m.FrameTState >= m.FrameLength) {
     DebuggerFrameEnd(emu);
+    if (target == RunUntilTarget::kInterrupt) return;
   }
   ResumeFromStop(m);
   while (m.FrameTState < m.FrameLength && m.debug.stop == DebugStop::kNone) StepInstruction(emu);
@@ -161,6 +188,13 @@ void DebugRunUntil(Emulator& emu, RunUntilTarget target) {
   } else {
     DebuggerFrameEnd(emu);  // the next step is the frame's first, where the interrupt is due
   }
+}
+
+void ArmRunUntilTState(MachineState& m, int64_t tstate) {
+  m.debug.targetTState = tstate;
+  // A T-state at or behind the machine's position is the next frame's.
+  m.debug.targetAfterFrameEnd = tstate <= static_cast<int64_t>(m.FrameTState) ? 1 : 0;
+  UpdateDebugHooks(m);
 }
 
 bool DebugRunUntilEvent(Emulator& emu, uint32_t maxFrames) {
@@ -185,6 +219,7 @@ bool DisassembleToFile(Emulator& emu, const std::string& path, uint16_t from, ui
   options.base = 16;
   options.romLabels = romLabels || emu.settings.DisRom;
   options.sysvarLabels = sysvarLabels || emu.settings.DisSave;
+  options.userLabels = &emu.m.debug.labels;
   const std::string text = DisassemblyListing(PeekMachine, &emu.m, from, to, options);
   const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
   if (WriteFileReplacing(path, std::span<const uint8_t>(bytes, text.size()))) return true;

@@ -11,6 +11,7 @@
 namespace orvo {
 
 class Emulator;
+struct MachineState;
 
 // ---- breakpoints (messages 122 and 127, caption "Orvo Options") ----
 bool AddBreakpointChecked(Emulator& emu, std::string_view address, std::string_view condition,
@@ -32,16 +33,22 @@ bool StopPcLogChecked(Emulator& emu);
 // The debugger's frame end (instead of RunFrame's): interrupt armed, FLASH phase, picture drawn
 // and shown, frame counted, log frame end, FrameTState wrapped. No throttling.
 void DebuggerFrameEnd(Emulator& emu);
-// One instruction, without an interrupt; the frame end when the frame is complete.
+// One instruction, or the acceptance of the interrupt when one is due (the next step is then the
+// interrupt routine's first instruction); the frame end when the frame is complete.
 void DebugSingleStep(Emulator& emu);
-// Over a CALL: runs until the instruction after it (PC + 3) is reached, a stop happens or
-// `maxFrames` frames passed; any other instruction is a single step.
+// Over a CALL: runs the machine as Run does (frames end, interrupts are taken) until the routine
+// has returned to the instruction after it, a stop happens or `maxFrames` frames passed. Any other
+// instruction is a single step, after the interrupt routine when an interrupt is due first.
 void DebugStepOver(Emulator& emu, uint32_t maxFrames = 500);
-// Runs until a RET (or conditional RET) is next, and steps it.
+// Runs as Run does until a RET (or conditional RET) of this routine is next, and steps it.
 void DebugStepOut(Emulator& emu, uint32_t maxFrames = 500);
 
+// Runs to the end of the frame (the next frame's, when the machine stands at a frame end).
 enum class RunUntilTarget { kEndOfFrame, kStartOfFrame, kInterrupt };
 void DebugRunUntil(Emulator& emu, RunUntilTarget target);
+// Arms "Run Until, Specified T-State": a T-state at or behind the current one is reached in the
+// next frame.
+void ArmRunUntilTState(MachineState& m, int64_t tstate);
 // Runs until an armed event (m.debug: opcodes, T-state, port) or a breakpoint stops the machine,
 // at most `maxFrames` frames. True when it stopped for an event.
 bool DebugRunUntilEvent(Emulator& emu, uint32_t maxFrames = 500);

@@ -105,6 +105,11 @@ void StepInstruction(Emulator& emu) {
   AfterInstruction(emu.m);
 }
 
+void StepInterruptAcceptance(Emulator& emu) {
+  AcceptInterruptZ80(emu.m);
+  AfterInstruction(emu.m);
+}
+
 void RunFrame(Emulator& emu) {
   MachineState& m = emu.m;
   KeepSoundDeviceRunning(m, SoundShouldPlay(m));

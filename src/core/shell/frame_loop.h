@@ -8,6 +8,8 @@ namespace orvo {
 class Emulator;
 
 void StepInstruction(Emulator& emu);
+// The acceptance of the due maskable interrupt as a step of its own, with the hooks after it.
+void StepInterruptAcceptance(Emulator& emu);
 void RunFrame(Emulator& emu);
 // RunFrame's end-of-frame work, once FrameTState has reached the frame's length: interrupt armed,
 // picture drawn and shown, FLASH phase, frame counters, sound, PC log, +3 disk countdown, tape

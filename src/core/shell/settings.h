@@ -43,8 +43,6 @@ struct Settings : MachineSettings {
   int32_t DiskAutoload = 0;  // "Disk autoload"
   // [Debugger]
   int32_t Basic = 1;              // "Basic"
-  int32_t DisRom = 0;             // "Dis ROM"
-  int32_t DisSave = 0;            // "Dis Save"
   int32_t MMapByteOrder = 1;      // "MMap Byte Order"
   int32_t MMapByteRead = 255;     // "MMap Byte Read"
   int32_t MMapByteWrite = 65280;  // "MMap Byte Write"

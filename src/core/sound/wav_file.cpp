@@ -39,10 +39,9 @@ std::vector<uint8_t> BuildWavFile(const WaveFormat& format, std::span<const uint
   Put16(h + 34, format.bitsPerSample);
   std::memcpy(h + 36, "data", 4);
   Put32(h + 40, dataBytes);
+  // The samples are in the file's own form already: 16-bit signed with silence at 0, 8-bit
+  // unsigned with silence at 0x80.
   if (dataBytes) std::memcpy(h + 44, samples.data(), dataBytes);
-  if (format.bitsPerSample == 16) {
-    for (uint32_t i = 44 + 1; i < 44 + dataBytes; i += 2) out[i] ^= 0x80;
-  }
   return out;
 }
 

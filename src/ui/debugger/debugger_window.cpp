@@ -26,6 +26,8 @@
 #include "shell/emulator.h"
 #include "shell/window_commands.h"
 #include "sound/sound_output.h"
+#include "ui/main_window.h"
+#include "ui/tools/calculator_window.h"
 #include "ui/window_placement.h"
 #include "video/ula.h"
 
@@ -153,6 +155,8 @@ MemoryView::MemoryView(Emulator& emu, QWidget* parent) : QWidget(parent), emu_(e
   table_->setObjectName("memory");
   table_->setFont(FixedFont());
   table_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+  // Each row holds eight bytes: the columns are their offsets from the row's address.
+  table_->setHorizontalHeaderLabels({"+0", "+1", "+2", "+3", "+4", "+5", "+6", "+7"});
   connect(table_, &QTableWidget::cellChanged, this,
           [this](int row, int column) { Edited(row, column); });
   layout->addWidget(table_);
@@ -259,6 +263,18 @@ DebuggerWindow::DebuggerWindow(Emulator& emu, QWidget* parent) : QDialog(parent)
   Refresh();
 }
 
+void DebuggerWindow::OpenCalculator() {
+  auto* main = qobject_cast<MainWindow*>(parentWidget());
+  if (main == nullptr) return;
+  // Above this modal window the calculator is modal too; one left open beside the main window
+  // gives way (its state is kept for the next one).
+  if (auto* open = main->findChild<CalculatorWindow*>(QString(), Qt::FindDirectChildrenOnly))
+    open->close();
+  CalculatorWindow calculator(*main);
+  calculator.setWindowModality(Qt::ApplicationModal);
+  calculator.exec();
+}
+
 void DebuggerWindow::BuildMenus() {
   auto* bar = new QMenuBar(this);
   layout()->setMenuBar(bar);
@@ -323,6 +339,7 @@ void DebuggerWindow::BuildMenus() {
     DisassemblyDialog dialog(emu_, this);
     dialog.exec();
   });
+  add(tools, "Calculator", nullptr, [this] { OpenCalculator(); });
   QMenu* format = bar->addMenu("Address Format");
   add(format, "Hex.", nullptr, [this] { SetBase(16); });
   add(format, "Dec.", nullptr, [this] { SetBase(10); });
@@ -376,6 +393,7 @@ void DebuggerWindow::RefreshDisassembly() {
   options.base = base_;
   options.romLabels = emu_.settings.DisRom != 0;
   options.sysvarLabels = emu_.settings.DisSave != 0;
+  options.userLabels = &m.debug.labels;
   disassembly_->clear();
   uint16_t address = m.cpu.PC;
   for (int i = 0; i < kDisassemblyLines; ++i) {
@@ -468,7 +486,7 @@ void DebuggerWindow::RunUntilOpcode(uint8_t flag) {
 }
 
 void DebuggerWindow::RunUntilTState(uint32_t tstate) {
-  emu_.m.debug.targetTState = tstate;
+  ArmRunUntilTState(emu_.m, tstate);
   DebugRunUntilEvent(emu_);
   ShowMachinePicture();
   Refresh();
@@ -594,6 +612,7 @@ void DisassemblyDialog::Show() {
   DisassemblyOptions options;
   options.romLabels = emu_.settings.DisRom != 0;
   options.sysvarLabels = emu_.settings.DisSave != 0;
+  options.userLabels = &emu_.m.debug.labels;
   lines_->clear();
   auto address = static_cast<uint16_t>(*a);
   for (int i = 0; i < DebuggerWindow::kDisassemblyLines; ++i) {

@@ -79,6 +79,7 @@ class DebuggerWindow final : public QDialog {
 
  private:
   void BuildMenus();
+  void OpenCalculator();
   void RefreshRegisters();
   void RefreshDisassembly();
   void RegisterEdited(int row);

@@ -1,0 +1,9 @@
+ jp nowhere
+a: nop
+a: nop
+ ld a,300
+ ld hl,a
+ db "open
+ if 1
+m macro
+ include "inc.asm"
