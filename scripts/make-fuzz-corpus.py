@@ -376,6 +376,44 @@ def controller_sessions():
     }
 
 
+def plus3_disk_scripts():
+    """Port scripts for the +3 disk controller: a disk choice byte, then (operation, value) steps
+    (0 command byte, 1 data byte, 2 data read, 3 status read, 4 motor, 5 time, 7 drain): seek,
+    read, write and FORMAT in the ways the +3 ROM uses them, and a FORMAT of odd sector IDs."""
+    def cmd(*values):
+        return b"".join(bytes([0, v]) for v in values)
+    drain = bytes([7, 0])
+    motor = bytes([4, 8])
+
+    def seek(c):
+        return cmd(0x0F, 0, c) + cmd(0x08) + drain
+
+    def read(c, r, n=2):
+        return cmd(0x46, 0, c, 0, r, n, r, 0x2A, 0xFF) + drain
+
+    def write_sector(c, r, fill, n=2):
+        data = b"".join(bytes([1, (fill + i) & 0xFF]) for i in range(128 << n))
+        return cmd(0x45, 0, c, 0, r, n, r, 0x2A, 0xFF) + data + drain
+
+    def format_track(n, ids):
+        out = cmd(0x4D, 0, n, len(ids), 0x52, 0xE5)
+        for c, h, r, size in ids:
+            out += cmd(c, h, r, size)
+        return out + drain
+    return {
+        "read_write": bytes([1]) + motor + cmd(0x07, 0) + cmd(0x08) + drain + seek(2) +
+        read(2, 1) + write_sector(2, 3, 0x40) + read(2, 3) + cmd(0x4A, 0) + drain,
+        "format_then_write": bytes([0]) + motor + seek(5) +
+        format_track(2, [(5, 0, r, 2) for r in range(1, 10)]) + write_sector(5, 1, 7) +
+        read(5, 1),
+        "odd_format": bytes([2]) + motor + seek(1) +
+        format_track(1, [(1, 0, (r * 7) & 0xFF, 1 if r % 3 else 3) for r in range(20)]) +
+        write_sector(1, 0, 3, 1) + cmd(0x06, 4, 1, 1, 0, 1, 1, 0x2A, 0xFF) + drain,
+        "timed": bytes([1]) + motor + seek(0) + cmd(0x46, 0, 0, 0, 1, 2, 1, 0x2A, 0xFF) +
+        bytes([5, 200, 2, 0, 0x65, 255, 2, 0, 3, 0]) + drain + bytes([4, 0]),
+    }
+
+
 def write(target, files):
     folder = os.path.join(CORPUS, target)
     shutil.rmtree(folder, ignore_errors=True)
@@ -482,6 +520,7 @@ def main():
     write("dsk", dsks())
     write("scl", scls())
     write("wd1793", controller_sessions())
+    write("plus3_disk", plus3_disk_scripts())
     write("shader_preset", shader_presets())
     write("config", configs())
     write("asm", asm_sources())

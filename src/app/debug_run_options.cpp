@@ -93,7 +93,8 @@ bool DebugRun::Hit(const Emulator& emu) const {
 }
 
 void DebugRun::Finish(Emulator& emu) {
-  if (!options_.pcLogPath.empty()) StopPcLog(emu.m);
+  // A log that could not be put in place is a message, and the run fails with it.
+  if (!options_.pcLogPath.empty()) StopPcLogChecked(emu);
   if (options_.disassemble) {
     DisassemblyOptions o;
     o.romLabels = true;

@@ -9,7 +9,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,6 +28,7 @@
 #include "app/tools_run_options.h"
 #include "app/video_run_options.h"
 #include "host/png_writer.h"
+#include "shell/app_init.h"
 #include "shell/config.h"
 #include "shell/config_set.h"
 #include "shell/data_folders.h"
@@ -207,16 +207,24 @@ void SplitJoinedValues(std::vector<std::string>& args, std::vector<bool>& joined
 
 // Whether the file at `path` can be opened for reading; if not, `why` is the system's reason.
 bool CanRead(const std::string& path, std::string* why) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // O_NONBLOCK: a FIFO with no writer would hold an ordinary open for ever.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   if (fd < 0) {
     *why = std::strerror(errno);
     return false;
   }
   struct stat st {};
-  const bool folder = ::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode);
+  const bool got = ::fstat(fd, &st) == 0;
   ::close(fd);
-  if (folder) *why = std::strerror(EISDIR);
-  return !folder;
+  if (got && S_ISDIR(st.st_mode)) {
+    *why = std::strerror(EISDIR);
+    return false;
+  }
+  if (!got || !S_ISREG(st.st_mode)) {
+    *why = "not a regular file";
+    return false;
+  }
+  return true;
 }
 
 std::string ProgramFolder(const char* argv0) {
@@ -501,6 +509,7 @@ int main(int argc, char** argv) {
   std::string romDir = opt.romDir.empty() ? emu->folders.RomsFolder : opt.romDir;
   if (!romDir.empty() && romDir.back() != '/') romDir += '/';
   emu->folders.ConfiguredRomDir = emu->folders.CurrentRomDir = romDir;
+  RemoveInterruptedSaves(*emu);
   Settings& settings = emu->settings;
   // The settings file first; the options given on the command line then override it.
   if (opt.configGiven) {

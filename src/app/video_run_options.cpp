@@ -2,9 +2,8 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 
+#include "formats/file_io.h"
 #include "machine/typing.h"
 #include "rzx/rzx_session.h"
 #include "shell/emulator.h"
@@ -102,13 +101,12 @@ int ParseVideoRunOption(const std::vector<std::string>& args, size_t& i, VideoRu
 bool VideoRun::Start(Emulator& emu, std::string* error) {
   ApplyPalette(emu.m);
   if (!options_.typeFile.empty()) {
-    std::ifstream file(options_.typeFile, std::ios::binary);
-    if (!file) {
+    // Text to type is a listing at most: a larger file would take hours to type in.
+    constexpr uint64_t kLargestText = 16u << 20;
+    if (ReadRegularText(options_.typeFile, options_.typeText, kLargestText) != ReadFailure::None) {
       *error = "cannot read the text file " + options_.typeFile;
       return false;
     }
-    options_.typeText.assign(std::istreambuf_iterator<char>(file),
-                             std::istreambuf_iterator<char>());
   }
   return true;
 }

@@ -2,9 +2,8 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
+#include "formats/file_io.h"
 #include "orvo_shaders.h"
 #include "render/shader_chain.h"
 
@@ -23,11 +22,12 @@ constexpr Effect kEffects[kEffectCount] = {
     {"Curved CRT", kShader_curved_crt}, {"Aperture", kShader_aperture},
 };
 
+// Presets and shader programs are text of a few kilobytes; a folder, a FIFO or a file of many
+// megabytes in their place is refused.
+constexpr uint64_t kLargestShaderText = 4u << 20;
+
 bool ReadFile(const std::filesystem::path& path, std::string& text) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  return !in.bad();
+  return ReadRegularText(path.string(), text, kLargestShaderText) == ReadFailure::None;
 }
 
 }  // namespace

@@ -114,7 +114,7 @@ void ViewDisassembly(MainWindow& w) {
 void StartOrStopPcLog(MainWindow& w, bool oneFrame) {
   Emulator& emu = w.Emu();
   if (!oneFrame && emu.m.debug.LogContinuous) {
-    StopPcLog(emu.m);
+    StopPcLogChecked(emu);
   } else {
     ModalScope paused(&w);
     const QString path =

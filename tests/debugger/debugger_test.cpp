@@ -370,7 +370,7 @@ TEST(PcLog, SizeQuestionAndOneFrameEnd) {
   for (const bool goOn : {true, false}) {
     ASSERT_TRUE(StartPcLogChecked(t.emu, path, false));
     t.m.debug.logLimitMb = 1;
-    std::fputs(filler.c_str(), t.m.debug.logFile.get());
+    t.m.debug.logFile->Write(filler);
     t.host.answers.push_back(goOn);
     PcLogFrameEnd(t.emu);
     EXPECT_EQ(t.host.questions.back(), "DEBUG|File is 3MB in size \n\nDo you wish to continue?");

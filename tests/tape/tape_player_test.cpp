@@ -6,6 +6,7 @@
 
 #include "formats/csw_format.h"
 #include "support/test_paths.h"
+#include "tape/tape_deck.h"
 #include "tape_test_support.h"
 
 namespace orvo::test {
@@ -269,6 +270,49 @@ TEST(TapeAutoStartStop, AFrameWithoutReadsStopsTheDeckOnlyInTheTapesSilence) {
   frame(false);
   EXPECT_FALSE(m.TapePlaying);
   EXPECT_EQ(m.tape.image->current->id, 0x20);
+}
+
+// Blocks that lead back to themselves without a pulse stop the deck there for good: neither the
+// automatic start nor the load trap starts it again, only the user's Play does.
+TEST(TapeAutoStartStop, ALoopThatTakesNoTimeStopsTheDeckUntilTheUserPlays) {
+  const struct {
+    const char* what;
+    std::vector<uint8_t> bytes;
+  } cases[] = {
+      {"jumps at each other", Tzx().Jump(1).Jump(-1).Tone(100, 1).bytes},
+      {"a call sequence calling itself", Tzx().Call({0}).Tone(100, 1).bytes},
+  };
+  for (const auto& c : cases) {
+    TapeRig rig;
+    ASSERT_EQ(rig.Insert(c.bytes), kTapeParseOk) << c.what;
+    MachineState& m = *rig.m;
+    m.settings.Autoload = 1;
+    m.settings.TapeTraps = 1;
+    ResetTapeAutoStart(m);
+    uint8_t b = 0;
+    uint32_t t = 1000;
+    Poll(m, t, b);
+    for (int k = 0; k < 10; ++k) Poll(m, t += 400, ++b);
+    EXPECT_FALSE(m.TapePlaying) << c.what;
+    EXPECT_EQ(m.tape.LoopStopped, 1) << c.what;
+    // The loader goes on polling: the deck stays stopped, at once.
+    const uint32_t walked = m.tape.IdleSteps;
+    for (int k = 0; k < 100; ++k) Poll(m, t += 400, ++b);
+    EXPECT_FALSE(m.TapePlaying) << c.what;
+    EXPECT_EQ(m.tape.IdleSteps, walked) << c.what << ": the loop was not walked again";
+    EXPECT_FALSE(TapeTrap(m)) << c.what;
+    // Play: the loop is walked once more and stops the deck again.
+    m.tape.LoopStopped = 2;  // reported
+    ToggleTape(m);
+    EXPECT_FALSE(m.TapePlaying) << c.what;
+    EXPECT_EQ(m.tape.LoopStopped, 1) << c.what;
+    // A new tape plays as any other.
+    auto tone = std::make_unique<TapeImage>();
+    ASSERT_TRUE(ParseTZX(*tone, Tzx().Tone(1000000, 100).bytes).Ok());
+    InsertTape(m, std::move(tone));
+    for (int k = 0; k < 11; ++k) Poll(m, t += 400, ++b);
+    EXPECT_TRUE(m.TapePlaying) << c.what;
+  }
 }
 
 TEST(TapeWobble, NeverMakesAPulseZero) {

@@ -247,25 +247,28 @@ std::string PcLogLine(const MachineState& m) {
 
 bool StartPcLog(MachineState& m, const std::string& path, bool oneFrame) {
   DebuggerState& d = m.debug;
-  std::unique_ptr<std::FILE, FileCloser> f(std::fopen(path.c_str(), "w"));
-  if (!f) return false;
+  LogFile f(new ReplacingFile);
+  if (f->Open(path) != WriteFailure::None) return false;
   d.logFile = std::move(f);
+  d.logPath = path;
   d.LogContinuous = oneFrame ? 0 : 1;
   d.LogOneFrame = oneFrame ? 1 : 0;
   d.logLimitMb = 10;
   d.previousPair = -1;
   // The instruction about to run is the log's first line; each step then adds the next one.
-  std::fputs(PcLogLine(m).c_str(), d.logFile.get());
+  d.logFile->Write(PcLogLine(m));
   UpdateDebugHooks(m);
   return true;
 }
 
-void StopPcLog(MachineState& m) {
+WriteFailure StopPcLog(MachineState& m) {
   DebuggerState& d = m.debug;
+  const WriteFailure failure = d.logFile ? d.logFile->Commit() : WriteFailure::None;
   d.logFile.reset();
   d.LogContinuous = 0;
   d.LogOneFrame = 0;
   UpdateDebugHooks(m);
+  return failure;
 }
 
 bool DebugAfterInstruction(MachineState& m) {
@@ -285,7 +288,7 @@ bool DebugAfterInstruction(MachineState& m) {
     // A block move repeating, a HALT, or a DJNZ looping onto itself is logged once.
     const bool repeat = pair == d.previousPair &&
                         (pair == 0xEDB0 || pair == 0xEDB8 || first == 0x76 || first == 0x10);
-    if (!repeat) std::fputs(PcLogLine(m).c_str(), d.logFile.get());
+    if (!repeat) d.logFile->Write(PcLogLine(m));
     d.previousPair = pair;
   }
 

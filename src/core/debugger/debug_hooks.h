@@ -57,9 +57,12 @@ void ResumeFromStop(MachineState& m);
 uint16_t PcLogAddress(const MachineState& m);
 // The log line for the instruction at PcLogAddress ("PC = %04X  AF = ...  tstate = %05d  TEXT\n").
 std::string PcLogLine(const MachineState& m);
-// Starts a log into `path` (emptied); false when the file cannot be opened.
+// Starts a log into `path`; false when the file cannot be saved there (a read-only file, a
+// folder that cannot be written). The log is written beside the file and replaces it when it
+// stops, so a log the disk could not take leaves the old file whole.
 bool StartPcLog(MachineState& m, const std::string& path, bool oneFrame);
-void StopPcLog(MachineState& m);
+// Ends the log and puts it in place; how that failed, if it did.
+WriteFailure StopPcLog(MachineState& m);
 
 // The machine's memory through the current page map (the disassembler's peek).
 uint8_t PeekMachine(const void* machine, uint16_t address);

@@ -2,12 +2,12 @@
 // The debugger's record in the machine: the breakpoint table, the PC log, the armed run-until
 // events and why the machine stopped. The hooks that read it are in debugger/debug_hooks.h.
 #include <cstdint>
-#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "debugger/user_labels.h"
+#include "formats/file_io.h"
 
 namespace orvo {
 
@@ -50,12 +50,6 @@ enum RunUntilOpcode : uint8_t {
   kUntilLdRA = 64,
 };
 
-struct FileCloser {
-  void operator()(std::FILE* f) const {
-    if (f) std::fclose(f);
-  }
-};
-
 struct DebuggerState {
   std::vector<Breakpoint> breakpoints;
   std::vector<uint16_t> trapAddresses;  // where the breakpoint fetch traps are registered
@@ -63,7 +57,8 @@ struct DebuggerState {
   // PC log.
   uint8_t LogContinuous = 0;
   uint8_t LogOneFrame = 0;
-  std::unique_ptr<std::FILE, FileCloser> logFile;
+  LogFile logFile;  // put in place when the log stops
+  std::string logPath;
   uint32_t logLimitMb = 10;
   int32_t previousPair = -1;
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 #include "formats/byte_cursor.h"
 #include "formats/zlib_codec.h"
@@ -17,7 +18,9 @@ constexpr uint8_t kCreatorBlock = 0x10;
 constexpr uint8_t kSnapshotBlock = 0x30;
 constexpr uint8_t kInputBlock = 0x80;
 constexpr uint32_t kCompressed = 2;
-// No real recording comes near this: an hour of frames takes a few megabytes.
+// No real recording comes near this: an hour of frames takes a few megabytes. It holds for the
+// snapshot and for all the input blocks together: a small file of many copies of one highly
+// compressed block would otherwise unpack to gigabytes.
 constexpr size_t kMaxInflated = 64u << 20;
 
 bool ReadCreator(ByteCursor body, RzxFile& out) {
@@ -77,7 +80,8 @@ bool ReadFrames(std::span<const uint8_t> packed, uint32_t count, RzxInputBlock& 
   return true;
 }
 
-bool ReadInput(ByteCursor body, RzxInputBlock& b) {
+// `budget` is what the input blocks may still unpack to; each block takes its share.
+bool ReadInput(ByteCursor body, RzxInputBlock& b, size_t& budget) {
   uint32_t count, reserved, start, flags;
   if (!body.U32(count) || !body.U8(reserved) || !body.U32(start) || !body.U32(flags)) return false;
   b.reserved = static_cast<uint8_t>(reserved);
@@ -87,9 +91,14 @@ bool ReadInput(ByteCursor body, RzxInputBlock& b) {
   const size_t n = body.Left();
   body.Bytes(n, p);
   const std::span<const uint8_t> raw(p, n);
-  if (!(flags & kCompressed)) return ReadFrames(raw, count, b);
+  if (!(flags & kCompressed)) {
+    if (raw.size() > budget) return false;
+    budget -= raw.size();
+    return ReadFrames(raw, count, b);
+  }
   std::vector<uint8_t> packed;
-  if (!InflateAll(raw, packed, kMaxInflated)) return false;
+  if (!InflateAll(raw, packed, budget)) return false;
+  budget -= packed.size();
   return ReadFrames(packed, count, b);
 }
 
@@ -108,21 +117,7 @@ void AppendBlock(std::vector<uint8_t>& out, uint8_t id, Body&& body) {
   for (int k = 0; k < 4; ++k) out[start + 1 + k] = static_cast<uint8_t>(length >> (8 * k));
 }
 
-}  // namespace
-
-std::string RzxSnapshot::Extension() const {
-  std::string text(extension.data(), extension.size());
-  text.erase(std::find(text.begin(), text.end(), '\0'), text.end());
-  return text;
-}
-
-uint64_t RzxFile::TotalFrames() const {
-  uint64_t total = 0;
-  for (const RzxInputBlock& b : inputs) total += b.frames.size();
-  return total;
-}
-
-FormatStatus ParseRZX(std::span<const uint8_t> data, RzxFile& out) {
+FormatStatus ParseBlocks(std::span<const uint8_t> data, RzxFile& out) {
   out = RzxFile{};
   out.creator.clear();
   if (data.size() < kHeaderSize || std::memcmp(data.data(), "RZX!", 4) != 0)
@@ -132,6 +127,7 @@ FormatStatus ParseRZX(std::span<const uint8_t> data, RzxFile& out) {
   out.flags = static_cast<uint32_t>(data[6] | data[7] << 8 | data[8] << 16) |
               static_cast<uint32_t>(data[9]) << 24;
   ByteCursor c(data.subspan(kHeaderSize));
+  size_t inputBudget = kMaxInflated;
   while (!c.AtEnd()) {
     const uint32_t offset = static_cast<uint32_t>(kHeaderSize + c.Offset());
     const FormatStatus bad{FormatError::RzxBlock, offset};
@@ -152,7 +148,7 @@ FormatStatus ParseRZX(std::span<const uint8_t> data, RzxFile& out) {
       }
       case kInputBlock: {
         RzxInputBlock b;
-        if (!ReadInput(body, b)) return bad;
+        if (!ReadInput(body, b, inputBudget)) return bad;
         out.inputs.push_back(std::move(b));
         break;
       }
@@ -160,6 +156,29 @@ FormatStatus ParseRZX(std::span<const uint8_t> data, RzxFile& out) {
     }
   }
   return {};
+}
+
+}  // namespace
+
+std::string RzxSnapshot::Extension() const {
+  std::string text(extension.data(), extension.size());
+  text.erase(std::find(text.begin(), text.end(), '\0'), text.end());
+  return text;
+}
+
+uint64_t RzxFile::TotalFrames() const {
+  uint64_t total = 0;
+  for (const RzxInputBlock& b : inputs) total += b.frames.size();
+  return total;
+}
+
+FormatStatus ParseRZX(std::span<const uint8_t> data, RzxFile& out) {
+  try {
+    return ParseBlocks(data, out);
+  } catch (const std::bad_alloc&) {
+    out = RzxFile{};
+    return {FormatError::OutOfMemory, 0};
+  }
 }
 
 std::vector<uint8_t> WriteRZX(const RzxFile& file) {

@@ -388,6 +388,36 @@ bool ParseTzxBlock(ByteCursor& c, TapeBlock& b) {
   }
 }
 
+// What a block costs in memory beyond the file's bytes: its record and what it made while
+// parsing (an unpacked recording, pulse and call lists, texts, generalized data tables).
+size_t BlockCost(const TapeBlock& b) {
+  size_t cost = sizeof(TapeBlock) + 2 * sizeof(void*);  // the record, its allocation and slot
+  cost += b.owned.capacity() + b.pulses.capacity() * sizeof(uint16_t) +
+          b.calls.capacity() * sizeof(int16_t) + b.text.capacity() +
+          b.hardware.capacity() * sizeof(b.hardware[0]);
+  for (const auto& info : b.infos) cost += sizeof(info) + info.second.capacity();
+  if (b.gdb) {
+    cost += sizeof(GeneralizedData) + b.gdb->runs.capacity() * sizeof(b.gdb->runs[0]);
+    for (const GeneralizedData::Alphabet* a : {&b.gdb->pilot, &b.gdb->data})
+      cost += a->flags.capacity() + a->pulses.capacity() * sizeof(uint16_t);
+  }
+  return cost;
+}
+
+// Counts what the blocks cost against the cap. A file of millions of empty blocks (a few
+// megabytes of zeros as a TAP) would otherwise take gigabytes of records; no real tape comes
+// near the cap.
+class TapeBudget {
+ public:
+  bool Take(const TapeBlock& b) {
+    used_ += BlockCost(b);
+    return used_ <= kLargestTapeRecord;
+  }
+
+ private:
+  size_t used_ = 0;
+};
+
 void ResetTape(TapeImage& tape) {
   tape.blocks.clear();
   tape.first = tape.last = tape.current = nullptr;
@@ -453,6 +483,7 @@ FormatStatus ParseTAP(TapeImage& tape, std::span<const uint8_t> bytes) {
     TakeBytes(tape, bytes);
     tape.isTzx = false;
     ByteCursor c(tape.bytes);
+    TapeBudget budget;
     while (!c.AtEnd()) {
       uint32_t len;
       const uint8_t* p;
@@ -460,7 +491,12 @@ FormatStatus ParseTAP(TapeImage& tape, std::span<const uint8_t> bytes) {
         // A length that runs past the end of the file: nothing of it is taken.
         return {FormatError::TapeBlock, kBlockStandard};
       }
-      SetStandardBlock(*NewTapeBlock(tape, kBlockStandard), p, len, 1000);
+      TapeBlock* b = NewTapeBlock(tape, kBlockStandard);
+      SetStandardBlock(*b, p, len, 1000);
+      if (!budget.Take(*b)) {
+        ResetTape(tape);
+        return {FormatError::OutOfMemory, 0};
+      }
     }
     return {};
   } catch (const std::bad_alloc&) {
@@ -480,6 +516,7 @@ FormatStatus ParseTZX(TapeImage& tape, std::span<const uint8_t> bytes) {
     TakeBytes(tape, bytes);
     ByteCursor c(tape.bytes);
     c.Skip(10);  // signature and version (the version is not checked)
+    TapeBudget budget;
     while (!c.AtEnd()) {
       uint32_t v;
       c.U8(v);
@@ -491,6 +528,10 @@ FormatStatus ParseTZX(TapeImage& tape, std::span<const uint8_t> bytes) {
         // to it. A known kind cut short is a damaged file.
         const bool known = *TapeBlockKindName(id) != 0;
         return {known ? FormatError::TapeBlock : FormatError::TapeUnsupported, id};
+      }
+      if (!budget.Take(*b)) {
+        ResetTape(tape);
+        return {FormatError::OutOfMemory, 0};
       }
     }
     return {};

@@ -10,6 +10,9 @@
 
 namespace orvo {
 
+// The most memory the blocks of one tape may take beyond the file itself.
+constexpr size_t kLargestTapeRecord = 128u << 20;
+
 // What the deck makes of a parse.
 enum TapeParseStatus : uint8_t {
   kTapeParseOk = 0,
@@ -23,6 +26,8 @@ TapeParseStatus TapeParseStatusOf(const FormatStatus& status);
 // OutOfMemory. TZX: TapeTooShort (under 10 bytes), TapeSignature, TapeBlock (the file ends
 // inside a block of a known kind; detail its ID), TapeUnsupported (the same for a block of no
 // known kind, which the deck cannot follow), OutOfMemory (detail the ID of the block being read).
+// A tape whose blocks would cost more than kLargestTapeRecord in memory is refused whole with
+// OutOfMemory (detail 0).
 FormatStatus ParseTAP(TapeImage& tape, std::span<const uint8_t> bytes);
 FormatStatus ParseTZX(TapeImage& tape, std::span<const uint8_t> bytes);
 

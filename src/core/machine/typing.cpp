@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <iterator>
 #include <vector>
 
+#include "formats/file_io.h"
 #include "machine/machine_state.h"
 #include "machine/model.h"
 #include "machine/memory.h"
@@ -311,11 +311,10 @@ void StartTyping(MachineState& m, std::span<const uint8_t> text, int32_t spoolSp
 }
 
 bool StartTypingFile(MachineState& m, const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) return false;
-  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)),
-                             std::istreambuf_iterator<char>());
-  if (file.bad()) return false;
+  // Text to type is a listing at most: a few megabytes would take hours to type in.
+  constexpr uint64_t kLargestText = 16u << 20;
+  std::vector<uint8_t> bytes;
+  if (ReadRegularFile(path, bytes, kLargestText) != ReadFailure::None) return false;
   StartTyping(m, bytes);
   return true;
 }

@@ -7,12 +7,13 @@
 // (MachineState::PortReadHook) points here; the frame loop calls RzxPlaybackFrame instead of its
 // own frame while playing, and RzxRecordFrame after each frame while recording.
 #include <cstdint>
-#include <fstream>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "formats/file_io.h"
 #include "formats/rzx_format.h"
 
 namespace orvo {
@@ -52,7 +53,8 @@ struct RzxSession {
   std::vector<RollbackPoint> rollbacks;
 
   // The mismatch log, while on.
-  std::ofstream log;
+  LogFile log;
+  std::string logPath;
 };
 
 // Parses an RZX file (a message naming `name` and the fault when it cannot be read; nothing is

@@ -1,12 +1,10 @@
 #include "shell/addon_commands.h"
 
-#include <filesystem>
-#include <fstream>
-#include <system_error>
 #include <vector>
 
 #include "devices/beta128.h"
 #include "devices/multiface.h"
+#include "formats/file_io.h"
 #include "machine/keyboard.h"
 #include "machine/memory.h"
 #include "machine/model.h"
@@ -84,18 +82,14 @@ int InsertInterface2Cartridge(Emulator& emu, const std::string& path) {
     emu.ShowMessage(CaptionId::File, kMsgUnknownExtension);
     return 1;
   }
-  std::error_code ec;
-  std::ifstream in;
-  if (std::filesystem::is_regular_file(path, ec)) in.open(path, std::ios::binary);
-  if (!in) {
+  std::vector<uint8_t> image;
+  const ReadFailure read = ReadRegularFile(path, image, kCartridgeSize);
+  if (read != ReadFailure::None && read != ReadFailure::TooLarge) {
     emu.ShowMessage(CaptionId::File, kMsgFileNotFound, path);
     return 1;
   }
   // A file of another size is not a cartridge: a short one would leave part of the ROM undefined.
-  std::vector<uint8_t> image(kCartridgeSize);
-  in.read(reinterpret_cast<char*>(image.data()), static_cast<std::streamsize>(image.size()));
-  if (std::filesystem::file_size(path, ec) != kCartridgeSize || ec ||
-      in.gcount() != static_cast<std::streamsize>(kCartridgeSize)) {
+  if (read == ReadFailure::TooLarge || image.size() != kCartridgeSize) {
     emu.ShowMessage(CaptionId::Error, kMsgRomLength);
     return 1;
   }

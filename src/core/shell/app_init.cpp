@@ -2,14 +2,18 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
+#include <vector>
 
+#include "formats/file_io.h"
 #include "machine/keyboard.h"
 #include "shell/config.h"
 #include "shell/data_folders.h"
 #include "shell/emulator.h"
 #include "shell/machine_setup.h"
+#include "shell/recent_files.h"
 
 namespace orvo {
 
@@ -71,8 +75,24 @@ void ResetRunState(Emulator& emu) {
   ReleaseAllKeys(m);
 }
 
+void RemoveInterruptedSaves(const Emulator& emu) {
+  std::vector<std::string> folders = {"."};
+  if (!emu.folders.ConfigFolder.empty()) {
+    folders.push_back(emu.folders.ConfigFolder);
+    folders.push_back(FolderOfPath(SaveTargetOf(ConfigFilePath(emu))));
+  }
+  RecentFiles recent(RecentFiles::DefaultStorePath());
+  recent.Load();
+  for (const std::string& path : recent.Paths())
+    folders.push_back(FolderOfPath(SaveTargetOf(path)));
+  std::sort(folders.begin(), folders.end());
+  folders.erase(std::unique(folders.begin(), folders.end()), folders.end());
+  for (const std::string& folder : folders) RemoveStaleSaveFiles(folder, true);
+}
+
 void InitApplication(Emulator& emu, bool loadConfig) {
   ResetRunState(emu);
+  if (loadConfig) RemoveInterruptedSaves(emu);
   if (loadConfig) {
     // Whether the file is read or replaced by defaults, this sets the chosen model up and
     // hard-resets it.

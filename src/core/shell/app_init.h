@@ -36,6 +36,11 @@ void ResetRunState(Emulator& emu);
 // the model is set up and hard-reset directly (the headless runner, tests).
 void InitApplication(Emulator& emu, bool loadConfig = true);
 
+// Removes what saves cut short by a crash or a kill left behind (their temporary files) from the
+// folders this program saves into: the configuration folder and the folder its orvo.ini really
+// lives in, the folders of the recent files, and the current folder.
+void RemoveInterruptedSaves(const Emulator& emu);
+
 // A model named on the command line: the settings take it as the options' model choice does (the
 // 128K with its keyboard issue), and the machine is set up and hard-reset as that model.
 void ChooseStartModel(Emulator& emu, int model);

@@ -2,10 +2,9 @@
 // whatever its key text says, and the sections may come in any order.
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <limits>
 
+#include "formats/file_io.h"
 #include "shell/config.h"
 #include "shell/config_internal.h"
 #include "shell/emulator.h"
@@ -97,17 +96,14 @@ uint32_t ParseUnsigned(std::string_view line) {
 enum class ReadResult { kOk, kMissing, kUnreadable };
 
 ReadResult ReadTextFile(const std::string& path, std::string& text) {
-  if (path.empty()) return ReadResult::kMissing;
-  std::error_code ec;
-  const fs::file_status status = fs::status(path, ec);
-  if (status.type() == fs::file_type::not_found) return ReadResult::kMissing;
-  // Only a regular file is read: a folder or a pipe in its place is as good as unreadable.
-  if (ec || status.type() != fs::file_type::regular) return ReadResult::kUnreadable;
-  std::ifstream in(path, std::ios::binary);
-  if (!in.is_open()) return ReadResult::kUnreadable;
-  text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  if (in.bad()) return ReadResult::kUnreadable;
-  return ReadResult::kOk;
+  // Only a regular file is read: a folder or a pipe in its place is as good as unreadable. No
+  // settings file comes near the cap.
+  constexpr uint64_t kLargestConfig = 16u << 20;
+  switch (ReadRegularText(path, text, kLargestConfig)) {
+    case ReadFailure::None: return ReadResult::kOk;
+    case ReadFailure::Missing: return ReadResult::kMissing;
+    default: return ReadResult::kUnreadable;
+  }
 }
 
 // Moves the file the reader could not use to "orvo.ini.bad" beside it (replacing an older one),

@@ -83,24 +83,30 @@ bool StartPcLogChecked(Emulator& emu, const std::string& path, bool oneFrame) {
   return false;
 }
 
+bool StopPcLogChecked(Emulator& emu) {
+  const std::string path = emu.m.debug.logPath;
+  const WriteFailure failure = StopPcLog(emu.m);
+  if (failure == WriteFailure::None) return true;
+  emu.ShowMessage(CaptionId::File, kMsgCannotSaveFile, WriteFailureText(failure, path));
+  return false;
+}
+
 void PcLogFrameEnd(Emulator& emu) {
   DebuggerState& d = emu.m.debug;
   if (d.LogOneFrame) {
-    StopPcLog(emu.m);
+    StopPcLogChecked(emu);
     emu.menu.Check(CommandId::PcLogOneFrame, false);
     return;
   }
   if (!d.LogContinuous || !d.logFile) return;
-  std::fflush(d.logFile.get());
-  const long bytes = std::ftell(d.logFile.get());
-  const auto mb = static_cast<uint32_t>(bytes < 0 ? 0 : bytes / (1024 * 1024));
+  const auto mb = static_cast<uint32_t>(d.logFile->Size() / (1024 * 1024));
   if (mb <= d.logLimitMb) return;
   char text[96];
   std::snprintf(text, sizeof text, "File is %uMB in size \n\nDo you wish to continue?", mb);
   if (emu.host.AskYesNo("DEBUG", text)) {
     d.logLimitMb *= 2;
   } else {
-    StopPcLog(emu.m);
+    StopPcLogChecked(emu);
     emu.menu.Check(CommandId::PcLogging, false);
   }
 }

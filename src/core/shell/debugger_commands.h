@@ -25,6 +25,9 @@ bool StartPcLogChecked(Emulator& emu, const std::string& path, bool oneFrame);
 // The frame end: a one-frame log ends; a continuous log larger than its limit asks whether to go
 // on (No stops it, Yes doubles the limit).
 void PcLogFrameEnd(Emulator& emu);
+// Ends the PC log; when it cannot be put in place, message 134 naming the file and the reason,
+// and false.
+bool StopPcLogChecked(Emulator& emu);
 
 // ---- execution ----
 // The debugger's frame end (instead of RunFrame's): interrupt armed, FLASH phase, picture drawn

@@ -1,12 +1,10 @@
 #include "shell/file_dispatch.h"
 
 #include <filesystem>
-#include <fstream>
-#include <new>
 #include <span>
-#include <stdexcept>
 #include <vector>
 
+#include "formats/file_io.h"
 #include "rzx/rzx_session.h"
 #include "shell/disk_commands.h"
 #include "shell/emulator.h"
@@ -22,9 +20,6 @@
 namespace orvo {
 
 namespace {
-
-// No Spectrum file comes near this; anything larger is treated as more than can be held.
-constexpr uint64_t kLargestFile = 512ull << 20;
 
 // Calls the loader of `kind` for the loaded bytes. `fromZip` marks the ZIP entry path, which
 // loads snapshots and tapes only.
@@ -155,26 +150,14 @@ int OpenPath(Emulator& emu, const std::string& path, std::string_view dispatchNa
 }  // namespace
 
 MessageId ReadWholeFile(const std::string& path, std::vector<uint8_t>& out) {
-  std::error_code ec;
-  if (!std::filesystem::is_regular_file(path, ec)) return kMsgFileNotFound;
-  std::ifstream in(path, std::ios::binary | std::ios::ate);
-  if (!in) return kMsgFileNotFound;
-  const std::streamoff size = in.tellg();
-  if (size < 0) return kMsgReadError;
-  if (static_cast<uint64_t>(size) > kLargestFile) return kMsgOutOfMemory;
-  std::vector<uint8_t> bytes;
-  try {
-    bytes.resize(static_cast<size_t>(size));
-  } catch (const std::bad_alloc&) {
-    return kMsgOutOfMemory;
-  } catch (const std::length_error&) {
-    return kMsgOutOfMemory;
+  switch (ReadRegularFile(path, out)) {
+    case ReadFailure::None: return kMsgNone;
+    case ReadFailure::Missing:
+    case ReadFailure::NotRegular: return kMsgFileNotFound;
+    case ReadFailure::TooLarge: return kMsgOutOfMemory;
+    case ReadFailure::Unreadable: break;
   }
-  in.seekg(0);
-  in.read(reinterpret_cast<char*>(bytes.data()), size);
-  if (in.gcount() != size) return kMsgReadError;
-  out = std::move(bytes);
-  return kMsgNone;
+  return kMsgReadError;
 }
 
 std::string FileNameOfPath(std::string_view path) {

@@ -11,6 +11,7 @@
 #include "rzx/rzx_session.h"
 #include "shell/debugger_commands.h"
 #include "shell/emulator.h"
+#include "shell/format_messages.h"
 #include "shell/joystick_poll.h"
 #include "shell/tape_commands.h"
 #include "shell/window_commands.h"
@@ -24,6 +25,17 @@ namespace orvo {
 // One instruction, then the per-instruction hooks in their fixed order. Each hook sits behind a
 // plain flag so an idle machine pays only the tests.
 namespace {
+
+// The deck stopped at blocks that lead back to themselves without taking any time: the block
+// it stopped at is named as a failure, once.
+void ReportTapeLoop(Emulator& emu) {
+  TapeState& t = emu.m.tape;
+  t.LoopStopped = 2;
+  const TapeBlock* at = t.image ? t.image->current : nullptr;
+  MessageId message = at ? TapeBlockFailureMessage(at->id) : kMsgNone;
+  if (message == kMsgNone) message = kMsgTapeFailedJumpBlock;
+  emu.ShowMessage(CaptionId::Options, message);
+}
 // Inlined into the core's run loop: a call around every instruction is measurable.
 // False when the debugger stops the machine.
 [[gnu::always_inline]] inline bool AfterInstruction(MachineState& m) {
@@ -83,6 +95,8 @@ void EndFrameAt(Emulator& emu, bool restart) {
     if (--m.DiskFastCountdown == 0) m.FullSpeed = 0;
   }
   AgeTapeReadTime(m, frameLength);
+  if (m.tape.LoopStopped == 1) [[unlikely]]
+    ReportTapeLoop(emu);
   if (!m.tape.SavedBlocks.empty() || !m.tape.MicPulses.empty()) FlushSavedTape(emu);
   m.FrameTState = restart ? 0 : m.FrameTState - frameLength;
   m.video.DisplayDrawnTo = m.video.BorderDrawnTo = m.FrameTState;
@@ -157,6 +171,8 @@ void RunFrame(Emulator& emu) {
       if (m.FrameTState > frameLength) {
         m.FrameTState -= frameLength;
         AgeTapeReadTime(m, frameLength);
+        if (m.tape.LoopStopped == 1) [[unlikely]]
+          ReportTapeLoop(emu);
         if (++wraps >= kFastLoadSliceFrames) return;
       }
     }

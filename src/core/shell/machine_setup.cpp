@@ -1,10 +1,11 @@
 #include "shell/machine_setup.h"
 
+#include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <system_error>
 #include <vector>
 
+#include "formats/file_io.h"
 #include "shell/addon_commands.h"
 #include "shell/config.h"
 #include "shell/config_internal.h"
@@ -88,31 +89,23 @@ int ReadRomImage(Emulator& emu, const std::filesystem::path& path, uintmax_t len
                  uintmax_t altLength, size_t bufferSize, std::vector<uint8_t>& rom,
                  const std::vector<std::string>& searched = {}) {
   rom.clear();
-  std::error_code ec;
-  const bool regular = !path.empty() && std::filesystem::is_regular_file(path, ec);
-  std::ifstream in;
-  if (regular) in.open(path, std::ios::binary);
-  if (!regular || !in) {
+  // Nothing longer than the longest ROM image is read: the length check refuses it anyway.
+  std::vector<uint8_t> bytes;
+  const ReadFailure read =
+      ReadRegularFile(path.string(), bytes, std::max<uintmax_t>(length, altLength));
+  if (read != ReadFailure::None && read != ReadFailure::TooLarge) {
     // The message names the file, then each folder it was looked for in, a line each.
     emu.ShowMessage(CaptionId::Error, kMsgRomMissing, RomMissingDetail(path.string(), searched));
     return 1;
   }
 
-  const uintmax_t size = std::filesystem::file_size(path, ec);
-  if (ec || (size != length && (altLength == 0 || size != altLength))) {
+  const uintmax_t size = bytes.size();
+  if (read == ReadFailure::TooLarge || (size != length && (altLength == 0 || size != altLength))) {
     emu.ShowMessage(CaptionId::Error, kMsgRomLength);
     return 1;
   }
-
-  rom.resize(bufferSize);
-  const std::streamsize wanted = static_cast<std::streamsize>(rom.size());
-  in.read(reinterpret_cast<char*>(rom.data()), wanted);
-  if (in.gcount() != wanted) {
-    // The file shrank or could not be read after it was measured.
-    rom.clear();
-    emu.ShowMessage(CaptionId::Error, kMsgRomLength);
-    return 1;
-  }
+  bytes.resize(bufferSize);
+  rom = std::move(bytes);
   return 0;
 }
 

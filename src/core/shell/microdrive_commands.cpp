@@ -7,6 +7,7 @@
 
 #include "devices/interface1.h"
 #include "devices/microdrive.h"
+#include "formats/file_io.h"
 #include "formats/mdr_format.h"
 #include "shell/data_folders.h"
 #include "shell/emulator.h"
@@ -19,19 +20,16 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Reads at most `limit` bytes of the file: a file longer than that is known to be too long
-// without reading it all. False when the file cannot be opened or read.
+// Reads the file when it holds at most `limit` bytes. A longer one is not read: it comes back
+// as `limit` zero bytes, and callers pass one more than the longest file they take, so that
+// counts as too long. False when the file cannot be opened or read.
 bool ReadFileUpTo(const std::string& path, size_t limit, std::vector<uint8_t>& out) {
-  std::error_code ec;
-  if (!fs::is_regular_file(path, ec)) return false;
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) return false;
-  out.resize(limit);
-  const size_t got = std::fread(out.data(), 1, limit, f);
-  const bool failed = std::ferror(f) != 0;
-  std::fclose(f);
-  out.resize(got);
-  return !failed;
+  const ReadFailure read = ReadRegularFile(path, out, limit);
+  if (read == ReadFailure::TooLarge) {
+    out.assign(limit, 0);
+    return true;
+  }
+  return read == ReadFailure::None;
 }
 
 // A file that the cartridge could not be written back to. Permission bits are looked at as

@@ -2,9 +2,10 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
+#include <sstream>
 #include <system_error>
 
+#include "formats/file_io.h"
 #include "shell/data_folders.h"
 #include "shell/snapshot_save.h"
 
@@ -22,7 +23,9 @@ std::string RecentFiles::DefaultStorePath() {
 void RecentFiles::Load() {
   paths_.clear();
   if (storePath_.empty()) return;
-  std::ifstream in(storePath_);
+  std::string text;
+  if (ReadRegularText(storePath_, text, 1u << 20) != ReadFailure::None) return;
+  std::istringstream in(text);
   for (std::string line; paths_.size() < kMaxFiles && std::getline(in, line);) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
     if (line.empty() || std::find(paths_.begin(), paths_.end(), line) != paths_.end()) continue;

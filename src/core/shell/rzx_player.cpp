@@ -49,6 +49,16 @@ void Finish(Emulator& emu) {
   emu.host.ShowPlainMessage("RZX PLAYING", "Finished RZX playback");
 }
 
+// The mismatch log is put in place when it ends; a log the disk could not take is reported.
+void CloseRzxLog(Emulator& emu) {
+  RzxSession& s = emu.rzx;
+  if (!s.log) return;
+  const WriteFailure failure = s.log->Commit();
+  s.log.reset();
+  if (failure != WriteFailure::None)
+    emu.ShowMessage(CaptionId::File, kMsgCannotSaveFile, WriteFailureText(failure, s.logPath));
+}
+
 }  // namespace
 
 bool OpenRzxBytes(Emulator& emu, std::span<const uint8_t> bytes, std::string_view name) {
@@ -128,7 +138,7 @@ void StopRzxPlayback(Emulator& emu) {
     emu.m.PortReadHookContext = nullptr;
   }
   s.playing = false;
-  if (s.log.is_open()) s.log.close();
+  CloseRzxLog(emu);
   UpdateRzxMenus(emu, RzxMenuAfter::Stop);
 }
 
@@ -146,13 +156,13 @@ void RzxEndOfFrame(Emulator& emu) {
   MachineState& m = emu.m;
   const RzxInputBlock& b = s.file.inputs[s.block];
   const RzxFrame& f = b.frames[s.frame];
-  if (s.log.is_open()) {
+  if (s.log) {
     char line[96];
     std::snprintf(line, sizeof line, " %5llu  %5u    %5u    %5u    %5u\n",
                   static_cast<unsigned long long>(s.frame),
                   f.fetches > m.FetchCount ? f.fetches - m.FetchCount : 0u,
                   static_cast<unsigned>(f.fetches), s.readsUsed, f.reads);
-    s.log << line;
+    s.log->Write(std::string_view(line));
   }
   ++s.framesPlayed;
   if (s.readsUsed != f.reads) {
@@ -181,11 +191,14 @@ void RzxEndOfFrame(Emulator& emu) {
 
 bool SetRzxLog(Emulator& emu, const std::string& path, bool on) {
   RzxSession& s = emu.rzx;
-  if (s.log.is_open()) s.log.close();
+  CloseRzxLog(emu);
   if (!on || !s.playing) return !on;
-  s.log.open(path, std::ios::out | std::ios::trunc);
-  if (!s.log) return false;
-  s.log << "Frame  Expected  Actual  Expected  Actual\nNumber  Fetch    Fetch    Input    Input\n";
+  LogFile log(new ReplacingFile);
+  if (log->Open(path) != WriteFailure::None) return false;
+  log->Write(
+      "Frame  Expected  Actual  Expected  Actual\nNumber  Fetch    Fetch    Input    Input\n");
+  s.log = std::move(log);
+  s.logPath = path;
   return true;
 }
 
@@ -215,7 +228,7 @@ void UpdateRzxMenus(Emulator& emu, RzxMenuAfter after) {
   }
   // The debugger does not open over a recording being played: the recording drives the machine.
   menu.Enable(CommandId::Debugger, !s.playing);
-  menu.Check(CommandId::RzxLogging, s.log.is_open());
+  menu.Check(CommandId::RzxLogging, s.log != nullptr);
   menu.Enable(CommandId::RzxAddBookmark, s.recording);
   menu.Enable(CommandId::RzxFromBookmark, s.recording && !s.rollbacks.empty());
   menu.Enable(CommandId::RzxGoToBookmark, s.recording && !s.rollbacks.empty());

@@ -1,13 +1,8 @@
 #include "shell/snapshot_save.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdio>
 #include <filesystem>
 
+#include "formats/file_io.h"
 #include "formats/sna_format.h"
 #include "formats/snapshot_48k.h"
 #include "formats/szx_format.h"
@@ -32,14 +27,6 @@ constexpr SaveFilter kSaveFilters[] = {
     {"", FileKind::None},    {"", FileKind::None},
 };
 constexpr int kZxsFilter = 10;
-
-mode_t NewFileMode(const std::string& path) {
-  struct stat st;
-  if (::stat(path.c_str(), &st) == 0) return st.st_mode & 07777;
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  return 0666 & ~mask;
-}
 
 bool Is48KOnlyWriter(FileKind kind) {
   return kind >= FileKind::Snx && kind <= FileKind::Sit;
@@ -66,31 +53,7 @@ FormatStatus Build48KFile(const MachineState& m, FileKind kind, std::vector<uint
 }  // namespace
 
 bool WriteFileReplacing(const std::string& path, std::span<const uint8_t> bytes) {
-  const std::filesystem::path target(path);
-  if (target.filename().empty()) return false;
-  std::filesystem::path folder = target.parent_path();
-  if (folder.empty()) folder = ".";
-  std::string name = ".";
-  name += target.filename().string();
-  name += ".XXXXXX";
-  std::string temp = (folder / name).string();
-  const int fd = ::mkstemp(temp.data());
-  if (fd < 0) return false;
-  bool ok = ::fchmod(fd, NewFileMode(path)) == 0;
-  size_t done = 0;
-  while (ok && done < bytes.size()) {
-    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0)
-      ok = false;
-    else
-      done += static_cast<size_t>(n);
-  }
-  if (ok && ::fsync(fd) != 0) ok = false;
-  if (::close(fd) != 0) ok = false;
-  if (ok && std::rename(temp.c_str(), path.c_str()) != 0) ok = false;
-  if (!ok) ::unlink(temp.c_str());
-  return ok;
+  return ReplaceFile(path, bytes) == WriteFailure::None;
 }
 
 std::vector<uint8_t> BuildSZX(const Emulator& emu) {

@@ -7,6 +7,7 @@
 #include <new>
 
 #include "formats/csw_format.h"
+#include "formats/file_io.h"
 #include "formats/pulse_tapes.h"
 #include "formats/tape_parsers.h"
 #include "shell/emulator.h"
@@ -69,32 +70,15 @@ bool TapeBytesLoad(Emulator& emu, std::span<const uint8_t> bytes, TapeKind kind,
 }
 
 int ReadTapeFile(Emulator& emu, const std::string& path, std::vector<uint8_t>& buffer) {
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) {
-    emu.ShowMessage(CaptionId::Options, kMsgTapeMissing);
-    return 1;
+  switch (ReadRegularFile(path, buffer)) {
+    case ReadFailure::None: return 0;
+    case ReadFailure::Missing: emu.ShowMessage(CaptionId::Options, kMsgTapeMissing); break;
+    case ReadFailure::TooLarge: emu.ShowMessage(CaptionId::Options, kMsgOutOfMemory); break;
+    // A folder, a FIFO or a device is no tape file, and cannot be read as one.
+    case ReadFailure::NotRegular:
+    case ReadFailure::Unreadable: emu.ShowMessage(CaptionId::Options, kMsgReadError); break;
   }
-  long size = -1;
-  if (std::fseek(f, 0, SEEK_END) == 0) size = std::ftell(f);
-  if (size < 0 || std::fseek(f, 0, SEEK_SET) != 0) {
-    std::fclose(f);
-    emu.ShowMessage(CaptionId::Options, kMsgTapeLength);
-    return 1;
-  }
-  try {
-    buffer.resize(static_cast<size_t>(size));
-  } catch (const std::bad_alloc&) {
-    std::fclose(f);
-    emu.ShowMessage(CaptionId::Options, kMsgOutOfMemory);
-    return 1;
-  }
-  const size_t got = size ? std::fread(buffer.data(), 1, buffer.size(), f) : 0;
-  std::fclose(f);
-  if (got != buffer.size()) {
-    emu.ShowMessage(CaptionId::Options, kMsgReadError);
-    return 1;
-  }
-  return 0;
+  return 1;
 }
 
 const char* TapeKindLabel(TapeKind kind) {

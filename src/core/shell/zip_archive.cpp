@@ -1,9 +1,6 @@
 #include "shell/zip_archive.h"
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-
+#include "formats/file_io.h"
 #include "shell/emulator.h"
 #include "shell/extension_table.h"
 #include "shell/file_dispatch.h"
@@ -23,13 +20,9 @@ bool LoadableFromZip(FileKind kind) {
 
 bool ZipArchive::Open(const std::string& path) {
   Close();
-  std::error_code ec;
-  if (!std::filesystem::is_regular_file(path, ec)) return false;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
-                                   std::istreambuf_iterator<char>());
-  if (in.bad()) return false;
+  // The archive is measured before it is read, and read in one piece.
+  std::vector<uint8_t> bytes;
+  if (ReadRegularFile(path, bytes) != ReadFailure::None) return false;
   return Open(std::span<const uint8_t>(bytes)).Ok();
 }
 

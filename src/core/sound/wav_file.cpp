@@ -1,8 +1,8 @@
 #include "sound/wav_file.h"
 
-#include <cstdio>
 #include <cstring>
-#include <filesystem>
+
+#include "formats/file_io.h"
 
 namespace orvo {
 
@@ -47,27 +47,10 @@ std::vector<uint8_t> BuildWavFile(const WaveFormat& format, std::span<const uint
 
 bool WriteFileAtomically(const std::string& path, std::span<const uint8_t> bytes,
                          std::string* error) {
-  const std::string temp = path + ".tmp";
-  std::FILE* f = std::fopen(temp.c_str(), "wb");
-  if (f == nullptr) {
-    if (error) *error = "cannot create " + temp;
-    return false;
-  }
-  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-  const bool closed = std::fclose(f) == 0;
-  std::error_code ec;
-  if (!written || !closed) {
-    std::filesystem::remove(temp, ec);
-    if (error) *error = "cannot write " + temp;
-    return false;
-  }
-  std::filesystem::rename(temp, path, ec);
-  if (ec) {
-    std::filesystem::remove(temp, ec);
-    if (error) *error = "cannot replace " + path;
-    return false;
-  }
-  return true;
+  const WriteFailure failure = ReplaceFile(path, bytes);
+  if (failure == WriteFailure::None) return true;
+  if (error) *error = WriteFailureText(failure, path);
+  return false;
 }
 
 }  // namespace orvo

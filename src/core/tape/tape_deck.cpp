@@ -37,6 +37,7 @@ const char* TapeBootSnapshotName(uint8_t model) {
 
 void InsertTape(MachineState& m, std::unique_ptr<TapeImage> image) {
   m.tape.image = std::move(image);
+  m.tape.LoopStopped = 0;
   EnterTapeBlock(m, m.tape.image->first);
   UpdateTapeTraps(m);
   if (m.settings.Autoload) ResetTapeAutoStart(m);

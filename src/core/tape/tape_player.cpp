@@ -31,7 +31,7 @@ uint8_t RecordedLevel(TapeState& t) {
 
 void StartPlaying(MachineState& m) {
   TapeState& t = m.tape;
-  if (!t.image || !t.image->current) return;
+  if (!t.image || !t.image->current || t.LoopStopped) return;
   if (!m.TapePlaying) {
     m.TapePlaying = 1;
     t.EarBit = RecordedLevel(t);
@@ -63,6 +63,7 @@ void ToggleTape(MachineState& m) {
   if (m.TapePlaying) {
     StopTape(m);
   } else {
+    m.tape.LoopStopped = 0;  // the user asks for the tape again
     StartTape(m);
   }
 }

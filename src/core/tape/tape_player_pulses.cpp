@@ -425,6 +425,7 @@ void RunTapePulses(MachineState& m) {
   while (m.TapePlaying && t.Elapsed >= t.Pulse) {
     if (t.Pulse == 0) {
       if (++t.IdleSteps > kMaxIdleSteps) {
+        t.LoopStopped = 1;
         StopTape(m);
         break;
       }

@@ -48,6 +48,11 @@ struct TapeState {
   uint32_t CallsLeft = 0, CallIndex = 0;
   TapeBlock* ReturnBlock = nullptr;
   uint32_t IdleSteps = 0;  // steps in a row that took no time (a safeguard against endless loops)
+  // Blocks that lead back to themselves without a pulse between (jumps pointing at each other, a
+  // call sequence calling itself) stop the deck there. Nothing starts it again on its own (the
+  // automatic start, the load traps): only the user's Play or a new tape. 1: stopped and not yet
+  // reported, 2: reported.
+  uint8_t LoopStopped = 0;
   // A stop that comes at the instant of an edge waits one millisecond, so that the loader sees
   // the edge that closes the last pulse before the EAR input falls quiet.
   uint8_t InstantLevel = 0;  // the level before the current instant's steps

@@ -63,7 +63,10 @@ bool LoaderRomPaged(const MachineState& m) {
 TapeBlock* NextCopyableBlock(MachineState& m, bool* stopMark = nullptr) {
   TapeState& t = m.tape;
   for (uint32_t steps = 0; t.image->current && !HasPulses(t.image->current->id); ++steps) {
-    if (steps > (1u << 20)) return nullptr;
+    if (steps > (1u << 20)) {
+      t.LoopStopped = 1;
+      return nullptr;
+    }
     const TapeBlock& control = *t.image->current;
     if (stopMark && ((control.id == kBlockPause && control.p[0] == 0) ||
                      (control.id == kBlockStop48 && !Is128KFamily(m.MachineModel)))) {
@@ -81,8 +84,8 @@ TapeBlock* NextCopyableBlock(MachineState& m, bool* stopMark = nullptr) {
 // read by the ROM as it plays) and the loader's own ROM paged in. An input recording being made
 // or played (the port read hook) sees the tape only through the ROM's port reads.
 bool TrapArmed(const MachineState& m) {
-  return m.settings.TapeTraps && !m.TapePlaying && m.tape.image && LoaderRomPaged(m) &&
-         !m.PortReadHook;
+  return m.settings.TapeTraps && !m.TapePlaying && m.tape.image && !m.tape.LoopStopped &&
+         LoaderRomPaged(m) && !m.PortReadHook;
 }
 
 // A store through the write map (protected ROM and missing memory take nothing), without timing,

@@ -62,7 +62,7 @@ void RzxInfoCommand(MainWindow& w) {
 
 void RzxLoggingCommand(MainWindow& w) {
   Emulator& emu = w.Emu();
-  if (emu.rzx.log.is_open()) {
+  if (emu.rzx.log) {
     SetRzxLog(emu, {}, false);
   } else {
     QString path;
