@@ -8,8 +8,8 @@
 
 #include "formats/file_io.h"
 #include "machine/machine_state.h"
-#include "machine/model.h"
 #include "machine/memory.h"
+#include "machine/model.h"
 
 namespace orvo {
 
