@@ -164,10 +164,10 @@ TEST(LoadRoms, RomMissingListsTheFoldersSearched) {
   EXPECT_EQ(LoadInterface1Rom(b.emu), 1);
   EXPECT_EQ(b.emu.settings.Interface1, 0);  // off until its ROM is there
   ASSERT_EQ(b.host.messages.size(), 1u);
-  EXPECT_EQ(b.host.messages[0].text,
-            "02 - ROM missing\n\nIF1.rom\n\nLooked in:\n" + b.dir.string() + "/\n" +
-                b.dir.string() + "/data/orvo/roms/\n" + b.dir.string() + "/sys1/orvo/roms/\n" +
-                b.dir.string() + "/sys2/orvo/roms/");
+  EXPECT_EQ(b.host.messages[0].text, "ROM missing\n\nIF1.rom\n\nLooked in:\n" + b.dir.string() +
+                                         "/\n" + b.dir.string() + "/data/orvo/roms/\n" +
+                                         b.dir.string() + "/sys1/orvo/roms/\n" + b.dir.string() +
+                                         "/sys2/orvo/roms/");
 }
 
 TEST(LoadRoms, CustomRomOf16Or32KBMapsTheFirst16KB) {

@@ -137,6 +137,7 @@ TEST_F(ConfigFile, EveryLineReadsBackAndIsWrittenAgainAsItWas) {
   // snow), a 3x window, no Custom ROM.
   Set(text, "Model Type=", "2");
   Set(text, "Custom ROM=", "0");
+  Set(text, "Beta 128=", "0");  // its TR-DOS ROM is not among the shipped ones
   Set(text, "DrawSize=", "3");
   Set(text, "Keyboard Issue=", "1");
   Set(text, "Spool Speed=", "20");

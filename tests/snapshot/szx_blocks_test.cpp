@@ -119,10 +119,10 @@ TEST(SzxBlocks, TheCpuFlagsSurviveALoadAndASave) {
   EXPECT_TRUE(again.cpu.flagsSet);
 }
 
-TEST(SzxBlocks, PentagonAndScorpionLoadAsThe128K) {
+TEST(SzxBlocks, ScorpionAndLargerPentagonsLoadAsThe128K) {
   ORVO_REQUIRE_ROMS();
   SnapshotMachine sm(kModel128K);
-  for (const uint8_t id : {7, 10}) {
+  for (const uint8_t id : {10, 13, 14}) {
     std::vector<uint8_t> file = BuildSZX(sm.emu);
     file[6] = id;
     SnapshotMachine loaded(kModel48K);

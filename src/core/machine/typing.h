@@ -22,10 +22,12 @@ bool StartTypingFile(MachineState& m, const std::string& path);
 void CancelTyping(MachineState& m);
 
 bool TypingActive(const MachineState& m);
-// Frames of emulated time (3 s) that typing waits for the ROM to ask for a key before it gives
+// Frames of emulated time (60 s) that typing waits for the ROM to ask for a key before it gives
 // up: a program that never reads the keyboard through the ROM would otherwise hold the machine at
-// full speed for good.
-constexpr uint32_t kTypingStallFrames = 150;
+// full speed for good. Commands typed in may run for a while between key waits (FORMAT of a
+// Microdrive cartridge or a TR-DOS disk takes tens of seconds), so the wait is generous; typing
+// runs at full speed, where it passes in about a second.
+constexpr uint32_t kTypingStallFrames = 3000;
 // Counts one frame of typing without a key wait; once kTypingStallFrames have passed, stops typing
 // (full speed ends) and returns what the user is told: where it stopped and what was left untyped.
 // Returns an empty text otherwise.
