@@ -149,6 +149,8 @@ class Assembly {
   void Define(const std::string& name, int column, Value v, bool label, bool redefinable);
   Value Lookup(const std::string& name, int column);
   bool IsDefinedNow(const std::string& name) const;
+  // The symbol keys `name` may stand for, innermost scope first.
+  std::vector<std::string> ScopedNames(const std::string& name) const;
 
   // ---- expressions ----
   Value Expression(const std::vector<Token>& t, size_t b, size_t e);
@@ -264,7 +266,7 @@ void Assembly::Define(const std::string& name, int column, Value v, bool label, 
   s.line = where_.line;
 }
 
-Value Assembly::Lookup(const std::string& name, int column) {
+std::vector<std::string> Assembly::ScopedNames(const std::string& name) const {
   std::vector<std::string> candidates;
   if (name.size() > 1 && name[0] == '.') {
     candidates.push_back(lastGlobal_ + name);
@@ -272,6 +274,11 @@ Value Assembly::Lookup(const std::string& name, int column) {
     for (size_t i = procs_.size(); i-- > 0;) candidates.push_back(procs_[i].scope + "." + name);
     candidates.push_back(name);
   }
+  return candidates;
+}
+
+Value Assembly::Lookup(const std::string& name, int column) {
+  const std::vector<std::string> candidates = ScopedNames(name);
   for (const std::string& key : candidates) {
     auto it = symbols_.find(key);
     if (it != symbols_.end()) return {it->second.value, it->second.known};
@@ -284,13 +291,7 @@ Value Assembly::Lookup(const std::string& name, int column) {
 }
 
 bool Assembly::IsDefinedNow(const std::string& name) const {
-  std::vector<std::string> candidates;
-  if (name.size() > 1 && name[0] == '.') {
-    candidates.push_back(lastGlobal_ + name);
-  } else {
-    for (size_t i = procs_.size(); i-- > 0;) candidates.push_back(procs_[i].scope + "." + name);
-    candidates.push_back(name);
-  }
+  const std::vector<std::string> candidates = ScopedNames(name);
   for (const std::string& key : candidates) {
     auto it = symbols_.find(key);
     if (it != symbols_.end() && it->second.definedPass == pass_) return true;
