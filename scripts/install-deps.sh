@@ -11,4 +11,4 @@ $SUDO apt-get install -y --no-install-recommends \
   libpng-dev xvfb xauth imagemagick opense-basic clang libclang-rt-14-dev clang-format \
   desktop-file-utils appstream dpkg-dev shared-mime-info man-db fuse-emulator-utils fuse-emulator-sdl \
   libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libswresample-dev ffmpeg \
-  libqscintilla2-qt6-dev pasmo binutils-z80
+  libqscintilla2-qt6-dev pasmo binutils-z80 lintian libglib2.0-bin
