@@ -27,7 +27,7 @@ constexpr int kMaxMacroDepth = 32;
 constexpr size_t kMaxFileSize = 16u << 20;
 // Lines one pass may assemble, macro expansions and includes counted: macros that call
 // themselves more than once each would otherwise run for ever.
-constexpr int kMaxLinesPerPass = 1000000;
+constexpr int kMaxLinesPerPass = 50000;
 
 struct Value {
   int64_t v = 0;
