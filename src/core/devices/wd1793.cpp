@@ -288,6 +288,11 @@ void Wd1793::StartWriteSector() {
 
 void Wd1793::FinishWriteSector() {
   Drive& d = Current();
+  // The system register may have chosen another drive while the data came in.
+  if (d.writeProtect) {
+    Finish(kWdWriteProtect);
+    return;
+  }
   if (uint8_t* p = FindSector(d.cylinder, Side(), sector_)) {
     std::copy(buffer_.begin(), buffer_.end(), p);
     d.modified = true;
@@ -310,6 +315,10 @@ void Wd1793::FinishWriteTrack() {
   // The stream as the controller writes it: 0xFE after the sync marks opens an ID field (cylinder,
   // side, sector, size), 0xFB or 0xF8 a data field of the size the last ID named.
   Drive& d = Current();
+  if (d.writeProtect) {
+    Finish(kWdWriteProtect);
+    return;
+  }
   if (d.cylinder >= static_cast<int>(d.disk.cylinders) &&
       d.cylinder < static_cast<int>(kTrdMaxCylinders)) {
     // FORMAT goes on past the end of the image: the disk grows to take the new cylinder.
