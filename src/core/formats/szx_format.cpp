@@ -17,6 +17,14 @@ constexpr uint8_t kZ80RHalted = 0x02;    // the CPU is stopped in a HALT
 constexpr uint8_t kZ80RFlagsSet = 0x04;  // the last instruction wrote F
 constexpr uint8_t kAyOn48K = 0x02;       // a 128K-style AY on a 48K model
 
+// The creator block Orvo writes: its name, then the version of the file's conventions. Files of
+// version 0.0 stored a halted CPU's PC past the HALT opcode; from 0.1 on, PC is the HALT's own
+// address, as every other reader and writer of the format has it.
+constexpr char kCreatorName[] = "Orvo";
+constexpr uint16_t kCreatorMajor = 0;
+constexpr uint16_t kCreatorMinor = 1;
+constexpr size_t kCreatorNameSize = 32;
+
 enum class Use : uint8_t {
   kRefused,  // cannot be loaded here
   kSkipped,  // read and dropped
@@ -25,6 +33,7 @@ enum class Use : uint8_t {
   kSPCR,
   kRAMP,
   kAY,
+  kCRTR,
 };
 
 struct BlockKind {
@@ -38,7 +47,7 @@ constexpr BlockKind kBlockKinds[] = {
     {"ZXST", Use::kSkipped, 0}, {"ZXAT", Use::kKept, 0}, {"ATRP", Use::kKept, 0},
     {"AY", Use::kAY, 18},       {"ZXCF", Use::kKept, 0}, {"CFRP", Use::kKept, 0},
     {"COVX", Use::kKept, 0},    {"B128", Use::kKept, 0}, {"BDSK", Use::kSkipped, 7},
-    {"CRTR", Use::kSkipped, 0}, {"DOCK", Use::kKept, 0}, {"DSK", Use::kKept, 0},
+    {"CRTR", Use::kCRTR, 0},    {"DOCK", Use::kKept, 0}, {"DSK", Use::kKept, 0},
     {"GS", Use::kKept, 0},      {"GSRP", Use::kKept, 0}, {"KEYB", Use::kKept, 5},
     {"IF1", Use::kKept, 0},     {"IF2R", Use::kKept, 0}, {"JOY", Use::kKept, 0},
     {"MDRV", Use::kKept, 0},    {"AMXM", Use::kKept, 7}, {"MFCE", Use::kKept, 0},
@@ -77,7 +86,7 @@ void ReadZ80R(std::span<const uint8_t> b, SnapshotRecord& r) {
   c.IX = pair(16);
   c.IY = pair(18);
   c.SP = pair(20);
-  c.PC = pair(22);
+  c.PC = pair(22);  // a halted CPU's PC is the HALT's address: moved past it once all is read
   c.I = b[24];
   c.R = b[25];
   c.R7 = b[25] & 0x80;
@@ -91,6 +100,16 @@ void ReadZ80R(std::span<const uint8_t> b, SnapshotRecord& r) {
   c.eiLast = (b[34] & kZ80REiLast) != 0;
   c.flagsSet = (b[34] & kZ80RFlagsSet) != 0;
   c.MEMPTR = pair(35);
+}
+
+// True for a creator block of an Orvo that stored a halted CPU's PC past the HALT.
+bool PcPastHaltCreator(std::span<const uint8_t> b) {
+  if (b.size() < kCreatorNameSize + 4) return false;
+  const std::string_view name(reinterpret_cast<const char*>(b.data()), kCreatorNameSize);
+  const std::string_view own(kCreatorName, sizeof kCreatorName);  // with its NUL
+  const uint16_t major = static_cast<uint16_t>(b[32] | b[33] << 8);
+  const uint16_t minor = static_cast<uint16_t>(b[34] | b[35] << 8);
+  return name.substr(0, own.size()) == own && major == 0 && minor == 0;
 }
 
 void ReadSPCR(std::span<const uint8_t> b, SnapshotRecord& r) {
@@ -157,7 +176,7 @@ std::vector<uint8_t> Z80RBody(const SnapshotRecord& r) {
   pair(c.IX);
   pair(c.IY);
   pair(c.SP);
-  pair(c.PC);
+  pair(c.ResumePC());  // halted: the HALT's own address, with the halted flag below
   b.push_back(c.I);
   b.push_back(c.VisibleR());
   b.push_back(c.IFF1);
@@ -195,6 +214,7 @@ FormatStatus ParseSZX(std::span<const uint8_t> data, SnapshotRecord& out) {
     r.model = static_cast<SnapshotModel>(data[6]);
   }
   r.label = "SZX File";
+  bool pcPastHalt = false;
   ByteCursor c(data.subspan(kHeaderSize));
   while (!c.AtEnd()) {
     const uint8_t* idBytes;
@@ -215,6 +235,7 @@ FormatStatus ParseSZX(std::span<const uint8_t> data, SnapshotRecord& out) {
     const std::span<const uint8_t> body(p, size);
     switch (kind->use) {
       case Use::kZ80R: ReadZ80R(body, r); break;
+      case Use::kCRTR: pcPastHalt = PcPastHaltCreator(body); break;
       case Use::kSPCR: ReadSPCR(body, r); break;
       case Use::kAY: ReadAY(body, r); break;
       case Use::kRAMP:
@@ -227,6 +248,8 @@ FormatStatus ParseSZX(std::span<const uint8_t> data, SnapshotRecord& out) {
       default: break;
     }
   }
+  // The record keeps a halted CPU with PC past the HALT, where the interrupt will return to.
+  if (r.cpu.halted && !pcPastHalt) r.cpu.PC = static_cast<uint16_t>(r.cpu.PC + 1);
   out = std::move(r);
   return {};
 }
@@ -234,8 +257,11 @@ FormatStatus ParseSZX(std::span<const uint8_t> data, SnapshotRecord& out) {
 std::vector<uint8_t> WriteSZX(const SnapshotRecord& r) {
   std::vector<uint8_t> out = {'Z', 'X', 'S', 'T', 1, 4, static_cast<uint8_t>(r.model), 0};
 
-  std::vector<uint8_t> creator(37, 0);
-  std::memcpy(creator.data(), "Orvo", 4);
+  std::vector<uint8_t> creator(kCreatorNameSize, 0);
+  std::memcpy(creator.data(), kCreatorName, sizeof kCreatorName - 1);
+  AppendLe16(creator, kCreatorMajor);
+  AppendLe16(creator, kCreatorMinor);
+  creator.push_back(0);  // no custom data
   AppendBlock(out, "CRTR", creator);
   AppendBlock(out, "Z80R", Z80RBody(r));
   const uint8_t spcr[8] = {static_cast<uint8_t>(r.border & 7), r.last7FFD, r.last1FFD,
