@@ -106,5 +106,29 @@ TEST(RzxFormat, ExpandsRepeatedFramesAndSkipsUnknownBlocksByLength) {
   EXPECT_EQ(ParseRZX(Bytes{'R', 'Z', 'X'}, file).error, FormatError::RzxSignature);
 }
 
+// A repeat frame takes the frame before it: in a later input block, the last frame of the block
+// before; as a recording's very first frame it has nothing to repeat and the recording is refused
+// at the block's offset.
+TEST(RzxFormat, ARepeatFrameNeedsAFrameBeforeIt) {
+  const Bytes first = {10, 0, 0xFF, 0xFF};
+  RzxFile file;
+  const FormatStatus status = ParseRZX(RzxWith(1, first), file);
+  EXPECT_EQ(status.error, FormatError::RzxBlock);
+  EXPECT_EQ(status.detail, 10u);
+  EXPECT_TRUE(file.inputs.empty());
+
+  // Two blocks: the second opens with a repeat of the first block's last frame.
+  const Bytes earlier = {100, 0, 1, 0, 0x33, 20, 0, 2, 0, 0x44, 0x55};
+  const Bytes whole = RzxWith(2, earlier);
+  const Bytes blockOne(whole.begin() + 10, whole.end());
+  ASSERT_TRUE(ParseRZX(RzxWith(1, first, blockOne), file).Ok());
+  ASSERT_EQ(file.inputs.size(), 2u);
+  const RzxInputBlock& b = file.inputs[1];
+  ASSERT_EQ(b.frames.size(), 1u);
+  EXPECT_EQ(b.frames[0].fetches, 10);
+  EXPECT_EQ(Bytes(b.ValuesOf(b.frames[0]).begin(), b.ValuesOf(b.frames[0]).end()),
+            (Bytes{0x44, 0x55}));
+}
+
 }  // namespace
 }  // namespace orvo
