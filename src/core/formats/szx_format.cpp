@@ -34,6 +34,7 @@ enum class Use : uint8_t {
   kRAMP,
   kAY,
   kCRTR,
+  kJOY,
 };
 
 struct BlockKind {
@@ -49,7 +50,7 @@ constexpr BlockKind kBlockKinds[] = {
     {"COVX", Use::kKept, 0},    {"B128", Use::kKept, 0}, {"BDSK", Use::kSkipped, 7},
     {"CRTR", Use::kCRTR, 0},    {"DOCK", Use::kKept, 0}, {"DSK", Use::kKept, 0},
     {"GS", Use::kKept, 0},      {"GSRP", Use::kKept, 0}, {"KEYB", Use::kKept, 5},
-    {"IF1", Use::kKept, 0},     {"IF2R", Use::kKept, 0}, {"JOY", Use::kKept, 0},
+    {"IF1", Use::kKept, 0},     {"IF2R", Use::kKept, 0}, {"JOY", Use::kJOY, 6},
     {"MDRV", Use::kKept, 0},    {"AMXM", Use::kKept, 7}, {"MFCE", Use::kKept, 0},
     {"OPUS", Use::kKept, 0},    {"ODSK", Use::kKept, 0}, {"+3", Use::kKept, 0},
     {"PLSD", Use::kKept, 0},    {"PLTT", Use::kKept, 0}, {"PDSK", Use::kKept, 0},
@@ -110,6 +111,31 @@ bool PcPastHaltCreator(std::span<const uint8_t> b) {
   const uint16_t major = static_cast<uint16_t>(b[32] | b[33] << 8);
   const uint16_t minor = static_cast<uint16_t>(b[34] | b[35] << 8);
   return name.substr(0, own.size()) == own && major == 0 && minor == 0;
+}
+
+// The "JOY" block: flags (4 bytes; bit 0 a Kempston interface on port 31 whatever the players
+// use), then the joystick type of player 1 and of player 2: 0 Kempston, 1 Fuller, 2 cursor,
+// 3 Interface II port 1 (keys 6-0), 4 port 2 (keys 1-5), 5 ComCom, 6 and 7 the Timex ports, 8 none.
+// The settings number the first five from 1 up.
+constexpr uint8_t kJoyAlwaysPort31 = 0x01;
+constexpr uint8_t kJoyKinds = 5;
+constexpr uint8_t kJoyNone = 8;
+
+void ReadJOY(std::span<const uint8_t> b, SnapshotRecord& r) {
+  // The first player's joystick where Orvo has it, else the second's.
+  for (const uint8_t type : {b[4], b[5]}) {
+    if (type < kJoyKinds) {
+      r.joystick = static_cast<uint8_t>(type + 1);
+      return;
+    }
+  }
+  r.joystick = (b[0] & kJoyAlwaysPort31) ? 1 : 0;
+}
+
+std::vector<uint8_t> JoyBody(uint8_t joystick) {
+  const bool known = joystick >= 1 && joystick <= kJoyKinds;
+  return {static_cast<uint8_t>(joystick == 1 ? kJoyAlwaysPort31 : 0), 0,       0, 0,
+          static_cast<uint8_t>(known ? joystick - 1 : kJoyNone),      kJoyNone};
 }
 
 void ReadSPCR(std::span<const uint8_t> b, SnapshotRecord& r) {
@@ -236,6 +262,7 @@ FormatStatus ParseSZX(std::span<const uint8_t> data, SnapshotRecord& out) {
     switch (kind->use) {
       case Use::kZ80R: ReadZ80R(body, r); break;
       case Use::kCRTR: pcPastHalt = PcPastHaltCreator(body); break;
+      case Use::kJOY: ReadJOY(body, r); break;
       case Use::kSPCR: ReadSPCR(body, r); break;
       case Use::kAY: ReadAY(body, r); break;
       case Use::kRAMP:
@@ -293,6 +320,8 @@ std::vector<uint8_t> WriteSZX(const SnapshotRecord& r) {
     ay.insert(ay.end(), r.ay->regs.begin(), r.ay->regs.end());
     AppendBlock(out, "AY", ay);
   }
+
+  if (r.joystick) AppendBlock(out, "JOY", JoyBody(*r.joystick));
 
   for (const SnapshotBlock& b : r.blocks) {
     const BlockKind* kind = FindKind(b.id);
