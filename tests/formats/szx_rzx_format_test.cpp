@@ -130,5 +130,27 @@ TEST(RzxFormat, ARepeatFrameNeedsAFrameBeforeIt) {
             (Bytes{0x44, 0x55}));
 }
 
+// Orvo keeps the frames whose interrupt had a device's vector on the bus in its creator block's
+// custom data; another creator's custom data is not read as such.
+TEST(RzxFormat, BusVectorsComeBackFromOrvosCreatorBlockOnly) {
+  RzxFile file;
+  file.snapshot.extension = {'S', 'Z', 'X', '\0'};
+  file.inputs.emplace_back();
+  for (int k = 0; k < 3; ++k) file.inputs[0].frames.push_back({100, 0, 0});
+  file.busVectors = {{1, 0x10}, {2, 0x20}};
+  Bytes bytes = WriteRZX(file);
+  RzxFile back;
+  ASSERT_TRUE(ParseRZX(bytes, back).Ok());
+  ASSERT_EQ(back.busVectors.size(), 2u);
+  EXPECT_EQ(back.busVectors[1].frame, 2u);
+  EXPECT_EQ(back.busVectors[1].vector, 0x20);
+  EXPECT_EQ(back.TotalFrames(), 3u);
+
+  bytes[15] = 'X';  // the creator's name, 5 bytes into its block at offset 10
+  ASSERT_TRUE(ParseRZX(bytes, back).Ok());
+  EXPECT_EQ(back.creator.substr(0, 2), "Xr");
+  EXPECT_TRUE(back.busVectors.empty());
+}
+
 }  // namespace
 }  // namespace orvo

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <new>
 
 #include "formats/byte_cursor.h"
@@ -23,6 +24,8 @@ constexpr uint32_t kCompressed = 2;
 // compressed block would otherwise unpack to gigabytes.
 constexpr size_t kMaxInflated = 64u << 20;
 
+constexpr char kBusVectorTag[4] = {'V', 'E', 'C', 'T'};
+
 bool ReadCreator(ByteCursor body, RzxFile& out) {
   const uint8_t* id;
   uint32_t major, minor;
@@ -32,6 +35,20 @@ bool ReadCreator(ByteCursor body, RzxFile& out) {
   while (!out.creator.empty() && out.creator.back() == ' ') out.creator.pop_back();
   out.creatorMajor = static_cast<uint16_t>(major);
   out.creatorMinor = static_cast<uint16_t>(minor);
+  // Orvo's custom data: the frames whose interrupt had a vector on the bus. Another program's
+  // custom data is its own; a list that does not fit its block is left unread.
+  const uint8_t* tag;
+  uint32_t count;
+  if (out.creator != "Orvo" || !body.Bytes(4, tag) || std::memcmp(tag, kBusVectorTag, 4) != 0 ||
+      !body.U32(count) || count > body.Left() / 5)
+    return true;
+  out.busVectors.resize(count);
+  for (RzxBusVector& v : out.busVectors) {
+    uint32_t frame, vector;
+    body.U32(frame);
+    body.U8(vector);
+    v = {frame, static_cast<uint8_t>(vector)};
+  }
   return true;
 }
 
@@ -204,6 +221,13 @@ std::vector<uint8_t> WriteRZX(const RzxFile& file) {
     out.insert(out.end(), id.begin(), id.end());
     AppendLe16(out, file.creatorMajor);
     AppendLe16(out, file.creatorMinor);
+    if (file.busVectors.empty()) return;
+    out.insert(out.end(), std::begin(kBusVectorTag), std::end(kBusVectorTag));
+    PutLe32(out, static_cast<uint32_t>(file.busVectors.size()));
+    for (const RzxBusVector& v : file.busVectors) {
+      PutLe32(out, v.frame);
+      out.push_back(v.vector);
+    }
   });
 
   AppendBlock(out, kSnapshotBlock, [&] {
