@@ -1,0 +1,62 @@
+// Orvo's SZX files in Fuse, run as a black box: a machine saved while halted goes on in Fuse with
+// the instruction after its HALT, as it does in Orvo.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "run_orvo.h"
+
+namespace orvo::test {
+namespace {
+
+// Halts for every interrupt and then shows, in the first byte of the screen, the frames counted
+// by the ROM's interrupt routine (FRAMES) less its own count of HALTs left. The byte stays as it
+// is while the program runs on, whatever the number of frames; one instruction after the HALT run
+// twice or skipped on loading changes it for good.
+constexpr const char* kHaltProgram =
+    "        org #8000\n"
+    "start:  di\n"
+    "        im 1\n"
+    "        ld c,0\n"
+    "        ei\n"
+    "loop:   halt\n"
+    "        inc c\n"
+    "        ld a,(23672)\n"
+    "        sub c\n"
+    "        ld (#4000),a\n"
+    "        jr loop\n";
+
+TEST(SzxInFuse, AHaltedMachineGoesOnAfterItsHalt) {
+  for (const char* tool : {"fuse-sdl", "xvfb-run", "import", "convert"}) ORVO_REQUIRE_TOOL(tool);
+  ORVO_REQUIRE_RUNNER("48.rom");
+  const TempDir dir;
+  const std::string source = dir.Write("halt.asm", kHaltProgram);
+  const std::string szx = dir / "h.szx", png = dir / "orvo.png", line = dir / "orvo.pbm";
+  int status = -1;
+  std::string out = RunOrvo(
+      "--model 48 --assemble " + source + " --run start --frames 100 --save " + szx, &status);
+  ASSERT_EQ(status, 0) << out;
+  out = RunOrvo("--load " + szx + " --frames 20 --no-border --save-screen " + png, &status);
+  ASSERT_EQ(status, 0) << out;
+  const std::string mono = " -colorspace gray -threshold 50% ";
+  CaptureCommand("convert " + png + " -crop 8x1+0+0" + mono + line, &status);
+  ASSERT_EQ(status, 0);
+  ASSERT_NE(CaptureCommand("convert " + line + " -format '%[fx:mean]' info:", &status), "1")
+      << "the byte shows";
+
+  // Fuse's window is 320 x 240 with the display at 32,24; read every second for up to 20 s.
+  const std::string shot = dir / "fuse.png", fuseLine = dir / "fuse.pbm", log = dir / "fuse.log";
+  const std::string script =
+      "fuse-sdl --no-sound --machine 48 --rom-48 " + (RomDir() / "48.rom").string() +
+      " --snapshot " + szx + " >" + log + " 2>&1 & p=$!; i=0; " +
+      "while [ $i -lt 20 ] && kill -0 $p 2>/dev/null; do sleep 1; import -window root " + shot +
+      " && convert " + shot + " -crop 8x1+32+24" + mono + fuseLine + " && cmp -s " + line + " " +
+      fuseLine + " && echo SAME && break; i=$((i+1)); done; kill -9 $p 2>/dev/null; wait $p";
+  out = CaptureCommand(
+      "SDL_AUDIODRIVER=dummy xvfb-run -a -s '-screen 0 640x480x24' sh -c '" + script + "' 2>&1",
+      &status);
+  EXPECT_NE(out.find("SAME"), std::string::npos) << out;
+}
+
+}  // namespace
+}  // namespace orvo::test
