@@ -151,15 +151,11 @@ TEST_F(HostileRun, WritersRefuseProtectedTargetsAndFollowLinks) {
     std::string option;
     std::string run = " --frames 2";
   } writers[] = {
-      {"out.z80", "--save "},
-      {"out.rzx", "--record-rzx "},
-      {"out.wav", "--wav "},
-      {"out.scr", "--save-screen "},
-      {"out.png", "--save-screen "},
-      {"shot.png", "--screenshot "},
-      {"out.bin", "--save-binary "},
-      {"out.log", "--pc-log "},
-      {"out.tap", "--save-tape ", saveFromBasic},
+      {"out.z80", "--save "},        {"out.rzx", "--record-rzx "},
+      {"out.wav", "--wav "},         {"out.scr", "--save-screen "},
+      {"out.png", "--save-screen "}, {"shot.png", "--screenshot "},
+      {"out.bin", "--save-binary "}, {"out.log", "--pc-log "},
+      {"out.mkv", "--movie "},       {"out.tap", "--save-tape ", saveFromBasic},
   };
   fs::create_directory(dir.path / "real");
   for (const auto& w : writers) {
