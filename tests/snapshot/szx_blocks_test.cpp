@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "devices/multiface.h"
+#include "devices/printer.h"
 #include "formats/szx_format.h"
 #include "formats/zlib_codec.h"
 #include "shell/addon_commands.h"
@@ -228,6 +229,44 @@ TEST(SzxBlocks, TheMultifaceBlockFitsItsKindAndComesBack) {
   ASSERT_EQ(LoadSZX(loaded.emu, SzxWith(sm, {Block("MFCE", allRam)})), 0);
   ASSERT_EQ(loaded.host.messages.size(), 1u);
   EXPECT_EQ(loaded.host.messages[0].detail, "MFCE");
+}
+
+// A 48K with every add-on that keeps a block fitted: a fresh machine loading its file fits them
+// all, says nothing, and saves every block again as it read it.
+TEST(SzxBlocks, EveryDeviceBlockComesBackOnAFreshMachine) {
+  ORVO_REQUIRE_ROMS();
+  ORVO_REQUIRE_FILE(RomDir() / "extras" / "MF128.rom");
+  ORVO_REQUIRE_FILE(RomDir() / "extras" / "currah.rom");
+  ORVO_REQUIRE_FILE(RomDir() / "IF1.rom");
+  const std::string roms = RomsWithAddons();
+  SnapshotMachine sm(kModel48K);
+  sm.emu.folders.CurrentRomDir = roms;
+  auto& s = sm.emu.settings;
+  s.Interface1 = s.USpeech = s.SpecDrum = s.UlaPlus = s.Multiface = 1;
+  s.MouseType = 1;
+  s.KeystickType = 2;
+  SetUpMachine(sm.emu);
+  SetPrinterAttached(sm.m, true);
+  SnapshotRecord first;
+  ASSERT_TRUE(ParseSZX(BuildSZX(sm.emu), first).Ok());
+  std::string ids;
+  for (const SnapshotBlock& b : first.blocks) ids += std::string(b.id.data(), 4) + " ";
+  for (const char* id : {"IF1", "USPE", "DRUM", "PLTT", "MFCE", "AMXM", "ZXPR", "KEYB"})
+    EXPECT_NE(first.FindBlock(id), nullptr) << id << " missing from " << ids;
+
+  SnapshotMachine loaded(kModel48K);
+  loaded.emu.folders.CurrentRomDir = roms;
+  ASSERT_EQ(LoadSZX(loaded.emu, BuildSZX(sm.emu)), 0);
+  EXPECT_TRUE(loaded.host.messages.empty()) << loaded.host.messages[0].text;
+  SnapshotRecord again;
+  ASSERT_TRUE(ParseSZX(BuildSZX(loaded.emu), again).Ok());
+  EXPECT_EQ(again.joystick, first.joystick);
+  for (const SnapshotBlock& b : first.blocks) {
+    const std::string id(b.id.data(), 4);
+    const SnapshotBlock* back = again.FindBlock(id);
+    ASSERT_NE(back, nullptr) << id;
+    EXPECT_EQ(back->body, b.body) << id;
+  }
 }
 
 TEST(SzxBlocks, ScorpionAndLargerPentagonsLoadAsThe128K) {

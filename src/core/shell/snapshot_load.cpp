@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "devices/device.h"
+#include "devices/printer.h"
 #include "devices/standard_devices.h"
 #include "formats/sna_format.h"
 #include "formats/snapshot_48k.h"
@@ -116,6 +117,12 @@ void LoadSnapshotRecord(Emulator& emu, const SnapshotRecord& given) {
   }
   m.MachineModel = static_cast<uint8_t>(record.model);
   SetUpMachine(emu);
+  // The printer block's first flag says a ZX Printer is attached, where the model takes one.
+  if (const SnapshotBlock* printer = record.FindBlock("ZXPR");
+      printer && !printer->body.empty() && (printer->body[0] & 1) &&
+      ModelTakesAddon(m.MachineModel, Addon::kPrinter)) {
+    SetPrinterAttached(m, true);
+  }
   const std::string leftOut = LeaveOutUnusedBlocks(m, record);
   ApplySnapshot(m, record);
   // A joystick the file names is the one this game reads: the user's controller, or else the
