@@ -208,7 +208,10 @@ std::vector<uint8_t> Z80RBody(const SnapshotRecord& r) {
   b.push_back(c.IFF1);
   b.push_back(c.IFF2);
   b.push_back(c.IM);
-  PutLe32(b, r.frameTState.value_or(0));
+  // A machine whose frame-start interrupt is still to come is written as the format's readers
+  // keep it: at the end of the frame before, the frame's length not yet taken off.
+  const uint32_t t = r.frameTState.value_or(0);
+  PutLe32(b, r.interruptDue ? t + SnapshotFrameLength(r.model) : t);
   b.push_back(r.interruptHold);  // 0: the model's own hold time
   b.push_back(static_cast<uint8_t>((c.halted ? kZ80RHalted : 0) | (c.eiLast ? kZ80REiLast : 0) |
                                    (c.flagsSet ? kZ80RFlagsSet : 0)));
@@ -273,6 +276,15 @@ FormatStatus ParseSZX(std::span<const uint8_t> data, SnapshotRecord& out) {
         r.blocks.push_back({id, std::vector<uint8_t>(body.begin(), body.end())});
         break;
       default: break;
+    }
+  }
+  // A T-state past the frame's end: the frame is over and its successor's interrupt still to
+  // come, which is how the record keeps it.
+  if (r.frameTState) {
+    const uint32_t length = SnapshotFrameLength(r.model);
+    if (*r.frameTState >= length) {
+      r.frameTState = (*r.frameTState - length) % length;
+      r.interruptArmed = 1;
     }
   }
   // The record keeps a halted CPU with PC past the HALT, where the interrupt will return to.
