@@ -253,6 +253,8 @@ TEST(SzxBlocks, EveryDeviceBlockComesBackOnAFreshMachine) {
   for (const SnapshotBlock& b : first.blocks) ids += std::string(b.id.data(), 4) + " ";
   for (const char* id : {"IF1", "USPE", "DRUM", "PLTT", "MFCE", "AMXM", "ZXPR", "KEYB"})
     EXPECT_NE(first.FindBlock(id), nullptr) << id << " missing from " << ids;
+  ASSERT_NE(first.FindBlock("KEYB"), nullptr);
+  EXPECT_EQ(first.FindBlock("KEYB")->body[4], 1) << "the keyboard emulates the Fuller joystick";
 
   SnapshotMachine loaded(kModel48K);
   loaded.emu.folders.CurrentRomDir = roms;
