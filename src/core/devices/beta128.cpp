@@ -53,24 +53,32 @@ void DiskActivity(MachineState& m) {
   m.DiskFastCountdown = kFastFrames;
 }
 
+// While TR-DOS is paged in the interface drives the data bus on its ports, whatever the byte (a
+// disk holds bytes of 0xFF, which must not be taken for an idle bus).
+bool Answers(MachineState& m) {
+  if (!TrdosPaged(m)) return false;
+  m.PortBusDriven = true;
+  return true;
+}
+
 uint8_t CommandRead(MachineState& m, uint16_t, uint8_t value) {
-  if (!TrdosPaged(m)) return value;
+  if (!Answers(m)) return value;
   DiskActivity(m);
   return m.Beta.ReadStatus(Now(m));
 }
 uint8_t TrackRead(MachineState& m, uint16_t, uint8_t value) {
-  return TrdosPaged(m) ? m.Beta.ReadTrack() : value;
+  return Answers(m) ? m.Beta.ReadTrack() : value;
 }
 uint8_t SectorRead(MachineState& m, uint16_t, uint8_t value) {
-  return TrdosPaged(m) ? m.Beta.ReadSector() : value;
+  return Answers(m) ? m.Beta.ReadSector() : value;
 }
 uint8_t DataRead(MachineState& m, uint16_t, uint8_t value) {
-  if (!TrdosPaged(m)) return value;
+  if (!Answers(m)) return value;
   DiskActivity(m);
   return m.Beta.ReadData(Now(m));
 }
 uint8_t SystemRead(MachineState& m, uint16_t, uint8_t value) {
-  return TrdosPaged(m) ? m.Beta.ReadSystem(Now(m)) : value;
+  return Answers(m) ? m.Beta.ReadSystem(Now(m)) : value;
 }
 void CommandWrite(MachineState& m, uint16_t, uint8_t value) {
   if (!TrdosPaged(m)) return;
