@@ -39,7 +39,10 @@ int ParseBetaRunOption(const std::vector<std::string>& args, size_t& i, BetaRunO
 }
 
 void BetaRun::Configure(Settings& settings) const {
-  if (options_.beta128) settings.Beta128 = 1;
+  // A disk for a drive fits the interface too, as opening one does.
+  bool any = false;
+  for (const std::string& p : options_.paths) any = any || !p.empty();
+  if (options_.beta128 || any) settings.Beta128 = 1;
 }
 
 bool BetaRun::Start(Emulator& emu) {

@@ -209,6 +209,60 @@ INSTANTIATE_TEST_SUITE_P(
                                   200}),
     [](const auto& instance) { return std::string(instance.param.name); });
 
+// A disk opened through the file dispatch (--load, as the window's Open and a drop): with
+// Autoload the machine boots into TR-DOS and runs the disk's "boot" file. A 48K or 128K gets
+// the interface fitted; a +3 or 16K, which cannot take one, becomes a Pentagon. An SCL opens the
+// same way; without the TR-DOS ROM the disk is refused and the machine stays as it was.
+TEST(Beta128Run, OpenedDisksBootTheirBootFileOnEveryModel) {
+  REQUIRE_BETA_ROMS();
+  RomLinks roms;
+  for (const char* name : {"128k.rom", "plus3.rom"})
+    fs::create_symlink(RomDir() / name, roms.dir.path / name);
+  const std::string disk = roms.dir / "boot.trd";
+  int status = 0;
+  std::string out = RunOrvo("--model 48 --beta128 --new-trd " + disk + " --trd-a " + disk +
+                                " --type-frame 100 --type '10 PRINT \"BOOTED \";2*21\n"
+                                "RANDOMIZE USR 15616\n\nSAVE \"boot\" LINE 10' --frames 900",
+                            &status, roms.dir.path);
+  ASSERT_EQ(status, 0) << out;
+  TrdDisk saved;
+  ASSERT_TRUE(ParseTrd(ReadWholeFile(disk), saved).Ok());
+  ASSERT_EQ(TrdCatalogue(saved).size(), 1u) << out;
+
+  const std::string scl = roms.dir.Write(
+      "boot.scl", std::string(reinterpret_cast<const char*>(WriteScl(TrdCatalogue(saved)).data()),
+                              WriteScl(TrdCatalogue(saved)).size()));
+  struct Case {
+    std::string args;
+    const char* model;
+  };
+  for (const Case& c : {Case{"--model 48 --load " + disk, "ZX Spectrum 48K"},
+                        Case{"--model 128 --load " + disk, "ZX Spectrum 128K"},
+                        Case{"--model plus3 --load " + disk, "Pentagon 128"},
+                        Case{"--model pentagon --load " + scl, "Pentagon 128"}}) {
+    SCOPED_TRACE(c.args);
+    out = RunOrvo(c.args + " --autoload --frames 300 --screen-text", &status, roms.dir.path);
+    ASSERT_EQ(status, 0) << out;
+    EXPECT_NE(out.find(std::string("Model: ") + c.model), std::string::npos) << out;
+    EXPECT_NE(out.find("BOOTED 42"), std::string::npos) << out;
+  }
+  // Without Autoload the disk waits in drive A: for TR-DOS.
+  out = RunOrvo("--model 48 --load " + disk +
+                    " --type-frame 100 --type 'RANDOMIZE USR 15616\n\nCAT' --frames 500 "
+                    "--screen-text",
+                &status, roms.dir.path);
+  ASSERT_EQ(status, 0) << out;
+  EXPECT_EQ(out.find("BOOTED"), std::string::npos) << out;
+  EXPECT_NE(out.find("boot    <B>"), std::string::npos) << out;
+
+  TempDir bare;
+  fs::create_symlink(RomDir() / "48k.rom", bare.path / "48k.rom");
+  out = RunOrvo("--model 48 --load " + disk + " --frames 1", &status, bare.path);
+  EXPECT_NE(status, 0) << out;
+  EXPECT_NE(out.find("ROM missing"), std::string::npos) << out;
+  EXPECT_NE(out.find("trdos.rom"), std::string::npos) << out;
+}
+
 // The Pentagon's frame as a program measures it: minfo counts the T-states between interrupts and
 // how long the INT line is held, loaded by the Pentagon's own tape loader.
 TEST(Beta128Run, PentagonFrameMeasuredByATimingProgram) {

@@ -118,22 +118,44 @@ bool SaveChangedBetaDisks(Emulator& emu) {
   return ok;
 }
 
+bool OpenBetaDiskBytes(Emulator& emu, std::span<const uint8_t> bytes, const std::string& path,
+                       bool writeProtect) {
+  MachineState& m = emu.m;
+  if (!Beta128Fitted(m)) {
+    // The ROM first, so that a machine that cannot take the disk is left as it was.
+    std::vector<uint8_t> rom;
+    if (ReadAddonRom(emu, kTrdosRomName, kTrdosRomSize, rom) != 0) return false;
+    if (Beta128Wanted(m.MachineModel, 1)) {
+      emu.settings.Beta128 = 1;
+      emu.PendingSettings.Beta128 = 1;
+    } else {
+      m.MachineModel = kModelPentagon;
+    }
+    SetUpMachine(emu);
+    ResetMachine(emu, true);
+    if (!Beta128Fitted(m)) return false;
+  }
+  if (!InsertBetaDiskBytes(emu, 0, bytes, path, writeProtect)) return false;
+  if (emu.settings.Autoload || emu.settings.DiskAutoload) BootTrdosDisk(emu);
+  return true;
+}
+
 int BootTrdosDisk(Emulator& emu) {
   MachineState& m = emu.m;
   if (!Beta128Fitted(m)) return 1;
-  // From a reset: the 128K family's menu, or 48 BASIC's copyright line, waits for a key.
+  // TR-DOS works through the 48 BASIC ROM: the 128K family starts in it as its "48 BASIC" entry
+  // would, with the paging left unlocked for programs that use the other banks.
   ResetMachine(emu, true);
-  for (int f = 0; f < 300 && m.cpu.PC != m.KeyWaitAddress; ++f) {
-    while (m.FrameTState < m.FrameLength && m.cpu.PC != m.KeyWaitAddress) StepInstruction(emu);
-    if (m.cpu.PC != m.KeyWaitAddress) RunFrame(emu);
+  if (Is128KFamily(m.MachineModel)) m.WritePort(0x7FFD, 0x10);
+  for (int f = 0; f < 300 && !TypingWaitsHere(m); ++f) {
+    while (m.FrameTState < m.FrameLength && !TypingWaitsHere(m)) StepInstruction(emu);
+    if (!TypingWaitsHere(m)) RunFrame(emu);
   }
-  if (m.cpu.PC != m.KeyWaitAddress) return 1;
-  // Straight into TR-DOS at its entry point, which pages its ROM in and reads the disk; a "boot"
-  // file on it is run by the RUN that TR-DOS's command line takes without a name.
-  PageInTrdos(m);
-  m.cpu.PC = 0x3D00;
-  static const uint8_t kRun[] = {'R', 'U', 'N', '\r'};
-  StartTyping(m, kRun);
+  if (!TypingWaitsHere(m)) return 1;
+  // Into TR-DOS as a user goes, from a BASIC statement; TR-DOS takes the first key after it as
+  // its start-up key, and RUN without a name runs the disk's "boot" file.
+  static const char kBoot[] = "RANDOMIZE USR 15616\r\rRUN\r";
+  StartTyping(m, std::span(reinterpret_cast<const uint8_t*>(kBoot), sizeof kBoot - 1));
   return 0;
 }
 

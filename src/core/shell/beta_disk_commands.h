@@ -27,6 +27,14 @@ bool WriteBlankTrd(const std::string& path);
 void EjectBetaDisk(Emulator& emu, int drive);
 // Saves every changed image. False when one could not be written (a message said which).
 bool SaveChangedBetaDisks(Emulator& emu);
+// A TRD or SCL file opened through the file dispatch (Open file, a drop, the command line, a ZIP
+// entry): the machine gets a Beta 128 if it has none (the 48K, 128K and +2 have the interface
+// fitted, a setting that stays; the other models change to the Pentagon, for this machine only),
+// the disk goes into drive A:, and with "Autoload" or "Disk autoload" on the machine boots into
+// TR-DOS and runs the disk's "boot" file. False when the disk could not go in (a message said
+// why: the TR-DOS ROM missing, or the image unreadable).
+bool OpenBetaDiskBytes(Emulator& emu, std::span<const uint8_t> bytes, const std::string& path,
+                       bool writeProtect);
 // With "Autoload": boots the machine into TR-DOS and runs the disk's "boot" file (RUN at the
 // TR-DOS prompt). Returns 0, or 1 when TR-DOS did not come up.
 int BootTrdosDisk(Emulator& emu);
