@@ -64,6 +64,10 @@ class Wd1793 {
   void ClearModified(int drive);
   const TrdDisk& Disk(int drive) const { return drives_[drive & 3].disk; }
   bool WriteProtected(int drive) const { return drives_[drive & 3].writeProtect; }
+  // The disk's write-protect tab (an empty drive keeps none).
+  void SetWriteProtect(int drive, bool on) {
+    if (drives_[drive & 3].inserted) drives_[drive & 3].writeProtect = on;
+  }
   int HeadCylinder(int drive) const { return drives_[drive & 3].cylinder; }
 
   // A command is running or the drive's motor still turns: the disk is being worked.

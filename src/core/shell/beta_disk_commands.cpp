@@ -118,6 +118,60 @@ bool SaveChangedBetaDisks(Emulator& emu) {
   return ok;
 }
 
+int InsertBetaDiskCommand(Emulator& emu, int drive, const std::string& path) {
+  if (path.empty() || !Beta128Fitted(emu.m)) return 1;
+  const bool ok = InsertBetaDiskFile(emu, drive, path);
+  UpdateBetaDiskMenus(emu);
+  return ok ? 0 : 1;
+}
+
+int NewBetaDiskCommand(Emulator& emu, int drive, const std::string& path) {
+  if (path.empty() || !Beta128Fitted(emu.m)) return 1;
+  if (!WriteBlankTrd(path)) {
+    emu.ShowMessage(CaptionId::File, kMsgDiskSaveFailed, path);
+    return 1;
+  }
+  return InsertBetaDiskCommand(emu, drive, path);
+}
+
+void EjectBetaDiskCommand(Emulator& emu, int drive) {
+  EjectBetaDisk(emu, drive);
+  UpdateBetaDiskMenus(emu);
+}
+
+bool SetBetaWriteProtect(Emulator& emu, int drive, bool on) {
+  drive &= 3;
+  Wd1793& fdc = emu.m.Beta;
+  bool done = fdc.DiskInserted(drive) && (on || !emu.betaDisks.readOnly[drive]);
+  if (done) fdc.SetWriteProtect(drive, on);
+  UpdateBetaDiskMenus(emu);
+  return done;
+}
+
+void UpdateBetaDiskMenus(Emulator& emu) {
+  static constexpr CommandId kInsert[] = {CommandId::InsertDiskA, CommandId::InsertDiskB,
+                                          CommandId::InsertDiskC, CommandId::InsertDiskD};
+  static constexpr CommandId kNew[] = {CommandId::NewDiskA, CommandId::NewDiskB,
+                                       CommandId::NewDiskC, CommandId::NewDiskD};
+  static constexpr CommandId kEject[] = {CommandId::EjectDiskA, CommandId::EjectDiskB,
+                                         CommandId::EjectDiskC, CommandId::EjectDiskD};
+  static constexpr CommandId kProtect[] = {CommandId::WriteProtectA, CommandId::WriteProtectB,
+                                           CommandId::WriteProtectC, CommandId::WriteProtectD};
+  const bool fitted = Beta128Fitted(emu.m);
+  MenuStates& menu = emu.menu;
+  for (int d = 0; d < kBetaDriveCount; ++d) {
+    const bool inserted = fitted && emu.m.Beta.DiskInserted(d);
+    // Drives A: and B: are the +3's too: their items are the model's when no interface is fitted.
+    if (fitted || d >= 2) {
+      menu.Enable(kInsert[d], fitted);
+      menu.Enable(kNew[d], fitted);
+      menu.Enable(kEject[d], fitted);
+    }
+    menu.Enable(kProtect[d], inserted);
+    menu.Check(kProtect[d], inserted && emu.m.Beta.WriteProtected(d));
+  }
+}
+
 bool OpenBetaDiskBytes(Emulator& emu, std::span<const uint8_t> bytes, const std::string& path,
                        bool writeProtect) {
   MachineState& m = emu.m;
@@ -135,7 +189,9 @@ bool OpenBetaDiskBytes(Emulator& emu, std::span<const uint8_t> bytes, const std:
     ResetMachine(emu, true);
     if (!Beta128Fitted(m)) return false;
   }
-  if (!InsertBetaDiskBytes(emu, 0, bytes, path, writeProtect)) return false;
+  const bool inserted = InsertBetaDiskBytes(emu, 0, bytes, path, writeProtect);
+  UpdateBetaDiskMenus(emu);
+  if (!inserted) return false;
   if (emu.settings.Autoload || emu.settings.DiskAutoload) BootTrdosDisk(emu);
   return true;
 }

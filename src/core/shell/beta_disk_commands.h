@@ -35,6 +35,18 @@ bool SaveChangedBetaDisks(Emulator& emu);
 // why: the TR-DOS ROM missing, or the image unreadable).
 bool OpenBetaDiskBytes(Emulator& emu, std::span<const uint8_t> bytes, const std::string& path,
                        bool writeProtect);
+// The File menu's disk commands on a machine with the Beta 128 (drives A: to D:). Insert and
+// New show why they failed and return 1 then; New writes a blank TRD to `path` first.
+int InsertBetaDiskCommand(Emulator& emu, int drive, const std::string& path);
+int NewBetaDiskCommand(Emulator& emu, int drive, const std::string& path);
+void EjectBetaDiskCommand(Emulator& emu, int drive);
+// The write-protect tab. A disk whose file cannot be written back (read-only, or an entry of an
+// archive) stays protected: returns false then.
+bool SetBetaWriteProtect(Emulator& emu, int drive, bool on);
+// The menu items of the four drives: enabled with the interface fitted, the write-protect
+// marks as the drives hold them.
+void UpdateBetaDiskMenus(Emulator& emu);
+
 // With "Autoload": boots the machine into TR-DOS and runs the disk's "boot" file (RUN at the
 // TR-DOS prompt). Returns 0, or 1 when TR-DOS did not come up.
 int BootTrdosDisk(Emulator& emu);
