@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <string>
+#include <utility>
 
 #include "formats/trd_format.h"
 #include "run_orvo.h"
@@ -276,6 +277,24 @@ TEST(Beta128Run, PentagonFrameMeasuredByATimingProgram) {
   ASSERT_EQ(status, 0) << out;
   EXPECT_NE(out.find("Frame time: 71680"), std::string::npos) << out;
   EXPECT_NE(out.find("INT time: 36"), std::string::npos) << out;
+}
+
+// A program of our own times the frame from one interrupt to the next (a HALT, then a loop of 35
+// T-states until an IM 2 handler of fixed length runs): 1995 passes on the 48K's 69888 T-states,
+// 2046 on the Pentagon's 71680 (each leaves the same 35-63 T-states of handler and start).
+TEST(Beta128Run, PentagonFrameTimedByAHaltedLoop) {
+  REQUIRE_BETA_ROMS();
+  RomLinks roms;
+  const std::string program = (DataDir() / "frame_count.asm").string();
+  for (const auto& [model, passes] : {std::pair{"48", 1995}, std::pair{"pentagon", 2046}}) {
+    SCOPED_TRACE(model);
+    int status = 0;
+    const std::string out = RunOrvo(std::string("--model ") + model + " --assemble " + program +
+                                        " --run start --break done --frames 400",
+                                    &status, roms.dir.path);
+    ASSERT_EQ(status, 0) << out;
+    EXPECT_NE(out.find("\"hl\":" + std::to_string(passes) + ","), std::string::npos) << out;
+  }
 }
 
 }  // namespace
