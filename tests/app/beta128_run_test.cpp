@@ -279,6 +279,65 @@ TEST(Beta128Run, PentagonFrameMeasuredByATimingProgram) {
   EXPECT_NE(out.find("INT time: 36"), std::string::npos) << out;
 }
 
+// An SZX saved in the middle of a sector read (TR-DOS's INI loop) carries the interface, the
+// controller's command in progress and the drive's image name: loaded into a plain 48K with no
+// disk given, it fits the interface, puts the disk back and finishes the LOAD as the
+// uninterrupted run does. Without the controller's block the read never finishes.
+TEST(Beta128Run, SnapshotMidSectorReadRunsOnAsTheWholeRun) {
+  REQUIRE_BETA_ROMS();
+  RomLinks roms;
+  const std::string disk = roms.dir / "snap.trd";
+  int status = 0;
+  std::string out = RunOrvo("--model 48 --beta128 --new-trd " + disk + " --trd-a " + disk +
+                                " --type-frame 100 --type 'RANDOMIZE USR 15616\\n\\n"
+                                "SAVE \"code\"CODE 0,100' --frames 600",
+                            &status, roms.dir.path);
+  ASSERT_EQ(status, 0) << out;
+  const std::string typed =
+      " --type-frame 100 --type 'RANDOMIZE USR 15616\\n\\nLOAD \"code\"CODE 40000\\n'";
+  const std::string whole = roms.dir / "whole.bin";
+  out = RunOrvo("--model 48 --beta128 --trd-a " + disk + typed + " --frames 400 --save-binary " +
+                    whole + "@40000,100",
+                &status, roms.dir.path);
+  ASSERT_EQ(status, 0) << out;
+  const std::vector<uint8_t> rom = ReadWholeFile(RomDir() / "extras/trdos.rom");
+  ASSERT_EQ(ReadWholeFile(whole), std::vector<uint8_t>(rom.begin(), rom.begin() + 100));
+
+  // The INI that takes the sector's first byte (B counts the bytes down from 0x80 pairs).
+  const std::string snap = roms.dir / "mid.szx";
+  out = RunOrvo("--model 48 --beta128 --trd-a " + disk + typed +
+                    " --frames 400 --break 3FEC:B=#80 --save " + snap,
+                &status, roms.dir.path);
+  ASSERT_EQ(status, 0) << out;
+  const std::string part = roms.dir / "part.bin";
+  out = RunOrvo("--model 48 --load " + snap + " --frames 300 --screen-text --save-binary " + part +
+                    "@40000,100",
+                &status, roms.dir.path);
+  ASSERT_EQ(status, 0) << out;
+  EXPECT_NE(out.find("O.K."), std::string::npos) << out;
+  EXPECT_EQ(ReadWholeFile(part), ReadWholeFile(whole));
+
+  // The same file without Orvo's controller block: the interface's registers alone.
+  std::vector<uint8_t> bytes = ReadWholeFile(snap);
+  std::vector<uint8_t> kept(bytes.begin(), bytes.begin() + 8);
+  for (size_t at = 8; at + 8 <= bytes.size();) {
+    const size_t size = bytes[at + 4] | bytes[at + 5] << 8 | bytes[at + 6] << 16 |
+                        static_cast<size_t>(bytes[at + 7]) << 24;
+    if (std::string(bytes.begin() + static_cast<std::ptrdiff_t>(at),
+                    bytes.begin() + static_cast<std::ptrdiff_t>(at) + 4) != "BDRV")
+      kept.insert(kept.end(), bytes.begin() + static_cast<std::ptrdiff_t>(at),
+                  bytes.begin() + static_cast<std::ptrdiff_t>(at + 8 + size));
+    at += 8 + size;
+  }
+  ASSERT_LT(kept.size(), bytes.size()) << "the snapshot has a BDRV block";
+  const std::string bare = roms.dir.Write(
+      "bare.szx", std::string(reinterpret_cast<const char*>(kept.data()), kept.size()));
+  out = RunOrvo("--model 48 --trd-a " + disk + " --load " + bare +
+                    " --frames 300 --screen-text --save-binary " + part + "@40000,100",
+                &status, roms.dir.path);
+  EXPECT_NE(ReadWholeFile(part), ReadWholeFile(whole)) << out;
+}
+
 // A program of our own times the frame from one interrupt to the next (a HALT, then a loop of 35
 // T-states until an IM 2 handler of fixed length runs): 1995 passes on the 48K's 69888 T-states,
 // 2046 on the Pentagon's 71680 (each leaves the same 35-63 T-states of handler and start).

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "devices/beta128.h"
+#include "formats/snapshot_record.h"
 #include "formats/trd_format.h"
 #include "machine/typing.h"
 #include "shell/emulator.h"
@@ -84,6 +85,7 @@ bool InsertBetaDiskBytes(Emulator& emu, int drive, std::span<const uint8_t> byte
   const bool taken = scl && std::filesystem::exists(savePath, ec);
   const bool readOnly = writeProtect || taken || !FileWritable(scl ? savePath : path);
   emu.m.Beta.InsertDisk(drive, std::move(disk), readOnly);
+  emu.m.Beta.SetDiskName(drive, path);
   emu.betaDisks.path[drive] = path;
   emu.betaDisks.savePath[drive] = readOnly ? std::string() : savePath;
   emu.betaDisks.readOnly[drive] = readOnly;
@@ -170,6 +172,23 @@ void UpdateBetaDiskMenus(Emulator& emu) {
     menu.Enable(kProtect[d], inserted);
     menu.Check(kProtect[d], inserted && emu.m.Beta.WriteProtected(d));
   }
+}
+
+void InsertSnapshotBetaDisks(Emulator& emu, const SnapshotRecord& record) {
+  const SnapshotBlock* block = record.FindBlock(kBetaDrivesBlock);
+  std::array<std::string, kBetaDriveCount> names;
+  if (!block || !Beta128Fitted(emu.m) || !Wd1793::DiskNamesInState(block->body, names)) return;
+  for (int d = 0; d < kBetaDriveCount; ++d) {
+    if (names[d] == emu.betaDisks.path[d] && emu.m.Beta.DiskInserted(d)) continue;
+    // A disk of an archive (no file of its own) cannot come back.
+    std::error_code ec;
+    if (names[d].empty() || !std::filesystem::is_regular_file(names[d], ec)) {
+      EjectBetaDisk(emu, d);
+      continue;
+    }
+    InsertBetaDiskFile(emu, d, names[d]);
+  }
+  UpdateBetaDiskMenus(emu);
 }
 
 bool OpenBetaDiskBytes(Emulator& emu, std::span<const uint8_t> bytes, const std::string& path,

@@ -12,6 +12,7 @@
 namespace orvo {
 
 class Emulator;
+struct SnapshotRecord;
 
 // The image a name's extension says: true for .trd and .scl (either case).
 bool IsBetaDiskName(const std::string& path);
@@ -46,6 +47,11 @@ bool SetBetaWriteProtect(Emulator& emu, int drive, bool on);
 // The menu items of the four drives: enabled with the interface fitted, the write-protect
 // marks as the drives hold them.
 void UpdateBetaDiskMenus(Emulator& emu);
+
+// A snapshot's "BDRV" block names the images its drives held: they go back in (from their files,
+// the disks in memory kept where a drive already holds the same one) before the machine's state
+// is applied. A name with no file leaves its drive empty.
+void InsertSnapshotBetaDisks(Emulator& emu, const SnapshotRecord& record);
 
 // With "Autoload": boots the machine into TR-DOS and runs the disk's "boot" file (RUN at the
 // TR-DOS prompt). Returns 0, or 1 when TR-DOS did not come up.

@@ -10,6 +10,7 @@
 #include "formats/snapshot_48k.h"
 #include "formats/szx_format.h"
 #include "formats/z80_format.h"
+#include "shell/beta_disk_commands.h"
 #include "shell/emulator.h"
 #include "shell/format_messages.h"
 #include "shell/machine_setup.h"
@@ -37,10 +38,9 @@ struct FittingBlock {
   int32_t MachineSettings::*setting;
 };
 constexpr FittingBlock kFittingBlocks[] = {
-    {"DRUM", &MachineSettings::SpecDrum},
-    {"USPE", &MachineSettings::USpeech},
-    {"PLTT", &MachineSettings::UlaPlus},
-    {"IF1", &MachineSettings::Interface1},
+    {"DRUM", &MachineSettings::SpecDrum}, {"USPE", &MachineSettings::USpeech},
+    {"PLTT", &MachineSettings::UlaPlus},  {"IF1", &MachineSettings::Interface1},
+    {"B128", &MachineSettings::Beta128},
 };
 
 void FitDevicesOfBlocks(Emulator& emu, const SnapshotRecord& record) {
@@ -109,6 +109,7 @@ void LoadSnapshotRecord(Emulator& emu, const SnapshotRecord& given) {
   }
   m.MachineModel = static_cast<uint8_t>(record.model);
   SetUpMachine(emu);
+  InsertSnapshotBetaDisks(emu, record);
   const std::string leftOut = LeaveOutUnusedBlocks(m, record);
   ApplySnapshot(m, record);
   // A joystick the file names is the one this game reads: the user's controller, or else the
