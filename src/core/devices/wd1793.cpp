@@ -443,7 +443,8 @@ void Wd1793::SaveState(std::vector<uint8_t>& out) const {
     out.push_back(static_cast<uint8_t>(d.writeProtect));
     out.push_back(static_cast<uint8_t>(d.cylinder));
     for (int16_t c : d.idCylinder) Put(out, static_cast<uint16_t>(c), 2);
-    const size_t n = std::min(d.name.size(), kMaxNameBytes);
+    // An empty drive has no image to name.
+    const size_t n = d.inserted ? std::min(d.name.size(), kMaxNameBytes) : 0;
     Put(out, n, 2);
     out.insert(out.end(), d.name.begin(), d.name.begin() + static_cast<std::ptrdiff_t>(n));
   }
