@@ -4,39 +4,29 @@
 #include "shell/beta_disk_commands.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "devices/beta128.h"
 #include "formats/trd_format.h"
 #include "machine/machine_fixture.h"
+#include "support/temp_dir.h"
 
 namespace orvo::test {
 namespace {
 
-namespace fs = std::filesystem;
-
 struct BetaMachine {
   BetaMachine() : t(kModel48K) {
-    folder = fs::temp_directory_path() / ("orvo-beta-menu-" + std::to_string(::getpid()));
-    fs::remove_all(folder);
-    fs::create_directories(folder);
     t.emu.settings.Beta128 = 1;
     t.m.settings.Beta128 = 1;
     t.m.TrdosRom.assign(kTrdosRomSize, 0xC9);
     UpdateDevices(t.m);
     UpdateBetaDiskMenus(t.emu);
   }
-  ~BetaMachine() {
-    std::error_code ec;
-    fs::remove_all(folder, ec);
-  }
-  std::string Path(const char* name) const { return (folder / name).string(); }
+  std::string Path(const char* name) const { return folder / name; }
   TestMachine t;
-  fs::path folder;
+  TempDir folder;
 };
 
 TEST(BetaDiskCommands, DrivesTakeNewDisksAndTheirWriteProtectMarksFollow) {
