@@ -43,7 +43,8 @@ struct BlockKind {
   uint32_t size;  // the body size its kind has, or 0 for any
 };
 
-// Every block ID the format defines, with what loading does with it.
+// Every block ID the format defines, with what loading does with it; then Orvo's own "BDRV" (the
+// Beta 128's controller and drives beyond what "B128" holds), which other readers pass over.
 constexpr BlockKind kBlockKinds[] = {
     {"ZXST", Use::kSkipped, 0}, {"ZXAT", Use::kKept, 0}, {"ATRP", Use::kKept, 0},
     {"AY", Use::kAY, 18},       {"ZXCF", Use::kKept, 0}, {"CFRP", Use::kKept, 0},
@@ -57,7 +58,7 @@ constexpr BlockKind kBlockKinds[] = {
     {"RAMP", Use::kRAMP, 0},    {"ROM", Use::kKept, 0},  {"SCLD", Use::kKept, 0},
     {"SIDE", Use::kKept, 0},    {"DRUM", Use::kKept, 0}, {"SPCR", Use::kSPCR, 8},
     {"TAPE", Use::kKept, 0},    {"USPE", Use::kKept, 0}, {"ZXPR", Use::kKept, 0},
-    {"Z80R", Use::kZ80R, 37},
+    {"Z80R", Use::kZ80R, 37},   {"BDRV", Use::kKept, 0},
 };
 
 const BlockKind* FindKind(const std::array<char, 4>& id) {

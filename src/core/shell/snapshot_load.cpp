@@ -12,6 +12,7 @@
 #include "formats/szx_format.h"
 #include "formats/z80_format.h"
 #include "shell/addon_commands.h"
+#include "shell/beta_disk_commands.h"
 #include "shell/emulator.h"
 #include "shell/format_messages.h"
 #include "shell/machine_setup.h"
@@ -39,10 +40,9 @@ struct FittingBlock {
   int32_t MachineSettings::*setting;
 };
 constexpr FittingBlock kFittingBlocks[] = {
-    {"DRUM", &MachineSettings::SpecDrum},
-    {"USPE", &MachineSettings::USpeech},
-    {"PLTT", &MachineSettings::UlaPlus},
-    {"IF1", &MachineSettings::Interface1},
+    {"DRUM", &MachineSettings::SpecDrum}, {"USPE", &MachineSettings::USpeech},
+    {"PLTT", &MachineSettings::UlaPlus},  {"IF1", &MachineSettings::Interface1},
+    {"B128", &MachineSettings::Beta128},
 };
 
 void FitDevicesOfBlocks(Emulator& emu, const SnapshotRecord& record) {
@@ -117,6 +117,7 @@ void LoadSnapshotRecord(Emulator& emu, const SnapshotRecord& given) {
   }
   m.MachineModel = static_cast<uint8_t>(record.model);
   SetUpMachine(emu);
+  InsertSnapshotBetaDisks(emu, record);
   // The printer block's first flag says a ZX Printer is attached, where the model takes one.
   if (const SnapshotBlock* printer = record.FindBlock("ZXPR");
       printer && !printer->body.empty() && (printer->body[0] & 1) &&
