@@ -11,6 +11,8 @@
 #include "devices/beta128.h"
 #include "formats/trd_format.h"
 #include "machine/machine_fixture.h"
+#include "shell/snapshot_save.h"
+#include "shell/window_commands.h"
 #include "support/temp_dir.h"
 
 namespace orvo::test {
@@ -69,6 +71,32 @@ TEST(BetaDiskCommands, ADiskWithNoFileToGoBackToStaysWriteProtected) {
   EXPECT_FALSE(SetBetaWriteProtect(b.t.emu, 0, false));
   EXPECT_TRUE(b.t.m.Beta.WriteProtected(0));
   EXPECT_TRUE(b.t.emu.menu.IsChecked(CommandId::WriteProtectA));
+}
+
+// What TR-DOS wrote reaches the disk's file before an SZX names it and when the window quits.
+TEST(BetaDiskCommands, WrittenDisksGoBackToTheirFilesOnSnapshotAndQuit) {
+  BetaMachine b;
+  b.t.emu.folders.ConfigFolder = b.folder.path.string();
+  ASSERT_EQ(NewBetaDiskCommand(b.t.emu, 0, b.Path("work.trd")), 0);
+  Wd1793& wd = b.t.m.Beta;
+  wd.WriteSystem(kSystemReset | kSystemSide | 0x08);  // drive A, the first side
+  auto writeFirstSector = [&](uint8_t fill) {
+    wd.WriteSector(1);
+    wd.WriteCommand(0xA0, 1000);
+    for (int i = 0; i < 256 && wd.Drq(); ++i) wd.WriteData(fill, 1000);
+    ASSERT_TRUE(wd.Modified(0));
+  };
+  auto firstByteOnFile = [&] {
+    TrdDisk disk;
+    EXPECT_TRUE(ParseTrd(ReadWholeFile(b.Path("work.trd")), disk).Ok());
+    return disk.Sector(0, 0, 1)[0];
+  };
+  writeFirstSector(0x5A);
+  ASSERT_EQ(SaveSnapshot(b.t.emu, b.Path("state.szx")), kSaved);
+  EXPECT_EQ(firstByteOnFile(), 0x5A);
+  writeFirstSector(0xA5);
+  ShutDown(b.t.emu);
+  EXPECT_EQ(firstByteOnFile(), 0xA5);
 }
 
 TEST(BetaDiskCommands, WithoutTheInterfaceOnlyThePlusThreeDrivesAreOffered) {
