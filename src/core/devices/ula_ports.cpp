@@ -20,7 +20,7 @@ uint8_t UlaRead(MachineState& m, uint16_t port, uint8_t) {
   uint8_t v = static_cast<uint8_t>((0xBF | m.ports.EarFeedback) & keys);
   const int32_t keystick = m.settings.KeystickType;
   if (m.input.KeystickActive && keystick >= 3 && keystick <= 5) v = KeystickValue(m, v, high);
-  const int32_t joystick = m.settings.KeystickType;
+  const int32_t joystick = m.settings.JoystickType;
   if (m.input.JoystickActive && joystick >= 3 && joystick <= 5) v = JoystickValue(m, v, high);
   if (m.TapePlaying) {
     v = static_cast<uint8_t>((v & (m.Issue3Keyboard ? 0xFF : 0xBF)) ^ m.tape.EarBit);
