@@ -40,12 +40,14 @@ uint32_t BeginHookBatch(MachineState& m, uint32_t limit, uint8_t hooks) {
     const uint64_t due = NextSampleDue(s, now);
     m.BatchSoundDue = due;
     batched |= kBatchedSound;
-    if (SamplesWithinBatch(m)) {
+    if (SamplesWithinBatch(m) && SoundIsSteady(m)) {
+      // Every sample alike: the core need not stop for them. They are counted out when the
+      // batch is caught up, and a halted CPU need not stop for them either.
+      batched |= kBatchedSteadySound;
+      m.sound.SteadySize = 0;
+      m.BatchSoundDue = UINT64_MAX;
+    } else if (SamplesWithinBatch(m)) {
       batched |= kBatchedSamples;
-      if (SoundIsSteady(m)) {
-        batched |= kBatchedSteadySound;
-        m.sound.SteadySize = 0;
-      }
     } else {
       until = std::min(until, due);
     }
@@ -68,6 +70,10 @@ void MachineState::CatchUpBatchedHooks() {
     SoundFedTo = InstructionStartTState;
     sound.SampleAccumulator += static_cast<uint64_t>(ts) << kSampleStepShift;
     sound.ay.AyAccumulator += ts;
+    // The samples due by now fell due in the instructions before this one, whose ends the core
+    // did not stop at: all alike, they are made here.
+    if ((HooksBatched & kBatchedSteadySound) && sound.SampleAccumulator >= sound.SampleStep)
+      GenerateSteadySamples(*this, 0);
   }
 }
 
@@ -79,13 +85,7 @@ uint32_t MachineState::QuietSampleDue(uint32_t start, uint32_t end) {
   SoundFedTo = end;
   sound.SampleAccumulator += static_cast<uint64_t>(t) << kSampleStepShift;
   sound.ay.AyAccumulator += t;
-  if (sound.SampleAccumulator >= sound.SampleStep) {
-    if (HooksBatched & kBatchedSteadySound) {
-      GenerateSteadySamples(*this, end - start);
-    } else {
-      GenerateSampleAfter(*this, end - start);
-    }
-  }
+  if (sound.SampleAccumulator >= sound.SampleStep) GenerateSampleAfter(*this, end - start);
   BatchSoundDue = NextSampleDue(sound, end);
   return static_cast<uint32_t>(std::min<uint64_t>(BatchSoundDue, UINT32_MAX));
 }

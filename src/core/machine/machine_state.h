@@ -41,7 +41,9 @@ constexpr uint8_t kBatchedSound = 2;
 // With kBatchedSound: the batch runs on past the samples that fall due in it, the quiet core
 // stopping at each one's instruction only to have it made (QuietSampleDue).
 constexpr uint8_t kBatchedSamples = 4;
-// With kBatchedSamples: nothing the samples are made of can change in the batch (SoundIsSteady).
+// With kBatchedSound, instead: nothing the samples are made of can change in the batch
+// (SoundIsSteady), so the core runs past them without stopping and they are counted out when the
+// batch is caught up.
 constexpr uint8_t kBatchedSteadySound = 8;
 
 struct MachineState {

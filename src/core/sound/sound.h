@@ -72,9 +72,10 @@ inline bool SoundIsSteady(const MachineState& m) {
   const MachineSettings& cfg = m.settings;
   return AyGated(m) && !cfg.SpecDrum && !cfg.USpeech && !cfg.FullerOrator && cfg.Effect == 0;
 }
-// GenerateSampleAfter while SoundIsSteady holds and nothing has changed since the batch's first
-// sample (SoundState::SteadySize, cleared when a batch begins): that sample is mixed, the others
-// are copies of its bytes.
+// The samples due (at least one) while SoundIsSteady holds and nothing has changed since the
+// batch's first sample (SoundState::SteadySize, cleared when a batch begins): that sample is
+// mixed, the others are copies of its bytes. The AY's ticks, dropped while it is absent, are
+// dropped up to `tstates` before the accumulator's end.
 void GenerateSteadySamples(MachineState& m, uint32_t tstates);
 
 // Per instruction, after the instruction ran: feeds InstructionTStates to the two accumulators
