@@ -11,7 +11,7 @@
 
 namespace orvo {
 
-inline constexpr int kMovieModuleVersion = 1;
+inline constexpr int kMovieModuleVersion = 2;
 inline constexpr char kMovieModuleFile[] = "liborvo_movie.so";
 inline constexpr char kMovieModuleEntry[] = "orvo_movie_module";
 
@@ -22,7 +22,9 @@ struct MovieModuleApi {
   int version;
   void* (*create)();
   void (*destroy)(void* encoder);  // abandons an unfinished recording
-  int (*open)(void* encoder, const char* path, const MovieFormat* format);
+  // Writes into `file` (the loader's temporary file, which it puts in place); `name` is the
+  // user's name for the movie, whose extension chooses the container.
+  int (*open)(void* encoder, const char* file, const char* name, const MovieFormat* format);
   int (*addFrame)(void* encoder, const uint32_t* pixels, int stride, const uint8_t* audio,
                   uint32_t audioBytes);
   int (*finish)(void* encoder);

@@ -2,6 +2,7 @@
 // looked for) and forwards each call through its table.
 #include "host/movie_writer.h"
 
+#include "formats/file_io.h"
 #include "host/module_loader.h"
 #include "host/movie_module.h"
 
@@ -35,6 +36,9 @@ struct MovieWriter::Impl {
   const MovieModuleApi* api = nullptr;
   void* encoder = nullptr;
   std::string path;
+  // The movie is written under a temporary name beside its target (a link's target) and put
+  // in place when finished, as every save is.
+  ReplacingFile file;
 
   ~Impl() {
     if (encoder != nullptr) api->destroy(encoder);
@@ -89,7 +93,12 @@ bool MovieWriter::Open(const std::string& path, const MovieFormat& format, std::
     *error = "Movie: out of memory";
     return false;
   }
-  if (module.api->open(impl->encoder, path.c_str(), &format) == 0) {
+  if (const WriteFailure failure = impl->file.Open(path); failure != WriteFailure::None) {
+    *error = "Movie: " + WriteFailureText(failure, path);
+    return false;
+  }
+  if (module.api->open(impl->encoder, impl->file.TemporaryPath().c_str(), path.c_str(), &format) ==
+      0) {
     *error = module.api->lastError(impl->encoder);
     return false;
   }
@@ -110,9 +119,14 @@ bool MovieWriter::AddFrame(const uint32_t* pixels, int stride, const uint8_t* au
 
 bool MovieWriter::Finish(std::string* error) {
   if (!impl_) return true;
-  const bool ok = impl_->api->finish(impl_->encoder) != 0;
-  if (!ok) *error = impl_->api->lastError(impl_->encoder);
-  impl_.reset();
+  bool ok = impl_->api->finish(impl_->encoder) != 0;
+  if (!ok) {
+    *error = impl_->api->lastError(impl_->encoder);
+  } else if (const WriteFailure failure = impl_->file.Commit(); failure != WriteFailure::None) {
+    *error = "Movie: " + WriteFailureText(failure, impl_->path);
+    ok = false;
+  }
+  impl_.reset();  // an uncommitted file is discarded
   return ok;
 }
 

@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <filesystem>
-#include <system_error>
 #include <vector>
 
 extern "C" {
@@ -41,7 +39,8 @@ bool EndsWith(const std::string& s, const std::string& tail) {
 }  // namespace
 
 struct MovieEncoder::Impl {
-  std::string path, temporary;
+  std::string file;  // where the encoders write (the caller's temporary file)
+  std::string name;  // the user's name for the movie, for messages
   MovieFormat format;
   AVFormatContext* container = nullptr;
   AVCodecContext* video = nullptr;
@@ -96,7 +95,7 @@ struct MovieEncoder::Impl {
       packet->stream_index = stream->index;
       rc = av_interleaved_write_frame(container, packet);
       if (rc < 0) {
-        *error = "Movie: cannot write " + temporary + " (" + AvError(rc) + ")";
+        *error = "Movie: cannot write " + name + " (" + AvError(rc) + ")";
         return false;
       }
     }
@@ -147,14 +146,11 @@ std::string MovieEncoder::VideoCodec() const {
 }
 
 void MovieEncoder::Abandon() {
-  if (!impl_) return;
-  const std::string temporary = impl_->temporary;
   impl_.reset();
-  std::error_code ec;
-  std::filesystem::remove(temporary, ec);
 }
 
-bool MovieEncoder::Open(const std::string& path, const MovieFormat& format, std::string* error) {
+bool MovieEncoder::Open(const std::string& file, const std::string& name, const MovieFormat& format,
+                        std::string* error) {
   Abandon();
   if (format.width <= 0 || format.height <= 0 || format.width % 2 != 0 || format.height % 2 != 0 ||
       (format.withSound &&
@@ -165,20 +161,19 @@ bool MovieEncoder::Open(const std::string& path, const MovieFormat& format, std:
   }
   av_log_set_level(AV_LOG_ERROR);  // the encoders' statistics are not the user's business
   auto impl = std::make_unique<Impl>();
-  impl->path = path;
+  impl->file = file;
+  impl->name = name;
   impl->format = format;
-  const bool matroska = EndsWith(path, ".mkv");
+  const bool matroska = EndsWith(name, ".mkv");
   const AVCodec* h264 = avcodec_find_encoder_by_name("libx264");
   const AVCodec* videoCodec = h264 != nullptr ? h264 : avcodec_find_encoder(AV_CODEC_ID_FFV1);
   const char* containerName = matroska || h264 == nullptr ? "matroska" : "mp4";
-  // The temporary name keeps the extension's container chosen explicitly above.
-  impl->temporary = path + ".part";
   if (videoCodec == nullptr) {
     *error = "Movie: libavcodec has neither an H.264 nor an FFV1 encoder";
     return false;
   }
-  int rc = avformat_alloc_output_context2(&impl->container, nullptr, containerName,
-                                          impl->temporary.c_str());
+  int rc =
+      avformat_alloc_output_context2(&impl->container, nullptr, containerName, impl->file.c_str());
   if (rc < 0 || impl->container == nullptr) {
     *error = "Movie: cannot set up the " + std::string(containerName) + " container";
     return false;
@@ -265,15 +260,15 @@ bool MovieEncoder::Open(const std::string& path, const MovieFormat& format, std:
         format.bitsPerSample == 16 ? 0 : 0x80);
   }
 
-  rc = avio_open(&impl->container->pb, impl->temporary.c_str(), AVIO_FLAG_WRITE);
+  rc = avio_open(&impl->container->pb, impl->file.c_str(), AVIO_FLAG_WRITE);
   if (rc < 0) {
-    *error = "Movie: cannot create " + impl->temporary + " (" + AvError(rc) + ")";
+    *error = "Movie: cannot create " + impl->name + " (" + AvError(rc) + ")";
     impl->container->pb = nullptr;
     return false;
   }
   rc = avformat_write_header(impl->container, nullptr);
   if (rc < 0) {
-    *error = "Movie: cannot write " + impl->temporary + " (" + AvError(rc) + ")";
+    *error = "Movie: cannot write " + impl->name + " (" + AvError(rc) + ")";
     impl_ = std::move(impl);
     Abandon();
     return false;
@@ -355,22 +350,15 @@ bool MovieEncoder::Finish(std::string* error) {
   if (ok) {
     const int rc = av_write_trailer(m.container);
     if (rc < 0) {
-      *error = "Movie: cannot write " + m.temporary + " (" + AvError(rc) + ")";
+      *error = "Movie: cannot write " + m.name + " (" + AvError(rc) + ")";
       ok = false;
     }
   }
   if (m.container->pb != nullptr && avio_closep(&m.container->pb) < 0 && ok) {
-    *error = "Movie: cannot write " + m.temporary;
+    *error = "Movie: cannot write " + m.name;
     ok = false;
   }
   if (!ok) {
-    Abandon();
-    return false;
-  }
-  std::error_code ec;
-  std::filesystem::rename(m.temporary, m.path, ec);
-  if (ec) {
-    *error = "Movie: cannot rename " + m.temporary + " to " + m.path + " (" + ec.message() + ")";
     Abandon();
     return false;
   }

@@ -15,11 +15,14 @@ namespace orvo {
 class MovieEncoder {
  public:
   MovieEncoder();
-  ~MovieEncoder();  // an unfinished recording is abandoned and its temporary file removed
+  ~MovieEncoder();  // an unfinished recording is abandoned
   MovieEncoder(const MovieEncoder&) = delete;
   MovieEncoder& operator=(const MovieEncoder&) = delete;
 
-  bool Open(const std::string& path, const MovieFormat& format, std::string* error);
+  // Writes the movie into `file`, which the caller made and puts in place when it is finished;
+  // `name` is the user's name for it: its extension chooses the container, messages quote it.
+  bool Open(const std::string& file, const std::string& name, const MovieFormat& format,
+            std::string* error);
   bool AddFrame(const uint32_t* pixels, int stride, const uint8_t* audio, uint32_t audioBytes,
                 std::string* error);
   bool Finish(std::string* error);

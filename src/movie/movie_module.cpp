@@ -28,9 +28,9 @@ const MovieModuleApi kApi = {
     kMovieModuleVersion,
     []() -> void* { return new (std::nothrow) Handle; },
     [](void* encoder) { delete static_cast<Handle*>(encoder); },
-    [](void* encoder, const char* path, const MovieFormat* format) -> int {
+    [](void* encoder, const char* file, const char* name, const MovieFormat* format) -> int {
       Handle& h = Of(encoder);
-      const bool ok = h.encoder.Open(path, *format, &h.error);
+      const bool ok = h.encoder.Open(file, name, *format, &h.error);
       h.codec = h.encoder.VideoCodec();
       return ok ? 1 : 0;
     },

@@ -142,19 +142,26 @@ TEST_F(HostileRun, ATapeThatLoopsWithoutTakingTimeIsStoppedWithAMessage) {
 // Every writer: a read-only target is refused and kept; a link is followed, stays a link, and
 // the file it names gets the new content.
 TEST_F(HostileRun, WritersRefuseProtectedTargetsAndFollowLinks) {
+  // The tape is written only when the ROM saves: a program typed in and SAVEd (the ROM asks
+  // for a key first).
+  const std::string saveFromBasic =
+      " --frames 600 --type-frame 100 --type '10 PRINT 1\nSAVE \"x\"' --key 400:SPACE:3";
   const struct {
     const char* name;
     std::string option;
+    std::string run = " --frames 2";
   } writers[] = {
-      {"out.z80", "--save "},        {"out.rzx", "--record-rzx "},  {"out.wav", "--wav "},
-      {"out.scr", "--save-screen "}, {"out.png", "--save-screen "}, {"shot.png", "--screenshot "},
+      {"out.z80", "--save "},        {"out.rzx", "--record-rzx "},
+      {"out.wav", "--wav "},         {"out.scr", "--save-screen "},
+      {"out.png", "--save-screen "}, {"shot.png", "--screenshot "},
       {"out.bin", "--save-binary "}, {"out.log", "--pc-log "},
+      {"out.mkv", "--movie "},       {"out.tap", "--save-tape ", saveFromBasic},
   };
   fs::create_directory(dir.path / "real");
   for (const auto& w : writers) {
     const std::string target =
         std::string(w.name) + (w.option == "--save-binary " ? "@16384,100" : "");
-    const std::string args = w.option + target + " --frames 2";
+    const std::string args = w.option + target + w.run;
     // Read-only.
     dir.Write(w.name, "protected");
     fs::permissions(dir.path / w.name, fs::perms::owner_read);

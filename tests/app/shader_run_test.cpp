@@ -8,6 +8,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -199,7 +200,10 @@ TEST(MovieRun, TenSecondsAreFiveHundredFramesWithSoundInStep) {
   // "video,10.000000,500" and "audio,10.000000,N": both streams exactly ten seconds.
   EXPECT_NE(probe.find("video,10.000000,500"), std::string::npos) << probe;
   EXPECT_NE(probe.find("audio,10.0"), std::string::npos) << probe;
-  EXPECT_FALSE(std::filesystem::exists(movie + ".part"));
+  // Only the movie is left in its folder: the temporary file it was written under is gone.
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path),
+                          std::filesystem::directory_iterator()),
+            1);
   // A movie cannot share the run with a WAV recording; a folder that does not exist fails.
   RunOrvo("--movie a.mp4 --wav a.wav", &status);
   EXPECT_EQ(WEXITSTATUS(status), 2);

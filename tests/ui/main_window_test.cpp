@@ -424,6 +424,22 @@ TEST_F(ShaderWindowTest, ParametersApplyLiveAndAreKeptPerEffect) {
   EXPECT_EQ(Spread(Show()), spread);
 }
 
+// A preset orvo.ini names that cannot be read (here a folder) is reported once and forgotten;
+// the window starts with the chosen built-in effect.
+TEST_F(ShaderWindowTest, AnUnreadablePresetFallsBackToTheBuiltInEffect) {
+  emu->settings.DrawMode = 2;
+  emu->settings.OptShader = 3;  // Scanlines
+  emu->settings.DrawSize = 2;
+  emu->settings.ShaderPreset = QDir::tempPath().toStdString();
+  OpenWindow();
+  ASSERT_TRUE(window->View()->IsOpenGl());
+  EXPECT_EQ(emu->settings.ShaderPreset, "");
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_NE(messages[0].text.find(MessageText(kMsgShaderPreset)), std::string::npos)
+      << messages[0].text;
+  EXPECT_GT(Spread(Show()), 10);
+}
+
 TEST_F(WindowTest, LargerSizesStayOnTheScreenAndFullScreenComesBackInPlace) {
   OpenWindow();
   QScreen* screen = window->screen();

@@ -68,6 +68,9 @@ class ReplacingFile {
   // Bytes written so far.
   uint64_t Size() const { return size_; }
   bool IsOpen() const { return fd_ >= 0; }
+  // The temporary file, for a writer that opens it by name itself (its data then reaches the
+  // disk through the same file and is synced by Commit).
+  const std::string& TemporaryPath() const { return temp_; }
   // Flushes the file to the disk and renames it over the target.
   WriteFailure Commit();
   // Drops the temporary file.
