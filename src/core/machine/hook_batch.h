@@ -14,7 +14,8 @@
 // made of changes only through a port, which ends the batch anyway. The quiet core stops at the
 // instruction that makes each sample due only long enough to have it made, as after that
 // instruction on its own (MachineState::QuietSampleDue), and goes on. While the AY is absent and
-// nothing else makes each sample its own, the batch's samples are copies of its first.
+// nothing else makes each sample its own, every sample of a batch is alike: the core does not
+// stop for them at all, and those due are made, copies of the first, when the batch is caught up.
 #include <cstdint>
 
 #include "machine/machine_state.h"
