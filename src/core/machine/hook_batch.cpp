@@ -42,10 +42,11 @@ uint32_t BeginHookBatch(MachineState& m, uint32_t limit, uint8_t hooks) {
     batched |= kBatchedSound;
     if (SamplesWithinBatch(m) && SoundIsSteady(m)) {
       // Every sample alike: the core need not stop for them. They are counted out when the
-      // batch is caught up, and a halted CPU need not stop for them either.
+      // batch is caught up, and a halted CPU need not stop for them either, only short of the
+      // batch's end (the tape's edge changes the EAR level the samples sound).
       batched |= kBatchedSteadySound;
       m.sound.SteadySize = 0;
-      m.BatchSoundDue = UINT64_MAX;
+      m.BatchSoundDue = until;
     } else if (SamplesWithinBatch(m)) {
       batched |= kBatchedSamples;
     } else {
