@@ -24,8 +24,8 @@ namespace orvo {
 
 // Starts a batch feeding `hooks` (kBatchedTape, kBatchedSound; a hook that is off is left out)
 // and returns the T-state it may run to: `limit`, or the point where the tape's next edge (or,
-// with a speech unit fitted, the next sample) falls due if sooner. No more than FrameTState (and no batch started) when one is
-// due after the very next instruction.
+// with a speech unit fitted, the next sample) falls due if sooner. No more than FrameTState (and no
+// batch started) when one is due after the very next instruction.
 uint32_t BeginHookBatch(MachineState& m, uint32_t limit, uint8_t hooks);
 // Ends the batch: the hooks are fed up to the start of its last instruction, whose T-states are
 // left to the caller's per-instruction hooks (InstructionTStates).
