@@ -13,7 +13,8 @@ const char kBetaRunHelp[] =
     "  --beta128          fit the Beta 128 disk interface to a 48K, 128K or +2 (built into\n"
     "                     the Pentagon; needs trdos.rom in the ROM folder)\n"
     "  --trd-a FILE .. --trd-d FILE  insert a TRD or SCL image into drive A: to D: (changes\n"
-    "                     are saved back at the end; an SCL's go to the TRD of its name)\n"
+    "                     are saved back at the end; an SCL's go to the TRD of its name;\n"
+    "                     fits the Beta 128 to a 48K, 128K or +2 as --beta128 does)\n"
     "  --new-trd FILE     write a blank formatted TR-DOS disk (80 tracks, 2 sides) to FILE\n";
 
 int ParseBetaRunOption(const std::vector<std::string>& args, size_t& i, BetaRunOptions& options,
@@ -39,7 +40,10 @@ int ParseBetaRunOption(const std::vector<std::string>& args, size_t& i, BetaRunO
 }
 
 void BetaRun::Configure(Settings& settings) const {
-  if (options_.beta128) settings.Beta128 = 1;
+  // A disk for a drive fits the interface too, as opening one does.
+  bool any = false;
+  for (const std::string& p : options_.paths) any = any || !p.empty();
+  if (options_.beta128 || any) settings.Beta128 = 1;
 }
 
 bool BetaRun::Start(Emulator& emu) {

@@ -37,8 +37,9 @@ QStringList Filters(const char* allLabel, std::initializer_list<const char*> ext
 }  // namespace
 
 QStringList OpenFileFilters() {
-  return Filters("All supported filetypes", {"sna", "z80", "szx", "snx", "sp", "sem", "snp", "sit",
-                                             "zxs", "tzx", "tap", "csw", "zip", "pzx", "wav"});
+  return Filters("All supported filetypes",
+                 {"sna", "z80", "szx", "snx", "sp", "sem", "snp", "sit", "zxs", "tzx", "tap", "csw",
+                  "zip", "pzx", "wav", "trd", "scl"});
 }
 
 QStringList OpenSnapshotFilters() {

@@ -22,6 +22,7 @@
 #include <cmath>
 #include <initializer_list>
 
+#include "devices/beta128.h"
 #include "machine/game_controllers.h"
 #include "machine/model.h"
 #include "shell/addon_commands.h"
@@ -346,6 +347,14 @@ QWidget* OptionsSheet::HardwarePage() {
     if (other.field == &Settings::FullerOrator)
       box->setEnabled(ModelTakesAddon(model, Addon::kOrator));
     addLayout->addWidget(box);
+  }
+  // The Beta 128 disk interface: a choice on the 48K, 128K and +2, built into the Pentagon.
+  {
+    const uint8_t model = emu.m.MachineModel;
+    QCheckBox* beta = Check("Beta 128", "beta128", p.Beta128 != 0 || model == kModelPentagon,
+                            [&emu](bool on) { OptionsSetPeripheral(emu, &Settings::Beta128, on); });
+    beta->setEnabled(model != kModelPentagon && Beta128Wanted(model, 1));
+    addLayout->addWidget(beta);
   }
   layout->addWidget(addOns);
   layout->addStretch(1);

@@ -3,11 +3,11 @@
 // a folder of the test's own.
 #include <unistd.h>
 
-#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <string>
 
+#include "support/temp_dir.h"
 #include "support/test_paths.h"
 
 namespace orvo::test {
@@ -25,28 +25,6 @@ inline std::string StateLine(const std::string& out) {
   const size_t at = out.rfind("{\"model\"");
   return at == std::string::npos ? std::string() : out.substr(at, out.find('\n', at) - at);
 }
-
-// A fresh folder, unique to the process and the test, removed with everything in it at the end.
-struct TempDir {
-  TempDir() {
-    static std::atomic<int> counter{0};
-    path = std::filesystem::temp_directory_path() /
-           ("orvo-run-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
-    std::filesystem::remove_all(path);
-    std::filesystem::create_directories(path);
-  }
-  ~TempDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(path, ec);
-  }
-  std::string operator/(const std::string& name) const { return (path / name).string(); }
-  // Writes `bytes` to the file `name` in the folder and returns its path.
-  std::string Write(const std::string& name, const std::string& bytes) const {
-    std::ofstream(path / name, std::ios::binary) << bytes;
-    return *this / name;
-  }
-  std::filesystem::path path;
-};
 
 // orvo-run as on a machine where no ROM is installed: a copy of it alone in `dir`/bin, with the
 // user's and the system's data folders inside `dir` too, so that only `romDir` holds ROMs.

@@ -4,35 +4,17 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <regex>
 
 #include "assembler/assembler.h"
 #include "assembler/instruction_set.h"
+#include "support/temp_dir.h"
 #include "support/test_paths.h"
 
 namespace orvo {
 namespace {
 
 using test::AllInstructions;
-
-struct Scratch {
-  Scratch() {
-    path = std::filesystem::temp_directory_path() /
-           ("orvo-asm-oracle-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::create_directories(path);
-  }
-  ~Scratch() {
-    std::error_code ec;
-    std::filesystem::remove_all(path, ec);
-  }
-  std::string Write(const std::string& name, const std::string& text) const {
-    std::ofstream(path / name, std::ios::binary) << text;
-    return (path / name).string();
-  }
-  std::filesystem::path path;
-};
 
 std::vector<uint8_t> Ours(const std::string& source) {
   const AsmResult r = Assemble("all.asm", source);
@@ -87,9 +69,9 @@ TEST(AssemblerOracle, EveryEncodingMatchesPasmo) {
     lines.push_back(l);
   }
   ASSERT_GT(lines.size(), 900u);
-  Scratch dir;
+  const test::TempDir dir;
   const std::string src = dir.Write("all.asm", source);
-  const std::string bin = (dir.path / "all.bin").string();
+  const std::string bin = dir / "all.bin";
   int status = 0;
   const std::string out = test::CaptureCommand("pasmo --bin " + src + " " + bin + " 2>&1", &status);
   ASSERT_EQ(status, 0) << out;
@@ -120,9 +102,9 @@ TEST(AssemblerOracle, EveryEncodingMatchesGnuAs) {
     theirs += std::regex_replace(g, kHex, "0x$1");
     theirs += '\n';
   }
-  Scratch dir;
+  const test::TempDir dir;
   const std::string src = dir.Write("all.s", theirs);
-  const std::string obj = (dir.path / "all.o").string(), bin = (dir.path / "all.bin").string();
+  const std::string obj = dir / "all.o", bin = dir / "all.bin";
   int status = 0;
   std::string out = test::CaptureCommand(
       "z80-unknown-coff-as -march=z80+full " + src + " -o " + obj + " 2>&1", &status);
@@ -162,7 +144,7 @@ TEST(AssemblerOracle, TestSourcesMatchTheirPublishedBinariesAndPasmo) {
        true},
   };
   const bool pasmo = test::ToolOnPath("pasmo");
-  Scratch dir;
+  const test::TempDir dir;
   for (const auto& s : kSources) {
     SCOPED_TRACE(s.source);
     const auto source = test::SharedFile(s.source), tap = test::SharedFile(s.tap);
@@ -178,7 +160,7 @@ TEST(AssemblerOracle, TestSourcesMatchTheirPublishedBinariesAndPasmo) {
       EXPECT_TRUE(image == code);
     }
     if (pasmo) {
-      const std::string bin = (dir.path / "out.bin").string();
+      const std::string bin = dir / "out.bin";
       int status = 0;
       const std::string out =
           test::CaptureCommand("pasmo --bin '" + source.string() + "' " + bin + " 2>&1", &status);

@@ -12,7 +12,6 @@
 #include <sstream>
 #include <vector>
 
-#include "app/run_orvo.h"
 #include "cpu/z80_test_bus.h"
 #include "debugger/debug_labels.h"
 #include "debugger/disassembler.h"
@@ -20,6 +19,7 @@
 #include "shell/debugger_commands.h"
 #include "shell/frame_loop.h"
 #include "shell/tape_commands.h"
+#include "support/temp_dir.h"
 #include "support/test_paths.h"
 #include "tape/tape_player.h"
 

@@ -10,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "app/run_orvo.h"
 #include "cpu/z80.h"
 #include "devices/currah.h"
 #include "devices/interface1.h"
@@ -23,6 +22,7 @@
 #include "shell/frame_loop.h"
 #include "shell/window_commands.h"
 #include "sound/sound.h"
+#include "support/temp_dir.h"
 
 namespace orvo::test {
 namespace {

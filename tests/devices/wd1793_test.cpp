@@ -216,3 +216,37 @@ TEST(Wd1793, ForceInterruptStopsACommandAndResetRestoresTheHead) {
 
 }  // namespace
 }  // namespace orvo::test
+
+namespace orvo::test {
+namespace {
+
+// A sector read stopped half way, saved and taken back by a controller holding the same disk,
+// goes on with the next byte; a body cut short anywhere is refused and changes nothing.
+TEST(Wd1793, StateSavedMidReadGoesOnAndACutBodyIsRefused) {
+  Controller c;
+  c.Seek(5);
+  c.wd.SetDiskName(0, "five.trd");
+  c.wd.WriteSector(3);
+  c.wd.WriteCommand(0x80, c.now);
+  for (int i = 0; i < 10; ++i) c.wd.ReadData(c.now);
+  std::vector<uint8_t> body;
+  c.wd.SaveState(body);
+
+  Controller other;
+  other.wd.SetDiskName(0, "five.trd");
+  for (size_t cut = 0; cut < body.size(); cut += 7) {
+    EXPECT_FALSE(other.wd.LoadState(std::span(body).first(cut))) << cut;
+  }
+  EXPECT_TRUE(other.wd.Drq() == false && other.wd.HeadCylinder(0) == 0) << "nothing changed";
+  ASSERT_TRUE(other.wd.LoadState(body));
+  EXPECT_EQ(other.wd.HeadCylinder(0), 5);
+  EXPECT_TRUE(other.wd.Drq());
+  EXPECT_EQ(other.wd.ReadData(other.now), 3 * 16 + 10);
+  std::array<std::string, kBetaDriveCount> names;
+  ASSERT_TRUE(Wd1793::DiskNamesInState(body, names));
+  EXPECT_EQ(names[0], "five.trd");
+  EXPECT_EQ(names[1], "");
+}
+
+}  // namespace
+}  // namespace orvo::test

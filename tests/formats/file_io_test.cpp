@@ -10,30 +10,20 @@
 
 #include <csignal>
 #include <filesystem>
-#include <fstream>
 #include <string>
+
+#include "support/temp_dir.h"
 
 namespace orvo {
 namespace {
 
 namespace fs = std::filesystem;
 
-struct Folder {
-  Folder() {
-    path = fs::temp_directory_path() /
-           ("orvo-file-io-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
-    fs::remove_all(path);
-    fs::create_directories(path);
-  }
+// A scratch folder, made writable again before it is removed.
+struct Folder : test::TempDir {
   ~Folder() {
     std::error_code ec;
     fs::permissions(path, fs::perms::owner_all, fs::perm_options::add, ec);
-    fs::remove_all(path, ec);
-  }
-  std::string operator/(const std::string& name) const { return (path / name).string(); }
-  std::string Put(const std::string& name, const std::string& text) const {
-    std::ofstream(path / name, std::ios::binary) << text;
-    return *this / name;
   }
   std::string Text(const std::string& name) const {
     std::string text;
@@ -47,8 +37,6 @@ struct Folder {
       if (e.path().filename() != except) names.push_back(e.path().filename().string());
     return names;
   }
-  static inline int counter = 0;
-  fs::path path;
 };
 
 std::span<const uint8_t> Bytes(const std::string& text) {
@@ -68,11 +56,11 @@ TEST(ReadRegularFile, RefusesWhatIsNotARegularFileWithoutBlockingAndHoldsTheCap)
   EXPECT_EQ(ReadRegularFile("", out), ReadFailure::Missing);
   EXPECT_EQ(out, std::vector<uint8_t>{9}) << "a refusal leaves the buffer as it was";
 
-  dir.Put("ten", "0123456789");
+  dir.Write("ten", "0123456789");
   EXPECT_EQ(ReadRegularFile(dir / "ten", out, 9), ReadFailure::TooLarge);
   ASSERT_EQ(ReadRegularFile(dir / "ten", out, 10), ReadFailure::None);
   EXPECT_EQ(std::string(out.begin(), out.end()), "0123456789");
-  dir.Put("empty", "");
+  dir.Write("empty", "");
   EXPECT_EQ(ReadRegularFile(dir / "empty", out), ReadFailure::None);
   EXPECT_TRUE(out.empty());
   // Through a link to the file, as the user sees it.
@@ -84,7 +72,7 @@ TEST(ReadRegularFile, RefusesWhatIsNotARegularFileWithoutBlockingAndHoldsTheCap)
 
 TEST(ReplaceFile, ProtectedAndSpecialTargetsAreRefusedAndLeftAsTheyWere) {
   Folder dir;
-  const std::string kept = dir.Put("kept.z80", "old");
+  const std::string kept = dir.Write("kept.z80", "old");
   fs::permissions(kept, fs::perms::owner_read | fs::perms::group_read);
   EXPECT_EQ(ReplaceFile(kept, Bytes("new")), WriteFailure::ReadOnly);
   EXPECT_EQ(dir.Text("kept.z80"), "old");
@@ -108,7 +96,7 @@ TEST(ReplaceFile, ProtectedAndSpecialTargetsAreRefusedAndLeftAsTheyWere) {
 TEST(ReplaceFile, LinksAreFollowedAndTheFileTheyNameIsReplacedInItsOwnFolder) {
   Folder dir;
   fs::create_directories(dir.path / "dotfiles");
-  dir.Put("dotfiles/orvo.ini", "old");
+  dir.Write("dotfiles/orvo.ini", "old");
   fs::permissions(dir.path / "dotfiles/orvo.ini", fs::perms(0640));
   fs::create_directories(dir.path / "config");
   // A relative link, through a second link.
@@ -145,7 +133,7 @@ TEST(ReplaceFile, NamesAsLongAsTheFolderHoldsCanBeSaved) {
 // A child process whose files may not grow past a few bytes: the disk is as good as full.
 TEST(ReplacingFile, AFullDiskFailsTheSaveAndKeepsTheOldFile) {
   Folder dir;
-  dir.Put("log.txt", "the old log");
+  dir.Write("log.txt", "the old log");
   const pid_t child = ::fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
@@ -166,7 +154,7 @@ TEST(ReplacingFile, AFullDiskFailsTheSaveAndKeepsTheOldFile) {
 
 TEST(ReplacingFile, PiecesArriveInOrderAndNothingIsInPlaceBeforeTheCommit) {
   Folder dir;
-  dir.Put("log.txt", "old");
+  dir.Write("log.txt", "old");
   {
     ReplacingFile log;
     ASSERT_EQ(log.Open(dir / "log.txt"), WriteFailure::None);
@@ -202,11 +190,11 @@ TEST(RemoveStaleSaveFiles, RemovesWhatDeadSavesLeftAndNothingElse) {
   if (gone == 0) ::_exit(0);
   ::waitpid(gone, nullptr, 0);
   const std::string prefix = kSaveTempPrefix;
-  dir.Put(prefix + std::to_string(gone) + "-abcdef", "dead");
-  dir.Put(prefix + std::to_string(::getpid()) + "-abcdef", "ours");
-  dir.Put(prefix + "1-abcdef", "init lives");
-  dir.Put(prefix + "x-abcdef", "not ours");
-  dir.Put("game.tap", "user file");
+  dir.Write(prefix + std::to_string(gone) + "-abcdef", "dead");
+  dir.Write(prefix + std::to_string(::getpid()) + "-abcdef", "ours");
+  dir.Write(prefix + "1-abcdef", "init lives");
+  dir.Write(prefix + "x-abcdef", "not ours");
+  dir.Write("game.tap", "user file");
   fs::create_directory(dir.path / (prefix + "0-folder"));
   EXPECT_EQ(RemoveStaleSaveFiles(dir.path.string(), false), 1);
   EXPECT_FALSE(fs::exists(dir.path / (prefix + std::to_string(gone) + "-abcdef")));

@@ -106,5 +106,51 @@ TEST(RzxFormat, ExpandsRepeatedFramesAndSkipsUnknownBlocksByLength) {
   EXPECT_EQ(ParseRZX(Bytes{'R', 'Z', 'X'}, file).error, FormatError::RzxSignature);
 }
 
+// A repeat frame takes the frame before it: in a later input block, the last frame of the block
+// before; as a recording's very first frame it has nothing to repeat and the recording is refused
+// at the block's offset.
+TEST(RzxFormat, ARepeatFrameNeedsAFrameBeforeIt) {
+  const Bytes first = {10, 0, 0xFF, 0xFF};
+  RzxFile file;
+  const FormatStatus status = ParseRZX(RzxWith(1, first), file);
+  EXPECT_EQ(status.error, FormatError::RzxBlock);
+  EXPECT_EQ(status.detail, 10u);
+  EXPECT_TRUE(file.inputs.empty());
+
+  // Two blocks: the second opens with a repeat of the first block's last frame.
+  const Bytes earlier = {100, 0, 1, 0, 0x33, 20, 0, 2, 0, 0x44, 0x55};
+  const Bytes whole = RzxWith(2, earlier);
+  const Bytes blockOne(whole.begin() + 10, whole.end());
+  ASSERT_TRUE(ParseRZX(RzxWith(1, first, blockOne), file).Ok());
+  ASSERT_EQ(file.inputs.size(), 2u);
+  const RzxInputBlock& b = file.inputs[1];
+  ASSERT_EQ(b.frames.size(), 1u);
+  EXPECT_EQ(b.frames[0].fetches, 10);
+  EXPECT_EQ(Bytes(b.ValuesOf(b.frames[0]).begin(), b.ValuesOf(b.frames[0]).end()),
+            (Bytes{0x44, 0x55}));
+}
+
+// Orvo keeps the frames whose interrupt had a device's vector on the bus in its creator block's
+// custom data; another creator's custom data is not read as such.
+TEST(RzxFormat, BusVectorsComeBackFromOrvosCreatorBlockOnly) {
+  RzxFile file;
+  file.snapshot.extension = {'S', 'Z', 'X', '\0'};
+  file.inputs.emplace_back();
+  for (int k = 0; k < 3; ++k) file.inputs[0].frames.push_back({100, 0, 0});
+  file.busVectors = {{1, 0x10}, {2, 0x20}};
+  Bytes bytes = WriteRZX(file);
+  RzxFile back;
+  ASSERT_TRUE(ParseRZX(bytes, back).Ok());
+  ASSERT_EQ(back.busVectors.size(), 2u);
+  EXPECT_EQ(back.busVectors[1].frame, 2u);
+  EXPECT_EQ(back.busVectors[1].vector, 0x20);
+  EXPECT_EQ(back.TotalFrames(), 3u);
+
+  bytes[15] = 'X';  // the creator's name, 5 bytes into its block at offset 10
+  ASSERT_TRUE(ParseRZX(bytes, back).Ok());
+  EXPECT_EQ(back.creator.substr(0, 2), "Xr");
+  EXPECT_TRUE(back.busVectors.empty());
+}
+
 }  // namespace
 }  // namespace orvo

@@ -143,11 +143,7 @@ TEST(FloatingBus, The128KReadsTheSelectedScreenAndPagesByItOnAPagingPortRead) {
   vm.m.WritePort(0x7FFD, 0x20);
   vm.Bitmap(0, 0) = 0x3C;
   EXPECT_EQ(vm.In(0x00FF, 14364 - 3), 0x3C);
-}
-
-TEST(FloatingBus, ALockLeftByA128KModelGoesWithIt) {
-  VideoMachine vm(kModel128K);
-  vm.m.WritePort(0x7FFD, 0x20);
+  // The lock goes with the 128K model that set it: a 48K set up afterwards reads the bus.
   ASSERT_EQ(vm.m.PagingLock, 1);
   vm.m.MachineModel = kModel48K;
   SetUpMachine(vm.emu);
@@ -289,7 +285,7 @@ TEST(InputPorts, KempstonFullerAndCursorSticks) {
 }
 
 // The window's tests move the captured mouse; these are its ports and their wrapping counters.
-TEST(InputPorts, KempstonMouse) {
+TEST(InputPorts, KempstonMouseAndNoAmxOnThe128K) {
   VideoMachine vm(kModel48K);
   vm.m.settings.MouseType = 2;
   UpdateDevices(vm.m);
@@ -306,11 +302,9 @@ TEST(InputPorts, KempstonMouse) {
   EXPECT_EQ(vm.m.ReadPort(0xFADF), 0xFD);
   ReleaseMouse(vm.m);  // not captured: no answer
   EXPECT_EQ(vm.In(0xFBDF, 1000), 0xFF);
-}
 
-// What the AMX mouse reports is run by a program in the host input tests; the 128K has no AMX
-// interface to report it.
-TEST(InputPorts, NoAmxMouseOnThe128K) {
+  // What the AMX mouse reports is run by a program in the host input tests; the 128K has no
+  // AMX interface to report it.
   VideoMachine v128(kModel128K);
   v128.m.settings.MouseType = 1;
   UpdateDevices(v128.m);

@@ -8,13 +8,14 @@
 #include <set>
 #include <utility>
 
-#include "app/run_orvo.h"
 #include "devices/disk_fast_trap.h"
 #include "machine/memory.h"
 #include "machine/typing.h"
 #include "machine_fixture.h"
 #include "shell/frame_loop.h"
 #include "shell/microdrive_commands.h"
+#include "support/scoped_env.h"
+#include "support/temp_dir.h"
 #include "tape/tape_player.h"
 
 namespace orvo {
@@ -23,22 +24,7 @@ namespace {
 namespace fs = std::filesystem;
 using test::TestMachine;
 
-// Sets an environment variable for the life of the object, then puts back what was there.
-struct ScopedEnv {
-  ScopedEnv(const char* name, const std::string& value) : name_(name) {
-    if (const char* old = std::getenv(name)) old_ = old;
-    had_ = std::getenv(name) != nullptr;
-    ::setenv(name, value.c_str(), 1);
-  }
-  ~ScopedEnv() { had_ ? ::setenv(name_, old_.c_str(), 1) : ::unsetenv(name_); }
-  ScopedEnv(const ScopedEnv&) = delete;
-  ScopedEnv& operator=(const ScopedEnv&) = delete;
-
- private:
-  const char* name_;
-  std::string old_;
-  bool had_ = false;
-};
+using test::ScopedEnv;
 
 // A machine whose ROM folder is a fresh, empty one, removed at the end of the test; the user's and
 // the system's data folders are empty folders inside it, so that no installed ROM is found.

@@ -3,36 +3,22 @@
 #include "shell/app_init.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
-#include <optional>
 #include <string>
 
 #include "shell/emulator.h"
 #include "shell/recent_files.h"
 #include "support/recording_host.h"
+#include "support/scoped_env.h"
+#include "support/temp_dir.h"
 #include "support/test_paths.h"
 
 namespace orvo {
 namespace {
 
-// Sets an environment variable (or unsets it, for null) for one test and puts the old one back.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const char* value) : name_(name) {
-    if (const char* old = std::getenv(name)) old_ = old;
-    Put(value);
-  }
-  ~ScopedEnv() { Put(old_ ? old_->c_str() : nullptr); }
-
- private:
-  void Put(const char* value) { value ? setenv(name_, value, 1) : unsetenv(name_); }
-  const char* name_;
-  std::optional<std::string> old_;
-};
+using test::ScopedEnv;
 
 TEST(AppInit, ConfigFolderFollowsXdgThenHome) {
   // A relative XDG_CONFIG_HOME is not valid and is ignored.
@@ -65,9 +51,8 @@ TEST(AppInit, FoldersAndTheFirstStart) {
   ORVO_REQUIRE_FILE(test::RomDir() / "48k.rom");
   test::RecordingHost host;
   Emulator emu(host);
-  const auto root =
-      std::filesystem::temp_directory_path() / ("orvo-app-init-" + std::to_string(::getpid()));
-  std::filesystem::remove_all(root);
+  const test::TempDir temp;
+  const auto root = temp.path;
   const auto config = root / "deep" / "Orvo";
   ASSERT_TRUE(SetUpFolders(emu, "/opt/orvo//", config.string() + "/"));
   EXPECT_EQ(emu.folders.ProgramFolder, "/opt/orvo");
@@ -99,22 +84,12 @@ TEST(AppInit, FoldersAndTheFirstStart) {
   EXPECT_EQ(emu.m.MachineModel, 1);
   EXPECT_EQ(emu.m.Peek(0), 0xF3);  // the 48K ROM in place: its first instruction is DI
   EXPECT_EQ(emu.m.cpu.PC, 0);
-  std::filesystem::remove_all(root);
 }
 
 namespace fs = std::filesystem;
 
-struct TempFolder {
-  TempFolder() : path(fs::temp_directory_path() / ("orvo_recent_" + std::to_string(::getpid()))) {
-    fs::remove_all(path);
-    fs::create_directories(path);
-  }
-  ~TempFolder() { fs::remove_all(path); }
-  fs::path path;
-};
-
 TEST(RecentFiles, KeepsTheTenNewestOnceEachAndSurvivesARestart) {
-  TempFolder t;
+  const test::TempDir t;
   const std::string store = (t.path / "state/orvo/recent").string();
   RecentFiles recent(store);
   for (int i = 0; i < 12; ++i) recent.Add("/games/" + std::to_string(i) + ".tzx");

@@ -62,8 +62,12 @@ std::string Crlf(const std::string& text) {
 
 class ConfigFile : public test::ConfigFixture {
  protected:
-  // The default file with LF line ends, for the tests to edit.
-  std::string Base() const { return ExpectedDefaultIni(DataFolder(), false); }
+  // The default file with LF line ends, for the tests to edit, with `edits` (key and "=", value).
+  std::string Base(std::initializer_list<std::pair<std::string, std::string>> edits = {}) const {
+    std::string text = ExpectedDefaultIni(DataFolder(), false);
+    for (const auto& [keyEq, value] : edits) Set(text, keyEq, value);
+    return text;
+  }
 };
 
 // ---- writing ----
@@ -249,10 +253,7 @@ TEST_F(ConfigFile, RestartKeepsDevicesAndHardResetRereadsTheRom) {
 // ---- the positional reader ----
 
 TEST_F(ConfigFile, SectionsNotReadKeepTheLastLoadOrZeroOnTheFirst) {
-  std::string text = Base();
-  Set(text, "Contention=", "0");
-  Set(text, "Model Type=", "2");
-  Set(text, "SpecDrum=", "1");
+  const std::string text = Base({{"Contention=", "0"}, {"Model Type=", "2"}, {"SpecDrum=", "1"}});
   std::string cut = text;
   Replace(cut, Block(cut, "[Hardware]"), "");
   Replace(cut, "[Display]\n", "[Display] \n");  // ends the load like "[End]"
@@ -277,9 +278,7 @@ TEST_F(ConfigFile, SectionsNotReadKeepTheLastLoadOrZeroOnTheFirst) {
 }
 
 TEST_F(ConfigFile, CustomModelKeepsTheRomFileNameAndJoinsItToTheRomFolder) {
-  std::string custom = Base();
-  Set(custom, "Model Type=", "6");
-  Set(custom, "Custom ROM=", "1");
+  const std::string custom = Base({{"Model Type=", "6"}, {"Custom ROM=", "1"}});
   WriteIni(custom);
   // At start-up no ROM file name is current: there is no file to load.
   ASSERT_EQ(LoadConfig(emu), 0);
@@ -301,11 +300,7 @@ TEST_F(ConfigFile, CustomModelKeepsTheRomFileNameAndJoinsItToTheRomFolder) {
 
 TEST_F(ConfigFile, UnusableFilesAreKeptAsBadBesideANewFileOfDefaults) {
   enum Kind { kMissing, kText, kFolder };
-  const std::string cut = [&] {
-    std::string text = Base();
-    Set(text, "Model Type=", "3");
-    return text.substr(0, text.find("[Sound]"));
-  }();
+  const std::string full = Base({{"Model Type=", "3"}}), cut = full.substr(0, full.find("[Sound]"));
   // A missing file is the first start: silent. An unreadable one (a folder) is moved aside like
   // any other.
   const struct {
@@ -351,10 +346,7 @@ TEST_F(ConfigFile, UnusableFilesAreKeptAsBadBesideANewFileOfDefaults) {
 }
 
 TEST_F(ConfigFile, AStrayLineKeepsTheOtherSettingsAndTheFileAsBad) {
-  std::string text = Base();
-  Set(text, "Frameskip=", "7");
-  Set(text, "Tape Traps=", "1");
-  Set(text, "Late Timing=", "1");
+  std::string text = Base({{"Frameskip=", "7"}, {"Tape Traps=", "1"}, {"Late Timing=", "1"}});
   // One stray line between two sections, one inside [Emulation] (its values are shifted: the
   // section is dropped, the others are read).
   Replace(text, "[Tapes]\n", "# my note\n[Tapes]\n");
@@ -375,8 +367,7 @@ TEST_F(ConfigFile, AStrayLineKeepsTheOtherSettingsAndTheFileAsBad) {
 }
 
 TEST_F(ConfigFile, AReadOnlyFileIsLeftAsItIs) {
-  std::string text = Base();
-  Set(text, "Frameskip=", "4");
+  const std::string text = Base({{"Frameskip=", "4"}});
   WriteIni(text);
   std::filesystem::permissions(IniPath(), std::filesystem::perms::owner_read |
                                               std::filesystem::perms::group_read |
@@ -413,9 +404,7 @@ TEST_F(ConfigFile, ValuesOutOfRangeAreClampedAndSavedClamped) {
       {"Spool Speed=", "0", "5"},     {"Spool Speed=", "99", "30"}};
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.keyEq) + c.value);
-    std::string text = Base();
-    Set(text, c.keyEq, c.value);
-    WriteIni(text);
+    WriteIni(Base({{c.keyEq, c.value}}));
     ASSERT_EQ(LoadConfig(emu), 0);
     SaveConfig(emu);
     EXPECT_NE(ReadIni().find(std::string("\n") + c.keyEq + c.saved + "\r"), std::string::npos);

@@ -5,7 +5,6 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
@@ -15,6 +14,8 @@
 #include "shell/config.h"
 #include "shell/emulator.h"
 #include "support/recording_host.h"
+#include "support/scoped_env.h"
+#include "support/temp_dir.h"
 #include "support/test_paths.h"
 
 namespace orvo::test {
@@ -37,24 +38,10 @@ void WithFileSizeLimit(rlim_t bytes, Write write) {
 class ConfigFixture : public ::testing::Test {
  protected:
   void SetUp() override {
-    static std::atomic<int> counter{0};
-    root_ = std::filesystem::temp_directory_path() /
-            ("orvo-config-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
-    std::filesystem::remove_all(root_);
     std::filesystem::create_directories(root_ / "config");
     std::error_code ec;
     std::filesystem::create_directory_symlink(RomDir(), root_ / "roms", ec);
-    // The default folders are the user's: here, inside the temporary folder.
-    const char* data = std::getenv("XDG_DATA_HOME");
-    hadDataHome_ = data != nullptr;
-    if (hadDataHome_) oldDataHome_ = data;
-    ::setenv("XDG_DATA_HOME", (root_ / "data").c_str(), 1);
     PrepareFolders(emu);
-  }
-  void TearDown() override {
-    hadDataHome_ ? ::setenv("XDG_DATA_HOME", oldDataHome_.c_str(), 1) : ::unsetenv("XDG_DATA_HOME");
-    std::error_code ec;
-    std::filesystem::remove_all(root_, ec);
   }
 
   // The folders start-up would give an emulator living in the temporary program folder.
@@ -96,9 +83,10 @@ class ConfigFixture : public ::testing::Test {
     return ids;
   }
 
-  std::filesystem::path root_;
-  std::string oldDataHome_;
-  bool hadDataHome_ = false;
+  const TempDir temp_;
+  const std::filesystem::path& root_ = temp_.path;
+  // The default folders are the user's: here, inside the temporary folder.
+  const ScopedEnv dataHome_{"XDG_DATA_HOME", (root_ / "data").string()};
   RecordingHost host;
   Emulator emu{host};
 };

@@ -4,7 +4,6 @@
 #include "shell/file_dispatch.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 #include <zip.h>
 
 #include <filesystem>
@@ -22,6 +21,7 @@
 #include "shell/zip_archive.h"
 #include "snapshot/snapshot_fixture.h"
 #include "support/recording_host.h"
+#include "support/temp_dir.h"
 #include "support/test_paths.h"
 
 namespace orvo::test {
@@ -34,18 +34,12 @@ class Dispatch : public ::testing::Test {
  protected:
   void SetUp() override {
     for (const char* rom : {"48k.rom", "128k.rom"}) ORVO_REQUIRE_FILE(RomDir() / rom);
-    dir_ = fs::temp_directory_path() / ("orvo_dispatch_" + std::to_string(::getpid()));
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
     t_ = std::make_unique<SnapshotMachine>(kModel48K);
   }
-  void TearDown() override { fs::remove_all(dir_); }
 
-  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+  std::string Path(const std::string& name) const { return temp_ / name; }
   void Write(const std::string& name, const Bytes& bytes) const {
-    std::ofstream(dir_ / name, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()),
-               static_cast<std::streamsize>(bytes.size()));
+    temp_.Write(name, std::string(bytes.begin(), bytes.end()));
   }
   // A 128K snapshot with a marker in bank 3 and PC 0x7777.
   static Bytes Snapshot128(bool sna) {
@@ -65,7 +59,8 @@ class Dispatch : public ::testing::Test {
     ASSERT_EQ(zip_close(z), 0);
   }
 
-  fs::path dir_;
+  const TempDir temp_;
+  const fs::path& dir_ = temp_.path;
   std::unique_ptr<SnapshotMachine> t_;
   Emulator& emu() { return t_->emu; }
   MachineState& m() { return t_->m; }
@@ -321,9 +316,8 @@ TEST(FileKinds, OnlyTheLastCharactersCountCaseSensitively) {
 TEST(MicrodriveCommands, CartridgesSurviveFailedWritesAndKeepTheirProtectTab) {
   test::RecordingHost host;
   Emulator emu(host);
-  const fs::path dir = fs::temp_directory_path() / ("orvo-mdr-" + std::to_string(::getpid()));
-  fs::remove_all(dir);
-  fs::create_directories(dir);
+  const TempDir temp;
+  const fs::path& dir = temp.path;
   const fs::path cart = dir / "blank.mdr";
 
   ASSERT_EQ(CreateCartridge(emu, 3, cart.string()), 0);

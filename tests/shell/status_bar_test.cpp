@@ -3,10 +3,8 @@
 #include "shell/status_bar.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
 #include <string>
 
 #include "formats/tape_image.h"
@@ -16,6 +14,7 @@
 #include "shell/snapshot_save.h"
 #include "shell/window_commands.h"
 #include "support/recording_host.h"
+#include "support/temp_dir.h"
 
 namespace orvo {
 namespace {
@@ -114,42 +113,36 @@ TEST_F(StatusBarTest, ATapeThatNothingWillStartGetsAHintForItsModel) {
 
 TEST_F(StatusBarTest, InstantSaveWritesOnlyASnapshotThisRunLoadedOrSaved) {
   namespace fs = std::filesystem;
-  const auto dir = fs::temp_directory_path() / ("orvo-f1-" + std::to_string(getpid()));
-  fs::create_directories(dir);
-  const auto put = [&](const char* name, const std::string& bytes) {
-    std::ofstream(dir / name, std::ios::binary) << bytes;
-    return (dir / name).string();
-  };
+  const test::TempDir dir;
   const auto size = [&](const char* name) { return fs::file_size(dir / name); };
   EXPECT_EQ(InstantSnapshotSave(emu), 1);  // off: nothing at all
   EXPECT_TRUE(host.messages.empty());
   emu.settings.SnapshotSave = 1;
   // The last file of an earlier run (remembered in orvo.ini) is never overwritten: nothing has
   // been loaded or saved yet, so F1 says so and writes nothing.
-  emu.folders.CurrentSnapDir = put("earlier.sna", "last run's game");
+  emu.folders.CurrentSnapDir = dir.Write("earlier.sna", "last run's game");
   EXPECT_EQ(InstantSnapshotSave(emu), 1);
   EXPECT_EQ(host.messages.at(0).message, kMsgNothingToInstantSave);
   EXPECT_EQ(size("earlier.sna"), 15u);
   // A refused file does not become the target either; nor does a tape (no snapshot extension).
-  EXPECT_EQ(OpenFileCommand(emu, put("broken.sna", "short")), 0);
+  EXPECT_EQ(OpenFileCommand(emu, dir.Write("broken.sna", "short")), 0);
   EXPECT_EQ(InstantSnapshotSave(emu), 1);
   EXPECT_EQ(size("broken.sna"), 5u);
-  ASSERT_EQ(OpenFileCommand(emu, put("game.tap", std::string("\x02\x00\xff\xff", 4))), 0);
+  ASSERT_EQ(OpenFileCommand(emu, dir.Write("game.tap", std::string("\x02\x00\xff\xff", 4))), 0);
   EXPECT_EQ(InstantSnapshotSave(emu), 1);
   EXPECT_EQ(host.messages.back().message, 22);
   EXPECT_EQ(host.messages.back().caption, CaptionId::Error);
   EXPECT_EQ(size("game.tap"), 4u);
   // A save makes its file the target; SIT is written as well.
   emu.m.cpu.SP = 0x8000;
-  ASSERT_EQ(SaveSnapshot(emu, (dir / "game.sit").string()), 0);
+  ASSERT_EQ(SaveSnapshot(emu, dir / "game.sit"), 0);
   fs::remove(dir / "game.sit");
   EXPECT_EQ(InstantSnapshotSave(emu), 0);
   EXPECT_EQ(size("game.sit"), 65564u);
   // A file opened this run takes over from the one saved before.
-  ASSERT_EQ(SaveSnapshot(emu, (dir / "game.sna").string()), 0);
-  ASSERT_EQ(OpenFileCommand(emu, (dir / "game.sit").string()), 0);
-  EXPECT_EQ(emu.files.InstantSavePath, (dir / "game.sit").string());
-  fs::remove_all(dir);
+  ASSERT_EQ(SaveSnapshot(emu, dir / "game.sna"), 0);
+  ASSERT_EQ(OpenFileCommand(emu, dir / "game.sit"), 0);
+  EXPECT_EQ(emu.files.InstantSavePath, dir / "game.sit");
 }
 
 TEST(Messages, TextStandsAloneAndRomMissingNamesTheFile) {

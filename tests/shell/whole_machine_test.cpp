@@ -4,7 +4,9 @@
 // that share nothing.
 #include <SDL.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -13,6 +15,7 @@
 #include "host/sdl_controllers.h"
 #include "machine/keyboard.h"
 #include "machine/typing.h"
+#include "rzx/rzx_session.h"
 #include "shell/emulator.h"
 #include "shell/frame_loop.h"
 #include "snapshot/snapshot_fixture.h"
@@ -141,6 +144,49 @@ TEST(AmxMouse, ProgramSeesStepsAndHeldButtons) {
   MouseButton(m, 1, false);
   RunFrame(t.emu);
   EXPECT_EQ(m.Peek(0x8202), 0xFF);
+}
+
+// A recording made while the AMX mouse moves replays to its end with the same steps counted: each
+// step the mouse reports is an interrupt of its own, with the program's vector on the data bus.
+TEST(AmxMouse, ARecordingWithMouseStepsReplaysThem) {
+  ORVO_REQUIRE_FILE(RomDir() / "48k.rom");
+  const std::string path =
+      (std::filesystem::temp_directory_path() / ("orvo_amx_" + std::to_string(getpid()) + ".rzx"))
+          .string();
+  uint8_t counted[3] = {};
+  {
+    SnapshotMachine t;
+    t.emu.NoThrottle = true;
+    MachineState& m = t.m;
+    t.emu.settings.MouseType = m.settings.MouseType = 1;
+    UpdateDevices(m);
+    LoadAmxProgram(m);
+    RunFrame(t.emu);
+    CaptureMouse(m);
+    ASSERT_TRUE(StartRzxRecording(t.emu, path));
+    for (int frame = 0; frame < 30; ++frame) {
+      if (frame % 3 == 0) MouseMoved(m, 129, 128);
+      if (frame % 5 == 0) MouseMoved(m, 128, 127);
+      if (frame == 12) MouseButton(m, 1, true);
+      if (frame == 20) MouseButton(m, 1, false);
+      RunFrame(t.emu);
+    }
+    ASSERT_TRUE(StopRzxRecording(t.emu));
+    for (int k = 0; k < 3; ++k) counted[k] = m.Peek(static_cast<uint16_t>(0x8200 + k));
+    ASSERT_EQ(counted[0], 10);
+    ASSERT_EQ(counted[1], 6);
+  }
+  SnapshotMachine replay;
+  replay.emu.NoThrottle = true;
+  ASSERT_TRUE(OpenRzxFile(replay.emu, path));
+  for (int frame = 0; frame < 200 && replay.emu.rzx.playing; ++frame) RunFrame(replay.emu);
+  std::filesystem::remove(path);
+  EXPECT_TRUE(replay.emu.rzx.finished);
+  EXPECT_FALSE(replay.emu.rzx.mismatch.found)
+      << "frame " << replay.emu.rzx.mismatch.frame << ": " << replay.emu.rzx.mismatch.counted
+      << " reads, recorded " << replay.emu.rzx.mismatch.expected;
+  for (int k = 0; k < 2; ++k)
+    EXPECT_EQ(replay.m.Peek(static_cast<uint16_t>(0x8200 + k)), counted[k]);
 }
 
 constexpr int kFrames = 400;

@@ -130,13 +130,14 @@ TEST(Z80Loader, BlocksInAnyOrderAndUnknownPagesPassedOver) {
 }
 
 // Byte 29: bit 2 the issue 2 keyboard (the 48K's, for this run only), bits 6-7 the joystick (a
-// zero there, the cursor joystick, is also what writers leave: it changes nothing). The joystick
+// zero there, the cursor joystick, is also what writers leave: it changes nothing; 3 is the
+// Interface II's port 1, keys 6-0, as libspectrum has it too). The joystick
 // is the running machine's: the user's settings keep their own, and the next machine set-up
 // goes back to them. The writer puts back what was read.
 TEST(Z80Loader, KeyboardIssueAndJoystick) {
   ORVO_REQUIRE_ROMS();
   // byte 29, the user's controller type before; then issue 3, controller and keyboard types.
-  const std::array<int, 5> rows[] = {{0x04, 0, 0, 0, 0}, {0x40, 0, 1, 0, 1}, {0xC6, 1, 0, 5, 0}};
+  const std::array<int, 5> rows[] = {{0x04, 0, 0, 0, 0}, {0x40, 0, 1, 0, 1}, {0xC6, 1, 0, 4, 0}};
   for (const auto& [byte29, before, issue3, joystick, keystick] : rows) {
     Bytes f = WithBlocks(Z80Header(54, 0), kModel48K);
     f[29] = static_cast<uint8_t>(byte29);

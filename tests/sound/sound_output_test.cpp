@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "app/run_orvo.h"
 #include "host/sdl_audio.h"
 #include "machine/typing.h"
 #include "shell/emulator.h"
@@ -294,16 +295,14 @@ TEST(WavFile, HeaderSignednessAndPadding) {
 }
 
 TEST(WavFile, OrvoRunRecordsARun) {
-  const auto runner = test::BuildDir() / "orvo-run";
-  ORVO_REQUIRE_FILE(runner);
+  ORVO_REQUIRE_FILE(test::BuildDir() / "orvo-run");
   ORVO_REQUIRE_FILE(test::RomDir() / "48k.rom");
-  const auto out = std::filesystem::temp_directory_path() / "orvo_run_test.wav";
-  std::filesystem::remove(out);
-  const std::string run = runner.string() + " --rom-dir " + test::RomDir().string() +
-                          " --frames 50 --sound-freq 22050 --sound-bits 8 --sound-output mono";
-  ASSERT_EQ(std::system((run + " --wav " + out.string() + " > /dev/null").c_str()), 0);
-  const auto wav = test::ReadWholeFile(out);
-  std::filesystem::remove(out);
+  const test::TempDir dir;
+  int status = -1;
+  const std::string run = "--frames 50 --sound-freq 22050 --sound-bits 8 --sound-output mono";
+  const std::string out = test::RunOrvo(run + " --wav " + dir / "run.wav", &status);
+  ASSERT_EQ(status, 0) << out;
+  const auto wav = test::ReadWholeFile(dir / "run.wav");
   ASSERT_GE(wav.size(), 44u);  // PCM, mono, 22050 Hz, 8 bits
   EXPECT_EQ(Le(wav, 20, 4), 0x10001u);
   EXPECT_EQ(Le(wav, 24, 4), 22050u);
@@ -311,7 +310,8 @@ TEST(WavFile, OrvoRunRecordsARun) {
   // 50 frames of 69888 T-states at 3.5 MHz: as many samples as that time holds at 22050 Hz.
   EXPECT_NEAR(Le(wav, 40, 4), 50.0 * 69888 * 22050 / 3500000, 1.0);
   // A bad value is refused.
-  EXPECT_NE(std::system((run + " --sound-bits 12 2> /dev/null > /dev/null").c_str()), 0);
+  test::RunOrvo("--sound-bits 12", &status);
+  EXPECT_NE(status, 0);
 }
 
 // A BEEP recorded at 16 and at 8 bits: both are centred on their silence (0 and 0x80), which
@@ -319,18 +319,17 @@ TEST(WavFile, OrvoRunRecordsARun) {
 TEST(WavFile, SixteenBitRecordingIsSignedAndCentredOnSilence) {
   ORVO_REQUIRE_FILE(test::BuildDir() / "orvo-run");
   ORVO_REQUIRE_FILE(test::RomDir() / "48k.rom");
-  const auto dir = std::filesystem::temp_directory_path();
-  const std::string stem = "orvo_beep_" + std::to_string(getpid());
+  const test::TempDir dir;
   std::vector<uint8_t> wavs[2];
   for (int bits : {16, 8}) {
-    const auto out = dir / (stem + std::to_string(bits) + ".wav");
-    const std::string run =
-        (test::BuildDir() / "orvo-run").string() + " --rom-dir " + test::RomDir().string() +
-        " --frames 160 --type 'BEEP .5,0\\n' --type-frame 100 --sound-output mono --sound-bits " +
-        std::to_string(bits) + " --wav " + out.string() + " > /dev/null 2>&1";
-    ASSERT_EQ(std::system(run.c_str()), 0) << run;
-    wavs[bits == 8] = test::ReadWholeFile(out);
-    std::filesystem::remove(out);
+    const std::string wav = dir / (std::to_string(bits) + ".wav");
+    int status = -1;
+    const std::string out = test::RunOrvo(
+        "--frames 160 --type 'BEEP .5,0\\n' --type-frame 100 --sound-output mono --sound-bits " +
+            std::to_string(bits) + " --wav " + wav,
+        &status);
+    ASSERT_EQ(status, 0) << out;
+    wavs[bits == 8] = test::ReadWholeFile(wav);
   }
   const std::vector<uint8_t>& w16 = wavs[0];
   const std::vector<uint8_t>& w8 = wavs[1];
@@ -374,8 +373,8 @@ class SdlHost final : public Host {
 };
 
 TEST(SdlAudio, DiskDriverPlaysTheSubmittedSamples) {
-  const auto out = std::filesystem::temp_directory_path() /
-                   ("orvo_sdl_disk_" + std::to_string(getpid()) + ".raw");
+  const test::TempDir dir;
+  const std::string out = dir / "disk.raw";
   setenv("SDL_AUDIODRIVER", "disk", 1);
   setenv("SDL_DISKAUDIOFILE", out.c_str(), 1);
   SdlHost host;
@@ -394,7 +393,6 @@ TEST(SdlAudio, DiskDriverPlaysTheSubmittedSamples) {
 
   // What the device played: silence, then the mix 2 x 8192 as a signed 16-bit sample (half of it).
   const auto bytes = test::ReadWholeFile(out);
-  std::filesystem::remove(out);
   size_t level = 0;
   for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
     const int v = bytes[i] | (bytes[i + 1] << 8);

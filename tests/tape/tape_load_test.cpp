@@ -1,13 +1,11 @@
 // Loading tapes through a real ROM: LOAD "" of a small program from every kind of tape, with the
 // ROM trap, with real pulses and with fast loading; and the deck's commands on a real machine.
 #include <gtest/gtest.h>
-#include <unistd.h>
-
-#include <fstream>
 
 #include "formats/csw_format.h"
 #include "formats/z80_format.h"
 #include "snapshot/snapshot_apply.h"
+#include "support/temp_dir.h"
 #include "tape/tape_player.h"
 #include "tape_machine.h"
 #include "tape_test_support.h"
@@ -66,17 +64,13 @@ struct HelloCase {
   bool autoload = false;
 };
 
-// A boot snapshot in a fresh libs folder: a 48K booted to its tape loader.
-std::filesystem::path MakeBootSnapshot() {
-  const auto libs =
-      std::filesystem::temp_directory_path() / ("orvo_tape_libs_" + std::to_string(::getpid()));
-  std::filesystem::create_directories(libs);
+// Writes a boot snapshot into the libs folder `libs`: a 48K booted to its tape loader.
+bool MakeBootSnapshot(const TempDir& libs) {
   TapeMachine maker;
-  if (!BootToTapeLoader(maker.emu)) return {};
+  if (!BootToTapeLoader(maker.emu)) return false;
   const std::vector<uint8_t> z80 = WriteZ80(CaptureSnapshot(maker.m), 3, false);
-  std::ofstream(libs / "tape_48.z80", std::ios::binary)
-      .write(reinterpret_cast<const char*>(z80.data()), static_cast<std::streamsize>(z80.size()));
-  return libs;
+  libs.Write("tape_48.z80", std::string(z80.begin(), z80.end()));
+  return true;
 }
 
 class HelloWorldLoad : public ::testing::TestWithParam<HelloCase> {};
@@ -89,12 +83,11 @@ TEST_P(HelloWorldLoad, PrintsHelloWorld) {
   tm.m.settings.TapeTraps = c.traps;
   tm.m.settings.Fastload = c.fastload;
   if (c.autoload) {
-    const auto libs = MakeBootSnapshot();
-    ASSERT_FALSE(libs.empty());
-    tm.emu.folders.LibsFolder = libs.string() + "/";
+    const TempDir libs;
+    ASSERT_TRUE(MakeBootSnapshot(libs));
+    tm.emu.folders.LibsFolder = libs.path.string() + "/";
     tm.m.settings.Autoload = 1;
     ASSERT_EQ(LoadTape(tm.emu, SharedFile(c.file).string()), 0);
-    std::filesystem::remove_all(libs);
     EXPECT_TRUE(AtTapeLoaderEntry(tm.m)) << "the boot snapshot stands at LD-BYTES";
   } else if (!BootToTapeLoader(tm.emu)) {
     FAIL() << "no tape loader";

@@ -9,7 +9,6 @@
 #include <optional>
 #include <string>
 
-#include "app/run_orvo.h"
 #include "debugger/typed_number.h"
 #include "machine/machine_fixture.h"
 #include "machine/memory.h"
@@ -18,6 +17,7 @@
 #include "shell/poke_finder.h"
 #include "shell/poke_memory.h"
 #include "shell/screen_file.h"
+#include "support/temp_dir.h"
 #include "tools/calculator.h"
 #include "tools/parse_number.h"
 

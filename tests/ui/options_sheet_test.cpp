@@ -15,6 +15,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>
+#include <tuple>
 #include <utility>
 
 #include "machine/game_controllers.h"
@@ -167,6 +168,29 @@ TEST_F(OptionsSheetTest, ControlsThatExcludeOrEnableEachOther) {
   Click("z80Version0");
   EXPECT_FALSE(Find<QCheckBox>("save1ffd")->isEnabled());
   EXPECT_EQ(emu->PendingSettings.Z80Version, 1);
+}
+
+// The Beta 128 is a choice on the 48K, 128K and +2 (a hardware change), built into the Pentagon
+// (checked, not to be changed) and not offered on the +3.
+TEST_F(OptionsSheetTest, TheBetaBoxFollowsTheModel) {
+  Open();
+  auto* beta = Find<QCheckBox>("beta128");
+  EXPECT_TRUE(beta->isEnabled());
+  EXPECT_FALSE(beta->isChecked());
+  Click("beta128");
+  EXPECT_EQ(emu->PendingSettings.Beta128, 1);
+  EXPECT_TRUE(emu->config.HardwareChanged);
+  sheet.reset();
+  for (const auto& [model, enabled, checked] :
+       {std::tuple{kModelPentagon, false, true}, std::tuple{kModelPlus3, false, false}}) {
+    emu->m.MachineModel = model;
+    emu->settings.Beta128 = 0;
+    Open();
+    beta = Find<QCheckBox>("beta128");
+    EXPECT_EQ(beta->isEnabled(), enabled) << static_cast<int>(model);
+    EXPECT_EQ(beta->isChecked(), checked) << static_cast<int>(model);
+    sheet.reset();
+  }
 }
 
 TEST_F(OptionsSheetTest, CancelChangesNothingLive) {

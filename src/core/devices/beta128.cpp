@@ -53,24 +53,32 @@ void DiskActivity(MachineState& m) {
   m.DiskFastCountdown = kFastFrames;
 }
 
+// While TR-DOS is paged in the interface drives the data bus on its ports, whatever the byte (a
+// disk holds bytes of 0xFF, which must not be taken for an idle bus).
+bool Answers(MachineState& m) {
+  if (!TrdosPaged(m)) return false;
+  m.PortBusDriven = true;
+  return true;
+}
+
 uint8_t CommandRead(MachineState& m, uint16_t, uint8_t value) {
-  if (!TrdosPaged(m)) return value;
+  if (!Answers(m)) return value;
   DiskActivity(m);
   return m.Beta.ReadStatus(Now(m));
 }
 uint8_t TrackRead(MachineState& m, uint16_t, uint8_t value) {
-  return TrdosPaged(m) ? m.Beta.ReadTrack() : value;
+  return Answers(m) ? m.Beta.ReadTrack() : value;
 }
 uint8_t SectorRead(MachineState& m, uint16_t, uint8_t value) {
-  return TrdosPaged(m) ? m.Beta.ReadSector() : value;
+  return Answers(m) ? m.Beta.ReadSector() : value;
 }
 uint8_t DataRead(MachineState& m, uint16_t, uint8_t value) {
-  if (!TrdosPaged(m)) return value;
+  if (!Answers(m)) return value;
   DiskActivity(m);
   return m.Beta.ReadData(Now(m));
 }
 uint8_t SystemRead(MachineState& m, uint16_t, uint8_t value) {
-  return TrdosPaged(m) ? m.Beta.ReadSystem(Now(m)) : value;
+  return Answers(m) ? m.Beta.ReadSystem(Now(m)) : value;
 }
 void CommandWrite(MachineState& m, uint16_t, uint8_t value) {
   if (!TrdosPaged(m)) return;
@@ -119,6 +127,58 @@ void Beta128FrameEnd(MachineState& m) {
   m.Beta.ShiftClock(static_cast<int64_t>(m.FrameLength));
 }
 
+// The snapshot format's interface block "B128": flags (connected 1, custom ROM 2, paged 4,
+// auto-boot 8, seeking to lower cylinders 16, compressed ROM 32), the number of drives, then the
+// system, track, sector, data and status registers. The standard TR-DOS ROM is never embedded.
+constexpr uint32_t kB128Connected = 1;
+constexpr uint32_t kB128CustomRom = 2;
+constexpr uint32_t kB128Paged = 4;
+constexpr uint32_t kB128SeekLower = 16;
+constexpr size_t kB128Size = 10;
+
+void Beta128SaveState(const MachineState& m, std::vector<uint8_t>& out) {
+  const Wd1793& fdc = m.Beta;
+  const uint32_t flags =
+      kB128Connected | (TrdosPaged(m) ? kB128Paged : 0) | (fdc.SeekingOut() ? kB128SeekLower : 0);
+  out = {static_cast<uint8_t>(flags),
+         0,
+         0,
+         0,
+         kBetaDriveCount,
+         fdc.SystemRegister(),
+         fdc.ReadTrack(),
+         fdc.ReadSector(),
+         fdc.DataRegister(),
+         fdc.StatusBits()};
+}
+bool Beta128CheckState(std::span<const uint8_t> block) {
+  // A ROM of the file's own is not taken: the machine's TR-DOS runs.
+  return block.size() >= kB128Size && (block[0] & kB128CustomRom) == 0;
+}
+bool Beta128LoadState(MachineState& m, std::span<const uint8_t> block) {
+  if (!Beta128CheckState(block)) return false;
+  m.Beta.RestoreRegisters(block[5], block[6], block[7], block[8], block[9],
+                          (block[0] & kB128SeekLower) != 0);
+  if (block[0] & kB128Paged) {
+    PageInTrdos(m);
+  } else {
+    PageOutTrdos(m);
+  }
+  return true;
+}
+
+// Orvo's own block beside it, "BDRV": the rest of the controller (a command in progress, its
+// data, the motor's and the index's timing) and each drive's head, tab and image name.
+void DrivesSaveState(const MachineState& m, std::vector<uint8_t>& out) {
+  m.Beta.SaveState(out);
+}
+bool DrivesCheckState(std::span<const uint8_t> block) {
+  return Wd1793::StateReadable(block);
+}
+bool DrivesLoadState(MachineState& m, std::span<const uint8_t> block) {
+  return m.Beta.LoadState(block);
+}
+
 }  // namespace
 
 bool Beta128Wanted(uint8_t model, int32_t setting) {
@@ -154,6 +214,17 @@ const Device kBeta128Device = {.name = "Beta 128",
                                .Ports = Beta128Ports,
                                .Configure = Beta128Configure,
                                .Reset = Beta128Reset,
-                               .FrameEnd = Beta128FrameEnd};
+                               .FrameEnd = Beta128FrameEnd,
+                               .stateId = "B128",
+                               .SaveState = Beta128SaveState,
+                               .CheckState = Beta128CheckState,
+                               .LoadState = Beta128LoadState};
+
+const Device kBetaDrivesDevice = {.name = "Beta 128 drives",
+                                  .Fitted = Beta128Fitted,
+                                  .stateId = kBetaDrivesBlock,
+                                  .SaveState = DrivesSaveState,
+                                  .CheckState = DrivesCheckState,
+                                  .LoadState = DrivesLoadState};
 
 }  // namespace orvo

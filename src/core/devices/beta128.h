@@ -25,5 +25,9 @@ void PageInTrdos(MachineState& m);
 void PageOutTrdos(MachineState& m);
 
 extern const Device kBeta128Device;
+// The controller's and the drives' state in snapshots, beside the interface's own block; it comes
+// after the interface in the device list, so that it has the last word on the registers.
+inline constexpr const char* kBetaDrivesBlock = "BDRV";
+extern const Device kBetaDrivesDevice;
 
 }  // namespace orvo

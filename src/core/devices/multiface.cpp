@@ -7,6 +7,8 @@
 // interface shares), and its RAM is always writable.
 #include "devices/multiface.h"
 
+#include <zlib.h>
+
 #include "devices/device.h"
 #include "machine/machine_state.h"
 #include "machine/memory.h"
@@ -98,14 +100,17 @@ void MultifaceConfigure(MachineState& m) {
   if (!MultifaceFitted(m)) UnmapMultifaceMemory(m);
 }
 
-// The block: the model fitted to a 16K/48K (0 the One, 1 the 128), flags (bit 0 paged in, bit 2
-// its software lockout: the 128/3 hidden from programs), then its 8 KB RAM uncompressed.
+// The block: the model fitted to a 16K/48K (0 the One, 1 the 128), flags (bit 0 paged in, bit 1
+// the RAM image zlib-compressed, bit 2 its software lockout: the 128/3 hidden from programs, bit 5
+// a board whose ROM was replaced by RAM too), then its 8 KB RAM. Other writers compress it; this
+// one keeps it plain.
 enum : uint8_t {
   kModelOne = 0,
   kModel128 = 1,
   kFlagPaged = 1,
   kFlagCompressed = 2,
-  kFlagLockout = 4
+  kFlagLockout = 4,
+  kFlagAllRam = 0x20,
 };
 
 void MultifaceSave(const MachineState& m, std::vector<uint8_t>& out) {
@@ -118,15 +123,32 @@ void MultifaceSave(const MachineState& m, std::vector<uint8_t>& out) {
   out.insert(out.end(), m.MultifaceImage.begin() + kPage, m.MultifaceImage.end());
 }
 
+// The block's 8 KB of RAM, unpacked; false for a body that does not hold exactly that (a board
+// with 16 KB of RAM has no ROM this emulation could page in).
+bool UnpackRam(std::span<const uint8_t> block, std::vector<uint8_t>& ram) {
+  if (block.size() < 2 || block[0] > kModel128 || (block[1] & kFlagAllRam)) return false;
+  const std::span<const uint8_t> data = block.subspan(2);
+  if (!(block[1] & kFlagCompressed)) {
+    if (data.size() != kPage) return false;
+    ram.assign(data.begin(), data.end());
+    return true;
+  }
+  ram.assign(kPage, 0);
+  uLongf unpacked = kPage;
+  return uncompress(ram.data(), &unpacked, data.data(), data.size()) == Z_OK && unpacked == kPage;
+}
+
 bool MultifaceCheck(std::span<const uint8_t> block) {
-  return block.size() == 2 + kPage && block[0] <= kModel128 && !(block[1] & kFlagCompressed);
+  std::vector<uint8_t> ram;
+  return UnpackRam(block, ram);
 }
 
 bool MultifaceLoad(MachineState& m, std::span<const uint8_t> block) {
-  if (!MultifaceCheck(block)) return false;
+  std::vector<uint8_t> ram;
+  if (!UnpackRam(block, ram)) return false;
   // Without a ROM image there is nothing to page in: the RAM alone is not worth keeping.
   if (!MultifaceFitted(m)) return true;
-  std::copy(block.begin() + 2, block.end(), m.MultifaceImage.begin() + kPage);
+  std::copy(ram.begin(), ram.end(), m.MultifaceImage.begin() + kPage);
   m.MultifaceVisible = (block[1] & kFlagLockout) ? 0 : 1;
   if (block[1] & kFlagPaged) {
     MapMultifaceMemory(m);

@@ -13,7 +13,7 @@ void RegisterStandardDevices(MachineState& m) {
        {&kUlaDevice, &kUlaPlusDevice, &kKempstonJoystickDevice, &kFullerJoystickDevice,
         &kAmxMouseDevice, &kKempstonMouseDevice, &kAyDevice, &kFullerBoxDevice, &kSpecDrumDevice,
         &kPagingDevice, &kDiskDevice, &kMultifaceDevice, &kInterface1Device, &kInterface2Device,
-        &kPrinterDevice, &kUSpeechDevice, &kOratorDevice, &kBeta128Device})
+        &kPrinterDevice, &kUSpeechDevice, &kOratorDevice, &kBeta128Device, &kBetaDrivesDevice})
     RegisterDevice(m, *device);
 }
 

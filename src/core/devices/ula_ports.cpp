@@ -20,7 +20,7 @@ uint8_t UlaRead(MachineState& m, uint16_t port, uint8_t) {
   uint8_t v = static_cast<uint8_t>((0xBF | m.ports.EarFeedback) & keys);
   const int32_t keystick = m.settings.KeystickType;
   if (m.input.KeystickActive && keystick >= 3 && keystick <= 5) v = KeystickValue(m, v, high);
-  const int32_t joystick = m.settings.JoystickType;
+  const int32_t joystick = m.settings.KeystickType;
   if (m.input.JoystickActive && joystick >= 3 && joystick <= 5) v = JoystickValue(m, v, high);
   if (m.TapePlaying) {
     v = static_cast<uint8_t>((v & (m.Issue3Keyboard ? 0xFF : 0xBF)) ^ m.tape.EarBit);
@@ -97,13 +97,13 @@ void UlaReset(MachineState& m, bool) {
   m.ports.EarFeedback = 0;
 }
 
-// The "KEYB" block: flags (4 bytes, bit 0 an issue 2 keyboard) and the keyboard joystick type
-// (0-4 for the settings 1-5, 8 for none).
+// The "KEYB" block: flags (4 bytes, bit 0 an issue 2 keyboard) and the joystick the keyboard
+// emulates (0-4 for the keystick settings 1-5, 8 for none).
 constexpr size_t kKeybSize = 5;
 constexpr uint8_t kNoKeyboardJoystick = 8;
 
 void UlaSave(const MachineState& m, std::vector<uint8_t>& out) {
-  const int32_t joystick = m.settings.JoystickType;
+  const int32_t joystick = m.settings.KeystickType;
   out.insert(out.end(), {static_cast<uint8_t>(m.Issue3Keyboard ? 0 : 1), 0, 0, 0,
                          joystick >= 1 && joystick <= 5 ? static_cast<uint8_t>(joystick - 1)
                                                         : kNoKeyboardJoystick});
@@ -113,8 +113,8 @@ bool UlaCheck(std::span<const uint8_t> block) {
   return block.size() == kKeybSize;
 }
 
-// The keyboard issue is the machine's; the joystick type stays the window's setting. The 128K
-// models only ever had issue 3 boards.
+// The keyboard issue is the machine's; the joystick the game reads comes from the "JOY" block,
+// which fits it to the controller or the keyboard. The 128K models only ever had issue 3 boards.
 bool UlaLoad(MachineState& m, std::span<const uint8_t> block) {
   if (!UlaCheck(block)) return false;
   if (m.MachineModel == kModel48K) {

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "formats/byte_cursor.h"
+
 namespace orvo {
 
 namespace {
@@ -34,6 +36,7 @@ void Wd1793::InsertDisk(int drive, TrdDisk disk, bool writeProtect) {
   d.writeProtect = writeProtect;
   d.modified = false;
   d.idCylinder.fill(-1);
+  d.name.clear();
 }
 
 int Wd1793::IdCylinder(const Drive& d, int side) const {
@@ -48,6 +51,7 @@ void Wd1793::EjectDisk(int drive) {
   d.writeProtect = false;
   d.modified = false;
   d.idCylinder.fill(-1);
+  d.name.clear();
 }
 
 bool Wd1793::DiskInserted(int drive) const {
@@ -389,6 +393,141 @@ void Wd1793::WriteData(uint8_t value, int64_t now) {
       break;
     default: break;
   }
+}
+
+void Wd1793::RestoreRegisters(uint8_t system, uint8_t track, uint8_t sector, uint8_t data,
+                              uint8_t status, bool seekingOut) {
+  system_ = system;
+  drive_ = system & 3;
+  track_ = track;
+  sector_ = sector;
+  data_ = data;
+  status_ = status;
+  direction_ = seekingOut ? -1 : 1;
+}
+
+namespace {
+
+constexpr uint8_t kStateVersion = 1;
+constexpr size_t kMaxNameBytes = 4096;
+
+void Put(std::vector<uint8_t>& out, uint64_t value, int bytes) {
+  for (int k = 0; k < bytes; ++k) out.push_back(static_cast<uint8_t>(value >> (8 * k)));
+}
+
+bool Get64(ByteCursor& c, int64_t& value) {
+  uint32_t lo, hi;
+  if (!c.U32(lo) || !c.U32(hi)) return false;
+  value = static_cast<int64_t>((static_cast<uint64_t>(hi) << 32) | lo);
+  return true;
+}
+
+}  // namespace
+
+void Wd1793::SaveState(std::vector<uint8_t>& out) const {
+  out.clear();
+  Put(out, kStateVersion, 1);
+  for (uint8_t b :
+       {command_, status_, track_, sector_, data_, system_, static_cast<uint8_t>(drive_),
+        static_cast<uint8_t>(direction_ < 0 ? 1 : 0), static_cast<uint8_t>(typeI_),
+        static_cast<uint8_t>(intrq_), static_cast<uint8_t>(drq_), static_cast<uint8_t>(phase_)})
+    out.push_back(b);
+  Put(out, position_, 4);
+  Put(out, buffer_.size(), 4);
+  out.insert(out.end(), buffer_.begin(), buffer_.end());
+  Put(out, static_cast<uint64_t>(motorUntil_), 8);
+  Put(out, static_cast<uint64_t>(clockBase_), 8);
+  Put(out, static_cast<uint64_t>(trackStartAt_), 8);
+  for (const Drive& d : drives_) {
+    out.push_back(static_cast<uint8_t>(d.inserted));
+    out.push_back(static_cast<uint8_t>(d.writeProtect));
+    out.push_back(static_cast<uint8_t>(d.cylinder));
+    for (int16_t c : d.idCylinder) Put(out, static_cast<uint16_t>(c), 2);
+    // An empty drive has no image to name.
+    const size_t n = d.inserted ? std::min(d.name.size(), kMaxNameBytes) : 0;
+    Put(out, n, 2);
+    out.insert(out.end(), d.name.begin(), d.name.begin() + static_cast<std::ptrdiff_t>(n));
+  }
+}
+
+bool Wd1793::StateReadable(std::span<const uint8_t> body) {
+  Wd1793 scratch;
+  return scratch.LoadState(body);
+}
+
+bool Wd1793::DiskNamesInState(std::span<const uint8_t> body,
+                              std::array<std::string, kBetaDriveCount>& names) {
+  Wd1793 scratch;
+  if (!scratch.LoadState(body)) return false;
+  for (int i = 0; i < kBetaDriveCount; ++i) names[i] = scratch.DiskName(i);
+  return true;
+}
+
+bool Wd1793::LoadState(std::span<const uint8_t> body) {
+  ByteCursor c(body);
+  uint32_t version;
+  const uint8_t* regs;
+  if (!c.U8(version) || version != kStateVersion || !c.Bytes(12, regs)) return false;
+  if (regs[11] > static_cast<uint8_t>(Phase::kWriteTrack)) return false;
+  uint32_t position, size;
+  const uint8_t* buffer;
+  if (!c.U32(position) || !c.U32(size) || size > kTrackBytes || position > size ||
+      !c.Bytes(size, buffer))
+    return false;
+  int64_t motorUntil, clockBase, trackStartAt;
+  if (!Get64(c, motorUntil) || !Get64(c, clockBase) || !Get64(c, trackStartAt)) return false;
+  struct Loaded {
+    bool inserted, writeProtect;
+    int cylinder;
+    std::array<int16_t, kTrdMaxCylinders * 2> idCylinder;
+    std::string name;
+  };
+  std::array<Loaded, kBetaDriveCount> loaded;
+  for (Loaded& d : loaded) {
+    uint32_t inserted, protect, cylinder, length;
+    if (!c.U8(inserted) || !c.U8(protect) || !c.U8(cylinder) || cylinder >= kTrdMaxCylinders)
+      return false;
+    d.inserted = inserted != 0;
+    d.writeProtect = protect != 0;
+    d.cylinder = static_cast<int>(cylinder);
+    for (int16_t& id : d.idCylinder) {
+      uint32_t v;
+      if (!c.U16(v)) return false;
+      id = static_cast<int16_t>(static_cast<uint16_t>(v));
+    }
+    if (!c.U16(length) || length > kMaxNameBytes || !c.Text(length, d.name, false)) return false;
+  }
+  command_ = regs[0];
+  status_ = regs[1];
+  track_ = regs[2];
+  sector_ = regs[3];
+  data_ = regs[4];
+  system_ = regs[5];
+  drive_ = regs[6] & 3;
+  direction_ = regs[7] ? -1 : 1;
+  typeI_ = regs[8] != 0;
+  intrq_ = regs[9] != 0;
+  drq_ = regs[10] != 0;
+  phase_ = static_cast<Phase>(regs[11]);
+  buffer_.assign(buffer, buffer + size);
+  position_ = position;
+  motorUntil_ = motorUntil;
+  clockBase_ = clockBase;
+  trackStartAt_ = trackStartAt;
+  // The disks are the drives' own: a drive takes the head, tab and markers only when it holds
+  // the image the snapshot names (the shell puts it there first).
+  for (int i = 0; i < kBetaDriveCount; ++i) {
+    Drive& d = drives_[i];
+    const Loaded& l = loaded[i];
+    d.cylinder = l.cylinder;
+    if (d.inserted && l.inserted && d.name == l.name) {
+      d.writeProtect = d.writeProtect || l.writeProtect;
+      d.idCylinder = l.idCylinder;
+    } else if (!d.inserted) {
+      d.name = l.inserted ? l.name : std::string();
+    }
+  }
+  return true;
 }
 
 }  // namespace orvo

@@ -10,6 +10,8 @@
 // transfer never loses data; the index pulse and the motor follow the emulated time.
 #include <array>
 #include <cstdint>
+#include <span>
+#include <string>
 #include <vector>
 
 #include "formats/trd_format.h"
@@ -64,6 +66,10 @@ class Wd1793 {
   void ClearModified(int drive);
   const TrdDisk& Disk(int drive) const { return drives_[drive & 3].disk; }
   bool WriteProtected(int drive) const { return drives_[drive & 3].writeProtect; }
+  // The disk's write-protect tab (an empty drive keeps none).
+  void SetWriteProtect(int drive, bool on) {
+    if (drives_[drive & 3].inserted) drives_[drive & 3].writeProtect = on;
+  }
   int HeadCylinder(int drive) const { return drives_[drive & 3].cylinder; }
 
   // A command is running or the drive's motor still turns: the disk is being worked.
@@ -72,6 +78,27 @@ class Wd1793 {
   uint8_t StatusBits() const { return status_; }
   bool Intrq() const { return intrq_; }
   bool Drq() const { return drq_; }
+
+  // The name of the image in a drive (its file, for snapshots: the disks themselves stay in
+  // their files).
+  void SetDiskName(int drive, std::string name) { drives_[drive & 3].name = std::move(name); }
+  const std::string& DiskName(int drive) const { return drives_[drive & 3].name; }
+
+  // The registers as the snapshot format's interface block keeps them.
+  uint8_t SystemRegister() const { return system_; }
+  uint8_t DataRegister() const { return data_; }
+  bool SeekingOut() const { return direction_ < 0; }
+  void RestoreRegisters(uint8_t system, uint8_t track, uint8_t sector, uint8_t data, uint8_t status,
+                        bool seekingOut);
+  // Everything else a command in progress needs to go on as it would have, and each drive's
+  // head, write-protect tab, marker cylinders and image name (not the disks): a body of bytes
+  // that LoadState takes back. False (and nothing changed) for a body it cannot read.
+  void SaveState(std::vector<uint8_t>& out) const;
+  bool LoadState(std::span<const uint8_t> body);
+  static bool StateReadable(std::span<const uint8_t> body);
+  // The images the drives held when the body was saved (empty: none).
+  static bool DiskNamesInState(std::span<const uint8_t> body,
+                               std::array<std::string, kBetaDriveCount>& names);
 
   // Moves every stored time back by `delta` (the frame loop's T-state counter wrapped).
   void ShiftClock(int64_t delta);
@@ -88,6 +115,7 @@ class Wd1793 {
     // TR-DOS tells a two-sided drive by formatting the lower side with a marker cylinder and
     // reading it back.
     std::array<int16_t, kTrdMaxCylinders * 2> idCylinder{};
+    std::string name;
   };
   int IdCylinder(const Drive& d, int side) const;
   enum class Phase : uint8_t { kIdle, kReadSector, kWriteSector, kReadBytes, kWriteTrack };

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <new>
 
 #include "formats/byte_cursor.h"
@@ -23,6 +24,8 @@ constexpr uint32_t kCompressed = 2;
 // compressed block would otherwise unpack to gigabytes.
 constexpr size_t kMaxInflated = 64u << 20;
 
+constexpr char kBusVectorTag[4] = {'V', 'E', 'C', 'T'};
+
 bool ReadCreator(ByteCursor body, RzxFile& out) {
   const uint8_t* id;
   uint32_t major, minor;
@@ -32,6 +35,20 @@ bool ReadCreator(ByteCursor body, RzxFile& out) {
   while (!out.creator.empty() && out.creator.back() == ' ') out.creator.pop_back();
   out.creatorMajor = static_cast<uint16_t>(major);
   out.creatorMinor = static_cast<uint16_t>(minor);
+  // Orvo's custom data: the frames whose interrupt had a vector on the bus. Another program's
+  // custom data is its own; a list that does not fit its block is left unread.
+  const uint8_t* tag;
+  uint32_t count;
+  if (out.creator != "Orvo" || !body.Bytes(4, tag) || std::memcmp(tag, kBusVectorTag, 4) != 0 ||
+      !body.U32(count) || count > body.Left() / 5)
+    return true;
+  out.busVectors.resize(count);
+  for (RzxBusVector& v : out.busVectors) {
+    uint32_t frame, vector;
+    body.U32(frame);
+    body.U8(vector);
+    v = {frame, static_cast<uint8_t>(vector)};
+  }
   return true;
 }
 
@@ -53,18 +70,29 @@ bool ReadSnapshot(ByteCursor body, RzxSnapshot& s) {
   return true;
 }
 
-// Unpacks the frames of an input block, repeats resolved to their previous frame's values.
-bool ReadFrames(std::span<const uint8_t> packed, uint32_t count, RzxInputBlock& b) {
+// Unpacks the frames of an input block, repeats resolved to their previous frame's values. The
+// frame before the block's first is the last of the block before (`before`, null for the
+// recording's first block): a repeat with no frame at all before it is refused.
+bool ReadFrames(std::span<const uint8_t> packed, uint32_t count, RzxInputBlock& b,
+                const RzxInputBlock* before) {
   ByteCursor c(packed);
   b.frames.reserve(std::min<size_t>(count, packed.size() / 4));
   b.values.reserve(packed.size());
   RzxFrame previous;
+  bool havePrevious = false;
+  if (before && !before->frames.empty()) {
+    const std::span<const uint8_t> last = before->ValuesOf(before->frames.back());
+    b.values.assign(last.begin(), last.end());
+    previous.reads = before->frames.back().reads;
+    havePrevious = true;
+  }
   for (uint32_t k = 0; k < count; ++k) {
     uint32_t fetches, reads;
     if (!c.U16(fetches) || !c.U16(reads)) return false;
     RzxFrame f;
     f.fetches = static_cast<uint16_t>(fetches);
     if (reads == kRzxRepeatFrame) {
+      if (!havePrevious) return false;
       f.reads = previous.reads;
       f.first = previous.first;
     } else {
@@ -76,12 +104,13 @@ bool ReadFrames(std::span<const uint8_t> packed, uint32_t count, RzxInputBlock& 
     }
     b.frames.push_back(f);
     previous = f;
+    havePrevious = true;
   }
   return true;
 }
 
 // `budget` is what the input blocks may still unpack to; each block takes its share.
-bool ReadInput(ByteCursor body, RzxInputBlock& b, size_t& budget) {
+bool ReadInput(ByteCursor body, RzxInputBlock& b, size_t& budget, const RzxInputBlock* before) {
   uint32_t count, reserved, start, flags;
   if (!body.U32(count) || !body.U8(reserved) || !body.U32(start) || !body.U32(flags)) return false;
   b.reserved = static_cast<uint8_t>(reserved);
@@ -94,12 +123,12 @@ bool ReadInput(ByteCursor body, RzxInputBlock& b, size_t& budget) {
   if (!(flags & kCompressed)) {
     if (raw.size() > budget) return false;
     budget -= raw.size();
-    return ReadFrames(raw, count, b);
+    return ReadFrames(raw, count, b, before);
   }
   std::vector<uint8_t> packed;
   if (!InflateAll(raw, packed, budget)) return false;
   budget -= packed.size();
-  return ReadFrames(packed, count, b);
+  return ReadFrames(packed, count, b, before);
 }
 
 void PutLe32(std::vector<uint8_t>& out, uint32_t v) {
@@ -148,7 +177,8 @@ FormatStatus ParseBlocks(std::span<const uint8_t> data, RzxFile& out) {
       }
       case kInputBlock: {
         RzxInputBlock b;
-        if (!ReadInput(body, b, inputBudget)) return bad;
+        if (!ReadInput(body, b, inputBudget, out.inputs.empty() ? nullptr : &out.inputs.back()))
+          return bad;
         out.inputs.push_back(std::move(b));
         break;
       }
@@ -191,6 +221,13 @@ std::vector<uint8_t> WriteRZX(const RzxFile& file) {
     out.insert(out.end(), id.begin(), id.end());
     AppendLe16(out, file.creatorMajor);
     AppendLe16(out, file.creatorMinor);
+    if (file.busVectors.empty()) return;
+    out.insert(out.end(), std::begin(kBusVectorTag), std::end(kBusVectorTag));
+    PutLe32(out, static_cast<uint32_t>(file.busVectors.size()));
+    for (const RzxBusVector& v : file.busVectors) {
+      PutLe32(out, v.frame);
+      out.push_back(v.vector);
+    }
   });
 
   AppendBlock(out, kSnapshotBlock, [&] {

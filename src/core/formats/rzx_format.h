@@ -48,12 +48,23 @@ struct RzxSnapshot {
   std::string Extension() const;
 };
 
+// A frame whose interrupt found a device's byte on the data bus when the CPU acknowledged it (the
+// AMX mouse's IM 2 vector for a step of the pointer) instead of the idle 0xFF. The format has no
+// place for it: Orvo keeps these in its creator block's custom data, as "VECT", a 32-bit count,
+// then per frame its 32-bit index in the recording and the byte. Other players, and the files
+// other programs rewrite, have the idle bus there.
+struct RzxBusVector {
+  uint32_t frame = 0;
+  uint8_t vector = 0xFF;
+};
+
 struct RzxFile {
   uint8_t major = 0, minor = 12;
   uint32_t flags = 0;
   std::string creator = "Orvo";  // up to 20 characters
   uint16_t creatorMajor = 0, creatorMinor = 0x133;
-  uint32_t snapshotCount = 0;  // snapshot blocks read (the last one is kept)
+  std::vector<RzxBusVector> busVectors;  // in frame order
+  uint32_t snapshotCount = 0;            // snapshot blocks read (the last one is kept)
   RzxSnapshot snapshot;
   std::vector<RzxInputBlock> inputs;
 

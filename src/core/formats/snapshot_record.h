@@ -33,6 +33,12 @@ inline bool IsSnapshot128K(SnapshotModel model) {
 
 constexpr size_t kSnapshotPageSize = 16384;
 
+// T-states in a frame of the model.
+inline uint32_t SnapshotFrameLength(SnapshotModel model) {
+  if (model == SnapshotModel::kPentagon) return 71680;
+  return IsSnapshot128K(model) ? 70908 : 69888;
+}
+
 struct SnapshotCpu {
   uint16_t AF = 0, BC = 0, DE = 0, HL = 0;
   uint16_t AF_ = 0, BC_ = 0, DE_ = 0, HL_ = 0;
@@ -83,6 +89,9 @@ struct SnapshotRecord {
   std::optional<uint32_t> frameTState;    // the T-state position in the frame
   std::optional<uint8_t> interruptArmed;  // the frame-start interrupt request is still pending
   uint8_t interruptHold = 0;  // T-states the interrupt request is still held (0: the model's own)
+  // Taken between frames with the frame-start interrupt still to be taken: frameTState is inside
+  // the INT line's active time.
+  bool interruptDue = false;
 
   uint8_t border = 0;               // 0-7
   std::optional<uint8_t> lastFE;    // last value written to the ULA port (else the border)

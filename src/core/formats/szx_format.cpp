@@ -17,6 +17,14 @@ constexpr uint8_t kZ80RHalted = 0x02;    // the CPU is stopped in a HALT
 constexpr uint8_t kZ80RFlagsSet = 0x04;  // the last instruction wrote F
 constexpr uint8_t kAyOn48K = 0x02;       // a 128K-style AY on a 48K model
 
+// The creator block Orvo writes: its name, then the version of the file's conventions. Files of
+// version 0.0 stored a halted CPU's PC past the HALT opcode; from 0.1 on, PC is the HALT's own
+// address, as every other reader and writer of the format has it.
+constexpr char kCreatorName[] = "Orvo";
+constexpr uint16_t kCreatorMajor = 0;
+constexpr uint16_t kCreatorMinor = 1;
+constexpr size_t kCreatorNameSize = 32;
+
 enum class Use : uint8_t {
   kRefused,  // cannot be loaded here
   kSkipped,  // read and dropped
@@ -25,6 +33,8 @@ enum class Use : uint8_t {
   kSPCR,
   kRAMP,
   kAY,
+  kCRTR,
+  kJOY,
 };
 
 struct BlockKind {
@@ -33,21 +43,22 @@ struct BlockKind {
   uint32_t size;  // the body size its kind has, or 0 for any
 };
 
-// Every block ID the format defines, with what loading does with it.
+// Every block ID the format defines, with what loading does with it; then Orvo's own "BDRV" (the
+// Beta 128's controller and drives beyond what "B128" holds), which other readers pass over.
 constexpr BlockKind kBlockKinds[] = {
     {"ZXST", Use::kSkipped, 0}, {"ZXAT", Use::kKept, 0}, {"ATRP", Use::kKept, 0},
     {"AY", Use::kAY, 18},       {"ZXCF", Use::kKept, 0}, {"CFRP", Use::kKept, 0},
     {"COVX", Use::kKept, 0},    {"B128", Use::kKept, 0}, {"BDSK", Use::kSkipped, 7},
-    {"CRTR", Use::kSkipped, 0}, {"DOCK", Use::kKept, 0}, {"DSK", Use::kKept, 0},
+    {"CRTR", Use::kCRTR, 0},    {"DOCK", Use::kKept, 0}, {"DSK", Use::kKept, 0},
     {"GS", Use::kKept, 0},      {"GSRP", Use::kKept, 0}, {"KEYB", Use::kKept, 5},
-    {"IF1", Use::kKept, 0},     {"IF2R", Use::kKept, 0}, {"JOY", Use::kKept, 0},
+    {"IF1", Use::kKept, 0},     {"IF2R", Use::kKept, 0}, {"JOY", Use::kJOY, 6},
     {"MDRV", Use::kKept, 0},    {"AMXM", Use::kKept, 7}, {"MFCE", Use::kKept, 0},
     {"OPUS", Use::kKept, 0},    {"ODSK", Use::kKept, 0}, {"+3", Use::kKept, 0},
     {"PLSD", Use::kKept, 0},    {"PLTT", Use::kKept, 0}, {"PDSK", Use::kKept, 0},
     {"RAMP", Use::kRAMP, 0},    {"ROM", Use::kKept, 0},  {"SCLD", Use::kKept, 0},
     {"SIDE", Use::kKept, 0},    {"DRUM", Use::kKept, 0}, {"SPCR", Use::kSPCR, 8},
     {"TAPE", Use::kKept, 0},    {"USPE", Use::kKept, 0}, {"ZXPR", Use::kKept, 0},
-    {"Z80R", Use::kZ80R, 37},
+    {"Z80R", Use::kZ80R, 37},   {"BDRV", Use::kKept, 0},
 };
 
 const BlockKind* FindKind(const std::array<char, 4>& id) {
@@ -77,7 +88,7 @@ void ReadZ80R(std::span<const uint8_t> b, SnapshotRecord& r) {
   c.IX = pair(16);
   c.IY = pair(18);
   c.SP = pair(20);
-  c.PC = pair(22);
+  c.PC = pair(22);  // a halted CPU's PC is the HALT's address: moved past it once all is read
   c.I = b[24];
   c.R = b[25];
   c.R7 = b[25] & 0x80;
@@ -91,6 +102,41 @@ void ReadZ80R(std::span<const uint8_t> b, SnapshotRecord& r) {
   c.eiLast = (b[34] & kZ80REiLast) != 0;
   c.flagsSet = (b[34] & kZ80RFlagsSet) != 0;
   c.MEMPTR = pair(35);
+}
+
+// True for a creator block of an Orvo that stored a halted CPU's PC past the HALT.
+bool PcPastHaltCreator(std::span<const uint8_t> b) {
+  if (b.size() < kCreatorNameSize + 4) return false;
+  const std::string_view name(reinterpret_cast<const char*>(b.data()), kCreatorNameSize);
+  const std::string_view own(kCreatorName, sizeof kCreatorName);  // with its NUL
+  const uint16_t major = static_cast<uint16_t>(b[32] | b[33] << 8);
+  const uint16_t minor = static_cast<uint16_t>(b[34] | b[35] << 8);
+  return name.substr(0, own.size()) == own && major == 0 && minor == 0;
+}
+
+// The "JOY" block: flags (4 bytes; bit 0 a Kempston interface on port 31 whatever the players
+// use), then the joystick type of player 1 and of player 2: 0 Kempston, 1 Fuller, 2 cursor,
+// 3 Interface II port 1 (keys 6-0), 4 port 2 (keys 1-5), 5 ComCom, 6 and 7 the Timex ports, 8 none.
+// The settings number the first five from 1 up.
+constexpr uint8_t kJoyAlwaysPort31 = 0x01;
+constexpr uint8_t kJoyKinds = 5;
+constexpr uint8_t kJoyNone = 8;
+
+void ReadJOY(std::span<const uint8_t> b, SnapshotRecord& r) {
+  // The first player's joystick where Orvo has it, else the second's.
+  for (const uint8_t type : {b[4], b[5]}) {
+    if (type < kJoyKinds) {
+      r.joystick = static_cast<uint8_t>(type + 1);
+      return;
+    }
+  }
+  r.joystick = (b[0] & kJoyAlwaysPort31) ? 1 : 0;
+}
+
+std::vector<uint8_t> JoyBody(uint8_t joystick) {
+  const bool known = joystick >= 1 && joystick <= kJoyKinds;
+  return {static_cast<uint8_t>(joystick == 1 ? kJoyAlwaysPort31 : 0), 0,       0, 0,
+          static_cast<uint8_t>(known ? joystick - 1 : kJoyNone),      kJoyNone};
 }
 
 void ReadSPCR(std::span<const uint8_t> b, SnapshotRecord& r) {
@@ -157,13 +203,16 @@ std::vector<uint8_t> Z80RBody(const SnapshotRecord& r) {
   pair(c.IX);
   pair(c.IY);
   pair(c.SP);
-  pair(c.PC);
+  pair(c.ResumePC());  // halted: the HALT's own address, with the halted flag below
   b.push_back(c.I);
   b.push_back(c.VisibleR());
   b.push_back(c.IFF1);
   b.push_back(c.IFF2);
   b.push_back(c.IM);
-  PutLe32(b, r.frameTState.value_or(0));
+  // A machine whose frame-start interrupt is still to come is written as the format's readers
+  // keep it: at the end of the frame before, the frame's length not yet taken off.
+  const uint32_t t = r.frameTState.value_or(0);
+  PutLe32(b, r.interruptDue ? t + SnapshotFrameLength(r.model) : t);
   b.push_back(r.interruptHold);  // 0: the model's own hold time
   b.push_back(static_cast<uint8_t>((c.halted ? kZ80RHalted : 0) | (c.eiLast ? kZ80REiLast : 0) |
                                    (c.flagsSet ? kZ80RFlagsSet : 0)));
@@ -195,6 +244,7 @@ FormatStatus ParseSZX(std::span<const uint8_t> data, SnapshotRecord& out) {
     r.model = static_cast<SnapshotModel>(data[6]);
   }
   r.label = "SZX File";
+  bool pcPastHalt = false;
   ByteCursor c(data.subspan(kHeaderSize));
   while (!c.AtEnd()) {
     const uint8_t* idBytes;
@@ -215,6 +265,8 @@ FormatStatus ParseSZX(std::span<const uint8_t> data, SnapshotRecord& out) {
     const std::span<const uint8_t> body(p, size);
     switch (kind->use) {
       case Use::kZ80R: ReadZ80R(body, r); break;
+      case Use::kCRTR: pcPastHalt = PcPastHaltCreator(body); break;
+      case Use::kJOY: ReadJOY(body, r); break;
       case Use::kSPCR: ReadSPCR(body, r); break;
       case Use::kAY: ReadAY(body, r); break;
       case Use::kRAMP:
@@ -227,6 +279,17 @@ FormatStatus ParseSZX(std::span<const uint8_t> data, SnapshotRecord& out) {
       default: break;
     }
   }
+  // A T-state past the frame's end: the frame is over and its successor's interrupt still to
+  // come, which is how the record keeps it.
+  if (r.frameTState) {
+    const uint32_t length = SnapshotFrameLength(r.model);
+    if (*r.frameTState >= length) {
+      r.frameTState = (*r.frameTState - length) % length;
+      r.interruptArmed = 1;
+    }
+  }
+  // The record keeps a halted CPU with PC past the HALT, where the interrupt will return to.
+  if (r.cpu.halted && !pcPastHalt) r.cpu.PC = static_cast<uint16_t>(r.cpu.PC + 1);
   out = std::move(r);
   return {};
 }
@@ -234,8 +297,11 @@ FormatStatus ParseSZX(std::span<const uint8_t> data, SnapshotRecord& out) {
 std::vector<uint8_t> WriteSZX(const SnapshotRecord& r) {
   std::vector<uint8_t> out = {'Z', 'X', 'S', 'T', 1, 4, static_cast<uint8_t>(r.model), 0};
 
-  std::vector<uint8_t> creator(37, 0);
-  std::memcpy(creator.data(), "Orvo", 4);
+  std::vector<uint8_t> creator(kCreatorNameSize, 0);
+  std::memcpy(creator.data(), kCreatorName, sizeof kCreatorName - 1);
+  AppendLe16(creator, kCreatorMajor);
+  AppendLe16(creator, kCreatorMinor);
+  creator.push_back(0);  // no custom data
   AppendBlock(out, "CRTR", creator);
   AppendBlock(out, "Z80R", Z80RBody(r));
   const uint8_t spcr[8] = {static_cast<uint8_t>(r.border & 7), r.last7FFD, r.last1FFD,
@@ -267,6 +333,8 @@ std::vector<uint8_t> WriteSZX(const SnapshotRecord& r) {
     ay.insert(ay.end(), r.ay->regs.begin(), r.ay->regs.end());
     AppendBlock(out, "AY", ay);
   }
+
+  if (r.joystick) AppendBlock(out, "JOY", JoyBody(*r.joystick));
 
   for (const SnapshotBlock& b : r.blocks) {
     const BlockKind* kind = FindKind(b.id);

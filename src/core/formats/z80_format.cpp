@@ -147,17 +147,19 @@ void EncodeFrameTState(Model model, uint32_t t, uint8_t* field) {
   field[2] = static_cast<uint8_t>((t / quarter + 3) % 4);
 }
 
-// Byte 29 bits 6-7 against the settings' joystick numbers (see SnapshotRecord::joystick).
+// Byte 29 bits 6-7 against the settings' joystick numbers (see SnapshotRecord::joystick): 0
+// cursor, 1 Kempston, 2 "Sinclair 2" (the Interface II's port 2, keys 1-5), 3 "Sinclair 1" (its
+// port 1, keys 6-0).
 uint8_t JoystickFromFile(uint8_t bits) {
-  constexpr uint8_t kTypes[] = {3, 1, 4, 5};  // cursor, Kempston, Interface II 1 and 2
+  constexpr uint8_t kTypes[] = {3, 1, 5, 4};  // cursor, Kempston, Interface II 2 and 1
   return kTypes[bits & 3];
 }
 
 uint8_t JoystickToFile(uint8_t type) {
   switch (type) {
     case 1: return 1;
-    case 4: return 2;
-    case 5: return 3;
+    case 4: return 3;
+    case 5: return 2;
     default: return 0;  // cursor, and the joysticks the format has no number for
   }
 }

@@ -144,6 +144,9 @@ struct MachineState {
   // (the recorded value replaces it, or it is appended to the recording); null otherwise.
   uint8_t (*PortReadHook)(void* context, uint8_t value) = nullptr;
   void* PortReadHookContext = nullptr;
+  // Set by a device that drove the data bus during the port read in progress: its byte stands,
+  // even 0xFF, where a read nothing answered would see the floating bus.
+  bool PortBusDriven = false;
 
   // ---- add-ons that change the memory map (devices/; their overlays say whether they are paged)
   std::vector<uint8_t> If1Rom;          // 8192 bytes (empty: no ROM loaded)

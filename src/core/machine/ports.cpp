@@ -85,6 +85,7 @@ uint8_t MachineState::ReadPort(uint16_t port) {
   }
 
   IoBeforeRead(*this, group, port);
+  PortBusDriven = false;
 
   if (!(port & 1)) {
     for (PortReadFn read : d.evenReads) v = read(*this, port, v);
@@ -101,10 +102,11 @@ uint8_t MachineState::ReadPort(uint16_t port) {
     if ((decoded & row.mask) == row.value) v = row.read(*this, decoded, v);
   }
 
-  // Nothing answered: the floating bus. (A ULA read is held by the ULA until the idle phase of
-  // its fetch, where the bus reads 0xFF anyway.) On the 48K group the tape's and the Interface
-  // 1's hardware hold the bus too.
-  if (v == 0xFF && d.floatingBus) {
+  // Nothing answered: the floating bus. A device that drove 0xFF itself (the Beta 128's
+  // controller reading a byte of 0xFF off the disk) keeps it. (A ULA read is held by the ULA until
+  // the idle phase of its fetch, where the bus reads 0xFF anyway.) On the 48K group the tape's and
+  // the Interface 1's hardware hold the bus too.
+  if (v == 0xFF && d.floatingBus && !PortBusDriven) {
     if (group == ModelGroup::k128 ||
         (!TapePlaying &&
          !OverlayMapped(*this, OverlayLayer::kInterface1) /* [&& ZX Printer off] */))

@@ -84,6 +84,10 @@ bool RzxAllowsTyping(Emulator& emu);
 void RzxRecordInterruptWindow(Emulator& emu);
 // The end of a frame while recording: its fetch count and port values become a recorded frame.
 void RzxRecordFrame(Emulator& emu);
+// The start of a frame of a device's own interrupt (an AMX mouse step) while recording: the INT
+// line's window as at a frame's start, and, when the interrupt is taken at the frame's boundary,
+// the byte the device puts on the data bus for it, kept with the recording.
+void RzxRecordDeviceInterrupt(Emulator& emu, uint8_t vector);
 // The recording so far as an RZX file into `path`, written atomically. False when it failed.
 bool WriteRzxFile(Emulator& emu, const std::string& path);
 // Writes the recording to the file chosen at its start and stops recording.

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "devices/beta128.h"
+#include "formats/snapshot_record.h"
 #include "formats/trd_format.h"
 #include "machine/typing.h"
 #include "shell/emulator.h"
@@ -84,6 +85,7 @@ bool InsertBetaDiskBytes(Emulator& emu, int drive, std::span<const uint8_t> byte
   const bool taken = scl && std::filesystem::exists(savePath, ec);
   const bool readOnly = writeProtect || taken || !FileWritable(scl ? savePath : path);
   emu.m.Beta.InsertDisk(drive, std::move(disk), readOnly);
+  emu.m.Beta.SetDiskName(drive, path);
   emu.betaDisks.path[drive] = path;
   emu.betaDisks.savePath[drive] = readOnly ? std::string() : savePath;
   emu.betaDisks.readOnly[drive] = readOnly;
@@ -118,22 +120,117 @@ bool SaveChangedBetaDisks(Emulator& emu) {
   return ok;
 }
 
+int InsertBetaDiskCommand(Emulator& emu, int drive, const std::string& path) {
+  if (path.empty() || !Beta128Fitted(emu.m)) return 1;
+  const bool ok = InsertBetaDiskFile(emu, drive, path);
+  UpdateBetaDiskMenus(emu);
+  return ok ? 0 : 1;
+}
+
+int NewBetaDiskCommand(Emulator& emu, int drive, const std::string& path) {
+  if (path.empty() || !Beta128Fitted(emu.m)) return 1;
+  if (!WriteBlankTrd(path)) {
+    emu.ShowMessage(CaptionId::File, kMsgDiskSaveFailed, path);
+    return 1;
+  }
+  return InsertBetaDiskCommand(emu, drive, path);
+}
+
+void EjectBetaDiskCommand(Emulator& emu, int drive) {
+  EjectBetaDisk(emu, drive);
+  UpdateBetaDiskMenus(emu);
+}
+
+bool SetBetaWriteProtect(Emulator& emu, int drive, bool on) {
+  drive &= 3;
+  Wd1793& fdc = emu.m.Beta;
+  bool done = fdc.DiskInserted(drive) && (on || !emu.betaDisks.readOnly[drive]);
+  if (done) fdc.SetWriteProtect(drive, on);
+  UpdateBetaDiskMenus(emu);
+  return done;
+}
+
+void UpdateBetaDiskMenus(Emulator& emu) {
+  static constexpr CommandId kInsert[] = {CommandId::InsertDiskA, CommandId::InsertDiskB,
+                                          CommandId::InsertDiskC, CommandId::InsertDiskD};
+  static constexpr CommandId kNew[] = {CommandId::NewDiskA, CommandId::NewDiskB,
+                                       CommandId::NewDiskC, CommandId::NewDiskD};
+  static constexpr CommandId kEject[] = {CommandId::EjectDiskA, CommandId::EjectDiskB,
+                                         CommandId::EjectDiskC, CommandId::EjectDiskD};
+  static constexpr CommandId kProtect[] = {CommandId::WriteProtectA, CommandId::WriteProtectB,
+                                           CommandId::WriteProtectC, CommandId::WriteProtectD};
+  const bool fitted = Beta128Fitted(emu.m);
+  MenuStates& menu = emu.menu;
+  for (int d = 0; d < kBetaDriveCount; ++d) {
+    const bool inserted = fitted && emu.m.Beta.DiskInserted(d);
+    // Drives A: and B: are the +3's too: their items are the model's when no interface is fitted.
+    if (fitted || d >= 2) {
+      menu.Enable(kInsert[d], fitted);
+      menu.Enable(kNew[d], fitted);
+      menu.Enable(kEject[d], fitted);
+    }
+    menu.Enable(kProtect[d], inserted);
+    menu.Check(kProtect[d], inserted && emu.m.Beta.WriteProtected(d));
+  }
+}
+
+void InsertSnapshotBetaDisks(Emulator& emu, const SnapshotRecord& record) {
+  const SnapshotBlock* block = record.FindBlock(kBetaDrivesBlock);
+  std::array<std::string, kBetaDriveCount> names;
+  if (!block || !Beta128Fitted(emu.m) || !Wd1793::DiskNamesInState(block->body, names)) return;
+  for (int d = 0; d < kBetaDriveCount; ++d) {
+    if (names[d] == emu.betaDisks.path[d] && emu.m.Beta.DiskInserted(d)) continue;
+    // A disk of an archive (no file of its own) cannot come back.
+    std::error_code ec;
+    if (names[d].empty() || !std::filesystem::is_regular_file(names[d], ec)) {
+      EjectBetaDisk(emu, d);
+      continue;
+    }
+    InsertBetaDiskFile(emu, d, names[d]);
+  }
+  UpdateBetaDiskMenus(emu);
+}
+
+bool OpenBetaDiskBytes(Emulator& emu, std::span<const uint8_t> bytes, const std::string& path,
+                       bool writeProtect) {
+  MachineState& m = emu.m;
+  if (!Beta128Fitted(m)) {
+    // The ROM first, so that a machine that cannot take the disk is left as it was.
+    std::vector<uint8_t> rom;
+    if (ReadAddonRom(emu, kTrdosRomName, kTrdosRomSize, rom) != 0) return false;
+    if (Beta128Wanted(m.MachineModel, 1)) {
+      emu.settings.Beta128 = 1;
+      emu.PendingSettings.Beta128 = 1;
+    } else {
+      m.MachineModel = kModelPentagon;
+    }
+    SetUpMachine(emu);
+    ResetMachine(emu, true);
+    if (!Beta128Fitted(m)) return false;
+  }
+  const bool inserted = InsertBetaDiskBytes(emu, 0, bytes, path, writeProtect);
+  UpdateBetaDiskMenus(emu);
+  if (!inserted) return false;
+  if (emu.settings.Autoload || emu.settings.DiskAutoload) BootTrdosDisk(emu);
+  return true;
+}
+
 int BootTrdosDisk(Emulator& emu) {
   MachineState& m = emu.m;
   if (!Beta128Fitted(m)) return 1;
-  // From a reset: the 128K family's menu, or 48 BASIC's copyright line, waits for a key.
+  // TR-DOS works through the 48 BASIC ROM: the 128K family starts in it as its "48 BASIC" entry
+  // would, with the paging left unlocked for programs that use the other banks.
   ResetMachine(emu, true);
-  for (int f = 0; f < 300 && m.cpu.PC != m.KeyWaitAddress; ++f) {
-    while (m.FrameTState < m.FrameLength && m.cpu.PC != m.KeyWaitAddress) StepInstruction(emu);
-    if (m.cpu.PC != m.KeyWaitAddress) RunFrame(emu);
+  if (Is128KFamily(m.MachineModel)) m.WritePort(0x7FFD, 0x10);
+  for (int f = 0; f < 300 && !TypingWaitsHere(m); ++f) {
+    while (m.FrameTState < m.FrameLength && !TypingWaitsHere(m)) StepInstruction(emu);
+    if (!TypingWaitsHere(m)) RunFrame(emu);
   }
-  if (m.cpu.PC != m.KeyWaitAddress) return 1;
-  // Straight into TR-DOS at its entry point, which pages its ROM in and reads the disk; a "boot"
-  // file on it is run by the RUN that TR-DOS's command line takes without a name.
-  PageInTrdos(m);
-  m.cpu.PC = 0x3D00;
-  static const uint8_t kRun[] = {'R', 'U', 'N', '\r'};
-  StartTyping(m, kRun);
+  if (!TypingWaitsHere(m)) return 1;
+  // Into TR-DOS as a user goes, from a BASIC statement; TR-DOS takes the first key after it as
+  // its start-up key, and RUN without a name runs the disk's "boot" file.
+  static const char kBoot[] = "RANDOMIZE USR 15616\r\rRUN\r";
+  StartTyping(m, std::span(reinterpret_cast<const uint8_t*>(kBoot), sizeof kBoot - 1));
   return 0;
 }
 

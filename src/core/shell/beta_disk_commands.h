@@ -12,6 +12,7 @@
 namespace orvo {
 
 class Emulator;
+struct SnapshotRecord;
 
 // The image a name's extension says: true for .trd and .scl (either case).
 bool IsBetaDiskName(const std::string& path);
@@ -27,6 +28,31 @@ bool WriteBlankTrd(const std::string& path);
 void EjectBetaDisk(Emulator& emu, int drive);
 // Saves every changed image. False when one could not be written (a message said which).
 bool SaveChangedBetaDisks(Emulator& emu);
+// A TRD or SCL file opened through the file dispatch (Open file, a drop, the command line, a ZIP
+// entry): the machine gets a Beta 128 if it has none (the 48K, 128K and +2 have the interface
+// fitted, a setting that stays; the other models change to the Pentagon, for this machine only),
+// the disk goes into drive A:, and with "Autoload" or "Disk autoload" on the machine boots into
+// TR-DOS and runs the disk's "boot" file. False when the disk could not go in (a message said
+// why: the TR-DOS ROM missing, or the image unreadable).
+bool OpenBetaDiskBytes(Emulator& emu, std::span<const uint8_t> bytes, const std::string& path,
+                       bool writeProtect);
+// The File menu's disk commands on a machine with the Beta 128 (drives A: to D:). Insert and
+// New show why they failed and return 1 then; New writes a blank TRD to `path` first.
+int InsertBetaDiskCommand(Emulator& emu, int drive, const std::string& path);
+int NewBetaDiskCommand(Emulator& emu, int drive, const std::string& path);
+void EjectBetaDiskCommand(Emulator& emu, int drive);
+// The write-protect tab. A disk whose file cannot be written back (read-only, or an entry of an
+// archive) stays protected: returns false then.
+bool SetBetaWriteProtect(Emulator& emu, int drive, bool on);
+// The menu items of the four drives: enabled with the interface fitted, the write-protect
+// marks as the drives hold them.
+void UpdateBetaDiskMenus(Emulator& emu);
+
+// A snapshot's "BDRV" block names the images its drives held: they go back in (from their files,
+// the disks in memory kept where a drive already holds the same one) before the machine's state
+// is applied. A name with no file leaves its drive empty.
+void InsertSnapshotBetaDisks(Emulator& emu, const SnapshotRecord& record);
+
 // With "Autoload": boots the machine into TR-DOS and runs the disk's "boot" file (RUN at the
 // TR-DOS prompt). Returns 0, or 1 when TR-DOS did not come up.
 int BootTrdosDisk(Emulator& emu);

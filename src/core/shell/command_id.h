@@ -97,6 +97,17 @@ enum class CommandId : uint16_t {
   ShaderParameters = 9102,
   LoadShaderPreset = 9103,
   BuiltinShaders = 9104,
+  // The Beta 128's drives C: and D: and the write-protect tabs of its four drives (File menu)
+  InsertDiskC = 9110,
+  InsertDiskD = 9111,
+  EjectDiskC = 9112,
+  EjectDiskD = 9113,
+  NewDiskC = 9114,
+  NewDiskD = 9115,
+  WriteProtectA = 9116,
+  WriteProtectB = 9117,
+  WriteProtectC = 9118,
+  WriteProtectD = 9119,
 };
 
 }  // namespace orvo

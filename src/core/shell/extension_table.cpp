@@ -2,7 +2,7 @@
 
 namespace orvo {
 
-const ExtensionRow ExtensionTable[41] = {
+const ExtensionRow ExtensionTable[45] = {
     {FileKind::Sna, "sna", 3}, {FileKind::Sna, "SNA", 3}, {FileKind::Z80, "z80", 3},
     {FileKind::Z80, "Z80", 3}, {FileKind::Szx, "szx", 3}, {FileKind::Szx, "SZX", 3},
     {FileKind::Snx, "snx", 3}, {FileKind::Snx, "SNX", 3}, {FileKind::Sp, "sp", 2},
@@ -16,7 +16,8 @@ const ExtensionRow ExtensionTable[41] = {
     {FileKind::Csw, "csw", 3}, {FileKind::Csw, "CSW", 3}, {FileKind::Zip, "zip", 3},
     {FileKind::Zip, "ZIP", 3}, {FileKind::Wav, "wav", 3}, {FileKind::Wav, "WAV", 3},
     {FileKind::Pzx, "pzx", 3}, {FileKind::Pzx, "PZX", 3}, {FileKind::Scr, "scr", 3},
-    {FileKind::Scr, "SCR", 3}, {FileKind::End, "", 0},
+    {FileKind::Scr, "SCR", 3}, {FileKind::Trd, "trd", 3}, {FileKind::Trd, "TRD", 3},
+    {FileKind::Scl, "scl", 3}, {FileKind::Scl, "SCL", 3}, {FileKind::End, "", 0},
 };
 
 FileKind MatchExtension(std::string_view name) {

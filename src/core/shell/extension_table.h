@@ -27,6 +27,8 @@ enum class FileKind : uint8_t {
   Wav = 18,
   Pzx = 19,
   Scr = 20,  // a screen file: the display file, optionally with the ULAplus palette
+  Trd = 21,  // a TR-DOS disk for the Beta 128 interface
+  Scl = 22,  // a TR-DOS file archive, opened as a disk holding its files
   End = 0xFF,
 };
 
@@ -37,7 +39,7 @@ struct ExtensionRow {
 };
 
 // Each extension twice, lower case then upper case, in kind order; the last row's kind is End.
-extern const ExtensionRow ExtensionTable[41];
+extern const ExtensionRow ExtensionTable[45];
 
 // The kind of the first row whose extension equals the last characters of `name`, byte for byte
 // (case matters, and there is no check for a dot: "x.wsp" is an SP file); None when no row
@@ -46,6 +48,9 @@ FileKind MatchExtension(std::string_view name);
 
 inline bool IsSnapshotKind(FileKind kind) {
   return kind >= FileKind::Sna && kind <= FileKind::Zxs;
+}
+inline bool IsBetaDiskKind(FileKind kind) {
+  return kind == FileKind::Trd || kind == FileKind::Scl;
 }
 inline bool IsTapeKind(FileKind kind) {
   return kind == FileKind::Tzx || kind == FileKind::Tap || kind == FileKind::Csw ||

@@ -5,6 +5,7 @@
 #include "formats/sna_format.h"
 #include "formats/snapshot_48k.h"
 #include "formats/szx_format.h"
+#include "formats/trd_format.h"
 #include "formats/z80_format.h"
 #include "formats/zip_reader.h"
 #include "shell/emulator.h"
@@ -43,6 +44,11 @@ FormatStatus CheckParse(const Emulator& emu, FileKind kind, std::span<const uint
     case FileKind::Dsk: {
       DiskImage image;
       return ParseDsk(bytes, image);
+    }
+    case FileKind::Trd:
+    case FileKind::Scl: {
+      TrdDisk disk;
+      return kind == FileKind::Trd ? ParseTrd(bytes, disk) : ParseScl(bytes, disk);
     }
     case FileKind::Rzx: {
       RzxFile file;

@@ -6,6 +6,7 @@
 
 #include "formats/file_io.h"
 #include "rzx/rzx_session.h"
+#include "shell/beta_disk_commands.h"
 #include "shell/disk_commands.h"
 #include "shell/emulator.h"
 #include "shell/extension_table.h"
@@ -42,6 +43,14 @@ void HandleKind(Emulator& emu, FileKind kind, std::string_view name, bool fromZi
     f.LastLoadStatus = LoadMediaKind(emu, kind, bytes, name);
     if (f.LastLoadStatus == kLoadedOk)
       f.FileTypeLabel = TapeKindLabel(TapeKindOf(std::string(name)));
+    return;
+  }
+  if (IsBetaDiskKind(kind)) {
+    // A TR-DOS disk from an archive cannot be written back: it goes in write-protected.
+    const std::string shown =
+        fromZip ? f.CurrentFilePath + "/" + std::string(name) : f.CurrentFilePath;
+    f.LastLoadStatus = OpenBetaDiskBytes(emu, bytes, shown, fromZip) ? kLoadedOk : kLoadRefused;
+    if (f.LastLoadStatus == kLoadedOk) f.FileTypeLabel = kind == FileKind::Scl ? "SCL" : "TRD";
     return;
   }
   if (fromZip) {
@@ -139,7 +148,7 @@ int OpenPath(Emulator& emu, const std::string& path, std::string_view dispatchNa
     before.Restore(emu);
     return rc;
   }
-  if (kind != FileKind::Dsk) {
+  if (kind != FileKind::Dsk && !IsBetaDiskKind(kind)) {
     f.AnalyserCopy = f.Loaded.bytes;
     emu.menu.Enable(CommandId::SnapshotAnalyser, true);
   }
@@ -191,7 +200,7 @@ int DispatchZipEntry(Emulator& emu, std::string_view entryName) {
     return 1;
   }
   // Only the kinds the archive path loads are checked: the others load nothing and reset nothing.
-  if (IsSnapshotKind(kind) || IsTapeKind(kind) || kind == FileKind::Dsk) {
+  if (IsSnapshotKind(kind) || IsTapeKind(kind) || kind == FileKind::Dsk || IsBetaDiskKind(kind)) {
     const FileCheck check = CheckFileLoads(emu, kind, emu.files.Loaded.bytes, entryName);
     if (check != FileCheck::WillLoad) {
       emu.files.LastLoadStatus = check == FileCheck::Refused ? kLoadRefused : kLoadedOk;

@@ -211,10 +211,14 @@ void RunMouseFrames(Emulator& emu) {
     in.AmxPendingVector = step.vector;
     in.AmxCurrentDirection = step.direction;
     m.InterruptArmed = 1;
+    // A recording keeps each step as a frame of its own, opened by the step's interrupt, whose
+    // vector it keeps too: taken into the frame before, the step would replay without it.
+    if (emu.rzx.recording) RzxRecordDeviceInterrupt(emu, step.vector);
     RunZ80Until(m, frameLength, [&m] { return AfterInstruction(m); });
     if (m.debug.stop != DebugStop::kNone) break;
     m.FrameTState -= frameLength;
     m.video.DisplayDrawnTo = m.video.BorderDrawnTo = m.FrameTState;
+    if (emu.rzx.recording) RzxRecordFrame(emu);
   }
   in.AmxQueue.clear();
   in.AmxPendingVector = 0xFF;

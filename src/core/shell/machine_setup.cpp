@@ -7,6 +7,7 @@
 
 #include "formats/file_io.h"
 #include "shell/addon_commands.h"
+#include "shell/beta_disk_commands.h"
 #include "shell/config.h"
 #include "shell/config_internal.h"
 #include "shell/data_folders.h"
@@ -81,6 +82,8 @@ void SetModelMenus(Emulator& emu) {
       EnableCartridgeCommands(menu, false);
       break;
   }
+  // The Beta 128's four drives take the disk items over where it is fitted.
+  UpdateBetaDiskMenus(emu);
 }
 
 // Reads the ROM image at `path` into `rom` (bufferSize bytes) when the file's length is `length`

@@ -1,5 +1,6 @@
 #include "shell/media_loaders.h"
 
+#include "shell/beta_disk_commands.h"
 #include "shell/disk_commands.h"
 #include "shell/emulator.h"
 #include "shell/snapshot_load.h"
@@ -35,6 +36,11 @@ int LoadMediaKind(Emulator& emu, FileKind kind, std::span<const uint8_t> bytes,
     case FileKind::Dsk:
       if (emu.settings.DiskAutoload) LoadDiskBootSnapshot(emu);
       return InsertDiskBytes(emu, 0, bytes, emu.files.CurrentFilePath) ? kLoadedOk : kLoadRefused;
+    // A TR-DOS disk into the Beta 128's drive A:, the interface fitted first if need be.
+    case FileKind::Trd:
+    case FileKind::Scl:
+      return OpenBetaDiskBytes(emu, bytes, emu.files.CurrentFilePath, false) ? kLoadedOk
+                                                                             : kLoadRefused;
     default: return kLoadedOk;  // POK, TXT, RZX: recognised, nothing loaded here
   }
 }
@@ -55,7 +61,9 @@ bool MediaKindSupported(FileKind kind) {
     case FileKind::Csw:
     case FileKind::Wav:
     case FileKind::Pzx: return true;
-    case FileKind::Dsk: return true;
+    case FileKind::Dsk:
+    case FileKind::Trd:
+    case FileKind::Scl: return true;
     default: return false;
   }
 }

@@ -145,8 +145,16 @@ void StopRzxPlayback(Emulator& emu) {
 void RzxPlaybackFrame(Emulator& emu) {
   RzxSession& s = emu.rzx;
   const RzxFrame& f = s.file.inputs[s.block].frames[s.frame];
+  // A device's interrupt (an AMX mouse step) opens the frame with its vector on the data bus.
+  const std::vector<RzxBusVector>& vectors = s.file.busVectors;
+  const auto at =
+      std::lower_bound(vectors.begin(), vectors.end(), s.framesPlayed,
+                       [](const RzxBusVector& v, uint64_t frame) { return v.frame < frame; });
+  emu.m.input.AmxPendingVector =
+      at != vectors.end() && at->frame == s.framesPlayed ? at->vector : 0xFF;
   // The frame's interrupt follows the rule in rzx/rzx_interrupt.h, whoever made the file.
   RunFetches(emu, f.fetches);
+  emu.m.input.AmxPendingVector = 0xFF;
   FinishPlaybackFrame(emu);
   RzxEndOfFrame(emu);
 }

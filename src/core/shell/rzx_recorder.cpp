@@ -120,6 +120,14 @@ void RzxRecordInterruptWindow(Emulator& emu) {
   }
 }
 
+void RzxRecordDeviceInterrupt(Emulator& emu, uint8_t vector) {
+  RzxSession& s = emu.rzx;
+  MachineState& m = emu.m;
+  RzxRecordInterruptWindow(emu);
+  if (vector == 0xFF || m.FrameTState >= m.InterruptLength() || !RzxInterruptTakenHere(m)) return;
+  s.file.busVectors.push_back({static_cast<uint32_t>(Recorded(s).frames.size()), vector});
+}
+
 bool WriteRzxFile(Emulator& emu, const std::string& path) {
   return WriteFileReplacing(path, WriteRZX(emu.rzx.file));
 }
@@ -167,6 +175,7 @@ bool RollBackTo(Emulator& emu, size_t index) {
     b.frames.resize(p.frame);
     b.values.resize(b.frames.empty() ? 0 : b.frames.back().first + b.frames.back().reads);
   }
+  std::erase_if(s.file.busVectors, [&p](const RzxBusVector& v) { return v.frame >= p.frame; });
   // The point was taken between frames, with the next frame's interrupt still to come.
   emu.m.InterruptArmed = 1;
   Hook(emu);

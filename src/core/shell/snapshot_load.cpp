@@ -5,11 +5,14 @@
 #include <vector>
 
 #include "devices/device.h"
+#include "devices/printer.h"
 #include "devices/standard_devices.h"
 #include "formats/sna_format.h"
 #include "formats/snapshot_48k.h"
 #include "formats/szx_format.h"
 #include "formats/z80_format.h"
+#include "shell/addon_commands.h"
+#include "shell/beta_disk_commands.h"
 #include "shell/emulator.h"
 #include "shell/format_messages.h"
 #include "shell/machine_setup.h"
@@ -37,10 +40,9 @@ struct FittingBlock {
   int32_t MachineSettings::*setting;
 };
 constexpr FittingBlock kFittingBlocks[] = {
-    {"DRUM", &MachineSettings::SpecDrum},
-    {"USPE", &MachineSettings::USpeech},
-    {"PLTT", &MachineSettings::UlaPlus},
-    {"IF1", &MachineSettings::Interface1},
+    {"DRUM", &MachineSettings::SpecDrum}, {"USPE", &MachineSettings::USpeech},
+    {"PLTT", &MachineSettings::UlaPlus},  {"IF1", &MachineSettings::Interface1},
+    {"B128", &MachineSettings::Beta128},
 };
 
 void FitDevicesOfBlocks(Emulator& emu, const SnapshotRecord& record) {
@@ -48,6 +50,12 @@ void FitDevicesOfBlocks(Emulator& emu, const SnapshotRecord& record) {
     if (!record.FindBlock(f.id)) continue;
     emu.settings.*f.setting = 1;
     emu.PendingSettings.*f.setting = 1;
+  }
+  // The Multiface block names the kind fitted to a 16K or 48K: 0 the Multiface One, 1 the 128.
+  // The other models take their own (the 128, or the 3 on the +2A/+3) whichever it names.
+  if (const SnapshotBlock* mf = record.FindBlock("MFCE");
+      mf && !mf->body.empty() && mf->body[0] <= 1) {
+    emu.settings.Multiface = emu.PendingSettings.Multiface = mf->body[0] == 0 ? kMultifaceOne : 1;
   }
   // The AMX mouse block names the mouse: 1 an AMX, 2 a Kempston mouse.
   if (const SnapshotBlock* amx = record.FindBlock("AMXM");
@@ -109,6 +117,13 @@ void LoadSnapshotRecord(Emulator& emu, const SnapshotRecord& given) {
   }
   m.MachineModel = static_cast<uint8_t>(record.model);
   SetUpMachine(emu);
+  InsertSnapshotBetaDisks(emu, record);
+  // The printer block's first flag says a ZX Printer is attached, where the model takes one.
+  if (const SnapshotBlock* printer = record.FindBlock("ZXPR");
+      printer && !printer->body.empty() && (printer->body[0] & 1) &&
+      ModelTakesAddon(m.MachineModel, Addon::kPrinter)) {
+    SetPrinterAttached(m, true);
+  }
   const std::string leftOut = LeaveOutUnusedBlocks(m, record);
   ApplySnapshot(m, record);
   // A joystick the file names is the one this game reads: the user's controller, or else the

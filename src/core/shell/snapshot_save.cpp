@@ -7,6 +7,7 @@
 #include "formats/snapshot_48k.h"
 #include "formats/szx_format.h"
 #include "formats/z80_format.h"
+#include "shell/beta_disk_commands.h"
 #include "shell/emulator.h"
 #include "snapshot/snapshot_apply.h"
 
@@ -83,6 +84,9 @@ bool BuildSnapshotFile(const Emulator& emu, FileKind kind, std::vector<uint8_t>&
 
 int SaveSnapshotKind(Emulator& emu, const std::string& path, FileKind kind) {
   std::vector<uint8_t> bytes;
+  // An SZX names the TR-DOS disks in the drives: their files get what the machine wrote to
+  // them first, so the snapshot finds them as it left them.
+  if (kind == FileKind::Szx) SaveChangedBetaDisks(emu);
   if (Is48KOnlyWriter(kind) && !WritableAs48K(CaptureSnapshot(emu.m))) {
     emu.ShowMessage(CaptionId::Options, kMsgOnly48K);
     return kSaveFailed;

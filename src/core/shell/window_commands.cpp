@@ -1,5 +1,6 @@
 #include "shell/window_commands.h"
 
+#include "shell/beta_disk_commands.h"
 #include "shell/config.h"
 #include "shell/disk_commands.h"
 #include "shell/emulator.h"
@@ -87,6 +88,7 @@ void ShutDown(Emulator& emu) {
   // Every cartridge goes back to its file.
   EjectAllCartridges(emu);
   SaveChangedDisks(emu);
+  SaveChangedBetaDisks(emu);
   SaveConfig(emu);
   CloseSound(emu.m);
 }

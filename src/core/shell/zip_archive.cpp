@@ -13,7 +13,8 @@ namespace {
 
 bool LoadableFromZip(FileKind kind) {
   return (kind >= FileKind::Sna && kind <= FileKind::Tap) || kind == FileKind::Csw ||
-         kind == FileKind::Wav || kind == FileKind::Pzx || kind == FileKind::Dsk;
+         kind == FileKind::Wav || kind == FileKind::Pzx || kind == FileKind::Dsk ||
+         IsBetaDiskKind(kind);
 }
 
 }  // namespace

@@ -160,6 +160,7 @@ SnapshotRecord CaptureSnapshot(const MachineState& m) {
   c.flagsSet = cpu.Q != 0;
   r.frameTState = m.FrameTState;
   r.interruptArmed = m.InterruptArmed;
+  r.interruptDue = m.InterruptArmed && m.FrameTState < m.InterruptLength();
 
   r.border = m.ports.BorderColour & 7;
   r.lastFE = m.ports.LastUlaOut;

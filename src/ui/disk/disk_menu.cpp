@@ -2,6 +2,8 @@
 
 #include <QFileDialog>
 
+#include "devices/beta128.h"
+#include "shell/beta_disk_commands.h"
 #include "shell/disk_commands.h"
 #include "shell/emulator.h"
 #include "ui/main_window.h"
@@ -18,8 +20,27 @@ QString AskDiskPath(QWidget* parent, const Emulator& emu, int drive) {
       QStringLiteral("Spectrum Disk Images (*.dsk);;DSK files (*.dsk)"));
 }
 
+// With the Beta 128 fitted the disk items work its four drives, with TR-DOS images.
+bool BetaDrives(const Emulator& emu) {
+  return Beta128Fitted(emu.m);
+}
+
+const QString kBetaFilter = QStringLiteral(
+    "TR-DOS Disk Images (*.trd *.scl);;TRD files (*.trd);;SCL files (*.scl);;All files (*)");
+
 void InsertDisk(MainWindow& w, int drive) {
   Emulator& emu = w.Emu();
+  if (BetaDrives(emu)) {
+    QString path;
+    {
+      ModalScope paused(&w);
+      path = QFileDialog::getOpenFileName(&w, QStringLiteral("Insert Disk"),
+                                          QString::fromStdString(emu.betaDisks.path[drive & 3]),
+                                          kBetaFilter);
+    }
+    if (!path.isEmpty()) InsertBetaDiskCommand(emu, drive, path.toStdString());
+    return;
+  }
   QString path;
   {
     ModalScope paused(&w);
@@ -31,12 +52,23 @@ void InsertDisk(MainWindow& w, int drive) {
 
 void EjectDisk(MainWindow& w, int drive) {
   ModalScope paused(&w);
+  if (BetaDrives(w.Emu())) {
+    EjectBetaDiskCommand(w.Emu(), drive);
+    return;
+  }
   EjectDiskCommand(w.Emu(), drive);
 }
 
 void NewDisk(MainWindow& w, int drive) {
   Emulator& emu = w.Emu();
   ModalScope paused(&w);
+  if (BetaDrives(emu)) {
+    const QString path =
+        QFileDialog::getSaveFileName(&w, QStringLiteral("New Disk"), QStringLiteral("blank.trd"),
+                                     QStringLiteral("TR-DOS Disk Images (*.trd)"));
+    if (!path.isEmpty()) NewBetaDiskCommand(emu, drive, path.toStdString());
+    return;
+  }
   const QString path =
       QFileDialog::getSaveFileName(&w, QStringLiteral("New Disk"), QStringLiteral("blank.dsk"),
                                    QStringLiteral("Spectrum Disk Images (*.dsk)"));
@@ -44,7 +76,43 @@ void NewDisk(MainWindow& w, int drive) {
   NewDiskCommand(emu, drive, path.toStdString());
 }
 
+void ToggleWriteProtect(MainWindow& w, int drive) {
+  Emulator& emu = w.Emu();
+  SetBetaWriteProtect(emu, drive, !emu.m.Beta.WriteProtected(drive));
+}
+
 }  // namespace
+
+void InsertDiskC(MainWindow& w) {
+  InsertDisk(w, 2);
+}
+void InsertDiskD(MainWindow& w) {
+  InsertDisk(w, 3);
+}
+void EjectDiskC(MainWindow& w) {
+  EjectDisk(w, 2);
+}
+void EjectDiskD(MainWindow& w) {
+  EjectDisk(w, 3);
+}
+void NewDiskC(MainWindow& w) {
+  NewDisk(w, 2);
+}
+void NewDiskD(MainWindow& w) {
+  NewDisk(w, 3);
+}
+void WriteProtectA(MainWindow& w) {
+  ToggleWriteProtect(w, 0);
+}
+void WriteProtectB(MainWindow& w) {
+  ToggleWriteProtect(w, 1);
+}
+void WriteProtectC(MainWindow& w) {
+  ToggleWriteProtect(w, 2);
+}
+void WriteProtectD(MainWindow& w) {
+  ToggleWriteProtect(w, 3);
+}
 
 void NewDiskA(MainWindow& w) {
   NewDisk(w, 0);
