@@ -1,6 +1,7 @@
 # `cmake --install build --prefix P` puts Orvo where a Linux desktop looks for it:
 #   P/bin/orvo, P/bin/orvo-run
-#   P/lib/orvo/liborvo_movie.so (the movie encoder; the libdir GNUInstallDirs chooses)
+#   P/lib/orvo/liborvo_movie.so, liborvo_shader.so (the movie encoder and orvo-run's shader
+#   renderer, loaded when needed; the libdir GNUInstallDirs chooses)
 #   P/share/orvo/roms/ (the Amstrad ROM images shipped with Orvo, their permission text, and the
 #   free OpenSE BASIC ROM as opense.rom when the build found it)
 #   P/share/orvo/libs/ (the tape boot snapshots made from those ROMs)
@@ -16,7 +17,7 @@ set(ORVO_INSTALL_DATA ${CMAKE_INSTALL_DATADIR}/orvo)
 
 # The installed programs are linked with their relocations read-only after start-up, as Debian
 # builds its packages.
-foreach(target orvo-run orvo orvo_movie)
+foreach(target orvo-run orvo orvo_movie orvo_shader)
   if(TARGET ${target})
     target_link_options(${target} PRIVATE -Wl,-z,relro -Wl,-z,now)
   endif()
@@ -27,7 +28,11 @@ if(TARGET orvo)
   install(TARGETS orvo RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 endif()
 # The movie encoder, loaded by the programs from <bindir>/../<libdir>/orvo when they record one.
-install(TARGETS orvo_movie LIBRARY DESTINATION ${ORVO_MOVIE_INSTALL_DIR})
+install(TARGETS orvo_movie LIBRARY DESTINATION ${ORVO_MODULE_INSTALL_DIR})
+# orvo-run's shader renderer, loaded from the same folder by a run with --shader.
+if(TARGET orvo_shader)
+  install(TARGETS orvo_shader LIBRARY DESTINATION ${ORVO_MODULE_INSTALL_DIR})
+endif()
 
 # Only the images that may be given away: a user's own images in roms/ (a Multiface's, the
 # µSpeech's) stay in the build tree.

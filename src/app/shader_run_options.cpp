@@ -3,15 +3,9 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "host/module_loader.h"
 #include "host/png_writer.h"
-
-#ifdef ORVO_HAVE_RENDER
-#include <QGuiApplication>
-
-#include "render/display_check.h"
-#include "render/offscreen_render.h"
-#include "render/shader_effects.h"
-#endif
+#include "host/shader_module.h"
 
 namespace orvo {
 
@@ -74,48 +68,46 @@ int ParseShaderRunOption(const std::vector<std::string>& args, size_t& i, Shader
   return 1;
 }
 
-#ifdef ORVO_HAVE_RENDER
+// The renderer and Qt come with the module, loaded by the first run that asks for a shader.
 struct ShaderRun::State {
-  std::unique_ptr<QGuiApplication> app;
-  render::OffscreenRenderer renderer;
+  const ShaderModuleApi* api = nullptr;
+  void* renderer = nullptr;
+
+  ~State() {
+    if (renderer != nullptr) api->destroy(renderer);
+  }
 };
-#else
-struct ShaderRun::State {};
-#endif
 
 ShaderRun::ShaderRun(ShaderRunOptions options) : options_(std::move(options)) {}
 ShaderRun::~ShaderRun() = default;
 
 bool ShaderRun::Start(int& argc, char** argv, std::string* error) {
   if (!Active()) return true;
-#ifdef ORVO_HAVE_RENDER
-  ShaderPreset preset;
-  if (!options_.presetPath.empty()) {
-    if (!render::LoadPresetFile(options_.presetPath, preset, error)) return false;
-  } else {
-    preset = render::EffectPreset(options_.effect);
-  }
-  if (const std::string missing = render::MissingDisplayReason(); !missing.empty()) {
-    *error = "--shader needs a display: " + missing;
+#ifdef ORVO_SHADER_BUILD_PATH
+  const ModuleLoad module = LoadModule(kShaderModuleFile, kShaderModuleEntry, kShaderModuleVersion,
+                                       ORVO_SHADER_BUILD_PATH, "Shader: ", "the shader renderer");
+  if (module.table == nullptr) {
+    *error = module.error;
     return false;
   }
-  state_ = std::make_unique<State>();
-  render::InstallPlatformStartHandler();
-  state_->app = std::make_unique<QGuiApplication>(argc, argv);
-  render::UndoPlatformStartHandler();
-  const bool gl = state_->renderer.Start(preset, options_.scale, options_.parameters);
-  const char* label = options_.presetPath.empty() ? render::EffectLabel(options_.effect)
-                                                  : options_.presetPath.c_str();
-  if (!gl) {
-    std::fprintf(stderr, "orvo-run: no OpenGL context; the plain picture is used\n");
-    std::fprintf(stderr, "Shader: none (no OpenGL)\n");
-  } else if (state_->renderer.Choice() == render::ChainChoice::Requested) {
-    std::fprintf(stderr, "Shader: %s\n", label);
-  } else {
-    std::fprintf(stderr, "Shader: %s failed, %s\n", label,
-                 state_->renderer.Choice() == render::ChainChoice::NoShader ? "No Shader used"
-                                                                            : "plain picture used");
+  auto state = std::make_unique<State>();
+  state->api = static_cast<const ShaderModuleApi*>(module.table);
+  state->renderer = state->api->create();
+  if (state->renderer == nullptr) {
+    *error = "Shader: out of memory";
+    return false;
   }
+  std::vector<ShaderModuleParameter> parameters;
+  for (const auto& [name, value] : options_.parameters)
+    parameters.push_back(ShaderModuleParameter{name.c_str(), value});
+  const ShaderModuleSettings settings = {
+      options_.effect, options_.presetPath.empty() ? nullptr : options_.presetPath.c_str(),
+      options_.scale, parameters.data(), static_cast<int>(parameters.size())};
+  if (state->api->start(state->renderer, &argc, argv, &settings) == 0) {
+    *error = state->api->lastError(state->renderer);
+    return false;
+  }
+  state_ = std::move(state);
   return true;
 #else
   (void)argc;
@@ -127,18 +119,9 @@ bool ShaderRun::Start(int& argc, char** argv, std::string* error) {
 
 std::vector<uint32_t> ShaderRun::Render(const uint32_t* pixels) {
   std::vector<uint32_t> out;
-#ifdef ORVO_HAVE_RENDER
   if (!state_) return out;
-  const QImage image = state_->renderer.Render(pixels);
-  out.resize(static_cast<size_t>(image.width()) * image.height());
-  for (int y = 0; y < image.height(); ++y) {
-    const auto* row = reinterpret_cast<const uint32_t*>(image.constScanLine(y));
-    for (int x = 0; x < image.width(); ++x)
-      out[static_cast<size_t>(y) * image.width() + x] = row[x] & 0x00FFFFFFu;
-  }
-#else
-  (void)pixels;
-#endif
+  out.resize(static_cast<size_t>(352 * options_.scale) * (296 * options_.scale));
+  if (state_->api->render(state_->renderer, pixels, out.data()) == 0) out.clear();
   return out;
 }
 

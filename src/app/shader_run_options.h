@@ -30,9 +30,11 @@ class ShaderRun {
 
   bool Active() const { return options_.effect >= 0 || !options_.presetPath.empty(); }
   int Scale() const { return options_.scale; }
-  // Starts the GUI application and the chain (only when Active). False with `error` set when the
-  // preset cannot be read or Orvo was built without OpenGL. A shader that fails to compile falls
-  // back to "No Shader", and a missing OpenGL to the plain picture, each noted on standard error.
+  // Loads the shader module (host/shader_module.h) and starts the GUI application and the chain
+  // in it (only when Active). False with `error` set when the module cannot be loaded, the preset
+  // cannot be read, there is no display or Orvo was built without OpenGL. A shader that fails to
+  // compile falls back to "No Shader", and a missing OpenGL to the plain picture, each noted on
+  // standard error.
   bool Start(int& argc, char** argv, std::string* error);
   // The picture through the chain: Scale() x 352 by Scale() x 296 pixels, 0x00RRGGBB.
   std::vector<uint32_t> Render(const uint32_t* pixels);

@@ -1,18 +1,9 @@
-// The movie writer loads the encoder module on first use and forwards each call through its
-// table. Where the module is looked for, in order: beside the running program (the build tree,
-// or a folder the user unpacked), the installed tree's <prefix>/<libdir>/orvo/ beside its bin/,
-// then the build tree's own output path, so programs built elsewhere in the tree find it too.
-// The first of those files that exists is the one loaded: a module that is present but broken is
-// reported as such rather than silently replaced by another.
+// The movie writer loads the encoder module on first use (host/module_loader.h says where it is
+// looked for) and forwards each call through its table.
 #include "host/movie_writer.h"
 
-#include <dlfcn.h>
-
-#include <filesystem>
-#include <system_error>
-#include <vector>
-
 #include "formats/file_io.h"
+#include "host/module_loader.h"
 #include "host/movie_module.h"
 
 namespace orvo {
@@ -24,55 +15,12 @@ struct LoadedModule {
   std::string error;  // why `api` is null
 };
 
-std::vector<std::filesystem::path> ModuleCandidates() {
-  std::vector<std::filesystem::path> paths;
-  std::error_code ec;
-  const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", ec);
-  if (!ec) {
-    const std::filesystem::path folder = program.parent_path();
-    paths.push_back(folder / kMovieModuleFile);
-    paths.push_back((folder / ".." / ORVO_MOVIE_INSTALL_DIR / kMovieModuleFile).lexically_normal());
-  }
-  paths.emplace_back(ORVO_MOVIE_BUILD_PATH);
-  return paths;
-}
-
 LoadedModule Load() {
+  const ModuleLoad module = LoadModule(kMovieModuleFile, kMovieModuleEntry, kMovieModuleVersion,
+                                       ORVO_MOVIE_BUILD_PATH, "Movie: ", "the movie encoder");
   LoadedModule loaded;
-  const std::vector<std::filesystem::path> candidates = ModuleCandidates();
-  std::filesystem::path path;
-  for (const std::filesystem::path& candidate : candidates) {
-    std::error_code ec;
-    if (std::filesystem::exists(candidate, ec)) {
-      path = candidate;
-      break;
-    }
-  }
-  if (path.empty()) {
-    loaded.error =
-        std::string("Movie: cannot find the movie encoder ") + kMovieModuleFile + " (looked for";
-    for (size_t i = 0; i < candidates.size(); ++i)
-      loaded.error += (i == 0 ? " " : ", ") + candidates[i].string();
-    loaded.error += ")";
-    return loaded;
-  }
-  // Kept loaded for the rest of the run: FFmpeg's libraries do not expect to be unloaded.
-  void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (handle == nullptr) {
-    const char* why = dlerror();
-    loaded.error = "Movie: cannot load the movie encoder " + path.string() + " (" +
-                   (why != nullptr ? why : "unknown error") + ")";
-    return loaded;
-  }
-  const auto entry = reinterpret_cast<MovieModuleEntry>(dlsym(handle, kMovieModuleEntry));
-  const MovieModuleApi* api = entry != nullptr ? entry() : nullptr;
-  if (api == nullptr || api->version != kMovieModuleVersion) {
-    loaded.error =
-        "Movie: the movie encoder " + path.string() + " does not belong to this version of Orvo";
-    dlclose(handle);
-    return loaded;
-  }
-  loaded.api = api;
+  loaded.api = static_cast<const MovieModuleApi*>(module.table);
+  loaded.error = module.error;
   return loaded;
 }
 

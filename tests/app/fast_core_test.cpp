@@ -114,6 +114,25 @@ TEST(FastCore, SoundIsTheSameAsSingleSteps) {
       true);
 }
 
+// A 48K's samples are all alike between port writes while it has no AY: a batch's first sample
+// is copied. Those that differ each time (an echo, the SpecDrum reset at every frame of sound)
+// are mixed one by one; a read of the Fuller Box's data port switches the AY on in the middle of
+// a batch, and its tone counters must have been kept in step with the samples all along.
+TEST(FastCore, BeeperSoundIsTheSameAsSingleSteps) {
+  ORVO_REQUIRE_RUNNER("48k.rom");
+  const std::string beeps = " --frames 400 --type-frame 100 --type 'BEEP .3,12: BEEP .2,-7\\n'";
+  ExpectSameBothWays(beeps + " --sound-output mono --sound-bits 8", true);
+  ExpectSameBothWays(beeps + " --set Effect=1", true);
+  ExpectSameBothWays(beeps + " --set Effect=2 --sound-freq 48000", true);
+  ExpectSameBothWays(
+      "--set SpecDrum=1 --frames 300 --type-frame 100 --type 'OUT 223,200: PAUSE 9: OUT 223,9\\n'",
+      true);
+  ExpectSameBothWays(
+      "--frames 500 --type-frame 100 --type 'BEEP .2,0: LET a=IN 95: BEEP .1,3: "
+      "OUT 65533,8: OUT 49149,15: OUT 65533,1: OUT 49149,2: BEEP .2,5\\n'",
+      true);
+}
+
 // The +3 Loader reading a disk with the ROM's delay loops trapped (--disk-fastload), and a replay
 // whose every port read is answered from the recording.
 TEST(FastCore, DisksAndReplaysAreTheSameAsSingleSteps) {

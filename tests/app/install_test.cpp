@@ -52,14 +52,16 @@ class Installed : public ::testing::Test {
     ASSERT_TRUE(installed_) << log_;
   }
   static fs::path Share() { return prefix_ / "share"; }
-  // The movie encoder module under the prefix's library folder (lib/orvo/ or lib/<arch>/orvo/).
-  static fs::path InstalledMovieModule() {
+  // A module (the movie encoder, the shader renderer) under the prefix's library folder (lib/orvo/
+  // or lib/<arch>/orvo/).
+  static fs::path InstalledModule(const std::string& file) {
     std::error_code ec;
     for (const auto& entry : fs::recursive_directory_iterator(prefix_ / "lib", ec)) {
-      if (entry.path().filename() == "liborvo_movie.so") return entry.path();
+      if (entry.path().filename() == file) return entry.path();
     }
-    return prefix_ / "lib/orvo/liborvo_movie.so";
+    return prefix_ / "lib/orvo" / file;
   }
+  static fs::path InstalledMovieModule() { return InstalledModule("liborvo_movie.so"); }
 
   static inline fs::path prefix_;
   static inline std::string log_;
@@ -88,6 +90,11 @@ TEST_F(Installed, EveryFileIsInItsPlace) {
   const fs::path module = InstalledMovieModule();
   EXPECT_EQ(module.parent_path().filename(), "orvo") << module;
   files.push_back(fs::relative(module, prefix_).string());
+  if (fs::exists(BuildDir() / "liborvo_shader.so")) {
+    const fs::path shader = InstalledModule("liborvo_shader.so");
+    EXPECT_EQ(shader.parent_path(), module.parent_path()) << shader;
+    files.push_back(fs::relative(shader, prefix_).string());
+  }
   for (const std::string& file : files) {
     EXPECT_TRUE(fs::is_regular_file(prefix_ / file)) << file;
     EXPECT_FALSE(ReadText(prefix_ / file).empty()) << file;
@@ -203,6 +210,19 @@ TEST_F(Installed, InstalledRunnerBootsThe48KWithItsOwnRom) {
   EXPECT_EQ(status, 0) << movie;
   EXPECT_NE(movie.find("file=" + InstalledMovieModule().string()), std::string::npos) << movie;
   EXPECT_TRUE(fs::is_regular_file(home / "a.mkv"));
+  // So does a shader (drawn offscreen: the picture itself is the shader tests' business).
+  if (fs::exists(BuildDir() / "liborvo_shader.so")) {
+    const std::string shader = CaptureCommand(
+        "env HOME=" + Quoted(home) + " XDG_DATA_HOME= QT_QPA_PLATFORM=offscreen " +
+            "LD_DEBUG=files " + Quoted(prefix_ / "bin/orvo-run") +
+            " --frames 2 --shader 0 --screenshot " + Quoted(home / "s.png") + " 2>&1",
+        &status);
+    EXPECT_EQ(status, 0) << shader;
+    EXPECT_NE(shader.find("file=" + InstalledModule("liborvo_shader.so").string()),
+              std::string::npos)
+        << shader;
+    EXPECT_TRUE(fs::is_regular_file(home / "s.png"));
+  }
 
   // Both programs answer --version, the window program without opening a window.
   for (const std::string program : {"orvo-run", "orvo"}) {

@@ -69,15 +69,24 @@ TEST_F(DebianPackage, HoldsTheProgramsAndDesktopFilesAndDependsOnTheLibraries) {
   EXPECT_TRUE(
       std::regex_search(contents, std::regex("\\./usr/lib/([^/\n]+/)?orvo/liborvo_movie\\.so\n")))
       << contents;
+  if (fs::exists(BuildDir() / "liborvo_shader.so")) {
+    EXPECT_TRUE(std::regex_search(contents,
+                                  std::regex("\\./usr/lib/([^/\n]+/)?orvo/liborvo_shader\\.so\n")))
+        << contents;
+  }
 
   const std::string info = CaptureCommand("dpkg-deb -I " + Quoted(deb_), &status);
   EXPECT_EQ(status, 0);
   const size_t depends = info.find("\n Depends: ");
   ASSERT_NE(depends, std::string::npos) << info;
   const std::string line = info.substr(depends, info.find('\n', depends + 1) - depends);
-  // libavcodec comes in through the movie module alone.
+  // libavcodec comes in through the movie module alone, Qt's GUI library (without the window)
+  // through the shader renderer alone.
   for (const char* library : {"libsdl2-2.0-0", "libzip4", "libpng16-16", "libavcodec"}) {
     EXPECT_NE(line.find(library), std::string::npos) << library << " in" << line;
+  }
+  if (fs::exists(BuildDir() / "liborvo_shader.so")) {
+    EXPECT_NE(line.find("libqt6gui6"), std::string::npos) << line;
   }
   if (fs::exists(BuildDir() / "orvo")) {
     EXPECT_NE(line.find("libqt6widgets6"), std::string::npos) << line;

@@ -137,6 +137,52 @@ TEST_F(ShaderRun, PresetsFallBackOrChainPassesWithAliasesAndParameters) {
   EXPECT_EQ(dark.Sum(dark.width / 2, dark.height / 2), 0);
 }
 
+// orvo-run's shader renderer is a module: a run without a shader loads none of Qt (the dynamic
+// loader's log lists every library it opens), a run with one loads the module beside the program
+// and records the shader's picture into a movie at the shader's scale, and a broken module is
+// named in the error rather than crashing the run.
+TEST_F(ShaderRun, QtLoadsOnlyForAShaderAndABrokenRendererIsNamed) {
+  const std::string runner =
+      (BuildDir() / "orvo-run").string() + " --rom-dir " + RomDir().string() + " ";
+  int status = -1;
+  const std::string plain = CaptureCommand(
+      "LD_DEBUG=files " + runner + "--frames 2 --screenshot " + (dir_ / "a.png") + " 2>&1",
+      &status);
+  EXPECT_EQ(WEXITSTATUS(status), 0) << plain;
+  ASSERT_NE(plain.find("file=libzip"), std::string::npos) << "no loader log:\n" << plain;
+  for (const char* library : {"libQt6", "libGL", "libEGL", "libX11", "liborvo_shader"})
+    EXPECT_EQ(plain.find(library), std::string::npos) << library;
+
+  const std::string movie = dir_ / "effect.mkv";
+  const std::string shaded = CaptureCommand(prefix_ + "LD_DEBUG=files " + runner +
+                                                "--frames 5 --shader 3 --scale 2 --movie-effect "
+                                                "--movie " +
+                                                movie + " 2>&1",
+                                            &status);
+  EXPECT_EQ(WEXITSTATUS(status), 0) << shaded;
+  EXPECT_NE(shaded.find("file=" + (BuildDir() / "liborvo_shader.so").string()), std::string::npos);
+  EXPECT_NE(shaded.find("libQt6Gui"), std::string::npos);
+  if (ToolOnPath("ffprobe")) {
+    const std::string size = CaptureCommand(
+        "ffprobe -v error -show_entries stream=width,height -of csv=p=0 " + movie, &status);
+    EXPECT_NE(size.find("704,592"), std::string::npos) << size;
+  }
+
+  // A module beside the program that is not one: that file is reported, not another one used.
+  const TempDir copy;
+  std::filesystem::copy_file(BuildDir() / "orvo-run", copy.path / "orvo-run");
+  const std::string broken = copy.Write("liborvo_shader.so", "not a library");
+  const std::string out =
+      CaptureCommand(copy / "orvo-run" + " --rom-dir " + RomDir().string() +
+                         " --frames 2 --shader 1 --screenshot " + (copy / "b.png") + " 2>&1",
+                     &status);
+  EXPECT_EQ(WEXITSTATUS(status), 1) << out;
+  EXPECT_NE(out.find("orvo-run: Shader: cannot load the shader renderer " + broken + " ("),
+            std::string::npos)
+      << out;
+  EXPECT_FALSE(std::filesystem::exists(copy / "b.png"));
+}
+
 TEST(MovieRun, TenSecondsAreFiveHundredFramesWithSoundInStep) {
   ORVO_REQUIRE_RUNNER("48k.rom");
   ORVO_REQUIRE_TOOL("ffprobe");

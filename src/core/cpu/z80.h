@@ -15,6 +15,7 @@
 // latch) and Q (the flags written by the previous instruction, which SCF and CCF read on the NMOS
 // part) are maintained as the silicon does.
 #include <array>
+#include <concepts>
 #include <cstdint>
 #include <type_traits>
 
@@ -186,7 +187,20 @@ class Core {
     // As after a single step, a call out sees the last instruction's T-states: those of the
     // one before the run for its first instruction.
     instrStart = T - bus.InstructionTStates;
-    while (T < limit) Execute();
+    if constexpr (kMarksSamples) {
+      // The bus may ask to see the end of each instruction that crosses a mark of its own (the
+      // sound's next sample): the run stops there for the call, then goes on to the next mark.
+      // The run's last instruction is left to the caller, as a call out's is.
+      uint32_t mark = bus.QuietSampleMark();
+      for (;;) {
+        limit = mark < until ? mark : until;
+        while (T < limit) Execute();
+        if (left || T >= until) break;
+        mark = bus.QuietSampleDue(instrStart, T);
+      }
+    } else {
+      while (T < limit) Execute();
+    }
     return left;
   }
   // After RunQuiet and Store(): where its last instruction began and what it took.
@@ -232,6 +246,11 @@ class Core {
 
   // The machine's memory cycles take the counter; a bus without those forms counts on its own.
   static constexpr bool kBusTakesTime = requires(Bus & b, uint32_t& t) { b.ReadByte(0, t); };
+  // A quiet core stops for the bus's sample marks where the bus has them (RunQuiet).
+  static constexpr bool kMarksSamples = Quiet && requires(Bus & b, uint32_t t) {
+    { b.QuietSampleMark() } -> std::convertible_to<uint32_t>;
+    { b.QuietSampleDue(t, t) } -> std::convertible_to<uint32_t>;
+  };
   // A quiet core uses the cycles without the machine's watchers where the bus has them.
   static constexpr bool kUnwatched = Quiet && requires(Bus & b, uint32_t& t) {
     b.template ReadByte<false>(0, t);
@@ -1671,9 +1690,10 @@ template <class Bus, bool Trapped = false>
 
 // The same, for a caller whose hooks can wait: `batch.Until(limit)` says up to which T-state
 // instructions may run back to back before the hooks must look at the machine (no more than
-// the bus's FrameTState when the next instruction needs them at once), and `batch.End(calledOut)`
-// brings them up to date after such a run (calledOut: its last instruction called out of the
-// core, and may have switched on a hook that wants that instruction); false stops the run.
+// the bus's FrameTState when the next instruction needs them at once, 0 when they need every
+// instruction for a while), and `batch.End(calledOut)` brings them up to date after such a run
+// (calledOut: its last instruction called out of the core, and may have switched on a hook that
+// wants that instruction); false stops the run.
 // While the bus's memory cycles have no watchers those stretches run on the quiet core, with the
 // fetch traps looked up by address where any are registered. The rest runs instruction by
 // instruction with `after()`; both paths run the machine alike.
@@ -1693,6 +1713,13 @@ ORVO_Z80_FLATTEN inline void RunZ80Until(Bus& bus, uint32_t limit, After&& after
         const bool calledOut = bus.FetchTraps.Armed() ? RunZ80Quiet<Bus, true>(bus, until)
                                                       : RunZ80Quiet<Bus, false>(bus, until);
         if (!batch.End(calledOut)) return;
+        continue;
+      }
+      // Refused only because something falls due after the very next instruction (a tape edge):
+      // that one runs on its own and the batch is asked for again.
+      if (until != 0) {
+        core.Execute();
+        if (!after()) return;
         continue;
       }
     }

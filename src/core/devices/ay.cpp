@@ -40,8 +40,14 @@ void AyDataWrite48(MachineState& m, uint16_t port, uint8_t value) {
   if (m.settings.Ay48k) AyDataWrite(m, port, value);
 }
 
-// A read of 0x5F switches a 48K's AY on for good.
+// A read of 0x5F switches a 48K's AY on for good. As with the Fuller Box's select port, the
+// ticks due from before the chip was switched on are dropped: it starts from where it was left.
 uint8_t Ay48kSwitchOn(MachineState& m, uint16_t, uint8_t value) {
+  AyChip& ay = m.sound.ay;
+  if (AyGated(m)) {
+    ay.GateClosed = 1;
+    ay.CatchUp();
+  }
   m.settings.Ay48k = 1;
   return value;
 }

@@ -38,6 +38,13 @@ constexpr uint32_t kRamBlockSize = 131072;        // eight 16 KB banks
 // MachineState::HooksBatched: which hooks a batch of instructions feeds at its end.
 constexpr uint8_t kBatchedTape = 1;
 constexpr uint8_t kBatchedSound = 2;
+// With kBatchedSound: the batch runs on past the samples that fall due in it, the quiet core
+// stopping at each one's instruction only to have it made (QuietSampleDue).
+constexpr uint8_t kBatchedSamples = 4;
+// With kBatchedSound, instead: nothing the samples are made of can change in the batch
+// (SoundIsSteady), so the core runs past them without stopping and they are counted out when the
+// batch is caught up.
+constexpr uint8_t kBatchedSteadySound = 8;
 
 struct MachineState {
   MachineState();
@@ -58,8 +65,9 @@ struct MachineState {
   // ones named in HooksBatched (kBatchedTape, kBatchedSound) have been fed up to HooksFedTo
   // only, and a call out brings them up to the instruction under way first.
   uint8_t HooksBatched = 0;
-  uint32_t HooksFedTo = 0;
-  uint64_t BatchSoundDue = 0;  // where the batch's sample falls due (HaltRunFetches)
+  uint32_t HooksFedTo = 0;     // the tape's
+  uint32_t SoundFedTo = 0;     // the sound's
+  uint64_t BatchSoundDue = 0;  // where the batch's next sample falls due (HaltRunFetches)
   // Code that runs before the fetch of an instruction at given addresses: the tape loader's
   // entry and trap, the +3 disk delay loops, the speech unit's ROM overlay (cpu/fetch_traps.h).
   // Each owner registers with this MachineState as the handler's context.
@@ -206,6 +214,15 @@ struct MachineState {
     if (HooksBatched) CatchUpBatchedHooks();
   }
   void CatchUpBatchedHooks();  // machine/hook_batch.cpp
+  // For the quiet core, in a batch that runs on past its samples (kBatchedSamples): the T-state
+  // at whose crossing an instruction makes the next sample due (UINT32_MAX: none to watch for).
+  uint32_t QuietSampleMark() const {
+    return (HooksBatched & kBatchedSamples) ? static_cast<uint32_t>(BatchSoundDue) : UINT32_MAX;
+  }
+  // The instruction from `start` to `end` made a sample due and called nothing out of the core:
+  // the sound is fed up to its end and the samples made, as after a single step. Returns the
+  // next sample's mark.
+  uint32_t QuietSampleDue(uint32_t start, uint32_t end);  // machine/hook_batch.cpp
   // The unwatched cycles test contention with one bit per 16K slot, taken when a quiet run
   // starts and again after each of its calls out (only a port or a device changes the paging,
   // and the option changes between frames).

@@ -3,6 +3,8 @@
 #include <cstring>
 #include <type_traits>
 
+#include "sound/sound.h"
+
 namespace orvo {
 
 Emulator::Emulator(Host& host_)
@@ -14,6 +16,12 @@ Emulator::Emulator(Host& host_)
 Emulator::~Emulator() = default;
 
 void Emulator::ApplyMachineSettings() {
+  // A 48K's AY switched on by the settings starts from where it was left: the ticks due while it
+  // was absent are dropped, as when a program switches it on.
+  if (AyGated(m)) {
+    m.sound.ay.GateClosed = 1;
+    m.sound.ay.CatchUp();
+  }
   m.settings = settings;
   applied_ = settings;
 }

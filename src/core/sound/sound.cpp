@@ -177,6 +177,31 @@ void GenerateOneSample(MachineState& m) {
 
 }  // namespace
 
+void GenerateSteadySamples(MachineState& m, uint32_t tstates) {
+  SoundState& s = m.sound;
+  AyChip& ay = s.ay;
+  ay.GateClosed = 1;
+  ay.CatchUp(tstates);
+  if (s.SteadySize == 0) {
+    // The first: mixed, and its bytes kept (a full frame handed on leaves them in the staging).
+    const uint32_t at = s.StagingPosition;
+    s.SampleAccumulator =
+        s.SampleAccumulator > s.SampleStep ? s.SampleAccumulator - s.SampleStep : 0;
+    GenerateOneSample(m);
+    const uint32_t size = (m.settings.Output != 0 ? 2u : 1u) * (m.settings.SoundBits == 16 ? 2 : 1);
+    std::copy_n(s.SoundStaging.data() + at, size, s.SteadyBytes);
+    s.SteadySize = static_cast<uint8_t>(size);
+    if (s.SampleAccumulator < s.SampleStep) return;
+  }
+  const uint32_t size = s.SteadySize;
+  do {
+    s.SampleAccumulator -= s.SampleStep;
+    std::copy_n(s.SteadyBytes, size, s.SoundStaging.data() + s.StagingPosition);
+    s.StagingPosition += size;
+    if (s.StagingPosition >= s.FrameBytes) SubmitSoundFrame(m);
+  } while (s.SampleAccumulator >= s.SampleStep);
+}
+
 void GenerateSample(MachineState& m) {
   SoundState& s = m.sound;
   do {

@@ -65,6 +65,19 @@ void GenerateSample(MachineState& m);
 // before it are run first, then GenerateSample.
 void GenerateSampleAfter(MachineState& m, uint32_t tstates);
 
+// Whether every sample is the same until a port is written or the tape's EAR level changes: the
+// AY is absent (a 48K without AY48K) and no SpecDrum, speech unit or effect makes each sample
+// its own.
+inline bool SoundIsSteady(const MachineState& m) {
+  const MachineSettings& cfg = m.settings;
+  return AyGated(m) && !cfg.SpecDrum && !cfg.USpeech && !cfg.FullerOrator && cfg.Effect == 0;
+}
+// The samples due (at least one) while SoundIsSteady holds and nothing has changed since the
+// batch's first sample (SoundState::SteadySize, cleared when a batch begins): that sample is
+// mixed, the others are copies of its bytes. The AY's ticks, dropped while it is absent, are
+// dropped up to `tstates` before the accumulator's end.
+void GenerateSteadySamples(MachineState& m, uint32_t tstates);
+
 // Per instruction, after the instruction ran: feeds InstructionTStates to the two accumulators
 // while `Sound` is on and full speed is off, and makes the samples that fell due (several when a
 // low emulation speed makes a sample shorter than an instruction). The AY ticks are run when the

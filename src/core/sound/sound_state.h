@@ -60,6 +60,11 @@ struct SoundState {
 
   EchoLine EchoLeft, EchoRight;
 
+  // The bytes of the last sample made in a batch of instructions whose samples cannot differ
+  // (GenerateSteadySamples); SteadySize 0 until the batch's first.
+  uint8_t SteadyBytes[4] = {};
+  uint8_t SteadySize = 0;
+
   // One frame of samples in the output format, handed to the device when full.
   std::vector<uint8_t> SoundStaging;
   uint32_t StagingPosition = 0;
