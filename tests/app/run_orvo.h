@@ -26,6 +26,13 @@ inline std::string StateLine(const std::string& out) {
   return at == std::string::npos ? std::string() : out.substr(at, out.find('\n', at) - at);
 }
 
+// That state line without the frame counter and the T-state, to compare runs that reach the
+// same machine by different paths.
+inline std::string StateOf(const std::string& out) {
+  const std::string line = StateLine(out);
+  return line.substr(0, line.find(",\"frame_tstate\""));
+}
+
 // orvo-run as on a machine where no ROM is installed: a copy of it alone in `dir`/bin, with the
 // user's and the system's data folders inside `dir` too, so that only `romDir` holds ROMs.
 inline std::string RunOrvoAlone(const TempDir& dir, const std::string& arguments, int* status,

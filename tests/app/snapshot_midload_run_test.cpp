@@ -10,11 +10,6 @@
 namespace orvo::test {
 namespace {
 
-std::string StateOf(const std::string& out) {
-  const std::string line = StateLine(out);
-  return line.substr(0, line.find(",\"frame_tstate\""));
-}
-
 TEST(SnapshotMidLoad, EveryModelReloadedInTheRomLoaderRunsOnLikeTheUnbrokenRun) {
   ORVO_REQUIRE_RUNNER("plus3.rom");
   const TempDir dir;

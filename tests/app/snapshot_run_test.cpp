@@ -6,16 +6,11 @@
 #include <filesystem>
 #include <string>
 
+#include "halt_program.h"
 #include "run_orvo.h"
 
 namespace orvo::test {
 namespace {
-
-// The state JSON without the frame counter and the T-state.
-std::string StateOf(const std::string& out) {
-  const std::string line = StateLine(out);
-  return line.substr(0, line.find(",\"frame_tstate\""));
-}
 
 TEST(SzxRun, EveryModelReloadsToTheSameStateAndRunsOnLikeItsZ80) {
   ORVO_REQUIRE_RUNNER("plus3.rom");
@@ -37,22 +32,6 @@ TEST(SzxRun, EveryModelReloadsToTheSameStateAndRunsOnLikeItsZ80) {
     EXPECT_EQ(fromSzx.substr(fromSzx.find("ROM:")), fromZ80.substr(fromZ80.find("ROM:"))) << model;
   }
 }
-
-// A program that halts for every interrupt and, after each, keeps the count of frames (FRAMES,
-// counted by the ROM's interrupt routine) less its own count of HALTs left: one instruction more
-// or less after the HALT on reloading changes the number for good.
-constexpr const char* kHaltProgram =
-    "        org #8000\n"
-    "start:  di\n"
-    "        im 1\n"
-    "        ld c,0\n"
-    "        ei\n"
-    "loop:   halt\n"
-    "        inc c\n"
-    "        ld a,(23672)\n"
-    "        sub c\n"
-    "        ld (#4000),a\n"
-    "        jr loop\n";
 
 // Saved halted (between frames, with PC on the HALT as every reader of the format has it), the
 // machine runs on as the unbroken one: from Orvo's file, from an older Orvo's file (PC past the
