@@ -18,7 +18,8 @@ struct ModuleLoad {
   std::string error;            // why `table` is null
 };
 
-// Loads `file` and calls its C function `entry` (no arguments) for the module's table, whose first
+// Loads `file` and calls its C function `entry` (`const void* entry()`, exactly that type: the
+// call goes through a pointer of it) for the module's table, whose first
 // member is an int holding the table's version: a table of another version is refused. Errors
 // read "<prefix>cannot find <name> <file> (looked for ...)", "<prefix>cannot load <name> <path>
 // (<reason>)" and "<prefix><name> <path> does not belong to this version of Orvo".

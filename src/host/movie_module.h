@@ -36,6 +36,4 @@ struct MovieModuleApi {
   int (*hasH264)();
 };
 
-using MovieModuleEntry = const MovieModuleApi* (*)();
-
 }  // namespace orvo

@@ -41,6 +41,4 @@ struct ShaderModuleApi {
   const char* (*lastError)(const void* renderer);
 };
 
-using ShaderModuleEntry = const ShaderModuleApi* (*)();
-
 }  // namespace orvo

@@ -54,6 +54,7 @@ const MovieModuleApi kApi = {
 }  // namespace
 }  // namespace orvo
 
-extern "C" __attribute__((visibility("default"))) const orvo::MovieModuleApi* orvo_movie_module() {
+// Of the type every module's entry has (host/module_loader.h), which the loader calls it through.
+extern "C" __attribute__((visibility("default"))) const void* orvo_movie_module() {
   return &orvo::kApi;
 }

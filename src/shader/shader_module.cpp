@@ -97,7 +97,7 @@ const ShaderModuleApi kApi = {
 }  // namespace
 }  // namespace orvo
 
-extern "C" __attribute__((visibility("default"))) const orvo::ShaderModuleApi*
-orvo_shader_module() {
+// Of the type every module's entry has (host/module_loader.h), which the loader calls it through.
+extern "C" __attribute__((visibility("default"))) const void* orvo_shader_module() {
   return &orvo::kApi;
 }
