@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "devices/device.h"
+#include "formats/rzx_format.h"
 #include "host/sdl_controllers.h"
 #include "machine/keyboard.h"
 #include "machine/typing.h"
@@ -187,6 +188,35 @@ TEST(AmxMouse, ARecordingWithMouseStepsReplaysThem) {
       << " reads, recorded " << replay.emu.rzx.mismatch.expected;
   for (int k = 0; k < 2; ++k)
     EXPECT_EQ(replay.m.Peek(static_cast<uint16_t>(0x8200 + k)), counted[k]);
+}
+
+// An input block whose starting T-state lies past any frame's end (a damaged or hand-made file)
+// starts inside the frame: taken as it stands, the frame could never reach its fetch count.
+TEST(RzxPlayback, AStartingTStatePastTheFrameIsReadBackIntoIt) {
+  ORVO_REQUIRE_FILE(RomDir() / "48k.rom");
+  const std::string path =
+      (std::filesystem::temp_directory_path() / ("orvo_start_" + std::to_string(getpid()) + ".rzx"))
+          .string();
+  {
+    SnapshotMachine t;
+    t.emu.NoThrottle = true;
+    ASSERT_TRUE(StartRzxRecording(t.emu, path));
+    for (int frame = 0; frame < 5; ++frame) RunFrame(t.emu);
+    ASSERT_TRUE(StopRzxRecording(t.emu));
+  }
+  RzxFile file;
+  ASSERT_TRUE(ParseRZX(ReadWholeFile(path), file).Ok());
+  std::filesystem::remove(path);
+  ASSERT_FALSE(file.inputs.empty());
+  const uint32_t start = file.inputs[0].startTState;
+  SnapshotMachine replay;
+  replay.emu.NoThrottle = true;
+  file.inputs[0].startTState = start + 2 * replay.m.FrameLength;
+  ASSERT_TRUE(OpenRzxBytes(replay.emu, WriteRZX(file)));
+  EXPECT_EQ(replay.m.FrameTState, start);
+  for (int frame = 0; frame < 10 && replay.emu.rzx.playing; ++frame) RunFrame(replay.emu);
+  EXPECT_TRUE(replay.emu.rzx.finished);
+  EXPECT_FALSE(replay.emu.rzx.mismatch.found);
 }
 
 constexpr int kFrames = 400;

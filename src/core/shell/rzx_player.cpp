@@ -119,8 +119,10 @@ bool StartRzxPlayback(Emulator& emu) {
     Finish(emu);
     return false;
   }
-  // The recording starts at a frame boundary with the frame's interrupt still to come.
-  m.FrameTState = s.file.inputs[s.block].startTState;
+  // The recording starts at a frame boundary with the frame's interrupt still to come. A
+  // T-state past the frame's end (a damaged file) is read back into the frame: taken as it
+  // stands, the frame would run on for ever without reaching its fetch count.
+  m.FrameTState = s.file.inputs[s.block].startTState % m.FrameLength;
   m.InterruptArmed = 1;
   m.FetchCount = 0;
   s.playing = true;
