@@ -30,13 +30,18 @@ TEST(SnapshotMidLoad, EveryModelReloadedInTheRomLoaderRunsOnLikeTheUnbrokenRun) 
         RunOrvo("--load " + szx + " --frames 100 --print-state --screen-text", &status);
     EXPECT_EQ(StateOf(reloaded), StateOf(unbroken)) << model;
   }
-  // The 16K case of the report: stopped in LOAD at frame 10, the next frame.
+  // The 16K case of the report: stopped in LOAD at frame 10, the next frame. The Z80 file has no
+  // place for the last ULA output; the MIC bit the loader left high is assumed.
   const auto boot16 = SharedFile("testdata/media/snapshots/spectron_boot_16k.szx");
   ORVO_REQUIRE_FILE(boot16);
-  const std::string szx = dir / "boot16.szx";
-  RunOrvo("--load " + boot16.string() + " --frames 10 --save " + szx, &status);
-  EXPECT_EQ(StateOf(RunOrvo("--load " + szx + " --frames 1 --print-state", &status)),
-            StateOf(RunOrvo("--load " + boot16.string() + " --frames 11 --print-state", &status)));
+  const std::string next =
+      StateOf(RunOrvo("--load " + boot16.string() + " --frames 11 --print-state", &status));
+  for (const char* name : {"boot16.szx", "boot16.z80"}) {
+    const std::string saved = dir / name;
+    RunOrvo("--load " + boot16.string() + " --frames 10 --save " + saved, &status);
+    EXPECT_EQ(StateOf(RunOrvo("--load " + saved + " --frames 1 --print-state", &status)), next)
+        << name;
+  }
 }
 
 }  // namespace

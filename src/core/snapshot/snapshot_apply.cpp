@@ -74,9 +74,11 @@ void ApplySnapshot(MachineState& m, const SnapshotRecord& r) {
   // left unarmed (as after a reset) the first frame would run without it.
   m.InterruptArmed = r.interruptArmed.value_or(1) ? 1 : 0;
   // The border is also what the ULA port last received, so the MIC and EAR bits of the previous
-  // program do not linger.
+  // program do not linger. A format without that byte (Z80, SNA) gets MIC high, as the ROM
+  // leaves it after every key click, BEEP, LOAD and SAVE: an issue 2 board reads it back on
+  // bit 6, so a machine saved in the ROM's LOAD goes on reading what it read before.
   m.ports.BorderColour = r.border & 7;
-  m.ports.LastUlaOut = r.lastFE.value_or(r.border & 7);
+  m.ports.LastUlaOut = r.lastFE.value_or((r.border & 7) | 0x08);
 
   if (r.if1RomPaged) {
     // Interface 1's ROM is only paged in where an Interface 1 is fitted.
