@@ -26,6 +26,19 @@ inline std::string StateLine(const std::string& out) {
   return at == std::string::npos ? std::string() : out.substr(at, out.find('\n', at) - at);
 }
 
+// Runs the shell `script` under a fresh Xvfb (640 x 480) until it prints SAME, three times at
+// the most: two servers started at once by `xvfb-run -a` can take the same display number, and
+// the loser's clients fail at once. Returns the last run's output.
+inline std::string RunUnderXvfbUntilSame(const std::string& script) {
+  std::string out;
+  int status = -1;
+  for (int attempt = 0; attempt < 3 && out.find("SAME") == std::string::npos; ++attempt)
+    out = CaptureCommand(
+        "SDL_AUDIODRIVER=dummy xvfb-run -a -s '-screen 0 640x480x24' sh -c '" + script + "' 2>&1",
+        &status);
+  return out;
+}
+
 // That state line without the frame counter and the T-state, to compare runs that reach the
 // same machine by different paths.
 inline std::string StateOf(const std::string& out) {

@@ -117,9 +117,7 @@ TEST_P(RzxInFuse, ReplaysOrvosRecordingToItsEnd) {
       fuseLine + " && cmp -s " + line + " " + fuseLine + " && echo SAME && break; i=$((i+1)); " +
       "done; kill -9 $p 2>/dev/null; wait $p; [ $i -lt 30 ] && [ -f " + fuseLine + " ] && " +
       "cmp -s " + line + " " + fuseLine + " && break; done; tail -3 " + log;
-  out = CaptureCommand(
-      "SDL_AUDIODRIVER=dummy xvfb-run -a -s '-screen 0 640x480x24' sh -c '" + script + "' 2>&1",
-      &status);
+  out = RunUnderXvfbUntilSame(script);
   EXPECT_NE(out.find("SAME"), std::string::npos) << c.model << ": " << out;
 }
 

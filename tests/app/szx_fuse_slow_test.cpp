@@ -75,9 +75,7 @@ void ExpectFuseGoesOnAsOrvo(const std::string& program) {
       fuseLine + " && echo SAME && break; i=$((i+1)); done; kill -9 $p 2>/dev/null; wait $p; " +
       "[ $i -lt 20 ] && [ -f " + fuseLine + " ] && cmp -s " + line + " " + fuseLine +
       " && break; done; tail -3 " + log;
-  out = CaptureCommand(
-      "SDL_AUDIODRIVER=dummy xvfb-run -a -s '-screen 0 640x480x24' sh -c '" + script + "' 2>&1",
-      &status);
+  out = RunUnderXvfbUntilSame(script);
   EXPECT_NE(out.find("SAME"), std::string::npos) << out;
 }
 
