@@ -6,6 +6,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "devices/device.h"
 #include "machine/machine_fixture.h"
@@ -79,6 +80,57 @@ TEST(UlaPicture, AttributeWriteAroundItsFetch) {
     EXPECT_EQ(vm.Pixel(48, 48), c.showsNew ? kRed : kWhite);
     vm.EndFrame();  // the next frame shows it whatever the timing
     EXPECT_EQ(vm.Pixel(48, 48), kRed);
+  }
+}
+
+// Stores at many moments into bytes the beam is drawing, before, between and after their
+// fetches: every cell shows its bitmap and attribute as they were when the ULA fetched them (a
+// store starting at s is seen by a fetch at f when s + 2 <= f, one later with late timing).
+TEST(UlaPicture, EveryCellShowsItsBytesAsTheyWereAtItsFetch) {
+  for (bool late : {false, true}) {
+    VideoMachine vm(kModel48K, late);
+    vm.m.settings.Contention = 0;
+    constexpr int kRows = 16, kCols = 4;
+    struct Store {
+      uint32_t at;
+      uint16_t address;
+      uint8_t value;
+    };
+    std::vector<Store> stores;
+    uint32_t seed = 12345;
+    const auto next = [&seed](uint32_t n) {
+      seed = seed * 1103515245 + 12345;
+      return (seed >> 16) % n;
+    };
+    for (int y = 0; y < kRows; ++y)
+      for (int c = 0; c < kCols; ++c) vm.Bitmap(y, c) = 0xFF;
+    for (int r = 0; r < kRows / 8; ++r)
+      for (int c = 0; c < kCols; ++c) vm.Attr(r * 8, c) = 7;
+    for (uint32_t t = 14000; t < 14336 + kRows * 224; t += 3 + next(40)) {
+      const int y = static_cast<int>(next(kRows)), c = static_cast<int>(next(kCols));
+      const bool attr = next(2) != 0;
+      const uint16_t offset = static_cast<uint16_t>(attr ? vm.m.video.AttrRowOffset[y] + c
+                                                         : vm.m.video.BitmapRowOffset[y] + c);
+      const uint8_t value = attr ? static_cast<uint8_t>(next(8)) : (next(2) ? 0xFF : 0x00);
+      stores.push_back({t, static_cast<uint16_t>(0x4000 + offset), value});
+      vm.m.FrameTState = t;
+      vm.m.WriteByte(0x4000 + offset, value);
+    }
+    vm.EndFrame();
+    for (int y = 0; y < kRows; ++y) {
+      for (int c = 0; c < kCols; ++c) {
+        const uint32_t fetch = 14336 + y * 224 + c * 4 + (late ? 1 : 0);
+        uint8_t bitmap = 0xFF, attr = 7;
+        for (const Store& s : stores) {
+          if (s.at + 2 > fetch) break;
+          if (s.address == 0x4000 + vm.m.video.BitmapRowOffset[y] + c) bitmap = s.value;
+          if (s.address == 0x4000 + vm.m.video.AttrRowOffset[y] + c) attr = s.value;
+        }
+        const uint32_t expected = bitmap ? vm.m.video.ColourTable[attr] : kBlack;
+        EXPECT_EQ(vm.Pixel(48 + c * 8, 48 + y), expected)
+            << "row " << y << ", column " << c << (late ? ", late timing" : "");
+      }
+    }
   }
 }
 

@@ -366,6 +366,17 @@ class Core {
   }
   ORVO_Z80_INLINE uint8_t InPort(uint16_t port) {
     Store();
+    // A quiet run goes on past a read that the bus says changed nothing it stops for (bit 8 of
+    // its answer). The test is the bus's, out of line: code here weighs on every instruction.
+    if constexpr (Quiet && requires { bus.ReadPortInRun(port); }) {
+      const uint32_t r = bus.ReadPortInRun(port);
+      Load();
+      if (!(r & 0x100)) {
+        left = true;
+        limit = 0;
+      }
+      return static_cast<uint8_t>(r);
+    }
     const uint8_t v = bus.ReadPort(port);
     Resume();
     return v;

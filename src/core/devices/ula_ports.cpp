@@ -1,6 +1,8 @@
 // The ULA's port: every even port. A read gives the keyboard half-rows selected by the high byte's
 // zero bits, the machine's own EAR/MIC output on bit 6, joysticks wired to the keyboard, and the
 // tape; a write sets the border, the beeper and the EAR/MIC outputs.
+#include <cstring>
+
 #include "devices/standard_devices.h"
 #include "machine/keyboard.h"
 #include "machine/machine_state.h"
@@ -14,8 +16,13 @@ namespace {
 uint8_t UlaRead(MachineState& m, uint16_t port, uint8_t) {
   const uint8_t high = static_cast<uint8_t>(port >> 8);
   uint8_t keys = 0xFF;
-  for (int row = 0; row < 8; ++row) {
-    if (!(high & (1 << row))) keys &= m.input.KeyRows[row];
+  // Most reads find no key down (a loader polling the tape, a game waiting).
+  uint64_t rows = 0;
+  std::memcpy(&rows, m.input.KeyRows.data(), sizeof rows);
+  if (rows != ~uint64_t{0}) {
+    for (int row = 0; row < 8; ++row) {
+      if (!(high & (1 << row))) keys &= m.input.KeyRows[row];
+    }
   }
   uint8_t v = static_cast<uint8_t>((0xBF | m.ports.EarFeedback) & keys);
   const int32_t keystick = m.settings.KeystickType;

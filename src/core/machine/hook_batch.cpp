@@ -54,6 +54,7 @@ uint32_t BeginHookBatch(MachineState& m, uint32_t limit, uint8_t hooks) {
     }
   }
   if (until <= now) return now;
+  m.BatchRunKey = m.QuietRunKey();
   m.HooksBatched = batched;
   m.HooksFedTo = now;
   m.SoundFedTo = now;

@@ -65,6 +65,7 @@ struct MachineState {
   // ones named in HooksBatched (kBatchedTape, kBatchedSound) have been fed up to HooksFedTo
   // only, and a call out brings them up to the instruction under way first.
   uint8_t HooksBatched = 0;
+  uint8_t BatchRunKey = 0;     // QuietRunKey() when the batch began
   uint32_t HooksFedTo = 0;     // the tape's
   uint32_t SoundFedTo = 0;     // the sound's
   uint64_t BatchSoundDue = 0;  // where the batch's next sample falls due (HaltRunFetches)
@@ -214,6 +215,20 @@ struct MachineState {
     if (HooksBatched) CatchUpBatchedHooks();
   }
   void CatchUpBatchedHooks();  // machine/hook_batch.cpp
+  // What a port read may change of the things a batch's length and the frame loop's choice of
+  // core depend on, packed: the deck (a loader's polling starts and stops it), full speed (disk
+  // activity), the AY on a 48K (the Fuller Box's port), the fetch traps and the watched cycles
+  // (paging). A read that leaves it as it was when the batch began changed nothing the run must
+  // stop for (a loader polling the tape, a game the keyboard), so the quiet core goes on past it.
+  // The other hooks (typing, the NMI, the debugger, the printer's motor, the settings) change
+  // only from the window, a port write or a fetch trap, which end the run anyway.
+  uint8_t QuietRunKey() const {
+    return static_cast<uint8_t>((TapePlaying != 0) | (FullSpeed != 0) << 1 |
+                                (settings.Ay48k != 0) << 2 | FetchTraps.Armed() << 3 |
+                                (video.SnowArmed != 0 || MemoryTracking != 0) << 4);
+  }
+  // A port read inside a quiet run: the byte, with bit 8 set when the run may go on.
+  uint32_t ReadPortInRun(uint16_t port);  // machine/ports.cpp
   // For the quiet core, in a batch that runs on past its samples (kBatchedSamples): the T-state
   // at whose crossing an instruction makes the next sample due (UINT32_MAX: none to watch for).
   uint32_t QuietSampleMark() const {

@@ -82,10 +82,11 @@ inline void MachineState::WriteByte(uint16_t address, uint8_t value, uint32_t& t
   }
   t += 3;
   // A store into the displayed screen must not show before the beam has passed this point.
-  if (reinterpret_cast<uintptr_t>(target) - reinterpret_cast<uintptr_t>(ScreenPointer) < 6912)
-      [[unlikely]] {
+  if (const uintptr_t screen =
+          reinterpret_cast<uintptr_t>(target) - reinterpret_cast<uintptr_t>(ScreenPointer);
+      screen < 6912) [[unlikely]] {
     FrameTState = t;
-    RenderDisplayUpTo(*this, t);
+    RenderDisplayBeforeStore(*this, t, static_cast<uint32_t>(screen));
   }
   // A protected ROM page, the 16K's missing memory and a device's registers store into a sink.
   *target = value;

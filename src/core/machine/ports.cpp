@@ -14,8 +14,8 @@ namespace orvo {
 
 namespace {
 
-inline uint32_t IoDelayAt(const MachineState& m) {
-  return m.FrameTState < kContentionTableSize ? m.IoContentionTable[m.FrameTState] : 0;
+inline uint32_t IoDelayAt(const MachineState& m, uint32_t t) {
+  return t < kContentionTableSize ? m.IoContentionTable[t] : 0;
 }
 
 // The port's high byte puts a contended address on the bus.
@@ -23,26 +23,30 @@ inline bool HighByteContended(const MachineState& m, uint16_t port) {
   return m.settings.Contention && m.IsContended(port);
 }
 
+// The cycle's T-states are counted in `t` (FrameTState as the cycle began), which the caller
+// stores back before a device looks at the time: one chain of additions in a register rather
+// than through memory.
+
 // First T-state of the I/O cycle (16K, 48K, 128K, +2, Custom).
-inline void IoFirst(MachineState& m, uint16_t port) {
-  if (HighByteContended(m, port)) m.FrameTState += IoDelayAt(m);
-  m.FrameTState += 1;
+inline void IoFirst(const MachineState& m, uint16_t port, uint32_t& t) {
+  if (HighByteContended(m, port)) t += IoDelayAt(m, t);
+  t += 1;
 }
 
 // The next two T-states. The ULA holds an even-port access whatever the high byte and the
 // contention option say; an odd port with a contended high byte is held at each T-state.
-inline void IoMiddle(MachineState& m, uint16_t port) {
+inline void IoMiddle(const MachineState& m, uint16_t port, uint32_t& t) {
   if (!(port & 1)) {
-    m.FrameTState += IoDelayAt(m);
-    m.FrameTState += 2;
+    t += IoDelayAt(m, t);
+    t += 2;
   } else if (HighByteContended(m, port)) {
-    m.FrameTState += IoDelayAt(m);
-    m.FrameTState += 1;
-    m.FrameTState += IoDelayAt(m);
-    m.FrameTState += 1;
-    m.FrameTState += IoDelayAt(m);
+    t += IoDelayAt(m, t);
+    t += 1;
+    t += IoDelayAt(m, t);
+    t += 1;
+    t += IoDelayAt(m, t);
   } else {
-    m.FrameTState += 2;
+    t += 2;
   }
 }
 
@@ -50,12 +54,14 @@ inline void IoMiddle(MachineState& m, uint16_t port) {
 // +2 the even-port wait falls inside the ULA read, before the keyboard is sampled: the same
 // moment.)
 inline void IoBeforeRead(MachineState& m, ModelGroup group, uint16_t port) {
+  uint32_t t = m.FrameTState;
   if (group == ModelGroup::kPlus3) {
-    m.FrameTState += 3;
+    t += 3;
   } else {
-    IoFirst(m, port);
-    IoMiddle(m, port);
+    IoFirst(m, port, t);
+    IoMiddle(m, port, t);
   }
+  m.FrameTState = t;
 }
 
 // An input recording, playing or recording, sees every value read (and answers it, playing).
@@ -117,6 +123,11 @@ uint8_t MachineState::ReadPort(uint16_t port) {
   return Recorded(*this, v);
 }
 
+uint32_t MachineState::ReadPortInRun(uint16_t port) {
+  const uint8_t v = ReadPort(port);
+  return v | (QuietRunKey() == BatchRunKey ? 0x100u : 0u);
+}
+
 void MachineState::WritePort(uint16_t port, uint8_t value) {
   if (HooksBatched) [[unlikely]]
     CatchUpBatchedHooks();
@@ -127,7 +138,7 @@ void MachineState::WritePort(uint16_t port, uint8_t value) {
   if (group == ModelGroup::kPlus3) {
     FrameTState += 1;
   } else {
-    IoFirst(*this, port);
+    IoFirst(*this, port, FrameTState);
   }
 
   // A device decoding all sixteen lines (ULAplus) sees the write where the ULA sees a border
@@ -138,7 +149,7 @@ void MachineState::WritePort(uint16_t port, uint8_t value) {
 
   if (even) {
     // On the 128K and +2 the ULA's wait comes before the border changes.
-    if (group == ModelGroup::k128) IoMiddle(*this, port);
+    if (group == ModelGroup::k128) IoMiddle(*this, port, FrameTState);
     for (PortWriteFn write : d.evenWrites) write(*this, port, value);
   }
 
@@ -153,7 +164,7 @@ void MachineState::WritePort(uint16_t port, uint8_t value) {
   if (group == ModelGroup::kPlus3) {
     FrameTState += 3;
   } else {
-    if (!(group == ModelGroup::k128 && even)) IoMiddle(*this, port);
+    if (!(group == ModelGroup::k128 && even)) IoMiddle(*this, port, FrameTState);
     FrameTState += 1;
   }
 }

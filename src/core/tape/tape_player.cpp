@@ -31,16 +31,16 @@ uint8_t RecordedLevel(TapeState& t) {
 
 void StartPlaying(MachineState& m) {
   TapeState& t = m.tape;
-  if (!t.image || !t.image->current || t.LoopStopped) return;
-  if (!m.TapePlaying) {
-    m.TapePlaying = 1;
-    t.EarBit = RecordedLevel(t);
-    t.InstantLevel = t.EarBit;
-    t.AutoCount = 0;
-    t.Elapsed = 0;
-    t.IdleSteps = 0;
-    if (m.settings.Fastload) BeginFastLoad(m);
-  }
+  // A deck already playing goes on as it is: the tape does not move twice for one instruction.
+  if (!t.image || !t.image->current || t.LoopStopped || m.TapePlaying) return;
+  m.TapePlaying = 1;
+  t.EarBit = RecordedLevel(t);
+  t.InstantLevel = t.EarBit;
+  t.AutoCount = 0;
+  t.Elapsed = 0;
+  t.IdleSteps = 0;
+  if (m.settings.Fastload) BeginFastLoad(m);
+  UpdateTapeTraps(m);
   RunTape(m, m.InstructionTStates);
 }
 
@@ -57,6 +57,7 @@ void StopTape(MachineState& m) {
   t.EarBit = 0;
   t.AutoCount = 0;
   if (t.FastLoading) tape_detail::EndFastLoad(m);
+  UpdateTapeTraps(m);
 }
 
 void ToggleTape(MachineState& m) {

@@ -82,7 +82,7 @@ void ClearTapePlayer(MachineState& m);
 
 // Registers the two LD-BYTES fetch traps in m.FetchTraps (on) or removes them.
 void SetTapeTraps(MachineState& m, bool on);
-// The LD-BYTES traps are registered while a tape is in the deck.
+// The LD-BYTES traps are registered while a tape is in the deck and the deck is stopped.
 void UpdateTapeTraps(MachineState& m);
 
 // The tape has played to its end and stopped: no block is left, or it stopped in the pause of

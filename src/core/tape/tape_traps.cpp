@@ -213,7 +213,9 @@ void SetTapeTraps(MachineState& m, bool on) {
 }
 
 void UpdateTapeTraps(MachineState& m) {
-  SetTapeTraps(m, m.tape.image != nullptr);
+  // A playing deck has nothing for them to do (the loader reads the tape as it plays), and the
+  // core runs faster without a trap to look for.
+  SetTapeTraps(m, m.tape.image != nullptr && !m.TapePlaying);
 }
 
 }  // namespace orvo

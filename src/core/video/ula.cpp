@@ -347,6 +347,40 @@ void RenderDisplayUpTo(MachineState& m, uint32_t tstate) {
   DrawDisplayRange(m, from, end);
 }
 
+void RenderDisplayBeforeStore(MachineState& m, uint32_t tstate, uint32_t offset) {
+  VideoState& v = m.video;
+  const uint32_t end = tstate + 2 - LateShift(m);
+  const uint32_t from = v.DisplayDrawnTo;
+  if (from >= end) return;
+  // Snow draws with the refresh address of the moment a store draws, and a fast load draws
+  // nothing: both as before.
+  if (m.settings.UlaSnow != 0 || (m.TapePlaying && m.settings.Fastload)) {
+    RenderDisplayUpTo(m, tstate);
+    return;
+  }
+  // The 4-T-state fetch slots of the cells the byte is drawn in (picture T-states): a bitmap
+  // byte's one cell, an attribute's eight, a line apart. DrawDisplayRange draws a cell whose
+  // slot meets [PictureTState(from), PictureTState(end)).
+  const ModelSpec& s = m.spec;
+  const uint32_t tpl = s.tstatesPerLine;
+  uint32_t row = 0, rows = 1;
+  if (offset < 6144) {
+    row = ((offset >> 5) & 0xC0) | ((offset >> 8) & 7) | ((offset >> 2) & 0x38);
+  } else {
+    row = ((offset - 6144) >> 5) * 8;
+    rows = 8;
+  }
+  const uint32_t lo = PictureTState(s, from);
+  const uint32_t hi = PictureTState(s, end);
+  uint32_t slot = (s.firstDisplayLine + row) * tpl + (offset & 31) * 4;
+  for (uint32_t k = 0; k < rows; ++k, slot += tpl) {
+    if (slot + 3 >= lo && slot < hi) {
+      RenderDisplayUpTo(m, tstate);
+      return;
+    }
+  }
+}
+
 void RenderBorderUpTo(MachineState& m, uint32_t tstate) {
   VideoState& v = m.video;
   const uint32_t from = v.BorderDrawnTo;
