@@ -6,7 +6,8 @@
 #                    [--only W[,W...]]
 #
 #   --build DIR   the build tree holding orvo-run (default: build/)
-#   --runs N      runs of each program; the best time is kept (default 3)
+#   --runs N      runs of each program, the programs of a row taking turns; the best time of
+#                 each is kept (default 3)
 #   --frames N    emulated frames per workload (default 20000, 400 seconds of Spectrum time);
 #                 the RZX replay always plays its recording (112000 frames)
 #   --roms DIR    the folder with 48.rom (default: $ORVO_SHARED/roms or ../shared/roms)
@@ -46,7 +47,7 @@ while [ $# -gt 0 ]; do
     --roms) ROMS="$2"; shift 2 ;;
     --media) MEDIA="$2"; shift 2 ;;
     --only) ONLY="$2"; shift 2 ;;
-    -h|--help) sed -n '2,37p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,38p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "bench/vs_fuse.sh: unknown option $1" >&2; exit 2 ;;
   esac
 done
@@ -70,14 +71,26 @@ for w in busy halt; do
     --save "$WORK/$w.z80" >/dev/null
 done
 
-# Best processor time (user + system, seconds) of RUNS runs of a command.
-best_time() {
-  local best="" t
+# The best processor time (user + system, seconds) of RUNS runs of each command, the commands
+# taking turns so that a drift in the machine's speed (other work on it, its clock) weighs on all
+# of them alike. Each argument is one command line (word-split, no quoting); "-" for none. Prints
+# the best times in the order given ("-" for none).
+best_times() {
+  local -a best=()
+  local i t run
   for ((run = 1; run <= RUNS; ++run)); do
-    t="$( { TIMEFORMAT='%U %S'; time "$@" >/dev/null 2>&1; } 2>&1 | awk '{print $1 + $2}')"
-    if [ -z "$best" ] || awk -v a="$t" -v b="$best" 'BEGIN { exit !(a < b) }'; then best="$t"; fi
+    for ((i = 1; i <= $#; ++i)); do
+      [ "${!i}" = "-" ] && { best[i]="-"; continue; }
+      # shellcheck disable=SC2086
+      # (A replay cut short by --frames exits with status 1: only the time counts here.)
+      t="$( { TIMEFORMAT='%U %S'; time ${!i} >/dev/null 2>&1 || true; } 2>&1 |
+        awk '{print $1 + $2}')"
+      if [ -z "${best[i]:-}" ] || awk -v a="$t" -v b="${best[i]}" 'BEGIN { exit !(a < b) }'; then
+        best[i]="$t"
+      fi
+    done
   done
-  echo "$best"
+  echo "${best[@]}"
 }
 
 fuse_run() {
@@ -92,12 +105,13 @@ fuse_run() {
 }
 
 orvo_run() { "$ORVO" --rom-dir "$ROMS" "$@"; }
+# The Fuse command line for a workload, or "-" without Fuse.
+fuse_cmd() { if [ -n "$FUSE" ]; then echo "fuse_run $*"; else echo "-"; fi; }
 
 wants() { case ",$ONLY," in *",$1,"*) return 0 ;; *) return 1 ;; esac; }
 
 TAPE="$MEDIA/tzx/wizball_turbo.tzx"
 DISK="$MEDIA/disk/dizzy7_crystal_kingdom_2017.dsk"
-declare -A ORVO_S
 row() {
   # row NAME FRAMES ORVO_SECONDS FUSE_SECONDS_OR_- [RATIO]
   local name="$1" frames="$2" orvo_s="$3" fuse_s="$4" ratio="${5:-}"
@@ -112,45 +126,40 @@ row() {
   fi
   printf '%-9s %8s %10s %8s %10s %8s\n' "$name" "$frames" "$orvo_s" "${orvo_x}x" "$fuse_s" "$ratio"
 }
-fuse_time() { if [ -n "$FUSE" ]; then best_time fuse_run "$@"; else echo "-"; fi; }
+share() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f*", (b > 0 ? a / b : 0) }'; }
 
 printf '%-9s %8s %10s %8s %10s %8s\n' workload frames "orvo s" "orvo x" "fuse s" ratio
 for w in idle busy halt; do
   wants "$w" || continue
-  ORVO_S[$w]="$(best_time orvo_run --load "$WORK/$w.z80" --frames "$FRAMES")"
-  row "$w" "$FRAMES" "${ORVO_S[$w]}" "$(fuse_time "$FRAMES" --machine 48 --snapshot "$WORK/$w.z80")"
+  read -r o f < <(best_times "orvo_run --load $WORK/$w.z80 --frames $FRAMES" \
+    "$(fuse_cmd "$FRAMES" --machine 48 --snapshot "$WORK/$w.z80")")
+  row "$w" "$FRAMES" "$o" "$f"
 done
 if wants rzx; then
-  s="$(best_time orvo_run --rzx "$MEDIA/rzx/exolon.rzx" --frames "$RZX_FRAMES")"
-  row rzx "$RZX_FRAMES" "$s" \
-    "$(fuse_time "$RZX_FRAMES" --machine 48 --playback "$MEDIA/rzx/exolon.rzx")"
+  read -r o f < <(best_times "orvo_run --rzx $MEDIA/rzx/exolon.rzx --frames $RZX_FRAMES" \
+    "$(fuse_cmd "$RZX_FRAMES" --machine 48 --playback "$MEDIA/rzx/exolon.rzx")")
+  row rzx "$RZX_FRAMES" "$o" "$f"
 fi
 if wants wav; then
-  [ -n "${ORVO_S[busy]:-}" ] ||
-    ORVO_S[busy]="$(best_time orvo_run --load "$WORK/busy.z80" --frames "$FRAMES")"
-  s="$(best_time orvo_run --load "$WORK/busy.z80" --frames "$FRAMES" --wav "$WORK/busy.wav")"
-  row wav "$FRAMES" "$s" - \
-    "$(awk -v a="${ORVO_S[busy]}" -v b="$s" 'BEGIN { printf "%.2f*", (b > 0 ? a / b : 0) }')"
+  read -r quiet o < <(best_times "orvo_run --load $WORK/busy.z80 --frames $FRAMES" \
+    "orvo_run --load $WORK/busy.z80 --frames $FRAMES --wav $WORK/busy.wav")
+  row wav "$FRAMES" "$o" - "$(share "$quiet" "$o")"
 fi
 if wants tape || wants fastload; then
-  fuse_tape="$(fuse_time "$FRAMES" --machine 48 --auto-load --no-traps --no-fastload \
-    --no-accelerate-loader --tape "$TAPE")"
-  if wants tape; then
-    row tape "$FRAMES" "$(best_time orvo_run --tape "$TAPE" --autoload --frames "$FRAMES")" \
-      "$fuse_tape"
-  fi
-  if wants fastload; then
-    row fastload "$FRAMES" \
-      "$(best_time orvo_run --tape "$TAPE" --autoload --fastload --frames "$FRAMES")" "$fuse_tape"
-  fi
+  tape_cmd=-
+  fast_cmd=-
+  wants tape && tape_cmd="orvo_run --tape $TAPE --autoload --frames $FRAMES"
+  wants fastload && fast_cmd="orvo_run --tape $TAPE --autoload --fastload --frames $FRAMES"
+  read -r t fl f < <(best_times "$tape_cmd" "$fast_cmd" "$(fuse_cmd "$FRAMES" --machine 48 \
+    --auto-load --no-traps --no-fastload --no-accelerate-loader --tape "$TAPE")")
+  wants tape && row tape "$FRAMES" "$t" "$f"
+  wants fastload && row fastload "$FRAMES" "$fl" "$f"
 fi
 if wants disk; then
-  idle3="$(best_time orvo_run --model plus3 --frames "$FRAMES")"
   cp "$DISK" "$WORK/disk.dsk"  # the run writes the disk back
-  s="$(best_time orvo_run --model plus3 --disk-autoload --disk-fastload --disk-a "$WORK/disk.dsk" \
-    --frames "$FRAMES")"
-  row disk "$FRAMES" "$s" - \
-    "$(awk -v a="$idle3" -v b="$s" 'BEGIN { printf "%.2f*", (b > 0 ? a / b : 0) }')"
+  read -r idle3 o < <(best_times "orvo_run --model plus3 --frames $FRAMES" \
+    "orvo_run --model plus3 --disk-autoload --disk-fastload --disk-a $WORK/disk.dsk --frames $FRAMES")
+  row disk "$FRAMES" "$o" - "$(share "$idle3" "$o")"
 fi
 [ -n "$FUSE" ] || echo "(fuse-sdl is not installed: apt-get install fuse-emulator-sdl)"
 echo "orvo x: times real time; ratio: Fuse's processor time over Orvo's (higher: Orvo faster);"

@@ -86,7 +86,8 @@ inline void MachineState::WriteByte(uint16_t address, uint8_t value, uint32_t& t
           reinterpret_cast<uintptr_t>(target) - reinterpret_cast<uintptr_t>(ScreenPointer);
       screen < 6912) [[unlikely]] {
     FrameTState = t;
-    RenderDisplayBeforeStore(*this, t, static_cast<uint32_t>(screen));
+    video.StoreOffset = static_cast<uint32_t>(screen);
+    RenderDisplayBeforeStore(*this, t);
   }
   // A protected ROM page, the 16K's missing memory and a device's registers store into a sink.
   *target = value;

@@ -347,8 +347,9 @@ void RenderDisplayUpTo(MachineState& m, uint32_t tstate) {
   DrawDisplayRange(m, from, end);
 }
 
-void RenderDisplayBeforeStore(MachineState& m, uint32_t tstate, uint32_t offset) {
+void RenderDisplayBeforeStore(MachineState& m, uint32_t tstate) {
   VideoState& v = m.video;
+  const uint32_t offset = v.StoreOffset;
   const uint32_t end = tstate + 2 - LateShift(m);
   const uint32_t from = v.DisplayDrawnTo;
   if (from >= end) return;

@@ -12,12 +12,12 @@ void BuildDisplayTables(MachineState& m);
 // Draws the display bytes the ULA fetches from DisplayDrawnTo up to `tstate` (the current
 // FrameTState), with the screen memory as it is now.
 void RenderDisplayUpTo(MachineState& m, uint32_t tstate);
-// The same before a store into the displayed screen at `offset` (0-6911): only when a display
+// The same before a store into the displayed screen at video.StoreOffset: only when a display
 // byte that store changes falls in the part the call would draw. Otherwise nothing it would draw
 // can change before it is drawn: the stored byte's cells are drawn already (with the old value,
 // as the beam saw it) or still to come (with the new one), and any other byte's store draws
 // first in its turn.
-void RenderDisplayBeforeStore(MachineState& m, uint32_t tstate, uint32_t offset);
+void RenderDisplayBeforeStore(MachineState& m, uint32_t tstate);
 // Draws the border positions the beam passes from BorderDrawnTo up to `tstate` in the current
 // border colour.
 void RenderBorderUpTo(MachineState& m, uint32_t tstate);

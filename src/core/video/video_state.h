@@ -39,6 +39,7 @@ struct VideoState {
 
   // How far each renderer has drawn, in frame T-states.
   uint32_t DisplayDrawnTo = 0;
+  uint32_t StoreOffset = 0;  // the screen byte a store is about to change (0-6911)
   uint32_t BorderDrawnTo = 0;
 
   // ULA snow: armed by the I register pointing at contended memory; active and kind for the
