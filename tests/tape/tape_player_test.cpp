@@ -183,8 +183,17 @@ TEST(TapePlayer, StartStopAndFastload) {
   EXPECT_FALSE(rig.m->TapePlaying) << "empty deck";
   rig.Insert(Tzx().Tone(100, 2).bytes);
   StartTape(*rig.m);
+  // Starting a deck that plays (the ROM loader entered again) leaves it where it is, and the
+  // loader's traps sleep while it plays.
+  rig.m->InstructionTStates = 7;
+  const uint32_t elapsed = rig.m->tape.Elapsed;
+  StartTape(*rig.m);
+  EXPECT_EQ(rig.m->tape.Elapsed, elapsed);
+  rig.m->InstructionTStates = 0;
+  EXPECT_FALSE(rig.m->FetchTraps.Has(kTapeRomEntryAddress));
   EXPECT_EQ(rig.Step(), 100u);
   ToggleTape(*rig.m);
+  EXPECT_TRUE(rig.m->FetchTraps.Has(kTapeRomEntryAddress));
   // The position survives a stop; fast loading runs unthrottled and gives the settings back.
   rig.m->settings.Fastload = 1;
   rig.m->settings.Frameskip = 3;
