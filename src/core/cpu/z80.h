@@ -366,17 +366,6 @@ class Core {
   }
   ORVO_Z80_INLINE uint8_t InPort(uint16_t port) {
     Store();
-    // A quiet run goes on past a read that the bus says changed nothing it stops for (bit 8 of
-    // its answer). The test is the bus's, out of line: code here weighs on every instruction.
-    if constexpr (Quiet && requires { bus.ReadPortInRun(port); }) {
-      const uint32_t r = bus.ReadPortInRun(port);
-      Load();
-      if (!(r & 0x100)) {
-        left = true;
-        limit = 0;
-      }
-      return static_cast<uint8_t>(r);
-    }
     const uint8_t v = bus.ReadPort(port);
     Resume();
     return v;
@@ -1721,8 +1710,19 @@ ORVO_Z80_FLATTEN inline void RunZ80Until(Bus& bus, uint32_t limit, After&& after
     if (!intWindow && bus.QuietCyclesAllowed()) {
       const uint32_t until = batch.Until(limit);
       if (until > bus.FrameTState) {
-        const bool calledOut = bus.FetchTraps.Armed() ? RunZ80Quiet<Bus, true>(bus, until)
-                                                      : RunZ80Quiet<Bus, false>(bus, until);
+        bool calledOut = false;
+        // A run that ended at a port read the bus lets it go on past (a loader polling the tape,
+        // a game reading the keyboard) is taken up again at once: its hooks are fed when the
+        // batch ends, its last instruction among the rest.
+        for (;;) {
+          if constexpr (requires { bus.QuietRunResumes(); }) bus.QuietReadResume = 0;
+          calledOut = bus.FetchTraps.Armed() ? RunZ80Quiet<Bus, true>(bus, until)
+                                             : RunZ80Quiet<Bus, false>(bus, until);
+          if constexpr (requires { bus.QuietRunResumes(); }) {
+            if (calledOut && bus.FrameTState < until && bus.QuietRunResumes()) continue;
+          }
+          break;
+        }
         if (!batch.End(calledOut)) return;
         continue;
       }

@@ -39,6 +39,7 @@ uint8_t MachineState::InterruptDataBus() {
 }
 // LD I,A may point the refresh address at contended memory, or away from it.
 void MachineState::OnIRegisterWrite() {
+  QuietReadResume = 0;
   UpdateUlaSnow(*this);
 }
 // The NMI goes to the fitted devices: the Multiface pages itself in.

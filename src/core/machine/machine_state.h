@@ -66,6 +66,9 @@ struct MachineState {
   // only, and a call out brings them up to the instruction under way first.
   uint8_t HooksBatched = 0;
   uint8_t BatchRunKey = 0;     // QuietRunKey() when the batch began
+  // The last call out of a quiet run was a port read that left QuietRunKey() as the batch began
+  // (every other call out clears it: a port write, a fetch trap, a write to I).
+  uint8_t QuietReadResume = 0;
   uint32_t HooksFedTo = 0;     // the tape's
   uint32_t SoundFedTo = 0;     // the sound's
   uint64_t BatchSoundDue = 0;  // where the batch's next sample falls due (HaltRunFetches)
@@ -212,6 +215,7 @@ struct MachineState {
   bool SingleSteps = false;
   // A fetch trap is about to run from a quiet core: a batch's hooks are brought up to date.
   void BeforeFetchTrap() {
+    QuietReadResume = 0;  // the run ends here, not at a port read
     if (HooksBatched) CatchUpBatchedHooks();
   }
   void CatchUpBatchedHooks();  // machine/hook_batch.cpp
@@ -219,7 +223,7 @@ struct MachineState {
   // core depend on, packed: the deck (a loader's polling starts and stops it), full speed (disk
   // activity), the AY on a 48K (the Fuller Box's port), the fetch traps and the watched cycles
   // (paging). A read that leaves it as it was when the batch began changed nothing the run must
-  // stop for (a loader polling the tape, a game the keyboard), so the quiet core goes on past it.
+  // stop for (a loader polling the tape, a game the keyboard), so the quiet run goes on past it.
   // The other hooks (typing, the NMI, the debugger, the printer's motor, the settings) change
   // only from the window, a port write or a fetch trap, which end the run anyway.
   uint8_t QuietRunKey() const {
@@ -227,8 +231,13 @@ struct MachineState {
                                 (settings.Ay48k != 0) << 2 | FetchTraps.Armed() << 3 |
                                 (video.SnowArmed != 0 || MemoryTracking != 0) << 4);
   }
-  // A port read inside a quiet run: the byte, with bit 8 set when the run may go on.
-  uint32_t ReadPortInRun(uint16_t port);  // machine/ports.cpp
+  // After a quiet run that ended at a port read: the run may be taken up again at once, with no
+  // hooks fed in between, when the read changed nothing it depends on (QuietReadResume, set by
+  // ReadPort) and its instruction did not make the batch's next sample due.
+  bool QuietRunResumes() const {
+    return QuietReadResume &&
+           !((HooksBatched & kBatchedSamples) && uint64_t{FrameTState} >= BatchSoundDue);
+  }
   // For the quiet core, in a batch that runs on past its samples (kBatchedSamples): the T-state
   // at whose crossing an instruction makes the next sample due (UINT32_MAX: none to watch for).
   uint32_t QuietSampleMark() const {

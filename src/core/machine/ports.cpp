@@ -87,6 +87,7 @@ uint8_t MachineState::ReadPort(uint16_t port) {
     IoBeforeRead(*this, group, port);
     v = row.read(*this, port, v);
     FrameTState += 1;
+    QuietReadResume = QuietRunKey() == BatchRunKey;
     return Recorded(*this, v);
   }
 
@@ -120,15 +121,12 @@ uint8_t MachineState::ReadPort(uint16_t port) {
   }
 
   FrameTState += 1;
+  QuietReadResume = QuietRunKey() == BatchRunKey;
   return Recorded(*this, v);
 }
 
-uint32_t MachineState::ReadPortInRun(uint16_t port) {
-  const uint8_t v = ReadPort(port);
-  return v | (QuietRunKey() == BatchRunKey ? 0x100u : 0u);
-}
-
 void MachineState::WritePort(uint16_t port, uint8_t value) {
+  QuietReadResume = 0;
   if (HooksBatched) [[unlikely]]
     CatchUpBatchedHooks();
   const PortDecoder& d = decoder;
