@@ -65,7 +65,7 @@ struct MachineState {
   // ones named in HooksBatched (kBatchedTape, kBatchedSound) have been fed up to HooksFedTo
   // only, and a call out brings them up to the instruction under way first.
   uint8_t HooksBatched = 0;
-  uint8_t BatchRunKey = 0;     // QuietRunKey() when the batch began
+  uint8_t BatchRunKey = 0;  // QuietRunKey() when the batch began
   // The last call out of a quiet run was a port read that left QuietRunKey() as the batch began
   // (every other call out clears it: a port write, a fetch trap, a write to I).
   uint8_t QuietReadResume = 0;
