@@ -64,8 +64,11 @@ inline void IoBeforeRead(MachineState& m, ModelGroup group, uint16_t port) {
   m.FrameTState = t;
 }
 
-// An input recording, playing or recording, sees every value read (and answers it, playing).
-inline uint8_t Recorded(MachineState& m, uint8_t v) {
+// The end of every read: whether a quiet run may be taken up again past it (QuietRunResumes),
+// and the input recording, playing or recording, which sees every value read (and answers it,
+// playing).
+inline uint8_t FinishRead(MachineState& m, uint8_t v) {
+  m.QuietReadResume = m.QuietRunKey() == m.BatchRunKey;
   if (m.PortReadHook) [[unlikely]]
     return m.PortReadHook(m.PortReadHookContext, v);
   return v;
@@ -87,8 +90,7 @@ uint8_t MachineState::ReadPort(uint16_t port) {
     IoBeforeRead(*this, group, port);
     v = row.read(*this, port, v);
     FrameTState += 1;
-    QuietReadResume = QuietRunKey() == BatchRunKey;
-    return Recorded(*this, v);
+    return FinishRead(*this, v);
   }
 
   IoBeforeRead(*this, group, port);
@@ -121,8 +123,7 @@ uint8_t MachineState::ReadPort(uint16_t port) {
   }
 
   FrameTState += 1;
-  QuietReadResume = QuietRunKey() == BatchRunKey;
-  return Recorded(*this, v);
+  return FinishRead(*this, v);
 }
 
 void MachineState::WritePort(uint16_t port, uint8_t value) {
