@@ -1719,7 +1719,10 @@ ORVO_Z80_FLATTEN inline void RunZ80Until(Bus& bus, uint32_t limit, After&& after
           calledOut = bus.FetchTraps.Armed() ? RunZ80Quiet<Bus, true>(bus, until)
                                              : RunZ80Quiet<Bus, false>(bus, until);
           if constexpr (requires { bus.QuietRunResumes(); }) {
-            if (calledOut && bus.FrameTState < until && bus.QuietRunResumes()) continue;
+            if (calledOut && bus.FrameTState < until && bus.QuietRunResumes()) {
+              bus.SkipTapePolling(until);
+              continue;
+            }
           }
           break;
         }

@@ -26,4 +26,11 @@ extern const Device kOratorDevice;
 // again from it, for a machine whose state was put back from a snapshot.
 void RestoreUlaOutputs(MachineState& m);
 
+// What a read of the ULA's `port` gives now (keyboard, joysticks on the keyboard, EAR), without
+// the tape's automatic start and stop that a real read drives; and whether `read` is the ULA's
+// own read handler (then the port's byte is UlaPortValue's, and the read moves nothing else
+// than that automatic start and stop).
+uint8_t UlaPortValue(const MachineState& m, uint16_t port);
+bool IsUlaPortRead(PortReadFn read);
+
 }  // namespace orvo

@@ -11,9 +11,7 @@
 
 namespace orvo {
 
-namespace {
-
-uint8_t UlaRead(MachineState& m, uint16_t port, uint8_t) {
+uint8_t UlaPortValue(const MachineState& m, uint16_t port) {
   const uint8_t high = static_cast<uint8_t>(port >> 8);
   uint8_t keys = 0xFF;
   // Most reads find no key down (a loader polling the tape, a game waiting).
@@ -35,16 +33,18 @@ uint8_t UlaRead(MachineState& m, uint16_t port, uint8_t) {
   return v;
 }
 
+namespace {
+
 // The tape's automatic start/stop watches every ULA read: after the read on the 48K and 128K,
 // before it on the +2A/+3.
-uint8_t UlaReadThenTape(MachineState& m, uint16_t port, uint8_t value) {
-  const uint8_t v = UlaRead(m, port, value);
+uint8_t UlaReadThenTape(MachineState& m, uint16_t port, uint8_t) {
+  const uint8_t v = UlaPortValue(m, port);
   TapeAutoStartStop(m);
   return v;
 }
-uint8_t TapeThenUlaRead(MachineState& m, uint16_t port, uint8_t value) {
+uint8_t TapeThenUlaRead(MachineState& m, uint16_t port, uint8_t) {
   TapeAutoStartStop(m);
-  return UlaRead(m, port, value);
+  return UlaPortValue(m, port);
 }
 
 // What the ULA's output byte drives: the EAR input's feedback (bit 6 of a read) and the speaker.
@@ -132,6 +132,10 @@ bool UlaLoad(MachineState& m, std::span<const uint8_t> block) {
 }
 
 }  // namespace
+
+bool IsUlaPortRead(PortReadFn read) {
+  return read == UlaReadThenTape || read == TapeThenUlaRead;
+}
 
 void RestoreUlaOutputs(MachineState& m) {
   SetUlaOutputs(m, m.ports.LastUlaOut, GroupOf(m.MachineModel));

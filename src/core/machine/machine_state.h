@@ -238,6 +238,13 @@ struct MachineState {
     return QuietReadResume &&
            !((HooksBatched & kBatchedSamples) && uint64_t{FrameTState} >= BatchSoundDue);
   }
+  // After a quiet run that stopped at a port read and is taken up again (QuietRunResumes): a
+  // loader's loop polling the playing tape between edges is run on to just short of `until`,
+  // the next sample or the loop's end in one step (machine/poll_skip.cpp).
+  void SkipTapePolling(uint32_t until) {
+    if (TapePlaying && !PortReadHook) SkipTapePollingLoop(until);
+  }
+  void SkipTapePollingLoop(uint32_t until);
   // For the quiet core, in a batch that runs on past its samples (kBatchedSamples): the T-state
   // at whose crossing an instruction makes the next sample due (UINT32_MAX: none to watch for).
   uint32_t QuietSampleMark() const {

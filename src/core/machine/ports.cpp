@@ -6,6 +6,7 @@
 // paging register, A15-A12 and A1 for the +2A/+3's 0x1FFD, 0x2FFD and 0x3FFD. Each row that
 // applies replaces the byte read. A read that nothing answers sees the byte the ULA happens to be
 // fetching (the floating bus) on the 48K and 128K.
+#include "machine/io_cycle.h"
 #include "machine/machine_state.h"
 #include "machine/memory.h"
 #include "video/ula.h"
@@ -14,54 +15,11 @@ namespace orvo {
 
 namespace {
 
-inline uint32_t IoDelayAt(const MachineState& m, uint32_t t) {
-  return t < kContentionTableSize ? m.IoContentionTable[t] : 0;
-}
+using io_cycle::IoFirst;
+using io_cycle::IoMiddle;
 
-// The port's high byte puts a contended address on the bus.
-inline bool HighByteContended(const MachineState& m, uint16_t port) {
-  return m.settings.Contention && m.IsContended(port);
-}
-
-// The cycle's T-states are counted in `t` (FrameTState as the cycle began), which the caller
-// stores back before a device looks at the time: one chain of additions in a register rather
-// than through memory.
-
-// First T-state of the I/O cycle (16K, 48K, 128K, +2, Custom).
-inline void IoFirst(const MachineState& m, uint16_t port, uint32_t& t) {
-  if (HighByteContended(m, port)) t += IoDelayAt(m, t);
-  t += 1;
-}
-
-// The next two T-states. The ULA holds an even-port access whatever the high byte and the
-// contention option say; an odd port with a contended high byte is held at each T-state.
-inline void IoMiddle(const MachineState& m, uint16_t port, uint32_t& t) {
-  if (!(port & 1)) {
-    t += IoDelayAt(m, t);
-    t += 2;
-  } else if (HighByteContended(m, port)) {
-    t += IoDelayAt(m, t);
-    t += 1;
-    t += IoDelayAt(m, t);
-    t += 1;
-    t += IoDelayAt(m, t);
-  } else {
-    t += 2;
-  }
-}
-
-// The I/O cycle of a read up to the moment the device puts its byte on the bus. (On the 128K and
-// +2 the even-port wait falls inside the ULA read, before the keyboard is sampled: the same
-// moment.)
 inline void IoBeforeRead(MachineState& m, ModelGroup group, uint16_t port) {
-  uint32_t t = m.FrameTState;
-  if (group == ModelGroup::kPlus3) {
-    t += 3;
-  } else {
-    IoFirst(m, port, t);
-    IoMiddle(m, port, t);
-  }
-  m.FrameTState = t;
+  m.FrameTState = io_cycle::ReadMoment(m, group, port, m.FrameTState);
 }
 
 // The end of every read: whether a quiet run may be taken up again past it (QuietRunResumes),
@@ -115,12 +73,7 @@ uint8_t MachineState::ReadPort(uint16_t port) {
   // controller reading a byte of 0xFF off the disk) keeps it. (A ULA read is held by the ULA until
   // the idle phase of its fetch, where the bus reads 0xFF anyway.) On the 48K group the tape's and
   // the Interface 1's hardware hold the bus too.
-  if (v == 0xFF && d.floatingBus && !PortBusDriven) {
-    if (group == ModelGroup::k128 ||
-        (!TapePlaying &&
-         !OverlayMapped(*this, OverlayLayer::kInterface1) /* [&& ZX Printer off] */))
-      v = FloatingBusValue(*this);
-  }
+  if (io_cycle::ReadFloats(*this, group, v)) v = FloatingBusValue(*this);
 
   FrameTState += 1;
   return FinishRead(*this, v);
