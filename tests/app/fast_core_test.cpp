@@ -97,6 +97,18 @@ TEST(FastCore, TapesLoadTheSameAsSingleSteps) {
                      false);
 }
 
+// Loaders' loops of several shapes waiting for the tape's edges (tests/data/edge_loops.asm), whose
+// passes between edges the fast core counts out at once, on a 128K making its AY's samples as it
+// goes.
+TEST(FastCore, LoadersPollingLoopsSoundAsSingleSteps) {
+  ORVO_REQUIRE_RUNNER("128k.rom");
+  ORVO_REQUIRE_FILE(Media("tap/zasm_hello_world.tap"));
+  ExpectSameBothWays("--model 128 --tape " + Media("tap/zasm_hello_world.tap") +
+                         " --set Autoload=1 --assemble " + (DataDir() / "edge_loops.asm").string() +
+                         " --run start --frames 400",
+                     true);
+}
+
 // Sound: the AY written between samples (128K music), the beeper with a halted CPU between
 // interrupts (BEEP then PAUSE), 8-bit mono at another rate, and the Orator's speech, whose
 // synthesiser steps once per sample.

@@ -2,8 +2,10 @@
 // ROM trap, with real pulses and with fast loading; and the deck's commands on a real machine.
 #include <gtest/gtest.h>
 
+#include "assembler/assembler.h"
 #include "formats/csw_format.h"
 #include "formats/z80_format.h"
+#include "shell/poke_memory.h"
 #include "snapshot/snapshot_apply.h"
 #include "support/temp_dir.h"
 #include "tape/tape_player.h"
@@ -192,6 +194,50 @@ TEST(TapeLoad, ARefusedTapeLeavesTheDeckAsItWasAndEjectAndRewindCommands) {
   EXPECT_EQ(tm.m.tape.image, nullptr);
   EXPECT_FALSE(tm.m.FetchTraps.Has(kTapeLoadTrapAddress));
   EXPECT_EQ(tm.host.messages.size(), shown);
+}
+
+// A loader's wait between edges is counted out in one step on the fast core (tests/data/
+// edge_loops.asm waits with loops of five shapes in turn). Compared frame by frame with a machine
+// that single-steps: a frame often ends a few instructions after such a count, with the flags it
+// left still in F, and the automatic deck sees every read.
+TEST(TapeLoad, CountedWaitsBetweenEdgesLeaveTheMachineAsSingleSteps) {
+  ORVO_REQUIRE_TAPE_ROMS(kModel128K);
+  const std::filesystem::path tape = SharedFile(kHelloTap);
+  ORVO_REQUIRE_FILE(tape);
+  const AsmResult code = AssembleFile((DataDir() / "edge_loops.asm").string());
+  ASSERT_TRUE(code.ok()) << code.listing;
+  for (const uint8_t model : {kModel48K, kModel128K}) {
+    TapeMachine fast(model), single(model);
+    single.m.SingleSteps = true;
+    for (TapeMachine* tm : {&fast, &single}) {
+      for (const AsmBlock& block : code.blocks) {
+        for (size_t i = 0; i < block.bytes.size(); ++i)
+          PokeByte(tm->m, kPokNoBank, static_cast<uint16_t>(block.address + i), block.bytes[i]);
+      }
+      tm->m.cpu.PC = *code.entry;
+      tm->m.cpu.SP = 0x7F00;
+      tm->m.settings.Autoload = 1;
+      ASSERT_TRUE(tm->Insert(tape));
+    }
+    for (int frame = 1; frame <= 420; ++frame) {
+      fast.RunFrames(1);
+      single.RunFrames(1);
+      const CpuState &a = fast.m.cpu, &b = single.m.cpu;
+      ASSERT_EQ(fast.m.FrameTState, single.m.FrameTState) << int{model} << " frame " << frame;
+      ASSERT_EQ(a.PC, b.PC) << int{model} << " frame " << frame;
+      ASSERT_EQ(a.AF.w, b.AF.w) << int{model} << " frame " << frame;
+      ASSERT_EQ(a.BC.w, b.BC.w) << int{model} << " frame " << frame;
+      ASSERT_EQ(a.IR.b.l & 0x7F, b.IR.b.l & 0x7F) << int{model} << " frame " << frame;
+      ASSERT_EQ(a.MEMPTR, b.MEMPTR) << int{model} << " frame " << frame;
+      ASSERT_EQ(fast.m.tape.LastReadTime, single.m.tape.LastReadTime) << "frame " << frame;
+      ASSERT_EQ(fast.m.tape.LastB, single.m.tape.LastB) << "frame " << frame;
+      ASSERT_EQ(fast.m.tape.EdgeCount, single.m.tape.EdgeCount) << "frame " << frame;
+    }
+    EXPECT_TRUE(fast.m.TapePlaying);
+    // Into the first block's data: the waits were short as well as long.
+    ASSERT_NE(fast.m.tape.image->current, nullptr);
+    EXPECT_GT(fast.m.tape.EdgeCount, 8100u);
+  }
 }
 
 }  // namespace

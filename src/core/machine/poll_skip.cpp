@@ -24,6 +24,7 @@ namespace orvo {
 
 namespace {
 
+using z80_detail::kF53;
 using z80_detail::kFC;
 using z80_detail::kFH;
 using z80_detail::kFN;
@@ -31,7 +32,6 @@ using z80_detail::kFPV;
 using z80_detail::kFS;
 using z80_detail::kFSZPV;
 using z80_detail::kFZ;
-using z80_detail::kF53;
 
 constexpr int kMaxInstructions = 16;
 // A read further from the last than this counts as irregular polling to the automatic deck.
@@ -78,11 +78,15 @@ bool RunPass(const MachineState& m, uint16_t start, uint8_t a, uint8_t f, uint8_
   };
   // A condition's outcome, when every pass may be counted on to take the same way.
   bool ok = true;
+  // Z as the pass before left it, tested before the pass sets it (the counter stepped before
+  // the IN, tested after it).
+  bool zBefore = false;
   const auto zero = [&] {
-    if (zFrom == FlagFrom::kBefore) ok = false;
-    if (zFrom == FlagFrom::kCounter) {
+    if (zFrom == FlagFrom::kBefore) zBefore = true;
+    if (zFrom != FlagFrom::kPass) {
+      // A counter's Z: the same way in every pass short of the counter's zero.
       p.zeroEnds = true;
-      if (f & kFZ) ok = false;  // the counter's last pass: the loop ends here
+      if (f & kFZ) ok = false;
     }
     return (f & kFZ) != 0;
   };
@@ -220,19 +224,43 @@ bool RunPass(const MachineState& m, uint16_t start, uint8_t a, uint8_t f, uint8_
         t += 7;
         pc = static_cast<uint16_t>(pc + 2);
         break;
-      case 0xA1: case 0xA2: case 0xA3: case 0xA4: case 0xA5: case 0xA7: case 0xE6:  // AND
+      case 0xA1:
+      case 0xA2:
+      case 0xA3:
+      case 0xA4:
+      case 0xA5:
+      case 0xA7:
+      case 0xE6:  // AND
         stepped = source(op, x);
         logic(static_cast<uint8_t>(a & x), static_cast<uint8_t>(kFH | SZ53PTable[a & x]));
         break;
-      case 0xA9: case 0xAA: case 0xAB: case 0xAC: case 0xAD: case 0xAF: case 0xEE:  // XOR
+      case 0xA9:
+      case 0xAA:
+      case 0xAB:
+      case 0xAC:
+      case 0xAD:
+      case 0xAF:
+      case 0xEE:  // XOR
         stepped = source(op, x);
         logic(static_cast<uint8_t>(a ^ x), SZ53PTable[a ^ x]);
         break;
-      case 0xB1: case 0xB2: case 0xB3: case 0xB4: case 0xB5: case 0xB7: case 0xF6:  // OR
+      case 0xB1:
+      case 0xB2:
+      case 0xB3:
+      case 0xB4:
+      case 0xB5:
+      case 0xB7:
+      case 0xF6:  // OR
         stepped = source(op, x);
         logic(static_cast<uint8_t>(a | x), SZ53PTable[a | x]);
         break;
-      case 0xB9: case 0xBA: case 0xBB: case 0xBC: case 0xBD: case 0xBF: case 0xFE: {  // CP
+      case 0xB9:
+      case 0xBA:
+      case 0xBB:
+      case 0xBC:
+      case 0xBD:
+      case 0xBF:
+      case 0xFE: {  // CP
         stepped = source(op, x);
         const unsigned r = unsigned{a} - x;
         const unsigned lk = ((a & 0x88u) >> 3) | ((x & 0x88u) >> 2) | ((r & 0x88u) >> 1);
@@ -260,8 +288,10 @@ bool RunPass(const MachineState& m, uint16_t start, uint8_t a, uint8_t f, uint8_
         p.f = f;
         p.b = b;
         // With S, Z and P/V set within the pass F does not hang on the pass before, and a
-        // carry taken from before must come out as it went in.
-        return ok && szpvSet && !(p.carryIn && ((f ^ m.cpu.AF.b.l) & kFC));
+        // carry taken from before must come out as it went in. A Z taken from before is the
+        // counter's, as the pass leaves it.
+        return ok && szpvSet && !(p.carryIn && ((f ^ m.cpu.AF.b.l) & kFC)) &&
+               !(zBefore && zFrom != FlagFrom::kCounter);
       default: return false;
     }
     if (!stepped) return false;
@@ -333,9 +363,9 @@ void MachineState::SkipTapePollingLoop(uint32_t until) {
 
   // The last pass, run from B as the ones before leave it, gives the flags.
   Pass last = first;
-  if (n > 1 && !RunPass(*this, start, v, first.f,
-                        static_cast<uint8_t>(c.BC.b.h + static_cast<int>(n - 1) * first.step), v,
-                        last))
+  if (n > 1 &&
+      !RunPass(*this, start, v, first.f,
+               static_cast<uint8_t>(c.BC.b.h + static_cast<int>(n - 1) * first.step), v, last))
     return;
   c.AF.b.l = last.f;
   c.BC.b.h = last.b;
