@@ -111,27 +111,49 @@ std::unique_ptr<MachineState> MachineAt(uint16_t pc, std::initializer_list<uint8
   return m;
 }
 
-TEST(DiskFastTrap, EndsThePlus3DelayLoopsOnlyWithFastLoading) {
-  for (bool fast : {true, false}) {
-    SCOPED_TRACE(fast);
-    auto dec = MachineAt(0x2144, {0x0B});  // DEC BC of the motor delay loop
-    dec->MachineModel = kModelPlus3;
+// A +3 with `code` at `pc` in ROM `rom` (each ROM holding the same bytes), ROM `paged` paged in.
+std::unique_ptr<MachineState> Plus3At(uint16_t pc, std::initializer_list<uint8_t> code,
+                                      int paged = 2) {
+  auto m = std::make_unique<MachineState>();
+  m->MachineModel = kModelPlus3;
+  for (int rom = 0; rom < 4; ++rom) {
+    uint16_t a = pc;
+    for (uint8_t b : code) m->RomBuffer128[rom * 16384 + a++] = b;
+  }
+  m->PageTable[0] = m->RomBuffer128.data() + paged * 16384;
+  m->PageTable[1] = m->PageTable[0] + 8192;
+  m->cpu.PC = pc;
+  m->cpu.SP = 0xFF00;
+  return m;
+}
+
+TEST(DiskFastTrap, EndsThePlus3DelayLoopsOnlyWithFastLoadingInItsRom) {
+  for (const auto& [fast, rom] : {std::pair{true, 2}, {false, 2}, {true, 3}}) {
+    SCOPED_TRACE(testing::Message() << fast << " ROM " << rom);
+    const bool ends = fast && rom == 2;
+    auto dec = Plus3At(0x2144, {0x0B}, rom);  // DEC BC of the motor delay loop
     dec->settings.DiskFastLoad = 1;
     UpdateDiskFastTrap(*dec);
+    // Another ROM paged in: the core need not look for the trap.
+    EXPECT_EQ(dec->FetchTraps.Armed(), rom == 2);
     dec->settings.DiskFastLoad = fast;  // the setting is also read as the loop is met
     dec->cpu.BC.w = 0x1234;
     dec->cpu.AF.w = 0x5500;
     ExecuteZ80(*dec);
-    EXPECT_EQ(dec->cpu.BC.w, fast ? 0 : 0x1233);
-    EXPECT_EQ(dec->cpu.AF.w & 0xFF40, fast ? 0x0040 : 0x5500);
-    EXPECT_EQ(dec->cpu.PC, fast ? 0x2149 : 0x2145);
+    EXPECT_EQ(dec->cpu.BC.w, ends ? 0 : 0x1233);
+    EXPECT_EQ(dec->cpu.AF.w & 0xFF40, ends ? 0x0040 : 0x5500);
+    EXPECT_EQ(dec->cpu.PC, ends ? 0x2149 : 0x2145);
     EXPECT_EQ(dec->InstructionTStates, 6u);
   }
 
-  auto ld = MachineAt(0x201B, {0x2E, 0x77});  // LD L,n of the step wait
-  ld->MachineModel = kModelPlus3;
+  auto ld = Plus3At(0x201B, {0x2E, 0x77}, 3);  // LD L,n of the step wait
   ld->settings.DiskFastLoad = 1;
   UpdateDiskFastTrap(*ld);
+  EXPECT_FALSE(ld->FetchTraps.Has(0x201B));
+  ld->PageTable[0] = ld->RomBuffer128.data() + 2 * 16384;  // ROM 2 paged in wakes the traps
+  ld->PageTable[1] = ld->PageTable[0] + 8192;
+  ld->FetchTraps.Remap(ld->PageTable);
+  EXPECT_TRUE(ld->FetchTraps.Has(0x201B) && ld->FetchTraps.Has(0x2144));
   ld->cpu.HL.w = 0x1234;
   ExecuteZ80(*ld);
   EXPECT_EQ(ld->cpu.HL.w, 0);

@@ -205,6 +205,11 @@ TEST(SetUpMachine, ModelDependentSettingsAndBadModels) {
     t.m.settings.DiskFastLoad = fast;
     SetUpMachine(t.emu);
     EXPECT_TRUE(t.m.FetchTraps.Has(kTapeLoadTrapAddress));
+    // (Live while the +3DOS ROM is paged in.)
+    if (disk) {
+      t.m.WritePort(0x1FFD, 0x04);
+      t.m.WritePort(0x7FFD, 0x00);
+    }
     EXPECT_EQ(t.m.FetchTraps.Has(kDiskDelayLoopAddress), disk) << int(model) << " " << fast;
     EXPECT_EQ(t.m.settings.UlaSnow, model == kModel48K);
   }

@@ -54,9 +54,31 @@ class FetchTrapList {
   void Remove(uint16_t address, FetchTrapHandler handler, void* context) {
     RemoveRange(address, address, handler, context);
   }
-  // Adds or removes as `on` says.
-  void Set(uint16_t address, FetchTrapHandler handler, void* context, bool on) {
-    SetRange(address, address, handler, context, on);
+  // Adds or removes as `on` says. With `page` (the host memory of the 8 KB page the address lies
+  // in, a ROM routine's) the trap is live only while that page is mapped there (Remap): with
+  // another ROM or RAM paged in, the core need not look for it.
+  void Set(uint16_t address, FetchTrapHandler handler, void* context, bool on,
+           const uint8_t* page = nullptr) {
+    if (!on) {
+      RemoveRange(address, address, handler, context);
+      return;
+    }
+    AddRange(address, address, handler, context);
+    for (Entry& e : entries_) {
+      if (e.first == address && e.last == address && e.handler == handler && e.context == context)
+        e.page = page;
+    }
+  }
+  // After the memory map changed (`pageTable`: the host memory mapped at each 8 KB page): the
+  // traps tied to a page come alive or go to sleep.
+  void Remap(const uint8_t* const* pageTable) {
+    bool changed = false;
+    for (Entry& e : entries_) {
+      const bool live = e.page == nullptr || pageTable[e.first >> 13] == e.page;
+      changed |= live != e.live;
+      e.live = live;
+    }
+    if (changed) Changed();
   }
   // The same for every address from `first` to `last` (a paged ROM's entry page, or all of RAM
   // for a ROM that pages out when code runs there): one entry, whatever the range's size.
@@ -93,7 +115,7 @@ class FetchTrapList {
     const uint32_t generation = generation_;
     for (size_t i = 0; i < entries_.size(); ++i) {
       const Entry e = entries_[i];
-      if (address < e.first || address > e.last) continue;
+      if (address < e.first || address > e.last || !e.live) continue;
       const FetchTrapResult r = e.handler(e.context, address);
       if (r.action != FetchTrapAction::kContinue || generation_ != generation) return r;
     }
@@ -105,11 +127,16 @@ class FetchTrapList {
     uint16_t first, last;
     FetchTrapHandler handler;
     void* context;
+    const uint8_t* page = nullptr;  // live only while this page is mapped (Set)
+    bool live = true;
   };
 
   void Changed() {
     bits_.fill(0);
+    armed_ = false;
     for (const Entry& e : entries_) {
+      if (!e.live) continue;
+      armed_ = true;
       uint32_t a = e.first;
       while (a <= e.last) {
         if ((a & 63) == 0 && a + 63 <= e.last) {
@@ -121,7 +148,6 @@ class FetchTrapList {
         }
       }
     }
-    armed_ = !entries_.empty();
     ++generation_;
   }
 

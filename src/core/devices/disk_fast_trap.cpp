@@ -48,8 +48,11 @@ FetchTrapResult StepWaitTrap(void* context, uint16_t) {
 
 void UpdateDiskFastTrap(MachineState& m) {
   const bool on = FastTrapModel(m);
-  m.FetchTraps.Set(kDiskDelayLoopAddress, DelayLoopTrap, &m, on);
-  m.FetchTraps.Set(kDiskStepWaitAddress, StepWaitTrap, &m, on);
+  // Both loops lie in the +3DOS ROM (ROM 2): with another ROM paged in the core need not look.
+  const uint8_t* page = m.RomBuffer128.data() + 2 * 16384 + 0x2000;
+  m.FetchTraps.Set(kDiskDelayLoopAddress, DelayLoopTrap, &m, on, page);
+  m.FetchTraps.Set(kDiskStepWaitAddress, StepWaitTrap, &m, on, page);
+  m.FetchTraps.Remap(m.PageTable);
 }
 
 }  // namespace orvo

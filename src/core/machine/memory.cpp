@@ -94,6 +94,7 @@ void ResolveMemoryMap(MachineState& m) {
       screen = m.Overlays[layer].screen;
   }
   m.ScreenPointer = screen;
+  m.FetchTraps.Remap(m.PageTable);
 }
 
 void MapOverlay(MachineState& m, OverlayLayer layer, const MemoryOverlay& overlay) {
