@@ -3,6 +3,10 @@
 ; first two give up after fewer passes than a leader's pulse takes, so their counters run out.
         org #8000
 start:  di
+        ld hl,rom_edge
+        ld de,slow_edge
+        ld bc,rom_edge_end-rom_edge
+        ldir
         ld hl,#c000
         ld c,0
         ld d,0
@@ -53,6 +57,7 @@ rom_edge:
         xor #20
         ld c,a
         ret
+rom_edge_end:
 ; Counting down, a compare and absolute jumps.
 dec_edge:
         ld b,30
@@ -98,22 +103,6 @@ pre_edge:
 .loop:  inc b
         jr nz,.in
         ret
-; The ROM's shape again, from contended memory.
-slow_edge:
-        jp #6000
-        org #6000
-        ld b,0
-.loop:  inc b
-        ret z
-        ld a,#7f
-        in a,(#fe)
-        rra
-        ret nc
-        xor c
-        and #20
-        jr z,.loop
-        ld a,c
-        xor #20
-        ld c,a
-        ret
+; The ROM's shape again, copied into contended memory at the start (its jumps are relative).
+slow_edge = #6000
         end start
