@@ -53,10 +53,7 @@ rom_edge:
         xor c
         and #20
         jr z,.loop
-        ld a,c
-        xor #20
-        ld c,a
-        ret
+        jp flip
 rom_edge_end:
 ; Counting down, a compare and absolute jumps.
 dec_edge:
@@ -96,12 +93,14 @@ pre_edge:
         xor c
         and #20
         jr z,.loop
-        ld a,c
-        xor #20
-        ld c,a
-        ret
+        jr flip
 .loop:  inc b
         jr nz,.in
+        ret
+; An edge came: the level C keeps in bit 5 turns over.
+flip:   ld a,c
+        xor #20
+        ld c,a
         ret
 ; The ROM's shape again, copied into contended memory at the start (its jumps are relative).
 slow_edge = #6000

@@ -219,7 +219,7 @@ TEST(TapeLoad, CountedWaitsBetweenEdgesLeaveTheMachineAsSingleSteps) {
       tm->m.settings.Autoload = 1;
       ASSERT_TRUE(tm->Insert(tape));
     }
-    for (int frame = 1; frame <= 420; ++frame) {
+    for (int frame = 1; frame <= 700; ++frame) {
       fast.RunFrames(1);
       single.RunFrames(1);
       const CpuState &a = fast.m.cpu, &b = single.m.cpu;
